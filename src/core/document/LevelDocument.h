@@ -1,0 +1,201 @@
+#pragma once
+
+#include "ItemKind.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace starloom {
+
+// `deleted` holds 0 for a live record and -1 for a deleted one.
+inline constexpr std::int16_t recordDeleted = -1;
+
+struct PlayerStartRecord {
+    QString label; // "Player N"; empty when the slot holds no start point
+    std::int32_t posX = 0;
+    std::int32_t posY = 0;
+    std::int32_t posZ = 0;
+    float orientation = 0.0f;
+    std::int32_t drawColour = 0;
+};
+
+struct ResourceRecord { // asteroids and salvage
+    std::int16_t modelIndex = 0;
+    std::int32_t resourcePercent = 0;
+    std::int32_t posX = 0;
+    std::int32_t posY = 0;
+    std::int32_t posZ = 0;
+    std::int32_t drawColour = 0;
+    std::int16_t deleted = 0;
+    QString customName;
+};
+
+struct CloudRecord { // clouds, dust clouds and nebulae
+    std::int16_t modelIndex = 0;
+    std::int32_t size = 0;
+    std::int16_t red = 0;
+    std::int16_t green = 0;
+    std::int16_t blue = 0;
+    std::int32_t posX = 0;
+    std::int32_t posY = 0;
+    std::int32_t posZ = 0;
+    std::int32_t drawColour = 0;
+    std::int16_t deleted = 0;
+    QString customName;
+};
+
+struct PropRecord { // megaliths and pebbles
+    std::int16_t modelIndex = 0;
+    std::int32_t posX = 0;
+    std::int32_t posY = 0;
+    std::int32_t posZ = 0;
+    std::int32_t drawColour = 0;
+    std::int16_t deleted = 0;
+    QString customName;
+};
+
+struct ShipRecord {
+    std::int16_t modelIndex = 0;
+    QString customName;
+    std::int32_t posX = 0;
+    std::int32_t posY = 0;
+    std::int32_t posZ = 0;
+    std::int32_t orientation = 0;
+    std::int32_t rotation1 = 0;
+    std::int32_t rotation2 = 0;
+    std::int16_t player = 0;
+    std::int32_t drawColour = 0;
+    std::int16_t deleted = 0;
+};
+
+struct ItemPosition {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t z = 0;
+};
+
+// The level's items: six player start slots and one growable array per other kind. Every array
+// ends with one blank spare record, so its size is itemCount + 1. Records keep their index for
+// life: deletion only marks them, and indices are never reused.
+class LevelDocument {
+public:
+    LevelDocument();
+
+    // Empties every player slot and resets every array to its blank spare.
+    void resetDocument();
+
+    // Fills the kind's spare record with `record` and grows the array by a new spare. Returns the
+    // new record's index, or nullopt (and nothing changes) when the kind already holds 32767
+    // records. The record type must be the kind's layout.
+    std::optional<std::int16_t> appendItem(ItemKind kind, const ResourceRecord& record);
+    std::optional<std::int16_t> appendItem(ItemKind kind, const CloudRecord& record);
+    std::optional<std::int16_t> appendItem(ItemKind kind, const PropRecord& record);
+    std::optional<std::int16_t> appendItem(ItemKind kind, const ShipRecord& record);
+
+    // Kinds 2 to 9: sets `deleted`; player starts: empties the slot's label.
+    void markDeleted(ItemKind kind, int arrayId);
+
+    // Records ever appended to the kind's array, deleted ones included (0 for PlayerStart).
+    int itemCount(ItemKind kind) const;
+    bool isLive(ItemKind kind, int arrayId) const;
+    // True when (kind, arrayId) names a record (or a slot 0 to 5), live or not.
+    bool exists(ItemKind kind, int arrayId) const;
+    bool isFull(ItemKind kind) const { return itemCount(kind) >= maxRecordsPerKind; }
+    // Live items of the kind.
+    int liveCount(ItemKind kind) const;
+
+    std::array<PlayerStartRecord, playerSlots>& players() { return m_players; }
+    const std::array<PlayerStartRecord, playerSlots>& players() const { return m_players; }
+    PlayerStartRecord& player(int slot) { return m_players.at(static_cast<std::size_t>(slot)); }
+    const PlayerStartRecord& player(int slot) const { return m_players.at(static_cast<std::size_t>(slot)); }
+
+    // The kind's array, spare record included. The kind must use that record layout.
+    std::vector<ResourceRecord>& resources(ItemKind kind);
+    const std::vector<ResourceRecord>& resources(ItemKind kind) const;
+    std::vector<CloudRecord>& clouds(ItemKind kind);
+    const std::vector<CloudRecord>& clouds(ItemKind kind) const;
+    std::vector<PropRecord>& props(ItemKind kind);
+    const std::vector<PropRecord>& props(ItemKind kind) const;
+    std::vector<ShipRecord>& ships() { return m_ships; }
+    const std::vector<ShipRecord>& ships() const { return m_ships; }
+
+    // Calls f(record) with the record of (kind, arrayId) in its own layout. arrayId must exist.
+    template <class F>
+    decltype(auto) visit(ItemKind kind, int arrayId, F&& f);
+    template <class F>
+    decltype(auto) visit(ItemKind kind, int arrayId, F&& f) const;
+
+    ItemPosition position(ItemKind kind, int arrayId) const;
+    void setPosition(ItemKind kind, int arrayId, ItemPosition position);
+    std::int32_t drawColour(ItemKind kind, int arrayId) const;
+
+    // Sets the fixed colours of the six player slots.
+    void setPlayerColours();
+
+    // Drops the last record of the kind's array (undoing an append); the record must be the last.
+    void removeLastItem(ItemKind kind);
+
+    bool operator==(const LevelDocument& other) const;
+
+private:
+    template <class Rec>
+    std::optional<std::int16_t> append(std::vector<Rec>& array, const Rec& record);
+
+    std::array<PlayerStartRecord, playerSlots> m_players;
+    std::vector<ResourceRecord> m_asteroids;
+    std::vector<CloudRecord> m_clouds;
+    std::vector<CloudRecord> m_dustClouds;
+    std::vector<PropRecord> m_megaliths;
+    std::vector<CloudRecord> m_nebulae;
+    std::vector<PropRecord> m_pebbles;
+    std::vector<ResourceRecord> m_salvage;
+    std::vector<ShipRecord> m_ships;
+};
+
+bool operator==(const PlayerStartRecord& a, const PlayerStartRecord& b);
+bool operator==(const ResourceRecord& a, const ResourceRecord& b);
+bool operator==(const CloudRecord& a, const CloudRecord& b);
+bool operator==(const PropRecord& a, const PropRecord& b);
+bool operator==(const ShipRecord& a, const ShipRecord& b);
+
+template <class F>
+decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f)
+{
+    const auto i = static_cast<std::size_t>(arrayId);
+    switch (kind) {
+    case ItemKind::PlayerStart: return f(m_players.at(i));
+    case ItemKind::Asteroid:
+    case ItemKind::Salvage: return f(resources(kind).at(i));
+    case ItemKind::Cloud:
+    case ItemKind::DustCloud:
+    case ItemKind::Nebula: return f(clouds(kind).at(i));
+    case ItemKind::Megalith:
+    case ItemKind::Pebble: return f(props(kind).at(i));
+    case ItemKind::Ship: break;
+    }
+    return f(m_ships.at(i));
+}
+
+template <class F>
+decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f) const
+{
+    const auto i = static_cast<std::size_t>(arrayId);
+    switch (kind) {
+    case ItemKind::PlayerStart: return f(m_players.at(i));
+    case ItemKind::Asteroid:
+    case ItemKind::Salvage: return f(resources(kind).at(i));
+    case ItemKind::Cloud:
+    case ItemKind::DustCloud:
+    case ItemKind::Nebula: return f(clouds(kind).at(i));
+    case ItemKind::Megalith:
+    case ItemKind::Pebble: return f(props(kind).at(i));
+    case ItemKind::Ship: break;
+    }
+    return f(m_ships.at(i));
+}
+
+} // namespace starloom

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace starloom {
+
+inline constexpr int versionMajor = 1;
+inline constexpr int versionMinor = 6;
+
+// "Star Loom Deluxe Edition v1.6": the window caption and the application's title.
+QString programTitle();
+
+// The level-wide settings, held as the user typed them: sizes and camera distances are texts and
+// become numbers only where the views need them. Background and music are the texts of editable
+// lists: an entry of the list or any text read from a file or typed.
+struct MapSettings {
+    QString levelDesc = QStringLiteral("NewMap");
+    int playerIndex = 0; // selected entry of the player-count list ("2 Players" = 0); -1 none
+    QString sizeX = QStringLiteral("30000");
+    QString sizeY = QStringLiteral("30000");
+    QString sizeZ = QStringLiteral("20000");
+    QString cameraMin = QStringLiteral("5000");
+    QString cameraMax = QStringLiteral("230000");
+    QString background;
+    QString music;
+
+    int playerCount() const { return playerIndex + 2; }
+    bool operator==(const MapSettings&) const = default;
+};
+
+const QStringList& playerCountEntries(); // "2 Players" ... "6 Players"
+const QStringList& backgroundEntries();  // "m01" ... "m15"
+const QStringList& musicEntries();       // 23 entries below "Data:sound/music/"
+const QStringList& fontSizeEntries();    // " 2" ... " 12"
+
+} // namespace starloom

@@ -1,0 +1,251 @@
+#include "Numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace starloom {
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Collects the characters of the leading number (blanks dropped) into `out`; returns the index
+// in `text` just after the last character that belongs to the number.
+qsizetype scanNumber(QStringView text, std::string& out)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto skipBlanks = [&] {
+        while (i < n && isBlank(text[i]))
+            ++i;
+    };
+    skipBlanks();
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        if (text[i] == u'-')
+            out.push_back('-');
+        ++i;
+    }
+    qsizetype end = 0;
+    bool digits = false;
+    for (;;) {
+        skipBlanks();
+        if (i < n && isDigit(text[i])) {
+            out.push_back(char(text[i].unicode()));
+            digits = true;
+            end = ++i;
+        } else {
+            break;
+        }
+    }
+    skipBlanks();
+    if (i < n && text[i] == u'.') {
+        ++i;
+        std::string fraction;
+        for (;;) {
+            skipBlanks();
+            if (i < n && isDigit(text[i])) {
+                fraction.push_back(char(text[i].unicode()));
+                end = ++i;
+            } else {
+                break;
+            }
+        }
+        if (!fraction.empty()) {
+            out.push_back('.');
+            out += fraction;
+            digits = true;
+        }
+    }
+    if (!digits) {
+        out.clear();
+        return 0;
+    }
+    const qsizetype beforeExponent = i;
+    skipBlanks();
+    if (i < n && (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
+        ++i;
+        std::string exponent = "e";
+        skipBlanks();
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+            exponent.push_back(char(text[i].unicode()));
+            ++i;
+        }
+        bool expDigits = false;
+        for (;;) {
+            skipBlanks();
+            if (i < n && isDigit(text[i])) {
+                // Cap absurdly long exponents; the value is infinite or zero long before.
+                if (exponent.size() < 8)
+                    exponent.push_back(char(text[i].unicode()));
+                expDigits = true;
+                end = ++i;
+            } else {
+                break;
+            }
+        }
+        if (expDigits)
+            out += exponent;
+        else
+            i = beforeExponent;
+    }
+    return end;
+}
+
+double parseCollected(const std::string& s)
+{
+    if (s.empty())
+        return 0.0;
+    double value = 0.0;
+    const char* first = s.data();
+    const char* last = s.data() + s.size();
+    auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone on overflow and underflow: decide by the exponent.
+        const bool negative = s.front() == '-';
+        const auto e = s.find('e');
+        const bool tiny = e != std::string::npos && s.size() > e + 1 && s[e + 1] == '-';
+        if (tiny)
+            return negative ? -0.0 : 0.0;
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    }
+    return value;
+}
+
+QString trimmedNumberText(const char* first, const char* last)
+{
+    return QString::fromLatin1(first, qsizetype(last - first));
+}
+
+} // namespace
+
+double val(QStringView text)
+{
+    std::string collected;
+    scanNumber(text, collected);
+    return parseCollected(collected);
+}
+
+bool isStrictNumber(QStringView text)
+{
+    std::string collected;
+    const qsizetype end = scanNumber(text, collected);
+    if (collected.empty())
+        return false;
+    for (qsizetype i = end; i < text.size(); ++i) {
+        if (!isBlank(text[i]))
+            return false;
+    }
+    return true;
+}
+
+double roundHalfEven(double value)
+{
+    return std::nearbyint(value); // the default rounding mode rounds halves to even
+}
+
+std::optional<std::int32_t> toInt32(double value)
+{
+    const double r = roundHalfEven(value);
+    if (std::isnan(r) || r < -2147483648.0 || r > 2147483647.0)
+        return std::nullopt;
+    return static_cast<std::int32_t>(r);
+}
+
+std::optional<std::int16_t> toInt16(double value)
+{
+    const double r = roundHalfEven(value);
+    if (std::isnan(r) || r < -32768.0 || r > 32767.0)
+        return std::nullopt;
+    return static_cast<std::int16_t>(r);
+}
+
+std::int32_t toInt32Clamped(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double r = roundHalfEven(value);
+    if (r < -2147483648.0)
+        return std::numeric_limits<std::int32_t>::min();
+    if (r > 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(r);
+}
+
+std::int16_t toInt16Clamped(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double r = roundHalfEven(value);
+    if (r < -32768.0)
+        return std::numeric_limits<std::int16_t>::min();
+    if (r > 32767.0)
+        return std::numeric_limits<std::int16_t>::max();
+    return static_cast<std::int16_t>(r);
+}
+
+std::int32_t floorToInt32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double f = std::floor(value);
+    if (f < -2147483648.0)
+        return std::numeric_limits<std::int32_t>::min();
+    if (f > 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(f);
+}
+
+QString intText(long long value)
+{
+    return QString::number(value);
+}
+
+QString floatText(float value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("0");
+    if (std::isinf(value))
+        value = value > 0 ? std::numeric_limits<float>::max() : std::numeric_limits<float>::lowest();
+    char buf[64];
+    auto shortest = std::to_chars(buf, buf + sizeof buf, value);
+    std::string s(buf, shortest.ptr);
+    int significant = 0;
+    bool leading = true;
+    for (char c : s) {
+        if (c == 'e')
+            break;
+        if (c >= '0' && c <= '9') {
+            if (c != '0')
+                leading = false;
+            if (!leading)
+                ++significant;
+        }
+    }
+    if (significant <= 7)
+        return trimmedNumberText(buf, shortest.ptr);
+    auto general = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 7);
+    return trimmedNumberText(buf, general.ptr);
+}
+
+QString doubleText(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("0");
+    if (std::isinf(value))
+        value = value > 0 ? std::numeric_limits<double>::max() : std::numeric_limits<double>::lowest();
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    return trimmedNumberText(buf, r.ptr);
+}
+
+} // namespace starloom

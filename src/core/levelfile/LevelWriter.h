@@ -1,0 +1,30 @@
+#pragma once
+
+#include "document/Catalogue.h"
+#include "document/LevelDocument.h"
+#include "document/MapSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace starloom {
+
+// Message shown (title "Error") when a player within the player count has no start point.
+QString missingStartsMessage();
+
+// True when every slot below the player count holds a start point.
+bool hasAllPlayerStarts(const LevelDocument& document, const MapSettings& settings);
+
+// The whole .level script of the level: 8-bit (Latin-1) text, CR LF line ends. Quoted texts get
+// Lua escapes for backslash, double quote, CR and LF so that the game can always read them.
+QByteArray writeLevel(const LevelDocument& document, const MapSettings& settings, ModelLists& models);
+
+// Text of a quoted Lua string argument, escaped (without the surrounding quotes).
+QString luaEscape(const QString& text);
+
+// Writes `bytes` to `path` through a temporary file that replaces the target only when every byte
+// is written. Returns an empty text on success, otherwise the reason; an earlier file of that name
+// is then left as it was.
+QString saveFileAtomically(const QString& path, const QByteArray& bytes);
+
+} // namespace starloom

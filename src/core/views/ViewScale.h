@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/MapSettings.h"
+
+#include <QPointF>
+#include <QSizeF>
+
+#include <optional>
+
+namespace starloom {
+
+// A view's user scale: the world coordinates of its left, top, right and bottom edges. Each axis
+// maps linearly onto the view's pixels, independently of the other.
+struct ViewScale {
+    float left = 0;
+    float top = 0;
+    float right = 0;
+    float bottom = 0;
+
+    double width() const { return double(right) - double(left); }
+    double height() const { return double(bottom) - double(top); }
+
+    QPointF toPixel(double x, double y, QSizeF pixels) const;
+    QPointF toWorld(QPointF pixel, QSizeF pixels) const;
+    bool operator==(const ViewScale&) const = default;
+};
+
+// World half-extents read from the settings' texts, rounded down; never below 1, so a view
+// never gets a zero or negative extent.
+struct WorldSize {
+    double x = 1;
+    double y = 1;
+    double z = 1;
+};
+WorldSize worldSize(const MapSettings& settings);
+// The same without rounding down (the zoom's clamping uses these).
+WorldSize worldSizeExact(const MapSettings& settings);
+
+// The top view showing the whole world: (-X, -Y)-(X, Y), y growing downwards.
+ViewScale topScaleFor(const MapSettings& settings);
+// The front view: (-X, +Z)-(X, -Z), height growing upwards.
+ViewScale frontScaleFor(const MapSettings& settings);
+
+// The top view zoomed in around (cx, cy): two fifths of the current width and height, pushed back
+// inside the world. nullopt when the new view would be narrower or lower than one world unit.
+std::optional<ViewScale> zoomedIn(const ViewScale& current, double cx, double cy, const MapSettings& settings);
+
+// "Zoom Out": the whole world, the negative corners rounded half to even, the positive ones as read.
+ViewScale zoomedOut(const MapSettings& settings);
+
+} // namespace starloom

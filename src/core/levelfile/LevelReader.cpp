@@ -1,1 +1,528 @@
 #include "LevelReader.h"
+
+#include "Tokenizer.h"
+#include "document/Numbers.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QVarLengthArray>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace starloom {
+
+namespace {
+
+constexpr qsizetype maxLineLength = 32767;
+constexpr int maxJoinedLines = 64;
+constexpr std::size_t maxKeptProblems = 1000;
+
+using Words = QVarLengthArray<QStringView, 24>;
+
+// Net count of "(" over ")" outside strings and comments.
+int openParentheses(QStringView line)
+{
+    int depth = 0;
+    QChar quote;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (!quote.isNull()) {
+            if (c == u'\\')
+                ++i;
+            else if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'"' || c == u'\'')
+            quote = c;
+        else if (c == u'-' && i + 1 < line.size() && line[i + 1] == u'-')
+            break;
+        else if (c == u'(')
+            ++depth;
+        else if (c == u')')
+            --depth;
+    }
+    return depth;
+}
+
+QStringView rawFirstWord(QStringView line)
+{
+    qsizetype end = 0;
+    while (end < line.size() && line[end] != u' ' && line[end] != u'\t')
+        ++end;
+    return line.left(end);
+}
+
+// A Lua string literal at the start of `text` (after blanks), decoded; nullopt when there is none.
+std::optional<QString> leadingLuaString(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    if (i >= text.size() || (text[i] != u'"' && text[i] != u'\''))
+        return std::nullopt;
+    const QChar quote = text[i++];
+    QString out;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == quote)
+            return out;
+        if (c == u'\\' && i + 1 < text.size()) {
+            const QChar e = text[++i];
+            switch (e.unicode()) {
+            case u'n': out += QLatin1Char('\n'); break;
+            case u'r': out += QLatin1Char('\r'); break;
+            case u't': out += QLatin1Char('\t'); break;
+            default: out += e; break;
+            }
+            continue;
+        }
+        out += c;
+    }
+    return std::nullopt;
+}
+
+class Reader {
+public:
+    Reader(LevelDocument& document, MapSettings& settings, ModelLists& models, ReadSink* sink)
+        : m_doc(document)
+        , m_settings(settings)
+        , m_models(models)
+        , m_sink(sink)
+    {
+    }
+
+    ReadResult run(QIODevice& input);
+
+private:
+    // Reads the next line without its line end; false at the end of the input.
+    bool nextLine(QIODevice& input, QString& line);
+    void handle(QIODevice& input, QString line);
+    void handleCall(const Words& w);
+
+    void problem(const QString& reason) { problemAt(m_lineNumber, reason); }
+    void problemAt(qint64 line, const QString& reason)
+    {
+        ++m_problemCount;
+        if (m_result.problems.size() < maxKeptProblems)
+            m_result.problems.push_back({line, reason});
+    }
+
+    static QStringView word(const Words& w, int n) { return n >= 1 && n <= w.size() ? w[n - 1] : QStringView(); }
+    double number(const Words& w, int n, const char* what);
+    std::int32_t int32Of(const Words& w, int n, const char* what);
+    std::int16_t int16Of(const Words& w, int n, const char* what);
+    std::int16_t colourOf(const Words& w, int n, const char* what);
+
+    template <class Rec>
+    void store(ItemKind kind, const Rec& record, const QString& text);
+    std::int16_t model(ItemKind kind, QStringView name);
+
+    void addPoint(const Words& w);
+    void levelDesc(QStringView line);
+    void maxPlayers(QStringView line);
+    void numericSetting(QString& target, QStringView value, const char* what);
+
+    LevelDocument& m_doc;
+    MapSettings& m_settings;
+    ModelLists& m_models;
+    ReadSink* m_sink;
+    ReadResult m_result;
+    qint64 m_lineNumber = 0;
+    qint64 m_problemCount = 0;
+    bool m_insideFunction = false;
+    std::optional<QString> m_pushedBack;
+    QByteArray m_buffer;
+};
+
+bool Reader::nextLine(QIODevice& input, QString& line)
+{
+    if (m_pushedBack) {
+        line = std::move(*m_pushedBack);
+        m_pushedBack.reset();
+        ++m_lineNumber;
+        return true;
+    }
+    if (input.atEnd())
+        return false;
+    m_buffer.resize(maxLineLength + 3);
+    qint64 got = input.readLine(m_buffer.data(), m_buffer.size());
+    if (got < 0)
+        return false;
+    ++m_lineNumber;
+    bool tooLong = got > 0 && m_buffer[got - 1] != '\n' && !input.atEnd();
+    if (tooLong) {
+        // Skip the rest of an over-long line without holding it in memory.
+        char chunk[4096];
+        for (;;) {
+            const qint64 more = input.readLine(chunk, sizeof chunk);
+            if (more <= 0 || chunk[more - 1] == '\n')
+                break;
+        }
+        problem(QStringLiteral("the line is longer than %1 characters; skipped").arg(maxLineLength));
+        line.clear();
+        return true;
+    }
+    qint64 len = got;
+    if (len > 0 && m_buffer[len - 1] == '\n')
+        --len;
+    if (len > 0 && m_buffer[len - 1] == '\r')
+        --len;
+    const char* start = m_buffer.constData();
+    if (m_lineNumber == 1 && len >= 3 && start[0] == '\xEF' && start[1] == '\xBB' && start[2] == '\xBF') {
+        start += 3;
+        len -= 3;
+    }
+    if (std::memchr(start, '\0', static_cast<std::size_t>(len)) != nullptr) {
+        problem(QStringLiteral("the line holds NUL bytes; skipped"));
+        line.clear();
+        return true;
+    }
+    line = QString::fromLatin1(start, len);
+    return true;
+}
+
+ReadResult Reader::run(QIODevice& input)
+{
+    const QByteArray head = input.peek(4096);
+    if (head.startsWith("\x1bLua")) {
+        problemAt(0, QStringLiteral("the file is compiled Lua bytecode, not a level script; nothing was read"));
+        return m_result;
+    }
+    if (head.contains('\0')) {
+        problemAt(0, QStringLiteral("the file is not a text file; nothing was read"));
+        return m_result;
+    }
+    QString line;
+    while (nextLine(input, line))
+        handle(input, std::move(line));
+    if (m_problemCount > qint64(m_result.problems.size()))
+        m_result.problems.push_back(
+            {0, QStringLiteral("%1 more problems not listed").arg(m_problemCount - qint64(m_result.problems.size()))});
+    return m_result;
+}
+
+void Reader::handle(QIODevice& input, QString line)
+{
+    if (line.isEmpty())
+        return;
+    const QStringView first = rawFirstWord(line);
+    if (first == u"--")
+        return;
+    if (first == u"levelDesc")
+        levelDesc(line);
+    else if (first == u"maxPlayers")
+        maxPlayers(line);
+    else if (first == u"function")
+        m_insideFunction = true;
+    else if (first == u"end" && m_insideFunction)
+        m_insideFunction = false;
+
+    if (!m_insideFunction)
+        return;
+    QString cleaned = cleanLine(line);
+    if (!cleaned.startsWith(QLatin1String("add")) && !cleaned.startsWith(QLatin1String("set"))
+        && !cleaned.startsWith(QLatin1String("load")))
+        return;
+
+    // A call whose arguments run over several lines is joined into one before it is read.
+    const qint64 callLine = m_lineNumber;
+    int depth = openParentheses(line);
+    int joined = 0;
+    QString next;
+    while (depth > 0 && joined < maxJoinedLines && line.size() < maxLineLength && nextLine(input, next)) {
+        const QStringView nextFirst = rawFirstWord(next);
+        if (nextFirst == u"function" || nextFirst == u"end" || nextFirst == u"levelDesc"
+            || nextFirst == u"maxPlayers") {
+            m_pushedBack = std::move(next);
+            --m_lineNumber;
+            break;
+        }
+        line += QLatin1Char(' ');
+        line += next;
+        depth += openParentheses(next);
+        ++joined;
+    }
+    if (joined > 0)
+        cleaned = cleanLine(line);
+
+    Words words;
+    for (QStringView w : QStringView(cleaned).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        words.push_back(w);
+    const qint64 saved = m_lineNumber;
+    m_lineNumber = callLine;
+    handleCall(words);
+    m_lineNumber = saved;
+}
+
+double Reader::number(const Words& w, int n, const char* what)
+{
+    const QStringView text = word(w, n);
+    const double v = val(text);
+    if (!isStrictNumber(text)) {
+        if (text.isEmpty())
+            problem(QStringLiteral("the %1 is missing; read as 0").arg(QLatin1String(what)));
+        else
+            problem(QStringLiteral("the %1 \"%2\" is not a number; read as %3")
+                        .arg(QLatin1String(what), text.toString(), doubleText(v)));
+    }
+    return v;
+}
+
+std::int32_t Reader::int32Of(const Words& w, int n, const char* what)
+{
+    const double v = number(w, n, what);
+    if (const auto i = toInt32(v))
+        return *i;
+    const std::int32_t clamped = toInt32Clamped(v);
+    problem(QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
+                .arg(QLatin1String(what), word(w, n).toString(), intText(clamped)));
+    return clamped;
+}
+
+std::int16_t Reader::int16Of(const Words& w, int n, const char* what)
+{
+    const double v = number(w, n, what);
+    if (const auto i = toInt16(v))
+        return *i;
+    const std::int16_t clamped = toInt16Clamped(v);
+    problem(QStringLiteral("the %1 %2 is outside -32768 to 32767; clamped to %3")
+                .arg(QLatin1String(what), word(w, n).toString(), intText(clamped)));
+    return clamped;
+}
+
+std::int16_t Reader::colourOf(const Words& w, int n, const char* what)
+{
+    const double v = number(w, n, what) * 255.0;
+    if (const auto i = toInt16(v))
+        return *i;
+    const std::int16_t clamped = toInt16Clamped(v);
+    problem(QStringLiteral("the %1 component %2 is out of range; clamped to %3")
+                .arg(QLatin1String(what), word(w, n).toString(), intText(clamped)));
+    return clamped;
+}
+
+std::int16_t Reader::model(ItemKind kind, QStringView name)
+{
+    m_result.lastKind = kind;
+    return m_models.lookup(kind, name.toString());
+}
+
+template <class Rec>
+void Reader::store(ItemKind kind, const Rec& record, const QString& text)
+{
+    const auto index = m_doc.appendItem(kind, record);
+    if (!index) {
+        problem(QStringLiteral("the level already holds %1 records of the kind %2; the item was skipped")
+                    .arg(maxRecordsPerKind)
+                    .arg(QLatin1String(kindInfo(kind).name)));
+        return;
+    }
+    ++m_result.itemsRead;
+    if (m_sink) {
+        const QString itemText = text.isEmpty() ? QLatin1String(kindInfo(kind).itemText) + intText(*index + 1) : text;
+        m_sink->itemRead(kind, *index, itemText, record.posX, record.posY);
+    }
+}
+
+void Reader::addPoint(const Words& w)
+{
+    const QString n = word(w, 2).toString().remove(QStringLiteral("StartPos"));
+    const double slotValue = val(n);
+    const auto slot = toInt32(slotValue);
+    if (!isStrictNumber(n) || !slot || *slot < 0 || *slot >= playerSlots) {
+        problem(QStringLiteral("the start point \"%1\" names no player slot from 0 to 5; skipped").arg(word(w, 2).toString()));
+        return;
+    }
+    PlayerStartRecord record = m_doc.player(*slot);
+    record.posX = int32Of(w, 3, "x position");
+    record.posY = int32Of(w, 5, "y position");
+    record.posZ = int32Of(w, 4, "height");
+    const double orientation = number(w, 7, "orientation");
+    if (std::fabs(orientation) > double(std::numeric_limits<float>::max())) {
+        problem(QStringLiteral("the orientation %1 is out of range; read as 0").arg(word(w, 7).toString()));
+        record.orientation = 0;
+    } else {
+        record.orientation = static_cast<float>(orientation);
+    }
+    record.label = QStringLiteral("Player %1").arg(*slot + 1);
+    m_doc.player(*slot) = record;
+    ++m_result.itemsRead;
+    if (m_sink)
+        m_sink->itemRead(ItemKind::PlayerStart, static_cast<std::int16_t>(*slot),
+                         QStringLiteral("Player %1 start").arg(*slot + 1), record.posX, record.posY);
+}
+
+void Reader::handleCall(const Words& w)
+{
+    const QStringView call = word(w, 1);
+    if (call == u"addPoint") {
+        addPoint(w);
+    } else if (call == u"addSalvage" || call == u"addAsteroid") {
+        const ItemKind kind = call == u"addSalvage" ? ItemKind::Salvage : ItemKind::Asteroid;
+        ResourceRecord r;
+        r.modelIndex = model(kind, word(w, 2));
+        if (r.modelIndex == -1)
+            r.customName = word(w, 2).toString();
+        r.posX = int32Of(w, 3, "x position");
+        r.posY = int32Of(w, 5, "y position");
+        r.posZ = int32Of(w, 4, "height");
+        r.resourcePercent = int32Of(w, 6, "resource percentage");
+        r.drawColour = kindInfo(kind).drawColour;
+        store(kind, r, {});
+    } else if (call == u"addCloud" || call == u"addDustCloud" || call == u"addNebula") {
+        const ItemKind kind = call == u"addCloud" ? ItemKind::Cloud
+            : call == u"addDustCloud"             ? ItemKind::DustCloud
+                                                  : ItemKind::Nebula;
+        const int modelWord = kind == ItemKind::Nebula ? 2 : 3;
+        CloudRecord r;
+        r.modelIndex = model(kind, word(w, modelWord));
+        if (r.modelIndex == -1 && kind != ItemKind::Cloud)
+            r.customName = word(w, modelWord).toString();
+        r.posX = int32Of(w, 4, "x position");
+        r.posY = int32Of(w, 6, "y position");
+        r.posZ = int32Of(w, 5, "height");
+        r.red = colourOf(w, 7, "red");
+        r.green = colourOf(w, 8, "green");
+        r.blue = colourOf(w, 9, "blue");
+        r.size = int32Of(w, 12, "size");
+        r.drawColour = kindInfo(kind).drawColour;
+        store(kind, r, {});
+    } else if (call == u"addSquadron") {
+        const QStringView name = word(w, 2);
+        if (name.left(4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0) {
+            PropRecord r;
+            r.modelIndex = model(ItemKind::Megalith, name);
+            r.posX = int32Of(w, 4, "x position");
+            r.posY = int32Of(w, 6, "y position");
+            r.posZ = int32Of(w, 5, "height");
+            r.drawColour = kindInfo(ItemKind::Megalith).drawColour;
+            store(ItemKind::Megalith, r, name.toString());
+        } else {
+            ShipRecord r;
+            r.modelIndex = model(ItemKind::Ship, name);
+            if (r.modelIndex == -1)
+                r.customName = name.toString();
+            r.posX = int32Of(w, 4, "x position");
+            r.posY = int32Of(w, 6, "y position");
+            r.posZ = int32Of(w, 5, "height");
+            r.player = int16Of(w, 7, "owner");
+            // The rotation table holds orientation, rotation2, rotation1.
+            r.orientation = int32Of(w, 8, "orientation");
+            r.rotation2 = int32Of(w, 9, "rotation");
+            r.rotation1 = int32Of(w, 10, "rotation");
+            r.drawColour = kindInfo(ItemKind::Ship).drawColour;
+            store(ItemKind::Ship, r, name.toString());
+        }
+    } else if (call == u"addPebble") {
+        PropRecord r;
+        r.modelIndex = model(ItemKind::Pebble, word(w, 2));
+        r.posX = int32Of(w, 3, "x position");
+        r.posY = int32Of(w, 5, "y position");
+        r.posZ = int32Of(w, 4, "height");
+        r.drawColour = kindInfo(ItemKind::Pebble).drawColour;
+        store(ItemKind::Pebble, r, {});
+    } else if (call == u"setWorldBoundsInner") {
+        numericSetting(m_settings.sizeX, word(w, 5), "world size X");
+        numericSetting(m_settings.sizeZ, word(w, 6), "world size Z");
+        numericSetting(m_settings.sizeY, word(w, 7), "world size Y");
+        m_result.worldBoundsRead = true;
+    } else if (call == u"loadBackground") {
+        m_settings.background = word(w, 2).toString();
+    } else if (call == u"setSensorsManagerCameraDistances") {
+        numericSetting(m_settings.cameraMin, word(w, 2), "minimum camera distance");
+        numericSetting(m_settings.cameraMax, word(w, 3), "maximum camera distance");
+    } else if (call == u"setDefaultMusic") {
+        m_settings.music = word(w, 2).toString().remove(QStringLiteral("Data:sound/music/"));
+    }
+}
+
+void Reader::numericSetting(QString& target, QStringView value, const char* what)
+{
+    if (isStrictNumber(value) && std::isfinite(val(value))) {
+        target = value.toString();
+        return;
+    }
+    problem(QStringLiteral("the %1 \"%2\" is not a number; kept %3").arg(QLatin1String(what), value.toString(), target));
+}
+
+void Reader::levelDesc(QStringView line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    const QStringView value = eq >= 0 ? line.mid(eq + 1) : line;
+    if (const auto decoded = leadingLuaString(value)) {
+        m_settings.levelDesc = *decoded;
+        return;
+    }
+    QString text = value.toString();
+    text.replace(QLatin1Char('"'), QLatin1Char(' '));
+    m_settings.levelDesc = text.trimmed();
+}
+
+void Reader::maxPlayers(QStringView line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    const QStringView value = eq >= 0 ? line.mid(eq + 1) : QStringView(getWord(line, 3));
+    const double players = val(value);
+    const auto index = toInt16(players - 2);
+    if (index && *index >= 0 && *index < playerCountEntries().size()) {
+        m_settings.playerIndex = *index;
+        return;
+    }
+    if (!std::isfinite(players) || val(value) == 0.0) {
+        problem(QStringLiteral("maxPlayers \"%1\" is not a player count; kept %2 players")
+                    .arg(value.trimmed().toString())
+                    .arg(m_settings.playerCount()));
+        return;
+    }
+    m_settings.playerIndex = players < 2 ? 0 : int(playerCountEntries().size()) - 1;
+    problem(QStringLiteral("maxPlayers %1 is outside 2 to 6; set to %2 players")
+                .arg(value.trimmed().toString())
+                .arg(m_settings.playerCount()));
+}
+
+} // namespace
+
+ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
+                     ReadSink* sink)
+{
+    Reader reader(document, settings, models, sink);
+    return reader.run(input);
+}
+
+std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
+                                        ModelLists& models, ReadSink* sink, QString* error)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        if (error)
+            *error = QStringLiteral("%1 is a folder, not a level file").arg(path);
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return readLevel(file, document, settings, models, sink);
+}
+
+QString problemsText(const std::vector<ReadProblem>& problems, int limit)
+{
+    QStringList lines;
+    int shown = 0;
+    for (const ReadProblem& p : problems) {
+        if (shown == limit) {
+            lines << QStringLiteral("... and %1 more").arg(qsizetype(problems.size()) - limit);
+            break;
+        }
+        lines << (p.line > 0 ? QStringLiteral("line %1: %2").arg(p.line).arg(p.reason) : p.reason);
+        ++shown;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace starloom

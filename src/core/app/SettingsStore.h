@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace starloom {
+
+// The per-user store of the display settings, section "Settings".
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual QString read(const QString& key, const QString& defaultValue) const = 0;
+    virtual void write(const QString& key, const QString& value) = 0;
+};
+
+inline const QString gridSizeKey = QStringLiteral("GridSize");
+inline const QString fontSizeKey = QStringLiteral("FontSize");
+inline const QString defaultGridSize = QStringLiteral("2500");
+inline const QString defaultFontSize = QStringLiteral("4");
+
+// QSettings under no organisation and the executable's base name as the application name, or a
+// given INI file (tests).
+class QSettingsStore final : public SettingsStore {
+public:
+    QSettingsStore();
+    explicit QSettingsStore(const QString& iniFile);
+    ~QSettingsStore() override;
+
+    QString read(const QString& key, const QString& defaultValue) const override;
+    void write(const QString& key, const QString& value) override;
+
+    // The executable's file name without its extension ("starloom").
+    static QString applicationName();
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+// The stored grid size when it is a positive number, otherwise "2500".
+QString validGridSize(const QString& stored);
+// The stored font-size list index when it is a whole number from 0 to 10, otherwise 4.
+int validFontSizeIndex(const QString& stored);
+
+} // namespace starloom

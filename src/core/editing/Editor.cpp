@@ -1,0 +1,889 @@
+#include "Editor.h"
+
+#include "app/SettingsStore.h"
+#include "document/Numbers.h"
+#include "levelfile/LevelReader.h"
+#include "levelfile/LevelWriter.h"
+
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace starloom {
+
+namespace {
+
+const QString selectTypeMessage = QStringLiteral("Select Type");
+
+template <class... Fs>
+struct Overloaded : Fs... {
+    using Fs::operator()...;
+};
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
+
+// Converts panel fields into record values; remembers the first field that cannot be stored.
+class FieldReader {
+public:
+    explicit FieldReader(const std::array<PanelField, 4>& fields)
+        : m_fields(fields)
+    {
+    }
+
+    // `strict`: the whole text must be a number; otherwise its leading number counts (0 if none).
+    std::int32_t int32(int i, bool strict = false)
+    {
+        const auto v = number(i, strict);
+        if (!v)
+            return 0;
+        const auto n = toInt32(*v);
+        if (!n)
+            fail(i, QStringLiteral("must lie between -2147483648 and 2147483647"));
+        return n.value_or(0);
+    }
+
+    std::int16_t int16(int i, bool strict = false)
+    {
+        const auto v = number(i, strict);
+        if (!v)
+            return 0;
+        const auto n = toInt16(*v);
+        if (!n)
+            fail(i, QStringLiteral("must lie between -32768 and 32767"));
+        return n.value_or(0);
+    }
+
+    float single(int i)
+    {
+        const auto v = number(i, false);
+        if (!v)
+            return 0;
+        const auto f = static_cast<float>(*v);
+        if (!std::isfinite(f) || std::abs(*v) > double(std::numeric_limits<float>::max()))
+            fail(i, QStringLiteral("is too large"));
+        return std::isfinite(f) ? f : 0.0f;
+    }
+
+    const QString& error() const { return m_error; }
+    bool ok() const { return m_error.isEmpty(); }
+
+private:
+    std::optional<double> number(int i, bool strict)
+    {
+        const QString& text = m_fields.at(static_cast<std::size_t>(i)).text;
+        if (strict && !isStrictNumber(text)) {
+            fail(i, QStringLiteral("must be a number"));
+            return std::nullopt;
+        }
+        return val(text);
+    }
+
+    void fail(int i, const QString& what)
+    {
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("\"%1\" %2.").arg(m_fields.at(static_cast<std::size_t>(i)).caption, what);
+    }
+
+    const std::array<PanelField, 4>& m_fields;
+    QString m_error;
+};
+
+// A custom model name is written into the level as one quoted word; the reader splits words at
+// blanks, quotes, commas and brackets, so such names cannot come back.
+bool isReadableModelName(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (const QChar c : name) {
+        if (c.isSpace() || QStringLiteral("\"',()[]{}").contains(c))
+            return false;
+    }
+    return true;
+}
+
+class RowSink final : public ReadSink {
+public:
+    explicit RowSink(Editor& editor)
+        : m_editor(editor)
+    {
+    }
+    void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t, std::int32_t) override
+    {
+        m_editor.addToList(text, kind, arrayId);
+    }
+
+private:
+    Editor& m_editor;
+};
+
+int randomIndex(qsizetype count, double r)
+{
+    const float product = static_cast<float>(count) * static_cast<float>(r);
+    const auto index = static_cast<qsizetype>(product);
+    return static_cast<int>(std::clamp<qsizetype>(index, 0, count - 1));
+}
+
+} // namespace
+
+RandomSource defaultRandomSource()
+{
+    return [] { return QRandomGenerator::global()->generateDouble(); };
+}
+
+Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, QString gameDir)
+    : m_host(host)
+    , m_store(settingsStore)
+    , m_random(random ? std::move(random) : defaultRandomSource())
+    , m_catalogue(std::move(gameDir))
+{
+    Form_Load();
+    setScales();
+}
+
+// ------------------------------------------------------------------ start-up and level commands
+
+void Editor::Form_Load()
+{
+    m_caption = programTitle();
+    m_document.resetDocument();
+    m_gridSize = validGridSize(m_store.read(gridSizeKey, defaultGridSize));
+    m_fontSizeIndex = validFontSizeIndex(m_store.read(fontSizeKey, defaultFontSize));
+    setLabelFont();
+    m_labelShow.fill(true);
+    m_labelShow[static_cast<std::size_t>(typeIdOf(ItemKind::Pebble))] = false;
+    m_hideAll = false;
+    m_document.setPlayerColours();
+    m_settings.playerIndex = 0;
+    pickRandomBackgroundAndMusic();
+    setVisible();
+}
+
+void Editor::pickRandomBackgroundAndMusic()
+{
+    m_settings.background = backgroundEntries().at(randomIndex(backgroundEntries().size(), m_random()));
+    m_settings.music = musicEntries().at(randomIndex(musicEntries().size(), m_random()));
+}
+
+void Editor::mnuFileNew_Click()
+{
+    m_document.resetDocument();
+    m_settings.playerIndex = 0;
+    pickRandomBackgroundAndMusic();
+    setVisible();
+    m_rows.clear();
+    m_selectedRow = -1;
+    m_document.setPlayerColours();
+    redraw();
+}
+
+bool Editor::mnuFileSave_Click()
+{
+    if (!hasAllPlayerStarts(m_document, m_settings)) {
+        message(missingStartsMessage(), QStringLiteral("Error"));
+        return false;
+    }
+    const QString path = m_host.askSaveFileName(levelFileFilter, m_settings.levelDesc + QStringLiteral(".level"));
+    if (path.isEmpty())
+        return false;
+    ModelLists models(m_catalogue);
+    const QString error = saveFileAtomically(path, writeLevel(m_document, m_settings, models));
+    if (!error.isEmpty()) {
+        message(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
+        return false;
+    }
+    message(m_settings.levelDesc + QStringLiteral(" saved"));
+    return true;
+}
+
+bool Editor::mnuFileLoad_Click()
+{
+    const QString path = m_host.askOpenFileName(levelFileFilter);
+    if (path.isEmpty())
+        return false;
+    m_timerEnabled = false;
+    m_buttonDown = false;
+    ModelLists models(m_catalogue);
+    RowSink sink(*this);
+    QString error;
+    const std::optional<ReadResult> result = readLevelFile(path, m_document, m_settings, models, &sink, &error);
+    m_timerEnabled = true;
+    if (!result) {
+        message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, error));
+        return false;
+    }
+    if (result->worldBoundsRead)
+        setScales();
+    // The list of the last kind read is left in the panel under its own kind's button, so that
+    // the next placement takes a model of that kind.
+    if (result->lastKind)
+        selectKind(*result->lastKind);
+    redraw();
+    if (!result->problems.empty())
+        message(problemsText(result->problems));
+    return true;
+}
+
+bool Editor::Command1_Click()
+{
+    const std::array<std::pair<QString, QString>, 4> checks = {{
+        {QStringLiteral("SizeX"), m_settings.sizeX},
+        {QStringLiteral("SizeY"), m_settings.sizeY},
+        {QStringLiteral("SizeZ"), m_settings.sizeZ},
+        {QStringLiteral("Grid Size"), m_gridSize},
+    }};
+    for (const auto& [name, text] : checks) {
+        const double v = val(text);
+        if (!isStrictNumber(text) || !std::isfinite(v) || v <= 0) {
+            message(QStringLiteral("%1 must be a positive number.").arg(name));
+            return false;
+        }
+    }
+    m_store.write(gridSizeKey, m_gridSize);
+    m_store.write(fontSizeKey, intText(m_fontSizeIndex));
+    setScales();
+    setLabelFont();
+    redraw();
+    return true;
+}
+
+// ------------------------------------------------------------------ kind and model selection
+
+void Editor::selectKind(ItemKind kind)
+{
+    m_selectedKind = kind;
+    m_models = m_catalogue.modelList(kind, m_settings.playerIndex);
+    m_modelIndex = -1;
+    m_mode = placementMode;
+    setVisible();
+    if (!m_models.isEmpty())
+        Combo1_Click(0);
+    else
+        m_customVisible = false;
+}
+
+void Editor::Combo1_Click(int index)
+{
+    m_modelIndex = index >= 0 && index < m_models.size() ? index : -1;
+    m_mode = placementMode;
+    setVisible();
+    m_zoomArmed = false;
+    if (modelText() == customEntry) {
+        m_customVisible = true;
+        m_customName.clear();
+    } else {
+        m_customVisible = false;
+    }
+}
+
+QString Editor::modelText() const
+{
+    return m_modelIndex >= 0 && m_modelIndex < m_models.size() ? m_models[m_modelIndex] : QString();
+}
+
+bool Editor::modelIsCustom() const
+{
+    return modelText() == customEntry;
+}
+
+void Editor::setVisible()
+{
+    m_zoomArmed = false;
+    const bool placing = m_mode == placementMode;
+    for (PanelField& f : m_fields) {
+        f.captionVisible = false;
+        f.textVisible = false;
+        if (placing)
+            f.text.clear();
+    }
+    m_colourVisible = false;
+    m_heightControlsVisible = false;
+    m_applyVisible = false;
+    m_customVisible = false;
+    if (!m_selectedKind)
+        return;
+
+    auto show = [this, placing](int i, const char* caption, const char* defaultText) {
+        PanelField& f = m_fields.at(static_cast<std::size_t>(i));
+        f.caption = QString::fromLatin1(caption);
+        f.captionVisible = true;
+        f.textVisible = true;
+        if (placing)
+            f.text = QString::fromLatin1(defaultText);
+    };
+    switch (*m_selectedKind) {
+    case ItemKind::PlayerStart:
+        show(0, "Orientation", "0");
+        show(1, "Rotation 1?", "0");
+        show(2, "Rotation 2?", "0");
+        if (placing) {
+            for (int i = 0; i < 3; ++i) {
+                m_fields.at(static_cast<std::size_t>(i)).captionVisible = false;
+                m_fields.at(static_cast<std::size_t>(i)).textVisible = false;
+            }
+        }
+        m_applyVisible = !placing;
+        break;
+    case ItemKind::Asteroid:
+    case ItemKind::Salvage:
+        show(0, "% RUs", "100");
+        m_applyVisible = true;
+        break;
+    case ItemKind::Cloud:
+    case ItemKind::DustCloud:
+    case ItemKind::Nebula:
+        show(0, "Red [0-255]", "128");
+        show(1, "Green [0-255]", "128");
+        show(2, "Blue [0-255]", "128");
+        show(3, "Size", "100");
+        m_colourVisible = true;
+        m_applyVisible = true;
+        break;
+    case ItemKind::Megalith:
+    case ItemKind::Pebble:
+        m_fields[0].caption = QStringLiteral("No Defined Properties");
+        m_fields[0].captionVisible = true;
+        m_applyVisible = true;
+        break;
+    case ItemKind::Ship:
+        show(0, "Orientation", "0");
+        show(1, "Rotation?", "0");
+        show(2, "Rotation?", "0");
+        show(3, "Player", "0");
+        m_applyVisible = true;
+        break;
+    }
+    m_heightControlsVisible = true;
+}
+
+void Editor::setFieldText(int field, const QString& text)
+{
+    if (field >= 0 && field < 4)
+        m_fields[static_cast<std::size_t>(field)].text = text;
+}
+
+bool Editor::checkCustomName()
+{
+    if (isReadableModelName(m_customName))
+        return true;
+    message(QStringLiteral("The custom model name must not be empty and must not contain spaces, tabs, quotes, "
+                           "commas or brackets."));
+    return false;
+}
+
+void Editor::cmdApply_Click()
+{
+    if (m_mode != editingMode || m_selectedRow < 0)
+        return;
+    const ObjectRow row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    if (m_selectedKind != row.kind || !m_document.exists(row.kind, row.arrayId))
+        return;
+    const bool custom = kindInfo(row.kind).hasCustom && modelIsCustom();
+    if (custom && !checkCustomName())
+        return;
+    const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
+
+    // Everything is converted before anything is stored, so a refused field changes nothing.
+    FieldReader in(m_fields);
+    LevelDocument& doc = m_document;
+    auto modelStep = [&](auto& r) {
+        r.modelIndex = model;
+        if (custom)
+            r.customName = m_customName;
+    };
+    switch (row.kind) {
+    case ItemKind::PlayerStart: {
+        const float orientation = in.single(0);
+        if (in.ok())
+            doc.player(row.arrayId).orientation = orientation;
+        break;
+    }
+    case ItemKind::Asteroid:
+    case ItemKind::Salvage: {
+        const std::int32_t percent = in.int32(0);
+        if (in.ok()) {
+            auto& r = doc.resources(row.kind).at(static_cast<std::size_t>(row.arrayId));
+            modelStep(r);
+            r.resourcePercent = percent;
+        }
+        break;
+    }
+    case ItemKind::Cloud:
+    case ItemKind::DustCloud:
+    case ItemKind::Nebula: {
+        const std::int16_t red = in.int16(0);
+        const std::int16_t green = in.int16(1);
+        const std::int16_t blue = in.int16(2);
+        const std::int32_t size = in.int32(3);
+        if (in.ok()) {
+            auto& r = doc.clouds(row.kind).at(static_cast<std::size_t>(row.arrayId));
+            modelStep(r);
+            r.red = red;
+            r.green = green;
+            r.blue = blue;
+            r.size = size;
+        }
+        break;
+    }
+    case ItemKind::Megalith:
+    case ItemKind::Pebble:
+        doc.props(row.kind).at(static_cast<std::size_t>(row.arrayId)).modelIndex = model;
+        break;
+    case ItemKind::Ship: {
+        const std::int32_t orientation = in.int32(0);
+        const std::int32_t rotation1 = in.int32(1);
+        const std::int32_t rotation2 = in.int32(2);
+        const std::int16_t player = in.int16(3);
+        if (in.ok()) {
+            auto& r = doc.ships().at(static_cast<std::size_t>(row.arrayId));
+            modelStep(r);
+            r.orientation = orientation;
+            r.rotation1 = rotation1;
+            r.rotation2 = rotation2;
+            r.player = player;
+        }
+        break;
+    }
+    }
+    if (!in.ok()) {
+        message(in.error());
+        return;
+    }
+    redraw();
+}
+
+void Editor::cmdColourSelect_Click()
+{
+    // The picker reports Cancel as the colour it started on.
+    const std::int32_t c = m_host.askColour(m_lastColour).value_or(m_lastColour) & 0xFFFFFF;
+    m_lastColour = c;
+    m_fields[0].text = intText(c % 256);
+    m_fields[1].text = intText((c / 256) % 256);
+    m_fields[2].text = intText((c / 65536) % 256);
+}
+
+// ------------------------------------------------------------------ views
+
+void Editor::setScales()
+{
+    m_topScale = topScaleFor(m_settings);
+    m_frontScale = frontScaleFor(m_settings);
+    redraw();
+}
+
+void Editor::cmdZoomIn_Click()
+{
+    m_zoomArmed = true;
+}
+
+void Editor::cmdZoomOut_Click()
+{
+    m_topScale = zoomedOut(m_settings);
+    redraw();
+}
+
+void Editor::Picture1_MouseMove(int buttons, int, double x, double y)
+{
+    m_lblX = intText(floorToInt32(x));
+    m_lastTopX = x;
+    m_lblY = intText(floorToInt32(y));
+    m_lastTopY = y;
+    if (buttons == 1)
+        m_buttonDown = true;
+}
+
+void Editor::Picture1_MouseUp(int, int, double, double)
+{
+    m_buttonDown = false;
+}
+
+void Editor::picLeft_MouseMove(int, int, double x, double y)
+{
+    m_lblLeftX = intText(floorToInt32(x));
+    m_lastFrontX = x;
+    m_lblLeftY = intText(floorToInt32(y));
+    m_lastFrontY = y;
+}
+
+void Editor::Timer1_Timer()
+{
+    if (m_timerEnabled && m_buttonDown)
+        Picture1_Click();
+}
+
+void Editor::Picture1_Click()
+{
+    if (m_zoomArmed)
+        zoomIn();
+    else if (m_mode == editingMode)
+        moveSelected();
+    else if (m_mode == placementMode)
+        placeItem();
+}
+
+void Editor::zoomIn()
+{
+    m_zoomArmed = false;
+    // A view narrower than one world unit is refused: the view stays as it is.
+    if (const auto zoomed = zoomedIn(m_topScale, m_lastTopX, m_lastTopY, m_settings)) {
+        m_topScale = *zoomed;
+        redraw();
+    }
+}
+
+void Editor::moveSelected()
+{
+    if (m_selectedRow < 0)
+        return;
+    const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    if (!m_document.exists(row.kind, row.arrayId))
+        return;
+    ItemPosition p = m_document.position(row.kind, row.arrayId);
+    p.x = toInt32Clamped(val(m_lblX));
+    p.y = toInt32Clamped(val(m_lblY));
+    m_document.setPosition(row.kind, row.arrayId, p);
+    redraw();
+}
+
+std::int32_t Editor::calcRandomHeight()
+{
+    double h = 0;
+    if (m_randomHeightChecked) {
+        const int sign = static_cast<int>(std::floor(2 * m_random())) + 1;
+        float r = static_cast<float>(m_random());
+        if (r >= 1.0f)
+            r = std::nextafter(1.0f, 0.0f);
+        const double span = 2 * val(m_randomHeightText);
+        h = floorToInt32(sign == 1 ? -span * double(r) : span * double(r));
+    }
+    if (m_setHeightChecked)
+        h += toInt32Clamped(val(m_setHeightText));
+    return toInt32Clamped(h);
+}
+
+void Editor::placeItem()
+{
+    if (modelText().isEmpty()) {
+        message(selectTypeMessage);
+        return;
+    }
+    if (!m_selectedKind)
+        return;
+    const ItemKind kind = *m_selectedKind;
+    const std::int32_t x = toInt32Clamped(val(m_lblX));
+    const std::int32_t y = toInt32Clamped(val(m_lblY));
+    FieldReader in(m_fields);
+
+    if (kind == ItemKind::PlayerStart) {
+        const int slot = m_modelIndex;
+        if (slot < 0 || slot >= playerSlots)
+            return;
+        if (!m_document.player(slot).label.isEmpty()) {
+            message(QStringLiteral("You already have a Player %1 start point!").arg(slot + 1));
+            return;
+        }
+        const float orientation = in.single(0);
+        if (!in.ok()) {
+            message(in.error());
+            return;
+        }
+        PlayerStartRecord& p = m_document.player(slot);
+        p.label = QStringLiteral("Player %1").arg(slot + 1);
+        p.posX = x;
+        p.posY = y;
+        p.posZ = calcRandomHeight();
+        if (m_setHeightChecked)
+            p.posZ = toInt32Clamped(val(m_setHeightText));
+        p.orientation = orientation;
+        addToList(modelText() + QStringLiteral(" start"), kind, static_cast<std::int16_t>(slot));
+        redraw();
+        return;
+    }
+
+    const KindInfo& info = kindInfo(kind);
+    const bool custom = info.hasCustom && modelIsCustom();
+    if (custom && !checkCustomName())
+        return;
+    if (m_document.isFull(kind)) {
+        message(QStringLiteral("No more %1 items can be placed: a level holds at most %2 of each kind.")
+                    .arg(QString::fromLatin1(info.caption))
+                    .arg(maxRecordsPerKind));
+        return;
+    }
+    const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
+    const QString name = custom ? m_customName : QString();
+
+    std::optional<std::int16_t> index;
+    auto place = [&](auto record) {
+        record.modelIndex = model;
+        record.customName = name;
+        record.posX = x;
+        record.posY = y;
+        record.posZ = calcRandomHeight();
+        record.drawColour = info.drawColour;
+        index = m_document.appendItem(kind, record);
+    };
+    switch (kind) {
+    case ItemKind::Asteroid:
+    case ItemKind::Salvage: {
+        ResourceRecord r;
+        r.resourcePercent = in.int32(0, kind == ItemKind::Asteroid);
+        if (in.ok())
+            place(r);
+        break;
+    }
+    case ItemKind::Cloud:
+    case ItemKind::DustCloud:
+    case ItemKind::Nebula: {
+        CloudRecord r;
+        r.red = in.int16(0);
+        r.green = in.int16(1);
+        r.blue = in.int16(2);
+        r.size = in.int32(3);
+        if (in.ok())
+            place(r);
+        break;
+    }
+    case ItemKind::Megalith:
+    case ItemKind::Pebble:
+        place(PropRecord{});
+        break;
+    case ItemKind::Ship: {
+        ShipRecord r;
+        r.orientation = in.int32(0, true);
+        r.rotation1 = in.int32(1, true);
+        r.rotation2 = in.int32(2, true);
+        r.player = in.int16(3, true);
+        if (in.ok())
+            place(r);
+        break;
+    }
+    case ItemKind::PlayerStart:
+        break;
+    }
+    if (!in.ok()) {
+        message(in.error());
+        return;
+    }
+    if (!index)
+        return;
+    const QString number = QString::number(*index + 1);
+    QString text;
+    if (kind == ItemKind::Megalith)
+        text = modelText();
+    else if (kind == ItemKind::Ship)
+        text = custom ? name : modelText();
+    else if (custom)
+        text = name + QStringLiteral(" #") + number;
+    else
+        text = QString::fromLatin1(info.itemText) + number;
+    addToList(text, kind, *index);
+    redraw();
+}
+
+void Editor::picLeft_Click()
+{
+    // Before the pointer has moved over the front view its readout holds "Y", not a height.
+    if (m_mode != editingMode || m_selectedRow < 0 || !isStrictNumber(m_lblLeftY))
+        return;
+    const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    const auto z = toInt32(val(m_lblLeftY));
+    if (!z || !m_document.exists(row.kind, row.arrayId))
+        return;
+    ItemPosition p = m_document.position(row.kind, row.arrayId);
+    p.z = *z;
+    m_document.setPosition(row.kind, row.arrayId, p);
+    redraw();
+}
+
+// ------------------------------------------------------------------ object list and labels
+
+QString Editor::addToList(const QString& listText, ItemKind kind, std::int16_t arrayId)
+{
+    const QString key = rowKey(static_cast<qsizetype>(m_rows.size()));
+    m_rows.push_back(ObjectRow{listText, kind, arrayId});
+    return key;
+}
+
+void Editor::selectRow(int row)
+{
+    m_selectedRow = row >= 0 && row < static_cast<int>(m_rows.size()) ? row : -1;
+}
+
+void Editor::lstObjects_Click()
+{
+    if (m_selectedRow < 0)
+        return;
+    loadRecordIntoPanel(m_rows.at(static_cast<std::size_t>(m_selectedRow)));
+}
+
+void Editor::loadRecordIntoPanel(const ObjectRow& row)
+{
+    if (!m_document.exists(row.kind, row.arrayId))
+        return;
+    selectKind(row.kind);
+
+    int entry = -1;
+    bool custom = false;
+    m_document.visit(row.kind, row.arrayId, Overloaded{
+        [&](const PlayerStartRecord&) { entry = row.arrayId; },
+        [&](const auto& r) {
+            entry = r.modelIndex;
+            if (entry == -1 && kindInfo(row.kind).hasCustom) {
+                custom = true;
+                entry = static_cast<int>(m_models.size()) - 1;
+            }
+        },
+    });
+    Combo1_Click(entry);
+
+    auto setText = [this](int i, const QString& text) { m_fields.at(static_cast<std::size_t>(i)).text = text; };
+    m_document.visit(row.kind, row.arrayId, Overloaded{
+        [&](const PlayerStartRecord& r) { setText(0, floatText(r.orientation)); },
+        [&](const ResourceRecord& r) { setText(0, intText(r.resourcePercent)); },
+        [&](const CloudRecord& r) {
+            // Clouds too: otherwise Apply would store the panel's defaults over their colour.
+            setText(0, intText(r.red));
+            setText(1, intText(r.green));
+            setText(2, intText(r.blue));
+            setText(3, intText(r.size));
+        },
+        [&](const PropRecord&) {},
+        [&](const ShipRecord& r) {
+            setText(0, intText(r.orientation));
+            setText(1, intText(r.rotation1));
+            setText(2, intText(r.rotation2));
+            setText(3, intText(r.player));
+        },
+    });
+    if (custom) {
+        m_document.visit(row.kind, row.arrayId, Overloaded{
+            [](const PlayerStartRecord&) {},
+            [this](const auto& r) { m_customName = r.customName; },
+        });
+    }
+    m_mode = editingMode;
+    setVisible();
+    if (custom)
+        m_customVisible = true;
+}
+
+void Editor::lblObjects_Click(int labelIndex)
+{
+    if (m_zoomArmed) {
+        Picture1_Click();
+        return;
+    }
+    const int row = rowForKey(labelFor(labelIndex).key);
+    if (row < 0)
+        return;
+    selectRow(row);
+    lstObjects_Click();
+}
+
+void Editor::mnuObjectsDelete_Click()
+{
+    if (m_selectedRow < 0)
+        return;
+    const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    deleteItem(row.kind, row.arrayId);
+    m_mode = placementMode;
+}
+
+void Editor::deleteItem(ItemKind objType, int arrayId)
+{
+    if (m_selectedRow < 0)
+        return;
+    if (m_document.exists(objType, arrayId))
+        m_document.markDeleted(objType, arrayId);
+    // Keys are row positions, so the rows after this one and their labels are renumbered with it.
+    m_rows.erase(m_rows.begin() + m_selectedRow);
+    m_selectedRow = -1;
+    redraw();
+}
+
+void Editor::mnuObjectsSetPlayer_Click()
+{
+    if (m_selectedRow < 0)
+        return;
+    const QString answer = m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"),
+                                          QStringLiteral("0")).value_or(QString());
+    const QString s = doubleText(val(answer));
+    message(s);
+    const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    if (row.kind == ItemKind::Ship && m_document.exists(row.kind, row.arrayId)) {
+        // A number outside the 16-bit field is not stored.
+        if (const auto player = toInt16(val(s)))
+            m_document.ships().at(static_cast<std::size_t>(row.arrayId)).player = *player;
+    }
+    m_mode = placementMode;
+}
+
+MapLabel Editor::labelFor(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(m_rows.size()))
+        return {};
+    const ObjectRow& r = m_rows[static_cast<std::size_t>(row)];
+    MapLabel label;
+    label.caption = r.text;
+    label.key = rowKey(row);
+    if (m_document.exists(r.kind, r.arrayId)) {
+        const ItemPosition p = m_document.position(r.kind, r.arrayId);
+        label.x = double(p.x) + 100;
+        label.y = double(p.y) + 100;
+    }
+    label.visible = labelShown(typeIdOf(r.kind));
+    return label;
+}
+
+int Editor::rowForKey(QStringView key) const
+{
+    const qsizetype row = rowFromKey(key);
+    return row >= 0 && row < static_cast<qsizetype>(m_rows.size()) ? static_cast<int>(row) : -1;
+}
+
+void Editor::mnuLabelsHide_Click(int typeId)
+{
+    if (typeId < 1 || typeId > 9)
+        return;
+    auto& shown = m_labelShow[static_cast<std::size_t>(typeId)];
+    shown = !shown;
+    redraw();
+}
+
+void Editor::mnuLabelsHideAll_Click()
+{
+    // Pebble labels follow "Show Pebbles" alone.
+    for (int i = 1; i <= 9; ++i) {
+        if (i != typeIdOf(ItemKind::Pebble))
+            m_labelShow[static_cast<std::size_t>(i)] = m_hideAll;
+    }
+    m_hideAll = !m_hideAll;
+    redraw();
+}
+
+void Editor::setLabelFont()
+{
+    const QStringList& sizes = fontSizeEntries();
+    const double s = m_fontSizeIndex >= 0 && m_fontSizeIndex < sizes.size() ? val(sizes[m_fontSizeIndex]) : 6;
+    m_labelFontFamily = s > 7 ? QStringLiteral("Arial") : QStringLiteral("Small Fonts");
+    m_labelFontPointSize = static_cast<int>(s);
+    redraw();
+}
+
+// ------------------------------------------------------------------ messages
+
+void Editor::message(const QString& text)
+{
+    message(text, programTitle());
+}
+
+void Editor::message(const QString& text, const QString& title)
+{
+    // The message box takes the mouse, so the mouse-up that would end a drag never reaches the view.
+    m_buttonDown = false;
+    m_host.showMessage(text, title);
+}
+
+} // namespace starloom

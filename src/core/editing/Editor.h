@@ -1,0 +1,237 @@
+#pragma once
+
+#include "EditorHost.h"
+
+#include "document/Catalogue.h"
+#include "document/ItemKind.h"
+#include "document/LevelDocument.h"
+#include "document/MapSettings.h"
+#include "document/ObjectRow.h"
+#include "views/ViewScale.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace starloom {
+
+class SettingsStore;
+
+inline const QString placementMode = QStringLiteral("Placement mode");
+inline const QString editingMode = QStringLiteral("Editing mode");
+inline const QString levelFileFilter = QStringLiteral("LEVEL Files (*.level)");
+
+// A uniform random number in [0, 1).
+using RandomSource = std::function<double()>;
+RandomSource defaultRandomSource();
+
+// One of the four labelled value fields of the property panel (Label1(i) and Text1(i)).
+struct PanelField {
+    QString caption;
+    QString text;
+    bool captionVisible = false;
+    bool textVisible = false;
+};
+
+// The text label of one object-list row on the top view. Labels are not stored: each row has
+// exactly one, derived from the row and its record.
+struct MapLabel {
+    QString caption;
+    QString key;   // the row's key, shown as the tooltip
+    double x = 0;  // world position of the top-left corner: the item's position + (100, 100)
+    double y = 0;
+    bool visible = false; // the row kind's "Show" check
+};
+
+// Everything the main window and the options window show, as plain data, and every handler of
+// theirs under its own name. Each handler that changes the level does so inside one method, so
+// that it can be undone as one step.
+class Editor {
+public:
+    Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, QString gameDir);
+
+    // --- start-up and level commands
+    void Form_Load();
+    void mnuFileNew_Click();
+    // Returns true when the file was written.
+    bool mnuFileSave_Click();
+    // Returns true when a file was read.
+    bool mnuFileLoad_Click();
+    // "Done!" of the options window: false (and a message naming the field) when a world size or
+    // the grid size is not a positive number; the window then stays open.
+    bool Command1_Click();
+
+    // --- kind and model selection, panel
+    void Option1_Click() { selectKind(ItemKind::PlayerStart); }
+    void Option2_Click() { selectKind(ItemKind::Asteroid); }
+    void Option3_Click() { selectKind(ItemKind::Cloud); }
+    void Option4_Click() { selectKind(ItemKind::DustCloud); }
+    void Option5_Click() { selectKind(ItemKind::Megalith); }
+    void Option6_Click() { selectKind(ItemKind::Nebula); }
+    void Option7_Click() { selectKind(ItemKind::Pebble); }
+    void Option8_Click() { selectKind(ItemKind::Salvage); }
+    void Option9_Click() { selectKind(ItemKind::Ship); }
+    void selectKind(ItemKind kind);
+    // The user picks entry `index` of the model list (-1: none).
+    void Combo1_Click(int index);
+    void setVisible();
+    void cmdApply_Click();
+    void cmdColourSelect_Click();
+
+    // --- views
+    void setScales();
+    void cmdZoomIn_Click();
+    void cmdZoomOut_Click();
+    // buttons: 1 = left button alone, 2 = right button.
+    void Picture1_MouseMove(int buttons, int shift, double x, double y);
+    void Picture1_MouseUp(int buttons, int shift, double x, double y);
+    void picLeft_MouseMove(int buttons, int shift, double x, double y);
+    void Picture1_Click();
+    void picLeft_Click();
+    void Timer1_Timer();
+    std::int32_t calcRandomHeight();
+
+    // --- object list and labels
+    QString addToList(const QString& listText, ItemKind kind, std::int16_t arrayId);
+    void selectRow(int row); // -1 clears the selection
+    void lstObjects_Click();
+    void lblObjects_Click(int labelIndex);
+    void mnuObjectsDelete_Click();
+    void deleteItem(ItemKind objType, int arrayId);
+    void mnuObjectsSetPlayer_Click();
+    void mnuLabelsHide_Click(int typeId);
+    void mnuLabelsHideAll_Click();
+    void setLabelFont();
+
+    // --- what the user types into the panel and the options window
+    void setFieldText(int field, const QString& text);
+    void setCustomName(const QString& text) { m_customName = text; }
+    void setSetHeightChecked(bool checked) { m_setHeightChecked = checked; }
+    void setSetHeightText(const QString& text) { m_setHeightText = text; }
+    void setRandomHeightChecked(bool checked) { m_randomHeightChecked = checked; }
+    void setRandomHeightText(const QString& text) { m_randomHeightText = text; }
+    MapSettings& mapSettings() { return m_settings; } // the options window's map fields
+    void setGridSize(const QString& text) { m_gridSize = text; }
+    void setFontSizeIndex(int index) { m_fontSizeIndex = index; }
+
+    // --- state
+    const QString& caption() const { return m_caption; }
+    const QString& gameDir() const { return m_catalogue.gameDir(); }
+    const LevelDocument& document() const { return m_document; }
+    const MapSettings& mapSettings() const { return m_settings; }
+    const Catalogue& catalogue() const { return m_catalogue; }
+    const QString& gridSize() const { return m_gridSize; }
+    int fontSizeIndex() const { return m_fontSizeIndex; }
+
+    std::optional<ItemKind> selectedKind() const { return m_selectedKind; }
+    const QStringList& modelList() const { return m_models; }
+    int modelIndex() const { return m_modelIndex; }
+    QString modelText() const; // the selected entry, empty when none
+    const std::array<PanelField, 4>& fields() const { return m_fields; }
+    const PanelField& field(int i) const { return m_fields.at(static_cast<std::size_t>(i)); }
+    const QString& customName() const { return m_customName; }
+    bool customVisible() const { return m_customVisible; }
+    bool colourVisible() const { return m_colourVisible; }
+    bool applyVisible() const { return m_applyVisible; }
+    bool heightControlsVisible() const { return m_heightControlsVisible; }
+    bool setHeightChecked() const { return m_setHeightChecked; }
+    const QString& setHeightText() const { return m_setHeightText; }
+    bool randomHeightChecked() const { return m_randomHeightChecked; }
+    const QString& randomHeightText() const { return m_randomHeightText; }
+    const QString& mode() const { return m_mode; } // Label7
+
+    bool zoomArmed() const { return m_zoomArmed; } // also: the top view shows the crosshair
+    bool buttonDown() const { return m_buttonDown; }
+    bool timerEnabled() const { return m_timerEnabled; }
+    const QString& lblX() const { return m_lblX; }
+    const QString& lblY() const { return m_lblY; }
+    const QString& lblLeftX() const { return m_lblLeftX; }
+    const QString& lblLeftY() const { return m_lblLeftY; }
+    const ViewScale& topScale() const { return m_topScale; }
+    const ViewScale& frontScale() const { return m_frontScale; }
+
+    const std::vector<ObjectRow>& rows() const { return m_rows; }
+    int selectedRow() const { return m_selectedRow; }
+    int labelCount() const { return static_cast<int>(m_rows.size()); }
+    MapLabel labelFor(int row) const;
+    // The row a label key names, -1 when none.
+    int rowForKey(QStringView key) const;
+    bool labelShown(int typeId) const { return m_labelShow.at(static_cast<std::size_t>(typeId)); }
+    bool hideAllChecked() const { return m_hideAll; }
+    const QString& labelFontFamily() const { return m_labelFontFamily; }
+    int labelFontPointSize() const { return m_labelFontPointSize; }
+
+    std::int32_t lastColour() const { return m_lastColour; }
+    // Increases whenever the views must be painted again.
+    quint64 revision() const { return m_revision; }
+
+private:
+    void message(const QString& text);
+    void message(const QString& text, const QString& title);
+    void redraw() { ++m_revision; }
+    void pickRandomBackgroundAndMusic();
+    void selectModelEntry(int index);
+    void placeItem();
+    void moveSelected();
+    void zoomIn();
+    bool modelIsCustom() const;
+    bool checkCustomName();
+    void loadRecordIntoPanel(const ObjectRow& row);
+
+    EditorHost& m_host;
+    SettingsStore& m_store;
+    RandomSource m_random;
+
+    QString m_caption;
+    LevelDocument m_document;
+    MapSettings m_settings;
+    Catalogue m_catalogue;
+    QString m_gridSize = QStringLiteral("2500");
+    int m_fontSizeIndex = 4;
+
+    std::optional<ItemKind> m_selectedKind;
+    QStringList m_models;
+    int m_modelIndex = -1;
+    std::array<PanelField, 4> m_fields;
+    QString m_customName;
+    bool m_customVisible = false;
+    bool m_colourVisible = false;
+    bool m_applyVisible = false;
+    bool m_heightControlsVisible = false;
+    bool m_setHeightChecked = false;
+    QString m_setHeightText = QStringLiteral("0");
+    bool m_randomHeightChecked = false;
+    QString m_randomHeightText = QStringLiteral("300");
+    QString m_mode;
+
+    bool m_zoomArmed = false;
+    bool m_buttonDown = false;
+    bool m_timerEnabled = true;
+    QString m_lblX = QStringLiteral("X");
+    QString m_lblY = QStringLiteral("Y");
+    QString m_lblLeftX = QStringLiteral("X");
+    QString m_lblLeftY = QStringLiteral("Y");
+    double m_lastTopX = 0;
+    double m_lastTopY = 0;
+    double m_lastFrontX = 0;
+    double m_lastFrontY = 0;
+    ViewScale m_topScale;
+    ViewScale m_frontScale;
+
+    std::vector<ObjectRow> m_rows;
+    int m_selectedRow = -1;
+    std::array<bool, 10> m_labelShow{}; // index = typeId
+    bool m_hideAll = false;
+    QString m_labelFontFamily = QStringLiteral("Small Fonts");
+    int m_labelFontPointSize = 6;
+
+    std::int32_t m_lastColour = 0;
+    quint64 m_revision = 0;
+};
+
+} // namespace starloom

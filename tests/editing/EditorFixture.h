@@ -1,0 +1,155 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+#include "editing/Editor.h"
+#include "editing/EditorHost.h"
+
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace starloom::test {
+
+// Answers the editor's questions from queues and records every message it shows.
+class ScriptedHost final : public EditorHost {
+public:
+    struct Message {
+        QString text;
+        QString title;
+    };
+
+    std::vector<Message> messages;
+    std::deque<QString> saveNames;
+    std::deque<QString> openNames;
+    std::deque<std::optional<QString>> textAnswers;
+    std::deque<std::optional<std::int32_t>> colourAnswers;
+
+    QString lastSaveFilter, lastSaveInitialName, lastOpenFilter;
+    QString lastPrompt, lastPromptTitle, lastPromptDefault;
+    std::optional<std::int32_t> lastInitialColour;
+    int saveDialogs = 0;
+    int openDialogs = 0;
+
+    void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
+    QString askSaveFileName(const QString& filter, const QString& initialName) override
+    {
+        ++saveDialogs;
+        lastSaveFilter = filter;
+        lastSaveInitialName = initialName;
+        return take(saveNames, QString());
+    }
+    QString askOpenFileName(const QString& filter) override
+    {
+        ++openDialogs;
+        lastOpenFilter = filter;
+        return take(openNames, QString());
+    }
+    std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        lastPrompt = prompt;
+        lastPromptTitle = title;
+        lastPromptDefault = defaultText;
+        return take(textAnswers, std::optional<QString>());
+    }
+    std::optional<std::int32_t> askColour(std::int32_t initialColour) override
+    {
+        lastInitialColour = initialColour;
+        return take(colourAnswers, std::optional<std::int32_t>());
+    }
+
+    QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
+
+private:
+    template <class T>
+    static T take(std::deque<T>& queue, T fallback)
+    {
+        if (queue.empty())
+            return fallback;
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+class MemorySettingsStore final : public SettingsStore {
+public:
+    QMap<QString, QString> values;
+    QString read(const QString& key, const QString& defaultValue) const override
+    {
+        return values.value(key, defaultValue);
+    }
+    void write(const QString& key, const QString& value) override { values[key] = value; }
+};
+
+// Random numbers from a list, in turn; the last one repeats.
+struct ScriptedRandom {
+    std::shared_ptr<std::deque<double>> values = std::make_shared<std::deque<double>>();
+    double last = 0.5;
+    RandomSource source()
+    {
+        auto v = values;
+        auto l = std::make_shared<double>(last);
+        return [v, l] {
+            if (!v->empty()) {
+                *l = v->front();
+                v->pop_front();
+            }
+            return *l;
+        };
+    }
+    void push(std::initializer_list<double> list) { values->insert(values->end(), list); }
+};
+
+class EditorTest : public ::testing::Test {
+protected:
+    ScriptedHost host;
+    MemorySettingsStore store;
+    ScriptedRandom random;
+    std::unique_ptr<Editor> editor;
+
+    void SetUp() override { makeEditor(); }
+
+    void makeEditor(const QString& gameDir = {})
+    {
+        editor = std::make_unique<Editor>(host, store, random.source(), gameDir);
+    }
+
+    // Points at (x, y) on the top view and clicks there.
+    void clickTop(double x, double y)
+    {
+        editor->Picture1_MouseMove(0, 0, x, y);
+        editor->Picture1_Click();
+    }
+
+    void place(ItemKind kind, double x, double y, int entry = 0)
+    {
+        editor->selectKind(kind);
+        if (entry != 0)
+            editor->Combo1_Click(entry);
+        clickTop(x, y);
+    }
+
+    void placeCustom(ItemKind kind, const QString& name, double x = 0, double y = 0)
+    {
+        editor->selectKind(kind);
+        editor->Combo1_Click(static_cast<int>(editor->modelList().size()) - 1);
+        editor->setCustomName(name);
+        clickTop(x, y);
+    }
+
+    void edit(int row)
+    {
+        editor->selectRow(row);
+        editor->lstObjects_Click();
+    }
+
+    const LevelDocument& doc() const { return editor->document(); }
+};
+
+} // namespace starloom::test

@@ -1,0 +1,532 @@
+#include "MapPainter.h"
+
+#include "document/Numbers.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <QRect>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace starloom {
+
+namespace {
+
+const QColor background(0, 0, 0);
+const QColor gridColour(100, 100, 100);
+const QColor crossColour(255, 255, 255);
+const QColor labelTextColour(255, 255, 0);
+
+constexpr double minGridStepPixels = 4;   // a finer grid is thinned to every m-th line
+constexpr double playerRadius = 1000;     // world units along the horizontal axis
+constexpr double headingLength = 1200;
+constexpr int labelPadding = 1;           // pixels left and right of the caption
+constexpr double labelOffset = 100;       // world units right of and below the item
+
+QColor colourOf(std::int32_t packed)
+{
+    return QColor(packed & 0xff, (packed >> 8) & 0xff, (packed >> 16) & 0xff);
+}
+
+// Pixel coordinate as an int, kept well inside the range the raster engine handles.
+int snap(double v)
+{
+    if (!(v > -1e6))
+        return -1000000;
+    if (!(v < 1e6))
+        return 1000000;
+    return static_cast<int>(std::floor(v));
+}
+
+double clampPixel(double v, double extent)
+{
+    if (!(v > -2))
+        return -2;
+    if (!(v < extent + 2))
+        return extent + 2;
+    return v;
+}
+
+bool usable(const ViewScale& scale, QSize pixels)
+{
+    return !pixels.isEmpty() && std::isfinite(scale.width()) && std::isfinite(scale.height()) && scale.width() != 0
+        && scale.height() != 0;
+}
+
+struct ItemView {
+    ItemKind kind = ItemKind::PlayerStart;
+    double x = 0;
+    double y = 0;
+    double z = 0;
+    float orientation = 0;
+    std::int32_t colour = 0;
+};
+
+bool itemOf(const LevelDocument& document, const ObjectRow& row, ItemView& out)
+{
+    const int typeId = typeIdOf(row.kind);
+    if (typeId < 1 || typeId > 9 || !document.exists(row.kind, row.arrayId))
+        return false;
+    out.kind = row.kind;
+    document.visit(row.kind, row.arrayId, [&out](const auto& record) {
+        out.x = record.posX;
+        out.y = record.posY;
+        out.z = record.posZ;
+        out.colour = record.drawColour;
+        if constexpr (std::is_same_v<std::decay_t<decltype(record)>, PlayerStartRecord>)
+            out.orientation = record.orientation;
+    });
+    return true;
+}
+
+// Consecutive points of one colour, filled as 2x2 squares in one call.
+class PointBatch {
+public:
+    explicit PointBatch(QPainter& painter) : m_painter(painter) {}
+    ~PointBatch() { flush(); }
+
+    void add(QPointF pixel, QSize pixels, std::int32_t colour)
+    {
+        if (!(pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1 && pixel.y() <= pixels.height() + 1))
+            return;
+        if (colour != m_colour)
+            flush();
+        m_colour = colour;
+        const int ix = static_cast<int>(std::floor(pixel.x() + 0.5));
+        const int iy = static_cast<int>(std::floor(pixel.y() + 0.5));
+        m_rects.emplace_back(ix - 1, iy - 1, 2, 2);
+    }
+
+    void flush()
+    {
+        if (m_rects.empty())
+            return;
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(colourOf(m_colour));
+        m_painter.drawRects(m_rects.data(), static_cast<int>(m_rects.size()));
+        m_rects.clear();
+    }
+
+private:
+    QPainter& m_painter;
+    std::vector<QRect> m_rects;
+    std::int32_t m_colour = 0;
+};
+
+// A circle of `radius` pixels, skipped when no part of its outline can be inside the view.
+void drawCircle(QPainter& painter, QSize pixels, QPointF centre, double radius, std::int32_t colour)
+{
+    if (!std::isfinite(radius) || !std::isfinite(centre.x()) || !std::isfinite(centre.y()))
+        return;
+    const double w = pixels.width();
+    const double h = pixels.height();
+    const double margin = 2;
+    if (centre.x() + radius + margin < 0 || centre.x() - radius - margin > w || centre.y() + radius + margin < 0
+        || centre.y() - radius - margin > h)
+        return;
+    const double dx = std::max(std::abs(centre.x()), std::abs(centre.x() - w));
+    const double dy = std::max(std::abs(centre.y()), std::abs(centre.y() - h));
+    if (std::hypot(dx, dy) + margin < radius)
+        return; // the view lies wholly inside the circle
+    painter.setPen(QPen(colourOf(colour), 2, Qt::SolidLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(centre, radius, radius);
+}
+
+void drawSegment(QPainter& painter, QSize pixels, QPointF from, QPointF to, std::int32_t colour)
+{
+    const double margin = 2;
+    if (std::max(from.x(), to.x()) < -margin || std::min(from.x(), to.x()) > pixels.width() + margin
+        || std::max(from.y(), to.y()) < -margin || std::min(from.y(), to.y()) > pixels.height() + margin)
+        return;
+    if (!std::isfinite(from.x()) || !std::isfinite(from.y()) || !std::isfinite(to.x()) || !std::isfinite(to.y()))
+        return;
+    painter.setPen(QPen(colourOf(colour), 2, Qt::SolidLine));
+    painter.drawLine(from, to);
+}
+
+// Grid positions -edge + k*spacing (k >= 1, not beyond +edge) that fall inside [lo, hi], thinned
+// to every m-th when they would be closer than a few pixels. Calls f(world position).
+template <class F>
+void forEachGridLine(double edge, double spacing, double lo, double hi, double pixelsPerUnit, F&& f)
+{
+    const double kLast = std::min(std::floor(2 * edge / spacing), std::floor((hi + edge) / spacing));
+    const double kFirst = std::max(1.0, std::ceil((lo + edge) / spacing));
+    if (!(kFirst <= kLast))
+        return;
+    const double step = spacing * pixelsPerUnit;
+    const double m = step >= minGridStepPixels ? 1.0 : std::ceil(minGridStepPixels / step);
+    if (!std::isfinite(m))
+        return;
+    for (double k = std::ceil(kFirst / m) * m; k <= kLast; k += m)
+        f(-edge + k * spacing);
+}
+
+void drawTopGrid(QPainter& painter, QSize pixels, const MapScene& scene)
+{
+    const ViewScale& s = scene.top;
+    const double w = pixels.width();
+    const double h = pixels.height();
+    const double X = scene.world.x;
+    const double Y = scene.world.y;
+
+    const double g = val(scene.gridSizeText);
+    const double spacing = std::isfinite(g) ? double(toInt32Clamped(g)) : 0.0;
+    if (spacing > 0) {
+        QPen pen(gridColour, 1, Qt::DotLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        std::vector<QLine> lines;
+
+        const double yFrom = clampPixel(s.toPixel(0, -Y, pixels).y(), h);
+        const double yTo = clampPixel(s.toPixel(0, Y, pixels).y(), h);
+        forEachGridLine(X, spacing, std::min<double>(s.left, s.right), std::max<double>(s.left, s.right),
+                        w / std::abs(s.width()), [&](double x) {
+                            const int col = snap(s.toPixel(x, 0, pixels).x());
+                            lines.emplace_back(col, snap(yFrom), col, snap(yTo));
+                        });
+
+        const double xFrom = clampPixel(s.toPixel(-X, 0, pixels).x(), w);
+        const double xTo = clampPixel(s.toPixel(X, 0, pixels).x(), w);
+        forEachGridLine(Y, spacing, std::min<double>(s.top, s.bottom), std::max<double>(s.top, s.bottom),
+                        h / std::abs(s.height()), [&](double y) {
+                            const int row = snap(s.toPixel(0, y, pixels).y());
+                            lines.emplace_back(snap(xFrom), row, snap(xTo), row);
+                        });
+        painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+    }
+
+    if (std::isfinite(g) && g != 0) {
+        QPen pen(crossColour, 1, Qt::SolidLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        const QPointF origin = s.toPixel(0, 0, pixels);
+        const int row = snap(origin.y());
+        const int col = snap(origin.x());
+        const double x0 = clampPixel(s.toPixel(-g / 2, 0, pixels).x(), w);
+        const double x1 = clampPixel(s.toPixel(g / 2, 0, pixels).x(), w);
+        const double y0 = clampPixel(s.toPixel(0, -g / 2, pixels).y(), h);
+        const double y1 = clampPixel(s.toPixel(0, g / 2, pixels).y(), h);
+        if (row >= -1 && row <= pixels.height())
+            painter.drawLine(snap(x0), row, snap(x1), row);
+        if (col >= -1 && col <= pixels.width())
+            painter.drawLine(col, snap(y0), col, snap(y1));
+    }
+}
+
+// Which pixels of the view are already covered by opaque label boxes, one bit per pixel.
+class Coverage {
+public:
+    explicit Coverage(QSize pixels)
+        : m_words((pixels.width() + 63) / 64),
+          m_bits(static_cast<std::size_t>(m_words) * static_cast<std::size_t>(pixels.height()), 0)
+    {
+    }
+
+    // `r` must lie inside the view.
+    bool covered(const QRect& r) const
+    {
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const std::uint64_t* row = rowBits(y);
+            if (!forWords(r.left(), r.right() + 1, [row](int word, std::uint64_t mask) {
+                    return (row[word] & mask) == mask;
+                }))
+                return false;
+        }
+        return true;
+    }
+
+    void cover(const QRect& r)
+    {
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            std::uint64_t* row = m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
+            forWords(r.left(), r.right() + 1, [row](int word, std::uint64_t mask) {
+                row[word] |= mask;
+                return true;
+            });
+        }
+    }
+
+private:
+    const std::uint64_t* rowBits(int y) const
+    {
+        return m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
+    }
+
+    // Calls f(word index, mask) for the words holding bits [from, to); stops when f returns false.
+    template <class F>
+    static bool forWords(int from, int to, F&& f)
+    {
+        while (from < to) {
+            const int bit = from % 64;
+            const int count = std::min(64 - bit, to - from);
+            const std::uint64_t mask = (count == 64 ? ~std::uint64_t(0) : ((std::uint64_t(1) << count) - 1)) << bit;
+            if (!f(from / 64, mask))
+                return false;
+            from += count;
+        }
+        return true;
+    }
+
+    int m_words;
+    std::vector<std::uint64_t> m_bits;
+};
+
+} // namespace
+
+QPointF playerHeadingEnd(double posX, double posY, float orientation)
+{
+    const int a = toInt16Clamped(orientation);
+    const float k = float(3.14159265358979 / 180);
+    const double ex = posX - std::sin(double(float(-a) * k)) * headingLength;
+    const double ey = posY - std::sin(double(float(a + 90) * k)) * headingLength;
+    return {double(toInt32Clamped(ex)), double(toInt32Clamped(ey))};
+}
+
+QString labelFontFamilyFor(int pointSize)
+{
+    return pointSize > 7 ? QStringLiteral("Arial") : QStringLiteral("Small Fonts");
+}
+
+QFont labelFont(const MapScene& scene)
+{
+    QFont font(scene.labelFontFamily);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(std::clamp(scene.labelPointSize, 1, 500));
+    return font;
+}
+
+struct MapPainter::LabelMetrics {
+    QFont font;
+    double height = 0;
+    double ascent = 0;
+    int boxHeight = 0;
+    double wideChar = 0;
+    std::array<double, 128> ascii{};
+    QFontMetricsF metrics{QFont()};
+};
+
+MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPaintDevice* device) const
+{
+    LabelMetrics m;
+    m.font = labelFont(scene);
+    m.metrics = device ? QFontMetricsF(m.font, device) : QFontMetricsF(m.font);
+    m.height = m.metrics.height();
+    m.ascent = m.metrics.ascent();
+    m.boxHeight = static_cast<int>(std::ceil(m.height));
+    m.wideChar = m.metrics.maxWidth();
+    for (std::size_t c = 0; c < m.ascii.size(); ++c)
+        m.ascii[c] = m.metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
+    const int dpi = device ? device->logicalDpiY() : 0;
+    if (m.font != m_cachedFont || dpi != m_cachedDpi) {
+        m_widths.clear();
+        m_cachedFont = m.font;
+        m_cachedDpi = dpi;
+    }
+    return m;
+}
+
+double MapPainter::textWidth(const LabelMetrics& metrics, const QString& text) const
+{
+    const auto it = m_widths.constFind(text);
+    if (it != m_widths.cend())
+        return *it;
+    if (m_widths.size() > 500000)
+        m_widths.clear();
+    const double width = metrics.metrics.horizontalAdvance(text);
+    m_widths.insert(text, width);
+    return width;
+}
+
+namespace {
+
+// An upper bound of the caption's width from the advances of its characters, so that most hidden
+// labels can be rejected without shaping their text.
+template <class Metrics>
+double widthBound(const Metrics& m, const QString& text)
+{
+    double sum = 0;
+    for (const QChar c : text)
+        sum += c.unicode() < m.ascii.size() ? m.ascii[c.unicode()] : m.wideChar;
+    return sum * 1.1 + 2;
+}
+
+int boxWidth(double textWidth)
+{
+    return static_cast<int>(std::ceil(textWidth)) + 2 * labelPadding;
+}
+
+} // namespace
+
+void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& scene) const
+{
+    if (!scene.document || !scene.rows || scene.rows->empty())
+        return;
+    const LabelMetrics m = metricsFor(scene, painter.device());
+    const QRect view(QPoint(0, 0), pixels);
+    const std::vector<ObjectRow>& rows = *scene.rows;
+
+    // Walk from the topmost label down, keeping only labels that show at least one pixel above
+    // the boxes of the labels drawn after them; those are then drawn bottom-up.
+    struct Accepted {
+        std::size_t row;
+        QRect box;
+    };
+    std::vector<Accepted> accepted;
+    Coverage coverage(pixels);
+    for (std::size_t r = rows.size(); r-- > 0;) {
+        const ObjectRow& row = rows[r];
+        const int typeId = typeIdOf(row.kind);
+        if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
+            continue;
+        ItemView item;
+        if (!itemOf(*scene.document, row, item))
+            continue;
+        const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
+        if (!(at.x() < pixels.width() && at.y() < pixels.height() && at.y() + m.boxHeight > 0))
+            continue;
+        const int ix = snap(at.x());
+        const int iy = snap(at.y());
+        const QRect bound = QRect(ix, iy, boxWidth(widthBound(m, row.text)), m.boxHeight) & view;
+        if (bound.isEmpty() || coverage.covered(bound))
+            continue;
+        const QRect box(ix, iy, boxWidth(textWidth(m, row.text)), m.boxHeight);
+        const QRect visible = box & view;
+        if (visible.isEmpty() || coverage.covered(visible))
+            continue;
+        coverage.cover(visible);
+        accepted.push_back({r, box});
+    }
+
+    painter.setFont(m.font);
+    painter.setPen(labelTextColour);
+    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
+        painter.fillRect(it->box, background);
+        painter.drawText(QPointF(it->box.left() + labelPadding, it->box.top() + m.ascent), rows[it->row].text);
+    }
+}
+
+void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const
+{
+    if (pixels.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(QRect(QPoint(0, 0), pixels), Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(0, 0), pixels), background);
+    const ViewScale& s = scene.top;
+    if (usable(s, pixels)) {
+        drawTopGrid(painter, pixels, scene);
+        if (scene.document && scene.rows) {
+            const double radius = playerRadius * pixels.width() / std::abs(s.width());
+            PointBatch points(painter);
+            ItemView item;
+            for (const ObjectRow& row : *scene.rows) {
+                if (!itemOf(*scene.document, row, item))
+                    continue;
+                const QPointF at = s.toPixel(item.x, item.y, pixels);
+                if (item.kind != ItemKind::PlayerStart) {
+                    points.add(at, pixels, item.colour);
+                    continue;
+                }
+                points.flush();
+                drawCircle(painter, pixels, at, radius, item.colour);
+                const QPointF end = playerHeadingEnd(item.x, item.y, item.orientation);
+                drawSegment(painter, pixels, at, s.toPixel(end.x(), end.y(), pixels), item.colour);
+            }
+        }
+        paintLabels(painter, pixels, scene);
+    }
+    painter.restore();
+}
+
+void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene& scene) const
+{
+    if (pixels.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(QRect(QPoint(0, 0), pixels), Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(0, 0), pixels), background);
+    const ViewScale& s = scene.front;
+    if (usable(s, pixels)) {
+        const double X = scene.world.x;
+        QPen pen(gridColour, 1, Qt::DotLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        const int row = snap(s.toPixel(0, 0, pixels).y());
+        if (row >= -1 && row <= pixels.height())
+            painter.drawLine(snap(clampPixel(s.toPixel(-X, 0, pixels).x(), pixels.width())), row,
+                             snap(clampPixel(s.toPixel(X, 0, pixels).x(), pixels.width())), row);
+
+        if (scene.document && scene.rows) {
+            const double radius = playerRadius * pixels.width() / std::abs(s.width());
+            PointBatch points(painter);
+            ItemView item;
+            for (const ObjectRow& row2 : *scene.rows) {
+                if (!itemOf(*scene.document, row2, item))
+                    continue;
+                const QPointF at = s.toPixel(item.x, item.z, pixels);
+                if (item.kind != ItemKind::PlayerStart) {
+                    points.add(at, pixels, item.colour);
+                    continue;
+                }
+                points.flush();
+                drawCircle(painter, pixels, at, radius, item.colour);
+            }
+        }
+    }
+    painter.restore();
+}
+
+int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const
+{
+    if (!scene.document || !scene.rows || !usable(scene.top, pixels))
+        return -1;
+    if (!(pixel.x() >= 0 && pixel.y() >= 0 && pixel.x() < pixels.width() && pixel.y() < pixels.height()))
+        return -1;
+    const LabelMetrics m = metricsFor(scene, device);
+    const std::vector<ObjectRow>& rows = *scene.rows;
+    for (std::size_t r = rows.size(); r-- > 0;) {
+        const ObjectRow& row = rows[r];
+        const int typeId = typeIdOf(row.kind);
+        if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
+            continue;
+        ItemView item;
+        if (!itemOf(*scene.document, row, item))
+            continue;
+        const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
+        const int ix = snap(at.x());
+        const int iy = snap(at.y());
+        if (pixel.x() < ix || pixel.y() < iy || pixel.y() >= iy + m.boxHeight)
+            continue;
+        if (pixel.x() >= ix + boxWidth(widthBound(m, row.text)))
+            continue;
+        if (pixel.x() < ix + boxWidth(textWidth(m, row.text)))
+            return static_cast<int>(r);
+    }
+    return -1;
+}
+
+QImage MapPainter::renderViews(const MapScene& scene, QSize topSize, QSize frontSize) const
+{
+    const QSize topPixels = topSize.expandedTo(QSize(0, 0));
+    const QSize frontPixels = frontSize.expandedTo(QSize(0, 0));
+    const int width = std::max({topPixels.width(), frontPixels.width(), 1});
+    const int height = std::max(topPixels.height() + viewGapPixels + frontPixels.height(), 1);
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(240, 240, 240));
+    QPainter painter(&image);
+    paintTopView(painter, topPixels, scene);
+    painter.translate(0, topPixels.height() + viewGapPixels);
+    paintFrontView(painter, frontPixels, scene);
+    painter.end();
+    return image;
+}
+
+} // namespace starloom

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "document/LevelDocument.h"
+#include "document/ObjectRow.h"
+#include "views/ViewScale.h"
+
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QPointF>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+class QPainter;
+class QPaintDevice;
+
+namespace starloom {
+
+// Everything the two views show, taken from the editor's state. The document and rows are only
+// borrowed for the duration of a call; the rows decide what is drawn and in which order.
+struct MapScene {
+    const LevelDocument* document = nullptr;
+    const std::vector<ObjectRow>* rows = nullptr;
+    QString gridSizeText = QStringLiteral("2500");
+    WorldSize world;                 // half-extents, rounded down (worldSize(settings))
+    ViewScale top;                   // topScaleFor / zoomedIn / zoomedOut
+    ViewScale front;                 // frontScaleFor
+    std::array<bool, 10> labelShown = {false, true, true, true, true, true, true, false, true, true}; // by typeId
+    QString labelFontFamily = QStringLiteral("Small Fonts");
+    int labelPointSize = 6;
+};
+
+// End of a player start's heading line in world units: 1200 units from (posX, posY) in the
+// direction of the orientation rounded to whole degrees (halves to even), clockwise from -y;
+// each coordinate rounded to a whole number, halves to even.
+QPointF playerHeadingEnd(double posX, double posY, float orientation);
+
+// "Arial" above 7 points, "Small Fonts" up to 7.
+QString labelFontFamilyFor(int pointSize);
+// The scene's label font, with a sans-serif fallback when the family is not installed.
+QFont labelFont(const MapScene& scene);
+
+inline constexpr int viewGapPixels = 13; // between the top and the front view in renderViews
+
+// Paints the map views from a scene onto any QPainter (a widget, a QImage). Everything is drawn
+// inside QRect(QPoint(0, 0), pixels) of the painter's coordinates; what lies outside is culled.
+// The painter keeps a cache of label widths, so one instance should live as long as its view.
+class MapPainter {
+public:
+    // Black background, dotted grid anchored at the negative world edge, white origin cross,
+    // every row's item in row order, then the labels of the shown kinds.
+    void paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const;
+    // Black background, dotted zero-height line, every row's item at (posX, posZ).
+    void paintFrontView(QPainter& painter, QSize pixels, const MapScene& scene) const;
+
+    // The row whose label lies under `pixel` of the top view (the last drawn wins), or -1.
+    // `device` gives the font resolution the view paints with; nullptr means the screen's.
+    int labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device = nullptr) const;
+
+    // The top view above the front view, viewGapPixels apart, as in the main window.
+    QImage renderViews(const MapScene& scene, QSize topSize, QSize frontSize) const;
+
+private:
+    struct LabelMetrics;
+    LabelMetrics metricsFor(const MapScene& scene, const QPaintDevice* device) const;
+    double textWidth(const LabelMetrics& metrics, const QString& text) const;
+
+    void paintLabels(QPainter& painter, QSize pixels, const MapScene& scene) const;
+
+    mutable QFont m_cachedFont;
+    mutable int m_cachedDpi = 0;
+    mutable QHash<QString, double> m_widths;
+};
+
+} // namespace starloom

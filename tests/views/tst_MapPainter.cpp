@@ -108,7 +108,7 @@ struct Map {
 
 QRgb at(const QImage& image, int x, int y)
 {
-    return image.pixel(x, y) & 0xffffff | 0xff000000;
+    return (image.pixel(x, y) & 0xffffffu) | 0xff000000u;
 }
 
 // True when some pixel within `radius` of (x, y) has the colour.
@@ -636,7 +636,7 @@ TEST(MapPainter, ManyItemsAndLabels)
     const ObjectRow& last = map.rows.back();
     const ItemPosition p = map.document.position(last.kind, last.arrayId);
     const QPointF corner = map.scene.top.toPixel(p.x + 100, p.y + 100, QSizeF(image.size()));
-    if (QRectF(image.rect()).contains(corner + QPointF(1.5, 1.5)))
-        EXPECT_EQ(map.painter.labelAt(map.scene, image.size(), corner + QPointF(1.5, 1.5), &image),
+    ASSERT_TRUE(QRectF(image.rect()).contains(corner + QPointF(1.5, 1.5)));
+    EXPECT_EQ(map.painter.labelAt(map.scene, image.size(), corner + QPointF(1.5, 1.5), &image),
                   static_cast<int>(map.rows.size() - 1));
 }

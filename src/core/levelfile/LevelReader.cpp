@@ -84,6 +84,18 @@ std::optional<QString> leadingLuaString(QStringView text)
     return std::nullopt;
 }
 
+// A block in which more than one byte in eight is a control character is not text.
+bool looksBinary(const QByteArray& head)
+{
+    qsizetype controls = 0;
+    for (char c : head) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v')
+            ++controls;
+    }
+    return controls * 8 > head.size();
+}
+
 class Reader {
 public:
     Reader(LevelDocument& document, MapSettings& settings, ModelLists& models, ReadSink* sink)
@@ -100,7 +112,10 @@ private:
     // Reads the next line without its line end; false at the end of the input.
     bool nextLine(QIODevice& input, QString& line);
     void handle(QIODevice& input, QString line);
-    void handleCall(const Words& w);
+    void handleCall(const Words& w, QStringView raw);
+    // The model word of a call when it was written as a quoted text; otherwise reports the
+    // line and gives nullopt (a name built by the script cannot be read without running it).
+    std::optional<QStringView> literalName(const Words& w, int n, QStringView raw);
 
     void problem(const QString& reason) { problemAt(m_lineNumber, reason); }
     void problemAt(qint64 line, const QString& reason)
@@ -191,7 +206,7 @@ ReadResult Reader::run(QIODevice& input)
         problemAt(0, QStringLiteral("the file is compiled Lua bytecode, not a level script; nothing was read"));
         return m_result;
     }
-    if (head.contains('\0')) {
+    if (looksBinary(head)) {
         problemAt(0, QStringLiteral("the file is not a text file; nothing was read"));
         return m_result;
     }
@@ -253,7 +268,7 @@ void Reader::handle(QIODevice& input, QString line)
         words.push_back(w);
     const qint64 saved = m_lineNumber;
     m_lineNumber = callLine;
-    handleCall(words);
+    handleCall(words, line);
     m_lineNumber = saved;
 }
 
@@ -355,17 +370,34 @@ void Reader::addPoint(const Words& w)
                          QStringLiteral("Player %1 start").arg(*slot + 1), record.posX, record.posY);
 }
 
-void Reader::handleCall(const Words& w)
+std::optional<QStringView> Reader::literalName(const Words& w, int n, QStringView raw)
+{
+    const QStringView name = word(w, n);
+    if (!name.isEmpty()) {
+        for (QChar quote : {QChar(u'"'), QChar(u'\'')}) {
+            const QString quoted = quote + name.toString() + quote;
+            if (raw.contains(quoted))
+                return name;
+        }
+    }
+    problem(QStringLiteral("the model name \"%1\" is not a quoted text; the item was skipped").arg(name.toString()));
+    return std::nullopt;
+}
+
+void Reader::handleCall(const Words& w, QStringView raw)
 {
     const QStringView call = word(w, 1);
     if (call == u"addPoint") {
         addPoint(w);
     } else if (call == u"addSalvage" || call == u"addAsteroid") {
         const ItemKind kind = call == u"addSalvage" ? ItemKind::Salvage : ItemKind::Asteroid;
+        const auto name = literalName(w, 2, raw);
+        if (!name)
+            return;
         ResourceRecord r;
-        r.modelIndex = model(kind, word(w, 2));
+        r.modelIndex = model(kind, *name);
         if (r.modelIndex == -1)
-            r.customName = word(w, 2).toString();
+            r.customName = name->toString();
         r.posX = int32Of(w, 3, "x position");
         r.posY = int32Of(w, 5, "y position");
         r.posZ = int32Of(w, 4, "height");
@@ -377,10 +409,13 @@ void Reader::handleCall(const Words& w)
             : call == u"addDustCloud"             ? ItemKind::DustCloud
                                                   : ItemKind::Nebula;
         const int modelWord = kind == ItemKind::Nebula ? 2 : 3;
+        const auto name = literalName(w, modelWord, raw);
+        if (!name)
+            return;
         CloudRecord r;
-        r.modelIndex = model(kind, word(w, modelWord));
-        if (r.modelIndex == -1 && kind != ItemKind::Cloud)
-            r.customName = word(w, modelWord).toString();
+        r.modelIndex = model(kind, *name);
+        if (r.modelIndex == -1)
+            r.customName = name->toString();
         r.posX = int32Of(w, 4, "x position");
         r.posY = int32Of(w, 6, "y position");
         r.posZ = int32Of(w, 5, "height");
@@ -391,10 +426,15 @@ void Reader::handleCall(const Words& w)
         r.drawColour = kindInfo(kind).drawColour;
         store(kind, r, {});
     } else if (call == u"addSquadron") {
-        const QStringView name = word(w, 2);
+        const auto literal = literalName(w, 2, raw);
+        if (!literal)
+            return;
+        const QStringView name = *literal;
         if (name.left(4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0) {
             PropRecord r;
             r.modelIndex = model(ItemKind::Megalith, name);
+            if (r.modelIndex == -1)
+                r.customName = name.toString();
             r.posX = int32Of(w, 4, "x position");
             r.posY = int32Of(w, 6, "y position");
             r.posZ = int32Of(w, 5, "height");
@@ -417,8 +457,13 @@ void Reader::handleCall(const Words& w)
             store(ItemKind::Ship, r, name.toString());
         }
     } else if (call == u"addPebble") {
+        const auto name = literalName(w, 2, raw);
+        if (!name)
+            return;
         PropRecord r;
-        r.modelIndex = model(ItemKind::Pebble, word(w, 2));
+        r.modelIndex = model(ItemKind::Pebble, *name);
+        if (r.modelIndex == -1)
+            r.customName = name->toString();
         r.posX = int32Of(w, 3, "x position");
         r.posY = int32Of(w, 5, "y position");
         r.posZ = int32Of(w, 4, "height");

@@ -64,7 +64,8 @@ void eachLive(const std::vector<Rec>& array, F&& f)
 void cloudLines(ScriptText& out, const LevelDocument& doc, ModelLists& models, ItemKind kind)
 {
     eachLive(doc.clouds(kind), [&](const CloudRecord& r) {
-        const QString model = models.entry(kind, r.modelIndex);
+        // A model that is in no list (read from a file) keeps its name in customName.
+        const QString model = nameOf(models, kind, r.modelIndex, r.customName);
         const QString tail = QLatin1String(", ") + position(r.posX, r.posY, r.posZ) + QLatin1String(", ") + colour(r)
             + QLatin1String(", 0.0, ") + intText(r.size) + QLatin1Char(')');
         switch (kind) {
@@ -156,7 +157,7 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
     cloudLines(out, doc, models, ItemKind::Cloud);
     cloudLines(out, doc, models, ItemKind::DustCloud);
     eachLive(doc.props(ItemKind::Megalith), [&](const PropRecord& r) {
-        const QString model = quoted(models.entry(ItemKind::Megalith, r.modelIndex));
+        const QString model = quoted(nameOf(models, ItemKind::Megalith, r.modelIndex, r.customName));
         out.line(QLatin1String("  addSquadron(") + model + QLatin1String(", ") + model + QLatin1String(", ")
                  + position(r.posX, r.posY, r.posZ) + QLatin1String(", -1, {0, 0, 0}, 0, 0)"));
     });
@@ -179,7 +180,7 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
     out.line(QLatin1String(""));
     out.line(QLatin1String("function NonDetermChunk()"));
     eachLive(doc.props(ItemKind::Pebble), [&](const PropRecord& r) {
-        out.line(QLatin1String("  addPebble(") + quoted(models.entry(ItemKind::Pebble, r.modelIndex)) + QLatin1String(", ")
+        out.line(QLatin1String("  addPebble(") + quoted(nameOf(models, ItemKind::Pebble, r.modelIndex, r.customName)) + QLatin1String(", ")
                  + position(r.posX, r.posY, r.posZ) + QLatin1String(", 0, 0, 0) "));
     });
     out.line(QLatin1String("  fogSetActive(0)"));

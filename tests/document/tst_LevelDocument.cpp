@@ -1,0 +1,85 @@
+#include "document/LevelDocument.h"
+
+#include <gtest/gtest.h>
+
+using namespace starloom;
+
+namespace {
+
+TEST(LevelDocument, StartsEmptyWithOneSparePerArray)
+{
+    LevelDocument doc;
+    for (ItemKind kind : arrayKinds)
+        EXPECT_EQ(doc.itemCount(kind), 0);
+    EXPECT_EQ(doc.resources(ItemKind::Asteroid).size(), 1u);
+    for (int slot = 0; slot < playerSlots; ++slot)
+        EXPECT_FALSE(doc.isLive(ItemKind::PlayerStart, slot));
+}
+
+TEST(LevelDocument, DeletionMarksAndKeepsIndices)
+{
+    LevelDocument doc;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(doc.appendItem(ItemKind::Asteroid, ResourceRecord{}), i);
+    doc.markDeleted(ItemKind::Asteroid, 1);
+    EXPECT_EQ(doc.itemCount(ItemKind::Asteroid), 3);
+    EXPECT_TRUE(doc.isLive(ItemKind::Asteroid, 0));
+    EXPECT_FALSE(doc.isLive(ItemKind::Asteroid, 1));
+    EXPECT_TRUE(doc.isLive(ItemKind::Asteroid, 2));
+    EXPECT_EQ(doc.resources(ItemKind::Asteroid)[1].deleted, recordDeleted);
+    EXPECT_EQ(doc.appendItem(ItemKind::Asteroid, ResourceRecord{}), 3);
+    EXPECT_EQ(doc.liveCount(ItemKind::Asteroid), 3);
+}
+
+TEST(LevelDocument, DeletingAPlayerStartKeepsItsFields)
+{
+    LevelDocument doc;
+    doc.setPlayerColours();
+    doc.player(1) = {QStringLiteral("Player 2"), 10, 20, 30, 45.0f, playerColour(1)};
+    doc.markDeleted(ItemKind::PlayerStart, 1);
+    EXPECT_FALSE(doc.isLive(ItemKind::PlayerStart, 1));
+    EXPECT_EQ(doc.player(1).posX, 10);
+    EXPECT_EQ(doc.player(1).orientation, 45.0f);
+    EXPECT_EQ(doc.player(1).drawColour, rgb(0, 255, 0));
+}
+
+TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
+{
+    LevelDocument doc;
+    for (int i = 0; i < maxRecordsPerKind; ++i)
+        ASSERT_TRUE(doc.appendItem(ItemKind::Pebble, PropRecord{}).has_value());
+    EXPECT_TRUE(doc.isFull(ItemKind::Pebble));
+    PropRecord extra;
+    extra.posX = 99;
+    EXPECT_FALSE(doc.appendItem(ItemKind::Pebble, extra).has_value());
+    EXPECT_EQ(doc.itemCount(ItemKind::Pebble), maxRecordsPerKind);
+    EXPECT_EQ(doc.props(ItemKind::Pebble).back().posX, 0); // the spare stays blank
+}
+
+TEST(LevelDocument, ResetEmptiesEverything)
+{
+    LevelDocument doc;
+    doc.appendItem(ItemKind::Ship, ShipRecord{});
+    doc.player(0).label = QStringLiteral("Player 1");
+    doc.resetDocument();
+    EXPECT_EQ(doc, LevelDocument());
+}
+
+TEST(LevelDocument, WrongLayoutIsALogicError)
+{
+    LevelDocument doc;
+    EXPECT_THROW(doc.appendItem(ItemKind::Cloud, ResourceRecord{}), std::logic_error);
+}
+
+TEST(LevelDocument, RemoveLastItemUndoesAnAppend)
+{
+    LevelDocument doc;
+    const LevelDocument before = doc;
+    CloudRecord c;
+    c.size = 5;
+    doc.appendItem(ItemKind::Nebula, c);
+    doc.removeLastItem(ItemKind::Nebula);
+    EXPECT_EQ(doc, before);
+}
+
+} // namespace

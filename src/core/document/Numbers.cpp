@@ -128,24 +128,66 @@ QString trimmedNumberText(const char* first, const char* last)
 
 } // namespace
 
+// The common case: plain ASCII digits, sign, point and exponent with no blanks inside.
+// Returns false when the text needs the general scan.
+bool fastNumber(QStringView text, double& value, qsizetype& end)
+{
+    char buf[40];
+    qsizetype n = text.size();
+    if (n == 0 || n >= qsizetype(sizeof buf))
+        return false;
+    qsizetype i = 0;
+    int digits = 0;
+    if (text[0] == u'-' || text[0] == u'+')
+        ++i;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (c != u'.')
+            break;
+    }
+    if (digits == 0 || i < n)
+        return false; // exponents, blanks and trailing text take the general path
+    qsizetype len = 0;
+    for (qsizetype k = (text[0] == u'+' ? 1 : 0); k < n; ++k)
+        buf[len++] = char(text[k].unicode());
+    const auto r = std::from_chars(buf, buf + len, value, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != buf + len)
+        return false;
+    end = n;
+    return true;
+}
+
 double val(QStringView text)
 {
+    return val(text, nullptr);
+}
+
+double val(QStringView text, bool* whole)
+{
+    double fast = 0;
+    qsizetype fastEnd = 0;
+    if (fastNumber(text, fast, fastEnd)) {
+        if (whole)
+            *whole = true;
+        return fast;
+    }
     std::string collected;
-    scanNumber(text, collected);
+    const qsizetype end = scanNumber(text, collected);
+    if (whole) {
+        *whole = !collected.empty();
+        for (qsizetype i = end; i < text.size() && *whole; ++i)
+            *whole = isBlank(text[i]);
+    }
     return parseCollected(collected);
 }
 
 bool isStrictNumber(QStringView text)
 {
-    std::string collected;
-    const qsizetype end = scanNumber(text, collected);
-    if (collected.empty())
-        return false;
-    for (qsizetype i = end; i < text.size(); ++i) {
-        if (!isBlank(text[i]))
-            return false;
-    }
-    return true;
+    bool whole = false;
+    val(text, &whole);
+    return whole;
 }
 
 double roundHalfEven(double value)

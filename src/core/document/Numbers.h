@@ -13,6 +13,8 @@ namespace starloom {
 // exponent ("e" or "d"). 0 when the text does not start with a number. Locale-independent.
 // Very large exponents give +-infinity.
 double val(QStringView text);
+// The same; `whole` tells whether the whole text (blanks around it allowed) is that number.
+double val(QStringView text, bool* whole);
 
 // True when the whole of `text` (blanks around it allowed) is one decimal number.
 bool isStrictNumber(QStringView text);

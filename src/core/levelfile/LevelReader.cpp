@@ -18,12 +18,31 @@ namespace {
 constexpr qsizetype maxLineLength = 32767;
 constexpr int maxJoinedLines = 64;
 constexpr std::size_t maxKeptProblems = 1000;
+constexpr qint64 chunkSize = 1 << 16;
 
 using Words = QVarLengthArray<QStringView, 24>;
 
 // Net count of "(" over ")" outside strings and comments.
 int openParentheses(QStringView line)
 {
+    // The usual one-line call ends with its closing parenthesis and has no comment or string
+    // holding parentheses: count them plainly.
+    const QStringView trimmed = line.trimmed();
+    if (trimmed.endsWith(u')') && !line.contains(u"--") && !line.contains(u'\'')) {
+        const qsizetype opening = line.count(u'(');
+        if (opening == line.count(u')')) {
+            bool quotedParenthesis = false;
+            bool inString = false;
+            for (QChar c : line) {
+                if (c == u'"')
+                    inString = !inString;
+                else if (inString && (c == u'(' || c == u')'))
+                    quotedParenthesis = true;
+            }
+            if (!quotedParenthesis)
+                return 0;
+        }
+    }
     int depth = 0;
     QChar quote;
     for (qsizetype i = 0; i < line.size(); ++i) {
@@ -111,6 +130,7 @@ public:
 private:
     // Reads the next line without its line end; false at the end of the input.
     bool nextLine(QIODevice& input, QString& line);
+    bool fillChunk(QIODevice& input);
     void handle(QIODevice& input, QString line);
     void handleCall(const Words& w, QStringView raw);
     // The model word of a call when it was written as a quoted text; otherwise reports the
@@ -150,7 +170,25 @@ private:
     bool m_insideFunction = false;
     std::optional<QString> m_pushedBack;
     QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_eof = false;
 };
+
+bool Reader::fillChunk(QIODevice& input)
+{
+    // Keep the unread tail, then top the buffer up with the next block of the input.
+    m_buffer.remove(0, m_pos);
+    m_pos = 0;
+    if (m_eof)
+        return false;
+    const qsizetype old = m_buffer.size();
+    m_buffer.resize(old + chunkSize);
+    const qint64 got = input.read(m_buffer.data() + old, chunkSize);
+    m_buffer.resize(old + std::max<qint64>(got, 0));
+    if (got <= 0)
+        m_eof = true;
+    return got > 0;
+}
 
 bool Reader::nextLine(QIODevice& input, QString& line)
 {
@@ -160,35 +198,56 @@ bool Reader::nextLine(QIODevice& input, QString& line)
         ++m_lineNumber;
         return true;
     }
-    if (input.atEnd())
-        return false;
-    m_buffer.resize(maxLineLength + 3);
-    qint64 got = input.readLine(m_buffer.data(), m_buffer.size());
-    if (got < 0)
-        return false;
-    ++m_lineNumber;
-    bool tooLong = got > 0 && m_buffer[got - 1] != '\n' && !input.atEnd();
-    if (tooLong) {
-        // Skip the rest of an over-long line without holding it in memory.
-        char chunk[4096];
-        for (;;) {
-            const qint64 more = input.readLine(chunk, sizeof chunk);
-            if (more <= 0 || chunk[more - 1] == '\n')
-                break;
+    qsizetype end = -1;
+    bool tooLong = false;
+    for (;;) {
+        const char* from = m_buffer.constData() + m_pos;
+        const qsizetype avail = m_buffer.size() - m_pos;
+        const auto* nl = avail > 0 ? static_cast<const char*>(std::memchr(from, '\n', std::size_t(avail))) : nullptr;
+        if (nl) {
+            end = nl - m_buffer.constData();
+            break;
         }
+        if (m_buffer.size() - m_pos > maxLineLength) {
+            // Skip the rest of an over-long line without holding it in memory.
+            tooLong = true;
+            m_pos = m_buffer.size();
+            if (!fillChunk(input))
+                break;
+            continue;
+        }
+        if (!fillChunk(input)) {
+            if (m_buffer.size() == m_pos)
+                return false; // end of input
+            end = m_buffer.size();
+            break;
+        }
+    }
+    ++m_lineNumber;
+    if (tooLong) {
+        if (end >= 0)
+            m_pos = std::min(end + 1, m_buffer.size());
         problem(QStringLiteral("the line is longer than %1 characters; skipped").arg(maxLineLength));
         line.clear();
         return true;
     }
-    qint64 len = got;
-    if (len > 0 && m_buffer[len - 1] == '\n')
+    const char* start = m_buffer.constData() + m_pos;
+    qsizetype len = end - m_pos;
+    m_pos = std::min(end + 1, m_buffer.size());
+    if (len > 0 && start[len - 1] == '\r')
         --len;
-    if (len > 0 && m_buffer[len - 1] == '\r')
-        --len;
-    const char* start = m_buffer.constData();
+    if (len > maxLineLength) {
+        problem(QStringLiteral("the line is longer than %1 characters; skipped").arg(maxLineLength));
+        line.clear();
+        return true;
+    }
     if (m_lineNumber == 1 && len >= 3 && start[0] == '\xEF' && start[1] == '\xBB' && start[2] == '\xBF') {
         start += 3;
         len -= 3;
+    }
+    if (len <= 0) {
+        line.clear();
+        return true;
     }
     if (std::memchr(start, '\0', static_cast<std::size_t>(len)) != nullptr) {
         problem(QStringLiteral("the line holds NUL bytes; skipped"));
@@ -264,8 +323,16 @@ void Reader::handle(QIODevice& input, QString line)
         cleaned = cleanLine(line);
 
     Words words;
-    for (QStringView w : QStringView(cleaned).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        words.push_back(w);
+    const QStringView cleanedView(cleaned);
+    for (qsizetype i = 0, n = cleanedView.size(); i < n;) {
+        while (i < n && cleanedView[i] == u' ')
+            ++i;
+        const qsizetype start = i;
+        while (i < n && cleanedView[i] != u' ')
+            ++i;
+        if (i > start)
+            words.push_back(cleanedView.mid(start, i - start));
+    }
     const qint64 saved = m_lineNumber;
     m_lineNumber = callLine;
     handleCall(words, line);
@@ -275,8 +342,9 @@ void Reader::handle(QIODevice& input, QString line)
 double Reader::number(const Words& w, int n, const char* what)
 {
     const QStringView text = word(w, n);
-    const double v = val(text);
-    if (!isStrictNumber(text)) {
+    bool whole = false;
+    const double v = val(text, &whole);
+    if (!whole) {
         if (text.isEmpty())
             problem(QStringLiteral("the %1 is missing; read as 0").arg(QLatin1String(what)));
         else
@@ -374,9 +442,9 @@ std::optional<QStringView> Reader::literalName(const Words& w, int n, QStringVie
 {
     const QStringView name = word(w, n);
     if (!name.isEmpty()) {
-        for (QChar quote : {QChar(u'"'), QChar(u'\'')}) {
-            const QString quoted = quote + name.toString() + quote;
-            if (raw.contains(quoted))
+        for (qsizetype at = raw.indexOf(name); at >= 0; at = raw.indexOf(name, at + 1)) {
+            const qsizetype after = at + name.size();
+            if (at > 0 && after < raw.size() && (raw[at - 1] == u'"' || raw[at - 1] == u'\'') && raw[after] == raw[at - 1])
                 return name;
         }
     }

@@ -4,53 +4,103 @@
 
 #include <QSaveFile>
 
+#include <array>
+#include <charconv>
+#include <vector>
+
 namespace starloom {
 
 namespace {
 
-// Collects the script as text; every line ends with CR LF.
+// Collects the script as 8-bit text; every line ends with CR LF.
 class ScriptText {
 public:
-    ScriptText() { m_text.reserve(1 << 16); }
-    void line(const QString& text)
+    explicit ScriptText(ModelLists& models)
+        : m_models(models)
     {
-        m_text += text;
-        m_text += QLatin1String("\r\n");
+        m_bytes.reserve(1 << 20);
     }
-    void line(QLatin1String text)
+
+    ScriptText& operator<<(const char* text)
     {
-        m_text += text;
-        m_text += QLatin1String("\r\n");
+        m_bytes.append(text);
+        return *this;
     }
-    QByteArray bytes() const { return m_text.toLatin1(); }
+    ScriptText& operator<<(long long value)
+    {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, value);
+        m_bytes.append(buf, r.ptr - buf);
+        return *this;
+    }
+    ScriptText& operator<<(int value) { return *this << static_cast<long long>(value); }
+    ScriptText& operator<<(std::int16_t value) { return *this << static_cast<long long>(value); }
+    // Unquoted text written as held (sizes and camera distances).
+    ScriptText& operator<<(const QString& text)
+    {
+        m_bytes.append(text.toLatin1());
+        return *this;
+    }
+    void end() { m_bytes.append("\r\n"); }
+
+    // A quoted text with Lua escapes.
+    void quoted(const QString& text)
+    {
+        m_bytes.append('"');
+        m_bytes.append(luaEscape(text).toLatin1());
+        m_bytes.append('"');
+    }
+    // The quoted model name of a record: the list entry, or the custom name for a model that is
+    // in no list.
+    void model(ItemKind kind, std::int16_t modelIndex, const QString& customName)
+    {
+        if (modelIndex == -1) {
+            quoted(customName);
+            return;
+        }
+        auto& cache = m_quotedEntries[static_cast<std::size_t>(typeIdOf(kind))];
+        if (cache.empty()) {
+            for (const QString& entry : m_models.list(kind))
+                cache.push_back('"' + luaEscape(entry).toLatin1() + '"');
+        }
+        if (modelIndex >= 0 && static_cast<std::size_t>(modelIndex) < cache.size())
+            m_bytes.append(cache[static_cast<std::size_t>(modelIndex)]);
+        else
+            m_bytes.append("\"\"");
+    }
+    void position(std::int32_t x, std::int32_t y, std::int32_t z)
+    {
+        // Positions go top-view X, then height, then top-view Y.
+        *this << "{" << x << ", " << z << ", " << y << "}";
+    }
+    void colour(const CloudRecord& r)
+    {
+        *this << "{";
+        component(r.red);
+        *this << ", ";
+        component(r.green);
+        *this << ", ";
+        component(r.blue);
+        *this << ", 1}";
+    }
+
+    QByteArray bytes() const { return m_bytes; }
 
 private:
-    QString m_text;
+    void component(std::int16_t c)
+    {
+        if (c == 0)
+            m_bytes.append('0');
+        else if (c == 255)
+            m_bytes.append('1');
+        else
+            m_bytes.append(doubleText(c / 255.0).toLatin1());
+    }
+
+    ModelLists& m_models;
+    QByteArray m_bytes;
+    std::array<std::vector<QByteArray>, 10> m_quotedEntries;
 };
-
-QString position(std::int32_t x, std::int32_t y, std::int32_t z)
-{
-    // Positions go top-view X, then height, then top-view Y.
-    return QLatin1Char('{') + intText(x) + QLatin1String(", ") + intText(z) + QLatin1String(", ") + intText(y)
-        + QLatin1Char('}');
-}
-
-QString colour(const CloudRecord& r)
-{
-    return QLatin1Char('{') + doubleText(r.red / 255.0) + QLatin1String(", ") + doubleText(r.green / 255.0)
-        + QLatin1String(", ") + doubleText(r.blue / 255.0) + QLatin1String(", 1}");
-}
-
-QString quoted(const QString& text)
-{
-    return QLatin1Char('"') + luaEscape(text) + QLatin1Char('"');
-}
-
-// A model name: the list entry, or the custom name for a custom model.
-QString nameOf(ModelLists& models, ItemKind kind, std::int16_t modelIndex, const QString& customName)
-{
-    return modelIndex == -1 ? customName : models.entry(kind, modelIndex);
-}
 
 template <class Rec, class F>
 void eachLive(const std::vector<Rec>& array, F&& f)
@@ -61,29 +111,26 @@ void eachLive(const std::vector<Rec>& array, F&& f)
     }
 }
 
-void cloudLines(ScriptText& out, const LevelDocument& doc, ModelLists& models, ItemKind kind)
+void cloudLines(ScriptText& out, const LevelDocument& doc, ItemKind kind)
 {
     eachLive(doc.clouds(kind), [&](const CloudRecord& r) {
-        // A model that is in no list (read from a file) keeps its name in customName.
-        const QString model = nameOf(models, kind, r.modelIndex, r.customName);
-        const QString tail = QLatin1String(", ") + position(r.posX, r.posY, r.posZ) + QLatin1String(", ") + colour(r)
-            + QLatin1String(", 0.0, ") + intText(r.size) + QLatin1Char(')');
         switch (kind) {
-        case ItemKind::Cloud:
-            out.line(QLatin1String("  addCloud(\"polySurface1\", ") + quoted(model) + tail);
-            break;
-        case ItemKind::DustCloud:
-            out.line(QLatin1String("  addDustCloud(\"polySurface1\", ")
-                     + quoted(nameOf(models, kind, r.modelIndex, r.customName)) + tail);
-            break;
-        default: {
-            // A custom nebula names its model in both arguments, as a ship does.
-            const QString name = nameOf(models, kind, r.modelIndex, r.customName);
-            out.line(QLatin1String("  addNebula(") + quoted(name) + QLatin1String(", ")
-                     + quoted(r.modelIndex == -1 ? name : model) + tail);
+        case ItemKind::Cloud: out << "  addCloud(\"polySurface1\", "; break;
+        case ItemKind::DustCloud: out << "  addDustCloud(\"polySurface1\", "; break;
+        default:
+            // A nebula names itself first; a custom one names its model in both arguments.
+            out << "  addNebula(";
+            out.model(kind, r.modelIndex, r.customName);
+            out << ", ";
             break;
         }
-        }
+        out.model(kind, r.modelIndex, r.customName);
+        out << ", ";
+        out.position(r.posX, r.posY, r.posZ);
+        out << ", ";
+        out.colour(r);
+        out << ", 0.0, " << r.size << ")";
+        out.end();
     });
 }
 
@@ -122,75 +169,108 @@ QString luaEscape(const QString& text)
 
 QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, ModelLists& models)
 {
-    ScriptText out;
+    ScriptText out(models);
     const int n = std::clamp(settings.playerCount(), 0, playerSlots);
-    out.line(QStringLiteral("-- Generated by Star Loom DX v%1.%2").arg(versionMajor).arg(versionMinor));
-    out.line(QLatin1String("-- Star Loom by Quenrik"));
-    out.line(QLatin1String("-- StarloomDX by Vorlan, May 2004"));
-    out.line(QLatin1String("levelDesc = ") + quoted(settings.levelDesc));
-    out.line(QLatin1String("maxPlayers = ") + intText(n));
-    out.line(QLatin1String(""));
-    out.line(QLatin1String("player = {}"));
-    out.line(QLatin1String(""));
+    out << "-- Generated by Star Loom DX v" << versionMajor << "." << versionMinor;
+    out.end();
+    out << "-- Star Loom by Quenrik";
+    out.end();
+    out << "-- StarloomDX by Vorlan, May 2004";
+    out.end();
+    out << "levelDesc = ";
+    out.quoted(settings.levelDesc);
+    out.end();
+    out << "maxPlayers = " << n;
+    out.end();
+    out.end();
+    out << "player = {}";
+    out.end();
+    out.end();
     for (int i = 0; i < n; ++i) {
-        out.line(QLatin1String("player[") + intText(i) + QLatin1String("] = {"));
-        out.line(QLatin1String("  id = ") + intText(i) + QLatin1Char(','));
-        out.line(QLatin1String("  name = \"Vaygr\","));
-        out.line(QLatin1String("  resources = 1500,"));
-        out.line(QLatin1String("  raceID = 1,"));
-        out.line(QLatin1String("  startPos = 1,"));
-        out.line(QLatin1String("}"));
-        out.line(QLatin1String(""));
+        out << "player[" << i << "] = {\r\n  id = " << i << ",\r\n  name = \"Vaygr\",\r\n  resources = 1500,\r\n"
+            << "  raceID = 1,\r\n  startPos = 1,\r\n}\r\n\r\n";
     }
-    out.line(QLatin1String("function DetermChunk()"));
+    out << "function DetermChunk()";
+    out.end();
     for (int i = 0; i < n; ++i) {
         const PlayerStartRecord& p = doc.player(i);
-        out.line(QLatin1String("  addPoint(\"StartPos") + intText(i) + QLatin1String("\", ")
-                 + position(p.posX, p.posY, p.posZ) + QLatin1String(", {0, ") + floatText(p.orientation)
-                 + QLatin1String(", 0})"));
+        out << "  addPoint(\"StartPos" << i << "\", ";
+        out.position(p.posX, p.posY, p.posZ);
+        out << ", {0, " << floatText(p.orientation) << ", 0})";
+        out.end();
     }
     eachLive(doc.resources(ItemKind::Asteroid), [&](const ResourceRecord& r) {
-        const QString name = r.modelIndex == -1 ? r.customName : QLatin1String("Asteroid_") + intText(r.modelIndex + 1);
-        out.line(QLatin1String("  addAsteroid(") + quoted(name) + QLatin1String(", ") + position(r.posX, r.posY, r.posZ)
-                 + QLatin1String(", ") + intText(r.resourcePercent) + QLatin1String(", 0, 0, 0, 0)"));
+        out << "  addAsteroid(";
+        if (r.modelIndex == -1)
+            out.quoted(r.customName);
+        else
+            out << "\"Asteroid_" << r.modelIndex + 1 << "\"";
+        out << ", ";
+        out.position(r.posX, r.posY, r.posZ);
+        out << ", " << r.resourcePercent << ", 0, 0, 0, 0)";
+        out.end();
     });
-    cloudLines(out, doc, models, ItemKind::Cloud);
-    cloudLines(out, doc, models, ItemKind::DustCloud);
+    cloudLines(out, doc, ItemKind::Cloud);
+    cloudLines(out, doc, ItemKind::DustCloud);
     eachLive(doc.props(ItemKind::Megalith), [&](const PropRecord& r) {
-        const QString model = quoted(nameOf(models, ItemKind::Megalith, r.modelIndex, r.customName));
-        out.line(QLatin1String("  addSquadron(") + model + QLatin1String(", ") + model + QLatin1String(", ")
-                 + position(r.posX, r.posY, r.posZ) + QLatin1String(", -1, {0, 0, 0}, 0, 0)"));
+        out << "  addSquadron(";
+        out.model(ItemKind::Megalith, r.modelIndex, r.customName);
+        out << ", ";
+        out.model(ItemKind::Megalith, r.modelIndex, r.customName);
+        out << ", ";
+        out.position(r.posX, r.posY, r.posZ);
+        out << ", -1, {0, 0, 0}, 0, 0)";
+        out.end();
     });
-    cloudLines(out, doc, models, ItemKind::Nebula);
+    cloudLines(out, doc, ItemKind::Nebula);
     eachLive(doc.resources(ItemKind::Salvage), [&](const ResourceRecord& r) {
-        const QString name = nameOf(models, ItemKind::Salvage, r.modelIndex, r.customName);
-        out.line(QLatin1String("  addSalvage(") + quoted(name) + QLatin1String(", ") + position(r.posX, r.posY, r.posZ)
-                 + QLatin1String(", ") + intText(r.resourcePercent) + QLatin1String(", 0, 0, 0, 0)"));
+        out << "  addSalvage(";
+        out.model(ItemKind::Salvage, r.modelIndex, r.customName);
+        out << ", ";
+        out.position(r.posX, r.posY, r.posZ);
+        out << ", " << r.resourcePercent << ", 0, 0, 0, 0)";
+        out.end();
     });
     eachLive(doc.ships(), [&](const ShipRecord& r) {
-        const QString name = quoted(nameOf(models, ItemKind::Ship, r.modelIndex, r.customName));
-        out.line(QLatin1String("  addSquadron(") + name + QLatin1String(", ") + name + QLatin1String(", ")
-                 + position(r.posX, r.posY, r.posZ) + QLatin1String(", ") + intText(r.player) + QLatin1String(", {")
-                 + intText(r.orientation) + QLatin1String(", ") + intText(r.rotation2) + QLatin1String(", ")
-                 + intText(r.rotation1) + QLatin1String("}, 0, 0)"));
+        out << "  addSquadron(";
+        out.model(ItemKind::Ship, r.modelIndex, r.customName);
+        out << ", ";
+        out.model(ItemKind::Ship, r.modelIndex, r.customName);
+        out << ", ";
+        out.position(r.posX, r.posY, r.posZ);
+        // The rotation table holds orientation, rotation2, rotation1 (the axis order of positions).
+        out << ", " << r.player << ", {" << r.orientation << ", " << r.rotation2 << ", " << r.rotation1 << "}, 0, 0)";
+        out.end();
     });
-    out.line(QLatin1String("  setWorldBoundsInner({0, 0, 0}, {") + settings.sizeX + QLatin1String(", ")
-             + settings.sizeZ + QLatin1String(", ") + settings.sizeY + QLatin1String("})"));
-    out.line(QLatin1String("end"));
-    out.line(QLatin1String(""));
-    out.line(QLatin1String("function NonDetermChunk()"));
+    out << "  setWorldBoundsInner({0, 0, 0}, {" << settings.sizeX << ", " << settings.sizeZ << ", " << settings.sizeY
+        << "})";
+    out.end();
+    out << "end";
+    out.end();
+    out.end();
+    out << "function NonDetermChunk()";
+    out.end();
     eachLive(doc.props(ItemKind::Pebble), [&](const PropRecord& r) {
-        out.line(QLatin1String("  addPebble(") + quoted(nameOf(models, ItemKind::Pebble, r.modelIndex, r.customName)) + QLatin1String(", ")
-                 + position(r.posX, r.posY, r.posZ) + QLatin1String(", 0, 0, 0) "));
+        out << "  addPebble(";
+        out.model(ItemKind::Pebble, r.modelIndex, r.customName);
+        out << ", ";
+        out.position(r.posX, r.posY, r.posZ);
+        out << ", 0, 0, 0) ";
+        out.end();
     });
-    out.line(QLatin1String("  fogSetActive(0)"));
-    out.line(QLatin1String("  setGlareIntensity(0)"));
-    out.line(QLatin1String("  setLevelShadowColour(0, 0, 0, 1)"));
-    out.line(QLatin1String("  loadBackground(") + quoted(settings.background) + QLatin1Char(')'));
-    out.line(QLatin1String("  setSensorsManagerCameraDistances(") + settings.cameraMin + QLatin1String(", ")
-             + settings.cameraMax + QLatin1Char(')'));
-    out.line(QLatin1String("  setDefaultMusic(\"Data:sound/music/") + luaEscape(settings.music) + QLatin1String("\")"));
-    out.line(QLatin1String("end"));
+    out << "  fogSetActive(0)\r\n  setGlareIntensity(0)\r\n  setLevelShadowColour(0, 0, 0, 1)\r\n";
+    out << "  loadBackground(";
+    out.quoted(settings.background);
+    out << ")";
+    out.end();
+    out << "  setSensorsManagerCameraDistances(" << settings.cameraMin << ", " << settings.cameraMax << ")";
+    out.end();
+    out << "  setDefaultMusic(";
+    out.quoted(QStringLiteral("Data:sound/music/") + settings.music);
+    out << ")";
+    out.end();
+    out << "end";
+    out.end();
     return out.bytes();
 }
 

@@ -1,0 +1,62 @@
+// Load and save of generated levels through the core reader and writer.
+
+#include "GeneratedLevel.h"
+
+#include "levelfile/LevelReader.h"
+#include "levelfile/LevelWriter.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace starloom;
+
+namespace {
+
+void BM_ReadLevel(benchmark::State& state)
+{
+    QByteArray text = bench::generatedLevelText(static_cast<int>(state.range(0)));
+    const Catalogue catalogue;
+    for (auto _ : state) {
+        LevelDocument document;
+        MapSettings settings;
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        ModelLists models(catalogue);
+        const ReadResult result = readLevel(buffer, document, settings, models);
+        benchmark::DoNotOptimize(result.itemsRead);
+    }
+    state.counters["MB/s"] = benchmark::Counter(double(text.size()) * double(state.iterations()) / 1e6,
+                                                benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReadLevel)->Arg(10000)->Arg(100000)->Arg(262142)->Unit(benchmark::kMillisecond);
+
+void BM_SaveLevel(benchmark::State& state)
+{
+    LevelDocument document;
+    MapSettings settings;
+    bench::generateLevel(static_cast<int>(state.range(0)), document, settings);
+    const Catalogue catalogue;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.level"));
+    for (auto _ : state) {
+        ModelLists models(catalogue);
+        const QByteArray bytes = writeLevel(document, settings, models);
+        const QString error = saveFileAtomically(path, bytes);
+        benchmark::DoNotOptimize(error);
+    }
+}
+BENCHMARK(BM_SaveLevel)->Arg(10000)->Arg(100000)->Arg(262142)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

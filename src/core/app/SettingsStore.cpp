@@ -20,7 +20,7 @@ QString sectionKey(const QString& key)
 } // namespace
 
 QSettingsStore::QSettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::UserScope, QString(), applicationName()))
+    : m_settings(std::make_unique<QSettings>(QSettings::UserScope, applicationName(), applicationName()))
 {
 }
 

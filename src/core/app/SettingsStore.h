@@ -21,7 +21,8 @@ inline const QString fontSizeKey = QStringLiteral("FontSize");
 inline const QString defaultGridSize = QStringLiteral("2500");
 inline const QString defaultFontSize = QStringLiteral("4");
 
-// QSettings under no organisation and the executable's base name as the application name, or a
+// QSettings with the executable's base name as organisation and application name (on Linux
+// ~/.config/starloom/starloom.conf), or a
 // given INI file (tests).
 class QSettingsStore final : public SettingsStore {
 public:

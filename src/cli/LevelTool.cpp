@@ -5,6 +5,8 @@
 #include "document/MapSettings.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
+#include "views/MapPainter.h"
+#include "views/ViewScale.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -40,17 +42,21 @@ void print(std::FILE* f, const QString& text)
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
 }
 
-// Counts the items the reader registers.
-class CountingSink : public ReadSink {
+// Lists the items the reader registers, in file order, as the editor's object list does.
+class RowSink : public ReadSink {
 public:
-    void itemRead(ItemKind, std::int16_t, const QString&, std::int32_t, std::int32_t) override { ++count; }
-    int count = 0;
+    void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t, std::int32_t) override
+    {
+        rows.push_back({text, kind, arrayId});
+    }
+    std::vector<ObjectRow> rows;
 };
 
 struct Loaded {
     LevelDocument document;
     MapSettings settings;
     ReadResult result;
+    std::vector<ObjectRow> rows;
 };
 
 // A fresh level as the tool starts it: the first background and music, so output is reproducible.
@@ -62,12 +68,14 @@ std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, Tool
     loaded.settings.music = musicEntries().first();
     ModelLists models(catalogue);
     QString error;
-    auto result = readLevelFile(path, loaded.document, loaded.settings, models, nullptr, &error);
+    RowSink sink;
+    auto result = readLevelFile(path, loaded.document, loaded.settings, models, &sink, &error);
     if (!result) {
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(error));
         return std::nullopt;
     }
     loaded.result = std::move(*result);
+    loaded.rows = std::move(sink.rows);
     for (const ReadProblem& p : loaded.result.problems) {
         const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
         print(output.err, where + p.reason + QLatin1Char('\n'));
@@ -99,6 +107,29 @@ int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogu
     const QString error = saveFileAtomically(outPath, bytes);
     if (!error.isEmpty()) {
         print(output.err, QStringLiteral("starloom-level: cannot write %1: %2\n").arg(outPath, error));
+        return 2;
+    }
+    return 0;
+}
+
+int render(const QString& in, const QString& outPath, QSize size, const Catalogue& catalogue, ToolOutput output)
+{
+    const auto loaded = load(in, catalogue, output);
+    if (!loaded)
+        return 2;
+    MapScene scene;
+    scene.document = &loaded->document;
+    scene.rows = &loaded->rows;
+    scene.world = worldSize(loaded->settings);
+    scene.top = topScaleFor(loaded->settings);
+    scene.front = frontScaleFor(loaded->settings);
+    // The window's proportions: the front view is 1635 twips high under a 3855-twip top view.
+    const int frontHeight = std::max(1, (size.height() - viewGapPixels) * 1635 / (3855 + 1635));
+    const int topHeight = std::max(1, size.height() - viewGapPixels - frontHeight);
+    const MapPainter painter;
+    const QImage image = painter.renderViews(scene, QSize(size.width(), topHeight), QSize(size.width(), frontHeight));
+    if (!image.save(outPath, "PNG")) {
+        print(output.err, QStringLiteral("starloom-level: cannot write %1\n").arg(outPath));
         return 2;
     }
     return 0;
@@ -152,6 +183,24 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         if (rest.size() != 2)
             return usageError(QStringLiteral("rewrite takes an input and an output file"), output);
         return rewrite(rest[0], rest[1], catalogue, output);
+    }
+    if (command == QLatin1String("render")) {
+        QSize size(900, 800);
+        const qsizetype sizeAt = rest.indexOf(QStringLiteral("--size"));
+        if (sizeAt >= 0) {
+            const QStringList wh = sizeAt + 1 < rest.size() ? rest[sizeAt + 1].split(QLatin1Char('x')) : QStringList();
+            bool okW = false;
+            bool okH = false;
+            const int w = wh.size() == 2 ? wh[0].toInt(&okW) : 0;
+            const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
+            if (!okW || !okH || w < 16 || h < 32 || w > 20000 || h > 20000)
+                return usageError(QStringLiteral("--size takes WIDTHxHEIGHT, for example 1600x1000"), output);
+            size = QSize(w, h);
+            rest.remove(sizeAt, 2);
+        }
+        if (rest.size() != 2)
+            return usageError(QStringLiteral("render takes an input file and an output image"), output);
+        return render(rest[0], rest[1], size, catalogue, output);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
 }

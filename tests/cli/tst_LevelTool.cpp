@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -82,6 +83,23 @@ TEST(LevelTool, RewriteIsReproducibleAndRefusesMissingStarts)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
     EXPECT_FALSE(QFileInfo::exists(refused));
+}
+
+TEST(LevelTool, RenderDrawsBothViewsIntoAPng)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.level"));
+    const QString png = dir.filePath(QStringLiteral("out.png"));
+    // A red start at the origin facing right in the default 60000-unit world.
+    test::writeBytes(in, "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    ASSERT_EQ(runTool({"render", in, png, "--size", "600x563"}).exitCode, 0);
+    const QImage image(png);
+    ASSERT_EQ(image.size(), QSize(600, 563));
+    // The heading line runs 1200 units (12 pixels) to the right of the centre of the top view.
+    const int topHeight = 563 - 13 - (563 - 13) * 1635 / (3855 + 1635);
+    EXPECT_EQ(image.pixelColor(306, topHeight / 2), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(0, 0, 0));
+    EXPECT_EQ(runTool({"render", in, png, "--size", "big"}).exitCode, 2);
 }
 
 TEST(LevelTool, GameFolderNamesTheModels)

@@ -6,7 +6,7 @@
 #include "levelfile/LevelWriter.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -52,9 +52,19 @@ BENCHMARK(BM_SaveLevel)->Arg(10000)->Arg(100000)->Arg(262142)->Unit(benchmark::k
 
 } // namespace
 
+namespace starloom::bench {
+int loadOnly(const QString& path);
+}
+
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    // Helpers for scripts/bench: write a generated level, or load one into an editor and exit.
+    if (argc == 4 && QByteArray(argv[1]) == "--generate")
+        return saveFileAtomically(QString::fromLocal8Bit(argv[3]), bench::generatedLevelText(QByteArray(argv[2]).toInt())).isEmpty() ? 0 : 1;
+    if (argc == 3 && QByteArray(argv[1]) == "--load")
+        return bench::loadOnly(QString::fromLocal8Bit(argv[2]));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

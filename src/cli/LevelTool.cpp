@@ -123,11 +123,9 @@ int render(const QString& in, const QString& outPath, QSize size, const Catalogu
     scene.world = worldSize(loaded->settings);
     scene.top = topScaleFor(loaded->settings);
     scene.front = frontScaleFor(loaded->settings);
-    // The window's proportions: the front view is 1635 twips high under a 3855-twip top view.
-    const int frontHeight = std::max(1, (size.height() - viewGapPixels) * 1635 / (3855 + 1635));
-    const int topHeight = std::max(1, size.height() - viewGapPixels - frontHeight);
+    const auto [topSize, frontSize] = viewSizesFor(size);
     const MapPainter painter;
-    const QImage image = painter.renderViews(scene, QSize(size.width(), topHeight), QSize(size.width(), frontHeight));
+    const QImage image = painter.renderViews(scene, topSize, frontSize);
     if (!image.save(outPath, "PNG")) {
         print(output.err, QStringLiteral("starloom-level: cannot write %1\n").arg(outPath));
         return 2;

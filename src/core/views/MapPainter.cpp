@@ -529,4 +529,11 @@ QImage MapPainter::renderViews(const MapScene& scene, QSize topSize, QSize front
     return image;
 }
 
+std::pair<QSize, QSize> viewSizesFor(QSize total)
+{
+    const int frontHeight = std::max(1, (total.height() - viewGapPixels) * 1635 / (3855 + 1635));
+    const int topHeight = std::max(1, total.height() - viewGapPixels - frontHeight);
+    return {QSize(total.width(), topHeight), QSize(total.width(), frontHeight)};
+}
+
 } // namespace starloom

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -44,6 +45,10 @@ QString labelFontFamilyFor(int pointSize);
 QFont labelFont(const MapScene& scene);
 
 inline constexpr int viewGapPixels = 13; // between the top and the front view in renderViews
+
+// The sizes of the top and the front view when both share `total` as in the main window: the
+// front view is 1635 twips high under a 3855-twip top view, viewGapPixels apart.
+std::pair<QSize, QSize> viewSizesFor(QSize total);
 
 // Paints the map views from a scene onto any QPainter (a widget, a QImage). Everything is drawn
 // inside QRect(QPoint(0, 0), pixels) of the painter's coordinates; what lies outside is culled.

@@ -1,0 +1,221 @@
+// The editor's commands at scale: load, save, a placement click, a delete, and repainting.
+
+#include "GeneratedLevel.h"
+
+#include "app/SettingsStore.h"
+#include "editing/Editor.h"
+#include "levelfile/LevelWriter.h"
+#include "views/MapPainter.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+using namespace starloom;
+
+namespace {
+
+class BenchHost final : public EditorHost {
+public:
+    void showMessage(const QString&, const QString&) override { ++messages; }
+    QString askSaveFileName(const QString&, const QString&) override { return savePath; }
+    QString askOpenFileName(const QString&) override { return openPath; }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return QStringLiteral("1"); }
+    std::optional<std::int32_t> askColour(std::int32_t c) override { return c; }
+    QString openPath;
+    QString savePath;
+    int messages = 0;
+};
+
+class BenchStore final : public SettingsStore {
+public:
+    QString read(const QString&, const QString& defaultValue) const override { return defaultValue; }
+    void write(const QString&, const QString&) override {}
+};
+
+// Generated level files and game folders, made once per process.
+class Fixtures {
+public:
+    static Fixtures& get()
+    {
+        static Fixtures f;
+        return f;
+    }
+    QString level(int items)
+    {
+        auto it = m_levels.find(items);
+        if (it != m_levels.end())
+            return it->second;
+        const QString path = m_dir.filePath(QStringLiteral("level-%1.level").arg(items));
+        saveFileAtomically(path, bench::generatedLevelText(items));
+        m_levels[items] = path;
+        return path;
+    }
+    // A game folder whose ship folder holds 600 entries.
+    QString gameWithShips()
+    {
+        const QString game = m_dir.filePath(QStringLiteral("game"));
+        if (!QDir(game).exists()) {
+            QDir().mkpath(game + QStringLiteral("/Data/ship"));
+            for (int i = 0; i < 600; ++i)
+                QDir().mkpath(game + QStringLiteral("/Data/ship/mod_ship_%1").arg(i));
+        }
+        return game;
+    }
+    QString savePath() const { return m_dir.filePath(QStringLiteral("saved.level")); }
+
+private:
+    QTemporaryDir m_dir;
+    std::map<int, QString> m_levels;
+};
+
+struct LoadedEditor {
+    BenchHost host;
+    BenchStore store;
+    std::unique_ptr<Editor> editor;
+
+    explicit LoadedEditor(int items, const QString& gameDir = {})
+    {
+        editor = std::make_unique<Editor>(host, store, defaultRandomSource(), gameDir);
+        if (items > 0) {
+            host.openPath = Fixtures::get().level(items);
+            editor->mnuFileLoad_Click();
+        }
+    }
+};
+
+void BM_EditorLoad(benchmark::State& state)
+{
+    const int items = static_cast<int>(state.range(0));
+    const QString gameDir = state.range(1) ? Fixtures::get().gameWithShips() : QString();
+    const QString path = Fixtures::get().level(items);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto loaded = std::make_unique<LoadedEditor>(0, gameDir);
+        loaded->host.openPath = path;
+        state.ResumeTiming();
+        loaded->editor->mnuFileLoad_Click();
+        state.PauseTiming();
+        if (loaded->editor->rows().size() != static_cast<std::size_t>(items))
+            state.SkipWithError("the load did not list every item");
+        loaded.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_EditorLoad)
+    ->ArgsProduct({{10000, 100000, 262142}, {0, 1}})
+    ->ArgNames({"items", "ships600"})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_EditorSave(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    loaded.host.savePath = Fixtures::get().savePath();
+    for (auto _ : state) {
+        if (!loaded.editor->mnuFileSave_Click())
+            state.SkipWithError("save failed");
+    }
+}
+BENCHMARK(BM_EditorSave)->Arg(10000)->Arg(100000)->Arg(262142)->ArgName("items")->Unit(benchmark::kMillisecond);
+
+// One placement click (the editor's work, without the repaint).
+void BM_PlacementClick(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    Editor& e = *loaded.editor;
+    e.Option1_Click();
+    e.Option2_Click(); // asteroids
+    double x = -20000;
+    for (auto _ : state) {
+        e.Picture1_MouseMove(0, 0, x, 1000);
+        e.Picture1_Click();
+        x += 1;
+    }
+}
+BENCHMARK(BM_PlacementClick)->Iterations(2000)->Arg(10000)->Arg(100000)->Arg(262142)->ArgName("items")->Unit(benchmark::kMicrosecond);
+
+// Deleting one object from the middle of the list.
+void BM_DeleteObject(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    Editor& e = *loaded.editor;
+    for (auto _ : state) {
+        e.selectRow(static_cast<int>(e.rows().size() / 2));
+        e.mnuObjectsDelete_Click();
+    }
+}
+BENCHMARK(BM_DeleteObject)->Iterations(2000)->Arg(10000)->Arg(100000)->Arg(262142)->ArgName("items")->Unit(benchmark::kMicrosecond);
+
+// A full repaint of both views into a 1600 x 1000 image: mode 0 labels on, 1 zoomed in three
+// times, 2 labels off.
+void BM_Repaint(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    Editor& e = *loaded.editor;
+    const int mode = static_cast<int>(state.range(1));
+    if (mode == 1) {
+        for (int i = 0; i < 3; ++i) {
+            e.cmdZoomIn_Click();
+            e.Picture1_MouseMove(0, 0, 5000, 5000);
+            e.Picture1_Click();
+        }
+    }
+    if (mode == 2) {
+        for (int typeId = 1; typeId <= 9; ++typeId) {
+            if (e.labelShown(typeId))
+                e.mnuLabelsHide_Click(typeId);
+        }
+    }
+    MapScene scene;
+    scene.document = &e.document();
+    scene.rows = &e.rows();
+    scene.gridSizeText = e.gridSize();
+    scene.world = worldSize(e.mapSettings());
+    scene.top = e.topScale();
+    scene.front = e.frontScale();
+    for (int typeId = 1; typeId <= 9; ++typeId)
+        scene.labelShown[static_cast<std::size_t>(typeId)] = e.labelShown(typeId);
+    scene.labelFontFamily = e.labelFontFamily();
+    scene.labelPointSize = e.labelFontPointSize();
+    const auto [topSize, frontSize] = viewSizesFor(QSize(1600, 1000));
+    QImage top(topSize, QImage::Format_RGB32);
+    QImage front(frontSize, QImage::Format_RGB32);
+    const MapPainter topPainter;
+    const MapPainter frontPainter;
+    for (auto _ : state) {
+        {
+            QPainter p(&top);
+            topPainter.paintTopView(p, topSize, scene);
+        }
+        {
+            QPainter p(&front);
+            frontPainter.paintFrontView(p, frontSize, scene);
+        }
+        benchmark::DoNotOptimize(top.constBits());
+    }
+}
+BENCHMARK(BM_Repaint)
+    ->ArgsProduct({{10000, 100000, 262142}, {0, 1, 2}})
+    ->ArgNames({"items", "mode"})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+namespace starloom::bench {
+
+// `starloom-bench --load FILE`: loads FILE into an editor and exits (for peak-memory figures).
+int loadOnly(const QString& path)
+{
+    BenchHost host;
+    BenchStore store;
+    Editor editor(host, store, defaultRandomSource(), QString());
+    host.openPath = path;
+    return editor.mnuFileLoad_Click() ? 0 : 1;
+}
+
+} // namespace starloom::bench

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "DialogHost.h"
+
+#include "editing/Editor.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QTreeView;
+
+namespace starloom {
+
+class MapView;
+class ObjectListModel;
+class OptionsWindow;
+class SettingsStore;
+class SplashWindow;
+
+// frmMain: the widgets show the editor's state and forward what the user does to its handlers.
+// After every handler refresh() copies the state back into the widgets; nothing is kept twice.
+// The layout follows the window's size by the design's twip rules.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // `host` answers the editor's questions; nullptr uses the platform's dialogs.
+    MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Editor& editor() { return m_editor; }
+    const Editor& editor() const { return m_editor; }
+    OptionsWindow* optionsWindow() const { return m_options; }
+    // Created by the first "About".
+    SplashWindow* splashWindow() const { return m_splash; }
+
+    // "Load Level" with the file given instead of asked for. Returns true when it was read.
+    bool loadFile(const QString& path);
+
+    // Copies the editor's state into the widgets.
+    void refresh();
+    // Form_Resize: lays the window out for its current size, resets the view scales and redraws.
+    void layoutWindow();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Runs one handler of the editor and shows its result; ignored while refreshing, so that
+    // widgets changed by refresh() do not call back into the editor.
+    template <class F>
+    void handle(F&& handler);
+
+    void buildMenus();
+    void buildPanel();
+    void buildViews();
+    void showOptions();
+    void showAbout();
+    void placeWidgets();
+
+    DialogHost m_dialogs;
+    ForwardingHost m_host;
+    Editor m_editor;
+
+    bool m_refreshing = false;
+    int m_handlerDepth = 0;
+    quint64 m_paintedRevision = ~quint64(0);
+    int m_selectedAtRefresh = -1;
+
+    QWidget* m_central = nullptr;
+    QTreeView* m_list = nullptr;
+    ObjectListModel* m_listModel = nullptr;
+    MapView* m_top = nullptr;
+    MapView* m_front = nullptr;
+    QLabel* m_frontCaption = nullptr;
+    QLabel* m_lblX = nullptr;
+    QLabel* m_lblY = nullptr;
+    QLabel* m_lblLeftX = nullptr;
+    QLabel* m_lblLeftY = nullptr;
+    QLabel* m_mode = nullptr;
+    QPushButton* m_zoomIn = nullptr;
+    QPushButton* m_zoomOut = nullptr;
+    QTimer* m_timer = nullptr;
+
+    QGroupBox* m_frame = nullptr;
+    QLabel* m_itemType = nullptr;
+    std::array<QRadioButton*, 9> m_kinds{};
+    QComboBox* m_models = nullptr;
+    std::array<QLabel*, 4> m_fieldCaptions{};
+    std::array<QLineEdit*, 4> m_fields{};
+    QPushButton* m_colour = nullptr;
+    QPushButton* m_apply = nullptr;
+    QLabel* m_customCaption = nullptr;
+    QLineEdit* m_customName = nullptr;
+    QCheckBox* m_setHeight = nullptr;
+    QLineEdit* m_setHeightText = nullptr;
+    QCheckBox* m_randomHeight = nullptr;
+    QLineEdit* m_randomHeightText = nullptr;
+
+    QMenu* m_objectsMenu = nullptr;
+    QAction* m_hideAll = nullptr;
+    std::array<QAction*, 9> m_showKinds{};
+
+    OptionsWindow* m_options = nullptr;
+    SplashWindow* m_splash = nullptr;
+};
+
+} // namespace starloom

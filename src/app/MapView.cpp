@@ -1,0 +1,135 @@
+#include "MapView.h"
+
+#include "editing/Editor.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace starloom {
+
+namespace {
+
+int buttonsValue(Qt::MouseButtons buttons)
+{
+    return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0)
+        | (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
+}
+
+int shiftValue(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) | (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0)
+        | (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
+}
+
+} // namespace
+
+MapScene sceneOf(const Editor& editor, const QString& gridSizeText, const WorldSize& world)
+{
+    MapScene scene;
+    scene.document = &editor.document();
+    scene.rows = &editor.rows();
+    scene.gridSizeText = gridSizeText;
+    scene.world = world;
+    scene.top = editor.topScale();
+    scene.front = editor.frontScale();
+    for (int typeId = 0; typeId < 10; ++typeId)
+        scene.labelShown[static_cast<std::size_t>(typeId)] = typeId >= 1 && editor.labelShown(typeId);
+    scene.labelFontFamily = editor.labelFontFamily();
+    scene.labelPointSize = editor.labelFontPointSize();
+    return scene;
+}
+
+MapView::MapView(Which which, const Editor& editor, QWidget* parent)
+    : QWidget(parent)
+    , m_which(which)
+    , m_editor(editor)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    redraw();
+}
+
+void MapView::redraw()
+{
+    m_gridSizeText = m_editor.gridSize();
+    m_world = worldSize(m_editor.mapSettings());
+    update();
+}
+
+MapScene MapView::scene() const
+{
+    return sceneOf(m_editor, m_gridSizeText, m_world);
+}
+
+QPointF MapView::toWorld(QPointF pixel) const
+{
+    const ViewScale& scale = m_which == Which::Top ? m_editor.topScale() : m_editor.frontScale();
+    return scale.toWorld(pixel, QSizeF(size()));
+}
+
+int MapView::labelAt(QPointF pixel) const
+{
+    if (m_which != Which::Top)
+        return -1;
+    return m_painter.labelAt(scene(), size(), pixel, this);
+}
+
+bool MapView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int row = labelAt(help->pos());
+        if (row >= 0)
+            QToolTip::showText(help->globalPos(), rowKey(row), this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void MapView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const MapScene s = scene();
+    if (m_which == Which::Top)
+        m_painter.paintTopView(painter, size(), s);
+    else
+        m_painter.paintFrontView(painter, size(), s);
+}
+
+void MapView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF w = toWorld(event->position());
+    // A press on a label belongs to the label: dragging from it does not start a drag on the map.
+    const int buttons = m_pressed && m_pressedLabel >= 0 ? 0 : buttonsValue(event->buttons());
+    Q_EMIT mouseMoved(buttons, shiftValue(event->modifiers()), w.x(), w.y());
+}
+
+void MapView::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = true;
+    m_pressedLabel = labelAt(event->position());
+}
+
+void MapView::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The position of the release first, then the release, then the click, as the toolkit the
+    // handlers were written for reports them.
+    const QPointF w = toWorld(event->position());
+    const int shift = shiftValue(event->modifiers());
+    Q_EMIT mouseMoved(buttonsValue(event->buttons()), shift, w.x(), w.y());
+    Q_EMIT mouseReleased(buttonsValue(event->button()), shift, w.x(), w.y());
+    const bool wasPressed = m_pressed;
+    m_pressed = false;
+    if (!wasPressed || event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+        return;
+    if (m_pressedLabel < 0)
+        Q_EMIT clicked(-1);
+    else if (labelAt(event->position()) == m_pressedLabel)
+        Q_EMIT clicked(m_pressedLabel);
+}
+
+} // namespace starloom

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "views/MapPainter.h"
+
+#include <QWidget>
+
+namespace starloom {
+
+class Editor;
+
+// What the views show of the editor's state. The grid size and the world size are the ones the
+// editor held at its last redraw: typing into the options window does not reach the views until
+// something redraws them.
+MapScene sceneOf(const Editor& editor, const QString& gridSizeText, const WorldSize& world);
+
+// One of the two map views, painted from the editor's state through MapPainter (retained: every
+// paint event draws the whole view again). Mouse events are reported in world units, with the
+// buttons and shift state as 1 = left, 2 = right, 4 = middle and 1 = shift, 2 = ctrl, 4 = alt.
+class MapView final : public QWidget {
+    Q_OBJECT
+public:
+    enum class Which { Top, Front };
+
+    MapView(Which which, const Editor& editor, QWidget* parent = nullptr);
+
+    Which which() const { return m_which; }
+
+    // Takes the grid size and world size the views paint with from the editor, and repaints.
+    void redraw();
+
+    MapScene scene() const;
+    QPointF toWorld(QPointF pixel) const;
+    // The object-list row whose label lies under `pixel` (top view only), or -1.
+    int labelAt(QPointF pixel) const;
+
+Q_SIGNALS:
+    void mouseMoved(int buttons, int shift, double x, double y);
+    void mouseReleased(int buttons, int shift, double x, double y);
+    // A press and release inside the view: on the label of `labelRow`, or on the map (-1).
+    void clicked(int labelRow);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    const Which m_which;
+    const Editor& m_editor;
+    MapPainter m_painter;
+    QString m_gridSizeText;
+    WorldSize m_world;
+    bool m_pressed = false;
+    int m_pressedLabel = -1;
+};
+
+} // namespace starloom

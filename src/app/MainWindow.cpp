@@ -108,7 +108,6 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
     buildPanel();
 
     m_options = new OptionsWindow(m_editor, this);
-    m_options->setFont(interfaceFont);
     m_options->hide();
     connect(m_options, &OptionsWindow::handlerRan, this, [this] { refresh(); });
 

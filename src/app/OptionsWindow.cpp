@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace starloom {
 
 namespace {
@@ -40,25 +42,36 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmGlobals"));
     setWindowTitle(QStringLiteral("Globals"));
+    QFont interfaceFont = font();
+    interfaceFont.setPointSizeF(8);
+    setFont(interfaceFont);
     const double dpi = logicalDpiY();
+    // Where the interface font is wider than the one the layout was designed with, the fields
+    // move right (and the window grows) so that no caption is covered.
+    double extra = 0;
+    for (const char* caption : {"FileName", "Players", "SizeX", "SizeY", "SizeZ", "Background", "CameraMin",
+                                "CameraMax", "Music", "Grid Size", "Font Size"}) {
+        const double needed = pixelsToTwips(fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) + 4, dpi);
+        extra = std::max(extra, needed - 945);
+    }
     auto at = [dpi](QWidget* w, double left, double top, double width, double height) {
         w->setGeometry(twipsRect(left, top, width, height, dpi));
     };
 
     auto* mapFrame = new QGroupBox(QStringLiteral("Map Options"), this);
     mapFrame->setObjectName(QStringLiteral("fraMapOptions"));
-    at(mapFrame, 60, 60, 4035, 3615);
+    at(mapFrame, 60, 60, 4035 + extra, 3615);
     auto* displayFrame = new QGroupBox(QStringLiteral("Starloom DX Options"), this);
     displayFrame->setObjectName(QStringLiteral("fraDisplayOptions"));
-    at(displayFrame, 60, 3720, 4035, 1095);
+    at(displayFrame, 60, 3720, 4035 + extra, 1095);
 
     auto row = [&](QWidget* frame, const char* caption, QWidget* field, const char* name, double captionTop,
                    double fieldTop) {
         auto* label = new QLabel(QString::fromLatin1(caption), frame);
-        at(label, 120, captionTop, 945, 255);
+        at(label, 120, captionTop, 945 + extra, 255);
         field->setParent(frame);
         field->setObjectName(QString::fromLatin1(name));
-        at(field, 1080, fieldTop, 2775, 315);
+        at(field, 1080 + extra, fieldTop, 2775, 315);
         label->setBuddy(field);
     };
     auto lineEdit = [] { return new QLineEdit; };
@@ -85,8 +98,8 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
 
     m_done = new QPushButton(QStringLiteral("Done!"), this);
     m_done->setObjectName(QStringLiteral("Command1"));
-    at(m_done, 3000, 4920, 1095, 375);
-    setFixedSize(twipsToPixels(4155, logicalDpiX()), twipsToPixels(5415, dpi));
+    at(m_done, 3000 + extra, 4920, 1095, 375);
+    setFixedSize(twipsToPixels(4155 + extra, logicalDpiX()), twipsToPixels(5415, dpi));
 
     m_players->addItems(playerCountEntries());
     m_background->addItems(backgroundEntries());

@@ -91,11 +91,11 @@ QImage makeLogo()
 
     // The name, in gold with a soft shadow.
     QFont title(QStringLiteral("DejaVu Serif"));
-    title.setPixelSize(40);
+    title.setPixelSize(36);
     title.setBold(true);
-    title.setLetterSpacing(QFont::AbsoluteSpacing, 4);
+    title.setLetterSpacing(QFont::AbsoluteSpacing, 3);
     QPainterPath name;
-    name.addText(150, 48, title, QStringLiteral("STAR LOOM"));
+    name.addText(146, 46, title, QStringLiteral("STAR LOOM"));
     p.translate(2, 2);
     p.fillPath(name, QColor(0, 0, 0, 160));
     p.translate(-2, -2);
@@ -111,7 +111,7 @@ QImage makeLogo()
     subtitle.setLetterSpacing(QFont::AbsoluteSpacing, 3);
     p.setFont(subtitle);
     p.setPen(QColor(190, 210, 255));
-    p.drawText(QRectF(150, 54, 300, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Deluxe Edition"));
+    p.drawText(QRectF(148, 52, 300, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Deluxe Edition"));
     p.end();
     return image;
 }
@@ -143,9 +143,9 @@ SplashWindow::SplashWindow(QWidget* parent)
     version->setPalette(light);
     at(version, 6000, 780, 975, 255);
 
-    auto* credits = new QLabel(QStringLiteral("Star Loom DX by its developers\n"
+    auto* credits = new QLabel(QStringLiteral("Star Loom DX by the Star Loom DX team\n"
                                               "Thanks to:\n"
-                                              "the author of the first Star Loom and the designer of the logo"),
+                                              "the first Star Loom's author and our logo designer"),
                                this);
     credits->setObjectName(QStringLiteral("Label1"));
     credits->setFont(labelFont);

@@ -29,6 +29,9 @@ public:
     std::deque<QString> openNames;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<std::int32_t>> colourAnswers;
+    std::deque<SaveChoice> saveChoices; // answers to "save first?"; Discard when none is left
+    std::deque<bool> yesNoAnswers;      // No when none is left
+    int saveQuestions = 0;
 
     QString lastSaveFilter, lastSaveInitialName, lastOpenFilter;
     QString lastPrompt, lastPromptTitle, lastPromptDefault;
@@ -62,6 +65,13 @@ public:
         lastInitialColour = initialColour;
         return take(colourAnswers, std::optional<std::int32_t>());
     }
+
+    SaveChoice askSaveChanges(const QString&) override
+    {
+        ++saveQuestions;
+        return take(saveChoices, SaveChoice::Discard);
+    }
+    bool askYesNo(const QString&, const QString&) override { return take(yesNoAnswers, false); }
 
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 

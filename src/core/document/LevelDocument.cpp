@@ -103,6 +103,34 @@ void LevelDocument::removeLastItem(ItemKind kind)
     });
 }
 
+AnyRecord LevelDocument::record(ItemKind kind, int arrayId) const
+{
+    return visit(kind, arrayId, [](const auto& r) { return AnyRecord(r); });
+}
+
+void LevelDocument::setRecord(ItemKind kind, int arrayId, const AnyRecord& record)
+{
+    visit(kind, arrayId, [&record, kind](auto& r) {
+        using Rec = std::decay_t<decltype(r)>;
+        if (const Rec* given = std::get_if<Rec>(&record))
+            r = *given;
+        else
+            wrongLayout(kind);
+    });
+}
+
+std::optional<std::int16_t> LevelDocument::appendRecord(ItemKind kind, const AnyRecord& record)
+{
+    return std::visit(
+        [this, kind](const auto& r) -> std::optional<std::int16_t> {
+            if constexpr (std::is_same_v<std::decay_t<decltype(r)>, PlayerStartRecord>)
+                wrongLayout(kind);
+            else
+                return appendItem(kind, r);
+        },
+        record);
+}
+
 void LevelDocument::markDeleted(ItemKind kind, int arrayId)
 {
     if (!exists(kind, arrayId))

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace starloom {
@@ -71,6 +72,9 @@ struct ShipRecord {
     std::int32_t drawColour = 0;
     std::int16_t deleted = 0;
 };
+
+// Any one record, in its kind's layout.
+using AnyRecord = std::variant<PlayerStartRecord, ResourceRecord, CloudRecord, PropRecord, ShipRecord>;
 
 struct ItemPosition {
     std::int32_t x = 0;
@@ -138,6 +142,13 @@ public:
 
     // Drops the last record of the kind's array (undoing an append); the record must be the last.
     void removeLastItem(ItemKind kind);
+
+    // A copy of the record of (kind, arrayId), which must exist.
+    AnyRecord record(ItemKind kind, int arrayId) const;
+    // Replaces the record of (kind, arrayId) with `record`, which must be of the kind's layout.
+    void setRecord(ItemKind kind, int arrayId, const AnyRecord& record);
+    // appendItem for a record held as AnyRecord.
+    std::optional<std::int16_t> appendRecord(ItemKind kind, const AnyRecord& record);
 
     bool operator==(const LevelDocument& other) const;
 

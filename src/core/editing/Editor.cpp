@@ -5,6 +5,9 @@
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -16,6 +19,8 @@ namespace starloom {
 namespace {
 
 const QString selectTypeMessage = QStringLiteral("Select Type");
+const QString recentLevelsKey = QStringLiteral("RecentLevels");
+constexpr int maxRecentLevels = 8;
 
 template <class... Fs>
 struct Overloaded : Fs... {
@@ -140,6 +145,8 @@ Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource rand
 {
     Form_Load();
     setScales();
+    m_recent = m_store.read(recentLevelsKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    markClean();
 }
 
 // ------------------------------------------------------------------ start-up and level commands
@@ -168,6 +175,9 @@ void Editor::pickRandomBackgroundAndMusic()
 
 void Editor::mnuFileNew_Click()
 {
+    if (!confirmDiscard())
+        return;
+    LevelState before = takeLevelState();
     m_document.resetDocument();
     m_settings.playerIndex = 0;
     pickRandomBackgroundAndMusic();
@@ -175,6 +185,10 @@ void Editor::mnuFileNew_Click()
     m_rows.clear();
     m_selectedRow = -1;
     m_document.setPlayerColours();
+    countRows();
+    m_undo.push(new LevelSwapCommand(*this, QStringLiteral("New Level"), std::move(before)));
+    markClean();
+    removeRecoveryCopy();
     redraw();
 }
 
@@ -184,7 +198,9 @@ bool Editor::mnuFileSave_Click()
         message(missingStartsMessage(), QStringLiteral("Error"));
         return false;
     }
-    const QString path = m_host.askSaveFileName(levelFileFilter, m_settings.levelDesc + QStringLiteral(".level"));
+    const QString initialName = m_settings.levelDesc + QStringLiteral(".level");
+    const QString path = m_host.askSaveFileName(
+        levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
     if (path.isEmpty())
         return false;
     ModelLists models(m_catalogue);
@@ -193,15 +209,24 @@ bool Editor::mnuFileSave_Click()
         message(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
         return false;
     }
+    markClean();
+    rememberFile(path);
+    removeRecoveryCopy();
     message(m_settings.levelDesc + QStringLiteral(" saved"));
     return true;
 }
 
 bool Editor::mnuFileLoad_Click()
 {
-    const QString path = m_host.askOpenFileName(levelFileFilter);
+    return loadFile(m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder));
+}
+
+bool Editor::loadFile(const QString& path)
+{
     if (path.isEmpty())
         return false;
+    const bool replacesNothing = !isModified() && m_rows.empty();
+    LevelState before = copyLevelState();
     m_timerEnabled = false;
     m_buttonDown = false;
     ModelLists models(m_catalogue);
@@ -219,6 +244,13 @@ bool Editor::mnuFileLoad_Click()
     // the next placement takes a model of that kind.
     if (result->lastKind)
         selectKind(*result->lastKind);
+    countRows();
+    m_undo.push(new LevelSwapCommand(*this, QStringLiteral("Load %1").arg(QFileInfo(path).fileName()), std::move(before)));
+    // A level loaded into an empty, unchanged one is just the file.
+    if (replacesNothing)
+        markClean();
+    if (path != m_recoveryPath)
+        rememberFile(path);
     redraw();
     if (!result->problems.empty())
         message(problemsText(result->problems));
@@ -383,6 +415,7 @@ void Editor::cmdApply_Click()
     if (custom && !checkCustomName())
         return;
     const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
+    const AnyRecord before = m_document.record(row.kind, row.arrayId);
 
     // Everything is converted before anything is stored, so a refused field changes nothing.
     FieldReader in(m_fields);
@@ -450,7 +483,7 @@ void Editor::cmdApply_Click()
         message(in.error());
         return;
     }
-    redraw();
+    pushRecordChange(QStringLiteral("Apply"), m_selectedRow, before);
 }
 
 void Editor::cmdColourSelect_Click()
@@ -489,13 +522,40 @@ void Editor::Picture1_MouseMove(int buttons, int, double x, double y)
     m_lastTopX = x;
     m_lblY = intText(floorToInt32(y));
     m_lastTopY = y;
-    if (buttons == 1)
+    if (buttons == 1) {
+        if (!m_buttonDown)
+            ++m_dragId; // a new drag: its placements or moves become one undo step
         m_buttonDown = true;
+    } else if (buttons == 0) {
+        m_clickEndsDrag = false;
+    }
 }
 
 void Editor::Picture1_MouseUp(int, int, double, double)
 {
+    // The click that comes with the release still belongs to the drag.
+    m_clickEndsDrag = m_buttonDown;
     m_buttonDown = false;
+}
+
+void Editor::Picture1_MouseWheel(int steps, double x, double y)
+{
+    if (steps == 0)
+        return;
+    const double factor = std::pow(1.25, steps);
+    if (const auto zoomed = zoomedAround(m_topScale, x, y, factor, m_settings)) {
+        m_topScale = *zoomed;
+        redraw();
+    }
+}
+
+void Editor::panTopView(double dx, double dy)
+{
+    const ViewScale moved = panned(m_topScale, dx, dy, m_settings);
+    if (moved != m_topScale) {
+        m_topScale = moved;
+        redraw();
+    }
 }
 
 void Editor::picLeft_MouseMove(int, int, double x, double y)
@@ -520,6 +580,8 @@ void Editor::Picture1_Click()
         moveSelected();
     else if (m_mode == placementMode)
         placeItem();
+    if (!m_buttonDown)
+        m_clickEndsDrag = false;
 }
 
 void Editor::zoomIn()
@@ -539,11 +601,12 @@ void Editor::moveSelected()
     const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
     if (!m_document.exists(row.kind, row.arrayId))
         return;
+    const AnyRecord before = m_document.record(row.kind, row.arrayId);
     ItemPosition p = m_document.position(row.kind, row.arrayId);
     p.x = toInt32Clamped(val(m_lblX));
     p.y = toInt32Clamped(val(m_lblY));
     m_document.setPosition(row.kind, row.arrayId, p);
-    redraw();
+    pushRecordChange(QStringLiteral("Move"), m_selectedRow, before, true);
 }
 
 std::int32_t Editor::calcRandomHeight()
@@ -588,7 +651,7 @@ void Editor::placeItem()
             message(in.error());
             return;
         }
-        PlayerStartRecord& p = m_document.player(slot);
+        PlayerStartRecord p = m_document.player(slot);
         p.label = QStringLiteral("Player %1").arg(slot + 1);
         p.posX = x;
         p.posY = y;
@@ -596,8 +659,12 @@ void Editor::placeItem()
         if (m_setHeightChecked)
             p.posZ = toInt32Clamped(val(m_setHeightText));
         p.orientation = orientation;
-        addToList(modelText() + QStringLiteral(" start"), kind, static_cast<std::int16_t>(slot));
-        redraw();
+        const QString text = modelText() + QStringLiteral(" start");
+        const auto id = static_cast<std::int16_t>(slot);
+        pushEdit(QStringLiteral("Place ") + text,
+                 {RecordStep{kind, id, m_document.player(slot), p},
+                  RowInsertStep{static_cast<int>(m_rows.size()), ObjectRow{text, kind, id}}},
+                 m_selectedRow, true);
         return;
     }
 
@@ -615,6 +682,7 @@ void Editor::placeItem()
     const QString name = custom ? m_customName : QString();
 
     std::optional<std::int16_t> index;
+    std::optional<AnyRecord> placed;
     auto place = [&](auto record) {
         record.modelIndex = model;
         record.customName = name;
@@ -622,7 +690,8 @@ void Editor::placeItem()
         record.posY = y;
         record.posZ = calcRandomHeight();
         record.drawColour = info.drawColour;
-        index = m_document.appendItem(kind, record);
+        placed = record;
+        index = static_cast<std::int16_t>(m_document.itemCount(kind));
     };
     switch (kind) {
     case ItemKind::Asteroid:
@@ -666,7 +735,7 @@ void Editor::placeItem()
         message(in.error());
         return;
     }
-    if (!index)
+    if (!index || !placed)
         return;
     const QString number = QString::number(*index + 1);
     QString text;
@@ -678,8 +747,9 @@ void Editor::placeItem()
         text = name + QStringLiteral(" #") + number;
     else
         text = QString::fromLatin1(info.itemText) + number;
-    addToList(text, kind, *index);
-    redraw();
+    pushEdit(QStringLiteral("Place ") + text,
+             {AppendStep{kind, *placed}, RowInsertStep{static_cast<int>(m_rows.size()), ObjectRow{text, kind, *index}}},
+             m_selectedRow, true);
 }
 
 void Editor::picLeft_Click()
@@ -691,10 +761,11 @@ void Editor::picLeft_Click()
     const auto z = toInt32(val(m_lblLeftY));
     if (!z || !m_document.exists(row.kind, row.arrayId))
         return;
+    const AnyRecord before = m_document.record(row.kind, row.arrayId);
     ItemPosition p = m_document.position(row.kind, row.arrayId);
     p.z = *z;
     m_document.setPosition(row.kind, row.arrayId, p);
-    redraw();
+    pushRecordChange(QStringLiteral("Set Height of"), m_selectedRow, before);
 }
 
 // ------------------------------------------------------------------ object list and labels
@@ -703,6 +774,7 @@ QString Editor::addToList(const QString& listText, ItemKind kind, std::int16_t a
 {
     const QString key = rowKey(static_cast<qsizetype>(m_rows.size()));
     m_rows.push_back(ObjectRow{listText, kind, arrayId});
+    ++m_rowCounts.at(static_cast<std::size_t>(typeIdOf(kind)));
     return key;
 }
 
@@ -795,12 +867,18 @@ void Editor::deleteItem(ItemKind objType, int arrayId)
 {
     if (m_selectedRow < 0)
         return;
-    if (m_document.exists(objType, arrayId))
+    std::vector<EditStep> steps;
+    if (m_document.exists(objType, arrayId)) {
+        const AnyRecord before = m_document.record(objType, arrayId);
         m_document.markDeleted(objType, arrayId);
+        const AnyRecord after = m_document.record(objType, arrayId);
+        m_document.setRecord(objType, arrayId, before);
+        steps.push_back(RecordStep{objType, static_cast<std::int16_t>(arrayId), before, after});
+    }
     // Keys are row positions, so the rows after this one and their labels are renumbered with it.
-    m_rows.erase(m_rows.begin() + m_selectedRow);
-    m_selectedRow = -1;
-    redraw();
+    const ObjectRow row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    steps.push_back(RowRemoveStep{m_selectedRow, row});
+    pushEdit(QStringLiteral("Delete ") + row.text, std::move(steps), -1, false);
 }
 
 void Editor::mnuObjectsSetPlayer_Click()
@@ -814,8 +892,11 @@ void Editor::mnuObjectsSetPlayer_Click()
     const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
     if (row.kind == ItemKind::Ship && m_document.exists(row.kind, row.arrayId)) {
         // A number outside the 16-bit field is not stored.
-        if (const auto player = toInt16(val(s)))
+        if (const auto player = toInt16(val(s))) {
+            const AnyRecord before = m_document.record(row.kind, row.arrayId);
             m_document.ships().at(static_cast<std::size_t>(row.arrayId)).player = *player;
+            pushRecordChange(QStringLiteral("Set Player of"), m_selectedRow, before);
+        }
     }
     m_mode = placementMode;
 }
@@ -884,6 +965,216 @@ void Editor::message(const QString& text, const QString& title)
     // The message box takes the mouse, so the mouse-up that would end a drag never reaches the view.
     m_buttonDown = false;
     m_host.showMessage(text, title);
+}
+
+// ------------------------------------------------------------------ undo and redo
+
+void Editor::pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag)
+{
+    m_firstRedo = true;
+    m_undo.push(new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0));
+    m_firstRedo = false;
+}
+
+void Editor::pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag)
+{
+    const ObjectRow& r = m_rows.at(static_cast<std::size_t>(row));
+    const AnyRecord after = m_document.record(r.kind, r.arrayId);
+    if (after == before)
+        return;
+    m_document.setRecord(r.kind, r.arrayId, before);
+    pushEdit(verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
+}
+
+void Editor::applyStep(const EditStep& step, bool forward)
+{
+    std::visit(Overloaded{
+                   [&](const RecordStep& s) { m_document.setRecord(s.kind, s.arrayId, forward ? s.after : s.before); },
+                   [&](const AppendStep& s) {
+                       if (forward)
+                           m_document.appendRecord(s.kind, s.record);
+                       else
+                           m_document.removeLastItem(s.kind);
+                   },
+                   [&](const RowInsertStep& s) {
+                       auto& count = m_rowCounts.at(static_cast<std::size_t>(typeIdOf(s.row.kind)));
+                       if (forward) {
+                           m_rows.insert(m_rows.begin() + s.position, s.row);
+                           ++count;
+                       } else {
+                           m_rows.erase(m_rows.begin() + s.position);
+                           --count;
+                       }
+                   },
+                   [&](const RowRemoveStep& s) {
+                       auto& count = m_rowCounts.at(static_cast<std::size_t>(typeIdOf(s.row.kind)));
+                       if (forward) {
+                           m_rows.erase(m_rows.begin() + s.position);
+                           --count;
+                       } else {
+                           m_rows.insert(m_rows.begin() + s.position, s.row);
+                           ++count;
+                       }
+                   },
+               },
+               step);
+}
+
+void Editor::afterUndoStep(int selection, bool reloadPanel)
+{
+    m_selectedRow = selection >= 0 && selection < static_cast<int>(m_rows.size()) ? selection : -1;
+    // The first run of a new command keeps the panel as the user left it.
+    if (reloadPanel && !m_firstRedo && m_mode == editingMode) {
+        if (m_selectedRow >= 0) {
+            loadRecordIntoPanel(m_rows[static_cast<std::size_t>(m_selectedRow)]);
+        } else {
+            m_mode = placementMode;
+            setVisible();
+        }
+    }
+    redraw();
+}
+
+void Editor::swapLevelState(LevelState& other)
+{
+    std::swap(m_document, other.document);
+    std::swap(m_settings, other.settings);
+    std::swap(m_rows, other.rows);
+    std::swap(m_selectedRow, other.selectedRow);
+    std::swap(m_topScale, other.top);
+    std::swap(m_frontScale, other.front);
+    countRows();
+    afterUndoStep(m_selectedRow);
+}
+
+LevelState Editor::takeLevelState()
+{
+    LevelState state;
+    std::swap(state.document, m_document);
+    state.settings = m_settings;
+    std::swap(state.rows, m_rows);
+    state.selectedRow = m_selectedRow;
+    state.top = m_topScale;
+    state.front = m_frontScale;
+    return state;
+}
+
+LevelState Editor::copyLevelState() const
+{
+    return LevelState{m_document, m_settings, m_rows, m_selectedRow, m_topScale, m_frontScale};
+}
+
+void Editor::countRows()
+{
+    m_rowCounts.fill(0);
+    for (const ObjectRow& row : m_rows)
+        ++m_rowCounts.at(static_cast<std::size_t>(typeIdOf(row.kind)));
+}
+
+void Editor::undo()
+{
+    m_buttonDown = false;
+    m_undo.undo();
+}
+
+void Editor::redo()
+{
+    m_buttonDown = false;
+    m_undo.redo();
+}
+
+bool Editor::isModified() const
+{
+    return !m_undo.isClean() || m_settings != m_cleanSettings;
+}
+
+void Editor::markClean()
+{
+    m_undo.setClean();
+    m_cleanSettings = m_settings;
+}
+
+bool Editor::confirmDiscard()
+{
+    if (!isModified())
+        return true;
+    m_buttonDown = false;
+    switch (m_host.askSaveChanges(m_settings.levelDesc)) {
+    case SaveChoice::Save: return mnuFileSave_Click();
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: break;
+    }
+    return false;
+}
+
+bool Editor::mnuFileExit_Click()
+{
+    if (!confirmDiscard())
+        return false;
+    removeRecoveryCopy();
+    return true;
+}
+
+// ------------------------------------------------------------------ recent levels and recovery
+
+void Editor::rememberFile(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString absolute = info.absoluteFilePath();
+    m_lastFolder = info.absolutePath();
+    m_recent.removeAll(absolute);
+    m_recent.prepend(absolute);
+    while (m_recent.size() > maxRecentLevels)
+        m_recent.removeLast();
+    storeRecent();
+}
+
+void Editor::storeRecent()
+{
+    m_store.write(recentLevelsKey, m_recent.join(QLatin1Char('\n')));
+}
+
+bool Editor::openRecent(int index)
+{
+    if (index < 0 || index >= m_recent.size())
+        return false;
+    const QString path = m_recent.at(index);
+    if (!QFileInfo(path).isFile()) {
+        m_recent.removeAt(index);
+        storeRecent();
+        message(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));
+        return false;
+    }
+    return loadFile(path);
+}
+
+bool Editor::writeRecoveryCopy()
+{
+    if (m_recoveryPath.isEmpty() || !isModified())
+        return false;
+    QDir().mkpath(QFileInfo(m_recoveryPath).absolutePath());
+    ModelLists models(m_catalogue);
+    return saveFileAtomically(m_recoveryPath, writeLevel(m_document, m_settings, models, true)).isEmpty();
+}
+
+void Editor::removeRecoveryCopy()
+{
+    if (!m_recoveryPath.isEmpty())
+        QFile::remove(m_recoveryPath);
+}
+
+bool Editor::offerRecovery()
+{
+    if (m_recoveryPath.isEmpty() || !QFileInfo(m_recoveryPath).isFile())
+        return false;
+    if (!m_host.askYesNo(QStringLiteral("Unsaved work from an earlier session was found. Restore it?"), programTitle())) {
+        removeRecoveryCopy();
+        return false;
+    }
+    if (!loadFile(m_recoveryPath))
+        return false;
+    m_undo.resetClean(); // restored work is unsaved work
+    return true;
 }
 
 } // namespace starloom

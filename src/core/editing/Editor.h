@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditCommands.h"
 #include "EditorHost.h"
 
 #include "document/Catalogue.h"
@@ -11,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUndoStack>
 
 #include <array>
 #include <cstdint>
@@ -65,6 +67,33 @@ public:
     // "Done!" of the options window: false (and a message naming the field) when a world size or
     // the grid size is not a positive number; the window then stays open.
     bool Command1_Click();
+    // Loads a level file into the level (Load Level, recent levels, the command line, a drop).
+    bool loadFile(const QString& path);
+    // "Exit" and closing the window: true when the program may end (nothing unsaved, or the user
+    // saved or discarded it). Removes the recovery copy then.
+    bool mnuFileExit_Click();
+    bool Form_QueryUnload() { return mnuFileExit_Click(); }
+    // Asks whether to save unsaved changes: true when the level may be dropped.
+    bool confirmDiscard();
+
+    // --- undo and redo; every change to the level is one step on the stack
+    QUndoStack& undoStack() { return m_undo; }
+    void undo();
+    void redo();
+    // True when the level changed since it was started, loaded or last saved.
+    bool isModified() const;
+
+    // --- recent levels (the last 8, newest first) and recovery of unsaved work
+    const QStringList& recentLevels() const { return m_recent; }
+    bool openRecent(int index);
+    const QString& lastFolder() const { return m_lastFolder; }
+    void setRecoveryPath(const QString& path) { m_recoveryPath = path; }
+    const QString& recoveryPath() const { return m_recoveryPath; }
+    // Writes the recovery copy when the level has unsaved changes; true when one was written.
+    bool writeRecoveryCopy();
+    void removeRecoveryCopy();
+    // At start: offers to restore a recovery copy left by an earlier run; true when restored.
+    bool offerRecovery();
 
     // --- kind and model selection, panel
     void Option1_Click() { selectKind(ItemKind::PlayerStart); }
@@ -93,6 +122,13 @@ public:
     void picLeft_MouseMove(int buttons, int shift, double x, double y);
     void Picture1_Click();
     void picLeft_Click();
+    // The mouse wheel over the top view: zooms in (steps > 0) or out around the pointer, within
+    // the world; zooming out stops at the whole world.
+    void Picture1_MouseWheel(int steps, double x, double y);
+    // A middle-button drag: moves a zoomed top view by (dx, dy) world units, within the world.
+    void panTopView(double dx, double dy);
+    // Escape: an armed zoom is disarmed.
+    void disarmZoom() { m_zoomArmed = false; }
     void Timer1_Timer();
     std::int32_t calcRandomHeight();
 
@@ -156,6 +192,8 @@ public:
     const ViewScale& frontScale() const { return m_frontScale; }
 
     const std::vector<ObjectRow>& rows() const { return m_rows; }
+    // Live items of a kind: the rows of that kind.
+    int liveCount(ItemKind kind) const { return m_rowCounts.at(static_cast<std::size_t>(typeIdOf(kind))); }
     int selectedRow() const { return m_selectedRow; }
     int labelCount() const { return static_cast<int>(m_rows.size()); }
     MapLabel labelFor(int row) const;
@@ -171,6 +209,25 @@ public:
     quint64 revision() const { return m_revision; }
 
 private:
+    friend class EditCommand;
+    friend class LevelSwapCommand;
+
+    // Undo support: the commands call these.
+    void applyStep(const EditStep& step, bool forward);
+    void afterUndoStep(int selection, bool reloadPanel = true);
+    void swapLevelState(LevelState& other);
+    void pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag);
+    // Pushes the change of one record made in place: the record is put back as `before` first, so
+    // that the command applies it.
+    void pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag = false);
+    LevelState takeLevelState();
+    LevelState copyLevelState() const;
+    void countRows();
+    void markClean();
+    void rememberFile(const QString& path);
+    void storeRecent();
+    int mergeKey() const { return (m_buttonDown || m_clickEndsDrag) ? m_dragId : 0; }
+
     void message(const QString& text);
     void message(const QString& text, const QString& title);
     void redraw() { ++m_revision; }
@@ -232,6 +289,16 @@ private:
 
     std::int32_t m_lastColour = 0;
     quint64 m_revision = 0;
+
+    QUndoStack m_undo;
+    MapSettings m_cleanSettings;
+    std::array<int, 10> m_rowCounts{};
+    int m_dragId = 0;
+    bool m_clickEndsDrag = false;
+    bool m_firstRedo = false;
+    QStringList m_recent;
+    QString m_lastFolder;
+    QString m_recoveryPath;
 };
 
 } // namespace starloom

@@ -167,7 +167,7 @@ QString luaEscape(const QString& text)
     return out;
 }
 
-QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, ModelLists& models)
+QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, ModelLists& models, bool liveStartsOnly)
 {
     ScriptText out(models);
     const int n = std::clamp(settings.playerCount(), 0, playerSlots);
@@ -194,6 +194,8 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
     out.end();
     for (int i = 0; i < n; ++i) {
         const PlayerStartRecord& p = doc.player(i);
+        if (liveStartsOnly && p.label.isEmpty())
+            continue;
         out << "  addPoint(\"StartPos" << i << "\", ";
         out.position(p.posX, p.posY, p.posZ);
         out << ", {0, " << floatText(p.orientation) << ", 0})";

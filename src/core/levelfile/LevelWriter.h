@@ -17,7 +17,10 @@ bool hasAllPlayerStarts(const LevelDocument& document, const MapSettings& settin
 
 // The whole .level script of the level: 8-bit (Latin-1) text, CR LF line ends. Quoted texts get
 // Lua escapes for backslash, double quote, CR and LF so that the game can always read them.
-QByteArray writeLevel(const LevelDocument& document, const MapSettings& settings, ModelLists& models);
+// `liveStartsOnly` leaves out the start points of empty player slots (a recovery copy of a level
+// that is not finished yet).
+QByteArray writeLevel(const LevelDocument& document, const MapSettings& settings, ModelLists& models,
+                      bool liveStartsOnly = false);
 
 // Text of a quoted Lua string argument, escaped (without the surrounding quotes).
 QString luaEscape(const QString& text);

@@ -77,4 +77,64 @@ ViewScale zoomedOut(const MapSettings& settings)
     return {float(roundHalfEven(-w.x)), float(roundHalfEven(-w.y)), float(w.x), float(w.y)};
 }
 
+namespace {
+
+// Moves a span [low, high] inside [-limit, limit] without changing its length, when it fits.
+void keepInside(double& low, double& high, double limit)
+{
+    if (low < -limit) {
+        high += -limit - low;
+        low = -limit;
+    }
+    if (high > limit) {
+        low -= high - limit;
+        high = limit;
+    }
+}
+
+} // namespace
+
+std::optional<ViewScale> zoomedAround(const ViewScale& current, double x, double y, double factor,
+                                      const MapSettings& settings)
+{
+    if (!(factor > 0))
+        return std::nullopt;
+    const WorldSize w = worldSizeExact(settings);
+    const double width = current.width() / factor;
+    const double height = current.height() / factor;
+    if (width < 1 || height < 1)
+        return std::nullopt;
+    if (width >= 2 * w.x || height >= 2 * w.y)
+        return zoomedOut(settings);
+    double left = x - (x - double(current.left)) / factor;
+    double top = y - (y - double(current.top)) / factor;
+    double right = left + width;
+    double bottom = top + height;
+    keepInside(left, right, w.x);
+    keepInside(top, bottom, w.y);
+    return ViewScale{float(left), float(top), float(right), float(bottom)};
+}
+
+ViewScale panned(const ViewScale& current, double dx, double dy, const MapSettings& settings)
+{
+    const WorldSize w = worldSizeExact(settings);
+    double left = double(current.left) + dx;
+    double right = double(current.right) + dx;
+    double top = double(current.top) + dy;
+    double bottom = double(current.bottom) + dy;
+    if (right - left <= 2 * w.x)
+        keepInside(left, right, w.x);
+    else {
+        left = double(current.left);
+        right = double(current.right);
+    }
+    if (bottom - top <= 2 * w.y)
+        keepInside(top, bottom, w.y);
+    else {
+        top = double(current.top);
+        bottom = double(current.bottom);
+    }
+    return ViewScale{float(left), float(top), float(right), float(bottom)};
+}
+
 } // namespace starloom

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "document/LevelDocument.h"
+#include "document/MapSettings.h"
+#include "document/ObjectRow.h"
+#include "views/ViewScale.h"
+
+#include <QUndoCommand>
+
+#include <variant>
+#include <vector>
+
+namespace starloom {
+
+class Editor;
+
+// The whole level as the editor holds it: what a load or a new level replaces.
+struct LevelState {
+    LevelDocument document;
+    MapSettings settings;
+    std::vector<ObjectRow> rows;
+    int selectedRow = -1;
+    ViewScale top;
+    ViewScale front;
+};
+
+// The small steps an edit is made of; each can be applied and reverted.
+struct RecordStep { // a record's fields change
+    ItemKind kind;
+    std::int16_t arrayId;
+    AnyRecord before;
+    AnyRecord after;
+};
+struct AppendStep { // a record is appended to its kind's array
+    ItemKind kind;
+    AnyRecord record;
+};
+struct RowInsertStep { // a row is inserted into the object list
+    int position;
+    ObjectRow row;
+};
+struct RowRemoveStep { // a row is removed from the object list
+    int position;
+    ObjectRow row;
+};
+using EditStep = std::variant<RecordStep, AppendStep, RowInsertStep, RowRemoveStep>;
+
+// One undoable edit of the level: steps applied in order, reverted in reverse order, and the
+// object-list selection before and after. Edits with the same non-zero merge key (the items
+// placed or the moves made by one drag) become one step.
+class EditCommand final : public QUndoCommand {
+public:
+    EditCommand(Editor& editor, const QString& text, std::vector<EditStep> steps, int selectionBefore,
+                int selectionAfter, int mergeKey);
+
+    void redo() override;
+    void undo() override;
+    int id() const override { return m_mergeKey != 0 ? 1 : -1; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+private:
+    Editor& m_editor;
+    std::vector<EditStep> m_steps;
+    int m_selectionBefore;
+    int m_selectionAfter;
+    int m_mergeKey;
+    int m_count = 1;
+    QString m_firstText;
+};
+
+// A load or a new level: the editor already holds the new level when this is pushed; undo and
+// redo swap it with the level held here.
+class LevelSwapCommand final : public QUndoCommand {
+public:
+    LevelSwapCommand(Editor& editor, const QString& text, LevelState other);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    Editor& m_editor;
+    LevelState m_other;
+    bool m_firstRedo = true;
+};
+
+} // namespace starloom

@@ -1,5 +1,7 @@
 #include "DialogHost.h"
 
+#include "document/MapSettings.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -21,7 +23,12 @@ QString DialogHost::askSaveFileName(const QString& filter, const QString& initia
 
 QString DialogHost::askOpenFileName(const QString& filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("Load Level"), QString(), filter);
+    return askOpenFileNameIn(filter, QString());
+}
+
+QString DialogHost::askOpenFileNameIn(const QString& filter, const QString& directory)
+{
+    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("Load Level"), directory, filter);
 }
 
 std::optional<QString> DialogHost::askText(const QString& prompt, const QString& title, const QString& defaultText)
@@ -42,14 +49,26 @@ std::optional<std::int32_t> DialogHost::askColour(std::int32_t initialColour)
     return chosen.red() + 256 * chosen.green() + 65536 * chosen.blue();
 }
 
-QString ForwardingHost::askOpenFileName(const QString& filter)
+SaveChoice DialogHost::askSaveChanges(const QString& levelDesc)
 {
-    if (m_presetOpen) {
-        QString path = std::move(*m_presetOpen);
-        m_presetOpen.reset();
-        return path;
+    QMessageBox box(QMessageBox::Warning, programTitle(),
+                    QStringLiteral("The level \"%1\" has unsaved changes. Save them first?").arg(levelDesc),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
     }
-    return m_target->askOpenFileName(filter);
+}
+
+bool DialogHost::askYesNo(const QString& text, const QString& title)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace starloom

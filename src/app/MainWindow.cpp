@@ -90,8 +90,7 @@ void MainWindow::handle(F&& handler)
 MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host, QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(this)
-    , m_host(host ? *host : static_cast<EditorHost&>(m_dialogs))
-    , m_editor(m_host, settings, defaultRandomSource(), gameDir)
+    , m_editor(host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), gameDir)
 {
     setObjectName(QStringLiteral("frmMain"));
     // The layout is designed for an 8-point interface font.
@@ -183,6 +182,19 @@ void MainWindow::buildMenus()
         m_showKinds[static_cast<std::size_t>(typeId - 1)] = show;
     }
 
+    // Keys that work anywhere in the window; the menus keep their designed entries.
+    auto key = [this](const char* objectName, const QList<QKeySequence>& keys, auto handler) {
+        auto* a = new QAction(this);
+        a->setObjectName(name(objectName));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        connect(a, &QAction::triggered, this, [this, handler] { handle([this, handler] { (m_editor.*handler)(); }); });
+    };
+    key("actUndo", QKeySequence::keyBindings(QKeySequence::Undo), &Editor::undo);
+    key("actRedo", QKeySequence::keyBindings(QKeySequence::Redo), &Editor::redo);
+    key("actDisarmZoom", {QKeySequence(Qt::Key_Escape)}, &Editor::disarmZoom);
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     connect(action(help, "mnuHelpAbout", "&About"), &QAction::triggered, this, &MainWindow::showAbout);
@@ -239,6 +251,12 @@ void MainWindow::buildViews()
     });
     connect(m_top, &MapView::mouseReleased, this, [this](int buttons, int shift, double x, double y) {
         handle([=, this] { m_editor.Picture1_MouseUp(buttons, shift, x, y); });
+    });
+    connect(m_top, &MapView::wheelTurned, this, [this](int steps, double x, double y) {
+        handle([=, this] { m_editor.Picture1_MouseWheel(steps, x, y); });
+    });
+    connect(m_top, &MapView::panned, this, [this](double dx, double dy) {
+        handle([=, this] { m_editor.panTopView(dx, dy); });
     });
     connect(m_top, &MapView::clicked, this, [this](int labelRow) {
         handle([=, this] {
@@ -427,7 +445,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing the main window ends the program, whatever else is open.
+    // Unsaved work is offered for saving; then closing the main window ends the program, whatever
+    // else is open.
+    bool mayEnd = false;
+    handle([this, &mayEnd] { mayEnd = m_editor.mnuFileExit_Click(); });
+    if (!mayEnd) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
 }
@@ -435,9 +460,24 @@ void MainWindow::closeEvent(QCloseEvent* event)
 bool MainWindow::loadFile(const QString& path)
 {
     bool read = false;
-    m_host.presetOpenFileName(path);
-    handle([this, &read] { read = m_editor.mnuFileLoad_Click(); });
+    handle([this, &read, &path] { read = m_editor.loadFile(path); });
     return read;
+}
+
+void MainWindow::useRecoveryFile(const QString& path)
+{
+    m_editor.setRecoveryPath(path);
+    handle([this] { m_editor.offerRecovery(); });
+    if (!m_recoveryTimer) {
+        m_recoveryTimer = new QTimer(this);
+        m_recoveryTimer->setObjectName(QStringLiteral("tmrRecovery"));
+        m_recoveryTimer->setInterval(30000);
+        connect(m_recoveryTimer, &QTimer::timeout, this, [this] {
+            if (m_handlerDepth == 0)
+                m_editor.writeRecoveryCopy();
+        });
+        m_recoveryTimer->start();
+    }
 }
 
 void MainWindow::showOptions()

@@ -45,8 +45,11 @@ public:
     // Created by the first "About".
     SplashWindow* splashWindow() const { return m_splash; }
 
-    // "Load Level" with the file given instead of asked for. Returns true when it was read.
+    // Loads a level as "Load Level" does, without asking for the file. True when it was read.
     bool loadFile(const QString& path);
+    // At start: offers the work an earlier run left unsaved, kept at `path`, and keeps the
+    // present work there from now on.
+    void useRecoveryFile(const QString& path);
 
     // Copies the editor's state into the widgets.
     void refresh();
@@ -71,7 +74,6 @@ private:
     void placeWidgets();
 
     DialogHost m_dialogs;
-    ForwardingHost m_host;
     Editor m_editor;
 
     bool m_refreshing = false;
@@ -93,6 +95,7 @@ private:
     QPushButton* m_zoomIn = nullptr;
     QPushButton* m_zoomOut = nullptr;
     QTimer* m_timer = nullptr;
+    QTimer* m_recoveryTimer = nullptr;
 
     QGroupBox* m_frame = nullptr;
     QLabel* m_itemType = nullptr;

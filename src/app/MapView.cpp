@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QWheelEvent>
 
 namespace starloom {
 
@@ -102,6 +103,12 @@ void MapView::paintEvent(QPaintEvent*)
 
 void MapView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_which == Which::Top && event->buttons().testFlag(Qt::MiddleButton)) {
+        const QPointF from = toWorld(m_panFrom);
+        const QPointF to = toWorld(event->position());
+        m_panFrom = event->position();
+        Q_EMIT panned(from.x() - to.x(), from.y() - to.y());
+    }
     const QPointF w = toWorld(event->position());
     // A press on a label belongs to the label: dragging from it does not start a drag on the map.
     const int buttons = m_pressed && m_pressedLabel >= 0 ? 0 : buttonsValue(event->buttons());
@@ -110,6 +117,10 @@ void MapView::mouseMoveEvent(QMouseEvent* event)
 
 void MapView::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::MiddleButton) {
+        m_panFrom = event->position();
+        return;
+    }
     m_pressed = true;
     m_pressedLabel = labelAt(event->position());
 }
@@ -122,6 +133,8 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
     const int shift = shiftValue(event->modifiers());
     Q_EMIT mouseMoved(buttonsValue(event->buttons()), shift, w.x(), w.y());
     Q_EMIT mouseReleased(buttonsValue(event->button()), shift, w.x(), w.y());
+    if (event->button() == Qt::MiddleButton)
+        return;
     const bool wasPressed = m_pressed;
     m_pressed = false;
     if (!wasPressed || event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
@@ -130,6 +143,23 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
         Q_EMIT clicked(-1);
     else if (labelAt(event->position()) == m_pressedLabel)
         Q_EMIT clicked(m_pressedLabel);
+}
+
+void MapView::wheelEvent(QWheelEvent* event)
+{
+    if (m_which != Which::Top) {
+        event->ignore();
+        return;
+    }
+    // High-resolution wheels send fractions of a notch; they add up to whole steps.
+    m_wheelRemainder += event->angleDelta().y();
+    const int steps = m_wheelRemainder / 120;
+    m_wheelRemainder -= steps * 120;
+    if (steps != 0) {
+        const QPointF w = toWorld(event->position());
+        Q_EMIT wheelTurned(steps, w.x(), w.y());
+    }
+    event->accept();
 }
 
 } // namespace starloom

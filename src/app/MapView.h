@@ -38,6 +38,11 @@ Q_SIGNALS:
     void mouseReleased(int buttons, int shift, double x, double y);
     // A press and release inside the view: on the label of `labelRow`, or on the map (-1).
     void clicked(int labelRow);
+    // The wheel turned by `steps` notches (positive: away from the user) at world (x, y).
+    void wheelTurned(int steps, double x, double y);
+    // A drag with the middle button: the map follows the pointer, so the view moves by (dx, dy)
+    // world units.
+    void panned(double dx, double dy);
 
 protected:
     bool event(QEvent* event) override;
@@ -45,6 +50,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     const Which m_which;
@@ -54,6 +60,8 @@ private:
     WorldSize m_world;
     bool m_pressed = false;
     int m_pressedLabel = -1;
+    QPointF m_panFrom;
+    int m_wheelRemainder = 0;
 };
 
 } // namespace starloom

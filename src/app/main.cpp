@@ -4,6 +4,8 @@
 #include "app/SettingsStore.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
 #include <QStringList>
 
 // starloom [FILE.level]: the editor, with the level loaded when one is named.
@@ -14,6 +16,9 @@ int main(int argc, char** argv)
     starloom::QSettingsStore settings;
     starloom::MainWindow window(settings, starloom::findGameFolder());
     window.show();
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (!dataDir.isEmpty() && QDir().mkpath(dataDir))
+        window.useRecoveryFile(QDir(dataDir).filePath(QStringLiteral("recovery.level")));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() > 1)
         window.loadFile(arguments.at(1));

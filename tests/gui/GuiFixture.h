@@ -35,6 +35,8 @@ public:
     std::deque<QString> openNames;
     std::deque<std::optional<QString>> textAnswers;
     std::optional<std::int32_t> colour;
+    SaveChoice saveChanges = SaveChoice::Discard;
+    bool yes = false;
 
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
     QString askSaveFileName(const QString&, const QString&) override { return take(saveNames); }
@@ -48,6 +50,8 @@ public:
         return answer;
     }
     std::optional<std::int32_t> askColour(std::int32_t) override { return colour; }
+    SaveChoice askSaveChanges(const QString&) override { return saveChanges; }
+    bool askYesNo(const QString&, const QString&) override { return yes; }
 
 private:
     static QString take(std::deque<QString>& names)

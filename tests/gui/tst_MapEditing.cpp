@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QToolTip>
 #include <QTreeView>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -229,6 +230,63 @@ TEST_F(MapEditingTest, ApplyWritesTheEditedValuesBack)
     QTest::keyClicks(field, QStringLiteral("40"));
     click("cmdApply");
     EXPECT_EQ(editor().document().resources(ItemKind::Salvage).at(0).resourcePercent, 40);
+}
+
+TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
+{
+    const QPoint pointer(top()->width() / 4, top()->height() / 4);
+    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(top(), &wheel);
+    const ViewScale zoomed = editor().topScale();
+    ASSERT_LT(zoomed.width(), 60000.0);
+    // The world point under the pointer stays under the pointer.
+    const QPointF under = zoomed.toWorld(QPointF(pointer), QSizeF(top()->size()));
+    EXPECT_NEAR(under.x(), worldX(top(), pointer.x()), zoomed.width() / top()->width() + 1);
+
+    QTest::mousePress(top(), Qt::MiddleButton, {}, pointer);
+    QMouseEvent move(QEvent::MouseMove, QPointF(pointer + QPoint(30, 0)), QPointF(top()->mapToGlobal(pointer)),
+                     Qt::NoButton, Qt::MiddleButton, Qt::NoModifier);
+    QApplication::sendEvent(top(), &move);
+    QTest::mouseRelease(top(), Qt::MiddleButton, {}, pointer + QPoint(30, 0));
+    EXPECT_LT(editor().topScale().left, zoomed.left) << "dragging the map right shows what lies left of it";
+    EXPECT_TRUE(editor().rows().empty());
+}
+
+TEST_F(MapEditingTest, EscapeDisarmsTheZoom)
+{
+    click("cmdZoomIn");
+    ASSERT_EQ(top()->cursor().shape(), Qt::CrossCursor);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(editor().zoomArmed());
+    EXPECT_EQ(top()->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(MapEditingTest, UndoKeyTakesBackAPlacementAndTheListFollows)
+{
+    click("Option2");
+    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(60, 60));
+    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(60, 160));
+    auto* list = find<QTreeView>("lstObjects");
+    ASSERT_EQ(list->model()->rowCount(), 2);
+    QTest::keySequence(window.get(), QKeySequence::Undo);
+    EXPECT_EQ(editor().rows().size(), 1u);
+    EXPECT_EQ(list->model()->rowCount(), 1);
+    QTest::keySequence(window.get(), QKeySequence::Redo);
+    EXPECT_EQ(editor().rows().size(), 2u);
+    EXPECT_EQ(list->model()->rowCount(), 2);
+    EXPECT_EQ(list->model()->index(1, 0).data().toString(), QStringLiteral("Asteroid #2"));
+}
+
+TEST_F(MapEditingTest, ClosingWithUnsavedWorkCanBeCancelled)
+{
+    click("Option2");
+    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(60, 60));
+    host.saveChanges = SaveChoice::Cancel;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    host.saveChanges = SaveChoice::Discard;
+    EXPECT_TRUE(window->close());
 }
 
 } // namespace

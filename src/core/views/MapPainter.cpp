@@ -3,6 +3,8 @@
 #include "document/Numbers.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
@@ -309,6 +311,23 @@ struct MapPainter::LabelMetrics {
     double wideChar = 0;
     std::array<double, 128> ascii{};
     QFontMetricsF metrics{QFont()};
+    // Glyphs and advances of the 8-bit characters, so that labels are drawn as glyph runs
+    // without shaping their text on every repaint.
+    QRawFont raw;
+    std::array<quint32, 256> glyph{};
+    std::array<double, 256> advance{};
+    bool glyphs = false;
+
+    bool simple(const QString& text) const
+    {
+        if (!glyphs)
+            return false;
+        for (const QChar c : text) {
+            if (c.unicode() > 255 || glyph[c.unicode()] == 0)
+                return false;
+        }
+        return true;
+    }
 };
 
 MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPaintDevice* device) const
@@ -327,12 +346,42 @@ MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPa
         m_widths.clear();
         m_cachedFont = m.font;
         m_cachedDpi = dpi;
+        m_raw = QRawFont();
+        QFont pixelFont = m.font;
+        const double pointSize = m.font.pointSizeF() > 0 ? m.font.pointSizeF() : 6.0;
+        const int resolution = dpi > 0 ? dpi : (device ? 96 : QFontMetricsF(m.font).fontDpi() > 0 ? int(QFontMetricsF(m.font).fontDpi()) : 96);
+        pixelFont.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize * resolution / 72.0))));
+        m_raw = QRawFont::fromFont(pixelFont);
+    }
+    m.raw = m_raw;
+    if (m.raw.isValid()) {
+        QString latin1(256, QChar());
+        for (int c = 0; c < 256; ++c)
+            latin1[c] = QChar(static_cast<char16_t>(c));
+        int count = 256;
+        std::array<quint32, 256> indexes{};
+        if (m.raw.glyphIndexesForChars(latin1.constData(), 256, indexes.data(), &count) && count == 256) {
+            std::array<QPointF, 256> advances;
+            if (m.raw.advancesForGlyphIndexes(indexes.data(), advances.data(), 256)) {
+                for (std::size_t c = 0; c < 256; ++c) {
+                    m.glyph[c] = indexes[c];
+                    m.advance[c] = advances[c].x();
+                }
+                m.glyphs = true;
+            }
+        }
     }
     return m;
 }
 
 double MapPainter::textWidth(const LabelMetrics& metrics, const QString& text) const
 {
+    if (metrics.simple(text)) {
+        double width = 0;
+        for (const QChar c : text)
+            width += metrics.advance[c.unicode()];
+        return width;
+    }
     const auto it = m_widths.constFind(text);
     if (it != m_widths.cend())
         return *it;
@@ -405,9 +454,30 @@ void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& sc
 
     painter.setFont(m.font);
     painter.setPen(labelTextColour);
+    QGlyphRun run;
+    if (m.glyphs)
+        run.setRawFont(m.raw);
     for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
         painter.fillRect(it->box, background);
-        painter.drawText(QPointF(it->box.left() + labelPadding, it->box.top() + m.ascent), rows[it->row].text);
+        const QString& text = rows[it->row].text;
+        const QPointF origin(it->box.left() + labelPadding, it->box.top() + m.ascent);
+        if (!m.simple(text)) {
+            painter.drawText(origin, text);
+            continue;
+        }
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        indexes.reserve(text.size());
+        positions.reserve(text.size());
+        double x = 0;
+        for (const QChar c : text) {
+            indexes.push_back(m.glyph[c.unicode()]);
+            positions.push_back(QPointF(x, 0));
+            x += m.advance[c.unicode()];
+        }
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter.drawGlyphRun(origin, run);
     }
 }
 

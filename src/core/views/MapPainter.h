@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QRawFont>
 #include <QPointF>
 #include <QSize>
 #include <QString>
@@ -78,6 +79,7 @@ private:
     mutable QFont m_cachedFont;
     mutable int m_cachedDpi = 0;
     mutable QHash<QString, double> m_widths;
+    mutable QRawFont m_raw;
 };
 
 } // namespace starloom

@@ -29,7 +29,10 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
                                            ValCase{"6.829419576410685E-13", 6.829419576410685e-13},
                                            ValCase{"1e3x", 1000}, ValCase{"1e", 1}, ValCase{"0x10", 0},
                                            ValCase{"--5", 0}, ValCase{"-nan", 0}, ValCase{"1d2", 100},
-                                           ValCase{"\t42", 42}, ValCase{"3.", 3}),
+                                           ValCase{"\t42", 42}, ValCase{"3.", 3},
+                                           // leading zeros of an exponent (found by fuzzing)
+                                           ValCase{"1e0000000005", 1e5}, ValCase{"2E-000003", 0.002},
+                                           ValCase{"7e000", 7}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(Numbers, HugeExponentsGiveInfinityAndTinyOnesZero)

@@ -229,6 +229,11 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{"nulInLine", body("addAsteroid(\"a\", {1, 2, 3}, 100, 0, 0, 0, 0)").replace("addAsteroid(\"a\"", QByteArray("addAsteroid(\"a\0\"", 16)), "NUL", 0},
         ProblemCase{"longLine", body(QByteArray(40000, 'x').prepend("addAsteroid(\"a\", {1, 2, 3}, 100) -- ").constData()), "longer than", 0},
         ProblemCase{"unterminated", body("addAsteroid(\"a, {1, 2, 3}, 100, 0, 0, 0, 0"), "not a quoted text", 0},
+        ProblemCase{"unterminatedBrace", body("addAsteroid(\"a\", {1, 2, 3, 100, 0, 0, 0, 0)"), nullptr, 1},
+        ProblemCase{"unclosedCallAtTheEnd", "function F()\naddAsteroid(\"a\", {1, 2, 3}, 100", nullptr, 1},
+        ProblemCase{"unclosedCallBeforeTheNextCall",
+                    body("addAsteroid(\"a\", {1, 2, 3}, 100, 0, 0, 0, 0\naddAsteroid(\"b\", {4, 5, 6}, 100, 0, 0, 0, 0)"),
+                    nullptr, 2},
         ProblemCase{"worldBoundsExpression", body("setWorldBoundsInner({0, 0, 0}, {size, 1, 2})"), "world size X", 0}),
     [](const ::testing::TestParamInfo<ProblemCase>& info) { return std::string(info.param.name); });
 

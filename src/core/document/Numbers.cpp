@@ -81,11 +81,14 @@ qsizetype scanNumber(QStringView text, std::string& out)
             ++i;
         }
         bool expDigits = false;
+        bool expSignificant = false;
         for (;;) {
             skipBlanks();
             if (i < n && isDigit(text[i])) {
-                // Cap absurdly long exponents; the value is infinite or zero long before.
-                if (exponent.size() < 8)
+                // Leading zeros are dropped and absurdly long exponents capped: the value is
+                // infinite or zero long before.
+                expSignificant = expSignificant || text[i] != u'0';
+                if (expSignificant && exponent.size() < 8)
                     exponent.push_back(char(text[i].unicode()));
                 expDigits = true;
                 end = ++i;
@@ -94,7 +97,7 @@ qsizetype scanNumber(QStringView text, std::string& out)
             }
         }
         if (expDigits)
-            out += exponent;
+            out += expSignificant ? exponent : std::string("e0");
         else
             i = beforeExponent;
     }

@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace starloom {
@@ -66,6 +68,16 @@ int openParentheses(QStringView line)
     return depth;
 }
 
+// One of the calls the reader takes items and settings from.
+bool isCall(QStringView word)
+{
+    static const QStringView calls[] = {u"addPoint",          u"addSalvage",     u"addAsteroid",
+                                        u"addCloud",          u"addDustCloud",   u"addSquadron",
+                                        u"addNebula",         u"addPebble",      u"setWorldBoundsInner",
+                                        u"loadBackground",    u"setDefaultMusic", u"setSensorsManagerCameraDistances"};
+    return std::find(std::begin(calls), std::end(calls), word) != std::end(calls);
+}
+
 QStringView rawFirstWord(QStringView line)
 {
     qsizetype end = 0;
@@ -103,6 +115,30 @@ std::optional<QString> leadingLuaString(QStringView text)
     return std::nullopt;
 }
 
+// A quoted word as the program meant it: the escapes the writer makes (backslash, quotes, CR, LF)
+// are undone, so that a name goes through any number of saves and loads unchanged.
+QString luaUnescape(QStringView word)
+{
+    if (!word.contains(u'\\'))
+        return word.toString();
+    QString out;
+    out.reserve(word.size());
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const QChar c = word[i];
+        if (c == u'\\' && i + 1 < word.size()) {
+            const QChar e = word[i + 1];
+            const QChar decoded = e == u'n' ? QChar(u'\n') : e == u'r' ? QChar(u'\r') : e;
+            if (e == u'\\' || e == u'"' || e == u'\'' || e == u'n' || e == u'r') {
+                out += decoded;
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
 // A block in which more than one byte in eight is a control character is not text.
 bool looksBinary(const QByteArray& head)
 {
@@ -135,7 +171,7 @@ private:
     void handleCall(const Words& w, QStringView raw);
     // The model word of a call when it was written as a quoted text; otherwise reports the
     // line and gives nullopt (a name built by the script cannot be read without running it).
-    std::optional<QStringView> literalName(const Words& w, int n, QStringView raw);
+    std::optional<QString> literalName(const Words& w, int n, QStringView raw);
 
     void problem(const QString& reason) { problemAt(m_lineNumber, reason); }
     void problemAt(qint64 line, const QString& reason)
@@ -308,8 +344,9 @@ void Reader::handle(QIODevice& input, QString line)
     QString next;
     while (depth > 0 && joined < maxJoinedLines && line.size() < maxLineLength && nextLine(input, next)) {
         const QStringView nextFirst = rawFirstWord(next);
+        // A call left open never swallows the lines of the next call.
         if (nextFirst == u"function" || nextFirst == u"end" || nextFirst == u"levelDesc"
-            || nextFirst == u"maxPlayers") {
+            || nextFirst == u"maxPlayers" || isCall(rawFirstWord(cleanLine(next)))) {
             m_pushedBack = std::move(next);
             --m_lineNumber;
             break;
@@ -438,14 +475,14 @@ void Reader::addPoint(const Words& w)
                          QStringLiteral("Player %1 start").arg(*slot + 1), record.posX, record.posY);
 }
 
-std::optional<QStringView> Reader::literalName(const Words& w, int n, QStringView raw)
+std::optional<QString> Reader::literalName(const Words& w, int n, QStringView raw)
 {
     const QStringView name = word(w, n);
     if (!name.isEmpty()) {
         for (qsizetype at = raw.indexOf(name); at >= 0; at = raw.indexOf(name, at + 1)) {
             const qsizetype after = at + name.size();
             if (at > 0 && after < raw.size() && (raw[at - 1] == u'"' || raw[at - 1] == u'\'') && raw[after] == raw[at - 1])
-                return name;
+                return luaUnescape(name);
         }
     }
     problem(QStringLiteral("the model name \"%1\" is not a quoted text; the item was skipped").arg(name.toString()));
@@ -465,7 +502,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
         ResourceRecord r;
         r.modelIndex = model(kind, *name);
         if (r.modelIndex == -1)
-            r.customName = name->toString();
+            r.customName = *name;
         r.posX = int32Of(w, 3, "x position");
         r.posY = int32Of(w, 5, "y position");
         r.posZ = int32Of(w, 4, "height");
@@ -483,7 +520,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
         CloudRecord r;
         r.modelIndex = model(kind, *name);
         if (r.modelIndex == -1)
-            r.customName = name->toString();
+            r.customName = *name;
         r.posX = int32Of(w, 4, "x position");
         r.posY = int32Of(w, 6, "y position");
         r.posZ = int32Of(w, 5, "height");
@@ -531,7 +568,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
         PropRecord r;
         r.modelIndex = model(ItemKind::Pebble, *name);
         if (r.modelIndex == -1)
-            r.customName = name->toString();
+            r.customName = *name;
         r.posX = int32Of(w, 3, "x position");
         r.posY = int32Of(w, 5, "y position");
         r.posZ = int32Of(w, 4, "height");
@@ -543,12 +580,12 @@ void Reader::handleCall(const Words& w, QStringView raw)
         numericSetting(m_settings.sizeY, word(w, 7), "world size Y");
         m_result.worldBoundsRead = true;
     } else if (call == u"loadBackground") {
-        m_settings.background = word(w, 2).toString();
+        m_settings.background = luaUnescape(word(w, 2));
     } else if (call == u"setSensorsManagerCameraDistances") {
         numericSetting(m_settings.cameraMin, word(w, 2), "minimum camera distance");
         numericSetting(m_settings.cameraMax, word(w, 3), "maximum camera distance");
     } else if (call == u"setDefaultMusic") {
-        m_settings.music = word(w, 2).toString().remove(QStringLiteral("Data:sound/music/"));
+        m_settings.music = luaUnescape(word(w, 2)).remove(QStringLiteral("Data:sound/music/"));
     }
 }
 
@@ -577,7 +614,8 @@ void Reader::levelDesc(QStringView line)
 void Reader::maxPlayers(QStringView line)
 {
     const qsizetype eq = line.indexOf(QLatin1Char('='));
-    const QStringView value = eq >= 0 ? line.mid(eq + 1) : QStringView(getWord(line, 3));
+    const QString thirdWord = eq >= 0 ? QString() : getWord(line, 3);
+    const QStringView value = eq >= 0 ? line.mid(eq + 1) : QStringView(thirdWord);
     const double players = val(value);
     const auto index = toInt16(players - 2);
     if (index && *index >= 0 && *index < playerCountEntries().size()) {

@@ -16,18 +16,24 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
+#include <QUndoStack>
 #include <QUrl>
 
 #include <cmath>
@@ -74,6 +80,23 @@ QString name(const char* text)
     return QString::fromLatin1(text);
 }
 
+// The kinds as the status bar counts them, in the order of their option buttons.
+constexpr std::array<const char*, 9> countNames = {
+    "Starts", "Asteroids", "Clouds", "Dust Clouds", "Megaliths", "Nebulae", "Pebbles", "Salvage", "Ships",
+};
+
+// The level files among dragged URLs.
+QStringList levelFilesOf(const QMimeData* mime)
+{
+    QStringList files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".level"), Qt::CaseInsensitive))
+            files << url.toLocalFile();
+    return files;
+}
+
 } // namespace
 
 template <class F>
@@ -106,6 +129,18 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
     buildViews();
     buildPanel();
 
+    QStatusBar* status = statusBar();
+    status->setObjectName(QStringLiteral("statusBar"));
+    status->setSizeGripEnabled(false);
+    m_counts = new QLabel(status);
+    m_counts->setObjectName(QStringLiteral("lblCounts"));
+    status->addWidget(m_counts, 1);
+    m_pointer = new QLabel(status);
+    m_pointer->setObjectName(QStringLiteral("lblPointer"));
+    status->addPermanentWidget(m_pointer);
+    m_shownCounts.fill(-1);
+    setAcceptDrops(true);
+
     m_options = new OptionsWindow(m_editor, this);
     m_options->hide();
     connect(m_options, &OptionsWindow::handlerRan, this, [this] { refresh(); });
@@ -119,6 +154,15 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
             handle([this] { m_editor.Timer1_Timer(); });
     });
     m_timer->start();
+
+    // Started once the window knows where to keep the copy (useRecoveryFile).
+    m_recoveryTimer = new QTimer(this);
+    m_recoveryTimer->setObjectName(QStringLiteral("tmrRecovery"));
+    m_recoveryTimer->setInterval(60000);
+    connect(m_recoveryTimer, &QTimer::timeout, this, [this] {
+        if (m_handlerDepth == 0)
+            m_editor.writeRecoveryCopy();
+    });
 
     QSize size(twipsToPixels(defaultWidthTwips - nonClientWidthTwips, logicalDpiX()),
                twipsToPixels(defaultHeightTwips - nonClientHeightTwips, logicalDpiY()));
@@ -150,20 +194,53 @@ void MainWindow::buildMenus()
     file->setObjectName(QStringLiteral("mnuFile"));
     connect(action(file, "mnuFileGlobals", "&Options"), &QAction::triggered, this, &MainWindow::showOptions);
     file->addSeparator();
-    connect(action(file, "mnuFileNew", "&New Level"), &QAction::triggered, this,
-            [this] { handle([this] { m_editor.mnuFileNew_Click(); }); });
-    connect(action(file, "mnuFileLoad", "&Load Level"), &QAction::triggered, this,
-            [this] { handle([this] { m_editor.mnuFileLoad_Click(); }); });
-    connect(action(file, "mnuFileSave", "&Save Level"), &QAction::triggered, this,
-            [this] { handle([this] { m_editor.mnuFileSave_Click(); }); });
+    QAction* newLevel = action(file, "mnuFileNew", "&New Level");
+    newLevel->setShortcut(QKeySequence::New);
+    connect(newLevel, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileNew_Click(); }); });
+    QAction* load = action(file, "mnuFileLoad", "&Load Level");
+    load->setShortcut(QKeySequence::Open);
+    connect(load, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileLoad_Click(); }); });
+    QAction* save = action(file, "mnuFileSave", "&Save Level");
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileSave_Click(); }); });
+    m_recentMenu = file->addMenu(QStringLiteral("&Recent Levels"));
+    m_recentMenu->setObjectName(QStringLiteral("mnuFileRecent"));
+    m_recentMenu->setEnabled(false);
     file->addSeparator();
-    connect(action(file, "mnuFileExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
+    connect(action(file, "mnuFileExit", "E&xit"), &QAction::triggered, this, &MainWindow::exitProgram);
+
+    // Undo and redo name the step they take back or do again ("Undo Place Asteroid #3"). The
+    // editor's own undo() and redo() run them, so that a drag in progress ends first.
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    QUndoStack& stack = m_editor.undoStack();
+    m_undoAction = stack.createUndoAction(edit, QStringLiteral("Undo"));
+    m_undoAction->setObjectName(QStringLiteral("mnuEditUndo"));
+    m_undoAction->setShortcuts(QKeySequence::Undo);
+    disconnect(m_undoAction, &QAction::triggered, &stack, &QUndoStack::undo);
+    connect(m_undoAction, &QAction::triggered, this, [this] { handle([this] { m_editor.undo(); }); });
+    edit->addAction(m_undoAction);
+    m_redoAction = stack.createRedoAction(edit, QStringLiteral("Redo"));
+    m_redoAction->setObjectName(QStringLiteral("mnuEditRedo"));
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redoKeys.contains(key))
+            redoKeys << key;
+    m_redoAction->setShortcuts(redoKeys);
+    disconnect(m_redoAction, &QAction::triggered, &stack, &QUndoStack::redo);
+    connect(m_redoAction, &QAction::triggered, this, [this] { handle([this] { m_editor.redo(); }); });
+    edit->addAction(m_redoAction);
 
     // The object list's pop-up; never in the menu bar.
     m_objectsMenu = new QMenu(QStringLiteral("Test"), this);
     m_objectsMenu->setObjectName(QStringLiteral("mnuObjects"));
-    connect(action(m_objectsMenu, "mnuObjectsDelete", "Delete Object"), &QAction::triggered, this,
-            [this] { handle([this] { m_editor.mnuObjectsDelete_Click(); }); });
+    // Delete works anywhere in the window (a text box keeps the key for itself); the editor
+    // ignores it when no row is selected.
+    QAction* deleteObject = action(m_objectsMenu, "mnuObjectsDelete", "Delete Object");
+    deleteObject->setShortcut(QKeySequence::Delete);
+    deleteObject->setShortcutContext(Qt::WindowShortcut);
+    addAction(deleteObject);
+    connect(deleteObject, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuObjectsDelete_Click(); }); });
     connect(action(m_objectsMenu, "mnuObjectsSetPlayer", "Set Player"), &QAction::triggered, this,
             [this] { handle([this] { m_editor.mnuObjectsSetPlayer_Click(); }); });
 
@@ -182,18 +259,13 @@ void MainWindow::buildMenus()
         m_showKinds[static_cast<std::size_t>(typeId - 1)] = show;
     }
 
-    // Keys that work anywhere in the window; the menus keep their designed entries.
-    auto key = [this](const char* objectName, const QList<QKeySequence>& keys, auto handler) {
-        auto* a = new QAction(this);
-        a->setObjectName(name(objectName));
-        a->setShortcuts(keys);
-        a->setShortcutContext(Qt::WindowShortcut);
-        addAction(a);
-        connect(a, &QAction::triggered, this, [this, handler] { handle([this, handler] { (m_editor.*handler)(); }); });
-    };
-    key("actUndo", QKeySequence::keyBindings(QKeySequence::Undo), &Editor::undo);
-    key("actRedo", QKeySequence::keyBindings(QKeySequence::Redo), &Editor::redo);
-    key("actDisarmZoom", {QKeySequence(Qt::Key_Escape)}, &Editor::disarmZoom);
+    // Escape disarms an armed zoom anywhere in the window.
+    auto* disarm = new QAction(this);
+    disarm->setObjectName(QStringLiteral("actDisarmZoom"));
+    disarm->setShortcut(QKeySequence(Qt::Key_Escape));
+    disarm->setShortcutContext(Qt::WindowShortcut);
+    addAction(disarm);
+    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.disarmZoom(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -247,6 +319,7 @@ void MainWindow::buildViews()
     m_top = new MapView(MapView::Which::Top, m_editor, m_central);
     m_top->setObjectName(QStringLiteral("Picture1"));
     connect(m_top, &MapView::mouseMoved, this, [this](int buttons, int shift, double x, double y) {
+        showPointer(x, y);
         handle([=, this] { m_editor.Picture1_MouseMove(buttons, shift, x, y); });
     });
     connect(m_top, &MapView::mouseReleased, this, [this](int buttons, int shift, double x, double y) {
@@ -445,16 +518,47 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // Unsaved work is offered for saving; then closing the main window ends the program, whatever
-    // else is open.
-    bool mayEnd = false;
-    handle([this, &mayEnd] { mayEnd = m_editor.mnuFileExit_Click(); });
+    // Unsaved work is offered for saving (unless "Exit" has just asked); then closing the main
+    // window ends the program, whatever else is open.
+    bool mayEnd = m_exitConfirmed;
+    m_exitConfirmed = false;
+    if (!mayEnd)
+        handle([this, &mayEnd] { mayEnd = m_editor.Form_QueryUnload(); });
     if (!mayEnd) {
         event->ignore();
         return;
     }
     event->accept();
     QCoreApplication::quit();
+}
+
+void MainWindow::exitProgram()
+{
+    bool mayEnd = false;
+    handle([this, &mayEnd] { mayEnd = m_editor.mnuFileExit_Click(); });
+    if (!mayEnd)
+        return;
+    m_exitConfirmed = true;
+    close();
+    m_exitConfirmed = false;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!levelFilesOf(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QStringList files = levelFilesOf(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    handle([this, &files] {
+        for (const QString& file : files)
+            m_editor.loadFile(file);
+    });
 }
 
 bool MainWindow::loadFile(const QString& path)
@@ -468,16 +572,31 @@ void MainWindow::useRecoveryFile(const QString& path)
 {
     m_editor.setRecoveryPath(path);
     handle([this] { m_editor.offerRecovery(); });
-    if (!m_recoveryTimer) {
-        m_recoveryTimer = new QTimer(this);
-        m_recoveryTimer->setObjectName(QStringLiteral("tmrRecovery"));
-        m_recoveryTimer->setInterval(30000);
-        connect(m_recoveryTimer, &QTimer::timeout, this, [this] {
-            if (m_handlerDepth == 0)
-                m_editor.writeRecoveryCopy();
-        });
-        m_recoveryTimer->start();
+    m_recoveryTimer->start();
+}
+
+void MainWindow::showPointer(double x, double y)
+{
+    m_pointer->setText(QStringLiteral("X %1  Y %2").arg(std::lround(x)).arg(std::lround(y)));
+}
+
+void MainWindow::rebuildRecentMenu()
+{
+    const QStringList& recent = m_editor.recentLevels();
+    if (recent == m_shownRecent)
+        return;
+    m_shownRecent = recent;
+    m_recentMenu->clear();
+    for (int i = 0; i < recent.size(); ++i) {
+        QString fileName = QFileInfo(recent.at(i)).fileName();
+        fileName.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(fileName));
+        entry->setObjectName(QStringLiteral("mnuFileRecent_%1").arg(i));
+        entry->setToolTip(recent.at(i));
+        entry->setStatusTip(recent.at(i));
+        connect(entry, &QAction::triggered, this, [this, i] { handle([this, i] { m_editor.openRecent(i); }); });
     }
+    m_recentMenu->setEnabled(!recent.isEmpty());
 }
 
 void MainWindow::showOptions()
@@ -503,8 +622,11 @@ void MainWindow::refresh()
         return;
     m_refreshing = true;
     const Editor& e = m_editor;
-    if (windowTitle() != e.caption())
-        setWindowTitle(e.caption());
+    // "[*]" places the platform's mark for unsaved changes.
+    const QString title = e.caption() + QStringLiteral("[*]");
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    setWindowModified(e.isModified());
 
     // --- panel
     const auto kind = e.selectedKind();
@@ -578,6 +700,22 @@ void MainWindow::refresh()
     m_hideAll->setChecked(e.hideAllChecked());
     for (int typeId = 1; typeId <= 9; ++typeId)
         m_showKinds[static_cast<std::size_t>(typeId - 1)]->setChecked(e.labelShown(typeId));
+    rebuildRecentMenu();
+
+    // --- status bar: the text is built only when a count changed
+    bool countsChanged = false;
+    for (std::size_t i = 0; i < allKinds.size(); ++i) {
+        const int count = e.liveCount(allKinds[i]);
+        countsChanged = countsChanged || count != m_shownCounts[i];
+        m_shownCounts[i] = count;
+    }
+    if (countsChanged) {
+        QStringList parts;
+        for (std::size_t i = 0; i < allKinds.size(); ++i)
+            parts << QStringLiteral("%1 %2").arg(name(countNames[i])).arg(m_shownCounts[i]);
+        m_counts->setText(parts.join(QStringLiteral(" \u00b7 ")));
+    }
+
     m_options->refresh();
     m_refreshing = false;
 }

@@ -59,6 +59,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Dropped .level files are loaded, one after the other.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Runs one handler of the editor and shows its result; ignored while refreshing, so that
@@ -72,6 +75,10 @@ private:
     void showOptions();
     void showAbout();
     void placeWidgets();
+    // "Exit": asks about unsaved work once, then closes the window.
+    void exitProgram();
+    void showPointer(double x, double y);
+    void rebuildRecentMenu();
 
     DialogHost m_dialogs;
     Editor m_editor;
@@ -80,6 +87,9 @@ private:
     int m_handlerDepth = 0;
     quint64 m_paintedRevision = ~quint64(0);
     int m_selectedAtRefresh = -1;
+    bool m_exitConfirmed = false;
+    std::array<int, 9> m_shownCounts{};
+    QStringList m_shownRecent;
 
     QWidget* m_central = nullptr;
     QTreeView* m_list = nullptr;
@@ -113,6 +123,11 @@ private:
     QLineEdit* m_randomHeightText = nullptr;
 
     QMenu* m_objectsMenu = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QLabel* m_counts = nullptr;
+    QLabel* m_pointer = nullptr;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

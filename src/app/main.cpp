@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-// starloom [FILE.level]: the editor, with the level loaded when one is named.
+// starloom [FILE.level ...]: the editor, with the levels named loaded one after the other.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -16,11 +16,11 @@ int main(int argc, char** argv)
     starloom::QSettingsStore settings;
     starloom::MainWindow window(settings, starloom::findGameFolder());
     window.show();
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!dataDir.isEmpty() && QDir().mkpath(dataDir))
         window.useRecoveryFile(QDir(dataDir).filePath(QStringLiteral("recovery.level")));
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() > 1)
-        window.loadFile(arguments.at(1));
+    for (const QString& file : arguments.mid(1))
+        window.loadFile(file);
     return app.exec();
 }

@@ -50,7 +50,12 @@ public:
         return answer;
     }
     std::optional<std::int32_t> askColour(std::int32_t) override { return colour; }
-    SaveChoice askSaveChanges(const QString&) override { return saveChanges; }
+    int saveChangesAsked = 0;
+    SaveChoice askSaveChanges(const QString&) override
+    {
+        ++saveChangesAsked;
+        return saveChanges;
+    }
     bool askYesNo(const QString&, const QString&) override { return yes; }
 
 private:

@@ -26,14 +26,16 @@ using MainWindowTest = GuiTest;
 
 TEST_F(MainWindowTest, CaptionIsTheProgramTitle)
 {
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Star Loom Deluxe Edition v1.6"));
+    // "[*]" is where the platform puts its mark for unsaved changes.
+    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Star Loom Deluxe Edition v1.6"));
     EXPECT_EQ(window->objectName(), QStringLiteral("frmMain"));
 }
 
-TEST_F(MainWindowTest, MenuBarHoldsFileLabelsAndHelpInOrder)
+TEST_F(MainWindowTest, MenuBarHoldsFileEditLabelsAndHelpInOrder)
 {
     EXPECT_EQ(captionsOf(window->menuBar()->actions()),
-              (QStringList{QStringLiteral("&File"), QStringLiteral("&Labels"), QStringLiteral("&Help")}));
+              (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Labels"),
+                           QStringLiteral("&Help")}));
 }
 
 struct MenuCase {
@@ -43,21 +45,20 @@ struct MenuCase {
 
 class MenuEntriesTest : public GuiTest, public ::testing::WithParamInterface<MenuCase> {};
 
-TEST_P(MenuEntriesTest, EntriesInOrderWithoutShortcuts)
+TEST_P(MenuEntriesTest, EntriesInOrder)
 {
     const MenuCase& c = GetParam();
     auto* menu = find<QMenu>(c.menu);
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(captionsOf(menu->actions()), c.entries);
-    for (const QAction* a : menu->actions())
-        EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Menus, MenuEntriesTest,
     ::testing::Values(
         MenuCase{"mnuFile",
-                 {"&Options", "-", "&New Level", "&Load Level", "&Save Level", "-", "E&xit"}},
+                 {"&Options", "-", "&New Level", "&Load Level", "&Save Level", "&Recent Levels", "-", "E&xit"}},
+        MenuCase{"mnuEdit", {"Undo", "Redo"}},
         MenuCase{"mnuLabels",
                  {"&Hide All Labels", "-", "Show P&layer Starts", "Show &Asteroids", "Show &Clouds",
                   "Show &Dust Clouds", "Show &Megaliths", "Show &Nebulae", "Show &Pebbles",

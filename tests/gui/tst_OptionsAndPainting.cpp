@@ -42,8 +42,9 @@ protected:
         QTest::keyClicks(edit, text);
     }
 
-    // Whether a dotted vertical grid line runs through the top view at world x: grey in at least
-    // a third of the rows (the horizontal lines alone cross a column only a few dozen times).
+    // Whether a dotted vertical grid line runs through the top view at world x: grey in more than
+    // a quarter of the rows (a dotted line is grey in about a third of them or more; the
+    // horizontal lines alone cross a column only a few dozen times).
     bool gridColumnAt(const QImage& image, double x)
     {
         const int px = pixelOf(top(), editor().topScale(), x, 0).x();
@@ -54,7 +55,7 @@ protected:
                 grey += isColour(image, QPoint(column, y), grid) ? 1 : 0;
             best = std::max(best, grey);
         }
-        return best > image.height() / 3;
+        return best > image.height() / 4;
     }
 };
 

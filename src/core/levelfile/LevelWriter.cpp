@@ -5,8 +5,14 @@
 #include <QSaveFile>
 
 #include <array>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace starloom {
 
@@ -281,8 +287,16 @@ QString saveFileAtomically(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    // commit() renames the temporary file over the target even when its buffered bytes could not
+    // be written (a full disk) or its data not be synced, so both are checked here first.
+    QString reason;
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        reason = file.errorString();
+#ifdef Q_OS_UNIX
+    else if (::fsync(file.handle()) != 0 && errno != EINVAL)
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+#endif
+    if (!reason.isEmpty()) {
         file.cancelWriting();
         return reason;
     }

@@ -155,6 +155,8 @@ public:
 private:
     template <class Rec>
     std::optional<std::int16_t> append(std::vector<Rec>& array, const Rec& record);
+    template <class Doc, class F>
+    static decltype(auto) visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f);
 
     std::array<PlayerStartRecord, playerSlots> m_players;
     std::vector<ResourceRecord> m_asteroids;
@@ -173,40 +175,34 @@ bool operator==(const CloudRecord& a, const CloudRecord& b);
 bool operator==(const PropRecord& a, const PropRecord& b);
 bool operator==(const ShipRecord& a, const ShipRecord& b);
 
-template <class F>
-decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f)
+template <class Doc, class F>
+decltype(auto) LevelDocument::visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f)
 {
     const auto i = static_cast<std::size_t>(arrayId);
     switch (kind) {
-    case ItemKind::PlayerStart: return f(m_players.at(i));
+    case ItemKind::PlayerStart: return f(doc.m_players.at(i));
     case ItemKind::Asteroid:
-    case ItemKind::Salvage: return f(resources(kind).at(i));
+    case ItemKind::Salvage: return f(doc.resources(kind).at(i));
     case ItemKind::Cloud:
     case ItemKind::DustCloud:
-    case ItemKind::Nebula: return f(clouds(kind).at(i));
+    case ItemKind::Nebula: return f(doc.clouds(kind).at(i));
     case ItemKind::Megalith:
-    case ItemKind::Pebble: return f(props(kind).at(i));
+    case ItemKind::Pebble: return f(doc.props(kind).at(i));
     case ItemKind::Ship: break;
     }
-    return f(m_ships.at(i));
+    return f(doc.m_ships.at(i));
+}
+
+template <class F>
+decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f)
+{
+    return visitIn(*this, kind, arrayId, std::forward<F>(f));
 }
 
 template <class F>
 decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f) const
 {
-    const auto i = static_cast<std::size_t>(arrayId);
-    switch (kind) {
-    case ItemKind::PlayerStart: return f(m_players.at(i));
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage: return f(resources(kind).at(i));
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula: return f(clouds(kind).at(i));
-    case ItemKind::Megalith:
-    case ItemKind::Pebble: return f(props(kind).at(i));
-    case ItemKind::Ship: break;
-    }
-    return f(m_ships.at(i));
+    return visitIn(*this, kind, arrayId, std::forward<F>(f));
 }
 
 } // namespace starloom

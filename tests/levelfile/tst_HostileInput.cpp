@@ -53,6 +53,10 @@ struct Level {
   }
 };
 
+QByteArray body(const char *lines) {
+  return QByteArray("function DetermChunk()\n") + lines + "\nend\n";
+}
+
 // The peak resident memory of this process so far, in kilobytes.
 long peakMemoryKb() {
   QFile status(QStringLiteral("/proc/self/status"));
@@ -175,6 +179,24 @@ INSTANTIATE_TEST_SUITE_P(
                               QLatin1String("say\\hi"));
                     EXPECT_EQ(l.settings.background, QLatin1String("m\\01"));
                     EXPECT_EQ(l.settings.music, QLatin1String("a\\b"));
+                  }},
+        // Found by the editor's monkey test: "Custom" is no model, and a quoted
+        // background or music keeps its blanks and quotes.
+        FoundCase{"namedCustom",
+                  body("  addAsteroid(\"Custom\", {1, 2, 3}, 100, 0, 0, 0, 0)"),
+                  [](const Level &l) {
+                    EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex,
+                              -1);
+                    EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].customName,
+                              QLatin1String("Custom"));
+                  }},
+        FoundCase{"quotedSettings",
+                  body("  loadBackground(\"  my, (odd) sky \")\n  "
+                       "setDefaultMusic(\"Data:sound/music/Say \\\"hi\\\"\")"),
+                  [](const Level &l) {
+                    EXPECT_EQ(l.settings.background,
+                              QLatin1String("  my, (odd) sky "));
+                    EXPECT_EQ(l.settings.music, QLatin1String("Say \"hi\""));
                   }}),
     [](const ::testing::TestParamInfo<FoundCase> &info) {
       return std::string(info.param.name);

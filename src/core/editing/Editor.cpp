@@ -397,6 +397,13 @@ void Editor::setFieldText(int field, const QString& text)
 
 bool Editor::checkCustomName()
 {
+    // A ship named "meg_..." would come back from the file as a megalith.
+    const bool megalithName = m_selectedKind == ItemKind::Ship
+        && m_customName.startsWith(QLatin1String("meg_"), Qt::CaseInsensitive);
+    if (megalithName) {
+        message(QStringLiteral("A ship's custom model name must not begin with \"meg_\": it would load as a megalith."));
+        return false;
+    }
     if (isReadableModelName(m_customName))
         return true;
     message(QStringLiteral("The custom model name must not be empty and must not contain spaces, tabs, quotes, "

@@ -172,6 +172,9 @@ private:
     // The model word of a call when it was written as a quoted text; otherwise reports the
     // line and gives nullopt (a name built by the script cannot be read without running it).
     std::optional<QString> literalName(const Words& w, int n, QStringView raw);
+    // The first argument of a call: the whole quoted text (blanks, quotes and commas in it
+    // included), or word 2 when it is not quoted.
+    static QString quotedArgument(const Words& w, QStringView raw);
 
     void problem(const QString& reason) { problemAt(m_lineNumber, reason); }
     void problemAt(qint64 line, const QString& reason)
@@ -427,7 +430,9 @@ std::int16_t Reader::colourOf(const Words& w, int n, const char* what)
 std::int16_t Reader::model(ItemKind kind, QStringView name)
 {
     m_result.lastKind = kind;
-    return m_models.lookup(kind, name.toString());
+    const std::int16_t index = m_models.lookup(kind, name.toString());
+    // "Custom" ends the lists that have it and names no model: such a name is a custom one.
+    return index >= 0 && m_models.entry(kind, index) == customEntry ? std::int16_t(-1) : index;
 }
 
 template <class Rec>
@@ -487,6 +492,16 @@ std::optional<QString> Reader::literalName(const Words& w, int n, QStringView ra
     }
     problem(QStringLiteral("the model name \"%1\" is not a quoted text; the item was skipped").arg(name.toString()));
     return std::nullopt;
+}
+
+QString Reader::quotedArgument(const Words& w, QStringView raw)
+{
+    const qsizetype open = raw.indexOf(u'(');
+    if (open >= 0) {
+        if (auto text = leadingLuaString(raw.mid(open + 1)))
+            return *std::move(text);
+    }
+    return luaUnescape(word(w, 2));
 }
 
 void Reader::handleCall(const Words& w, QStringView raw)
@@ -580,12 +595,12 @@ void Reader::handleCall(const Words& w, QStringView raw)
         numericSetting(m_settings.sizeY, word(w, 7), "world size Y");
         m_result.worldBoundsRead = true;
     } else if (call == u"loadBackground") {
-        m_settings.background = luaUnescape(word(w, 2));
+        m_settings.background = quotedArgument(w, raw);
     } else if (call == u"setSensorsManagerCameraDistances") {
         numericSetting(m_settings.cameraMin, word(w, 2), "minimum camera distance");
         numericSetting(m_settings.cameraMax, word(w, 3), "maximum camera distance");
     } else if (call == u"setDefaultMusic") {
-        m_settings.music = luaUnescape(word(w, 2)).remove(QStringLiteral("Data:sound/music/"));
+        m_settings.music = quotedArgument(w, raw).remove(QStringLiteral("Data:sound/music/"));
     }
 }
 

@@ -27,24 +27,6 @@ using Words = QVarLengthArray<QStringView, 24>;
 // Net count of "(" over ")" outside strings and comments.
 int openParentheses(QStringView line)
 {
-    // The usual one-line call ends with its closing parenthesis and has no comment or string
-    // holding parentheses: count them plainly.
-    const QStringView trimmed = line.trimmed();
-    if (trimmed.endsWith(u')') && !line.contains(u"--") && !line.contains(u'\'')) {
-        const qsizetype opening = line.count(u'(');
-        if (opening == line.count(u')')) {
-            bool quotedParenthesis = false;
-            bool inString = false;
-            for (QChar c : line) {
-                if (c == u'"')
-                    inString = !inString;
-                else if (inString && (c == u'(' || c == u')'))
-                    quotedParenthesis = true;
-            }
-            if (!quotedParenthesis)
-                return 0;
-        }
-    }
     int depth = 0;
     QChar quote;
     for (qsizetype i = 0; i < line.size(); ++i) {

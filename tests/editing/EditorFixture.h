@@ -16,28 +16,21 @@
 
 namespace starloom::test {
 
-// Answers the editor's questions from queues and records every message it shows.
+// Answers the editor's questions from queues (a fixed answer once empty) and records its messages.
 class ScriptedHost final : public EditorHost {
 public:
     struct Message {
-        QString text;
-        QString title;
+        QString text, title;
     };
-
     std::vector<Message> messages;
-    std::deque<QString> saveNames;
-    std::deque<QString> openNames;
+    std::deque<QString> saveNames, openNames;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<std::int32_t>> colourAnswers;
-    std::deque<SaveChoice> saveChoices; // answers to "save first?"; Discard when none is left
-    std::deque<bool> yesNoAnswers;      // No when none is left
-    int saveQuestions = 0;
-
-    QString lastSaveFilter, lastSaveInitialName, lastOpenFilter;
-    QString lastPrompt, lastPromptTitle, lastPromptDefault;
+    std::deque<SaveChoice> saveChoices; // Discard when empty
+    std::deque<bool> yesNoAnswers;      // No when empty
+    int saveQuestions = 0, saveDialogs = 0;
+    QString lastSaveFilter, lastSaveInitialName, lastPrompt;
     std::optional<std::int32_t> lastInitialColour;
-    int saveDialogs = 0;
-    int openDialogs = 0;
 
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override
@@ -47,17 +40,10 @@ public:
         lastSaveInitialName = initialName;
         return take(saveNames, QString());
     }
-    QString askOpenFileName(const QString& filter) override
-    {
-        ++openDialogs;
-        lastOpenFilter = filter;
-        return take(openNames, QString());
-    }
+    QString askOpenFileName(const QString&) override { return take(openNames, QString()); }
     std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        lastPrompt = prompt;
-        lastPromptTitle = title;
-        lastPromptDefault = defaultText;
+        lastPrompt = prompt + QLatin1Char('|') + title + QLatin1Char('|') + defaultText;
         return take(textAnswers, std::optional<QString>());
     }
     std::optional<std::int32_t> askColour(std::int32_t initialColour) override
@@ -65,24 +51,21 @@ public:
         lastInitialColour = initialColour;
         return take(colourAnswers, std::optional<std::int32_t>());
     }
-
     SaveChoice askSaveChanges(const QString&) override
     {
         ++saveQuestions;
         return take(saveChoices, SaveChoice::Discard);
     }
     bool askYesNo(const QString&, const QString&) override { return take(yesNoAnswers, false); }
-
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
 private:
     template <class T>
     static T take(std::deque<T>& queue, T fallback)
     {
-        if (queue.empty())
-            return fallback;
-        T value = queue.front();
-        queue.pop_front();
+        T value = queue.empty() ? fallback : queue.front();
+        if (!queue.empty())
+            queue.pop_front();
         return value;
     }
 };
@@ -90,30 +73,23 @@ private:
 class MemorySettingsStore final : public SettingsStore {
 public:
     QMap<QString, QString> values;
-    QString read(const QString& key, const QString& defaultValue) const override
-    {
-        return values.value(key, defaultValue);
-    }
+    QString read(const QString& key, const QString& fallback) const override { return values.value(key, fallback); }
     void write(const QString& key, const QString& value) override { values[key] = value; }
 };
 
 // Random numbers from a list, in turn; the last one repeats.
 struct ScriptedRandom {
     std::shared_ptr<std::deque<double>> values = std::make_shared<std::deque<double>>();
-    double last = 0.5;
     RandomSource source()
     {
-        auto v = values;
-        auto l = std::make_shared<double>(last);
-        return [v, l] {
-            if (!v->empty()) {
-                *l = v->front();
+        return [v = values, last = 0.5]() mutable {
+            last = v->empty() ? last : v->front();
+            if (!v->empty())
                 v->pop_front();
-            }
-            return *l;
+            return last;
         };
     }
-    void push(std::initializer_list<double> list) { values->insert(values->end(), list); }
+    void push(std::initializer_list<double> list) { values->assign(list); }
 };
 
 class EditorTest : public ::testing::Test {
@@ -124,19 +100,13 @@ protected:
     std::unique_ptr<Editor> editor;
 
     void SetUp() override { makeEditor(); }
+    void makeEditor(const QString& gameDir = {}) { editor = std::make_unique<Editor>(host, store, random.source(), gameDir); }
 
-    void makeEditor(const QString& gameDir = {})
-    {
-        editor = std::make_unique<Editor>(host, store, random.source(), gameDir);
-    }
-
-    // Points at (x, y) on the top view and clicks there.
     void clickTop(double x, double y)
     {
         editor->Picture1_MouseMove(0, 0, x, y);
         editor->Picture1_Click();
     }
-
     void place(ItemKind kind, double x, double y, int entry = 0)
     {
         editor->selectKind(kind);
@@ -144,7 +114,6 @@ protected:
             editor->Combo1_Click(entry);
         clickTop(x, y);
     }
-
     void placeCustom(ItemKind kind, const QString& name, double x = 0, double y = 0)
     {
         editor->selectKind(kind);
@@ -152,11 +121,21 @@ protected:
         editor->setCustomName(name);
         clickTop(x, y);
     }
-
     void edit(int row)
     {
         editor->selectRow(row);
         editor->lstObjects_Click();
+    }
+    // Selects the row for editing, types the texts into the fields from the first on (none: leaves
+    // the field as it is) and applies.
+    void apply(int row, std::initializer_list<const char*> texts)
+    {
+        edit(row);
+        int i = 0;
+        for (const char* text : texts)
+            if (const int field = i++; text)
+                editor->setFieldText(field, QString::fromLatin1(text));
+        editor->cmdApply_Click();
     }
 
     const LevelDocument& doc() const { return editor->document(); }

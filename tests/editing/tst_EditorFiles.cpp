@@ -1,25 +1,46 @@
 #include "EditorFixture.h"
 
 #include "TestSupport.h"
-#include "app/SettingsStore.h"
 #include "levelfile/LevelWriter.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-using namespace starloom;
-using namespace starloom::test;
+#include <functional>
 
+namespace starloom::test {
 namespace {
+
+// Everything undo must give back: records, rows (order, keys), selection, file text.
+struct Snapshot {
+    LevelDocument document;
+    std::vector<ObjectRow> rows;
+    int selected;
+    QByteArray file;
+    bool operator==(const Snapshot&) const = default;
+};
 
 class EditorFilesTest : public EditorTest {
 protected:
     QTemporaryDir dir;
 
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-
-    void buildLevel()
+    QByteArray levelText() const
+    {
+        ModelLists models(editor->catalogue());
+        return writeLevel(doc(), editor->mapSettings(), models);
+    }
+    Snapshot snapshot() const { return {doc(), editor->rows(), editor->selectedRow(), levelText()}; }
+    // Player 2's start, then one item of every other kind, the ship first and selected for editing.
+    void build()
+    {
+        place(ItemKind::PlayerStart, -100, -100, 1);
+        for (int kind = 9; kind >= 2; --kind)
+            place(static_cast<ItemKind>(kind), kind * 10, kind * 20);
+        edit(1);
+    }
+    // Builds a level of five items and saves it as duel.level.
+    void saveLevel()
     {
         editor->mapSettings().levelDesc = QStringLiteral("Duel");
         place(ItemKind::PlayerStart, -1000, 500, 0);
@@ -27,246 +48,227 @@ protected:
         place(ItemKind::Asteroid, 100, 200);
         placeCustom(ItemKind::Ship, QStringLiteral("kus_scout"), -300, 400);
         place(ItemKind::Nebula, 7, 8);
+        host.saveNames = {path("duel.level")};
+        ASSERT_TRUE(editor->mnuFileSave_Click());
     }
 };
+using EditorUndoTest = EditorFilesTest;
 
-} // namespace
-
-TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStart)
+TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFileWhenItFails)
 {
     place(ItemKind::PlayerStart, 0, 0, 0);
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, missingStartsMessage());
-    EXPECT_EQ(host.messages[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(host.lastMessage() + host.messages.back().title, missingStartsMessage() + QStringLiteral("Error"));
     EXPECT_EQ(host.saveDialogs, 0);
-}
-
-TEST_F(EditorFilesTest, SaveWritesTheLevelAndConfirmsWithItsDescription)
-{
-    buildLevel();
-    host.saveNames = {path("duel.level")};
-    EXPECT_TRUE(editor->mnuFileSave_Click());
-    EXPECT_EQ(host.lastSaveFilter, QStringLiteral("LEVEL Files (*.level)"));
-    EXPECT_EQ(host.lastSaveInitialName, QStringLiteral("Duel.level"));
-    EXPECT_EQ(host.lastMessage(), QStringLiteral("Duel saved"));
-    EXPECT_EQ(host.messages.back().title, programTitle());
-    ModelLists models(editor->catalogue());
-    EXPECT_EQ(readBytes(path("duel.level")), writeLevel(doc(), editor->mapSettings(), models));
-    EXPECT_EQ(editor->mode(), placementMode); // saving leaves the panel alone
-    EXPECT_EQ(editor->selectedKind(), ItemKind::Nebula);
-}
-
-TEST_F(EditorFilesTest, CancelledSaveWritesNothingAndSaysNothing)
-{
-    buildLevel();
+    editor->mnuFileNew_Click();
+    saveLevel();
+    EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName, QStringLiteral("LEVEL Files (*.level)Duel.level"));
+    EXPECT_EQ(host.lastMessage() + host.messages.back().title, QStringLiteral("Duel saved") + programTitle());
+    EXPECT_EQ(readBytes(path("duel.level")), levelText());
+    EXPECT_EQ(editor->selectedKind(), ItemKind::Nebula); // saving leaves the panel alone
     host.messages.clear();
-    EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_EQ(host.saveDialogs, 1);
+    EXPECT_FALSE(editor->mnuFileSave_Click()); // cancelled: nothing written, nothing said
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
-}
-
-TEST_F(EditorFilesTest, FailedSaveShowsTheReasonAndKeepsThePreviousFile)
-{
-    buildLevel();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
+    // A failed save shows the reason and keeps the previous file.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.level")));
-    host.saveNames = {path("taken.level")};
+    const QByteArray before = readBytes(path("duel.level"));
+    host.saveNames = {path("taken.level"), path("missing-folder/duel.level")};
     EXPECT_FALSE(editor->mnuFileSave_Click());
     EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")));
-    EXPECT_GT(host.lastMessage().indexOf(QLatin1Char('\n')), 0);
-    EXPECT_TRUE(QFileInfo(path("taken.level")).isDir());
-
-    writeBytes(path("old.level"), "previous");
-    host.saveNames = {path("missing-folder/old.level")};
+    EXPECT_GT(host.lastMessage().indexOf(QLatin1Char('\n')), 0) << "with the reason on a line of its own";
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_EQ(readBytes(path("old.level")), QByteArray("previous"));
+    EXPECT_EQ(readBytes(path("duel.level")), before);
 }
 
-TEST_F(EditorFilesTest, LoadRegistersEveryItemAndLeavesThePanelOnTheLastKindRead)
+TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndReportsProblems)
 {
-    buildLevel();
     editor->mapSettings().sizeX = QStringLiteral("40000");
-    editor->mapSettings().playerIndex = 0;
-    host.saveNames = {path("duel.level")};
-    ASSERT_TRUE(editor->mnuFileSave_Click());
-    const LevelDocument saved = doc();
-
+    saveLevel();
+    const QByteArray saved = levelText();
     makeEditor();
     editor->cmdZoomIn_Click();
     clickTop(0, 0);
     host.messages.clear();
-    host.openNames = {path("duel.level")};
+    host.openNames = {path("duel.level"), path("duel.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_EQ(host.lastOpenFilter, QStringLiteral("LEVEL Files (*.level)"));
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_TRUE(editor->timerEnabled());
-
-    EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Duel"));
+    EXPECT_EQ(levelText(), saved);
     EXPECT_EQ(editor->topScale(), (ViewScale{-40000, -30000, 40000, 30000})); // world bounds reset the zoom
-    ASSERT_EQ(editor->rows().size(), 5u);
     QStringList texts;
-    for (const ObjectRow& r : editor->rows())
-        texts << r.text;
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("Player 1 start"), QStringLiteral("Player 2 start"),
-                                  QStringLiteral("Asteroid #1"), QStringLiteral("Nebula #1"),
-                                  QStringLiteral("kus_scout")}));
-    for (int i = 0; i < 5; ++i) {
-        const ObjectRow& r = editor->rows()[static_cast<std::size_t>(i)];
-        EXPECT_EQ(editor->labelFor(i).x, doc().position(r.kind, r.arrayId).x + 100);
+    for (int i = 0; i < static_cast<int>(editor->rows().size()); ++i) {
+        texts << editor->rows()[static_cast<std::size_t>(i)].text;
         EXPECT_EQ(editor->labelFor(i).key, rowKey(i));
-        const ItemPosition now = doc().position(r.kind, r.arrayId);
-        const ItemPosition before = saved.position(r.kind, r.arrayId);
-        EXPECT_EQ(now.x, before.x);
-        EXPECT_EQ(now.y, before.y);
-        EXPECT_EQ(now.z, before.z);
     }
-    EXPECT_EQ(doc().ships()[0].customName, QStringLiteral("kus_scout"));
-
+    EXPECT_EQ(texts.join(QLatin1Char('|')), QStringLiteral("Player 1 start|Player 2 start|Asteroid #1|Nebula #1|kus_scout"));
     // The list and the kind button agree: the last kind read is selected, in placement mode.
-    EXPECT_EQ(editor->mode(), placementMode);
-    const ItemKind last = editor->rows().back().kind;
-    EXPECT_EQ(editor->selectedKind(), last);
-    EXPECT_EQ(editor->modelList(), editor->catalogue().modelList(last));
-    EXPECT_EQ(editor->modelIndex(), 0);
+    EXPECT_EQ(std::tuple(editor->mode(), editor->selectedKind(), editor->modelIndex()), std::tuple(placementMode, std::optional(ItemKind::Ship), 0));
     clickTop(1, 1);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
-}
+    ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
+    EXPECT_EQ(editor->rows()[8].text, QStringLiteral("Asteroid #2"));
 
-TEST_F(EditorFilesTest, LoadAppendsToTheLevel)
-{
-    buildLevel();
-    host.saveNames = {path("duel.level")};
-    ASSERT_TRUE(editor->mnuFileSave_Click());
-    host.openNames = {path("duel.level")};
-    ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_EQ(editor->rows().size(), 10u);
-    EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 2);
-    EXPECT_EQ(editor->rows()[7].text, QStringLiteral("Asteroid #2"));
-}
-
-TEST_F(EditorFilesTest, LoadReportsProblemsInOneMessageAndOpenFailuresWithTheReason)
-{
-    writeBytes(path("bad.level"), "function DetermChunk()\r\n"
-                                  "  addAsteroid(\"asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n"
+    // Problems are reported in one message, open failures with the reason.
+    makeEditor();
+    host.messages.clear();
+    writeBytes(path("bad.level"), "function DetermChunk()\r\n  addAsteroid(\"asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n"
                                   "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\r\n"
-                                  "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\n"
-                                  "end\r\n");
-    host.openNames = {path("bad.level")};
+                                  "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\nend\r\n");
+    host.openNames = {path("bad.level"), path("nothing-here.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("line ")));
-    EXPECT_EQ(editor->rows().size(), static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) +
-                                                              doc().liveCount(ItemKind::Cloud)));
-
-    host.openNames = {path("nothing-here.level")};
+    EXPECT_TRUE(host.messages.size() == 1 && host.lastMessage().contains(QStringLiteral("line ")));
+    EXPECT_EQ(editor->rows().size(), static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
     EXPECT_FALSE(editor->mnuFileLoad_Click());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level ")));
-    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("nothing-here.level")));
-
-    const std::size_t rows = editor->rows().size();
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level ")) && host.lastMessage().contains(QStringLiteral("nothing-here.level")));
     EXPECT_FALSE(editor->mnuFileLoad_Click()); // cancelled
-    EXPECT_EQ(editor->rows().size(), rows);
 }
 
-TEST_F(EditorFilesTest, CorpusLevelsLoadWithOneRowPerItem)
+TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRest)
 {
-    const QStringList files = corpusFiles();
-    if (files.isEmpty())
-        GTEST_SKIP() << "no corpus";
-    for (const QString& file : files.mid(0, 8)) {
-        makeEditor();
-        host.openNames = {file};
-        ASSERT_TRUE(editor->mnuFileLoad_Click()) << file.toStdString();
-        int live = 0;
-        for (ItemKind k : arrayKinds)
-            live += doc().liveCount(k);
-        int rowsOfArrays = 0;
-        for (const ObjectRow& r : editor->rows())
-            rowsOfArrays += r.kind != ItemKind::PlayerStart;
-        EXPECT_EQ(rowsOfArrays, live) << file.toStdString();
-        for (int i = 0; i < editor->labelCount(); ++i)
-            EXPECT_EQ(editor->rowForKey(editor->labelFor(i).key), i);
+    const std::tuple<const char*, QString MapSettings::*, const char*> cases[] = {
+        {"SizeX", &MapSettings::sizeX, "0"}, {"SizeZ", &MapSettings::sizeZ, "abc"}, {"SizeY", &MapSettings::sizeY, "1e999"},
+        {"Grid Size", nullptr, "10 km"}};
+    for (const auto& [field, member, text] : cases) {
+        editor->mapSettings() = MapSettings{};
+        editor->setGridSize(QString::fromLatin1(member ? "1000" : text));
+        if (member)
+            editor->mapSettings().*member = QString::fromLatin1(text);
+        EXPECT_FALSE(editor->Command1_Click()) << field << "=" << text;
+        EXPECT_EQ(host.lastMessage(), QString::fromLatin1(field) + QStringLiteral(" must be a positive number."));
+        EXPECT_FALSE(store.values.contains(QStringLiteral("GridSize")));
+        EXPECT_EQ(editor->topScale(), (ViewScale{-30000, -30000, 30000, 30000}));
     }
+    editor->mapSettings().sizeX = QStringLiteral("50000");
+    editor->mapSettings().sizeZ = QStringLiteral("1000.9");
+    editor->setGridSize(QStringLiteral("1000"));
+    editor->setFontSizeIndex(6);
+    ASSERT_TRUE(editor->Command1_Click());
+    EXPECT_EQ(editor->topScale(), (ViewScale{-50000, -30000, 50000, 30000}));
+    EXPECT_EQ(editor->frontScale(), (ViewScale{-50000, 1000, 50000, -1000}));
+    makeEditor();
+    EXPECT_EQ(std::pair(editor->gridSize(), editor->fontSizeIndex()), std::pair(QStringLiteral("1000"), 6));
 }
 
-TEST_F(EditorFilesTest, NewLevelEmptiesTheLevelButKeepsItsWorldAndKind)
+TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
 {
-    buildLevel();
-    editor->mapSettings().playerIndex = 4;
-    editor->mapSettings().sizeX = QStringLiteral("12345");
-    editor->cmdZoomIn_Click();
-    clickTop(0, 0);
-    const ViewScale zoomed = editor->topScale();
-    random.push({0.0, 0.99});
-    editor->mnuFileNew_Click();
-    EXPECT_TRUE(editor->rows().empty());
-    EXPECT_EQ(editor->labelCount(), 0);
-    LevelDocument empty;
-    empty.setPlayerColours();
-    EXPECT_TRUE(doc() == empty);
-    EXPECT_EQ(editor->mapSettings().playerIndex, 0);
-    EXPECT_EQ(editor->mapSettings().background, QStringLiteral("m01"));
-    EXPECT_EQ(editor->mapSettings().music, QStringLiteral("Battle/bentus_arrival"));
-    EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Duel"));
-    EXPECT_EQ(editor->mapSettings().sizeX, QStringLiteral("12345"));
-    EXPECT_EQ(editor->selectedKind(), ItemKind::Nebula);
-    EXPECT_EQ(editor->topScale(), zoomed);
-
-    const LevelDocument once = doc();
-    editor->mnuFileNew_Click();
-    EXPECT_TRUE(doc() == once);
-}
-
-TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbers)
-{
-    QSettingsStore ini(dir.filePath(QStringLiteral("settings.ini")));
-    Editor e(host, ini, random.source(), QString());
-    struct Case {
-        const char* field;
-        const char* text;
+    const QString level = path("loaded.level");
+    writeBytes(level, "function DetermChunk()\n  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 50, 0, 0, 0, 0)\n"
+                      "  setWorldBoundsInner({0, 0, 0}, {50000, 9000, 40000})\nend\n");
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"Place Pebble #2", [&] { place(ItemKind::Pebble, 7, 8); }},
+        {"Place Player 1 start", [&] { place(ItemKind::PlayerStart, 1, 2); }},
+        {"Move hgn_assaultcorvette", [&] { clickTop(-500, 600); }},
+        {"Apply hgn_assaultcorvette", [&] { apply(1, {nullptr, nullptr, nullptr, "4"}); }},
+        {"Set Height of hgn_assaultcorvette", [&] { editor->picLeft_MouseMove(0, 0, 0, 1234.5); editor->picLeft_Click(); }},
+        {"Delete hgn_assaultcorvette", [&] { editor->mnuObjectsDelete_Click(); }},
+        {"Set Player of hgn_assaultcorvette", [&] { host.textAnswers = {QStringLiteral("3")}; editor->mnuObjectsSetPlayer_Click(); }},
+        {"Load loaded.level", [&] { editor->loadFile(level); }},
+        {"New Level", [&] { editor->mnuFileNew_Click(); }},
     };
-    const Case cases[] = {{"SizeX", "0"}, {"SizeY", "-5"}, {"SizeZ", "abc"}, {"SizeX", ""},
-                          {"Grid Size", "0"}, {"Grid Size", "10 km"}, {"SizeY", "1e999"}};
-    for (const Case& c : cases) {
-        e.mapSettings() = MapSettings{};
-        e.setGridSize(QStringLiteral("1000"));
-        const QString text = QString::fromLatin1(c.text);
-        const QString field = QString::fromLatin1(c.field);
-        if (field == QLatin1String("SizeX"))
-            e.mapSettings().sizeX = text;
-        else if (field == QLatin1String("SizeY"))
-            e.mapSettings().sizeY = text;
-        else if (field == QLatin1String("SizeZ"))
-            e.mapSettings().sizeZ = text;
-        else
-            e.setGridSize(text);
-        EXPECT_FALSE(e.Command1_Click()) << c.field << "=" << c.text;
-        EXPECT_EQ(host.lastMessage(), field + QStringLiteral(" must be a positive number."));
-        EXPECT_EQ(ini.read(gridSizeKey, QStringLiteral("unset")), QStringLiteral("unset"));
-        EXPECT_EQ(e.topScale(), (ViewScale{-30000, -30000, 30000, 30000}));
+    for (const auto& [undoText, act] : cases) {
+        SCOPED_TRACE(undoText);
+        makeEditor();
+        build();
+        const Snapshot before = snapshot();
+        const ViewScale topBefore = editor->topScale();
+        act();
+        const Snapshot after = snapshot();
+        ASSERT_FALSE(after == before);
+        EXPECT_EQ(editor->undoStack().undoText(), QLatin1String(undoText));
+        editor->undo();
+        EXPECT_TRUE(snapshot() == before);
+        EXPECT_EQ(editor->topScale(), topBefore);
+        editor->redo();
+        EXPECT_TRUE(snapshot() == after);
     }
 }
 
-TEST_F(EditorFilesTest, DoneStoresTheDisplaySettingsAndRescalesTheViews)
+TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
 {
-    const QString file = dir.filePath(QStringLiteral("settings.ini"));
-    {
-        QSettingsStore ini(file);
-        Editor e(host, ini, random.source(), QString());
-        e.mapSettings().sizeX = QStringLiteral("50000");
-        e.mapSettings().sizeZ = QStringLiteral("1000.9");
-        e.setGridSize(QStringLiteral("1000"));
-        e.setFontSizeIndex(6);
-        const quint64 revision = e.revision();
-        ASSERT_TRUE(e.Command1_Click());
-        EXPECT_GT(e.revision(), revision);
-        EXPECT_EQ(e.topScale(), (ViewScale{-50000, -30000, 50000, 30000}));
-        EXPECT_EQ(e.frontScale(), (ViewScale{-50000, 1000, 50000, -1000}));
-        EXPECT_EQ(e.labelFontFamily(), QStringLiteral("Arial"));
+    editor->selectKind(ItemKind::Asteroid);
+    for (const double at : {100.0, 200.0}) {
+        editor->Picture1_MouseMove(1, 0, at, at);
+        editor->Timer1_Timer();
     }
-    QSettingsStore again(file);
-    Editor next(host, again, random.source(), QString());
-    EXPECT_EQ(next.gridSize(), QStringLiteral("1000"));
-    EXPECT_EQ(next.fontSizeIndex(), 6);
+    editor->Picture1_MouseUp(1, 0, 200, 200);
+    editor->Picture1_Click(); // the click that comes with the release
+    clickTop(5, 5); // an ordinary click afterwards is a step of its own
+    EXPECT_EQ(std::pair(editor->undoStack().count(), editor->undoStack().text(0)), std::pair(2, QStringLiteral("Place 3 Items")));
+    makeEditor();
+    build();
+    apply(1, {"45"});
+    editor->undo();
+    EXPECT_EQ(std::pair(editor->mode(), editor->field(0).text), std::pair(editingMode, QStringLiteral("0")));
+    editor->mnuObjectsDelete_Click();
+    editor->undo();
+    EXPECT_EQ(editor->selectedRow(), 1);
 }
+
+TEST_F(EditorUndoTest, UnsavedChangesAreGuarded)
+{
+    const std::tuple<SaveChoice, bool, bool> cases[] = {{SaveChoice::Save, true, true}, {SaveChoice::Save, false, false},
+                                                        {SaveChoice::Discard, true, true}, {SaveChoice::Cancel, true, false}};
+    for (const auto& [choice, saveSucceeds, proceeds] : cases) {
+        for (const bool exit : {false, true}) {
+            makeEditor();
+            EXPECT_TRUE(editor->mnuFileExit_Click()); // nothing to ask yet
+            place(ItemKind::PlayerStart, 2, 2);
+            place(ItemKind::PlayerStart, 1, 1, saveSucceeds ? 1 : 0); // or a refused second start for player 1: the save is refused
+            host.saveChoices = {choice};
+            host.saveNames = {path("guard.level")};
+            const int asked = host.saveQuestions;
+            const bool proceeded = exit ? editor->mnuFileExit_Click() : (editor->mnuFileNew_Click(), editor->rows().empty());
+            EXPECT_EQ(host.saveQuestions, asked + 1);
+            EXPECT_EQ(proceeded, proceeds) << int(choice) << saveSucceeds << exit;
+        }
+    }
+    makeEditor();
+    editor->mapSettings().levelDesc = QStringLiteral("Other"); // typing a description is a change too
+    EXPECT_TRUE(editor->isModified());
+}
+
+TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
+{
+    const QString recovery = path("data/recovery.level");
+    editor->setRecoveryPath(recovery);
+    EXPECT_FALSE(editor->writeRecoveryCopy()); // nothing unsaved
+    place(ItemKind::PlayerStart, 10, 20);
+    place(ItemKind::Asteroid, 30, 40);
+    ASSERT_TRUE(editor->writeRecoveryCopy());
+    EXPECT_FALSE(readBytes(recovery).contains("StartPos1")); // empty slots are not written
+    const std::vector<ObjectRow> rows = editor->rows();
+    for (const bool accept : {true, false}) { // the next run offers it; declining removes it
+        makeEditor();
+        editor->setRecoveryPath(recovery);
+        host.yesNoAnswers = {accept};
+        EXPECT_EQ(editor->offerRecovery(), accept);
+        EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(), accept);
+        if (accept) { // so does a save
+            place(ItemKind::PlayerStart, 5, 5, 1);
+            host.saveNames = {path("saved.level")};
+            ASSERT_TRUE(editor->mnuFileSave_Click());
+            EXPECT_FALSE(QFileInfo::exists(recovery));
+            writeBytes(recovery, "function DetermChunk()\nend\n");
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(recovery));
+}
+
+TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
+{
+    QStringList paths;
+    for (int i = 0; i < 10; ++i) {
+        paths << dir.filePath(QStringLiteral("level%1.level").arg(i));
+        writeBytes(paths.last(), "function DetermChunk()\nend\n");
+        ASSERT_TRUE(editor->loadFile(paths.last()));
+    }
+    ASSERT_EQ(editor->lastFolder(), dir.path());
+    makeEditor(); // kept in the per-user settings for the next run
+    ASSERT_TRUE(editor->recentLevels().size() == 8 && editor->recentLevels().first() == paths[9]);
+    QFile::remove(paths[9]);
+    EXPECT_FALSE(editor->openRecent(0));
+    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("no longer exists")) && editor->recentLevels().first() == paths[8]);
+}
+
+} // namespace
+} // namespace starloom::test

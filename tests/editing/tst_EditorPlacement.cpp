@@ -3,347 +3,174 @@
 using namespace starloom;
 using namespace starloom::test;
 
-TEST_F(EditorTest, PlacingTakesTheRoundedDownPointerAndNumbersItems)
-{
-    place(ItemKind::Asteroid, 1234.7, -50.2);
-    clickTop(-10, 20);
-    ASSERT_EQ(editor->rows().size(), 2u);
-    const ResourceRecord& r = doc().resources(ItemKind::Asteroid)[0];
-    EXPECT_EQ(r.posX, 1234);
-    EXPECT_EQ(r.posY, -51);
-    EXPECT_EQ(r.posZ, 0);
-    EXPECT_EQ(r.resourcePercent, 100);
-    EXPECT_EQ(r.drawColour, rgb(154, 110, 4));
-    EXPECT_EQ(editor->rows()[0], (ObjectRow{QStringLiteral("Asteroid #1"), ItemKind::Asteroid, 0}));
-    EXPECT_EQ(editor->rows()[1].text, QStringLiteral("Asteroid #2"));
-
-    const MapLabel label = editor->labelFor(0);
-    EXPECT_EQ(label.caption, QStringLiteral("Asteroid #1"));
-    EXPECT_EQ(label.key, QStringLiteral("0o"));
-    EXPECT_EQ(label.x, 1334);
-    EXPECT_EQ(label.y, 49);
-    EXPECT_TRUE(label.visible);
-    EXPECT_EQ(editor->labelFor(1).key, QStringLiteral("1o"));
-}
-
-TEST_F(EditorTest, EveryKindPlacesWithItsTextColourAndModel)
+TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelAndLabel)
 {
     struct Case {
         ItemKind kind;
         int entry;
         const char* text;
         std::int32_t colour;
-    };
-    const Case cases[] = {
-        {ItemKind::PlayerStart, 1, "Player 2 start", rgb(0, 255, 0)},
-        {ItemKind::Asteroid, 2, "Asteroid #1", rgb(154, 110, 4)},
-        {ItemKind::Cloud, 1, "Cloud #1", rgb(192, 192, 255)},
-        {ItemKind::DustCloud, 0, "Dust Cloud #1", rgb(192, 192, 255)},
-        {ItemKind::Megalith, 4, "meg_bentus", rgb(192, 126, 0)},
-        {ItemKind::Nebula, 0, "Nebula #1", rgb(64, 255, 64)},
-        {ItemKind::Pebble, 2, "Pebble #1", rgb(218, 181, 100)},
-        {ItemKind::Salvage, 0, "Salvage #1", rgb(0, 192, 0)},
+    } const cases[] = {
+        {ItemKind::PlayerStart, 1, "Player 2 start", rgb(0, 255, 0)}, {ItemKind::Asteroid, 2, "Asteroid #1", rgb(154, 110, 4)},
+        {ItemKind::Cloud, 1, "Cloud #1", rgb(192, 192, 255)},         {ItemKind::DustCloud, 0, "Dust Cloud #1", rgb(192, 192, 255)},
+        {ItemKind::Megalith, 4, "meg_bentus", rgb(192, 126, 0)},      {ItemKind::Nebula, 0, "Nebula #1", rgb(64, 255, 64)},
+        {ItemKind::Pebble, 2, "Pebble #1", rgb(218, 181, 100)},       {ItemKind::Salvage, 0, "Salvage #1", rgb(0, 192, 0)},
         {ItemKind::Ship, 30, "hgn_scout", rgb(255, 0, 0)},
     };
     int row = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(kindInfo(c.kind).name);
-        place(c.kind, 500, -700, c.entry);
-        ASSERT_EQ(editor->rows().size(), static_cast<std::size_t>(row + 1));
-        const ObjectRow& r = editor->rows().back();
-        EXPECT_EQ(r.text, QString::fromLatin1(c.text));
-        EXPECT_EQ(r.kind, c.kind);
+        place(c.kind, 500.7, -700.2, c.entry);
         const int id = c.kind == ItemKind::PlayerStart ? 1 : 0;
-        EXPECT_EQ(r.arrayId, id);
+        EXPECT_EQ(editor->rows().back(), (ObjectRow{QString::fromLatin1(c.text), c.kind, static_cast<std::int16_t>(id)}));
         EXPECT_EQ(doc().drawColour(c.kind, id), c.colour);
-        EXPECT_EQ(doc().position(c.kind, id).x, 500);
-        EXPECT_EQ(doc().position(c.kind, id).y, -700);
-        if (c.kind != ItemKind::PlayerStart)
-            doc().visit(c.kind, id, [&](const auto& rec) {
-                if constexpr (requires { rec.modelIndex; })
-                    EXPECT_EQ(rec.modelIndex, c.entry);
-            });
-        EXPECT_EQ(editor->labelFor(row).key, rowKey(row));
-        EXPECT_EQ(editor->labelFor(row).visible, c.kind != ItemKind::Pebble);
-        ++row;
+        const ItemPosition p = doc().position(c.kind, id);
+        EXPECT_EQ(std::tuple(p.x, p.y, p.z), std::tuple(500, -701, 0));
+        doc().visit(c.kind, id, [&](const auto& rec) {
+            if constexpr (requires { rec.modelIndex; })
+                EXPECT_EQ(rec.modelIndex, c.entry);
+        });
+        const MapLabel label = editor->labelFor(row);
+        EXPECT_EQ(std::tuple(label.caption, label.key, label.x, label.y, label.visible),
+                  std::tuple(QString::fromLatin1(c.text), rowKey(row++), 600.0, -601.0, c.kind != ItemKind::Pebble));
     }
-    EXPECT_EQ(doc().player(1).label, QStringLiteral("Player 2"));
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(EditorTest, CustomModelsAreNamedByTheirCustomName)
+TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefused)
 {
     placeCustom(ItemKind::Ship, QStringLiteral("kus_scout"));
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_9"));
-    EXPECT_EQ(editor->rows()[0].text, QStringLiteral("kus_scout"));
-    EXPECT_EQ(editor->rows()[1].text, QStringLiteral("rock_9 #1"));
-    EXPECT_EQ(doc().ships()[0].modelIndex, -1);
-    EXPECT_EQ(doc().ships()[0].customName, QStringLiteral("kus_scout"));
-    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].customName, QStringLiteral("rock_9"));
-}
-
-TEST_F(EditorTest, CustomNamesThatCannotBeReadBackAreRefused)
-{
+    EXPECT_EQ(editor->rows()[0].text + u'|' + editor->rows()[1].text + u'|' + doc().resources(ItemKind::Asteroid)[0].customName,
+              QStringLiteral("kus_scout|rock_9 #1|rock_9"));
+    EXPECT_EQ(std::pair(doc().ships()[0].modelIndex, doc().ships()[0].customName), std::pair(std::int16_t(-1), QStringLiteral("kus_scout")));
     for (const char* name : {"", "two words", "tab\there", "quo\"te", "com,ma", "br(acket", "sq]uare", "{curly"}) {
         placeCustom(ItemKind::Ship, QString::fromLatin1(name));
         EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name"))) << name;
     }
-    EXPECT_EQ(doc().itemCount(ItemKind::Ship), 0);
-    EXPECT_TRUE(editor->rows().empty());
-}
-
-TEST_F(EditorTest, FieldsThatCannotBeStoredRefuseThePlacementNamingTheField)
-{
-    struct Case {
-        ItemKind kind;
-        int field;
-        const char* text;
-        const char* named;
-    };
-    const Case cases[] = {
-        {ItemKind::Asteroid, 0, "abc", "% RUs"},      {ItemKind::Asteroid, 0, "12x", "% RUs"},
-        {ItemKind::Asteroid, 0, "3e9", "% RUs"},      {ItemKind::Ship, 0, "", "Orientation"},
-        {ItemKind::Ship, 1, "north", "Rotation?"},    {ItemKind::Ship, 3, "40000", "Player"},
-        {ItemKind::Ship, 3, "1.5.2", "Player"},       {ItemKind::Cloud, 0, "70000", "Red [0-255]"},
-        {ItemKind::Nebula, 3, "-1e12", "Size"},       {ItemKind::Salvage, 0, "9e99", "% RUs"},
-    };
-    for (const Case& c : cases) {
-        editor->selectKind(c.kind);
-        editor->setFieldText(c.field, QString::fromLatin1(c.text));
+    EXPECT_EQ(std::pair(doc().itemCount(ItemKind::Ship), editor->rows().size()), std::pair(1, std::size_t(2)));
+    host.messages.clear();
+    // So are number fields that cannot be stored, naming the field.
+    const std::tuple<ItemKind, int, const char*, const char*> cases[] = {
+        {ItemKind::Asteroid, 0, "12x", "% RUs"}, {ItemKind::Salvage, 0, "9e99", "% RUs"}, {ItemKind::Ship, 0, "", "Orientation"},
+        {ItemKind::Ship, 1, "north", "Rotation?"}, {ItemKind::Ship, 3, "40000", "Player"}, {ItemKind::Cloud, 0, "70000", "Red [0-255]"},
+        {ItemKind::Nebula, 3, "-1e12", "Size"}};
+    for (const auto& [kind, field, text, named] : cases) {
+        editor->selectKind(kind);
+        editor->setFieldText(field, QString::fromLatin1(text));
         clickTop(1, 1);
-        EXPECT_EQ(doc().itemCount(c.kind), 0) << c.text;
-        EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(c.named))))
-            << c.text << " -> " << host.lastMessage().toStdString();
+        EXPECT_TRUE(editor->rows().size() == 2 && host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
     }
-    EXPECT_TRUE(editor->rows().empty());
-    EXPECT_EQ(host.messages.size(), std::size(cases));
-}
 
-TEST_F(EditorTest, LooseFieldsReadTheirLeadingNumber)
-{
+    // Colour and size fields read their leading number instead.
     editor->Option3_Click();
-    editor->setFieldText(0, QStringLiteral("abc"));
-    editor->setFieldText(1, QStringLiteral(" 1 2"));
-    editor->setFieldText(2, QStringLiteral("2.5"));
-    editor->setFieldText(3, QStringLiteral("77 units"));
+    for (const auto& [field, text] : {std::pair{0, "abc"}, std::pair{1, " 1 2"}, std::pair{2, "2.5"}, std::pair{3, "77 units"}})
+        editor->setFieldText(field, QString::fromLatin1(text));
     clickTop(0, 0);
     const CloudRecord& c = doc().clouds(ItemKind::Cloud)[0];
-    EXPECT_EQ(c.red, 0);
-    EXPECT_EQ(c.green, 12);
-    EXPECT_EQ(c.blue, 2);
-    EXPECT_EQ(c.size, 77);
-}
-
-TEST_F(EditorTest, SecondStartForOnePlayerIsRefused)
-{
-    place(ItemKind::PlayerStart, 100, 100, 1);
-    place(ItemKind::PlayerStart, 900, 900, 1);
-    EXPECT_EQ(host.lastMessage(), QStringLiteral("You already have a Player 2 start point!"));
-    EXPECT_EQ(doc().player(1).posX, 100);
-    EXPECT_EQ(editor->rows().size(), 1u);
+    EXPECT_EQ(std::tuple(c.red, c.green, c.blue, c.size), std::tuple(0, 12, 2, 77));
 }
 
 TEST_F(EditorTest, ClicksThatMustDoNothing)
 {
     clickTop(5, 5); // no mode yet
+    place(ItemKind::PlayerStart, 100, 100, 1);
+    place(ItemKind::PlayerStart, 900, 900, 1);
+    EXPECT_EQ(host.lastMessage(), QStringLiteral("You already have a Player 2 start point!"));
+
     place(ItemKind::Asteroid, 5, 5);
     editor->cmdZoomIn_Click();
     editor->cmdZoomOut_Click(); // zoom out keeps the zoom armed
     clickTop(50, 50);           // zooms instead of placing
-    EXPECT_EQ(editor->rows().size(), 1u);
-    EXPECT_FALSE(editor->zoomArmed());
-
-    edit(0);
+    edit(1);
     editor->selectRow(-1);
     clickTop(700, 700); // editing with no row selected
     editor->cmdApply_Click();
     editor->picLeft_Click();
-    EXPECT_EQ(doc().position(ItemKind::Asteroid, 0).x, 5);
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(std::tuple(doc().player(1).posX, doc().position(ItemKind::Asteroid, 0).x, editor->rows().size(), host.messages.size()),
+              std::tuple(100, 5, std::size_t(2), std::size_t(1)));
+
+    // A zoom to less than one unit is refused and disarms, changing nothing.
+    editor->mapSettings().sizeY = QStringLiteral("2");
+    ASSERT_TRUE(editor->Command1_Click());
+    const ViewScale before = editor->topScale();
+    editor->cmdZoomIn_Click();
+    const quint64 revision = editor->revision();
+    clickTop(0, 0);
+    EXPECT_EQ(std::tuple(editor->topScale(), editor->zoomArmed(), editor->revision()), std::tuple(before, false, revision));
 }
 
-TEST_F(EditorTest, EditingClickMovesTheSelectedItemAndItsLabelButNotItsHeight)
+TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
 {
     editor->setSetHeightChecked(true);
     editor->setSetHeightText(QStringLiteral("750"));
     place(ItemKind::Ship, 10, 10);
     place(ItemKind::Pebble, 20, 20);
     edit(0);
+    editor->picLeft_Click(); // the pointer has not been over the front view yet
+    EXPECT_EQ(doc().ships()[0].posZ, 750);
     clickTop(-3000.5, 4000.9);
-    EXPECT_EQ(doc().position(ItemKind::Ship, 0).x, -3001);
-    EXPECT_EQ(doc().position(ItemKind::Ship, 0).y, 4000);
-    EXPECT_EQ(doc().position(ItemKind::Ship, 0).z, 750);
-    EXPECT_EQ(editor->labelFor(0).x, -2901);
-    EXPECT_EQ(editor->labelFor(0).y, 4100);
-    EXPECT_EQ(doc().position(ItemKind::Pebble, 0).x, 20);
-    EXPECT_EQ(editor->rows().size(), 2u);
+    const ItemPosition p = doc().position(ItemKind::Ship, 0);
+    EXPECT_EQ(std::tuple(p.x, p.y, p.z, editor->labelFor(0).x, editor->labelFor(0).y, doc().position(ItemKind::Pebble, 0).x),
+              std::tuple(-3001, 4000, 750, -2901.0, 4100.0, 20)) << "a move keeps the height";
+
+    for (const bool editing : {true, false}) {
+        if (!editing)
+            editor->Option9_Click(); // placement mode: the front view only shows
+        editor->picLeft_MouseMove(0, 0, 999, editing ? 2345.7 : -500);
+        editor->picLeft_Click();
+        EXPECT_EQ(std::pair(doc().ships()[0].posX, doc().ships()[0].posZ), std::pair(-3001, 2345));
+    }
 }
 
-TEST_F(EditorTest, ReadoutsRoundDown)
+TEST_F(EditorTest, ReadoutsRoundDownAndADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
 {
-    struct Case {
-        double x, y;
-        const char* sx;
-        const char* sy;
-    };
-    for (const Case& c : {Case{-0.4, 12.7, "-1", "12"}, Case{-0.5, 0, "-1", "0"}, Case{2.999, -2.001, "2", "-3"},
-                          Case{-30000, 29999.99, "-30000", "29999"}}) {
-        editor->Picture1_MouseMove(0, 0, c.x, c.y);
-        EXPECT_EQ(editor->lblX(), QString::fromLatin1(c.sx));
-        EXPECT_EQ(editor->lblY(), QString::fromLatin1(c.sy));
-        editor->picLeft_MouseMove(1, 0, c.x, c.y);
-        EXPECT_EQ(editor->lblLeftX(), QString::fromLatin1(c.sx));
-        EXPECT_EQ(editor->lblLeftY(), QString::fromLatin1(c.sy));
+    for (const auto& [x, y, shown] : {std::tuple{-0.4, 12.7, "-1 12"}, std::tuple{2.999, -2.001, "2 -3"},
+                                      std::tuple{-30000.0, 29999.99, "-30000 29999"}}) {
+        editor->Picture1_MouseMove(0, 0, x, y);
+        editor->picLeft_MouseMove(1, 0, x, y);
+        EXPECT_EQ(editor->lblX() + u' ' + editor->lblY() + u' ' + editor->lblLeftX() + u' ' + editor->lblLeftY(),
+                  QString::fromLatin1(shown) + u' ' + QString::fromLatin1(shown));
     }
     EXPECT_FALSE(editor->buttonDown()); // front-view moves never start a drag
-}
 
-TEST_F(EditorTest, ZoomInShrinksAroundThePointerInsideTheWorld)
-{
-    struct Case {
-        double x, y;
-        ViewScale first;
-        ViewScale second;
-    };
-    const Case cases[] = {
-        {0, 0, {-12000, -12000, 12000, 12000}, {-4800, -4800, 4800, 4800}},
-        {29000, -29500, {6000, -30000, 30000, -6000}, {20400, -30000, 30000, -20400}},
-        {-30000, 30000, {-30000, 6000, -6000, 30000}, {-30000, 20400, -20400, 30000}},
-    };
-    for (const Case& c : cases) {
-        editor->cmdZoomOut_Click();
-        for (const ViewScale& want : {c.first, c.second}) {
-            editor->cmdZoomIn_Click();
-            EXPECT_TRUE(editor->zoomArmed());
-            clickTop(c.x, c.y);
-            EXPECT_EQ(editor->topScale(), want) << c.x << "," << c.y;
-            EXPECT_FALSE(editor->zoomArmed());
-        }
-        EXPECT_EQ(editor->frontScale(), (ViewScale{-30000, 20000, 30000, -20000}));
-    }
-    editor->cmdZoomOut_Click();
-    EXPECT_EQ(editor->topScale(), (ViewScale{-30000, -30000, 30000, 30000}));
-}
-
-TEST_F(EditorTest, ZoomNarrowerThanOneUnitIsRefusedAndDisarmed)
-{
-    editor->mapSettings().sizeX = QStringLiteral("30000");
-    editor->mapSettings().sizeY = QStringLiteral("2");
-    ASSERT_TRUE(editor->Command1_Click());
-    const ViewScale before = editor->topScale();
-    ASSERT_EQ(before.height(), 4.0);
-    editor->cmdZoomIn_Click();
-    const quint64 revision = editor->revision();
-    clickTop(0, 0);
-    EXPECT_EQ(editor->topScale(), before);
-    EXPECT_FALSE(editor->zoomArmed());
-    EXPECT_EQ(editor->revision(), revision);
-
-    // Eleven zooms of the default world would reach zero width; the view stops at its last size.
-    makeEditor();
-    for (int i = 0; i < 12; ++i) {
-        editor->cmdZoomIn_Click();
-        clickTop(0, 0);
-    }
-    EXPECT_GE(editor->topScale().width(), 2.0);
-}
-
-TEST_F(EditorTest, DragPlacesOneItemPerTimerTickUntilTheButtonIsReleased)
-{
     editor->Option7_Click();
-    editor->Timer1_Timer();
-    EXPECT_TRUE(editor->rows().empty());
-    editor->Picture1_MouseMove(0, 0, 0, 0); // no button: no drag
-    editor->Timer1_Timer();
-    EXPECT_TRUE(editor->rows().empty());
-    for (int i = 1; i <= 3; ++i) {
-        editor->Picture1_MouseMove(1, 0, i * 100.0, 0);
+    for (int i = 0; i <= 3; ++i) { // no button at first: no drag
+        editor->Picture1_MouseMove(i > 0 ? 1 : 0, 0, i * 100.0, 0);
         editor->Timer1_Timer();
     }
     editor->Picture1_MouseUp(1, 0, 300, 0);
     editor->Timer1_Timer();
-    ASSERT_EQ(editor->rows().size(), 3u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(doc().position(ItemKind::Pebble, i).x, (i + 1) * 100);
-}
+    EXPECT_EQ(std::pair(editor->rows().size(), doc().position(ItemKind::Pebble, 2).x), std::pair(std::size_t(3), 300));
 
-TEST_F(EditorTest, MessageDuringADragEndsTheDrag)
-{
     place(ItemKind::PlayerStart, 0, 0);
     editor->Picture1_MouseMove(1, 0, 50, 50);
+    editor->Timer1_Timer(); // a second start for player 1: the message ends the drag
     editor->Timer1_Timer();
-    EXPECT_EQ(host.messages.size(), 1u);
-    EXPECT_FALSE(editor->buttonDown());
-    editor->Timer1_Timer();
-    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(std::pair(host.messages.size(), editor->buttonDown()), std::pair(std::size_t(1), false));
 }
 
 TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
 {
-    struct Case {
-        bool setOn;
-        const char* set;
-        bool randomOn;
-        const char* variance;
-        double u1, r;
-        std::int32_t want;
-    };
-    const Case cases[] = {
-        {false, "1500", false, "300", 0.9, 0.9, 0},       {true, "1500", false, "300", 0, 0, 1500},
-        {true, "2.5", false, "300", 0, 0, 2},             {true, "3.5", false, "300", 0, 0, 4},
-        {false, "0", true, "300", 0.25, 0.5, -300},       {false, "0", true, "300", 0.75, 0.5, 300},
-        {false, "0", true, "300", 0.49, 0.999999, -600},  {false, "0", true, "300", 0.5, 0.999999, 599},
-        {false, "0", true, "300", 0.75, 0.0, 0},          {true, "1000", true, "300", 0.1, 0.999999, 400},
-        {true, "1000", true, "300", 0.9, 0.999999, 1599}, {false, "0", true, "0", 0.9, 0.7, 0},
-        {true, "abc", true, "x", 0.9, 0.7, 0},
-    };
-    for (const Case& c : cases) {
-        editor->setSetHeightChecked(c.setOn);
-        editor->setSetHeightText(QString::fromLatin1(c.set));
-        editor->setRandomHeightChecked(c.randomOn);
-        editor->setRandomHeightText(QString::fromLatin1(c.variance));
-        random.push({c.u1, c.r});
-        EXPECT_EQ(editor->calcRandomHeight(), c.want) << c.set << " " << c.variance << " " << c.u1 << " " << c.r;
-        random.values->clear();
+    // Set height (empty: off), variance (empty: off), the two random numbers, the height.
+    const std::tuple<const char*, const char*, double, double, int> cases[] = {
+        {"", "", 0.9, 0.9, 0},              {"2.5", "", 0, 0, 2},           {"3.5", "", 0, 0, 4},
+        {"", "300", 0.25, 0.5, -300},       {"", "300", 0.49, 0.999999, -600}, {"", "300", 0.5, 0.999999, 599},
+        {"1000", "300", 0.9, 0.999999, 1599}, {"abc", "x", 0.9, 0.7, 0}};
+    for (const auto& [set, variance, u1, r, want] : cases) {
+        editor->setSetHeightChecked(*set);
+        editor->setSetHeightText(QString::fromLatin1(set));
+        editor->setRandomHeightChecked(*variance);
+        editor->setRandomHeightText(QString::fromLatin1(variance));
+        random.push({u1, r});
+        EXPECT_EQ(editor->calcRandomHeight(), want) << set << " " << variance << " " << u1 << " " << r;
     }
-}
-
-TEST_F(EditorTest, SuccessiveRandomHeightsDiffer)
-{
-    // Heights drawn within one second must not repeat, as a drag places ten items a second.
-    editor->setRandomHeightChecked(true);
-    random.push({0.75, 0.1, 0.75, 0.2, 0.75, 0.3});
-    EXPECT_EQ(editor->calcRandomHeight(), 60);
-    EXPECT_EQ(editor->calcRandomHeight(), 120);
-    EXPECT_EQ(editor->calcRandomHeight(), 180);
-}
-
-TEST_F(EditorTest, SetHeightReplacesTheWholeHeightOfAPlayerStartOnly)
-{
-    editor->setSetHeightChecked(true);
+    // Heights drawn within a second differ (a drag places ten a second); a player start takes the set height.
+    editor->setRandomHeightText(QStringLiteral("300"));
     editor->setSetHeightText(QStringLiteral("1000"));
-    editor->setRandomHeightChecked(true);
-    random.push({0.75, 0.5});
-    place(ItemKind::PlayerStart, 0, 0);
-    EXPECT_EQ(doc().player(0).posZ, 1000);
-    random.push({0.75, 0.5});
-    place(ItemKind::Asteroid, 0, 0);
-    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].posZ, 1300);
-}
-
-TEST_F(EditorTest, FrontClickSetsTheEditedItemsHeight)
-{
-    place(ItemKind::Ship, 10, 20);
-    edit(0);
-    editor->picLeft_Click(); // the pointer has not been over the front view yet
-    EXPECT_EQ(doc().ships()[0].posZ, 0);
-    editor->picLeft_MouseMove(0, 0, 999, 2345.7);
-    editor->picLeft_Click();
-    EXPECT_EQ(doc().ships()[0].posZ, 2345);
-    EXPECT_EQ(doc().ships()[0].posX, 10);
-
-    editor->Option9_Click(); // placement mode: the front view only shows
-    editor->picLeft_MouseMove(0, 0, 0, -500);
-    editor->picLeft_Click();
-    EXPECT_EQ(doc().ships()[0].posZ, 2345);
+    random.push({0.75, 0.1, 0.75, 0.2, 0.75, 0.5});
+    for (const ItemKind kind : {ItemKind::Asteroid, ItemKind::Asteroid, ItemKind::PlayerStart})
+        place(kind, 0, 0);
+    EXPECT_EQ(std::tuple(doc().position(ItemKind::Asteroid, 0).z, doc().position(ItemKind::Asteroid, 1).z, doc().player(0).posZ),
+              std::tuple(1060, 1120, 1000));
 }

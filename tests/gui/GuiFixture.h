@@ -1,76 +1,24 @@
 #pragma once
 
+#include "../editing/EditorFixture.h"
+
 #include "MainWindow.h"
 #include "MapView.h"
 
-#include "app/SettingsStore.h"
-#include "editing/EditorHost.h"
-
-#include <QApplication>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
-#include <QImage>
-#include <QMouseEvent>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <deque>
-#include <memory>
+#include <QTreeView>
 
 namespace starloom::test {
 
-// Answers the editor's questions from a script and records the messages.
-class ScriptedHost final : public EditorHost {
-public:
-    struct Message {
-        QString text;
-        QString title;
-    };
-    std::vector<Message> messages;
-    std::deque<QString> saveNames;
-    std::deque<QString> openNames;
-    std::deque<std::optional<QString>> textAnswers;
-    std::optional<std::int32_t> colour;
-    SaveChoice saveChanges = SaveChoice::Discard;
-    bool yes = false;
-
-    void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
-    QString askSaveFileName(const QString&, const QString&) override { return take(saveNames); }
-    QString askOpenFileName(const QString&) override { return take(openNames); }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override
-    {
-        if (textAnswers.empty())
-            return std::nullopt;
-        auto answer = textAnswers.front();
-        textAnswers.pop_front();
-        return answer;
-    }
-    std::optional<std::int32_t> askColour(std::int32_t) override { return colour; }
-    int saveChangesAsked = 0;
-    SaveChoice askSaveChanges(const QString&) override
-    {
-        ++saveChangesAsked;
-        return saveChanges;
-    }
-    bool askYesNo(const QString&, const QString&) override { return yes; }
-
-private:
-    static QString take(std::deque<QString>& names)
-    {
-        if (names.empty())
-            return {};
-        QString name = names.front();
-        names.pop_front();
-        return name;
-    }
-};
-
-// The real main window on the offscreen platform, with settings in a temporary file and the
-// built-in model lists.
+// The real main window (offscreen), with settings in a temporary file and scripted answers.
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -81,14 +29,10 @@ protected:
         window->resize(1000, 700);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        // Ticks are sent by the tests themselves.
-        timer()->stop();
+        timer()->stop(); // ticks are sent by the tests themselves
     }
 
-    void TearDown() override { window.reset(); }
-
     QString settingsPath() const { return dir.filePath(QStringLiteral("settings.ini")); }
-
     template <class T = QWidget>
     T* find(const char* name) const
     {
@@ -96,29 +40,55 @@ protected:
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
-
     Editor& editor() { return window->editor(); }
     MapView* top() const { return find<MapView>("Picture1"); }
     MapView* front() const { return find<MapView>("picLeft"); }
     QTimer* timer() const { return find<QTimer>("Timer1"); }
-
+    QTreeView* list() const { return find<QTreeView>("lstObjects"); }
+    int listRows() const { return list()->model()->rowCount(); }
+    QString listText(int row, int column = 0) const { return list()->model()->index(row, column).data().toString(); }
+    QString label(const char* name) const { return find<QLabel>(name)->text(); }
     void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
-
+    void trigger(const char* action) { find<QAction>(action)->trigger(); }
+    void clickTop(QPoint pixel, const char* option = nullptr)
+    {
+        if (option)
+            click(option);
+        QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
+    }
+    void clickListRow(int row, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseClick(list()->viewport(), button, {}, list()->visualRect(list()->model()->index(row, 0)).center());
+    }
+    static void retype(QLineEdit* edit, const QString& text)
+    {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+    // Saves a level holding the two player starts the default map needs; returns its path.
+    QString saveTwoStartLevel(const char* fileName)
+    {
+        clickTop({100, 100}, "Option1");
+        QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_Down);
+        clickTop({300, 200});
+        const QString path = dir.filePath(QString::fromLatin1(fileName));
+        host.saveNames = {path};
+        trigger("mnuFileSave");
+        EXPECT_TRUE(QFile::exists(path));
+        return path;
+    }
     // The pixel of `view` at which the world point (x, y) lies, from the view's own scale.
     static QPoint pixelOf(const MapView* view, const ViewScale& scale, double x, double y)
     {
         const QPointF p = scale.toPixel(x, y, QSizeF(view->size()));
         return {static_cast<int>(p.x()), static_cast<int>(p.y())};
     }
-
-    // A mouse move with the left button held, as the platform sends it during a drag.
-    static void dragTo(QWidget* widget, QPoint pos)
+    static void dragTo(QWidget* widget, QPoint pos, Qt::MouseButtons buttons = Qt::LeftButton)
     {
-        QMouseEvent move(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(widget, &move);
     }
-
     static void tick(QTimer* t) { QMetaObject::invokeMethod(t, "timeout"); }
 
     QTemporaryDir dir;
@@ -127,17 +97,12 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-inline bool isColour(const QImage& image, QPoint p, QColor colour)
-{
-    return image.rect().contains(p) && image.pixelColor(p) == colour;
-}
-
 // True when some pixel within `radius` of p has the colour (dotted lines and rounding).
 inline bool hasColourNear(const QImage& image, QPoint p, QColor colour, int radius = 1)
 {
     for (int dy = -radius; dy <= radius; ++dy)
         for (int dx = -radius; dx <= radius; ++dx)
-            if (isColour(image, p + QPoint(dx, dy), colour))
+            if (image.rect().contains(p + QPoint(dx, dy)) && image.pixelColor(p + QPoint(dx, dy)) == colour)
                 return true;
     return false;
 }

@@ -1,265 +1,205 @@
 #include "GuiFixture.h"
 
+#include "OptionsWindow.h"
 #include "SplashWindow.h"
 
-#include <QAction>
-#include <QGroupBox>
 #include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTreeView>
+#include <QSettings>
 
 namespace starloom::test {
 namespace {
 
-QStringList captionsOf(const QList<QAction*>& actions)
+QString captionsOf(const QList<QAction*>& actions)
 {
     QStringList captions;
     for (const QAction* a : actions)
         captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    return captions;
+    return captions.join(u'|');
 }
 
 using MainWindowTest = GuiTest;
 
-TEST_F(MainWindowTest, CaptionIsTheProgramTitle)
+TEST_F(MainWindowTest, CaptionAndMenusInOrder)
 {
-    // "[*]" is where the platform puts its mark for unsaved changes.
-    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Star Loom Deluxe Edition v1.6"));
-    EXPECT_EQ(window->objectName(), QStringLiteral("frmMain"));
-}
-
-TEST_F(MainWindowTest, MenuBarHoldsFileEditLabelsAndHelpInOrder)
-{
-    EXPECT_EQ(captionsOf(window->menuBar()->actions()),
-              (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Labels"),
-                           QStringLiteral("&Help")}));
-}
-
-struct MenuCase {
-    const char* menu;
-    QStringList entries;
-};
-
-class MenuEntriesTest : public GuiTest, public ::testing::WithParamInterface<MenuCase> {};
-
-TEST_P(MenuEntriesTest, EntriesInOrder)
-{
-    const MenuCase& c = GetParam();
-    auto* menu = find<QMenu>(c.menu);
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(captionsOf(menu->actions()), c.entries);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Menus, MenuEntriesTest,
-    ::testing::Values(
-        MenuCase{"mnuFile",
-                 {"&Options", "-", "&New Level", "&Load Level", "&Save Level", "&Recent Levels", "-", "E&xit"}},
-        MenuCase{"mnuEdit", {"Undo", "Redo"}},
-        MenuCase{"mnuLabels",
-                 {"&Hide All Labels", "-", "Show P&layer Starts", "Show &Asteroids", "Show &Clouds",
-                  "Show &Dust Clouds", "Show &Megaliths", "Show &Nebulae", "Show &Pebbles",
-                  "Show &Salvage Chunks", "Show Sh&ips"}},
-        MenuCase{"mnuHelp", {"&About", "-", "Goto Website"}},
-        MenuCase{"mnuObjects", {"Delete Object", "Set Player"}}));
-
-TEST_F(MainWindowTest, ObjectsMenuIsNotInTheMenuBar)
-{
-    auto* objects = find<QMenu>("mnuObjects");
-    ASSERT_NE(objects, nullptr);
-    EXPECT_FALSE(window->menuBar()->actions().contains(objects->menuAction()));
+    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
+    EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&Help"));
+    const std::pair<const char*, const char*> menus[] = {
+        {"mnuFile", "&Options|-|&New Level|&Load Level|&Save Level|&Recent Levels|-|E&xit"},
+        {"mnuEdit", "Undo|Redo"}, {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
+        {"mnuLabels", "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
+                      "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips"}};
+    for (const auto& [name, entries] : menus)
+        EXPECT_EQ(captionsOf(find<QMenu>(name)->actions()), QString::fromLatin1(entries)) << name;
+    EXPECT_FALSE(window->menuBar()->actions().contains(find<QMenu>("mnuObjects")->menuAction())) << "a pop-up only";
 }
 
 TEST_F(MainWindowTest, PebbleLabelsStartHiddenAndTheLabelsMenuFollowsTheEditor)
 {
-    for (int typeId = 1; typeId <= 9; ++typeId) {
-        auto* show = find<QAction>(QStringLiteral("mnuLabelsHide_%1").arg(typeId).toLatin1().constData());
-        ASSERT_NE(show, nullptr);
-        EXPECT_TRUE(show->isCheckable());
-        EXPECT_EQ(show->isChecked(), typeId != 7) << typeId;
-    }
-    auto* hideAll = find<QAction>("mnuLabelsHideAll");
-    hideAll->trigger();
-    EXPECT_TRUE(hideAll->isChecked());
-    EXPECT_FALSE(find<QAction>("mnuLabelsHide_2")->isChecked());
-    EXPECT_FALSE(editor().labelShown(2));
-    auto* showAsteroids = find<QAction>("mnuLabelsHide_2");
-    showAsteroids->trigger();
-    EXPECT_TRUE(showAsteroids->isChecked());
-    EXPECT_TRUE(editor().labelShown(2));
+    auto checked = [&](const char* action) { return find<QAction>(action)->isChecked(); };
+    EXPECT_TRUE(checked("mnuLabelsHide_2") && checked("mnuLabelsHide_9") && !checked("mnuLabelsHide_7"));
+    trigger("mnuLabelsHideAll");
+    EXPECT_TRUE(checked("mnuLabelsHideAll") && !checked("mnuLabelsHide_2") && !editor().labelShown(2));
+    trigger("mnuLabelsHide_2");
+    EXPECT_TRUE(checked("mnuLabelsHide_2") && editor().labelShown(2));
 }
 
-TEST_F(MainWindowTest, ObjectListHasOneVisibleColumnAndTwoOfZeroWidth)
+TEST_F(MainWindowTest, ObjectListHasOneVisibleColumnAndPanelFieldsFollowTheKind)
 {
-    auto* list = find<QTreeView>("lstObjects");
-    ASSERT_NE(list, nullptr);
-    const QAbstractItemModel* model = list->model();
-    ASSERT_EQ(model->columnCount(), 3);
-    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Objects on Map"));
-    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Type"));
-    EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Index"));
-    EXPECT_GT(list->header()->sectionSize(0), 0);
-    EXPECT_EQ(list->header()->sectionSize(1), 0);
-    EXPECT_EQ(list->header()->sectionSize(2), 0);
-}
-
-TEST_F(MainWindowTest, PanelStartsWithoutAKindAndShowsTheCloudFieldsWhenCloudsAreChosen)
-{
-    EXPECT_EQ(find<QGroupBox>("Frame1")->title(), QStringLiteral("Add Item"));
-    EXPECT_EQ(find<QLabel>("Label4")->text(), QStringLiteral("Item Type"));
+    EXPECT_TRUE(list()->model()->columnCount() == 3 && list()->model()->headerData(0, Qt::Horizontal).toString() == QStringLiteral("Objects on Map"));
+    EXPECT_TRUE(list()->header()->sectionSize(0) > 0 && list()->header()->sectionSize(1) == 0 && list()->header()->sectionSize(2) == 0);
     EXPECT_TRUE(find("cmdApply")->isHidden());
-    EXPECT_TRUE(find<QLabel>("Label7")->text().isEmpty());
-
     click("Option3");
-    const char* captions[] = {"Red [0-255]", "Green [0-255]", "Blue [0-255]", "Size"};
-    const char* defaults[] = {"128", "128", "128", "100"};
-    for (int i = 0; i < 4; ++i) {
-        auto* caption = find<QLabel>(QStringLiteral("Label1_%1").arg(i).toLatin1().constData());
-        auto* field = find<QLineEdit>(QStringLiteral("Text1_%1").arg(i).toLatin1().constData());
-        EXPECT_TRUE(caption->isVisible());
-        EXPECT_EQ(caption->text(), QString::fromLatin1(captions[i]));
-        EXPECT_TRUE(field->isVisible());
-        EXPECT_EQ(field->text(), QString::fromLatin1(defaults[i]));
-    }
-    EXPECT_TRUE(find("cmdColourSelect")->isVisible());
-    EXPECT_TRUE(find("cmdApply")->isVisible());
-    EXPECT_TRUE(find("chkSetHeight")->isVisible());
-    EXPECT_TRUE(find("txtRandomHeight")->isVisible());
-    EXPECT_FALSE(find("txtCustomShip")->isVisible());
-    EXPECT_EQ(find<QLabel>("Label7")->text(), QStringLiteral("Placement mode"));
-    EXPECT_EQ(find<QComboBox>("Combo1")->currentText(), QStringLiteral("cloud_0"));
-}
-
-TEST_F(MainWindowTest, TypingIntoAFieldReachesTheEditor)
-{
-    click("Option2");
-    auto* field = find<QLineEdit>("Text1_0");
-    field->selectAll();
-    QTest::keyClicks(field, QStringLiteral("55"));
-    EXPECT_EQ(editor().field(0).text, QStringLiteral("55"));
-}
-
-TEST_F(MainWindowTest, ChoosingCustomShowsTheCustomNameBox)
-{
+    EXPECT_TRUE(find("Text1_3")->isVisible() && find("cmdColourSelect")->isVisible() && !find("txtCustomShip")->isVisible());
+    EXPECT_EQ(label("Label1_3") + find<QLineEdit>("Text1_3")->text() + label("Label7"), QStringLiteral("Size100Placement mode"));
     click("Option9");
-    auto* models = find<QComboBox>("Combo1");
-    const int custom = models->count() - 1;
-    ASSERT_EQ(models->itemText(custom), QStringLiteral("Custom"));
-    QTest::keyClick(models, Qt::Key_End);
-    ASSERT_EQ(models->currentIndex(), custom);
+    QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End); // "Custom"
     EXPECT_TRUE(find("txtCustomShip")->isVisible());
-    EXPECT_EQ(find<QLabel>("Label5")->text(), QStringLiteral("Custom Ship"));
 }
 
-TEST_F(MainWindowTest, LayoutKeepsTheViewsBetweenTheListAndThePanel)
+TEST_F(MainWindowTest, LayoutKeepsTheViewsBetweenTheListAndThePanelAndShowsTheWholeWorldAfterAResize)
 {
-    for (const QSize size : {QSize(1000, 700), QSize(1300, 900), QSize(700, 500)}) {
+    click("cmdZoomIn");
+    clickTop(top()->rect().center());
+    ASSERT_LT(editor().topScale().width(), 60000.0);
+    for (const QSize size : {QSize(1300, 900), QSize(700, 500)}) {
         window->resize(size);
         QCoreApplication::processEvents();
-        const QRect list = find("lstObjects")->geometry();
-        const QRect frame = find("Frame1")->geometry();
-        const QRect topView = top()->geometry();
-        const QRect frontView = front()->geometry();
-        const QRect caption = find("Label2")->geometry();
-        const QRect readout = find("lblLeftX")->geometry();
+        const QRect listBox = list()->geometry(), frame = find("Frame1")->geometry(), topView = top()->geometry();
+        const QRect frontView = front()->geometry(), caption = find("Label2")->geometry(), readout = find("lblLeftX")->geometry();
         const QWidget* client = window->centralWidget();
-        EXPECT_LT(list.right(), topView.left()) << size.width();
-        EXPECT_LT(topView.right(), frame.left()) << size.width();
-        EXPECT_LE(frame.right(), client->width()) << size.width();
-        EXPECT_EQ(frontView.width(), topView.width());
-        EXPECT_EQ(frontView.left(), topView.left());
-        EXPECT_LE(topView.bottom(), caption.top());
-        EXPECT_LE(caption.bottom(), frontView.top());
-        EXPECT_LE(frontView.bottom(), readout.top());
-        EXPECT_LE(readout.bottom(), client->height()) << size.height();
-        EXPECT_LE(list.bottom(), client->height()) << size.height();
+        EXPECT_TRUE(listBox.right() < topView.left() && topView.right() < frame.left() && frame.right() <= client->width() &&
+                    frontView.width() == topView.width() && frontView.left() == topView.left()) << size.width();
+        EXPECT_TRUE(topView.bottom() <= caption.top() && caption.bottom() <= frontView.top() && frontView.bottom() <= readout.top() &&
+                    readout.bottom() <= client->height() && listBox.bottom() <= client->height()) << size.height();
         // The top view takes three quarters of the height, the front view one quarter.
         EXPECT_NEAR(double(topView.height() + 100) / double(frontView.height() + 1), 3.0, 0.8) << size.height();
+        EXPECT_EQ(editor().topScale().width(), 60000.0);
     }
-}
-
-TEST_F(MainWindowTest, ANarrowWindowKeepsItsLayout)
-{
     const QRect before = top()->geometry();
-    window->resize(150, 600); // less than 3000 twips
+    window->resize(150, 600); // less than 3000 twips: the layout stays
     QCoreApplication::processEvents();
     EXPECT_EQ(top()->geometry(), before);
 }
 
-TEST_F(MainWindowTest, ResizingShowsTheWholeWorldAgain)
-{
-    click("cmdZoomIn");
-    QTest::mouseClick(top(), Qt::LeftButton, {}, top()->rect().center());
-    ASSERT_LT(editor().topScale().width(), 60000.0);
-    window->resize(1100, 750);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(editor().topScale().width(), 60000.0);
-}
-
 TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
 {
-    auto* about = find<QAction>("mnuHelpAbout");
-    about->trigger();
-    about->trigger();
-    const auto splashes = window->findChildren<SplashWindow*>();
-    ASSERT_EQ(splashes.size(), 1);
-    SplashWindow* splash = splashes.front();
-    EXPECT_EQ(splash->objectName(), QStringLiteral("frmSplash"));
-    EXPECT_TRUE(splash->isVisible());
-    EXPECT_EQ(splash->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("v1.6"));
-    const QStringList credits = splash->findChild<QLabel*>(QStringLiteral("Label1"))->text().split(QLatin1Char('\n'));
-    ASSERT_EQ(credits.size(), 3);
-    EXPECT_EQ(credits[1], QStringLiteral("Thanks to:"));
-
-    auto* close = splash->findChild<QPushButton*>(QStringLiteral("cmdClose"));
-    ASSERT_NE(close, nullptr);
-    EXPECT_EQ(close->text(), QStringLiteral("Close"));
-    QTest::mouseClick(close, Qt::LeftButton);
+    trigger("mnuHelpAbout");
+    trigger("mnuHelpAbout");
+    ASSERT_EQ(window->findChildren<SplashWindow*>().size(), 1);
+    SplashWindow* splash = window->findChildren<SplashWindow*>().front();
+    EXPECT_EQ(splash->findChild<QLabel*>(QStringLiteral("Label2"))->text() + u'|' +
+                  splash->findChild<QLabel*>(QStringLiteral("Label1"))->text().split(u'\n').value(1),
+              QStringLiteral("v1.6|Thanks to:"));
+    QTest::mouseClick(splash->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
     EXPECT_FALSE(splash->isVisible());
-    about->trigger();
+    trigger("mnuHelpAbout");
     EXPECT_TRUE(splash->isVisible());
-    EXPECT_EQ(window->findChildren<SplashWindow*>().size(), 1);
+    EXPECT_EQ(makeLogo().size(), QSize(468, 200));
 }
 
-TEST_F(MainWindowTest, LogoIsAPictureOfTheDesignedSize)
+const QColor grid(100, 100, 100), white(255, 255, 255), red(255, 0, 0);
+
+class OptionsTest : public GuiTest {
+protected:
+    OptionsWindow* openOptions()
+    {
+        trigger("mnuFileGlobals");
+        return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"));
+    }
+    template <class T = QLineEdit>
+    T* in(const char* name) const
+    {
+        return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString stored(const char* key) const { return QSettings(settingsPath(), QSettings::IniFormat).value(QLatin1String(key)).toString(); }
+    // Whether a dotted vertical grid line runs through the top view at world x: grey in more than a quarter of the rows.
+    bool gridColumnAt(double x)
+    {
+        const QImage image = top()->grab().toImage();
+        const int px = pixelOf(top(), editor().topScale(), x, 0).x();
+        int grey[3] = {};
+        for (int y = 0; y < image.height(); ++y)
+            for (int i = 0; i < 3; ++i)
+                grey[i] += image.pixelColor(px - 1 + i, y) == grid;
+        return *std::max_element(grey, grey + 3) > image.height() / 4;
+    }
+};
+using PaintingTest = OptionsTest;
+
+TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
 {
-    const QImage logo = makeLogo();
-    EXPECT_EQ(logo.size(), QSize(468, 200));
-    // Not a blank picture: the name is drawn in light colours over a dark sky.
-    EXPECT_LT(qGray(logo.pixel(5, 195)), 80);
-    int light = 0;
-    for (int x = 150; x < 400; ++x)
-        light += qGray(logo.pixel(x, 35)) > 150 ? 1 : 0;
-    EXPECT_GT(light, 10);
+    OptionsWindow* options = openOptions();
+    ASSERT_TRUE(options && options->isVisible() && !options->isModal());
+    EXPECT_EQ(in("Text1")->text() + u'|' + in("txtSizeX")->text() + u'|' + in("txtSizeZ")->text() + u'|' + in("txtGridSize")->text(),
+              QStringLiteral("NewMap|30000|20000|2500"));
+    EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText() + u'|' + in<QComboBox>("cmbMusic")->currentText(),
+              QStringLiteral("2 Players|") + editor().mapSettings().music);
+    retype(in("Text1"), QStringLiteral("Twin Rings"));
+    retype(in("txtSizeX"), QStringLiteral("45000x"));
+    QTest::keyClick(in<QComboBox>("cmbNoPlayers"), Qt::Key_End);
+    EXPECT_EQ(editor().mapSettings().levelDesc + u'|' + editor().mapSettings().sizeX + u'|' + QString::number(editor().mapSettings().playerCount()),
+              QStringLiteral("Twin Rings|45000x|6"));
+    EXPECT_EQ(editor().topScale().width(), 60000.0) << "the views keep the world size until Done!";
+    trigger("mnuFileNew");
+    EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText(), QStringLiteral("2 Players")) << "a new level resets the count";
 }
 
-TEST_F(MainWindowTest, LevelNamedAtStartIsLoaded)
+TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
 {
-    // Save a two-player level laid out with the mouse, then load it into an empty level.
-    click("Option1");
-    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(100, 100));
-    auto* models = find<QComboBox>("Combo1");
-    QTest::keyClick(models, Qt::Key_Down);
-    ASSERT_EQ(editor().modelText(), QStringLiteral("Player 2"));
-    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(300, 200));
-    ASSERT_EQ(editor().rows().size(), 2u);
-    const QString path = dir.filePath(QStringLiteral("two.level"));
-    host.saveNames.push_back(path);
-    find<QAction>("mnuFileSave")->trigger();
-    ASSERT_TRUE(QFile::exists(path));
-    find<QAction>("mnuFileNew")->trigger();
-    ASSERT_TRUE(editor().rows().empty());
-    EXPECT_EQ(find<QTreeView>("lstObjects")->model()->rowCount(), 0);
+    ASSERT_TRUE(!gridColumnAt(-29000) && gridColumnAt(-27500));
+    OptionsWindow* options = openOptions();
+    retype(in("txtGridSize"), QStringLiteral("abc"));
+    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_TRUE(options->isVisible() && host.messages.size() == 1) << "a refused value keeps the window open";
+    retype(in("txtGridSize"), QStringLiteral("1000"));
+    options->close(); // closing hides it without storing, keeping what was typed
+    EXPECT_TRUE(stored("Settings/GridSize").isEmpty());
+    openOptions();
+    EXPECT_EQ(in("txtGridSize")->text(), QStringLiteral("1000"));
+    QTest::keyClick(in<QComboBox>("cmbFontSize"), Qt::Key_Down);
+    EXPECT_FALSE(gridColumnAt(-29000)) << "typing alone does not reach the view";
+    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_FALSE(options->isVisible());
+    EXPECT_EQ(stored("Settings/GridSize") + u'|' + stored("Settings/FontSize"), QStringLiteral("1000|5"));
+    EXPECT_TRUE(gridColumnAt(-29000) && gridColumnAt(-27000));
+}
 
-    EXPECT_TRUE(window->loadFile(path));
-    EXPECT_EQ(editor().rows().size(), 2u);
-    EXPECT_EQ(find<QTreeView>("lstObjects")->model()->rowCount(), 2);
-    EXPECT_EQ(find<QTreeView>("lstObjects")->model()->index(1, 0).data().toString(), QStringLiteral("Player 2 start"));
-    // The open dialog was not asked.
-    EXPECT_TRUE(host.openNames.empty());
+TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
+{
+    const QImage empty = top()->grab().toImage(); // black, with the origin cross of 1250 units
+    EXPECT_TRUE(empty.pixelColor(2, 2) == QColor(Qt::black) && hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0));
+    EXPECT_TRUE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white) &&
+                !hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
+    EXPECT_TRUE(hasColourNear(front()->grab().toImage(), pixelOf(front(), editor().frontScale(), -20000, 0), grid, 2));
+    for (const bool zoomed : {false, true}) {
+        if (zoomed) {
+            trigger("mnuFileNew");
+            click("cmdZoomIn");
+            clickTop(top()->rect().center());
+            ASSERT_LT(editor().topScale().width(), 30000.0);
+        }
+        const QPointF at = zoomed ? QPointF(2000, -3000) : QPointF(-10000, 8000);
+        clickTop(pixelOf(top(), editor().topScale(), at.x(), at.y()), "Option1");
+        const ItemPosition p = editor().document().position(ItemKind::PlayerStart, 0);
+        const QImage image = top()->grab().toImage();
+        const ViewScale& scale = editor().topScale();
+        const QPoint centre = pixelOf(top(), scale, p.x, p.y);
+        const int radius = static_cast<int>(1000.0 / scale.width() * top()->width());
+        // A circle of 1000 units, round on the screen and not filled; the heading line points up, 1200 units long.
+        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2) && hasColourNear(image, centre + QPoint(0, radius), red, 2));
+        EXPECT_FALSE(hasColourNear(image, centre + QPoint(radius / 2, 0), red));
+        EXPECT_TRUE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y - 600), red));
+        EXPECT_FALSE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y + 600), red));
+    }
+    auto* setHeight = find<QCheckBox>("chkSetHeight");
+    click("Option2");
+    QTest::mouseClick(setHeight, Qt::LeftButton, {}, QPoint(5, setHeight->height() / 2));
+    retype(find<QLineEdit>("txtSetHeight"), QStringLiteral("10000"));
+    clickTop(pixelOf(top(), editor().topScale(), 5000, 0));
+    const ItemPosition p = editor().document().position(ItemKind::Asteroid, 0);
+    EXPECT_TRUE(p.z == 10000 && hasColourNear(front()->grab().toImage(), pixelOf(front(), editor().frontScale(), p.x, 10000), QColor(154, 110, 4), 2));
 }
 
 } // namespace

@@ -177,6 +177,11 @@ MainWindow::~MainWindow()
 {
     // The widgets read the editor, which is destroyed before the QWidget base deletes children.
     m_timer->stop();
+    // No event of a widget being destroyed may reach the filter below.
+    m_central->removeEventFilter(this);
+    if (m_list)
+        m_list->viewport()->removeEventFilter(this);
+    m_list = nullptr;
     delete m_options;
     delete m_splash;
     delete takeCentralWidget();
@@ -507,7 +512,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_central && event->type() == QEvent::Resize) {
         if (m_timer) // built
             layoutWindow();
-    } else if (m_list && watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    } else if (event->type() == QEvent::MouseButtonRelease && m_list && watched == m_list->viewport()) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         // The right button alone, over a list with rows.
         if (mouse->button() == Qt::RightButton && mouse->buttons() == Qt::NoButton && !m_editor.rows().empty())

@@ -28,8 +28,6 @@ void BM_ReadLevel(benchmark::State& state)
         const ReadResult result = readLevel(buffer, document, settings, models);
         benchmark::DoNotOptimize(result.itemsRead);
     }
-    state.counters["MB/s"] = benchmark::Counter(double(text.size()) * double(state.iterations()) / 1e6,
-                                                benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReadLevel)->Arg(10000)->Arg(100000)->Arg(262142)->Unit(benchmark::kMillisecond);
 

@@ -42,54 +42,39 @@ TEST(Catalogue, PlayerStartListFollowsThePlayerCount)
     EXPECT_EQ(catalogue.modelList(ItemKind::PlayerStart, -1), QStringList{"Player 1"});
 }
 
-TEST(Catalogue, ShipFolderIsSplitByThePrefixAndTheLuaTest)
-{
-    QTemporaryDir game;
-    makeEntry(game.path(), "Data/ship/hgn_scout", true);
-    makeEntry(game.path(), "Data/ship/meg_rock", true);
-    makeEntry(game.path(), "Data/ship/Meg_Upper", true);
-    makeEntry(game.path(), "Data/ship/readme.lua.txt", false);
-    makeEntry(game.path(), "Data/ship/meg_script.lua", false);
-    makeEntry(game.path(), "Data/ship/.hidden", true);
-    const Catalogue catalogue(game.path());
-    QStringList ships = catalogue.modelList(ItemKind::Ship);
-    ASSERT_EQ(ships.size(), 3);
-    EXPECT_EQ(ships.last(), customEntry);
-    ships.removeLast();
-    ships.sort();
-    EXPECT_EQ(ships, (QStringList{"Meg_Upper", "hgn_scout"}));
-    QStringList megaliths = catalogue.modelList(ItemKind::Megalith);
-    megaliths.sort();
-    EXPECT_EQ(megaliths, (QStringList{"meg_rock", "meg_script.lua"}));
-}
+// Game folders (entries ending in '/' are folders) and the list they give one kind: folder names,
+// sorted, then "Custom" where the kind has it.
+struct FolderCase {
+    const char* entries;
+    ItemKind kind;
+    QStringList expected;
+    const char* gameDirEnd = "";
+};
 
-TEST(Catalogue, FolderNamesMatchWithoutLetterCase)
+TEST(Catalogue, GameFoldersGiveTheModelLists)
 {
-    QTemporaryDir game;
-    makeEntry(game.path(), "DATA/Resource/ASTEROID/Asteroid_Big", true);
-    const Catalogue catalogue(game.path());
-    EXPECT_EQ(catalogue.modelList(ItemKind::Asteroid), (QStringList{"Asteroid_Big", "Custom"}));
-    // A kind whose folder is missing keeps its built-in names.
-    EXPECT_EQ(catalogue.modelList(ItemKind::Pebble).size(), 3);
-}
-
-TEST(Catalogue, AnEmptyFolderLeavesOnlyCustomOrNothing)
-{
-    QTemporaryDir game;
-    makeEntry(game.path(), "Data/nebula", true);
-    makeEntry(game.path(), "Data/cloud", true);
-    const Catalogue catalogue(game.path());
-    EXPECT_EQ(catalogue.modelList(ItemKind::Nebula), QStringList{"Custom"});
-    EXPECT_TRUE(catalogue.modelList(ItemKind::Cloud).isEmpty());
-}
-
-TEST(Catalogue, BackslashesInTheGameFolderAreSeparators)
-{
-    QTemporaryDir game;
-    makeEntry(game.path(), "Data/pebble/pebble_x", true);
-    QString withBackslash = game.path() + QStringLiteral("\\");
-    const Catalogue catalogue(withBackslash);
-    EXPECT_EQ(catalogue.modelList(ItemKind::Pebble), QStringList{"pebble_x"});
+    const char* shipFolder = "Data/ship/hgn_scout/ Data/ship/meg_rock/ Data/ship/Meg_Upper/ Data/ship/readme.lua.txt "
+                             "Data/ship/meg_script.lua Data/ship/.hidden/";
+    for (const FolderCase& c :
+         {FolderCase{shipFolder, ItemKind::Ship, {"Meg_Upper", "hgn_scout", "Custom"}}, // split by prefix and the Lua test
+          FolderCase{shipFolder, ItemKind::Megalith, {"meg_rock", "meg_script.lua"}},
+          FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Asteroid, {"Asteroid_Big", "Custom"}}, // letter case
+          FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Pebble, {"pebble_0", "pebble_1", "pebble_2"}}, // no folder
+          FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Nebula, {"Custom"}}, // empty folders
+          FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Cloud, {}},
+          FolderCase{"Data/pebble/pebble_x/", ItemKind::Pebble, {"pebble_x"}, "\\"}}) { // a backslash separates
+        QTemporaryDir game;
+        for (const QString& entry : QString::fromLatin1(c.entries).split(' '))
+            makeEntry(game.path(), entry, entry.endsWith('/'));
+        QStringList list = Catalogue(game.path() + QLatin1String(c.gameDirEnd)).modelList(c.kind);
+        const bool custom = !list.isEmpty() && list.last() == customEntry;
+        if (custom)
+            list.removeLast();
+        list.sort();
+        if (custom)
+            list << customEntry;
+        EXPECT_EQ(list, c.expected) << c.entries << " " << kindInfo(c.kind).name;
+    }
 }
 
 struct FindCase {

@@ -16,31 +16,25 @@ TEST(LevelDocument, StartsEmptyWithOneSparePerArray)
         EXPECT_FALSE(doc.isLive(ItemKind::PlayerStart, slot));
 }
 
-TEST(LevelDocument, DeletionMarksAndKeepsIndices)
+TEST(LevelDocument, DeletionMarksAndKeepsIndicesAndStartFields)
 {
     LevelDocument doc;
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(doc.appendItem(ItemKind::Asteroid, ResourceRecord{}), i);
     doc.markDeleted(ItemKind::Asteroid, 1);
     EXPECT_EQ(doc.itemCount(ItemKind::Asteroid), 3);
-    EXPECT_TRUE(doc.isLive(ItemKind::Asteroid, 0));
-    EXPECT_FALSE(doc.isLive(ItemKind::Asteroid, 1));
-    EXPECT_TRUE(doc.isLive(ItemKind::Asteroid, 2));
+    EXPECT_EQ((std::array{doc.isLive(ItemKind::Asteroid, 0), doc.isLive(ItemKind::Asteroid, 1), doc.isLive(ItemKind::Asteroid, 2)}),
+              (std::array{true, false, true}));
     EXPECT_EQ(doc.resources(ItemKind::Asteroid)[1].deleted, recordDeleted);
     EXPECT_EQ(doc.appendItem(ItemKind::Asteroid, ResourceRecord{}), 3);
     EXPECT_EQ(doc.liveCount(ItemKind::Asteroid), 3);
-}
 
-TEST(LevelDocument, DeletingAPlayerStartKeepsItsFields)
-{
-    LevelDocument doc;
     doc.setPlayerColours();
     doc.player(1) = {QStringLiteral("Player 2"), 10, 20, 30, 45.0f, playerColour(1)};
     doc.markDeleted(ItemKind::PlayerStart, 1);
     EXPECT_FALSE(doc.isLive(ItemKind::PlayerStart, 1));
-    EXPECT_EQ(doc.player(1).posX, 10);
+    EXPECT_EQ((std::array{doc.player(1).posX, doc.player(1).drawColour}), (std::array{10, rgb(0, 255, 0)}));
     EXPECT_EQ(doc.player(1).orientation, 45.0f);
-    EXPECT_EQ(doc.player(1).drawColour, rgb(0, 255, 0));
 }
 
 TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
@@ -56,30 +50,22 @@ TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
     EXPECT_EQ(doc.props(ItemKind::Pebble).back().posX, 0); // the spare stays blank
 }
 
-TEST(LevelDocument, ResetEmptiesEverything)
-{
-    LevelDocument doc;
-    doc.appendItem(ItemKind::Ship, ShipRecord{});
-    doc.player(0).label = QStringLiteral("Player 1");
-    doc.resetDocument();
-    EXPECT_EQ(doc, LevelDocument());
-}
-
 TEST(LevelDocument, WrongLayoutIsALogicError)
 {
     LevelDocument doc;
     EXPECT_THROW(doc.appendItem(ItemKind::Cloud, ResourceRecord{}), std::logic_error);
 }
 
-TEST(LevelDocument, RemoveLastItemUndoesAnAppend)
+TEST(LevelDocument, RemoveLastItemUndoesAnAppendAndResetEmptiesEverything)
 {
     LevelDocument doc;
-    const LevelDocument before = doc;
-    CloudRecord c;
-    c.size = 5;
-    doc.appendItem(ItemKind::Nebula, c);
+    doc.appendItem(ItemKind::Nebula, CloudRecord{.size = 5});
     doc.removeLastItem(ItemKind::Nebula);
-    EXPECT_EQ(doc, before);
+    EXPECT_EQ(doc, LevelDocument());
+    doc.appendItem(ItemKind::Ship, ShipRecord{});
+    doc.player(0).label = QStringLiteral("Player 1");
+    doc.resetDocument();
+    EXPECT_EQ(doc, LevelDocument());
 }
 
 } // namespace

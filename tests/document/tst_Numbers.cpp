@@ -32,16 +32,9 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
                                            ValCase{"\t42", 42}, ValCase{"3.", 3},
                                            // leading zeros of an exponent (found by fuzzing)
                                            ValCase{"1e0000000005", 1e5}, ValCase{"2E-000003", 0.002},
-                                           ValCase{"7e000", 7}),
+                                           ValCase{"7e000", 7}, ValCase{"1e309", HUGE_VAL},
+                                           ValCase{"-1e309", -HUGE_VAL}, ValCase{"1e-400", 0}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
-
-TEST(Numbers, HugeExponentsGiveInfinityAndTinyOnesZero)
-{
-    EXPECT_TRUE(std::isinf(val(u"1e309")));
-    EXPECT_LT(val(u"-1e309"), 0);
-    EXPECT_EQ(val(u"1e-400"), 0.0);
-    EXPECT_FALSE(toInt32(val(u"1e309")).has_value());
-}
 
 TEST(Numbers, StrictNumbersAreWholeTexts)
 {
@@ -62,6 +55,7 @@ TEST(Numbers, RoundingIsHalfToEvenWithRangeChecks)
     EXPECT_EQ(toInt32(2147483647.0), 2147483647);
     EXPECT_FALSE(toInt32(2147483648.0).has_value());
     EXPECT_FALSE(toInt32(std::nan("")).has_value());
+    EXPECT_FALSE(toInt32(HUGE_VAL).has_value());
     EXPECT_EQ(toInt16Clamped(1e9), 32767);
     EXPECT_EQ(toInt32Clamped(-1e30), std::numeric_limits<std::int32_t>::min());
     EXPECT_EQ(floorToInt32(-0.4), -1);

@@ -1,11 +1,11 @@
-// A save that cannot be completed leaves the earlier file as it was and tells
-// the user why.
+// A save that cannot be completed leaves the earlier file as it was and tells the user why.
 
 #include "EditorFixture.h"
 
 #include "Privileges.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -14,62 +14,65 @@ using namespace starloom::test;
 
 namespace {
 
-struct FailingFolder {
-  const char *name;
-  bool readOnly;      // the folder's file system is read-only
-  bool full;          // no space is left on it
-  const char *reason; // part of the message the user sees
+enum class Failure { ReadOnly, Full, PathIsAFolder };
+
+struct FailingSave {
+    const char* name;
+    Failure failure;
+    const char* reason; // part of the message the user sees
 };
 
-class SaveSafetyTest : public EditorTest,
-                       public ::testing::WithParamInterface<FailingFolder> {};
+class SaveSafetyTest : public EditorTest, public ::testing::WithParamInterface<FailingSave> {};
 
-TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy) {
-  const FailingFolder &c = GetParam();
-  QTemporaryDir dir;
-  const QString folder = dir.filePath(QStringLiteral("maps"));
-  ASSERT_TRUE(QDir().mkpath(folder));
-  TinyFileSystem fs(folder, 64);
-  if (!fs.mounted())
-    GTEST_SKIP() << "needs a tiny file system of its own: "
-                 << fs.error().toStdString();
-  const QString path = folder + QStringLiteral("/duel.level");
-  const QByteArray earlier = "-- the level as it was saved before\r\n";
-  writeBytes(path, earlier);
-  if (c.full) {
-    QFile filler(folder + QStringLiteral("/filler"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size()) {
+TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
+{
+    const FailingSave& c = GetParam();
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("maps"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    std::optional<TinyFileSystem> fs;
+    if (c.failure != Failure::PathIsAFolder) {
+        fs.emplace(folder, 64);
+        if (!fs->mounted())
+            GTEST_SKIP() << "needs a tiny file system of its own: " << fs->error().toStdString();
     }
-  }
-  if (c.readOnly)
-    ASSERT_TRUE(fs.makeReadOnly());
+    const QString path = folder + QStringLiteral("/duel.level");
+    const QByteArray earlier = "-- the level as it was saved before\r\n";
+    if (c.failure == Failure::PathIsAFolder)
+        ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
+    else
+        writeBytes(path, earlier);
+    if (c.failure == Failure::Full) {
+        QFile filler(folder + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    if (c.failure == Failure::ReadOnly)
+        ASSERT_TRUE(fs->makeReadOnly());
 
-  place(ItemKind::PlayerStart, -1000, 0, 0);
-  place(ItemKind::PlayerStart, 1000, 0, 1);
-  for (int i = 0; i < 20; ++i)
-    place(ItemKind::Asteroid, i * 100, i * 50);
-  host.messages.clear();
-  host.saveNames = {path};
-  EXPECT_FALSE(editor->mnuFileSave_Click());
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_TRUE(host.lastMessage().startsWith(
-      QStringLiteral("The level could not be saved as ") + path));
-  EXPECT_TRUE(host.lastMessage().contains(QLatin1String(c.reason)))
-      << host.lastMessage().toStdString();
-  EXPECT_EQ(readBytes(path), earlier);
-  EXPECT_TRUE(
-      editor->isModified()); // the work is still there to be saved elsewhere
+    place(ItemKind::PlayerStart, -1000, 0, 0);
+    place(ItemKind::PlayerStart, 1000, 0, 1);
+    for (int i = 0; i < 20; ++i)
+        place(ItemKind::Asteroid, i * 100, i * 50);
+    host.messages.clear();
+    host.saveNames = {path};
+    EXPECT_FALSE(editor->mnuFileSave_Click());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path));
+    EXPECT_TRUE(host.lastMessage().contains(QLatin1String(c.reason))) << host.lastMessage().toStdString();
+    if (c.failure == Failure::PathIsAFolder)
+        EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("/inside")));
+    else
+        EXPECT_EQ(readBytes(path), earlier);
+    EXPECT_TRUE(editor->isModified()); // the work is still there to be saved elsewhere
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, SaveSafetyTest,
-    ::testing::Values(FailingFolder{"readOnly", true, false, "not writable"},
-                      FailingFolder{"full", false, true,
-                                    "No space left on device"}),
-    [](const ::testing::TestParamInfo<FailingFolder> &info) {
-      return std::string(info.param.name);
-    });
+INSTANTIATE_TEST_SUITE_P(Folders, SaveSafetyTest,
+                         ::testing::Values(FailingSave{"readOnly", Failure::ReadOnly, "not writable"},
+                                           FailingSave{"full", Failure::Full, "No space left on device"},
+                                           FailingSave{"pathIsAFolder", Failure::PathIsAFolder, "directory"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

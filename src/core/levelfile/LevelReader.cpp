@@ -27,6 +27,12 @@ using Words = QVarLengthArray<QStringView, 24>;
 // Net count of "(" over ")" outside strings and comments.
 int openParentheses(QStringView line)
 {
+    // A call line that ends with its closing parenthesis (a ";" may follow) is complete.
+    qsizetype last = line.size() - 1;
+    while (last >= 0 && (line[last] == u' ' || line[last] == u'\t' || line[last] == u';'))
+        --last;
+    if (last >= 0 && line[last] == u')')
+        return 0;
     int depth = 0;
     QChar quote;
     for (qsizetype i = 0; i < line.size(); ++i) {
@@ -192,6 +198,7 @@ private:
     std::optional<QString> m_pushedBack;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    const QString* m_cleaned = nullptr; // the cleaned form of the call line being read
     bool m_eof = false;
 };
 
@@ -357,7 +364,9 @@ void Reader::handle(QIODevice& input, QString line)
     }
     const qint64 saved = m_lineNumber;
     m_lineNumber = callLine;
+    m_cleaned = &cleaned;
     handleCall(words, line);
+    m_cleaned = nullptr;
     m_lineNumber = saved;
 }
 
@@ -466,6 +475,13 @@ std::optional<QString> Reader::literalName(const Words& w, int n, QStringView ra
 {
     const QStringView name = word(w, n);
     if (!name.isEmpty()) {
+        // The cleaned line is the raw line less its leading blanks, character for character.
+        if (m_cleaned && name.data() >= m_cleaned->constData() && name.data() < m_cleaned->constData() + m_cleaned->size()) {
+            const qsizetype at = (name.data() - m_cleaned->constData()) + (raw.size() - m_cleaned->size());
+            const qsizetype after = at + name.size();
+            if (at > 0 && after < raw.size() && (raw[at - 1] == u'"' || raw[at - 1] == u'\'') && raw[after] == raw[at - 1])
+                return luaUnescape(name);
+        }
         for (qsizetype at = raw.indexOf(name); at >= 0; at = raw.indexOf(name, at + 1)) {
             const qsizetype after = at + name.size();
             if (at > 0 && after < raw.size() && (raw[at - 1] == u'"' || raw[at - 1] == u'\'') && raw[after] == raw[at - 1])

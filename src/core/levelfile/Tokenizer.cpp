@@ -1,5 +1,7 @@
 #include "Tokenizer.h"
 
+#include <array>
+
 namespace starloom {
 
 namespace {
@@ -69,25 +71,21 @@ QString replaceWithSpace(QString text, QStringView find)
 
 QString cleanLine(QStringView line)
 {
-    QString cleaned = line.toString();
-    for (QChar& c : cleaned) {
-        switch (c.unicode()) {
-        case u'"':
-        case u',':
-        case u'(':
-        case u')':
-        case u'[':
-        case u']':
-        case u'{':
-        case u'}':
-        case u'\t': c = QLatin1Char(' '); break;
-        default: break;
-        }
-    }
-    qsizetype i = 0;
-    while (i < cleaned.size() && cleaned[i] == QLatin1Char(' '))
-        ++i;
-    cleaned.remove(0, i);
+    static constexpr auto blanked = [] {
+        std::array<bool, 128> table{};
+        for (char c : {'"', ',', '(', ')', '[', ']', '{', '}', '\t', ' '})
+            table[static_cast<std::size_t>(c)] = true;
+        return table;
+    }();
+    auto isBlanked = [](char16_t c) { return c < 128 && blanked[c]; };
+    qsizetype start = 0;
+    while (start < line.size() && isBlanked(line[start].unicode()))
+        ++start;
+    QString cleaned(line.size() - start, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(cleaned.data());
+    const char16_t* in = line.utf16() + start;
+    for (qsizetype i = 0, n = cleaned.size(); i < n; ++i)
+        out[i] = isBlanked(in[i]) ? u' ' : in[i];
     return cleaned;
 }
 

@@ -412,9 +412,10 @@ int boxWidth(double textWidth)
 
 } // namespace
 
-void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& scene) const
+void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& scene,
+                             const std::vector<LabelCandidate>& candidates) const
 {
-    if (!scene.document || !scene.rows || scene.rows->empty())
+    if (!scene.document || !scene.rows || candidates.empty())
         return;
     const LabelMetrics m = metricsFor(scene, painter.device());
     const QRect view(QPoint(0, 0), pixels);
@@ -428,15 +429,10 @@ void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& sc
     };
     std::vector<Accepted> accepted;
     Coverage coverage(pixels);
-    for (std::size_t r = rows.size(); r-- > 0;) {
+    for (auto c = candidates.rbegin(); c != candidates.rend(); ++c) {
+        const std::size_t r = c->row;
         const ObjectRow& row = rows[r];
-        const int typeId = typeIdOf(row.kind);
-        if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
-            continue;
-        ItemView item;
-        if (!itemOf(*scene.document, row, item))
-            continue;
-        const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
+        const QPointF at = c->anchor;
         if (!(at.x() < pixels.width() && at.y() < pixels.height() && at.y() + m.boxHeight > 0))
             continue;
         const int ix = snap(at.x());
@@ -490,16 +486,30 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(QPoint(0, 0), pixels), background);
     const ViewScale& s = scene.top;
+    std::vector<LabelCandidate>& candidates = m_candidates;
+    candidates.clear();
     if (usable(s, pixels)) {
         drawTopGrid(painter, pixels, scene);
         if (scene.document && scene.rows) {
             const double radius = playerRadius * pixels.width() / std::abs(s.width());
+            // A label stands 100 world units right of and below its item; labels whose anchor
+            // is far left of the view or below it cannot reach into it.
+            const QPointF labelShift = s.toPixel(labelOffset, labelOffset, pixels) - s.toPixel(0, 0, pixels);
+            const double labelTop = -4.0 * std::max(1, scene.labelPointSize) - 64;
             PointBatch points(painter);
             ItemView item;
-            for (const ObjectRow& row : *scene.rows) {
+            for (std::size_t r = 0; r < scene.rows->size(); ++r) {
+                const ObjectRow& row = (*scene.rows)[r];
                 if (!itemOf(*scene.document, row, item))
                     continue;
                 const QPointF at = s.toPixel(item.x, item.y, pixels);
+                const int typeId = typeIdOf(row.kind);
+                if (typeId >= 1 && typeId <= 9 && scene.labelShown[static_cast<std::size_t>(typeId)]) {
+                    const QPointF anchor = at + labelShift;
+                    if (anchor.x() > -maxLabelReach && anchor.x() < pixels.width() && anchor.y() > labelTop
+                        && anchor.y() < pixels.height())
+                        candidates.push_back({static_cast<std::uint32_t>(r), anchor});
+                }
                 if (item.kind != ItemKind::PlayerStart) {
                     points.add(at, pixels, item.colour);
                     continue;
@@ -510,7 +520,7 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
                 drawSegment(painter, pixels, at, s.toPixel(end.x(), end.y(), pixels), item.colour);
             }
         }
-        paintLabels(painter, pixels, scene);
+        paintLabels(painter, pixels, scene, candidates);
     }
     painter.restore();
 }

@@ -74,12 +74,21 @@ private:
     LabelMetrics metricsFor(const MapScene& scene, const QPaintDevice* device) const;
     double textWidth(const LabelMetrics& metrics, const QString& text) const;
 
-    void paintLabels(QPainter& painter, QSize pixels, const MapScene& scene) const;
+    // A row whose label may show in the view, with the label's top-left corner in pixels.
+    struct LabelCandidate {
+        std::uint32_t row;
+        QPointF anchor;
+    };
+    // Labels whose anchor lies further left of the view than this cannot reach into it.
+    static constexpr double maxLabelReach = 8192;
+    void paintLabels(QPainter& painter, QSize pixels, const MapScene& scene,
+                     const std::vector<LabelCandidate>& candidates) const;
 
     mutable QFont m_cachedFont;
     mutable int m_cachedDpi = 0;
     mutable QHash<QString, double> m_widths;
     mutable QRawFont m_raw;
+    mutable std::vector<LabelCandidate> m_candidates;
 };
 
 } // namespace starloom

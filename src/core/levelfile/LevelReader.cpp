@@ -177,6 +177,10 @@ private:
     std::int32_t int32Of(const Words& w, int n, const char* what);
     std::int16_t int16Of(const Words& w, int n, const char* what);
     std::int16_t colourOf(const Words& w, int n, const char* what);
+    template <class Int>
+    Int checked(double v, const Words& w, int n, const QString& what);
+    template <class Rec>
+    void position(Rec& record, const Words& w, int first);
 
     template <class Rec>
     void store(ItemKind kind, const Rec& record, const QString& text);
@@ -385,37 +389,42 @@ double Reader::number(const Words& w, int n, const char* what)
     return v;
 }
 
+template <class Int>
+Int Reader::checked(double v, const Words& w, int n, const QString& what)
+{
+    const std::optional<Int> exact = sizeof(Int) == 2 ? std::optional<Int>(toInt16(v)) : std::optional<Int>(toInt32(v));
+    if (exact)
+        return *exact;
+    const auto clamped = static_cast<Int>(sizeof(Int) == 2 ? toInt16Clamped(v) : toInt32Clamped(v));
+    const QString range = what.endsWith(QLatin1String("component")) ? QStringLiteral("out of range")
+        : sizeof(Int) == 2                                           ? QStringLiteral("outside -32768 to 32767")
+                                                                     : QStringLiteral("outside the 32-bit range");
+    problem(QStringLiteral("the %1 %2 is %3; clamped to %4").arg(what, word(w, n).toString(), range, intText(clamped)));
+    return clamped;
+}
+
 std::int32_t Reader::int32Of(const Words& w, int n, const char* what)
 {
-    const double v = number(w, n, what);
-    if (const auto i = toInt32(v))
-        return *i;
-    const std::int32_t clamped = toInt32Clamped(v);
-    problem(QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
-                .arg(QLatin1String(what), word(w, n).toString(), intText(clamped)));
-    return clamped;
+    return checked<std::int32_t>(number(w, n, what), w, n, QLatin1String(what));
 }
 
 std::int16_t Reader::int16Of(const Words& w, int n, const char* what)
 {
-    const double v = number(w, n, what);
-    if (const auto i = toInt16(v))
-        return *i;
-    const std::int16_t clamped = toInt16Clamped(v);
-    problem(QStringLiteral("the %1 %2 is outside -32768 to 32767; clamped to %3")
-                .arg(QLatin1String(what), word(w, n).toString(), intText(clamped)));
-    return clamped;
+    return checked<std::int16_t>(number(w, n, what), w, n, QLatin1String(what));
 }
 
 std::int16_t Reader::colourOf(const Words& w, int n, const char* what)
 {
-    const double v = number(w, n, what) * 255.0;
-    if (const auto i = toInt16(v))
-        return *i;
-    const std::int16_t clamped = toInt16Clamped(v);
-    problem(QStringLiteral("the %1 component %2 is out of range; clamped to %3")
-                .arg(QLatin1String(what), word(w, n).toString(), intText(clamped)));
-    return clamped;
+    return checked<std::int16_t>(number(w, n, what) * 255.0, w, n, QLatin1String(what) + QLatin1String(" component"));
+}
+
+template <class Rec>
+void Reader::position(Rec& record, const Words& w, int first)
+{
+    // Positions are written top-view x, height, top-view y.
+    record.posX = int32Of(w, first, "x position");
+    record.posZ = int32Of(w, first + 1, "height");
+    record.posY = int32Of(w, first + 2, "y position");
 }
 
 std::int16_t Reader::model(ItemKind kind, QStringView name)
@@ -453,9 +462,7 @@ void Reader::addPoint(const Words& w)
         return;
     }
     PlayerStartRecord record = m_doc.player(*slot);
-    record.posX = int32Of(w, 3, "x position");
-    record.posY = int32Of(w, 5, "y position");
-    record.posZ = int32Of(w, 4, "height");
+    position(record, w, 3);
     const double orientation = number(w, 7, "orientation");
     if (std::fabs(orientation) > double(std::numeric_limits<float>::max())) {
         problem(QStringLiteral("the orientation %1 is out of range; read as 0").arg(word(w, 7).toString()));
@@ -516,9 +523,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
         r.modelIndex = model(kind, *name);
         if (r.modelIndex == -1)
             r.customName = *name;
-        r.posX = int32Of(w, 3, "x position");
-        r.posY = int32Of(w, 5, "y position");
-        r.posZ = int32Of(w, 4, "height");
+        position(r, w, 3);
         r.resourcePercent = int32Of(w, 6, "resource percentage");
         r.drawColour = kindInfo(kind).drawColour;
         store(kind, r, {});
@@ -534,9 +539,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
         r.modelIndex = model(kind, *name);
         if (r.modelIndex == -1)
             r.customName = *name;
-        r.posX = int32Of(w, 4, "x position");
-        r.posY = int32Of(w, 6, "y position");
-        r.posZ = int32Of(w, 5, "height");
+        position(r, w, 4);
         r.red = colourOf(w, 7, "red");
         r.green = colourOf(w, 8, "green");
         r.blue = colourOf(w, 9, "blue");
@@ -553,9 +556,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
             r.modelIndex = model(ItemKind::Megalith, name);
             if (r.modelIndex == -1)
                 r.customName = name.toString();
-            r.posX = int32Of(w, 4, "x position");
-            r.posY = int32Of(w, 6, "y position");
-            r.posZ = int32Of(w, 5, "height");
+            position(r, w, 4);
             r.drawColour = kindInfo(ItemKind::Megalith).drawColour;
             store(ItemKind::Megalith, r, name.toString());
         } else {
@@ -563,9 +564,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
             r.modelIndex = model(ItemKind::Ship, name);
             if (r.modelIndex == -1)
                 r.customName = name.toString();
-            r.posX = int32Of(w, 4, "x position");
-            r.posY = int32Of(w, 6, "y position");
-            r.posZ = int32Of(w, 5, "height");
+            position(r, w, 4);
             r.player = int16Of(w, 7, "owner");
             // The rotation table holds orientation, rotation2, rotation1.
             r.orientation = int32Of(w, 8, "orientation");
@@ -582,9 +581,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
         r.modelIndex = model(ItemKind::Pebble, *name);
         if (r.modelIndex == -1)
             r.customName = *name;
-        r.posX = int32Of(w, 3, "x position");
-        r.posY = int32Of(w, 5, "y position");
-        r.posZ = int32Of(w, 4, "height");
+        position(r, w, 3);
         r.drawColour = kindInfo(ItemKind::Pebble).drawColour;
         store(ItemKind::Pebble, r, {});
     } else if (call == u"setWorldBoundsInner") {

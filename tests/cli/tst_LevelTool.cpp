@@ -17,8 +17,7 @@ namespace {
 
 struct ToolRun {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 ToolRun runTool(const QStringList& args)
@@ -29,99 +28,76 @@ ToolRun runTool(const QStringList& args)
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
-QByteArray twoPlayerLevel(const QByteArray& items)
-{
-    return "levelDesc = \"T\"\nmaxPlayers = 2\nfunction DetermChunk()\n"
-           "  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
-           "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\n"
-        + items + "end\n";
-}
+class LevelTool : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // Writes in.level: two player starts and the items.
+    QString twoPlayerLevel(const QByteArray& items) const
+    {
+        test::writeBytes(path("in.level"), "levelDesc = \"T\"\nmaxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
+                                           "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\n" + items + "end\n");
+        return path("in.level");
+    }
+};
 
-TEST(LevelTool, HelpAndVersion)
+TEST_F(LevelTool, HelpVersionAndUsageErrors)
 {
     EXPECT_EQ(runTool({"--version"}).out.trimmed(), QLatin1String("Star Loom Deluxe Edition v1.6"));
     const ToolRun help = runTool({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains(QLatin1String("rewrite IN OUT")));
-    EXPECT_EQ(runTool({}).exitCode, 2);
-    EXPECT_EQ(runTool({"frobnicate"}).exitCode, 2);
+    EXPECT_TRUE(help.exitCode == 0 && help.out.contains(QLatin1String("rewrite IN OUT")));
+    for (const QStringList& args : {QStringList{}, QStringList{"frobnicate"}, QStringList{"stats", path("missing.level")}})
+        EXPECT_EQ(runTool(args).exitCode, 2) << args.join(u' ').toStdString();
 }
 
-TEST(LevelTool, StatsCountsLiveItemsOfEveryKind)
+TEST_F(LevelTool, StatsCountsLiveItemsOfEveryKind)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.level"));
-    test::writeBytes(path, twoPlayerLevel("  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
-                                          "  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
-                                          "  addSquadron(\"meg_tanis\", \"meg_tanis\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
-                                          "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\n"));
-    const ToolRun r = runTool({"stats", path});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, QLatin1String("PlayerStart 2\nAsteroid 2\nCloud 0\nDustCloud 0\nMegalith 1\nNebula 0\n"
-                                   "Pebble 0\nSalvage 0\nShip 0\n"));
+    const ToolRun r = runTool({"stats", twoPlayerLevel("  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
+                                                       "  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
+                                                       "  addSquadron(\"meg_tanis\", \"meg_tanis\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
+                                                       "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\n")});
+    EXPECT_EQ(r.out + QString::number(r.exitCode), QLatin1String("PlayerStart 2\nAsteroid 2\nCloud 0\nDustCloud 0\nMegalith 1\nNebula 0\n"
+                                                                 "Pebble 0\nSalvage 0\nShip 0\n0"));
     EXPECT_TRUE(r.err.contains(QLatin1String(":9: ")) && r.err.contains(QLatin1String("StartPos9"))) << r.err.toStdString();
-    EXPECT_EQ(runTool({"stats", dir.filePath(QStringLiteral("missing.level"))}).exitCode, 2);
 }
 
-TEST(LevelTool, RewriteIsReproducibleAndRefusesMissingStarts)
+TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
 {
-    QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("in.level"));
-    const QString out = dir.filePath(QStringLiteral("out.level"));
-    const QString again = dir.filePath(QStringLiteral("again.level"));
-    test::writeBytes(in, twoPlayerLevel("  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\n"));
-    ASSERT_EQ(runTool({"rewrite", in, out}).exitCode, 0);
-    const QByteArray written = test::readBytes(out);
-    EXPECT_TRUE(written.contains("loadBackground(\"m01\")"));
-    EXPECT_TRUE(written.contains("addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0) \r\n"));
-    ASSERT_EQ(runTool({"rewrite", out, again}).exitCode, 0);
-    EXPECT_EQ(test::readBytes(again), written);
-
+    const QString in = twoPlayerLevel("  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\n  addPebble(\"rock_a\", {1, 1, 1}, 0, 0, 0)\n");
+    test::makeEntry(dir.path(), QStringLiteral("game/data/Pebble/rock_a"), true);
+    ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", in, path("out.level")}).exitCode, 0);
+    const QByteArray written = test::readBytes(path("out.level"));
+    EXPECT_TRUE(written.contains("loadBackground(\"m01\")") && written.contains("addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0) \r\n") &&
+                written.contains("addPebble(\"rock_a\""));
+    ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", path("out.level"), path("again.level")}).exitCode, 0);
+    EXPECT_EQ(test::readBytes(path("again.level")), written);
     test::writeBytes(in, "maxPlayers = 3\n");
-    const QString refused = dir.filePath(QStringLiteral("refused.level"));
-    const ToolRun r = runTool({"rewrite", in, refused});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
-    EXPECT_FALSE(QFileInfo::exists(refused));
+    const ToolRun r = runTool({"rewrite", in, path("refused.level")});
+    EXPECT_TRUE(r.exitCode == 1 && r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
+    EXPECT_FALSE(QFileInfo::exists(path("refused.level")));
 }
 
-TEST(LevelTool, RenderDrawsBothViewsIntoAPng)
+TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)
 {
-    QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("in.level"));
-    const QString png = dir.filePath(QStringLiteral("out.png"));
     // A red start at the origin facing right in the default 60000-unit world.
-    test::writeBytes(in, "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
-    ASSERT_EQ(runTool({"render", in, png, "--size", "600x563"}).exitCode, 0);
-    const QImage image(png);
+    test::writeBytes(path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    ASSERT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "600x563"}).exitCode, 0);
+    const QImage image(path("out.png"));
     ASSERT_EQ(image.size(), QSize(600, 563));
     // The heading line runs 1200 units (12 pixels) to the right of the centre of the top view.
     const int topHeight = 563 - 13 - (563 - 13) * 1635 / (3855 + 1635);
-    EXPECT_EQ(image.pixelColor(306, topHeight / 2), QColor(255, 0, 0));
-    EXPECT_EQ(image.pixelColor(5, 5), QColor(0, 0, 0));
-    EXPECT_EQ(runTool({"render", in, png, "--size", "big"}).exitCode, 2);
-}
-
-TEST(LevelTool, GameFolderNamesTheModels)
-{
-    QTemporaryDir dir;
-    test::makeEntry(dir.path(), QStringLiteral("game/data/Pebble/rock_a"), true);
-    const QString in = dir.filePath(QStringLiteral("in.level"));
-    const QString out = dir.filePath(QStringLiteral("out.level"));
-    test::writeBytes(in, twoPlayerLevel("  addPebble(\"rock_a\", {1, 1, 1}, 0, 0, 0)\n"));
-    ASSERT_EQ(runTool({"--game-dir", dir.filePath(QStringLiteral("game")), "rewrite", in, out}).exitCode, 0);
-    EXPECT_TRUE(test::readBytes(out).contains("addPebble(\"rock_a\""));
+    EXPECT_TRUE(image.pixelColor(306, topHeight / 2) == QColor(255, 0, 0) && image.pixelColor(5, 5) == QColor(0, 0, 0));
+    EXPECT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "big"}).exitCode, 2);
 }
 
 // Every real level loads without a crash; every rewrite that is not refused runs in Lua and
 // rewrites to the same bytes.
-TEST(LevelTool, RealLevelsLoadAndRewriteStably)
+TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
 {
     const QStringList files = test::corpusFiles();
     if (files.isEmpty())
         GTEST_SKIP() << "the folder of real levels is not beside this checkout";
     const QString lua = QStandardPaths::findExecutable(QStringLiteral("lua5.4"));
-    QTemporaryDir dir;
     const QString stubs = dir.filePath(QStringLiteral("stubs.lua"));
     test::writeBytes(stubs, "local function stub(...) end\n"
                             "for _, n in ipairs({'addPoint','addAsteroid','addCloud','addDustCloud','addSquadron',"
@@ -135,14 +111,10 @@ TEST(LevelTool, RealLevelsLoadAndRewriteStably)
         const QString name = QFileInfo(file).fileName();
         const ToolRun stats = runTool({"stats", file});
         EXPECT_EQ(stats.exitCode, 0) << name.toStdString();
-        if (name.contains(QLatin1String("bytecode"))) {
-            EXPECT_TRUE(stats.out.contains(QLatin1String("PlayerStart 0\nAsteroid 0\n")));
-            EXPECT_TRUE(stats.err.contains(QLatin1String("bytecode")));
-        }
-        if (name.startsWith(QLatin1String("Stuart1998__Homeworld-Restored__8p"))) {
-            EXPECT_TRUE(stats.err.contains(QLatin1String("StartPos6")) && stats.err.contains(QLatin1String("maxPlayers")))
-                << stats.err.toStdString();
-        }
+        if (name.contains(QLatin1String("bytecode")))
+            EXPECT_TRUE(stats.out.contains(QLatin1String("PlayerStart 0\nAsteroid 0\n")) && stats.err.contains(QLatin1String("bytecode")));
+        if (name.startsWith(QLatin1String("Stuart1998__Homeworld-Restored__8p")))
+            EXPECT_TRUE(stats.err.contains(QLatin1String("StartPos6")) && stats.err.contains(QLatin1String("maxPlayers"))) << stats.err.toStdString();
         const QString out = dir.filePath(name);
         const ToolRun rewrite = runTool({"rewrite", file, out});
         ASSERT_TRUE(rewrite.exitCode == 0 || rewrite.exitCode == 1) << name.toStdString();

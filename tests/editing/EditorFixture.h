@@ -35,37 +35,26 @@ public:
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override
     {
-        ++saveDialogs;
-        lastSaveFilter = filter;
-        lastSaveInitialName = initialName;
+        ++saveDialogs, lastSaveFilter = filter, lastSaveInitialName = initialName;
         return take(saveNames, QString());
     }
     QString askOpenFileName(const QString&) override { return take(openNames, QString()); }
     std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        lastPrompt = prompt + QLatin1Char('|') + title + QLatin1Char('|') + defaultText;
+        lastPrompt = prompt + u'|' + title + u'|' + defaultText;
         return take(textAnswers, std::optional<QString>());
     }
-    std::optional<std::int32_t> askColour(std::int32_t initialColour) override
-    {
-        lastInitialColour = initialColour;
-        return take(colourAnswers, std::optional<std::int32_t>());
-    }
-    SaveChoice askSaveChanges(const QString&) override
-    {
-        ++saveQuestions;
-        return take(saveChoices, SaveChoice::Discard);
-    }
+    std::optional<std::int32_t> askColour(std::int32_t initial) override { return lastInitialColour = initial, take(colourAnswers, std::optional<std::int32_t>()); }
+    SaveChoice askSaveChanges(const QString&) override { return ++saveQuestions, take(saveChoices, SaveChoice::Discard); }
     bool askYesNo(const QString&, const QString&) override { return take(yesNoAnswers, false); }
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
 private:
     template <class T>
-    static T take(std::deque<T>& queue, T fallback)
+    static T take(std::deque<T>& queue, T value)
     {
-        T value = queue.empty() ? fallback : queue.front();
         if (!queue.empty())
-            queue.pop_front();
+            value = queue.front(), queue.pop_front();
         return value;
     }
 };
@@ -82,12 +71,7 @@ struct ScriptedRandom {
     std::shared_ptr<std::deque<double>> values = std::make_shared<std::deque<double>>();
     RandomSource source()
     {
-        return [v = values, last = 0.5]() mutable {
-            last = v->empty() ? last : v->front();
-            if (!v->empty())
-                v->pop_front();
-            return last;
-        };
+        return [v = values, last = 0.5]() mutable { return v->empty() ? last : (last = v->front(), v->pop_front(), last); };
     }
     void push(std::initializer_list<double> list) { values->assign(list); }
 };
@@ -102,11 +86,7 @@ protected:
     void SetUp() override { makeEditor(); }
     void makeEditor(const QString& gameDir = {}) { editor = std::make_unique<Editor>(host, store, random.source(), gameDir); }
 
-    void clickTop(double x, double y)
-    {
-        editor->Picture1_MouseMove(0, 0, x, y);
-        editor->Picture1_Click();
-    }
+    void clickTop(double x, double y) { editor->Picture1_MouseMove(0, 0, x, y), editor->Picture1_Click(); }
     void place(ItemKind kind, double x, double y, int entry = 0)
     {
         editor->selectKind(kind);
@@ -121,13 +101,8 @@ protected:
         editor->setCustomName(name);
         clickTop(x, y);
     }
-    void edit(int row)
-    {
-        editor->selectRow(row);
-        editor->lstObjects_Click();
-    }
-    // Selects the row for editing, types the texts into the fields from the first on (none: leaves
-    // the field as it is) and applies.
+    void edit(int row) { editor->selectRow(row), editor->lstObjects_Click(); }
+    // Edits the row: types the texts into the fields from the first on (null: leaves it) and applies.
     void apply(int row, std::initializer_list<const char*> texts)
     {
         edit(row);

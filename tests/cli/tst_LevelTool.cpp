@@ -15,10 +15,7 @@ using namespace starloom;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out, err;
-};
+struct ToolRun { int exitCode = -1; QString out, err; };
 
 ToolRun runTool(const QStringList& args)
 {

@@ -14,12 +14,7 @@ namespace {
 TEST(Catalogue, BuiltInListsWithoutAGameFolder)
 {
     const Catalogue catalogue;
-    struct Expect {
-        ItemKind kind;
-        int names;
-        bool custom;
-        const char* first;
-    };
+    struct Expect { ItemKind kind; int names; bool custom; const char* first; };
     for (const Expect& e : {Expect{ItemKind::Asteroid, 5, true, "asteroid_1"}, Expect{ItemKind::Cloud, 4, false, "cloud_0"},
                             Expect{ItemKind::DustCloud, 9, true, "dustcloud_0"},
                             Expect{ItemKind::Megalith, 83, false, "meg_asteroid"},
@@ -28,28 +23,21 @@ TEST(Catalogue, BuiltInListsWithoutAGameFolder)
                             Expect{ItemKind::Salvage, 14, true, "slv_chunk_lrg01"},
                             Expect{ItemKind::Ship, 77, true, "hgn_assaultcorvette"}}) {
         const QStringList list = catalogue.modelList(e.kind);
-        EXPECT_EQ(list.size(), e.names + (e.custom ? 1 : 0)) << kindInfo(e.kind).name;
-        EXPECT_EQ(list.first(), QLatin1String(e.first));
-        EXPECT_EQ(list.last() == customEntry, e.custom);
+        EXPECT_EQ(std::tuple(list.size(), list.first(), list.last() == customEntry), std::tuple(e.names + (e.custom ? 1 : 0), QString::fromLatin1(e.first), e.custom))
+            << kindInfo(e.kind).name;
     }
 }
 
 TEST(Catalogue, PlayerStartListFollowsThePlayerCount)
 {
     const Catalogue catalogue;
-    EXPECT_EQ(catalogue.modelList(ItemKind::PlayerStart, 2),
-              (QStringList{"Player 1", "Player 2", "Player 3", "Player 4"}));
+    EXPECT_EQ(catalogue.modelList(ItemKind::PlayerStart, 2), (QStringList{"Player 1", "Player 2", "Player 3", "Player 4"}));
     EXPECT_EQ(catalogue.modelList(ItemKind::PlayerStart, -1), QStringList{"Player 1"});
 }
 
 // Game folders (entries ending in '/' are folders) and the list they give one kind: folder names,
 // sorted, then "Custom" where the kind has it.
-struct FolderCase {
-    const char* entries;
-    ItemKind kind;
-    QStringList expected;
-    const char* gameDirEnd = "";
-};
+struct FolderCase { const char* entries; ItemKind kind; QStringList expected; const char* gameDirEnd = ""; };
 
 TEST(Catalogue, GameFoldersGiveTheModelLists)
 {
@@ -67,30 +55,20 @@ TEST(Catalogue, GameFoldersGiveTheModelLists)
         for (const QString& entry : QString::fromLatin1(c.entries).split(' '))
             makeEntry(game.path(), entry, entry.endsWith('/'));
         QStringList list = Catalogue(game.path() + QLatin1String(c.gameDirEnd)).modelList(c.kind);
-        const bool custom = !list.isEmpty() && list.last() == customEntry;
-        if (custom)
-            list.removeLast();
-        list.sort();
-        if (custom)
-            list << customEntry;
+        std::sort(list.begin(), list.end() - (!list.isEmpty() && list.last() == customEntry)); // "Custom" stays last
         EXPECT_EQ(list, c.expected) << c.entries << " " << kindInfo(c.kind).name;
     }
 }
 
-struct FindCase {
-    ItemKind kind;
-    const char* find;
-    int expected;
-};
+struct FindCase { ItemKind kind; const char* find; int expected; };
 
 TEST(Catalogue, FindTypeFromStringTakesTheLastEntryContainingTheName)
 {
     const Catalogue catalogue;
     for (const FindCase& c : {FindCase{ItemKind::Ship, "HGN_SCOUT", 30}, FindCase{ItemKind::Ship, "hgn_assaultcorvette", 1},
                               FindCase{ItemKind::Megalith, "meg_bentus_ruin_1", 15}, FindCase{ItemKind::Ship, "nothing", -1},
-                              FindCase{ItemKind::Ship, "", 77}, FindCase{ItemKind::Ship, "cUsToM", 77}}) {
+                              FindCase{ItemKind::Ship, "", 77}, FindCase{ItemKind::Ship, "cUsToM", 77}})
         EXPECT_EQ(findTypeFromString(catalogue.modelList(c.kind), QString::fromLatin1(c.find)), c.expected) << c.find;
-    }
 }
 
 TEST(Catalogue, TheReaderPrefersAnEqualName)
@@ -98,9 +76,8 @@ TEST(Catalogue, TheReaderPrefersAnEqualName)
     const Catalogue catalogue;
     for (const FindCase& c : {FindCase{ItemKind::Ship, "hgn_assaultcorvette", 0}, FindCase{ItemKind::Megalith, "meg_bentus_ruin_1", 5},
                               FindCase{ItemKind::Megalith, "Meg_VeilDebris_Chunk4", 70},
-                              FindCase{ItemKind::Ship, "assaultcorvette", 1}, FindCase{ItemKind::Ship, "zzz", -1}}) {
+                              FindCase{ItemKind::Ship, "assaultcorvette", 1}, FindCase{ItemKind::Ship, "zzz", -1}})
         EXPECT_EQ(findModelForRead(catalogue.modelList(c.kind), QString::fromLatin1(c.find)), c.expected) << c.find;
-    }
 }
 
 TEST(Catalogue, ModelListsReadEachFolderOnce)
@@ -111,9 +88,7 @@ TEST(Catalogue, ModelListsReadEachFolderOnce)
     ModelLists lists(catalogue);
     EXPECT_EQ(lists.lookup(ItemKind::Pebble, QStringLiteral("p1")), 0);
     makeEntry(game.path(), "Data/pebble/p2", true); // a change during one load is not seen
-    EXPECT_EQ(lists.list(ItemKind::Pebble).size(), 1);
-    EXPECT_EQ(lists.entry(ItemKind::Pebble, -1), QString());
-    EXPECT_EQ(lists.entry(ItemKind::Pebble, 5), QString());
+    EXPECT_TRUE(lists.list(ItemKind::Pebble).size() == 1 && lists.entry(ItemKind::Pebble, -1).isNull() && lists.entry(ItemKind::Pebble, 5).isNull());
 }
 
 } // namespace

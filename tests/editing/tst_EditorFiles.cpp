@@ -58,25 +58,21 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFi
 {
     place(ItemKind::PlayerStart, 0, 0, 0);
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_EQ(host.lastMessage() + host.messages.back().title, missingStartsMessage() + QStringLiteral("Error"));
-    EXPECT_EQ(host.saveDialogs, 0);
+    EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs), missingStartsMessage() + QStringLiteral("Error0"));
     editor->mnuFileNew_Click();
     saveLevel();
-    EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName, QStringLiteral("LEVEL Files (*.level)Duel.level"));
-    EXPECT_EQ(host.lastMessage() + host.messages.back().title, QStringLiteral("Duel saved") + programTitle());
-    EXPECT_EQ(readBytes(path("duel.level")), levelText());
-    EXPECT_EQ(editor->selectedKind(), ItemKind::Nebula); // saving leaves the panel alone
+    EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
+              QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
+    EXPECT_TRUE(readBytes(path("duel.level")) == levelText() && editor->selectedKind() == ItemKind::Nebula); // the panel stays
     host.messages.clear();
-    EXPECT_FALSE(editor->mnuFileSave_Click()); // cancelled: nothing written, nothing said
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(!editor->mnuFileSave_Click() && host.messages.empty()); // cancelled: nothing written, nothing said
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
-    // A failed save shows the reason and keeps the previous file.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.level")));
     const QByteArray before = readBytes(path("duel.level"));
     host.saveNames = {path("taken.level"), path("missing-folder/duel.level")};
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")));
-    EXPECT_GT(host.lastMessage().indexOf(QLatin1Char('\n')), 0) << "with the reason on a line of its own";
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")) && host.lastMessage().indexOf(u'\n') > 0)
+        << "with the reason on a line of its own";
     EXPECT_FALSE(editor->mnuFileSave_Click());
     EXPECT_EQ(readBytes(path("duel.level")), before);
 }
@@ -92,8 +88,7 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     host.messages.clear();
     host.openNames = {path("duel.level"), path("duel.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(levelText(), saved);
+    EXPECT_TRUE(host.messages.empty() && levelText() == saved);
     EXPECT_EQ(editor->topScale(), (ViewScale{-40000, -30000, 40000, 30000})); // world bounds reset the zoom
     QStringList texts;
     for (int i = 0; i < static_cast<int>(editor->rows().size()); ++i) {
@@ -101,15 +96,14 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
         EXPECT_EQ(editor->labelFor(i).key, rowKey(i));
     }
     EXPECT_EQ(texts.join(QLatin1Char('|')), QStringLiteral("Player 1 start|Player 2 start|Asteroid #1|Nebula #1|kus_scout"));
-    // The list and the kind button agree: the last kind read is selected, in placement mode.
     EXPECT_EQ(std::tuple(editor->mode(), editor->selectedKind(), editor->modelIndex()), std::tuple(placementMode, std::optional(ItemKind::Ship), 0));
     clickTop(1, 1);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
     ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
     EXPECT_EQ(editor->rows()[8].text, QStringLiteral("Asteroid #2"));
 
-    // Problems are reported in one message, open failures with the reason.
-    makeEditor();
+    makeEditor(); // problems are reported in one message, open failures with the reason
+
     host.messages.clear();
     writeBytes(path("bad.level"), "function DetermChunk()\r\n  addAsteroid(\"asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n"
                                   "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\r\n"
@@ -135,16 +129,14 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
             editor->mapSettings().*member = QString::fromLatin1(text);
         EXPECT_FALSE(editor->Command1_Click()) << field << "=" << text;
         EXPECT_EQ(host.lastMessage(), QString::fromLatin1(field) + QStringLiteral(" must be a positive number."));
-        EXPECT_FALSE(store.values.contains(QStringLiteral("GridSize")));
-        EXPECT_EQ(editor->topScale(), (ViewScale{-30000, -30000, 30000, 30000}));
+        EXPECT_TRUE(!store.values.contains(QStringLiteral("GridSize")) && editor->topScale() == (ViewScale{-30000, -30000, 30000, 30000}));
     }
     editor->mapSettings().sizeX = QStringLiteral("50000");
     editor->mapSettings().sizeZ = QStringLiteral("1000.9");
     editor->setGridSize(QStringLiteral("1000"));
     editor->setFontSizeIndex(6);
     ASSERT_TRUE(editor->Command1_Click());
-    EXPECT_EQ(editor->topScale(), (ViewScale{-50000, -30000, 50000, 30000}));
-    EXPECT_EQ(editor->frontScale(), (ViewScale{-50000, 1000, 50000, -1000}));
+    EXPECT_EQ(std::pair(editor->topScale(), editor->frontScale()), std::pair(ViewScale{-50000, -30000, 50000, 30000}, ViewScale{-50000, 1000, 50000, -1000}));
     makeEditor();
     EXPECT_EQ(std::pair(editor->gridSize(), editor->fontSizeIndex()), std::pair(QStringLiteral("1000"), 6));
 }
@@ -176,8 +168,7 @@ TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
         ASSERT_FALSE(after == before);
         EXPECT_EQ(editor->undoStack().undoText(), QLatin1String(undoText));
         editor->undo();
-        EXPECT_TRUE(snapshot() == before);
-        EXPECT_EQ(editor->topScale(), topBefore);
+        EXPECT_TRUE(snapshot() == before && editor->topScale() == topBefore);
         editor->redo();
         EXPECT_TRUE(snapshot() == after);
     }

@@ -6,13 +6,8 @@ using namespace starloom::test;
 TEST_F(EditorTest, RowClickLoadsTheItemIntoThePanelInEditingMode)
 {
     placeCustom(ItemKind::Nebula, QStringLiteral("my_nebula"));
-    editor->Option3_Click();
-    editor->setFieldText(0, QStringLiteral("7"));
-    clickTop(0, 0);
-    editor->Option9_Click();
-    editor->Combo1_Click(30);
-    editor->setFieldText(0, QStringLiteral("-45"));
-    clickTop(0, 0);
+    editor->Option3_Click(), editor->setFieldText(0, QStringLiteral("7")), clickTop(0, 0);
+    editor->Option9_Click(), editor->Combo1_Click(30), editor->setFieldText(0, QStringLiteral("-45")), clickTop(0, 0);
     const std::tuple<ItemKind, const char*, const char*, bool> cases[] = {
         {ItemKind::Nebula, "Custom", "128", true}, {ItemKind::Cloud, "cloud_0", "7", false}, {ItemKind::Ship, "hgn_scout", "-45", false}};
     for (int row = 0; row < 3; ++row) {
@@ -34,9 +29,7 @@ TEST_F(EditorTest, ApplyWritesTheFieldsBackAndKeepsWhatWasNotEdited)
     place(ItemKind::Salvage, 0, 0);
     apply(1, {" 1 2"});
     EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].resourcePercent, 12);
-    editor->Option3_Click();
-    editor->setFieldText(0, QStringLiteral("10"));
-    clickTop(0, 0);
+    editor->Option3_Click(), editor->setFieldText(0, QStringLiteral("10")), clickTop(0, 0);
     apply(2, {nullptr, nullptr, nullptr, "555"});
     const CloudRecord& c = doc().clouds(ItemKind::Cloud)[0];
     EXPECT_TRUE(c.red == 10 && c.size == 555 && host.messages.empty());
@@ -66,13 +59,9 @@ TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
     }
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_1"));
     edit(1);
-    editor->setCustomName(QStringLiteral("rock_2"));
-    editor->cmdApply_Click();
-    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].customName, QStringLiteral("rock_2"));
-    editor->setCustomName(QStringLiteral("rock 3"));
-    editor->cmdApply_Click();
-    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].customName, QStringLiteral("rock_2"));
-    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name")));
+    for (const char* name : {"rock_2", "rock 3"}) // the second is refused
+        editor->setCustomName(QString::fromLatin1(name)), editor->cmdApply_Click();
+    EXPECT_TRUE(doc().resources(ItemKind::Asteroid)[0].customName == QStringLiteral("rock_2") && host.lastMessage().contains(QStringLiteral("custom model name")));
 }
 
 TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
@@ -91,10 +80,9 @@ TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
     EXPECT_EQ(std::tuple(asteroid.key, asteroid.x, asteroid.visible), std::tuple(QStringLiteral("1o"), 2100, false));
     EXPECT_EQ(std::pair(editor->rowForKey(u"1o"), editor->rowForKey(u"2o")), std::pair(1, -1));
 
-    // A new row's key does not repeat an existing one, and clicking a label finds its own row.
     place(ItemKind::Pebble, 0, 0);
-    EXPECT_EQ(editor->labelFor(2).key, QStringLiteral("2o"));
-    editor->lblObjects_Click(1);
+    EXPECT_EQ(editor->labelFor(2).key, QStringLiteral("2o")) << "a new row's key does not repeat an existing one";
+    editor->lblObjects_Click(1); // a label click finds its own row
     EXPECT_EQ(std::tuple(editor->selectedRow(), editor->selectedKind(), editor->mode()), std::tuple(1, std::optional(ItemKind::Asteroid), editingMode));
 
     editor->mnuLabelsHideAll_Click(); // the Labels menu: all hidden, then all shown but pebbles, which keep their own check

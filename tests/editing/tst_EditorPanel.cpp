@@ -72,9 +72,7 @@ TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
 {
     editor->Option9_Click();
     const int custom = static_cast<int>(editor->modelList().size()) - 1;
-    editor->Combo1_Click(custom);
-    editor->setCustomName(QStringLiteral("kus_scout"));
-    editor->Combo1_Click(custom);
+    editor->Combo1_Click(custom), editor->setCustomName(QStringLiteral("kus_scout")), editor->Combo1_Click(custom);
     EXPECT_TRUE(editor->modelText() == QStringLiteral("Custom") && editor->customVisible() && editor->customName().isEmpty());
     editor->Combo1_Click(3);
     EXPECT_FALSE(editor->customVisible());
@@ -99,9 +97,8 @@ TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
     editor->Option3_Click();
     host.colourAnswers = {rgb(10, 20, 30), std::nullopt};
     editor->cmdColourSelect_Click();
-    EXPECT_EQ(host.lastInitialColour, 0);
-    EXPECT_EQ(QStringList({editor->field(0).text, editor->field(1).text, editor->field(2).text, editor->field(3).text}).join(u' '),
-              QStringLiteral("10 20 30 100"));
+    EXPECT_EQ(QStringList({QString::number(*host.lastInitialColour), editor->field(0).text, editor->field(1).text, editor->field(2).text, editor->field(3).text}).join(u' '),
+              QStringLiteral("0 10 20 30 100"));
     editor->setFieldText(0, QStringLiteral("200"));
     editor->cmdColourSelect_Click();
     EXPECT_TRUE(host.lastInitialColour == rgb(10, 20, 30) && editor->field(0).text == QStringLiteral("10"));

@@ -5,12 +5,7 @@ using namespace starloom::test;
 
 TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelAndLabel)
 {
-    struct Case {
-        ItemKind kind;
-        int entry;
-        const char* text;
-        std::int32_t colour;
-    } const cases[] = {
+    struct Case { ItemKind kind; int entry; const char* text; std::int32_t colour; } const cases[] = {
         {ItemKind::PlayerStart, 1, "Player 2 start", rgb(0, 255, 0)}, {ItemKind::Asteroid, 2, "Asteroid #1", rgb(154, 110, 4)},
         {ItemKind::Cloud, 1, "Cloud #1", rgb(192, 192, 255)},         {ItemKind::DustCloud, 0, "Dust Cloud #1", rgb(192, 192, 255)},
         {ItemKind::Megalith, 4, "meg_bentus", rgb(192, 126, 0)},      {ItemKind::Nebula, 0, "Nebula #1", rgb(64, 255, 64)},
@@ -23,9 +18,8 @@ TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelA
         place(c.kind, 500.7, -700.2, c.entry);
         const int id = c.kind == ItemKind::PlayerStart ? 1 : 0;
         EXPECT_EQ(editor->rows().back(), (ObjectRow{QString::fromLatin1(c.text), c.kind, static_cast<std::int16_t>(id)}));
-        EXPECT_EQ(doc().drawColour(c.kind, id), c.colour);
         const ItemPosition p = doc().position(c.kind, id);
-        EXPECT_EQ(std::tuple(p.x, p.y, p.z), std::tuple(500, -701, 0));
+        EXPECT_EQ(std::tuple(doc().drawColour(c.kind, id), p.x, p.y, p.z), std::tuple(c.colour, 500, -701, 0));
         doc().visit(c.kind, id, [&](const auto& rec) {
             if constexpr (requires { rec.modelIndex; })
                 EXPECT_EQ(rec.modelIndex, c.entry);
@@ -62,8 +56,7 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
         EXPECT_TRUE(editor->rows().size() == 2 && host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
     }
 
-    // Colour and size fields read their leading number instead.
-    editor->Option3_Click();
+    editor->Option3_Click(); // colour and size fields read their leading number instead
     for (const auto& [field, text] : {std::pair{0, "abc"}, std::pair{1, " 1 2"}, std::pair{2, "2.5"}, std::pair{3, "77 units"}})
         editor->setFieldText(field, QString::fromLatin1(text));
     clickTop(0, 0);
@@ -90,8 +83,7 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     EXPECT_EQ(std::tuple(doc().player(1).posX, doc().position(ItemKind::Asteroid, 0).x, editor->rows().size(), host.messages.size()),
               std::tuple(100, 5, std::size_t(2), std::size_t(1)));
 
-    // A zoom to less than one unit is refused and disarms, changing nothing.
-    editor->mapSettings().sizeY = QStringLiteral("2");
+    editor->mapSettings().sizeY = QStringLiteral("2"); // a zoom to less than one unit is refused and disarms, changing nothing
     ASSERT_TRUE(editor->Command1_Click());
     const ViewScale before = editor->topScale();
     editor->cmdZoomIn_Click();
@@ -102,8 +94,7 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
 
 TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
 {
-    editor->setSetHeightChecked(true);
-    editor->setSetHeightText(QStringLiteral("750"));
+    editor->setSetHeightChecked(true), editor->setSetHeightText(QStringLiteral("750"));
     place(ItemKind::Ship, 10, 10);
     place(ItemKind::Pebble, 20, 20);
     edit(0);
@@ -158,16 +149,13 @@ TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
         {"", "300", 0.25, 0.5, -300},       {"", "300", 0.49, 0.999999, -600}, {"", "300", 0.5, 0.999999, 599},
         {"1000", "300", 0.9, 0.999999, 1599}, {"abc", "x", 0.9, 0.7, 0}};
     for (const auto& [set, variance, u1, r, want] : cases) {
-        editor->setSetHeightChecked(*set);
-        editor->setSetHeightText(QString::fromLatin1(set));
-        editor->setRandomHeightChecked(*variance);
-        editor->setRandomHeightText(QString::fromLatin1(variance));
+        editor->setSetHeightChecked(*set), editor->setSetHeightText(QString::fromLatin1(set));
+        editor->setRandomHeightChecked(*variance), editor->setRandomHeightText(QString::fromLatin1(variance));
         random.push({u1, r});
         EXPECT_EQ(editor->calcRandomHeight(), want) << set << " " << variance << " " << u1 << " " << r;
     }
     // Heights drawn within a second differ (a drag places ten a second); a player start takes the set height.
-    editor->setRandomHeightText(QStringLiteral("300"));
-    editor->setSetHeightText(QStringLiteral("1000"));
+    editor->setRandomHeightText(QStringLiteral("300")), editor->setSetHeightText(QStringLiteral("1000"));
     random.push({0.75, 0.1, 0.75, 0.2, 0.75, 0.5});
     for (const ItemKind kind : {ItemKind::Asteroid, ItemKind::Asteroid, ItemKind::PlayerStart})
         place(kind, 0, 0);

@@ -58,11 +58,7 @@ struct Monkey {
         return kind == 0 ? (pick(2) ? 1 : -1) * 1e10 : kind == 1 ? 0 : double(pick(80001)) - 40000 + double(pick(100)) / 100;
     }
     QString fieldText() { return pick(3) == 0 ? QString::number(pick(70000) - 35000) : any(fieldTexts); }
-    void clickTop(int button = 0)
-    {
-        editor->Picture1_MouseMove(button, 0, coordinate(), coordinate());
-        editor->Picture1_Click();
-    }
+    void clickTop(int button = 0) { editor->Picture1_MouseMove(button, 0, coordinate(), coordinate()), editor->Picture1_Click(); }
     int customEntry() const { return int(editor->modelList().size()) - 1; } // "Custom" ends the lists that have it
 
     struct Action {
@@ -79,11 +75,8 @@ struct Monkey {
         MapSettings& s = e.mapSettings();
         s.levelDesc = any(texts);
         s.playerIndex = pick(5);
-        s.sizeX = any(sizeTexts);
-        s.sizeY = any(sizeTexts);
-        s.sizeZ = any(sizeTexts);
-        s.cameraMin = any(cameraTexts);
-        s.cameraMax = any(cameraTexts);
+        s.sizeX = any(sizeTexts), s.sizeY = any(sizeTexts), s.sizeZ = any(sizeTexts);
+        s.cameraMin = any(cameraTexts), s.cameraMax = any(cameraTexts);
         if (pick(2))
             s.background = any(texts);
         if (pick(2))
@@ -91,9 +84,7 @@ struct Monkey {
         e.setGridSize(any(sizeTexts));
         e.setFontSizeIndex(pick(11));
         if (!e.Command1_Click()) { // the window stays open on a bad size; the user puts the sizes back
-            s.sizeX = before.sizeX;
-            s.sizeY = before.sizeY;
-            s.sizeZ = before.sizeZ;
+            s.sizeX = before.sizeX, s.sizeY = before.sizeY, s.sizeZ = before.sizeZ;
             e.setGridSize(gridBefore);
             ASSERT_TRUE(e.Command1_Click());
         }
@@ -132,19 +123,15 @@ struct Monkey {
             ASSERT_TRUE(named.insert({typeIdOf(row.kind), row.arrayId}).second || start) << "two rows for one item at row " << i;
             ASSERT_TRUE(start ? doc.exists(row.kind, row.arrayId) : doc.isLive(row.kind, row.arrayId)) << "row " << i << " names nothing";
             const MapLabel label = e.labelFor(i);
-            ASSERT_EQ(label.caption, row.text);
-            ASSERT_EQ(label.key, rowKey(i));
-            ASSERT_EQ(e.rowForKey(label.key), i);
+            ASSERT_EQ(std::tuple(label.caption, label.key, e.rowForKey(label.key)), std::tuple(row.text, rowKey(i), i));
         }
         ASSERT_EQ(e.labelCount(), int(e.rows().size()));
         for (ItemKind kind : arrayKinds) {
-            ASSERT_EQ(rowsOfKind[std::size_t(typeIdOf(kind))], doc.liveCount(kind)) << "rows of " << kindInfo(kind).name;
-            ASSERT_EQ(e.liveCount(kind), doc.liveCount(kind));
+            ASSERT_EQ(std::pair(rowsOfKind[std::size_t(typeIdOf(kind))], e.liveCount(kind)), std::pair(doc.liveCount(kind), doc.liveCount(kind))) << kindInfo(kind).name;
         }
         for (int slot = 0; slot < playerSlots; ++slot)
             ASSERT_TRUE(doc.player(slot).label.isEmpty() || named.count({typeIdOf(ItemKind::PlayerStart), slot})) << "start " << slot << " has no row";
-        ASSERT_GE(e.selectedRow(), -1);
-        ASSERT_LT(e.selectedRow(), int(e.rows().size()));
+        ASSERT_TRUE(e.selectedRow() >= -1 && e.selectedRow() < int(e.rows().size()));
     }
 
     // The user places the start points the level lacks and saves; the file loaded into a fresh
@@ -153,23 +140,17 @@ struct Monkey {
     {
         SCOPED_TRACE(testing::Message() << "round trip after action " << step);
         const QString first = folder + QStringLiteral("/check-a.level"), second = folder + QStringLiteral("/check-b.level");
-        QFile::remove(first);
-        QFile::remove(second);
-        for (int slot = 0; slot < std::min(editor->mapSettings().playerCount(), playerSlots); ++slot) {
-            if (editor->document().player(slot).label.isEmpty()) {
-                editor->selectKind(ItemKind::PlayerStart);
-                editor->Combo1_Click(slot);
-                clickTop();
-            }
-        }
+        QFile::remove(first), QFile::remove(second);
+        for (int slot = 0; slot < std::min(editor->mapSettings().playerCount(), playerSlots); ++slot)
+            if (editor->document().player(slot).label.isEmpty())
+                editor->selectKind(ItemKind::PlayerStart), editor->Combo1_Click(slot), clickTop();
         host.saveNames = {first};
         ASSERT_TRUE(editor->mnuFileSave_Click()) << host.lastMessage().toStdString();
         ScriptedHost freshHost;
         MemorySettingsStore freshStore;
         Editor fresh(freshHost, freshStore, random, QString());
         freshHost.openNames = {first};
-        ASSERT_TRUE(fresh.mnuFileLoad_Click());
-        ASSERT_TRUE(freshHost.messages.empty()) << freshHost.lastMessage().toStdString();
+        ASSERT_TRUE(fresh.mnuFileLoad_Click() && freshHost.messages.empty()) << freshHost.lastMessage().toStdString();
         for (ItemKind kind : arrayKinds)
             ASSERT_EQ(fresh.document().liveCount(kind), editor->document().liveCount(kind));
         freshHost.saveNames = {second};
@@ -184,36 +165,17 @@ struct Monkey {
 
 const Monkey::Action actions[] = {
     {"select kind", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]); }},
-    {"place a custom item", 1, [](Monkey& m, Editor& e) {
-         e.selectKind(allKinds[m.pick(9)]);
-         e.Combo1_Click(m.customEntry());
-         e.setCustomName(m.any(names));
-         m.clickTop();
-     }},
-    {"pick model", 1, [](Monkey& m, Editor& e) {
-         e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.modelList().size() + 2) - 1);
-     }},
+    {"place a custom item", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]), e.Combo1_Click(m.customEntry()), e.setCustomName(m.any(names)), m.clickTop(); }},
+    {"pick model", 1, [](Monkey& m, Editor& e) { e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.modelList().size() + 2) - 1); }},
     {"custom name", 1, [](Monkey& m, Editor& e) { e.setCustomName(m.any(names)); }},
     {"field text", 1, [](Monkey& m, Editor& e) { e.setFieldText(m.pick(4), m.fieldText()); }},
     {"height controls", 1, [](Monkey& m, Editor& e) {
-         e.setSetHeightChecked(m.pick(2));
-         e.setSetHeightText(m.fieldText());
-         e.setRandomHeightChecked(m.pick(2));
-         e.setRandomHeightText(m.fieldText());
+         e.setSetHeightChecked(m.pick(2)), e.setSetHeightText(m.fieldText()), e.setRandomHeightChecked(m.pick(2)), e.setRandomHeightText(m.fieldText());
      }},
     {"click top view", 3, [](Monkey& m, Editor&) { m.clickTop(m.pick(3) == 0 ? 1 : 0); }},
-    {"timer and mouse-up", 1, [](Monkey&, Editor& e) {
-         e.Timer1_Timer();
-         e.Picture1_MouseUp(1, 0, 0, 0);
-     }},
-    {"click front view", 1, [](Monkey& m, Editor& e) {
-         e.picLeft_MouseMove(0, 0, m.coordinate(), m.coordinate());
-         e.picLeft_Click();
-     }},
-    {"click row", 2, [](Monkey& m, Editor& e) {
-         e.selectRow(m.pick(e.rows().size() + 1) - 1);
-         e.lstObjects_Click();
-     }},
+    {"timer and mouse-up", 1, [](Monkey&, Editor& e) { e.Timer1_Timer(), e.Picture1_MouseUp(1, 0, 0, 0); }},
+    {"click front view", 1, [](Monkey& m, Editor& e) { e.picLeft_MouseMove(0, 0, m.coordinate(), m.coordinate()), e.picLeft_Click(); }},
+    {"click row", 2, [](Monkey& m, Editor& e) { e.selectRow(m.pick(e.rows().size() + 1) - 1), e.lstObjects_Click(); }},
     {"click label", 1, [](Monkey& m, Editor& e) { e.lblObjects_Click(m.pick(std::size_t(e.labelCount()) + 1)); }},
     {"apply", 1, [](Monkey& m, Editor& e) {
          for (int i = 0; i < 4; ++i)
@@ -222,8 +184,7 @@ const Monkey::Action actions[] = {
      }},
     {"delete", 1, [](Monkey&, Editor& e) { e.mnuObjectsDelete_Click(); }},
     {"set player", 1, [](Monkey& m, Editor& e) {
-         m.host.textAnswers.push_back(m.pick(5) == 0 ? std::nullopt : std::optional<QString>(m.fieldText()));
-         e.mnuObjectsSetPlayer_Click();
+         m.host.textAnswers.push_back(m.pick(5) == 0 ? std::nullopt : std::optional<QString>(m.fieldText())), e.mnuObjectsSetPlayer_Click();
      }},
     {"zoom", 1, [](Monkey& m, Editor& e) {
          switch (m.pick(5)) {
@@ -237,16 +198,10 @@ const Monkey::Action actions[] = {
     {"labels menu", 1, [](Monkey& m, Editor& e) { m.pick(2) ? e.mnuLabelsHide_Click(m.pick(11)) : e.mnuLabelsHideAll_Click(); }},
     {"options", 1, [](Monkey& m, Editor&) { m.options(); }},
     {"colour", 1, [](Monkey& m, Editor& e) {
-         m.host.colourAnswers.push_back(m.pick(3) == 0 ? std::nullopt : std::optional<std::int32_t>(int(m.rng())));
-         e.cmdColourSelect_Click();
+         m.host.colourAnswers.push_back(m.pick(3) == 0 ? std::nullopt : std::optional<std::int32_t>(int(m.rng()))), e.cmdColourSelect_Click();
      }},
     {"undo or redo", 1, [](Monkey& m, Editor& e) { m.pick(2) ? e.undo() : e.redo(); }},
-    {"save or new level", 1, [](Monkey& m, Editor& e) {
-         if (m.pick(8) == 0)
-             e.mnuFileNew_Click();
-         else
-             m.save();
-     }},
+    {"save or new level", 1, [](Monkey& m, Editor& e) { m.pick(8) == 0 ? e.mnuFileNew_Click() : m.save(); }},
     {"load", 1, [](Monkey& m, Editor&) { m.load(); }},
 };
 
@@ -275,15 +230,11 @@ TEST(Monkey, RandomActionsKeepTheListTheLabelsAndTheFileInStep)
     QTemporaryDir dir;
     Monkey monkey(seed, dir.path());
     for (int step = 1; step <= actions; ++step) {
-        const char* action = act(monkey);
-        monkey.checkInvariants(action, step);
+        monkey.checkInvariants(act(monkey), step);
+        if (!HasFatalFailure() && (step % 500 == 0 || step == actions))
+            monkey.checkRoundTrip(step);
         if (HasFatalFailure())
             return;
-        if (step % 500 == 0 || step == actions) {
-            monkey.checkRoundTrip(step);
-            if (HasFatalFailure())
-                return;
-        }
     }
     EXPECT_EQ(monkey.checks, actions / 500 + (actions % 500 != 0));
 }

@@ -14,12 +14,7 @@
 
 namespace starloom::test {
 
-struct SinkItem {
-    ItemKind kind;
-    int index;
-    QString text;
-    int x, y;
-};
+struct SinkItem { ItemKind kind; int index; QString text; int x, y; };
 
 struct Level : ReadSink {
     LevelDocument doc;

@@ -6,11 +6,7 @@ using namespace starloom;
 
 namespace {
 
-struct WordCase {
-    const char* line;
-    int index;
-    const char* expected;
-};
+struct WordCase { const char* line; int index; const char* expected; };
 
 class GetWordTest : public ::testing::TestWithParam<WordCase> {};
 

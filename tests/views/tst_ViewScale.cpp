@@ -35,12 +35,7 @@ TEST(ViewScale, FullWorldFromSizes)
 
 TEST(ViewScale, ZoomInKeepsTheViewInsideTheWorldAndRefusesBelowOneUnit)
 {
-    struct Case {
-        const char* name;
-        ViewScale from;
-        double cx, cy;
-        std::optional<ViewScale> expected;
-    };
+    struct Case { const char* name; ViewScale from; double cx, cy; std::optional<ViewScale> expected; };
     const Case cases[] = {
         {"centre", defaultTop, 0, 0, ViewScale{-12000, -12000, 12000, 12000}},
         {"again", {-12000, -12000, 12000, 12000}, 0, 0, ViewScale{-4800, -4800, 4800, 4800}},

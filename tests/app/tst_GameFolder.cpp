@@ -52,12 +52,11 @@ TEST(GameFolder, FindsTheGameThroughOverridePrefixOrHomeMappingTheDriveInAnyLett
     const QString gameDir = QDir(prefix + QStringLiteral("/drive_c/Program Files/Sierra/Homeworld2")).canonicalPath();
     ASSERT_FALSE(gameDir.isEmpty());
     EXPECT_EQ(mapWinePath(prefix, QStringLiteral("c:\\PROGRAM FILES\\sierra\\HomeWorld2\\")), gameDir);
-    EXPECT_TRUE(mapWinePath(prefix, QStringLiteral("Q:\\Games")).isEmpty());
-    EXPECT_TRUE(mapWinePath(prefix, QStringLiteral("Homeworld2")).isEmpty());
+    EXPECT_TRUE(mapWinePath(prefix, QStringLiteral("Q:\\Games")).isEmpty() && mapWinePath(prefix, QStringLiteral("Homeworld2")).isEmpty());
     EXPECT_TRUE(findGameFolder({QString(), prefix, QString()}).isEmpty()); // no system.reg yet
     writeBytes(prefix + QStringLiteral("/system.reg"), systemReg(wowKey, "\"C:\\\\Program Files\\\\Sierra\\\\Homeworld2\""));
-    EXPECT_EQ(findGameFolder({QStringLiteral("/opt/hw2"), prefix, QString()}), QStringLiteral("/opt/hw2"));
-    EXPECT_EQ(findGameFolder({QString(), prefix, QString()}), gameDir);
+    EXPECT_EQ(findGameFolder({QStringLiteral("/opt/hw2"), prefix, QString()}) + u'|' + findGameFolder({QString(), prefix, QString()}),
+              QStringLiteral("/opt/hw2|") + gameDir);
     EXPECT_TRUE(findGameFolder({QString(), QString(), QString()}).isEmpty());
 #ifndef _WIN32
     EXPECT_TRUE(readRegistryValue(hkeyLocalMachine, homeworld2UninstallKey, QStringLiteral("GAMEDIR")).isEmpty());

@@ -25,10 +25,9 @@ QByteArray biggestLevel()
                              "  addNebula(\"nebula_0\", \"nebula_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
                              "  addSalvage(\"slv_chunk_sml02\", {%1, 1, 2}, 40, 0, 0, 0, 0)\n",
                              "  addSquadron(\"hgn_interceptor\", \"hgn_interceptor\", {%1, 0, 9}, 1, {0, 0, 0}, 0, 0)\n",
-                             "  addPebble(\"pebble_1\", {%1, 2, 3}, 0, 0, 0)\n"}) {
+                             "  addPebble(\"pebble_1\", {%1, 2, 3}, 0, 0, 0)\n"})
         for (int i = 0; i < 32767; ++i)
             level += QString::fromLatin1(line).arg(i).toLatin1();
-    }
     return level + "end\n";
 }
 
@@ -37,9 +36,8 @@ QByteArray biggestLevel()
 TEST(SaveKilled, TheEarlierFileSurvivesAKilledRewrite)
 {
     QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("big.level"));
-    const QString out = dir.filePath(QStringLiteral("out.level"));
-    const QString complete = dir.filePath(QStringLiteral("complete.level"));
+    const QString in = dir.filePath(QStringLiteral("big.level")), out = dir.filePath(QStringLiteral("out.level")),
+                  complete = dir.filePath(QStringLiteral("complete.level"));
     writeBytes(in, biggestLevel());
     QProcess full;
     full.start(QStringLiteral(STARLOOM_CLI_PATH), {QStringLiteral("rewrite"), in, complete});

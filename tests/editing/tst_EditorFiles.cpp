@@ -159,8 +159,7 @@ TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
     };
     for (const auto& [undoText, act] : cases) {
         SCOPED_TRACE(undoText);
-        makeEditor();
-        build();
+        makeEditor(), build();
         const Snapshot before = snapshot();
         const ViewScale topBefore = editor->topScale();
         act();
@@ -181,13 +180,10 @@ TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
         editor->Picture1_MouseMove(1, 0, at, at);
         editor->Timer1_Timer();
     }
-    editor->Picture1_MouseUp(1, 0, 200, 200);
-    editor->Picture1_Click(); // the click that comes with the release
+    editor->Picture1_MouseUp(1, 0, 200, 200), editor->Picture1_Click(); // the click that comes with the release
     clickTop(5, 5); // an ordinary click afterwards is a step of its own
     EXPECT_EQ(std::pair(editor->undoStack().count(), editor->undoStack().text(0)), std::pair(2, QStringLiteral("Place 3 Items")));
-    makeEditor();
-    build();
-    apply(1, {"45"});
+    makeEditor(), build(), apply(1, {"45"});
     editor->undo();
     EXPECT_EQ(std::pair(editor->mode(), editor->field(0).text), std::pair(editingMode, QStringLiteral("0")));
     editor->mnuObjectsDelete_Click();
@@ -223,14 +219,12 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     const QString recovery = path("data/recovery.level");
     editor->setRecoveryPath(recovery);
     EXPECT_FALSE(editor->writeRecoveryCopy()); // nothing unsaved
-    place(ItemKind::PlayerStart, 10, 20);
-    place(ItemKind::Asteroid, 30, 40);
+    place(ItemKind::PlayerStart, 10, 20), place(ItemKind::Asteroid, 30, 40);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     EXPECT_FALSE(readBytes(recovery).contains("StartPos1")); // empty slots are not written
     const std::vector<ObjectRow> rows = editor->rows();
     for (const bool accept : {true, false}) { // the next run offers it; declining removes it
-        makeEditor();
-        editor->setRecoveryPath(recovery);
+        makeEditor(), editor->setRecoveryPath(recovery);
         host.yesNoAnswers = {accept};
         EXPECT_EQ(editor->offerRecovery(), accept);
         EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(), accept);

@@ -36,8 +36,7 @@ TEST_F(EditorTest, ApplyWritesTheFieldsBackAndKeepsWhatWasNotEdited)
 
     edit(1);
     editor->Combo1_Click(2); // picking another model returns to placement with the defaults
-    editor->setFieldText(0, QStringLiteral("5"));
-    editor->cmdApply_Click();
+    editor->setFieldText(0, QStringLiteral("5")), editor->cmdApply_Click();
     EXPECT_EQ(std::tuple(doc().resources(ItemKind::Salvage)[0].resourcePercent, doc().resources(ItemKind::Salvage)[0].modelIndex, editor->mode()),
               std::tuple(12, std::int16_t(0), placementMode));
 }
@@ -66,12 +65,9 @@ TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
 
 TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
 {
-    place(ItemKind::Asteroid, 0, 0);
-    place(ItemKind::Cloud, 1000, 1000);
-    place(ItemKind::Asteroid, 2000, 2000);
+    place(ItemKind::Asteroid, 0, 0), place(ItemKind::Cloud, 1000, 1000), place(ItemKind::Asteroid, 2000, 2000);
     editor->mnuLabelsHide_Click(typeIdOf(ItemKind::Asteroid));
-    edit(0);
-    editor->mnuObjectsDelete_Click();
+    edit(0), editor->mnuObjectsDelete_Click();
     ASSERT_TRUE(editor->mode() == placementMode && editor->rows().size() == 2);
     EXPECT_EQ(editor->rows()[1], (ObjectRow{QStringLiteral("Asteroid #2"), ItemKind::Asteroid, 1}));
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].deleted, recordDeleted);
@@ -89,15 +85,12 @@ TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
     EXPECT_TRUE(editor->hideAllChecked() && !editor->labelFor(0).visible && !editor->labelShown(9));
     editor->mnuLabelsHideAll_Click();
     EXPECT_TRUE(editor->labelFor(0).visible && editor->labelFor(1).visible && !editor->labelFor(2).visible);
-    editor->cmdZoomIn_Click(); // a label click while the zoom is armed zooms instead
-    editor->lblObjects_Click(0);
+    editor->cmdZoomIn_Click(), editor->lblObjects_Click(0); // a label click while the zoom is armed zooms instead
     EXPECT_EQ(std::pair(editor->selectedRow(), editor->topScale()), std::pair(1, ViewScale{-12000, -12000, 12000, 12000}));
 
     // Deleting a player start frees its slot; with nothing selected, delete does nothing.
     place(ItemKind::PlayerStart, 0, 0, 1);
-    edit(3);
-    editor->mnuObjectsDelete_Click();
-    editor->mnuObjectsDelete_Click();
+    edit(3), editor->mnuObjectsDelete_Click(), editor->mnuObjectsDelete_Click();
     EXPECT_EQ(editor->labelCount(), 3);
     place(ItemKind::PlayerStart, 5, 5, 1);
     EXPECT_TRUE(doc().player(1).label == QStringLiteral("Player 2") && host.messages.empty());
@@ -110,8 +103,7 @@ TEST_F(EditorTest, SetPlayerShowsTheAnswerAndStoresItOnShipsOnly)
     place(ItemKind::Ship, 0, 0);
     for (const auto& [answer, shown, stored] : cases) {
         apply(0, {"0", "0", "0", "5"});
-        host.textAnswers = {answer};
-        editor->mnuObjectsSetPlayer_Click();
+        host.textAnswers = {answer}, editor->mnuObjectsSetPlayer_Click();
         EXPECT_EQ(host.lastPrompt + host.lastMessage() + host.messages.back().title,
                   QStringLiteral("Set Player to:|Set Player|0") + QString::fromLatin1(shown) + programTitle());
         EXPECT_EQ(std::pair(doc().ships()[0].player, editor->mode()), std::pair(stored, placementMode)) << shown;

@@ -16,8 +16,7 @@ TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
     // Grid size and font size index as stored, invalid ones replaced by the defaults.
     for (const auto& [grid, font, shown] : {std::tuple{"", "", "2500 4 Small Fonts 6"}, std::tuple{"2500", "0", "2500 0 Small Fonts 2"},
                                             std::tuple{"0", "11", "2500 4 Small Fonts 6"}, std::tuple{"12.5", "10", "12.5 10 Arial 12"}}) {
-        store.values[QStringLiteral("GridSize")] = QString::fromLatin1(grid);
-        store.values[QStringLiteral("FontSize")] = QString::fromLatin1(font);
+        store.values[QStringLiteral("GridSize")] = QString::fromLatin1(grid), store.values[QStringLiteral("FontSize")] = QString::fromLatin1(font);
         makeEditor();
         EXPECT_EQ(QStringLiteral("%1 %2 %3 %4").arg(editor->gridSize()).arg(editor->fontSizeIndex()).arg(editor->labelFontFamily()).arg(editor->labelFontPointSize()),
                   QString::fromLatin1(shown));
@@ -81,8 +80,7 @@ TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
 TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
 {
     QTemporaryDir game;
-    makeEntry(game.path(), QStringLiteral("Data/cloud"), true);
-    makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
+    makeEntry(game.path(), QStringLiteral("Data/cloud"), true), makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
     makeEditor(game.path());
     editor->Option4_Click(); // only "Custom" remains, and it opens the name box at once
     EXPECT_TRUE(editor->modelList() == QStringList{QStringLiteral("Custom")} && editor->customVisible());
@@ -100,6 +98,6 @@ TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
     EXPECT_EQ(QStringList({QString::number(*host.lastInitialColour), editor->field(0).text, editor->field(1).text, editor->field(2).text, editor->field(3).text}).join(u' '),
               QStringLiteral("0 10 20 30 100"));
     editor->setFieldText(0, QStringLiteral("200"));
-    editor->cmdColourSelect_Click();
+    editor->cmdColourSelect_Click(); // cancelled
     EXPECT_TRUE(host.lastInitialColour == rgb(10, 20, 30) && editor->field(0).text == QStringLiteral("10"));
 }

@@ -16,11 +16,7 @@ namespace {
 
 enum class Failure { ReadOnly, Full, PathIsAFolder };
 
-struct FailingSave {
-    const char* name;
-    Failure failure;
-    const char* reason; // part of the message the user sees
-};
+struct FailingSave { const char* name; Failure failure; const char* reason; /* part of the message the user sees */ };
 
 class SaveSafetyTest : public EditorTest, public ::testing::WithParamInterface<FailingSave> {};
 
@@ -60,8 +56,8 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
     host.saveNames = {path};
     EXPECT_FALSE(editor->mnuFileSave_Click());
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path));
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String(c.reason))) << host.lastMessage().toStdString();
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path) && host.lastMessage().contains(QLatin1String(c.reason)))
+        << host.lastMessage().toStdString();
     if (c.failure == Failure::PathIsAFolder)
         EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("/inside")));
     else

@@ -50,22 +50,12 @@ protected:
     QString label(const char* name) const { return find<QLabel>(name)->text(); }
     void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
     void trigger(const char* action) { find<QAction>(action)->trigger(); }
-    void clickTop(QPoint pixel, const char* option = nullptr)
-    {
-        if (option)
-            click(option);
-        QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
-    }
+    void clickTop(QPoint pixel, const char* option = nullptr) { option ? click(option) : void(), QTest::mouseClick(top(), Qt::LeftButton, {}, pixel); }
     void clickListRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
         QTest::mouseClick(list()->viewport(), button, {}, list()->visualRect(list()->model()->index(row, 0)).center());
     }
-    static void retype(QLineEdit* edit, const QString& text)
-    {
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    }
+    static void retype(QLineEdit* edit, const QString& text) { edit->selectAll(), QTest::keyClick(edit, Qt::Key_Delete), QTest::keyClicks(edit, text); }
     // Saves a level holding the two player starts the default map needs; returns its path.
     QString saveTwoStartLevel(const char* fileName)
     {

@@ -91,16 +91,9 @@ const QColor grid(100, 100, 100), white(255, 255, 255), red(255, 0, 0);
 
 class OptionsTest : public GuiTest {
 protected:
-    OptionsWindow* openOptions()
-    {
-        trigger("mnuFileGlobals");
-        return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"));
-    }
+    OptionsWindow* openOptions() { return trigger("mnuFileGlobals"), window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals")); }
     template <class T = QLineEdit>
-    T* in(const char* name) const
-    {
-        return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))->findChild<T*>(QString::fromLatin1(name));
-    }
+    T* in(const char* name) const { return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))->findChild<T*>(QString::fromLatin1(name)); }
     QString stored(const char* key) const { return QSettings(settingsPath(), QSettings::IniFormat).value(QLatin1String(key)).toString(); }
     // Whether a dotted vertical grid line runs through the top view at world x: grey in more than a quarter of the rows.
     bool gridColumnAt(double x)
@@ -155,9 +148,8 @@ TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
 TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
 {
     const QImage empty = top()->grab().toImage(); // black, with the origin cross of 1250 units
-    EXPECT_TRUE(empty.pixelColor(2, 2) == QColor(Qt::black) && hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0));
-    EXPECT_TRUE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white) &&
-                !hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
+    EXPECT_TRUE(empty.pixelColor(2, 2) == QColor(Qt::black) && hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0) &&
+                hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white) && !hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
     EXPECT_TRUE(hasColourNear(front()->grab().toImage(), pixelOf(front(), editor().frontScale(), -20000, 0), grid, 2));
     for (const bool zoomed : {false, true}) {
         if (zoomed) {
@@ -174,8 +166,8 @@ TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
         const QPoint centre = pixelOf(top(), scale, p.x, p.y);
         const int radius = static_cast<int>(1000.0 / scale.width() * top()->width());
         // A circle of 1000 units, round on the screen and not filled; the heading line points up, 1200 units long.
-        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2) && hasColourNear(image, centre + QPoint(0, radius), red, 2));
-        EXPECT_FALSE(hasColourNear(image, centre + QPoint(radius / 2, 0), red));
+        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2) && hasColourNear(image, centre + QPoint(0, radius), red, 2) &&
+                    !hasColourNear(image, centre + QPoint(radius / 2, 0), red));
         EXPECT_TRUE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y - 600), red) && !hasColourNear(image, pixelOf(top(), scale, p.x, p.y + 600), red));
     }
     auto* setHeight = find<QCheckBox>("chkSetHeight");

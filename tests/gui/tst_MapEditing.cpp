@@ -39,16 +39,13 @@ TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
 TEST_F(MapEditingTest, DragPlacesOneItemPerTimerTickAndStopsOnRelease)
 {
     click("Option2");
-    QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(40, 40));
-    tick(timer());
+    QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(40, 40)), tick(timer());
     EXPECT_EQ(listRows(), 0) << "a press without a move does not repeat";
     for (const QPoint p : {QPoint(60, 50), QPoint(80, 60), QPoint(100, 70)}) {
-        dragTo(top(), p);
-        tick(timer());
+        dragTo(top(), p), tick(timer());
         EXPECT_EQ(editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId).x, worldAt(p.x(), top()->width()));
     }
-    QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(100, 70)); // an ordinary click too
-    tick(timer());
+    QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(100, 70)), tick(timer()); // an ordinary click too
     EXPECT_EQ(listRows(), 4);
 }
 
@@ -59,8 +56,7 @@ TEST_F(MapEditingTest, ZoomInShowsTheCrosshairUntilTheNextClickOrEscape)
     EXPECT_EQ(top()->cursor().shape(), Qt::CrossCursor);
     clickTop(top()->rect().center());
     EXPECT_TRUE(editor().rows().empty() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() < 60000.0);
-    click("cmdZoomOut"); // back to the whole world
-    click("cmdZoomIn");
+    click("cmdZoomOut"), click("cmdZoomIn"); // back to the whole world, armed again
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_TRUE(!editor().zoomArmed() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() == 60000.0);
 }
@@ -75,8 +71,7 @@ TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
     EXPECT_LT(zoomed.width(), 60000.0);
     EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(pointer.x(), top()->width()), zoomed.width() / top()->width() + 1)
         << "stays under the pointer";
-    QTest::mousePress(top(), Qt::MiddleButton, {}, pointer);
-    dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);
+    QTest::mousePress(top(), Qt::MiddleButton, {}, pointer), dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);
     QTest::mouseRelease(top(), Qt::MiddleButton, {}, pointer + QPoint(30, 0));
     EXPECT_TRUE(editor().topScale().left < zoomed.left && editor().rows().empty()) << "dragging right shows what lies left";
 }
@@ -112,9 +107,7 @@ TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteWhichRemovesTheSelectedRow
 
 TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
 {
-    clickTop({400, 400}, "Option7"); // pebble labels start hidden
-    clickTop({100, 100}, "Option2");
-    clickTop({300, 250});
+    clickTop({400, 400}, "Option7"), clickTop({100, 100}, "Option2"), clickTop({300, 250}); // pebble labels start hidden
     // An item's label starts 100 world units right of and below the item.
     auto labelPixel = [&](ItemKind kind, int id) {
         const ItemPosition p = editor().document().position(kind, id);
@@ -171,8 +164,7 @@ TEST_F(UndoAndFilesTest, UndoNamesThePlacementTheCaptionMarksUnsavedChangesAndEx
 
 TEST_F(UndoAndFilesTest, DeleteKeyDeletesTheSelectedRowButNotInsideATextBox)
 {
-    clickTop({60, 60}, "Option2");
-    clickTop({60, 160});
+    clickTop({60, 60}, "Option2"), clickTop({60, 160});
     QTest::keyClick(window.get(), Qt::Key_Delete); // nothing selected
     clickListRow(1);
     QTest::keyClick(find<QLineEdit>("Text1_0"), Qt::Key_Delete);

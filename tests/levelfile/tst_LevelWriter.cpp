@@ -59,8 +59,7 @@ Level workedLevel()
     l.doc.player(1) = {QStringLiteral("Player 2"), -1000, -2000, 500, 0.0f, playerColour(1)};
     l.doc.appendItem(ItemKind::Asteroid, ResourceRecord{.resourcePercent = 100});
     l.doc.appendItem(ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
-    l.settings.background = QStringLiteral("m03");
-    l.settings.music = QStringLiteral("Ambient/amb_07");
+    l.settings.background = QStringLiteral("m03"), l.settings.music = QStringLiteral("Ambient/amb_07");
     return l;
 }
 
@@ -78,8 +77,7 @@ TEST(LevelWriter, RefusesALevelWithoutAllStartPoints)
     EXPECT_FALSE(hasAllPlayerStarts(l.doc, l.settings));
     l.doc.player(3).label = QStringLiteral("Player 4");
     EXPECT_TRUE(hasAllPlayerStarts(l.doc, l.settings));
-    // Slots beyond the player count are neither tested nor written.
-    l.settings.playerIndex = 0;
+    l.settings.playerIndex = 0; // slots beyond the player count are not written
     l.doc.player(5) = {QStringLiteral("Player 6"), 7, 7, 7, 0.0f, 0};
     EXPECT_FALSE(l.write().contains("StartPos5"));
 }
@@ -107,9 +105,8 @@ TEST(LevelWriter, ItemLinesAndNumberFormats)
           "  addSquadron(\"hgn_scout\", \"hgn_scout\", {1, 3, 2}, 2, {10, -30, 20}, 0, 0)\r\n",
           "  addPebble(\"pebble_2\", {0, 0, 0}, 0, 0, 0) \r\n"})
         EXPECT_TRUE(out.contains(line)) << line;
-    // Only the pebble line has a trailing space.
     for (const QByteArray& line : out.split('\n'))
-        EXPECT_TRUE(line.startsWith("  addPebble") || !line.endsWith(" \r")) << line.constData();
+        EXPECT_TRUE(line.startsWith("  addPebble") || !line.endsWith(" \r")) << "only pebble lines end in a space: " << line.constData();
     EXPECT_FALSE(out.contains('\t'));
 }
 
@@ -121,22 +118,17 @@ TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
     l.doc.markDeleted(ItemKind::Salvage, 1);
     l.doc.markDeleted(ItemKind::Cloud, 0);
     const QByteArray out = l.write();
-    EXPECT_FALSE(out.contains("{22, 0, 0}"));
-    EXPECT_FALSE(out.contains("addCloud"));
-    EXPECT_LT(out.indexOf("{11, 0, 0}"), out.indexOf("{33, 0, 0}"));
-    EXPECT_GE(out.indexOf("{11, 0, 0}"), 0);
+    EXPECT_TRUE(!out.contains("{22, 0, 0}") && !out.contains("addCloud") && 0 <= out.indexOf("{11, 0, 0}") && out.indexOf("{11, 0, 0}") < out.indexOf("{33, 0, 0}"));
 }
 
 TEST(LevelWriter, QuotedTextsAreEscapedAndTypedNamesKept)
 {
     Level l = workedLevel();
     l.settings.levelDesc = QStringLiteral("My \"big\" map \\ 2");
-    l.settings.background = QStringLiteral("my_background");
-    l.settings.music = QStringLiteral("Custom/track");
+    l.settings.background = QStringLiteral("my_background"), l.settings.music = QStringLiteral("Custom/track");
     const QByteArray out = l.write();
-    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n"));
-    EXPECT_TRUE(out.contains("loadBackground(\"my_background\")"));
-    EXPECT_TRUE(out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
+    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n") && out.contains("loadBackground(\"my_background\")") &&
+                out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
 }
 
 TEST(LevelWriter, SaveReplacesAFileOnlyWhenComplete)
@@ -144,8 +136,7 @@ TEST(LevelWriter, SaveReplacesAFileOnlyWhenComplete)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.level"));
     writeBytes(path, "old");
-    EXPECT_EQ(saveFileAtomically(path, "new"), QString());
-    EXPECT_EQ(readBytes(path), QByteArray("new"));
+    EXPECT_TRUE(saveFileAtomically(path, "new").isEmpty() && readBytes(path) == "new");
     EXPECT_FALSE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x").isEmpty());
 }
 

@@ -28,18 +28,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Tokenizer, FirstSeparatorFindsSpaceOrTab)
 {
-    EXPECT_EQ(firstSeparator(u"ab"), 0);
-    EXPECT_EQ(firstSeparator(u"a\tb c"), 2);
-    EXPECT_EQ(firstSeparator(u"ab c\td"), 3);
-    EXPECT_EQ(firstSeparator(u"a;b", u';'), 2);
+    EXPECT_EQ((std::array{firstSeparator(u"ab"), firstSeparator(u"a\tb c"), firstSeparator(u"ab c\td"), firstSeparator(u"a;b", u';')}), (std::array{0, 2, 3, 2}));
 }
 
 TEST(Tokenizer, StripLeadingRemovesOnlyTheSeparator)
 {
-    EXPECT_EQ(stripLeading(u"   x "), QLatin1String("x "));
-    EXPECT_EQ(stripLeading(u"\t x"), QLatin1String("\t x"));
-    EXPECT_EQ(stripLeading(u"    "), QString());
-    EXPECT_EQ(stripLeading(u";;a", u';'), QLatin1String("a"));
+    EXPECT_EQ((QStringList{stripLeading(u"   x "), stripLeading(u"\t x"), stripLeading(u"    "), stripLeading(u";;a", u';')}), (QStringList{"x ", "\t x", "", "a"}));
 }
 
 TEST(Tokenizer, LineCleaning)
@@ -47,11 +41,8 @@ TEST(Tokenizer, LineCleaning)
     EXPECT_EQ(replaceBrackets(QStringLiteral("f({1}[2])")), QLatin1String("f  1  2  "));
     EXPECT_EQ(replaceWithSpace(QStringLiteral("aXXbXX"), u"XX"), QLatin1String("a b "));
     const QString cleaned = cleanLine(u"\t  addPoint(\"StartPos0\", {1000, 0, 2000}, {0, 90, 0})");
-    EXPECT_EQ(cleanWords(cleaned),
-              (QStringList{"addPoint", "StartPos0", "1000", "0", "2000", "0", "90", "0"}));
-    // An empty quoted argument produces no word.
-    EXPECT_EQ(cleanWords(cleanLine(u"addNebula(\"A\", \"\", {1, 2, 3})")),
-              (QStringList{"addNebula", "A", "1", "2", "3"}));
+    EXPECT_EQ(cleanWords(cleaned), (QStringList{"addPoint", "StartPos0", "1000", "0", "2000", "0", "90", "0"}));
+    EXPECT_EQ(cleanWords(cleanLine(u"addNebula(\"A\", \"\", {1, 2, 3})")), (QStringList{"addNebula", "A", "1", "2", "3"})) << "an empty quoted text gives no word";
 }
 
 TEST(Tokenizer, CleanWordsAgreeWithGetWord)

@@ -14,27 +14,21 @@ QByteArray fullCapLevel()
 {
     LevelDocument doc;
     MapSettings settings;
-    settings.playerIndex = 4;
-    settings.background = QStringLiteral("m02");
-    settings.music = QStringLiteral("Ambient/amb_03");
+    settings.playerIndex = 4, settings.background = QStringLiteral("m02"), settings.music = QStringLiteral("Ambient/amb_03");
     for (int slot = 0; slot < playerSlots; ++slot)
         doc.player(slot) = {QStringLiteral("Player %1").arg(slot + 1), slot * 1000, -slot * 1000, slot, 15.5f * float(slot), playerColour(slot)};
-    for (ItemKind kind : arrayKinds) {
+    for (ItemKind kind : arrayKinds)
         for (int i = 0; i < maxRecordsPerKind; ++i) {
             const int x = static_cast<int>((i * 7919LL) % 60000) - 30000;
             const int y = static_cast<int>((i * 104729LL) % 60000) - 30000;
             doc.visit(kind, 0, [&](auto& sample) {
                 auto r = std::decay_t<decltype(sample)>{};
                 if constexpr (!std::is_same_v<decltype(r), PlayerStartRecord>) {
-                    r.posX = x;
-                    r.posY = y;
-                    r.posZ = i % 2000 - 1000;
-                    r.modelIndex = static_cast<std::int16_t>(i % 3);
+                    r.posX = x, r.posY = y, r.posZ = i % 2000 - 1000, r.modelIndex = static_cast<std::int16_t>(i % 3);
                     doc.appendItem(kind, r);
                 }
             });
         }
-    }
     Catalogue catalogue;
     ModelLists models(catalogue);
     return writeLevel(doc, settings, models);
@@ -43,8 +37,7 @@ QByteArray fullCapLevel()
 TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)
 {
     QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("full.level"));
-    const QString out = dir.filePath(QStringLiteral("again.level"));
+    const QString in = dir.filePath(QStringLiteral("full.level")), out = dir.filePath(QStringLiteral("again.level"));
     const QByteArray original = fullCapLevel();
     writeBytes(in, original);
     ASSERT_TRUE(editor->loadFile(in));
@@ -56,19 +49,14 @@ TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)
         live += static_cast<std::size_t>(doc().liveCount(kind));
         EXPECT_EQ(editor->liveCount(kind), doc().liveCount(kind));
     }
-    ASSERT_EQ(live, 8u * 32767u + 6u);
-    ASSERT_EQ(editor->rows().size(), live);
-    ASSERT_EQ(editor->labelCount(), static_cast<int>(live));
-    for (int row : {0, 6, 100000, static_cast<int>(live) - 1}) {
-        EXPECT_EQ(editor->labelFor(row).key, rowKey(row));
-        EXPECT_EQ(editor->rowForKey(rowKey(row)), row);
-        EXPECT_EQ(editor->labelFor(row).caption, editor->rows()[static_cast<std::size_t>(row)].text);
-    }
+    ASSERT_EQ(std::tuple(live, editor->rows().size(), editor->labelCount()), std::tuple(8u * 32767u + 6u, live, static_cast<int>(live)));
+    for (int row : {0, 6, 100000, static_cast<int>(live) - 1})
+        EXPECT_EQ(std::tuple(editor->labelFor(row).key, editor->rowForKey(rowKey(row)), editor->labelFor(row).caption),
+                  std::tuple(rowKey(row), row, editor->rows()[static_cast<std::size_t>(row)].text));
 
     // Every kind is full: one more placement is refused with a message and changes nothing.
     place(ItemKind::Asteroid, 0, 0);
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("32767")));
-    EXPECT_EQ(editor->rows().size(), live);
+    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("32767")) && editor->rows().size() == live);
 
     host.saveNames.push_back(out);
     ASSERT_TRUE(editor->mnuFileSave_Click());

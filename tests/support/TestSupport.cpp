@@ -26,9 +26,7 @@ QStringList corpusFiles()
 QByteArray readBytes(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes)
@@ -41,12 +39,9 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 void makeEntry(const QString& root, const QString& relativePath, bool folder)
 {
     const QString path = root + QLatin1Char('/') + relativePath;
-    if (folder) {
-        QDir().mkpath(path);
-    } else {
-        QDir().mkpath(QFileInfo(path).path());
+    QDir().mkpath(folder ? path : QFileInfo(path).path());
+    if (!folder)
         writeBytes(path, {});
-    }
 }
 
 } // namespace starloom::test

@@ -28,9 +28,7 @@ struct Map {
         : scene{.document = &document, .rows = &rows, .gridSizeText = QString::fromLatin1(grid), .labelShown = {}}
     {
         const MapSettings settings{.sizeX = QString::fromLatin1(x), .sizeY = QString::fromLatin1(y)};
-        scene.world = worldSize(settings);
-        scene.top = topScaleFor(settings);
-        scene.front = frontScaleFor(settings);
+        scene.world = worldSize(settings), scene.top = topScaleFor(settings), scene.front = frontScaleFor(settings);
     }
     void addPlayer(int slot, int x, int y, int z, float orientation)
     {
@@ -53,10 +51,7 @@ struct Map {
         frontView ? painter.paintFrontView(p, size, scene) : painter.paintTopView(p, size, scene);
         return image;
     }
-    int labelAt(QPointF p, const QImage* image = nullptr) const
-    {
-        return painter.labelAt(scene, image ? image->size() : QSize(600, 600), p, image);
-    }
+    int labelAt(QPointF p, const QImage* image = nullptr) const { return painter.labelAt(scene, image ? image->size() : QSize(600, 600), p, image); }
 };
 
 // Pixels of the colour (with none: of yellowish label text) in the area, by default the whole image.
@@ -189,12 +184,10 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
     map.scene.labelShown.fill(true);
     map.scene.labelShown[typeIdOf(ItemKind::Asteroid)] = false;
     QImage image = map.top();
-    EXPECT_EQ(count(image, std::nullopt), 0);
-    EXPECT_EQ(map.labelAt({303, 304}, &image), -1);
+    EXPECT_TRUE(count(image, std::nullopt) == 0 && map.labelAt({303, 304}, &image) == -1);
     map.scene.labelShown[typeIdOf(ItemKind::Asteroid)] = true;
     for (const int points : {4, 8, 12}) {
-        map.scene.labelPointSize = points;
-        map.scene.labelFontFamily = labelFontFamilyFor(points);
+        map.scene.labelPointSize = points, map.scene.labelFontFamily = labelFontFamilyFor(points);
         image = map.top();
         int hits = 0;
         for (int y = 290; y < 350; ++y)
@@ -222,10 +215,8 @@ TEST(MapPainter, LaterLabelsCoverEarlierOnesAndWinTheHitTest)
     Map one, two, longer;
     two.add(0, 0, 0, 0, QStringLiteral("Asteroid #1"));
     longer.add(0, 0, 0, 0, QStringLiteral("Asteroid #1 with a much longer caption"));
-    for (Map* m : {&one, &two, &longer}) {
-        m->add(0, 0, 0, 0, QStringLiteral("Asteroid #2"));
-        m->scene.labelShown.fill(true);
-    }
+    for (Map* m : {&one, &two, &longer})
+        m->add(0, 0, 0, 0, QStringLiteral("Asteroid #2")), m->scene.labelShown.fill(true);
     EXPECT_TRUE(two.top() == one.top() && two.labelAt({303, 304}) == 1);
     // A longer caption underneath still shows where the later box does not reach.
     EXPECT_GT(count(longer.top(), std::nullopt, {380, 300, 219, 30}), 0);
@@ -235,15 +226,12 @@ TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
 {
     Map map;
     map.scene.labelShown.fill(true);
-    map.rows.push_back({QStringLiteral("gone"), ItemKind::Asteroid, 500});
-    map.rows.push_back({QStringLiteral("bad"), static_cast<ItemKind>(10), 0});
+    map.rows.insert(map.rows.end(), {{QStringLiteral("gone"), ItemKind::Asteroid, 500}, {QStringLiteral("bad"), static_cast<ItemKind>(10), 0}});
     map.add(5000, 5000, 0);
-    EXPECT_TRUE(near(map.top(), 350, 350, asteroidRgb)) << "rows without a record are skipped";
-    EXPECT_EQ(map.labelAt({352, 352}), 2);
+    EXPECT_TRUE(near(map.top(), 350, 350, asteroidRgb) && map.labelAt({352, 352}) == 2) << "rows without a record are skipped";
     map.scene.top = {5, 5, 5, 5};
     EXPECT_TRUE(count(map.top(), black) == 600 * 600 && map.labelAt({300, 300}) == -1);
-    map.scene.document = nullptr;
-    map.scene.rows = nullptr;
+    map.scene.document = nullptr, map.scene.rows = nullptr;
     EXPECT_EQ(count(map.top(), magenta), 0);
 
     Map deep("1", "2147483647", "2147483647");

@@ -8,6 +8,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -184,7 +185,7 @@ private:
 
     template <class Rec>
     void store(ItemKind kind, const Rec& record, const QString& text);
-    std::int16_t model(ItemKind kind, QStringView name);
+    std::int16_t model(ItemKind kind, const QString& name);
 
     void addPoint(const Words& w);
     void levelDesc(QStringView line);
@@ -427,10 +428,10 @@ void Reader::position(Rec& record, const Words& w, int first)
     record.posY = int32Of(w, first + 2, "y position");
 }
 
-std::int16_t Reader::model(ItemKind kind, QStringView name)
+std::int16_t Reader::model(ItemKind kind, const QString& name)
 {
     m_result.lastKind = kind;
-    const std::int16_t index = m_models.lookup(kind, name.toString());
+    const std::int16_t index = m_models.lookup(kind, name);
     // "Custom" ends the lists that have it and names no model: such a name is a custom one.
     return index >= 0 && m_models.entry(kind, index) == customEntry ? std::int16_t(-1) : index;
 }
@@ -447,7 +448,16 @@ void Reader::store(ItemKind kind, const Rec& record, const QString& text)
     }
     ++m_result.itemsRead;
     if (m_sink) {
-        const QString itemText = text.isEmpty() ? QLatin1String(kindInfo(kind).itemText) + intText(*index + 1) : text;
+        QString itemText = text;
+        if (itemText.isEmpty()) {
+            // "Asteroid #12": formed in one buffer, one allocation per item.
+            char buffer[48];
+            const char* prefix = kindInfo(kind).itemText;
+            const std::size_t length = std::strlen(prefix);
+            std::memcpy(buffer, prefix, length);
+            const auto end = std::to_chars(buffer + length, buffer + sizeof buffer, *index + 1).ptr;
+            itemText = QString::fromLatin1(buffer, end - buffer);
+        }
         m_sink->itemRead(kind, *index, itemText, record.posX, record.posY);
     }
 }
@@ -550,20 +560,20 @@ void Reader::handleCall(const Words& w, QStringView raw)
         const auto literal = literalName(w, 2, raw);
         if (!literal)
             return;
-        const QStringView name = *literal;
-        if (name.left(4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0) {
+        const QString& name = *literal;
+        if (QStringView(name).left(4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0) {
             PropRecord r;
             r.modelIndex = model(ItemKind::Megalith, name);
             if (r.modelIndex == -1)
-                r.customName = name.toString();
+                r.customName = name;
             position(r, w, 4);
             r.drawColour = kindInfo(ItemKind::Megalith).drawColour;
-            store(ItemKind::Megalith, r, name.toString());
+            store(ItemKind::Megalith, r, name);
         } else {
             ShipRecord r;
             r.modelIndex = model(ItemKind::Ship, name);
             if (r.modelIndex == -1)
-                r.customName = name.toString();
+                r.customName = name;
             position(r, w, 4);
             r.player = int16Of(w, 7, "owner");
             // The rotation table holds orientation, rotation2, rotation1.
@@ -571,7 +581,7 @@ void Reader::handleCall(const Words& w, QStringView raw)
             r.rotation2 = int32Of(w, 9, "rotation");
             r.rotation1 = int32Of(w, 10, "rotation");
             r.drawColour = kindInfo(ItemKind::Ship).drawColour;
-            store(ItemKind::Ship, r, name.toString());
+            store(ItemKind::Ship, r, name);
         }
     } else if (call == u"addPebble") {
         const auto name = literalName(w, 2, raw);

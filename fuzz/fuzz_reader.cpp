@@ -18,16 +18,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "FuzzCheck.h"
+
 using namespace starloom;
 
 namespace {
 
-void check(bool ok, const char *what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz::check;
 
 struct Rows final : ReadSink {
   std::vector<ObjectRow> rows;

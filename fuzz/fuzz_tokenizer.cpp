@@ -15,16 +15,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "FuzzCheck.h"
+
 using namespace starloom;
 
 namespace {
 
-void check(bool ok, const char *what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz::check;
 
 constexpr int maxWords =
     40; // getWord is linear in the index; keep each run short

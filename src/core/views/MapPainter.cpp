@@ -477,14 +477,24 @@ void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& sc
     }
 }
 
-void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const
+namespace {
+
+// Saves the painter, clips it to the view and clears the view to the background.
+void beginView(QPainter& painter, QSize pixels)
 {
-    if (pixels.isEmpty())
-        return;
     painter.save();
     painter.setClipRect(QRect(QPoint(0, 0), pixels), Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(QPoint(0, 0), pixels), background);
+}
+
+} // namespace
+
+void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const
+{
+    if (pixels.isEmpty())
+        return;
+    beginView(painter, pixels);
     const ViewScale& s = scene.top;
     std::vector<LabelCandidate>& candidates = m_candidates;
     candidates.clear();
@@ -529,10 +539,7 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
 {
     if (pixels.isEmpty())
         return;
-    painter.save();
-    painter.setClipRect(QRect(QPoint(0, 0), pixels), Qt::IntersectClip);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRect(QPoint(0, 0), pixels), background);
+    beginView(painter, pixels);
     const ViewScale& s = scene.front;
     if (usable(s, pixels)) {
         const double X = scene.world.x;

@@ -121,7 +121,7 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
 {
     const std::tuple<const char*, QString MapSettings::*, const char*> cases[] = {
         {"SizeX", &MapSettings::sizeX, "0"}, {"SizeZ", &MapSettings::sizeZ, "abc"}, {"SizeY", &MapSettings::sizeY, "1e999"},
-        {"Grid Size", nullptr, "10 km"}};
+        {"SizeY", &MapSettings::sizeY, "1 000"}, {"SizeX", &MapSettings::sizeX, "+5"}, {"Grid Size", nullptr, "10 km"}};
     for (const auto& [field, member, text] : cases) {
         editor->mapSettings() = MapSettings{};
         editor->setGridSize(QString::fromLatin1(member ? "1000" : text));

@@ -266,8 +266,13 @@ bool Editor::Command1_Click()
         {QStringLiteral("Grid Size"), m_gridSize},
     }};
     for (const auto& [name, text] : checks) {
+        // The sizes go into the level as typed, so they must be numbers as the game reads them:
+        // no blanks inside, no "+" sign, no "d" exponent.
+        const QString t = text.trimmed();
+        const bool plain = !t.isEmpty() && !t.startsWith(QLatin1Char('+'))
+            && std::none_of(t.begin(), t.end(), [](QChar c) { return c.isSpace() || c == u'd' || c == u'D'; });
         const double v = val(text);
-        if (!isStrictNumber(text) || !std::isfinite(v) || v <= 0) {
+        if (!plain || !isStrictNumber(text) || !std::isfinite(v) || v <= 0) {
             message(QStringLiteral("%1 must be a positive number.").arg(name));
             return false;
         }

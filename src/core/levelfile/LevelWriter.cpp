@@ -117,6 +117,18 @@ void eachLive(const std::vector<Rec>& array, F&& f)
     }
 }
 
+// "  addSquadron(NAME, NAME, {X, Z, Y}": megaliths and ships name their model twice.
+template <class Rec>
+void squadron(ScriptText& out, ItemKind kind, const Rec& r)
+{
+    out << "  addSquadron(";
+    out.model(kind, r.modelIndex, r.customName);
+    out << ", ";
+    out.model(kind, r.modelIndex, r.customName);
+    out << ", ";
+    out.position(r.posX, r.posY, r.posZ);
+}
+
 void cloudLines(ScriptText& out, const LevelDocument& doc, ItemKind kind)
 {
     eachLive(doc.clouds(kind), [&](const CloudRecord& r) {
@@ -221,12 +233,7 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
     cloudLines(out, doc, ItemKind::Cloud);
     cloudLines(out, doc, ItemKind::DustCloud);
     eachLive(doc.props(ItemKind::Megalith), [&](const PropRecord& r) {
-        out << "  addSquadron(";
-        out.model(ItemKind::Megalith, r.modelIndex, r.customName);
-        out << ", ";
-        out.model(ItemKind::Megalith, r.modelIndex, r.customName);
-        out << ", ";
-        out.position(r.posX, r.posY, r.posZ);
+        squadron(out, ItemKind::Megalith, r);
         out << ", -1, {0, 0, 0}, 0, 0)";
         out.end();
     });
@@ -240,12 +247,7 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
         out.end();
     });
     eachLive(doc.ships(), [&](const ShipRecord& r) {
-        out << "  addSquadron(";
-        out.model(ItemKind::Ship, r.modelIndex, r.customName);
-        out << ", ";
-        out.model(ItemKind::Ship, r.modelIndex, r.customName);
-        out << ", ";
-        out.position(r.posX, r.posY, r.posZ);
+        squadron(out, ItemKind::Ship, r);
         // The rotation table holds orientation, rotation2, rotation1 (the axis order of positions).
         out << ", " << r.player << ", {" << r.orientation << ", " << r.rotation2 << ", " << r.rotation1 << "}, 0, 0)";
         out.end();

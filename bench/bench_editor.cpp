@@ -2,7 +2,7 @@
 
 #include "GeneratedLevel.h"
 
-#include "app/SettingsStore.h"
+#include "gamedata/SettingsStore.h"
 #include "editing/Editor.h"
 #include "levelfile/LevelWriter.h"
 #include "views/MapPainter.h"

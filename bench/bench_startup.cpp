@@ -3,7 +3,7 @@
 
 #include "MainWindow.h"
 
-#include "app/SettingsStore.h"
+#include "gamedata/SettingsStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

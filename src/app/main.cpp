@@ -1,7 +1,7 @@
 #include "MainWindow.h"
 
-#include "app/GameFolder.h"
-#include "app/SettingsStore.h"
+#include "gamedata/GameFolder.h"
+#include "gamedata/SettingsStore.h"
 
 #include <QApplication>
 #include <QDir>

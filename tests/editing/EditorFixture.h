@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SettingsStore.h"
+#include "gamedata/SettingsStore.h"
 #include "editing/Editor.h"
 #include "editing/EditorHost.h"
 

@@ -1,6 +1,6 @@
 #include "Editor.h"
 
-#include "app/SettingsStore.h"
+#include "gamedata/SettingsStore.h"
 #include "document/Numbers.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"

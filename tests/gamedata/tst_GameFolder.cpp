@@ -1,4 +1,4 @@
-#include "app/GameFolder.h"
+#include "gamedata/GameFolder.h"
 
 #include "TestSupport.h"
 

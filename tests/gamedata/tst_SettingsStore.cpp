@@ -9,7 +9,7 @@ using namespace starloom;
 
 TEST(SettingsStore, KeysLiveInTheSettingsSectionOfTheProgramsIniFile)
 {
-    EXPECT_EQ(QSettingsStore::applicationName(), QStringLiteral("tst_app"));
+    EXPECT_EQ(QSettingsStore::applicationName(), QStringLiteral("tst_gamedata"));
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("starloom.ini"));
     {

@@ -1,0 +1,39 @@
+#include "GameFunctions.h"
+
+#include <algorithm>
+#include <array>
+
+namespace starloom {
+
+bool isKnownGameFunction(std::string_view name)
+{
+    static constexpr std::array<std::string_view, 36> names = {
+        // items
+        "addPoint", "addAsteroid", "addCloud", "addDustCloud", "addSquadron", "addNebula", "addSalvage", "addPebble",
+        // the level-wide calls the editor writes
+        "setWorldBoundsInner", "fogSetActive", "setGlareIntensity", "setLevelShadowColour", "loadBackground",
+        "setSensorsManagerCameraDistances", "setDefaultMusic",
+        // level-wide calls of real maps
+        "setWorldBoundsOuter", "fogSetType", "fogSetStart", "fogSetEnd", "fogSetColour", "fogSetDensity",
+        "setBattleMusic", "setDustCloudAmbient", "setNebulaAmbient", "addSphere", "addCamera", "addPath",
+        "addResourcePatch", "addMissile", "addAxisAlignBox", "createSOBGroup", "addToSOBGroup",
+        "addReactiveFleetSlot", "addAmbientSound", "setSensorsThreshold", "setMaxCameraDistance",
+    };
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool isGameFunction(std::string_view name)
+{
+    if (isKnownGameFunction(name))
+        return true;
+    for (std::string_view prefix : {std::string_view("add"), std::string_view("set"), std::string_view("fog"),
+                                    std::string_view("create"), std::string_view("load")}) {
+        if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix) {
+            const char next = name[prefix.size()];
+            return next >= 'A' && next <= 'Z';
+        }
+    }
+    return false;
+}
+
+} // namespace starloom

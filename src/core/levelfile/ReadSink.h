@@ -1,0 +1,41 @@
+#pragma once
+
+#include "document/LuaValue.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace starloom {
+
+// Where a call was made: in the body of DetermChunk, of NonDetermChunk, or elsewhere (the main
+// chunk or a helper function that neither chunk called).
+enum class Chunk : std::uint8_t { Determ, NonDeterm, Other };
+
+// One call of a game function with its arguments, as the game would receive it.
+struct LevelCall {
+    std::string name;
+    std::vector<LuaValue> args;
+    Chunk chunk = Chunk::Determ;
+    qint64 line = 0; // 1-based line of the call in the file; 0 when unknown
+};
+
+// What reading a level produces, in order: the line reader (which reads the literal calls of the
+// file) and the script runner (which runs the script and records its calls) both report here,
+// so that both ways of opening a file share one path into the level.
+class ReadSink {
+public:
+    virtual ~ReadSink() = default;
+    // A call of a game function (see isGameFunction).
+    virtual void call(const LevelCall& call) = 0;
+    // The value of one of the level's globals ("levelDesc", "maxPlayers", "player") as the file
+    // leaves it.
+    virtual void global(std::string_view name, const LuaValue& value, qint64 line) = 0;
+    // Something the reader skipped, clamped or could not take; `line` 0 is the file as a whole.
+    virtual void problem(qint64 line, const QString& reason) = 0;
+};
+
+} // namespace starloom

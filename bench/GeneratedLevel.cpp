@@ -17,10 +17,16 @@ void generateLevel(int items, LevelDocument& document, MapSettings& settings)
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int> pos(-29000, 29000);
     std::uniform_int_distribution<int> height(-5000, 5000);
-    for (int slot = 0; slot < playerSlots; ++slot)
-        document.player(slot) = {QStringLiteral("Player %1").arg(slot + 1), pos(rng), pos(rng), 0, 90.0f, playerColour(slot)};
-    const int perKind = std::min((std::max(items - playerSlots, 0) + 7) / 8, maxRecordsPerKind);
-    int left = std::max(items - playerSlots, 0);
+    constexpr int starts = 6; // one per player of the six-player level
+    for (int slot = 0; slot < starts; ++slot) {
+        PlayerStartRecord& p = document.player(slot);
+        p.label = QStringLiteral("Player %1").arg(slot + 1);
+        p.posX = pos(rng);
+        p.posY = pos(rng);
+        p.orientation = 90.0f;
+    }
+    const int perKind = std::min((std::max(items - starts, 0) + 7) / 8, maxRecordsPerKind);
+    int left = std::max(items - starts, 0);
     for (ItemKind kind : arrayKinds) {
         const int n = std::min(perKind, left);
         left -= n;

@@ -26,7 +26,7 @@ namespace {
 
 using fuzz::check;
 
-struct Rows final : ReadSink {
+struct Rows final : ItemSink {
   std::vector<ObjectRow> rows;
   void itemRead(ItemKind kind, std::int16_t arrayId, const QString &text,
                 std::int32_t, std::int32_t) override {

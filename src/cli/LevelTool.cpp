@@ -43,7 +43,7 @@ void print(std::FILE* f, const QString& text)
 }
 
 // Lists the items the reader registers, in file order, as the editor's object list does.
-class RowSink : public ReadSink {
+class RowSink : public ItemSink {
 public:
     void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t, std::int32_t) override
     {

@@ -157,7 +157,7 @@ struct Monkey {
         ASSERT_TRUE(fresh.mnuFileSave_Click());
         const QList<QByteArray> a = readBytes(first).split('\n'), b = readBytes(second).split('\n');
         for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
-            ASSERT_EQ(b[i], a[i]) << "line " << i + 1 << " differs after a save and a load";
+            ASSERT_EQ(b[i].toStdString(), a[i].toStdString()) << "line " << i + 1 << " differs after a save and a load";
         ASSERT_EQ(b.size(), a.size());
         ++checks;
     }

@@ -16,7 +16,7 @@ namespace starloom::test {
 
 struct SinkItem { ItemKind kind; int index; QString text; int x, y; };
 
-struct Level : ReadSink {
+struct Level : ItemSink {
     LevelDocument doc;
     MapSettings settings;
     Catalogue catalogue;

@@ -61,10 +61,10 @@ const KindInfo& kindInfo(ItemKind kind);
 // The model names built into the editor, used when the game folder cannot be read.
 const QStringList& builtInModels(ItemKind kind);
 
-// Colour of player start slot 0 to 5.
+// Colour of player start slot 0 to 7.
 std::int32_t playerColour(int slot);
 
-inline constexpr int playerSlots = 6;
+inline constexpr int playerSlots = 8;
 inline constexpr int maxRecordsPerKind = 32767;
 
 } // namespace starloom

@@ -257,45 +257,4 @@ std::int32_t LevelDocument::drawColour(ItemKind kind, int arrayId) const
     return visit(kind, arrayId, [](const auto& r) { return r.drawColour; });
 }
 
-bool LevelDocument::operator==(const LevelDocument& o) const
-{
-    return m_players == o.m_players && m_asteroids == o.m_asteroids && m_clouds == o.m_clouds
-        && m_dustClouds == o.m_dustClouds && m_megaliths == o.m_megaliths && m_nebulae == o.m_nebulae
-        && m_pebbles == o.m_pebbles && m_salvage == o.m_salvage && m_ships == o.m_ships;
-}
-
-bool operator==(const PlayerStartRecord& a, const PlayerStartRecord& b)
-{
-    return a.label == b.label && a.posX == b.posX && a.posY == b.posY && a.posZ == b.posZ
-        && a.orientation == b.orientation && a.drawColour == b.drawColour;
-}
-
-bool operator==(const ResourceRecord& a, const ResourceRecord& b)
-{
-    return a.modelIndex == b.modelIndex && a.resourcePercent == b.resourcePercent && a.posX == b.posX
-        && a.posY == b.posY && a.posZ == b.posZ && a.drawColour == b.drawColour && a.deleted == b.deleted
-        && a.customName == b.customName;
-}
-
-bool operator==(const CloudRecord& a, const CloudRecord& b)
-{
-    return a.modelIndex == b.modelIndex && a.size == b.size && a.red == b.red && a.green == b.green
-        && a.blue == b.blue && a.posX == b.posX && a.posY == b.posY && a.posZ == b.posZ
-        && a.drawColour == b.drawColour && a.deleted == b.deleted && a.customName == b.customName;
-}
-
-bool operator==(const PropRecord& a, const PropRecord& b)
-{
-    return a.modelIndex == b.modelIndex && a.posX == b.posX && a.posY == b.posY && a.posZ == b.posZ
-        && a.drawColour == b.drawColour && a.deleted == b.deleted && a.customName == b.customName;
-}
-
-bool operator==(const ShipRecord& a, const ShipRecord& b)
-{
-    return a.modelIndex == b.modelIndex && a.customName == b.customName && a.posX == b.posX
-        && a.posY == b.posY && a.posZ == b.posZ && a.orientation == b.orientation
-        && a.rotation1 == b.rotation1 && a.rotation2 == b.rotation2 && a.player == b.player
-        && a.drawColour == b.drawColour && a.deleted == b.deleted;
-}
-
 } // namespace starloom

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "ItemKind.h"
+#include "KeptCall.h"
+#include "LuaValue.h"
 
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -15,6 +18,36 @@ namespace starloom {
 // `deleted` holds 0 for a live record and -1 for a deleted one.
 inline constexpr std::int16_t recordDeleted = -1;
 
+struct ItemSource;
+
+// A shared, immutable value held by pointer (so records stay cheap to copy) that compares by
+// value.
+template <class T>
+class SharedValue {
+public:
+    SharedValue() = default;
+    SharedValue(std::shared_ptr<const T> value)
+        : m_value(std::move(value))
+    {
+    }
+    const T* get() const { return m_value.get(); }
+    const T* operator->() const { return m_value.get(); }
+    const T& operator*() const { return *m_value; }
+    explicit operator bool() const { return m_value != nullptr; }
+    bool operator==(const SharedValue& o) const
+    {
+        return m_value == o.m_value || (m_value && o.m_value && *m_value == *o.m_value);
+    }
+
+private:
+    std::shared_ptr<const T> m_value;
+};
+
+// Every record also keeps where it came from: `chunk` is the chunk function the file called it in
+// (Other: the chunk its kind belongs in), and `source`, for an item read from a file whose call
+// said more than the record holds (a rotation, a name, a numeral written another way), the call's
+// arguments as given. Both are written back; records the editor makes have neither.
+
 struct PlayerStartRecord {
     QString label; // "Player N"; empty when the slot holds no start point
     std::int32_t posX = 0;
@@ -22,6 +55,10 @@ struct PlayerStartRecord {
     std::int32_t posZ = 0;
     float orientation = 0.0f;
     std::int32_t drawColour = 0;
+    Chunk chunk = Chunk::Other;
+    SharedValue<ItemSource> source;
+
+    bool operator==(const PlayerStartRecord&) const = default;
 };
 
 struct ResourceRecord { // asteroids and salvage
@@ -33,6 +70,10 @@ struct ResourceRecord { // asteroids and salvage
     std::int32_t drawColour = 0;
     std::int16_t deleted = 0;
     QString customName;
+    Chunk chunk = Chunk::Other;
+    SharedValue<ItemSource> source;
+
+    bool operator==(const ResourceRecord&) const = default;
 };
 
 struct CloudRecord { // clouds, dust clouds and nebulae
@@ -47,6 +88,11 @@ struct CloudRecord { // clouds, dust clouds and nebulae
     std::int32_t drawColour = 0;
     std::int16_t deleted = 0;
     QString customName;
+    QString name; // nebulae: the item's own name (the first argument) when it is not the model's
+    Chunk chunk = Chunk::Other;
+    SharedValue<ItemSource> source;
+
+    bool operator==(const CloudRecord&) const = default;
 };
 
 struct PropRecord { // megaliths and pebbles
@@ -57,6 +103,11 @@ struct PropRecord { // megaliths and pebbles
     std::int32_t drawColour = 0;
     std::int16_t deleted = 0;
     QString customName;
+    QString name; // megaliths: the squadron's name when it is not the model's
+    Chunk chunk = Chunk::Other;
+    SharedValue<ItemSource> source;
+
+    bool operator==(const PropRecord&) const = default;
 };
 
 struct ShipRecord {
@@ -71,10 +122,25 @@ struct ShipRecord {
     std::int16_t player = 0;
     std::int32_t drawColour = 0;
     std::int16_t deleted = 0;
+    QString name; // the squadron's name when it is not the model's (the model is the ship type)
+    Chunk chunk = Chunk::Other;
+    SharedValue<ItemSource> source;
+
+    bool operator==(const ShipRecord&) const = default;
 };
 
 // Any one record, in its kind's layout.
 using AnyRecord = std::variant<PlayerStartRecord, ResourceRecord, CloudRecord, PropRecord, ShipRecord>;
+
+// The call an item was read from: its arguments as the file gave them, and the record as the
+// reader made it from them. A field of the record that still equals its value in `asRead` is
+// written back as the file had it.
+struct ItemSource {
+    std::vector<LuaValue> args;
+    AnyRecord asRead;
+
+    bool operator==(const ItemSource&) const = default;
+};
 
 struct ItemPosition {
     std::int32_t x = 0;
@@ -150,7 +216,7 @@ public:
     // appendItem for a record held as AnyRecord.
     std::optional<std::int16_t> appendRecord(ItemKind kind, const AnyRecord& record);
 
-    bool operator==(const LevelDocument& other) const;
+    bool operator==(const LevelDocument& other) const = default;
 
 private:
     template <class Rec>
@@ -168,12 +234,6 @@ private:
     std::vector<ResourceRecord> m_salvage;
     std::vector<ShipRecord> m_ships;
 };
-
-bool operator==(const PlayerStartRecord& a, const PlayerStartRecord& b);
-bool operator==(const ResourceRecord& a, const ResourceRecord& b);
-bool operator==(const CloudRecord& a, const CloudRecord& b);
-bool operator==(const PropRecord& a, const PropRecord& b);
-bool operator==(const ShipRecord& a, const ShipRecord& b);
 
 template <class Doc, class F>
 decltype(auto) LevelDocument::visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f)

@@ -87,6 +87,11 @@ std::string luaNumeral(double value)
     if (value == 0)
         return std::signbit(value) ? "-0" : "0";
     char buf[32];
+    if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        // Whole numbers plainly ("100000", not "1e+05").
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        return std::string(buf, r.ptr);
+    }
     const auto r = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, r.ptr);
 }
@@ -154,10 +159,11 @@ void appendText(std::string& out, const LuaValue& v)
         first = false;
         appendText(out, item);
     }
+    // Lua 4.0 separates a constructor's list part from its keyed part with ";".
+    const char* separator = first ? "" : "; ";
     for (const LuaField& f : v.fields) {
-        if (!first)
-            out += ", ";
-        first = false;
+        out += separator;
+        separator = ", ";
         if (f.key.isString() && isLuaName(f.key.text)) {
             out += f.key.text;
         } else {

@@ -17,7 +17,8 @@ struct LuaValue {
 
     Type type = Type::Nil;
     double number = 0;
-    // Number: the numeral as written in the file, empty when the value was computed by a script.
+    // Number: the numeral as written in the file; empty when the value was computed by a script,
+    // or when the numeral is the number's own shortest form (a whole number written plainly).
     // String: the string's bytes (8-bit text, Latin-1).
     std::string text;
     std::vector<LuaValue> items;  // Table: the list part t[1] ... t[n], in order

@@ -11,7 +11,7 @@ const QStringList& playerCountEntries()
 {
     static const QStringList entries = [] {
         QStringList l;
-        for (int n = 2; n <= 6; ++n)
+        for (int n = 2; n <= maxPlayerCount; ++n)
             l << QStringLiteral("%1 Players").arg(n);
         return l;
     }();

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "KeptCall.h"
+#include "PlayerTable.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace starloom {
 
@@ -13,7 +18,9 @@ QString programTitle();
 
 // The level-wide settings, held as the user typed them: sizes and camera distances are texts and
 // become numbers only where the views need them. Background and music are the texts of editable
-// lists: an entry of the list or any text read from a file or typed.
+// lists: an entry of the list or any text read from a file or typed. With them, what else a level
+// holds beyond its items: the player table, the calls the editor does not model, and its own
+// level-wide lines as a file gave them.
 struct MapSettings {
     QString levelDesc = QStringLiteral("NewMap");
     int playerIndex = 0; // selected entry of the player-count list ("2 Players" = 0); -1 none
@@ -24,12 +31,16 @@ struct MapSettings {
     QString cameraMax = QStringLiteral("230000");
     QString background;
     QString music;
+    PlayerTable players;
+    std::vector<KeptCall> keptCalls; // in the order read; written after the editor's lines of their chunk
+    FixedCalls fixedCalls;           // the editor's level-wide lines as the last file read gave them
 
     int playerCount() const { return playerIndex + 2; }
     bool operator==(const MapSettings&) const = default;
 };
 
-const QStringList& playerCountEntries(); // "2 Players" ... "6 Players"
+inline constexpr int maxPlayerCount = 8;
+const QStringList& playerCountEntries(); // "2 Players" ... "8 Players"
 const QStringList& backgroundEntries();  // "m01" ... "m15"
 const QStringList& musicEntries();       // 23 entries below "Data:sound/music/"
 const QStringList& fontSizeEntries();    // " 2" ... " 12"

@@ -313,4 +313,36 @@ QString doubleText(double value)
     return trimmedNumberText(buf, r.ptr);
 }
 
+bool isLuaNumber(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    if (i < n && t[i] == u'-')
+        ++i;
+    const qsizetype integerStart = i;
+    while (i < n && isDigit(t[i]))
+        ++i;
+    qsizetype digits = i - integerStart;
+    if (i < n && t[i] == u'.') {
+        const qsizetype fractionStart = ++i;
+        while (i < n && isDigit(t[i]))
+            ++i;
+        digits += i - fractionStart;
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < n && (t[i] == u'+' || t[i] == u'-'))
+            ++i;
+        const qsizetype exponentStart = i;
+        while (i < n && isDigit(t[i]))
+            ++i;
+        if (i == exponentStart)
+            return false;
+    }
+    return i == n && std::isfinite(val(t));
+}
+
 } // namespace starloom

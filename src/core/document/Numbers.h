@@ -19,6 +19,11 @@ double val(QStringView text, bool* whole);
 // True when the whole of `text` (blanks around it allowed) is one decimal number.
 bool isStrictNumber(QStringView text);
 
+// True when the whole of `text` (blanks around it allowed) is a finite number as the game's Lua
+// writes one: an optional "-", digits with an optional "." (or "." and digits), an optional
+// exponent "e" or "E" with an optional sign. No blanks inside, no "+", no "d" exponent.
+bool isLuaNumber(QStringView text);
+
 // Round to the nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 

@@ -108,7 +108,7 @@ bool isReadableModelName(const QString& name)
     return true;
 }
 
-class RowSink final : public ReadSink {
+class RowSink final : public ItemSink {
 public:
     explicit RowSink(Editor& editor)
         : m_editor(editor)

@@ -19,21 +19,30 @@ bool isKnownGameFunction(std::string_view name)
         "addResourcePatch", "addMissile", "addAxisAlignBox", "createSOBGroup", "addToSOBGroup",
         "addReactiveFleetSlot", "addAmbientSound", "setSensorsThreshold", "setMaxCameraDistance",
     };
-    return std::find(names.begin(), names.end(), name) != names.end();
+    // Sorted by length, then text: a lookup compares only names of the same length.
+    static const std::array<std::string_view, names.size()> sorted = [] {
+        auto s = names;
+        std::sort(s.begin(), s.end(), [](std::string_view a, std::string_view b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+        return s;
+    }();
+    return std::binary_search(sorted.begin(), sorted.end(), name, [](std::string_view a, std::string_view b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
 }
 
 bool isGameFunction(std::string_view name)
 {
-    if (isKnownGameFunction(name))
-        return true;
     for (std::string_view prefix : {std::string_view("add"), std::string_view("set"), std::string_view("fog"),
                                     std::string_view("create"), std::string_view("load")}) {
         if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix) {
             const char next = name[prefix.size()];
-            return next >= 'A' && next <= 'Z';
+            if (next >= 'A' && next <= 'Z')
+                return true;
         }
     }
-    return false;
+    return isKnownGameFunction(name);
 }
 
 } // namespace starloom

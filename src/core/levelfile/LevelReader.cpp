@@ -1,132 +1,22 @@
 #include "LevelReader.h"
 
-#include "Tokenizer.h"
-#include "document/Numbers.h"
+#include "GameFunctions.h"
+#include "LevelBuilder.h"
+#include "LuaLexer.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QVarLengthArray>
+#include <QStringList>
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstring>
-#include <iterator>
-#include <limits>
+#include <set>
 
 namespace starloom {
 
 namespace {
 
-constexpr qsizetype maxLineLength = 32767;
-constexpr int maxJoinedLines = 64;
-constexpr std::size_t maxKeptProblems = 1000;
-constexpr qint64 chunkSize = 1 << 16;
+using Type = LuaToken::Type;
 
-using Words = QVarLengthArray<QStringView, 24>;
-
-// Net count of "(" over ")" outside strings and comments.
-int openParentheses(QStringView line)
-{
-    // A call line that ends with its closing parenthesis (a ";" may follow) is complete.
-    qsizetype last = line.size() - 1;
-    while (last >= 0 && (line[last] == u' ' || line[last] == u'\t' || line[last] == u';'))
-        --last;
-    if (last >= 0 && line[last] == u')')
-        return 0;
-    int depth = 0;
-    QChar quote;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (!quote.isNull()) {
-            if (c == u'\\')
-                ++i;
-            else if (c == quote)
-                quote = QChar();
-            continue;
-        }
-        if (c == u'"' || c == u'\'')
-            quote = c;
-        else if (c == u'-' && i + 1 < line.size() && line[i + 1] == u'-')
-            break;
-        else if (c == u'(')
-            ++depth;
-        else if (c == u')')
-            --depth;
-    }
-    return depth;
-}
-
-// One of the calls the reader takes items and settings from.
-bool isCall(QStringView word)
-{
-    static const QStringView calls[] = {u"addPoint",          u"addSalvage",     u"addAsteroid",
-                                        u"addCloud",          u"addDustCloud",   u"addSquadron",
-                                        u"addNebula",         u"addPebble",      u"setWorldBoundsInner",
-                                        u"loadBackground",    u"setDefaultMusic", u"setSensorsManagerCameraDistances"};
-    return std::find(std::begin(calls), std::end(calls), word) != std::end(calls);
-}
-
-QStringView rawFirstWord(QStringView line)
-{
-    qsizetype end = 0;
-    while (end < line.size() && line[end] != u' ' && line[end] != u'\t')
-        ++end;
-    return line.left(end);
-}
-
-// A Lua string literal at the start of `text` (after blanks), decoded; nullopt when there is none.
-std::optional<QString> leadingLuaString(QStringView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    if (i >= text.size() || (text[i] != u'"' && text[i] != u'\''))
-        return std::nullopt;
-    const QChar quote = text[i++];
-    QString out;
-    for (; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == quote)
-            return out;
-        if (c == u'\\' && i + 1 < text.size()) {
-            const QChar e = text[++i];
-            switch (e.unicode()) {
-            case u'n': out += QLatin1Char('\n'); break;
-            case u'r': out += QLatin1Char('\r'); break;
-            case u't': out += QLatin1Char('\t'); break;
-            default: out += e; break;
-            }
-            continue;
-        }
-        out += c;
-    }
-    return std::nullopt;
-}
-
-// A quoted word as the program meant it: the escapes the writer makes (backslash, quotes, CR, LF)
-// are undone, so that a name goes through any number of saves and loads unchanged.
-QString luaUnescape(QStringView word)
-{
-    if (!word.contains(u'\\'))
-        return word.toString();
-    QString out;
-    out.reserve(word.size());
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        const QChar c = word[i];
-        if (c == u'\\' && i + 1 < word.size()) {
-            const QChar e = word[i + 1];
-            const QChar decoded = e == u'n' ? QChar(u'\n') : e == u'r' ? QChar(u'\r') : e;
-            if (e == u'\\' || e == u'"' || e == u'\'' || e == u'n' || e == u'r') {
-                out += decoded;
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
-}
+constexpr int maxNesting = 200; // blocks and tables nested deeper than this are not read
 
 // A block in which more than one byte in eight is a control character is not text.
 bool looksBinary(const QByteArray& head)
@@ -140,531 +30,784 @@ bool looksBinary(const QByteArray& head)
     return controls * 8 > head.size();
 }
 
-class Reader {
+QString latin1(const std::string& s)
+{
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+// A token after which an expression goes on: a binary operator, or an index, a field, a method or
+// the arguments of a call.
+bool continuesExpression(const LuaToken& t)
+{
+    if (t.type == Type::Keyword)
+        return t.isKeyword("and") || t.isKeyword("or");
+    if (t.type == Type::String)
+        return true;
+    if (t.type != Type::Symbol)
+        return false;
+    // Every symbol but , ; ) } ] = ... continues an expression.
+    return !(t.isSymbol(",") || t.isSymbol(";") || t.isSymbol(")") || t.isSymbol("}") || t.isSymbol("]")
+             || t.isSymbol("=") || t.isSymbol("..."));
+}
+
+// Counts of what the reader met but cannot take without running the script.
+struct ScriptCode {
+    int loops = 0;
+    int conditions = 0;
+    int functions = 0;
+    int locals = 0;
+    int helperCalls = 0;
+    int computedCalls = 0;
+    int callsInLoops = 0;
+    int otherStatements = 0;
+
+    bool any() const
+    {
+        return loops + conditions + functions + locals + helperCalls + computedCalls + otherStatements > 0;
+    }
+};
+
+class CallReader {
 public:
-    Reader(LevelDocument& document, MapSettings& settings, ModelLists& models, ReadSink* sink)
-        : m_doc(document)
-        , m_settings(settings)
-        , m_models(models)
+    CallReader(QIODevice& input, ReadSink& sink)
+        : m_lexer(input, [&sink](qint64 line, const QString& text) { sink.problem(line, text); })
         , m_sink(sink)
     {
     }
 
-    ReadResult run(QIODevice& input);
+    const ScriptCode& run();
+    const ScriptCode& code() const { return m_code; }
 
 private:
-    // Reads the next line without its line end; false at the end of the input.
-    bool nextLine(QIODevice& input, QString& line);
-    bool fillChunk(QIODevice& input);
-    void handle(QIODevice& input, QString line);
-    void handleCall(const Words& w, QStringView raw);
-    // The model word of a call when it was written as a quoted text; otherwise reports the
-    // line and gives nullopt (a name built by the script cannot be read without running it).
-    std::optional<QString> literalName(const Words& w, int n, QStringView raw);
-    // The first argument of a call: the whole quoted text (blanks, quotes and commas in it
-    // included), or word 2 when it is not quoted.
-    static QString quotedArgument(const Words& w, QStringView raw);
+    struct Context {
+        Chunk chunk = Chunk::Other;
+        bool top = true;  // the main chunk, outside every function
+        int loops = 0;    // loops around the statement within its function
+        std::string function;
+    };
 
-    void problem(const QString& reason) { problemAt(m_lineNumber, reason); }
-    void problemAt(qint64 line, const QString& reason)
-    {
-        ++m_problemCount;
-        if (m_result.problems.size() < maxKeptProblems)
-            m_result.problems.push_back({line, reason});
-    }
+    void advance();
+    const LuaToken& lookahead();
+    void problem(qint64 line, const QString& text) { m_sink.problem(line, text); }
+    void expectKeyword(const char* keyword, qint64 openedAt);
 
-    static QStringView word(const Words& w, int n) { return n >= 1 && n <= w.size() ? w[n - 1] : QStringView(); }
-    double number(const Words& w, int n, const char* what);
-    std::int32_t int32Of(const Words& w, int n, const char* what);
-    std::int16_t int16Of(const Words& w, int n, const char* what);
-    std::int16_t colourOf(const Words& w, int n, const char* what);
-    template <class Int>
-    Int checked(double v, const Words& w, int n, const QString& what);
-    template <class Rec>
-    void position(Rec& record, const Words& w, int first);
+    bool atBlockEnd() const;
+    void block(const Context& c, int depth);
+    void statement(const Context& c, int depth);
+    void functionDefinition(const Context& c, int depth, bool isLocal);
+    // An anonymous function: its parameters, body and "end".
+    void functionBody(int depth);
+    void expressionStatement(const Context& c, int depth);
+    void call(const Context& c, const std::string& name, qint64 line);
+    void assignGlobal(const std::string& name, qint64 line);
+    void assignPlayerEntry(qint64 line);
 
-    template <class Rec>
-    void store(ItemKind kind, const Rec& record, const QString& text);
-    std::int16_t model(ItemKind kind, const QString& name);
+    bool literal(LuaValue& v, int depth);
+    bool literalTable(LuaValue& v, int depth);
+    // Reads the arguments of a call, from its "(" (or its one string or table) through its ")".
+    // False, with the rest of the call skipped, when one of them is not a literal value.
+    bool arguments(std::vector<LuaValue>& args, qint64 callLine);
 
-    void addPoint(const Words& w);
-    void levelDesc(QStringView line);
-    void maxPlayers(QStringView line);
-    void numericSetting(QString& target, QStringView value, const char* what);
+    void skipExpression(int depth);
+    void skipExpressionList(int depth);
+    void skipSuffixes();
+    // Skips to the bracket that closes the `open` brackets the reader is inside.
+    void skipBalanced(int open);
+    void skipParameters();
 
-    LevelDocument& m_doc;
-    MapSettings& m_settings;
-    ModelLists& m_models;
-    ReadSink* m_sink;
-    ReadResult m_result;
-    qint64 m_lineNumber = 0;
-    qint64 m_problemCount = 0;
-    bool m_insideFunction = false;
-    std::optional<QString> m_pushedBack;
-    QByteArray m_buffer;
-    qsizetype m_pos = 0;
-    const QString* m_cleaned = nullptr; // the cleaned form of the call line being read
-    bool m_eof = false;
+    LuaLexer m_lexer;
+    ReadSink& m_sink;
+    LuaToken m_token;
+    LuaToken m_next;
+    bool m_hasNext = false;
+    ScriptCode m_code;
+    LevelCall m_call;
+    std::set<std::string> m_defined;      // functions the script defines itself
+    std::vector<LevelCall> m_pending;     // calls of names shaped like game functions, until the end
+    LuaValue m_player;                    // the global player, while it is a literal table
+    bool m_playerSet = false;
+    qint64 m_playerLine = 0;
+    bool m_tooDeep = false;
 };
 
-bool Reader::fillChunk(QIODevice& input)
+inline void CallReader::advance()
 {
-    // Keep the unread tail, then top the buffer up with the next block of the input.
-    m_buffer.remove(0, m_pos);
-    m_pos = 0;
-    if (m_eof)
-        return false;
-    const qsizetype old = m_buffer.size();
-    m_buffer.resize(old + chunkSize);
-    const qint64 got = input.read(m_buffer.data() + old, chunkSize);
-    m_buffer.resize(old + std::max<qint64>(got, 0));
-    if (got <= 0)
-        m_eof = true;
-    return got > 0;
+    if (m_hasNext) {
+        std::swap(m_token, m_next);
+        m_hasNext = false;
+    } else {
+        m_lexer.next(m_token);
+    }
+    if (m_token.type == Type::Invalid)
+        problem(m_token.line, latin1(m_token.text) + QStringLiteral("; the game's Lua cannot read this file"));
 }
 
-bool Reader::nextLine(QIODevice& input, QString& line)
+const LuaToken& CallReader::lookahead()
 {
-    if (m_pushedBack) {
-        line = std::move(*m_pushedBack);
-        m_pushedBack.reset();
-        ++m_lineNumber;
-        return true;
+    if (!m_hasNext) {
+        m_lexer.next(m_next);
+        m_hasNext = true;
     }
-    qsizetype end = -1;
-    bool tooLong = false;
-    for (;;) {
-        const char* from = m_buffer.constData() + m_pos;
-        const qsizetype avail = m_buffer.size() - m_pos;
-        const auto* nl = avail > 0 ? static_cast<const char*>(std::memchr(from, '\n', std::size_t(avail))) : nullptr;
-        if (nl) {
-            end = nl - m_buffer.constData();
-            break;
-        }
-        if (m_buffer.size() - m_pos > maxLineLength) {
-            // Skip the rest of an over-long line without holding it in memory.
-            tooLong = true;
-            m_pos = m_buffer.size();
-            if (!fillChunk(input))
-                break;
+    return m_next;
+}
+
+void CallReader::expectKeyword(const char* keyword, qint64 openedAt)
+{
+    if (m_token.isKeyword(keyword)) {
+        advance();
+        return;
+    }
+    if (m_token.type != Type::End || std::string_view(keyword) != "end" || openedAt > 0)
+        problem(m_token.line, QStringLiteral("\"%1\" expected (to close line %2)").arg(QLatin1String(keyword)).arg(openedAt));
+}
+
+const ScriptCode& CallReader::run()
+{
+    advance();
+    const Context top;
+    while (m_token.type != Type::End) {
+        if (atBlockEnd()) {
+            problem(m_token.line, QStringLiteral("\"%1\" closes nothing").arg(latin1(m_token.spelling())));
+            advance();
             continue;
         }
-        if (!fillChunk(input)) {
-            if (m_buffer.size() == m_pos)
-                return false; // end of input
-            end = m_buffer.size();
-            break;
+        statement(top, 0);
+    }
+    for (LevelCall& pending : m_pending) {
+        if (!m_defined.count(pending.name))
+            m_sink.call(pending);
+    }
+    if (m_playerSet)
+        m_sink.global("player", m_player, m_playerLine);
+    return m_code;
+}
+
+bool CallReader::atBlockEnd() const
+{
+    if (m_token.type == Type::End)
+        return true;
+    return m_token.isKeyword("end") || m_token.isKeyword("else") || m_token.isKeyword("elseif")
+        || m_token.isKeyword("until");
+}
+
+void CallReader::block(const Context& c, int depth)
+{
+    if (depth > maxNesting) {
+        if (!m_tooDeep)
+            problem(m_token.line, QStringLiteral("the blocks are nested more than %1 deep; the rest is not read").arg(maxNesting));
+        m_tooDeep = true;
+        while (m_token.type != Type::End)
+            advance();
+        return;
+    }
+    while (!atBlockEnd())
+        statement(c, depth);
+}
+
+void CallReader::statement(const Context& c, int depth)
+{
+    const qint64 line = m_token.line;
+    if (m_token.type == Type::Keyword) {
+        const std::string k = m_token.spelling();
+        if (k == "function") {
+            functionDefinition(c, depth, false);
+        } else if (k == "local") {
+            advance();
+            ++m_code.locals;
+            if (m_token.isKeyword("function")) {
+                functionDefinition(c, depth, true);
+                return;
+            }
+            while (m_token.type == Type::Name || m_token.isSymbol(","))
+                advance();
+            if (m_token.isSymbol("=")) {
+                advance();
+                skipExpressionList(depth);
+            }
+        } else if (k == "if") {
+            ++m_code.conditions;
+            advance();
+            skipExpression(depth);
+            expectKeyword("then", line);
+            block(c, depth + 1);
+            while (m_token.isKeyword("elseif")) {
+                advance();
+                skipExpression(depth);
+                expectKeyword("then", line);
+                block(c, depth + 1);
+            }
+            if (m_token.isKeyword("else")) {
+                advance();
+                block(c, depth + 1);
+            }
+            expectKeyword("end", line);
+        } else if (k == "while" || k == "for") {
+            ++m_code.loops;
+            advance();
+            Context inner = c;
+            ++inner.loops;
+            if (k == "for") {
+                // for i = a, b[, c] do / for k, v in t do
+                while (m_token.type == Type::Name || m_token.isSymbol(","))
+                    advance();
+                if (m_token.isSymbol("=") || m_token.isKeyword("in"))
+                    advance();
+                skipExpressionList(depth);
+            } else {
+                skipExpression(depth);
+            }
+            expectKeyword("do", line);
+            block(inner, depth + 1);
+            expectKeyword("end", line);
+        } else if (k == "repeat") {
+            ++m_code.loops;
+            advance();
+            Context inner = c;
+            ++inner.loops;
+            block(inner, depth + 1);
+            expectKeyword("until", line);
+            skipExpression(depth);
+        } else if (k == "do") {
+            advance();
+            block(c, depth + 1);
+            expectKeyword("end", line);
+        } else if (k == "return") {
+            advance();
+            if (!atBlockEnd() && !m_token.isSymbol(";"))
+                skipExpressionList(depth);
+        } else if (k == "break") {
+            advance();
+        } else {
+            problem(line, QStringLiteral("\"%1\" cannot start a statement").arg(latin1(k)));
+            advance();
+        }
+        return;
+    }
+    if (m_token.isSymbol(";")) {
+        advance();
+        return;
+    }
+    if (m_token.type == Type::Name || m_token.isSymbol("(") || m_token.isSymbol("%")) {
+        expressionStatement(c, depth);
+        return;
+    }
+    if (m_token.type != Type::Invalid)
+        problem(line, QStringLiteral("\"%1\" cannot start a statement").arg(latin1(m_token.spelling())));
+    advance();
+}
+
+void CallReader::skipParameters()
+{
+    if (!m_token.isSymbol("("))
+        return;
+    advance();
+    skipBalanced(1);
+}
+
+void CallReader::functionDefinition(const Context& c, int depth, bool isLocal)
+{
+    const qint64 line = m_token.line;
+    advance(); // "function"
+    std::string name;
+    bool plain = true;
+    if (m_token.type == Type::Name) {
+        name = m_token.text;
+        advance();
+    }
+    while (m_token.isSymbol(".") || m_token.isSymbol(":")) {
+        plain = false;
+        advance();
+        if (m_token.type == Type::Name)
+            advance();
+    }
+    const bool isChunk = plain && !isLocal && c.top && (name == "DetermChunk" || name == "NonDetermChunk");
+    if (plain && !name.empty())
+        m_defined.insert(name);
+    if (!isChunk)
+        ++m_code.functions;
+    skipParameters();
+    Context inner;
+    inner.top = false;
+    inner.chunk = isChunk ? (name == "DetermChunk" ? Chunk::Determ : Chunk::NonDeterm) : Chunk::Other;
+    inner.function = name;
+    block(inner, depth + 1);
+    expectKeyword("end", line);
+}
+
+void CallReader::functionBody(int depth)
+{
+    const qint64 line = m_token.line;
+    ++m_code.functions;
+    skipParameters();
+    Context inner;
+    inner.top = false;
+    block(inner, depth + 1);
+    expectKeyword("end", line);
+}
+
+void CallReader::expressionStatement(const Context& c, int depth)
+{
+    const qint64 line = m_token.line;
+    if (m_token.type == Type::Name) {
+        const std::string name = m_token.text;
+        advance();
+        if (m_token.isSymbol("(") || m_token.type == Type::String || m_token.isSymbol("{")) {
+            call(c, name, line);
+            if (continuesExpression(m_token) && !m_token.isSymbol("(") && !m_token.isSymbol("{")
+                && m_token.type != Type::String)
+                skipSuffixes();
+            return;
+        }
+        if (c.top && name == "player" && m_token.isSymbol("[")) {
+            assignPlayerEntry(line);
+            return;
+        }
+        if (m_token.isSymbol("=")) {
+            advance();
+            if (c.top && (name == "levelDesc" || name == "maxPlayers" || name == "player")) {
+                assignGlobal(name, line);
+                return;
+            }
+            ++m_code.otherStatements;
+            skipExpressionList(depth);
+            return;
+        }
+    } else {
+        skipExpression(depth);
+    }
+    skipSuffixes();
+    if (m_token.isSymbol(",") || m_token.isSymbol("=")) {
+        while (m_token.isSymbol(",")) {
+            advance();
+            skipExpression(depth);
+        }
+        if (m_token.isSymbol("=")) {
+            advance();
+            skipExpressionList(depth);
         }
     }
-    ++m_lineNumber;
-    if (tooLong) {
-        if (end >= 0)
-            m_pos = std::min(end + 1, m_buffer.size());
-        problem(QStringLiteral("the line is longer than %1 characters; skipped").arg(maxLineLength));
-        line.clear();
+    ++m_code.otherStatements;
+}
+
+void CallReader::call(const Context& c, const std::string& name, qint64 line)
+{
+    if (!isGameFunction(name)) {
+        if (name == "dofilepath" || name == "dofile") {
+            std::vector<LuaValue> args;
+            const bool literalPath = arguments(args, line) && !args.empty() && args[0].isString();
+            problem(line, QStringLiteral("the script includes %1, which Load Level does not read; Open Level runs it")
+                              .arg(literalPath ? QLatin1Char('"') + latin1(args[0].text) + QLatin1Char('"')
+                                               : QStringLiteral("a file")));
+            ++m_code.helperCalls;
+            return;
+        }
+        if (!c.top)
+            ++m_code.helperCalls;
+        else
+            ++m_code.otherStatements;
+        if (m_token.isSymbol("(")) {
+            advance();
+            skipBalanced(1);
+        } else {
+            advance();
+            if (m_token.type != Type::String)
+                skipBalanced(1);
+        }
+        return;
+    }
+    m_call.name = name;
+    m_call.line = line;
+    m_call.chunk = c.chunk;
+    if (!arguments(m_call.args, line) || continuesExpression(m_token)) {
+        ++m_code.computedCalls;
+        problem(line, QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
+        return;
+    }
+    if (c.top) {
+        problem(line, QStringLiteral("%1 is called outside the functions DetermChunk and NonDetermChunk; skipped")
+                          .arg(latin1(name)));
+        return;
+    }
+    if (c.loops > 0) {
+        if (m_code.callsInLoops++ == 0)
+            problem(line, QStringLiteral("%1 is called inside a loop: it is read once, but the game calls it on every "
+                                         "pass").arg(latin1(name)));
+    }
+    if (isKnownGameFunction(name))
+        m_sink.call(m_call);
+    else
+        m_pending.push_back(m_call);
+}
+
+void CallReader::assignGlobal(const std::string& name, qint64 line)
+{
+    LuaValue value;
+    if (!literal(value, 0) || continuesExpression(m_token)) {
+        problem(line, QStringLiteral("%1 is computed by the script; it was not read").arg(latin1(name)));
+        Context top;
+        skipExpression(0);
+        skipSuffixes();
+        return;
+    }
+    if (name == "player") {
+        m_player = std::move(value);
+        m_playerSet = true;
+        m_playerLine = line;
+        return;
+    }
+    m_sink.global(name, value, line);
+}
+
+void CallReader::assignPlayerEntry(qint64 line)
+{
+    advance(); // "["
+    LuaValue key;
+    LuaValue value;
+    const bool keyRead = literal(key, 0) && m_token.isSymbol("]");
+    if (keyRead)
+        advance();
+    else
+        skipBalanced(1);
+    Context top;
+    if (!m_token.isSymbol("=")) {
+        skipSuffixes();
+        if (m_token.isSymbol("=")) {
+            advance();
+            skipExpressionList(0);
+        }
+        problem(line, QStringLiteral("the player table is changed by the script; the change was not read"));
+        return;
+    }
+    advance();
+    if (!keyRead || key.isNil() || !literal(value, 0) || continuesExpression(m_token)) {
+        problem(line, QStringLiteral("a player entry is computed by the script; it was not read"));
+        skipExpression(0);
+        return;
+    }
+    if (!m_player.isTable()) {
+        m_player = LuaValue::makeTable();
+    }
+    m_playerSet = true;
+    m_playerLine = line;
+    if (key.isNumber() && key.number >= 1 && key.number <= double(m_player.items.size()) && key.number == double(qint64(key.number))) {
+        m_player.items[std::size_t(key.number) - 1] = std::move(value);
+        return;
+    }
+    for (LuaField& f : m_player.fields) {
+        if (f.key.sameValue(key)) {
+            f.value = std::move(value);
+            return;
+        }
+    }
+    m_player.fields.push_back({std::move(key), std::move(value)});
+}
+
+// Fills `v` from the literal at the current token; false when the token starts something else.
+bool CallReader::literal(LuaValue& v, int depth)
+{
+    // A table keeps its elements' objects for the next call of the same shape.
+    if (!m_token.isSymbol("{")) {
+        if (!v.items.empty())
+            v.items.clear();
+    }
+    if (!v.fields.empty())
+        v.fields.clear();
+    switch (m_token.type) {
+    case Type::Number:
+        v.type = LuaValue::Type::Number;
+        v.number = m_token.number;
+        if (m_token.text.empty())
+            v.text.clear();
+        else
+            std::swap(v.text, m_token.text); // the token's text is read anew by the next token
+        advance();
+        return !continuesExpression(m_token);
+    case Type::String:
+        v.type = LuaValue::Type::String;
+        std::swap(v.text, m_token.text);
+        advance();
+        return !continuesExpression(m_token);
+    case Type::Keyword:
+        if (!m_token.isKeyword("nil"))
+            return false;
+        v.type = LuaValue::Type::Nil;
+        v.text.clear();
+        advance();
+        return !continuesExpression(m_token);
+    case Type::Symbol:
+        if (m_token.isSymbol("-") && lookahead().type == Type::Number) {
+            advance();
+            v.type = LuaValue::Type::Number;
+            v.number = -m_token.number;
+            v.text.clear();
+            if (!m_token.text.empty()) {
+                v.text.push_back('-');
+                v.text.append(m_token.text);
+            }
+            advance();
+            // "-2 ^ 2" is -(2 ^ 2), "-2 .. x" a text: only a plain negative number is a literal.
+            return !continuesExpression(m_token);
+        }
+        if (m_token.isSymbol("{"))
+            return literalTable(v, depth);
+        return false;
+    default: return false;
+    }
+}
+
+bool CallReader::literalTable(LuaValue& v, int depth)
+{
+    const qint64 line = m_token.line;
+    if (depth > maxNesting)
+        return false;
+    advance(); // "{"
+    v.type = LuaValue::Type::Table;
+    v.text.clear();
+    std::size_t items = 0;
+    // Leaves the rest of a table that is not a literal, from inside `open` brackets.
+    auto notLiteral = [this](int open) {
+        skipBalanced(open);
+        return false;
+    };
+    for (;;) {
+        if (m_token.isSymbol("}")) {
+            advance();
+            break;
+        }
+        if (m_token.isSymbol(")")) {
+            // A table left open inside a call: Lua cannot read the file; the values are kept.
+            problem(line, QStringLiteral("a \"{\" is not closed; the game's Lua cannot read this file"));
+            break;
+        }
+        if (m_token.isSymbol("[")) {
+            advance();
+            LuaField field;
+            if (!literal(field.key, depth + 1) || !m_token.isSymbol("]"))
+                return notLiteral(2);
+            advance();
+            if (!m_token.isSymbol("="))
+                return notLiteral(1);
+            advance();
+            if (!literal(field.value, depth + 1))
+                return notLiteral(1);
+            v.fields.push_back(std::move(field));
+        } else if (m_token.type == Type::Name && lookahead().isSymbol("=")) {
+            LuaField field;
+            field.key = LuaValue::makeString(m_token.text);
+            advance();
+            advance();
+            if (!literal(field.value, depth + 1))
+                return notLiteral(1);
+            v.fields.push_back(std::move(field));
+        } else {
+            if (items == v.items.size())
+                v.items.emplace_back();
+            if (!literal(v.items[items], depth + 1))
+                return notLiteral(1);
+            ++items;
+        }
+        if (m_token.isSymbol(",") || m_token.isSymbol(";")) {
+            advance();
+            continue;
+        }
+        if (m_token.isSymbol("}") || m_token.isSymbol(")"))
+            continue;
+        return notLiteral(1);
+    }
+    v.items.resize(items);
+    return !continuesExpression(m_token);
+}
+
+bool CallReader::arguments(std::vector<LuaValue>& args, qint64 callLine)
+{
+    std::size_t n = 0;
+    auto slot = [&args, &n]() -> LuaValue& {
+        if (n == args.size())
+            args.emplace_back();
+        return args[n++];
+    };
+    if (m_token.type == Type::String || m_token.isSymbol("{")) {
+        // f"text" and f{...}: one argument
+        const bool ok = literal(slot(), 0);
+        args.resize(n);
+        if (!ok)
+            skipBalanced(0);
+        return ok;
+    }
+    advance(); // "("
+    if (m_token.isSymbol(")")) {
+        advance();
+        args.clear();
         return true;
     }
-    const char* start = m_buffer.constData() + m_pos;
-    qsizetype len = end - m_pos;
-    m_pos = std::min(end + 1, m_buffer.size());
-    if (len > 0 && start[len - 1] == '\r')
-        --len;
-    if (len > maxLineLength) {
-        problem(QStringLiteral("the line is longer than %1 characters; skipped").arg(maxLineLength));
-        line.clear();
-        return true;
+    qint64 lastLine = m_token.line;
+    for (;;) {
+        if (!literal(slot(), 0)) {
+            args.resize(n);
+            skipBalanced(1);
+            return false;
+        }
+        if (m_token.isSymbol(",")) {
+            advance();
+            lastLine = m_token.line;
+            continue;
+        }
+        if (m_token.isSymbol(")")) {
+            advance();
+            break;
+        }
+        if (m_token.line > lastLine || m_token.type == Type::End) {
+            // The call is not closed: Lua cannot read the file, but the values are plain.
+            problem(callLine, QStringLiteral("the call's \")\" is missing; the game's Lua cannot read this file"));
+            break;
+        }
+        args.resize(n);
+        skipBalanced(1);
+        return false;
     }
-    if (m_lineNumber == 1 && len >= 3 && start[0] == '\xEF' && start[1] == '\xBB' && start[2] == '\xBF') {
-        start += 3;
-        len -= 3;
-    }
-    if (len <= 0) {
-        line.clear();
-        return true;
-    }
-    if (std::memchr(start, '\0', static_cast<std::size_t>(len)) != nullptr) {
-        problem(QStringLiteral("the line holds NUL bytes; skipped"));
-        line.clear();
-        return true;
-    }
-    line = QString::fromLatin1(start, len);
+    args.resize(n);
     return true;
 }
 
-ReadResult Reader::run(QIODevice& input)
+void CallReader::skipBalanced(int open)
 {
-    const QByteArray head = input.peek(4096);
-    if (head.startsWith("\x1bLua")) {
-        problemAt(0, QStringLiteral("the file is compiled Lua bytecode, not a level script; nothing was read"));
-        return m_result;
-    }
-    if (looksBinary(head)) {
-        problemAt(0, QStringLiteral("the file is not a text file; nothing was read"));
-        return m_result;
-    }
-    QString line;
-    while (nextLine(input, line))
-        handle(input, std::move(line));
-    if (m_problemCount > qint64(m_result.problems.size()))
-        m_result.problems.push_back(
-            {0, QStringLiteral("%1 more problems not listed").arg(m_problemCount - qint64(m_result.problems.size()))});
-    return m_result;
-}
-
-void Reader::handle(QIODevice& input, QString line)
-{
-    if (line.isEmpty())
-        return;
-    const QStringView first = rawFirstWord(line);
-    if (first == u"--")
-        return;
-    if (first == u"levelDesc")
-        levelDesc(line);
-    else if (first == u"maxPlayers")
-        maxPlayers(line);
-    else if (first == u"function")
-        m_insideFunction = true;
-    else if (first == u"end" && m_insideFunction)
-        m_insideFunction = false;
-
-    if (!m_insideFunction)
-        return;
-    QString cleaned = cleanLine(line);
-    if (!cleaned.startsWith(QLatin1String("add")) && !cleaned.startsWith(QLatin1String("set"))
-        && !cleaned.startsWith(QLatin1String("load")))
-        return;
-
-    // A call whose arguments run over several lines is joined into one before it is read.
-    const qint64 callLine = m_lineNumber;
-    int depth = openParentheses(line);
-    int joined = 0;
-    QString next;
-    while (depth > 0 && joined < maxJoinedLines && line.size() < maxLineLength && nextLine(input, next)) {
-        const QStringView nextFirst = rawFirstWord(next);
-        // A call left open never swallows the lines of the next call.
-        if (nextFirst == u"function" || nextFirst == u"end" || nextFirst == u"levelDesc"
-            || nextFirst == u"maxPlayers" || isCall(rawFirstWord(cleanLine(next)))) {
-            m_pushedBack = std::move(next);
-            --m_lineNumber;
-            break;
+    int depth = open;
+    while (m_token.type != Type::End) {
+        if (m_token.type == Type::Symbol) {
+            if (m_token.isSymbol("(") || m_token.isSymbol("{") || m_token.isSymbol("["))
+                ++depth;
+            else if (m_token.isSymbol(")") || m_token.isSymbol("}") || m_token.isSymbol("]"))
+                --depth;
         }
-        line += QLatin1Char(' ');
-        line += next;
-        depth += openParentheses(next);
-        ++joined;
-    }
-    if (joined > 0)
-        cleaned = cleanLine(line);
-
-    Words words;
-    const QStringView cleanedView(cleaned);
-    for (qsizetype i = 0, n = cleanedView.size(); i < n;) {
-        while (i < n && cleanedView[i] == u' ')
-            ++i;
-        const qsizetype start = i;
-        while (i < n && cleanedView[i] != u' ')
-            ++i;
-        if (i > start)
-            words.push_back(cleanedView.mid(start, i - start));
-    }
-    const qint64 saved = m_lineNumber;
-    m_lineNumber = callLine;
-    m_cleaned = &cleaned;
-    handleCall(words, line);
-    m_cleaned = nullptr;
-    m_lineNumber = saved;
-}
-
-double Reader::number(const Words& w, int n, const char* what)
-{
-    const QStringView text = word(w, n);
-    bool whole = false;
-    const double v = val(text, &whole);
-    if (!whole) {
-        if (text.isEmpty())
-            problem(QStringLiteral("the %1 is missing; read as 0").arg(QLatin1String(what)));
-        else
-            problem(QStringLiteral("the %1 \"%2\" is not a number; read as %3")
-                        .arg(QLatin1String(what), text.toString(), doubleText(v)));
-    }
-    return v;
-}
-
-template <class Int>
-Int Reader::checked(double v, const Words& w, int n, const QString& what)
-{
-    const std::optional<Int> exact = sizeof(Int) == 2 ? std::optional<Int>(toInt16(v)) : std::optional<Int>(toInt32(v));
-    if (exact)
-        return *exact;
-    const auto clamped = static_cast<Int>(sizeof(Int) == 2 ? toInt16Clamped(v) : toInt32Clamped(v));
-    const QString range = what.endsWith(QLatin1String("component")) ? QStringLiteral("out of range")
-        : sizeof(Int) == 2                                           ? QStringLiteral("outside -32768 to 32767")
-                                                                     : QStringLiteral("outside the 32-bit range");
-    problem(QStringLiteral("the %1 %2 is %3; clamped to %4").arg(what, word(w, n).toString(), range, intText(clamped)));
-    return clamped;
-}
-
-std::int32_t Reader::int32Of(const Words& w, int n, const char* what)
-{
-    return checked<std::int32_t>(number(w, n, what), w, n, QLatin1String(what));
-}
-
-std::int16_t Reader::int16Of(const Words& w, int n, const char* what)
-{
-    return checked<std::int16_t>(number(w, n, what), w, n, QLatin1String(what));
-}
-
-std::int16_t Reader::colourOf(const Words& w, int n, const char* what)
-{
-    return checked<std::int16_t>(number(w, n, what) * 255.0, w, n, QLatin1String(what) + QLatin1String(" component"));
-}
-
-template <class Rec>
-void Reader::position(Rec& record, const Words& w, int first)
-{
-    // Positions are written top-view x, height, top-view y.
-    record.posX = int32Of(w, first, "x position");
-    record.posZ = int32Of(w, first + 1, "height");
-    record.posY = int32Of(w, first + 2, "y position");
-}
-
-std::int16_t Reader::model(ItemKind kind, const QString& name)
-{
-    m_result.lastKind = kind;
-    const std::int16_t index = m_models.lookup(kind, name);
-    // "Custom" ends the lists that have it and names no model: such a name is a custom one.
-    return index >= 0 && m_models.entry(kind, index) == customEntry ? std::int16_t(-1) : index;
-}
-
-template <class Rec>
-void Reader::store(ItemKind kind, const Rec& record, const QString& text)
-{
-    const auto index = m_doc.appendItem(kind, record);
-    if (!index) {
-        problem(QStringLiteral("the level already holds %1 records of the kind %2; the item was skipped")
-                    .arg(maxRecordsPerKind)
-                    .arg(QLatin1String(kindInfo(kind).name)));
-        return;
-    }
-    ++m_result.itemsRead;
-    if (m_sink) {
-        QString itemText = text;
-        if (itemText.isEmpty()) {
-            // "Asteroid #12": formed in one buffer, one allocation per item.
-            char buffer[48];
-            const char* prefix = kindInfo(kind).itemText;
-            const std::size_t length = std::strlen(prefix);
-            std::memcpy(buffer, prefix, length);
-            const auto end = std::to_chars(buffer + length, buffer + sizeof buffer, *index + 1).ptr;
-            itemText = QString::fromLatin1(buffer, end - buffer);
-        }
-        m_sink->itemRead(kind, *index, itemText, record.posX, record.posY);
-    }
-}
-
-void Reader::addPoint(const Words& w)
-{
-    const QString n = word(w, 2).toString().remove(QStringLiteral("StartPos"));
-    const double slotValue = val(n);
-    const auto slot = toInt32(slotValue);
-    if (!isStrictNumber(n) || !slot || *slot < 0 || *slot >= playerSlots) {
-        problem(QStringLiteral("the start point \"%1\" names no player slot from 0 to 5; skipped").arg(word(w, 2).toString()));
-        return;
-    }
-    PlayerStartRecord record = m_doc.player(*slot);
-    position(record, w, 3);
-    const double orientation = number(w, 7, "orientation");
-    if (std::fabs(orientation) > double(std::numeric_limits<float>::max())) {
-        problem(QStringLiteral("the orientation %1 is out of range; read as 0").arg(word(w, 7).toString()));
-        record.orientation = 0;
-    } else {
-        record.orientation = static_cast<float>(orientation);
-    }
-    record.label = QStringLiteral("Player %1").arg(*slot + 1);
-    m_doc.player(*slot) = record;
-    ++m_result.itemsRead;
-    if (m_sink)
-        m_sink->itemRead(ItemKind::PlayerStart, static_cast<std::int16_t>(*slot),
-                         QStringLiteral("Player %1 start").arg(*slot + 1), record.posX, record.posY);
-}
-
-std::optional<QString> Reader::literalName(const Words& w, int n, QStringView raw)
-{
-    const QStringView name = word(w, n);
-    if (!name.isEmpty()) {
-        // The cleaned line is the raw line less its leading blanks, character for character.
-        if (m_cleaned && name.data() >= m_cleaned->constData() && name.data() < m_cleaned->constData() + m_cleaned->size()) {
-            const qsizetype at = (name.data() - m_cleaned->constData()) + (raw.size() - m_cleaned->size());
-            const qsizetype after = at + name.size();
-            if (at > 0 && after < raw.size() && (raw[at - 1] == u'"' || raw[at - 1] == u'\'') && raw[after] == raw[at - 1])
-                return luaUnescape(name);
-        }
-        for (qsizetype at = raw.indexOf(name); at >= 0; at = raw.indexOf(name, at + 1)) {
-            const qsizetype after = at + name.size();
-            if (at > 0 && after < raw.size() && (raw[at - 1] == u'"' || raw[at - 1] == u'\'') && raw[after] == raw[at - 1])
-                return luaUnescape(name);
-        }
-    }
-    problem(QStringLiteral("the model name \"%1\" is not a quoted text; the item was skipped").arg(name.toString()));
-    return std::nullopt;
-}
-
-QString Reader::quotedArgument(const Words& w, QStringView raw)
-{
-    const qsizetype open = raw.indexOf(u'(');
-    if (open >= 0) {
-        if (auto text = leadingLuaString(raw.mid(open + 1)))
-            return *std::move(text);
-    }
-    return luaUnescape(word(w, 2));
-}
-
-void Reader::handleCall(const Words& w, QStringView raw)
-{
-    const QStringView call = word(w, 1);
-    if (call == u"addPoint") {
-        addPoint(w);
-    } else if (call == u"addSalvage" || call == u"addAsteroid") {
-        const ItemKind kind = call == u"addSalvage" ? ItemKind::Salvage : ItemKind::Asteroid;
-        const auto name = literalName(w, 2, raw);
-        if (!name)
+        advance();
+        if (depth <= 0)
             return;
-        ResourceRecord r;
-        r.modelIndex = model(kind, *name);
-        if (r.modelIndex == -1)
-            r.customName = *name;
-        position(r, w, 3);
-        r.resourcePercent = int32Of(w, 6, "resource percentage");
-        r.drawColour = kindInfo(kind).drawColour;
-        store(kind, r, {});
-    } else if (call == u"addCloud" || call == u"addDustCloud" || call == u"addNebula") {
-        const ItemKind kind = call == u"addCloud" ? ItemKind::Cloud
-            : call == u"addDustCloud"             ? ItemKind::DustCloud
-                                                  : ItemKind::Nebula;
-        const int modelWord = kind == ItemKind::Nebula ? 2 : 3;
-        const auto name = literalName(w, modelWord, raw);
-        if (!name)
-            return;
-        CloudRecord r;
-        r.modelIndex = model(kind, *name);
-        if (r.modelIndex == -1)
-            r.customName = *name;
-        position(r, w, 4);
-        r.red = colourOf(w, 7, "red");
-        r.green = colourOf(w, 8, "green");
-        r.blue = colourOf(w, 9, "blue");
-        r.size = int32Of(w, 12, "size");
-        r.drawColour = kindInfo(kind).drawColour;
-        store(kind, r, {});
-    } else if (call == u"addSquadron") {
-        const auto literal = literalName(w, 2, raw);
-        if (!literal)
-            return;
-        const QString& name = *literal;
-        if (QStringView(name).left(4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0) {
-            PropRecord r;
-            r.modelIndex = model(ItemKind::Megalith, name);
-            if (r.modelIndex == -1)
-                r.customName = name;
-            position(r, w, 4);
-            r.drawColour = kindInfo(ItemKind::Megalith).drawColour;
-            store(ItemKind::Megalith, r, name);
+    }
+}
+
+void CallReader::skipSuffixes()
+{
+    for (;;) {
+        if (m_token.isSymbol(".") || m_token.isSymbol(":")) {
+            advance();
+            if (m_token.type == Type::Name)
+                advance();
+        } else if (m_token.isSymbol("[") || m_token.isSymbol("(") || m_token.isSymbol("{")) {
+            advance();
+            skipBalanced(1);
+        } else if (m_token.type == Type::String) {
+            advance();
         } else {
-            ShipRecord r;
-            r.modelIndex = model(ItemKind::Ship, name);
-            if (r.modelIndex == -1)
-                r.customName = name;
-            position(r, w, 4);
-            r.player = int16Of(w, 7, "owner");
-            // The rotation table holds orientation, rotation2, rotation1.
-            r.orientation = int32Of(w, 8, "orientation");
-            r.rotation2 = int32Of(w, 9, "rotation");
-            r.rotation1 = int32Of(w, 10, "rotation");
-            r.drawColour = kindInfo(ItemKind::Ship).drawColour;
-            store(ItemKind::Ship, r, name);
-        }
-    } else if (call == u"addPebble") {
-        const auto name = literalName(w, 2, raw);
-        if (!name)
             return;
-        PropRecord r;
-        r.modelIndex = model(ItemKind::Pebble, *name);
-        if (r.modelIndex == -1)
-            r.customName = *name;
-        position(r, w, 3);
-        r.drawColour = kindInfo(ItemKind::Pebble).drawColour;
-        store(ItemKind::Pebble, r, {});
-    } else if (call == u"setWorldBoundsInner") {
-        numericSetting(m_settings.sizeX, word(w, 5), "world size X");
-        numericSetting(m_settings.sizeZ, word(w, 6), "world size Z");
-        numericSetting(m_settings.sizeY, word(w, 7), "world size Y");
-        m_result.worldBoundsRead = true;
-    } else if (call == u"loadBackground") {
-        m_settings.background = quotedArgument(w, raw);
-    } else if (call == u"setSensorsManagerCameraDistances") {
-        numericSetting(m_settings.cameraMin, word(w, 2), "minimum camera distance");
-        numericSetting(m_settings.cameraMax, word(w, 3), "maximum camera distance");
-    } else if (call == u"setDefaultMusic") {
-        m_settings.music = quotedArgument(w, raw).remove(QStringLiteral("Data:sound/music/"));
+        }
     }
 }
 
-void Reader::numericSetting(QString& target, QStringView value, const char* what)
+void CallReader::skipExpression(int depth)
 {
-    if (isStrictNumber(value) && std::isfinite(val(value))) {
-        target = value.toString();
+    for (;;) {
+        while (m_token.isKeyword("not") || m_token.isSymbol("-"))
+            advance();
+        if (m_token.type == Type::Number || m_token.type == Type::String || m_token.isKeyword("nil")
+            || m_token.isSymbol("...")) {
+            advance();
+        } else if (m_token.isSymbol("{") || m_token.isSymbol("(")) {
+            advance();
+            skipBalanced(1);
+        } else if (m_token.isKeyword("function")) {
+            advance();
+            functionBody(depth);
+        } else if (m_token.isSymbol("%")) {
+            advance();
+            if (m_token.type == Type::Name)
+                advance();
+        } else if (m_token.type == Type::Name) {
+            advance();
+        } else {
+            return;
+        }
+        skipSuffixes();
+        if (continuesExpression(m_token)) {
+            advance();
+            continue;
+        }
         return;
     }
-    problem(QStringLiteral("the %1 \"%2\" is not a number; kept %3").arg(QLatin1String(what), value.toString(), target));
 }
 
-void Reader::levelDesc(QStringView line)
+void CallReader::skipExpressionList(int depth)
 {
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    const QStringView value = eq >= 0 ? line.mid(eq + 1) : line;
-    if (const auto decoded = leadingLuaString(value)) {
-        m_settings.levelDesc = *decoded;
-        return;
+    skipExpression(depth);
+    while (m_token.isSymbol(",")) {
+        advance();
+        skipExpression(depth);
     }
-    QString text = value.toString();
-    text.replace(QLatin1Char('"'), QLatin1Char(' '));
-    m_settings.levelDesc = text.trimmed();
 }
 
-void Reader::maxPlayers(QStringView line)
+QString plural(int n, const char* one, const char* many)
 {
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    const QString thirdWord = eq >= 0 ? QString() : getWord(line, 3);
-    const QStringView value = eq >= 0 ? line.mid(eq + 1) : QStringView(thirdWord);
-    const double players = val(value);
-    const auto index = toInt16(players - 2);
-    if (index && *index >= 0 && *index < playerCountEntries().size()) {
-        m_settings.playerIndex = *index;
-        return;
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+QString scriptSummary(const ScriptCode& code)
+{
+    QStringList parts;
+    if (code.loops)
+        parts << plural(code.loops, "loop", "loops");
+    if (code.conditions)
+        parts << plural(code.conditions, "condition", "conditions");
+    if (code.functions)
+        parts << plural(code.functions, "helper function", "helper functions");
+    if (code.locals)
+        parts << plural(code.locals, "local variable", "local variables");
+    if (code.helperCalls)
+        parts << plural(code.helperCalls, "call of the script's own functions", "calls of the script's own functions");
+    if (code.otherStatements)
+        parts << plural(code.otherStatements, "other statement", "other statements");
+    QString text = QStringLiteral("The file is a script");
+    if (!parts.isEmpty()) {
+        const QString last = parts.takeLast();
+        text += QStringLiteral(": it has ") + (parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
+            + QStringLiteral(" that Load Level does not run");
     }
-    if (!std::isfinite(players) || val(value) == 0.0) {
-        problem(QStringLiteral("maxPlayers \"%1\" is not a player count; kept %2 players")
-                    .arg(value.trimmed().toString())
-                    .arg(m_settings.playerCount()));
-        return;
-    }
-    m_settings.playerIndex = players < 2 ? 0 : int(playerCountEntries().size()) - 1;
-    problem(QStringLiteral("maxPlayers %1 is outside 2 to 6; set to %2 players")
-                .arg(value.trimmed().toString())
-                .arg(m_settings.playerCount()));
+    if (code.computedCalls)
+        text += QStringLiteral("; %1 whose arguments the script computes %2 skipped")
+                    .arg(plural(code.computedCalls, "call", "calls"), QLatin1String(code.computedCalls == 1 ? "was" : "were"));
+    return text + QStringLiteral(". File > Open Level runs the script and reads every item.");
 }
 
 } // namespace
 
-ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
-                     ReadSink* sink)
+int readLevelCalls(QIODevice& input, ReadSink& sink)
 {
-    Reader reader(document, settings, models, sink);
-    return reader.run(input);
+    const QByteArray head = input.peek(4096);
+    if (head.startsWith("\x1bLua")) {
+        sink.problem(0, QStringLiteral("the file is compiled Lua bytecode, not a level script; nothing was read"));
+        return 0;
+    }
+    if (looksBinary(head)) {
+        sink.problem(0, QStringLiteral("the file is not a text file; nothing was read"));
+        return 0;
+    }
+    CallReader reader(input, sink);
+    const ScriptCode& code = reader.run();
+    if (code.any())
+        sink.problem(0, scriptSummary(code));
+    return code.computedCalls;
+}
+
+ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
+                     ItemSink* sink)
+{
+    LevelBuilder builder(document, settings, models, sink);
+    const int skipped = readLevelCalls(input, builder);
+    ReadResult result = builder.finish();
+    result.callsSkipped = skipped;
+    return result;
 }
 
 std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                        ModelLists& models, ReadSink* sink, QString* error)
+                                        ModelLists& models, ItemSink* sink, QString* error)
 {
     const QFileInfo info(path);
     if (info.isDir()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadSink.h"
+
 #include "document/Catalogue.h"
 #include "document/LevelDocument.h"
 #include "document/MapSettings.h"
@@ -19,31 +21,42 @@ struct ReadProblem {
     QString reason;
 };
 
-// Receives every item the reader registers, in file order, right after its record is stored.
-class ReadSink {
+// Receives every item a load registers, in file order, right after its record is stored.
+class ItemSink {
 public:
-    virtual ~ReadSink() = default;
+    virtual ~ItemSink() = default;
     virtual void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t x, std::int32_t y) = 0;
 };
 
 struct ReadResult {
     std::vector<ReadProblem> problems;
-    std::optional<ItemKind> lastKind; // last kind whose model list the reader used (2 to 9)
-    bool worldBoundsRead = false;     // a setWorldBoundsInner line set the world size
+    std::optional<ItemKind> lastKind; // last kind whose model list the load used (2 to 9)
+    bool worldBoundsRead = false;     // a setWorldBoundsInner call set the world size
     int itemsRead = 0;
+    int callsKept = 0;                // calls of the chunks kept as they are
+    int callsSkipped = 0;             // calls of game functions whose arguments the script computes
 };
 
-// Reads a .level script line by line, appending its items to `document` and setting the
-// level-wide values it names in `settings`. It never runs the script: it recognises the call
-// lines of the editor's own format inside function bodies and ignores everything else. Bad values
-// are skipped or clamped and reported in the result; no half-made item is ever stored.
+// The line reader proper: reads the level script token by token as the game's Lua 4.0 does, and
+// reports to `sink` the calls of game functions whose arguments are written out literally (inside
+// DetermChunk and NonDetermChunk, and inside helper functions with chunk Other) and the final
+// values of the globals levelDesc, maxPlayers and player. It never runs the script: loops, local
+// variables, helper functions and computed arguments are counted and reported as problems, with
+// a closing summary of what was skipped. Returns the number of calls skipped because their
+// arguments are computed.
+int readLevelCalls(QIODevice& input, ReadSink& sink);
+
+// Reads a .level script into `document` and `settings`: its items are appended, its globals,
+// player table and the editor's level-wide lines replace the level's, the other calls of its
+// chunks are kept. Bad values are skipped or clamped and reported in the result; no half-made item
+// is ever stored. Compiled (bytecode) and binary files read nothing.
 ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
-                     ReadSink* sink = nullptr);
+                     ItemSink* sink = nullptr);
 
 // Opens `path` and reads it as above. When the file cannot be opened, returns nullopt and sets
 // `error` to the reason.
 std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                        ModelLists& models, ReadSink* sink, QString* error);
+                                        ModelLists& models, ItemSink* sink, QString* error);
 
 // All problems as one text: "line N: reason" per line, at most `limit` lines and a count of the rest.
 QString problemsText(const std::vector<ReadProblem>& problems, int limit = 20);

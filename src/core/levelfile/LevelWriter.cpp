@@ -1,5 +1,6 @@
 #include "LevelWriter.h"
 
+#include "document/ItemFields.h"
 #include "document/Numbers.h"
 
 #include <QSaveFile>
@@ -17,6 +18,12 @@
 namespace starloom {
 
 namespace {
+
+std::string latin1(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
 
 // Collects the script as 8-bit text; every line ends with CR LF.
 class ScriptText {
@@ -47,109 +54,452 @@ public:
         m_bytes.append(text.toLatin1());
         return *this;
     }
+    ScriptText& operator<<(std::string_view text)
+    {
+        m_bytes.append(text.data(), qsizetype(text.size()));
+        return *this;
+    }
     void end() { m_bytes.append("\r\n"); }
 
     // A quoted text with Lua escapes.
-    void quoted(const QString& text)
-    {
-        m_bytes.append('"');
-        m_bytes.append(luaEscape(text).toLatin1());
-        m_bytes.append('"');
-    }
-    // The quoted model name of a record: the list entry, or the custom name for a model that is
-    // in no list.
+    void quoted(const QString& text) { *this << std::string_view(luaQuoted(latin1(text))); }
+    void lua(const LuaValue& value) { *this << std::string_view(luaText(value)); }
+
+    // The quoted model name of a record as the writer names it.
     void model(ItemKind kind, std::int16_t modelIndex, const QString& customName)
     {
-        if (modelIndex == -1) {
-            quoted(customName);
+        if (modelIndex == -1 || kind == ItemKind::Asteroid) {
+            quoted(writtenModelName(kind, modelIndex, customName, m_models));
             return;
         }
         auto& cache = m_quotedEntries[static_cast<std::size_t>(typeIdOf(kind))];
         if (cache.empty()) {
             for (const QString& entry : m_models.list(kind))
-                cache.push_back('"' + luaEscape(entry).toLatin1() + '"');
+                cache.push_back(QByteArray::fromStdString(luaQuoted(latin1(entry))));
         }
         if (modelIndex >= 0 && static_cast<std::size_t>(modelIndex) < cache.size())
             m_bytes.append(cache[static_cast<std::size_t>(modelIndex)]);
         else
             m_bytes.append("\"\"");
     }
-    void position(std::int32_t x, std::int32_t y, std::int32_t z)
-    {
-        // Positions go top-view X, then height, then top-view Y.
-        *this << "{" << x << ", " << z << ", " << y << "}";
-    }
-    void colour(const CloudRecord& r)
-    {
-        *this << "{";
-        component(r.red);
-        *this << ", ";
-        component(r.green);
-        *this << ", ";
-        component(r.blue);
-        *this << ", 1}";
-    }
 
+    ModelLists& models() { return m_models; }
     QByteArray bytes() const { return m_bytes; }
 
 private:
-    void component(std::int16_t c)
-    {
-        if (c == 0)
-            m_bytes.append('0');
-        else if (c == 255)
-            m_bytes.append('1');
-        else
-            m_bytes.append(doubleText(c / 255.0).toLatin1());
-    }
-
     ModelLists& m_models;
     QByteArray m_bytes;
     std::array<std::vector<QByteArray>, 10> m_quotedEntries;
 };
 
-template <class Rec, class F>
-void eachLive(const std::vector<Rec>& array, F&& f)
+template <class Rec>
+constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
+template <class Rec>
+constexpr bool hasName = std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec, PropRecord>
+    || std::is_same_v<Rec, ShipRecord>;
+
+// Writes one item's call from the kind's layout: each argument from the record, or, for an item
+// read from a file, as the file gave it wherever the record still holds the value read.
+template <class Rec>
+class ItemCall {
+public:
+    ItemCall(ScriptText& out, ItemKind kind, const Rec& record, int slot)
+        : m_out(out)
+        , m_kind(kind)
+        , m_layout(kindLayout(kind))
+        , m_record(record)
+        , m_any(record)
+        , m_slot(slot)
+        , m_source(record.source.get())
+        , m_asRead(m_source ? std::get_if<Rec>(&m_source->asRead) : nullptr)
+    {
+        if (!m_asRead)
+            m_source = nullptr;
+    }
+
+    void write()
+    {
+        const std::vector<ArgSpec>& specs = m_layout.args;
+        std::size_t n = specs.size();
+        if (m_source) {
+            n = m_source->args.size();
+            for (std::size_t i = n; i < specs.size(); ++i) {
+                if (changed(specs[i]))
+                    n = i + 1;
+            }
+        }
+        m_out << "  " << m_layout.call << "(";
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i > 0)
+                m_out << ", ";
+            const LuaValue* given = m_source && i < m_source->args.size() ? &m_source->args[i] : nullptr;
+            if (i < specs.size())
+                arg(specs[i], given);
+            else if (given)
+                m_out.lua(*given);
+        }
+        m_out << (m_kind == ItemKind::Pebble ? ") " : ")");
+        m_out.end();
+    }
+
+private:
+    bool changed(const ArgSpec& spec) const
+    {
+        switch (spec.role) {
+        case ArgRole::Model:
+        case ArgRole::Name: return modelChanged();
+        case ArgRole::SlotName:
+        case ArgRole::Kept: return false;
+        case ArgRole::Position:
+            return m_record.posX != m_asRead->posX || m_record.posY != m_asRead->posY || m_record.posZ != m_asRead->posZ;
+        case ArgRole::Field: return fieldChanged(spec.field);
+        case ArgRole::Table: break;
+        }
+        for (const ArgSpec& e : spec.elements) {
+            if (changed(e))
+                return true;
+        }
+        return false;
+    }
+
+    bool modelChanged() const
+    {
+        if constexpr (hasModel<Rec>)
+            return m_record.modelIndex != m_asRead->modelIndex || m_record.customName != m_asRead->customName;
+        else
+            return false;
+    }
+
+    bool fieldChanged(int index) const
+    {
+        const ItemField& f = m_layout.fields.at(static_cast<std::size_t>(index));
+        return f.get && f.get(m_any) != f.get(m_source->asRead);
+    }
+
+    std::string fieldText(int index) const
+    {
+        const ItemField& f = m_layout.fields.at(static_cast<std::size_t>(index));
+        if (!f.get)
+            return "0";
+        const double v = f.get(m_any);
+        if (f.type == FieldType::Float32)
+            return latin1(floatText(static_cast<float>(v)));
+        if (f.colour)
+            return latin1(colourComponentText(static_cast<std::int16_t>(v)));
+        char buf[24];
+        const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(v)).ptr;
+        return std::string(buf, end);
+    }
+
+    void writeModel()
+    {
+        if constexpr (hasModel<Rec>) {
+            if (m_modelSource && !modelChanged())
+                m_out.lua(*m_modelSource);
+            else
+                m_out.model(m_kind, m_record.modelIndex, m_record.customName);
+        }
+    }
+
+    const LuaValue* modelSource() const
+    {
+        if (!m_source)
+            return nullptr;
+        for (std::size_t i = 0; i < m_layout.args.size() && i < m_source->args.size(); ++i) {
+            if (m_layout.args[i].role == ArgRole::Model)
+                return &m_source->args[i];
+        }
+        return nullptr;
+    }
+
+    // The value of a table element or argument, with the user's changes put in.
+    LuaValue merged(const ArgSpec& spec, const LuaValue& given) const
+    {
+        if (spec.role == ArgRole::Field && fieldChanged(spec.field))
+            return LuaValue::makeNumber(0, fieldText(spec.field));
+        if (spec.role != ArgRole::Table && spec.role != ArgRole::Position)
+            return given;
+        LuaValue copy = given;
+        if (spec.role == ArgRole::Position) {
+            const std::array<std::pair<std::int32_t, std::int32_t>, 3> xyz = {
+                {{m_record.posX, m_asRead->posX}, {m_record.posZ, m_asRead->posZ}, {m_record.posY, m_asRead->posY}}};
+            for (std::size_t k = 0; k < 3 && k < copy.items.size(); ++k) {
+                if (xyz[k].first != xyz[k].second)
+                    copy.items[k] = LuaValue::makeNumber(xyz[k].first, std::to_string(xyz[k].first));
+            }
+            return copy;
+        }
+        for (std::size_t k = 0; k < spec.elements.size() && k < copy.items.size(); ++k)
+            copy.items[k] = merged(spec.elements[k], copy.items[k]);
+        return copy;
+    }
+
+    void canonical(const ArgSpec& spec)
+    {
+        switch (spec.role) {
+        case ArgRole::Model: writeModel(); break;
+        case ArgRole::Name:
+            if constexpr (hasName<Rec>) {
+                if (!m_record.name.isEmpty()) {
+                    m_out.quoted(m_record.name);
+                    break;
+                }
+            }
+            writeModel();
+            break;
+        case ArgRole::SlotName: m_out << "\"StartPos" << m_slot << "\""; break;
+        case ArgRole::Position:
+            // Positions go top-view X, then height, then top-view Y.
+            m_out << "{" << m_record.posX << ", " << m_record.posZ << ", " << m_record.posY << "}";
+            break;
+        case ArgRole::Field: m_out << std::string_view(fieldText(spec.field)); break;
+        case ArgRole::Table:
+            m_out << "{";
+            for (std::size_t k = 0; k < spec.elements.size(); ++k) {
+                if (k > 0)
+                    m_out << ", ";
+                canonical(spec.elements[k]);
+            }
+            m_out << "}";
+            break;
+        case ArgRole::Kept: m_out << spec.keptText; break;
+        }
+    }
+
+    void arg(const ArgSpec& spec, const LuaValue* given)
+    {
+        if (!m_modelSearched) {
+            m_modelSource = modelSource();
+            m_modelSearched = true;
+        }
+        if (!given || spec.role == ArgRole::Model || spec.role == ArgRole::Name) {
+            canonical(spec);
+            return;
+        }
+        const bool shapeKept = (spec.role != ArgRole::Position && spec.role != ArgRole::Table) || given->isTable();
+        if (!shapeKept && changed(spec)) {
+            canonical(spec);
+            return;
+        }
+        if (!changed(spec)) {
+            m_out.lua(*given);
+            return;
+        }
+        m_out.lua(merged(spec, *given));
+    }
+
+    ScriptText& m_out;
+    ItemKind m_kind;
+    const KindLayout& m_layout;
+    const Rec& m_record;
+    AnyRecord m_any;
+    int m_slot;
+    const ItemSource* m_source;
+    const Rec* m_asRead;
+    const LuaValue* m_modelSource = nullptr;
+    bool m_modelSearched = false;
+};
+
+template <class Rec>
+void writeCall(ScriptText& out, ItemKind kind, const Rec& record, int slot = 0)
 {
-    for (std::size_t i = 0; i + 1 < array.size(); ++i) {
-        if (array[i].deleted == 0)
-            f(array[i]);
+    ItemCall<Rec>(out, kind, record, slot).write();
+}
+
+// The items of every array kind whose chunk is `chunk`, in the writer's kind order.
+void arrayItems(ScriptText& out, const LevelDocument& doc, Chunk chunk, bool pebblesFirst)
+{
+    static constexpr std::array<ItemKind, 7> order = {ItemKind::Asteroid, ItemKind::Cloud,   ItemKind::DustCloud,
+                                                      ItemKind::Megalith, ItemKind::Nebula,  ItemKind::Salvage,
+                                                      ItemKind::Ship};
+    auto kind = [&](ItemKind k) {
+        const int n = doc.itemCount(k);
+        for (int i = 0; i < n; ++i) {
+            doc.visit(k, i, [&](const auto& r) {
+                using Rec = std::decay_t<decltype(r)>;
+                if constexpr (!std::is_same_v<Rec, PlayerStartRecord>) {
+                    if (r.deleted == 0 && itemChunk(k, r.chunk) == chunk)
+                        writeCall(out, k, r);
+                }
+            });
+        }
+    };
+    if (pebblesFirst)
+        kind(ItemKind::Pebble);
+    for (ItemKind k : order)
+        kind(k);
+    if (!pebblesFirst)
+        kind(ItemKind::Pebble);
+}
+
+// One of the editor's level-wide lines: the call a file gave, with the settings the user changed
+// put in, or the editor's own line.
+void fixedLine(ScriptText& out, const MapSettings& s, FixedLine line)
+{
+    const std::optional<FixedCall>& given = s.fixedCalls[static_cast<std::size_t>(line)];
+    if (!given) {
+        switch (line) {
+        case FixedLine::WorldBoundsInner:
+            out << "  setWorldBoundsInner({0, 0, 0}, {" << s.sizeX << ", " << s.sizeZ << ", " << s.sizeY << "})";
+            break;
+        case FixedLine::FogActive: out << "  fogSetActive(0)"; break;
+        case FixedLine::GlareIntensity: out << "  setGlareIntensity(0)"; break;
+        case FixedLine::ShadowColour: out << "  setLevelShadowColour(0, 0, 0, 1)"; break;
+        case FixedLine::Background:
+            out << "  loadBackground(";
+            out.quoted(s.background);
+            out << ")";
+            break;
+        case FixedLine::CameraDistances:
+            out << "  setSensorsManagerCameraDistances(" << s.cameraMin << ", " << s.cameraMax << ")";
+            break;
+        case FixedLine::DefaultMusic:
+            out << "  setDefaultMusic(";
+            out.quoted(QStringLiteral("Data:sound/music/") + s.music);
+            out << ")";
+            break;
+        }
+        out.end();
+        return;
+    }
+    std::vector<LuaValue> args = given->call.args;
+    const QStringList& asRead = given->settingsAsRead;
+    auto number = [](const QString& text) { return LuaValue::makeNumber(val(text), latin1(text.trimmed())); };
+    auto put = [&args](std::size_t i, LuaValue v) {
+        if (args.size() <= i)
+            args.resize(i + 1);
+        args[i] = std::move(v);
+    };
+    switch (line) {
+    case FixedLine::WorldBoundsInner: {
+        const QStringList now = {s.sizeX, s.sizeY, s.sizeZ};
+        if (now != asRead) {
+            if (args.empty())
+                put(0, LuaValue::makeTable());
+            if (args.size() < 2 || !args[1].isTable() || args[1].items.size() < 3) {
+                LuaValue table = LuaValue::makeTable();
+                table.items = {number(s.sizeX), number(s.sizeZ), number(s.sizeY)};
+                put(1, std::move(table));
+            } else {
+                // {SizeX, SizeZ, SizeY}
+                const std::array<int, 3> order = {0, 2, 1};
+                for (std::size_t k = 0; k < 3; ++k) {
+                    const int which = order[k];
+                    if (asRead.size() != 3 || now[which] != asRead[which])
+                        args[1].items[k] = number(now[which]);
+                }
+            }
+        }
+        break;
+    }
+    case FixedLine::Background:
+        if (asRead.value(0) != s.background)
+            put(0, LuaValue::makeString(latin1(s.background)));
+        break;
+    case FixedLine::CameraDistances:
+        if (asRead.value(0) != s.cameraMin)
+            put(0, number(s.cameraMin));
+        if (asRead.value(1) != s.cameraMax)
+            put(1, number(s.cameraMax));
+        break;
+    case FixedLine::DefaultMusic:
+        if (asRead.value(0) != s.music)
+            put(0, LuaValue::makeString(latin1(QStringLiteral("Data:sound/music/") + s.music)));
+        break;
+    case FixedLine::FogActive:
+    case FixedLine::GlareIntensity:
+    case FixedLine::ShadowColour: break;
+    }
+    out << "  " << fixedLineName(line) << "(";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i > 0)
+            out << ", ";
+        out.lua(args[i]);
+    }
+    out << ")";
+    out.end();
+}
+
+Chunk fixedChunk(const MapSettings& s, FixedLine line)
+{
+    const std::optional<FixedCall>& given = s.fixedCalls[static_cast<std::size_t>(line)];
+    return given ? given->call.chunk : fixedLineChunk(line);
+}
+
+void chunkEnd(ScriptText& out, const MapSettings& s, Chunk chunk)
+{
+    for (int i = 0; i < fixedLineCount; ++i) {
+        const auto line = static_cast<FixedLine>(i);
+        if (fixedChunk(s, line) == chunk)
+            fixedLine(out, s, line);
+    }
+    for (const KeptCall& call : s.keptCalls) {
+        if (call.chunk != chunk)
+            continue;
+        out << "  " << std::string_view(call.name) << "(";
+        for (std::size_t i = 0; i < call.args.size(); ++i) {
+            if (i > 0)
+                out << ", ";
+            out.lua(call.args[i]);
+        }
+        out << ")";
+        out.end();
     }
 }
 
-// "  addSquadron(NAME, NAME, {X, Z, Y}": megaliths and ships name their model twice.
-template <class Rec>
-void squadron(ScriptText& out, ItemKind kind, const Rec& r)
+void playerEntry(ScriptText& out, const LuaValue& key, const LuaValue& entry)
 {
-    out << "  addSquadron(";
-    out.model(kind, r.modelIndex, r.customName);
-    out << ", ";
-    out.model(kind, r.modelIndex, r.customName);
-    out << ", ";
-    out.position(r.posX, r.posY, r.posZ);
+    out << "player[";
+    out.lua(key);
+    out << "] = ";
+    if (!entry.isTable()) {
+        out.lua(entry);
+        out.end();
+        out.end();
+        return;
+    }
+    out << "{";
+    out.end();
+    for (const LuaValue& item : entry.items) {
+        out << "  ";
+        out.lua(item);
+        out << ",";
+        out.end();
+    }
+    for (const LuaField& f : entry.fields) {
+        out << "  ";
+        LuaValue one = LuaValue::makeTable();
+        one.fields.push_back(f);
+        const std::string text = luaText(one); // "{key = value}"
+        out << std::string_view(text).substr(1, text.size() - 2) << ",";
+        out.end();
+    }
+    out << "}";
+    out.end();
+    out.end();
 }
 
-void cloudLines(ScriptText& out, const LevelDocument& doc, ItemKind kind)
+void playerTable(ScriptText& out, const PlayerTable& table, int players)
 {
-    eachLive(doc.clouds(kind), [&](const CloudRecord& r) {
-        switch (kind) {
-        case ItemKind::Cloud: out << "  addCloud(\"polySurface1\", "; break;
-        case ItemKind::DustCloud: out << "  addDustCloud(\"polySurface1\", "; break;
-        default:
-            // A nebula names itself first; a custom one names its model in both arguments.
-            out << "  addNebula(";
-            out.model(kind, r.modelIndex, r.customName);
-            out << ", ";
-            break;
+    // Slots below the player count in order (the standard entry where the table has none), then
+    // the table's other entries as they were.
+    std::vector<bool> written(table.entries().size(), false);
+    for (int slot = 0; slot < players; ++slot) {
+        bool found = false;
+        for (std::size_t i = 0; i < table.entries().size() && !found; ++i) {
+            if (!written[i] && table.entry(slot) == &table.entries()[i].value) {
+                playerEntry(out, table.entries()[i].key, table.entries()[i].value);
+                written[i] = true;
+                found = true;
+            }
         }
-        out.model(kind, r.modelIndex, r.customName);
-        out << ", ";
-        out.position(r.posX, r.posY, r.posZ);
-        out << ", ";
-        out.colour(r);
-        out << ", 0.0, " << r.size << ")";
-        out.end();
-    });
+        if (!found)
+            playerEntry(out, LuaValue::makeNumber(slot + (table.isListForm() ? 1 : 0)), PlayerTable::standardEntry(slot));
+    }
+    for (std::size_t i = 0; i < table.entries().size(); ++i) {
+        if (!written[i])
+            playerEntry(out, table.entries()[i].key, table.entries()[i].value);
+    }
 }
 
 } // namespace
@@ -169,20 +519,53 @@ bool hasAllPlayerStarts(const LevelDocument& document, const MapSettings& settin
     return true;
 }
 
+std::vector<int> startsBeyondPlayerCount(const LevelDocument& document, int playerCount)
+{
+    std::vector<int> slots;
+    for (int slot = std::max(playerCount, 0); slot < playerSlots; ++slot) {
+        if (!document.player(slot).label.isEmpty())
+            slots.push_back(slot);
+    }
+    return slots;
+}
+
+QString writtenModelName(ItemKind kind, std::int16_t modelIndex, const QString& customName, ModelLists& models)
+{
+    if (modelIndex == -1)
+        return customName;
+    if (kind == ItemKind::Asteroid)
+        return QStringLiteral("Asteroid_%1").arg(modelIndex + 1);
+    return models.entry(kind, modelIndex);
+}
+
+bool isWrittenModelName(ItemKind kind, std::int16_t modelIndex, const QString& customName, std::string_view name,
+                        ModelLists& models)
+{
+    const QLatin1StringView given(name.data(), qsizetype(name.size()));
+    if (modelIndex == -1)
+        return customName == given;
+    if (kind == ItemKind::Asteroid) {
+        char buf[32] = "Asteroid_";
+        const auto end = std::to_chars(buf + 9, buf + sizeof buf, modelIndex + 1).ptr;
+        return name == std::string_view(buf, std::size_t(end - buf));
+    }
+    const QStringList& list = models.list(kind);
+    return modelIndex >= 0 && modelIndex < list.size() && list[modelIndex] == given;
+}
+
+QString colourComponentText(std::int16_t c)
+{
+    if (c == 0)
+        return QStringLiteral("0");
+    if (c == 255)
+        return QStringLiteral("1");
+    return doubleText(c / 255.0);
+}
+
 QString luaEscape(const QString& text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\': out += QLatin1String("\\\\"); break;
-        case u'"': out += QLatin1String("\\\""); break;
-        case u'\r': out += QLatin1String("\\r"); break;
-        case u'\n': out += QLatin1String("\\n"); break;
-        default: out += c; break;
-        }
-    }
-    return out;
+    const std::string quoted = luaQuoted(latin1(text));
+    return QString::fromLatin1(quoted.data() + 1, qsizetype(quoted.size()) - 2);
 }
 
 QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, ModelLists& models, bool liveStartsOnly)
@@ -204,83 +587,27 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
     out << "player = {}";
     out.end();
     out.end();
-    for (int i = 0; i < n; ++i) {
-        out << "player[" << i << "] = {\r\n  id = " << i << ",\r\n  name = \"Vaygr\",\r\n  resources = 1500,\r\n"
-            << "  raceID = 1,\r\n  startPos = 1,\r\n}\r\n\r\n";
+    playerTable(out, settings.players, n);
+    for (const Chunk chunk : {Chunk::Determ, Chunk::NonDeterm}) {
+        const bool determ = chunk == Chunk::Determ;
+        out << (determ ? "function DetermChunk()" : "function NonDetermChunk()");
+        out.end();
+        if (!determ)
+            arrayItems(out, doc, chunk, true);
+        for (int i = 0; i < n; ++i) {
+            const PlayerStartRecord& p = doc.player(i);
+            if ((liveStartsOnly && p.label.isEmpty()) || itemChunk(ItemKind::PlayerStart, p.chunk) != chunk)
+                continue;
+            writeCall(out, ItemKind::PlayerStart, p, i);
+        }
+        if (determ)
+            arrayItems(out, doc, chunk, false);
+        chunkEnd(out, settings, chunk);
+        out << "end";
+        out.end();
+        if (determ)
+            out.end();
     }
-    out << "function DetermChunk()";
-    out.end();
-    for (int i = 0; i < n; ++i) {
-        const PlayerStartRecord& p = doc.player(i);
-        if (liveStartsOnly && p.label.isEmpty())
-            continue;
-        out << "  addPoint(\"StartPos" << i << "\", ";
-        out.position(p.posX, p.posY, p.posZ);
-        out << ", {0, " << floatText(p.orientation) << ", 0})";
-        out.end();
-    }
-    eachLive(doc.resources(ItemKind::Asteroid), [&](const ResourceRecord& r) {
-        out << "  addAsteroid(";
-        if (r.modelIndex == -1)
-            out.quoted(r.customName);
-        else
-            out << "\"Asteroid_" << r.modelIndex + 1 << "\"";
-        out << ", ";
-        out.position(r.posX, r.posY, r.posZ);
-        out << ", " << r.resourcePercent << ", 0, 0, 0, 0)";
-        out.end();
-    });
-    cloudLines(out, doc, ItemKind::Cloud);
-    cloudLines(out, doc, ItemKind::DustCloud);
-    eachLive(doc.props(ItemKind::Megalith), [&](const PropRecord& r) {
-        squadron(out, ItemKind::Megalith, r);
-        out << ", -1, {0, 0, 0}, 0, 0)";
-        out.end();
-    });
-    cloudLines(out, doc, ItemKind::Nebula);
-    eachLive(doc.resources(ItemKind::Salvage), [&](const ResourceRecord& r) {
-        out << "  addSalvage(";
-        out.model(ItemKind::Salvage, r.modelIndex, r.customName);
-        out << ", ";
-        out.position(r.posX, r.posY, r.posZ);
-        out << ", " << r.resourcePercent << ", 0, 0, 0, 0)";
-        out.end();
-    });
-    eachLive(doc.ships(), [&](const ShipRecord& r) {
-        squadron(out, ItemKind::Ship, r);
-        // The rotation table holds orientation, rotation2, rotation1 (the axis order of positions).
-        out << ", " << r.player << ", {" << r.orientation << ", " << r.rotation2 << ", " << r.rotation1 << "}, 0, 0)";
-        out.end();
-    });
-    out << "  setWorldBoundsInner({0, 0, 0}, {" << settings.sizeX << ", " << settings.sizeZ << ", " << settings.sizeY
-        << "})";
-    out.end();
-    out << "end";
-    out.end();
-    out.end();
-    out << "function NonDetermChunk()";
-    out.end();
-    eachLive(doc.props(ItemKind::Pebble), [&](const PropRecord& r) {
-        out << "  addPebble(";
-        out.model(ItemKind::Pebble, r.modelIndex, r.customName);
-        out << ", ";
-        out.position(r.posX, r.posY, r.posZ);
-        out << ", 0, 0, 0) ";
-        out.end();
-    });
-    out << "  fogSetActive(0)\r\n  setGlareIntensity(0)\r\n  setLevelShadowColour(0, 0, 0, 1)\r\n";
-    out << "  loadBackground(";
-    out.quoted(settings.background);
-    out << ")";
-    out.end();
-    out << "  setSensorsManagerCameraDistances(" << settings.cameraMin << ", " << settings.cameraMax << ")";
-    out.end();
-    out << "  setDefaultMusic(";
-    out.quoted(QStringLiteral("Data:sound/music/") + settings.music);
-    out << ")";
-    out.end();
-    out << "end";
-    out.end();
     return out.bytes();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/KeptCall.h"
 #include "document/LuaValue.h"
 
 #include <QString>
@@ -10,10 +11,6 @@
 #include <vector>
 
 namespace starloom {
-
-// Where a call was made: in the body of DetermChunk, of NonDetermChunk, or elsewhere (the main
-// chunk or a helper function that neither chunk called).
-enum class Chunk : std::uint8_t { Determ, NonDeterm, Other };
 
 // One call of a game function with its arguments, as the game would receive it.
 struct LevelCall {

@@ -1,0 +1,557 @@
+#include "LevelBuilder.h"
+
+#include "LevelWriter.h"
+
+#include "document/Numbers.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace starloom {
+
+namespace {
+
+constexpr std::size_t maxKeptProblems = 1000;
+
+QString latin1(const std::string& s)
+{
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+// A whole number written exactly as the writer writes it.
+bool intAsWritten(const LuaValue& v, long long n)
+{
+    if (!v.isNumber())
+        return false;
+    if (v.text.empty())
+        return v.number == double(n);
+    char buf[24];
+    const auto end = std::to_chars(buf, buf + sizeof buf, n).ptr;
+    return v.text == std::string_view(buf, std::size_t(end - buf));
+}
+
+bool numberAsWritten(const LuaValue& v, const QString& written)
+{
+    if (!v.isNumber())
+        return false;
+    if (v.text.empty())
+        return val(written) == v.number;
+    return written == QLatin1StringView(v.text.data(), qsizetype(v.text.size()));
+}
+
+// The writer's text of each colour component, made once.
+const std::string& componentText(std::int16_t c)
+{
+    static const std::array<std::string, 256> texts = [] {
+        std::array<std::string, 256> t;
+        for (int i = 0; i < 256; ++i)
+            t[std::size_t(i)] = colourComponentText(std::int16_t(i)).toStdString();
+        return t;
+    }();
+    static const std::string none;
+    return c >= 0 && c <= 255 ? texts[std::size_t(c)] : none;
+}
+
+bool componentAsWritten(const LuaValue& v, std::int16_t c)
+{
+    if (!v.isNumber() || c < 0 || c > 255)
+        return false;
+    if (v.text.empty())
+        return val(QString::fromStdString(componentText(c))) == v.number;
+    return v.text == componentText(c);
+}
+
+// The value of a plain whole number ("0", "-1"), nullopt for any other text.
+std::optional<long long> plainInteger(std::string_view text)
+{
+    long long n = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || text.empty() || text == "-0")
+        return std::nullopt;
+    return n;
+}
+
+bool keptAsWritten(const LuaValue& v, std::string_view text)
+{
+    if (v.isNumber()) {
+        if (!v.text.empty())
+            return v.text == text;
+        const auto n = plainInteger(text);
+        return n && v.number == double(*n) && !(v.number == 0 && std::signbit(v.number));
+    }
+    if (v.isString())
+        return text.size() >= 2 && text.front() == '"' && text.substr(1, text.size() - 2) == v.text;
+    if (v.isTable() && v.fields.empty() && text.size() >= 2 && text.front() == '{' && text.back() == '}') {
+        // "{0, 0, 0}": element by element
+        std::string_view rest = text.substr(1, text.size() - 2);
+        for (const LuaValue& item : v.items) {
+            const std::size_t comma = rest.find(", ");
+            if (rest.empty() || !keptAsWritten(item, rest.substr(0, comma)))
+                return false;
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 2);
+        }
+        return rest.empty();
+    }
+    return luaText(v) == text;
+}
+
+template <class Rec>
+constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
+template <class Rec>
+constexpr bool hasName = std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec, PropRecord>
+    || std::is_same_v<Rec, ShipRecord>;
+
+const LuaValue* argAt(const std::vector<LuaValue>& args, std::size_t i)
+{
+    return i < args.size() ? &args[i] : nullptr;
+}
+
+} // namespace
+
+LevelBuilder::LevelBuilder(LevelDocument& document, MapSettings& settings, ModelLists& models, ItemSink* items)
+    : m_doc(document)
+    , m_settings(settings)
+    , m_models(models)
+    , m_items(items)
+{
+}
+
+void LevelBuilder::problem(qint64 line, const QString& reason)
+{
+    ++m_problemCount;
+    if (m_result.problems.size() < maxKeptProblems)
+        m_result.problems.push_back({line, reason});
+}
+
+ReadResult LevelBuilder::finish()
+{
+    ReadResult result = std::move(m_result);
+    if (m_problemCount > qint64(result.problems.size()))
+        result.problems.push_back(
+            {0, QStringLiteral("%1 more problems not listed").arg(m_problemCount - qint64(result.problems.size()))});
+    m_result = {};
+    m_problemCount = 0;
+    return result;
+}
+
+std::int16_t LevelBuilder::model(ItemKind kind, const std::string& name)
+{
+    m_result.lastKind = kind;
+    auto& cache = m_modelCache[static_cast<std::size_t>(typeIdOf(kind))];
+    if (const auto it = cache.find(name); it != cache.end())
+        return it->second;
+    std::int16_t index = m_models.lookup(kind, latin1(name));
+    // "Custom" ends the lists that have it and names no model: such a name is a custom one.
+    if (index >= 0 && m_models.entry(kind, index) == customEntry)
+        index = -1;
+    cache.emplace(name, index);
+    return index;
+}
+
+bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, bool component)
+{
+    if (value && value->isNumber()) [[likely]] {
+        out = value->number;
+        return true;
+    }
+    out = 0;
+    if (value && value->isString()) {
+        // The game's functions take a text that is a number as that number.
+        const QString text = latin1(value->text);
+        if (isLuaNumber(text)) {
+            out = val(text);
+            return true;
+        }
+    }
+    const QString name = QLatin1String(what) + (component ? QStringLiteral(" component") : QString());
+    if (!value || value->isNil())
+        problem(m_line, QStringLiteral("the %1 is missing; read as 0").arg(name));
+    else
+        problem(m_line, QStringLiteral("the %1 %2 is not a number; read as 0").arg(name, QString::fromStdString(luaText(*value))));
+    return false;
+}
+
+std::int32_t LevelBuilder::int32(const LuaValue* value, const char* what, bool& asWritten)
+{
+    if (value && value->isNumber() && value->text.empty()) {
+        // A whole number written plainly: as written, and no rounding needed.
+        const double d = value->number;
+        if (d >= -2147483648.0 && d <= 2147483647.0) {
+            const auto n = static_cast<std::int32_t>(d);
+            if (double(n) == d && !(n == 0 && std::signbit(d)))
+                return n;
+        }
+    }
+    double v = 0;
+    number(value, what, v);
+    if (const auto n = toInt32(v)) {
+        asWritten = asWritten && value && intAsWritten(*value, *n);
+        return *n;
+    }
+    asWritten = false;
+    const std::int32_t clamped = toInt32Clamped(v);
+    problem(m_line, QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
+                        .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QString(), intText(clamped)));
+    return clamped;
+}
+
+template <class Rec>
+void LevelBuilder::fillArg(const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& any,
+                           bool& asWritten)
+{
+    Rec& r = std::get<Rec>(any);
+    switch (spec.role) {
+    case ArgRole::Model: break; // read first, by fill()
+    case ArgRole::Name:
+        if constexpr (hasName<Rec>) {
+            if (value && value->isString()) {
+                if (value->text != m_modelAsRead)
+                    r.name = latin1(value->text);
+            } else {
+                problem(m_line, QStringLiteral("the name is not a quoted text; the model's name is written instead"));
+                r.name.clear();
+                asWritten = false;
+            }
+        }
+        break;
+    case ArgRole::SlotName:
+        if (!value || !value->isString() || value->text != "StartPos" + std::to_string(m_slot))
+            asWritten = false;
+        break;
+    case ArgRole::Position: {
+        const bool table = value && value->isTable();
+        asWritten = asWritten && table && value->items.size() == 3 && value->fields.empty();
+        const LuaValue* x = table ? argAt(value->items, 0) : nullptr;
+        const LuaValue* z = table ? argAt(value->items, 1) : nullptr;
+        const LuaValue* y = table ? argAt(value->items, 2) : nullptr;
+        if (!table)
+            problem(m_line, QStringLiteral("the position is not a table of three numbers; read as 0"));
+        if (!table)
+            break;
+        // Positions are written top-view x, height, top-view y.
+        r.posX = int32(x, "x position", asWritten);
+        r.posZ = int32(z, "height", asWritten);
+        r.posY = int32(y, "y position", asWritten);
+        break;
+    }
+    case ArgRole::Field: {
+        const ItemField& f = layout.fields.at(static_cast<std::size_t>(spec.field));
+        if (!f.set)
+            break;
+        double v = 0;
+        number(value, f.what, v, f.colour);
+        auto what = [&f] { return QLatin1String(f.what) + (f.colour ? QStringLiteral(" component") : QString()); };
+        if (f.type == FieldType::Float32) {
+            if (std::fabs(v) > double(std::numeric_limits<float>::max())) {
+                problem(m_line, QStringLiteral("the %1 %2 is out of range; read as 0").arg(what(), doubleText(v)));
+                v = 0;
+            }
+            const auto single = static_cast<float>(v);
+            f.set(any, double(single));
+            asWritten = asWritten && value && numberAsWritten(*value, floatText(single));
+            break;
+        }
+        if (f.colour)
+            v *= 255.0;
+        const bool sixteen = f.type == FieldType::Int16;
+        const std::optional<long long> exact = sixteen ? std::optional<long long>(toInt16(v)) : std::optional<long long>(toInt32(v));
+        const long long stored = exact ? *exact : (sixteen ? toInt16Clamped(v) : toInt32Clamped(v));
+        if (!exact) {
+            const QString range = f.colour ? QStringLiteral("out of range")
+                : sixteen                 ? QStringLiteral("outside -32768 to 32767")
+                                          : QStringLiteral("outside the 32-bit range");
+            problem(m_line, QStringLiteral("the %1 %2 is %3; clamped to %4")
+                                .arg(what(), value ? QString::fromStdString(luaText(*value)) : QString(), range, intText(stored)));
+        }
+        f.set(any, double(stored));
+        if (f.colour)
+            asWritten = asWritten && exact && value && componentAsWritten(*value, std::int16_t(stored));
+        else
+            asWritten = asWritten && exact && value && intAsWritten(*value, stored);
+        break;
+    }
+    case ArgRole::Table: {
+        const bool table = value && value->isTable();
+        asWritten = asWritten && table && value->items.size() == spec.elements.size() && value->fields.empty();
+        for (std::size_t j = 0; j < spec.elements.size(); ++j)
+            fillArg<Rec>(layout, spec.elements[j], table ? argAt(value->items, j) : nullptr, any, asWritten);
+        break;
+    }
+    case ArgRole::Kept: asWritten = asWritten && value && keptAsWritten(*value, spec.keptText); break;
+    }
+}
+
+template <class Rec>
+bool LevelBuilder::fill(ItemKind kind, const LevelCall& call, AnyRecord& any, bool& asWritten)
+{
+    const KindLayout& layout = kindLayout(kind);
+    Rec& r = std::get<Rec>(any);
+    asWritten = call.args.size() == layout.args.size();
+    for (std::size_t i = 0; i < layout.args.size(); ++i) {
+        if (layout.args[i].role == ArgRole::SlotName) {
+            const LuaValue* v = argAt(call.args, i);
+            const QString text = v && v->isString() ? latin1(v->text) : QString();
+            const QString n = QString(text).remove(QStringLiteral("StartPos"));
+            const auto slot = toInt32(val(n));
+            if (!v || !v->isString() || !isStrictNumber(n) || !slot || *slot < 0 || *slot >= playerSlots) {
+                problem(m_line, QStringLiteral("the start point %1 names no player slot from 0 to %2; skipped")
+                                    .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil"))
+                                    .arg(playerSlots - 1));
+                return false;
+            }
+            m_slot = *slot;
+        }
+        if constexpr (hasModel<Rec>) {
+            if (layout.args[i].role != ArgRole::Model)
+                continue;
+            const LuaValue* v = argAt(call.args, i);
+            if (!v || !v->isString()) {
+                problem(m_line, QStringLiteral("the model name %1 is not a quoted text; the item was skipped")
+                                    .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil")));
+                return false;
+            }
+            r.modelIndex = model(kind, v->text);
+            if (r.modelIndex == -1)
+                r.customName = latin1(v->text);
+            asWritten = asWritten && isWrittenModelName(kind, r.modelIndex, r.customName, v->text, m_models);
+            m_modelAsRead = v->text;
+        }
+    }
+    for (std::size_t i = 0; i < layout.args.size(); ++i)
+        fillArg<Rec>(layout, layout.args[i], argAt(call.args, i), any, asWritten);
+    return true;
+}
+
+void LevelBuilder::item(ItemKind kind, const LevelCall& call)
+{
+    AnyRecord any = blankRecord(kind);
+    bool asWritten = true;
+    const bool read = std::visit(
+        [&](auto& r) {
+            using Rec = std::decay_t<decltype(r)>;
+            return fill<Rec>(kind, call, any, asWritten);
+        },
+        any);
+    if (!read)
+        return;
+    const Chunk chunk = call.chunk == kindLayout(kind).chunk ? Chunk::Other : call.chunk;
+    asWritten = asWritten && chunk == Chunk::Other;
+    QString text;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::optional<std::int16_t> index;
+    std::visit(
+        [&](auto& r) {
+            using Rec = std::decay_t<decltype(r)>;
+            r.chunk = chunk;
+            if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
+                r.label = QStringLiteral("Player %1").arg(m_slot + 1);
+                r.drawColour = m_doc.player(m_slot).drawColour;
+            } else {
+                r.drawColour = kindInfo(kind).drawColour;
+            }
+            if (!asWritten) {
+                auto source = std::make_shared<ItemSource>();
+                source->args = call.args;
+                source->asRead = r;
+                r.source = SharedValue<ItemSource>(std::move(source));
+            }
+            x = r.posX;
+            y = r.posY;
+            if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
+                m_doc.player(m_slot) = r;
+                index = static_cast<std::int16_t>(m_slot);
+                text = QStringLiteral("Player %1 start").arg(m_slot + 1);
+            } else {
+                if constexpr (hasName<Rec>) {
+                    if (kind == ItemKind::Megalith || kind == ItemKind::Ship) {
+                        const LuaValue* name = argAt(call.args, 0);
+                        text = name && name->isString() ? latin1(name->text) : r.customName;
+                        if (text.isEmpty() && r.modelIndex >= 0)
+                            text = m_models.entry(kind, r.modelIndex);
+                    }
+                }
+                index = m_doc.appendItem(kind, r);
+            }
+        },
+        any);
+    if (!index) {
+        problem(m_line, QStringLiteral("the level already holds %1 records of the kind %2; the item was skipped")
+                            .arg(maxRecordsPerKind)
+                            .arg(QLatin1String(kindInfo(kind).name)));
+        return;
+    }
+    ++m_result.itemsRead;
+    if (!m_items)
+        return;
+    if (text.isEmpty()) {
+        // "Asteroid #12": formed in one buffer, one allocation per item.
+        char buffer[48];
+        const char* prefix = kindInfo(kind).itemText;
+        const std::size_t length = std::strlen(prefix);
+        std::memcpy(buffer, prefix, length);
+        const auto end = std::to_chars(buffer + length, buffer + sizeof buffer, *index + 1).ptr;
+        text = QString::fromLatin1(buffer, end - buffer);
+    }
+    m_items->itemRead(kind, *index, text, x, y);
+}
+
+QString LevelBuilder::settingNumber(const LuaValue* value, const QString& current, const char* what)
+{
+    if (value && value->isNumber() && std::isfinite(value->number))
+        return value->text.empty() ? QString::fromStdString(luaNumeral(value->number)) : latin1(value->text);
+    if (value && value->isString() && isLuaNumber(latin1(value->text)))
+        return latin1(value->text).trimmed();
+    problem(m_line, QStringLiteral("the %1 %2 is not a number; kept %3")
+                        .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QStringLiteral("nil"), current));
+    return current;
+}
+
+void LevelBuilder::fixedLine(FixedLine line, const LevelCall& call)
+{
+    m_fixedSeen[static_cast<std::size_t>(line)] = true;
+    MapSettings& s = m_settings;
+    const LuaValue* first = argAt(call.args, 0);
+    QStringList asRead;
+    auto text = [&](const LuaValue* v, QString& target, const char* what) {
+        if (v && v->isString())
+            target = latin1(v->text);
+        else
+            problem(m_line, QStringLiteral("the %1 is not a quoted text; kept %2").arg(QLatin1String(what), target));
+    };
+    switch (line) {
+    case FixedLine::WorldBoundsInner: {
+        const LuaValue* size = argAt(call.args, 1);
+        const bool table = size && size->isTable();
+        if (!table)
+            problem(m_line, QStringLiteral("the world size is not a table of three numbers; kept as it was"));
+        // The second table is {SizeX, SizeZ, SizeY}: the height in the middle.
+        s.sizeX = settingNumber(table ? argAt(size->items, 0) : nullptr, s.sizeX, "world size X");
+        s.sizeZ = settingNumber(table ? argAt(size->items, 1) : nullptr, s.sizeZ, "world size Z");
+        s.sizeY = settingNumber(table ? argAt(size->items, 2) : nullptr, s.sizeY, "world size Y");
+        m_result.worldBoundsRead = true;
+        asRead = {s.sizeX, s.sizeY, s.sizeZ};
+        break;
+    }
+    case FixedLine::Background:
+        text(first, s.background, "background");
+        asRead = {s.background};
+        break;
+    case FixedLine::CameraDistances:
+        s.cameraMin = settingNumber(first, s.cameraMin, "minimum camera distance");
+        s.cameraMax = settingNumber(argAt(call.args, 1), s.cameraMax, "maximum camera distance");
+        asRead = {s.cameraMin, s.cameraMax};
+        break;
+    case FixedLine::DefaultMusic: {
+        QString music = s.music;
+        text(first, music, "music");
+        if (first && first->isString())
+            music.remove(QStringLiteral("Data:sound/music/"));
+        s.music = music;
+        asRead = {s.music};
+        break;
+    }
+    case FixedLine::FogActive:
+    case FixedLine::GlareIntensity:
+    case FixedLine::ShadowColour: break;
+    }
+    s.fixedCalls[static_cast<std::size_t>(line)] = FixedCall{KeptCall{call.name, call.args, call.chunk}, asRead};
+}
+
+void LevelBuilder::call(const LevelCall& c)
+{
+    m_line = c.line;
+    const std::string& n = c.name;
+    std::optional<ItemKind> kind;
+    if (n.size() >= 8 && n.compare(0, 3, "add") == 0) {
+        switch (n.size()) {
+        case 8:
+            if (n == "addPoint")
+                kind = ItemKind::PlayerStart;
+            else if (n == "addCloud")
+                kind = ItemKind::Cloud;
+            break;
+        case 9:
+            if (n == "addNebula")
+                kind = ItemKind::Nebula;
+            else if (n == "addPebble")
+                kind = ItemKind::Pebble;
+            break;
+        case 10:
+            if (n == "addSalvage")
+                kind = ItemKind::Salvage;
+            break;
+        case 11:
+            if (n == "addAsteroid") {
+                kind = ItemKind::Asteroid;
+            } else if (n == "addSquadron") {
+                // The second argument is the squadron's type: a type beginning with "meg_" is a megalith.
+                const LuaValue* type = argAt(c.args, 1);
+                const bool megalith = type && type->isString() && type->text.size() >= 4
+                    && QLatin1StringView(type->text.data(), 4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0;
+                kind = megalith ? ItemKind::Megalith : ItemKind::Ship;
+            }
+            break;
+        case 12:
+            if (n == "addDustCloud")
+                kind = ItemKind::DustCloud;
+            break;
+        default: break;
+        }
+    }
+    if (kind) {
+        item(*kind, c);
+        return;
+    }
+    if (c.chunk == Chunk::Other) {
+        problem(c.line, QStringLiteral("%1 is called outside DetermChunk and NonDetermChunk; it is not kept").arg(latin1(n)));
+        return;
+    }
+    if (const auto fixed = fixedLineNamed(n); fixed && !m_fixedSeen[static_cast<std::size_t>(*fixed)]) {
+        fixedLine(*fixed, c);
+        return;
+    }
+    m_settings.keptCalls.push_back({c.name, c.args, c.chunk});
+    ++m_result.callsKept;
+}
+
+void LevelBuilder::global(std::string_view name, const LuaValue& value, qint64 line)
+{
+    m_line = line;
+    if (name == "levelDesc") {
+        if (value.isString())
+            m_settings.levelDesc = latin1(value.text);
+        else if (value.isNumber())
+            m_settings.levelDesc = QString::fromStdString(luaText(value));
+        else
+            problem(line, QStringLiteral("levelDesc %1 is not a text; kept \"%2\"").arg(QString::fromStdString(luaText(value)), m_settings.levelDesc));
+    } else if (name == "maxPlayers") {
+        double players = 0;
+        const bool isNumber = number(&value, "maxPlayers", players);
+        const auto count = isNumber && std::isfinite(players) ? toInt32(players) : std::nullopt;
+        if (!count) {
+            if (isNumber)
+                problem(line, QStringLiteral("maxPlayers %1 is not a player count; kept %2 players")
+                                  .arg(QString::fromStdString(luaText(value)))
+                                  .arg(m_settings.playerCount()));
+            return;
+        }
+        const int clamped = std::clamp(*count, 2, maxPlayerCount);
+        if (clamped != *count)
+            problem(line, QStringLiteral("maxPlayers %1 is outside 2 to %2; set to %3 players")
+                              .arg(QString::fromStdString(luaText(value)))
+                              .arg(maxPlayerCount)
+                              .arg(clamped));
+        m_settings.playerIndex = clamped - 2;
+    } else if (name == "player") {
+        if (value.isTable())
+            m_settings.players = PlayerTable::fromLua(value);
+        else
+            problem(line, QStringLiteral("the player table is %1, not a table; it was not read").arg(QString::fromStdString(luaText(value))));
+    }
+}
+
+} // namespace starloom

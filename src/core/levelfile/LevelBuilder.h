@@ -1,0 +1,62 @@
+#pragma once
+
+#include "LevelReader.h"
+#include "ReadSink.h"
+
+#include "document/Catalogue.h"
+#include "document/ItemFields.h"
+#include "document/LevelDocument.h"
+#include "document/MapSettings.h"
+
+#include <array>
+#include <string>
+#include <unordered_map>
+
+namespace starloom {
+
+// Builds the level from what a reader reports: item calls become records (appended to their
+// kinds' arrays, player starts into their slots), the editor's own level-wide calls set the
+// settings, every other call of the chunks is kept, and the globals replace the level's. Each
+// record keeps the call it came from when the call said more than the record holds, so that the
+// writer can write it back as it was.
+class LevelBuilder final : public ReadSink {
+public:
+    LevelBuilder(LevelDocument& document, MapSettings& settings, ModelLists& models, ItemSink* items);
+
+    void call(const LevelCall& call) override;
+    void global(std::string_view name, const LuaValue& value, qint64 line) override;
+    void problem(qint64 line, const QString& reason) override;
+
+    // The result of the read (the count of problems not listed is added as a last problem).
+    ReadResult finish();
+
+private:
+    // Fills `record` (of the kind's layout) from the call; false when the item cannot be read.
+    template <class Rec>
+    bool fill(ItemKind kind, const LevelCall& call, AnyRecord& record, bool& asWritten);
+    template <class Rec>
+    void fillArg(const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& record,
+                 bool& asWritten);
+    void item(ItemKind kind, const LevelCall& call);
+    std::int32_t int32(const LuaValue* value, const char* what, bool& asWritten);
+    void fixedLine(FixedLine line, const LevelCall& call);
+    // The value as a number (a text that is a number counts); false, with a problem naming the
+    // value `what` (and " component" after it), when it is none.
+    bool number(const LuaValue* value, const char* what, double& out, bool component = false);
+    std::int16_t model(ItemKind kind, const std::string& name);
+    QString settingNumber(const LuaValue* value, const QString& current, const char* what);
+
+    LevelDocument& m_doc;
+    MapSettings& m_settings;
+    ModelLists& m_models;
+    ItemSink* m_items;
+    ReadResult m_result;
+    qint64 m_line = 0;
+    qint64 m_problemCount = 0;
+    std::array<bool, fixedLineCount> m_fixedSeen{};
+    std::array<std::unordered_map<std::string, std::int16_t>, 10> m_modelCache;
+    int m_slot = -1;                 // the player slot of the addPoint call being read
+    std::string_view m_modelAsRead; // the model name of the call being read
+};
+
+} // namespace starloom

@@ -5,9 +5,11 @@
 #include "document/MapSettings.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
 #include "views/MapPainter.h"
 #include "views/ViewScale.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFileInfo>
 
@@ -126,8 +128,15 @@ int render(const QString& in, const QString& outPath, QSize size, const Catalogu
     const auto [topSize, frontSize] = viewSizesFor(size);
     const MapPainter painter;
     const QImage image = painter.renderViews(scene, topSize, frontSize);
-    if (!image.save(outPath, "PNG")) {
-        print(output.err, QStringLiteral("starloom-level: cannot write %1\n").arg(outPath));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        print(output.err, QStringLiteral("starloom-level: cannot make the image for %1\n").arg(outPath));
+        return 2;
+    }
+    if (const QString error = saveFileAtomically(outPath, png); !error.isEmpty()) {
+        print(output.err, QStringLiteral("starloom-level: cannot write %1: %2\n").arg(outPath, error));
         return 2;
     }
     return 0;

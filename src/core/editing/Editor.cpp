@@ -4,6 +4,7 @@
 #include "document/Numbers.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,8 +204,11 @@ bool Editor::mnuFileSave_Click()
         levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
     if (path.isEmpty())
         return false;
+    if (isReadOnlyFile(path)
+        && !m_host.askYesNo(QStringLiteral("%1 is read-only. Replace it all the same?").arg(path), programTitle()))
+        return false;
     ModelLists models(m_catalogue);
-    const QString error = saveFileAtomically(path, writeLevel(m_document, m_settings, models));
+    const QString error = saveFileAtomically(path, writeLevel(m_document, m_settings, models), true);
     if (!error.isEmpty()) {
         message(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
         return false;

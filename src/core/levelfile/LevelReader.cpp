@@ -1,5 +1,6 @@
 #include "LevelReader.h"
 
+#include "SafeFile.h"
 #include "Tokenizer.h"
 #include "document/Numbers.h"
 
@@ -672,10 +673,10 @@ std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& docu
             *error = QStringLiteral("%1 is a folder, not a level file").arg(path);
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
         if (error)
-            *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot open %1: %2").arg(path, reason);
         return std::nullopt;
     }
     return readLevel(file, document, settings, models, sink);

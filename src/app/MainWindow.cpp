@@ -573,9 +573,9 @@ bool MainWindow::loadFile(const QString& path)
     return read;
 }
 
-void MainWindow::useRecoveryFile(const QString& path)
+void MainWindow::useRecoveryFolder(const QString& folder)
 {
-    m_editor.setRecoveryPath(path);
+    m_editor.setRecoveryFolder(folder);
     handle([this] { m_editor.offerRecovery(); });
     m_recoveryTimer->start();
 }

@@ -47,9 +47,9 @@ public:
 
     // Loads a level as "Load Level" does, without asking for the file. True when it was read.
     bool loadFile(const QString& path);
-    // At start: offers the work an earlier run left unsaved, kept at `path`, and keeps the
-    // present work there from now on.
-    void useRecoveryFile(const QString& path);
+    // At start: keeps a recovery copy of this window's unsaved work in `folder`, and offers the
+    // copies there that editors which did not exit normally left behind.
+    void useRecoveryFolder(const QString& folder);
 
     // Copies the editor's state into the widgets.
     void refresh();

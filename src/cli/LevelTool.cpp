@@ -3,6 +3,7 @@
 #include "document/Catalogue.h"
 #include "document/LevelDocument.h"
 #include "document/MapSettings.h"
+#include "document/SettingsRules.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
@@ -35,8 +36,9 @@ const char* usageText =
     "  --help              show this text\n"
     "  --version           show the program's version\n"
     "\n"
-    "Exit codes: 0 done; 1 refused (a level without all start points); 2 bad usage or a file\n"
-    "that cannot be read or written.\n";
+    "Exit codes: 0 done; 1 refused (a level without all start points, or a world size or camera\n"
+    "distance the game cannot read); 2 bad usage or a file that cannot be read or written (an\n"
+    "output file that is read-only is not replaced).\n";
 
 void print(std::FILE* f, const QString& text)
 {
@@ -102,6 +104,10 @@ int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogu
         return 2;
     if (!hasAllPlayerStarts(loaded->document, loaded->settings)) {
         print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, missingStartsMessage()));
+        return 1;
+    }
+    if (const QString error = levelSettingsError(loaded->settings); !error.isEmpty()) {
+        print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, error));
         return 1;
     }
     ModelLists models(catalogue);

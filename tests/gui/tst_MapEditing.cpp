@@ -204,15 +204,16 @@ TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
 
 TEST_F(UndoAndFilesTest, RecoveryCopyIsWrittenByTheTimerAndOfferedAtTheNextStart)
 {
-    const QString path = dir.filePath(QStringLiteral("recovery.level"));
-    window->useRecoveryFile(path);
+    const QString folder = dir.filePath(QStringLiteral("data"));
+    window->useRecoveryFolder(folder);
     EXPECT_TRUE(find<QTimer>("tmrRecovery")->interval() == 60000 && find<QTimer>("tmrRecovery")->isActive());
     clickTop({60, 60}, "Option2");
     tick(find<QTimer>("tmrRecovery"));
-    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_TRUE(QFile::exists(editor().recoveryPath()));
+    window.reset(); // ends without Exit, as a crash does
     window = std::make_unique<MainWindow>(*store, QString(), &host); // the next start
-    host.yesNoAnswers = {true};
-    window->useRecoveryFile(path);
+    host.recoveryAnswers = {{RecoveryAnswer::Choice::Restore, 0}};
+    window->useRecoveryFolder(folder);
     EXPECT_TRUE(listRows() == 1 && window->isWindowModified());
 }
 

@@ -74,7 +74,11 @@ private:
     void buildViews();
     void showOptions();
     void showAbout();
-    void placeWidgets();
+    // False when the window is minimised or too narrow to lay out; then nothing moves.
+    bool placeWidgets();
+    // The smallest window in which every control is usable and none covers another.
+    QSize minimumWindowSize() const;
+    void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();
     void showPointer(double x, double y);
@@ -128,6 +132,7 @@ private:
     QAction* m_redoAction = nullptr;
     QLabel* m_counts = nullptr;
     QLabel* m_pointer = nullptr;
+    QLabel* m_gridSpacing = nullptr;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

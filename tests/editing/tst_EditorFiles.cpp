@@ -284,84 +284,58 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     ASSERT_TRUE(editor->writeRecoveryCopy());
     EXPECT_FALSE(readBytes(recovery).contains("StartPos1")); // empty slots are not written
     const std::vector<ObjectRow> rows = editor->rows();
-    // The editor ends without Exit, as a crashed one does: its copy stays and the next start offers it.
+    // The editor ends without Exit, as a crashed one does: the next start offers its copy.
     for (const Choice choice : {Choice::Keep, Choice::Restore}) {
-        makeEditor(), editor->setRecoveryFolder(folder);
-        host.recoveryAnswers = {{choice, 0}};
+        makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{choice, 0}};
         EXPECT_EQ(editor->offerRecovery(), choice == Choice::Restore);
         EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(), choice == Choice::Restore);
         // Restored work moves into the copy of the editor that restored it.
         EXPECT_EQ(std::pair(QFileInfo::exists(recovery), QFileInfo::exists(editor->recoveryPath())), std::pair(choice == Choice::Keep, choice == Choice::Restore));
     }
-    place(ItemKind::PlayerStart, 5, 5, 1);
-    host.saveNames = {path("saved.level")};
+    place(ItemKind::PlayerStart, 5, 5, 1), host.saveNames = {path("saved.level")};
     ASSERT_TRUE(editor->mnuFileSave_Click()); // a save removes it
     EXPECT_FALSE(QFileInfo::exists(editor->recoveryPath()));
     place(ItemKind::Pebble, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());
-    makeEditor(), editor->setRecoveryFolder(folder);
-    host.recoveryAnswers = {{Choice::Discard, 0}};
+    makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{Choice::Discard, 0}};
     EXPECT_FALSE(editor->offerRecovery());
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.level")}, QDir::Files), QStringList());
 }
 
-// Sets the modification time of a file to `seconds` ago.
-void age(const QString& file, int seconds)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
-}
-
 TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneIsOffered)
 {
-    const QString folder = path("data");
+    const QString folder = path("data"), orphan = path("data/recovery-1-1.level");
     ASSERT_TRUE(QDir().mkpath(folder));
-    // A copy an earlier version left, with no lock, and one whose lock names a process that is gone.
-    const QString legacy = folder + QStringLiteral("/recovery.level"), orphan = folder + QStringLiteral("/recovery-1-1.level");
-    writeBytes(legacy, "function DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n");
     writeBytes(orphan, "levelDesc = \"Orphan\"\nfunction DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n");
-    QByteArray lockText;
-    {
+    { // its lock names a process that has ended
         QLockFile lock(orphan + QStringLiteral(".lock"));
         ASSERT_TRUE(lock.tryLock(0));
-        lockText = readBytes(orphan + QStringLiteral(".lock"));
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList()), ended.waitForStarted();
+        const QByteArray text = readBytes(orphan + QStringLiteral(".lock")), pid = QByteArray::number(ended.processId());
+        ASSERT_TRUE(ended.waitForFinished());
+        lock.unlock(), writeBytes(orphan + QStringLiteral(".lock"), pid + text.mid(text.indexOf('\n')));
+        QFile f(orphan);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     }
-    QProcess ended;
-    ended.start(QStringLiteral("true"), QStringList());
-    ASSERT_TRUE(ended.waitForStarted());
-    const qint64 gone = ended.processId();
-    ASSERT_TRUE(ended.waitForFinished());
-    writeBytes(orphan + QStringLiteral(".lock"), QByteArray::number(gone) + lockText.mid(lockText.indexOf('\n')));
-    age(legacy, 7200), age(orphan, 3600);
-
-    ASSERT_TRUE(editor->setRecoveryFolder(folder));
     Editor second(host, store, random.source(), {});
-    ASSERT_TRUE(second.setRecoveryFolder(folder));
-    EXPECT_NE(second.recoveryPath(), editor->recoveryPath());
+    ASSERT_TRUE(editor->setRecoveryFolder(folder) && second.setRecoveryFolder(folder));
     place(ItemKind::Asteroid, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     const QByteArray first = readBytes(editor->recoveryPath());
     second.selectKind(ItemKind::Pebble), second.Picture1_MouseMove(0, 0, 5, 5), second.Picture1_Click();
     ASSERT_TRUE(second.writeRecoveryCopy());
     EXPECT_EQ(readBytes(editor->recoveryPath()), first) << "the second editor writes a copy of its own";
-    EXPECT_FALSE(second.offerRecovery());
-    ASSERT_EQ(host.offeredCopies.size(), 1u);
-    EXPECT_EQ(host.offeredCopies[0].size(), 2u) << "not the copy of the first editor, which is running";
     const QString crashed = editor->recoveryPath();
     editor.reset(); // ends without Exit: its copy is abandoned now, while the second editor's is in use
-
-    Editor next(host, store, random.source(), {});
-    ASSERT_TRUE(next.setRecoveryFolder(folder));
-    host.offeredCopies.clear();
-    EXPECT_FALSE(next.offerRecovery()); // kept for later
+    makeEditor(), editor->setRecoveryFolder(folder);
+    EXPECT_FALSE(editor->offerRecovery()); // kept for later
     ASSERT_EQ(host.offeredCopies.size(), 1u);
     QStringList offered;
     for (const RecoveryCopy& copy : host.offeredCopies[0])
-        offered << QStringLiteral("%1 %2 %3 %4").arg(QFileInfo(copy.path).fileName()).arg(copy.items).arg(copy.levelDesc)
-                       .arg(qRound(copy.written.secsTo(QDateTime::currentDateTime()) / 600.0) * 600);
-    EXPECT_EQ(offered.join(u'|'), QStringLiteral("%1 1 NewMap 0|recovery-1-1.level 1 Orphan 3600|recovery.level 2 NewMap 7200")
-                                      .arg(QFileInfo(crashed).fileName()));
-    EXPECT_TRUE(QFileInfo::exists(crashed) && QFileInfo::exists(orphan) && QFileInfo::exists(legacy) && QFileInfo::exists(second.recoveryPath()));
+        offered << QStringLiteral("%1 %2 %3 %4").arg(QFileInfo(copy.path).fileName()).arg(copy.items).arg(copy.levelDesc).arg(qRound(copy.written.secsTo(QDateTime::currentDateTime()) / 600.0) * 600);
+    EXPECT_EQ(offered.join(u'|'), QFileInfo(crashed).fileName() + QStringLiteral(" 1 NewMap 0|recovery-1-1.level 1 Orphan 3600")) << "newest first, never a running editor's";
+    EXPECT_TRUE(QFileInfo::exists(crashed) && QFileInfo::exists(orphan) && QFileInfo::exists(second.recoveryPath()));
 }
 
 TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)

@@ -110,19 +110,25 @@ QString openForReading(const QString& path, QFile& file, qint64 maxBytes)
         return error;
 #ifdef Q_OS_UNIX
     const QByteArray native = QFile::encodeName(path);
-    // Without O_NONBLOCK, opening a FIFO that has no writer would wait for one forever. The flag is
-    // cleared once the file is known to be a regular one.
+    struct stat st;
+    // A device is not even opened (opening some has effects of its own).
+    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return typeRefusal(st.st_mode);
+    // Without O_NONBLOCK, opening a FIFO that has no writer would wait for one forever (should a
+    // FIFO take the file's place meanwhile). The flag is cleared once the file is known to be a
+    // regular one.
     int fd = -1;
     do {
         fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return systemError(errno);
-    struct stat st;
     QString refusal;
     if (::fstat(fd, &st) != 0)
         refusal = systemError(errno);
-    else if (refusal = typeRefusal(st.st_mode); refusal.isEmpty() && st.st_size > maxBytes)
+    else if (!S_ISREG(st.st_mode))
+        refusal = typeRefusal(st.st_mode);
+    else if (st.st_size > maxBytes)
         refusal = QStringLiteral("it is %1 MB long; the editor reads files of at most %2 MB")
                       .arg(megabytes(st.st_size), megabytes(maxBytes));
     else if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)

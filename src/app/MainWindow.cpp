@@ -53,7 +53,7 @@ constexpr double defaultWidthTwips = 15000;
 constexpr double defaultHeightTwips = 10500;
 constexpr double objectColumnTwips = 1700.22;
 // The "Add Item" panel starts this far right of the "Zoom Out" button at the smallest width, and
-// its lowest control ends this far down inside it.
+// its lowest control and its border end this far down inside it.
 constexpr double zoomOutRightTwips = 7995;
 constexpr double panelGapTwips = 105;
 constexpr double panelContentBottomTwips = 6075;
@@ -617,12 +617,10 @@ void MainWindow::showGridSpacing()
     const MapScene scene = m_top->scene();
     const GridSpacing drawn = drawnGridSpacing(scene, m_top->size());
     const double grid = double(toInt32Clamped(val(scene.gridSizeText)));
-    QString text;
-    if (drawn == GridSpacing{} || drawn == GridSpacing{grid, grid})
-        text.clear();
-    else if (drawn.x == drawn.y)
+    QString text; // nothing while every line shows
+    if (drawn.x == drawn.y && drawn.x != grid && drawn.x != 0)
         text = QStringLiteral("Grid shown every %1 units (grid size %2)").arg(doubleText(drawn.x), doubleText(grid));
-    else
+    else if (drawn.x != drawn.y)
         text = QStringLiteral("Grid shown every %1 x %2 units (grid size %3)")
                    .arg(doubleText(drawn.x), doubleText(drawn.y), doubleText(grid));
     m_gridSpacing->setText(text);

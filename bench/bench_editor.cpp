@@ -5,6 +5,7 @@
 #include "gamedata/SettingsStore.h"
 #include "editing/Editor.h"
 #include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
 #include "views/MapPainter.h"
 
 #include <QDir>

@@ -3,9 +3,16 @@
 #include "document/MapSettings.h"
 
 #include <QColorDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace starloom {
 
@@ -69,6 +76,46 @@ bool DialogHost::askYesNo(const QString& text, const QString& title)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
     return box.exec() == QMessageBox::Yes;
+}
+
+RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)
+{
+    QDialog dialog(m_parent);
+    dialog.setObjectName(QStringLiteral("dlgRecovery"));
+    dialog.setWindowTitle(programTitle());
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("Unsaved work of editors that did not exit normally was found.\n"
+                                                "Restore one copy, discard them all, or keep them for the next start."),
+                                 &dialog));
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("lstRecovery"));
+    for (const RecoveryCopy& copy : copies)
+        list->addItem(QStringLiteral("%1 \u00b7 %2 items \u00b7 \"%3\"")
+                          .arg(QLocale().toString(copy.written, QLocale::LongFormat))
+                          .arg(copy.items)
+                          .arg(copy.levelDesc));
+    list->setCurrentRow(0);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* restore = buttons->addButton(QStringLiteral("&Restore"), QDialogButtonBox::AcceptRole);
+    QPushButton* discard = buttons->addButton(QStringLiteral("&Discard All"), QDialogButtonBox::DestructiveRole);
+    buttons->addButton(QStringLiteral("&Keep for Later"), QDialogButtonBox::RejectRole);
+    restore->setDefault(true);
+    RecoveryAnswer answer;
+    QObject::connect(buttons, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* button) {
+        if (button == restore)
+            answer = {RecoveryAnswer::Choice::Restore, list->currentRow()};
+        else if (button == discard)
+            answer = {RecoveryAnswer::Choice::Discard, 0};
+        dialog.done(0);
+    });
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, [&] {
+        answer = {RecoveryAnswer::Choice::Restore, list->currentRow()};
+        dialog.done(0);
+    });
+    layout->addWidget(buttons);
+    dialog.exec();
+    return answer;
 }
 
 } // namespace starloom

@@ -23,6 +23,8 @@ public:
     std::optional<std::int32_t> askColour(std::int32_t initialColour) override;
     SaveChoice askSaveChanges(const QString& levelDesc) override;
     bool askYesNo(const QString& text, const QString& title) override;
+    // A list of the copies, the newest selected, with "Restore", "Discard All" and "Keep for Later".
+    RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -52,6 +52,11 @@ constexpr double frameWidthTwips = 2775;
 constexpr double defaultWidthTwips = 15000;
 constexpr double defaultHeightTwips = 10500;
 constexpr double objectColumnTwips = 1700.22;
+// The "Add Item" panel starts this far right of the "Zoom Out" button at the smallest width, and
+// its lowest control and its border end this far down inside it.
+constexpr double zoomOutRightTwips = 7995;
+constexpr double panelGapTwips = 105;
+constexpr double panelContentBottomTwips = 6075;
 
 constexpr std::array<void (Editor::*)(), 9> kindHandlers = {
     &Editor::Option1_Click, &Editor::Option2_Click, &Editor::Option3_Click, &Editor::Option4_Click, &Editor::Option5_Click,
@@ -138,6 +143,9 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
     m_pointer = new QLabel(status);
     m_pointer->setObjectName(QStringLiteral("lblPointer"));
     status->addPermanentWidget(m_pointer);
+    m_gridSpacing = new QLabel(status);
+    m_gridSpacing->setObjectName(QStringLiteral("lblGridSpacing"));
+    status->addPermanentWidget(m_gridSpacing);
     m_shownCounts.fill(-1);
     setAcceptDrops(true);
 
@@ -168,6 +176,7 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
                twipsToPixels(defaultHeightTwips - nonClientHeightTwips, logicalDpiY()));
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableSize() * 0.95);
+    setMinimumSize(minimumWindowSize());
     resize(size);
     placeWidgets();
     refresh();
@@ -308,7 +317,8 @@ void MainWindow::buildViews()
     m_list->viewport()->installEventFilter(this);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid())
+                // A current row that is not selected (the list taking the focus) is no choice of the user's.
+                if (current.isValid() && m_list->selectionModel()->isRowSelected(current.row()))
                     handle([this, row = current.row()] {
                         m_editor.selectRow(row);
                         m_editor.lstObjects_Click();
@@ -465,16 +475,27 @@ void MainWindow::buildPanel()
     });
 }
 
-void MainWindow::placeWidgets()
+QSize MainWindow::minimumWindowSize() const
+{
+    const double dx = logicalDpiX();
+    const double dy = logicalDpiY();
+    // The panel, which keeps to the right edge, clear of the zoom buttons, which keep to the left.
+    const int width = twipsToPixels(zoomOutRightTwips + panelGapTwips + 2950 - nonClientWidthTwips, dx);
+    // Every control of the panel inside the client area, and the status bar below it.
+    const int client = twipsToPixels(60 + panelContentBottomTwips, dy);
+    return {width, client + menuBar()->sizeHint().height() + statusBar()->sizeHint().height()};
+}
+
+bool MainWindow::placeWidgets()
 {
     if (isMinimized())
-        return;
+        return false;
     const double dx = logicalDpiX();
     const double dy = logicalDpiY();
     const double W = pixelsToTwips(m_central->width(), dx) + nonClientWidthTwips;
     const double H = pixelsToTwips(m_central->height() + menuBar()->height(), dy) + nonClientHeightTwips;
     if (W <= 3000)
-        return;
+        return false;
     auto at = [dx, dy](QWidget* w, double left, double top, double width, double height) {
         w->setGeometry(twipsToPixels(left, dx), twipsToPixels(top, dy), twipsToPixels(std::max(width, 0.0), dx),
                        twipsToPixels(std::max(height, 0.0), dy));
@@ -499,12 +520,13 @@ void MainWindow::placeWidgets()
     at(m_zoomOut, 7080, 0, 915, 315);
     at(m_lblLeftX, 2100, frontTop + b + 70, 780, 225);
     at(m_lblLeftY, 2880, frontTop + b + 70, 780, 225);
+    return true;
 }
 
 void MainWindow::layoutWindow()
 {
-    placeWidgets();
-    handle([this] { m_editor.setScales(); });
+    if (placeWidgets())
+        handle([this] { m_editor.setScales(); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -512,6 +534,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_central && event->type() == QEvent::Resize) {
         if (m_timer) // built
             layoutWindow();
+    } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) && m_list
+               && watched == m_list->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        return true; // the pop-up acts on the row already selected, so a right-click selects none
     } else if (event->type() == QEvent::MouseButtonRelease && m_list && watched == m_list->viewport()) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         // The right button alone, over a list with rows.
@@ -573,16 +598,32 @@ bool MainWindow::loadFile(const QString& path)
     return read;
 }
 
-void MainWindow::useRecoveryFile(const QString& path)
+void MainWindow::useRecoveryFolder(const QString& folder)
 {
-    m_editor.setRecoveryPath(path);
+    m_editor.setRecoveryFolder(folder);
     handle([this] { m_editor.offerRecovery(); });
     m_recoveryTimer->start();
 }
 
 void MainWindow::showPointer(double x, double y)
 {
-    m_pointer->setText(QStringLiteral("X %1  Y %2").arg(std::lround(x)).arg(std::lround(y)));
+    // Rounded down, as the readouts above the view and the placement of an item are.
+    m_pointer->setText(QStringLiteral("X %1  Y %2").arg(floorToInt32(x)).arg(floorToInt32(y)));
+}
+
+void MainWindow::showGridSpacing()
+{
+    // Lines closer than a few pixels are thinned out; the spacing left is told, not left to be guessed.
+    const MapScene scene = m_top->scene();
+    const GridSpacing drawn = drawnGridSpacing(scene, m_top->size());
+    const double grid = double(toInt32Clamped(val(scene.gridSizeText)));
+    QString text; // nothing while every line shows
+    if (drawn.x == drawn.y && drawn.x != grid && drawn.x != 0)
+        text = QStringLiteral("Grid shown every %1 units (grid size %2)").arg(doubleText(drawn.x), doubleText(grid));
+    else if (drawn.x != drawn.y)
+        text = QStringLiteral("Grid shown every %1 x %2 units (grid size %3)")
+                   .arg(doubleText(drawn.x), doubleText(drawn.y), doubleText(grid));
+    m_gridSpacing->setText(text);
 }
 
 void MainWindow::rebuildRecentMenu()
@@ -685,6 +726,7 @@ void MainWindow::refresh()
         m_paintedRevision = e.revision();
         m_top->redraw();
         m_front->redraw();
+        showGridSpacing();
     }
 
     // --- object list

@@ -47,9 +47,9 @@ public:
 
     // Loads a level as "Load Level" does, without asking for the file. True when it was read.
     bool loadFile(const QString& path);
-    // At start: offers the work an earlier run left unsaved, kept at `path`, and keeps the
-    // present work there from now on.
-    void useRecoveryFile(const QString& path);
+    // At start: keeps a recovery copy of this window's unsaved work in `folder`, and offers the
+    // copies there that editors which did not exit normally left behind.
+    void useRecoveryFolder(const QString& folder);
 
     // Copies the editor's state into the widgets.
     void refresh();
@@ -74,7 +74,11 @@ private:
     void buildViews();
     void showOptions();
     void showAbout();
-    void placeWidgets();
+    // False when the window is minimised or too narrow to lay out; then nothing moves.
+    bool placeWidgets();
+    // The smallest window in which every control is usable and none covers another.
+    QSize minimumWindowSize() const;
+    void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();
     void showPointer(double x, double y);
@@ -128,6 +132,7 @@ private:
     QAction* m_redoAction = nullptr;
     QLabel* m_counts = nullptr;
     QLabel* m_pointer = nullptr;
+    QLabel* m_gridSpacing = nullptr;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

@@ -2,9 +2,11 @@
 
 #include "gamedata/GameFolder.h"
 #include "gamedata/SettingsStore.h"
+#include "levelfile/SafeFile.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -18,9 +20,14 @@ int main(int argc, char** argv)
     window.show();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!dataDir.isEmpty() && QDir().mkpath(dataDir))
-        window.useRecoveryFile(QDir(dataDir).filePath(QStringLiteral("recovery.level")));
-    const QStringList arguments = QCoreApplication::arguments();
-    for (const QString& file : arguments.mid(1))
+        window.useRecoveryFolder(dataDir);
+    QStringList refused;
+    const QStringList files = starloom::argumentsOf(argc, argv, &refused);
+    for (const QString& name : refused)
+        QMessageBox::warning(&window, window.windowTitle().remove(QStringLiteral("[*]")),
+                             QStringLiteral("The file name \"%1\" is not valid UTF-8, so it cannot be opened as named. "
+                                            "Rename the file.").arg(name));
+    for (const QString& file : files)
         window.loadFile(file);
     return app.exec();
 }

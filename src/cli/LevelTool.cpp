@@ -3,11 +3,14 @@
 #include "document/Catalogue.h"
 #include "document/LevelDocument.h"
 #include "document/MapSettings.h"
+#include "document/SettingsRules.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
 #include "views/MapPainter.h"
 #include "views/ViewScale.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFileInfo>
 
@@ -33,8 +36,9 @@ const char* usageText =
     "  --help              show this text\n"
     "  --version           show the program's version\n"
     "\n"
-    "Exit codes: 0 done; 1 refused (a level without all start points); 2 bad usage or a file\n"
-    "that cannot be read or written.\n";
+    "Exit codes: 0 done; 1 refused (a level without all start points, or a world size or camera\n"
+    "distance the game cannot read); 2 bad usage or a file that cannot be read or written (an\n"
+    "output file that is read-only is not replaced).\n";
 
 void print(std::FILE* f, const QString& text)
 {
@@ -102,6 +106,10 @@ int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogu
         print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, missingStartsMessage()));
         return 1;
     }
+    if (const QString error = levelSettingsError(loaded->settings); !error.isEmpty()) {
+        print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, error));
+        return 1;
+    }
     ModelLists models(catalogue);
     const QByteArray bytes = writeLevel(loaded->document, loaded->settings, models);
     const QString error = saveFileAtomically(outPath, bytes);
@@ -126,8 +134,15 @@ int render(const QString& in, const QString& outPath, QSize size, const Catalogu
     const auto [topSize, frontSize] = viewSizesFor(size);
     const MapPainter painter;
     const QImage image = painter.renderViews(scene, topSize, frontSize);
-    if (!image.save(outPath, "PNG")) {
-        print(output.err, QStringLiteral("starloom-level: cannot write %1\n").arg(outPath));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        print(output.err, QStringLiteral("starloom-level: cannot make the image for %1\n").arg(outPath));
+        return 2;
+    }
+    if (const QString error = saveFileAtomically(outPath, png); !error.isEmpty()) {
+        print(output.err, QStringLiteral("starloom-level: cannot write %1: %2\n").arg(outPath, error));
         return 2;
     }
     return 0;

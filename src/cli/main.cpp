@@ -2,6 +2,8 @@
 
 #include "LevelTool.h"
 
+#include "levelfile/SafeFile.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QStringList>
@@ -24,7 +26,13 @@ int main(int argc, char** argv)
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QStringList refused;
+    const QStringList args = starloom::argumentsOf(argc, argv, &refused);
+    for (const QString& name : refused)
+        std::fprintf(stderr, "starloom-level: the argument \"%s\" is not valid UTF-8; file names must be, so that "
+                             "they reach the same file (rename the file)\n", name.toLatin1().constData());
+    if (!refused.isEmpty())
+        return 2;
     starloom::ToolOutput output{stdout, stderr};
     return starloom::runLevelTool(args, output);
 }

@@ -1,5 +1,6 @@
 // Runs the starloom-level executable as a user would, and checks the real levels of the game.
 
+#include "Privileges.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -11,17 +12,26 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace starloom;
 
 namespace {
 
 struct ToolRun { int exitCode = -1; QString out, err; };
 
-ToolRun runTool(const QStringList& args)
+// `bytes`: the arguments go through the shell's printf %b, so that "\0351" becomes the byte 0xE9.
+ToolRun runTool(const QStringList& args, bool bytes = false, int waitMs = 60000)
 {
     QProcess p;
-    p.start(QStringLiteral(STARLOOM_CLI_PATH), args);
-    p.waitForFinished(60000);
+    if (bytes)
+        p.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"),
+                                                      QStringLiteral("for a do set -- \"$@\" \"$(printf %b \"$a\")\"; shift; done; exec \"$0\" \"$@\""),
+                                                      QStringLiteral(STARLOOM_CLI_PATH)} + args);
+    else
+        p.start(QStringLiteral(STARLOOM_CLI_PATH), args);
+    if (!p.waitForFinished(waitMs))
+        p.kill(), p.waitForFinished();
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
@@ -72,6 +82,46 @@ TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
     const ToolRun r = runTool({"rewrite", in, path("refused.level")});
     EXPECT_TRUE(r.exitCode == 1 && r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
     EXPECT_FALSE(QFileInfo::exists(path("refused.level")));
+}
+
+TEST_F(LevelTool, RefusesWhatItCannotDoAndSaysWhyWithoutTouchingAnotherFile)
+{
+    const QString in = twoPlayerLevel(""), locked = path("locked.level"), pipe = path("pipe.level");
+    test::writeBytes(locked, "earlier");
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0444), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    test::writeBytes(path("camera.level"), "function NonDetermChunk()\n  setSensorsManagerCameraDistances(-5, 100)\nend\n"
+                                           "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
+                                           "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\nend\n");
+    const std::tuple<const char*, QStringList, bool, int, const char*> cases[] = {
+        {"readOnlyOutput", {"rewrite", in, locked}, false, 2, "the file is read-only"},
+        {"cameraTheGameCannotRead", {"rewrite", path("camera.level"), path("camera-out.level")}, false, 1, "CameraMin must be a number of 0 or more"},
+        {"pipeWithoutWriter", {"stats", pipe}, false, 2, "it is a pipe (FIFO), not a file"},
+        {"nameNotValidUtf8", {"rewrite", in, dir.path() + QStringLiteral("/caf\\0351.level")}, true, 2, "caf\\xE9.level\" is not valid UTF-8"},
+    };
+    for (const auto& [name, args, bytes, code, reason] : cases) {
+        const ToolRun r = runTool(args, bytes, 10000);
+        EXPECT_TRUE(r.exitCode == code && r.err.contains(QLatin1String(reason))) << name << " " << r.exitCode << " " << r.err.toStdString();
+    }
+    EXPECT_EQ(test::readBytes(locked), "earlier");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).join(u' '),
+              QStringLiteral("camera.level in.level locked.level pipe.level")) << "nothing else written";
+}
+
+TEST_F(LevelTool, RenderReplacesAnEarlierImageOnlyWhenTheNewOneIsComplete)
+{
+    test::writeBytes(path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    const QString folder = path("images");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    test::TinyFileSystem fs(folder, 64); // the tool, started from here, sees it too
+    if (!fs.mounted())
+        GTEST_SKIP() << "needs a tiny file system of its own: " << fs.error().toStdString();
+    const QString out = folder + QStringLiteral("/map.png");
+    test::writeBytes(out, "the image rendered before");
+    fs.fill(QStringLiteral("filler"));
+    const ToolRun r = runTool({"render", path("in.level"), out, "--size", "1600x1000"});
+    EXPECT_TRUE(r.exitCode == 2 && r.err.contains(QLatin1String("No space left on device")) && test::readBytes(out) == "the image rendered before")
+        << r.exitCode << r.err.toStdString();
 }
 
 TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)

@@ -28,6 +28,8 @@ public:
     std::deque<std::optional<std::int32_t>> colourAnswers;
     std::deque<SaveChoice> saveChoices; // Discard when empty
     std::deque<bool> yesNoAnswers;      // No when empty
+    std::deque<RecoveryAnswer> recoveryAnswers; // Keep when empty
+    std::vector<std::vector<RecoveryCopy>> offeredCopies; // each askRecovery's copies
     int saveQuestions = 0, saveDialogs = 0;
     QString lastSaveFilter, lastSaveInitialName, lastPrompt;
     std::optional<std::int32_t> lastInitialColour;
@@ -47,6 +49,11 @@ public:
     std::optional<std::int32_t> askColour(std::int32_t initial) override { return lastInitialColour = initial, take(colourAnswers, std::optional<std::int32_t>()); }
     SaveChoice askSaveChanges(const QString&) override { return ++saveQuestions, take(saveChoices, SaveChoice::Discard); }
     bool askYesNo(const QString&, const QString&) override { return take(yesNoAnswers, false); }
+    RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override
+    {
+        offeredCopies.push_back(copies);
+        return take(recoveryAnswers, RecoveryAnswer{});
+    }
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
 private:

@@ -4,6 +4,8 @@
 #include "levelfile/LevelWriter.h"
 
 #include <QDir>
+#include <QLockFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -119,17 +121,29 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
 
 TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRest)
 {
-    const std::tuple<const char*, QString MapSettings::*, const char*> cases[] = {
-        {"SizeX", &MapSettings::sizeX, "0"}, {"SizeZ", &MapSettings::sizeZ, "abc"}, {"SizeY", &MapSettings::sizeY, "1e999"},
-        {"SizeY", &MapSettings::sizeY, "1 000"}, {"SizeX", &MapSettings::sizeX, "+5"}, {"Grid Size", nullptr, "10 km"}};
-    for (const auto& [field, member, text] : cases) {
+    const std::tuple<const char*, QString MapSettings::*, const char*, const char*> cases[] = {
+        {"SizeX", &MapSettings::sizeX, "0", "a positive number"}, {"SizeZ", &MapSettings::sizeZ, "abc", "a positive number"},
+        {"SizeY", &MapSettings::sizeY, "1e999", "a positive number"}, {"SizeY", &MapSettings::sizeY, "1 000", "a positive number"},
+        {"SizeX", &MapSettings::sizeX, "+5", "a positive number"}, {"CameraMin", &MapSettings::cameraMin, "-5", "a number of 0 or more"},
+        {"CameraMax", &MapSettings::cameraMax, "far", "a number of 0 or more"}, {"Grid Size", nullptr, "10 km", "a positive number"}};
+    for (const auto& [field, member, text, rule] : cases) {
         editor->mapSettings() = MapSettings{};
         editor->setGridSize(QString::fromLatin1(member ? "1000" : text));
         if (member)
             editor->mapSettings().*member = QString::fromLatin1(text);
         EXPECT_FALSE(editor->Command1_Click()) << field << "=" << text;
-        EXPECT_EQ(host.lastMessage(), QString::fromLatin1(field) + QStringLiteral(" must be a positive number."));
+        EXPECT_EQ(host.lastMessage(), QStringLiteral("%1 must be %2.").arg(QLatin1String(field), QLatin1String(rule)));
         EXPECT_TRUE(!store.values.contains(QStringLiteral("GridSize")) && editor->topScale() == (ViewScale{-30000, -30000, 30000, 30000}));
+        EXPECT_EQ(editor->undoStack().count(), 0);
+        if (member) { // and Save refuses what Done! refuses, before it asks for a file
+            editor->setGridSize(QStringLiteral("1000"));
+            place(ItemKind::PlayerStart, 1, 1, 0), place(ItemKind::PlayerStart, 2, 2, 1);
+            const int dialogs = host.saveDialogs;
+            EXPECT_FALSE(editor->mnuFileSave_Click());
+            EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs - dialogs),
+                      QStringLiteral("%1 must be %2.Error0").arg(QLatin1String(field), QLatin1String(rule)));
+            makeEditor();
+        }
     }
     editor->mapSettings().sizeX = QStringLiteral("50000");
     editor->mapSettings().sizeZ = QStringLiteral("1000.9");
@@ -137,8 +151,52 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
     editor->setFontSizeIndex(6);
     ASSERT_TRUE(editor->Command1_Click());
     EXPECT_EQ(std::pair(editor->topScale(), editor->frontScale()), std::pair(ViewScale{-50000, -30000, 50000, 30000}, ViewScale{-50000, 1000, 50000, -1000}));
+    EXPECT_EQ(editor->undoStack().undoText(), QStringLiteral("Options")); // the level's settings, not the preferences
+    editor->mapSettings().levelDesc = QStringLiteral("Typed since");
+    editor->undo();
+    EXPECT_EQ(std::tuple(editor->mapSettings().sizeX, editor->mapSettings().levelDesc, editor->topScale().width(), editor->gridSize()),
+              std::tuple(QStringLiteral("30000"), QStringLiteral("Typed since"), 60000.0, QStringLiteral("1000")));
+    ASSERT_TRUE(editor->Command1_Click() && editor->Command1_Click()); // the second changes nothing: no step
+    EXPECT_EQ(editor->undoStack().count(), 1);
     makeEditor();
     EXPECT_EQ(std::pair(editor->gridSize(), editor->fontSizeIndex()), std::pair(QStringLiteral("1000"), 6));
+}
+
+TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesNothing)
+{
+    writeBytes(path("starts.level"), "function DetermChunk()\n  addPoint(\"StartPos1\", {700, 800, 0}, {0, 0, 0})\nend\n");
+    for (const bool load : {true, false}) {
+        makeEditor();
+        place(ItemKind::PlayerStart, 10, 20);
+        place(ItemKind::Asteroid, 30, 40);
+        edit(0); // Player 1's start, in Editing mode
+        if (load)
+            ASSERT_TRUE(editor->loadFile(path("starts.level")));
+        else
+            editor->mnuFileNew_Click();
+        EXPECT_EQ(std::tuple(editor->selectedRow(), editor->mode(), editor->selectedKind()),
+                  std::tuple(-1, placementMode, std::optional(ItemKind::PlayerStart))) << load;
+        clickTop(500, 600);
+        if (load) // the click places Player 1's start again, which is refused: the start stays where it was
+            EXPECT_EQ(std::pair(doc().player(0).posX, doc().player(0).posY), std::pair(10, 20));
+        else // the panel places the chosen kind again
+            EXPECT_EQ(std::pair(editor->rows().size(), doc().player(0).posX), std::pair(std::size_t(1), 500));
+    }
+}
+
+TEST_F(EditorFilesTest, ALoadThatReadsNothingMakesNoStepAndNoRecentEntry)
+{
+    const std::pair<const char*, QByteArray> files[] = {
+        {"empty.level", QByteArray()}, {"binary.level", QByteArray("\x1bLua\x40\x01\x04\x04\x04\x08\x00", 11) + QByteArray(300, '\0')},
+        {"comments.level", "-- a level script with no level in it\nprint(\"hello\")\n"}};
+    place(ItemKind::Asteroid, 1, 2);
+    for (const auto& [name, bytes] : files) {
+        writeBytes(path(name), bytes);
+        host.messages.clear();
+        EXPECT_FALSE(editor->loadFile(path(name))) << name;
+        EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("Nothing was read from ") + path(name))) << host.lastMessage().toStdString();
+        EXPECT_EQ(std::tuple(editor->undoStack().count(), editor->recentLevels().size(), editor->rows().size()), std::tuple(1, 0, std::size_t(1)));
+    }
 }
 
 TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
@@ -156,6 +214,7 @@ TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
         {"Set Player of hgn_assaultcorvette", [&] { host.textAnswers = {QStringLiteral("3")}; editor->mnuObjectsSetPlayer_Click(); }},
         {"Load loaded.level", [&] { editor->loadFile(level); }},
         {"New Level", [&] { editor->mnuFileNew_Click(); }},
+        {"Options", [&] { editor->mapSettings().sizeX = QStringLiteral("50000"), editor->mapSettings().levelDesc = QStringLiteral("Wide"), editor->Command1_Click(); }},
     };
     for (const auto& [undoText, act] : cases) {
         SCOPED_TRACE(undoText);
@@ -216,27 +275,67 @@ TEST_F(EditorUndoTest, UnsavedChangesAreGuarded)
 
 TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
 {
-    const QString recovery = path("data/recovery.level");
-    editor->setRecoveryPath(recovery);
+    using Choice = RecoveryAnswer::Choice;
+    const QString folder = path("data");
+    ASSERT_TRUE(editor->setRecoveryFolder(folder));
+    const QString recovery = editor->recoveryPath();
     EXPECT_FALSE(editor->writeRecoveryCopy()); // nothing unsaved
     place(ItemKind::PlayerStart, 10, 20), place(ItemKind::Asteroid, 30, 40);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     EXPECT_FALSE(readBytes(recovery).contains("StartPos1")); // empty slots are not written
     const std::vector<ObjectRow> rows = editor->rows();
-    for (const bool accept : {true, false}) { // the next run offers it; declining removes it
-        makeEditor(), editor->setRecoveryPath(recovery);
-        host.yesNoAnswers = {accept};
-        EXPECT_EQ(editor->offerRecovery(), accept);
-        EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(), accept);
-        if (accept) { // so does a save
-            place(ItemKind::PlayerStart, 5, 5, 1);
-            host.saveNames = {path("saved.level")};
-            ASSERT_TRUE(editor->mnuFileSave_Click());
-            EXPECT_FALSE(QFileInfo::exists(recovery));
-            writeBytes(recovery, "function DetermChunk()\nend\n");
-        }
+    // The editor ends without Exit, as a crashed one does: the next start offers its copy.
+    for (const Choice choice : {Choice::Keep, Choice::Restore}) {
+        makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{choice, 0}};
+        EXPECT_EQ(editor->offerRecovery(), choice == Choice::Restore);
+        EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(), choice == Choice::Restore);
+        // Restored work moves into the copy of the editor that restored it.
+        EXPECT_EQ(std::pair(QFileInfo::exists(recovery), QFileInfo::exists(editor->recoveryPath())), std::pair(choice == Choice::Keep, choice == Choice::Restore));
     }
-    EXPECT_FALSE(QFileInfo::exists(recovery));
+    place(ItemKind::PlayerStart, 5, 5, 1), host.saveNames = {path("saved.level")};
+    ASSERT_TRUE(editor->mnuFileSave_Click()); // a save removes it
+    EXPECT_FALSE(QFileInfo::exists(editor->recoveryPath()));
+    place(ItemKind::Pebble, 1, 1);
+    ASSERT_TRUE(editor->writeRecoveryCopy());
+    makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{Choice::Discard, 0}};
+    EXPECT_FALSE(editor->offerRecovery());
+    EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.level")}, QDir::Files), QStringList());
+}
+
+TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneIsOffered)
+{
+    const QString folder = path("data"), orphan = path("data/recovery-1-1.level");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writeBytes(orphan, "levelDesc = \"Orphan\"\nfunction DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n");
+    { // its lock names a process that has ended
+        QLockFile lock(orphan + QStringLiteral(".lock"));
+        ASSERT_TRUE(lock.tryLock(0));
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList()), ended.waitForStarted();
+        const QByteArray text = readBytes(orphan + QStringLiteral(".lock")), pid = QByteArray::number(ended.processId());
+        ASSERT_TRUE(ended.waitForFinished());
+        lock.unlock(), writeBytes(orphan + QStringLiteral(".lock"), pid + text.mid(text.indexOf('\n')));
+        QFile f(orphan);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    Editor second(host, store, random.source(), {});
+    ASSERT_TRUE(editor->setRecoveryFolder(folder) && second.setRecoveryFolder(folder));
+    place(ItemKind::Asteroid, 1, 1);
+    ASSERT_TRUE(editor->writeRecoveryCopy());
+    const QByteArray first = readBytes(editor->recoveryPath());
+    second.selectKind(ItemKind::Pebble), second.Picture1_MouseMove(0, 0, 5, 5), second.Picture1_Click();
+    ASSERT_TRUE(second.writeRecoveryCopy());
+    EXPECT_EQ(readBytes(editor->recoveryPath()), first) << "the second editor writes a copy of its own";
+    const QString crashed = editor->recoveryPath();
+    editor.reset(); // ends without Exit: its copy is abandoned now, while the second editor's is in use
+    makeEditor(), editor->setRecoveryFolder(folder);
+    EXPECT_FALSE(editor->offerRecovery()); // kept for later
+    ASSERT_EQ(host.offeredCopies.size(), 1u);
+    QStringList offered;
+    for (const RecoveryCopy& copy : host.offeredCopies[0])
+        offered << QStringLiteral("%1 %2 %3 %4").arg(QFileInfo(copy.path).fileName()).arg(copy.items).arg(copy.levelDesc).arg(qRound(copy.written.secsTo(QDateTime::currentDateTime()) / 600.0) * 600);
+    EXPECT_EQ(offered.join(u'|'), QFileInfo(crashed).fileName() + QStringLiteral(" 1 NewMap 0|recovery-1-1.level 1 Orphan 3600")) << "newest first, never a running editor's";
+    EXPECT_TRUE(QFileInfo::exists(crashed) && QFileInfo::exists(orphan) && QFileInfo::exists(second.recoveryPath()));
 }
 
 TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
@@ -244,7 +343,7 @@ TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
     QStringList paths;
     for (int i = 0; i < 10; ++i) {
         paths << dir.filePath(QStringLiteral("level%1.level").arg(i));
-        writeBytes(paths.last(), "function DetermChunk()\nend\n");
+        writeBytes(paths.last(), QStringLiteral("levelDesc = \"Level %1\"\n").arg(i).toLatin1());
         ASSERT_TRUE(editor->loadFile(paths.last()));
     }
     ASSERT_EQ(editor->lastFolder(), dir.path());
@@ -253,6 +352,12 @@ TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
     QFile::remove(paths[9]);
     EXPECT_FALSE(editor->openRecent(0));
     EXPECT_TRUE(host.lastMessage().contains(QLatin1String("no longer exists")) && editor->recentLevels().first() == paths[8]);
+    QStringList many; // however many the settings hold, only what the menu shows is read
+    for (int i = 0; i < 200000; ++i)
+        many << QStringLiteral("/maps/level%1.level").arg(i);
+    store.values[QStringLiteral("RecentLevels")] = many.join(u'\n');
+    makeEditor();
+    EXPECT_EQ(editor->recentLevels(), many.mid(0, 8));
 }
 
 } // namespace

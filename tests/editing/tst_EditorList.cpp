@@ -98,15 +98,18 @@ TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
 
 TEST_F(EditorTest, SetPlayerShowsTheAnswerAndStoresItOnShipsOnly)
 {
-    const std::tuple<std::optional<QString>, const char*, std::int16_t> cases[] = {
-        {QStringLiteral("2.5"), "2.5", 2}, {std::nullopt, "0", 0}, {QStringLiteral("40000"), "40000", 5}};
+    // A number the 16-bit field cannot hold is refused as Apply refuses it, not echoed and dropped.
+    const QString refused = QStringLiteral("\"Player\" must lie between -32768 and 32767.");
+    const std::tuple<std::optional<QString>, QString, std::int16_t, QString> cases[] = {
+        {QStringLiteral("2.5"), QStringLiteral("2.5"), 2, placementMode}, {std::nullopt, QStringLiteral("0"), 0, placementMode},
+        {QStringLiteral("40000"), refused, 5, editingMode}, {QStringLiteral("-32769"), refused, 5, editingMode}};
     place(ItemKind::Ship, 0, 0);
-    for (const auto& [answer, shown, stored] : cases) {
+    for (const auto& [answer, shown, stored, mode] : cases) {
         apply(0, {"0", "0", "0", "5"});
         host.textAnswers = {answer}, editor->mnuObjectsSetPlayer_Click();
         EXPECT_EQ(host.lastPrompt + host.lastMessage() + host.messages.back().title,
-                  QStringLiteral("Set Player to:|Set Player|0") + QString::fromLatin1(shown) + programTitle());
-        EXPECT_EQ(std::pair(doc().ships()[0].player, editor->mode()), std::pair(stored, placementMode)) << shown;
+                  QStringLiteral("Set Player to:|Set Player|0") + shown + programTitle());
+        EXPECT_EQ(std::pair(doc().ships()[0].player, editor->mode()), std::pair(stored, mode)) << shown.toStdString();
     }
     place(ItemKind::Asteroid, 0, 0);
     const LevelDocument before = doc();

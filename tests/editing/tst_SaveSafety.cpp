@@ -9,12 +9,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace starloom;
 using namespace starloom::test;
 
 namespace {
 
-enum class Failure { ReadOnly, Full, PathIsAFolder };
+enum class Failure { ReadOnly, Full, BiggerThanFreeSpace, PathIsAFolder };
 
 struct FailingSave { const char* name; Failure failure; const char* reason; /* part of the message the user sees */ };
 
@@ -38,19 +40,15 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
         ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
     else
         writeBytes(path, earlier);
-    if (c.failure == Failure::Full) {
-        QFile filler(folder + QStringLiteral("/filler"));
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size()) {
-        }
-    }
+    if (c.failure == Failure::Full)
+        fs->fill(QStringLiteral("filler"));
     if (c.failure == Failure::ReadOnly)
         ASSERT_TRUE(fs->makeReadOnly());
 
     place(ItemKind::PlayerStart, -1000, 0, 0);
     place(ItemKind::PlayerStart, 1000, 0, 1);
-    for (int i = 0; i < 20; ++i)
+    // Some 130 kB of level for the 64 kB file system, or a small one.
+    for (int i = 0, n = c.failure == Failure::BiggerThanFreeSpace ? 2000 : 20; i < n; ++i)
         place(ItemKind::Asteroid, i * 100, i * 50);
     host.messages.clear();
     host.saveNames = {path};
@@ -66,9 +64,25 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, SaveSafetyTest,
-                         ::testing::Values(FailingSave{"readOnly", Failure::ReadOnly, "not writable"},
+                         ::testing::Values(FailingSave{"readOnly", Failure::ReadOnly, "Read-only file system"},
                                            FailingSave{"full", Failure::Full, "No space left on device"},
-                                           FailingSave{"pathIsAFolder", Failure::PathIsAFolder, "directory"}),
+                                           FailingSave{"biggerThanFreeSpace", Failure::BiggerThanFreeSpace, "No space left on device"},
+                                           FailingSave{"pathIsAFolder", Failure::PathIsAFolder, "Is a directory"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesAndStaysReadOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("locked.level"));
+    writeBytes(path, "earlier");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    place(ItemKind::PlayerStart, -1000, 0, 0), place(ItemKind::PlayerStart, 1000, 0, 1);
+    for (const bool agree : {false, true}) {
+        host.yesNoAnswers = {agree}, host.saveNames = {path};
+        EXPECT_TRUE(editor->mnuFileSave_Click() == agree && (readBytes(path) == "earlier") != agree);
+    }
+    struct stat st {};
+    EXPECT_TRUE(::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & 07777) == 0444);
+}
 
 } // namespace

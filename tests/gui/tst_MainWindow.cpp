@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include <cstring>
+
 namespace starloom::test {
 namespace {
 
@@ -74,6 +76,40 @@ TEST_F(MainWindowTest, LayoutKeepsTheViewsBetweenTheListAndThePanelAndShowsTheWh
         EXPECT_NEAR(double(topView.height() + 100) / double(frontView.height() + 1), 3.0, 0.8) << "three quarters to the top view";
         EXPECT_EQ(editor().topScale().width(), 60000.0);
     }
+}
+
+TEST_F(MainWindowTest, AResizeTooNarrowToLayOutChangesNothing)
+{
+    click("cmdZoomIn");
+    clickTop(top()->rect().center());
+    const ViewScale zoomed = editor().topScale();
+    const QRect topView = top()->geometry();
+    ASSERT_LT(zoomed.width(), 60000.0);
+    window->centralWidget()->resize(150, 300); // 3000 twips wide or less
+    EXPECT_TRUE(editor().topScale() == zoomed && top()->geometry() == topView);
+}
+
+TEST_F(MainWindowTest, TheSmallestWindowKeepsEveryControlUsable)
+{
+    click("Option9");
+    QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End); // "Custom": the most controls the panel shows
+    window->resize(100, 100);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->size(), window->minimumSize());
+    ASSERT_GT(window->minimumWidth(), 600);
+    QStringList faults;
+    for (const QWidget* parent : {window->centralWidget(), find("Frame1")}) // the panel's controls below its caption
+        for (const QWidget* w : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (w->isVisible() && !parent->rect().adjusted(0, parent == find("Frame1") ? parent->fontMetrics().height() : 0, 0, 0).contains(w->geometry()))
+                faults << w->objectName() + QStringLiteral(" is cut off");
+    const char* controls[] = {"lstObjects", "Picture1", "picLeft", "Frame1", "cmdZoomIn", "cmdZoomOut", "Label7", "lblX", "lblY", "Label2"};
+    for (const char* a : controls)
+        for (const char* b : controls)
+            // More than the one pixel row by which the zoom buttons reach into the top view's edge.
+            if (const QRect both = find(a)->geometry() & find(b)->geometry(); std::strcmp(a, b) < 0 && both.width() > 1 && both.height() > 1)
+                faults << QStringLiteral("%1 covers %2").arg(QLatin1String(a), QLatin1String(b));
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral(", ")).toStdString();
+    EXPECT_TRUE(top()->height() > 100 && front()->height() > 50 && top()->width() > 300);
 }
 
 TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
@@ -143,6 +179,21 @@ TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
     EXPECT_EQ(stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|' + QString::number(options->isVisible()), QStringLiteral("1000|5|0"));
     EXPECT_TRUE(gridColumnAt(-29000) && gridColumnAt(-27000));
+}
+
+TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
+{
+    EXPECT_EQ(label("lblGridSpacing"), QString()) << "every line of the default grid shows";
+    openOptions();
+    retype(in("txtGridSize"), QStringLiteral("300"));
+    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
+    const QString shown = label("lblGridSpacing");
+    const double spacing = shown.section(u' ', 3, 3).toDouble();
+    ASSERT_GT(spacing, 300) << shown.toStdString(); // "Grid shown every N units (grid size 300)" or "... every N x M units ..."
+    EXPECT_TRUE(gridColumnAt(-30000 + spacing) && gridColumnAt(-30000 + 2 * spacing) && !gridColumnAt(-30000 + 300)) << shown.toStdString();
+    for (int i = 0; i < 3; ++i)
+        click("cmdZoomIn"), clickTop(top()->rect().center());
+    EXPECT_EQ(label("lblGridSpacing"), QString()) << "zoomed in, every line shows again";
 }
 
 TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)

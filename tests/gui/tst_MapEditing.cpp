@@ -91,18 +91,43 @@ TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
     EXPECT_TRUE(editor().document().ships().at(0).player == 3 && label("Label7") == QStringLiteral("Placement mode"));
 }
 
-TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteWhichRemovesTheSelectedRow)
+TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)
 {
     auto* popup = find<QMenu>("mnuObjects");
     QTest::mouseClick(list()->viewport(), Qt::RightButton, {}, QPoint(20, 20));
     EXPECT_FALSE(popup->isVisible()) << "not on an empty list";
     for (int x : {50, 150, 250})
         clickTop({x, 80}, "Option2");
-    clickListRow(1, Qt::RightButton);
+    clickListRow(1);
+    clickListRow(2, Qt::RightButton); // opens the menu and leaves the selection alone
     ASSERT_TRUE(popup->isVisible());
     popup->hide();
+    EXPECT_EQ(std::tuple(editor().selectedRow(), list()->currentIndex().row(), label("Label7")), std::tuple(1, 1, QStringLiteral("Editing mode")));
     trigger("mnuObjectsDelete"); // as choosing it from the menu does
     EXPECT_EQ(QStringList({QString::number(listRows()), listText(0), listText(1), listText(1, 2)}).join(u'|'), QStringLiteral("2|Asteroid #1|Asteroid #3|2"));
+}
+
+TEST_F(MapEditingTest, AListThatTakesTheFocusAfterALoadSelectsNothing)
+{
+    const QString path = saveTwoStartLevel("two.level");
+    trigger("mnuFileNew");
+    clickTop({40, 40}, "Option2");
+    clickListRow(0); // Editing mode
+    list()->setFocus();
+    ASSERT_TRUE(window->loadFile(path));
+    // A dialog closing gives the focus back to the list, which then has a current row of its own.
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(list(), &focusIn);
+    EXPECT_EQ(std::pair(editor().selectedRow(), label("Label7")), std::pair(-1, QStringLiteral("Placement mode")));
+    auto records = [&, rows = editor().rows()] {
+        std::vector<AnyRecord> r;
+        for (const ObjectRow& row : rows)
+            r.push_back(editor().document().record(row.kind, row.arrayId));
+        return r;
+    };
+    const std::vector<AnyRecord> before = records();
+    clickTop({top()->width() - 20, top()->height() - 20});
+    EXPECT_TRUE(records() == before) << "the click moved no item";
 }
 
 TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
@@ -171,10 +196,20 @@ TEST_F(UndoAndFilesTest, DeleteKeyDeletesTheSelectedRowButNotInsideATextBox)
     EXPECT_EQ(listRows(), 2);
     QTest::keyClick(list(), Qt::Key_Delete);
     EXPECT_TRUE(listRows() == 1 && label("lblCounts").contains(QStringLiteral("Asteroids 1")));
-    const QPoint pixel(top()->width() / 4, top()->height() * 3 / 4); // the status bar follows the pointer
-    dragTo(top(), pixel, Qt::NoButton);
-    const QPointF world = top()->toWorld(QPointF(pixel));
-    EXPECT_EQ(label("lblPointer"), QStringLiteral("X %1  Y %2").arg(std::lround(world.x())).arg(std::lround(world.y())));
+}
+
+TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
+{
+    click("Option2");
+    int roundedDifferently = 0;
+    for (const QPoint pixel : {QPoint(7, 5), QPoint(top()->width() - 9, 11), QPoint(top()->width() / 2 + 3, top()->height() / 2 - 3)}) {
+        const QPointF world = top()->toWorld(QPointF(pixel));
+        roundedDifferently += std::lround(world.x()) != std::floor(world.x()) || std::lround(world.y()) != std::floor(world.y());
+        QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
+        const ItemPosition p = editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId);
+        EXPECT_EQ(label("lblPointer") + u'|' + label("lblX") + u' ' + label("lblY"), QStringLiteral("X %1  Y %2|%1 %2").arg(p.x).arg(p.y));
+    }
+    EXPECT_GT(roundedDifferently, 0) << "some pointer positions must tell the rounding rules apart";
 }
 
 TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
@@ -204,15 +239,16 @@ TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
 
 TEST_F(UndoAndFilesTest, RecoveryCopyIsWrittenByTheTimerAndOfferedAtTheNextStart)
 {
-    const QString path = dir.filePath(QStringLiteral("recovery.level"));
-    window->useRecoveryFile(path);
+    const QString folder = dir.filePath(QStringLiteral("data"));
+    window->useRecoveryFolder(folder);
     EXPECT_TRUE(find<QTimer>("tmrRecovery")->interval() == 60000 && find<QTimer>("tmrRecovery")->isActive());
     clickTop({60, 60}, "Option2");
     tick(find<QTimer>("tmrRecovery"));
-    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_TRUE(QFile::exists(editor().recoveryPath()));
+    window.reset(); // ends without Exit, as a crash does
     window = std::make_unique<MainWindow>(*store, QString(), &host); // the next start
-    host.yesNoAnswers = {true};
-    window->useRecoveryFile(path);
+    host.recoveryAnswers = {{RecoveryAnswer::Choice::Restore, 0}};
+    window->useRecoveryFolder(folder);
     EXPECT_TRUE(listRows() == 1 && window->isWindowModified());
 }
 

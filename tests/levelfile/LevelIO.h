@@ -4,6 +4,7 @@
 
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
 
 #include "TestSupport.h"
 

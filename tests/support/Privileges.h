@@ -6,6 +6,7 @@
 // mounted in a mount namespace of the test process's own (gone when the process ends).
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <linux/capability.h>
@@ -73,6 +74,14 @@ public:
     TinyFileSystem& operator=(const TinyFileSystem&) = delete;
     bool mounted() const { return m_mounted; }
     const QString& error() const { return m_error; }
+    // Fills the file system with one file until no block is left.
+    void fill(const QString& fileName)
+    {
+        QFile filler(QString::fromLocal8Bit(m_path) + QLatin1Char('/') + fileName);
+        if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            while (filler.write(QByteArray(4096, 'x')) == 4096) {
+            }
+    }
     // Makes the file system read-only (what is on it stays readable).
     bool makeReadOnly() { return m_mounted && mount(nullptr, m_path.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
 

@@ -67,4 +67,26 @@ void LevelSwapCommand::undo()
     m_editor.swapLevelState(m_other);
 }
 
+SettingsCommand::SettingsCommand(Editor& editor, MapSettings before, MapSettings after)
+    : QUndoCommand(QStringLiteral("Options"))
+    , m_editor(editor)
+    , m_before(std::move(before))
+    , m_after(std::move(after))
+{
+}
+
+void SettingsCommand::redo()
+{
+    if (m_firstRedo) {
+        m_firstRedo = false;
+        return;
+    }
+    m_editor.applySettingsChange(m_before, m_after);
+}
+
+void SettingsCommand::undo()
+{
+    m_editor.applySettingsChange(m_after, m_before);
+}
+
 } // namespace starloom

@@ -83,4 +83,20 @@ private:
     bool m_firstRedo = true;
 };
 
+// An accepted "Done!" of the options window: the level settings it changed. The editor already
+// holds `after` when this is pushed.
+class SettingsCommand final : public QUndoCommand {
+public:
+    SettingsCommand(Editor& editor, MapSettings before, MapSettings after);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    Editor& m_editor;
+    MapSettings m_before;
+    MapSettings m_after;
+    bool m_firstRedo = true;
+};
+
 } // namespace starloom

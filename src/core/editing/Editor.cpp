@@ -2,13 +2,18 @@
 
 #include "gamedata/SettingsStore.h"
 #include "document/Numbers.h"
+#include "document/SettingsRules.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRandomGenerator>
+#include <QStringTokenizer>
 
 #include <algorithm>
 #include <cmath>
@@ -123,6 +128,38 @@ private:
     Editor& m_editor;
 };
 
+// Counts the items a level file holds.
+class CountingSink final : public ReadSink {
+public:
+    void itemRead(ItemKind, std::int16_t, const QString&, std::int32_t, std::int32_t) override { ++items; }
+    int items = 0;
+};
+
+// The recent levels the settings hold, at most as many as the menu shows however many are stored.
+QStringList firstRecentLevels(const QString& stored)
+{
+    QStringList levels;
+    for (const QStringView level : QStringTokenizer(stored, u'\n', Qt::SkipEmptyParts)) {
+        if (levels.size() == maxRecentLevels)
+            break;
+        levels << level.toString();
+    }
+    return levels;
+}
+
+const QString recoveryCopyPattern = QStringLiteral("recovery*.level");
+
+// The lock of a recovery copy, or nullptr while the editor that holds it is running. A lock whose
+// process has ended is taken over, however old it is.
+std::unique_ptr<QLockFile> takeRecoveryLock(const QString& copy)
+{
+    auto lock = std::make_unique<QLockFile>(copy + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
 int randomIndex(qsizetype count, double r)
 {
     const float product = static_cast<float>(count) * static_cast<float>(r);
@@ -145,9 +182,12 @@ Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource rand
 {
     Form_Load();
     setScales();
-    m_recent = m_store.read(recentLevelsKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    m_recent = firstRecentLevels(m_store.read(recentLevelsKey, QString()));
     markClean();
+    m_doneSettings = m_settings;
 }
+
+Editor::~Editor() = default;
 
 // ------------------------------------------------------------------ start-up and level commands
 
@@ -186,6 +226,8 @@ void Editor::mnuFileNew_Click()
     m_selectedRow = -1;
     m_document.setPlayerColours();
     countRows();
+    leaveEditing();
+    m_doneSettings = m_settings;
     m_undo.push(new LevelSwapCommand(*this, QStringLiteral("New Level"), std::move(before)));
     markClean();
     removeRecoveryCopy();
@@ -198,13 +240,20 @@ bool Editor::mnuFileSave_Click()
         message(missingStartsMessage(), QStringLiteral("Error"));
         return false;
     }
+    if (const QString error = levelSettingsError(m_settings); !error.isEmpty()) {
+        message(error, QStringLiteral("Error"));
+        return false;
+    }
     const QString initialName = m_settings.levelDesc + QStringLiteral(".level");
     const QString path = m_host.askSaveFileName(
         levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
     if (path.isEmpty())
         return false;
+    if (isReadOnlyFile(path)
+        && !m_host.askYesNo(QStringLiteral("%1 is read-only. Replace it all the same?").arg(path), programTitle()))
+        return false;
     ModelLists models(m_catalogue);
-    const QString error = saveFileAtomically(path, writeLevel(m_document, m_settings, models));
+    const QString error = saveFileAtomically(path, writeLevel(m_document, m_settings, models), true);
     if (!error.isEmpty()) {
         message(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
         return false;
@@ -238,6 +287,11 @@ bool Editor::loadFile(const QString& path)
         message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, error));
         return false;
     }
+    if (m_rows.size() == before.rows.size() && m_settings == before.settings && m_document == before.document) {
+        const QString problems = result->problems.empty() ? QString() : QLatin1Char('\n') + problemsText(result->problems);
+        message(QStringLiteral("Nothing was read from %1: it holds no item or setting of a level.%2").arg(path, problems));
+        return false;
+    }
     if (result->worldBoundsRead)
         setScales();
     // The list of the last kind read is left in the panel under its own kind's button, so that
@@ -245,11 +299,13 @@ bool Editor::loadFile(const QString& path)
     if (result->lastKind)
         selectKind(*result->lastKind);
     countRows();
+    leaveEditing();
+    m_doneSettings = m_settings;
     m_undo.push(new LevelSwapCommand(*this, QStringLiteral("Load %1").arg(QFileInfo(path).fileName()), std::move(before)));
     // A level loaded into an empty, unchanged one is just the file.
     if (replacesNothing)
         markClean();
-    if (path != m_recoveryPath)
+    if (!isRecoveryCopy(path))
         rememberFile(path);
     redraw();
     if (!result->problems.empty())
@@ -259,26 +315,19 @@ bool Editor::loadFile(const QString& path)
 
 bool Editor::Command1_Click()
 {
-    const std::array<std::pair<QString, QString>, 4> checks = {{
-        {QStringLiteral("SizeX"), m_settings.sizeX},
-        {QStringLiteral("SizeY"), m_settings.sizeY},
-        {QStringLiteral("SizeZ"), m_settings.sizeZ},
-        {QStringLiteral("Grid Size"), m_gridSize},
-    }};
-    for (const auto& [name, text] : checks) {
-        // The sizes go into the level as typed, so they must be numbers as the game reads them:
-        // no blanks inside, no "+" sign, no "d" exponent.
-        const QString t = text.trimmed();
-        const bool plain = !t.isEmpty() && !t.startsWith(QLatin1Char('+'))
-            && std::none_of(t.begin(), t.end(), [](QChar c) { return c.isSpace() || c == u'd' || c == u'D'; });
-        const double v = val(text);
-        if (!plain || !isStrictNumber(text) || !std::isfinite(v) || v <= 0) {
-            message(QStringLiteral("%1 must be a positive number.").arg(name));
-            return false;
-        }
+    QString error = levelSettingsError(m_settings);
+    if (error.isEmpty())
+        error = gridSizeError(m_gridSize);
+    if (!error.isEmpty()) {
+        message(error);
+        return false;
     }
     m_store.write(gridSizeKey, m_gridSize);
     m_store.write(fontSizeKey, intText(m_fontSizeIndex));
+    if (m_settings != m_doneSettings) {
+        m_undo.push(new SettingsCommand(*this, m_doneSettings, m_settings));
+        m_doneSettings = m_settings;
+    }
     setScales();
     setLabelFont();
     redraw();
@@ -900,8 +949,12 @@ void Editor::mnuObjectsSetPlayer_Click()
     const QString answer = m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"),
                                           QStringLiteral("0")).value_or(QString());
     const QString s = doubleText(val(answer));
-    message(s);
     const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
+    if (row.kind == ItemKind::Ship && !toInt16(val(s))) {
+        message(QStringLiteral("\"Player\" must lie between -32768 and 32767."));
+        return;
+    }
+    message(s);
     if (row.kind == ItemKind::Ship && m_document.exists(row.kind, row.arrayId)) {
         // A number outside the 16-bit field is not stored.
         if (const auto player = toInt16(val(s))) {
@@ -1056,6 +1109,7 @@ void Editor::swapLevelState(LevelState& other)
     std::swap(m_topScale, other.top);
     std::swap(m_frontScale, other.front);
     countRows();
+    m_doneSettings = m_settings;
     afterUndoStep(m_selectedRow);
 }
 
@@ -1175,18 +1229,103 @@ void Editor::removeRecoveryCopy()
         QFile::remove(m_recoveryPath);
 }
 
+bool Editor::setRecoveryFolder(const QString& folder)
+{
+    m_recoveryLock.reset();
+    m_recoveryPath.clear();
+    m_recoveryFolder = QDir(folder).absolutePath();
+    if (!QDir().mkpath(m_recoveryFolder))
+        return false;
+    // A name no copy has yet: a copy of an earlier editor that ran under the same process number
+    // may still wait to be offered.
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    for (int n = 1; n <= 1000; ++n) {
+        const QString copy = QDir(m_recoveryFolder).filePath(QStringLiteral("recovery-%1-%2.level").arg(pid).arg(n));
+        if (QFileInfo::exists(copy))
+            continue;
+        if (auto lock = takeRecoveryLock(copy); lock && !QFileInfo::exists(copy)) {
+            m_recoveryLock = std::move(lock);
+            m_recoveryPath = copy;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Editor::isRecoveryCopy(const QString& path) const
+{
+    const QFileInfo info(path);
+    return !m_recoveryFolder.isEmpty() && info.absolutePath() == m_recoveryFolder
+        && QDir::match(recoveryCopyPattern, info.fileName());
+}
+
 bool Editor::offerRecovery()
 {
-    if (m_recoveryPath.isEmpty() || !QFileInfo(m_recoveryPath).isFile())
+    if (m_recoveryFolder.isEmpty())
         return false;
-    if (!m_host.askYesNo(QStringLiteral("Unsaved work from an earlier session was found. Restore it?"), programTitle())) {
-        removeRecoveryCopy();
+    std::vector<RecoveryCopy> copies;
+    // Held while the user decides, so that an editor starting meanwhile does not offer them too.
+    std::vector<std::unique_ptr<QLockFile>> locks;
+    const QFileInfoList files = QDir(m_recoveryFolder).entryInfoList({recoveryCopyPattern}, QDir::Files, QDir::Time);
+    for (const QFileInfo& file : files) {
+        const QString path = file.absoluteFilePath();
+        if (path == m_recoveryPath)
+            continue;
+        auto lock = takeRecoveryLock(path);
+        if (!lock)
+            continue; // its editor is running
+        LevelDocument document;
+        MapSettings settings;
+        ModelLists models(m_catalogue);
+        CountingSink sink;
+        readLevelFile(path, document, settings, models, &sink, nullptr);
+        copies.push_back(RecoveryCopy{path, file.lastModified(), sink.items, settings.levelDesc});
+        locks.push_back(std::move(lock));
+    }
+    if (copies.empty())
+        return false;
+    const RecoveryAnswer answer = m_host.askRecovery(copies);
+    if (answer.choice == RecoveryAnswer::Choice::Discard) {
+        for (const RecoveryCopy& copy : copies)
+            QFile::remove(copy.path);
         return false;
     }
-    if (!loadFile(m_recoveryPath))
+    if (answer.choice != RecoveryAnswer::Choice::Restore || answer.index < 0
+        || answer.index >= static_cast<int>(copies.size()))
+        return false;
+    const QString restored = copies[static_cast<std::size_t>(answer.index)].path;
+    if (!loadFile(restored))
         return false;
     m_undo.resetClean(); // restored work is unsaved work
+    // The work is this editor's own from now on; the old copy goes once the new one is written.
+    if (writeRecoveryCopy())
+        QFile::remove(restored);
     return true;
+}
+
+void Editor::leaveEditing()
+{
+    m_selectedRow = -1;
+    if (m_mode != editingMode)
+        return;
+    m_mode = placementMode;
+    if (m_selectedKind)
+        selectKind(*m_selectedKind);
+    else
+        setVisible();
+}
+
+void Editor::applySettingsChange(const MapSettings& from, const MapSettings& to)
+{
+    for (QString MapSettings::*field : {&MapSettings::levelDesc, &MapSettings::sizeX, &MapSettings::sizeY, &MapSettings::sizeZ,
+                                        &MapSettings::cameraMin, &MapSettings::cameraMax, &MapSettings::background,
+                                        &MapSettings::music}) {
+        if (from.*field != to.*field)
+            m_settings.*field = m_doneSettings.*field = to.*field;
+    }
+    if (from.playerIndex != to.playerIndex)
+        m_settings.playerIndex = m_doneSettings.playerIndex = to.playerIndex;
+    setScales();
 }
 
 } // namespace starloom

@@ -17,8 +17,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QLockFile;
 
 namespace starloom {
 
@@ -56,6 +59,7 @@ struct MapLabel {
 class Editor {
 public:
     Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, QString gameDir);
+    ~Editor();
 
     // --- start-up and level commands
     void Form_Load();
@@ -64,8 +68,10 @@ public:
     bool mnuFileSave_Click();
     // Returns true when a file was read.
     bool mnuFileLoad_Click();
-    // "Done!" of the options window: false (and a message naming the field) when a world size or
-    // the grid size is not a positive number; the window then stays open.
+    // "Done!" of the options window: false (and a message naming the field) when a world size, a
+    // camera distance or the grid size breaks its rule (SettingsRules.h); the window then stays
+    // open. An accepted "Done!" that changed level settings is one undo step ("Options"); the grid
+    // and font sizes are the user's preferences, stored at once and not undone.
     bool Command1_Click();
     // Loads a level file into the level (Load Level, recent levels, the command line, a drop).
     bool loadFile(const QString& path);
@@ -87,12 +93,19 @@ public:
     const QStringList& recentLevels() const { return m_recent; }
     bool openRecent(int index);
     const QString& lastFolder() const { return m_lastFolder; }
-    void setRecoveryPath(const QString& path) { m_recoveryPath = path; }
+    // Keeps this editor's recovery copy in `folder`, as a file of its own ("recovery-*.level")
+    // that a lock file ("<copy>.lock", QLockFile) marks as in use while the editor runs. False
+    // when no copy of its own could be claimed there.
+    bool setRecoveryFolder(const QString& folder);
     const QString& recoveryPath() const { return m_recoveryPath; }
     // Writes the recovery copy when the level has unsaved changes; true when one was written.
     bool writeRecoveryCopy();
     void removeRecoveryCopy();
-    // At start: offers to restore a recovery copy left by an earlier run; true when restored.
+    // At start: offers every copy in the recovery folder that no running editor holds (its editor
+    // ended without removing it), newest first, with its time and item count
+    // (EditorHost::askRecovery); true when one was restored.
+    // A restored copy becomes this editor's own; copies not restored stay for the next start
+    // unless the user discards them.
     bool offerRecovery();
 
     // --- kind and model selection, panel
@@ -211,6 +224,7 @@ public:
 private:
     friend class EditCommand;
     friend class LevelSwapCommand;
+    friend class SettingsCommand;
 
     // Undo support: the commands call these.
     void applyStep(const EditStep& step, bool forward);
@@ -226,6 +240,13 @@ private:
     void markClean();
     void rememberFile(const QString& path);
     void storeRecent();
+    bool isRecoveryCopy(const QString& path) const;
+    // After a new level or a load: no row is selected and the panel places the chosen kind, so
+    // that the next click on the map never moves an item that is already there.
+    void leaveEditing();
+    // Sets the settings that differ between `from` and `to` to their values in `to` (the other
+    // settings keep what was typed since) and shows the world size.
+    void applySettingsChange(const MapSettings& from, const MapSettings& to);
     int mergeKey() const { return (m_buttonDown || m_clickEndsDrag) ? m_dragId : 0; }
 
     void message(const QString& text);
@@ -299,6 +320,9 @@ private:
     QStringList m_recent;
     QString m_lastFolder;
     QString m_recoveryPath;
+    QString m_recoveryFolder;
+    std::unique_ptr<QLockFile> m_recoveryLock;
+    MapSettings m_doneSettings; // the level settings as of the last accepted "Done!", load or new level
 };
 
 } // namespace starloom

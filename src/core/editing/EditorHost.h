@@ -1,14 +1,32 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace starloom {
 
 // The answer to "save the level first?".
 enum class SaveChoice { Save, Discard, Cancel };
+
+// A recovery copy of unsaved work that an editor left behind when it did not exit normally.
+struct RecoveryCopy {
+    QString path;
+    QDateTime written;
+    int items = 0; // the items it holds, player starts included
+    QString levelDesc;
+};
+
+// What the user does with the recovery copies offered at start: restore one of them, discard
+// them all, or keep them all for the next start.
+struct RecoveryAnswer {
+    enum class Choice { Keep, Restore, Discard };
+    Choice choice = Choice::Keep;
+    int index = 0; // the copy to restore
+};
 
 // What the editor needs from the user: the main window answers with real dialogs, tests with a
 // script.
@@ -40,6 +58,12 @@ public:
         (void)text;
         (void)title;
         return false;
+    }
+    // The recovery copies found at start, newest first. A host that cannot ask keeps them.
+    virtual RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies)
+    {
+        (void)copies;
+        return {};
     }
     // The open dialog starting in `directory` (empty: the dialog's own choice).
     virtual QString askOpenFileNameIn(const QString& filter, const QString& directory)

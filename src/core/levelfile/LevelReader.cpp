@@ -3,6 +3,7 @@
 #include "GameFunctions.h"
 #include "LevelBuilder.h"
 #include "LuaLexer.h"
+#include "SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -815,10 +816,10 @@ std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& docu
             *error = QStringLiteral("%1 is a folder, not a level file").arg(path);
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
         if (error)
-            *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot open %1: %2").arg(path, reason);
         return std::nullopt;
     }
     return readLevel(file, document, settings, models, sink);

@@ -3,17 +3,9 @@
 #include "document/ItemFields.h"
 #include "document/Numbers.h"
 
-#include <QSaveFile>
-
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace starloom {
 
@@ -609,29 +601,6 @@ QByteArray writeLevel(const LevelDocument& doc, const MapSettings& settings, Mod
             out.end();
     }
     return out.bytes();
-}
-
-QString saveFileAtomically(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    // commit() renames the temporary file over the target even when its buffered bytes could not
-    // be written (a full disk) or its data not be synced, so both are checked here first.
-    QString reason;
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        reason = file.errorString();
-#ifdef Q_OS_UNIX
-    else if (::fsync(file.handle()) != 0 && errno != EINVAL)
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-#endif
-    if (!reason.isEmpty()) {
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
 }
 
 } // namespace starloom

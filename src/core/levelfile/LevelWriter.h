@@ -43,9 +43,4 @@ QByteArray writeLevel(const LevelDocument& document, const MapSettings& settings
 // Text of a quoted Lua string argument, escaped (without the surrounding quotes).
 QString luaEscape(const QString& text);
 
-// Writes `bytes` to `path` through a temporary file that replaces the target only when every byte
-// is written. Returns an empty text on success, otherwise the reason; an earlier file of that name
-// is then left as it was.
-QString saveFileAtomically(const QString& path, const QByteArray& bytes);
-
 } // namespace starloom

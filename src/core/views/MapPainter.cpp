@@ -152,6 +152,22 @@ void drawSegment(QPainter& painter, QSize pixels, QPointF from, QPointF to, std:
     painter.drawLine(from, to);
 }
 
+// Every how many grid lines one is drawn, so that they are at least a few pixels apart; 0 when
+// none can be.
+double gridThinning(double spacing, double pixelsPerUnit)
+{
+    const double step = spacing * pixelsPerUnit;
+    const double m = step >= minGridStepPixels ? 1.0 : std::ceil(minGridStepPixels / step);
+    return std::isfinite(m) ? m : 0.0;
+}
+
+// The grid size in whole world units; 0 when there is no grid.
+double gridSpacingOf(const MapScene& scene)
+{
+    const double g = val(scene.gridSizeText);
+    return std::isfinite(g) ? double(toInt32Clamped(g)) : 0.0;
+}
+
 // Grid positions -edge + k*spacing (k >= 1, not beyond +edge) that fall inside [lo, hi], thinned
 // to every m-th when they would be closer than a few pixels. Calls f(world position).
 template <class F>
@@ -161,9 +177,8 @@ void forEachGridLine(double edge, double spacing, double lo, double hi, double p
     const double kFirst = std::max(1.0, std::ceil((lo + edge) / spacing));
     if (!(kFirst <= kLast))
         return;
-    const double step = spacing * pixelsPerUnit;
-    const double m = step >= minGridStepPixels ? 1.0 : std::ceil(minGridStepPixels / step);
-    if (!std::isfinite(m))
+    const double m = gridThinning(spacing, pixelsPerUnit);
+    if (m == 0)
         return;
     for (double k = std::ceil(kFirst / m) * m; k <= kLast; k += m)
         f(-edge + k * spacing);
@@ -178,7 +193,7 @@ void drawTopGrid(QPainter& painter, QSize pixels, const MapScene& scene)
     const double Y = scene.world.y;
 
     const double g = val(scene.gridSizeText);
-    const double spacing = std::isfinite(g) ? double(toInt32Clamped(g)) : 0.0;
+    const double spacing = gridSpacingOf(scene);
     if (spacing > 0) {
         QPen pen(gridColour, 1, Qt::DotLine);
         pen.setCosmetic(true);
@@ -280,6 +295,16 @@ private:
 };
 
 } // namespace
+
+GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels)
+{
+    const double spacing = gridSpacingOf(scene);
+    if (!(spacing > 0) || pixels.isEmpty())
+        return {};
+    const ViewScale& s = scene.top;
+    return {spacing * gridThinning(spacing, pixels.width() / std::abs(s.width())),
+            spacing * gridThinning(spacing, pixels.height() / std::abs(s.height()))};
+}
 
 QPointF playerHeadingEnd(double posX, double posY, float orientation)
 {

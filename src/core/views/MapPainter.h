@@ -40,6 +40,16 @@ struct MapScene {
 // each coordinate rounded to a whole number, halves to even.
 QPointF playerHeadingEnd(double posX, double posY, float orientation);
 
+// The spacing in world units between the grid lines the top view draws along each axis: the grid
+// size, or a multiple of it where lines closer than a few pixels are thinned out; 0 when no
+// lines are drawn.
+struct GridSpacing {
+    double x = 0; // between the lines of constant x
+    double y = 0;
+    bool operator==(const GridSpacing&) const = default;
+};
+GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels);
+
 // "Arial" above 7 points, "Small Fonts" up to 7.
 QString labelFontFamilyFor(int pointSize);
 // The scene's label font, with a sans-serif fallback when the family is not installed.

@@ -129,7 +129,7 @@ private:
 };
 
 // Counts the items a level file holds.
-class CountingSink final : public ReadSink {
+class CountingSink final : public ItemSink {
 public:
     void itemRead(ItemKind, std::int16_t, const QString&, std::int32_t, std::int32_t) override { ++items; }
     int items = 0;

@@ -37,6 +37,8 @@ public:
     // `host` answers the editor's questions; nullptr uses the platform's dialogs.
     MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr,
                QWidget* parent = nullptr);
+    // The model lists come from `catalogue` (gamedata/'s catalogueFor).
+    MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost* host = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     Editor& editor() { return m_editor; }
@@ -50,6 +52,9 @@ public:
     // At start: offers the work an earlier run left unsaved, kept at `path`, and keeps the
     // present work there from now on.
     void useRecoveryFile(const QString& path);
+
+    // Shows where the model names come from (GameSetup::statusText) in the status bar.
+    void showGameStatus(const QString& text);
 
     // Copies the editor's state into the widgets.
     void refresh();
@@ -128,6 +133,7 @@ private:
     QAction* m_redoAction = nullptr;
     QLabel* m_counts = nullptr;
     QLabel* m_pointer = nullptr;
+    QLabel* m_gameStatus = nullptr;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

@@ -1,9 +1,12 @@
 #include "BigArchiveWriter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <map>
+#include <set>
 #include <zlib.h>
 
 namespace starloom::test {
@@ -42,7 +45,7 @@ QByteArray packed(const QByteArray& data, bool raw)
 
 struct Folder {
     QString path;
-    std::vector<QString> children;
+    std::set<QString> children;
     std::vector<int> files; // indices into the entries
 };
 
@@ -60,9 +63,7 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
         QString path;
         for (const QString& part : parts) {
             const QString child = path.isEmpty() ? part : path + QLatin1Char('\\') + part;
-            auto& siblings = tree[path].children;
-            if (std::find(siblings.begin(), siblings.end(), child) == siblings.end())
-                siblings.push_back(child);
+            tree[path].children.insert(child);
             tree[child].path = child;
             path = child;
         }
@@ -71,8 +72,7 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
     }
     std::vector<QString> order = {QString()};
     for (std::size_t i = 0; i < order.size(); ++i) {
-        auto children = tree[order[i]].children;
-        std::sort(children.begin(), children.end());
+        const auto& children = tree[order[i]].children;
         order.insert(order.end(), children.begin(), children.end());
     }
     std::map<QString, int> indexOf;
@@ -97,10 +97,9 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
     std::vector<int> fileOrder;
     for (const QString& path : order) {
         const Folder& f = tree[path];
-        auto children = f.children;
-        std::sort(children.begin(), children.end());
-        const auto firstSub = static_cast<std::uint16_t>(children.empty() ? 0 : indexOf[children.front()]);
-        const auto lastSub = static_cast<std::uint16_t>(children.empty() ? 0 : indexOf[children.back()] + 1);
+        const auto& children = f.children;
+        const auto firstSub = static_cast<std::uint16_t>(children.empty() ? 0 : indexOf[*children.begin()]);
+        const auto lastSub = static_cast<std::uint16_t>(children.empty() ? 0 : indexOf[*children.rbegin()] + 1);
         auto files = f.files;
         std::sort(files.begin(), files.end(), [&](int a, int b) { return entries[a].path < entries[b].path; });
         appendU32(folderTable, name(stored(path)));
@@ -170,6 +169,7 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
 
 void writeBigArchiveFile(const QString& path, const std::vector<BigEntry>& entries, const BigLayout& layout)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(writeBigArchive(entries, layout).bytes);

@@ -35,7 +35,7 @@ struct BigBytes {
 // Folders are laid out breadth first (each folder's subfolders and files are consecutive), files
 // and folders in name order, compressed files as zlib data with storage 0x10.
 BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& layout = {});
-// Writes it to `path`.
+// Writes it to `path`, making the folders on the way.
 void writeBigArchiveFile(const QString& path, const std::vector<BigEntry>& entries, const BigLayout& layout = {});
 
 void putU16(QByteArray& bytes, qint64 at, std::uint16_t value);

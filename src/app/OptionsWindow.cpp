@@ -247,6 +247,7 @@ void OptionsWindow::describeGame()
         text += QStringLiteral(" Used from the next start.");
     m_gameNote->setText(text);
     m_gameNote->setToolTip(text);
+    m_gameFolder->setToolTip(m_gameFolder->currentText());
 }
 
 void OptionsWindow::done()

@@ -184,7 +184,8 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
             if (placed[index])
                 continue;
             placed[index] = true;
-            m_files[index].path = path.isEmpty() ? fileNames[k] : path + QLatin1Char('\\') + fileNames[k];
+            m_files[index].path = path.isEmpty() || fileNames[k].isEmpty() ? path + fileNames[k]
+                                                                         : path + QLatin1Char('\\') + fileNames[k];
         }
     }
     for (std::size_t k = 0; k < m_files.size(); ++k) {
@@ -238,7 +239,7 @@ std::optional<QStringList> BigArchive::entries(QStringView folder) const
     QSet<QString> seen;
     auto add = [&](QStringView name) {
         const QString text = name.toString();
-        if (!seen.contains(text)) {
+        if (!text.isEmpty() && !seen.contains(text)) {
             seen.insert(text);
             names << text;
         }

@@ -41,6 +41,9 @@ TEST(BigArchive, ListsFoldersAndFilesWhetherPathsStartAtTheRootOrNot)
         for (const auto& [folder, expected] : entries)
             EXPECT_EQ(joined(a.entries(QString::fromLatin1(folder))), QString::fromLatin1(expected)) << folder;
     }
+    BigBytes unnamed = writeBigArchive(sample());
+    putU32(unnamed.bytes, unnamed.fileTable + 2 * 17, 0); // hgn_scout.ship takes the root folder's empty name
+    EXPECT_EQ(BigArchive::fromBytes(unnamed.bytes, "a.big").entries(u"ship\\hgn_scout").value_or(QStringList{"none"}).size(), 0);
 }
 
 TEST(BigArchive, ReadsStoredAndCompressedFilesInAnyLetterCase)

@@ -18,12 +18,14 @@ int main(int argc, char** argv)
     // The settings are kept under the executable's name, so the application name stays unset.
     starloom::QSettingsStore settings;
     // The game: the folder picked in the Options window, else the first found.
-    const std::vector<starloom::GameInstall> found = starloom::findGames(starloom::SystemEnvironment(), starloom::SystemRegistry());
+    QStringList lookupProblems;
+    const std::vector<starloom::GameInstall> found =
+        starloom::findGames(starloom::SystemEnvironment(), starloom::SystemRegistry(), &lookupProblems);
     starloom::GameSetup setup =
         starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()), QStringLiteral("the Options window"), found,
                              std::nullopt, settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
     const starloom::Catalogue catalogue = starloom::catalogueFor(setup);
-    setup.problems += catalogue.problems();
+    setup.problems = lookupProblems + setup.problems + catalogue.problems();
     starloom::MainWindow window(settings, catalogue);
     window.showGameStatus(setup.statusText());
     window.optionsWindow()->showGames(found, setup, settings);

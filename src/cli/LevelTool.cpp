@@ -184,13 +184,15 @@ int where(const QString& gameDir, ToolOutput output)
     const QString stored = storedGameFolder();
     const std::vector<GameInstall> chosen = gamesInFolder(stored, QStringLiteral("the editor's Options window"));
     games.insert(games.end(), chosen.begin(), chosen.end());
-    const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry());
+    QStringList problems;
+    const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry(), &problems);
     games.insert(games.end(), found.begin(), found.end());
     for (const GameInstall& g : games)
         print(output.out, QStringLiteral("%1\t%2\t%3\n").arg(editionName(g.edition), g.folder, g.foundBy));
-    const GameSetup setup = chooseGame(gameDir.isEmpty() ? stored : gameDir,
-                                       gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found);
-    for (const QString& problem : setup.problems)
+    problems += chooseGame(gameDir.isEmpty() ? stored : gameDir,
+                           gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
+                    .problems;
+    for (const QString& problem : problems)
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
     if (games.empty()) {
         print(output.err, QStringLiteral("starloom-level: no game was found\n"));
@@ -277,13 +279,16 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     // Without --game-dir or --game the built-in names (and the mods named) are used, so the
     // output does not depend on what is installed.
     GameSetup setup;
-    if (!gameDir.isEmpty())
+    if (!gameDir.isEmpty()) {
         setup = chooseGame(gameDir, QStringLiteral("--game-dir"), {}, edition, dataDirs);
-    else if (edition)
-        setup = chooseGame(storedGameFolder(), QStringLiteral("the editor's Options window"),
-                           findGames(SystemEnvironment(), SystemRegistry()), edition, dataDirs);
-    else
+    } else if (edition) {
+        QStringList lookupProblems;
+        const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry(), &lookupProblems);
+        setup = chooseGame(storedGameFolder(), QStringLiteral("the editor's Options window"), found, edition, dataDirs);
+        setup.problems = lookupProblems + setup.problems;
+    } else {
         setup = chooseGame({}, {}, {}, std::nullopt, dataDirs);
+    }
     const Catalogue catalogue = catalogueFor(setup);
     QStringList problems = setup.problems;
     if (!catalogue.sources().empty())

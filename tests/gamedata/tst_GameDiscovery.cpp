@@ -133,8 +133,10 @@ TEST(GameDiscovery, LinuxLooksAtTheVariableTheWinePrefixAndEverySteamFolder)
                          "Steam (~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam), Steam library ~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam",
                      }));
     env.variables["WINEPREFIX"] = root + "/no-prefix";
-    env.variables.erase("STARLOOM_GAME_DIR");
-    EXPECT_EQ(findGames(env, FakeRegistry()).size(), 4u) << "neither the variable nor the prefix";
+    env.variables["STARLOOM_GAME_DIR"] = root + "/missing";
+    QStringList problems;
+    EXPECT_EQ(findGames(env, FakeRegistry(), &problems).size(), 4u) << "neither the variable nor the prefix";
+    EXPECT_EQ(problems, QStringList{"The game folder " + root + "/missing does not exist (STARLOOM_GAME_DIR)"});
 }
 
 TEST(GameDiscovery, WindowsLooksAtTheRegistryThenSteam)

@@ -140,10 +140,13 @@ QStringList archivesOf(const GameInstall& game)
     return archives;
 }
 
-std::vector<GameInstall> findGames(const Environment& environment, const Registry& registry)
+std::vector<GameInstall> findGames(const Environment& environment, const Registry& registry, QStringList* problems)
 {
     Found found;
-    found.add(environment.variable(QStringLiteral("STARLOOM_GAME_DIR")), QStringLiteral("STARLOOM_GAME_DIR"));
+    const QString variable = environment.variable(QStringLiteral("STARLOOM_GAME_DIR"));
+    found.add(variable, QStringLiteral("STARLOOM_GAME_DIR"));
+    if (problems && !variable.isEmpty() && gamesInFolder(variable, {}).empty())
+        *problems << gameFolderProblem(variable) + QStringLiteral(" (STARLOOM_GAME_DIR)");
     const QString home = environment.homePath();
     if (environment.isWindows()) {
         found.add(registry.value(RegistryRoot::LocalMachine, homeworld2UninstallKey, QStringLiteral("GAMEDIR")),

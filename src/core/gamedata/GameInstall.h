@@ -50,7 +50,8 @@ QStringList archivesOf(const GameInstall& game);
 // and the uninstall key "Steam App 244160"'s InstallLocation.
 // Elsewhere: STARLOOM_GAME_DIR; the Wine prefix's GAMEDIR; Steam at ~/.local/share/Steam,
 // ~/.steam/steam and Flatpak's ~/.var/app/com.valvesoftware.Steam/.local/share/Steam.
-// For Steam, the library holding app 244160 and the folder its manifest names.
-std::vector<GameInstall> findGames(const Environment& environment, const Registry& registry);
+// For Steam, the library holding app 244160 and the folder its manifest names. A
+// STARLOOM_GAME_DIR that holds no game is added to `problems`.
+std::vector<GameInstall> findGames(const Environment& environment, const Registry& registry, QStringList* problems = nullptr);
 
 } // namespace starloom

@@ -8,6 +8,7 @@
 #include "Twips.h"
 
 #include "document/Numbers.h"
+#include "gamedata/GameSetup.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -36,6 +37,7 @@
 #include <QUndoStack>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace starloom {
@@ -116,9 +118,14 @@ void MainWindow::handle(F&& handler)
 }
 
 MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host, QWidget* parent)
+    : MainWindow(settings, gameCatalogue(gameDir), host, parent)
+{
+}
+
+MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost* host, QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(this)
-    , m_editor(host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), gameDir)
+    , m_editor(host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), std::move(catalogue))
 {
     setObjectName(QStringLiteral("frmMain"));
     // The layout is designed for an 8-point interface font.
@@ -140,6 +147,9 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
     m_counts = new QLabel(status);
     m_counts->setObjectName(QStringLiteral("lblCounts"));
     status->addWidget(m_counts, 1);
+    m_gameStatus = new QLabel(status);
+    m_gameStatus->setObjectName(QStringLiteral("lblGameStatus"));
+    status->addPermanentWidget(m_gameStatus);
     m_pointer = new QLabel(status);
     m_pointer->setObjectName(QStringLiteral("lblPointer"));
     status->addPermanentWidget(m_pointer);
@@ -180,6 +190,12 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
     resize(size);
     placeWidgets();
     refresh();
+}
+
+void MainWindow::showGameStatus(const QString& text)
+{
+    m_gameStatus->setToolTip(text);
+    m_gameStatus->setText(m_gameStatus->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(200, width() / 3)));
 }
 
 MainWindow::~MainWindow()

@@ -37,6 +37,8 @@ public:
     // `host` answers the editor's questions; nullptr uses the platform's dialogs.
     MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr,
                QWidget* parent = nullptr);
+    // The model lists come from `catalogue` (gamedata/'s catalogueFor).
+    MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost* host = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     Editor& editor() { return m_editor; }
@@ -50,6 +52,9 @@ public:
     // At start: keeps a recovery copy of this window's unsaved work in `folder`, and offers the
     // copies there that editors which did not exit normally left behind.
     void useRecoveryFolder(const QString& folder);
+
+    // Shows where the model names come from (GameSetup::statusText) in the status bar.
+    void showGameStatus(const QString& text);
 
     // Copies the editor's state into the widgets.
     void refresh();
@@ -133,6 +138,7 @@ private:
     QLabel* m_counts = nullptr;
     QLabel* m_pointer = nullptr;
     QLabel* m_gridSpacing = nullptr;
+    QLabel* m_gameStatus = nullptr;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

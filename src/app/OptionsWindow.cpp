@@ -4,8 +4,10 @@
 
 #include "document/MapSettings.h"
 #include "editing/Editor.h"
+#include "gamedata/SettingsStore.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,7 +52,7 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     // move right (and the window grows) so that no caption is covered.
     double extra = 0;
     for (const char* caption : {"FileName", "Players", "SizeX", "SizeY", "SizeZ", "Background", "CameraMin",
-                                "CameraMax", "Music", "Grid Size", "Font Size"}) {
+                                "CameraMax", "Music", "Grid Size", "Font Size", "Game folder", "Mod folders"}) {
         const double needed = pixelsToTwips(fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) + 4, dpi);
         extra = std::max(extra, needed - 945);
     }
@@ -64,6 +66,9 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     auto* displayFrame = new QGroupBox(QStringLiteral("Starloom DX Options"), this);
     displayFrame->setObjectName(QStringLiteral("fraDisplayOptions"));
     at(displayFrame, 60, 3720, 4035 + extra, 1095);
+    auto* gameFrame = new QGroupBox(QStringLiteral("Game Data"), this);
+    gameFrame->setObjectName(QStringLiteral("fraGameData"));
+    at(gameFrame, 60, 4920, 4035 + extra, 1455);
 
     auto row = [&](QWidget* frame, const char* caption, QWidget* field, const char* name, double captionTop,
                    double fieldTop) {
@@ -96,10 +101,23 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     row(displayFrame, "Grid Size", m_gridSize = lineEdit(), "txtGridSize", 300, 240);
     row(displayFrame, "Font Size", m_fontSize = comboBox(false), "cmbFontSize", 660, 600);
 
+    row(gameFrame, "Game folder", m_gameFolder = comboBox(false), "cmbGameFolder", 300, 240);
+    at(m_gameFolder, 1080 + extra, 240, 1935, 315);
+    m_browseGame = new QPushButton(QStringLiteral("Browse..."), gameFrame);
+    m_browseGame->setObjectName(QStringLiteral("cmdBrowseGame"));
+    at(m_browseGame, 3060 + extra, 240, 795, 315);
+    m_gameNote = new QLabel(gameFrame);
+    m_gameNote->setObjectName(QStringLiteral("lblGameFolder"));
+    m_gameNote->setWordWrap(true);
+    m_gameNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    at(m_gameNote, 120, 600, 3735 + extra, 390);
+    row(gameFrame, "Mod folders", m_modFolders = lineEdit(), "txtModFolders", 1050, 1020);
+    m_modFolders->setToolTip(QStringLiteral("Data folders of mods, read after the game's Data folder; separate them with ;"));
+
     m_done = new QPushButton(QStringLiteral("Done!"), this);
     m_done->setObjectName(QStringLiteral("Command1"));
-    at(m_done, 3000 + extra, 4920, 1095, 375);
-    setFixedSize(twipsToPixels(4155 + extra, logicalDpiX()), twipsToPixels(5415, dpi));
+    at(m_done, 3000 + extra, 6480, 1095, 375);
+    setFixedSize(twipsToPixels(4155 + extra, logicalDpiX()), twipsToPixels(6975, dpi));
 
     m_players->addItems(playerCountEntries());
     m_background->addItems(backgroundEntries());
@@ -139,6 +157,17 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
             m_editor.setFontSizeIndex(index);
     });
     connect(m_done, &QPushButton::clicked, this, &OptionsWindow::done);
+    connect(m_gameFolder, &QComboBox::activated, this, [this] {
+        m_gameChanged = true;
+        m_problem.clear();
+        describeGame();
+    });
+    connect(m_browseGame, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Game folder"), m_gameFolder->currentData().toString());
+        if (!folder.isEmpty())
+            chooseGameFolder(folder);
+    });
+    describeGame();
 
     refresh();
 }
@@ -163,8 +192,78 @@ void OptionsWindow::refresh()
     m_refreshing = false;
 }
 
+void OptionsWindow::showGames(const std::vector<GameInstall>& found, const GameSetup& setup, SettingsStore& store)
+{
+    m_store = &store;
+    m_games.clear();
+    m_gameFolder->clear();
+    if (setup.game)
+        addGame(*setup.game);
+    for (const GameInstall& game : found)
+        addGame(game);
+    m_gameFolder->setCurrentIndex(m_games.empty() ? -1 : 0);
+    m_modFolders->setText(setup.modFolders.join(QStringLiteral("; ")));
+    m_gameChanged = false;
+    m_problem.clear();
+    describeGame();
+}
+
+void OptionsWindow::chooseGameFolder(const QString& folder)
+{
+    const std::vector<GameInstall> games = gamesInFolder(folder, QStringLiteral("Browse"));
+    m_problem = games.empty() ? gameFolderProblem(folder) : QString();
+    if (!games.empty()) {
+        for (const GameInstall& game : games)
+            addGame(game);
+        const auto it = std::find_if(m_games.begin(), m_games.end(), [&](const GameInstall& g) { return g.folder == games.front().folder; });
+        m_gameFolder->setCurrentIndex(static_cast<int>(it - m_games.begin()));
+        m_gameChanged = true;
+    }
+    describeGame();
+}
+
+void OptionsWindow::addGame(const GameInstall& game)
+{
+    for (const GameInstall& g : m_games) {
+        if (g.folder == game.folder)
+            return;
+    }
+    m_games.push_back(game);
+    m_gameFolder->addItem(QStringLiteral("%1: %2").arg(editionName(game.edition), game.folder), game.folder);
+    m_gameFolder->setItemData(m_gameFolder->count() - 1, game.foundBy, Qt::ToolTipRole);
+}
+
+void OptionsWindow::describeGame()
+{
+    const int index = m_gameFolder->currentIndex();
+    QString text;
+    if (!m_problem.isEmpty())
+        text = m_problem + QLatin1Char('.');
+    else if (index < 0 || static_cast<std::size_t>(index) >= m_games.size())
+        text = QStringLiteral("No game found: the built-in model names are used. Browse names the game's folder.");
+    else
+        text = QStringLiteral("Found by %1.").arg(m_games[static_cast<std::size_t>(index)].foundBy);
+    if (m_gameChanged)
+        text += QStringLiteral(" Used from the next start.");
+    m_gameNote->setText(text);
+    m_gameNote->setToolTip(text);
+    m_gameFolder->setToolTip(m_gameFolder->currentText());
+}
+
 void OptionsWindow::done()
 {
+    if (m_store) {
+        const int index = m_gameFolder->currentIndex();
+        if (m_gameChanged && index >= 0 && static_cast<std::size_t>(index) < m_games.size())
+            m_store->write(gameFolderKey, m_games[static_cast<std::size_t>(index)].folder);
+        QStringList mods;
+        for (const QString& mod : m_modFolders->text().split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            if (!mod.trimmed().isEmpty())
+                mods << mod.trimmed();
+        }
+        if (mods.join(QLatin1Char('\n')) != m_store->read(modFoldersKey, QString()))
+            m_store->write(modFoldersKey, mods.join(QLatin1Char('\n')));
+    }
     // A refused value keeps the window open; the editor has said why.
     const bool stored = m_editor.Command1_Click();
     if (stored)

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "gamedata/GameSetup.h"
+
 #include <QWidget>
 
+#include <vector>
+
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace starloom {
 
 class Editor;
+class SettingsStore;
 
 // frmGlobals, "Globals": the level-wide settings and the two display settings. Its fields write
 // into the editor as they are typed; "Done!" stores and applies the display settings and hides
@@ -21,12 +27,21 @@ public:
     // Shows the editor's values in the fields (after New Level or a load changed them).
     void refresh();
 
+    // The "Game folder" row: the games `found`, the one `setup` uses selected, and the mod
+    // folders. "Done!" stores a changed choice in `store`; it is used from the next start.
+    void showGames(const std::vector<GameInstall>& found, const GameSetup& setup, SettingsStore& store);
+    // What "Browse..." does with the folder picked: adds and selects the games it holds, or says
+    // why it holds none.
+    void chooseGameFolder(const QString& folder);
+
 Q_SIGNALS:
     // A handler of the editor ran; the main window shows its result.
     void handlerRan();
 
 private:
     void done();
+    void addGame(const GameInstall& game);
+    void describeGame();
 
     Editor& m_editor;
     bool m_refreshing = false;
@@ -42,6 +57,14 @@ private:
     QLineEdit* m_gridSize;
     QComboBox* m_fontSize;
     QPushButton* m_done;
+    QComboBox* m_gameFolder;
+    QPushButton* m_browseGame;
+    QLabel* m_gameNote;
+    QLineEdit* m_modFolders;
+    std::vector<GameInstall> m_games; // the entries of m_gameFolder
+    SettingsStore* m_store = nullptr;
+    bool m_gameChanged = false;
+    QString m_problem; // why the folder last picked holds no game
 };
 
 } // namespace starloom

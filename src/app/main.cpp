@@ -1,6 +1,9 @@
 #include "MainWindow.h"
+#include "OptionsWindow.h"
 
-#include "gamedata/GameFolder.h"
+#include "gamedata/Environment.h"
+#include "gamedata/GameSetup.h"
+#include "gamedata/Registry.h"
 #include "gamedata/SettingsStore.h"
 #include "levelfile/SafeFile.h"
 
@@ -16,7 +19,18 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // The settings are kept under the executable's name, so the application name stays unset.
     starloom::QSettingsStore settings;
-    starloom::MainWindow window(settings, starloom::findGameFolder());
+    // The game: the folder picked in the Options window, else the first found.
+    QStringList lookupProblems;
+    const std::vector<starloom::GameInstall> found =
+        starloom::findGames(starloom::SystemEnvironment(), starloom::SystemRegistry(), &lookupProblems);
+    starloom::GameSetup setup =
+        starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()), QStringLiteral("the Options window"), found,
+                             std::nullopt, settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
+    const starloom::Catalogue catalogue = starloom::catalogueFor(setup);
+    setup.problems = lookupProblems + setup.problems + catalogue.problems();
+    starloom::MainWindow window(settings, catalogue);
+    window.showGameStatus(setup.statusText());
+    window.optionsWindow()->showGames(found, setup, settings);
     window.show();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!dataDir.isEmpty() && QDir().mkpath(dataDir))

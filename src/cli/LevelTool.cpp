@@ -4,6 +4,10 @@
 #include "document/LevelDocument.h"
 #include "document/MapSettings.h"
 #include "document/SettingsRules.h"
+#include "gamedata/Environment.h"
+#include "gamedata/GameSetup.h"
+#include "gamedata/Registry.h"
+#include "gamedata/SettingsStore.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
@@ -21,7 +25,7 @@ namespace starloom {
 namespace {
 
 const char* usageText =
-    "Usage: starloom-level [--game-dir DIR] COMMAND ...\n"
+    "Usage: starloom-level [--game-dir DIR] [--game classic|remastered] [--data-dir DIR]... COMMAND ...\n"
     "\n"
     "Commands:\n"
     "  stats FILE          load FILE into an empty level and print the number of live items of\n"
@@ -29,16 +33,23 @@ const char* usageText =
     "  rewrite IN OUT      load IN into an empty level and save it to OUT in the editor's format\n"
     "  render IN OUT.png [--size WxH]\n"
     "                      draw the level's top and front views into a PNG image\n"
+    "  models KIND         print the model list of KIND (Asteroid, Cloud, ..., Ship) one name a\n"
+    "                      line; where the names came from goes to standard error\n"
+    "  where               print the games found on this machine (edition, folder, how found)\n"
     "\n"
     "Options:\n"
-    "  --game-dir DIR      read model names from the game installed in DIR (otherwise the\n"
-    "                      built-in names are used)\n"
+    "  --game-dir DIR      read model names from the game installed in DIR: its Data folder,\n"
+    "                      then its .big archives (otherwise the built-in names are used)\n"
+    "  --game EDITION      use the classic or the remastered game found on this machine (of a\n"
+    "                      folder that holds both, the classic one is used without this)\n"
+    "  --data-dir DIR      also read a mod's data folder (or .big archive), after the game's\n"
+    "                      Data folder and before its archives; may be given more than once\n"
     "  --help              show this text\n"
     "  --version           show the program's version\n"
     "\n"
-    "Exit codes: 0 done; 1 refused (a level without all start points, or a world size or camera\n"
-    "distance the game cannot read); 2 bad usage or a file that cannot be read or written (an\n"
-    "output file that is read-only is not replaced).\n";
+    "Exit codes: 0 done; 1 refused (a level without all start points, a world size or camera\n"
+    "distance the game cannot read, or, for where, no game found); 2 bad usage or a file that\n"
+    "cannot be read or written (an output file that is read-only is not replaced).\n";
 
 void print(std::FILE* f, const QString& text)
 {
@@ -148,6 +159,63 @@ int render(const QString& in, const QString& outPath, QSize size, const Catalogu
     return 0;
 }
 
+int models(const QString& kindName, const Catalogue& catalogue, ToolOutput output)
+{
+    for (ItemKind kind : allKinds) {
+        if (kindName.compare(QLatin1String(kindInfo(kind).name), Qt::CaseInsensitive) != 0)
+            continue;
+        const ModelListReport report = catalogue.report(kind, playerSlots - 2);
+        for (const QString& name : report.names)
+            print(output.out, name + QLatin1Char('\n'));
+        QStringList from;
+        if (kind == ItemKind::PlayerStart)
+            from << QStringLiteral("one entry per player");
+        else if (report.builtIn)
+            from << QStringLiteral("the %1 built-in names").arg(builtInModels(kind).size());
+        for (const ModelOrigin& origin : report.origins)
+            from << QStringLiteral("%1 from %2").arg(origin.names).arg(origin.source);
+        if (report.dropped > 0)
+            from << QStringLiteral("%1 left out past the %2 the editor can number").arg(report.dropped).arg(maxModelEntries);
+        if (kindInfo(kind).hasCustom)
+            from << QStringLiteral("\"Custom\" last");
+        print(output.err, QStringLiteral("%1: %2\n").arg(QLatin1String(kindInfo(kind).name), from.join(QStringLiteral(", "))));
+        return 0;
+    }
+    print(output.err, QStringLiteral("starloom-level: unknown kind '%1'\n").arg(kindName));
+    return 2;
+}
+
+// The editor's own choice of game folder (its Options window), stored for this user.
+QString storedGameFolder()
+{
+    return QSettingsStore::ofProgram(QStringLiteral("starloom"))->read(gameFolderKey, QString());
+}
+
+int where(const QString& gameDir, ToolOutput output)
+{
+    std::vector<GameInstall> games;
+    if (!gameDir.isEmpty())
+        games = gamesInFolder(gameDir, QStringLiteral("--game-dir"));
+    const QString stored = storedGameFolder();
+    const std::vector<GameInstall> chosen = gamesInFolder(stored, QStringLiteral("the editor's Options window"));
+    games.insert(games.end(), chosen.begin(), chosen.end());
+    QStringList problems;
+    const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry(), &problems);
+    games.insert(games.end(), found.begin(), found.end());
+    for (const GameInstall& g : games)
+        print(output.out, QStringLiteral("%1\t%2\t%3\n").arg(editionName(g.edition), g.folder, g.foundBy));
+    problems += chooseGame(gameDir.isEmpty() ? stored : gameDir,
+                           gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
+                    .problems;
+    for (const QString& problem : problems)
+        print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
+    if (games.empty()) {
+        print(output.err, QStringLiteral("starloom-level: no game was found\n"));
+        return 1;
+    }
+    return 0;
+}
+
 int usageError(const QString& message, ToolOutput output)
 {
     print(output.err, QStringLiteral("starloom-level: %1\n").arg(message));
@@ -160,7 +228,24 @@ int usageError(const QString& message, ToolOutput output)
 int runLevelTool(const QStringList& args, ToolOutput output)
 {
     QString gameDir;
+    QStringList dataDirs;
+    std::optional<GameEdition> edition;
     QStringList rest;
+    // --name VALUE or --name=VALUE; false when `a` is not the option.
+    auto option = [&](qsizetype& i, QLatin1String name, QString* value, bool* missing) {
+        const QString& a = args[i];
+        if (a == name) {
+            *missing = i + 1 >= args.size();
+            if (!*missing)
+                *value = args[++i];
+            return true;
+        }
+        if (a.startsWith(name + QLatin1Char('='))) {
+            *value = a.mid(name.size() + 1);
+            return true;
+        }
+        return false;
+    };
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
@@ -171,22 +256,63 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             print(output.out, programTitle() + QLatin1Char('\n'));
             return 0;
         }
-        if (a == QLatin1String("--game-dir")) {
-            if (i + 1 >= args.size())
+        QString value;
+        bool missing = false;
+        if (option(i, QLatin1String("--game-dir"), &value, &missing)) {
+            if (missing)
                 return usageError(QStringLiteral("--game-dir needs a folder"), output);
-            gameDir = args[++i];
-            continue;
+            gameDir = value;
+        } else if (option(i, QLatin1String("--data-dir"), &value, &missing)) {
+            if (missing || value.isEmpty())
+                return usageError(QStringLiteral("--data-dir needs a folder"), output);
+            dataDirs << value;
+        } else if (option(i, QLatin1String("--game"), &value, &missing)) {
+            edition = editionFromName(value);
+            if (!edition)
+                return usageError(QStringLiteral("--game takes classic or remastered"), output);
+        } else {
+            rest << a;
         }
-        if (a.startsWith(QLatin1String("--game-dir="))) {
-            gameDir = a.mid(11);
-            continue;
-        }
-        rest << a;
     }
     if (rest.isEmpty())
         return usageError(QStringLiteral("no command given"), output);
-    const Catalogue catalogue(gameDir);
     const QString command = rest.takeFirst();
+    if (command == QLatin1String("where")) {
+        if (!rest.isEmpty())
+            return usageError(QStringLiteral("where takes no argument"), output);
+        return where(gameDir, output);
+    }
+    static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
+                                         QStringLiteral("models")};
+    if (!commands.contains(command))
+        return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
+    if (command == QLatin1String("models") && rest.size() != 1)
+        return usageError(QStringLiteral("models takes one kind (Asteroid, Cloud, DustCloud, Megalith, Nebula, Pebble, "
+                                         "Salvage, Ship or PlayerStart)"),
+                          output);
+
+    // Without --game-dir or --game the built-in names (and the mods named) are used, so the
+    // output does not depend on what is installed.
+    GameSetup setup;
+    if (!gameDir.isEmpty()) {
+        setup = chooseGame(gameDir, QStringLiteral("--game-dir"), {}, edition, dataDirs);
+    } else if (edition) {
+        QStringList lookupProblems;
+        const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry(), &lookupProblems);
+        setup = chooseGame(storedGameFolder(), QStringLiteral("the editor's Options window"), found, edition, dataDirs);
+        setup.problems = lookupProblems + setup.problems;
+    } else {
+        setup = chooseGame({}, {}, {}, std::nullopt, dataDirs);
+    }
+    const Catalogue catalogue = catalogueFor(setup);
+    QStringList problems = setup.problems;
+    if (!catalogue.sources().empty())
+        problems += catalogue.problems();
+    for (const QString& problem : problems)
+        print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
+
+    if (command == QLatin1String("models"))
+        return models(rest[0], catalogue, output);
     if (command == QLatin1String("stats")) {
         if (rest.size() != 1)
             return usageError(QStringLiteral("stats takes one file"), output);

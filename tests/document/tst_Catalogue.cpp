@@ -1,13 +1,10 @@
 #include "document/Catalogue.h"
 
-#include "TestSupport.h"
-
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace starloom;
-using starloom::test::makeEntry;
 
 namespace {
 
@@ -35,29 +32,80 @@ TEST(Catalogue, PlayerStartListFollowsThePlayerCount)
     EXPECT_EQ(catalogue.modelList(ItemKind::PlayerStart, -1), QStringList{"Player 1"});
 }
 
-// Game folders (entries ending in '/' are folders) and the list they give one kind: folder names,
-// sorted, then "Custom" where the kind has it.
-struct FolderCase { const char* entries; ItemKind kind; QStringList expected; const char* gameDirEnd = ""; };
-
-TEST(Catalogue, GameFoldersGiveTheModelLists)
-{
-    const char* shipFolder = "Data/ship/hgn_scout/ Data/ship/meg_rock/ Data/ship/Meg_Upper/ Data/ship/readme.lua.txt "
-                             "Data/ship/meg_script.lua Data/ship/.hidden/";
-    for (const FolderCase& c :
-         {FolderCase{shipFolder, ItemKind::Ship, {"Meg_Upper", "hgn_scout", "Custom"}}, // split by prefix and the Lua test
-          FolderCase{shipFolder, ItemKind::Megalith, {"meg_rock", "meg_script.lua"}},
-          FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Asteroid, {"Asteroid_Big", "Custom"}}, // letter case
-          FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Pebble, {"pebble_0", "pebble_1", "pebble_2"}}, // no folder
-          FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Nebula, {"Custom"}}, // empty folders
-          FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Cloud, {}},
-          FolderCase{"Data/pebble/pebble_x/", ItemKind::Pebble, {"pebble_x"}, "\\"}}) { // a backslash separates
-        QTemporaryDir game;
-        for (const QString& entry : QString::fromLatin1(c.entries).split(' '))
-            makeEntry(game.path(), entry, entry.endsWith('/'));
-        QStringList list = Catalogue(game.path() + QLatin1String(c.gameDirEnd)).modelList(c.kind);
-        std::sort(list.begin(), list.end() - (!list.isEmpty() && list.last() == customEntry)); // "Custom" stays last
-        EXPECT_EQ(list, c.expected) << c.entries << " " << kindInfo(c.kind).name;
+// A source that lists fixed entries per folder ("ship" ...); folders it lacks give nullopt.
+class FakeSource final : public ModelSource {
+public:
+    FakeSource(const char* name, std::map<QString, QStringList> folders)
+        : m_name(QString::fromLatin1(name)), m_folders(std::move(folders))
+    {
     }
+    QString description() const override { return m_name; }
+    std::optional<QStringList> entries(const QString& folder) const override
+    {
+        ++reads;
+        const auto it = m_folders.find(folder);
+        return it == m_folders.end() ? std::nullopt : std::optional(it->second);
+    }
+    std::map<QString, QStringList> m_folders;
+    mutable int reads = 0;
+
+private:
+    QString m_name;
+};
+
+Catalogue catalogueOf(std::vector<std::shared_ptr<FakeSource>> sources)
+{
+    return Catalogue(QStringLiteral("game"), {sources.begin(), sources.end()});
+}
+
+struct MergeCase { ItemKind kind; QStringList loose, mod, archive; QStringList expected; const char* origins; };
+
+TEST(Catalogue, SourcesAreMergedInOrderUnderTheSameRules)
+{
+    const QStringList none = {"-"}; // the source has no such folder
+    const MergeCase cases[] = {
+        // The "meg_" test compares letter case in every source: a loose Meg_X is a ship, an archive's meg_x a megalith.
+        {ItemKind::Ship, {"hgn_scout", "Meg_X", "x.lua"}, none, {"meg_x", "vgr_probe"}, {"hgn_scout", "Meg_X", "vgr_probe", "Custom"}, "game:2 archive:1"},
+        {ItemKind::Megalith, {"hgn_scout", "Meg_X"}, none, {"meg_x", "meg_y.lua"}, {"meg_x", "meg_y.lua"}, "game:0 archive:2"},
+        // Duplicates without regard to letter case are dropped; the first source's spelling stays.
+        {ItemKind::Ship, {"Hgn_Scout"}, {"HGN_SCOUT", "kus_mothership", "Kus_Mothership"}, {"hgn_scout", "tai_probe"},
+         {"Hgn_Scout", "kus_mothership", "tai_probe", "Custom"}, "game:1 mod:1 archive:1"},
+        // No source has the folder: the built-in names; an empty folder somewhere: only "Custom".
+        {ItemKind::Pebble, none, none, none, {"pebble_0", "pebble_1", "pebble_2"}, ""},
+        {ItemKind::Nebula, none, {}, none, {"Custom"}, "mod:0"},
+        {ItemKind::Cloud, none, none, {"cloud_a", "cloud_a", ".", ".."}, {"cloud_a"}, "archive:1"},
+    };
+    for (const MergeCase& c : cases) {
+        auto source = [&](const char* name, const QStringList& entries) {
+            std::map<QString, QStringList> folders;
+            if (entries != none)
+                folders[Catalogue::dataFolder(c.kind)] = entries;
+            return std::make_shared<FakeSource>(name, folders);
+        };
+        const ModelListReport r = catalogueOf({source("game", c.loose), source("mod", c.mod), source("archive", c.archive)}).report(c.kind);
+        QStringList origins;
+        for (const ModelOrigin& o : r.origins)
+            origins << o.source + u':' + QString::number(o.names);
+        EXPECT_EQ(std::tuple(r.names, origins.join(u' '), r.builtIn), std::tuple(c.expected, QString::fromLatin1(c.origins), origins.isEmpty()))
+            << kindInfo(c.kind).name << " " << c.loose.join(u',').toStdString();
+    }
+    EXPECT_EQ(Catalogue::dataFolder(ItemKind::Asteroid) + u'|' + Catalogue::dataFolder(ItemKind::Ship), QStringLiteral("resource\\asteroid|ship"));
+}
+
+TEST(Catalogue, ListsPastTheSixteenBitIndexAreCutAndSaySo)
+{
+    QStringList ships, clouds;
+    for (int i = 0; i < 40000; ++i)
+        ships << QStringLiteral("ship_%1").arg(i);
+    for (int i = 0; i < 32767; ++i)
+        clouds << QStringLiteral("cloud_%1").arg(i);
+    const Catalogue catalogue = catalogueOf({std::make_shared<FakeSource>("big", std::map<QString, QStringList>{{"ship", ships}, {"cloud", clouds}})});
+    const QStringList list = catalogue.modelList(ItemKind::Ship);
+    // Every entry, "Custom" included, has an index that a record's 16-bit modelIndex can hold.
+    EXPECT_EQ(std::tuple(list.size(), list[32765], list.last()), std::tuple(qsizetype(maxModelEntries), QStringLiteral("ship_32765"), customEntry));
+    EXPECT_EQ(findModelForRead(list, QStringLiteral("ship_32765")), 32765);
+    EXPECT_EQ(catalogue.modelList(ItemKind::Cloud).size(), 32767) << "a kind without \"Custom\" keeps one name more";
+    EXPECT_EQ(catalogue.problems(), QStringList{"The Ship list holds more names than the editor can number: the first 32766 are kept and 7234 left out"});
 }
 
 struct FindCase { ItemKind kind; const char* find; int expected; };
@@ -80,15 +128,15 @@ TEST(Catalogue, TheReaderPrefersAnEqualName)
         EXPECT_EQ(findModelForRead(catalogue.modelList(c.kind), QString::fromLatin1(c.find)), c.expected) << c.find;
 }
 
-TEST(Catalogue, ModelListsReadEachFolderOnce)
+TEST(Catalogue, ModelListsAskEachKindOnce)
 {
-    QTemporaryDir game;
-    makeEntry(game.path(), "Data/pebble/p1", true);
-    const Catalogue catalogue(game.path());
+    auto source = std::make_shared<FakeSource>("game", std::map<QString, QStringList>{{"pebble", {"p1"}}});
+    const Catalogue catalogue = catalogueOf({source});
     ModelLists lists(catalogue);
     EXPECT_EQ(lists.lookup(ItemKind::Pebble, QStringLiteral("p1")), 0);
-    makeEntry(game.path(), "Data/pebble/p2", true); // a change during one load is not seen
+    source->m_folders["pebble"] << "p2"; // a change during one load is not seen
     EXPECT_TRUE(lists.list(ItemKind::Pebble).size() == 1 && lists.entry(ItemKind::Pebble, -1).isNull() && lists.entry(ItemKind::Pebble, 5).isNull());
+    EXPECT_EQ(source->reads, 1);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "Catalogue.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QSet>
 
 namespace starloom {
 
@@ -19,67 +18,90 @@ bool passesFilter(ItemKind kind, const QString& name)
 
 } // namespace
 
-Catalogue::Catalogue(QString gameDir)
+Catalogue::Catalogue(QString gameDir, std::vector<std::shared_ptr<const ModelSource>> sources)
     : m_gameDir(std::move(gameDir))
+    , m_sources(std::move(sources))
 {
 }
 
-QString Catalogue::resolveFolder(const QString& gameDir, const QString& gamePath)
+QString Catalogue::dataFolder(ItemKind kind)
 {
-    if (gameDir.isEmpty())
-        return {};
-    QString current = gameDir;
-#ifndef _WIN32
-    current.replace(QLatin1Char('\\'), QLatin1Char('/'));
-#endif
-    if (!QFileInfo(current).isDir())
-        return {};
-    const QStringList parts = gamePath.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        QDir dir(current);
-        if (QFileInfo(dir.filePath(part)).isDir()) {
-            current = dir.filePath(part);
-            continue;
-        }
-        QString match;
-        const QStringList children = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-        for (const QString& child : children) {
-            if (child.compare(part, Qt::CaseInsensitive) == 0) {
-                match = child;
-                break;
-            }
-        }
-        if (match.isEmpty())
-            return {};
-        current = dir.filePath(match);
-    }
-    return current;
+    QString folder = QString::fromLatin1(kindInfo(kind).folder);
+    const QString root = QStringLiteral("\\Data\\");
+    if (folder.startsWith(root, Qt::CaseInsensitive))
+        folder.remove(0, root.size());
+    while (folder.endsWith(QLatin1Char('\\')))
+        folder.chop(1);
+    return folder;
 }
 
-QStringList Catalogue::modelList(ItemKind kind, int playerIndex) const
+ModelListReport Catalogue::report(ItemKind kind, int playerIndex) const
 {
-    QStringList list;
+    ModelListReport report;
+    QStringList& list = report.names;
     if (kind == ItemKind::PlayerStart) {
         const int players = playerIndex + 2;
         for (int k = 1; k <= std::max(players, 1); ++k)
             list << QStringLiteral("Player %1").arg(k);
-        return list;
+        return report;
     }
     const KindInfo& info = kindInfo(kind);
-    const QString folder = resolveFolder(m_gameDir, QString::fromLatin1(info.folder));
-    if (folder.isEmpty()) {
-        list = builtInModels(kind);
-    } else {
-        const QStringList entries =
-            QDir(folder).entryList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Unsorted);
-        for (const QString& name : entries) {
-            if (passesFilter(kind, name))
-                list << name;
+    const QString folder = dataFolder(kind);
+    QSet<QString> seen;
+    for (const auto& source : m_sources) {
+        const std::optional<QStringList> entries = source->entries(folder);
+        if (!entries)
+            continue;
+        int added = 0;
+        for (const QString& name : *entries) {
+            if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || !passesFilter(kind, name))
+                continue;
+            const QString key = name.toCaseFolded();
+            if (seen.contains(key))
+                continue;
+            seen.insert(key);
+            list << name;
+            ++added;
         }
+        report.origins.push_back({source->description(), added});
+    }
+    if (report.origins.empty()) {
+        report.builtIn = true;
+        list = builtInModels(kind);
+    }
+    const qsizetype room = maxModelEntries - (info.hasCustom ? 1 : 0);
+    if (list.size() > room) {
+        report.dropped = static_cast<int>(list.size() - room);
+        list.resize(room);
     }
     if (info.hasCustom)
         list << customEntry;
-    return list;
+    return report;
+}
+
+QStringList Catalogue::modelList(ItemKind kind, int playerIndex) const
+{
+    return report(kind, playerIndex).names;
+}
+
+QStringList Catalogue::problems() const
+{
+    QStringList problems;
+    for (ItemKind kind : arrayKinds) {
+        const ModelListReport r = report(kind);
+        if (r.dropped > 0)
+            problems << QStringLiteral("The %1 list holds more names than the editor can number: the first %2 are kept "
+                                       "and %3 left out")
+                            .arg(QLatin1String(kindInfo(kind).name))
+                            .arg(r.names.size() - (kindInfo(kind).hasCustom ? 1 : 0))
+                            .arg(r.dropped);
+    }
+    for (const auto& source : m_sources) {
+        const QString problem = source->problem();
+        if (!problem.isEmpty() && !problems.contains(problem))
+            problems << problem;
+    }
+    return problems;
 }
 
 std::int16_t findTypeFromString(const QStringList& list, QStringView find)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ItemKind.h"
+#include "ModelSource.h"
 
 #include <QHash>
 #include <QString>
@@ -8,32 +9,67 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace starloom {
 
 inline const QString customEntry = QStringLiteral("Custom");
 
-// The model lists of the nine kinds: read from the game folder when it has the kind's folder,
-// otherwise the built-in names. The kind folders ("\Data\ship\" ...) are matched one folder name
-// at a time without regard to letter case; entries keep their case and listing order.
+// The most entries a model list holds: a record numbers its model with a 16-bit index.
+inline constexpr int maxModelEntries = 32767;
+
+// Where one source's names went in a list.
+struct ModelOrigin {
+    QString source; // the source's description
+    int names = 0;  // the names it added (after the kind's filter and the duplicates)
+};
+
+// One kind's model list and where it came from.
+struct ModelListReport {
+    QStringList names;                // the list, "Custom" last where the kind has it
+    std::vector<ModelOrigin> origins; // every source that has the kind's folder, in order
+    bool builtIn = false;             // no source has the kind's folder: the built-in names
+    int dropped = 0;                  // names left out past maxModelEntries
+};
+
+// The model lists of the nine kinds, from the sources in their order (loose folders, then
+// archives, as gamedata/ puts them together), else the built-in names.
+//
+// A kind's list: every source that has the kind's folder ("ship", "resource\asteroid", ...)
+// gives the entries of that folder in its own order; each entry passes the kind's filter alike
+// (Megalith: names starting with exactly "meg_"; Ship: names not starting with exactly "meg_" and
+// not containing ".lua"; the others: every name), so a loose "Meg_X" is a ship and an archive's
+// "meg_x" a megalith. A name equal to an earlier one without regard to letter case is dropped, so
+// the first source's spelling stays. When no source has the folder, the built-in names are the
+// list. Past maxModelEntries (with "Custom") names are left out, and problems() says so. "Custom"
+// comes last for the kinds that have it.
 class Catalogue {
 public:
-    explicit Catalogue(QString gameDir = {});
+    // The built-in names only.
+    Catalogue() = default;
+    // `gameDir` is the game folder the sources were taken from, as shown to the user.
+    Catalogue(QString gameDir, std::vector<std::shared_ptr<const ModelSource>> sources);
 
     const QString& gameDir() const { return m_gameDir; }
-    void setGameDir(const QString& gameDir) { m_gameDir = gameDir; }
+    const std::vector<std::shared_ptr<const ModelSource>>& sources() const { return m_sources; }
 
-    // Reads the folder afresh. For PlayerStart the list has one entry per player: "Player 1" ...
+    // Asks the sources afresh. For PlayerStart the list has one entry per player: "Player 1" ...
     // up to playerIndex + 2 (a single entry when playerIndex is -1).
     QStringList modelList(ItemKind kind, int playerIndex = 0) const;
+    ModelListReport report(ItemKind kind, int playerIndex = 0) const;
 
-    // The existing folder below `gameDir` that the game's backslash path names, matched without
-    // regard to letter case; empty when there is none.
-    static QString resolveFolder(const QString& gameDir, const QString& gamePath);
+    // What the user should be told about the lists: sources that cannot be read, lists cut at
+    // maxModelEntries (naming the list and how many names were left out).
+    QStringList problems() const;
+
+    // The folder of a kind below the data root ("ship"); empty for PlayerStart.
+    static QString dataFolder(ItemKind kind);
 
 private:
     QString m_gameDir;
+    std::vector<std::shared_ptr<const ModelSource>> m_sources;
 };
 
 // Index of the last entry whose lower-case form contains the lower-case `find`, or -1.

@@ -1,5 +1,6 @@
 #include "Editor.h"
 
+#include "gamedata/GameSetup.h"
 #include "gamedata/SettingsStore.h"
 #include "document/Numbers.h"
 #include "document/SettingsRules.h"
@@ -175,10 +176,15 @@ RandomSource defaultRandomSource()
 }
 
 Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, QString gameDir)
+    : Editor(host, settingsStore, std::move(random), gameCatalogue(gameDir))
+{
+}
+
+Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, Catalogue catalogue)
     : m_host(host)
     , m_store(settingsStore)
     , m_random(random ? std::move(random) : defaultRandomSource())
-    , m_catalogue(std::move(gameDir))
+    , m_catalogue(std::move(catalogue))
 {
     Form_Load();
     setScales();

@@ -58,8 +58,10 @@ struct MapLabel {
 // that it can be undone as one step.
 class Editor {
 public:
+    // The model lists come from the game in `gameDir` (its Data folder and archives).
     Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, QString gameDir);
     ~Editor();
+    Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, Catalogue catalogue);
 
     // --- start-up and level commands
     void Form_Load();

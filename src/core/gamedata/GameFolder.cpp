@@ -1,10 +1,9 @@
 #include "GameFolder.h"
 
-#include "document/Catalogue.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <optional>
@@ -143,7 +142,7 @@ QString mapWinePath(const QString& prefix, const QString& windowsPath)
     if (root.isEmpty())
         return {};
     const QString rest = windowsPath.mid(2);
-    const QString resolved = Catalogue::resolveFolder(root, rest);
+    const QString resolved = resolveFolder(root, rest);
     if (!resolved.isEmpty())
         return QDir::cleanPath(resolved);
     QString plain = rest;
@@ -170,17 +169,39 @@ QString findGameFolder(const GameFolderSources& sources)
     return mapWinePath(prefix, gameDir);
 }
 
-QString findGameFolder()
+QString resolveFolder(const QString& base, const QString& relativePath)
 {
-#ifdef _WIN32
-    const QString fromEnv = qEnvironmentVariable("STARLOOM_GAME_DIR");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    return readRegistryValue(hkeyLocalMachine, homeworld2UninstallKey, QStringLiteral("GAMEDIR"));
-#else
-    return findGameFolder(GameFolderSources{qEnvironmentVariable("STARLOOM_GAME_DIR"), qEnvironmentVariable("WINEPREFIX"),
-                                            QDir::homePath()});
+    if (base.isEmpty())
+        return {};
+    QString current = base;
+#ifndef _WIN32
+    current.replace(QLatin1Char('\\'), QLatin1Char('/'));
 #endif
+    if (!QFileInfo(current).isDir())
+        return {};
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    const QStringList parts = relativePath.split(separators, Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        QDir dir(current);
+        if (part == QLatin1String(".."))
+            return {};
+        if (QFileInfo(dir.filePath(part)).isDir()) {
+            current = dir.filePath(part);
+            continue;
+        }
+        QString match;
+        const QStringList children = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        for (const QString& child : children) {
+            if (child.compare(part, Qt::CaseInsensitive) == 0) {
+                match = child;
+                break;
+            }
+        }
+        if (match.isEmpty())
+            return {};
+        current = dir.filePath(match);
+    }
+    return current;
 }
 
 } // namespace starloom

@@ -31,6 +31,13 @@ QSettingsStore::QSettingsStore(const QString& iniFile)
 
 QSettingsStore::~QSettingsStore() = default;
 
+std::unique_ptr<QSettingsStore> QSettingsStore::ofProgram(const QString& programName)
+{
+    auto store = std::make_unique<QSettingsStore>();
+    store->m_settings = std::make_unique<QSettings>(QSettings::UserScope, programName, programName);
+    return store;
+}
+
 QString QSettingsStore::read(const QString& key, const QString& defaultValue) const
 {
     return m_settings->value(sectionKey(key), defaultValue).toString();

@@ -28,6 +28,8 @@ class QSettingsStore final : public SettingsStore {
 public:
     QSettingsStore();
     explicit QSettingsStore(const QString& iniFile);
+    // The store of another program of this user ("starloom" for the editor's, read by the tool).
+    static std::unique_ptr<QSettingsStore> ofProgram(const QString& programName);
     ~QSettingsStore() override;
 
     QString read(const QString& key, const QString& defaultValue) const override;

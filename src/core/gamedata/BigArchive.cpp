@@ -1,0 +1,362 @@
+#include "BigArchive.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace starloom {
+
+namespace {
+
+constexpr qint64 headerSize = 180;
+constexpr qint64 sectionHeaderSize = 24;
+constexpr qint64 tocEntrySize = 138;
+constexpr qint64 folderEntrySize = 12;
+constexpr qint64 fileEntrySize = 17;
+// 65535 names of at most 256 characters: no real name table is larger.
+constexpr qint64 maxNameTable = 65535 * 257;
+// Deflate cannot pack more tightly than about 1032 to 1.
+constexpr qint64 maxInflateRatio = 1032;
+
+std::uint16_t u16(const QByteArray& b, qint64 at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t u32(const QByteArray& b, qint64 at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// A NUL-terminated text of at most `length` bytes at `at`.
+QString fixedText(const QByteArray& b, qint64 at, qint64 length)
+{
+    const char* start = b.constData() + at;
+    const auto* end = static_cast<const char*>(std::memchr(start, 0, static_cast<std::size_t>(length)));
+    return QString::fromLatin1(start, end ? end - start : length);
+}
+
+struct Table {
+    qint64 start = 0;
+    qint64 count = 0;
+    qint64 entrySize = 0;
+    qint64 end() const { return start + count * entrySize; }
+};
+
+// The components of a stored path, '/' taken as '\', empty components dropped.
+QStringList components(QStringView path)
+{
+    QStringList parts;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
+            if (i > from)
+                parts << path.mid(from, i - from).toString();
+            from = i + 1;
+        }
+    }
+    return parts;
+}
+
+QString normalPath(QStringView path)
+{
+    return components(path).join(QLatin1Char('\\'));
+}
+
+} // namespace
+
+template <class ReadRange>
+void BigArchive::load(qint64 fileSize, ReadRange readRange)
+{
+    m_size = fileSize;
+    const QByteArray header = readRange(0, headerSize);
+    if (header.size() < 8 || !header.startsWith("_ARCHIVE")) {
+        if (fileSize < 8)
+            return fail(QStringLiteral("%1 is not a .big archive (it is too short)").arg(m_name));
+        return fail(QStringLiteral("%1 cannot be read: it has no _ARCHIVE mark, so it is encrypted (as the archives "
+                                   "of older Remastered releases are) or not a .big archive")
+                        .arg(m_name));
+    }
+    if (header.size() < headerSize)
+        return fail(QStringLiteral("%1 is damaged: it ends inside its header").arg(m_name));
+    const std::uint32_t version = u32(header, 8);
+    if (version != 2)
+        return fail(QStringLiteral("%1 is an archive of version %2, which the editor cannot read").arg(m_name).arg(version));
+    m_dataStart = u32(header, 176);
+
+    const QByteArray sections = readRange(headerSize, sectionHeaderSize);
+    if (sections.size() < sectionHeaderSize)
+        return fail(QStringLiteral("%1 is damaged: it ends inside its section header").arg(m_name));
+    const qint64 sizes[] = {tocEntrySize, folderEntrySize, fileEntrySize, 1};
+    const char* const what[] = {"table of contents", "folder table", "file table", "name table"};
+    Table tables[4];
+    for (int i = 0; i < 4; ++i) {
+        tables[i] = {headerSize + u32(sections, 6 * i), u16(sections, 6 * i + 4), sizes[i]};
+        const qint64 end = i == 3 ? tables[i].start : tables[i].end();
+        if (end > fileSize)
+            return fail(QStringLiteral("%1 is damaged: its %2 lies outside the file").arg(m_name, QLatin1String(what[i])));
+    }
+    const Table& toc = tables[0];
+    const Table& folderTable = tables[1];
+    const Table& fileTable = tables[2];
+    const qint64 namesStart = tables[3].start;
+    qint64 namesEnd = m_dataStart > namesStart && m_dataStart <= fileSize ? qint64(m_dataStart) : fileSize;
+    namesEnd = std::min(namesEnd, namesStart + maxNameTable);
+
+    const QByteArray tocBytes = readRange(toc.start, toc.end() - toc.start);
+    const QByteArray folderBytes = readRange(folderTable.start, folderTable.end() - folderTable.start);
+    const QByteArray fileBytes = readRange(fileTable.start, fileTable.end() - fileTable.start);
+    const QByteArray names = readRange(namesStart, namesEnd - namesStart);
+    if (tocBytes.size() != toc.end() - toc.start || folderBytes.size() != folderTable.end() - folderTable.start ||
+        fileBytes.size() != fileTable.end() - fileTable.start || names.size() != namesEnd - namesStart)
+        return fail(QStringLiteral("%1 could not be read to its end").arg(m_name));
+
+    auto nameAt = [&](std::uint32_t offset, QString* out) {
+        if (offset >= names.size())
+            return false;
+        const char* start = names.constData() + offset;
+        const auto* end = static_cast<const char*>(std::memchr(start, 0, static_cast<std::size_t>(names.size() - offset)));
+        if (!end)
+            return false;
+        *out = QString::fromLatin1(start, end - start);
+        return true;
+    };
+    auto validRange = [](qint64 first, qint64 last, qint64 count) { return first <= last && last <= count; };
+
+    QStringList roots = {QStringLiteral("data")};
+    for (qint64 i = 0; i < toc.count; ++i) {
+        const qint64 at = i * tocEntrySize;
+        const qint64 fields = at + 128;
+        if (!validRange(u16(tocBytes, fields), u16(tocBytes, fields + 2), folderTable.count) ||
+            !validRange(u16(tocBytes, fields + 4), u16(tocBytes, fields + 6), fileTable.count))
+            return fail(QStringLiteral("%1 is damaged: table of contents %2 names folders or files it does not have")
+                            .arg(m_name)
+                            .arg(i));
+        const QString tocName = fixedText(tocBytes, at + 64, 64);
+        if (!tocName.isEmpty())
+            roots << tocName;
+    }
+    auto belowRoot = [&roots](const QString& stored) {
+        QStringList parts = components(stored);
+        if (!parts.isEmpty() && roots.contains(parts.first(), Qt::CaseInsensitive))
+            parts.removeFirst();
+        return parts.join(QLatin1Char('\\'));
+    };
+
+    m_files.resize(static_cast<std::size_t>(fileTable.count));
+    std::vector<bool> placed(m_files.size(), false);
+    QStringList fileNames;
+    fileNames.reserve(fileTable.count);
+    for (qint64 i = 0; i < fileTable.count; ++i) {
+        const qint64 at = i * fileEntrySize;
+        QString name;
+        if (!nameAt(u32(fileBytes, at), &name))
+            return fail(QStringLiteral("%1 is damaged: the name of file %2 lies outside the name table").arg(m_name).arg(i));
+        File& f = m_files[static_cast<std::size_t>(i)];
+        f.storage = static_cast<std::uint8_t>(fileBytes[at + 4]);
+        f.dataOffset = u32(fileBytes, at + 5);
+        f.storedSize = u32(fileBytes, at + 9);
+        f.unpackedSize = u32(fileBytes, at + 13);
+        fileNames << normalPath(name);
+    }
+    m_folders.reserve(folderTable.count);
+    for (qint64 i = 0; i < folderTable.count; ++i) {
+        const qint64 at = i * folderEntrySize;
+        QString name;
+        if (!nameAt(u32(folderBytes, at), &name))
+            return fail(QStringLiteral("%1 is damaged: the name of folder %2 lies outside the name table").arg(m_name).arg(i));
+        const qint64 firstFile = u16(folderBytes, at + 8);
+        const qint64 lastFile = u16(folderBytes, at + 10);
+        if (!validRange(u16(folderBytes, at + 4), u16(folderBytes, at + 6), folderTable.count) ||
+            !validRange(firstFile, lastFile, fileTable.count))
+            return fail(QStringLiteral("%1 is damaged: folder %2 names folders or files it does not have").arg(m_name).arg(i));
+        const QString path = belowRoot(name);
+        m_folders << path;
+        for (qint64 k = firstFile; k < lastFile; ++k) {
+            const auto index = static_cast<std::size_t>(k);
+            if (placed[index])
+                continue;
+            placed[index] = true;
+            m_files[index].path = path.isEmpty() || fileNames[k].isEmpty() ? path + fileNames[k]
+                                                                         : path + QLatin1Char('\\') + fileNames[k];
+        }
+    }
+    for (std::size_t k = 0; k < m_files.size(); ++k) {
+        if (!placed[k])
+            m_files[k].path = fileNames[static_cast<qsizetype>(k)];
+    }
+    m_valid = true;
+}
+
+void BigArchive::fail(const QString& why)
+{
+    m_valid = false;
+    m_error = why;
+    m_folders.clear();
+    m_files.clear();
+}
+
+BigArchive BigArchive::open(const QString& path)
+{
+    BigArchive archive;
+    archive.m_name = path;
+    archive.m_path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        archive.fail(QStringLiteral("%1 cannot be opened: %2").arg(path, file.errorString()));
+        return archive;
+    }
+    archive.load(file.size(), [&file](qint64 position, qint64 length) {
+        return length > 0 && file.seek(position) ? file.read(length) : QByteArray();
+    });
+    return archive;
+}
+
+BigArchive BigArchive::fromBytes(const QByteArray& bytes, const QString& name)
+{
+    BigArchive archive;
+    archive.m_name = name;
+    archive.m_bytes = bytes;
+    archive.load(bytes.size(), [&bytes](qint64 position, qint64 length) {
+        return position >= 0 && position <= bytes.size() ? bytes.mid(position, length) : QByteArray();
+    });
+    return archive;
+}
+
+std::optional<QStringList> BigArchive::entries(QStringView folder) const
+{
+    const QString target = normalPath(folder);
+    const QString prefix = target.isEmpty() ? QString() : target + QLatin1Char('\\');
+    bool found = target.isEmpty() && (!m_folders.isEmpty() || !m_files.empty());
+    QStringList names;
+    QSet<QString> seen;
+    auto add = [&](QStringView name) {
+        const QString text = name.toString();
+        if (!text.isEmpty() && !seen.contains(text)) {
+            seen.insert(text);
+            names << text;
+        }
+    };
+    for (const QString& path : m_folders) {
+        if (path.compare(target, Qt::CaseInsensitive) == 0) {
+            found = true;
+        } else if (path.startsWith(prefix, Qt::CaseInsensitive) && path.size() > prefix.size()) {
+            found = true;
+            const QStringView rest = QStringView(path).mid(prefix.size());
+            const qsizetype slash = rest.indexOf(u'\\');
+            add(slash < 0 ? rest : rest.left(slash));
+        }
+    }
+    if (!found)
+        return std::nullopt;
+    for (const File& f : m_files) {
+        const qsizetype slash = f.path.lastIndexOf(QLatin1Char('\\'));
+        const QStringView parent = slash < 0 ? QStringView() : QStringView(f.path).left(slash);
+        if (parent.compare(target, Qt::CaseInsensitive) == 0)
+            add(QStringView(f.path).mid(slash + 1));
+    }
+    return names;
+}
+
+qsizetype BigArchive::find(QStringView path) const
+{
+    const QString wanted = normalPath(path);
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        if (m_files[i].path.compare(wanted, Qt::CaseInsensitive) == 0)
+            return static_cast<qsizetype>(i);
+    }
+    return -1;
+}
+
+std::optional<QByteArray> BigArchive::read(qsizetype index, QString* error) const
+{
+    auto failed = [&](const QString& why) -> std::optional<QByteArray> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (!m_valid || index < 0 || static_cast<std::size_t>(index) >= m_files.size())
+        return failed(QStringLiteral("%1 has no file %2").arg(m_name).arg(index));
+    const File& f = m_files[static_cast<std::size_t>(index)];
+    const qint64 start = qint64(m_dataStart) + f.dataOffset;
+    if (start + f.storedSize > m_size)
+        return failed(QStringLiteral("%1 is damaged: the data of %2 lies outside the file").arg(m_name, f.path));
+    if (f.unpackedSize > maxReadSize || f.storedSize > maxReadSize)
+        return failed(QStringLiteral("%1: %2 is too large to be read").arg(m_name, f.path));
+    const bool packed = f.storage == 0x10 || f.storage == 0x20;
+    if (f.storage != 0 && !packed)
+        return failed(QStringLiteral("%1: %2 is stored in a way the editor does not know (%3)").arg(m_name, f.path).arg(f.storage));
+    if (!packed && f.storedSize != f.unpackedSize)
+        return failed(QStringLiteral("%1 is damaged: %2 has two different sizes").arg(m_name, f.path));
+
+    QByteArray stored;
+    if (m_path.isEmpty()) {
+        stored = m_bytes.mid(start, f.storedSize);
+    } else {
+        QFile file(m_path);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(start))
+            return failed(QStringLiteral("%1 cannot be read: %2").arg(m_name, file.errorString()));
+        stored = file.read(f.storedSize);
+    }
+    if (stored.size() != qsizetype(f.storedSize))
+        return failed(QStringLiteral("%1: the data of %2 could not be read").arg(m_name, f.path));
+    if (!packed)
+        return stored;
+    std::optional<QByteArray> unpacked = inflateExactly(stored, f.unpackedSize);
+    if (!unpacked)
+        return failed(QStringLiteral("%1 is damaged: %2 does not unpack").arg(m_name, f.path));
+    return unpacked;
+}
+
+std::optional<QByteArray> inflateExactly(QByteArrayView packed, std::uint32_t unpackedSize)
+{
+    if (qint64(unpackedSize) > (qint64(packed.size()) + 64) * maxInflateRatio)
+        return std::nullopt;
+    if (unpackedSize == 0 && packed.isEmpty())
+        return QByteArray();
+    // One byte more than announced shows data that unpacks to more.
+    const qsizetype limit = qsizetype(unpackedSize) + 1;
+    // With the zlib header first, then as a bare deflate stream.
+    for (const int windowBits : {15, -15}) {
+        z_stream z{};
+        if (inflateInit2(&z, windowBits) != Z_OK)
+            return std::nullopt;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+        z.avail_in = static_cast<uInt>(packed.size());
+        // The output grows as the data unpacks, so a false size costs no memory.
+        QByteArray out;
+        out.resize(std::min<qsizetype>(limit, 1 << 16));
+        int status = Z_OK;
+        for (;;) {
+            const auto produced = static_cast<qsizetype>(z.total_out);
+            if (produced == out.size()) {
+                if (out.size() >= limit)
+                    break;
+                out.resize(std::min<qsizetype>(out.size() * 2, limit));
+            }
+            z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+            z.avail_out = static_cast<uInt>(out.size() - produced);
+            status = inflate(&z, Z_NO_FLUSH);
+            if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR))
+                break;
+            if (status == Z_BUF_ERROR && z.avail_out != 0)
+                break; // the input ended before the stream did
+        }
+        const auto produced = static_cast<qsizetype>(z.total_out);
+        inflateEnd(&z);
+        if (status == Z_STREAM_END && produced == qsizetype(unpackedSize)) {
+            out.resize(produced);
+            return out;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace starloom

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace starloom {
+
+// The game's .big archive: its folder and file tables, and the data of one file on request.
+//
+// Layout (little-endian): a 180-byte header ("_ARCHIVE", version 2, two MD5 sums, the archive's
+// name in UTF-16, the section-header size and the offset of the file data); at byte 180 the
+// section header, four {u32 offset from byte 180, u16 count} pairs for the tables of contents
+// (138 bytes each), the folders (12 bytes), the files (17 bytes) and the names (NUL-terminated,
+// found by byte offset into the name table). A file's data lies at the file-data offset plus its
+// own offset; the 264 bytes before it (name, time, CRC) are not used.
+//
+// Every offset and count is checked against the file's size: a damaged or hostile archive gives
+// an error message and no entries, never a read outside the file. Archives without the
+// "_ARCHIVE" mark (the encrypted ones of older Remastered releases) are refused by name.
+class BigArchive {
+public:
+    struct File {
+        QString path;               // below the archive's data root, '\'-separated, as stored
+        std::uint8_t storage = 0;   // 0 stored, 0x10 and 0x20 zlib-compressed
+        std::uint32_t dataOffset = 0;
+        std::uint32_t storedSize = 0;
+        std::uint32_t unpackedSize = 0;
+    };
+
+    // Files larger than this are not unpacked (the editor reads scripts, not models).
+    static constexpr std::uint32_t maxReadSize = 64u << 20;
+
+    BigArchive() = default;
+
+    // Reads the tables of the archive file at `path`; the file is opened again for each read().
+    static BigArchive open(const QString& path);
+    // The same from bytes in memory; `name` stands for the file in messages.
+    static BigArchive fromBytes(const QByteArray& bytes, const QString& name);
+
+    bool isValid() const { return m_valid; }
+    // Why the archive cannot be read, naming it; empty when it can.
+    const QString& error() const { return m_error; }
+    const QString& name() const { return m_name; }
+
+    // Folder paths below the data root ("ship", "ship\hgn_scout"), in table order. A leading
+    // component equal to the table of contents' name or "data" is not part of the path, so an
+    // archive that stores "Data\ship" and one that stores "ship" list the same.
+    const QStringList& folders() const { return m_folders; }
+    // Files in table order, each under the path of the folder that lists it.
+    const std::vector<File>& files() const { return m_files; }
+
+    // Names of the entries directly inside `folder` (any letter case, '\' or '/'): subfolders
+    // first, then files, each once, in table order; nullopt when the archive has no such folder.
+    std::optional<QStringList> entries(QStringView folder) const;
+
+    // Index of the file at `path` (any letter case, '\' or '/'), or -1.
+    qsizetype find(QStringView path) const;
+
+    // The unpacked data of file `index`; nullopt with `error` set when it lies outside the
+    // archive, does not unpack to its recorded size, or is larger than maxReadSize.
+    std::optional<QByteArray> read(qsizetype index, QString* error = nullptr) const;
+
+private:
+    // Reads the tables through `readRange(position, length)` from an archive of `fileSize` bytes.
+    template <class ReadRange>
+    void load(qint64 fileSize, ReadRange readRange);
+    void fail(const QString& why);
+
+    QString m_name;
+    QString m_path;     // file on disk (empty for an archive in memory)
+    QByteArray m_bytes; // archive in memory
+    qint64 m_size = 0;
+    std::uint32_t m_dataStart = 0;
+    bool m_valid = false;
+    QString m_error;
+    QStringList m_folders;
+    std::vector<File> m_files;
+};
+
+// The unpacked form of zlib data (with or without the zlib header) that must come out at
+// exactly `unpackedSize` bytes; nullopt when it does not.
+std::optional<QByteArray> inflateExactly(QByteArrayView packed, std::uint32_t unpackedSize);
+
+} // namespace starloom

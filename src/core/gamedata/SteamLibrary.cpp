@@ -1,0 +1,113 @@
+#include "SteamLibrary.h"
+
+#include "GameFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace starloom {
+
+namespace {
+
+bool isNumber(const QString& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+std::optional<KeyValues> readKeyValues(const QString& path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > (4 << 20))
+        return std::nullopt;
+    return KeyValues::parse(QString::fromUtf8(file.readAll()));
+}
+
+// The file `name` in the library's steamapps folder, any letter case.
+QString steamappsFile(const QString& library, const QString& name)
+{
+    const QString steamapps = resolveFolder(library, QStringLiteral("steamapps"));
+    if (steamapps.isEmpty())
+        return {};
+    const QDir dir(steamapps);
+    if (QFileInfo(dir.filePath(name)).isFile())
+        return dir.filePath(name);
+    for (const QString& entry : dir.entryList(QDir::Files)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    }
+    return {};
+}
+
+// The libraries that list the app, and the others.
+std::pair<QStringList, QStringList> librariesSplit(const KeyValues& libraryFolders, const QString& appId)
+{
+    QStringList listing, others;
+    for (const KeyValues& top : libraryFolders.children) {
+        if (!top.isBlock)
+            continue;
+        for (const KeyValues& entry : top.children) {
+            if (!isNumber(entry.key))
+                continue;
+            if (!entry.isBlock) {
+                if (!entry.value.isEmpty())
+                    others << entry.value;
+                continue;
+            }
+            const QString path = entry.text(u"path");
+            if (path.isEmpty())
+                continue;
+            const KeyValues* apps = entry.child(u"apps");
+            (apps && apps->child(appId) ? listing : others) << path;
+        }
+    }
+    return {listing, others};
+}
+
+} // namespace
+
+QStringList steamLibraries(const KeyValues& libraryFolders, const QString& appId)
+{
+    const auto [listing, others] = librariesSplit(libraryFolders, appId);
+    return listing + others;
+}
+
+std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& appId)
+{
+    if (steamRoot.isEmpty() || !QFileInfo(steamRoot).isDir())
+        return std::nullopt;
+    QString vdf = steamappsFile(steamRoot, QStringLiteral("libraryfolders.vdf"));
+    if (vdf.isEmpty()) {
+        const QString config = resolveFolder(steamRoot, QStringLiteral("config"));
+        if (!config.isEmpty() && QFileInfo(QDir(config).filePath(QStringLiteral("libraryfolders.vdf"))).isFile())
+            vdf = QDir(config).filePath(QStringLiteral("libraryfolders.vdf"));
+    }
+    QStringList libraries;
+    if (const auto folders = readKeyValues(vdf)) {
+        const auto [listing, others] = librariesSplit(*folders, appId);
+        libraries = listing + QStringList{steamRoot} + others;
+    } else {
+        libraries = {steamRoot};
+    }
+    const QString manifestName = QStringLiteral("appmanifest_%1.acf").arg(appId);
+    for (const QString& raw : libraries) {
+        QString library = raw;
+#ifndef _WIN32
+        library.replace(QLatin1Char('\\'), QLatin1Char('/'));
+#endif
+        const auto manifest = readKeyValues(steamappsFile(library, manifestName));
+        if (!manifest || manifest->children.empty())
+            continue;
+        const QString installDir = manifest->children.front().text(u"installdir");
+        if (installDir.isEmpty() || installDir.contains(QLatin1String("..")))
+            continue;
+        const QString folder = resolveFolder(library, QStringLiteral("steamapps/common/") + installDir);
+        if (!folder.isEmpty())
+            return SteamApp{QDir::cleanPath(folder), QDir::cleanPath(library)};
+    }
+    return std::nullopt;
+}
+
+} // namespace starloom

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace starloom::test {
+
+// One entry of a test archive: a file with its data, or a folder alone when the path ends in '\'.
+struct BigEntry {
+    QString path; // '\'-separated, below the data root ("ship\hgn_scout\hgn_scout.ship")
+    QByteArray data = {};
+    bool compressed = false;
+};
+
+struct BigLayout {
+    QString tocName = QStringLiteral("Data");
+    bool pathsStartWithRoot = false; // folders stored as "Data\ship" instead of "ship"
+    bool rawDeflate = false;         // compressed data without the zlib header
+};
+
+// A .big archive in the game's format, and where its parts lie (for tests that damage it).
+struct BigBytes {
+    QByteArray bytes;
+    qint64 folderTable = 0;
+    qint64 fileTable = 0;
+    qint64 nameTable = 0;
+    qint64 dataStart = 0;
+    int folders = 0;
+    int files = 0;
+};
+
+// Folders are laid out breadth first (each folder's subfolders and files are consecutive), files
+// and folders in name order, compressed files as zlib data with storage 0x10.
+BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& layout = {});
+// Writes it to `path`, making the folders on the way.
+void writeBigArchiveFile(const QString& path, const std::vector<BigEntry>& entries, const BigLayout& layout = {});
+
+void putU16(QByteArray& bytes, qint64 at, std::uint16_t value);
+void putU32(QByteArray& bytes, qint64 at, std::uint32_t value);
+
+} // namespace starloom::test

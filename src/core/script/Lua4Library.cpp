@@ -149,8 +149,12 @@ int lua4Assert(lua_State* L)
 {
     luaL_checkany(L, 1);
     if (!lua_toboolean(L, 1)) {
-        const char* message = luaL_optstring(L, 2, "");
-        return luaL_error(L, "assertion failed!  %.90s", message);
+        const std::string message = lua_isnoneornil(L, 2) ? std::string() : std::string(lua4CheckString(L, 2)).substr(0, 90);
+        luaL_where(L, 1);
+        lua_pushstring(L, "assertion failed!  ");
+        pushString(L, message);
+        lua_concat(L, 3);
+        return lua_error(L);
     }
     return 0;
 }
@@ -848,7 +852,8 @@ int lua4Dofilepath(lua_State* L)
     std::string chunkName = "=" + path;
     if (chunkName == s.mainSource)
         chunkName = "=./" + path;
-    Lua4Translation translation = translateLua4(std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())));
+    Lua4Translation translation =
+        translateLua4(std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), s.options.readLiteralCalls);
     if (!translation.ok()) {
         const QByteArray message = translation.error.toLatin1();
         return luaL_error(L, "%s:%d: %s", path.c_str(), static_cast<int>(translation.errorLine), message.constData());
@@ -993,7 +998,8 @@ int undefinedCall(lua_State* L)
         s.problem(s.levelLine(L), QStringLiteral("\"%1\" is not defined (a function of a missing include?); its calls do nothing")
                                       .arg(QString::fromLatin1(key)));
     }
-    return 0;
+    lua_pushnil(L);
+    return 1;
 }
 
 // __L4U[name]: the recorder of a game function, else the stub of an undefined function; kept.
@@ -1254,6 +1260,11 @@ void openLua4Library(lua_State* L)
     };
     lua_pushglobaltable(L);
     luaL_setfuncs(L, functions, 0);
+    // Lua names a library function in its messages by finding it in the loaded modules.
+    lua_createtable(L, 0, 1);
+    lua_pushvalue(L, -2);
+    lua_setfield(L, -2, "_G");
+    lua_setfield(L, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
     lua_pushnumber(L, pi);
     lua_setfield(L, -2, "PI");
     lua_pushliteral(L, "Lua 4.0");

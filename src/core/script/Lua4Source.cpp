@@ -665,6 +665,7 @@ public:
         return std::move(m_out);
     }
 
+    bool m_literalCalls = true;
     std::vector<Lua4LiteralCall> m_calls; // see Lua4Translation
     std::string m_literalData;
 
@@ -1077,7 +1078,7 @@ private:
             putField(parts[i].first, parts[i].second);
         put("=", line);
         put("function", line);
-        body(method, true, line);
+        body(method, method, line);
     }
 
     void localStatement(qint64 line)
@@ -1108,7 +1109,7 @@ private:
 
     void expressionStatement()
     {
-        if (m_tok.type == T::Name && peek().type == T::Char && m_ahead.ch == '(' && literalCall())
+        if (m_literalCalls && m_tok.type == T::Name && peek().type == T::Char && m_ahead.ch == '(' && literalCall())
             return;
         const Expr first = primary(true, false);
         if (first.call)
@@ -1223,10 +1224,12 @@ private:
 
     void toValue(Expr& e)
     {
+        if (e.kind == Kind::Plain)
+            return;
         if (e.kind == Kind::Bool) {
             insertAt(e.mark, "(");
             append("and 1 or nil)");
-        } else if (e.kind == Kind::RawLogic) {
+        } else {
             insertAt(e.mark, "__L4bool(");
             append(")");
         }
@@ -1546,10 +1549,11 @@ private:
 
 } // namespace
 
-Lua4Translation translateLua4(std::string_view source)
+Lua4Translation translateLua4(std::string_view source, bool literalCalls)
 {
     Lua4Translation result;
     Translator translator(source);
+    translator.m_literalCalls = literalCalls;
     try {
         result.text = translator.run();
         result.literalCalls = std::move(translator.m_calls);

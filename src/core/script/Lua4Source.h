@@ -59,7 +59,8 @@ struct Lua4Translation {
 //   statement of a game function with constant arguments becomes __L4K(i).
 // Lua 4.0's syntax errors are reported with their line: a name of an enclosing function used
 // without "%", "local function", an operator Lua 4 lacks, and so on.
-Lua4Translation translateLua4(std::string_view source);
+// `literalCalls` false: no call becomes __L4K (Lua evaluates every call).
+Lua4Translation translateLua4(std::string_view source, bool literalCalls = true);
 
 // The arguments of `call`, from the literalData of its translation: numbers without numeral
 // text, tables' fields in lua4KeyLess order.

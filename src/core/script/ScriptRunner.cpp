@@ -98,13 +98,16 @@ LuaValue tableValue(lua_State* L, int index, int depth, TableWalk& walk)
         case LUA_TNUMBER:
             if (lua_isinteger(L, -2) && lua_tointeger(L, -2) >= 1 && lua_tointeger(L, -2) <= n)
                 break;
-            numbers.push_back({lua_tonumber(L, -2), toLuaValue(L, -1, depth + 1, walk)});
+            if (LuaValue value = toLuaValue(L, -1, depth + 1, walk); !value.isNil())
+                numbers.push_back({lua_tonumber(L, -2), std::move(value)});
             break;
         case LUA_TSTRING: {
             std::size_t len = 0;
             const char* key = lua_tolstring(L, -2, &len);
-            strings.push_back({std::string(key, len), toLuaValue(L, -1, depth + 1, walk)});
-            walk.bytes += len;
+            if (LuaValue value = toLuaValue(L, -1, depth + 1, walk); !value.isNil()) {
+                strings.push_back({std::string(key, len), std::move(value)});
+                walk.bytes += len;
+            }
             break;
         }
         default: // a table, a function, ... as a key: nothing a level file can hold
@@ -479,7 +482,8 @@ int lua4RecordCall(lua_State* L)
     noteCut(L, s, walk);
     s.sink.call(call);
     ++s.callsRecorded;
-    return 0;
+    lua_pushnil(L);
+    return 1;
 }
 
 ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, ReadSink& sink, const ScriptOptions& options)
@@ -496,7 +500,8 @@ ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, R
     s.mainSource = chunkName(fileName);
     s.shortSource = s.mainSource.substr(1);
 
-    Lua4Translation translation = translateLua4(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    Lua4Translation translation =
+        translateLua4(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), options.readLiteralCalls);
     if (!translation.ok()) {
         run.fail(translation.errorLine, QStringLiteral("Syntax error: %1").arg(translation.error));
         return result;

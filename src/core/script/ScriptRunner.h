@@ -27,6 +27,9 @@ struct ScriptOptions {
     const std::atomic<bool>* cancel = nullptr;
     // Called now and then from the running thread with the number of calls recorded so far.
     std::function<void(qint64 callsRecorded)> progress;
+    // False: Lua evaluates every call, also the calls of game functions with constant arguments
+    // that the runner otherwise reads itself (the same calls, slower; for checking).
+    bool readLiteralCalls = true;
 };
 
 struct ScriptResult {

@@ -60,8 +60,8 @@ ScriptRun runScript(const QByteArray& script, const ScriptOptions& options, cons
 ScriptOptions smallLimits()
 {
     ScriptOptions options;
-    options.memoryLimit = std::size_t{48} << 20;
-    options.instructionLimit = 20'000'000;
+    options.memoryLimit = std::size_t{32} << 20;
+    options.instructionLimit = 5'000'000;
     return options;
 }
 

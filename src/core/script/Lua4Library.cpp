@@ -401,7 +401,7 @@ void set2(lua_State* L, lua_Integer i, lua_Integer j)
 void auxsort(lua_State* L, ScriptState& s, lua_Integer lo, lua_Integer up)
 {
     while (lo < up) {
-        s.chargeSteps(L, static_cast<std::uint64_t>(up - lo));
+        s.chargeSteps(L, 4 * static_cast<std::uint64_t>(up - lo)); // a comparison takes a few calls
         lua_rawgeti(L, 1, lo);
         lua_rawgeti(L, 1, up);
         if (sortLess(L, -1, -2))

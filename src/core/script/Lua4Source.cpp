@@ -39,7 +39,7 @@ constexpr std::array<std::uint8_t, 256> charClass = [] {
 
 bool needsRename(std::string_view name)
 {
-    return name == "true" || name == "false" || name == "goto" || name.substr(0, 4) == "__L4";
+    return name == "true" || name == "false" || name == "goto" || name == "_ENV" || name.substr(0, 4) == "__L4";
 }
 
 enum class T : std::uint8_t {

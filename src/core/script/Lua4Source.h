@@ -49,7 +49,8 @@ struct Lua4Translation {
 //   a lone CR is a blank; a first line starting with "#" is skipped;
 // - strings (Lua 4.0 escapes, nesting long strings) are written as escaped one-line literals;
 // - numerals (decimal only) are written so that Lua 5.4 holds them as doubles;
-// - names that Lua 5.4 reserves (true, false, goto) and names starting with "__L4" are renamed
+// - names that mean something else in Lua 5.4 (true, false, goto, _ENV) and names starting with
+//   "__L4" are renamed
 //   (lua4NameInTranslation); as field names they become string keys;
 // - "a .. b .. c" becomes __L4cat(a, b, c); "%name" becomes name; "for k, v in t" iterates
 //   __L4pairs(t); a function with "..." gets its local "arg"; "and" and "or" keep Lua 4's equal

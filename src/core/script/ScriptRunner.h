@@ -21,8 +21,8 @@ struct ScriptOptions {
     // Memory the script may hold (Lua's own allocations plus the calls it records), in bytes.
     std::size_t memoryLimit = std::size_t{512} << 20;
     // Lua instructions (and comparable steps of the library: pattern matching, sorting, ...) the
-    // whole run may take; about ten seconds on a slow machine.
-    std::uint64_t instructionLimit = 2'000'000'000;
+    // whole run may take: about a hundred times what the largest real maps take, some seconds.
+    std::uint64_t instructionLimit = 500'000'000;
     // Checked every few thousand instructions; when it becomes true the run stops as cancelled.
     const std::atomic<bool>* cancel = nullptr;
     // Called now and then from the running thread with the number of calls recorded so far.

@@ -191,6 +191,28 @@ TEST(Script, LinesStayTheSourceLines)
     EXPECT_EQ(run.result.error.toStdString(), "The script stopped: boom");
 }
 
+TEST(Script, EveryLocalLua4AllowsInTheMainChunk)
+{
+    QByteArray script;
+    for (int i = 0; i < 199; ++i)
+        script += "local v" + QByteArray::number(i) + " = " + QByteArray::number(i) + "\n";
+    script += "addOut(v0 + v198)\nreturn 1";
+    const ScriptRun run = runScript(script);
+    EXPECT_TRUE(run.result.ok) << run.result.error.toStdString();
+    EXPECT_EQ(run.sink.callsText(), "addOut(198)");
+}
+
+TEST(Script, LimitsOfLua54AreReportedWithTheirLine)
+{
+    QByteArray script = "x = 1\n";
+    for (int i = 0; i < 210; ++i)
+        script += "local v" + QByteArray::number(i) + " = " + QByteArray::number(i) + "\n";
+    const ScriptRun run = runScript(script);
+    EXPECT_FALSE(run.result.ok);
+    EXPECT_TRUE(run.result.error.contains(QLatin1String("too many local variables"))) << run.result.error.toStdString();
+    EXPECT_GT(run.result.errorLine, 200);
+}
+
 TEST(Script, UndefinedFunctionsAreNamedOnceAndReturnNil)
 {
     const ScriptRun run = runScript("x = 1\nfor i = 1, 3 do y = helper(i) end\naddOut(y)\naddnothing(1)\ntrue(2)");

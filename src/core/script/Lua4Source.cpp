@@ -656,12 +656,15 @@ public:
                 m_out += ',';
             m_out += lua4Helpers[i];
         }
-        m_out += "=...;";
+        // The script's own main chunk is a function of its own, so that it has every local Lua
+        // allows, with the helpers as upvalues.
+        m_out += "=...;return(function()";
         m_funcs.push_back({});
         advance();
         block();
         if (m_tok.type != T::Eof)
             fail("'<eof>' expected");
+        m_out += "\nend)()";
         return std::move(m_out);
     }
 

@@ -163,8 +163,9 @@ std::string chunkName(const QString& fileName)
     return "=" + base.left(50).toStdString();
 }
 
-// The first line of the level's text about `message`: "name.level:12: msg" -> "msg".
-QString withoutPosition(const QString& message, const std::string& shortSource)
+// A message about the level's own text without its position: "name.level:12: msg" -> "msg",
+// with 12 in `line`.
+QString withoutPosition(const QString& message, const std::string& shortSource, qint64& line)
 {
     const QString prefix = QString::fromStdString(shortSource) + QLatin1Char(':');
     if (!message.startsWith(prefix))
@@ -175,6 +176,7 @@ QString withoutPosition(const QString& message, const std::string& shortSource)
         ++i;
     if (i == digits || !message.mid(i).startsWith(QLatin1String(": ")))
         return message;
+    line = message.mid(digits, i - digits).toLongLong();
     return message.mid(i + 2);
 }
 
@@ -243,7 +245,10 @@ public:
             std::size_t len = 0;
             const char* text = lua_tolstring(L, -1, &len);
             message = text != nullptr ? QString::fromLatin1(text, qsizetype(len)) : QStringLiteral("error");
-            message = lua4MessageFromTranslation(withoutPosition(message, m_s.shortSource));
+            qint64 positionLine = 0;
+            message = lua4MessageFromTranslation(withoutPosition(message, m_s.shortSource, positionLine));
+            if (line == 0)
+                line = positionLine;
             break;
         }
         default:

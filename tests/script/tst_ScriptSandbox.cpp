@@ -51,6 +51,8 @@ const HostileCase hostileCases[] = {
     {"strings doubled until memory ends", "s = \"x\" while 1 do s = s .. s end", "memory"},
     {"a table of 10^8 entries", "t = {} for i = 1, 100000000 do t[i] = i end", "memory|ran for more than"},
     {"a table of 10^8 entries at once", "t = {} t[100000000] = 1 tinsert(t, 1, 2)", "ran for more than"},
+    {"tinsert far below the list", "t = {1, 2} tinsert(t, -2147483648, 0)", "ran for more than"},
+    {"tremove far below the list", "t = {1, 2} x = tremove(t, -2147483648)", "ran for more than"},
     {"a table grown by tinsert", "t = {} while 1 do tinsert(t, {}) end", "memory|ran for more than"},
     {"recorded calls until memory ends", "s = strrep(\"x\", 100000) while 1 do addOut(s, s, s) end", "memory"},
     {"os.execute", "os.execute(\"touch /tmp/starloom-hacked\")", "attempt to index a nil value (global 'os')"},

@@ -291,8 +291,8 @@ int lua4Tinsert(lua_State* L)
     ScriptState& s = ScriptState::of(L);
     luaL_checktype(L, 1, LUA_TTABLE);
     const int top = lua_gettop(L);
-    int n = lua4Getn(L, 1);
-    int pos = n + 1;
+    lua_Integer n = lua4Getn(L, 1);
+    lua_Integer pos = n + 1;
     if (top != 2)
         pos = lua4CheckInt(L, 2);
     luaL_checkany(L, top < 2 ? 2 : top);
@@ -301,7 +301,7 @@ int lua4Tinsert(lua_State* L)
         s.chargeSteps(L, static_cast<std::uint64_t>(n - pos) + 1);
     for (; n >= pos; --n) {
         lua_rawgeti(L, 1, n);
-        lua_rawseti(L, 1, static_cast<lua_Integer>(n) + 1);
+        lua_rawseti(L, 1, n + 1);
     }
     lua_pushvalue(L, top);
     lua_rawseti(L, 1, pos);
@@ -312,8 +312,8 @@ int lua4Tremove(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
     luaL_checktype(L, 1, LUA_TTABLE);
-    const int n = lua4Getn(L, 1);
-    int pos = lua_isnoneornil(L, 2) ? n : lua4CheckInt(L, 2);
+    const lua_Integer n = lua4Getn(L, 1);
+    lua_Integer pos = lua_isnoneornil(L, 2) ? n : lua4CheckInt(L, 2);
     if (n <= 0)
         return 0;
     lua_settop(L, 2);
@@ -321,7 +321,7 @@ int lua4Tremove(lua_State* L)
     if (pos < n)
         s.chargeSteps(L, static_cast<std::uint64_t>(n - pos));
     for (; pos < n; ++pos) {
-        lua_rawgeti(L, 1, static_cast<lua_Integer>(pos) + 1);
+        lua_rawgeti(L, 1, pos + 1);
         lua_rawseti(L, 1, pos);
     }
     setN(L, 1, static_cast<double>(n) - 1);
@@ -335,10 +335,10 @@ int lua4Foreachi(lua_State* L)
     luaL_checktype(L, 1, LUA_TTABLE);
     luaL_checktype(L, 2, LUA_TFUNCTION);
     lua_settop(L, 2);
-    const int n = lua4Getn(L, 1);
-    for (int i = 1; i <= n; ++i) {
+    const lua_Integer n = lua4Getn(L, 1);
+    for (lua_Integer i = 1; i <= n; ++i) {
         lua_pushvalue(L, 2);
-        lua_pushnumber(L, i);
+        lua_pushnumber(L, static_cast<double>(i));
         lua_rawgeti(L, 1, i);
         lua_call(L, 2, 1);
         if (!lua_isnil(L, -1))

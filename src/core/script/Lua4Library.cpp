@@ -839,7 +839,9 @@ int lua4Dofilepath(lua_State* L)
         return 0;
     }
     if (bytes->startsWith("\x1bLua")) {
-        s.problem(line, QStringLiteral("The included file \"%1\" is compiled Lua, which cannot be run; the script goes on without it").arg(name));
+        s.problem(line, QStringLiteral("The included file \"%1\" is compiled Lua, which cannot be run; "
+                                       "the script goes on without it")
+                            .arg(name));
         return 0;
     }
     if (s.includeDepth >= 16)

@@ -216,7 +216,8 @@ private:
     {
         QString message = QString::fromLatin1(what);
         if (!near.empty())
-            message += QStringLiteral(" near '%1'").arg(QString::fromLatin1(near.data(), qsizetype(std::min<std::size_t>(near.size(), 40))));
+            message += QStringLiteral(" near '%1'")
+                           .arg(QString::fromLatin1(near.data(), qsizetype(std::min<std::size_t>(near.size(), 40))));
         throw SyntaxError{message, m_line};
     }
 

@@ -497,7 +497,8 @@ ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, R
     ScriptState s(sink, options);
     Run run(s, result);
     if (source.startsWith("\x1bLua")) {
-        run.fail(0, QStringLiteral("This is a compiled level (Lua bytecode), not a script: it cannot be opened. Open the level's source text instead."));
+        run.fail(0, QStringLiteral("This is a compiled level (Lua bytecode), not a script: it cannot be opened. "
+                                   "Open the level's source text instead."));
         return result;
     }
     const QByteArray text = source.startsWith("\xEF\xBB\xBF") ? source.mid(3) : source;

@@ -318,7 +318,7 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
         QFile f(orphan);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     }
-    Editor second(host, store, random.source(), {});
+    Editor second(host, store, random.source(), QString());
     ASSERT_TRUE(editor->setRecoveryFolder(folder) && second.setRecoveryFolder(folder));
     place(ItemKind::Asteroid, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());

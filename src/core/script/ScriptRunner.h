@@ -1,0 +1,64 @@
+#pragma once
+
+#include "levelfile/ReadSink.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace starloom {
+
+struct ScriptOptions {
+    // Reads an included file: `path` as the script wrote it ("data:scripts/x.lua"); returns its
+    // bytes, or nullopt when there is no such file. Unset: every include is missing.
+    // Called from the thread that runs the script.
+    std::function<std::optional<QByteArray>(const QString& path)> readInclude;
+    // Memory the script may hold (Lua's own allocations plus the calls it records), in bytes.
+    std::size_t memoryLimit = std::size_t{512} << 20;
+    // Lua instructions (and comparable steps of the library: pattern matching, sorting, ...) the
+    // whole run may take: about a hundred times what the largest real maps take, some seconds.
+    std::uint64_t instructionLimit = 500'000'000;
+    // Checked every few thousand instructions; when it becomes true the run stops as cancelled.
+    const std::atomic<bool>* cancel = nullptr;
+    // Called now and then from the running thread with the number of calls recorded so far.
+    std::function<void(qint64 callsRecorded)> progress;
+    // False: Lua evaluates every call, also the calls of game functions with constant arguments
+    // that the runner otherwise reads itself (the same calls, slower; for checking).
+    bool readLiteralCalls = true;
+};
+
+struct ScriptResult {
+    bool ok = false;        // every part ran to its end (no error, no limit, not cancelled)
+    bool cancelled = false; // options.cancel stopped the run; nothing was reported after it
+    QString error;          // the first error that stopped a part of the script
+    qint64 errorLine = 0;   // its line in the level (0 when unknown)
+    qint64 randomCalls = 0; // calls of random(): when not 0, the layout is one of many
+    qint64 callsRecorded = 0;
+    std::uint64_t instructions = 0; // about how many the run took
+    std::size_t peakMemory = 0;     // the most the script held at once, in bytes
+};
+
+// Runs a level's script as the game does, in a sandbox, and reports what it builds to `sink`:
+// - the main chunk, then DetermChunk() and NonDetermChunk() when the script defines them; every
+//   call of a game function (isGameFunction, unless the script defines that name itself) is
+//   reported by sink.call with its evaluated arguments, the part it ran in (Determ, NonDeterm, or
+//   Other for the main chunk) and its line in the level, and returns nil;
+// - then the values of levelDesc, maxPlayers and player that the run left (those not nil), by
+//   sink.global, line 0;
+// - sink.problem: what print writes, the first call of each undefined global that is not a game
+//   function (it returns nil and the run goes on), includes that are missing, and the error that
+//   stopped a part, with its line. An error stops only its part: what it recorded is kept and the
+//   next part runs. The limits and a cancel stop the whole run.
+// The script is Lua 4.0 text (see translateLua4) with Lua 4's library; it cannot reach files,
+// processes or the rest of the program; dofilepath goes through options.readInclude. A compiled
+// (bytecode) level is refused. Random numbers are seeded from `source`, so the same text gives
+// the same calls. Safe to call from any thread; runs share nothing.
+ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, ReadSink& sink,
+                            const ScriptOptions& options = {});
+
+} // namespace starloom

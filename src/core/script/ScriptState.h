@@ -1,0 +1,107 @@
+#pragma once
+
+// The state of one run of a level script, shared by the runner and the Lua 4 library. Internal
+// to script/.
+
+#include "Lua4Source.h"
+#include "ScriptRunner.h"
+
+#include <lua.hpp>
+
+#include <QSet>
+
+#include <list>
+#include <vector>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace starloom {
+
+enum class ScriptStop : std::uint8_t { None, Cancelled, InstructionLimit };
+
+struct ScriptState {
+    ScriptState(ReadSink& sinkIn, const ScriptOptions& optionsIn) : sink(sinkIn), options(optionsIn) {}
+
+    ReadSink& sink;
+    const ScriptOptions& options;
+
+    std::size_t memoryUsed = 0;     // Lua's allocations plus the recorded calls
+    std::size_t memoryPeak = 0;
+    std::uint64_t instructions = 0; // counted by the hook and by chargeSteps
+    std::uint64_t nextProgress = 0;
+    ScriptStop stop = ScriptStop::None;
+
+    Chunk chunk = Chunk::Other;
+    qint64 callsRecorded = 0;
+    qint64 randomCalls = 0;
+    std::uint32_t randomState = 0;
+    int includeDepth = 0;
+    int printed = 0;
+    qint64 lastLine = 0;  // a recent line in the level, for errors that carry none
+    qint64 errorLine = 0; // the line of the error being handled
+
+    std::string mainSource; // the chunk name of the level's own text ("=name")
+    std::string shortSource; // how Lua names it in messages
+    QSet<QByteArray> undefinedReported;
+    int helpersRef = LUA_NOREF; // registry: a table of the helpers translated chunks take
+    // The literal calls of every chunk run so far (a list, so that they stay where they are
+    // while __L4K refers to them).
+    struct ChunkText {
+        std::vector<Lua4LiteralCall> literalCalls;
+        std::string literalData;
+        bool level; // the level's own text, not an included file
+    };
+    std::list<ChunkText> chunks;
+
+    static ScriptState& of(lua_State* L) { return **static_cast<ScriptState**>(lua_getextraspace(L)); }
+
+    // The line in the level of the call `level` frames up the stack: the first frame that runs the
+    // level's own text (a frame of an included file gives way to the level's call that led to it).
+    qint64 levelLine(lua_State* L, int level = 1);
+
+    // Counts `steps` of work done in C against the instruction limit; raises the error that stops
+    // the run when the limit is reached or the run was cancelled.
+    void chargeSteps(lua_State* L, std::uint64_t steps);
+    // Raises "not enough memory" when `bytes` more would pass the memory limit.
+    void checkRoom(lua_State* L, std::size_t bytes) const;
+
+    void problem(qint64 line, const QString& text) { sink.problem(line, text); }
+};
+
+// The text Lua 4 gives a number: "%.14g" ("5", "0.5", "1e+20"). `buffer` holds at least 32 chars.
+std::string_view lua4NumberText(double value, char* buffer);
+
+// The number a string stands for in Lua 4 (decimal, blanks around it allowed), or false.
+bool lua4StringToNumber(std::string_view text, double& value);
+
+// Lua 4's conversions of arguments: a number or a string that reads as one; a string or a number
+// (as its Lua 4 text). They raise Lua's "bad argument" error otherwise.
+double lua4CheckNumber(lua_State* L, int arg);
+double lua4OptNumber(lua_State* L, int arg, double fallback);
+int lua4CheckInt(lua_State* L, int arg);
+std::string_view lua4CheckString(lua_State* L, int arg);
+// The value's text for print and tostring.
+std::string lua4ToString(lua_State* L, int index);
+
+// Lua 4's getn: t.n when it is a number, else the largest number key (not nil).
+int lua4Getn(lua_State* L, int table);
+
+// Pushes a table that lists the keys of the table at `table` other than 1 .. border, in the order
+// a traversal visits them: numbers ascending, then strings (lua4KeyLess), then the rest; returns
+// the border (the list part 1 .. border comes first).
+lua_Integer lua4OrderedKeys(lua_State* L, int table);
+
+// The recorder of a game function (its name is upvalue 1): reports the call to the sink.
+int lua4RecordCall(lua_State* L);
+
+// Installs the Lua 4 library (tinsert, strsub, sin in degrees, random, print, dofilepath, ...) in
+// the globals of `L`, and Lua 4's arithmetic on strings.
+void openLua4Library(lua_State* L);
+
+// Runs a translation as a chunk of the level (the level itself or an included file), passing the
+// helpers; leaves its results on the stack and returns their number.
+int runLua4Chunk(lua_State* L, Lua4Translation&& translation, const std::string& chunkName, int results);
+
+} // namespace starloom

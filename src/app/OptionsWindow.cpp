@@ -9,9 +9,12 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include <algorithm>
 
@@ -114,10 +117,36 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     row(gameFrame, "Mod folders", m_modFolders = lineEdit(), "txtModFolders", 1050, 1020);
     m_modFolders->setToolTip(QStringLiteral("Data folders of mods, read after the game's Data folder; separate them with ;"));
 
+    // What a level holds beyond the fields on the left: each player's entry of the player table,
+    // and the calls the editor keeps as the file gave them.
+    const double right = 4155 + extra;
+    auto* levelFrame = new QGroupBox(QStringLiteral("Players and Kept Calls"), this);
+    levelFrame->setObjectName(QStringLiteral("fraPlayers"));
+    at(levelFrame, right, 60, 5115, 6315);
+    m_playerTable = new QTableWidget(0, 4, levelFrame);
+    m_playerTable->setObjectName(QStringLiteral("tblPlayers"));
+    m_playerTable->setHorizontalHeaderLabels({QStringLiteral("Player"), QStringLiteral("Name"), QStringLiteral("Race"),
+                                              QStringLiteral("Resources")});
+    m_playerTable->verticalHeader()->hide();
+    m_playerTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_playerTable->horizontalHeader()->setStretchLastSection(true);
+    const int columnWidths[] = {1080, 1350, 1200};
+    for (int column = 0; column < 3; ++column)
+        m_playerTable->setColumnWidth(column, twipsToPixels(columnWidths[column], logicalDpiX()));
+    m_playerTable->setToolTip(QStringLiteral("Race: a number is written as raceID, a name (such as Hiigaran) as raceName"));
+    at(m_playerTable, 120, 300, 4875, 2955);
+    m_keptCaption = new QLabel(levelFrame);
+    m_keptCaption->setObjectName(QStringLiteral("lblKeptCalls"));
+    at(m_keptCaption, 120, 3360, 4875, 255);
+    m_keptCalls = new QListWidget(levelFrame);
+    m_keptCalls->setObjectName(QStringLiteral("lstKeptCalls"));
+    m_keptCalls->setSelectionMode(QAbstractItemView::NoSelection);
+    at(m_keptCalls, 120, 3660, 4875, 2535);
+
     m_done = new QPushButton(QStringLiteral("Done!"), this);
     m_done->setObjectName(QStringLiteral("Command1"));
-    at(m_done, 3000 + extra, 6480, 1095, 375);
-    setFixedSize(twipsToPixels(4155 + extra, logicalDpiX()), twipsToPixels(6975, dpi));
+    at(m_done, right + 5115 - 1095, 6480, 1095, 375);
+    setFixedSize(twipsToPixels(right + 5235, logicalDpiX()), twipsToPixels(6975, dpi));
 
     m_players->addItems(playerCountEntries());
     m_background->addItems(backgroundEntries());
@@ -130,7 +159,12 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
                 m_editor.mapSettings().*field = text;
         });
     };
-    edits(m_levelDesc, &MapSettings::levelDesc);
+    connect(m_levelDesc, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (!m_refreshing && !m_editor.setLevelDescription(text)) {
+            Q_EMIT handlerRan();
+            refresh();
+        }
+    });
     edits(m_sizeX, &MapSettings::sizeX);
     edits(m_sizeY, &MapSettings::sizeY);
     edits(m_sizeZ, &MapSettings::sizeZ);
@@ -145,8 +179,21 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     typedList(m_background, &MapSettings::background);
     typedList(m_music, &MapSettings::music);
     connect(m_players, &QComboBox::activated, this, [this](int index) {
-        if (!m_refreshing)
-            m_editor.mapSettings().playerIndex = index;
+        if (m_refreshing)
+            return;
+        m_editor.setPlayerIndex(index);
+        Q_EMIT handlerRan();
+        refresh();
+    });
+    connect(m_playerTable, &QTableWidget::cellChanged, this, [this](int slot, int column) {
+        if (m_refreshing || column < 1)
+            return;
+        const auto field = column == 1 ? PlayerTable::Field::Name
+            : column == 2              ? PlayerTable::Field::Race
+                                       : PlayerTable::Field::Resources;
+        m_editor.setPlayerField(slot, field, m_playerTable->item(slot, column)->text());
+        Q_EMIT handlerRan();
+        refresh();
     });
     connect(m_gridSize, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (!m_refreshing)
@@ -189,6 +236,32 @@ void OptionsWindow::refresh()
     setTextIfChanged(m_gridSize, m_editor.gridSize());
     if (m_fontSize->currentIndex() != m_editor.fontSizeIndex())
         m_fontSize->setCurrentIndex(m_editor.fontSizeIndex());
+    const int players = s.playerCount();
+    m_playerTable->setRowCount(players);
+    for (int slot = 0; slot < players; ++slot) {
+        const QStringList texts = {QStringLiteral("Player %1").arg(slot + 1), s.players.text(slot, PlayerTable::Field::Name),
+                                   s.players.text(slot, PlayerTable::Field::Race),
+                                   s.players.text(slot, PlayerTable::Field::Resources)};
+        for (int column = 0; column < 4; ++column) {
+            QTableWidgetItem* item = m_playerTable->item(slot, column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                if (column == 0)
+                    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+                m_playerTable->setItem(slot, column, item);
+            }
+            if (item->text() != texts[column])
+                item->setText(texts[column]);
+        }
+    }
+    const QStringList kept = m_editor.keptCallTexts();
+    m_keptCaption->setText(QStringLiteral("Calls kept as the file gave them: %1").arg(kept.size()));
+    if (m_keptCalls->count() != kept.size() || (m_keptCalls->count() > 0 && m_keptCalls->item(0)->text() != kept.first())) {
+        m_keptCalls->clear();
+        m_keptCalls->addItems(kept);
+        for (int i = 0; i < m_keptCalls->count(); ++i)
+            m_keptCalls->item(i)->setToolTip(kept[i]);
+    }
     m_refreshing = false;
 }
 

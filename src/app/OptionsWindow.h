@@ -8,6 +8,8 @@
 
 class QComboBox;
 class QLabel;
+class QListWidget;
+class QTableWidget;
 class QLineEdit;
 class QPushButton;
 
@@ -57,6 +59,9 @@ private:
     QLineEdit* m_gridSize;
     QComboBox* m_fontSize;
     QPushButton* m_done;
+    QTableWidget* m_playerTable;
+    QLabel* m_keptCaption;
+    QListWidget* m_keptCalls;
     QComboBox* m_gameFolder;
     QPushButton* m_browseGame;
     QLabel* m_gameNote;

@@ -63,7 +63,7 @@ TEST_F(ToolGameData, ModelsPrintsOneNameALineAndWhereTheyCameFrom)
                              path("game/Data/Homeworld2.big") + ", \"Custom\" last\n");
     EXPECT_EQ(run({"models", "Megalith", "--game-dir", path("game")}).out, QStringLiteral("meg_tanis\n"));
     EXPECT_EQ(run({"models", "Cloud"}).err, QStringLiteral("Cloud: the 4 built-in names\n"));
-    EXPECT_EQ(run({"models", "PlayerStart"}).out.count(u'\n'), 6);
+    EXPECT_EQ(run({"models", "PlayerStart"}).out.count(u'\n'), 8);
     for (const QStringList& bad : {QStringList{"models"}, QStringList{"models", "Frigate"}, QStringList{"--game", "hw3", "models", "Ship"},
                                    QStringList{"models", "Ship", "--data-dir"}})
         EXPECT_EQ(run(bad).exitCode, 2) << bad.join(u' ').toStdString();

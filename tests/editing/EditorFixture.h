@@ -28,6 +28,7 @@ public:
     std::deque<std::optional<std::int32_t>> colourAnswers;
     std::deque<SaveChoice> saveChoices; // Discard when empty
     std::deque<bool> yesNoAnswers;      // No when empty
+    std::vector<QString> questions;      // every yes/no question asked
     std::deque<RecoveryAnswer> recoveryAnswers; // Keep when empty
     std::vector<std::vector<RecoveryCopy>> offeredCopies; // each askRecovery's copies
     int saveQuestions = 0, saveDialogs = 0;
@@ -48,7 +49,11 @@ public:
     }
     std::optional<std::int32_t> askColour(std::int32_t initial) override { return lastInitialColour = initial, take(colourAnswers, std::optional<std::int32_t>()); }
     SaveChoice askSaveChanges(const QString&) override { return ++saveQuestions, take(saveChoices, SaveChoice::Discard); }
-    bool askYesNo(const QString&, const QString&) override { return take(yesNoAnswers, false); }
+    bool askYesNo(const QString& question, const QString&) override
+    {
+        questions.push_back(question);
+        return take(yesNoAnswers, false);
+    }
     RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override
     {
         offeredCopies.push_back(copies);

@@ -58,9 +58,12 @@ TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
     }
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_1"));
     edit(1);
-    for (const char* name : {"rock_2", "rock 3"}) // the second is refused
-        editor->setCustomName(QString::fromLatin1(name)), editor->cmdApply_Click();
-    EXPECT_TRUE(doc().resources(ItemKind::Asteroid)[0].customName == QStringLiteral("rock_2") && host.lastMessage().contains(QStringLiteral("custom model name")));
+    for (const QString& name : {QStringLiteral("rock 2"), QStringLiteral("rock \u2603")}) { // the second is refused
+        editor->setCustomName(name);
+        editor->cmdApply_Click();
+    }
+    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].customName, QStringLiteral("rock 2"));
+    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name")));
 }
 
 TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)

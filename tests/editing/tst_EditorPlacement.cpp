@@ -38,11 +38,17 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
     EXPECT_EQ(editor->rows()[0].text + u'|' + editor->rows()[1].text + u'|' + doc().resources(ItemKind::Asteroid)[0].customName,
               QStringLiteral("kus_scout|rock_9 #1|rock_9"));
     EXPECT_EQ(std::pair(doc().ships()[0].modelIndex, doc().ships()[0].customName), std::pair(std::int16_t(-1), QStringLiteral("kus_scout")));
-    for (const char* name : {"", "two words", "tab\there", "quo\"te", "com,ma", "br(acket", "sq]uare", "{curly"}) {
+    // A name is one quoted argument in the file, whatever it holds; text outside Latin-1 cannot be written.
+    for (const char* name : {"two words, (and) {more}", "quo\"te\\slash\ttab"}) {
         placeCustom(ItemKind::Ship, QString::fromLatin1(name));
-        EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name"))) << name;
+        EXPECT_EQ(doc().ships().at(std::size_t(doc().itemCount(ItemKind::Ship) - 1)).customName, QString::fromLatin1(name));
     }
-    EXPECT_EQ(std::pair(doc().itemCount(ItemKind::Ship), editor->rows().size()), std::pair(1, std::size_t(2)));
+    for (const QString& name : {QString(), QStringLiteral("sh\u20acp"), QStringLiteral("meg_like")}) {
+        placeCustom(ItemKind::Ship, name);
+        EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name"))) << name.toStdString();
+    }
+    EXPECT_EQ(doc().itemCount(ItemKind::Ship), 3);
+    EXPECT_EQ(editor->rows().size(), std::size_t(4));
     host.messages.clear();
     // So are number fields that cannot be stored, naming the field.
     const std::tuple<ItemKind, int, const char*, const char*> cases[] = {
@@ -53,7 +59,8 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
         editor->selectKind(kind);
         editor->setFieldText(field, QString::fromLatin1(text));
         clickTop(1, 1);
-        EXPECT_TRUE(editor->rows().size() == 2 && host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
+        EXPECT_EQ(editor->rows().size(), std::size_t(4)) << text;
+        EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
     }
 
     editor->Option3_Click(); // colour and size fields read their leading number instead

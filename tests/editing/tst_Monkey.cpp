@@ -7,6 +7,8 @@
 
 #include "TestSupport.h"
 
+#include "levelfile/LevelWriter.h"
+
 #include <QTemporaryDir>
 
 #include <random>
@@ -74,7 +76,10 @@ struct Monkey {
         const QString gridBefore = e.gridSize();
         MapSettings& s = e.mapSettings();
         s.levelDesc = any(texts);
-        s.playerIndex = pick(5);
+        host.yesNoAnswers.push_back(pick(2) == 0); // lowering the count below placed start points asks
+        if (!e.setPlayerIndex(pick(int(playerCountEntries().size()))))
+            host.yesNoAnswers.clear();
+        host.yesNoAnswers.clear();
         s.sizeX = any(sizeTexts), s.sizeY = any(sizeTexts), s.sizeZ = any(sizeTexts);
         s.cameraMin = any(cameraTexts), s.cameraMax = any(cameraTexts);
         if (pick(2))
@@ -145,7 +150,10 @@ struct Monkey {
             if (editor->document().player(slot).label.isEmpty())
                 editor->selectKind(ItemKind::PlayerStart), editor->Combo1_Click(slot), clickTop();
         host.saveNames = {first};
+        if (!startsBeyondPlayerCount(editor->document(), editor->mapSettings().playerCount()).empty())
+            host.yesNoAnswers = {true}; // saved without them
         ASSERT_TRUE(editor->mnuFileSave_Click()) << host.lastMessage().toStdString();
+        host.yesNoAnswers.clear();
         ScriptedHost freshHost;
         MemorySettingsStore freshStore;
         Editor fresh(freshHost, freshStore, random, QString());

@@ -2,11 +2,14 @@
 
 #include "OptionsWindow.h"
 #include "SplashWindow.h"
+#include "TestSupport.h"
 
 #include <QHeaderView>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 
 #include <cstring>
 
@@ -145,6 +148,27 @@ protected:
 };
 using PaintingTest = OptionsTest;
 
+TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
+{
+    const QString path = dir.filePath(QStringLiteral("kept.level"));
+    writeBytes(path, "maxPlayers = 3\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
+                     "startPos = 1}\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\n  setBattleMusic(\"b\")\nend\n");
+    ASSERT_TRUE(editor().loadFile(path));
+    OptionsWindow* options = openOptions();
+    ASSERT_NE(options, nullptr);
+    auto* table = in<QTableWidget>("tblPlayers");
+    ASSERT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(table->item(0, 1)->text() + u'|' + table->item(0, 2)->text() + u'|' + table->item(0, 3)->text(),
+              QStringLiteral("Red|Vaygr|750"));
+    EXPECT_EQ(table->item(2, 0)->text(), QStringLiteral("Player 3"));
+    table->item(1, 3)->setText(QStringLiteral("20000"));
+    EXPECT_EQ(editor().mapSettings().players.text(1, PlayerTable::Field::Resources), QStringLiteral("20000"));
+    table->item(1, 3)->setText(QStringLiteral("lots"));
+    EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("20000")) << "a refused value goes back to the one stored";
+    EXPECT_EQ(in<QLabel>("lblKeptCalls")->text(), QStringLiteral("Calls kept as the file gave them: 2"));
+    EXPECT_EQ(in<QListWidget>("lstKeptCalls")->item(1)->text(), QStringLiteral("NonDetermChunk: setBattleMusic(\"b\")"));
+}
+
 TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
 {
     OptionsWindow* options = openOptions();
@@ -157,7 +181,7 @@ TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
     retype(in("txtSizeX"), QStringLiteral("45000x"));
     QTest::keyClick(in<QComboBox>("cmbNoPlayers"), Qt::Key_End);
     EXPECT_EQ(editor().mapSettings().levelDesc + u'|' + editor().mapSettings().sizeX + u'|' + QString::number(editor().mapSettings().playerCount()),
-              QStringLiteral("Twin Rings|45000x|6"));
+              QStringLiteral("Twin Rings|45000x|8"));
     EXPECT_EQ(editor().topScale().width(), 60000.0) << "the views keep the world size until Done!";
     trigger("mnuFileNew");
     EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText(), QStringLiteral("2 Players")) << "a new level resets the count";

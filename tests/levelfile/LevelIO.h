@@ -35,10 +35,11 @@ struct Level : ItemSink {
         ModelLists models(catalogue);
         result = readLevel(buffer, doc, settings, models, this);
     }
-    QByteArray write()
+    // `liveStartsOnly`: without the start points of empty slots (a level that is not complete).
+    QByteArray write(bool liveStartsOnly = false) const
     {
         ModelLists models(catalogue);
-        return writeLevel(doc, settings, models);
+        return writeLevel(doc, settings, models, liveStartsOnly);
     }
     bool hasProblem(const char* part) const
     {

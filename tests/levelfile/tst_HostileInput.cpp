@@ -55,7 +55,7 @@ TEST(HostileInput, AHugeFileIsStreamedWithFlatMemory)
     const QString path = dir.filePath(QStringLiteral("huge.level"));
     {
         QByteArray block = "  addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n";
-        const QByteArray filler = "-- " + QByteArray(1000, 'x') + "\r\n  fogSetActive(0)\r\n";
+        const QByteArray filler = "-- " + QByteArray(1000, 'x') + "\r\n  -- " + QByteArray(500, 'y') + "\r\n";
         while (block.size() + filler.size() <= (1 << 20))
             block += filler;
         block += QByteArray((1 << 20) - block.size() - 2, ' ') + "\r\n";

@@ -78,7 +78,7 @@ TEST(Runner, ReportsTheLevelsGlobals)
     EXPECT_EQ(run.sink.globals[0].first, "levelDesc");
     EXPECT_EQ(luaText(*run.sink.globalValue("maxPlayers")), "2");
     EXPECT_EQ(luaText(*run.sink.globalValue("player")),
-              "{{id = 1, name = \"B\", raceName = \"Vaygr\", startPos = 1}, "
+              "{{id = 1, name = \"B\", raceName = \"Vaygr\", startPos = 1}; "
               "[0] = {id = 0, name = \"A\", resources = 1500, raceID = 1, startPos = 1}}");
 
     const ScriptRun list = runScript("player = {\n {id = 0, name = \"A\"},\n {id = 1, name = \"B\"},\n}");

@@ -2,6 +2,7 @@
 
 #include "gamedata/GameSetup.h"
 #include "gamedata/SettingsStore.h"
+#include "document/ItemFields.h"
 #include "document/Numbers.h"
 #include "document/SettingsRules.h"
 #include "levelfile/LevelReader.h"
@@ -35,7 +36,8 @@ struct Overloaded : Fs... {
 template <class... Fs>
 Overloaded(Fs...) -> Overloaded<Fs...>;
 
-// Converts panel fields into record values; remembers the first field that cannot be stored.
+// Converts the panel's field texts into record values through the kind's field table; remembers
+// the first field that cannot be stored.
 class FieldReader {
 public:
     explicit FieldReader(const std::array<PanelField, 4>& fields)
@@ -43,52 +45,56 @@ public:
     {
     }
 
-    // `strict`: the whole text must be a number; otherwise its leading number counts (0 if none).
-    std::int32_t int32(int i, bool strict = false)
+    // Stores every field of `layout` that has a record member into `record`. `placing` takes the
+    // fields marked strict as whole numbers; otherwise a field's leading number counts (0 if none).
+    // Nothing is stored when a field is refused.
+    bool store(const KindLayout& layout, AnyRecord& record, bool placing)
     {
-        const auto v = number(i, strict);
-        if (!v)
-            return 0;
-        const auto n = toInt32(*v);
-        if (!n)
-            fail(i, QStringLiteral("must lie between -2147483648 and 2147483647"));
-        return n.value_or(0);
-    }
-
-    std::int16_t int16(int i, bool strict = false)
-    {
-        const auto v = number(i, strict);
-        if (!v)
-            return 0;
-        const auto n = toInt16(*v);
-        if (!n)
-            fail(i, QStringLiteral("must lie between -32768 and 32767"));
-        return n.value_or(0);
-    }
-
-    float single(int i)
-    {
-        const auto v = number(i, false);
-        if (!v)
-            return 0;
-        const auto f = static_cast<float>(*v);
-        if (!std::isfinite(f) || std::abs(*v) > double(std::numeric_limits<float>::max()))
-            fail(i, QStringLiteral("is too large"));
-        return std::isfinite(f) ? f : 0.0f;
+        std::vector<double> values(layout.fields.size(), 0.0);
+        for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+            const ItemField& f = layout.fields[i];
+            if (f.set)
+                values[i] = value(int(i), f, placing && f.strictWhenPlaced);
+        }
+        if (!ok())
+            return false;
+        for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+            if (layout.fields[i].set)
+                layout.fields[i].set(record, values[i]);
+        }
+        return true;
     }
 
     const QString& error() const { return m_error; }
     bool ok() const { return m_error.isEmpty(); }
 
 private:
-    std::optional<double> number(int i, bool strict)
+    double value(int i, const ItemField& f, bool strict)
     {
         const QString& text = m_fields.at(static_cast<std::size_t>(i)).text;
         if (strict && !isStrictNumber(text)) {
             fail(i, QStringLiteral("must be a number"));
-            return std::nullopt;
+            return 0;
         }
-        return val(text);
+        const double v = val(text);
+        switch (f.type) {
+        case FieldType::Float32:
+            if (!std::isfinite(v) || std::abs(v) > double(std::numeric_limits<float>::max())) {
+                fail(i, QStringLiteral("is too large"));
+                return 0;
+            }
+            return double(static_cast<float>(v));
+        case FieldType::Int16:
+            if (const auto n = toInt16(v))
+                return *n;
+            fail(i, QStringLiteral("must lie between -32768 and 32767"));
+            return 0;
+        case FieldType::Int32: break;
+        }
+        if (const auto n = toInt32(v))
+            return *n;
+        fail(i, QStringLiteral("must lie between -2147483648 and 2147483647"));
+        return 0;
     }
 
     void fail(int i, const QString& what)
@@ -101,18 +107,33 @@ private:
     QString m_error;
 };
 
-// A custom model name is written into the level as one quoted word; the reader splits words at
-// blanks, quotes, commas and brackets, so such names cannot come back.
-bool isReadableModelName(const QString& name)
+// The first character of `text` that the game's 8-bit text cannot hold, or nullopt.
+std::optional<QChar> firstNotLatin1(const QString& text)
 {
-    if (name.isEmpty())
-        return false;
-    for (const QChar c : name) {
-        if (c.isSpace() || QStringLiteral("\"',()[]{}").contains(c))
-            return false;
+    for (const QChar c : text) {
+        if (c.unicode() > 0xff)
+            return c;
     }
-    return true;
+    return std::nullopt;
 }
+
+// "Player 7", "Player 7 and Player 8", "Player 6, Player 7 and Player 8".
+QString playerNames(const std::vector<int>& slots)
+{
+    QStringList names;
+    for (const int slot : slots)
+        names << QStringLiteral("Player %1").arg(slot + 1);
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+QString notLatin1Message(const QString& what, QChar c)
+{
+    return QStringLiteral("%1 cannot hold the character \"%2\": the game reads 8-bit (Latin-1) text only.").arg(what, c);
+}
+
+template <class Rec>
+constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
 
 class RowSink final : public ItemSink {
 public:
@@ -250,6 +271,14 @@ bool Editor::mnuFileSave_Click()
         message(error, QStringLiteral("Error"));
         return false;
     }
+    if (const std::vector<int> beyond = startsBeyondPlayerCount(m_document, m_settings.playerCount()); !beyond.empty()) {
+        if (!m_host.askYesNo(QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not "
+                                            "saved. Save the level without them?")
+                                 .arg(playerNames(beyond))
+                                 .arg(m_settings.playerCount()),
+                             programTitle()))
+            return false;
+    }
     const QString initialName = m_settings.levelDesc + QStringLiteral(".level");
     const QString path = m_host.askSaveFileName(
         levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
@@ -269,6 +298,80 @@ bool Editor::mnuFileSave_Click()
     removeRecoveryCopy();
     message(m_settings.levelDesc + QStringLiteral(" saved"));
     return true;
+}
+
+bool Editor::setPlayerIndex(int index)
+{
+    if (index < 0 || index >= playerCountEntries().size() || index == m_settings.playerIndex)
+        return index == m_settings.playerIndex;
+    const std::vector<int> dropped = startsBeyondPlayerCount(m_document, index + 2);
+    if (!dropped.empty()) {
+        if (!m_host.askYesNo(QStringLiteral("With %1 players the start points of %2 are not part of the level. "
+                                            "Lower the player count and delete them?")
+                                 .arg(index + 2)
+                                 .arg(playerNames(dropped)),
+                             programTitle()))
+            return false;
+        std::vector<EditStep> steps;
+        for (const int slot : dropped) {
+            const AnyRecord before = m_document.player(slot);
+            PlayerStartRecord after = m_document.player(slot);
+            after.label.clear();
+            steps.push_back(RecordStep{ItemKind::PlayerStart, static_cast<std::int16_t>(slot), before, after});
+        }
+        // Every row of the dropped slots, from the last, so that each position still holds when it is removed.
+        for (int r = static_cast<int>(m_rows.size()) - 1; r >= 0; --r) {
+            const ObjectRow& row = m_rows[static_cast<std::size_t>(r)];
+            if (row.kind == ItemKind::PlayerStart && std::find(dropped.begin(), dropped.end(), row.arrayId) != dropped.end())
+                steps.push_back(RowRemoveStep{r, row});
+        }
+        m_settings.playerIndex = index;
+        pushEdit(QStringLiteral("Lower to %1 players").arg(index + 2), std::move(steps), -1, false);
+    }
+    m_settings.playerIndex = index;
+    if (m_selectedKind == ItemKind::PlayerStart && m_mode == placementMode)
+        selectKind(ItemKind::PlayerStart); // the list of players follows the count
+    return true;
+}
+
+bool Editor::setLevelDescription(const QString& text)
+{
+    if (const auto c = firstNotLatin1(text)) {
+        message(notLatin1Message(QStringLiteral("The level description"), *c));
+        return false;
+    }
+    m_settings.levelDesc = text;
+    return true;
+}
+
+bool Editor::setPlayerField(int slot, PlayerTable::Field field, const QString& text)
+{
+    if (const auto c = firstNotLatin1(text)) {
+        message(notLatin1Message(QStringLiteral("A player's entry"), *c));
+        return false;
+    }
+    if (!m_settings.players.setText(slot, field, text)) {
+        message(field == PlayerTable::Field::Resources
+                    ? QStringLiteral("A player's resources must be a number, written as the game reads numbers.")
+                    : QStringLiteral("The player entry of Player %1 is not a table and cannot be changed.").arg(slot + 1));
+        return false;
+    }
+    return true;
+}
+
+QStringList Editor::keptCallTexts() const
+{
+    QStringList texts;
+    for (const KeptCall& call : m_settings.keptCalls) {
+        QString line = QLatin1String(call.chunk == Chunk::NonDeterm ? "NonDetermChunk: " : "DetermChunk: ")
+            + QString::fromStdString(call.name) + QLatin1Char('(');
+        for (std::size_t i = 0; i < call.args.size(); ++i) {
+            const std::string text = luaText(call.args[i]);
+            line += (i > 0 ? QStringLiteral(", ") : QString()) + QString::fromLatin1(text.data(), qsizetype(text.size()));
+        }
+        texts << line + QLatin1Char(')');
+    }
+    return texts;
 }
 
 bool Editor::mnuFileLoad_Click()
@@ -396,56 +499,23 @@ void Editor::setVisible()
     if (!m_selectedKind)
         return;
 
-    auto show = [this, placing](int i, const char* caption, const char* defaultText) {
-        PanelField& f = m_fields.at(static_cast<std::size_t>(i));
-        f.caption = QString::fromLatin1(caption);
-        f.captionVisible = true;
-        f.textVisible = true;
+    const KindLayout& layout = kindLayout(*m_selectedKind);
+    const bool fieldsShown = !(placing && layout.fieldsOnlyWhenEditing);
+    for (std::size_t i = 0; i < layout.fields.size() && i < m_fields.size(); ++i) {
+        const ItemField& spec = layout.fields[i];
+        PanelField& f = m_fields[i];
+        f.caption = QString::fromLatin1(spec.caption);
+        f.captionVisible = fieldsShown;
+        f.textVisible = fieldsShown;
         if (placing)
-            f.text = QString::fromLatin1(defaultText);
-    };
-    switch (*m_selectedKind) {
-    case ItemKind::PlayerStart:
-        show(0, "Orientation", "0");
-        show(1, "Rotation 1?", "0");
-        show(2, "Rotation 2?", "0");
-        if (placing) {
-            for (int i = 0; i < 3; ++i) {
-                m_fields.at(static_cast<std::size_t>(i)).captionVisible = false;
-                m_fields.at(static_cast<std::size_t>(i)).textVisible = false;
-            }
-        }
-        m_applyVisible = !placing;
-        break;
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage:
-        show(0, "% RUs", "100");
-        m_applyVisible = true;
-        break;
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula:
-        show(0, "Red [0-255]", "128");
-        show(1, "Green [0-255]", "128");
-        show(2, "Blue [0-255]", "128");
-        show(3, "Size", "100");
-        m_colourVisible = true;
-        m_applyVisible = true;
-        break;
-    case ItemKind::Megalith:
-    case ItemKind::Pebble:
-        m_fields[0].caption = QStringLiteral("No Defined Properties");
-        m_fields[0].captionVisible = true;
-        m_applyVisible = true;
-        break;
-    case ItemKind::Ship:
-        show(0, "Orientation", "0");
-        show(1, "Rotation?", "0");
-        show(2, "Rotation?", "0");
-        show(3, "Player", "0");
-        m_applyVisible = true;
-        break;
+            f.text = QString::fromLatin1(spec.defaultText);
+        m_colourVisible = m_colourVisible || spec.colour;
     }
+    if (layout.noFieldsCaption) {
+        m_fields[0].caption = QString::fromLatin1(layout.noFieldsCaption);
+        m_fields[0].captionVisible = true;
+    }
+    m_applyVisible = fieldsShown;
     m_heightControlsVisible = true;
 }
 
@@ -457,18 +527,22 @@ void Editor::setFieldText(int field, const QString& text)
 
 bool Editor::checkCustomName()
 {
-    // A ship named "meg_..." would come back from the file as a megalith.
+    // A ship whose type is "meg_..." would come back from the file as a megalith.
     const bool megalithName = m_selectedKind == ItemKind::Ship
         && m_customName.startsWith(QLatin1String("meg_"), Qt::CaseInsensitive);
     if (megalithName) {
         message(QStringLiteral("A ship's custom model name must not begin with \"meg_\": it would load as a megalith."));
         return false;
     }
-    if (isReadableModelName(m_customName))
-        return true;
-    message(QStringLiteral("The custom model name must not be empty and must not contain spaces, tabs, quotes, "
-                           "commas or brackets."));
-    return false;
+    if (m_customName.isEmpty()) {
+        message(QStringLiteral("The custom model name must not be empty."));
+        return false;
+    }
+    if (const auto c = firstNotLatin1(m_customName)) {
+        message(notLatin1Message(QStringLiteral("The custom model name"), *c));
+        return false;
+    }
+    return true;
 }
 
 void Editor::cmdApply_Click()
@@ -483,74 +557,23 @@ void Editor::cmdApply_Click()
         return;
     const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
     const AnyRecord before = m_document.record(row.kind, row.arrayId);
-
+    AnyRecord after = before;
     // Everything is converted before anything is stored, so a refused field changes nothing.
     FieldReader in(m_fields);
-    LevelDocument& doc = m_document;
-    auto modelStep = [&](auto& r) {
-        r.modelIndex = model;
-        if (custom)
-            r.customName = m_customName;
-    };
-    switch (row.kind) {
-    case ItemKind::PlayerStart: {
-        const float orientation = in.single(0);
-        if (in.ok())
-            doc.player(row.arrayId).orientation = orientation;
-        break;
-    }
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage: {
-        const std::int32_t percent = in.int32(0);
-        if (in.ok()) {
-            auto& r = doc.resources(row.kind).at(static_cast<std::size_t>(row.arrayId));
-            modelStep(r);
-            r.resourcePercent = percent;
-        }
-        break;
-    }
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula: {
-        const std::int16_t red = in.int16(0);
-        const std::int16_t green = in.int16(1);
-        const std::int16_t blue = in.int16(2);
-        const std::int32_t size = in.int32(3);
-        if (in.ok()) {
-            auto& r = doc.clouds(row.kind).at(static_cast<std::size_t>(row.arrayId));
-            modelStep(r);
-            r.red = red;
-            r.green = green;
-            r.blue = blue;
-            r.size = size;
-        }
-        break;
-    }
-    case ItemKind::Megalith:
-    case ItemKind::Pebble:
-        doc.props(row.kind).at(static_cast<std::size_t>(row.arrayId)).modelIndex = model;
-        break;
-    case ItemKind::Ship: {
-        const std::int32_t orientation = in.int32(0);
-        const std::int32_t rotation1 = in.int32(1);
-        const std::int32_t rotation2 = in.int32(2);
-        const std::int16_t player = in.int16(3);
-        if (in.ok()) {
-            auto& r = doc.ships().at(static_cast<std::size_t>(row.arrayId));
-            modelStep(r);
-            r.orientation = orientation;
-            r.rotation1 = rotation1;
-            r.rotation2 = rotation2;
-            r.player = player;
-        }
-        break;
-    }
-    }
-    if (!in.ok()) {
+    if (!in.store(kindLayout(row.kind), after, false)) {
         message(in.error());
         return;
     }
-    pushRecordChange(QStringLiteral("Apply"), m_selectedRow, before);
+    std::visit(
+        [&](auto& r) {
+            if constexpr (hasModel<std::decay_t<decltype(r)>>) {
+                r.modelIndex = model;
+                if (custom)
+                    r.customName = m_customName;
+            }
+        },
+        after);
+    pushRecord(QStringLiteral("Apply"), m_selectedRow, before, after);
 }
 
 void Editor::cmdColourSelect_Click()
@@ -701,10 +724,8 @@ void Editor::placeItem()
     if (!m_selectedKind)
         return;
     const ItemKind kind = *m_selectedKind;
-    const std::int32_t x = toInt32Clamped(val(m_lblX));
-    const std::int32_t y = toInt32Clamped(val(m_lblY));
-    FieldReader in(m_fields);
-
+    const KindInfo& info = kindInfo(kind);
+    const bool custom = info.hasCustom && modelIsCustom();
     if (kind == ItemKind::PlayerStart) {
         const int slot = m_modelIndex;
         if (slot < 0 || slot >= playerSlots)
@@ -713,110 +734,65 @@ void Editor::placeItem()
             message(QStringLiteral("You already have a Player %1 start point!").arg(slot + 1));
             return;
         }
-        const float orientation = in.single(0);
-        if (!in.ok()) {
-            message(in.error());
+    } else {
+        if (custom && !checkCustomName())
+            return;
+        if (m_document.isFull(kind)) {
+            message(QStringLiteral("No more %1 items can be placed: a level holds at most %2 of each kind.")
+                        .arg(QString::fromLatin1(info.caption))
+                        .arg(maxRecordsPerKind));
             return;
         }
-        PlayerStartRecord p = m_document.player(slot);
-        p.label = QStringLiteral("Player %1").arg(slot + 1);
-        p.posX = x;
-        p.posY = y;
-        p.posZ = calcRandomHeight();
-        if (m_setHeightChecked)
-            p.posZ = toInt32Clamped(val(m_setHeightText));
-        p.orientation = orientation;
-        const QString text = modelText() + QStringLiteral(" start");
-        const auto id = static_cast<std::int16_t>(slot);
-        pushEdit(QStringLiteral("Place ") + text,
-                 {RecordStep{kind, id, m_document.player(slot), p},
-                  RowInsertStep{static_cast<int>(m_rows.size()), ObjectRow{text, kind, id}}},
-                 m_selectedRow, true);
-        return;
     }
-
-    const KindInfo& info = kindInfo(kind);
-    const bool custom = info.hasCustom && modelIsCustom();
-    if (custom && !checkCustomName())
-        return;
-    if (m_document.isFull(kind)) {
-        message(QStringLiteral("No more %1 items can be placed: a level holds at most %2 of each kind.")
-                    .arg(QString::fromLatin1(info.caption))
-                    .arg(maxRecordsPerKind));
-        return;
-    }
-    const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
-    const QString name = custom ? m_customName : QString();
-
-    std::optional<std::int16_t> index;
-    std::optional<AnyRecord> placed;
-    auto place = [&](auto record) {
-        record.modelIndex = model;
-        record.customName = name;
-        record.posX = x;
-        record.posY = y;
-        record.posZ = calcRandomHeight();
-        record.drawColour = info.drawColour;
-        placed = record;
-        index = static_cast<std::int16_t>(m_document.itemCount(kind));
-    };
-    switch (kind) {
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage: {
-        ResourceRecord r;
-        r.resourcePercent = in.int32(0, kind == ItemKind::Asteroid);
-        if (in.ok())
-            place(r);
-        break;
-    }
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula: {
-        CloudRecord r;
-        r.red = in.int16(0);
-        r.green = in.int16(1);
-        r.blue = in.int16(2);
-        r.size = in.int32(3);
-        if (in.ok())
-            place(r);
-        break;
-    }
-    case ItemKind::Megalith:
-    case ItemKind::Pebble:
-        place(PropRecord{});
-        break;
-    case ItemKind::Ship: {
-        ShipRecord r;
-        r.orientation = in.int32(0, true);
-        r.rotation1 = in.int32(1, true);
-        r.rotation2 = in.int32(2, true);
-        r.player = in.int16(3, true);
-        if (in.ok())
-            place(r);
-        break;
-    }
-    case ItemKind::PlayerStart:
-        break;
-    }
-    if (!in.ok()) {
+    AnyRecord placed = kind == ItemKind::PlayerStart ? AnyRecord(m_document.player(m_modelIndex)) : blankRecord(kind);
+    FieldReader in(m_fields);
+    if (!in.store(kindLayout(kind), placed, true)) {
         message(in.error());
         return;
     }
-    if (!index || !placed)
-        return;
-    const QString number = QString::number(*index + 1);
+    const std::int32_t x = toInt32Clamped(val(m_lblX));
+    const std::int32_t y = toInt32Clamped(val(m_lblY));
+    const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
+    const auto index = static_cast<std::int16_t>(kind == ItemKind::PlayerStart ? m_modelIndex : m_document.itemCount(kind));
+    std::visit(
+        [&](auto& r) {
+            r.posX = x;
+            r.posY = y;
+            r.posZ = calcRandomHeight();
+            if constexpr (hasModel<std::decay_t<decltype(r)>>) {
+                r.modelIndex = model;
+                r.customName = custom ? m_customName : QString();
+                r.drawColour = info.drawColour;
+            } else {
+                // A new start point: nothing of the one the slot held before.
+                r.source = {};
+                r.chunk = Chunk::Other;
+                // A checked set height replaces a start point's whole height, random part included.
+                r.label = QStringLiteral("Player %1").arg(index + 1);
+                if (m_setHeightChecked)
+                    r.posZ = toInt32Clamped(val(m_setHeightText));
+            }
+        },
+        placed);
+    const QString number = QString::number(index + 1);
     QString text;
-    if (kind == ItemKind::Megalith)
+    if (kind == ItemKind::PlayerStart)
+        text = modelText() + QStringLiteral(" start");
+    else if (kind == ItemKind::Megalith)
         text = modelText();
     else if (kind == ItemKind::Ship)
-        text = custom ? name : modelText();
+        text = custom ? m_customName : modelText();
     else if (custom)
-        text = name + QStringLiteral(" #") + number;
+        text = m_customName + QStringLiteral(" #") + number;
     else
         text = QString::fromLatin1(info.itemText) + number;
-    pushEdit(QStringLiteral("Place ") + text,
-             {AppendStep{kind, *placed}, RowInsertStep{static_cast<int>(m_rows.size()), ObjectRow{text, kind, *index}}},
-             m_selectedRow, true);
+    const ObjectRow row{text, kind, index};
+    const RowInsertStep listed{static_cast<int>(m_rows.size()), row};
+    if (kind == ItemKind::PlayerStart)
+        pushEdit(QStringLiteral("Place ") + text, {RecordStep{kind, index, m_document.player(index), placed}, listed},
+                 m_selectedRow, true);
+    else
+        pushEdit(QStringLiteral("Place ") + text, {AppendStep{kind, placed}, listed}, m_selectedRow, true);
 }
 
 void Editor::picLeft_Click()
@@ -877,25 +853,18 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
     });
     Combo1_Click(entry);
 
-    auto setText = [this](int i, const QString& text) { m_fields.at(static_cast<std::size_t>(i)).text = text; };
-    m_document.visit(row.kind, row.arrayId, Overloaded{
-        [&](const PlayerStartRecord& r) { setText(0, floatText(r.orientation)); },
-        [&](const ResourceRecord& r) { setText(0, intText(r.resourcePercent)); },
-        [&](const CloudRecord& r) {
-            // Clouds too: otherwise Apply would store the panel's defaults over their colour.
-            setText(0, intText(r.red));
-            setText(1, intText(r.green));
-            setText(2, intText(r.blue));
-            setText(3, intText(r.size));
-        },
-        [&](const PropRecord&) {},
-        [&](const ShipRecord& r) {
-            setText(0, intText(r.orientation));
-            setText(1, intText(r.rotation1));
-            setText(2, intText(r.rotation2));
-            setText(3, intText(r.player));
-        },
-    });
+    // Every field with a record member, clouds' colours too: otherwise Apply would store the
+    // panel's defaults over them.
+    const KindLayout& layout = kindLayout(row.kind);
+    const AnyRecord record = m_document.record(row.kind, row.arrayId);
+    for (std::size_t i = 0; i < layout.fields.size() && i < m_fields.size(); ++i) {
+        const ItemField& f = layout.fields[i];
+        if (!f.get)
+            continue;
+        const double v = f.get(record);
+        m_fields[i].text = f.type == FieldType::Float32 ? floatText(static_cast<float>(v))
+                                                        : intText(static_cast<long long>(v));
+    }
     if (custom) {
         m_document.visit(row.kind, row.arrayId, Overloaded{
             [](const PlayerStartRecord&) {},
@@ -1045,6 +1014,14 @@ void Editor::pushEdit(const QString& text, std::vector<EditStep> steps, int sele
     m_firstRedo = true;
     m_undo.push(new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0));
     m_firstRedo = false;
+}
+
+void Editor::pushRecord(const QString& verb, int row, const AnyRecord& before, const AnyRecord& after, bool partOfDrag)
+{
+    if (after == before)
+        return;
+    const ObjectRow& r = m_rows.at(static_cast<std::size_t>(row));
+    pushEdit(verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
 }
 
 void Editor::pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag)

@@ -167,6 +167,18 @@ public:
     void setRandomHeightChecked(bool checked) { m_randomHeightChecked = checked; }
     void setRandomHeightText(const QString& text) { m_randomHeightText = text; }
     MapSettings& mapSettings() { return m_settings; } // the options window's map fields
+    // The player count (an index of its list). Lowering it below placed start points asks first
+    // and, when the user agrees, drops those start points as one step of the undo history. False
+    // (and nothing changes) when the user declines.
+    bool setPlayerIndex(int index);
+    // The level description; text outside Latin-1, which the game's files cannot hold, is refused
+    // with a message.
+    bool setLevelDescription(const QString& text);
+    // A field of a player's entry in the player table; refused with a message when the game
+    // cannot take the text (resources that are not a number, text outside Latin-1).
+    bool setPlayerField(int slot, PlayerTable::Field field, const QString& text);
+    // The calls the level keeps as a file gave them, one text each: "NonDetermChunk: fogSetType(...)".
+    QStringList keptCallTexts() const;
     void setGridSize(const QString& text) { m_gridSize = text; }
     void setFontSizeIndex(int index) { m_fontSizeIndex = index; }
 
@@ -236,6 +248,9 @@ private:
     // Pushes the change of one record made in place: the record is put back as `before` first, so
     // that the command applies it.
     void pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag = false);
+    // Pushes the change of the record of `row` from `before` to `after` (nothing when they are equal).
+    void pushRecord(const QString& verb, int row, const AnyRecord& before, const AnyRecord& after,
+                    bool partOfDrag = false);
     LevelState takeLevelState();
     LevelState copyLevelState() const;
     void countRows();

@@ -61,6 +61,7 @@ struct ScriptCode {
     int computedCalls = 0;
     int callsInLoops = 0;
     int otherStatements = 0;
+    int inChunks = 0; // of all these, how many stand inside DetermChunk or NonDetermChunk
 
     bool any() const
     {
@@ -78,6 +79,7 @@ public:
 
     const ScriptCode& run();
     const ScriptCode& code() const { return m_code; }
+    qint64 loneCarriageReturns() const { return m_lexer.loneCarriageReturns(); }
 
 private:
     struct Context {
@@ -86,6 +88,14 @@ private:
         int loops = 0;    // loops around the statement within its function
         std::string function;
     };
+
+    // Counts one piece of script code met in the context `c`.
+    void count(int& counter, const Context& c)
+    {
+        ++counter;
+        if (!c.top && c.chunk != Chunk::Other)
+            ++m_code.inChunks;
+    }
 
     void advance();
     const LuaToken& lookahead();
@@ -214,7 +224,7 @@ void CallReader::statement(const Context& c, int depth)
             functionDefinition(c, depth, false);
         } else if (k == "local") {
             advance();
-            ++m_code.locals;
+            count(m_code.locals, c);
             if (m_token.isKeyword("function")) {
                 functionDefinition(c, depth, true);
                 return;
@@ -226,7 +236,7 @@ void CallReader::statement(const Context& c, int depth)
                 skipExpressionList(depth);
             }
         } else if (k == "if") {
-            ++m_code.conditions;
+            count(m_code.conditions, c);
             advance();
             skipExpression(depth);
             expectKeyword("then", line);
@@ -243,7 +253,7 @@ void CallReader::statement(const Context& c, int depth)
             }
             expectKeyword("end", line);
         } else if (k == "while" || k == "for") {
-            ++m_code.loops;
+            count(m_code.loops, c);
             advance();
             Context inner = c;
             ++inner.loops;
@@ -261,7 +271,7 @@ void CallReader::statement(const Context& c, int depth)
             block(inner, depth + 1);
             expectKeyword("end", line);
         } else if (k == "repeat") {
-            ++m_code.loops;
+            count(m_code.loops, c);
             advance();
             Context inner = c;
             ++inner.loops;
@@ -325,7 +335,7 @@ void CallReader::functionDefinition(const Context& c, int depth, bool isLocal)
     if (plain && !name.empty())
         m_defined.insert(name);
     if (!isChunk)
-        ++m_code.functions;
+        count(m_code.functions, c);
     skipParameters();
     Context inner;
     inner.top = false;
@@ -339,6 +349,7 @@ void CallReader::functionBody(int depth)
 {
     const qint64 line = m_token.line;
     ++m_code.functions;
+    ++m_code.inChunks; // a function made while a chunk runs: only where it is called does it matter
     skipParameters();
     Context inner;
     inner.top = false;
@@ -369,7 +380,7 @@ void CallReader::expressionStatement(const Context& c, int depth)
                 assignGlobal(name, line);
                 return;
             }
-            ++m_code.otherStatements;
+            count(m_code.otherStatements, c);
             skipExpressionList(depth);
             return;
         }
@@ -387,7 +398,7 @@ void CallReader::expressionStatement(const Context& c, int depth)
             skipExpressionList(depth);
         }
     }
-    ++m_code.otherStatements;
+    count(m_code.otherStatements, c);
 }
 
 void CallReader::call(const Context& c, const std::string& name, qint64 line)
@@ -399,13 +410,13 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
             problem(line, QStringLiteral("the script includes %1, which Load Level does not read; Open Level runs it")
                               .arg(literalPath ? QLatin1Char('"') + latin1(args[0].text) + QLatin1Char('"')
                                                : QStringLiteral("a file")));
-            ++m_code.helperCalls;
+            count(m_code.helperCalls, c);
             return;
         }
         if (!c.top)
-            ++m_code.helperCalls;
+            count(m_code.helperCalls, c);
         else
-            ++m_code.otherStatements;
+            count(m_code.otherStatements, c);
         if (m_token.isSymbol("(")) {
             advance();
             skipBalanced(1);
@@ -420,7 +431,7 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
     m_call.line = line;
     m_call.chunk = c.chunk;
     if (!arguments(m_call.args, line) || continuesExpression(m_token)) {
-        ++m_code.computedCalls;
+        count(m_code.computedCalls, c);
         problem(line, QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
         return;
     }
@@ -779,31 +790,37 @@ QString scriptSummary(const ScriptCode& code)
 
 } // namespace
 
-int readLevelCalls(QIODevice& input, ReadSink& sink)
+LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
 {
     const QByteArray head = input.peek(4096);
     if (head.startsWith("\x1bLua")) {
         sink.problem(0, QStringLiteral("the file is compiled Lua bytecode, not a level script; nothing was read"));
-        return 0;
+        return {};
     }
     if (looksBinary(head)) {
         sink.problem(0, QStringLiteral("the file is not a text file; nothing was read"));
-        return 0;
+        return {};
     }
     CallReader reader(input, sink);
     const ScriptCode& code = reader.run();
+    if (const qint64 cr = reader.loneCarriageReturns(); cr > 0)
+        sink.problem(0, QStringLiteral("%1 of the file's lines end in a lone carriage return (CR), which the game's Lua "
+                                       "4.0 reads as a blank, not as a line end: a \"--\" comment runs on past it to "
+                                       "the next line feed. Saving writes CR LF line ends.")
+                            .arg(cr));
     if (code.any())
         sink.problem(0, scriptSummary(code));
-    return code.computedCalls;
+    return {code.computedCalls, code.inChunks};
 }
 
 ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
                      ItemSink* sink)
 {
     LevelBuilder builder(document, settings, models, sink);
-    const int skipped = readLevelCalls(input, builder);
+    const LineReadSummary summary = readLevelCalls(input, builder);
     ReadResult result = builder.finish();
-    result.callsSkipped = skipped;
+    result.callsSkipped = summary.callsSkipped;
+    result.scriptInChunks = summary.scriptInChunks;
     return result;
 }
 

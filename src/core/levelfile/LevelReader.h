@@ -35,6 +35,12 @@ struct ReadResult {
     int itemsRead = 0;
     int callsKept = 0;                // calls of the chunks kept as they are
     int callsSkipped = 0;             // calls of game functions whose arguments the script computes
+    int scriptInChunks = 0;           // loops, locals, helper calls, ... inside the chunk functions
+};
+
+struct LineReadSummary {
+    int callsSkipped = 0;   // calls of game functions whose arguments the script computes
+    int scriptInChunks = 0; // script code other than literal calls inside DetermChunk and NonDetermChunk
 };
 
 // The line reader proper: reads the level script token by token as the game's Lua 4.0 does, and
@@ -42,9 +48,8 @@ struct ReadResult {
 // DetermChunk and NonDetermChunk, and inside helper functions with chunk Other) and the final
 // values of the globals levelDesc, maxPlayers and player. It never runs the script: loops, local
 // variables, helper functions and computed arguments are counted and reported as problems, with
-// a closing summary of what was skipped. Returns the number of calls skipped because their
-// arguments are computed.
-int readLevelCalls(QIODevice& input, ReadSink& sink);
+// a closing summary of what was skipped.
+LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink);
 
 // Reads a .level script into `document` and `settings`: its items are appended, its globals,
 // player table and the editor's level-wide lines replace the level's, the other calls of its

@@ -268,6 +268,11 @@ void LuaLexer::readString(LuaToken& t, char quote)
                     advance();
                 }
                 if (value > 255) {
+                    // The rest of the text belongs to it all the same.
+                    while (peek() != -1 && peek() != '\n' && peek() != quote)
+                        advance();
+                    if (peek() == quote)
+                        advance();
                     invalid(t, QStringLiteral("the escape \\%1 is larger than 255").arg(value));
                     return;
                 }
@@ -323,18 +328,22 @@ bool LuaLexer::readLongString(std::string* into)
     }
 }
 
+void LuaLexer::start()
+{
+    m_started = true;
+    if (peek() == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
+        m_pos += 3;
+        m_notice(1, QStringLiteral("the file starts with a UTF-8 byte-order mark, which the game's Lua cannot "
+                                   "read; it is not written back"));
+    }
+    if (peek() == '#')
+        skipComment();
+}
+
 void LuaLexer::nextSlow(LuaToken& t)
 {
-    if (!m_started) {
-        m_started = true;
-        if (peek() == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
-            m_pos += 3;
-            m_notice(1, QStringLiteral("the file starts with a UTF-8 byte-order mark, which the game's Lua cannot "
-                                       "read; it is not written back"));
-        }
-        if (peek() == '#')
-            skipComment();
-    }
+    if (!m_started)
+        start();
     t.number = 0;
     t.code = 0;
     auto symbol = [&t](std::string_view s) {

@@ -75,6 +75,7 @@ private:
     static bool nameChar(unsigned char c) { return nameStart(char(c)) || digit(char(c)); }
     static bool isKeywordText(std::string_view s);
 
+    void start(); // the byte-order mark and a "#" line at the start of the file
     void nextSlow(LuaToken& token);
     int peek(qsizetype ahead = 0);
     void advance();
@@ -103,13 +104,10 @@ inline void LuaLexer::next(LuaToken& t)
     // one-character symbols) straight from the buffer; everything else, and anything that might
     // run past the bytes read so far, the general way.
     constexpr qsizetype window = 256;
-    if (!m_started || (m_buffer.size() - m_pos < window && !m_eof)) {
-        if (!m_started) {
-            nextSlow(t);
-            return;
-        }
+    if (!m_started)
+        start();
+    if (m_buffer.size() - m_pos < window && !m_eof)
         refill(window);
-    }
     const char* data = m_buffer.constData();
     const char* p = data + m_pos;
     const char* const e = data + m_buffer.size();

@@ -5,14 +5,21 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <thread>
 
 namespace starloom {
 
@@ -35,7 +42,53 @@ QString DialogHost::askOpenFileName(const QString& filter)
 
 QString DialogHost::askOpenFileNameIn(const QString& filter, const QString& directory)
 {
-    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("Load Level"), directory, filter);
+    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("Open Level"), directory, filter);
+}
+
+void DialogHost::runInBackground(const QString& caption, const BackgroundWork& work)
+{
+    // The work runs on a thread of its own. For a moment the window waits (what the user does
+    // meanwhile waits too); then a dialog shows how far the work got and offers Cancel, and the
+    // window stays blocked behind it until the work is done.
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::atomic<qint64> count{0};
+    std::thread worker([&] {
+        work(cancel, [&count](qint64 n) { count = n; });
+        done = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop quiet;
+    QTimer poll;
+    poll.setInterval(20);
+    const auto waiting = QObject::connect(&poll, &QTimer::timeout, &quiet, [&] {
+        if (done || clock.elapsed() > 400)
+            quiet.quit();
+    });
+    poll.start();
+    quiet.exec(QEventLoop::ExcludeUserInputEvents);
+    QObject::disconnect(waiting);
+    if (!done) {
+        QProgressDialog dialog(caption, QStringLiteral("Cancel"), 0, 0, m_parent);
+        dialog.setObjectName(QStringLiteral("dlgRunningScript"));
+        dialog.setWindowTitle(programTitle());
+        dialog.setWindowModality(Qt::WindowModal);
+        dialog.setMinimumDuration(0);
+        dialog.show();
+        QEventLoop loop;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done) {
+                loop.quit();
+                return;
+            }
+            if (dialog.wasCanceled())
+                cancel = true;
+            dialog.setLabelText(QStringLiteral("%1\n%2 calls recorded").arg(caption, QLocale().toString(count.load())));
+        });
+        loop.exec();
+    }
+    worker.join();
 }
 
 std::optional<QString> DialogHost::askText(const QString& prompt, const QString& title, const QString& defaultText)

@@ -25,6 +25,8 @@ public:
     bool askYesNo(const QString& text, const QString& title) override;
     // A list of the copies, the newest selected, with "Restore", "Discard All" and "Keep for Later".
     RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override;
+    // A progress dialog with Cancel while the work runs on a thread of its own.
+    void runInBackground(const QString& caption, const BackgroundWork& work) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -227,8 +227,10 @@ void MainWindow::buildMenus()
     QAction* newLevel = action(file, "mnuFileNew", "&New Level");
     newLevel->setShortcut(QKeySequence::New);
     connect(newLevel, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileNew_Click(); }); });
+    QAction* open = action(file, "mnuFileOpen", "&Open Level...");
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileOpen_Click(); }); });
     QAction* load = action(file, "mnuFileLoad", "&Load Level");
-    load->setShortcut(QKeySequence::Open);
     connect(load, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileLoad_Click(); }); });
     QAction* save = action(file, "mnuFileSave", "&Save Level");
     save->setShortcut(QKeySequence::Save);
@@ -601,10 +603,7 @@ void MainWindow::dropEvent(QDropEvent* event)
     if (files.isEmpty())
         return;
     event->acceptProposedAction();
-    handle([this, &files] {
-        for (const QString& file : files)
-            m_editor.loadFile(file);
-    });
+    openFiles(files);
 }
 
 bool MainWindow::loadFile(const QString& path)
@@ -612,6 +611,17 @@ bool MainWindow::loadFile(const QString& path)
     bool read = false;
     handle([this, &read, &path] { read = m_editor.loadFile(path); });
     return read;
+}
+
+void MainWindow::openFiles(const QStringList& files)
+{
+    // The first replaces the level; the others are added to it, in order.
+    handle([this, &files] {
+        if (files.isEmpty() || !m_editor.openFile(files.first()))
+            return;
+        for (qsizetype i = 1; i < files.size(); ++i)
+            m_editor.appendFile(files[i]);
+    });
 }
 
 void MainWindow::useRecoveryFolder(const QString& folder)

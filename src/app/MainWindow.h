@@ -49,6 +49,9 @@ public:
 
     // Loads a level as "Load Level" does, without asking for the file. True when it was read.
     bool loadFile(const QString& path);
+    // Opens the first file as "Open Level" does and adds the others to it (the command line, a
+    // drop of several files).
+    void openFiles(const QStringList& files);
     // At start: keeps a recovery copy of this window's unsaved work in `folder`, and offers the
     // copies there that editors which did not exit normally left behind.
     void useRecoveryFolder(const QString& folder);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "OptionsWindow.h"
 
+#include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
 #include "gamedata/GameSetup.h"
 #include "gamedata/Registry.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
     const starloom::Catalogue catalogue = starloom::catalogueFor(setup);
     setup.problems = lookupProblems + setup.problems + catalogue.problems();
     starloom::MainWindow window(settings, catalogue);
+    window.editor().setIncludeReader(starloom::dataFileReader(setup));
     window.showGameStatus(setup.statusText());
     window.optionsWindow()->showGames(found, setup, settings);
     window.show();
@@ -41,7 +43,6 @@ int main(int argc, char** argv)
         QMessageBox::warning(&window, window.windowTitle().remove(QStringLiteral("[*]")),
                              QStringLiteral("The file name \"%1\" is not valid UTF-8, so it cannot be opened as named. "
                                             "Rename the file.").arg(name));
-    for (const QString& file : files)
-        window.loadFile(file);
+    window.openFiles(files);
     return app.exec();
 }

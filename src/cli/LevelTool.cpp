@@ -4,6 +4,7 @@
 #include "document/LevelDocument.h"
 #include "document/MapSettings.h"
 #include "document/SettingsRules.h"
+#include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
 #include "gamedata/GameSetup.h"
 #include "gamedata/Registry.h"
@@ -11,6 +12,7 @@
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
+#include "script/LevelScript.h"
 #include "views/MapPainter.h"
 #include "views/ViewScale.h"
 
@@ -43,7 +45,11 @@ const char* usageText =
     "  --game EDITION      use the classic or the remastered game found on this machine (of a\n"
     "                      folder that holds both, the classic one is used without this)\n"
     "  --data-dir DIR      also read a mod's data folder (or .big archive), after the game's\n"
-    "                      Data folder and before its archives; may be given more than once\n"
+    "                      Data folder and before its archives, for model names and for the\n"
+    "                      files a script includes; may be given more than once\n"
+    "  --run-script        stats, rewrite, render: open FILE by running its script in a\n"
+    "                      sandbox (loops, helper functions, random placement), not by\n"
+    "                      reading its literal calls\n"
     "  --help              show this text\n"
     "  --version           show the program's version\n"
     "\n"
@@ -74,8 +80,14 @@ struct Loaded {
     std::vector<ObjectRow> rows;
 };
 
+// How the tool reads a level: its literal calls, or (--run-script) by running its script.
+struct LoadOptions {
+    bool runScript = false;
+    DataFileReader includes;
+};
+
 // A fresh level as the tool starts it: the first background and music, so output is reproducible.
-std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, ToolOutput output)
+std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
     Loaded loaded;
     loaded.document.setPlayerColours();
@@ -84,7 +96,18 @@ std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, Tool
     ModelLists models(catalogue);
     QString error;
     RowSink sink;
-    auto result = readLevelFile(path, loaded.document, loaded.settings, models, &sink, &error);
+    std::optional<ReadResult> result;
+    if (how.runScript) {
+        ScriptOptions options;
+        options.readInclude = how.includes;
+        if (auto read = runLevelFile(path, loaded.document, loaded.settings, models, &sink, options, &error)) {
+            if (read->script.randomCalls > 0)
+                read->read.problems.push_back({0, randomLayoutMessage(read->script.randomCalls)});
+            result = std::move(read->read);
+        }
+    } else {
+        result = readLevelFile(path, loaded.document, loaded.settings, models, &sink, &error);
+    }
     if (!result) {
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(error));
         return std::nullopt;
@@ -98,9 +121,9 @@ std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, Tool
     return loaded;
 }
 
-int stats(const QString& path, const Catalogue& catalogue, ToolOutput output)
+int stats(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
-    const auto loaded = load(path, catalogue, output);
+    const auto loaded = load(path, catalogue, how, output);
     if (!loaded)
         return 2;
     for (ItemKind kind : allKinds)
@@ -108,9 +131,10 @@ int stats(const QString& path, const Catalogue& catalogue, ToolOutput output)
     return 0;
 }
 
-int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogue, ToolOutput output)
+int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how,
+            ToolOutput output)
 {
-    const auto loaded = load(in, catalogue, output);
+    const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
         return 2;
     if (!hasAllPlayerStarts(loaded->document, loaded->settings)) {
@@ -131,9 +155,10 @@ int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogu
     return 0;
 }
 
-int render(const QString& in, const QString& outPath, QSize size, const Catalogue& catalogue, ToolOutput output)
+int render(const QString& in, const QString& outPath, QSize size, const Catalogue& catalogue, const LoadOptions& how,
+           ToolOutput output)
 {
-    const auto loaded = load(in, catalogue, output);
+    const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
         return 2;
     MapScene scene;
@@ -230,6 +255,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     QString gameDir;
     QStringList dataDirs;
     std::optional<GameEdition> edition;
+    LoadOptions how;
     QStringList rest;
     // --name VALUE or --name=VALUE; false when `a` is not the option.
     auto option = [&](qsizetype& i, QLatin1String name, QString* value, bool* missing) {
@@ -255,6 +281,10 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         if (a == QLatin1String("--version")) {
             print(output.out, programTitle() + QLatin1Char('\n'));
             return 0;
+        }
+        if (a == QLatin1String("--run-script")) {
+            how.runScript = true;
+            continue;
         }
         QString value;
         bool missing = false;
@@ -305,6 +335,8 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         setup = chooseGame({}, {}, {}, std::nullopt, dataDirs);
     }
     const Catalogue catalogue = catalogueFor(setup);
+    if (how.runScript)
+        how.includes = dataFileReader(setup);
     QStringList problems = setup.problems;
     if (!catalogue.sources().empty())
         problems += catalogue.problems();
@@ -316,12 +348,12 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     if (command == QLatin1String("stats")) {
         if (rest.size() != 1)
             return usageError(QStringLiteral("stats takes one file"), output);
-        return stats(rest[0], catalogue, output);
+        return stats(rest[0], catalogue, how, output);
     }
     if (command == QLatin1String("rewrite")) {
         if (rest.size() != 2)
             return usageError(QStringLiteral("rewrite takes an input and an output file"), output);
-        return rewrite(rest[0], rest[1], catalogue, output);
+        return rewrite(rest[0], rest[1], catalogue, how, output);
     }
     if (command == QLatin1String("render")) {
         QSize size(900, 800);
@@ -339,7 +371,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         }
         if (rest.size() != 2)
             return usageError(QStringLiteral("render takes an input file and an output image"), output);
-        return render(rest[0], rest[1], size, catalogue, output);
+        return render(rest[0], rest[1], size, catalogue, how, output);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
 }

@@ -31,7 +31,7 @@ TEST_F(MainWindowTest, CaptionAndMenusInOrder)
     EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
     EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&Help"));
     const std::pair<const char*, const char*> menus[] = {
-        {"mnuFile", "&Options|-|&New Level|&Load Level|&Save Level|&Recent Levels|-|E&xit"},
+        {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save Level|&Recent Levels|-|E&xit"},
         {"mnuEdit", "Undo|Redo"}, {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
         {"mnuLabels", "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
                       "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips"}};

@@ -153,7 +153,7 @@ using UndoAndFilesTest = GuiTest;
 TEST_F(UndoAndFilesTest, ActionsCarryTheirKeysAndNoKeyBelongsToTwo)
 {
     const std::pair<const char*, QKeySequence> keys[] = {
-        {"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},  {"mnuFileLoad", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},  {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)},
         {"mnuFileSave", QKeySequence(Qt::CTRL | Qt::Key_S)}, {"mnuEditUndo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
         {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}, {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::Key_Y)},
         {"mnuObjectsDelete", QKeySequence(Qt::Key_Delete)},  {"actDisarmZoom", QKeySequence(Qt::Key_Escape)}};

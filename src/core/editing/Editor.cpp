@@ -8,6 +8,7 @@
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
+#include "script/LevelScript.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -143,7 +144,7 @@ public:
     }
     void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t, std::int32_t) override
     {
-        m_editor.addToList(text, kind, arrayId);
+        m_editor.appendRow(ObjectRow{text, kind, arrayId});
     }
 
 private:
@@ -279,7 +280,18 @@ bool Editor::mnuFileSave_Click()
                              programTitle()))
             return false;
     }
-    const QString initialName = m_settings.levelDesc + QStringLiteral(".level");
+    QString initialName = m_settings.levelDesc + QStringLiteral(".level");
+    if (!m_openedScript.isEmpty()) {
+        // Once: the script's code does not survive a save.
+        const QFileInfo script(m_openedScript);
+        m_openedScript.clear();
+        if (m_host.askYesNo(QStringLiteral("This level was built by running the script of %1. Saving writes every item "
+                                           "as a plain call: the script's loops, helper functions and random placement "
+                                           "are not saved. Save it under another name, so that the script stays as it is?")
+                                .arg(script.fileName()),
+                            programTitle()))
+            initialName = script.completeBaseName() + QStringLiteral(" (plain).level");
+    }
     const QString path = m_host.askSaveFileName(
         levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
     if (path.isEmpty())
@@ -372,6 +384,106 @@ QStringList Editor::keptCallTexts() const
         texts << line + QLatin1Char(')');
     }
     return texts;
+}
+
+bool Editor::mnuFileOpen_Click()
+{
+    const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder);
+    return !path.isEmpty() && openFile(path);
+}
+
+bool Editor::openFile(const QString& path)
+{
+    if (path.isEmpty() || !confirmDiscard())
+        return false;
+    return runScriptFile(path, true);
+}
+
+bool Editor::appendFile(const QString& path)
+{
+    return !path.isEmpty() && runScriptFile(path, false);
+}
+
+bool Editor::runScriptFile(const QString& path, bool replace)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    QFile file;
+    if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
+        message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, reason));
+        return false;
+    }
+    const QByteArray source = file.readAll();
+    file.close();
+    if (source.startsWith("\x1bLua")) {
+        message(QStringLiteral("%1 is a compiled level (Lua bytecode), not a script: it cannot be opened. The game's "
+                               "own maps ship compiled; open a map's script instead.").arg(fileName));
+        return false;
+    }
+    m_buttonDown = false;
+    RecordedScript recorded;
+    m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
+                           [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
+                               ScriptOptions options;
+                               options.readInclude = m_includeReader;
+                               options.cancel = &cancel;
+                               options.progress = progress;
+                               recorded = recordLevelScript(source, path, options);
+                           });
+    const ScriptResult& run = recorded.result;
+    if (run.cancelled) {
+        message(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
+        return false;
+    }
+    if (!run.ok && !run.error.isEmpty()) {
+        const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
+        if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")
+                                 .arg(fileName, where, run.error),
+                             programTitle()))
+            return false;
+    }
+
+    LevelState before = replace ? takeLevelState() : copyLevelState();
+    if (replace) {
+        // A level of its own: what the script builds, on a fresh level as New Level makes it.
+        m_document.resetDocument();
+        m_document.setPlayerColours();
+        m_settings = MapSettings{};
+        pickRandomBackgroundAndMusic();
+        m_rows.clear();
+        m_selectedRow = -1;
+    }
+    m_timerEnabled = false;
+    ModelLists models(m_catalogue);
+    RowSink sink(*this);
+    const ScriptRead read = buildRecordedScript(recorded, m_document, m_settings, models, &sink);
+    m_timerEnabled = true;
+    if (!replace && m_rows.size() == before.rows.size() && m_settings == before.settings && m_document == before.document) {
+        message(QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
+        return false;
+    }
+    if (replace || read.read.worldBoundsRead)
+        setScales();
+    if (read.read.lastKind)
+        selectKind(*read.read.lastKind);
+    countRows();
+    leaveEditing();
+    m_doneSettings = m_settings;
+    m_undo.push(new LevelSwapCommand(*this, QStringLiteral("%1 %2").arg(replace ? QStringLiteral("Open") : QStringLiteral("Add"), fileName),
+                                     std::move(before)));
+    if (replace) {
+        markClean(); // the level is what the file builds
+        m_openedScript = path;
+    }
+    rememberFile(path);
+    redraw();
+    QStringList told;
+    if (!read.read.problems.empty())
+        told << problemsText(read.read.problems);
+    if (run.randomCalls > 0)
+        told << randomLayoutMessage(run.randomCalls);
+    if (!told.isEmpty())
+        message(told.join(QStringLiteral("\n\n")));
+    return true;
 }
 
 bool Editor::mnuFileLoad_Click()
@@ -816,9 +928,14 @@ void Editor::picLeft_Click()
 QString Editor::addToList(const QString& listText, ItemKind kind, std::int16_t arrayId)
 {
     const QString key = rowKey(static_cast<qsizetype>(m_rows.size()));
-    m_rows.push_back(ObjectRow{listText, kind, arrayId});
-    ++m_rowCounts.at(static_cast<std::size_t>(typeIdOf(kind)));
+    appendRow(ObjectRow{listText, kind, arrayId});
     return key;
+}
+
+void Editor::appendRow(ObjectRow row)
+{
+    ++m_rowCounts.at(static_cast<std::size_t>(typeIdOf(row.kind)));
+    m_rows.push_back(std::move(row));
 }
 
 void Editor::selectRow(int row)
@@ -1194,7 +1311,7 @@ bool Editor::openRecent(int index)
         message(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));
         return false;
     }
-    return loadFile(path);
+    return openFile(path);
 }
 
 bool Editor::writeRecoveryCopy()

@@ -75,8 +75,20 @@ public:
     // open. An accepted "Done!" that changed level settings is one undo step ("Options"); the grid
     // and font sizes are the user's preferences, stored at once and not undone.
     bool Command1_Click();
-    // Loads a level file into the level (Load Level, recent levels, the command line, a drop).
+    // Loads a level file into the level with the line reader (Load Level, a recovery copy).
     bool loadFile(const QString& path);
+    // "Open Level": after the unsaved-changes question, replaces the level with what the file's
+    // script builds when it runs in the sandbox. True when the level was replaced.
+    bool mnuFileOpen_Click();
+    bool openFile(const QString& path);
+    // Appends what the file's script builds to the level (further files dropped or named with
+    // the first one).
+    bool appendFile(const QString& path);
+    // Where the scripts' includes ("data:scripts/x.lua") are read from; unset, none are found.
+    void setIncludeReader(std::function<std::optional<QByteArray>(const QString& path)> reader)
+    {
+        m_includeReader = std::move(reader);
+    }
     // "Exit" and closing the window: true when the program may end (nothing unsaved, or the user
     // saved or discarded it). Removes the recovery copy then.
     bool mnuFileExit_Click();
@@ -149,6 +161,8 @@ public:
 
     // --- object list and labels
     QString addToList(const QString& listText, ItemKind kind, std::int16_t arrayId);
+    // addToList without making the row's key (a load lists many rows).
+    void appendRow(ObjectRow row);
     void selectRow(int row); // -1 clears the selection
     void lstObjects_Click();
     void lblObjects_Click(int labelIndex);
@@ -255,6 +269,9 @@ private:
     LevelState copyLevelState() const;
     void countRows();
     void markClean();
+    // Runs the file's script and builds what it records into the level, replacing it or adding
+    // to it. True when the level changed.
+    bool runScriptFile(const QString& path, bool replace);
     void rememberFile(const QString& path);
     void storeRecent();
     bool isRecoveryCopy(const QString& path) const;
@@ -337,6 +354,8 @@ private:
     QStringList m_recent;
     QString m_lastFolder;
     QString m_recoveryPath;
+    std::function<std::optional<QByteArray>(const QString& path)> m_includeReader;
+    QString m_openedScript; // the file whose script built the level, until its first save
     QString m_recoveryFolder;
     std::unique_ptr<QLockFile> m_recoveryLock;
     MapSettings m_doneSettings; // the level settings as of the last accepted "Done!", load or new level

@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -70,6 +72,18 @@ public:
     {
         (void)directory;
         return askOpenFileName(filter);
+    }
+
+    // Work that may take a while (running a level's script), given `cancel`, which it checks,
+    // and `progress`, through which it tells a count of what it has done so far.
+    using BackgroundWork = std::function<void(const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress)>;
+    // Runs `work` and returns when it is done. The window runs it off its own thread while the
+    // user sees `caption`, the progress and a Cancel button; a host without a window runs it at once.
+    virtual void runInBackground(const QString& caption, const BackgroundWork& work)
+    {
+        (void)caption;
+        const std::atomic<bool> never{false};
+        work(never, [](qint64) {});
     }
 };
 

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "ScriptRunner.h"
+
+#include "document/Catalogue.h"
+#include "document/LevelDocument.h"
+#include "document/MapSettings.h"
+#include "levelfile/LevelReader.h"
+#include "levelfile/ReadSink.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace starloom {
+
+// What a run of a level's script reported, kept in order: the run can take place on one thread
+// and the level be built from it on another.
+class RecordedScript final : public ReadSink {
+public:
+    void call(const LevelCall& call) override;
+    void global(std::string_view name, const LuaValue& value, qint64 line) override;
+    void problem(qint64 line, const QString& reason) override;
+
+    // Reports everything again to `sink`, in the same order.
+    void replay(ReadSink& sink) const;
+    std::size_t size() const { return m_events.size(); }
+
+    ScriptResult result;
+
+private:
+    struct Event {
+        enum class Kind { Call, Global, Problem } kind;
+        LevelCall call;    // Call; for Global, call.name is the global's name
+        LuaValue value;    // Global
+        QString reason;    // Problem
+        qint64 line = 0;   // Global and Problem
+    };
+    std::vector<Event> m_events;
+};
+
+// Runs the level script in `source` (a file's bytes) in the sandbox and records what it reports.
+RecordedScript recordLevelScript(const QByteArray& source, const QString& fileName, const ScriptOptions& options);
+
+// What opening a level by its script found: building the level (its problems include the
+// script's own, and the error that stopped a part of it) and the run itself.
+struct ScriptRead {
+    ReadResult read;
+    ScriptResult script;
+};
+
+// Builds a recorded run into the level, appending as a load does: items, kept calls, globals,
+// player table and level-wide calls, through the same builder as the line reader.
+ScriptRead buildRecordedScript(const RecordedScript& recorded, LevelDocument& document, MapSettings& settings,
+                               ModelLists& models, ItemSink* items = nullptr);
+
+// Reads the file at `path` (as the line reader would: only regular files, at most the size
+// limit), runs its script and builds what it records into the level. nullopt, with the reason in
+// `error`, when the file cannot be read.
+std::optional<ScriptRead> runLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
+                                       ModelLists& models, ItemSink* items, const ScriptOptions& options,
+                                       QString* error);
+
+// What the user is told after a run that called random: the layout is one of many.
+QString randomLayoutMessage(qint64 randomCalls);
+
+} // namespace starloom

@@ -17,7 +17,7 @@
 namespace starloom::test {
 
 // Answers the editor's questions from queues (a fixed answer once empty) and records its messages.
-class ScriptedHost final : public EditorHost {
+class ScriptedHost : public EditorHost {
 public:
     struct Message {
         QString text, title;

@@ -27,7 +27,7 @@ bool intAsWritten(const LuaValue& v, long long n)
     if (!v.isNumber())
         return false;
     if (v.text.empty())
-        return v.number == double(n);
+        return v.number == double(n) && !(n == 0 && std::signbit(v.number));
     char buf[24];
     const auto end = std::to_chars(buf, buf + sizeof buf, n).ptr;
     return v.text == std::string_view(buf, std::size_t(end - buf));
@@ -107,6 +107,15 @@ constexpr bool hasName = std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec,
 const LuaValue* argAt(const std::vector<LuaValue>& args, std::size_t i)
 {
     return i < args.size() ? &args[i] : nullptr;
+}
+
+// True when an addPoint call names a player's start point: "StartPos" and a number.
+bool namesStartPoint(const LevelCall& c)
+{
+    const LuaValue* name = argAt(c.args, 0);
+    if (!name || !name->isString())
+        return true; // reported as a start point that names no slot
+    return QLatin1StringView(name->text.data(), qsizetype(name->text.size())).startsWith(QLatin1String("StartPos"));
 }
 
 } // namespace
@@ -500,6 +509,14 @@ void LevelBuilder::call(const LevelCall& c)
                 kind = ItemKind::DustCloud;
             break;
         default: break;
+        }
+    }
+    if (kind == ItemKind::PlayerStart && !namesStartPoint(c)) {
+        // A named point of the map ("fx_point1"), not a player's start: kept as it is.
+        if (c.chunk != Chunk::Other) {
+            m_settings.keptCalls.push_back({c.name, c.args, c.chunk});
+            ++m_result.callsKept;
+            return;
         }
     }
     if (kind) {

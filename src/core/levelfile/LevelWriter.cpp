@@ -3,6 +3,7 @@
 #include "document/ItemFields.h"
 #include "document/Numbers.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <vector>
@@ -473,24 +474,17 @@ void playerEntry(ScriptText& out, const LuaValue& key, const LuaValue& entry)
 
 void playerTable(ScriptText& out, const PlayerTable& table, int players)
 {
-    // Slots below the player count in order (the standard entry where the table has none), then
-    // the table's other entries as they were.
-    std::vector<bool> written(table.entries().size(), false);
-    for (int slot = 0; slot < players; ++slot) {
-        bool found = false;
-        for (std::size_t i = 0; i < table.entries().size() && !found; ++i) {
-            if (!written[i] && table.entry(slot) == &table.entries()[i].value) {
-                playerEntry(out, table.entries()[i].key, table.entries()[i].value);
-                written[i] = true;
-                found = true;
-            }
-        }
-        if (!found)
-            playerEntry(out, LuaValue::makeNumber(slot + (table.isListForm() ? 1 : 0)), PlayerTable::standardEntry(slot));
-    }
-    for (std::size_t i = 0; i < table.entries().size(); ++i) {
-        if (!written[i])
-            playerEntry(out, table.entries()[i].key, table.entries()[i].value);
+    // The table's own entries in their order, then the standard entry of every player the table
+    // has no room for: beyond its number of entries, and whose key is free.
+    const int base = table.isListForm() ? 1 : 0;
+    for (const LuaField& entry : table.entries())
+        playerEntry(out, entry.key, entry.value);
+    for (int slot = int(table.entries().size()); slot < players; ++slot) {
+        const LuaValue key = LuaValue::makeNumber(slot + base);
+        const bool keyTaken = std::any_of(table.entries().begin(), table.entries().end(),
+                                          [&key](const LuaField& e) { return e.key.sameValue(key); });
+        if (!table.entry(slot) && !keyTaken)
+            playerEntry(out, key, PlayerTable::standardEntry(slot));
     }
 }
 

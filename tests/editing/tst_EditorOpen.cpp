@@ -1,0 +1,144 @@
+// Open Level: a level built by running its script; what the user is told, and what a Cancel or
+// an error leaves.
+
+#include "EditorFixture.h"
+#include "TestSupport.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace starloom;
+using namespace starloom::test;
+using ::testing::HasSubstr;
+
+namespace {
+
+// Runs the background work at once, as the window would, but can press Cancel first.
+class CancellingHost final : public ScriptedHost {
+public:
+    bool cancelRuns = false;
+    QString caption;
+    void runInBackground(const QString& text, const BackgroundWork& work) override
+    {
+        caption = text;
+        const std::atomic<bool> cancel{cancelRuns};
+        work(cancel, [](qint64) {});
+    }
+};
+
+class EditorOpenTest : public ::testing::Test {
+protected:
+    CancellingHost host;
+    MemorySettingsStore store;
+    ScriptedRandom random;
+    std::unique_ptr<Editor> editor;
+    QTemporaryDir dir;
+
+    void SetUp() override { editor = std::make_unique<Editor>(host, store, random.source(), QString()); }
+    QString file(const char* name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        writeBytes(path, bytes);
+        return path;
+    }
+    const LevelDocument& doc() const { return editor->document(); }
+};
+
+const QByteArray ringOfAsteroids = "maxPlayers = 2\n"
+                                   "function DetermChunk()\n"
+                                   "  addPoint(\"StartPos0\", {-1000, 0, 0}, {0, 0, 0})\n"
+                                   "  addPoint(\"StartPos1\", {1000, 0, 0}, {0, 0, 0})\n"
+                                   "  for i = 1, 12 do\n"
+                                   "    addAsteroid(\"Asteroid_\" .. mod(i, 3) + 1, {5000 * cos(i * 30), 0, 5000 * sin(i * 30)}, 100, 0, 0, 0, 0)\n"
+                                   "  end\n"
+                                   "end\n";
+
+TEST_F(EditorOpenTest, OpenLevelReplacesTheLevelWithWhatTheScriptBuilds)
+{
+    editor->selectKind(ItemKind::Pebble);
+    editor->Picture1_MouseMove(0, 0, 10, 10);
+    editor->Picture1_Click();
+    host.saveChoices = {SaveChoice::Discard};
+    host.openNames = {file("ring.level", ringOfAsteroids)};
+    ASSERT_TRUE(editor->mnuFileOpen_Click());
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12);
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 0) << "the open level is replaced, not added to";
+    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[2].posX, 0) << "cos 90 degrees";
+    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[2].posY, 5000);
+    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].modelIndex, 1) << "\"Asteroid_\" .. 2 is \"Asteroid_2\", not \"Asteroid_2.0\"";
+    EXPECT_FALSE(editor->isModified());
+    EXPECT_EQ(editor->recentLevels().first(), QFileInfo(dir.filePath(QStringLiteral("ring.level"))).absoluteFilePath());
+    EXPECT_THAT(host.caption.toStdString(), HasSubstr("ring.level"));
+    editor->undo();
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1) << "Open is one step of the undo history";
+}
+
+TEST_F(EditorOpenTest, RandomLayoutsAndMissingHelpersAreTold)
+{
+    host.openNames = {file("random.level", "function DetermChunk()\n  for i = 1, 5 do addPebble(\"pebble_0\", {random(100), 0, 0}, 0, 0, 0) end\n"
+                                           "  makeFancyField(3)\nend\n")};
+    ASSERT_TRUE(editor->mnuFileOpen_Click());
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 5);
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("random 5 times"));
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("makeFancyField"));
+}
+
+TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
+{
+    host.openNames = {file("ring.level", ringOfAsteroids)};
+    ASSERT_TRUE(editor->mnuFileOpen_Click());
+    host.cancelRuns = true;
+    host.openNames = {file("again.level", ringOfAsteroids)};
+    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("cancelled"));
+    host.cancelRuns = false;
+    const QString failing = file("failing.level", "function DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\n"
+                                                  "  local t = nil\n  t.x = 1\nend\n");
+    host.yesNoAnswers = {false};
+    host.openNames = {failing};
+    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("at line 4"));
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12);
+    host.yesNoAnswers = {true};
+    host.openNames = {failing};
+    EXPECT_TRUE(editor->mnuFileOpen_Click()) << "what it built until the error";
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
+    host.openNames = {file("compiled.level", QByteArray("\x1bLua\x40\x01", 6) + QByteArray(50, '\0'))};
+    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("compiled level"));
+}
+
+TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)
+{
+    ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));
+    ASSERT_TRUE(editor->appendFile(file("more.level", "function NonDetermChunk()\n  for i = 1, 3 do addPebble(\"pebble_1\", {i, 0, 0}, 0, 0, 0) end\nend\n")));
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 3);
+    EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 12);
+    host.yesNoAnswers = {true};
+    host.saveNames = {dir.filePath(QStringLiteral("ring plain.level"))};
+    ASSERT_TRUE(editor->mnuFileSave_Click());
+    EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("loops, helper functions and random placement"));
+    EXPECT_THAT(host.lastSaveInitialName.toStdString(), HasSubstr("ring (plain).level"));
+    const std::size_t asked = host.questions.size();
+    host.saveNames = {dir.filePath(QStringLiteral("ring plain.level"))};
+    ASSERT_TRUE(editor->mnuFileSave_Click());
+    EXPECT_EQ(host.questions.size(), asked) << "asked at the first save only";
+}
+
+TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
+{
+    editor->setIncludeReader([](const QString& path) -> std::optional<QByteArray> {
+        if (path.compare(QLatin1String("data:scripts/field.lua"), Qt::CaseInsensitive) == 0)
+            return QByteArray("function field(n) for i = 1, n do addPebble(\"pebble_2\", {i, 0, 0}, 0, 0, 0) end end\n");
+        return std::nullopt;
+    });
+    ASSERT_TRUE(editor->openFile(file("inc.level", "dofilepath(\"data:scripts/field.lua\")\ndofilepath(\"data:scripts/gone.lua\")\n"
+                                                   "function NonDetermChunk()\n  field(4)\nend\n")));
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 4);
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("gone.lua"));
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// Real maps opened by running their scripts: every item they build becomes an item, a save keeps
+// what the game sees, and on maps made of plain calls the runner and the line reader agree.
+
+#include "TestSupport.h"
+
+#include "document/Catalogue.h"
+#include "levelfile/LevelReader.h"
+#include "levelfile/LevelWriter.h"
+#include "script/LevelScript.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using namespace starloom;
+using namespace starloom::test;
+
+namespace {
+
+// What the game sees when it runs a level, as the runner records it: one line per call and per
+// global, sorted, in the form of tests/support/level_calls.lua ("C <chunk> name(args)").
+class ViewSink final : public ReadSink {
+public:
+    QStringList lines;
+    int itemCalls = 0;
+    void call(const LevelCall& c) override
+    {
+        static const std::set<std::string> items = {"addPoint", "addAsteroid", "addCloud", "addDustCloud",
+                                                    "addSquadron", "addNebula", "addPebble", "addSalvage"};
+        // Points that are no player's start ("fx_point1") are kept as calls, not made items.
+        const bool namedPoint = c.name == "addPoint" && !c.args.empty() && c.args[0].isString()
+            && c.args[0].text.rfind("StartPos", 0) != 0;
+        itemCalls += items.count(c.name) && !namedPoint ? 1 : 0;
+        static const char* const chunks[] = {"DetermChunk", "NonDetermChunk", "main"};
+        std::string text = std::string("C ") + chunks[static_cast<int>(c.chunk)] + " " + c.name + "(";
+        for (std::size_t i = 0; i < c.args.size(); ++i)
+            text += (i > 0 ? ", " : "") + luaText(c.args[i]);
+        lines << QString::fromStdString(text + ")");
+    }
+    void global(std::string_view name, const LuaValue& value, qint64) override
+    {
+        lines << QString::fromStdString("G " + std::string(name) + " " + luaText(value));
+    }
+    void problem(qint64, const QString&) override {}
+    QStringList sorted() const
+    {
+        QStringList s = lines;
+        std::sort(s.begin(), s.end());
+        return s;
+    }
+};
+
+struct Opened {
+    LevelDocument document;
+    MapSettings settings;
+    ScriptRead read;
+    QByteArray saved;
+};
+
+Opened openByScript(const QByteArray& source, const Catalogue& catalogue)
+{
+    Opened o;
+    o.document.setPlayerColours();
+    ModelLists models(catalogue);
+    o.read = buildRecordedScript(recordLevelScript(source, QStringLiteral("level"), {}), o.document, o.settings, models);
+    o.saved = writeLevel(o.document, o.settings, models, true);
+    return o;
+}
+
+ViewSink runnerView(const QByteArray& source)
+{
+    ViewSink view;
+    runLevelScript(source, QStringLiteral("level"), view);
+    return view;
+}
+
+TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
+{
+    const QStringList files = corpusFiles();
+    if (files.isEmpty())
+        GTEST_SKIP() << "the real levels are missing";
+    const Catalogue catalogue;
+    int opened = 0;
+    int keptWhole = 0;
+    QStringList missingIncludes;
+    for (const QString& file : files) {
+        const QByteArray source = readBytes(file);
+        if (source.startsWith("\x1bLua"))
+            continue;
+        const std::string name = QFileInfo(file).fileName().toStdString();
+        const ViewSink original = runnerView(source);
+        const Opened o = openByScript(source, catalogue);
+        ++opened;
+        // Every item call the script makes becomes an item.
+        EXPECT_EQ(o.read.read.itemsRead, original.itemCalls) << name;
+        for (const ReadProblem& p : o.read.read.problems) {
+            if (p.reason.startsWith(QLatin1String("The included file")) && !missingIncludes.contains(QFileInfo(file).fileName()))
+                missingIncludes << QFileInfo(file).fileName();
+        }
+        GameViewChange change = gameViewChange(original.sorted(), runnerView(o.saved).sorted());
+        // A save leaves out the start points beyond the player count (the editor asks first):
+        // 2p_Veil_of_Fire places four for its two players.
+        change.lost.removeIf([&o](const QString& line) {
+            for (int slot = o.settings.playerCount(); slot < playerSlots; ++slot) {
+                if (line.contains(QStringLiteral(" addPoint(\"StartPos%1\"").arg(slot)))
+                    return true;
+            }
+            return false;
+        });
+        EXPECT_TRUE(change.same()) << name << change.text();
+        keptWhole += change.same();
+    }
+    EXPECT_EQ(opened, 47);
+    // The maps that include files of their mods, which are not beside them, name what is
+    // missing: 4p_crossover, 4p_junkyard, gaia and the five Mikali maps.
+    EXPECT_EQ(missingIncludes.size(), 8) << missingIncludes.join(QLatin1Char(' ')).toStdString();
+    // Every map keeps what the game sees, those that call random too: the runner seeds its
+    // random numbers from the file, so each run of a file builds the same layout.
+    EXPECT_EQ(keptWhole, 47);
+}
+
+// An independent check of the runner: on the maps made of plain calls, running the script and
+// reading its lines build the same level.
+TEST(ScriptLevels, OnPlainMapsTheRunnerAndTheLineReaderBuildTheSameLevel)
+{
+    const QStringList files = corpusFiles();
+    if (files.isEmpty())
+        GTEST_SKIP() << "the real levels are missing";
+    const Catalogue catalogue;
+    int compared = 0;
+    for (const QString& file : files) {
+        QByteArray source = readBytes(file);
+        LevelDocument document;
+        document.setPlayerColours();
+        MapSettings settings;
+        ModelLists models(catalogue);
+        QBuffer buffer(&source);
+        buffer.open(QIODevice::ReadOnly);
+        const ReadResult lines = readLevel(buffer, document, settings, models);
+        if (lines.scriptInChunks > 0 || lines.callsSkipped > 0 || source.startsWith("\x1bLua")
+            || std::any_of(lines.problems.begin(), lines.problems.end(),
+                           [](const ReadProblem& p) { return p.reason.contains(QLatin1String("includes")); }))
+            continue;
+        ++compared;
+        const Opened byScript = openByScript(source, catalogue);
+        EXPECT_EQ(byScript.read.read.itemsRead, lines.itemsRead) << file.toStdString();
+        const GameViewChange change =
+            gameViewChange(runnerView(writeLevel(document, settings, models, true)).sorted(), runnerView(byScript.saved).sorted());
+        EXPECT_TRUE(change.same()) << file.toStdString() << change.text();
+    }
+    EXPECT_EQ(compared, 12);
+}
+
+} // namespace

@@ -68,6 +68,29 @@ TEST_F(LevelTool, StatsCountsLiveItemsOfEveryKind)
     EXPECT_TRUE(r.err.contains(QLatin1String(":9: ")) && r.err.contains(QLatin1String("StartPos9"))) << r.err.toStdString();
 }
 
+// --run-script opens a level by running its script: loops and helpers build their items, the
+// included files come from --data-dir.
+TEST_F(LevelTool, RunScriptBuildsWhatTheScriptMakesWithItsIncludes)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("mod/scripts"));
+    test::writeBytes(dir.filePath(QStringLiteral("mod/scripts/Belt.lua")),
+                     "function belt(n) for i = 1, n do addAsteroid(\"Asteroid_1\", {i * 100, 0, 0}, 100, 0, 0, 0, 0) end end\n");
+    const QString level = twoPlayerLevel("  belt(7)\n  for i = 1, 3 do addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0) end\n");
+    QByteArray text = test::readBytes(level);
+    test::writeBytes(level, "dofilepath(\"data:scripts/belt.lua\")\n" + text);
+    const ToolRun byLines = runTool({"stats", level});
+    EXPECT_TRUE(byLines.out.contains(QLatin1String("Asteroid 0\n"))) << byLines.out.toStdString();
+    const ToolRun byScript = runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "stats", level});
+    EXPECT_EQ(byScript.exitCode, 0);
+    EXPECT_TRUE(byScript.out.contains(QLatin1String("Asteroid 7\n"))) << byScript.out.toStdString() << byScript.err.toStdString();
+    EXPECT_TRUE(byScript.out.contains(QLatin1String("Pebble 3\n")));
+    const ToolRun noIncludes = runTool({"--run-script", "stats", level});
+    EXPECT_TRUE(noIncludes.err.contains(QLatin1String("data:scripts/belt.lua"))) << noIncludes.err.toStdString();
+    const QString out = dir.filePath(QStringLiteral("plain.level"));
+    ASSERT_EQ(runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "rewrite", level, out}).exitCode, 0);
+    EXPECT_EQ(test::readBytes(out).count("addAsteroid("), 7) << "saved as plain calls";
+}
+
 TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
 {
     const QString in = twoPlayerLevel("  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\n  addPebble(\"rock_a\", {1, 1, 1}, 0, 0, 0)\n");

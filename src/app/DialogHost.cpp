@@ -25,6 +25,8 @@ namespace starloom {
 
 void DialogHost::showMessage(const QString& text, const QString& title)
 {
+    if (m_beforeMessage)
+        m_beforeMessage();
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
 }

@@ -3,6 +3,8 @@
 #include "editing/EditorHost.h"
 
 #include <QPointer>
+
+#include <functional>
 #include <QWidget>
 
 namespace starloom {
@@ -16,6 +18,8 @@ public:
     }
 
     void showMessage(const QString& text, const QString& title) override;
+    // Runs before a message box shows, so that the window behind it shows what the message is about.
+    void setBeforeMessage(std::function<void()> hook) { m_beforeMessage = std::move(hook); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override;
     QString askOpenFileName(const QString& filter) override;
     QString askOpenFileNameIn(const QString& filter, const QString& directory) override;
@@ -30,6 +34,7 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
+    std::function<void()> m_beforeMessage;
 };
 
 } // namespace starloom

@@ -128,6 +128,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     , m_editor(host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), std::move(catalogue))
 {
     setObjectName(QStringLiteral("frmMain"));
+    m_dialogs.setBeforeMessage([this] { refresh(); });
     // The layout is designed for an 8-point interface font.
     QFont interfaceFont = font();
     interfaceFont.setPointSizeF(8);

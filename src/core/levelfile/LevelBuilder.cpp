@@ -67,6 +67,8 @@ bool componentAsWritten(const LuaValue& v, std::int16_t c)
 // The value of a plain whole number ("0", "-1"), nullopt for any other text.
 std::optional<long long> plainInteger(std::string_view text)
 {
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '9')
+        return text[0] - '0';
     long long n = 0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), n);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size() || text.empty() || text == "-0")

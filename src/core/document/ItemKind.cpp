@@ -23,13 +23,6 @@ QStringList split(const char* names)
 
 } // namespace
 
-std::optional<ItemKind> kindFromTypeId(int typeId)
-{
-    if (typeId < 1 || typeId > 9)
-        return std::nullopt;
-    return static_cast<ItemKind>(typeId);
-}
-
 const KindInfo& kindInfo(ItemKind kind)
 {
     return kinds[static_cast<std::size_t>(typeIdOf(kind) - 1)];

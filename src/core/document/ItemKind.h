@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 namespace starloom {
 
@@ -37,8 +36,6 @@ inline constexpr int typeIdOf(ItemKind kind)
 {
     return static_cast<int>(kind);
 }
-
-std::optional<ItemKind> kindFromTypeId(int typeId);
 
 // Packed colour: red + 256 * green + 65536 * blue.
 inline constexpr std::int32_t rgb(int red, int green, int blue)

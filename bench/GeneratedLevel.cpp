@@ -6,11 +6,12 @@
 
 namespace starloom::bench {
 
-void generateLevel(int items, LevelDocument& document, MapSettings& settings)
+Level generatedLevel(int items)
 {
-    document.resetDocument();
+    Level level;
+    LevelDocument& document = level.document;
+    MapSettings& settings = level.settings;
     document.setPlayerColours();
-    settings = MapSettings{};
     settings.playerIndex = 4;
     settings.background = QStringLiteral("m01");
     settings.music = QStringLiteral("Ambient/amb_01");
@@ -57,16 +58,14 @@ void generateLevel(int items, LevelDocument& document, MapSettings& settings)
             });
         }
     }
+    return level;
 }
 
 QByteArray generatedLevelText(int items)
 {
-    LevelDocument document;
-    MapSettings settings;
-    generateLevel(items, document, settings);
     Catalogue catalogue;
     ModelLists models(catalogue);
-    return writeLevel(document, settings, models);
+    return writeLevel(generatedLevel(items), models);
 }
 
 } // namespace starloom::bench

@@ -175,17 +175,7 @@ void BM_Repaint(benchmark::State& state)
                 e.mnuLabelsHide_Click(typeId);
         }
     }
-    MapScene scene;
-    scene.document = &e.document();
-    scene.rows = &e.rows();
-    scene.gridSizeText = e.gridSize();
-    scene.world = worldSize(e.mapSettings());
-    scene.top = e.topScale();
-    scene.front = e.frontScale();
-    for (int typeId = 1; typeId <= 9; ++typeId)
-        scene.labelShown[static_cast<std::size_t>(typeId)] = e.labelShown(typeId);
-    scene.labelFontFamily = e.labelFontFamily();
-    scene.labelPointSize = e.labelFontPointSize();
+    const MapScene scene = sceneOf(e.level(), e.views(), e.gridSize(), worldSize(e.mapSettings()));
     const auto [topSize, frontSize] = viewSizesFor(QSize(1600, 1000));
     QImage top(topSize, QImage::Format_RGB32);
     QImage front(frontSize, QImage::Format_RGB32);

@@ -21,12 +21,11 @@ void BM_ReadLevel(benchmark::State& state)
     QByteArray text = bench::generatedLevelText(static_cast<int>(state.range(0)));
     const Catalogue catalogue;
     for (auto _ : state) {
-        LevelDocument document;
-        MapSettings settings;
+        Level level;
         QBuffer buffer(&text);
         buffer.open(QIODevice::ReadOnly);
         ModelLists models(catalogue);
-        const ReadResult result = readLevel(buffer, document, settings, models);
+        const ReadResult result = readLevel(buffer, level, models);
         benchmark::DoNotOptimize(result.itemsRead);
     }
 }
@@ -41,16 +40,13 @@ BENCHMARK(BM_ReadLevel)
 
 void BM_SaveLevel(benchmark::State& state)
 {
-    LevelDocument document;
-    MapSettings settings;
-    bench::generateLevel(static_cast<int>(state.range(0)), document, settings);
+    const Level level = bench::generatedLevel(static_cast<int>(state.range(0)));
     const Catalogue catalogue;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.level"));
     for (auto _ : state) {
         ModelLists models(catalogue);
-        const QByteArray bytes = writeLevel(document, settings, models);
-        const QString error = saveFileAtomically(path, bytes);
+        const QString error = saveLevel(path, level, models);
         benchmark::DoNotOptimize(error);
     }
 }

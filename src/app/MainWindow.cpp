@@ -6,6 +6,7 @@
 #include "OptionsWindow.h"
 #include "SplashWindow.h"
 #include "Twips.h"
+#include "WidgetText.h"
 
 #include "document/Numbers.h"
 #include "gamedata/GameSetup.h"
@@ -69,12 +70,6 @@ constexpr std::array<const char*, 9> showCaptions = {
     "Show P&layer Starts", "Show &Asteroids", "Show &Clouds", "Show &Dust Clouds", "Show &Megaliths",
     "Show &Nebulae",       "Show &Pebbles",   "Show &Salvage Chunks", "Show Sh&ips",
 };
-
-void setTextIfChanged(QLineEdit* edit, const QString& text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
-}
 
 void setShown(QWidget* widget, bool shown)
 {
@@ -702,7 +697,8 @@ void MainWindow::refresh()
     setWindowModified(e.isModified());
 
     // --- panel
-    const auto kind = e.selectedKind();
+    const Panel& panel = e.panel();
+    const auto kind = panel.kind;
     auto* group = m_kinds[0]->group();
     group->setExclusive(false);
     for (std::size_t i = 0; i < m_kinds.size(); ++i)
@@ -713,33 +709,33 @@ void MainWindow::refresh()
     entries.reserve(m_models->count());
     for (int i = 0; i < m_models->count(); ++i)
         entries << m_models->itemText(i);
-    if (entries != e.modelList()) {
+    if (entries != panel.models) {
         m_models->clear();
-        m_models->addItems(e.modelList());
+        m_models->addItems(panel.models);
     }
-    if (m_models->currentIndex() != e.modelIndex())
-        m_models->setCurrentIndex(e.modelIndex());
+    if (m_models->currentIndex() != panel.modelIndex)
+        m_models->setCurrentIndex(panel.modelIndex);
 
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        const PanelField& f = e.fields()[i];
+        const PanelField& f = panel.fields[i];
         m_fieldCaptions[i]->setText(f.caption);
         setShown(m_fieldCaptions[i], f.captionVisible);
         setTextIfChanged(m_fields[i], f.text);
         setShown(m_fields[i], f.textVisible);
     }
-    setShown(m_colour, e.colourVisible());
-    setShown(m_apply, e.applyVisible());
-    setShown(m_customCaption, e.customVisible());
-    setShown(m_customName, e.customVisible());
-    setTextIfChanged(m_customName, e.customName());
+    setShown(m_colour, panel.colourVisible);
+    setShown(m_apply, panel.applyVisible);
+    setShown(m_customCaption, panel.customVisible);
+    setShown(m_customName, panel.customVisible);
+    setTextIfChanged(m_customName, panel.customName);
     for (QWidget* w : {static_cast<QWidget*>(m_setHeight), static_cast<QWidget*>(m_setHeightText),
                        static_cast<QWidget*>(m_randomHeight), static_cast<QWidget*>(m_randomHeightText)})
-        setShown(w, e.heightControlsVisible());
-    m_setHeight->setChecked(e.setHeightChecked());
-    setTextIfChanged(m_setHeightText, e.setHeightText());
-    m_randomHeight->setChecked(e.randomHeightChecked());
-    setTextIfChanged(m_randomHeightText, e.randomHeightText());
-    m_mode->setText(e.mode());
+        setShown(w, panel.heightControlsVisible);
+    m_setHeight->setChecked(panel.setHeightChecked);
+    setTextIfChanged(m_setHeightText, panel.setHeightText);
+    m_randomHeight->setChecked(panel.randomHeightChecked);
+    setTextIfChanged(m_randomHeightText, panel.randomHeightText);
+    m_mode->setText(modeCaption(panel.mode));
 
     // --- views and readouts
     m_lblX->setText(e.lblX());
@@ -757,7 +753,7 @@ void MainWindow::refresh()
     }
 
     // --- object list
-    m_listModel->sync(m_selectedAtRefresh);
+    m_listModel->sync();
     const int selected = e.selectedRow();
     QItemSelectionModel* selection = m_list->selectionModel();
     if (selected < 0) {
@@ -768,7 +764,6 @@ void MainWindow::refresh()
         selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         m_list->scrollTo(index);
     }
-    m_selectedAtRefresh = selected;
 
     // --- menus and the options window
     m_hideAll->setChecked(e.hideAllChecked());

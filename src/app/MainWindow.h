@@ -98,7 +98,6 @@ private:
     bool m_refreshing = false;
     int m_handlerDepth = 0;
     quint64 m_paintedRevision = ~quint64(0);
-    int m_selectedAtRefresh = -1;
     bool m_exitConfirmed = false;
     std::array<int, 9> m_shownCounts{};
     QStringList m_shownRecent;

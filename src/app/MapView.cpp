@@ -26,22 +26,6 @@ int shiftValue(Qt::KeyboardModifiers modifiers)
 
 } // namespace
 
-MapScene sceneOf(const Editor& editor, const QString& gridSizeText, const WorldSize& world)
-{
-    MapScene scene;
-    scene.document = &editor.document();
-    scene.rows = &editor.rows();
-    scene.gridSizeText = gridSizeText;
-    scene.world = world;
-    scene.top = editor.topScale();
-    scene.front = editor.frontScale();
-    for (int typeId = 0; typeId < 10; ++typeId)
-        scene.labelShown[static_cast<std::size_t>(typeId)] = typeId >= 1 && editor.labelShown(typeId);
-    scene.labelFontFamily = editor.labelFontFamily();
-    scene.labelPointSize = editor.labelFontPointSize();
-    return scene;
-}
-
 MapView::MapView(Which which, const Editor& editor, QWidget* parent)
     : QWidget(parent)
     , m_which(which)
@@ -61,7 +45,7 @@ void MapView::redraw()
 
 MapScene MapView::scene() const
 {
-    return sceneOf(m_editor, m_gridSizeText, m_world);
+    return sceneOf(m_editor.level(), m_editor.views(), m_gridSizeText, m_world);
 }
 
 QPointF MapView::toWorld(QPointF pixel) const

@@ -8,11 +8,6 @@ namespace starloom {
 
 class Editor;
 
-// What the views show of the editor's state. The grid size and the world size are the ones the
-// editor held at its last redraw: typing into the options window does not reach the views until
-// something redraws them.
-MapScene sceneOf(const Editor& editor, const QString& gridSizeText, const WorldSize& world);
-
 // One of the two map views, painted from the editor's state through MapPainter (retained: every
 // paint event draws the whole view again). Mouse events are reported in world units, with the
 // buttons and shift state as 1 = left, 2 = right, 4 = middle and 1 = shift, 2 = ctrl, 4 = alt.
@@ -25,7 +20,8 @@ public:
 
     Which which() const { return m_which; }
 
-    // Takes the grid size and world size the views paint with from the editor, and repaints.
+    // Takes the grid size and world size the views paint with from the editor, and repaints:
+    // typing into the options window does not reach the views until something redraws them.
     void redraw();
 
     MapScene scene() const;

@@ -7,8 +7,9 @@ namespace starloom {
 ObjectListModel::ObjectListModel(const Editor& editor, QObject* parent)
     : QAbstractTableModel(parent)
     , m_editor(editor)
+    , m_count(static_cast<int>(editor.rows().size()))
+    , m_serial(editor.rowChanges().serial())
 {
-    sync(-1);
 }
 
 int ObjectListModel::rowCount(const QModelIndex& parent) const
@@ -55,29 +56,30 @@ QVariant ObjectListModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
-void ObjectListModel::sync(int removedRowHint)
+void ObjectListModel::sync()
 {
-    const auto& rows = m_editor.rows();
-    const int count = static_cast<int>(rows.size());
-    auto lastRow = [&rows] { return rows.empty() ? ObjectRow{} : rows.back(); };
-
-    if (count == m_count && (count == 0 || rows.back() == m_last))
-        return;
-    const bool appended = count > m_count && (m_count == 0 || rows[static_cast<std::size_t>(m_count - 1)] == m_last);
-    if (appended) {
-        beginInsertRows({}, m_count, count - 1);
-        m_count = count;
-        m_last = lastRow();
-        endInsertRows();
-    } else if (count == m_count - 1 && removedRowHint >= 0 && removedRowHint < m_count) {
-        beginRemoveRows({}, removedRowHint, removedRowHint);
-        m_count = count;
-        m_last = lastRow();
-        endRemoveRows();
-    } else {
+    const RowChangeLog& log = m_editor.rowChanges();
+    const int count = static_cast<int>(m_editor.rows().size());
+    for (const RowChange& change : log.since(m_serial)) {
+        const int last = change.first + change.count - 1;
+        if (change.type == RowChange::Type::Inserted && change.first >= 0 && change.first <= m_count) {
+            beginInsertRows({}, change.first, last);
+            m_count += change.count;
+            endInsertRows();
+        } else if (change.type == RowChange::Type::Removed && change.first >= 0 && last < m_count) {
+            beginRemoveRows({}, change.first, last);
+            m_count -= change.count;
+            endRemoveRows();
+        } else {
+            beginResetModel();
+            m_count = count;
+            endResetModel();
+        }
+    }
+    m_serial = log.serial();
+    if (m_count != count) { // only when the log and the rows disagree
         beginResetModel();
         m_count = count;
-        m_last = lastRow();
         endResetModel();
     }
 }

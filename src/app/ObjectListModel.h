@@ -9,9 +9,9 @@ namespace starloom {
 class Editor;
 
 // The object list as a table over Editor::rows(): "Objects on Map", "Type" (the type id) and
-// "Index" (the array index or player slot). The editor changes its rows on its own; sync() tells
-// the views what changed since the last call. Cells are always read from the editor, so the
-// text shown is right even when a change was announced coarsely.
+// "Index" (the array index or player slot). The editor changes its rows on its own and logs how
+// (Editor::rowChanges); sync() tells the views those changes. Cells are always read from the
+// editor.
 class ObjectListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -22,14 +22,14 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Brings the model in line with the editor's rows. Rows are only ever appended, removed one
-    // at a time (`removedRowHint`, the row that was selected) or cleared all together.
-    void sync(int removedRowHint);
+    // Brings the model in line with the editor's rows: tells the views the changes logged since
+    // the last call.
+    void sync();
 
 private:
     const Editor& m_editor;
     int m_count = 0;
-    ObjectRow m_last; // the last row at the previous sync
+    quint64 m_serial = 0; // the editor's row changes followed so far
 };
 
 } // namespace starloom

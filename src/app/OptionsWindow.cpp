@@ -1,6 +1,7 @@
 #include "OptionsWindow.h"
 
 #include "Twips.h"
+#include "WidgetText.h"
 
 #include "document/MapSettings.h"
 #include "editing/Editor.h"
@@ -21,12 +22,6 @@
 namespace starloom {
 
 namespace {
-
-void setTextIfChanged(QLineEdit* edit, const QString& text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
-}
 
 void setComboText(QComboBox* combo, const QString& text)
 {

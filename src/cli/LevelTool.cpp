@@ -1,8 +1,7 @@
 #include "LevelTool.h"
 
 #include "document/Catalogue.h"
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
+#include "document/Level.h"
 #include "document/SettingsRules.h"
 #include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
@@ -63,62 +62,40 @@ void print(std::FILE* f, const QString& text)
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
 }
 
-// Lists the items the reader registers, in file order, as the editor's object list does.
-class RowSink : public ItemSink {
-public:
-    void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t, std::int32_t) override
-    {
-        rows.push_back({text, kind, arrayId});
-    }
-    std::vector<ObjectRow> rows;
-};
-
-struct Loaded {
-    LevelDocument document;
-    MapSettings settings;
-    ReadResult result;
-    std::vector<ObjectRow> rows;
-};
-
 // How the tool reads a level: its literal calls, or (--run-script) by running its script.
 struct LoadOptions {
     bool runScript = false;
     DataFileReader includes;
 };
 
-// A fresh level as the tool starts it: the first background and music, so output is reproducible.
-std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
+// A level loaded into a plain level (plainLevel), so that the output is reproducible. Problems go
+// to standard error; nullopt when the file cannot be read.
+std::optional<Level> load(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
-    Loaded loaded;
-    loaded.document.setPlayerColours();
-    loaded.settings.background = backgroundEntries().first();
-    loaded.settings.music = musicEntries().first();
+    Level level = plainLevel();
     ModelLists models(catalogue);
     QString error;
-    RowSink sink;
     std::optional<ReadResult> result;
     if (how.runScript) {
         ScriptOptions options;
         options.readInclude = how.includes;
-        if (auto read = runLevelFile(path, loaded.document, loaded.settings, models, &sink, options, &error)) {
+        if (auto read = runLevelFile(path, level, models, options, &error)) {
             if (read->script.randomCalls > 0)
                 read->read.problems.push_back({0, randomLayoutMessage(read->script.randomCalls)});
             result = std::move(read->read);
         }
     } else {
-        result = readLevelFile(path, loaded.document, loaded.settings, models, &sink, &error);
+        result = loadLevel(path, level, models, &error);
     }
     if (!result) {
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(error));
         return std::nullopt;
     }
-    loaded.result = std::move(*result);
-    loaded.rows = std::move(sink.rows);
-    for (const ReadProblem& p : loaded.result.problems) {
+    for (const ReadProblem& p : result->problems) {
         const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
         print(output.err, where + p.reason + QLatin1Char('\n'));
     }
-    return loaded;
+    return level;
 }
 
 int stats(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
@@ -146,8 +123,7 @@ int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogu
         return 1;
     }
     ModelLists models(catalogue);
-    const QByteArray bytes = writeLevel(loaded->document, loaded->settings, models);
-    const QString error = saveFileAtomically(outPath, bytes);
+    const QString error = saveLevel(outPath, *loaded, models);
     if (!error.isEmpty()) {
         print(output.err, QStringLiteral("starloom-level: cannot write %1: %2\n").arg(outPath, error));
         return 2;
@@ -161,12 +137,10 @@ int render(const QString& in, const QString& outPath, QSize size, const Catalogu
     const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
         return 2;
-    MapScene scene;
-    scene.document = &loaded->document;
-    scene.rows = &loaded->rows;
-    scene.world = worldSize(loaded->settings);
-    scene.top = topScaleFor(loaded->settings);
-    scene.front = frontScaleFor(loaded->settings);
+    ViewSettings views;
+    views.top = topScaleFor(loaded->settings);
+    views.front = frontScaleFor(loaded->settings);
+    const MapScene scene = sceneOf(*loaded, views, QStringLiteral("2500"), worldSize(loaded->settings));
     const auto [topSize, frontSize] = viewSizesFor(size);
     const MapPainter painter;
     const QImage image = painter.renderViews(scene, topSize, frontSize);

@@ -109,7 +109,7 @@ protected:
     void placeCustom(ItemKind kind, const QString& name, double x = 0, double y = 0)
     {
         editor->selectKind(kind);
-        editor->Combo1_Click(static_cast<int>(editor->modelList().size()) - 1);
+        editor->Combo1_Click(static_cast<int>(editor->panel().models.size()) - 1);
         editor->setCustomName(name);
         clickTop(x, y);
     }

@@ -30,7 +30,7 @@ protected:
     QByteArray levelText() const
     {
         ModelLists models(editor->catalogue());
-        return writeLevel(doc(), editor->mapSettings(), models);
+        return writeLevel(editor->level(), models);
     }
     Snapshot snapshot() const { return {doc(), editor->rows(), editor->selectedRow(), levelText()}; }
     // Player 2's start, then one item of every other kind, the ship first and selected for editing.
@@ -65,7 +65,7 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFi
     saveLevel();
     EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
               QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
-    EXPECT_TRUE(readBytes(path("duel.level")) == levelText() && editor->selectedKind() == ItemKind::Nebula); // the panel stays
+    EXPECT_TRUE(readBytes(path("duel.level")) == levelText() && editor->panel().kind == ItemKind::Nebula); // the panel stays
     host.messages.clear();
     EXPECT_TRUE(!editor->mnuFileSave_Click() && host.messages.empty()); // cancelled: nothing written, nothing said
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
@@ -98,7 +98,7 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
         EXPECT_EQ(editor->labelFor(i).key, rowKey(i));
     }
     EXPECT_EQ(texts.join(QLatin1Char('|')), QStringLiteral("Player 1 start|Player 2 start|Asteroid #1|Nebula #1|kus_scout"));
-    EXPECT_EQ(std::tuple(editor->mode(), editor->selectedKind(), editor->modelIndex()), std::tuple(placementMode, std::optional(ItemKind::Ship), 0));
+    EXPECT_EQ(std::tuple(editor->mode(), editor->panel().kind, editor->panel().modelIndex), std::tuple(EditorMode::Placement, std::optional(ItemKind::Ship), 0));
     clickTop(1, 1);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
     ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
@@ -174,8 +174,8 @@ TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesN
             ASSERT_TRUE(editor->loadFile(path("starts.level")));
         else
             editor->mnuFileNew_Click();
-        EXPECT_EQ(std::tuple(editor->selectedRow(), editor->mode(), editor->selectedKind()),
-                  std::tuple(-1, placementMode, std::optional(ItemKind::PlayerStart))) << load;
+        EXPECT_EQ(std::tuple(editor->selectedRow(), editor->mode(), editor->panel().kind),
+                  std::tuple(-1, EditorMode::Placement, std::optional(ItemKind::PlayerStart))) << load;
         clickTop(500, 600);
         if (load) // the click places Player 1's start again, which is refused: the start stays where it was
             EXPECT_EQ(std::pair(doc().player(0).posX, doc().player(0).posY), std::pair(10, 20));
@@ -244,7 +244,7 @@ TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
     EXPECT_EQ(std::pair(editor->undoStack().count(), editor->undoStack().text(0)), std::pair(2, QStringLiteral("Place 3 Items")));
     makeEditor(), build(), apply(1, {"45"});
     editor->undo();
-    EXPECT_EQ(std::pair(editor->mode(), editor->field(0).text), std::pair(editingMode, QStringLiteral("0")));
+    EXPECT_EQ(std::pair(editor->mode(), editor->panel().field(0).text), std::pair(EditorMode::Editing, QStringLiteral("0")));
     editor->mnuObjectsDelete_Click();
     editor->undo();
     EXPECT_EQ(editor->selectedRow(), 1);

@@ -45,7 +45,7 @@ TEST_F(EditorLevelTest, EightPlayersHaveEightStartPoints)
 {
     ASSERT_TRUE(editor->setPlayerIndex(6));
     editor->Option1_Click();
-    EXPECT_THAT(editor->modelList(), ElementsAre("Player 1", "Player 2", "Player 3", "Player 4", "Player 5", "Player 6",
+    EXPECT_THAT(editor->panel().models, ElementsAre("Player 1", "Player 2", "Player 3", "Player 4", "Player 5", "Player 6",
                                                  "Player 7", "Player 8"));
     placeStarts(8);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("Player 8 start"));

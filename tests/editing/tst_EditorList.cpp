@@ -13,9 +13,9 @@ TEST_F(EditorTest, RowClickLoadsTheItemIntoThePanelInEditingMode)
     for (int row = 0; row < 3; ++row) {
         const auto& [kind, model, text, custom] = cases[row];
         edit(row);
-        EXPECT_EQ(std::tuple(editor->mode(), editor->selectedKind(), editor->applyVisible()), std::tuple(editingMode, std::optional(kind), true));
-        EXPECT_EQ(editor->modelText() + u'|' + editor->field(0).text, QString::fromLatin1(model) + u'|' + QString::fromLatin1(text));
-        EXPECT_EQ(editor->customVisible() ? editor->customName() : QString(), custom ? QStringLiteral("my_nebula") : QString());
+        EXPECT_EQ(std::tuple(editor->mode(), editor->panel().kind, editor->panel().applyVisible), std::tuple(EditorMode::Editing, std::optional(kind), true));
+        EXPECT_EQ(editor->panel().modelText() + u'|' + editor->panel().field(0).text, QString::fromLatin1(model) + u'|' + QString::fromLatin1(text));
+        EXPECT_EQ(editor->panel().customVisible ? editor->panel().customName : QString(), custom ? QStringLiteral("my_nebula") : QString());
     }
 }
 
@@ -38,7 +38,7 @@ TEST_F(EditorTest, ApplyWritesTheFieldsBackAndKeepsWhatWasNotEdited)
     editor->Combo1_Click(2); // picking another model returns to placement with the defaults
     editor->setFieldText(0, QStringLiteral("5")), editor->cmdApply_Click();
     EXPECT_EQ(std::tuple(doc().resources(ItemKind::Salvage)[0].resourcePercent, doc().resources(ItemKind::Salvage)[0].modelIndex, editor->mode()),
-              std::tuple(12, std::int16_t(0), placementMode));
+              std::tuple(12, std::int16_t(0), EditorMode::Placement));
 }
 
 TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
@@ -71,7 +71,7 @@ TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
     place(ItemKind::Asteroid, 0, 0), place(ItemKind::Cloud, 1000, 1000), place(ItemKind::Asteroid, 2000, 2000);
     editor->mnuLabelsHide_Click(typeIdOf(ItemKind::Asteroid));
     edit(0), editor->mnuObjectsDelete_Click();
-    ASSERT_TRUE(editor->mode() == placementMode && editor->rows().size() == 2);
+    ASSERT_TRUE(editor->mode() == EditorMode::Placement && editor->rows().size() == 2);
     EXPECT_EQ(editor->rows()[1], (ObjectRow{QStringLiteral("Asteroid #2"), ItemKind::Asteroid, 1}));
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].deleted, recordDeleted);
     const MapLabel cloud = editor->labelFor(0), asteroid = editor->labelFor(1);
@@ -82,7 +82,7 @@ TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
     place(ItemKind::Pebble, 0, 0);
     EXPECT_EQ(editor->labelFor(2).key, QStringLiteral("2o")) << "a new row's key does not repeat an existing one";
     editor->lblObjects_Click(1); // a label click finds its own row
-    EXPECT_EQ(std::tuple(editor->selectedRow(), editor->selectedKind(), editor->mode()), std::tuple(1, std::optional(ItemKind::Asteroid), editingMode));
+    EXPECT_EQ(std::tuple(editor->selectedRow(), editor->panel().kind, editor->mode()), std::tuple(1, std::optional(ItemKind::Asteroid), EditorMode::Editing));
 
     editor->mnuLabelsHideAll_Click(); // the Labels menu: all hidden, then all shown but pebbles, which keep their own check
     EXPECT_TRUE(editor->hideAllChecked() && !editor->labelFor(0).visible && !editor->labelShown(9));
@@ -103,9 +103,9 @@ TEST_F(EditorTest, SetPlayerShowsTheAnswerAndStoresItOnShipsOnly)
 {
     // A number the 16-bit field cannot hold is refused as Apply refuses it, not echoed and dropped.
     const QString refused = QStringLiteral("\"Player\" must lie between -32768 and 32767.");
-    const std::tuple<std::optional<QString>, QString, std::int16_t, QString> cases[] = {
-        {QStringLiteral("2.5"), QStringLiteral("2.5"), 2, placementMode}, {std::nullopt, QStringLiteral("0"), 0, placementMode},
-        {QStringLiteral("40000"), refused, 5, editingMode}, {QStringLiteral("-32769"), refused, 5, editingMode}};
+    const std::tuple<std::optional<QString>, QString, std::int16_t, EditorMode> cases[] = {
+        {QStringLiteral("2.5"), QStringLiteral("2.5"), 2, EditorMode::Placement}, {std::nullopt, QStringLiteral("0"), 0, EditorMode::Placement},
+        {QStringLiteral("40000"), refused, 5, EditorMode::Editing}, {QStringLiteral("-32769"), refused, 5, EditorMode::Editing}};
     place(ItemKind::Ship, 0, 0);
     for (const auto& [answer, shown, stored, mode] : cases) {
         apply(0, {"0", "0", "0", "5"});

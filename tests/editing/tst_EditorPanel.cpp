@@ -9,8 +9,8 @@ using namespace starloom::test;
 
 TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
 {
-    EXPECT_EQ(editor->caption() + editor->mode(), QStringLiteral("Star Loom Deluxe Edition v1.6"));
-    EXPECT_FALSE(editor->selectedKind() || editor->heightControlsVisible() || editor->applyVisible());
+    EXPECT_EQ(editor->caption() + modeCaption(editor->mode()), QStringLiteral("Star Loom Deluxe Edition v1.6"));
+    EXPECT_FALSE(editor->panel().kind || editor->panel().heightControlsVisible || editor->panel().applyVisible);
     EXPECT_EQ(editor->lblX() + editor->lblLeftY(), QStringLiteral("XY"));
     EXPECT_TRUE(doc().player(3).drawColour == rgb(255, 255, 0) && editor->timerEnabled());
     // Grid size and font size index as stored, invalid ones replaced by the defaults.
@@ -18,7 +18,7 @@ TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
                                             std::tuple{"0", "11", "2500 4 Small Fonts 6"}, std::tuple{"12.5", "10", "12.5 10 Arial 12"}}) {
         store.values[QStringLiteral("GridSize")] = QString::fromLatin1(grid), store.values[QStringLiteral("FontSize")] = QString::fromLatin1(font);
         makeEditor();
-        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4").arg(editor->gridSize()).arg(editor->fontSizeIndex()).arg(editor->labelFontFamily()).arg(editor->labelFontPointSize()),
+        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4").arg(editor->gridSize()).arg(editor->fontSizeIndex()).arg(labelFontFamilyFor(editor->labelFontPointSize())).arg(editor->labelFontPointSize()),
                   QString::fromLatin1(shown));
     }
 }
@@ -43,18 +43,18 @@ TEST_F(EditorTest, EachKindLaysOutItsPanelWithDefaultsInPlacementMode)
         editor->selectKind(kind);
         QStringList captions, texts;
         for (int i = 0; i < 4; ++i) {
-            if (editor->field(i).captionVisible)
-                captions << editor->field(i).caption;
-            if (editor->field(i).textVisible)
-                texts << editor->field(i).text;
+            if (editor->panel().field(i).captionVisible)
+                captions << editor->panel().field(i).caption;
+            if (editor->panel().field(i).textVisible)
+                texts << editor->panel().field(i).text;
         }
-        EXPECT_EQ(QStringList({captions.join(u'|'), texts.join(u'|'), editor->colourVisible() ? QStringLiteral("colour") : QString(),
-                               editor->applyVisible() ? QStringLiteral("apply") : QString(),
-                               QStringLiteral("%1 %2").arg(editor->modelList().size()).arg(editor->modelText())})
+        EXPECT_EQ(QStringList({captions.join(u'|'), texts.join(u'|'), editor->panel().colourVisible ? QStringLiteral("colour") : QString(),
+                               editor->panel().applyVisible ? QStringLiteral("apply") : QString(),
+                               QStringLiteral("%1 %2").arg(editor->panel().models.size()).arg(editor->panel().modelText())})
                       .join(u';'),
                   layout);
-        EXPECT_TRUE(editor->mode() == placementMode && editor->modelIndex() == 0 && editor->heightControlsVisible());
-        EXPECT_FALSE(editor->zoomArmed() || editor->customVisible()) << kindInfo(kind).name;
+        EXPECT_TRUE(editor->mode() == EditorMode::Placement && editor->panel().modelIndex == 0 && editor->panel().heightControlsVisible);
+        EXPECT_FALSE(editor->zoomArmed() || editor->panel().customVisible) << kindInfo(kind).name;
     }
 }
 
@@ -63,18 +63,18 @@ TEST_F(EditorTest, PlayerStartListFollowsThePlayerCount)
     for (const auto& [index, entries] : {std::pair{2, 4}, std::pair{4, 6}, std::pair{-1, 1}}) {
         editor->mapSettings().playerIndex = index;
         editor->Option1_Click();
-        EXPECT_TRUE(editor->modelList().size() == entries && editor->modelList().back() == QStringLiteral("Player %1").arg(entries)) << index;
+        EXPECT_TRUE(editor->panel().models.size() == entries && editor->panel().models.back() == QStringLiteral("Player %1").arg(entries)) << index;
     }
 }
 
 TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
 {
     editor->Option9_Click();
-    const int custom = static_cast<int>(editor->modelList().size()) - 1;
+    const int custom = static_cast<int>(editor->panel().models.size()) - 1;
     editor->Combo1_Click(custom), editor->setCustomName(QStringLiteral("kus_scout")), editor->Combo1_Click(custom);
-    EXPECT_TRUE(editor->modelText() == QStringLiteral("Custom") && editor->customVisible() && editor->customName().isEmpty());
+    EXPECT_TRUE(editor->panel().modelText() == QStringLiteral("Custom") && editor->panel().customVisible && editor->panel().customName.isEmpty());
     editor->Combo1_Click(3);
-    EXPECT_FALSE(editor->customVisible());
+    EXPECT_FALSE(editor->panel().customVisible);
 }
 
 TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
@@ -83,9 +83,9 @@ TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
     makeEntry(game.path(), QStringLiteral("Data/cloud"), true), makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
     makeEditor(game.path());
     editor->Option4_Click(); // only "Custom" remains, and it opens the name box at once
-    EXPECT_TRUE(editor->modelList() == QStringList{QStringLiteral("Custom")} && editor->customVisible());
+    EXPECT_TRUE(editor->panel().models == QStringList{QStringLiteral("Custom")} && editor->panel().customVisible);
     editor->Option3_Click();
-    EXPECT_TRUE(editor->modelList().isEmpty() && editor->modelIndex() == -1);
+    EXPECT_TRUE(editor->panel().models.isEmpty() && editor->panel().modelIndex == -1);
     clickTop(10, 10);
     EXPECT_TRUE(host.lastMessage() == QStringLiteral("Select Type") && doc().itemCount(ItemKind::Cloud) == 0);
 }
@@ -95,9 +95,9 @@ TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
     editor->Option3_Click();
     host.colourAnswers = {rgb(10, 20, 30), std::nullopt};
     editor->cmdColourSelect_Click();
-    EXPECT_EQ(QStringList({QString::number(*host.lastInitialColour), editor->field(0).text, editor->field(1).text, editor->field(2).text, editor->field(3).text}).join(u' '),
+    EXPECT_EQ(QStringList({QString::number(*host.lastInitialColour), editor->panel().field(0).text, editor->panel().field(1).text, editor->panel().field(2).text, editor->panel().field(3).text}).join(u' '),
               QStringLiteral("0 10 20 30 100"));
     editor->setFieldText(0, QStringLiteral("200"));
     editor->cmdColourSelect_Click(); // cancelled
-    EXPECT_TRUE(host.lastInitialColour == rgb(10, 20, 30) && editor->field(0).text == QStringLiteral("10"));
+    EXPECT_TRUE(host.lastInitialColour == rgb(10, 20, 30) && editor->panel().field(0).text == QStringLiteral("10"));
 }

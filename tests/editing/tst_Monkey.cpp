@@ -61,7 +61,7 @@ struct Monkey {
     }
     QString fieldText() { return pick(3) == 0 ? QString::number(pick(70000) - 35000) : any(fieldTexts); }
     void clickTop(int button = 0) { editor->Picture1_MouseMove(button, 0, coordinate(), coordinate()), editor->Picture1_Click(); }
-    int customEntry() const { return int(editor->modelList().size()) - 1; } // "Custom" ends the lists that have it
+    int customEntry() const { return int(editor->panel().models.size()) - 1; } // "Custom" ends the lists that have it
 
     struct Action {
         const char* name;
@@ -174,7 +174,7 @@ struct Monkey {
 const Monkey::Action actions[] = {
     {"select kind", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]); }},
     {"place a custom item", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]), e.Combo1_Click(m.customEntry()), e.setCustomName(m.any(names)), m.clickTop(); }},
-    {"pick model", 1, [](Monkey& m, Editor& e) { e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.modelList().size() + 2) - 1); }},
+    {"pick model", 1, [](Monkey& m, Editor& e) { e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.panel().models.size() + 2) - 1); }},
     {"custom name", 1, [](Monkey& m, Editor& e) { e.setCustomName(m.any(names)); }},
     {"field text", 1, [](Monkey& m, Editor& e) { e.setFieldText(m.pick(4), m.fieldText()); }},
     {"height controls", 1, [](Monkey& m, Editor& e) {

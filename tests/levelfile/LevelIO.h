@@ -15,31 +15,23 @@
 
 namespace starloom::test {
 
-struct SinkItem { ItemKind kind; int index; QString text; int x, y; };
-
-struct Level : ItemSink {
-    LevelDocument doc;
-    MapSettings settings;
+// A level with the catalogue it is read and written with and the result of its last read.
+struct LevelIO : Level {
     Catalogue catalogue;
     ReadResult result;
-    std::vector<SinkItem> items; // what the reader reported, in order
 
-    void itemRead(ItemKind kind, std::int16_t index, const QString& text, std::int32_t x, std::int32_t y) override
-    {
-        items.push_back({kind, index, text, x, y});
-    }
     void read(QByteArray bytes)
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         ModelLists models(catalogue);
-        result = readLevel(buffer, doc, settings, models, this);
+        result = readLevel(buffer, *this, models);
     }
     // `liveStartsOnly`: without the start points of empty slots (a level that is not complete).
     QByteArray write(bool liveStartsOnly = false) const
     {
         ModelLists models(catalogue);
-        return writeLevel(doc, settings, models, liveStartsOnly);
+        return writeLevel(*this, models, liveStartsOnly);
     }
     bool hasProblem(const char* part) const
     {

@@ -41,10 +41,10 @@ long peakMemoryKb()
     return -1;
 }
 
-std::optional<ReadResult> readFile(Level& l, const QString& path, QString* error)
+std::optional<ReadResult> readFile(LevelIO& l, const QString& path, QString* error)
 {
     ModelLists models(l.catalogue);
-    return readLevelFile(path, l.doc, l.settings, models, nullptr, error);
+    return loadLevel(path, l, models, error);
 }
 
 TEST(HostileInput, AHugeFileIsStreamedWithFlatMemory)
@@ -67,13 +67,13 @@ TEST(HostileInput, AHugeFileIsStreamedWithFlatMemory)
         out.write("  addPebble(\"pebble_0\", {7, 8, 9}, 0, 0, 0)\r\nend\r\n");
     }
     ASSERT_GT(QFileInfo(path).size(), qint64(megabytes) << 20);
-    Level l;
+    LevelIO l;
     QString error;
     const long before = peakMemoryKb();
     const auto result = readFile(l, path, &error);
     const long grown = peakMemoryKb() - before;
     ASSERT_TRUE(result) << error.toStdString();
-    EXPECT_TRUE(l.doc.itemCount(ItemKind::Asteroid) == megabytes && l.doc.itemCount(ItemKind::Pebble) == 1 && result->problems.empty())
+    EXPECT_TRUE(l.document.itemCount(ItemKind::Asteroid) == megabytes && l.document.itemCount(ItemKind::Pebble) == 1 && result->problems.empty())
         << "every line read, the last one too";
     if (!underSanitizer && before > 0)
         EXPECT_LT(grown, 32 * 1024) << "the peak memory grew by " << grown << " kB";
@@ -82,7 +82,7 @@ TEST(HostileInput, AHugeFileIsStreamedWithFlatMemory)
 TEST(HostileInput, AFolderAMissingFileAndAnUnreadableFileAreReportedNotRead)
 {
     QTemporaryDir dir;
-    Level l;
+    LevelIO l;
     QString error;
     EXPECT_TRUE(!readFile(l, dir.path(), &error) && error.contains(QLatin1String("folder"))) << error.toStdString();
     EXPECT_TRUE(!readFile(l, dir.filePath(QStringLiteral("none.level")), &error) && error.contains(QLatin1String("none.level"))) << error.toStdString();
@@ -94,7 +94,7 @@ TEST(HostileInput, AFolderAMissingFileAndAnUnreadableFileAreReportedNotRead)
     if (geteuid() == 0 && !enforced.active())
         GTEST_SKIP() << "running as root without the right to drop capabilities";
     EXPECT_TRUE(!readFile(l, path, &error) && error.contains(QLatin1String("secret.level")) && error.contains(QLatin1String("ermission")) &&
-                l.doc.itemCount(ItemKind::Pebble) == 0) << error.toStdString();
+                l.document.itemCount(ItemKind::Pebble) == 0) << error.toStdString();
 }
 
 } // namespace

@@ -17,17 +17,17 @@ using ::testing::FieldsAre;
 
 namespace {
 
-QStringList itemTexts(const Level& l)
+QStringList itemTexts(const LevelIO& l)
 {
     QStringList texts;
-    for (const SinkItem& item : l.items)
-        texts << item.text;
+    for (const ObjectRow& row : l.rows)
+        texts << row.text;
     return texts;
 }
 
 TEST(LevelReader, ReadsEachKindFromItsArguments)
 {
-    Level l;
+    LevelIO l;
     l.read(body("  addPoint(\"StartPos2\", {100, 50, -200}, {0, 90, 0})\n"
                 "  addAsteroid(\"Asteroid_3\", {1, 2, 3}, 75, 0, 0, 0, 0)\n"
                 "  addCloud(\"polySurface1\", \"cloud_nores\", {4, 5, 6}, {0.5, 1, 0, 1}, 0.0, 99)\n"
@@ -37,20 +37,20 @@ TEST(LevelReader, ReadsEachKindFromItsArguments)
                 "  addSalvage(\"slv_chunk_sml02\", {16, 17, 18}, 40, 0, 0, 0, 0)\n"
                 "  addSquadron(\"odd_ship\", \"odd_ship\", {19, 20, 21}, 3, {45, 10, 20}, 0, 0)\n"
                 "  addPebble(\"pebble_1\", {22, 23, 24}, 0, 0, 0) "));
-    const PlayerStartRecord& p = l.doc.player(2);
+    const PlayerStartRecord& p = l.document.player(2);
     EXPECT_THAT(p, FieldsAre(QStringLiteral("Player 3"), 100, -200, 50, 90.0f, 0, Chunk::Other, SharedValue<ItemSource>()));
-    const ResourceRecord& a = l.doc.resources(ItemKind::Asteroid)[0]; // "Asteroid_3" is the writer's name for "asteroid_3"
+    const ResourceRecord& a = l.document.resources(ItemKind::Asteroid)[0]; // "Asteroid_3" is the writer's name for "asteroid_3"
     EXPECT_EQ(a.modelIndex, 2);
     EXPECT_EQ(a.customName, QString());
     EXPECT_THAT((std::array{a.posX, a.posY, a.posZ, a.resourcePercent}), ElementsAre(1, 3, 2, 75));
-    const CloudRecord& c = l.doc.clouds(ItemKind::Cloud)[0];
+    const CloudRecord& c = l.document.clouds(ItemKind::Cloud)[0];
     EXPECT_THAT((std::array<int, 5>{c.modelIndex, c.red, c.green, c.blue, c.size}), ElementsAre(1, 128, 255, 0, 99));
-    EXPECT_EQ(l.doc.clouds(ItemKind::DustCloud)[0].customName, QStringLiteral("my_dust"));
-    EXPECT_EQ(l.doc.props(ItemKind::Megalith)[0].modelIndex, 49);
-    EXPECT_EQ(l.doc.clouds(ItemKind::Nebula)[0].modelIndex, 11);
-    EXPECT_EQ(l.doc.resources(ItemKind::Salvage)[0].modelIndex, 6);
-    EXPECT_EQ(l.doc.props(ItemKind::Pebble)[0].modelIndex, 1);
-    const ShipRecord& s = l.doc.ships()[0];
+    EXPECT_EQ(l.document.clouds(ItemKind::DustCloud)[0].customName, QStringLiteral("my_dust"));
+    EXPECT_EQ(l.document.props(ItemKind::Megalith)[0].modelIndex, 49);
+    EXPECT_EQ(l.document.clouds(ItemKind::Nebula)[0].modelIndex, 11);
+    EXPECT_EQ(l.document.resources(ItemKind::Salvage)[0].modelIndex, 6);
+    EXPECT_EQ(l.document.props(ItemKind::Pebble)[0].modelIndex, 1);
+    const ShipRecord& s = l.document.ships()[0];
     EXPECT_EQ(s.customName, QStringLiteral("odd_ship"));
     EXPECT_THAT((std::array{s.posX, s.posY, s.posZ, int(s.player), s.orientation, s.rotation1, s.rotation2}),
                 ElementsAre(19, 21, 20, 3, 45, 20, 10));
@@ -65,12 +65,12 @@ TEST(LevelReader, ReadsEachKindFromItsArguments)
 
 TEST(LevelReader, LoadingAppendsToWhatIsThere)
 {
-    Level l;
+    LevelIO l;
     const QByteArray file = body("  addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\n"
                                  "  addPoint(\"StartPos0\", {0, 0, 0}, {0, 0, 0})\n  addSphere(\"s\", {0, 0, 0}, 5)");
     l.read(file);
     l.read(file);
-    EXPECT_EQ(l.doc.itemCount(ItemKind::Asteroid), 2);
+    EXPECT_EQ(l.document.itemCount(ItemKind::Asteroid), 2);
     EXPECT_THAT(itemTexts(l), ElementsAre("Asteroid #1", "Player 1 start", "Asteroid #2", "Player 1 start"));
     EXPECT_EQ(l.settings.keptCalls.size(), 2u);
 }
@@ -88,7 +88,7 @@ class ProblemTest : public ::testing::TestWithParam<ProblemCase> {};
 TEST_P(ProblemTest, BadInputIsSkippedOrClampedAndReported)
 {
     const ProblemCase& c = GetParam();
-    Level l;
+    LevelIO l;
     l.read(c.file);
     if (c.problem)
         EXPECT_TRUE(l.hasProblem(c.problem)) << l.problems();
@@ -96,11 +96,11 @@ TEST_P(ProblemTest, BadInputIsSkippedOrClampedAndReported)
         EXPECT_TRUE(l.result.problems.empty()) << l.problems();
     int inDocument = 0;
     for (ItemKind kind : arrayKinds)
-        inDocument += l.doc.itemCount(kind);
+        inDocument += l.document.itemCount(kind);
     for (int slot = 0; slot < playerSlots; ++slot)
-        inDocument += !l.doc.player(slot).label.isEmpty();
+        inDocument += !l.document.player(slot).label.isEmpty();
     EXPECT_EQ(inDocument, c.items);
-    EXPECT_EQ(int(l.items.size()), c.items);
+    EXPECT_EQ(int(l.rows.size()), c.items);
     EXPECT_EQ(l.result.itemsRead, c.items);
 }
 
@@ -164,9 +164,9 @@ public:
 struct FaultCase {
     const char* name;
     QByteArray file;
-    std::function<void(const Level&)> expect;
+    std::function<void(const LevelIO&)> expect;
     bool luaReadsItAsTheGameDoes = true;
-    std::function<void(Level&)> prepare = nullptr;
+    std::function<void(LevelIO&)> prepare = nullptr;
 };
 
 class FaultTest : public ::testing::TestWithParam<FaultCase> {};
@@ -174,13 +174,13 @@ class FaultTest : public ::testing::TestWithParam<FaultCase> {};
 TEST_P(FaultTest, ReadsWhatTheGameReadsAndKeepsItOnSave)
 {
     const FaultCase& c = GetParam();
-    Level l;
+    LevelIO l;
     if (c.prepare)
         c.prepare(l);
     l.read(c.file);
     c.expect(l);
     const QByteArray saved = l.write(true);
-    Level again;
+    LevelIO again;
     if (c.prepare)
         c.prepare(again);
     again.read(saved);
@@ -194,7 +194,7 @@ TEST_P(FaultTest, ReadsWhatTheGameReadsAndKeepsItOnSave)
     EXPECT_TRUE(change.same()) << change.text() << "\n" << saved.constData();
 }
 
-const PlayerTable& players(const Level& l)
+const PlayerTable& players(const LevelIO& l)
 {
     return l.settings.players;
 }
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"playerTable",
                   "maxPlayers = 2\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Hiigaran\", "
                   "startPos = 1, team = 2}\nplayer[1] = {id = 1, name = \"Blue\", resources = 20000, raceID = 2, startPos = 1}\n",
-                  [](const Level& l) {
+                  [](const LevelIO& l) {
                       EXPECT_EQ(players(l).text(0, PlayerTable::Field::Resources), QStringLiteral("750"));
                       EXPECT_EQ(players(l).text(0, PlayerTable::Field::Race), QStringLiteral("Hiigaran"));
                       EXPECT_EQ(players(l).text(1, PlayerTable::Field::Race), QStringLiteral("2"));
@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "player =\n{\n\t{id = 0, name = \"Vaygr\", resources = 5000, raceID = 2, startPos = 1,},\n"
                   "\t{id = 1, name = \"Hiigaran\", resources = 5000, raceID = 1, startPos = 1,},\n"
                   "\t{id = 2, name = \"Extra\", resources = 1, raceID = 1, startPos = 1,},\n}\nmaxPlayers = 2\n",
-                  [](const Level& l) {
+                  [](const LevelIO& l) {
                       EXPECT_TRUE(players(l).isListForm());
                       EXPECT_EQ(players(l).text(1, PlayerTable::Field::Name), QStringLiteral("Hiigaran"));
                       EXPECT_EQ(players(l).entries().size(), 3u) << "an entry beyond the player count is kept";
@@ -223,11 +223,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"squadronTypeIsTheSecondArgument",
                   body("  addSquadron(\"light\", \"meg_NavBouy_simple\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)\n"
                        "  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10, 20, 30}, 1, 0)"),
-                  [](const Level& l) {
-                      const PropRecord& m = l.doc.props(ItemKind::Megalith)[0];
+                  [](const LevelIO& l) {
+                      const PropRecord& m = l.document.props(ItemKind::Megalith)[0];
                       EXPECT_EQ(m.customName, QStringLiteral("meg_NavBouy_simple"));
                       EXPECT_EQ(m.name, QStringLiteral("light"));
-                      const ShipRecord& s = l.doc.ships()[0];
+                      const ShipRecord& s = l.document.ships()[0];
                       EXPECT_EQ(s.modelIndex, 30);
                       EXPECT_EQ(s.name, QStringLiteral("Alpha"));
                       EXPECT_THAT((std::array{int(s.player), s.orientation, s.rotation2, s.rotation1}), ElementsAre(2, 10, 20, 30));
@@ -238,21 +238,21 @@ INSTANTIATE_TEST_SUITE_P(
                        "  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 100, 12.5, -3, 45, 1)\n"
                        "  addSalvage(\"slv_chunk_lrg01\", {1, 2, 3}, 80, 0, 90, 0, 1)\n"
                        "  addPebble(\"pebble_0\", {1, 2, 3}, 0.0, 0.5, 0.0)"),
-                  [](const Level& l) {
-                      EXPECT_TRUE(l.doc.props(ItemKind::Megalith)[0].source);
-                      EXPECT_TRUE(l.doc.resources(ItemKind::Asteroid)[0].source);
-                      EXPECT_EQ(l.doc.props(ItemKind::Pebble)[0].chunk, Chunk::Determ) << "a pebble read from DetermChunk";
+                  [](const LevelIO& l) {
+                      EXPECT_TRUE(l.document.props(ItemKind::Megalith)[0].source);
+                      EXPECT_TRUE(l.document.resources(ItemKind::Asteroid)[0].source);
+                      EXPECT_EQ(l.document.props(ItemKind::Pebble)[0].chunk, Chunk::Determ) << "a pebble read from DetermChunk";
                   }},
         FaultCase{"cloudNamesAlphaAndFifthArgument",
                   body("  addDustCloud(\"Lane1\", \"dustcloud_nores\", {1, 2, 3}, {0.2, 0.4, 0.6, 0.5}, 2.5, 3000)\n"
                        "  addNebula(\"Veil\", \"nebula_0\", {1, 2, 3}, {1, 0.5, 0, 0.25}, 0, 8000)\n"
                        "  addCloud(\"c\", \"cloud_0\", {.5, -0, 1e3}, {0, 0, 0, 0}, 0, 0)"),
-                  [](const Level& l) {
-                      const CloudRecord& n = l.doc.clouds(ItemKind::Nebula)[0];
+                  [](const LevelIO& l) {
+                      const CloudRecord& n = l.document.clouds(ItemKind::Nebula)[0];
                       EXPECT_EQ(n.modelIndex, 11);
                       EXPECT_EQ(n.name, QStringLiteral("Veil"));
                       EXPECT_THAT((std::array<int, 4>{n.red, n.green, n.blue, n.size}), ElementsAre(255, 128, 0, 8000));
-                      EXPECT_EQ(l.doc.clouds(ItemKind::DustCloud)[0].modelIndex, 1);
+                      EXPECT_EQ(l.document.clouds(ItemKind::DustCloud)[0].modelIndex, 1);
                   }},
         FaultCase{"callsTheEditorDoesNotModel",
                   "function DetermChunk()\n  setWorldBoundsOuter({0, 0, 0}, {50000, 20000, 50000})\n"
@@ -262,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "  fogSetColour(0.35, 0.2, 0.07, 1)\n  fogSetDensity(0.28)\n  setBattleMusic(\"Data:sound/music/battle/b01\")\n"
                   "  setDustCloudAmbient({0.1, 0.2, 0.3, 1})\n  setLevelShadowColour(0, 0, 0, 0)\n"
                   "  setWorldBoundsInner({-4.4, 0, 0}, {41000, 41000, 41000})\nend\n",
-                  [](const Level& l) {
+                  [](const LevelIO& l) {
                       EXPECT_EQ(l.settings.keptCalls.size(), 12u);
                       EXPECT_EQ(l.settings.sizeX, QStringLiteral("41000"));
                       EXPECT_TRUE(l.write().contains("  fogSetActive(1)\r\n"));
@@ -273,10 +273,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "addPoint(\"StartPos0\",{1,0,1},{0,0,0});addPoint(\"StartPos1\",{2,0,2},{0,0,0});"
                   "addPoint(\"StartPos2\",{3,0,3},{0,0,0})\naddPoint(\"StartPos3\",{4,0,4},{0,0,0}) "
                   "addPoint(\"StartPos4\",{5,0,5},{0,0,0}) addPoint(\"StartPos5\",{6,0,6},{0,0,0})\nend",
-                  [](const Level& l) {
+                  [](const LevelIO& l) {
                       EXPECT_EQ(l.settings.levelDesc, QStringLiteral("Perihelion"));
                       EXPECT_EQ(l.settings.playerCount(), 6);
-                      EXPECT_EQ(l.doc.liveCount(ItemKind::PlayerStart), 6);
+                      EXPECT_EQ(l.document.liveCount(ItemKind::PlayerStart), 6);
                   }},
         FaultCase{"eightPlayers",
                   "maxPlayers = 8\nfunction DetermChunk()\n" + [] {
@@ -285,9 +285,9 @@ INSTANTIATE_TEST_SUITE_P(
                           points += "  addPoint(\"StartPos" + QByteArray::number(i) + "\", {" + QByteArray::number(i) + ", 0, 0}, {0, 45, 0})\n";
                       return points;
                   }() + "end\n",
-                  [](const Level& l) {
+                  [](const LevelIO& l) {
                       EXPECT_EQ(l.settings.playerCount(), 8);
-                      EXPECT_EQ(l.doc.player(7).label, QStringLiteral("Player 8"));
+                      EXPECT_EQ(l.document.player(7).label, QStringLiteral("Player 8"));
                       EXPECT_EQ(itemTexts(l).last(), QStringLiteral("Player 8 start"));
                   }},
         FaultCase{"quotedNamesAreOneArgument",
@@ -295,69 +295,69 @@ INSTANTIATE_TEST_SUITE_P(
                        "  addSquadron(\"my\\\"ship\", \"my\\\"ship\", {4, 5, 6}, 1, {7, 8, 9}, 0, 0)\n"
                        "  addSquadron('single, (quoted)', 'single, (quoted)', {1, 1, 1}, 0, {0, 0, 0}, 0, 0)\n"
                        "  addSquadron(\"caf\\233\", \"caf\\233\", {1, 1, 1}, 0, {0, 0, 0}, 0, 0)"),
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.ships()[0].customName, QStringLiteral("Aircraft Carrier"));
-                      const ShipRecord& s = l.doc.ships()[1];
+                  [](const LevelIO& l) {
+                      EXPECT_EQ(l.document.ships()[0].customName, QStringLiteral("Aircraft Carrier"));
+                      const ShipRecord& s = l.document.ships()[1];
                       EXPECT_EQ(s.customName, QStringLiteral("my\"ship"));
                       EXPECT_THAT((std::array{s.posX, s.posY, s.posZ, int(s.player), s.orientation}), ElementsAre(4, 6, 5, 1, 7));
-                      EXPECT_EQ(l.doc.ships()[2].customName, QStringLiteral("single, (quoted)"));
-                      EXPECT_EQ(l.doc.ships()[3].customName, QString::fromLatin1("caf\xe9"));
+                      EXPECT_EQ(l.document.ships()[2].customName, QStringLiteral("single, (quoted)"));
+                      EXPECT_EQ(l.document.ships()[3].customName, QString::fromLatin1("caf\xe9"));
                   }},
         FaultCase{"commentInsideACallAndTwoCallsOnALine",
                   body("  addAsteroid(\"Asteroid_1\", {40, -- x\n 50, 60}, 70, 0, 0, 0, 0)\n"
                        "  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0); addPebble(\"pebble_1\", {4, 5, 6}, 0, 0, 0)"),
-                  [](const Level& l) {
-                      const ResourceRecord& a = l.doc.resources(ItemKind::Asteroid)[0];
+                  [](const LevelIO& l) {
+                      const ResourceRecord& a = l.document.resources(ItemKind::Asteroid)[0];
                       EXPECT_THAT((std::array{a.posX, a.posZ, a.posY, a.resourcePercent}), ElementsAre(40, 50, 60, 70));
-                      EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 2);
+                      EXPECT_EQ(l.document.itemCount(ItemKind::Pebble), 2);
                   }},
         // Lua 5 would read the three lines after "--[[" as a comment; the game reads them.
         FaultCase{"blockCommentsAreLineComments",
                   "--[[ a header\nfunction NonDetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n--]]\n",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 1);
+                  [](const LevelIO& l) {
+                      EXPECT_EQ(l.document.itemCount(ItemKind::Pebble), 1);
                       EXPECT_TRUE(l.hasProblem("block comment"));
                   },
                   false},
         // A lone CR is a blank to Lua 4.0: the calls are read, and a comment line swallows the rest.
         FaultCase{"carriageReturnLineEnds",
                   "function NonDetermChunk()\raddPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\rend\r-- the end\raddPebble(\"x\", {}, 0, 0, 0)",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 1);
+                  [](const LevelIO& l) {
+                      EXPECT_EQ(l.document.itemCount(ItemKind::Pebble), 1);
                       EXPECT_TRUE(l.hasProblem("lone carriage return"));
                   },
                   false},
         FaultCase{"worldBoundsAsTexts", body("  setWorldBoundsInner({0, 0, 0}, {\"1d5\", 20000, \"+5\"})"),
-                  [](const Level& l) {
+                  [](const LevelIO& l) {
                       EXPECT_EQ(l.settings.sizeZ, QStringLiteral("20000"));
                       EXPECT_TRUE(l.hasProblem("world size X"));
                       EXPECT_TRUE(l.write().contains("{\"1d5\", 20000, \"+5\"}")) << "written back as the texts they were";
                   }},
         FaultCase{"asteroidNamesStayWithAShuffledList",
                   body("  addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\n  addAsteroid(\"Asteroid_3\", {1, 2, 3}, 100, 0, 0, 0, 0)"),
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex, 2);
+                  [](const LevelIO& l) {
+                      EXPECT_EQ(l.document.resources(ItemKind::Asteroid)[0].modelIndex, 2);
                       EXPECT_TRUE(l.write().contains("addAsteroid(\"Asteroid_1\""));
                       EXPECT_TRUE(l.write().contains("addAsteroid(\"Asteroid_3\""));
                   },
                   true,
-                  [](Level& l) { l.catalogue = Catalogue(QStringLiteral("game"), {std::make_shared<ShuffledAsteroids>()}); }}),
+                  [](LevelIO& l) { l.catalogue = Catalogue(QStringLiteral("game"), {std::make_shared<ShuffledAsteroids>()}); }}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 // What the user changes is written into the call as the file gave it; the rest stays as written.
 TEST(LevelReader, EditedValuesGoIntoTheCallsAsRead)
 {
-    Level l;
+    LevelIO l;
     l.read(body("  addAsteroid(\"Asteroid_2\", {1.25, 2, 3}, 100, 12.5, -3, 45, 1)\n"
                 "  addNebula(\"Veil\", \"nebula_0\", {1, 2, 3}, {1, 0.5, 0, 0.25}, 0, 8000)\n"
                 "  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10.5, 20, 30}, 1, 0)"));
-    ResourceRecord& asteroid = l.doc.resources(ItemKind::Asteroid)[0];
+    ResourceRecord& asteroid = l.document.resources(ItemKind::Asteroid)[0];
     asteroid.resourcePercent = 55;
     asteroid.posY = 9;
-    CloudRecord& nebula = l.doc.clouds(ItemKind::Nebula)[0];
+    CloudRecord& nebula = l.document.clouds(ItemKind::Nebula)[0];
     nebula.green = 255;
     nebula.modelIndex = 0;
-    ShipRecord& ship = l.doc.ships()[0];
+    ShipRecord& ship = l.document.ships()[0];
     ship.rotation1 = 31;
     const QByteArray out = l.write();
     EXPECT_TRUE(out.contains("  addAsteroid(\"Asteroid_2\", {1.25, 2, 9}, 55, 12.5, -3, 45, 1)\r\n")) << out.constData();
@@ -371,18 +371,18 @@ TEST(LevelReader, EditedValuesGoIntoTheCallsAsRead)
 struct RoundTripCase {
     const char* name;
     QByteArray file;
-    std::function<void(Level&)> expect;
+    std::function<void(LevelIO&)> expect;
 };
 
 class RoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RoundTripTest, ReadsAsDefinedAndSurvivesASaveAndLoad)
 {
-    Level first;
+    LevelIO first;
     first.read(GetParam().file);
     GetParam().expect(first);
     const QByteArray saved = first.write();
-    Level second;
+    LevelIO second;
     second.read(saved);
     EXPECT_TRUE(second.result.problems.empty()) << second.problems();
     EXPECT_EQ(second.write(), saved);
@@ -396,7 +396,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "  setWorldBoundsInner({0, 0, 0}, {40000, 15000, 35000})\n  loadBackground(\"m07\")\n"
                       "  setSensorsManagerCameraDistances(4000, 100000)\n"
                       "  setDefaultMusic(\"Data:sound/music/Battle/battle_06\")\nend\n",
-                      [](Level& l) {
+                      [](LevelIO& l) {
                           const MapSettings& s = l.settings;
                           EXPECT_THAT((QStringList{s.levelDesc, s.sizeX, s.sizeY, s.sizeZ, s.background, s.cameraMin, s.cameraMax, s.music}),
                                       ElementsAre("My Map", "40000", "35000", "15000", "m07", "4000", "100000", "Battle/battle_06"));
@@ -404,21 +404,21 @@ INSTANTIATE_TEST_SUITE_P(
                           EXPECT_TRUE(l.result.worldBoundsRead);
                       }},
         RoundTripCase{"eightBitText", "levelDesc = \"Caf\xe9 \xff\"\n",
-                      [](Level& l) {
+                      [](LevelIO& l) {
                           EXPECT_EQ(l.settings.levelDesc, QString::fromLatin1("Caf\xe9 \xff"));
                           EXPECT_TRUE(l.write().contains("levelDesc = \"Caf\xe9 \xff\"\r\n"));
                       }},
         RoundTripCase{"escapedDescription", "levelDesc = \"Say \\\"hi\\\" \\\\o/\"\n",
-                      [](Level& l) { EXPECT_EQ(l.settings.levelDesc, QLatin1String("Say \"hi\" \\o/")); }},
+                      [](LevelIO& l) { EXPECT_EQ(l.settings.levelDesc, QLatin1String("Say \"hi\" \\o/")); }},
         RoundTripCase{"namesInNoList",
                       body("  addCloud(\"p\", \"cloud_mod\", {1, 2, 3}, {0, 0, 0, 1}, 0.0, 5)\n"
                            "  addSquadron(\"meg_modded\", \"meg_modded\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)\n"
                            "  addPebble(\"rock\", {1, 2, 3}, 0, 0, 0)\n"
                            "  addNebula(\"weird_nebula\", \"weird_nebula\", {1, 2, 3}, {0.5, 0, 0, 1}, 0.0, 44)"),
-                      [](Level& l) {
-                          const CloudRecord& n = l.doc.clouds(ItemKind::Nebula)[0];
-                          EXPECT_THAT((QStringList{l.doc.clouds(ItemKind::Cloud)[0].customName, l.doc.props(ItemKind::Megalith)[0].customName,
-                                                   l.doc.props(ItemKind::Pebble)[0].customName, n.customName}),
+                      [](LevelIO& l) {
+                          const CloudRecord& n = l.document.clouds(ItemKind::Nebula)[0];
+                          EXPECT_THAT((QStringList{l.document.clouds(ItemKind::Cloud)[0].customName, l.document.props(ItemKind::Megalith)[0].customName,
+                                                   l.document.props(ItemKind::Pebble)[0].customName, n.customName}),
                                       ElementsAre("cloud_mod", "meg_modded", "rock", "weird_nebula"));
                           EXPECT_THAT((std::array<int, 3>{n.modelIndex, n.red, n.size}), ElementsAre(-1, 128, 44));
                       }},
@@ -426,9 +426,9 @@ INSTANTIATE_TEST_SUITE_P(
                       body("  addSquadron(\"hgn_assaultcorvette\", \"hgn_assaultcorvette\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)\n"
                            "  addSquadron(\"meg_bentus_ruin_1\", \"meg_bentus_ruin_1\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
                            "  addSquadron(\"assaultcorvette\", \"assaultcorvette\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)"),
-                      [](Level& l) { // the last: containment when nothing is equal
-                          EXPECT_THAT((std::array<int, 3>{l.doc.ships()[0].modelIndex, l.doc.props(ItemKind::Megalith)[0].modelIndex,
-                                                          l.doc.ships()[1].modelIndex}),
+                      [](LevelIO& l) { // the last: containment when nothing is equal
+                          EXPECT_THAT((std::array<int, 3>{l.document.ships()[0].modelIndex, l.document.props(ItemKind::Megalith)[0].modelIndex,
+                                                          l.document.ships()[1].modelIndex}),
                                       ElementsAre(0, 5, 1));
                           EXPECT_TRUE(l.write().contains("addSquadron(\"assaultcorvette\", \"assaultcorvette\""));
                       }},
@@ -436,34 +436,34 @@ INSTANTIATE_TEST_SUITE_P(
                       body("  addPebble(\"a\\\\b\", {1, 2, 3}, 0, 0, 0)\n"
                            "  addSquadron(\"say\\\\hi\", \"x\\ty\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
                            "  loadBackground(\"m\\\\01\")\n  setDefaultMusic(\"Data:sound/music/a\\\\b\")"),
-                      [](Level& l) {
-                          EXPECT_THAT((QStringList{l.doc.props(ItemKind::Pebble)[0].customName, l.doc.ships()[0].name,
-                                                   l.doc.ships()[0].customName, l.settings.background, l.settings.music}),
+                      [](LevelIO& l) {
+                          EXPECT_THAT((QStringList{l.document.props(ItemKind::Pebble)[0].customName, l.document.ships()[0].name,
+                                                   l.document.ships()[0].customName, l.settings.background, l.settings.music}),
                                       ElementsAre("a\\b", "say\\hi", "x\ty", "m\\01", "a\\b"));
                       }},
         // Found by the editor's monkey test: "Custom" is no model, and a quoted background or music
         // keeps its blanks and quotes.
         RoundTripCase{"namedCustom", body("  addAsteroid(\"Custom\", {1, 2, 3}, 100, 0, 0, 0, 0)"),
-                      [](Level& l) {
-                          EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex, -1);
-                          EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].customName, QStringLiteral("Custom"));
+                      [](LevelIO& l) {
+                          EXPECT_EQ(l.document.resources(ItemKind::Asteroid)[0].modelIndex, -1);
+                          EXPECT_EQ(l.document.resources(ItemKind::Asteroid)[0].customName, QStringLiteral("Custom"));
                       }},
         RoundTripCase{"quotedSettings",
                       body("  loadBackground(\"  my, (odd) sky \")\n"
                            "  setDefaultMusic(\"Data:sound/music/Say \\\"hi\\\"\")"),
-                      [](Level& l) { EXPECT_EQ(l.settings.background + u'|' + l.settings.music, QLatin1String("  my, (odd) sky |Say \"hi\"")); }}),
+                      [](LevelIO& l) { EXPECT_EQ(l.settings.background + u'|' + l.settings.music, QLatin1String("  my, (odd) sky |Say \"hi\"")); }}),
     [](const ::testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.name); });
 
 TEST(LevelReader, WriteReadWriteGivesTheSameBytes)
 {
-    Level first;
+    LevelIO first;
     first.settings.levelDesc = QStringLiteral("All kinds");
     first.settings.playerIndex = 1;
     first.settings.sizeX = QStringLiteral("1000");
     first.settings.background = QStringLiteral("m05");
     first.settings.music = QStringLiteral("Ambient/amb_02");
     for (int slot = 0; slot < 3; ++slot) {
-        PlayerStartRecord& p = first.doc.player(slot);
+        PlayerStartRecord& p = first.document.player(slot);
         p.label = QStringLiteral("Player %1").arg(slot + 1);
         p.posX = slot * 100;
         p.posY = -slot;
@@ -499,18 +499,18 @@ TEST(LevelReader, WriteReadWriteGivesTheSameBytes)
                     }
                 },
                 record);
-            first.doc.appendRecord(kind, record);
+            first.document.appendRecord(kind, record);
         }
-        first.doc.markDeleted(kind, 1);
+        first.document.markDeleted(kind, 1);
     }
     const QByteArray once = first.write();
-    Level second;
+    LevelIO second;
     second.read(once);
     EXPECT_TRUE(second.result.problems.empty()) << second.problems();
     EXPECT_EQ(second.write(), once);
     for (ItemKind kind : arrayKinds) {
-        for (int i = 0; i < second.doc.itemCount(kind); ++i)
-            second.doc.visit(kind, i, [](const auto& r) { EXPECT_FALSE(r.source) << "the editor's own lines keep nothing"; });
+        for (int i = 0; i < second.document.itemCount(kind); ++i)
+            second.document.visit(kind, i, [](const auto& r) { EXPECT_FALSE(r.source) << "the editor's own lines keep nothing"; });
     }
 }
 
@@ -536,10 +536,10 @@ TEST(LevelReader, RealMapsMadeOfPlainCallsKeepWhatTheGameSees)
     QStringList plain;
     for (const QString& file : files) {
         const QByteArray bytes = readBytes(file);
-        Level l;
+        LevelIO l;
         l.read(bytes);
         const QByteArray saved = l.write();
-        Level again;
+        LevelIO again;
         again.read(saved);
         EXPECT_EQ(again.write(), saved) << file.toStdString() << ": a second load and save changes nothing";
         if (l.result.scriptInChunks > 0 || l.result.callsSkipped > 0 || bytes.startsWith("\x1bLua") || l.hasProblem("includes"))

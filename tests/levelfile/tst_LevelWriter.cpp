@@ -51,14 +51,14 @@ function NonDetermChunk()
 end
 )";
 
-Level workedLevel()
+LevelIO workedLevel()
 {
-    Level l;
-    l.doc.setPlayerColours();
-    l.doc.player(0) = {QStringLiteral("Player 1"), 1000, 2000, 0, 90.0f, playerColour(0)};
-    l.doc.player(1) = {QStringLiteral("Player 2"), -1000, -2000, 500, 0.0f, playerColour(1)};
-    l.doc.appendItem(ItemKind::Asteroid, ResourceRecord{.resourcePercent = 100});
-    l.doc.appendItem(ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
+    LevelIO l;
+    l.document.setPlayerColours();
+    l.document.player(0) = {QStringLiteral("Player 1"), 1000, 2000, 0, 90.0f, playerColour(0)};
+    l.document.player(1) = {QStringLiteral("Player 2"), -1000, -2000, 500, 0.0f, playerColour(1)};
+    l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.resourcePercent = 100});
+    l.document.appendItem(ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
     l.settings.background = QStringLiteral("m03"), l.settings.music = QStringLiteral("Ambient/amb_07");
     return l;
 }
@@ -70,30 +70,30 @@ TEST(LevelWriter, WritesTheWorkedExampleByteForByte)
 
 TEST(LevelWriter, RefusesALevelWithoutAllStartPoints)
 {
-    Level l = workedLevel();
-    EXPECT_TRUE(hasAllPlayerStarts(l.doc, l.settings));
+    LevelIO l = workedLevel();
+    EXPECT_TRUE(hasAllPlayerStarts(l.document, l.settings));
     l.settings.playerIndex = 2; // four players, slots 2 and 3 empty
-    l.doc.player(2).label = QStringLiteral("Player 3");
-    EXPECT_FALSE(hasAllPlayerStarts(l.doc, l.settings));
-    l.doc.player(3).label = QStringLiteral("Player 4");
-    EXPECT_TRUE(hasAllPlayerStarts(l.doc, l.settings));
+    l.document.player(2).label = QStringLiteral("Player 3");
+    EXPECT_FALSE(hasAllPlayerStarts(l.document, l.settings));
+    l.document.player(3).label = QStringLiteral("Player 4");
+    EXPECT_TRUE(hasAllPlayerStarts(l.document, l.settings));
     l.settings.playerIndex = 0; // slots beyond the player count are not written
-    l.doc.player(5) = {QStringLiteral("Player 6"), 7, 7, 7, 0.0f, 0};
+    l.document.player(5) = {QStringLiteral("Player 6"), 7, 7, 7, 0.0f, 0};
     EXPECT_FALSE(l.write().contains("StartPos5"));
 }
 
 TEST(LevelWriter, ItemLinesAndNumberFormats)
 {
-    Level l = workedLevel();
-    l.doc.player(0).orientation = 22.5f;
-    l.doc.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = -1, .resourcePercent = -50, .posX = -3, .customName = "my_rock"});
-    l.doc.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = 4});
-    l.doc.appendItem(ItemKind::DustCloud, CloudRecord{.size = 7, .red = 255, .green = 0, .blue = 10});
-    l.doc.appendItem(ItemKind::Megalith, PropRecord{.modelIndex = 1});
-    l.doc.appendItem(ItemKind::Nebula, CloudRecord{.modelIndex = -1, .customName = "neb_x"});
-    l.doc.appendItem(ItemKind::Ship, ShipRecord{.modelIndex = 30, .posX = 1, .posY = 2, .posZ = 3, .orientation = 10,
+    LevelIO l = workedLevel();
+    l.document.player(0).orientation = 22.5f;
+    l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = -1, .resourcePercent = -50, .posX = -3, .customName = "my_rock"});
+    l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = 4});
+    l.document.appendItem(ItemKind::DustCloud, CloudRecord{.size = 7, .red = 255, .green = 0, .blue = 10});
+    l.document.appendItem(ItemKind::Megalith, PropRecord{.modelIndex = 1});
+    l.document.appendItem(ItemKind::Nebula, CloudRecord{.modelIndex = -1, .customName = "neb_x"});
+    l.document.appendItem(ItemKind::Ship, ShipRecord{.modelIndex = 30, .posX = 1, .posY = 2, .posZ = 3, .orientation = 10,
                                                 .rotation1 = 20, .rotation2 = -30, .player = 2});
-    l.doc.appendItem(ItemKind::Pebble, PropRecord{.modelIndex = 2});
+    l.document.appendItem(ItemKind::Pebble, PropRecord{.modelIndex = 2});
     const QByteArray out = l.write();
     for (const char* line :
          {"  addPoint(\"StartPos0\", {1000, 0, 2000}, {0, 22.5, 0})\r\n",
@@ -112,18 +112,18 @@ TEST(LevelWriter, ItemLinesAndNumberFormats)
 
 TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
 {
-    Level l = workedLevel();
+    LevelIO l = workedLevel();
     for (int x : {11, 22, 33})
-        l.doc.appendItem(ItemKind::Salvage, ResourceRecord{.posX = x});
-    l.doc.markDeleted(ItemKind::Salvage, 1);
-    l.doc.markDeleted(ItemKind::Cloud, 0);
+        l.document.appendItem(ItemKind::Salvage, ResourceRecord{.posX = x});
+    l.document.markDeleted(ItemKind::Salvage, 1);
+    l.document.markDeleted(ItemKind::Cloud, 0);
     const QByteArray out = l.write();
     EXPECT_TRUE(!out.contains("{22, 0, 0}") && !out.contains("addCloud") && 0 <= out.indexOf("{11, 0, 0}") && out.indexOf("{11, 0, 0}") < out.indexOf("{33, 0, 0}"));
 }
 
 TEST(LevelWriter, QuotedTextsAreEscapedAndTypedNamesKept)
 {
-    Level l = workedLevel();
+    LevelIO l = workedLevel();
     l.settings.levelDesc = QStringLiteral("My \"big\" map \\ 2");
     l.settings.background = QStringLiteral("my_background"), l.settings.music = QStringLiteral("Custom/track");
     const QByteArray out = l.write();

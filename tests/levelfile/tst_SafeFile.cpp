@@ -22,10 +22,10 @@ struct stat statOf(const QString& path) { struct stat st {}; ::stat(native(path)
 
 QString readError(const QString& path)
 {
-    Level l;
+    LevelIO l;
     QString error;
     ModelLists models(l.catalogue);
-    return readLevelFile(path, l.doc, l.settings, models, nullptr, &error) ? QStringLiteral("read") : error;
+    return loadLevel(path, l, models, &error) ? QStringLiteral("read") : error;
 }
 
 TEST(SafeFile, ReadingRefusesWhatIsNotARegularFileOrTooLongWithoutWaiting)

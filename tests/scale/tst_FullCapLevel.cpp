@@ -12,9 +12,11 @@ namespace {
 
 QByteArray fullCapLevel()
 {
-    LevelDocument doc;
-    MapSettings settings;
-    settings.playerIndex = 4, settings.background = QStringLiteral("m02"), settings.music = QStringLiteral("Ambient/amb_03");
+    Level level;
+    LevelDocument& doc = level.document;
+    level.settings.playerIndex = 4;
+    level.settings.background = QStringLiteral("m02");
+    level.settings.music = QStringLiteral("Ambient/amb_03");
     for (int slot = 0; slot < playerSlots; ++slot)
         doc.player(slot) = {QStringLiteral("Player %1").arg(slot + 1), slot * 1000, -slot * 1000, slot, 15.5f * float(slot), playerColour(slot)};
     for (ItemKind kind : arrayKinds)
@@ -24,14 +26,17 @@ QByteArray fullCapLevel()
             doc.visit(kind, 0, [&](auto& sample) {
                 auto r = std::decay_t<decltype(sample)>{};
                 if constexpr (!std::is_same_v<decltype(r), PlayerStartRecord>) {
-                    r.posX = x, r.posY = y, r.posZ = i % 2000 - 1000, r.modelIndex = static_cast<std::int16_t>(i % 3);
+                    r.posX = x;
+                    r.posY = y;
+                    r.posZ = i % 2000 - 1000;
+                    r.modelIndex = static_cast<std::int16_t>(i % 3);
                     doc.appendItem(kind, r);
                 }
             });
         }
     Catalogue catalogue;
     ModelLists models(catalogue);
-    return writeLevel(doc, settings, models);
+    return writeLevel(level, models);
 }
 
 TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)

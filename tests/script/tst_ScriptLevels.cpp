@@ -54,9 +54,9 @@ public:
     }
 };
 
+// A level opened by its script, and the level saved from it.
 struct Opened {
-    LevelDocument document;
-    MapSettings settings;
+    Level level;
     ScriptRead read;
     QByteArray saved;
 };
@@ -64,10 +64,10 @@ struct Opened {
 Opened openByScript(const QByteArray& source, const Catalogue& catalogue)
 {
     Opened o;
-    o.document.setPlayerColours();
+    o.level.document.setPlayerColours();
     ModelLists models(catalogue);
-    o.read = buildRecordedScript(recordLevelScript(source, QStringLiteral("level"), {}), o.document, o.settings, models);
-    o.saved = writeLevel(o.document, o.settings, models, true);
+    o.read = buildRecordedScript(recordLevelScript(source, QStringLiteral("level"), {}), o.level, models);
+    o.saved = writeLevel(o.level, models, true);
     return o;
 }
 
@@ -105,7 +105,7 @@ TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
         // A save leaves out the start points beyond the player count (the editor asks first):
         // 2p_Veil_of_Fire places four for its two players.
         change.lost.removeIf([&o](const QString& line) {
-            for (int slot = o.settings.playerCount(); slot < playerSlots; ++slot) {
+            for (int slot = o.level.settings.playerCount(); slot < playerSlots; ++slot) {
                 if (line.contains(QStringLiteral(" addPoint(\"StartPos%1\"").arg(slot)))
                     return true;
             }
@@ -134,13 +134,12 @@ TEST(ScriptLevels, OnPlainMapsTheRunnerAndTheLineReaderBuildTheSameLevel)
     int compared = 0;
     for (const QString& file : files) {
         QByteArray source = readBytes(file);
-        LevelDocument document;
-        document.setPlayerColours();
-        MapSettings settings;
+        Level level;
+        level.document.setPlayerColours();
         ModelLists models(catalogue);
         QBuffer buffer(&source);
         buffer.open(QIODevice::ReadOnly);
-        const ReadResult lines = readLevel(buffer, document, settings, models);
+        const ReadResult lines = readLevel(buffer, level, models);
         if (lines.scriptInChunks > 0 || lines.callsSkipped > 0 || source.startsWith("\x1bLua")
             || std::any_of(lines.problems.begin(), lines.problems.end(),
                            [](const ReadProblem& p) { return p.reason.contains(QLatin1String("includes")); }))
@@ -149,7 +148,7 @@ TEST(ScriptLevels, OnPlainMapsTheRunnerAndTheLineReaderBuildTheSameLevel)
         const Opened byScript = openByScript(source, catalogue);
         EXPECT_EQ(byScript.read.read.itemsRead, lines.itemsRead) << file.toStdString();
         const GameViewChange change =
-            gameViewChange(runnerView(writeLevel(document, settings, models, true)).sorted(), runnerView(byScript.saved).sorted());
+            gameViewChange(runnerView(writeLevel(level, models, true)).sorted(), runnerView(byScript.saved).sorted());
         EXPECT_TRUE(change.same()) << file.toStdString() << change.text();
     }
     EXPECT_EQ(compared, 12);

@@ -187,7 +187,7 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
     EXPECT_TRUE(count(image, std::nullopt) == 0 && map.labelAt({303, 304}, &image) == -1);
     map.scene.labelShown[typeIdOf(ItemKind::Asteroid)] = true;
     for (const int points : {4, 8, 12}) {
-        map.scene.labelPointSize = points, map.scene.labelFontFamily = labelFontFamilyFor(points);
+        map.scene.labelPointSize = points;
         image = map.top();
         int hits = 0;
         for (int y = 290; y < 350; ++y)

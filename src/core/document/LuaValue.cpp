@@ -73,11 +73,6 @@ bool LuaValue::sameValue(const LuaValue& o) const
     return true;
 }
 
-bool LuaValue::operator==(const LuaValue& o) const
-{
-    return type == o.type && number == o.number && text == o.text && items == o.items && fields == o.fields;
-}
-
 std::string luaNumeral(double value)
 {
     if (std::isnan(value))

@@ -40,7 +40,7 @@ struct LuaValue {
 
     // Equal as the game sees them: numerals are compared by value, not by spelling.
     bool sameValue(const LuaValue& other) const;
-    bool operator==(const LuaValue& other) const;
+    bool operator==(const LuaValue& other) const = default;
 };
 
 struct LuaField {

@@ -46,25 +46,22 @@ bool EditCommand::mergeWith(const QUndoCommand* other)
     return true;
 }
 
-LevelSwapCommand::LevelSwapCommand(Editor& editor, const QString& text, LevelState other)
+LevelSwapCommand::LevelSwapCommand(Editor& editor, const QString& text, LevelState other, int sharedRows)
     : QUndoCommand(text)
     , m_editor(editor)
     , m_other(std::move(other))
+    , m_sharedRows(sharedRows)
 {
 }
 
 void LevelSwapCommand::redo()
 {
-    if (m_firstRedo) {
-        m_firstRedo = false;
-        return;
-    }
-    m_editor.swapLevelState(m_other);
+    m_editor.swapLevelState(m_other, m_sharedRows);
 }
 
 void LevelSwapCommand::undo()
 {
-    m_editor.swapLevelState(m_other);
+    m_editor.swapLevelState(m_other, m_sharedRows);
 }
 
 SettingsCommand::SettingsCommand(Editor& editor, MapSettings before, MapSettings after)

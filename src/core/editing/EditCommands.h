@@ -1,8 +1,6 @@
 #pragma once
 
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
-#include "document/ObjectRow.h"
+#include "document/Level.h"
 #include "views/ViewScale.h"
 
 #include <QUndoCommand>
@@ -14,11 +12,10 @@ namespace starloom {
 
 class Editor;
 
-// The whole level as the editor holds it: what a load or a new level replaces.
+// The whole level as the editor holds it, with the selected row and the view scales: what a load
+// or a new level replaces.
 struct LevelState {
-    LevelDocument document;
-    MapSettings settings;
-    std::vector<ObjectRow> rows;
+    Level level;
     int selectedRow = -1;
     ViewScale top;
     ViewScale front;
@@ -68,11 +65,12 @@ private:
     QString m_firstText;
 };
 
-// A load or a new level: the editor already holds the new level when this is pushed; undo and
-// redo swap it with the level held here.
+// A load, an opened script or a new level: redo puts `other` in place of the editor's level and
+// keeps the level it replaced; undo swaps them back. Both begin with the same `sharedRows` rows
+// (a load appends to the level), so that the object list is told which rows came or went.
 class LevelSwapCommand final : public QUndoCommand {
 public:
-    LevelSwapCommand(Editor& editor, const QString& text, LevelState other);
+    LevelSwapCommand(Editor& editor, const QString& text, LevelState other, int sharedRows);
 
     void redo() override;
     void undo() override;
@@ -80,7 +78,7 @@ public:
 private:
     Editor& m_editor;
     LevelState m_other;
-    bool m_firstRedo = true;
+    int m_sharedRows;
 };
 
 // An accepted "Done!" of the options window: the level settings it changed. The editor already

@@ -2,14 +2,16 @@
 
 #include "EditCommands.h"
 #include "EditorHost.h"
+#include "Panel.h"
+#include "RowChangeLog.h"
 
 #include "document/Catalogue.h"
 #include "document/ItemKind.h"
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
-#include "document/ObjectRow.h"
+#include "document/Level.h"
+#include "views/MapScene.h"
 #include "views/ViewScale.h"
 
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <QUndoStack>
@@ -27,35 +29,30 @@ namespace starloom {
 
 class SettingsStore;
 
-inline const QString placementMode = QStringLiteral("Placement mode");
-inline const QString editingMode = QStringLiteral("Editing mode");
 inline const QString levelFileFilter = QStringLiteral("LEVEL Files (*.level)");
 
 // A uniform random number in [0, 1).
 using RandomSource = std::function<double()>;
 RandomSource defaultRandomSource();
 
-// One of the four labelled value fields of the property panel (Label1(i) and Text1(i)).
-struct PanelField {
-    QString caption;
-    QString text;
-    bool captionVisible = false;
-    bool textVisible = false;
-};
-
 // The text label of one object-list row on the top view. Labels are not stored: each row has
 // exactly one, derived from the row and its record.
 struct MapLabel {
     QString caption;
-    QString key;   // the row's key, shown as the tooltip
-    double x = 0;  // world position of the top-left corner: the item's position + (100, 100)
+    QString key;          // the row's key, shown as the tooltip
+    double x = 0;         // world position of the top-left corner: the item's position + (100, 100)
     double y = 0;
     bool visible = false; // the row kind's "Show" check
 };
 
 // Everything the main window and the options window show, as plain data, and every handler of
-// theirs under its own name. Each handler that changes the level does so inside one method, so
-// that it can be undone as one step.
+// theirs under its own name. Each handler that changes the level builds the changed value and
+// pushes it as one undoable command.
+//
+// The handlers are defined by concern: EditorFiles.cpp (new, open, load, save, recent levels,
+// recovery), EditorPanel.cpp (kind, model, fields), EditorEdits.cpp (place, move, apply, delete,
+// set player, the level's settings), EditorViews.cpp (scales, zoom, pointer, labels) and
+// Editor.cpp (start-up, undo and redo).
 class Editor {
 public:
     // The model lists come from the game in `gameDir` (its Data folder and archives).
@@ -63,18 +60,13 @@ public:
     ~Editor();
     Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, Catalogue catalogue);
 
-    // --- start-up and level commands
+    // --- start-up and level commands (EditorFiles.cpp)
     void Form_Load();
     void mnuFileNew_Click();
     // Returns true when the file was written.
     bool mnuFileSave_Click();
     // Returns true when a file was read.
     bool mnuFileLoad_Click();
-    // "Done!" of the options window: false (and a message naming the field) when a world size, a
-    // camera distance or the grid size breaks its rule (SettingsRules.h); the window then stays
-    // open. An accepted "Done!" that changed level settings is one undo step ("Options"); the grid
-    // and font sizes are the user's preferences, stored at once and not undone.
-    bool Command1_Click();
     // Loads a level file into the level with the line reader (Load Level, a recovery copy).
     bool loadFile(const QString& path);
     // "Open Level": after the unsaved-changes question, replaces the level with what the file's
@@ -96,14 +88,14 @@ public:
     // Asks whether to save unsaved changes: true when the level may be dropped.
     bool confirmDiscard();
 
-    // --- undo and redo; every change to the level is one step on the stack
+    // --- undo and redo; every change to the level is one step on the stack (Editor.cpp)
     QUndoStack& undoStack() { return m_undo; }
     void undo();
     void redo();
     // True when the level changed since it was started, loaded or last saved.
     bool isModified() const;
 
-    // --- recent levels (the last 8, newest first) and recovery of unsaved work
+    // --- recent levels (the last 8, newest first) and recovery of unsaved work (EditorFiles.cpp)
     const QStringList& recentLevels() const { return m_recent; }
     bool openRecent(int index);
     const QString& lastFolder() const { return m_lastFolder; }
@@ -122,7 +114,7 @@ public:
     // unless the user discards them.
     bool offerRecovery();
 
-    // --- kind and model selection, panel
+    // --- kind and model selection, panel (EditorPanel.cpp)
     void Option1_Click() { selectKind(ItemKind::PlayerStart); }
     void Option2_Click() { selectKind(ItemKind::Asteroid); }
     void Option3_Click() { selectKind(ItemKind::Cloud); }
@@ -136,51 +128,30 @@ public:
     // The user picks entry `index` of the model list (-1: none).
     void Combo1_Click(int index);
     void setVisible();
-    void cmdApply_Click();
     void cmdColourSelect_Click();
+    void lstObjects_Click();
+    void setFieldText(int field, const QString& text);
+    void setCustomName(const QString& text) { m_panel.customName = text; }
+    void setSetHeightChecked(bool checked) { m_panel.setHeightChecked = checked; }
+    void setSetHeightText(const QString& text) { m_panel.setHeightText = text; }
+    void setRandomHeightChecked(bool checked) { m_panel.randomHeightChecked = checked; }
+    void setRandomHeightText(const QString& text) { m_panel.randomHeightText = text; }
 
-    // --- views
-    void setScales();
-    void cmdZoomIn_Click();
-    void cmdZoomOut_Click();
-    // buttons: 1 = left button alone, 2 = right button.
-    void Picture1_MouseMove(int buttons, int shift, double x, double y);
-    void Picture1_MouseUp(int buttons, int shift, double x, double y);
-    void picLeft_MouseMove(int buttons, int shift, double x, double y);
+    // --- edits of the level (EditorEdits.cpp)
+    void cmdApply_Click();
     void Picture1_Click();
     void picLeft_Click();
-    // The mouse wheel over the top view: zooms in (steps > 0) or out around the pointer, within
-    // the world; zooming out stops at the whole world.
-    void Picture1_MouseWheel(int steps, double x, double y);
-    // A middle-button drag: moves a zoomed top view by (dx, dy) world units, within the world.
-    void panTopView(double dx, double dy);
-    // Escape: an armed zoom is disarmed.
-    void disarmZoom() { m_zoomArmed = false; }
     void Timer1_Timer();
     std::int32_t calcRandomHeight();
-
-    // --- object list and labels
-    QString addToList(const QString& listText, ItemKind kind, std::int16_t arrayId);
-    // addToList without making the row's key (a load lists many rows).
-    void appendRow(ObjectRow row);
-    void selectRow(int row); // -1 clears the selection
-    void lstObjects_Click();
-    void lblObjects_Click(int labelIndex);
     void mnuObjectsDelete_Click();
     void deleteItem(ItemKind objType, int arrayId);
     void mnuObjectsSetPlayer_Click();
-    void mnuLabelsHide_Click(int typeId);
-    void mnuLabelsHideAll_Click();
-    void setLabelFont();
-
-    // --- what the user types into the panel and the options window
-    void setFieldText(int field, const QString& text);
-    void setCustomName(const QString& text) { m_customName = text; }
-    void setSetHeightChecked(bool checked) { m_setHeightChecked = checked; }
-    void setSetHeightText(const QString& text) { m_setHeightText = text; }
-    void setRandomHeightChecked(bool checked) { m_randomHeightChecked = checked; }
-    void setRandomHeightText(const QString& text) { m_randomHeightText = text; }
-    MapSettings& mapSettings() { return m_settings; } // the options window's map fields
+    // "Done!" of the options window: false (and a message naming the field) when a world size, a
+    // camera distance or the grid size breaks its rule (SettingsRules.h); the window then stays
+    // open. An accepted "Done!" that changed level settings is one undo step ("Options"); the grid
+    // and font sizes are the user's preferences, stored at once and not undone.
+    bool Command1_Click();
+    MapSettings& mapSettings() { return m_level.settings; } // the options window's map fields
     // The player count (an index of its list). Lowering it below placed start points asks first
     // and, when the user agrees, drops those start points as one step of the undo history. False
     // (and nothing changes) when the user declines.
@@ -196,54 +167,70 @@ public:
     void setGridSize(const QString& text) { m_gridSize = text; }
     void setFontSizeIndex(int index) { m_fontSizeIndex = index; }
 
+    // --- views, pointer and labels (EditorViews.cpp)
+    void setScales();
+    void cmdZoomIn_Click();
+    void cmdZoomOut_Click();
+    // buttons: 1 = left button alone, 2 = right button.
+    void Picture1_MouseMove(int buttons, int shift, double x, double y);
+    void Picture1_MouseUp(int buttons, int shift, double x, double y);
+    void picLeft_MouseMove(int buttons, int shift, double x, double y);
+    // The mouse wheel over the top view: zooms in (steps > 0) or out around the pointer, within
+    // the world; zooming out stops at the whole world.
+    void Picture1_MouseWheel(int steps, double x, double y);
+    // A middle-button drag: moves a zoomed top view by (dx, dy) world units, within the world.
+    void panTopView(double dx, double dy);
+    // Escape: an armed zoom is disarmed.
+    void disarmZoom() { m_zoomArmed = false; }
+    void selectRow(int row); // -1 clears the selection
+    void lblObjects_Click(int labelIndex);
+    void mnuLabelsHide_Click(int typeId);
+    void mnuLabelsHideAll_Click();
+    void setLabelFont();
+
     // --- state
     const QString& caption() const { return m_caption; }
     const QString& gameDir() const { return m_catalogue.gameDir(); }
-    const LevelDocument& document() const { return m_document; }
-    const MapSettings& mapSettings() const { return m_settings; }
+    const Level& level() const { return m_level; }
+    const LevelDocument& document() const { return m_level.document; }
+    const MapSettings& mapSettings() const { return m_level.settings; }
     const Catalogue& catalogue() const { return m_catalogue; }
     const QString& gridSize() const { return m_gridSize; }
     int fontSizeIndex() const { return m_fontSizeIndex; }
 
-    std::optional<ItemKind> selectedKind() const { return m_selectedKind; }
-    const QStringList& modelList() const { return m_models; }
-    int modelIndex() const { return m_modelIndex; }
-    QString modelText() const; // the selected entry, empty when none
-    const std::array<PanelField, 4>& fields() const { return m_fields; }
-    const PanelField& field(int i) const { return m_fields.at(static_cast<std::size_t>(i)); }
-    const QString& customName() const { return m_customName; }
-    bool customVisible() const { return m_customVisible; }
-    bool colourVisible() const { return m_colourVisible; }
-    bool applyVisible() const { return m_applyVisible; }
-    bool heightControlsVisible() const { return m_heightControlsVisible; }
-    bool setHeightChecked() const { return m_setHeightChecked; }
-    const QString& setHeightText() const { return m_setHeightText; }
-    bool randomHeightChecked() const { return m_randomHeightChecked; }
-    const QString& randomHeightText() const { return m_randomHeightText; }
-    const QString& mode() const { return m_mode; } // Label7
+    const Panel& panel() const { return m_panel; }
+    EditorMode mode() const { return m_panel.mode; } // Label7 shows modeCaption(mode())
 
     bool zoomArmed() const { return m_zoomArmed; } // also: the top view shows the crosshair
     bool buttonDown() const { return m_buttonDown; }
     bool timerEnabled() const { return m_timerEnabled; }
-    const QString& lblX() const { return m_lblX; }
-    const QString& lblY() const { return m_lblY; }
-    const QString& lblLeftX() const { return m_lblLeftX; }
-    const QString& lblLeftY() const { return m_lblLeftY; }
-    const ViewScale& topScale() const { return m_topScale; }
-    const ViewScale& frontScale() const { return m_frontScale; }
+    // The world point last under the pointer over the top and the front view; nullopt until the
+    // pointer has moved over that view.
+    std::optional<QPointF> topPointer() const { return m_topPointer; }
+    std::optional<QPointF> frontPointer() const { return m_frontPointer; }
+    // The readouts above and below the views: the pointer's world coordinates rounded down, "X"
+    // and "Y" until the pointer has moved over the view.
+    QString lblX() const;
+    QString lblY() const;
+    QString lblLeftX() const;
+    QString lblLeftY() const;
+    const ViewSettings& views() const { return m_views; }
+    const ViewScale& topScale() const { return m_views.top; }
+    const ViewScale& frontScale() const { return m_views.front; }
 
-    const std::vector<ObjectRow>& rows() const { return m_rows; }
+    const std::vector<ObjectRow>& rows() const { return m_level.rows; }
+    // How the rows changed, for the object list's view.
+    const RowChangeLog& rowChanges() const { return m_rowChanges; }
     // Live items of a kind: the rows of that kind.
     int liveCount(ItemKind kind) const { return m_rowCounts.at(static_cast<std::size_t>(typeIdOf(kind))); }
     int selectedRow() const { return m_selectedRow; }
-    int labelCount() const { return static_cast<int>(m_rows.size()); }
+    int labelCount() const { return static_cast<int>(m_level.rows.size()); }
     MapLabel labelFor(int row) const;
     // The row a label key names, -1 when none.
     int rowForKey(QStringView key) const;
-    bool labelShown(int typeId) const { return m_labelShow.at(static_cast<std::size_t>(typeId)); }
+    bool labelShown(int typeId) const { return m_views.labelShown.at(static_cast<std::size_t>(typeId)); }
     bool hideAllChecked() const { return m_hideAll; }
-    const QString& labelFontFamily() const { return m_labelFontFamily; }
-    int labelFontPointSize() const { return m_labelFontPointSize; }
+    int labelFontPointSize() const { return m_views.labelPointSize; }
 
     std::int32_t lastColour() const { return m_lastColour; }
     // Increases whenever the views must be painted again.
@@ -257,22 +244,24 @@ private:
     // Undo support: the commands call these.
     void applyStep(const EditStep& step, bool forward);
     void afterUndoStep(int selection, bool reloadPanel = true);
-    void swapLevelState(LevelState& other);
+    // Swaps the level with `other`; the first `sharedRows` rows of both are the same.
+    void swapLevelState(LevelState& other, int sharedRows);
     void pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag);
-    // Pushes the change of one record made in place: the record is put back as `before` first, so
-    // that the command applies it.
-    void pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag = false);
     // Pushes the change of the record of `row` from `before` to `after` (nothing when they are equal).
     void pushRecord(const QString& verb, int row, const AnyRecord& before, const AnyRecord& after,
                     bool partOfDrag = false);
-    LevelState takeLevelState();
-    LevelState copyLevelState() const;
+    // Pushes the level of `after` in place of the one the editor holds: `text` names the step
+    // ("Load x.level"), `sharedRows` counts the rows both levels begin with. The panel is left as
+    // it is.
+    void pushLevel(const QString& text, LevelState after, int sharedRows);
+    LevelState currentLevelState() const;
     void countRows();
     void markClean();
     // Runs the file's script and builds what it records into the level, replacing it or adding
     // to it. True when the level changed.
     bool runScriptFile(const QString& path, bool replace);
     void rememberFile(const QString& path);
+    void readRecentLevels();
     void storeRecent();
     bool isRecoveryCopy(const QString& path) const;
     // After a new level or a load: no row is selected and the panel places the chosen kind, so
@@ -286,61 +275,37 @@ private:
     void message(const QString& text);
     void message(const QString& text, const QString& title);
     void redraw() { ++m_revision; }
-    void pickRandomBackgroundAndMusic();
-    void selectModelEntry(int index);
+    void pickRandomBackgroundAndMusic(MapSettings& settings);
     void placeItem();
     void moveSelected();
     void zoomIn();
-    bool modelIsCustom() const;
     bool checkCustomName();
     void loadRecordIntoPanel(const ObjectRow& row);
+    // The top view's pointer as the placement and a move take it: rounded down, 0 before any move.
+    std::int32_t pointerX() const;
+    std::int32_t pointerY() const;
 
     EditorHost& m_host;
     SettingsStore& m_store;
     RandomSource m_random;
 
     QString m_caption;
-    LevelDocument m_document;
-    MapSettings m_settings;
+    Level m_level;
     Catalogue m_catalogue;
     QString m_gridSize = QStringLiteral("2500");
     int m_fontSizeIndex = 4;
 
-    std::optional<ItemKind> m_selectedKind;
-    QStringList m_models;
-    int m_modelIndex = -1;
-    std::array<PanelField, 4> m_fields;
-    QString m_customName;
-    bool m_customVisible = false;
-    bool m_colourVisible = false;
-    bool m_applyVisible = false;
-    bool m_heightControlsVisible = false;
-    bool m_setHeightChecked = false;
-    QString m_setHeightText = QStringLiteral("0");
-    bool m_randomHeightChecked = false;
-    QString m_randomHeightText = QStringLiteral("300");
-    QString m_mode;
+    Panel m_panel;
 
     bool m_zoomArmed = false;
     bool m_buttonDown = false;
     bool m_timerEnabled = true;
-    QString m_lblX = QStringLiteral("X");
-    QString m_lblY = QStringLiteral("Y");
-    QString m_lblLeftX = QStringLiteral("X");
-    QString m_lblLeftY = QStringLiteral("Y");
-    double m_lastTopX = 0;
-    double m_lastTopY = 0;
-    double m_lastFrontX = 0;
-    double m_lastFrontY = 0;
-    ViewScale m_topScale;
-    ViewScale m_frontScale;
+    std::optional<QPointF> m_topPointer;
+    std::optional<QPointF> m_frontPointer;
+    ViewSettings m_views;
 
-    std::vector<ObjectRow> m_rows;
     int m_selectedRow = -1;
-    std::array<bool, 10> m_labelShow{}; // index = typeId
     bool m_hideAll = false;
-    QString m_labelFontFamily = QStringLiteral("Small Fonts");
-    int m_labelFontPointSize = 6;
 
     std::int32_t m_lastColour = 0;
     quint64 m_revision = 0;
@@ -348,6 +313,7 @@ private:
     QUndoStack m_undo;
     MapSettings m_cleanSettings;
     std::array<int, 10> m_rowCounts{};
+    RowChangeLog m_rowChanges;
     int m_dragId = 0;
     bool m_clickEndsDrag = false;
     bool m_firstRedo = false;

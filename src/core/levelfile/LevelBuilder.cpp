@@ -122,11 +122,11 @@ bool namesStartPoint(const LevelCall& c)
 
 } // namespace
 
-LevelBuilder::LevelBuilder(LevelDocument& document, MapSettings& settings, ModelLists& models, ItemSink* items)
-    : m_doc(document)
-    , m_settings(settings)
+LevelBuilder::LevelBuilder(Level& level, ModelLists& models)
+    : m_doc(level.document)
+    , m_settings(level.settings)
+    , m_rows(level.rows)
     , m_models(models)
-    , m_items(items)
 {
 }
 
@@ -351,8 +351,6 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
     const Chunk chunk = call.chunk == kindLayout(kind).chunk ? Chunk::Other : call.chunk;
     asWritten = asWritten && chunk == Chunk::Other;
     QString text;
-    std::int32_t x = 0;
-    std::int32_t y = 0;
     std::optional<std::int16_t> index;
     std::visit(
         [&](auto& r) {
@@ -370,8 +368,6 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
                 source->asRead = r;
                 r.source = SharedValue<ItemSource>(std::move(source));
             }
-            x = r.posX;
-            y = r.posY;
             if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
                 m_doc.player(m_slot) = r;
                 index = static_cast<std::int16_t>(m_slot);
@@ -396,8 +392,6 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         return;
     }
     ++m_result.itemsRead;
-    if (!m_items)
-        return;
     if (text.isEmpty()) {
         // "Asteroid #12": formed in one buffer, one allocation per item.
         char buffer[48];
@@ -407,7 +401,7 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         const auto end = std::to_chars(buffer + length, buffer + sizeof buffer, *index + 1).ptr;
         text = QString::fromLatin1(buffer, end - buffer);
     }
-    m_items->itemRead(kind, *index, text, x, y);
+    m_rows.push_back(ObjectRow{std::move(text), kind, *index});
 }
 
 QString LevelBuilder::settingNumber(const LuaValue* value, const QString& current, const char* what)

@@ -5,8 +5,7 @@
 
 #include "document/Catalogue.h"
 #include "document/ItemFields.h"
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
+#include "document/Level.h"
 
 #include <array>
 #include <string>
@@ -15,13 +14,14 @@
 namespace starloom {
 
 // Builds the level from what a reader reports: item calls become records (appended to their
-// kinds' arrays, player starts into their slots), the editor's own level-wide calls set the
+// kinds' arrays, player starts into their slots) and rows of the object list, the editor's own
+// level-wide calls set the
 // settings, every other call of the chunks is kept, and the globals replace the level's. Each
 // record keeps the call it came from when the call said more than the record holds, so that the
 // writer can write it back as it was.
 class LevelBuilder final : public ReadSink {
 public:
-    LevelBuilder(LevelDocument& document, MapSettings& settings, ModelLists& models, ItemSink* items);
+    LevelBuilder(Level& level, ModelLists& models);
 
     void call(const LevelCall& call) override;
     void global(std::string_view name, const LuaValue& value, qint64 line) override;
@@ -48,8 +48,8 @@ private:
 
     LevelDocument& m_doc;
     MapSettings& m_settings;
+    std::vector<ObjectRow>& m_rows;
     ModelLists& m_models;
-    ItemSink* m_items;
     ReadResult m_result;
     qint64 m_line = 0;
     qint64 m_problemCount = 0;

@@ -813,10 +813,9 @@ LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
     return {code.computedCalls, code.inChunks};
 }
 
-ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
-                     ItemSink* sink)
+ReadResult readLevel(QIODevice& input, Level& level, ModelLists& models)
 {
-    LevelBuilder builder(document, settings, models, sink);
+    LevelBuilder builder(level, models);
     const LineReadSummary summary = readLevelCalls(input, builder);
     ReadResult result = builder.finish();
     result.callsSkipped = summary.callsSkipped;
@@ -824,8 +823,7 @@ ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& set
     return result;
 }
 
-std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                        ModelLists& models, ItemSink* sink, QString* error)
+std::optional<ReadResult> loadLevel(const QString& path, Level& level, ModelLists& models, QString* error)
 {
     const QFileInfo info(path);
     if (info.isDir()) {
@@ -839,7 +837,7 @@ std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& docu
             *error = QStringLiteral("Cannot open %1: %2").arg(path, reason);
         return std::nullopt;
     }
-    return readLevel(file, document, settings, models, sink);
+    return readLevel(file, level, models);
 }
 
 QString problemsText(const std::vector<ReadProblem>& problems, int limit)

@@ -3,8 +3,7 @@
 #include "ReadSink.h"
 
 #include "document/Catalogue.h"
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
+#include "document/Level.h"
 
 #include <QIODevice>
 #include <QString>
@@ -19,13 +18,6 @@ namespace starloom {
 struct ReadProblem {
     qint64 line = 0; // 1-based; 0 for the file as a whole
     QString reason;
-};
-
-// Receives every item a load registers, in file order, right after its record is stored.
-class ItemSink {
-public:
-    virtual ~ItemSink() = default;
-    virtual void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t x, std::int32_t y) = 0;
 };
 
 struct ReadResult {
@@ -51,17 +43,15 @@ struct LineReadSummary {
 // a closing summary of what was skipped.
 LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink);
 
-// Reads a .level script into `document` and `settings`: its items are appended, its globals,
-// player table and the editor's level-wide lines replace the level's, the other calls of its
-// chunks are kept. Bad values are skipped or clamped and reported in the result; no half-made item
-// is ever stored. Compiled (bytecode) and binary files read nothing.
-ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
-                     ItemSink* sink = nullptr);
+// Reads a .level script into `level`: its items are appended to the document and listed as rows
+// in file order, its globals, player table and the editor's level-wide lines replace the level's,
+// the other calls of its chunks are kept. Bad values are skipped or clamped and reported in the
+// result; no half-made item is ever stored. Compiled (bytecode) and binary files read nothing.
+ReadResult readLevel(QIODevice& input, Level& level, ModelLists& models);
 
-// Opens `path` and reads it as above. When the file cannot be opened, returns nullopt and sets
-// `error` to the reason.
-std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                        ModelLists& models, ItemSink* sink, QString* error);
+// Load Level: opens `path` and reads it into `level` as above. When the file cannot be opened,
+// returns nullopt and sets `error` to the reason.
+std::optional<ReadResult> loadLevel(const QString& path, Level& level, ModelLists& models, QString* error);
 
 // All problems as one text: "line N: reason" per line, at most `limit` lines and a count of the rest.
 QString problemsText(const std::vector<ReadProblem>& problems, int limit = 20);

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "document/Catalogue.h"
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
+#include "document/Level.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,8 +36,17 @@ QString colourComponentText(std::int16_t component);
 // that is not finished yet). Items and level-wide lines read from a file are written as the file
 // gave them, with the values the user changed put in; each goes into the chunk it came from, and
 // the calls the editor keeps follow the editor's own lines of their chunk.
-QByteArray writeLevel(const LevelDocument& document, const MapSettings& settings, ModelLists& models,
-                      bool liveStartsOnly = false);
+QByteArray writeLevel(const Level& level, ModelLists& models, bool liveStartsOnly = false);
+
+// How saveLevel treats the target.
+struct SaveOptions {
+    bool liveStartsOnly = false;  // as writeLevel's
+    bool replaceReadOnly = false; // as saveFileAtomically's
+};
+
+// Save Level: writes the level (writeLevel) to `path` through saveFileAtomically. Returns an empty
+// text on success, otherwise the reason; the earlier file is then left as it was.
+QString saveLevel(const QString& path, const Level& level, ModelLists& models, SaveOptions options = {});
 
 // Text of a quoted Lua string argument, escaped (without the surrounding quotes).
 QString luaEscape(const QString& text);

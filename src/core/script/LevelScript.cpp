@@ -42,17 +42,15 @@ RecordedScript recordLevelScript(const QByteArray& source, const QString& fileNa
     return recorded;
 }
 
-ScriptRead buildRecordedScript(const RecordedScript& recorded, LevelDocument& document, MapSettings& settings,
-                               ModelLists& models, ItemSink* items)
+ScriptRead buildRecordedScript(const RecordedScript& recorded, Level& level, ModelLists& models)
 {
-    LevelBuilder builder(document, settings, models, items);
+    LevelBuilder builder(level, models);
     recorded.replay(builder); // the error that stopped a part of the script is among its problems
     return {builder.finish(), recorded.result};
 }
 
-std::optional<ScriptRead> runLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                       ModelLists& models, ItemSink* items, const ScriptOptions& options,
-                                       QString* error)
+std::optional<ScriptRead> runLevelFile(const QString& path, Level& level, ModelLists& models,
+                                       const ScriptOptions& options, QString* error)
 {
     QFile file;
     if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
@@ -61,7 +59,7 @@ std::optional<ScriptRead> runLevelFile(const QString& path, LevelDocument& docum
         return std::nullopt;
     }
     const QByteArray source = file.readAll();
-    return buildRecordedScript(recordLevelScript(source, path, options), document, settings, models, items);
+    return buildRecordedScript(recordLevelScript(source, path, options), level, models);
 }
 
 QString randomLayoutMessage(qint64 randomCalls)

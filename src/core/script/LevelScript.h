@@ -3,8 +3,7 @@
 #include "ScriptRunner.h"
 
 #include "document/Catalogue.h"
-#include "document/LevelDocument.h"
-#include "document/MapSettings.h"
+#include "document/Level.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/ReadSink.h"
 
@@ -54,15 +53,13 @@ struct ScriptRead {
 
 // Builds a recorded run into the level, appending as a load does: items, kept calls, globals,
 // player table and level-wide calls, through the same builder as the line reader.
-ScriptRead buildRecordedScript(const RecordedScript& recorded, LevelDocument& document, MapSettings& settings,
-                               ModelLists& models, ItemSink* items = nullptr);
+ScriptRead buildRecordedScript(const RecordedScript& recorded, Level& level, ModelLists& models);
 
 // Reads the file at `path` (as the line reader would: only regular files, at most the size
 // limit), runs its script and builds what it records into the level. nullopt, with the reason in
 // `error`, when the file cannot be read.
-std::optional<ScriptRead> runLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                       ModelLists& models, ItemSink* items, const ScriptOptions& options,
-                                       QString* error);
+std::optional<ScriptRead> runLevelFile(const QString& path, Level& level, ModelLists& models,
+                                       const ScriptOptions& options, QString* error);
 
 // What the user is told after a run that called random: the layout is one of many.
 QString randomLayoutMessage(qint64 randomCalls);

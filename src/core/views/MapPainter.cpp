@@ -315,14 +315,9 @@ QPointF playerHeadingEnd(double posX, double posY, float orientation)
     return {double(toInt32Clamped(ex)), double(toInt32Clamped(ey))};
 }
 
-QString labelFontFamilyFor(int pointSize)
-{
-    return pointSize > 7 ? QStringLiteral("Arial") : QStringLiteral("Small Fonts");
-}
-
 QFont labelFont(const MapScene& scene)
 {
-    QFont font(scene.labelFontFamily);
+    QFont font(labelFontFamilyFor(scene.labelPointSize));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(std::clamp(scene.labelPointSize, 1, 500));
     return font;

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "document/LevelDocument.h"
-#include "document/ObjectRow.h"
-#include "views/ViewScale.h"
+#include "views/MapScene.h"
 
 #include <QFont>
 #include <QHash>
@@ -21,20 +19,6 @@ class QPaintDevice;
 
 namespace starloom {
 
-// Everything the two views show, taken from the editor's state. The document and rows are only
-// borrowed for the duration of a call; the rows decide what is drawn and in which order.
-struct MapScene {
-    const LevelDocument* document = nullptr;
-    const std::vector<ObjectRow>* rows = nullptr;
-    QString gridSizeText = QStringLiteral("2500");
-    WorldSize world;                 // half-extents, rounded down (worldSize(settings))
-    ViewScale top;                   // topScaleFor / zoomedIn / zoomedOut
-    ViewScale front;                 // frontScaleFor
-    std::array<bool, 10> labelShown = {false, true, true, true, true, true, true, false, true, true}; // by typeId
-    QString labelFontFamily = QStringLiteral("Small Fonts");
-    int labelPointSize = 6;
-};
-
 // End of a player start's heading line in world units: 1200 units from (posX, posY) in the
 // direction of the orientation rounded to whole degrees (halves to even), clockwise from -y;
 // each coordinate rounded to a whole number, halves to even.
@@ -50,9 +34,8 @@ struct GridSpacing {
 };
 GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels);
 
-// "Arial" above 7 points, "Small Fonts" up to 7.
-QString labelFontFamilyFor(int pointSize);
-// The scene's label font, with a sans-serif fallback when the family is not installed.
+// The scene's label font (labelFontFamilyFor its size), with a sans-serif fallback when the family
+// is not installed.
 QFont labelFont(const MapScene& scene);
 
 inline constexpr int viewGapPixels = 13; // between the top and the front view in renderViews

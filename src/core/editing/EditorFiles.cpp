@@ -1,0 +1,454 @@
+// The Editor's files: new level, open by script, load, save, recent levels and recovery copies.
+
+#include "Editor.h"
+
+#include "gamedata/SettingsStore.h"
+#include "document/SettingsRules.h"
+#include "levelfile/LevelReader.h"
+#include "levelfile/LevelWriter.h"
+#include "levelfile/SafeFile.h"
+#include "script/LevelScript.h"
+
+#include "LevelEdits.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStringTokenizer>
+
+namespace starloom {
+
+namespace {
+
+const QString recentLevelsKey = QStringLiteral("RecentLevels");
+constexpr int maxRecentLevels = 8;
+const QString recoveryCopyPattern = QStringLiteral("recovery*.level");
+
+// The recent levels the settings hold, at most as many as the menu shows however many are stored.
+QStringList firstRecentLevels(const QString& stored)
+{
+    QStringList levels;
+    for (const QStringView level : QStringTokenizer(stored, u'\n', Qt::SkipEmptyParts)) {
+        if (levels.size() == maxRecentLevels)
+            break;
+        levels << level.toString();
+    }
+    return levels;
+}
+
+// The lock of a recovery copy, or nullptr while the editor that holds it is running. A lock whose
+// process has ended is taken over, however old it is.
+std::unique_ptr<QLockFile> takeRecoveryLock(const QString& copy)
+{
+    auto lock = std::make_unique<QLockFile>(copy + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
+bool sameLevel(const Level& a, const Level& b)
+{
+    return a.rows.size() == b.rows.size() && a.settings == b.settings && a.document == b.document;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ new and save
+
+void Editor::mnuFileNew_Click()
+{
+    if (!confirmDiscard())
+        return;
+    LevelState after;
+    after.level.settings = m_level.settings;
+    after.level.settings.playerIndex = 0;
+    pickRandomBackgroundAndMusic(after.level.settings);
+    after.level.document.setPlayerColours();
+    after.top = m_views.top;
+    after.front = m_views.front;
+    pushLevel(QStringLiteral("New Level"), std::move(after), 0);
+    setVisible();
+    leaveEditing();
+    markClean();
+    removeRecoveryCopy();
+    redraw();
+}
+
+bool Editor::mnuFileSave_Click()
+{
+    const LevelDocument& document = m_level.document;
+    const MapSettings& settings = m_level.settings;
+    if (!hasAllPlayerStarts(document, settings)) {
+        message(missingStartsMessage(), QStringLiteral("Error"));
+        return false;
+    }
+    if (const QString error = levelSettingsError(settings); !error.isEmpty()) {
+        message(error, QStringLiteral("Error"));
+        return false;
+    }
+    if (const std::vector<int> beyond = startsBeyondPlayerCount(document, settings.playerCount()); !beyond.empty()) {
+        if (!m_host.askYesNo(QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not "
+                                            "saved. Save the level without them?")
+                                 .arg(playerNames(beyond))
+                                 .arg(settings.playerCount()),
+                             programTitle()))
+            return false;
+    }
+    QString initialName = settings.levelDesc + QStringLiteral(".level");
+    if (!m_openedScript.isEmpty()) {
+        // Once: the script's code does not survive a save.
+        const QFileInfo script(m_openedScript);
+        m_openedScript.clear();
+        if (m_host.askYesNo(QStringLiteral("This level was built by running the script of %1. Saving writes every "
+                                           "item as a plain call: the script's loops, helper functions and random "
+                                           "placement are not saved. Save it under another name, so that the "
+                                           "script stays as it is?")
+                                .arg(script.fileName()),
+                            programTitle()))
+            initialName = script.completeBaseName() + QStringLiteral(" (plain).level");
+    }
+    const QString path = m_host.askSaveFileName(
+        levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
+    if (path.isEmpty())
+        return false;
+    if (isReadOnlyFile(path)
+        && !m_host.askYesNo(QStringLiteral("%1 is read-only. Replace it all the same?").arg(path), programTitle()))
+        return false;
+    ModelLists models(m_catalogue);
+    SaveOptions options;
+    options.replaceReadOnly = true;
+    if (const QString error = saveLevel(path, m_level, models, options); !error.isEmpty()) {
+        message(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
+        return false;
+    }
+    markClean();
+    rememberFile(path);
+    removeRecoveryCopy();
+    message(settings.levelDesc + QStringLiteral(" saved"));
+    return true;
+}
+
+// ------------------------------------------------------------------ open by script
+
+bool Editor::mnuFileOpen_Click()
+{
+    const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder);
+    return !path.isEmpty() && openFile(path);
+}
+
+bool Editor::openFile(const QString& path)
+{
+    if (path.isEmpty() || !confirmDiscard())
+        return false;
+    return runScriptFile(path, true);
+}
+
+bool Editor::appendFile(const QString& path)
+{
+    return !path.isEmpty() && runScriptFile(path, false);
+}
+
+bool Editor::runScriptFile(const QString& path, bool replace)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    QFile file;
+    if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
+        message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, reason));
+        return false;
+    }
+    const QByteArray source = file.readAll();
+    file.close();
+    if (source.startsWith("\x1bLua")) {
+        message(QStringLiteral("%1 is a compiled level (Lua bytecode), not a script: it cannot be opened. The "
+                               "game's own maps ship compiled; open a map's script instead.")
+                    .arg(fileName));
+        return false;
+    }
+    m_buttonDown = false;
+    RecordedScript recorded;
+    m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
+                           [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
+                               ScriptOptions options;
+                               options.readInclude = m_includeReader;
+                               options.cancel = &cancel;
+                               options.progress = progress;
+                               recorded = recordLevelScript(source, path, options);
+                           });
+    const ScriptResult& run = recorded.result;
+    if (run.cancelled) {
+        message(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
+        return false;
+    }
+    if (!run.ok && !run.error.isEmpty()) {
+        const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
+        if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")
+                                 .arg(fileName, where, run.error),
+                             programTitle()))
+            return false;
+    }
+
+    LevelState after;
+    if (replace) {
+        // A level of its own: what the script builds, on a fresh level as New Level makes it.
+        after.level.document.setPlayerColours();
+        pickRandomBackgroundAndMusic(after.level.settings);
+        after.top = m_views.top;
+        after.front = m_views.front;
+    } else {
+        after = currentLevelState();
+    }
+    m_timerEnabled = false;
+    ModelLists models(m_catalogue);
+    const ScriptRead read = buildRecordedScript(recorded, after.level, models);
+    m_timerEnabled = true;
+    if (!replace && sameLevel(after.level, m_level)) {
+        message(QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.")
+                    .arg(path));
+        return false;
+    }
+    if (replace || read.read.worldBoundsRead) {
+        after.top = topScaleFor(after.level.settings);
+        after.front = frontScaleFor(after.level.settings);
+    }
+    const QString verb = replace ? QStringLiteral("Open") : QStringLiteral("Add");
+    pushLevel(QStringLiteral("%1 %2").arg(verb, fileName), std::move(after),
+              replace ? 0 : static_cast<int>(m_level.rows.size()));
+    if (read.read.lastKind)
+        selectKind(*read.read.lastKind);
+    leaveEditing();
+    if (replace) {
+        markClean(); // the level is what the file builds
+        m_openedScript = path;
+    }
+    rememberFile(path);
+    redraw();
+    QStringList told;
+    if (!read.read.problems.empty())
+        told << problemsText(read.read.problems);
+    if (run.randomCalls > 0)
+        told << randomLayoutMessage(run.randomCalls);
+    if (!told.isEmpty())
+        message(told.join(QStringLiteral("\n\n")));
+    return true;
+}
+
+// ------------------------------------------------------------------ load
+
+bool Editor::mnuFileLoad_Click()
+{
+    return loadFile(m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder));
+}
+
+bool Editor::loadFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const bool replacesNothing = !isModified() && m_level.rows.empty();
+    LevelState after = currentLevelState();
+    m_timerEnabled = false;
+    m_buttonDown = false;
+    ModelLists models(m_catalogue);
+    QString error;
+    const std::optional<ReadResult> result = loadLevel(path, after.level, models, &error);
+    m_timerEnabled = true;
+    if (!result) {
+        message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, error));
+        return false;
+    }
+    if (sameLevel(after.level, m_level)) {
+        const QString problems =
+            result->problems.empty() ? QString() : QLatin1Char('\n') + problemsText(result->problems);
+        message(
+            QStringLiteral("Nothing was read from %1: it holds no item or setting of a level.%2").arg(path, problems));
+        return false;
+    }
+    if (result->worldBoundsRead) {
+        after.top = topScaleFor(after.level.settings);
+        after.front = frontScaleFor(after.level.settings);
+    }
+    pushLevel(QStringLiteral("Load %1").arg(QFileInfo(path).fileName()), std::move(after),
+              static_cast<int>(m_level.rows.size()));
+    // The list of the last kind read is left in the panel under its own kind's button, so that
+    // the next placement takes a model of that kind.
+    if (result->lastKind)
+        selectKind(*result->lastKind);
+    leaveEditing();
+    // A level loaded into an empty, unchanged one is just the file.
+    if (replacesNothing)
+        markClean();
+    if (!isRecoveryCopy(path))
+        rememberFile(path);
+    redraw();
+    if (!result->problems.empty())
+        message(problemsText(result->problems));
+    return true;
+}
+
+// ------------------------------------------------------------------ unsaved changes
+
+bool Editor::confirmDiscard()
+{
+    if (!isModified())
+        return true;
+    m_buttonDown = false;
+    switch (m_host.askSaveChanges(m_level.settings.levelDesc)) {
+    case SaveChoice::Save: return mnuFileSave_Click();
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: break;
+    }
+    return false;
+}
+
+bool Editor::mnuFileExit_Click()
+{
+    if (!confirmDiscard())
+        return false;
+    removeRecoveryCopy();
+    return true;
+}
+
+void Editor::leaveEditing()
+{
+    m_selectedRow = -1;
+    if (m_panel.mode != EditorMode::Editing)
+        return;
+    m_panel.mode = EditorMode::Placement;
+    if (m_panel.kind)
+        selectKind(*m_panel.kind);
+    else
+        setVisible();
+}
+
+// ------------------------------------------------------------------ recent levels
+
+void Editor::readRecentLevels()
+{
+    m_recent = firstRecentLevels(m_store.read(recentLevelsKey, QString()));
+}
+
+void Editor::rememberFile(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString absolute = info.absoluteFilePath();
+    m_lastFolder = info.absolutePath();
+    m_recent.removeAll(absolute);
+    m_recent.prepend(absolute);
+    while (m_recent.size() > maxRecentLevels)
+        m_recent.removeLast();
+    storeRecent();
+}
+
+void Editor::storeRecent()
+{
+    m_store.write(recentLevelsKey, m_recent.join(QLatin1Char('\n')));
+}
+
+bool Editor::openRecent(int index)
+{
+    if (index < 0 || index >= m_recent.size())
+        return false;
+    const QString path = m_recent.at(index);
+    if (!QFileInfo(path).isFile()) {
+        m_recent.removeAt(index);
+        storeRecent();
+        message(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));
+        return false;
+    }
+    return openFile(path);
+}
+
+// ------------------------------------------------------------------ recovery copies
+
+bool Editor::writeRecoveryCopy()
+{
+    if (m_recoveryPath.isEmpty() || !isModified())
+        return false;
+    QDir().mkpath(QFileInfo(m_recoveryPath).absolutePath());
+    ModelLists models(m_catalogue);
+    SaveOptions options;
+    options.liveStartsOnly = true;
+    return saveLevel(m_recoveryPath, m_level, models, options).isEmpty();
+}
+
+void Editor::removeRecoveryCopy()
+{
+    if (!m_recoveryPath.isEmpty())
+        QFile::remove(m_recoveryPath);
+}
+
+bool Editor::setRecoveryFolder(const QString& folder)
+{
+    m_recoveryLock.reset();
+    m_recoveryPath.clear();
+    m_recoveryFolder = QDir(folder).absolutePath();
+    if (!QDir().mkpath(m_recoveryFolder))
+        return false;
+    // A name no copy has yet: a copy of an earlier editor that ran under the same process number
+    // may still wait to be offered.
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    for (int n = 1; n <= 1000; ++n) {
+        const QString copy = QDir(m_recoveryFolder).filePath(QStringLiteral("recovery-%1-%2.level").arg(pid).arg(n));
+        if (QFileInfo::exists(copy))
+            continue;
+        if (auto lock = takeRecoveryLock(copy); lock && !QFileInfo::exists(copy)) {
+            m_recoveryLock = std::move(lock);
+            m_recoveryPath = copy;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Editor::isRecoveryCopy(const QString& path) const
+{
+    const QFileInfo info(path);
+    return !m_recoveryFolder.isEmpty() && info.absolutePath() == m_recoveryFolder
+        && QDir::match(recoveryCopyPattern, info.fileName());
+}
+
+bool Editor::offerRecovery()
+{
+    if (m_recoveryFolder.isEmpty())
+        return false;
+    std::vector<RecoveryCopy> copies;
+    // Held while the user decides, so that an editor starting meanwhile does not offer them too.
+    std::vector<std::unique_ptr<QLockFile>> locks;
+    const QFileInfoList files = QDir(m_recoveryFolder).entryInfoList({recoveryCopyPattern}, QDir::Files, QDir::Time);
+    for (const QFileInfo& file : files) {
+        const QString path = file.absoluteFilePath();
+        if (path == m_recoveryPath)
+            continue;
+        auto lock = takeRecoveryLock(path);
+        if (!lock)
+            continue; // its editor is running
+        Level copy;
+        ModelLists models(m_catalogue);
+        const std::optional<ReadResult> read = loadLevel(path, copy, models, nullptr);
+        copies.push_back(RecoveryCopy{path, file.lastModified(), read ? read->itemsRead : 0, copy.settings.levelDesc});
+        locks.push_back(std::move(lock));
+    }
+    if (copies.empty())
+        return false;
+    const RecoveryAnswer answer = m_host.askRecovery(copies);
+    if (answer.choice == RecoveryAnswer::Choice::Discard) {
+        for (const RecoveryCopy& copy : copies)
+            QFile::remove(copy.path);
+        return false;
+    }
+    if (answer.choice != RecoveryAnswer::Choice::Restore || answer.index < 0
+        || answer.index >= static_cast<int>(copies.size()))
+        return false;
+    const QString restored = copies[static_cast<std::size_t>(answer.index)].path;
+    if (!loadFile(restored))
+        return false;
+    m_undo.resetClean(); // restored work is unsaved work
+    // The work is this editor's own from now on; the old copy goes once the new one is written.
+    if (writeRecoveryCopy())
+        QFile::remove(restored);
+    return true;
+}
+
+} // namespace starloom

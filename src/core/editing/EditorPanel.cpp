@@ -1,0 +1,111 @@
+// The Editor's property panel: the kind and model chosen, the value fields, the custom name.
+
+#include "Editor.h"
+#include "Overloaded.h"
+
+#include "document/Numbers.h"
+
+namespace starloom {
+
+void Editor::selectKind(ItemKind kind)
+{
+    m_panel.kind = kind;
+    m_panel.models = m_catalogue.modelList(kind, m_level.settings.playerIndex);
+    m_panel.modelIndex = -1;
+    m_panel.mode = EditorMode::Placement;
+    setVisible();
+    if (!m_panel.models.isEmpty())
+        Combo1_Click(0);
+    else
+        m_panel.customVisible = false;
+}
+
+void Editor::Combo1_Click(int index)
+{
+    m_panel.modelIndex = index >= 0 && index < m_panel.models.size() ? index : -1;
+    m_panel.mode = EditorMode::Placement;
+    setVisible();
+    m_zoomArmed = false;
+    m_panel.customVisible = m_panel.modelIsCustom();
+    if (m_panel.customVisible)
+        m_panel.customName.clear();
+}
+
+void Editor::setVisible()
+{
+    m_zoomArmed = false;
+    showKindControls(m_panel);
+}
+
+void Editor::setFieldText(int field, const QString& text)
+{
+    if (field >= 0 && field < static_cast<int>(m_panel.fields.size()))
+        m_panel.fields[static_cast<std::size_t>(field)].text = text;
+}
+
+bool Editor::checkCustomName()
+{
+    if (const QString error = customNameError(m_panel); !error.isEmpty()) {
+        message(error);
+        return false;
+    }
+    return true;
+}
+
+void Editor::cmdColourSelect_Click()
+{
+    // The picker reports Cancel as the colour it started on.
+    const std::int32_t c = m_host.askColour(m_lastColour).value_or(m_lastColour) & 0xFFFFFF;
+    m_lastColour = c;
+    m_panel.fields[0].text = intText(c % 256);
+    m_panel.fields[1].text = intText((c / 256) % 256);
+    m_panel.fields[2].text = intText((c / 65536) % 256);
+}
+
+void Editor::lstObjects_Click()
+{
+    if (m_selectedRow < 0)
+        return;
+    loadRecordIntoPanel(m_level.rows.at(static_cast<std::size_t>(m_selectedRow)));
+}
+
+void Editor::loadRecordIntoPanel(const ObjectRow& row)
+{
+    const LevelDocument& document = m_level.document;
+    if (!document.exists(row.kind, row.arrayId))
+        return;
+    selectKind(row.kind);
+
+    const AnyRecord record = document.record(row.kind, row.arrayId);
+    int entry = -1;
+    bool custom = false;
+    std::visit(Overloaded{
+                   [&](const PlayerStartRecord&) { entry = row.arrayId; },
+                   [&](const auto& r) {
+                       entry = r.modelIndex;
+                       if (entry == -1 && kindInfo(row.kind).hasCustom) {
+                           custom = true;
+                           entry = static_cast<int>(m_panel.models.size()) - 1;
+                       }
+                   },
+               },
+               record);
+    Combo1_Click(entry);
+
+    // Every field with a record member, clouds' colours too: otherwise Apply would store the
+    // panel's defaults over them.
+    showRecordFields(m_panel, row.kind, record);
+    if (custom) {
+        std::visit(Overloaded{
+                       [](const PlayerStartRecord&) {},
+                       [this](const auto& r) { m_panel.customName = r.customName; },
+                   },
+                   record);
+    }
+    m_panel.mode = EditorMode::Editing;
+    setVisible();
+    if (custom)
+        m_panel.customVisible = true;
+}
+
+} // namespace starloom

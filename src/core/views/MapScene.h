@@ -1,0 +1,42 @@
+#pragma once
+
+#include "document/Level.h"
+#include "views/ViewScale.h"
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace starloom {
+
+// How the map views show a level, besides the level itself: the view scales, the kinds whose
+// labels show, and the labels' font size.
+struct ViewSettings {
+    ViewScale top;   // topScaleFor / zoomedIn / zoomedOut
+    ViewScale front; // frontScaleFor
+    std::array<bool, 10> labelShown = {false, true, true, true, true, true, true, false, true, true}; // by typeId
+    int labelPointSize = 6;
+};
+
+// Everything the two views show. The document and rows are only borrowed for the duration of a
+// call; the rows decide what is drawn and in which order.
+struct MapScene {
+    const LevelDocument* document = nullptr;
+    const std::vector<ObjectRow>* rows = nullptr;
+    QString gridSizeText = QStringLiteral("2500");
+    WorldSize world; // half-extents, rounded down (worldSize(settings))
+    ViewScale top;
+    ViewScale front;
+    std::array<bool, 10> labelShown = ViewSettings{}.labelShown;
+    int labelPointSize = 6;
+};
+
+// The scene of `level` as shown with `views`. The grid size and the world size are passed apart:
+// the views take them from the settings only when they redraw.
+MapScene sceneOf(const Level& level, const ViewSettings& views, const QString& gridSizeText, const WorldSize& world);
+
+// The label font's family: "Arial" above 7 points, "Small Fonts" up to 7.
+QString labelFontFamilyFor(int pointSize);
+
+} // namespace starloom

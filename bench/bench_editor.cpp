@@ -2,8 +2,8 @@
 
 #include "GeneratedLevel.h"
 
-#include "gamedata/SettingsStore.h"
 #include "editing/Editor.h"
+#include "gamedata/SettingsStore.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
 #include "views/MapPainter.h"
@@ -26,7 +26,10 @@ public:
     void showMessage(const QString&, const QString&) override { ++messages; }
     QString askSaveFileName(const QString&, const QString&) override { return savePath; }
     QString askOpenFileName(const QString&) override { return openPath; }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return QStringLiteral("1"); }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override
+    {
+        return QStringLiteral("1");
+    }
     std::optional<std::int32_t> askColour(std::int32_t c) override { return c; }
     QString openPath;
     QString savePath;
@@ -141,7 +144,13 @@ void BM_PlacementClick(benchmark::State& state)
         x += 1;
     }
 }
-BENCHMARK(BM_PlacementClick)->Iterations(2000)->Arg(10000)->Arg(100000)->Arg(262142)->ArgName("items")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlacementClick)
+    ->Iterations(2000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(262142)
+    ->ArgName("items")
+    ->Unit(benchmark::kMicrosecond);
 
 // Deleting one object from the middle of the list.
 void BM_DeleteObject(benchmark::State& state)
@@ -153,7 +162,13 @@ void BM_DeleteObject(benchmark::State& state)
         e.mnuObjectsDelete_Click();
     }
 }
-BENCHMARK(BM_DeleteObject)->Iterations(2000)->Arg(10000)->Arg(100000)->Arg(262142)->ArgName("items")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeleteObject)
+    ->Iterations(2000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(262142)
+    ->ArgName("items")
+    ->Unit(benchmark::kMicrosecond);
 
 // A full repaint of both views into a 1600 x 1000 image: mode 0 labels on, 1 zoomed in three
 // times, 2 labels off.

@@ -35,17 +35,20 @@ private:
         for (int i = 0; i < 1200; ++i) {
             const QString ship = QStringLiteral("ship\\%1_ship%2\\").arg(QLatin1String(races[i % 6])).arg(i);
             for (const char* ext : {".ship", ".hod", ".events", ".madstate"})
-                ships.push_back({ship + QStringLiteral("%1_ship%2").arg(QLatin1String(races[i % 6])).arg(i) + QLatin1String(ext)});
+                ships.push_back(
+                    {ship + QStringLiteral("%1_ship%2").arg(QLatin1String(races[i % 6])).arg(i) + QLatin1String(ext)});
         }
         for (int i = 0; i < 300; ++i)
             for (const char* ext : {".ship", ".hod"})
-                update.push_back({QStringLiteral("ship\\%1_ship%2\\x").arg(QLatin1String(races[i % 6])).arg(i * 5) + QLatin1String(ext)});
+                update.push_back({QStringLiteral("ship\\%1_ship%2\\x").arg(QLatin1String(races[i % 6])).arg(i * 5)
+                    + QLatin1String(ext)});
         const std::pair<const char*, int> kinds[] = {{"resource\\asteroid", 40}, {"cloud", 30}, {"dustcloud", 40},
-                                                     {"nebula", 50}, {"pebble", 10}, {"resource\\salvage", 60}};
+            {"nebula", 50}, {"pebble", 10}, {"resource\\salvage", 60}};
         for (const auto& [folder, count] : kinds)
             for (int i = 0; i < count; ++i)
                 for (const char* ext : {".hod", ".lua"})
-                    resources.push_back({QStringLiteral("%1\\model_%2\\model_%2").arg(QLatin1String(folder)).arg(i) + QLatin1String(ext)});
+                    resources.push_back({QStringLiteral("%1\\model_%2\\model_%2").arg(QLatin1String(folder)).arg(i)
+                        + QLatin1String(ext)});
         for (int i = 0; i < 600; ++i)
             resources.push_back({QStringLiteral("scripts\\lib\\script_%1.lua").arg(i), "x = 1"});
         for (int i = 0; i < 4000; ++i)
@@ -53,8 +56,9 @@ private:
         for (int i = 0; i < 1000; ++i)
             for (const char* ext : {".tga", ".dds", ".mres"})
                 art.push_back({QStringLiteral("art\\set_%1\\texture_%2").arg(i / 50).arg(i) + QLatin1String(ext)});
-        const std::pair<const char*, const std::vector<BigEntry>*> archives[] = {
-            {"HW2Ships.big", &ships}, {"UpdateHW2Ships.big", &update}, {"HWRM.big", &resources}, {"EnglishSpeech.big", &speech}, {"Art.big", &art}};
+        const std::pair<const char*, const std::vector<BigEntry>*> archives[] = {{"HW2Ships.big", &ships},
+            {"UpdateHW2Ships.big", &update}, {"HWRM.big", &resources}, {"EnglishSpeech.big", &speech},
+            {"Art.big", &art}};
         for (const auto& [name, entries] : archives) {
             test::writeBigArchiveFile(data + QLatin1Char('/') + QLatin1String(name), *entries);
             m_entries += static_cast<int>(entries->size());

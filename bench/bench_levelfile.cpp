@@ -85,7 +85,11 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     // Helpers for scripts/bench: write a generated level, or load one into an editor and exit.
     if (argc == 4 && QByteArray(argv[1]) == "--generate")
-        return saveFileAtomically(QString::fromLocal8Bit(argv[3]), bench::generatedLevelText(QByteArray(argv[2]).toInt())).isEmpty() ? 0 : 1;
+        return saveFileAtomically(
+                   QString::fromLocal8Bit(argv[3]), bench::generatedLevelText(QByteArray(argv[2]).toInt()))
+                   .isEmpty()
+            ? 0
+            : 1;
     if (argc == 3 && QByteArray(argv[1]) == "--load")
         return bench::loadOnly(QString::fromLocal8Bit(argv[2]));
     benchmark::Initialize(&argc, argv);

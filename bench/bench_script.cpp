@@ -18,7 +18,10 @@ struct StoringSink final : ReadSink {
     std::vector<std::pair<std::string, LuaValue>> globals;
     std::vector<QString> problems;
     void call(const LevelCall& c) override { calls.push_back(c); }
-    void global(std::string_view name, const LuaValue& value, qint64) override { globals.emplace_back(std::string(name), value); }
+    void global(std::string_view name, const LuaValue& value, qint64) override
+    {
+        globals.emplace_back(std::string(name), value);
+    }
     void problem(qint64, const QString& reason) override { problems.push_back(reason); }
 };
 

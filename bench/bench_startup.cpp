@@ -16,10 +16,7 @@ namespace {
 
 class FirstPaint final : public QObject {
 public:
-    explicit FirstPaint(QElapsedTimer& clock)
-        : m_clock(clock)
-    {
-    }
+    explicit FirstPaint(QElapsedTimer& clock) : m_clock(clock) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override

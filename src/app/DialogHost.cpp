@@ -114,8 +114,8 @@ std::optional<std::int32_t> DialogHost::askColour(std::int32_t initialColour)
 SaveChoice DialogHost::askSaveChanges(const QString& levelDesc)
 {
     QMessageBox box(QMessageBox::Warning, programTitle(),
-                    QStringLiteral("The level \"%1\" has unsaved changes. Save them first?").arg(levelDesc),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
+        QStringLiteral("The level \"%1\" has unsaved changes. Save them first?").arg(levelDesc),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
     box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {
     case QMessageBox::Save:
@@ -141,7 +141,7 @@ RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(QStringLiteral("Unsaved work of editors that did not exit normally was found.\n"
                                                 "Restore one copy, discard them all, or keep them for the next start."),
-                                 &dialog));
+        &dialog));
     auto* list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("lstRecovery"));
     for (const RecoveryCopy& copy : copies)

@@ -4,18 +4,15 @@
 
 #include <QPointer>
 
-#include <functional>
 #include <QWidget>
+#include <functional>
 
 namespace starloom {
 
 // The editor's questions answered with the platform's dialogs, modal to `parent`.
 class DialogHost final : public EditorHost {
 public:
-    explicit DialogHost(QWidget* parent = nullptr)
-        : m_parent(parent)
-    {
-    }
+    explicit DialogHost(QWidget* parent = nullptr) : m_parent(parent) {}
 
     void showMessage(const QString& text, const QString& title) override;
     // Runs before a message box shows, so that the window behind it shows what the message is about.

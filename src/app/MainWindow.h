@@ -35,8 +35,7 @@ class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // `host` answers the editor's questions; nullptr uses the platform's dialogs.
-    MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr,
-               QWidget* parent = nullptr);
+    MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr, QWidget* parent = nullptr);
     // The model lists come from `catalogue` (gamedata/'s catalogueFor).
     MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost* host = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -74,8 +73,7 @@ protected:
 private:
     // Runs one handler of the editor and shows its result; ignored while refreshing, so that
     // widgets changed by refresh() do not call back into the editor.
-    template <class F>
-    void handle(F&& handler);
+    template <class F> void handle(F&& handler);
 
     void buildMenus();
     void buildPanel();

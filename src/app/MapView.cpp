@@ -26,10 +26,7 @@ int shiftValue(Qt::KeyboardModifiers modifiers)
 
 } // namespace
 
-MapView::MapView(Which which, const Editor& editor, QWidget* parent)
-    : QWidget(parent)
-    , m_which(which)
-    , m_editor(editor)
+MapView::MapView(Which which, const Editor& editor, QWidget* parent) : QWidget(parent), m_which(which), m_editor(editor)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);

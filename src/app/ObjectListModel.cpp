@@ -5,10 +5,10 @@
 namespace starloom {
 
 ObjectListModel::ObjectListModel(const Editor& editor, QObject* parent)
-    : QAbstractTableModel(parent)
-    , m_editor(editor)
-    , m_count(static_cast<int>(editor.rows().size()))
-    , m_serial(editor.rowChanges().serial())
+    : QAbstractTableModel(parent),
+      m_editor(editor),
+      m_count(static_cast<int>(editor.rows().size())),
+      m_serial(editor.rowChanges().serial())
 {
 }
 

@@ -36,9 +36,7 @@ void setComboText(QComboBox* combo, const QString& text)
 
 } // namespace
 
-OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
-    : QWidget(parent, Qt::Dialog)
-    , m_editor(editor)
+OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QWidget(parent, Qt::Dialog), m_editor(editor)
 {
     setObjectName(QStringLiteral("frmGlobals"));
     setWindowTitle(QStringLiteral("Globals"));
@@ -50,7 +48,7 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     // move right (and the window grows) so that no caption is covered.
     double extra = 0;
     for (const char* caption : {"FileName", "Players", "SizeX", "SizeY", "SizeZ", "Background", "CameraMin",
-                                "CameraMax", "Music", "Grid Size", "Font Size", "Game folder", "Mod folders"}) {
+             "CameraMax", "Music", "Grid Size", "Font Size", "Game folder", "Mod folders"}) {
         const double needed = pixelsToTwips(fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) + 4, dpi);
         extra = std::max(extra, needed - 945);
     }
@@ -110,7 +108,8 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     m_gameNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     at(m_gameNote, 120, 600, 3735 + extra, 390);
     row(gameFrame, "Mod folders", m_modFolders = lineEdit(), "txtModFolders", 1050, 1020);
-    m_modFolders->setToolTip(QStringLiteral("Data folders of mods, read after the game's Data folder; separate them with ;"));
+    m_modFolders->setToolTip(
+        QStringLiteral("Data folders of mods, read after the game's Data folder; separate them with ;"));
 
     // What a level holds beyond the fields on the left: each player's entry of the player table,
     // and the calls the editor keeps as the file gave them.
@@ -120,15 +119,16 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
     at(levelFrame, right, 60, 5115, 6315);
     m_playerTable = new QTableWidget(0, 4, levelFrame);
     m_playerTable->setObjectName(QStringLiteral("tblPlayers"));
-    m_playerTable->setHorizontalHeaderLabels({QStringLiteral("Player"), QStringLiteral("Name"), QStringLiteral("Race"),
-                                              QStringLiteral("Resources")});
+    m_playerTable->setHorizontalHeaderLabels(
+        {QStringLiteral("Player"), QStringLiteral("Name"), QStringLiteral("Race"), QStringLiteral("Resources")});
     m_playerTable->verticalHeader()->hide();
     m_playerTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_playerTable->horizontalHeader()->setStretchLastSection(true);
     const int columnWidths[] = {1080, 1350, 1200};
     for (int column = 0; column < 3; ++column)
         m_playerTable->setColumnWidth(column, twipsToPixels(columnWidths[column], logicalDpiX()));
-    m_playerTable->setToolTip(QStringLiteral("Race: a number is written as raceID, a name (such as Hiigaran) as raceName"));
+    m_playerTable->setToolTip(
+        QStringLiteral("Race: a number is written as raceID, a name (such as Hiigaran) as raceName"));
     at(m_playerTable, 120, 300, 4875, 2955);
     m_keptCaption = new QLabel(levelFrame);
     m_keptCaption->setObjectName(QStringLiteral("lblKeptCalls"));
@@ -205,7 +205,8 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent)
         describeGame();
     });
     connect(m_browseGame, &QPushButton::clicked, this, [this] {
-        const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Game folder"), m_gameFolder->currentData().toString());
+        const QString folder = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("Game folder"), m_gameFolder->currentData().toString());
         if (!folder.isEmpty())
             chooseGameFolder(folder);
     });
@@ -234,9 +235,9 @@ void OptionsWindow::refresh()
     const int players = s.playerCount();
     m_playerTable->setRowCount(players);
     for (int slot = 0; slot < players; ++slot) {
-        const QStringList texts = {QStringLiteral("Player %1").arg(slot + 1), s.players.text(slot, PlayerTable::Field::Name),
-                                   s.players.text(slot, PlayerTable::Field::Race),
-                                   s.players.text(slot, PlayerTable::Field::Resources)};
+        const QStringList texts = {QStringLiteral("Player %1").arg(slot + 1),
+            s.players.text(slot, PlayerTable::Field::Name), s.players.text(slot, PlayerTable::Field::Race),
+            s.players.text(slot, PlayerTable::Field::Resources)};
         for (int column = 0; column < 4; ++column) {
             QTableWidgetItem* item = m_playerTable->item(slot, column);
             if (!item) {
@@ -251,7 +252,8 @@ void OptionsWindow::refresh()
     }
     const QStringList kept = m_editor.keptCallTexts();
     m_keptCaption->setText(QStringLiteral("Calls kept as the file gave them: %1").arg(kept.size()));
-    if (m_keptCalls->count() != kept.size() || (m_keptCalls->count() > 0 && m_keptCalls->item(0)->text() != kept.first())) {
+    if (m_keptCalls->count() != kept.size()
+        || (m_keptCalls->count() > 0 && m_keptCalls->item(0)->text() != kept.first())) {
         m_keptCalls->clear();
         m_keptCalls->addItems(kept);
         for (int i = 0; i < m_keptCalls->count(); ++i)
@@ -283,7 +285,8 @@ void OptionsWindow::chooseGameFolder(const QString& folder)
     if (!games.empty()) {
         for (const GameInstall& game : games)
             addGame(game);
-        const auto it = std::find_if(m_games.begin(), m_games.end(), [&](const GameInstall& g) { return g.folder == games.front().folder; });
+        const auto it = std::find_if(
+            m_games.begin(), m_games.end(), [&](const GameInstall& g) { return g.folder == games.front().folder; });
         m_gameFolder->setCurrentIndex(static_cast<int>(it - m_games.begin()));
         m_gameChanged = true;
     }

@@ -116,9 +116,7 @@ QImage makeLogo()
     return image;
 }
 
-SplashWindow::SplashWindow(QWidget* parent)
-    : QWidget(parent, Qt::Dialog)
-    , m_logo(makeLogo())
+SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::Dialog), m_logo(makeLogo())
 {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QStringLiteral("About"));
@@ -126,7 +124,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     const double dpiY = logicalDpiY();
     auto at = [dpiX, dpiY](QWidget* w, double left, double top, double width, double height) {
         w->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY), twipsToPixels(width, dpiX),
-                       twipsToPixels(height, dpiY));
+            twipsToPixels(height, dpiY));
     };
     setFixedSize(twipsToPixels(7035, dpiX), twipsToPixels(3015, dpiY));
 
@@ -146,7 +144,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     auto* credits = new QLabel(QStringLiteral("Star Loom DX by the Star Loom DX team\n"
                                               "Thanks to:\n"
                                               "the first Star Loom's author and our logo designer"),
-                               this);
+        this);
     credits->setObjectName(QStringLiteral("Label1"));
     credits->setFont(labelFont);
     credits->setPalette(light);

@@ -24,9 +24,9 @@ int main(int argc, char** argv)
     QStringList lookupProblems;
     const std::vector<starloom::GameInstall> found =
         starloom::findGames(starloom::SystemEnvironment(), starloom::SystemRegistry(), &lookupProblems);
-    starloom::GameSetup setup =
-        starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()), QStringLiteral("the Options window"), found,
-                             std::nullopt, settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
+    starloom::GameSetup setup = starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()),
+        QStringLiteral("the Options window"), found, std::nullopt,
+        settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
     const starloom::Catalogue catalogue = starloom::catalogueFor(setup);
     setup.problems = lookupProblems + setup.problems + catalogue.problems();
     starloom::MainWindow window(settings, catalogue);
@@ -41,8 +41,9 @@ int main(int argc, char** argv)
     const QStringList files = starloom::argumentsOf(argc, argv, &refused);
     for (const QString& name : refused)
         QMessageBox::warning(&window, window.windowTitle().remove(QStringLiteral("[*]")),
-                             QStringLiteral("The file name \"%1\" is not valid UTF-8, so it cannot be opened as named. "
-                                            "Rename the file.").arg(name));
+            QStringLiteral("The file name \"%1\" is not valid UTF-8, so it cannot be opened as named. "
+                           "Rename the file.")
+                .arg(name));
     window.openFiles(files);
     return app.exec();
 }

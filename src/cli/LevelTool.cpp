@@ -92,7 +92,8 @@ std::optional<Level> load(const QString& path, const Catalogue& catalogue, const
         return std::nullopt;
     }
     for (const ReadProblem& p : result->problems) {
-        const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
+        const QString where =
+            p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
         print(output.err, where + p.reason + QLatin1Char('\n'));
     }
     return level;
@@ -104,12 +105,13 @@ int stats(const QString& path, const Catalogue& catalogue, const LoadOptions& ho
     if (!loaded)
         return 2;
     for (ItemKind kind : allKinds)
-        print(output.out, QStringLiteral("%1 %2\n").arg(QLatin1String(kindInfo(kind).name)).arg(loaded->document.liveCount(kind)));
+        print(output.out,
+            QStringLiteral("%1 %2\n").arg(QLatin1String(kindInfo(kind).name)).arg(loaded->document.liveCount(kind)));
     return 0;
 }
 
-int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how,
-            ToolOutput output)
+int rewrite(
+    const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
     const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
@@ -132,7 +134,7 @@ int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogu
 }
 
 int render(const QString& in, const QString& outPath, QSize size, const Catalogue& catalogue, const LoadOptions& how,
-           ToolOutput output)
+    ToolOutput output)
 {
     const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
@@ -174,10 +176,13 @@ int models(const QString& kindName, const Catalogue& catalogue, ToolOutput outpu
         for (const ModelOrigin& origin : report.origins)
             from << QStringLiteral("%1 from %2").arg(origin.names).arg(origin.source);
         if (report.dropped > 0)
-            from << QStringLiteral("%1 left out past the %2 the editor can number").arg(report.dropped).arg(maxModelEntries);
+            from << QStringLiteral("%1 left out past the %2 the editor can number")
+                        .arg(report.dropped)
+                        .arg(maxModelEntries);
         if (kindInfo(kind).hasCustom)
             from << QStringLiteral("\"Custom\" last");
-        print(output.err, QStringLiteral("%1: %2\n").arg(QLatin1String(kindInfo(kind).name), from.join(QStringLiteral(", "))));
+        print(output.err,
+            QStringLiteral("%1: %2\n").arg(QLatin1String(kindInfo(kind).name), from.join(QStringLiteral(", "))));
         return 0;
     }
     print(output.err, QStringLiteral("starloom-level: unknown kind '%1'\n").arg(kindName));
@@ -204,7 +209,7 @@ int where(const QString& gameDir, ToolOutput output)
     for (const GameInstall& g : games)
         print(output.out, QStringLiteral("%1\t%2\t%3\n").arg(editionName(g.edition), g.folder, g.foundBy));
     problems += chooseGame(gameDir.isEmpty() ? stored : gameDir,
-                           gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
+        gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
                     .problems;
     for (const QString& problem : problems)
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
@@ -286,14 +291,14 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             return usageError(QStringLiteral("where takes no argument"), output);
         return where(gameDir, output);
     }
-    static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
-                                         QStringLiteral("models")};
+    static const QStringList commands = {
+        QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"), QStringLiteral("models")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
     if (command == QLatin1String("models") && rest.size() != 1)
         return usageError(QStringLiteral("models takes one kind (Asteroid, Cloud, DustCloud, Megalith, Nebula, Pebble, "
                                          "Salvage, Ship or PlayerStart)"),
-                          output);
+            output);
 
     // Without --game-dir or --game the built-in names (and the mods named) are used, so the
     // output does not depend on what is installed.

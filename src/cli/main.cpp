@@ -29,8 +29,10 @@ int main(int argc, char** argv)
     QStringList refused;
     const QStringList args = starloom::argumentsOf(argc, argv, &refused);
     for (const QString& name : refused)
-        std::fprintf(stderr, "starloom-level: the argument \"%s\" is not valid UTF-8; file names must be, so that "
-                             "they reach the same file (rename the file)\n", name.toLatin1().constData());
+        std::fprintf(stderr,
+            "starloom-level: the argument \"%s\" is not valid UTF-8; file names must be, so that "
+            "they reach the same file (rename the file)\n",
+            name.toLatin1().constData());
     if (!refused.isEmpty())
         return 2;
     starloom::ToolOutput output{stdout, stderr};

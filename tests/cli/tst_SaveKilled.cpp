@@ -16,16 +16,17 @@ namespace {
 // A level with the most items the editor holds: 32767 of each kind, some 20 MB of script.
 QByteArray biggestLevel()
 {
-    QByteArray level = "levelDesc = \"Big\"\nmaxPlayers = 2\nfunction DetermChunk()\n"
-                       "  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\n";
+    QByteArray level =
+        "levelDesc = \"Big\"\nmaxPlayers = 2\nfunction DetermChunk()\n"
+        "  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\n";
     for (const char* line : {"  addAsteroid(\"Asteroid_2\", {%1, 10, -%1}, 100, 0, 0, 0, 0)\n",
-                             "  addCloud(\"polySurface1\", \"cloud_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
-                             "  addDustCloud(\"polySurface1\", \"dustcloud_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
-                             "  addSquadron(\"meg_tanis\", \"meg_tanis\", {%1, 0, 7}, -1, {0, 0, 0}, 0, 0)\n",
-                             "  addNebula(\"nebula_0\", \"nebula_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
-                             "  addSalvage(\"slv_chunk_sml02\", {%1, 1, 2}, 40, 0, 0, 0, 0)\n",
-                             "  addSquadron(\"hgn_interceptor\", \"hgn_interceptor\", {%1, 0, 9}, 1, {0, 0, 0}, 0, 0)\n",
-                             "  addPebble(\"pebble_1\", {%1, 2, 3}, 0, 0, 0)\n"})
+             "  addCloud(\"polySurface1\", \"cloud_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
+             "  addDustCloud(\"polySurface1\", \"dustcloud_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
+             "  addSquadron(\"meg_tanis\", \"meg_tanis\", {%1, 0, 7}, -1, {0, 0, 0}, 0, 0)\n",
+             "  addNebula(\"nebula_0\", \"nebula_0\", {%1, 0, 5}, {0.5, 0.5, 1, 1}, 0.0, 300)\n",
+             "  addSalvage(\"slv_chunk_sml02\", {%1, 1, 2}, 40, 0, 0, 0, 0)\n",
+             "  addSquadron(\"hgn_interceptor\", \"hgn_interceptor\", {%1, 0, 9}, 1, {0, 0, 0}, 0, 0)\n",
+             "  addPebble(\"pebble_1\", {%1, 2, 3}, 0, 0, 0)\n"})
         for (int i = 0; i < 32767; ++i)
             level += QString::fromLatin1(line).arg(i).toLatin1();
     return level + "end\n";
@@ -58,12 +59,14 @@ TEST(SaveKilled, TheEarlierFileSurvivesAKilledRewrite)
         ASSERT_TRUE(p.waitForFinished(60000));
         killed += p.exitStatus() == QProcess::CrashExit;
         const QByteArray now = readBytes(out);
-        EXPECT_TRUE(now == earlier || now == newBytes) << "after " << delayMs << " ms OUT holds " << now.size() << " bytes";
+        EXPECT_TRUE(now == earlier || now == newBytes)
+            << "after " << delayMs << " ms OUT holds " << now.size() << " bytes";
     }
     EXPECT_GT(killed, 0);
     // What a killed save may leave is its own temporary file beside OUT, never OUT itself.
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
-        EXPECT_TRUE(name == "big.level" || name == "complete.level" || name.startsWith("out.level")) << name.toStdString();
+        EXPECT_TRUE(name == "big.level" || name == "complete.level" || name.startsWith("out.level"))
+            << name.toStdString();
 }
 
 } // namespace

@@ -15,7 +15,10 @@ using namespace starloom::test;
 
 namespace {
 
-struct ToolRun { int exitCode = -1; QString out, err; };
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
 
 // Runs the tool with a home folder of its own, so that nothing installed on this machine is found.
 class ToolGameData : public ::testing::Test {
@@ -32,7 +35,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(STARLOOM_CLI_PATH), args);
         p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
     }
     void SetUp() override { QDir().mkpath(path("home")); }
 };
@@ -42,30 +46,37 @@ TEST_F(ToolGameData, AGameFolderThatHoldsNoGameIsToldAndTheBuiltInNamesAreUsed)
     makeEntry(dir.path(), "nodata/readme.txt", false);
     writeBytes(path("in.level"), "function DetermChunk()\n  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\nend\n");
     const std::pair<QString, QString> cases[] = {
-        {path("missing"), "starloom-level: The game folder " + path("missing") + " does not exist (--game-dir); the built-in model names are used\n"},
-        {path("nodata"), "starloom-level: The game folder " + path("nodata") + " holds no Data folder (--game-dir); the built-in model names are used\n"},
+        {path("missing"),
+            "starloom-level: The game folder " + path("missing")
+                + " does not exist (--game-dir); the built-in model names are used\n"},
+        {path("nodata"),
+            "starloom-level: The game folder " + path("nodata")
+                + " holds no Data folder (--game-dir); the built-in model names are used\n"},
     };
     for (const auto& [gameDir, message] : cases) {
         const ToolRun r = run({"--game-dir", gameDir, "stats", path("in.level")});
         EXPECT_EQ(std::tuple(r.exitCode, r.err, r.out.contains("Pebble 1")), std::tuple(0, message, true));
-        EXPECT_EQ(run({"models", "Pebble", "--game-dir=" + gameDir}).out, QStringLiteral("pebble_0\npebble_1\npebble_2\n"));
+        EXPECT_EQ(
+            run({"models", "Pebble", "--game-dir=" + gameDir}).out, QStringLiteral("pebble_0\npebble_1\npebble_2\n"));
     }
 }
 
 TEST_F(ToolGameData, ModelsPrintsOneNameALineAndWhereTheyCameFrom)
 {
     makeEntry(dir.path(), "game/Data/ship/hgn_loose/", true);
-    writeBigArchiveFile(path("game/Data/Homeworld2.big"), {{"ship\\hgn_scout\\a"}, {"ship\\HGN_LOOSE\\a"}, {"ship\\meg_tanis\\a"}});
+    writeBigArchiveFile(
+        path("game/Data/Homeworld2.big"), {{"ship\\hgn_scout\\a"}, {"ship\\HGN_LOOSE\\a"}, {"ship\\meg_tanis\\a"}});
     makeEntry(dir.path(), "mod/ship/mod_ship/", true);
     const ToolRun ships = run({"models", "ship", "--game-dir", path("game"), "--data-dir", path("mod")});
     EXPECT_EQ(ships.out, QStringLiteral("hgn_loose\nmod_ship\nhgn_scout\nCustom\n"));
-    EXPECT_EQ(ships.err, "Ship: 1 from folder " + path("game/Data") + ", 1 from folder " + path("mod") + ", 1 from archive " +
-                             path("game/Data/Homeworld2.big") + ", \"Custom\" last\n");
+    EXPECT_EQ(ships.err,
+        "Ship: 1 from folder " + path("game/Data") + ", 1 from folder " + path("mod") + ", 1 from archive "
+            + path("game/Data/Homeworld2.big") + ", \"Custom\" last\n");
     EXPECT_EQ(run({"models", "Megalith", "--game-dir", path("game")}).out, QStringLiteral("meg_tanis\n"));
     EXPECT_EQ(run({"models", "Cloud"}).err, QStringLiteral("Cloud: the 4 built-in names\n"));
     EXPECT_EQ(run({"models", "PlayerStart"}).out.count(u'\n'), 8);
-    for (const QStringList& bad : {QStringList{"models"}, QStringList{"models", "Frigate"}, QStringList{"--game", "hw3", "models", "Ship"},
-                                   QStringList{"models", "Ship", "--data-dir"}})
+    for (const QStringList& bad : {QStringList{"models"}, QStringList{"models", "Frigate"},
+             QStringList{"--game", "hw3", "models", "Ship"}, QStringList{"models", "Ship", "--data-dir"}})
         EXPECT_EQ(run(bad).exitCode, 2) << bad.join(u' ').toStdString();
 }
 
@@ -78,28 +89,34 @@ TEST_F(ToolGameData, AListPastTheSixteenBitIndexIsCutWithAMessage)
     const ToolRun r = run({"--data-dir", path("huge.big"), "models", "Ship"});
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(std::tuple(lines.size(), lines.last()), std::tuple(qsizetype(32767), QStringLiteral("Custom")));
-    EXPECT_TRUE(r.err.contains("The Ship list holds more names than the editor can number: the first 32766 are kept and 7234 left out"))
+    EXPECT_TRUE(r.err.contains(
+        "The Ship list holds more names than the editor can number: the first 32766 are kept and 7234 left out"))
         << r.err.toStdString();
 }
 
 TEST_F(ToolGameData, WhereNamesTheGamesOfSteamAndTheEditorsChoice)
 {
-    EXPECT_EQ(std::pair(run({"where"}).exitCode, run({"where"}).err), std::pair(1, QStringLiteral("starloom-level: no game was found\n")));
+    EXPECT_EQ(std::pair(run({"where"}).exitCode, run({"where"}).err),
+        std::pair(1, QStringLiteral("starloom-level: no game was found\n")));
     const QString steam = path("home/.local/share/Steam");
     makeEntry(steam, "steamapps/common/Homeworld/Homeworld2Classic/Data/", true);
     writeBigArchiveFile(steam + "/steamapps/common/Homeworld/HomeworldRM/Data/HW2Ships.big", {{"ship\\hgn_rm\\a"}});
-    writeBytes(steam + "/steamapps/appmanifest_244160.acf", "\"AppState\"\n{\n  \"appid\" \"244160\"\n  \"installdir\" \"Homeworld\"\n}\n");
+    writeBytes(steam + "/steamapps/appmanifest_244160.acf",
+        "\"AppState\"\n{\n  \"appid\" \"244160\"\n  \"installdir\" \"Homeworld\"\n}\n");
     makeEntry(dir.path(), "cd/Data/", true);
     makeEntry(dir.path(), "home/.config/starloom/", true);
     writeBytes(path("home/.config/starloom/starloom.conf"), "[Settings]\nGameFolder=" + path("cd").toUtf8() + "\n");
     const QString common = QFileInfo(steam).canonicalFilePath() + "/steamapps/common/Homeworld";
     const QString how = "Steam (" + steam + "), Steam library " + QFileInfo(steam).canonicalFilePath();
     const ToolRun r = run({"where"});
-    EXPECT_EQ(r.out.toStdString(), ("classic\t" + path("cd") + "\tthe editor's Options window\nclassic\t" + common + "/Homeworld2Classic\t" +
-                                    how + "\nremastered\t" + common + "/HomeworldRM\t" + how + "\n").toStdString());
+    EXPECT_EQ(r.out.toStdString(),
+        ("classic\t" + path("cd") + "\tthe editor's Options window\nclassic\t" + common + "/Homeworld2Classic\t" + how
+            + "\nremastered\t" + common + "/HomeworldRM\t" + how + "\n")
+            .toStdString());
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(run({"--game", "remastered", "models", "Ship"}).out.toStdString(), "hgn_rm\nCustom\n");
-    EXPECT_EQ(run({"--game", "classic", "models", "Ship"}).out.count(u'\n'), 78) << "the editor's choice, with no ship folder";
+    EXPECT_EQ(run({"--game", "classic", "models", "Ship"}).out.count(u'\n'), 78)
+        << "the editor's choice, with no ship folder";
 }
 
 } // namespace

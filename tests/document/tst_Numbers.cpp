@@ -2,14 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <clocale>
+#include <cmath>
 
 using namespace starloom;
 
 namespace {
 
-struct ValCase { const char* text; double expected; };
+struct ValCase {
+    const char* text;
+    double expected;
+};
 
 class ValTest : public ::testing::TestWithParam<ValCase> {};
 
@@ -20,18 +23,15 @@ TEST_P(ValTest, TakesTheLongestLeadingNumber)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
-                         ::testing::Values(ValCase{"", 0}, ValCase{"abc", 0}, ValCase{"12", 12}, ValCase{"-7", -7},
-                                           ValCase{"+3", 3}, ValCase{" 1 2", 12}, ValCase{"1.5.5", 1.5},
-                                           ValCase{".5", 0.5}, ValCase{"-0.000000", 0}, ValCase{"2;", 2},
-                                           ValCase{"6.829419576410685E-13", 6.829419576410685e-13},
-                                           ValCase{"1e3x", 1000}, ValCase{"1e", 1}, ValCase{"0x10", 0},
-                                           ValCase{"--5", 0}, ValCase{"-nan", 0}, ValCase{"1d2", 100},
-                                           ValCase{"\t42", 42}, ValCase{"3.", 3},
-                                           // leading zeros of an exponent (found by fuzzing)
-                                           ValCase{"1e0000000005", 1e5}, ValCase{"2E-000003", 0.002},
-                                           ValCase{"7e000", 7}, ValCase{"1e309", HUGE_VAL},
-                                           ValCase{"-1e309", -HUGE_VAL}, ValCase{"1e-400", 0}),
-                         [](const auto& info) { return "case" + std::to_string(info.index); });
+    ::testing::Values(ValCase{"", 0}, ValCase{"abc", 0}, ValCase{"12", 12}, ValCase{"-7", -7}, ValCase{"+3", 3},
+        ValCase{" 1 2", 12}, ValCase{"1.5.5", 1.5}, ValCase{".5", 0.5}, ValCase{"-0.000000", 0}, ValCase{"2;", 2},
+        ValCase{"6.829419576410685E-13", 6.829419576410685e-13}, ValCase{"1e3x", 1000}, ValCase{"1e", 1},
+        ValCase{"0x10", 0}, ValCase{"--5", 0}, ValCase{"-nan", 0}, ValCase{"1d2", 100}, ValCase{"\t42", 42},
+        ValCase{"3.", 3},
+        // leading zeros of an exponent (found by fuzzing)
+        ValCase{"1e0000000005", 1e5}, ValCase{"2E-000003", 0.002}, ValCase{"7e000", 7}, ValCase{"1e309", HUGE_VAL},
+        ValCase{"-1e309", -HUGE_VAL}, ValCase{"1e-400", 0}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(Numbers, StrictNumbersAreWholeTexts)
 {
@@ -44,27 +44,31 @@ TEST(Numbers, StrictNumbersAreWholeTexts)
 TEST(Numbers, RoundingIsHalfToEvenWithRangeChecks)
 {
     using I = std::optional<std::int32_t>;
-    EXPECT_EQ((std::vector<I>{toInt32(2.5), toInt32(3.5), toInt32(-2.5), toInt32(2147483647.0), toInt32(2147483648.0), toInt32(std::nan("")), toInt32(HUGE_VAL)}),
-              (std::vector<I>{2, 4, -2, 2147483647, std::nullopt, std::nullopt, std::nullopt}));
+    EXPECT_EQ((std::vector<I>{toInt32(2.5), toInt32(3.5), toInt32(-2.5), toInt32(2147483647.0), toInt32(2147483648.0),
+                  toInt32(std::nan("")), toInt32(HUGE_VAL)}),
+        (std::vector<I>{2, 4, -2, 2147483647, std::nullopt, std::nullopt, std::nullopt}));
     EXPECT_EQ((std::vector<std::optional<std::int16_t>>{toInt16(32767.4), toInt16(32767.5), toInt16(-32769)}),
-              (std::vector<std::optional<std::int16_t>>{32767, std::nullopt, std::nullopt}));
+        (std::vector<std::optional<std::int16_t>>{32767, std::nullopt, std::nullopt}));
     EXPECT_EQ(std::tuple(toInt16Clamped(1e9), toInt32Clamped(-1e30), floorToInt32(-0.4), floorToInt32(12.7)),
-              std::tuple(std::int16_t(32767), std::numeric_limits<std::int32_t>::min(), -1, 12));
+        std::tuple(std::int16_t(32767), std::numeric_limits<std::int32_t>::min(), -1, 12));
 }
 
-struct TextCase { double value; const char* expected; };
+struct TextCase {
+    double value;
+    const char* expected;
+};
 
 TEST(Numbers, FloatTextHasAtMostSevenSignificantDigits)
 {
     for (const TextCase& c : {TextCase{90, "90"}, TextCase{22.5, "22.5"}, TextCase{0, "0"}, TextCase{-45.5, "-45.5"},
-                              TextCase{0.1, "0.1"}, TextCase{1.0 / 3.0, "0.3333333"}, TextCase{123456.789, "123456.8"}})
+             TextCase{0.1, "0.1"}, TextCase{1.0 / 3.0, "0.3333333"}, TextCase{123456.789, "123456.8"}})
         EXPECT_EQ(floatText(static_cast<float>(c.value)), QLatin1String(c.expected)) << c.value;
 }
 
 TEST(Numbers, DoubleTextHasAtMostFifteenSignificantDigits)
 {
     for (const TextCase& c : {TextCase{0, "0"}, TextCase{1, "1"}, TextCase{128.0 / 255, "0.501960784313725"},
-                              TextCase{10.0 / 255, "0.0392156862745098"}, TextCase{0.5, "0.5"}})
+             TextCase{10.0 / 255, "0.0392156862745098"}, TextCase{0.5, "0.5"}})
         EXPECT_EQ(doubleText(c.value), QLatin1String(c.expected)) << c.value;
 }
 
@@ -74,7 +78,8 @@ TEST(Numbers, TextIgnoresTheLocale)
     const std::string saved = old ? old : "C";
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
         std::setlocale(LC_NUMERIC, "C");
-    EXPECT_TRUE(floatText(0.5f) == QLatin1String("0.5") && doubleText(0.25) == QLatin1String("0.25") && val(u"0.5") == 0.5);
+    EXPECT_TRUE(
+        floatText(0.5f) == QLatin1String("0.5") && doubleText(0.25) == QLatin1String("0.25") && val(u"0.5") == 0.5);
     std::setlocale(LC_ALL, saved.c_str());
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gamedata/SettingsStore.h"
 #include "editing/Editor.h"
 #include "editing/EditorHost.h"
+#include "gamedata/SettingsStore.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,10 @@ public:
     std::deque<QString> saveNames, openNames;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<std::int32_t>> colourAnswers;
-    std::deque<SaveChoice> saveChoices; // Discard when empty
-    std::deque<bool> yesNoAnswers;      // No when empty
-    std::vector<QString> questions;      // every yes/no question asked
-    std::deque<RecoveryAnswer> recoveryAnswers; // Keep when empty
+    std::deque<SaveChoice> saveChoices;                   // Discard when empty
+    std::deque<bool> yesNoAnswers;                        // No when empty
+    std::vector<QString> questions;                       // every yes/no question asked
+    std::deque<RecoveryAnswer> recoveryAnswers;           // Keep when empty
     std::vector<std::vector<RecoveryCopy>> offeredCopies; // each askRecovery's copies
     int saveQuestions = 0, saveDialogs = 0;
     QString lastSaveFilter, lastSaveInitialName, lastPrompt;
@@ -47,8 +47,14 @@ public:
         lastPrompt = prompt + u'|' + title + u'|' + defaultText;
         return take(textAnswers, std::optional<QString>());
     }
-    std::optional<std::int32_t> askColour(std::int32_t initial) override { return lastInitialColour = initial, take(colourAnswers, std::optional<std::int32_t>()); }
-    SaveChoice askSaveChanges(const QString&) override { return ++saveQuestions, take(saveChoices, SaveChoice::Discard); }
+    std::optional<std::int32_t> askColour(std::int32_t initial) override
+    {
+        return lastInitialColour = initial, take(colourAnswers, std::optional<std::int32_t>());
+    }
+    SaveChoice askSaveChanges(const QString&) override
+    {
+        return ++saveQuestions, take(saveChoices, SaveChoice::Discard);
+    }
     bool askYesNo(const QString& question, const QString&) override
     {
         questions.push_back(question);
@@ -62,8 +68,7 @@ public:
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
 private:
-    template <class T>
-    static T take(std::deque<T>& queue, T value)
+    template <class T> static T take(std::deque<T>& queue, T value)
     {
         if (!queue.empty())
             value = queue.front(), queue.pop_front();
@@ -83,7 +88,9 @@ struct ScriptedRandom {
     std::shared_ptr<std::deque<double>> values = std::make_shared<std::deque<double>>();
     RandomSource source()
     {
-        return [v = values, last = 0.5]() mutable { return v->empty() ? last : (last = v->front(), v->pop_front(), last); };
+        return [v = values, last = 0.5]() mutable {
+            return v->empty() ? last : (last = v->front(), v->pop_front(), last);
+        };
     }
     void push(std::initializer_list<double> list) { values->assign(list); }
 };
@@ -96,7 +103,10 @@ protected:
     std::unique_ptr<Editor> editor;
 
     void SetUp() override { makeEditor(); }
-    void makeEditor(const QString& gameDir = {}) { editor = std::make_unique<Editor>(host, store, random.source(), gameDir); }
+    void makeEditor(const QString& gameDir = {})
+    {
+        editor = std::make_unique<Editor>(host, store, random.source(), gameDir);
+    }
 
     void clickTop(double x, double y) { editor->Picture1_MouseMove(0, 0, x, y), editor->Picture1_Click(); }
     void place(ItemKind kind, double x, double y, int entry = 0)

@@ -60,12 +60,14 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFi
 {
     place(ItemKind::PlayerStart, 0, 0, 0);
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs), missingStartsMessage() + QStringLiteral("Error0"));
+    EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs),
+        missingStartsMessage() + QStringLiteral("Error0"));
     editor->mnuFileNew_Click();
     saveLevel();
     EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
-              QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
-    EXPECT_TRUE(readBytes(path("duel.level")) == levelText() && editor->panel().kind == ItemKind::Nebula); // the panel stays
+        QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
+    EXPECT_TRUE(
+        readBytes(path("duel.level")) == levelText() && editor->panel().kind == ItemKind::Nebula); // the panel stays
     host.messages.clear();
     EXPECT_TRUE(!editor->mnuFileSave_Click() && host.messages.empty()); // cancelled: nothing written, nothing said
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
@@ -73,7 +75,8 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFi
     const QByteArray before = readBytes(path("duel.level"));
     host.saveNames = {path("taken.level"), path("missing-folder/duel.level")};
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")) && host.lastMessage().indexOf(u'\n') > 0)
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as "))
+        && host.lastMessage().indexOf(u'\n') > 0)
         << "with the reason on a line of its own";
     EXPECT_FALSE(editor->mnuFileSave_Click());
     EXPECT_EQ(readBytes(path("duel.level")), before);
@@ -97,8 +100,10 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
         texts << editor->rows()[static_cast<std::size_t>(i)].text;
         EXPECT_EQ(editor->labelFor(i).key, rowKey(i));
     }
-    EXPECT_EQ(texts.join(QLatin1Char('|')), QStringLiteral("Player 1 start|Player 2 start|Asteroid #1|Nebula #1|kus_scout"));
-    EXPECT_EQ(std::tuple(editor->mode(), editor->panel().kind, editor->panel().modelIndex), std::tuple(EditorMode::Placement, std::optional(ItemKind::Ship), 0));
+    EXPECT_EQ(
+        texts.join(QLatin1Char('|')), QStringLiteral("Player 1 start|Player 2 start|Asteroid #1|Nebula #1|kus_scout"));
+    EXPECT_EQ(std::tuple(editor->mode(), editor->panel().kind, editor->panel().modelIndex),
+        std::tuple(EditorMode::Placement, std::optional(ItemKind::Ship), 0));
     clickTop(1, 1);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
     ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
@@ -107,25 +112,32 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     makeEditor(); // problems are reported in one message, open failures with the reason
 
     host.messages.clear();
-    writeBytes(path("bad.level"), "function DetermChunk()\r\n  addAsteroid(\"asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n"
-                                  "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\r\n"
-                                  "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\nend\r\n");
+    writeBytes(path("bad.level"),
+        "function DetermChunk()\r\n  addAsteroid(\"asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n"
+        "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\r\n"
+        "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\nend\r\n");
     host.openNames = {path("bad.level"), path("nothing-here.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
     EXPECT_TRUE(host.messages.size() == 1 && host.lastMessage().contains(QStringLiteral("line ")));
-    EXPECT_EQ(editor->rows().size(), static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
+    EXPECT_EQ(editor->rows().size(),
+        static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
     EXPECT_FALSE(editor->mnuFileLoad_Click());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level ")) && host.lastMessage().contains(QStringLiteral("nothing-here.level")));
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level "))
+        && host.lastMessage().contains(QStringLiteral("nothing-here.level")));
     EXPECT_FALSE(editor->mnuFileLoad_Click()); // cancelled
 }
 
 TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRest)
 {
     const std::tuple<const char*, QString MapSettings::*, const char*, const char*> cases[] = {
-        {"SizeX", &MapSettings::sizeX, "0", "a positive number"}, {"SizeZ", &MapSettings::sizeZ, "abc", "a positive number"},
-        {"SizeY", &MapSettings::sizeY, "1e999", "a positive number"}, {"SizeY", &MapSettings::sizeY, "1 000", "a positive number"},
-        {"SizeX", &MapSettings::sizeX, "+5", "a positive number"}, {"CameraMin", &MapSettings::cameraMin, "-5", "a number of 0 or more"},
-        {"CameraMax", &MapSettings::cameraMax, "far", "a number of 0 or more"}, {"Grid Size", nullptr, "10 km", "a positive number"}};
+        {"SizeX", &MapSettings::sizeX, "0", "a positive number"},
+        {"SizeZ", &MapSettings::sizeZ, "abc", "a positive number"},
+        {"SizeY", &MapSettings::sizeY, "1e999", "a positive number"},
+        {"SizeY", &MapSettings::sizeY, "1 000", "a positive number"},
+        {"SizeX", &MapSettings::sizeX, "+5", "a positive number"},
+        {"CameraMin", &MapSettings::cameraMin, "-5", "a number of 0 or more"},
+        {"CameraMax", &MapSettings::cameraMax, "far", "a number of 0 or more"},
+        {"Grid Size", nullptr, "10 km", "a positive number"}};
     for (const auto& [field, member, text, rule] : cases) {
         editor->mapSettings() = MapSettings{};
         editor->setGridSize(QString::fromLatin1(member ? "1000" : text));
@@ -133,7 +145,8 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
             editor->mapSettings().*member = QString::fromLatin1(text);
         EXPECT_FALSE(editor->Command1_Click()) << field << "=" << text;
         EXPECT_EQ(host.lastMessage(), QStringLiteral("%1 must be %2.").arg(QLatin1String(field), QLatin1String(rule)));
-        EXPECT_TRUE(!store.values.contains(QStringLiteral("GridSize")) && editor->topScale() == (ViewScale{-30000, -30000, 30000, 30000}));
+        EXPECT_TRUE(!store.values.contains(QStringLiteral("GridSize"))
+            && editor->topScale() == (ViewScale{-30000, -30000, 30000, 30000}));
         EXPECT_EQ(editor->undoStack().count(), 0);
         if (member) { // and Save refuses what Done! refuses, before it asks for a file
             editor->setGridSize(QStringLiteral("1000"));
@@ -141,7 +154,7 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
             const int dialogs = host.saveDialogs;
             EXPECT_FALSE(editor->mnuFileSave_Click());
             EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs - dialogs),
-                      QStringLiteral("%1 must be %2.Error0").arg(QLatin1String(field), QLatin1String(rule)));
+                QStringLiteral("%1 must be %2.Error0").arg(QLatin1String(field), QLatin1String(rule)));
             makeEditor();
         }
     }
@@ -150,12 +163,14 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
     editor->setGridSize(QStringLiteral("1000"));
     editor->setFontSizeIndex(6);
     ASSERT_TRUE(editor->Command1_Click());
-    EXPECT_EQ(std::pair(editor->topScale(), editor->frontScale()), std::pair(ViewScale{-50000, -30000, 50000, 30000}, ViewScale{-50000, 1000, 50000, -1000}));
+    EXPECT_EQ(std::pair(editor->topScale(), editor->frontScale()),
+        std::pair(ViewScale{-50000, -30000, 50000, 30000}, ViewScale{-50000, 1000, 50000, -1000}));
     EXPECT_EQ(editor->undoStack().undoText(), QStringLiteral("Options")); // the level's settings, not the preferences
     editor->mapSettings().levelDesc = QStringLiteral("Typed since");
     editor->undo();
-    EXPECT_EQ(std::tuple(editor->mapSettings().sizeX, editor->mapSettings().levelDesc, editor->topScale().width(), editor->gridSize()),
-              std::tuple(QStringLiteral("30000"), QStringLiteral("Typed since"), 60000.0, QStringLiteral("1000")));
+    EXPECT_EQ(std::tuple(editor->mapSettings().sizeX, editor->mapSettings().levelDesc, editor->topScale().width(),
+                  editor->gridSize()),
+        std::tuple(QStringLiteral("30000"), QStringLiteral("Typed since"), 60000.0, QStringLiteral("1000")));
     ASSERT_TRUE(editor->Command1_Click() && editor->Command1_Click()); // the second changes nothing: no step
     EXPECT_EQ(editor->undoStack().count(), 1);
     makeEditor();
@@ -164,7 +179,8 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
 
 TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesNothing)
 {
-    writeBytes(path("starts.level"), "function DetermChunk()\n  addPoint(\"StartPos1\", {700, 800, 0}, {0, 0, 0})\nend\n");
+    writeBytes(
+        path("starts.level"), "function DetermChunk()\n  addPoint(\"StartPos1\", {700, 800, 0}, {0, 0, 0})\nend\n");
     for (const bool load : {true, false}) {
         makeEditor();
         place(ItemKind::PlayerStart, 10, 20);
@@ -175,7 +191,8 @@ TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesN
         else
             editor->mnuFileNew_Click();
         EXPECT_EQ(std::tuple(editor->selectedRow(), editor->mode(), editor->panel().kind),
-                  std::tuple(-1, EditorMode::Placement, std::optional(ItemKind::PlayerStart))) << load;
+            std::tuple(-1, EditorMode::Placement, std::optional(ItemKind::PlayerStart)))
+            << load;
         clickTop(500, 600);
         if (load) // the click places Player 1's start again, which is refused: the start stays where it was
             EXPECT_EQ(std::pair(doc().player(0).posX, doc().player(0).posY), std::pair(10, 20));
@@ -186,35 +203,53 @@ TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesN
 
 TEST_F(EditorFilesTest, ALoadThatReadsNothingMakesNoStepAndNoRecentEntry)
 {
-    const std::pair<const char*, QByteArray> files[] = {
-        {"empty.level", QByteArray()}, {"binary.level", QByteArray("\x1bLua\x40\x01\x04\x04\x04\x08\x00", 11) + QByteArray(300, '\0')},
+    const std::pair<const char*, QByteArray> files[] = {{"empty.level", QByteArray()},
+        {"binary.level", QByteArray("\x1bLua\x40\x01\x04\x04\x04\x08\x00", 11) + QByteArray(300, '\0')},
         {"comments.level", "-- a level script with no level in it\nprint(\"hello\")\n"}};
     place(ItemKind::Asteroid, 1, 2);
     for (const auto& [name, bytes] : files) {
         writeBytes(path(name), bytes);
         host.messages.clear();
         EXPECT_FALSE(editor->loadFile(path(name))) << name;
-        EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("Nothing was read from ") + path(name))) << host.lastMessage().toStdString();
-        EXPECT_EQ(std::tuple(editor->undoStack().count(), editor->recentLevels().size(), editor->rows().size()), std::tuple(1, 0, std::size_t(1)));
+        EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("Nothing was read from ") + path(name)))
+            << host.lastMessage().toStdString();
+        EXPECT_EQ(std::tuple(editor->undoStack().count(), editor->recentLevels().size(), editor->rows().size()),
+            std::tuple(1, 0, std::size_t(1)));
     }
 }
 
 TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
 {
     const QString level = path("loaded.level");
-    writeBytes(level, "function DetermChunk()\n  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 50, 0, 0, 0, 0)\n"
-                      "  setWorldBoundsInner({0, 0, 0}, {50000, 9000, 40000})\nend\n");
+    writeBytes(level,
+        "function DetermChunk()\n  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 50, 0, 0, 0, 0)\n"
+        "  setWorldBoundsInner({0, 0, 0}, {50000, 9000, 40000})\nend\n");
     const std::pair<const char*, std::function<void()>> cases[] = {
         {"Place Pebble #2", [&] { place(ItemKind::Pebble, 7, 8); }},
         {"Place Player 1 start", [&] { place(ItemKind::PlayerStart, 1, 2); }},
         {"Move hgn_assaultcorvette", [&] { clickTop(-500, 600); }},
-        {"Apply hgn_assaultcorvette", [&] { apply(1, {nullptr, nullptr, nullptr, "4"}); }},
-        {"Set Height of hgn_assaultcorvette", [&] { editor->picLeft_MouseMove(0, 0, 0, 1234.5); editor->picLeft_Click(); }},
+        {"Apply hgn_assaultcorvette",
+            [&] {
+                apply(1, {nullptr, nullptr, nullptr, "4"});
+            }},
+        {"Set Height of hgn_assaultcorvette",
+            [&] {
+                editor->picLeft_MouseMove(0, 0, 0, 1234.5);
+                editor->picLeft_Click();
+            }},
         {"Delete hgn_assaultcorvette", [&] { editor->mnuObjectsDelete_Click(); }},
-        {"Set Player of hgn_assaultcorvette", [&] { host.textAnswers = {QStringLiteral("3")}; editor->mnuObjectsSetPlayer_Click(); }},
+        {"Set Player of hgn_assaultcorvette",
+            [&] {
+                host.textAnswers = {QStringLiteral("3")};
+                editor->mnuObjectsSetPlayer_Click();
+            }},
         {"Load loaded.level", [&] { editor->loadFile(level); }},
         {"New Level", [&] { editor->mnuFileNew_Click(); }},
-        {"Options", [&] { editor->mapSettings().sizeX = QStringLiteral("50000"), editor->mapSettings().levelDesc = QStringLiteral("Wide"), editor->Command1_Click(); }},
+        {"Options",
+            [&] {
+                editor->mapSettings().sizeX = QStringLiteral("50000"),
+                editor->mapSettings().levelDesc = QStringLiteral("Wide"), editor->Command1_Click();
+            }},
     };
     for (const auto& [undoText, act] : cases) {
         SCOPED_TRACE(undoText);
@@ -241,10 +276,12 @@ TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
     }
     editor->Picture1_MouseUp(1, 0, 200, 200), editor->Picture1_Click(); // the click that comes with the release
     clickTop(5, 5); // an ordinary click afterwards is a step of its own
-    EXPECT_EQ(std::pair(editor->undoStack().count(), editor->undoStack().text(0)), std::pair(2, QStringLiteral("Place 3 Items")));
+    EXPECT_EQ(std::pair(editor->undoStack().count(), editor->undoStack().text(0)),
+        std::pair(2, QStringLiteral("Place 3 Items")));
     makeEditor(), build(), apply(1, {"45"});
     editor->undo();
-    EXPECT_EQ(std::pair(editor->mode(), editor->panel().field(0).text), std::pair(EditorMode::Editing, QStringLiteral("0")));
+    EXPECT_EQ(
+        std::pair(editor->mode(), editor->panel().field(0).text), std::pair(EditorMode::Editing, QStringLiteral("0")));
     editor->mnuObjectsDelete_Click();
     editor->undo();
     EXPECT_EQ(editor->selectedRow(), 1);
@@ -252,18 +289,20 @@ TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
 
 TEST_F(EditorUndoTest, UnsavedChangesAreGuarded)
 {
-    const std::tuple<SaveChoice, bool, bool> cases[] = {{SaveChoice::Save, true, true}, {SaveChoice::Save, false, false},
-                                                        {SaveChoice::Discard, true, true}, {SaveChoice::Cancel, true, false}};
+    const std::tuple<SaveChoice, bool, bool> cases[] = {{SaveChoice::Save, true, true},
+        {SaveChoice::Save, false, false}, {SaveChoice::Discard, true, true}, {SaveChoice::Cancel, true, false}};
     for (const auto& [choice, saveSucceeds, proceeds] : cases) {
         for (const bool exit : {false, true}) {
             makeEditor();
             EXPECT_TRUE(editor->mnuFileExit_Click()); // nothing to ask yet
             place(ItemKind::PlayerStart, 2, 2);
-            place(ItemKind::PlayerStart, 1, 1, saveSucceeds ? 1 : 0); // or a refused second start for player 1: the save is refused
+            place(ItemKind::PlayerStart, 1, 1,
+                saveSucceeds ? 1 : 0); // or a refused second start for player 1: the save is refused
             host.saveChoices = {choice};
             host.saveNames = {path("guard.level")};
             const int asked = host.saveQuestions;
-            const bool proceeded = exit ? editor->mnuFileExit_Click() : (editor->mnuFileNew_Click(), editor->rows().empty());
+            const bool proceeded =
+                exit ? editor->mnuFileExit_Click() : (editor->mnuFileNew_Click(), editor->rows().empty());
             EXPECT_EQ(host.saveQuestions, asked + 1);
             EXPECT_EQ(proceeded, proceeds) << int(choice) << saveSucceeds << exit;
         }
@@ -288,9 +327,11 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     for (const Choice choice : {Choice::Keep, Choice::Restore}) {
         makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{choice, 0}};
         EXPECT_EQ(editor->offerRecovery(), choice == Choice::Restore);
-        EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(), choice == Choice::Restore);
+        EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(),
+            choice == Choice::Restore);
         // Restored work moves into the copy of the editor that restored it.
-        EXPECT_EQ(std::pair(QFileInfo::exists(recovery), QFileInfo::exists(editor->recoveryPath())), std::pair(choice == Choice::Keep, choice == Choice::Restore));
+        EXPECT_EQ(std::pair(QFileInfo::exists(recovery), QFileInfo::exists(editor->recoveryPath())),
+            std::pair(choice == Choice::Keep, choice == Choice::Restore));
     }
     place(ItemKind::PlayerStart, 5, 5, 1), host.saveNames = {path("saved.level")};
     ASSERT_TRUE(editor->mnuFileSave_Click()); // a save removes it
@@ -306,17 +347,20 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
 {
     const QString folder = path("data"), orphan = path("data/recovery-1-1.level");
     ASSERT_TRUE(QDir().mkpath(folder));
-    writeBytes(orphan, "levelDesc = \"Orphan\"\nfunction DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n");
+    writeBytes(
+        orphan, "levelDesc = \"Orphan\"\nfunction DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n");
     { // its lock names a process that has ended
         QLockFile lock(orphan + QStringLiteral(".lock"));
         ASSERT_TRUE(lock.tryLock(0));
         QProcess ended;
         ended.start(QStringLiteral("true"), QStringList()), ended.waitForStarted();
-        const QByteArray text = readBytes(orphan + QStringLiteral(".lock")), pid = QByteArray::number(ended.processId());
+        const QByteArray text = readBytes(orphan + QStringLiteral(".lock")),
+                         pid = QByteArray::number(ended.processId());
         ASSERT_TRUE(ended.waitForFinished());
         lock.unlock(), writeBytes(orphan + QStringLiteral(".lock"), pid + text.mid(text.indexOf('\n')));
         QFile f(orphan);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite)
+            && f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     }
     Editor second(host, store, random.source(), QString());
     ASSERT_TRUE(editor->setRecoveryFolder(folder) && second.setRecoveryFolder(folder));
@@ -333,8 +377,14 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
     ASSERT_EQ(host.offeredCopies.size(), 1u);
     QStringList offered;
     for (const RecoveryCopy& copy : host.offeredCopies[0])
-        offered << QStringLiteral("%1 %2 %3 %4").arg(QFileInfo(copy.path).fileName()).arg(copy.items).arg(copy.levelDesc).arg(qRound(copy.written.secsTo(QDateTime::currentDateTime()) / 600.0) * 600);
-    EXPECT_EQ(offered.join(u'|'), QFileInfo(crashed).fileName() + QStringLiteral(" 1 NewMap 0|recovery-1-1.level 1 Orphan 3600")) << "newest first, never a running editor's";
+        offered << QStringLiteral("%1 %2 %3 %4")
+                       .arg(QFileInfo(copy.path).fileName())
+                       .arg(copy.items)
+                       .arg(copy.levelDesc)
+                       .arg(qRound(copy.written.secsTo(QDateTime::currentDateTime()) / 600.0) * 600);
+    EXPECT_EQ(offered.join(u'|'),
+        QFileInfo(crashed).fileName() + QStringLiteral(" 1 NewMap 0|recovery-1-1.level 1 Orphan 3600"))
+        << "newest first, never a running editor's";
     EXPECT_TRUE(QFileInfo::exists(crashed) && QFileInfo::exists(orphan) && QFileInfo::exists(second.recoveryPath()));
 }
 
@@ -351,7 +401,8 @@ TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
     ASSERT_TRUE(editor->recentLevels().size() == 8 && editor->recentLevels().first() == paths[9]);
     QFile::remove(paths[9]);
     EXPECT_FALSE(editor->openRecent(0));
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("no longer exists")) && editor->recentLevels().first() == paths[8]);
+    EXPECT_TRUE(
+        host.lastMessage().contains(QLatin1String("no longer exists")) && editor->recentLevels().first() == paths[8]);
     QStringList many; // however many the settings hold, only what the menu shows is read
     for (int i = 0; i < 200000; ++i)
         many << QStringLiteral("/maps/level%1.level").arg(i);

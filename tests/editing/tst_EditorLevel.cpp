@@ -45,8 +45,8 @@ TEST_F(EditorLevelTest, EightPlayersHaveEightStartPoints)
 {
     ASSERT_TRUE(editor->setPlayerIndex(6));
     editor->Option1_Click();
-    EXPECT_THAT(editor->panel().models, ElementsAre("Player 1", "Player 2", "Player 3", "Player 4", "Player 5", "Player 6",
-                                                 "Player 7", "Player 8"));
+    EXPECT_THAT(editor->panel().models,
+        ElementsAre("Player 1", "Player 2", "Player 3", "Player 4", "Player 5", "Player 6", "Player 7", "Player 8"));
     placeStarts(8);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("Player 8 start"));
     EXPECT_EQ(doc().player(7).drawColour, playerColour(7));
@@ -101,8 +101,9 @@ TEST_F(EditorLevelTest, ThePlayerTableIsEditedPerPlayerAndWritten)
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("resources must be a number"));
     EXPECT_FALSE(editor->setPlayerField(0, PlayerTable::Field::Name, QStringLiteral("\u263a")));
     const QByteArray saved = save();
-    EXPECT_THAT(saved.constData(), HasSubstr("player[0] = {\r\n  id = 0,\r\n  name = \"Vaygr\",\r\n  resources = 1500,\r\n"
-                                             "  startPos = 1,\r\n  raceName = \"Hiigaran\",\r\n}"));
+    EXPECT_THAT(saved.constData(),
+        HasSubstr("player[0] = {\r\n  id = 0,\r\n  name = \"Vaygr\",\r\n  resources = 1500,\r\n"
+                  "  startPos = 1,\r\n  raceName = \"Hiigaran\",\r\n}"));
     EXPECT_THAT(saved.constData(), HasSubstr("  resources = 5000,\r\n  raceID = 2,\r\n"));
 }
 
@@ -117,12 +118,12 @@ TEST_F(EditorLevelTest, TextTheGameCannotHoldIsRefusedWhereItIsTyped)
 TEST_F(EditorLevelTest, ALoadedLevelShowsItsKeptCallsAndSaysWhatLoadLevelCannotRun)
 {
     host.openNames = {levelFile("kept.level",
-                                "maxPlayers = 2\nfunction DetermChunk()\n  addSphere(\"s\", {1, 2, 3}, 500)\n"
-                                "  for i = 1, 4 do\n    addAsteroid(\"Asteroid_\" .. i, {i, 0, 0}, 100, 0, 0, 0, 0)\n  end\n"
-                                "end\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\nend\n")};
+        "maxPlayers = 2\nfunction DetermChunk()\n  addSphere(\"s\", {1, 2, 3}, 500)\n"
+        "  for i = 1, 4 do\n    addAsteroid(\"Asteroid_\" .. i, {i, 0, 0}, 100, 0, 0, 0, 0)\n  end\n"
+        "end\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\nend\n")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_THAT(editor->keptCallTexts(), ElementsAre("DetermChunk: addSphere(\"s\", {1, 2, 3}, 500)",
-                                                     "NonDetermChunk: fogSetType(\"linear\")"));
+    EXPECT_THAT(editor->keptCallTexts(),
+        ElementsAre("DetermChunk: addSphere(\"s\", {1, 2, 3}, 500)", "NonDetermChunk: fogSetType(\"linear\")"));
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("1 loop"));
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Open Level"));
 }
@@ -132,13 +133,14 @@ TEST_F(EditorLevelTest, ApplyChangesOnlyTheEditedValuesOfALoadedCall)
 {
     placeStarts(2);
     host.openNames = {levelFile("ships.level",
-                                "function DetermChunk()\n  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10, 20, 30}, 1, 0)\n"
-                                "  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 100, 12.5, -3, 45, 1)\nend\n")};
+        "function DetermChunk()\n  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10, 20, 30}, 1, 0)\n"
+        "  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 100, 12.5, -3, 45, 1)\nend\n")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    apply(2, {"11"});       // the ship's orientation
-    apply(3, {"55"});       // the asteroid's resources
+    apply(2, {"11"}); // the ship's orientation
+    apply(3, {"55"}); // the asteroid's resources
     const QByteArray saved = save();
-    EXPECT_THAT(saved.constData(), HasSubstr("addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {11, 20, 30}, 1, 0)"));
+    EXPECT_THAT(
+        saved.constData(), HasSubstr("addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {11, 20, 30}, 1, 0)"));
     EXPECT_THAT(saved.constData(), HasSubstr("addAsteroid(\"Asteroid_2\", {1, 2, 3}, 55, 12.5, -3, 45, 1)"));
 }
 

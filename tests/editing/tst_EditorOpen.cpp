@@ -47,14 +47,15 @@ protected:
     const LevelDocument& doc() const { return editor->document(); }
 };
 
-const QByteArray ringOfAsteroids = "maxPlayers = 2\n"
-                                   "function DetermChunk()\n"
-                                   "  addPoint(\"StartPos0\", {-1000, 0, 0}, {0, 0, 0})\n"
-                                   "  addPoint(\"StartPos1\", {1000, 0, 0}, {0, 0, 0})\n"
-                                   "  for i = 1, 12 do\n"
-                                   "    addAsteroid(\"Asteroid_\" .. mod(i, 3) + 1, {5000 * cos(i * 30), 0, 5000 * sin(i * 30)}, 100, 0, 0, 0, 0)\n"
-                                   "  end\n"
-                                   "end\n";
+const QByteArray ringOfAsteroids =
+    "maxPlayers = 2\n"
+    "function DetermChunk()\n"
+    "  addPoint(\"StartPos0\", {-1000, 0, 0}, {0, 0, 0})\n"
+    "  addPoint(\"StartPos1\", {1000, 0, 0}, {0, 0, 0})\n"
+    "  for i = 1, 12 do\n"
+    "    addAsteroid(\"Asteroid_\" .. mod(i, 3) + 1, {5000 * cos(i * 30), 0, 5000 * sin(i * 30)}, 100, 0, 0, 0, 0)\n"
+    "  end\n"
+    "end\n";
 
 TEST_F(EditorOpenTest, OpenLevelReplacesTheLevelWithWhatTheScriptBuilds)
 {
@@ -68,7 +69,8 @@ TEST_F(EditorOpenTest, OpenLevelReplacesTheLevelWithWhatTheScriptBuilds)
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 0) << "the open level is replaced, not added to";
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[2].posX, 0) << "cos 90 degrees";
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[2].posY, 5000);
-    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].modelIndex, 1) << "\"Asteroid_\" .. 2 is \"Asteroid_2\", not \"Asteroid_2.0\"";
+    EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].modelIndex, 1)
+        << "\"Asteroid_\" .. 2 is \"Asteroid_2\", not \"Asteroid_2.0\"";
     EXPECT_FALSE(editor->isModified());
     EXPECT_EQ(editor->recentLevels().first(), QFileInfo(dir.filePath(QStringLiteral("ring.level"))).absoluteFilePath());
     EXPECT_THAT(host.caption.toStdString(), HasSubstr("ring.level"));
@@ -78,8 +80,9 @@ TEST_F(EditorOpenTest, OpenLevelReplacesTheLevelWithWhatTheScriptBuilds)
 
 TEST_F(EditorOpenTest, RandomLayoutsAndMissingHelpersAreTold)
 {
-    host.openNames = {file("random.level", "function DetermChunk()\n  for i = 1, 5 do addPebble(\"pebble_0\", {random(100), 0, 0}, 0, 0, 0) end\n"
-                                           "  makeFancyField(3)\nend\n")};
+    host.openNames = {file("random.level",
+        "function DetermChunk()\n  for i = 1, 5 do addPebble(\"pebble_0\", {random(100), 0, 0}, 0, 0, 0) end\n"
+        "  makeFancyField(3)\nend\n")};
     ASSERT_TRUE(editor->mnuFileOpen_Click());
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 5);
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("random 5 times"));
@@ -95,8 +98,9 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     EXPECT_FALSE(editor->mnuFileOpen_Click());
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("cancelled"));
     host.cancelRuns = false;
-    const QString failing = file("failing.level", "function DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\n"
-                                                  "  local t = nil\n  t.x = 1\nend\n");
+    const QString failing = file("failing.level",
+        "function DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\n"
+        "  local t = nil\n  t.x = 1\nend\n");
     host.yesNoAnswers = {false};
     host.openNames = {failing};
     EXPECT_FALSE(editor->mnuFileOpen_Click());
@@ -123,7 +127,8 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
 TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)
 {
     ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));
-    ASSERT_TRUE(editor->appendFile(file("more.level", "function NonDetermChunk()\n  for i = 1, 3 do addPebble(\"pebble_1\", {i, 0, 0}, 0, 0, 0) end\nend\n")));
+    ASSERT_TRUE(editor->appendFile(file("more.level",
+        "function NonDetermChunk()\n  for i = 1, 3 do addPebble(\"pebble_1\", {i, 0, 0}, 0, 0, 0) end\nend\n")));
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 3);
     EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 12);
     host.yesNoAnswers = {true};
@@ -141,11 +146,13 @@ TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
 {
     editor->setIncludeReader([](const QString& path) -> std::optional<QByteArray> {
         if (path.compare(QLatin1String("data:scripts/field.lua"), Qt::CaseInsensitive) == 0)
-            return QByteArray("function field(n) for i = 1, n do addPebble(\"pebble_2\", {i, 0, 0}, 0, 0, 0) end end\n");
+            return QByteArray(
+                "function field(n) for i = 1, n do addPebble(\"pebble_2\", {i, 0, 0}, 0, 0, 0) end end\n");
         return std::nullopt;
     });
-    ASSERT_TRUE(editor->openFile(file("inc.level", "dofilepath(\"data:scripts/field.lua\")\ndofilepath(\"data:scripts/gone.lua\")\n"
-                                                   "function NonDetermChunk()\n  field(4)\nend\n")));
+    ASSERT_TRUE(editor->openFile(file("inc.level",
+        "dofilepath(\"data:scripts/field.lua\")\ndofilepath(\"data:scripts/gone.lua\")\n"
+        "function NonDetermChunk()\n  field(4)\nend\n")));
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 4);
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("gone.lua"));
 }

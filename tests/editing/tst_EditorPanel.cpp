@@ -14,12 +14,18 @@ TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
     EXPECT_EQ(editor->lblX() + editor->lblLeftY(), QStringLiteral("XY"));
     EXPECT_TRUE(doc().player(3).drawColour == rgb(255, 255, 0) && editor->timerEnabled());
     // Grid size and font size index as stored, invalid ones replaced by the defaults.
-    for (const auto& [grid, font, shown] : {std::tuple{"", "", "2500 4 Small Fonts 6"}, std::tuple{"2500", "0", "2500 0 Small Fonts 2"},
-                                            std::tuple{"0", "11", "2500 4 Small Fonts 6"}, std::tuple{"12.5", "10", "12.5 10 Arial 12"}}) {
-        store.values[QStringLiteral("GridSize")] = QString::fromLatin1(grid), store.values[QStringLiteral("FontSize")] = QString::fromLatin1(font);
+    for (const auto& [grid, font, shown] :
+        {std::tuple{"", "", "2500 4 Small Fonts 6"}, std::tuple{"2500", "0", "2500 0 Small Fonts 2"},
+            std::tuple{"0", "11", "2500 4 Small Fonts 6"}, std::tuple{"12.5", "10", "12.5 10 Arial 12"}}) {
+        store.values[QStringLiteral("GridSize")] = QString::fromLatin1(grid),
+        store.values[QStringLiteral("FontSize")] = QString::fromLatin1(font);
         makeEditor();
-        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4").arg(editor->gridSize()).arg(editor->fontSizeIndex()).arg(labelFontFamilyFor(editor->labelFontPointSize())).arg(editor->labelFontPointSize()),
-                  QString::fromLatin1(shown));
+        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4")
+                      .arg(editor->gridSize())
+                      .arg(editor->fontSizeIndex())
+                      .arg(labelFontFamilyFor(editor->labelFontPointSize()))
+                      .arg(editor->labelFontPointSize()),
+            QString::fromLatin1(shown));
     }
 }
 
@@ -36,7 +42,8 @@ TEST_F(EditorTest, EachKindLaysOutItsPanelWithDefaultsInPlacementMode)
         {ItemKind::Nebula, QString::fromLatin1(colours) + QStringLiteral("15 m05_dustcloud_nebula")},
         {ItemKind::Pebble, QStringLiteral("No Defined Properties;;;apply;3 pebble_0")},
         {ItemKind::Salvage, QStringLiteral("% RUs;100;;apply;15 slv_chunk_lrg01")},
-        {ItemKind::Ship, QStringLiteral("Orientation|Rotation?|Rotation?|Player;0|0|0|0;;apply;78 hgn_assaultcorvette")},
+        {ItemKind::Ship,
+            QStringLiteral("Orientation|Rotation?|Rotation?|Player;0|0|0|0;;apply;78 hgn_assaultcorvette")},
     };
     for (const auto& [kind, layout] : cases) {
         editor->cmdZoomIn_Click();
@@ -48,12 +55,15 @@ TEST_F(EditorTest, EachKindLaysOutItsPanelWithDefaultsInPlacementMode)
             if (editor->panel().field(i).textVisible)
                 texts << editor->panel().field(i).text;
         }
-        EXPECT_EQ(QStringList({captions.join(u'|'), texts.join(u'|'), editor->panel().colourVisible ? QStringLiteral("colour") : QString(),
-                               editor->panel().applyVisible ? QStringLiteral("apply") : QString(),
-                               QStringLiteral("%1 %2").arg(editor->panel().models.size()).arg(editor->panel().modelText())})
+        EXPECT_EQ(QStringList(
+                      {captions.join(u'|'), texts.join(u'|'),
+                          editor->panel().colourVisible ? QStringLiteral("colour") : QString(),
+                          editor->panel().applyVisible ? QStringLiteral("apply") : QString(),
+                          QStringLiteral("%1 %2").arg(editor->panel().models.size()).arg(editor->panel().modelText())})
                       .join(u';'),
-                  layout);
-        EXPECT_TRUE(editor->mode() == EditorMode::Placement && editor->panel().modelIndex == 0 && editor->panel().heightControlsVisible);
+            layout);
+        EXPECT_TRUE(editor->mode() == EditorMode::Placement && editor->panel().modelIndex == 0
+            && editor->panel().heightControlsVisible);
         EXPECT_FALSE(editor->zoomArmed() || editor->panel().customVisible) << kindInfo(kind).name;
     }
 }
@@ -63,7 +73,9 @@ TEST_F(EditorTest, PlayerStartListFollowsThePlayerCount)
     for (const auto& [index, entries] : {std::pair{2, 4}, std::pair{4, 6}, std::pair{-1, 1}}) {
         editor->mapSettings().playerIndex = index;
         editor->Option1_Click();
-        EXPECT_TRUE(editor->panel().models.size() == entries && editor->panel().models.back() == QStringLiteral("Player %1").arg(entries)) << index;
+        EXPECT_TRUE(editor->panel().models.size() == entries
+            && editor->panel().models.back() == QStringLiteral("Player %1").arg(entries))
+            << index;
     }
 }
 
@@ -72,7 +84,8 @@ TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
     editor->Option9_Click();
     const int custom = static_cast<int>(editor->panel().models.size()) - 1;
     editor->Combo1_Click(custom), editor->setCustomName(QStringLiteral("kus_scout")), editor->Combo1_Click(custom);
-    EXPECT_TRUE(editor->panel().modelText() == QStringLiteral("Custom") && editor->panel().customVisible && editor->panel().customName.isEmpty());
+    EXPECT_TRUE(editor->panel().modelText() == QStringLiteral("Custom") && editor->panel().customVisible
+        && editor->panel().customName.isEmpty());
     editor->Combo1_Click(3);
     EXPECT_FALSE(editor->panel().customVisible);
 }
@@ -80,7 +93,8 @@ TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
 TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
 {
     QTemporaryDir game;
-    makeEntry(game.path(), QStringLiteral("Data/cloud"), true), makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
+    makeEntry(game.path(), QStringLiteral("Data/cloud"), true),
+        makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
     makeEditor(game.path());
     editor->Option4_Click(); // only "Custom" remains, and it opens the name box at once
     EXPECT_TRUE(editor->panel().models == QStringList{QStringLiteral("Custom")} && editor->panel().customVisible);
@@ -95,8 +109,11 @@ TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
     editor->Option3_Click();
     host.colourAnswers = {rgb(10, 20, 30), std::nullopt};
     editor->cmdColourSelect_Click();
-    EXPECT_EQ(QStringList({QString::number(*host.lastInitialColour), editor->panel().field(0).text, editor->panel().field(1).text, editor->panel().field(2).text, editor->panel().field(3).text}).join(u' '),
-              QStringLiteral("0 10 20 30 100"));
+    EXPECT_EQ(
+        QStringList({QString::number(*host.lastInitialColour), editor->panel().field(0).text,
+                        editor->panel().field(1).text, editor->panel().field(2).text, editor->panel().field(3).text})
+            .join(u' '),
+        QStringLiteral("0 10 20 30 100"));
     editor->setFieldText(0, QStringLiteral("200"));
     editor->cmdColourSelect_Click(); // cancelled
     EXPECT_TRUE(host.lastInitialColour == rgb(10, 20, 30) && editor->panel().field(0).text == QStringLiteral("10"));

@@ -5,11 +5,20 @@ using namespace starloom::test;
 
 TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelAndLabel)
 {
-    struct Case { ItemKind kind; int entry; const char* text; std::int32_t colour; } const cases[] = {
-        {ItemKind::PlayerStart, 1, "Player 2 start", rgb(0, 255, 0)}, {ItemKind::Asteroid, 2, "Asteroid #1", rgb(154, 110, 4)},
-        {ItemKind::Cloud, 1, "Cloud #1", rgb(192, 192, 255)},         {ItemKind::DustCloud, 0, "Dust Cloud #1", rgb(192, 192, 255)},
-        {ItemKind::Megalith, 4, "meg_bentus", rgb(192, 126, 0)},      {ItemKind::Nebula, 0, "Nebula #1", rgb(64, 255, 64)},
-        {ItemKind::Pebble, 2, "Pebble #1", rgb(218, 181, 100)},       {ItemKind::Salvage, 0, "Salvage #1", rgb(0, 192, 0)},
+    struct Case {
+        ItemKind kind;
+        int entry;
+        const char* text;
+        std::int32_t colour;
+    } const cases[] = {
+        {ItemKind::PlayerStart, 1, "Player 2 start", rgb(0, 255, 0)},
+        {ItemKind::Asteroid, 2, "Asteroid #1", rgb(154, 110, 4)},
+        {ItemKind::Cloud, 1, "Cloud #1", rgb(192, 192, 255)},
+        {ItemKind::DustCloud, 0, "Dust Cloud #1", rgb(192, 192, 255)},
+        {ItemKind::Megalith, 4, "meg_bentus", rgb(192, 126, 0)},
+        {ItemKind::Nebula, 0, "Nebula #1", rgb(64, 255, 64)},
+        {ItemKind::Pebble, 2, "Pebble #1", rgb(218, 181, 100)},
+        {ItemKind::Salvage, 0, "Salvage #1", rgb(0, 192, 0)},
         {ItemKind::Ship, 30, "hgn_scout", rgb(255, 0, 0)},
     };
     int row = 0;
@@ -17,7 +26,8 @@ TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelA
         SCOPED_TRACE(kindInfo(c.kind).name);
         place(c.kind, 500.7, -700.2, c.entry);
         const int id = c.kind == ItemKind::PlayerStart ? 1 : 0;
-        EXPECT_EQ(editor->rows().back(), (ObjectRow{QString::fromLatin1(c.text), c.kind, static_cast<std::int16_t>(id)}));
+        EXPECT_EQ(
+            editor->rows().back(), (ObjectRow{QString::fromLatin1(c.text), c.kind, static_cast<std::int16_t>(id)}));
         const ItemPosition p = doc().position(c.kind, id);
         EXPECT_EQ(std::tuple(doc().drawColour(c.kind, id), p.x, p.y, p.z), std::tuple(c.colour, 500, -701, 0));
         doc().visit(c.kind, id, [&](const auto& rec) {
@@ -26,7 +36,7 @@ TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelA
         });
         const MapLabel label = editor->labelFor(row);
         EXPECT_EQ(std::tuple(label.caption, label.key, label.x, label.y, label.visible),
-                  std::tuple(QString::fromLatin1(c.text), rowKey(row++), 600.0, -601.0, c.kind != ItemKind::Pebble));
+            std::tuple(QString::fromLatin1(c.text), rowKey(row++), 600.0, -601.0, c.kind != ItemKind::Pebble));
     }
     EXPECT_TRUE(host.messages.empty());
 }
@@ -35,13 +45,16 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
 {
     placeCustom(ItemKind::Ship, QStringLiteral("kus_scout"));
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_9"));
-    EXPECT_EQ(editor->rows()[0].text + u'|' + editor->rows()[1].text + u'|' + doc().resources(ItemKind::Asteroid)[0].customName,
-              QStringLiteral("kus_scout|rock_9 #1|rock_9"));
-    EXPECT_EQ(std::pair(doc().ships()[0].modelIndex, doc().ships()[0].customName), std::pair(std::int16_t(-1), QStringLiteral("kus_scout")));
+    EXPECT_EQ(editor->rows()[0].text + u'|' + editor->rows()[1].text + u'|'
+            + doc().resources(ItemKind::Asteroid)[0].customName,
+        QStringLiteral("kus_scout|rock_9 #1|rock_9"));
+    EXPECT_EQ(std::pair(doc().ships()[0].modelIndex, doc().ships()[0].customName),
+        std::pair(std::int16_t(-1), QStringLiteral("kus_scout")));
     // A name is one quoted argument in the file, whatever it holds; text outside Latin-1 cannot be written.
     for (const char* name : {"two words, (and) {more}", "quo\"te\\slash\ttab"}) {
         placeCustom(ItemKind::Ship, QString::fromLatin1(name));
-        EXPECT_EQ(doc().ships().at(std::size_t(doc().itemCount(ItemKind::Ship) - 1)).customName, QString::fromLatin1(name));
+        EXPECT_EQ(
+            doc().ships().at(std::size_t(doc().itemCount(ItemKind::Ship) - 1)).customName, QString::fromLatin1(name));
     }
     for (const QString& name : {QString(), QStringLiteral("sh\u20acp"), QStringLiteral("meg_like")}) {
         placeCustom(ItemKind::Ship, name);
@@ -51,10 +64,10 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
     EXPECT_EQ(editor->rows().size(), std::size_t(4));
     host.messages.clear();
     // So are number fields that cannot be stored, naming the field.
-    const std::tuple<ItemKind, int, const char*, const char*> cases[] = {
-        {ItemKind::Asteroid, 0, "12x", "% RUs"}, {ItemKind::Salvage, 0, "9e99", "% RUs"}, {ItemKind::Ship, 0, "", "Orientation"},
-        {ItemKind::Ship, 1, "north", "Rotation?"}, {ItemKind::Ship, 3, "40000", "Player"}, {ItemKind::Cloud, 0, "70000", "Red [0-255]"},
-        {ItemKind::Nebula, 3, "-1e12", "Size"}};
+    const std::tuple<ItemKind, int, const char*, const char*> cases[] = {{ItemKind::Asteroid, 0, "12x", "% RUs"},
+        {ItemKind::Salvage, 0, "9e99", "% RUs"}, {ItemKind::Ship, 0, "", "Orientation"},
+        {ItemKind::Ship, 1, "north", "Rotation?"}, {ItemKind::Ship, 3, "40000", "Player"},
+        {ItemKind::Cloud, 0, "70000", "Red [0-255]"}, {ItemKind::Nebula, 3, "-1e12", "Size"}};
     for (const auto& [kind, field, text, named] : cases) {
         editor->selectKind(kind);
         editor->setFieldText(field, QString::fromLatin1(text));
@@ -64,7 +77,8 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
     }
 
     editor->Option3_Click(); // colour and size fields read their leading number instead
-    for (const auto& [field, text] : {std::pair{0, "abc"}, std::pair{1, " 1 2"}, std::pair{2, "2.5"}, std::pair{3, "77 units"}})
+    for (const auto& [field, text] :
+        {std::pair{0, "abc"}, std::pair{1, " 1 2"}, std::pair{2, "2.5"}, std::pair{3, "77 units"}})
         editor->setFieldText(field, QString::fromLatin1(text));
     clickTop(0, 0);
     const CloudRecord& c = doc().clouds(ItemKind::Cloud)[0];
@@ -87,16 +101,19 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     clickTop(700, 700); // editing with no row selected
     editor->cmdApply_Click();
     editor->picLeft_Click();
-    EXPECT_EQ(std::tuple(doc().player(1).posX, doc().position(ItemKind::Asteroid, 0).x, editor->rows().size(), host.messages.size()),
-              std::tuple(100, 5, std::size_t(2), std::size_t(1)));
+    EXPECT_EQ(std::tuple(doc().player(1).posX, doc().position(ItemKind::Asteroid, 0).x, editor->rows().size(),
+                  host.messages.size()),
+        std::tuple(100, 5, std::size_t(2), std::size_t(1)));
 
-    editor->mapSettings().sizeY = QStringLiteral("2"); // a zoom to less than one unit is refused and disarms, changing nothing
+    editor->mapSettings().sizeY =
+        QStringLiteral("2"); // a zoom to less than one unit is refused and disarms, changing nothing
     ASSERT_TRUE(editor->Command1_Click());
     const ViewScale before = editor->topScale();
     editor->cmdZoomIn_Click();
     const quint64 revision = editor->revision();
     clickTop(0, 0);
-    EXPECT_EQ(std::tuple(editor->topScale(), editor->zoomArmed(), editor->revision()), std::tuple(before, false, revision));
+    EXPECT_EQ(
+        std::tuple(editor->topScale(), editor->zoomArmed(), editor->revision()), std::tuple(before, false, revision));
 }
 
 TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
@@ -109,8 +126,10 @@ TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
     EXPECT_EQ(doc().ships()[0].posZ, 750);
     clickTop(-3000.5, 4000.9);
     const ItemPosition p = doc().position(ItemKind::Ship, 0);
-    EXPECT_EQ(std::tuple(p.x, p.y, p.z, editor->labelFor(0).x, editor->labelFor(0).y, doc().position(ItemKind::Pebble, 0).x),
-              std::tuple(-3001, 4000, 750, -2901.0, 4100.0, 20)) << "a move keeps the height";
+    EXPECT_EQ(
+        std::tuple(p.x, p.y, p.z, editor->labelFor(0).x, editor->labelFor(0).y, doc().position(ItemKind::Pebble, 0).x),
+        std::tuple(-3001, 4000, 750, -2901.0, 4100.0, 20))
+        << "a move keeps the height";
 
     for (const bool editing : {true, false}) {
         if (!editing)
@@ -124,11 +143,11 @@ TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
 TEST_F(EditorTest, ReadoutsRoundDownAndADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
 {
     for (const auto& [x, y, shown] : {std::tuple{-0.4, 12.7, "-1 12"}, std::tuple{2.999, -2.001, "2 -3"},
-                                      std::tuple{-30000.0, 29999.99, "-30000 29999"}}) {
+             std::tuple{-30000.0, 29999.99, "-30000 29999"}}) {
         editor->Picture1_MouseMove(0, 0, x, y);
         editor->picLeft_MouseMove(1, 0, x, y);
         EXPECT_EQ(editor->lblX() + u' ' + editor->lblY() + u' ' + editor->lblLeftX() + u' ' + editor->lblLeftY(),
-                  QString::fromLatin1(shown) + u' ' + QString::fromLatin1(shown));
+            QString::fromLatin1(shown) + u' ' + QString::fromLatin1(shown));
     }
     EXPECT_FALSE(editor->buttonDown()); // front-view moves never start a drag
 
@@ -151,10 +170,9 @@ TEST_F(EditorTest, ReadoutsRoundDownAndADragPlacesOneItemPerTimerTickUntilReleas
 TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
 {
     // Set height (empty: off), variance (empty: off), the two random numbers, the height.
-    const std::tuple<const char*, const char*, double, double, int> cases[] = {
-        {"", "", 0.9, 0.9, 0},              {"2.5", "", 0, 0, 2},           {"3.5", "", 0, 0, 4},
-        {"", "300", 0.25, 0.5, -300},       {"", "300", 0.49, 0.999999, -600}, {"", "300", 0.5, 0.999999, 599},
-        {"1000", "300", 0.9, 0.999999, 1599}, {"abc", "x", 0.9, 0.7, 0}};
+    const std::tuple<const char*, const char*, double, double, int> cases[] = {{"", "", 0.9, 0.9, 0},
+        {"2.5", "", 0, 0, 2}, {"3.5", "", 0, 0, 4}, {"", "300", 0.25, 0.5, -300}, {"", "300", 0.49, 0.999999, -600},
+        {"", "300", 0.5, 0.999999, 599}, {"1000", "300", 0.9, 0.999999, 1599}, {"abc", "x", 0.9, 0.7, 0}};
     for (const auto& [set, variance, u1, r, want] : cases) {
         editor->setSetHeightChecked(*set), editor->setSetHeightText(QString::fromLatin1(set));
         editor->setRandomHeightChecked(*variance), editor->setRandomHeightText(QString::fromLatin1(variance));
@@ -166,6 +184,7 @@ TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
     random.push({0.75, 0.1, 0.75, 0.2, 0.75, 0.5});
     for (const ItemKind kind : {ItemKind::Asteroid, ItemKind::Asteroid, ItemKind::PlayerStart})
         place(kind, 0, 0);
-    EXPECT_EQ(std::tuple(doc().position(ItemKind::Asteroid, 0).z, doc().position(ItemKind::Asteroid, 1).z, doc().player(0).posZ),
-              std::tuple(1060, 1120, 1000));
+    EXPECT_EQ(std::tuple(doc().position(ItemKind::Asteroid, 0).z, doc().position(ItemKind::Asteroid, 1).z,
+                  doc().player(0).posZ),
+        std::tuple(1060, 1120, 1000));
 }

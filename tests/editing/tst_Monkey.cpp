@@ -28,14 +28,14 @@ constexpr bool underSanitizer = false;
 
 // Texts a user might type into a number field, the bad ones included.
 const char* const fieldTexts[] = {"0", "1", "128", "255", "-5", "2.5", "3.5", "100", "32767", "32768", "-32769",
-                                  "2147483648", "1e309", "-1e309", "abc", "", " 7 ", "0x10", "--5", "1.5.5", "-nan",
-                                  "inf", "1e-320", "12abc", "45.25", "-0", "9999999999", "1e0005"};
+    "2147483648", "1e309", "-1e309", "abc", "", " 7 ", "0x10", "--5", "1.5.5", "-nan", "inf", "1e-320", "12abc",
+    "45.25", "-0", "9999999999", "1e0005"};
 // Custom model names, readable and not.
-const char* const names[] = {"my_rock", "kus_scout", "meg_custom", "a\\b", "", "two words", "quo\"te",
-                             "comma,", "br(ack)et", "caf\xe9", "Custom", "hgn_scout", "tab\tname"};
+const char* const names[] = {"my_rock", "kus_scout", "meg_custom", "a\\b", "", "two words", "quo\"te", "comma,",
+    "br(ack)et", "caf\xe9", "Custom", "hgn_scout", "tab\tname"};
 // Level descriptions, backgrounds and music (any 8-bit text).
 const char* const texts[] = {"NewMap", "Duel", "Say \"hi\"", "back\\slash", "line\nbreak", "", "  padded  ", "m07",
-                             "Battle/battle_06", "caf\xe9"};
+    "Battle/battle_06", "caf\xe9"};
 // World and grid sizes and camera distances: numbers for the options window.
 const char* const sizeTexts[] = {"30000", "20000", "1000", "50000.5", "1e5", "0", "-5", "abc", "", "1e999", "10 km"};
 const char* const cameraTexts[] = {"5000", "230000", "0", "12.5", "1e4"};
@@ -58,15 +58,19 @@ struct Monkey {
     }
 
     int pick(std::size_t n) { return n == 0 ? 0 : static_cast<int>(rng() % n); }
-    template <std::size_t N>
-    QString any(const char* const (&list)[N]) { return QString::fromLatin1(list[pick(N)]); }
+    template <std::size_t N> QString any(const char* const (&list)[N]) { return QString::fromLatin1(list[pick(N)]); }
     double coordinate()
     {
         const int kind = pick(10);
-        return kind == 0 ? (pick(2) ? 1 : -1) * 1e10 : kind == 1 ? 0 : double(pick(80001)) - 40000 + double(pick(100)) / 100;
+        return kind == 0 ? (pick(2) ? 1 : -1) * 1e10
+            : kind == 1  ? 0
+                         : double(pick(80001)) - 40000 + double(pick(100)) / 100;
     }
     QString fieldText() { return pick(3) == 0 ? QString::number(pick(70000) - 35000) : any(fieldTexts); }
-    void clickTop(int button = 0) { editor->Picture1_MouseMove(button, 0, coordinate(), coordinate()), editor->Picture1_Click(); }
+    void clickTop(int button = 0)
+    {
+        editor->Picture1_MouseMove(button, 0, coordinate(), coordinate()), editor->Picture1_Click();
+    }
     int customEntry() const { return int(editor->panel().models.size()) - 1; } // "Custom" ends the lists that have it
 
     struct Action {
@@ -131,17 +135,22 @@ struct Monkey {
             // Loading a start point into a slot that holds one adds a second row for the slot; every
             // other item has exactly one row.
             const bool start = row.kind == ItemKind::PlayerStart;
-            ASSERT_TRUE(named.insert({typeIdOf(row.kind), row.arrayId}).second || start) << "two rows for one item at row " << i;
-            ASSERT_TRUE(start ? doc.exists(row.kind, row.arrayId) : doc.isLive(row.kind, row.arrayId)) << "row " << i << " names nothing";
+            ASSERT_TRUE(named.insert({typeIdOf(row.kind), row.arrayId}).second || start)
+                << "two rows for one item at row " << i;
+            ASSERT_TRUE(start ? doc.exists(row.kind, row.arrayId) : doc.isLive(row.kind, row.arrayId))
+                << "row " << i << " names nothing";
             const MapLabel label = e.labelFor(i);
             ASSERT_EQ(std::tuple(label.caption, label.key, e.rowForKey(label.key)), std::tuple(row.text, rowKey(i), i));
         }
         ASSERT_EQ(e.labelCount(), int(e.rows().size()));
         for (ItemKind kind : arrayKinds) {
-            ASSERT_EQ(std::pair(rowsOfKind[std::size_t(typeIdOf(kind))], e.liveCount(kind)), std::pair(doc.liveCount(kind), doc.liveCount(kind))) << kindInfo(kind).name;
+            ASSERT_EQ(std::pair(rowsOfKind[std::size_t(typeIdOf(kind))], e.liveCount(kind)),
+                std::pair(doc.liveCount(kind), doc.liveCount(kind)))
+                << kindInfo(kind).name;
         }
         for (int slot = 0; slot < playerSlots; ++slot)
-            ASSERT_TRUE(doc.player(slot).label.isEmpty() || named.count({typeIdOf(ItemKind::PlayerStart), slot})) << "start " << slot << " has no row";
+            ASSERT_TRUE(doc.player(slot).label.isEmpty() || named.count({typeIdOf(ItemKind::PlayerStart), slot}))
+                << "start " << slot << " has no row";
         ASSERT_TRUE(e.selectedRow() >= -1 && e.selectedRow() < int(e.rows().size()));
     }
 
@@ -150,7 +159,8 @@ struct Monkey {
     void checkRoundTrip(int step)
     {
         SCOPED_TRACE(testing::Message() << "round trip after action " << step);
-        const QString first = folder + QStringLiteral("/check-a.level"), second = folder + QStringLiteral("/check-b.level");
+        const QString first = folder + QStringLiteral("/check-a.level"),
+                      second = folder + QStringLiteral("/check-b.level");
         QFile::remove(first), QFile::remove(second);
         for (int slot = 0; slot < std::min(editor->mapSettings().playerCount(), playerSlots); ++slot)
             if (editor->document().player(slot).label.isEmpty())
@@ -179,41 +189,67 @@ struct Monkey {
 
 const Monkey::Action actions[] = {
     {"select kind", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]); }},
-    {"place a custom item", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]), e.Combo1_Click(m.customEntry()), e.setCustomName(m.any(names)), m.clickTop(); }},
-    {"pick model", 1, [](Monkey& m, Editor& e) { e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.panel().models.size() + 2) - 1); }},
+    {"place a custom item", 1,
+        [](Monkey& m, Editor& e) {
+            e.selectKind(allKinds[m.pick(9)]), e.Combo1_Click(m.customEntry()), e.setCustomName(m.any(names)),
+                m.clickTop();
+        }},
+    {"pick model", 1,
+        [](Monkey& m, Editor& e) {
+            e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.panel().models.size() + 2) - 1);
+        }},
     {"custom name", 1, [](Monkey& m, Editor& e) { e.setCustomName(m.any(names)); }},
     {"field text", 1, [](Monkey& m, Editor& e) { e.setFieldText(m.pick(4), m.fieldText()); }},
-    {"height controls", 1, [](Monkey& m, Editor& e) {
-         e.setSetHeightChecked(m.pick(2)), e.setSetHeightText(m.fieldText()), e.setRandomHeightChecked(m.pick(2)), e.setRandomHeightText(m.fieldText());
-     }},
+    {"height controls", 1,
+        [](Monkey& m, Editor& e) {
+            e.setSetHeightChecked(m.pick(2)), e.setSetHeightText(m.fieldText()), e.setRandomHeightChecked(m.pick(2)),
+                e.setRandomHeightText(m.fieldText());
+        }},
     {"click top view", 3, [](Monkey& m, Editor&) { m.clickTop(m.pick(3) == 0 ? 1 : 0); }},
     {"timer and mouse-up", 1, [](Monkey&, Editor& e) { e.Timer1_Timer(), e.Picture1_MouseUp(1, 0, 0, 0); }},
-    {"click front view", 1, [](Monkey& m, Editor& e) { e.picLeft_MouseMove(0, 0, m.coordinate(), m.coordinate()), e.picLeft_Click(); }},
+    {"click front view", 1,
+        [](Monkey& m, Editor& e) { e.picLeft_MouseMove(0, 0, m.coordinate(), m.coordinate()), e.picLeft_Click(); }},
     {"click row", 2, [](Monkey& m, Editor& e) { e.selectRow(m.pick(e.rows().size() + 1) - 1), e.lstObjects_Click(); }},
     {"click label", 1, [](Monkey& m, Editor& e) { e.lblObjects_Click(m.pick(std::size_t(e.labelCount()) + 1)); }},
-    {"apply", 1, [](Monkey& m, Editor& e) {
-         for (int i = 0; i < 4; ++i)
-             e.setFieldText(i, m.fieldText());
-         e.cmdApply_Click();
-     }},
+    {"apply", 1,
+        [](Monkey& m, Editor& e) {
+            for (int i = 0; i < 4; ++i)
+                e.setFieldText(i, m.fieldText());
+            e.cmdApply_Click();
+        }},
     {"delete", 1, [](Monkey&, Editor& e) { e.mnuObjectsDelete_Click(); }},
-    {"set player", 1, [](Monkey& m, Editor& e) {
-         m.host.textAnswers.push_back(m.pick(5) == 0 ? std::nullopt : std::optional<QString>(m.fieldText())), e.mnuObjectsSetPlayer_Click();
-     }},
-    {"zoom", 1, [](Monkey& m, Editor& e) {
-         switch (m.pick(5)) {
-         case 0: e.cmdZoomIn_Click(); break;
-         case 1: e.cmdZoomOut_Click(); break;
-         case 2: e.Picture1_MouseWheel(m.pick(7) - 3, m.coordinate(), m.coordinate()); break;
-         case 3: e.panTopView(m.coordinate(), m.coordinate()); break;
-         default: e.disarmZoom();
-         }
-     }},
-    {"labels menu", 1, [](Monkey& m, Editor& e) { m.pick(2) ? e.mnuLabelsHide_Click(m.pick(11)) : e.mnuLabelsHideAll_Click(); }},
+    {"set player", 1,
+        [](Monkey& m, Editor& e) {
+            m.host.textAnswers.push_back(m.pick(5) == 0 ? std::nullopt : std::optional<QString>(m.fieldText())),
+                e.mnuObjectsSetPlayer_Click();
+        }},
+    {"zoom", 1,
+        [](Monkey& m, Editor& e) {
+            switch (m.pick(5)) {
+            case 0:
+                e.cmdZoomIn_Click();
+                break;
+            case 1:
+                e.cmdZoomOut_Click();
+                break;
+            case 2:
+                e.Picture1_MouseWheel(m.pick(7) - 3, m.coordinate(), m.coordinate());
+                break;
+            case 3:
+                e.panTopView(m.coordinate(), m.coordinate());
+                break;
+            default:
+                e.disarmZoom();
+            }
+        }},
+    {"labels menu", 1,
+        [](Monkey& m, Editor& e) { m.pick(2) ? e.mnuLabelsHide_Click(m.pick(11)) : e.mnuLabelsHideAll_Click(); }},
     {"options", 1, [](Monkey& m, Editor&) { m.options(); }},
-    {"colour", 1, [](Monkey& m, Editor& e) {
-         m.host.colourAnswers.push_back(m.pick(3) == 0 ? std::nullopt : std::optional<std::int32_t>(int(m.rng()))), e.cmdColourSelect_Click();
-     }},
+    {"colour", 1,
+        [](Monkey& m, Editor& e) {
+            m.host.colourAnswers.push_back(m.pick(3) == 0 ? std::nullopt : std::optional<std::int32_t>(int(m.rng()))),
+                e.cmdColourSelect_Click();
+        }},
     {"undo or redo", 1, [](Monkey& m, Editor& e) { m.pick(2) ? e.undo() : e.redo(); }},
     {"save or new level", 1, [](Monkey& m, Editor& e) { m.pick(8) == 0 ? e.mnuFileNew_Click() : m.save(); }},
     {"load", 1, [](Monkey& m, Editor&) { m.load(); }},
@@ -235,15 +271,16 @@ const char* act(Monkey& m)
     return "none";
 }
 
-
 TEST(Monkey, RandomActionsKeepTheListTheLabelsAndTheFileInStep)
 {
     // The sanitizers make every action some twenty times slower: a quarter of the run there.
     const int usual = underSanitizer ? 5000 : 20000;
-    const int actions = qEnvironmentVariableIsSet("STARLOOM_MONKEY_ACTIONS") ? qEnvironmentVariableIntValue("STARLOOM_MONKEY_ACTIONS")
-                                                                              : usual;
+    const int actions = qEnvironmentVariableIsSet("STARLOOM_MONKEY_ACTIONS")
+        ? qEnvironmentVariableIntValue("STARLOOM_MONKEY_ACTIONS")
+        : usual;
     const auto seed = qEnvironmentVariableIsSet("STARLOOM_MONKEY_SEED")
-                          ? static_cast<std::uint32_t>(qEnvironmentVariableIntValue("STARLOOM_MONKEY_SEED")) : 20040501u;
+        ? static_cast<std::uint32_t>(qEnvironmentVariableIntValue("STARLOOM_MONKEY_SEED"))
+        : 20040501u;
     QTemporaryDir dir;
     Monkey monkey(seed, dir.path());
     for (int step = 1; step <= actions; ++step) {

@@ -18,7 +18,11 @@ namespace {
 
 enum class Failure { ReadOnly, Full, BiggerThanFreeSpace, PathIsAFolder };
 
-struct FailingSave { const char* name; Failure failure; const char* reason; /* part of the message the user sees */ };
+struct FailingSave {
+    const char* name;
+    Failure failure;
+    const char* reason; /* part of the message the user sees */
+};
 
 class SaveSafetyTest : public EditorTest, public ::testing::WithParamInterface<FailingSave> {};
 
@@ -54,7 +58,8 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
     host.saveNames = {path};
     EXPECT_FALSE(editor->mnuFileSave_Click());
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path) && host.lastMessage().contains(QLatin1String(c.reason)))
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path)
+        && host.lastMessage().contains(QLatin1String(c.reason)))
         << host.lastMessage().toStdString();
     if (c.failure == Failure::PathIsAFolder)
         EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("/inside")));
@@ -64,11 +69,11 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, SaveSafetyTest,
-                         ::testing::Values(FailingSave{"readOnly", Failure::ReadOnly, "Read-only file system"},
-                                           FailingSave{"full", Failure::Full, "No space left on device"},
-                                           FailingSave{"biggerThanFreeSpace", Failure::BiggerThanFreeSpace, "No space left on device"},
-                                           FailingSave{"pathIsAFolder", Failure::PathIsAFolder, "Is a directory"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(FailingSave{"readOnly", Failure::ReadOnly, "Read-only file system"},
+        FailingSave{"full", Failure::Full, "No space left on device"},
+        FailingSave{"biggerThanFreeSpace", Failure::BiggerThanFreeSpace, "No space left on device"},
+        FailingSave{"pathIsAFolder", Failure::PathIsAFolder, "Is a directory"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesAndStaysReadOnly)
 {

@@ -19,8 +19,8 @@ const QByteArray bigScript = QByteArray("x = 1\n").repeated(5000);
 
 std::vector<BigEntry> sample()
 {
-    return {{"scripts\\lib.lua", script}, {"scripts\\big.lua", bigScript, true}, {"ship\\hgn_scout\\hgn_scout.ship", "ship"},
-            {"pebble\\pebble_0\\"}};
+    return {{"scripts\\lib.lua", script}, {"scripts\\big.lua", bigScript, true},
+        {"ship\\hgn_scout\\hgn_scout.ship", "ship"}, {"pebble\\pebble_0\\"}};
 }
 
 QString joined(const std::optional<QStringList>& list)
@@ -35,25 +35,29 @@ TEST(BigArchive, ListsFoldersAndFilesWhetherPathsStartAtTheRootOrNot)
         ASSERT_TRUE(a.isValid()) << a.error().toStdString();
         EXPECT_EQ(a.folders().join(u','), QStringLiteral(",pebble,scripts,ship,pebble\\pebble_0,ship\\hgn_scout"));
         EXPECT_EQ(a.files().at(2).path, QStringLiteral("ship\\hgn_scout\\hgn_scout.ship"));
-        const std::pair<const char*, const char*> entries[] = {
-            {"", "pebble,scripts,ship"}, {"ship", "hgn_scout"}, {"SHIP/HGN_SCOUT", "hgn_scout.ship"}, {"scripts", "big.lua,lib.lua"},
-            {"pebble\\pebble_0", ""}, {"nebula", "none"}, {"ship\\hgn_scout\\hgn_scout.ship", "none"}};
+        const std::pair<const char*, const char*> entries[] = {{"", "pebble,scripts,ship"}, {"ship", "hgn_scout"},
+            {"SHIP/HGN_SCOUT", "hgn_scout.ship"}, {"scripts", "big.lua,lib.lua"}, {"pebble\\pebble_0", ""},
+            {"nebula", "none"}, {"ship\\hgn_scout\\hgn_scout.ship", "none"}};
         for (const auto& [folder, expected] : entries)
             EXPECT_EQ(joined(a.entries(QString::fromLatin1(folder))), QString::fromLatin1(expected)) << folder;
     }
     BigBytes unnamed = writeBigArchive(sample());
     putU32(unnamed.bytes, unnamed.fileTable + 2 * 17, 0); // hgn_scout.ship takes the root folder's empty name
-    EXPECT_EQ(BigArchive::fromBytes(unnamed.bytes, "a.big").entries(u"ship\\hgn_scout").value_or(QStringList{"none"}).size(), 0);
+    EXPECT_EQ(
+        BigArchive::fromBytes(unnamed.bytes, "a.big").entries(u"ship\\hgn_scout").value_or(QStringList{"none"}).size(),
+        0);
 }
 
 TEST(BigArchive, ReadsStoredAndCompressedFilesInAnyLetterCase)
 {
     for (const bool raw : {false, true}) {
         const BigArchive a = BigArchive::fromBytes(writeBigArchive(sample(), {"Data", false, raw}).bytes, "sample.big");
-        const std::pair<const char*, QByteArray> files[] = {{"scripts\\lib.lua", script}, {"Scripts/BIG.lua", bigScript}, {"ship/hgn_scout/hgn_scout.ship", "ship"}};
+        const std::pair<const char*, QByteArray> files[] = {
+            {"scripts\\lib.lua", script}, {"Scripts/BIG.lua", bigScript}, {"ship/hgn_scout/hgn_scout.ship", "ship"}};
         for (const auto& [path, data] : files) {
             QString error;
-            EXPECT_EQ(a.read(a.find(QString::fromLatin1(path)), &error).value_or("failed: " + error.toUtf8()), data) << path;
+            EXPECT_EQ(a.read(a.find(QString::fromLatin1(path)), &error).value_or("failed: " + error.toUtf8()), data)
+                << path;
         }
         EXPECT_EQ(a.find(u"scripts\\missing.lua"), -1);
         EXPECT_FALSE(a.read(-1) || a.read(3));
@@ -66,11 +70,17 @@ TEST(BigArchive, ReadsStoredAndCompressedFilesInAnyLetterCase)
 }
 
 // Damage done to a sample archive, and the part of the message that says what is wrong.
-struct Damage { const char* what; std::function<void(BigBytes&)> damage; const char* message; };
+struct Damage {
+    const char* what;
+    std::function<void(BigBytes&)> damage;
+    const char* message;
+};
 
 TEST(BigArchive, DamagedOrForeignArchivesAreRefusedWithAMessage)
 {
-    const auto folder = [](BigBytes& b, int i, int field, std::uint16_t v) { putU16(b.bytes, b.folderTable + 12 * i + field, v); };
+    const auto folder = [](BigBytes& b, int i, int field, std::uint16_t v) {
+        putU16(b.bytes, b.folderTable + 12 * i + field, v);
+    };
     const Damage cases[] = {
         {"empty", [](BigBytes& b) { b.bytes.clear(); }, "too short"},
         {"encrypted", [](BigBytes& b) { b.bytes = QByteArray(5000, '\x9c'); }, "encrypted"},
@@ -79,7 +89,8 @@ TEST(BigArchive, DamagedOrForeignArchivesAreRefusedWithAMessage)
         {"file table cut", [](BigBytes& b) { b.bytes.truncate(b.fileTable + 20); }, "file table lies outside"},
         {"version", [](BigBytes& b) { putU32(b.bytes, 8, 3); }, "version 3"},
         {"folder offset", [](BigBytes& b) { putU32(b.bytes, 180 + 6, 0xfffffff0u); }, "folder table lies outside"},
-        {"folder name", [](BigBytes& b) { putU32(b.bytes, b.folderTable + 12, 0x7fffffffu); }, "name of folder 1 lies outside"},
+        {"folder name", [](BigBytes& b) { putU32(b.bytes, b.folderTable + 12, 0x7fffffffu); },
+            "name of folder 1 lies outside"},
         {"file name", [](BigBytes& b) { putU32(b.bytes, b.fileTable + 17, 900000u); }, "name of file 1 lies outside"},
         {"unterminated name", [](BigBytes& b) { b.bytes[b.dataStart - 1] = 'x'; }, "lies outside the name table"},
         {"folder files past the table", [&](BigBytes& b) { folder(b, 2, 10, 9); }, "folder 2 names folders or files"},
@@ -91,8 +102,8 @@ TEST(BigArchive, DamagedOrForeignArchivesAreRefusedWithAMessage)
         BigBytes b = writeBigArchive(sample());
         c.damage(b);
         const BigArchive a = BigArchive::fromBytes(b.bytes, "HW2Ships.big");
-        EXPECT_TRUE(!a.isValid() && a.error().startsWith("HW2Ships.big") && a.error().contains(QLatin1String(c.message)) &&
-                    a.files().empty() && a.folders().isEmpty() && !a.entries(u"ship"))
+        EXPECT_TRUE(!a.isValid() && a.error().startsWith("HW2Ships.big") && a.error().contains(QLatin1String(c.message))
+            && a.files().empty() && a.folders().isEmpty() && !a.entries(u"ship"))
             << c.what << ": " << a.error().toStdString();
     }
 }
@@ -103,14 +114,19 @@ TEST(BigArchive, DamagedFileDataIsRefusedWhenRead)
     const qsizetype packed = intact.find(u"scripts\\big.lua"), stored = intact.find(u"scripts\\lib.lua");
     const auto entry = [](BigBytes& b, qsizetype i, int field) { return b.fileTable + 17 * i + field; };
     const Damage cases[] = {
-        {"data past the end", [&](BigBytes& b) { putU32(b.bytes, entry(b, stored, 5), 0xffffff00u); }, "lies outside the file"},
-        {"stored length past the end", [&](BigBytes& b) { putU32(b.bytes, entry(b, stored, 9), 1u << 30); }, "lies outside the file"},
+        {"data past the end", [&](BigBytes& b) { putU32(b.bytes, entry(b, stored, 5), 0xffffff00u); },
+            "lies outside the file"},
+        {"stored length past the end", [&](BigBytes& b) { putU32(b.bytes, entry(b, stored, 9), 1u << 30); },
+            "lies outside the file"},
         {"two sizes", [&](BigBytes& b) { putU32(b.bytes, entry(b, stored, 13), 5); }, "two different sizes"},
         {"unknown storage", [&](BigBytes& b) { b.bytes[entry(b, stored, 4)] = '\x30'; }, "stored in a way"},
         {"packed data broken", [&](BigBytes& b) { b.bytes[b.dataStart + 264 + 40] = '\xff'; }, "does not unpack"},
-        {"unpacked size too large", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 30001); }, "does not unpack"},
-        {"unpacked size too small", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 29999); }, "does not unpack"},
-        {"unpacked size beyond any packing", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 60u << 20); }, "does not unpack"},
+        {"unpacked size too large", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 30001); },
+            "does not unpack"},
+        {"unpacked size too small", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 29999); },
+            "does not unpack"},
+        {"unpacked size beyond any packing", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 60u << 20); },
+            "does not unpack"},
     };
     ASSERT_TRUE(packed == 0 && stored == 1);
     for (const Damage& c : cases) {
@@ -118,8 +134,10 @@ TEST(BigArchive, DamagedFileDataIsRefusedWhenRead)
         c.damage(b);
         const BigArchive a = BigArchive::fromBytes(b.bytes, "a.big");
         QString error;
-        const qsizetype index = QByteArray(c.what).startsWith("unpacked") || QByteArray(c.what).startsWith("packed") ? packed : stored;
-        EXPECT_TRUE(a.isValid() && !a.read(index, &error) && error.contains(QLatin1String(c.message))) << c.what << ": " << error.toStdString();
+        const qsizetype index =
+            QByteArray(c.what).startsWith("unpacked") || QByteArray(c.what).startsWith("packed") ? packed : stored;
+        EXPECT_TRUE(a.isValid() && !a.read(index, &error) && error.contains(QLatin1String(c.message)))
+            << c.what << ": " << error.toStdString();
     }
 }
 

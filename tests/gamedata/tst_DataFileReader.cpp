@@ -30,19 +30,19 @@ TEST(DataFileReader, LooseFoldersFirstThenArchivesNeverOutsideTheFolders)
     QFile::link(root + "/secret.lua", root + "/game/Data/Scripts/link.lua");
     makeEntry(root, "game/Data/HW2.big", false);
     writeBigArchiveFile(root + "/game/Data/Homeworld2.big",
-                        {{"scripts\\lib.lua", "archive"}, {"scripts\\packed.lua", QByteArray("p").repeated(3000), true},
-                         {"leveldata\\multiplayer\\lib\\a.lua", "deep"}, {"scripts\\modonly.lua", "archive copy"}},
-                        {"Data", true});
-    const DataFileReader read = dataFileReader({root + "/game/Data", root + "/mod/Data"}, {root + "/missing.big", root + "/game/Data/HW2.big",
-                                                                                      root + "/game/Data/Homeworld2.big"});
+        {{"scripts\\lib.lua", "archive"}, {"scripts\\packed.lua", QByteArray("p").repeated(3000), true},
+            {"leveldata\\multiplayer\\lib\\a.lua", "deep"}, {"scripts\\modonly.lua", "archive copy"}},
+        {"Data", true});
+    const DataFileReader read = dataFileReader({root + "/game/Data", root + "/mod/Data"},
+        {root + "/missing.big", root + "/game/Data/HW2.big", root + "/game/Data/Homeworld2.big"});
     const std::pair<const char*, const char*> cases[] = {
-        {"data:scripts/lib.lua", "loose game"},      // folder names in any letter case; the game's folder first
+        {"data:scripts/lib.lua", "loose game"}, // folder names in any letter case; the game's folder first
         {"DATA:SCRIPTS\\LIB.LUA", "loose game"},
-        {"scripts/modonly.lua", "loose mod"},        // every loose folder before the archives
-        {"data:scripts/packed.lua", "ppp"},          // unpacked from the archive (first three bytes)
+        {"scripts/modonly.lua", "loose mod"}, // every loose folder before the archives
+        {"data:scripts/packed.lua", "ppp"},   // unpacked from the archive (first three bytes)
         {"data:LevelData/Multiplayer/lib/A.lua", "deep"},
         {"data:./scripts//lib.lua", "loose game"},
-        {"data:scripts/link.lua", "-"},              // a link out of the folder
+        {"data:scripts/link.lua", "-"}, // a link out of the folder
         {"data:../secret.lua", "-"},
         {"data:scripts/../../secret.lua", "-"},
         {"/etc/passwd", "-"},
@@ -52,7 +52,9 @@ TEST(DataFileReader, LooseFoldersFirstThenArchivesNeverOutsideTheFolders)
         {"data:scripts/none.lua", "-"},
     };
     for (const auto& [path, expected] : cases)
-        EXPECT_EQ(read(QString::fromLatin1(path)).value_or("-").left(QByteArray(expected) == "ppp" ? 3 : 100), QByteArray(expected)) << path;
+        EXPECT_EQ(read(QString::fromLatin1(path)).value_or("-").left(QByteArray(expected) == "ppp" ? 3 : 100),
+            QByteArray(expected))
+            << path;
 
     // Copies of the reader work on other threads at once.
     std::vector<std::thread> threads;
@@ -72,11 +74,13 @@ TEST(DataFileReader, TheSetupsFoldersAndArchivesInOrder)
     QTemporaryDir dir;
     makeEntry(dir.path(), "rm/HomeworldRM/Data/scripts/", true);
     writeBigArchiveFile(dir.filePath("rm/HomeworldRM/Data/A.big"), {{"scripts\\x.lua", "from A"}});
-    writeBigArchiveFile(dir.filePath("rm/HomeworldRM/Data/b.big"), {{"scripts\\x.lua", "from b"}, {"scripts\\y.lua", "y from b"}});
+    writeBigArchiveFile(
+        dir.filePath("rm/HomeworldRM/Data/b.big"), {{"scripts\\x.lua", "from b"}, {"scripts\\y.lua", "y from b"}});
     writeBigArchiveFile(dir.filePath("mod.big"), {{"scripts\\y.lua", "y from the mod"}});
     const GameSetup setup = chooseGame(dir.filePath("rm"), "test", {}, std::nullopt, {dir.filePath("mod.big")});
     const DataFileReader read = dataFileReader(setup);
-    EXPECT_EQ(read("data:scripts/x.lua").value_or("-") + '|' + read("data:scripts/y.lua").value_or("-"), QByteArray("from A|y from the mod"));
+    EXPECT_EQ(read("data:scripts/x.lua").value_or("-") + '|' + read("data:scripts/y.lua").value_or("-"),
+        QByteArray("from A|y from the mod"));
 }
 
 } // namespace

@@ -58,8 +58,8 @@ void writeFile(const QString& path, const QByteArray& bytes)
 void addCollection(const QString& library, const char* installDir = "Homeworld", const char* steamapps = "steamapps")
 {
     const QString apps = library + '/' + steamapps;
-    writeFile(apps + "/appmanifest_244160.acf", QByteArray("\"AppState\"\n{\n\t\"appid\"\t\t\"244160\"\n\t\"installdir\"\t\t\"") +
-                                                      installDir + "\"\n}\n");
+    writeFile(apps + "/appmanifest_244160.acf",
+        QByteArray("\"AppState\"\n{\n\t\"appid\"\t\t\"244160\"\n\t\"installdir\"\t\t\"") + installDir + "\"\n}\n");
     const QString collection = apps + "/common/" + installDir;
     makeEntry(collection, "Homeworld2Classic/Data/Homeworld2.big", false);
     makeEntry(collection, "HomeworldRM/Data/HW2Ships.big", false);
@@ -69,8 +69,8 @@ void writeNestedVdf(const QString& steamRoot, const QStringList& libraries, int 
 {
     QByteArray text = "\"libraryfolders\"\n{\n";
     for (qsizetype i = 0; i < libraries.size(); ++i)
-        text += "\t\"" + QByteArray::number(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + vdfPath(libraries[i]).toUtf8() +
-                "\"\n\t\t\"apps\"\n\t\t{\n" + (i == holding ? "\t\t\t\"244160\"\t\t\"1\"\n" : "") + "\t\t}\n\t}\n";
+        text += "\t\"" + QByteArray::number(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + vdfPath(libraries[i]).toUtf8()
+            + "\"\n\t\t\"apps\"\n\t\t{\n" + (i == holding ? "\t\t\t\"244160\"\t\t\"1\"\n" : "") + "\t\t}\n\t}\n";
     writeFile(steamRoot + "/steamapps/libraryfolders.vdf", text + "}\n");
 }
 
@@ -87,7 +87,8 @@ std::string describe(const std::vector<GameInstall>& games, const QString& root)
 {
     QStringList lines;
     for (const GameInstall& g : games)
-        lines << editionName(g.edition) + u' ' + QString(g.folder).remove(root + '/') + " | " + QString(g.foundBy).replace(root + '/', "~/");
+        lines << editionName(g.edition) + u' ' + QString(g.folder).remove(root + '/') + " | "
+                + QString(g.foundBy).replace(root + '/', "~/");
     return lines.join(u'\n').toStdString();
 }
 
@@ -115,23 +116,31 @@ TEST(GameDiscovery, LinuxLooksAtTheVariableTheWinePrefixAndEverySteamFolder)
     // A classic game from the variable, and one in the Wine prefix.
     makeEntry(dir.path(), "cd/Data/", true);
     makeEntry(home, ".wine/drive_c/Sierra/Homeworld2/Data/", true);
-    writeBytes(home + "/.wine/system.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Homeworld2]\n"
-                                           "\"GAMEDIR\"=\"C:\\\\Sierra\\\\Homeworld2\"\n");
+    writeBytes(home + "/.wine/system.reg",
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Homeworld2]\n"
+        "\"GAMEDIR\"=\"C:\\\\Sierra\\\\Homeworld2\"\n");
 
     FakeEnvironment env;
     const QString root = QDir(dir.path()).canonicalPath();
     env.home = root + "/home";
     env.variables["STARLOOM_GAME_DIR"] = root + "/cd";
-    EXPECT_EQ(describe(findGames(env, FakeRegistry()), root), lines({
-                         "classic cd | STARLOOM_GAME_DIR",
-                         "classic home/.wine/drive_c/Sierra/Homeworld2 | the registry value GAMEDIR of the Wine prefix ~/home/.wine",
-                         "classic lib/steamapps/common/Homeworld/Homeworld2Classic | Steam (~/home/.local/share/Steam), Steam library ~/lib",
-                         "remastered lib/steamapps/common/Homeworld/HomeworldRM | Steam (~/home/.local/share/Steam), Steam library ~/lib",
-                         "classic home/.var/app/com.valvesoftware.Steam/.local/share/Steam/SteamApps/common/Homeworld Remastered/Homeworld2Classic | "
-                         "Steam (~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam), Steam library ~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam",
-                         "remastered home/.var/app/com.valvesoftware.Steam/.local/share/Steam/SteamApps/common/Homeworld Remastered/HomeworldRM | "
-                         "Steam (~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam), Steam library ~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam",
-                     }));
+    EXPECT_EQ(describe(findGames(env, FakeRegistry()), root),
+        lines({
+            "classic cd | STARLOOM_GAME_DIR",
+            "classic home/.wine/drive_c/Sierra/Homeworld2 | the registry value GAMEDIR of the Wine prefix ~/home/.wine",
+            "classic lib/steamapps/common/Homeworld/Homeworld2Classic | Steam (~/home/.local/share/Steam), Steam "
+            "library ~/lib",
+            "remastered lib/steamapps/common/Homeworld/HomeworldRM | Steam (~/home/.local/share/Steam), Steam library "
+            "~/lib",
+            "classic home/.var/app/com.valvesoftware.Steam/.local/share/Steam/SteamApps/common/Homeworld "
+            "Remastered/Homeworld2Classic | "
+            "Steam (~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam), Steam library "
+            "~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam",
+            "remastered home/.var/app/com.valvesoftware.Steam/.local/share/Steam/SteamApps/common/Homeworld "
+            "Remastered/HomeworldRM | "
+            "Steam (~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam), Steam library "
+            "~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam",
+        }));
     env.variables["WINEPREFIX"] = root + "/no-prefix";
     env.variables["STARLOOM_GAME_DIR"] = root + "/missing";
     QStringList problems;
@@ -148,18 +157,24 @@ TEST(GameDiscovery, WindowsLooksAtTheRegistryThenSteam)
     addCollection(root + "/Library");
     makeEntry(root, "Other/Homeworld/HomeworldRM/Data/HWRM.big", false);
     FakeRegistry registry;
-    registry.values["HKLM|Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Homeworld2|GAMEDIR"] = root + "/Sierra/Homeworld2";
+    registry.values["HKLM|Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Homeworld2|GAMEDIR"] =
+        root + "/Sierra/Homeworld2";
     registry.values["HKCU|Software\\Valve\\Steam|SteamPath"] = root + "/Steam";
     registry.values["HKLM|SOFTWARE\\WOW6432Node\\Valve\\Steam|InstallPath"] = root + "/Steam"; // the same Steam again
-    registry.values["HKLM|Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 244160|InstallLocation"] = root + "/Other/Homeworld";
+    registry.values["HKLM|Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 244160|InstallLocation"] =
+        root + "/Other/Homeworld";
     FakeEnvironment env;
     env.windows = true;
     env.home = root + "/home";
     EXPECT_EQ(describe(findGames(env, registry), root),
-              lines({"classic Sierra/Homeworld2 | the registry value GAMEDIR of HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Homeworld2",
-                           "classic Library/steamapps/common/Homeworld/Homeworld2Classic | Steam (HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath), Steam library ~/Library",
-                           "remastered Library/steamapps/common/Homeworld/HomeworldRM | Steam (HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath), Steam library ~/Library",
-                           "remastered Other/Homeworld/HomeworldRM | the registry value InstallLocation of HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 244160"}));
+        lines({"classic Sierra/Homeworld2 | the registry value GAMEDIR of "
+               "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Homeworld2",
+            "classic Library/steamapps/common/Homeworld/Homeworld2Classic | Steam "
+            "(HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath), Steam library ~/Library",
+            "remastered Library/steamapps/common/Homeworld/HomeworldRM | Steam "
+            "(HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath), Steam library ~/Library",
+            "remastered Other/Homeworld/HomeworldRM | the registry value InstallLocation of "
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 244160"}));
     EXPECT_TRUE(findGames(env, FakeRegistry()).empty());
 }
 
@@ -167,8 +182,9 @@ TEST(GameDiscovery, AFolderHoldsACollectionAGameOrNothing)
 {
     QTemporaryDir dir;
     const QString root = QDir(dir.path()).canonicalPath();
-    for (const char* entry : {"coll/homeworld2classic/DATA/", "coll/HomeworldRM/Data/", "rm/HomeworldRM/Data/", "modern/Data/HW2Ships.big",
-                              "cd/Data/homeworld2.BIG", "cd/Data/EnglishSpeech.big", "loose/Data/ship/", "empty/"})
+    for (const char* entry :
+        {"coll/homeworld2classic/DATA/", "coll/HomeworldRM/Data/", "rm/HomeworldRM/Data/", "modern/Data/HW2Ships.big",
+            "cd/Data/homeworld2.BIG", "cd/Data/EnglishSpeech.big", "loose/Data/ship/", "empty/"})
         makeEntry(root, QString::fromLatin1(entry), QString::fromLatin1(entry).endsWith('/'));
     const std::pair<const char*, const char*> cases[] = {
         {"coll", "classic coll/homeworld2classic | x,remastered coll/HomeworldRM | x"},
@@ -181,10 +197,13 @@ TEST(GameDiscovery, AFolderHoldsACollectionAGameOrNothing)
         {"missing", ""},
     };
     for (const auto& [folder, expected] : cases)
-        EXPECT_EQ(QString::fromStdString(describe(gamesInFolder(root + '/' + folder, "x"), root)).replace('\n', ','), QString::fromLatin1(expected)) << folder;
+        EXPECT_EQ(QString::fromStdString(describe(gamesInFolder(root + '/' + folder, "x"), root)).replace('\n', ','),
+            QString::fromLatin1(expected))
+            << folder;
     EXPECT_EQ(archivesOf(gamesInFolder(root + "/cd", "x").at(0)), QStringList{root + "/cd/Data/homeworld2.BIG"});
-    EXPECT_EQ(gameFolderProblem(root + "/empty") + u'|' + gameFolderProblem(root + "/missing") + u'|' + gameFolderProblem(root + "/cd"),
-              "The game folder " + root + "/empty holds no Data folder|The game folder " + root + "/missing does not exist|");
+    EXPECT_EQ(gameFolderProblem(root + "/empty") + u'|' + gameFolderProblem(root + "/missing") + u'|'
+            + gameFolderProblem(root + "/cd"),
+        "The game folder " + root + "/empty holds no Data folder|The game folder " + root + "/missing does not exist|");
 }
 
 TEST(GameDiscovery, TheClassicGameIsUsedUnlessTheOtherIsAskedFor)
@@ -194,29 +213,41 @@ TEST(GameDiscovery, TheClassicGameIsUsedUnlessTheOtherIsAskedFor)
     makeEntry(root, "coll/Homeworld2Classic/Data/", true);
     makeEntry(root, "coll/HomeworldRM/Data/", true);
     makeEntry(root, "nodata/", true);
-    const std::vector<GameInstall> found = {{root + "/rm", GameEdition::Remastered, "Steam"}, {root + "/cd", GameEdition::Classic, "registry"}};
+    const std::vector<GameInstall> found = {
+        {root + "/rm", GameEdition::Remastered, "Steam"}, {root + "/cd", GameEdition::Classic, "registry"}};
     const std::vector<GameInstall> classicOnly = {found[1]};
-    struct Case { const char* user; std::vector<GameInstall> found; std::optional<GameEdition> edition; const char* game; const char* problem; };
+    struct Case {
+        const char* user;
+        std::vector<GameInstall> found;
+        std::optional<GameEdition> edition;
+        const char* game;
+        const char* problem;
+    };
     const Case cases[] = {
         {"", found, std::nullopt, "cd", ""},
         {"", found, GameEdition::Remastered, "rm", ""},
         {"coll", found, std::nullopt, "coll/Homeworld2Classic", ""},
         {"coll", found, GameEdition::Remastered, "coll/HomeworldRM", ""},
         {"missing", found, std::nullopt, "cd",
-         "The game folder ~/missing does not exist (user); the classic game at ~/cd (found by registry) is used"},
-        {"nodata", {}, std::nullopt, "", "The game folder ~/nodata holds no Data folder (user); the built-in model names are used"},
-        {"", classicOnly, GameEdition::Remastered, "", "No remastered game was found; the built-in model names are used"},
+            "The game folder ~/missing does not exist (user); the classic game at ~/cd (found by registry) is used"},
+        {"nodata", {}, std::nullopt, "",
+            "The game folder ~/nodata holds no Data folder (user); the built-in model names are used"},
+        {"", classicOnly, GameEdition::Remastered, "",
+            "No remastered game was found; the built-in model names are used"},
         {"", {}, std::nullopt, "", ""},
     };
     for (const Case& c : cases) {
         const QString user = *c.user ? root + '/' + c.user : QString();
         const GameSetup setup = chooseGame(user, "user", c.found, c.edition);
-        EXPECT_EQ(QString(setup.game ? setup.game->folder : QString()).remove(root + '/') + u'|' + setup.problems.join(u'/').replace(root + '/', "~/"),
-                  QString::fromLatin1(c.game) + u'|' + QString::fromLatin1(c.problem))
+        EXPECT_EQ(QString(setup.game ? setup.game->folder : QString()).remove(root + '/') + u'|'
+                + setup.problems.join(u'/').replace(root + '/', "~/"),
+            QString::fromLatin1(c.game) + u'|' + QString::fromLatin1(c.problem))
             << c.user << " " << c.found.size();
     }
-    EXPECT_EQ(chooseGame({}, {}, {}).statusText(), QStringLiteral("No game folder: the built-in model names are used."));
-    EXPECT_EQ(chooseGame({}, {}, classicOnly).statusText(), "Model names from the classic game at " + root + "/cd (found by registry).");
+    EXPECT_EQ(
+        chooseGame({}, {}, {}).statusText(), QStringLiteral("No game folder: the built-in model names are used."));
+    EXPECT_EQ(chooseGame({}, {}, classicOnly).statusText(),
+        "Model names from the classic game at " + root + "/cd (found by registry).");
 }
 
 } // namespace

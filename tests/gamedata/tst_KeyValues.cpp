@@ -66,12 +66,14 @@ TEST(KeyValues, ReadsBothLibraryFormatsAndAnAppManifest)
     const auto flat = KeyValues::parse(QString::fromUtf8(flatLibraries));
     const auto manifest = KeyValues::parse(QString::fromUtf8(appManifest));
     ASSERT_TRUE(nested && flat && manifest);
-    EXPECT_EQ(steamLibraries(*nested, "244160"), (QStringList{"/mnt/games/SteamLibrary", "/home/player/.local/share/Steam"}));
+    EXPECT_EQ(
+        steamLibraries(*nested, "244160"), (QStringList{"/mnt/games/SteamLibrary", "/home/player/.local/share/Steam"}));
     EXPECT_EQ(steamLibraries(*nested, "228980").first(), QStringLiteral("/home/player/.local/share/Steam"));
     EXPECT_EQ(steamLibraries(*flat, "244160"), (QStringList{"D:\\SteamLibrary", "E:\\Games\\Steam"}));
     const KeyValues& state = manifest->children.at(0);
-    EXPECT_EQ(state.text(u"INSTALLDIR") + u'|' + state.child(u"UserConfig")->text(u"language") + u'|' + state.text(u"UserConfig"),
-              QStringLiteral("Homeworld|english|"));
+    EXPECT_EQ(state.text(u"INSTALLDIR") + u'|' + state.child(u"UserConfig")->text(u"language") + u'|'
+            + state.text(u"UserConfig"),
+        QStringLiteral("Homeworld|english|"));
 }
 
 TEST(KeyValues, CommentsBareWordsConditionsAndEscapes)
@@ -85,7 +87,8 @@ TEST(KeyValues, CommentsBareWordsConditionsAndEscapes)
     EXPECT_EQ(kv->text(u"bare") + u'|' + kv->text(u"quoted"), QStringLiteral("value|a \"b\" \\c\n"));
     const KeyValues* block = kv->child(u"Block");
     ASSERT_TRUE(block && block->isBlock && block->children.size() == 2);
-    EXPECT_TRUE(block->child(u"inner")->isBlock && block->child(u"inner")->children.empty() && block->text(u"x") == u"y");
+    EXPECT_TRUE(
+        block->child(u"inner")->isBlock && block->child(u"inner")->children.empty() && block->text(u"x") == u"y");
 }
 
 TEST(KeyValues, MalformedTextIsRefusedWithTheLine)
@@ -101,7 +104,8 @@ TEST(KeyValues, MalformedTextIsRefusedWithTheLine)
     };
     for (const auto& [text, message] : cases) {
         QString error;
-        EXPECT_TRUE(!KeyValues::parse(text, &error) && error.contains(QLatin1String(message))) << message << " / " << error.toStdString();
+        EXPECT_TRUE(!KeyValues::parse(text, &error) && error.contains(QLatin1String(message)))
+            << message << " / " << error.toStdString();
     }
     EXPECT_TRUE(KeyValues::parse(QString("k {").repeated(64) + QString("}").repeated(64)));
 }

@@ -14,20 +14,27 @@ namespace {
 
 // Game folders (entries ending in '/' are folders) and the list they give one kind: folder names,
 // sorted, then "Custom" where the kind has it.
-struct FolderCase { const char* entries; ItemKind kind; QStringList expected; const char* gameDirEnd = ""; };
+struct FolderCase {
+    const char* entries;
+    ItemKind kind;
+    QStringList expected;
+    const char* gameDirEnd = "";
+};
 
 TEST(ModelSources, LooseGameFoldersGiveTheModelLists)
 {
     const char* shipFolder = "Data/ship/hgn_scout/ Data/ship/meg_rock/ Data/ship/Meg_Upper/ Data/ship/readme.lua.txt "
                              "Data/ship/meg_script.lua Data/ship/.hidden/";
-    for (const FolderCase& c :
-         {FolderCase{shipFolder, ItemKind::Ship, {"Meg_Upper", "hgn_scout", "Custom"}}, // split by prefix and the Lua test
-          FolderCase{shipFolder, ItemKind::Megalith, {"meg_rock", "meg_script.lua"}},
-          FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Asteroid, {"Asteroid_Big", "Custom"}}, // letter case
-          FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Pebble, {"pebble_0", "pebble_1", "pebble_2"}}, // no folder
-          FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Nebula, {"Custom"}}, // empty folders
-          FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Cloud, {}},
-          FolderCase{"Data/pebble/pebble_x/", ItemKind::Pebble, {"pebble_x"}, "\\"}}) { // a backslash separates
+    for (const FolderCase& c : {FolderCase{shipFolder, ItemKind::Ship,
+                                    {"Meg_Upper", "hgn_scout", "Custom"}}, // split by prefix and the Lua test
+             FolderCase{shipFolder, ItemKind::Megalith, {"meg_rock", "meg_script.lua"}},
+             FolderCase{
+                 "DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Asteroid, {"Asteroid_Big", "Custom"}}, // letter case
+             FolderCase{"DATA/Resource/ASTEROID/Asteroid_Big/", ItemKind::Pebble,
+                 {"pebble_0", "pebble_1", "pebble_2"}},                            // no folder
+             FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Nebula, {"Custom"}}, // empty folders
+             FolderCase{"Data/nebula/ Data/cloud/", ItemKind::Cloud, {}},
+             FolderCase{"Data/pebble/pebble_x/", ItemKind::Pebble, {"pebble_x"}, "\\"}}) { // a backslash separates
         QTemporaryDir game;
         for (const QString& entry : QString::fromLatin1(c.entries).split(' '))
             makeEntry(game.path(), entry, entry.endsWith('/'));
@@ -45,14 +52,16 @@ TEST(ModelSources, GameDataFolderThenModsThenArchivesThenBuiltIn)
     const QString root = dir.path();
     makeEntry(root, "classic/Data/ship/Hgn_Scout/", true);
     writeBigArchiveFile(root + "/classic/Data/Homeworld2.big",
-                        {{"ship\\hgn_scout\\hgn_scout.ship"}, {"ship\\meg_tanis\\meg_tanis.ship"}, {"ship\\vgr_probe\\vgr_probe.ship"},
-                         {"pebble\\pebble_0\\"}, {"ship\\kpr_mover.lua"}},
-                        {QStringLiteral("Data"), true});
-    writeBigArchiveFile(root + "/classic/Data/EnglishSpeech.big", {{"ship\\speech_only\\x"}}); // not a classic model archive
+        {{"ship\\hgn_scout\\hgn_scout.ship"}, {"ship\\meg_tanis\\meg_tanis.ship"}, {"ship\\vgr_probe\\vgr_probe.ship"},
+            {"pebble\\pebble_0\\"}, {"ship\\kpr_mover.lua"}},
+        {QStringLiteral("Data"), true});
+    writeBigArchiveFile(
+        root + "/classic/Data/EnglishSpeech.big", {{"ship\\speech_only\\x"}}); // not a classic model archive
     makeEntry(root, "mod/Data/ship/vgr_PROBE/", true);
     writeBigArchiveFile(root + "/modpack.big", {{"ship\\tai_probe\\tai_probe.ship"}, {"nebula\\mod_nebula\\"}});
     makeEntry(root, "rm/HomeworldRM/Data/Placeholder.txt", false);
-    writeBigArchiveFile(root + "/rm/HomeworldRM/Data/UpdateHW2Ships.big", {{"ship\\HGN_SCOUT\\a"}, {"ship\\hgn_new\\a"}});
+    writeBigArchiveFile(
+        root + "/rm/HomeworldRM/Data/UpdateHW2Ships.big", {{"ship\\HGN_SCOUT\\a"}, {"ship\\hgn_new\\a"}});
     writeBigArchiveFile(root + "/rm/HomeworldRM/Data/HW2Ships.big", {{"ship\\hgn_scout\\a"}, {"ship\\vgr_scout\\a"}});
     writeBigArchiveFile(root + "/rm/HomeworldRM/Data/Locale.big", {{"locale\\x"}});
 
@@ -65,7 +74,7 @@ TEST(ModelSources, GameDataFolderThenModsThenArchivesThenBuiltIn)
     const ModelListReport ships = withMods.report(ItemKind::Ship);
     EXPECT_EQ(ships.names, (QStringList{"Hgn_Scout", "vgr_PROBE", "tai_probe", "Custom"}));
     EXPECT_EQ(ships.origins.back().source + u' ' + QString::number(ships.origins.back().names),
-              "archive " + root + "/classic/Data/Homeworld2.big 0");
+        "archive " + root + "/classic/Data/Homeworld2.big 0");
     EXPECT_EQ(withMods.modelList(ItemKind::Megalith), QStringList{"meg_tanis"});
     EXPECT_EQ(withMods.modelList(ItemKind::Nebula), (QStringList{"mod_nebula", "Custom"}));
     EXPECT_EQ(withMods.modelList(ItemKind::Pebble), QStringList{"pebble_0"});

@@ -33,8 +33,7 @@ protected:
     }
 
     QString settingsPath() const { return dir.filePath(QStringLiteral("settings.ini")); }
-    template <class T = QWidget>
-    T* find(const char* name) const
+    template <class T = QWidget> T* find(const char* name) const
     {
         T* child = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(child, nullptr) << name;
@@ -50,12 +49,18 @@ protected:
     QString label(const char* name) const { return find<QLabel>(name)->text(); }
     void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
     void trigger(const char* action) { find<QAction>(action)->trigger(); }
-    void clickTop(QPoint pixel, const char* option = nullptr) { option ? click(option) : void(), QTest::mouseClick(top(), Qt::LeftButton, {}, pixel); }
+    void clickTop(QPoint pixel, const char* option = nullptr)
+    {
+        option ? click(option) : void(), QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
+    }
     void clickListRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
         QTest::mouseClick(list()->viewport(), button, {}, list()->visualRect(list()->model()->index(row, 0)).center());
     }
-    static void retype(QLineEdit* edit, const QString& text) { edit->selectAll(), QTest::keyClick(edit, Qt::Key_Delete), QTest::keyClicks(edit, text); }
+    static void retype(QLineEdit* edit, const QString& text)
+    {
+        edit->selectAll(), QTest::keyClick(edit, Qt::Key_Delete), QTest::keyClicks(edit, text);
+    }
     // Saves a level holding the two player starts the default map needs; returns its path.
     QString saveTwoStartLevel(const char* fileName)
     {
@@ -76,7 +81,8 @@ protected:
     }
     static void dragTo(QWidget* widget, QPoint pos, Qt::MouseButtons buttons = Qt::LeftButton)
     {
-        QMouseEvent move(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, buttons, Qt::NoModifier);
+        QMouseEvent move(
+            QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(widget, &move);
     }
     static void tick(QTimer* t) { QMetaObject::invokeMethod(t, "timeout"); }

@@ -16,10 +16,13 @@ TEST_F(GameFolderRowTest, ShowsTheGamesFoundAndStoresAChosenFolderAtDone)
     makeEntry(dir.path(), "coll/Homeworld2Classic/Data/", true);
     makeEntry(dir.path(), "coll/HomeworldRM/Data/", true);
     makeEntry(dir.path(), "empty/", true);
-    const std::vector<GameInstall> found = {{dir.filePath("steam/HomeworldRM"), GameEdition::Remastered, "Steam (~/.steam/steam)"}};
+    const std::vector<GameInstall> found = {
+        {dir.filePath("steam/HomeworldRM"), GameEdition::Remastered, "Steam (~/.steam/steam)"}};
     const GameSetup setup = chooseGame({}, {}, found, std::nullopt, {dir.filePath("mod")});
     window->showGameStatus(setup.statusText());
-    EXPECT_TRUE(find<QLabel>("lblGameStatus")->toolTip().startsWith("Model names from the remastered game at " + dir.filePath("steam/HomeworldRM")));
+    EXPECT_TRUE(find<QLabel>("lblGameStatus")
+                    ->toolTip()
+                    .startsWith("Model names from the remastered game at " + dir.filePath("steam/HomeworldRM")));
 
     OptionsWindow* options = window->optionsWindow();
     options->showGames(found, setup, *store);
@@ -28,18 +31,21 @@ TEST_F(GameFolderRowTest, ShowsTheGamesFoundAndStoresAChosenFolderAtDone)
     auto* mods = options->findChild<QLineEdit*>("txtModFolders");
     EXPECT_EQ(combo->count() + combo->currentIndex(), 1);
     EXPECT_EQ(combo->currentText() + u'|' + note->text() + u'|' + mods->text(),
-              "remastered: " + dir.filePath("steam/HomeworldRM") + "|Found by Steam (~/.steam/steam).|" + dir.filePath("mod"));
+        "remastered: " + dir.filePath("steam/HomeworldRM") + "|Found by Steam (~/.steam/steam).|"
+            + dir.filePath("mod"));
 
     options->chooseGameFolder(dir.filePath("empty"));
-    EXPECT_EQ(std::pair(note->text(), combo->count()), std::pair("The game folder " + dir.filePath("empty") + " holds no Data folder.", 1));
+    EXPECT_EQ(std::pair(note->text(), combo->count()),
+        std::pair("The game folder " + dir.filePath("empty") + " holds no Data folder.", 1));
     options->chooseGameFolder(dir.filePath("coll"));
     EXPECT_EQ(combo->count(), 3);
-    EXPECT_EQ(combo->currentText() + u'|' + note->text(), "classic: " + dir.filePath("coll/Homeworld2Classic") + "|Found by Browse. Used from the next start.");
+    EXPECT_EQ(combo->currentText() + u'|' + note->text(),
+        "classic: " + dir.filePath("coll/Homeworld2Classic") + "|Found by Browse. Used from the next start.");
     mods->setText(" /a ; /b;");
     QTest::mouseClick(options->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     const QSettings stored(settingsPath(), QSettings::IniFormat);
     EXPECT_EQ(stored.value("Settings/GameFolder").toString() + u'|' + stored.value("Settings/ModFolders").toString(),
-              dir.filePath("coll/Homeworld2Classic") + "|/a\n/b");
+        dir.filePath("coll/Homeworld2Classic") + "|/a\n/b");
 }
 
 TEST_F(GameFolderRowTest, DoneStoresNoGameFolderTheUserDidNotChoose)

@@ -22,7 +22,8 @@ using OpenLevelTest = GuiTest;
 TEST_F(OpenLevelTest, TheMenuOpensALevelByRunningItsScript)
 {
     const QString path = dir.filePath(QStringLiteral("loop.level"));
-    writeBytes(path, "function NonDetermChunk()\n  for i = 1, 9 do addPebble(\"pebble_0\", {i * 1000, 0, 0}, 0, 0, 0) end\nend\n");
+    writeBytes(path,
+        "function NonDetermChunk()\n  for i = 1, 9 do addPebble(\"pebble_0\", {i * 1000, 0, 0}, 0, 0, 0) end\nend\n");
     host.openNames = {path};
     trigger("mnuFileOpen");
     EXPECT_EQ(listRows(), 9);
@@ -40,16 +41,18 @@ TEST(DialogHostTest, LongWorkShowsProgressAndCancelStopsIt)
             dialog->cancel();
     });
     bool cancelled = false;
-    host.runInBackground(QStringLiteral("Working"), [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
-        for (int i = 0; i < 1000 && !cancel; ++i) {
-            progress(i);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        cancelled = cancel;
-    });
+    host.runInBackground(
+        QStringLiteral("Working"), [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
+            for (int i = 0; i < 1000 && !cancel; ++i) {
+                progress(i);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            cancelled = cancel;
+        });
     EXPECT_TRUE(cancelled) << "the dialog's Cancel reached the work";
     bool ran = false;
-    host.runInBackground(QStringLiteral("Quick"), [&ran](const std::atomic<bool>&, const std::function<void(qint64)>&) { ran = true; });
+    host.runInBackground(
+        QStringLiteral("Quick"), [&ran](const std::atomic<bool>&, const std::function<void(qint64)>&) { ran = true; });
     EXPECT_TRUE(ran);
     EXPECT_EQ(parent.findChild<QProgressDialog*>(QStringLiteral("dlgRunningScript")), nullptr) << "no dialog is left";
 }

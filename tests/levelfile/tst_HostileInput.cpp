@@ -73,7 +73,8 @@ TEST(HostileInput, AHugeFileIsStreamedWithFlatMemory)
     const auto result = readFile(l, path, &error);
     const long grown = peakMemoryKb() - before;
     ASSERT_TRUE(result) << error.toStdString();
-    EXPECT_TRUE(l.document.itemCount(ItemKind::Asteroid) == megabytes && l.document.itemCount(ItemKind::Pebble) == 1 && result->problems.empty())
+    EXPECT_TRUE(l.document.itemCount(ItemKind::Asteroid) == megabytes && l.document.itemCount(ItemKind::Pebble) == 1
+        && result->problems.empty())
         << "every line read, the last one too";
     if (!underSanitizer && before > 0)
         EXPECT_LT(grown, 32 * 1024) << "the peak memory grew by " << grown << " kB";
@@ -106,7 +107,9 @@ TEST(HostileInput, AFolderAMissingFileAndAnUnreadableFileAreReportedNotRead)
     LevelIO l;
     QString error;
     EXPECT_TRUE(!readFile(l, dir.path(), &error) && error.contains(QLatin1String("folder"))) << error.toStdString();
-    EXPECT_TRUE(!readFile(l, dir.filePath(QStringLiteral("none.level")), &error) && error.contains(QLatin1String("none.level"))) << error.toStdString();
+    EXPECT_TRUE(
+        !readFile(l, dir.filePath(QStringLiteral("none.level")), &error) && error.contains(QLatin1String("none.level")))
+        << error.toStdString();
 
     const QString path = dir.filePath(QStringLiteral("secret.level"));
     writeBytes(path, body("addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)"));
@@ -114,8 +117,9 @@ TEST(HostileInput, AFolderAMissingFileAndAnUnreadableFileAreReportedNotRead)
     const PermissionsEnforced enforced; // as root, the bits alone would not stop the read
     if (geteuid() == 0 && !enforced.active())
         GTEST_SKIP() << "running as root without the right to drop capabilities";
-    EXPECT_TRUE(!readFile(l, path, &error) && error.contains(QLatin1String("secret.level")) && error.contains(QLatin1String("ermission")) &&
-                l.document.itemCount(ItemKind::Pebble) == 0) << error.toStdString();
+    EXPECT_TRUE(!readFile(l, path, &error) && error.contains(QLatin1String("secret.level"))
+        && error.contains(QLatin1String("ermission")) && l.document.itemCount(ItemKind::Pebble) == 0)
+        << error.toStdString();
 }
 
 } // namespace

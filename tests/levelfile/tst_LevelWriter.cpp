@@ -58,7 +58,8 @@ LevelIO workedLevel()
     l.document.player(0) = {QStringLiteral("Player 1"), 1000, 2000, 0, 90.0f, playerColour(0)};
     l.document.player(1) = {QStringLiteral("Player 2"), -1000, -2000, 500, 0.0f, playerColour(1)};
     l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.resourcePercent = 100});
-    l.document.appendItem(ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
+    l.document.appendItem(
+        ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
     l.settings.background = QStringLiteral("m03"), l.settings.music = QStringLiteral("Ambient/amb_07");
     return l;
 }
@@ -86,27 +87,35 @@ TEST(LevelWriter, ItemLinesAndNumberFormats)
 {
     LevelIO l = workedLevel();
     l.document.player(0).orientation = 22.5f;
-    l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = -1, .resourcePercent = -50, .posX = -3, .customName = "my_rock"});
+    l.document.appendItem(ItemKind::Asteroid,
+        ResourceRecord{.modelIndex = -1, .resourcePercent = -50, .posX = -3, .customName = "my_rock"});
     l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = 4});
     l.document.appendItem(ItemKind::DustCloud, CloudRecord{.size = 7, .red = 255, .green = 0, .blue = 10});
     l.document.appendItem(ItemKind::Megalith, PropRecord{.modelIndex = 1});
     l.document.appendItem(ItemKind::Nebula, CloudRecord{.modelIndex = -1, .customName = "neb_x"});
-    l.document.appendItem(ItemKind::Ship, ShipRecord{.modelIndex = 30, .posX = 1, .posY = 2, .posZ = 3, .orientation = 10,
-                                                .rotation1 = 20, .rotation2 = -30, .player = 2});
+    l.document.appendItem(ItemKind::Ship,
+        ShipRecord{.modelIndex = 30,
+            .posX = 1,
+            .posY = 2,
+            .posZ = 3,
+            .orientation = 10,
+            .rotation1 = 20,
+            .rotation2 = -30,
+            .player = 2});
     l.document.appendItem(ItemKind::Pebble, PropRecord{.modelIndex = 2});
     const QByteArray out = l.write();
-    for (const char* line :
-         {"  addPoint(\"StartPos0\", {1000, 0, 2000}, {0, 22.5, 0})\r\n",
-          "  addAsteroid(\"my_rock\", {-3, 0, 0}, -50, 0, 0, 0, 0)\r\n",
-          "  addAsteroid(\"Asteroid_5\", {0, 0, 0}, 0, 0, 0, 0, 0)\r\n",
-          "  addDustCloud(\"polySurface1\", \"dustcloud_0\", {0, 0, 0}, {1, 0, 0.0392156862745098, 1}, 0.0, 7)\r\n",
-          "  addSquadron(\"meg_asteroid_nosubs\", \"meg_asteroid_nosubs\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\r\n",
-          "  addNebula(\"neb_x\", \"neb_x\", {0, 0, 0}, {0, 0, 0, 1}, 0.0, 0)\r\n",
-          "  addSquadron(\"hgn_scout\", \"hgn_scout\", {1, 3, 2}, 2, {10, -30, 20}, 0, 0)\r\n",
-          "  addPebble(\"pebble_2\", {0, 0, 0}, 0, 0, 0) \r\n"})
+    for (const char* line : {"  addPoint(\"StartPos0\", {1000, 0, 2000}, {0, 22.5, 0})\r\n",
+             "  addAsteroid(\"my_rock\", {-3, 0, 0}, -50, 0, 0, 0, 0)\r\n",
+             "  addAsteroid(\"Asteroid_5\", {0, 0, 0}, 0, 0, 0, 0, 0)\r\n",
+             "  addDustCloud(\"polySurface1\", \"dustcloud_0\", {0, 0, 0}, {1, 0, 0.0392156862745098, 1}, 0.0, 7)\r\n",
+             "  addSquadron(\"meg_asteroid_nosubs\", \"meg_asteroid_nosubs\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\r\n",
+             "  addNebula(\"neb_x\", \"neb_x\", {0, 0, 0}, {0, 0, 0, 1}, 0.0, 0)\r\n",
+             "  addSquadron(\"hgn_scout\", \"hgn_scout\", {1, 3, 2}, 2, {10, -30, 20}, 0, 0)\r\n",
+             "  addPebble(\"pebble_2\", {0, 0, 0}, 0, 0, 0) \r\n"})
         EXPECT_TRUE(out.contains(line)) << line;
     for (const QByteArray& line : out.split('\n'))
-        EXPECT_TRUE(line.startsWith("  addPebble") || !line.endsWith(" \r")) << "only pebble lines end in a space: " << line.constData();
+        EXPECT_TRUE(line.startsWith("  addPebble") || !line.endsWith(" \r"))
+            << "only pebble lines end in a space: " << line.constData();
     EXPECT_FALSE(out.contains('\t'));
 }
 
@@ -118,7 +127,8 @@ TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
     l.document.markDeleted(ItemKind::Salvage, 1);
     l.document.markDeleted(ItemKind::Cloud, 0);
     const QByteArray out = l.write();
-    EXPECT_TRUE(!out.contains("{22, 0, 0}") && !out.contains("addCloud") && 0 <= out.indexOf("{11, 0, 0}") && out.indexOf("{11, 0, 0}") < out.indexOf("{33, 0, 0}"));
+    EXPECT_TRUE(!out.contains("{22, 0, 0}") && !out.contains("addCloud") && 0 <= out.indexOf("{11, 0, 0}")
+        && out.indexOf("{11, 0, 0}") < out.indexOf("{33, 0, 0}"));
 }
 
 TEST(LevelWriter, QuotedTextsAreEscapedAndTypedNamesKept)
@@ -127,8 +137,9 @@ TEST(LevelWriter, QuotedTextsAreEscapedAndTypedNamesKept)
     l.settings.levelDesc = QStringLiteral("My \"big\" map \\ 2");
     l.settings.background = QStringLiteral("my_background"), l.settings.music = QStringLiteral("Custom/track");
     const QByteArray out = l.write();
-    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n") && out.contains("loadBackground(\"my_background\")") &&
-                out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
+    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n")
+        && out.contains("loadBackground(\"my_background\")")
+        && out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
 }
 
 TEST(LevelWriter, SaveReplacesAFileOnlyWhenComplete)

@@ -17,8 +17,16 @@ using namespace starloom::test;
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
-struct stat statOf(const QString& path) { struct stat st {}; ::stat(native(path).constData(), &st); return st; }
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+struct stat statOf(const QString& path)
+{
+    struct stat st {};
+    ::stat(native(path).constData(), &st);
+    return st;
+}
 
 QString readError(const QString& path)
 {
@@ -35,9 +43,9 @@ TEST(SafeFile, ReadingRefusesWhatIsNotARegularFileOrTooLongWithoutWaiting)
     ASSERT_EQ(::mkfifo(native(fifo).constData(), 0600), 0);
     QFile sparse(huge);
     ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(maxReadableFileBytes + 1)); // no disk used
-    const std::pair<QString, const char*> cases[] = {{dir.path(), "folder"}, {fifo, "pipe (FIFO)"}, {QStringLiteral("/dev/null"), "device"},
-                                                     {huge, "256.0 MB long; the editor reads files of at most 256 MB"},
-                                                     {dir.filePath(QStringLiteral("none.level")), "No such file or directory"}};
+    const std::pair<QString, const char*> cases[] = {{dir.path(), "folder"}, {fifo, "pipe (FIFO)"},
+        {QStringLiteral("/dev/null"), "device"}, {huge, "256.0 MB long; the editor reads files of at most 256 MB"},
+        {dir.filePath(QStringLiteral("none.level")), "No such file or directory"}};
     for (const auto& [path, reason] : cases) {
         auto read = std::async(std::launch::async, readError, path);
         if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
@@ -58,20 +66,24 @@ TEST(SafeFile, ANameThatIsNotValidUtf8IsRefusedAndNeverReachesAnotherFile)
 {
     QTemporaryDir dir;
     const QByteArray raw = native(dir.path()) + "/caf\xe9.level";
-    writeBytes(QFile::decodeName(native(dir.path()) + "/caf\xef\xbf\xbd-real.level"), "earlier"); // really named with U+FFFD
+    writeBytes(
+        QFile::decodeName(native(dir.path()) + "/caf\xef\xbf\xbd-real.level"), "earlier"); // really named with U+FFFD
     const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
     ASSERT_EQ(::write(fd, "earlier", 7), 7);
     ::close(fd);
     const QString decoded = QFile::decodeName(raw); // what the arguments or a dropped URL hand over
-    EXPECT_TRUE(readError(decoded).contains(QLatin1String("not valid UTF-8")) && saveFileAtomically(decoded, "new").contains(QLatin1String("not valid UTF-8")));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u','), QStringLiteral("caf\uFFFD-real.level")) << "no other file made";
+    EXPECT_TRUE(readError(decoded).contains(QLatin1String("not valid UTF-8"))
+        && saveFileAtomically(decoded, "new").contains(QLatin1String("not valid UTF-8")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u','), QStringLiteral("caf\uFFFD-real.level"))
+        << "no other file made";
     EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("caf\uFFFD-real.level")), "new").isEmpty());
     char kept[16];
     const int rfd = ::open(raw.constData(), O_RDONLY);
     EXPECT_EQ(QByteArray(kept, std::max(0, int(::read(rfd, kept, sizeof kept)))), "earlier");
     ::close(rfd), ::unlink(raw.constData()); // a folder that cannot list it cannot remove it either
 
-    const std::pair<const char*, const char*> arguments[] = {{"plain.level", "plain.level|"}, {"caf\xc3\xa9.level", "caf\u00e9.level|"}, {"caf\xe9.level", "|caf\\xE9.level"}};
+    const std::pair<const char*, const char*> arguments[] = {{"plain.level", "plain.level|"},
+        {"caf\xc3\xa9.level", "caf\u00e9.level|"}, {"caf\xe9.level", "|caf\\xE9.level"}};
     for (const auto& [argument, expected] : arguments) {
         char* argv[] = {const_cast<char*>("starloom"), const_cast<char*>(argument)};
         QStringList refused;
@@ -92,36 +104,45 @@ TEST_P(SafeSave, ReplacesAtomicallyAndKeepsPermissionsAndOwner)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("level.level"));
     writeBytes(path, "earlier");
-    ASSERT_TRUE((!otherOwner || ::chown(native(path).constData(), 1234, 2345) == 0) && ::chmod(native(path).constData(), mode) == 0);
+    ASSERT_TRUE((!otherOwner || ::chown(native(path).constData(), 1234, 2345) == 0)
+        && ::chmod(native(path).constData(), mode) == 0);
     const struct stat before = statOf(path);
     const QString reason = saveFileAtomically(path, "new", replaceReadOnly);
     const struct stat after = statOf(path);
-    EXPECT_TRUE(error ? reason.contains(QLatin1String(error)) && readBytes(path) == "earlier" : reason.isEmpty() && readBytes(path) == "new" && after.st_ino != before.st_ino)
+    EXPECT_TRUE(error ? reason.contains(QLatin1String(error)) && readBytes(path) == "earlier"
+                      : reason.isEmpty() && readBytes(path) == "new" && after.st_ino != before.st_ino)
         << reason.toStdString();
-    EXPECT_EQ(std::tuple(after.st_mode & 07777, after.st_uid, after.st_gid), std::tuple(mode, before.st_uid, before.st_gid));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("level.level")}) << "no temporary file left";
+    EXPECT_EQ(
+        std::tuple(after.st_mode & 07777, after.st_uid, after.st_gid), std::tuple(mode, before.st_uid, before.st_gid));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("level.level")})
+        << "no temporary file left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SafeSave,
-                         ::testing::Values(Replaced{0640, false, false, nullptr}, Replaced{0444, false, false, "the file is read-only"},
-                                           Replaced{0444, false, true, nullptr}, Replaced{0604, true, false, nullptr}, Replaced{02775, true, false, nullptr}));
+    ::testing::Values(Replaced{0640, false, false, nullptr}, Replaced{0444, false, false, "the file is read-only"},
+        Replaced{0444, false, true, nullptr}, Replaced{0604, true, false, nullptr},
+        Replaced{02775, true, false, nullptr}));
 
 TEST(SafeFile, ALinkStaysALinkAndLongNamesAndNewFilesAreSaved)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("real.level")), link = dir.filePath(QStringLiteral("link.level"));
+    const QString target = dir.filePath(QStringLiteral("real.level")),
+                  link = dir.filePath(QStringLiteral("link.level"));
     writeBytes(target, "earlier");
     ASSERT_EQ(::symlink("real.level", native(link).constData()), 0);
-    EXPECT_TRUE(saveFileAtomically(link, "through the link").isEmpty() && QFileInfo(link).isSymLink() && readBytes(target) == "through the link");
+    EXPECT_TRUE(saveFileAtomically(link, "through the link").isEmpty() && QFileInfo(link).isSymLink()
+        && readBytes(target) == "through the link");
     for (const int length : {249, 255}) { // a temporary name made by appending to these would not fit
         const QString name = dir.filePath(QString(length - 6, u'a') + QStringLiteral(".level"));
         writeBytes(name, "earlier");
         EXPECT_TRUE(saveFileAtomically(name, "new").isEmpty() && readBytes(name) == "new") << length;
     }
     const mode_t mask = ::umask(022);
-    EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("fresh.level")), "new").isEmpty() && (statOf(dir.filePath(QStringLiteral("fresh.level"))).st_mode & 07777) == 0644);
+    EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("fresh.level")), "new").isEmpty()
+        && (statOf(dir.filePath(QStringLiteral("fresh.level"))).st_mode & 07777) == 0644);
     ::umask(mask);
-    EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x").contains(QLatin1String("No such file or directory")));
+    EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x")
+                    .contains(QLatin1String("No such file or directory")));
 }
 
 } // namespace

@@ -18,7 +18,8 @@ QByteArray fullCapLevel()
     level.settings.background = QStringLiteral("m02");
     level.settings.music = QStringLiteral("Ambient/amb_03");
     for (int slot = 0; slot < playerSlots; ++slot)
-        doc.player(slot) = {QStringLiteral("Player %1").arg(slot + 1), slot * 1000, -slot * 1000, slot, 15.5f * float(slot), playerColour(slot)};
+        doc.player(slot) = {QStringLiteral("Player %1").arg(slot + 1), slot * 1000, -slot * 1000, slot,
+            15.5f * float(slot), playerColour(slot)};
     for (ItemKind kind : arrayKinds)
         for (int i = 0; i < maxRecordsPerKind; ++i) {
             const int x = static_cast<int>((i * 7919LL) % 60000) - 30000;
@@ -54,10 +55,11 @@ TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)
         live += static_cast<std::size_t>(doc().liveCount(kind));
         EXPECT_EQ(editor->liveCount(kind), doc().liveCount(kind));
     }
-    ASSERT_EQ(std::tuple(live, editor->rows().size(), editor->labelCount()), std::tuple(8u * 32767u + 6u, live, static_cast<int>(live)));
+    ASSERT_EQ(std::tuple(live, editor->rows().size(), editor->labelCount()),
+        std::tuple(8u * 32767u + 6u, live, static_cast<int>(live)));
     for (int row : {0, 6, 100000, static_cast<int>(live) - 1})
         EXPECT_EQ(std::tuple(editor->labelFor(row).key, editor->rowForKey(rowKey(row)), editor->labelFor(row).caption),
-                  std::tuple(rowKey(row), row, editor->rows()[static_cast<std::size_t>(row)].text));
+            std::tuple(rowKey(row), row, editor->rows()[static_cast<std::size_t>(row)].text));
 
     // Every kind is full: one more placement is refused with a message and changes nothing.
     place(ItemKind::Asteroid, 0, 0);

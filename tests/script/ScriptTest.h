@@ -18,7 +18,10 @@ struct Recorded final : ReadSink {
     std::vector<std::pair<qint64, QString>> problems;
 
     void call(const LevelCall& c) override { calls.push_back(c); }
-    void global(std::string_view name, const LuaValue& value, qint64) override { globals.emplace_back(std::string(name), value); }
+    void global(std::string_view name, const LuaValue& value, qint64) override
+    {
+        globals.emplace_back(std::string(name), value);
+    }
     void problem(qint64 line, const QString& reason) override { problems.emplace_back(line, reason); }
 
     // "name(arg, ...)" of each call, joined by "; ".
@@ -34,7 +37,8 @@ struct ScriptRun {
     ScriptResult result;
 };
 
-ScriptRun runScript(const QByteArray& script, const ScriptOptions& options = {}, const QString& fileName = QStringLiteral("test.level"));
+ScriptRun runScript(const QByteArray& script, const ScriptOptions& options = {},
+    const QString& fileName = QStringLiteral("test.level"));
 
 // Options that end a runaway script quickly.
 ScriptOptions smallLimits();

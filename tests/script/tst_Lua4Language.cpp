@@ -34,72 +34,80 @@ const LanguageCase languageCases[] = {
     {"true and false are names", "true = 1\naddOut(true, false)", "addOut(1, nil)"},
     {"goto is a name", "local goto = 2 addOut(goto)", "addOut(2)"},
     {"reserved names as fields", "t = {true = 3} t.goto = 4 addOut(t.true, t[\"true\"], t.goto, t[\"goto\"])",
-     "addOut(3, 3, 4, 4)"},
-    {"reserved names as methods' tables", "t = {} function t.false(x) return x + 1 end addOut(t.false(1), t[\"false\"](2))",
-     "addOut(2, 3)"},
+        "addOut(3, 3, 4, 4)"},
+    {"reserved names as methods' tables",
+        "t = {} function t.false(x) return x + 1 end addOut(t.false(1), t[\"false\"](2))", "addOut(2, 3)"},
     {"names like the translation's own", "__L4cat = 5 local __L4U = 6 addOut(__L4cat, __L4U, \"a\" .. \"b\")",
-     "addOut(5, 6, \"ab\")"},
+        "addOut(5, 6, \"ab\")"},
     // upvalues, scopes
     {"upvalue of a local", "function f(x) return function() return %x end end\naddOut(f(5)())", "addOut(5)"},
     {"upvalue of a global", "g = 7 function f() return %g end addOut(f())", "addOut(7)"},
     {"repeat ends its locals before until", "x = 5 n = 0 repeat local x = 1 n = n + 1 until x == 5 addOut(n)",
-     "addOut(1)"},
+        "addOut(1)"},
     {"local shadows in blocks", "x = 1 do local x = 2 addOut(x) end addOut(x)", "addOut(2); addOut(1)"},
     // loops
     {"numeric for", "for i = 1, 3 do addOut(i) end for i = 3, 1, -2 do addOut(i) end",
-     "addOut(1); addOut(2); addOut(3); addOut(3); addOut(1)"},
+        "addOut(1); addOut(2); addOut(3); addOut(3); addOut(1)"},
     {"table traversal: list, numbers, then strings",
-     "t = {b = 2, a = 1, 10, 20, [5] = 50, [-1] = 0}\nfor k, v in t do addOut(k, v) end",
-     "addOut(1, 10); addOut(2, 20); addOut(-1, 0); addOut(5, 50); addOut(\"a\", 1); addOut(\"b\", 2)"},
-    {"traversal skips entries removed meanwhile", "t = {1, 2, 3, x = 4} for k, v in t do t[3] = nil t.x = nil addOut(k) end",
-     "addOut(1); addOut(2)"},
+        "t = {b = 2, a = 1, 10, 20, [5] = 50, [-1] = 0}\nfor k, v in t do addOut(k, v) end",
+        "addOut(1, 10); addOut(2, 20); addOut(-1, 0); addOut(5, 50); addOut(\"a\", 1); addOut(\"b\", 2)"},
+    {"traversal skips entries removed meanwhile",
+        "t = {1, 2, 3, x = 4} for k, v in t do t[3] = nil t.x = nil addOut(k) end", "addOut(1); addOut(2)"},
     {"while and break", "i = 0 while 1 do i = i + 1 if i == 3 then break end end addOut(i)", "addOut(3)"},
     {"repeat", "i = 0 repeat i = i + 2 until i > 5 addOut(i)", "addOut(6)"},
-    {"if elseif else", "for i = 1, 3 do if i == 1 then addOut(\"a\") elseif i == 2 then addOut(\"b\") else addOut(\"c\") end end",
-     "addOut(\"a\"); addOut(\"b\"); addOut(\"c\")"},
+    {"if elseif else",
+        "for i = 1, 3 do if i == 1 then addOut(\"a\") elseif i == 2 then addOut(\"b\") else addOut(\"c\") end end",
+        "addOut(\"a\"); addOut(\"b\"); addOut(\"c\")"},
     // functions
     {"implicit arg table", "function f(a, ...) addOut(a, arg.n, arg[1], arg[2]) end f(0, 'x', 'y') f(1)",
-     "addOut(0, 2, \"x\", \"y\"); addOut(1, 0, nil, nil)"},
+        "addOut(0, 2, \"x\", \"y\"); addOut(1, 0, nil, nil)"},
     {"methods", "t = {n = 2} function t:get(x) return self.n + x end addOut(t:get(3))", "addOut(5)"},
     {"several results", "function f() return 1, 2 end addOut(f()) addOut((f())) addOut(f(), 3)",
-     "addOut(1, 2); addOut(1); addOut(1, 3)"},
+        "addOut(1, 2); addOut(1); addOut(1, 3)"},
     {"functions as values", "local f = function(x) return x * x end addOut(f(4))", "addOut(16)"},
     {"string and table call syntax", "function f(x) return x end addOut(f\"s\", f{1})", "addOut(\"s\", {1})"},
     // numbers have one type
     {"concatenation writes whole numbers without .0", "addOut(\"x\" .. (10 / 2), 1 .. 2, \"y\" .. 0.1, \"z\" .. -0.5)",
-     "addOut(\"x5\", \"12\", \"y0.1\", \"z-0.5\")"},
-    {"concatenation writes 14 digits", "addOut(\"\" .. 1 / 3, \"\" .. 2^60)", "addOut(\"0.33333333333333\", \"1.1529215046068e+18\")"},
+        "addOut(\"x5\", \"12\", \"y0.1\", \"z-0.5\")"},
+    {"concatenation writes 14 digits", "addOut(\"\" .. 1 / 3, \"\" .. 2^60)",
+        "addOut(\"0.33333333333333\", \"1.1529215046068e+18\")"},
     {"no integer wrap-around", "addOut(4611686018427387904 * 4 > 0, 2^53 + 1 == 2^53)", "addOut(1, 1)"},
     {"strings in arithmetic", "addOut(\"10\" + 1, \"3\" * \"4\", -\"2\", \" 5 \" / 2)", "addOut(11, 12, -2, 2.5)"},
     // comparisons give 1 or nil, "and" and "or" share one priority
-    {"comparisons as values", "addOut(1 < 2, 2 < 1, not nil, not 1, 1 == 1, \"a\" ~= \"a\")", "addOut(1, nil, 1, nil, 1, nil)"},
+    {"comparisons as values", "addOut(1 < 2, 2 < 1, not nil, not 1, 1 == 1, \"a\" ~= \"a\")",
+        "addOut(1, nil, 1, nil, 1, nil)"},
     {"comparisons kept in tables", "t = {1 > 0, x = 1 > 2, y = 2 > 1} addOut(t)", "addOut({1; y = 1})"},
     {"and and or have one priority", "addOut(1 or nil and nil, nil or 1 and 2, nil and nil or 3)", "addOut(nil, 2, 3)"},
     {"and or with comparisons", "x = 3 addOut(x > 2 and \"big\" or \"small\", x > 5 and \"big\", x < 5 or x)",
-     "addOut(\"big\", nil, 1)"},
+        "addOut(\"big\", nil, 1)"},
     {"comparison in a condition", "if 1 < 2 and not (2 < 1) then addOut(\"yes\") end", "addOut(\"yes\")"},
     {"parenthesised condition used as a value", "x = (1 < 2 or nil) + 1 addOut(x)", "addOut(2)"},
     {"precedence", "addOut(2 + 3 * 4 ^ 2 / 8, -2 ^ 2, 1 .. 2 + 3, 2 ^ 3 ^ 2)", "addOut(8, -4, \"15\", 512)"},
     // tables
     {"constructor with list and fields", "addOut({1, 2; x = 3}, {[1] = \"a\", [3] = \"c\"}, {})",
-     "addOut({1, 2; x = 3}, {\"a\"; [3] = \"c\"}, {})"},
+        "addOut({1, 2; x = 3}, {\"a\"; [3] = \"c\"}, {})"},
     {"player fields first, then by name",
-     "local v = 0 addOut({startPos = 1, raceID = 2, zeta = 1, name = \"a\", alpha = 2, id = v, raceName = \"r\", resources = 9})",
-     "addOut({id = 0, name = \"a\", resources = 9, raceID = 2, raceName = \"r\", startPos = 1, alpha = 2, zeta = 1})"},
+        "local v = 0 addOut({startPos = 1, raceID = 2, zeta = 1, name = \"a\", alpha = 2, id = v, raceName = \"r\", "
+        "resources = 9})",
+        "addOut({id = 0, name = \"a\", resources = 9, raceID = 2, raceName = \"r\", startPos = 1, alpha = 2, zeta = "
+        "1})"},
     {"literal player fields in the same order",
-     "addOut({startPos = 1, raceID = 2, zeta = 1, name = \"a\", alpha = 2, id = 0, raceName = \"r\", resources = 9})",
-     "addOut({id = 0, name = \"a\", resources = 9, raceID = 2, raceName = \"r\", startPos = 1, alpha = 2, zeta = 1})"},
+        "addOut({startPos = 1, raceID = 2, zeta = 1, name = \"a\", alpha = 2, id = 0, raceName = \"r\", resources = "
+        "9})",
+        "addOut({id = 0, name = \"a\", resources = 9, raceID = 2, raceName = \"r\", startPos = 1, alpha = 2, zeta = "
+        "1})"},
     {"nested tables", "addOut({{1, {2}}; n = {m = {3}}})", "addOut({{1, {2}}; n = {m = {3}}})"},
     {"functions in tables are left out", "addOut({1, f = print}, print)", "addOut({1}, nil)"},
     // game functions and the script's own
     {"a helper of the script", "function h(x) addOut(x * 2) end h(4)", "addOut(8)"},
-    {"the script's own function of a game name", "function addOut(x) addOther(x + 1) end addOut(1) local y = 2 addOut(y)",
-     "addOther(2); addOther(3)"},
+    {"the script's own function of a game name",
+        "function addOut(x) addOther(x + 1) end addOut(1) local y = 2 addOut(y)", "addOther(2); addOther(3)"},
     {"a game function assigned to another name", "addMine = addOther addMine(1)", "addOther(1)"},
     {"an undefined global reads as nil", "addOut(undefinedThing, type(undefinedThing))", "addOut(nil, \"nil\")"},
     {"game functions outside the list", "setSomethingNew(1) fogSetAnything(2) createThing(3) loadStuff(4)",
-     "setSomethingNew(1); fogSetAnything(2); createThing(3); loadStuff(4)"},
-    {"a game function read as a value", "if addOut then addOut(1) end local f = setOther f(2)", "addOut(1); setOther(2)"},
+        "setSomethingNew(1); fogSetAnything(2); createThing(3); loadStuff(4)"},
+    {"a game function read as a value", "if addOut then addOut(1) end local f = setOther f(2)",
+        "addOut(1); setOther(2)"},
     {"game calls return nil", "addOut(addOther(1))", "addOther(1); addOut(nil)"},
     {"literal calls with nil and negative numbers", "addOut(nil, - -3, -0.5, {-1})", "addOut(nil, 3, -0.5, {-1})"},
 };
@@ -114,17 +122,17 @@ TEST_P(Language, RecordsTheCalls)
         options.readLiteralCalls = literal;
         const ScriptRun run = runScript(c.script, options);
         EXPECT_TRUE(run.result.ok) << run.result.error.toStdString();
-        EXPECT_EQ(run.sink.callsText(), c.calls) << (literal ? "" : "(every call evaluated by Lua) ") << run.sink.problemsText();
+        EXPECT_EQ(run.sink.callsText(), c.calls)
+            << (literal ? "" : "(every call evaluated by Lua) ") << run.sink.problemsText();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Language, ::testing::ValuesIn(languageCases),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p != '\0'; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Script, Language, ::testing::ValuesIn(languageCases), [](const auto& info) {
+    std::string name;
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+});
 
 struct SyntaxCase {
     const char* name;
@@ -142,7 +150,7 @@ const SyntaxCase syntaxCases[] = {
     {"unfinished long string", "x = [[abc\n\n", 3, "unfinished long string"},
     {"escape too large", "x = \"\\300\"", 1, "escape sequence too large"},
     {"outer local without %", "function f()\n local x = 1\n return function() return x end\nend", 3,
-     "cannot access a variable in outer scope"},
+        "cannot access a variable in outer scope"},
     {"% in the main chunk", "x = %y", 1, "cannot access upvalue in main"},
     {"% of the current function's local", "function f() local x = 1 return %x end", 1, "upvalue must be global"},
     {"local function", "local function f() end", 1, "<name> expected"},
@@ -153,8 +161,11 @@ const SyntaxCase syntaxCases[] = {
     {"assigning to a call", "f() = 1", 1, "unexpected symbol near '='"},
     {"assigning to an upvalue", "function f() %x = 1 end", 1, "syntax error"},
     {"assigning to a parenthesised name", "(x) = 1", 1, "syntax error"},
-    {"too deep", "x = ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1))))",
-     1, "too many syntax levels"},
+    {"too deep",
+        "x = "
+        "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+        "((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1))))",
+        1, "too many syntax levels"},
 };
 
 class Syntax : public ::testing::TestWithParam<SyntaxCase> {};
@@ -171,13 +182,12 @@ TEST_P(Syntax, StopsTheFileWithItsLine)
     EXPECT_EQ(run.sink.problems[0].first, c.line);
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Syntax, ::testing::ValuesIn(syntaxCases),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p != '\0'; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Script, Syntax, ::testing::ValuesIn(syntaxCases), [](const auto& info) {
+    std::string name;
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+});
 
 TEST(Script, LinesStayTheSourceLines)
 {

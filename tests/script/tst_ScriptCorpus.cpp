@@ -23,7 +23,10 @@ ScriptRun runFile(const QString& path, const ScriptOptions& options = {})
     return runScript(readBytes(path), options, QFileInfo(path).fileName());
 }
 
-bool isCompiled(const QByteArray& bytes) { return bytes.startsWith("\x1bLua"); }
+bool isCompiled(const QByteArray& bytes)
+{
+    return bytes.startsWith("\x1bLua");
+}
 
 TEST(Corpus, EveryTextMapRuns)
 {
@@ -88,7 +91,8 @@ TEST(Corpus, ReadingLiteralCallsChangesNothing)
         EXPECT_TRUE(read.sink.callsText() == lua.sink.callsText());
         bool samePlaces = read.sink.calls.size() == lua.sink.calls.size();
         for (std::size_t i = 0; samePlaces && i < read.sink.calls.size(); ++i)
-            samePlaces = read.sink.calls[i].line == lua.sink.calls[i].line && read.sink.calls[i].chunk == lua.sink.calls[i].chunk;
+            samePlaces = read.sink.calls[i].line == lua.sink.calls[i].line
+                && read.sink.calls[i].chunk == lua.sink.calls[i].chunk;
         EXPECT_TRUE(samePlaces);
         EXPECT_EQ(read.sink.problemsText(), lua.sink.problemsText());
         EXPECT_TRUE(runFile(path).sink.callsText() == read.sink.callsText()) << "a second run differs";

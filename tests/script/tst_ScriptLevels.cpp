@@ -30,10 +30,10 @@ public:
     void call(const LevelCall& c) override
     {
         static const std::set<std::string> items = {"addPoint", "addAsteroid", "addCloud", "addDustCloud",
-                                                    "addSquadron", "addNebula", "addPebble", "addSalvage"};
+            "addSquadron", "addNebula", "addPebble", "addSalvage"};
         // Points that are no player's start ("fx_point1") are kept as calls, not made items.
-        const bool namedPoint = c.name == "addPoint" && !c.args.empty() && c.args[0].isString()
-            && c.args[0].text.rfind("StartPos", 0) != 0;
+        const bool namedPoint =
+            c.name == "addPoint" && !c.args.empty() && c.args[0].isString() && c.args[0].text.rfind("StartPos", 0) != 0;
         itemCalls += items.count(c.name) && !namedPoint ? 1 : 0;
         static const char* const chunks[] = {"DetermChunk", "NonDetermChunk", "main"};
         std::string text = std::string("C ") + chunks[static_cast<int>(c.chunk)] + " " + c.name + "(";
@@ -98,7 +98,8 @@ TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
         // Every item call the script makes becomes an item.
         EXPECT_EQ(o.read.read.itemsRead, original.itemCalls) << name;
         for (const ReadProblem& p : o.read.read.problems) {
-            if (p.reason.startsWith(QLatin1String("The included file")) && !missingIncludes.contains(QFileInfo(file).fileName()))
+            if (p.reason.startsWith(QLatin1String("The included file"))
+                && !missingIncludes.contains(QFileInfo(file).fileName()))
                 missingIncludes << QFileInfo(file).fileName();
         }
         GameViewChange change = gameViewChange(original.sorted(), runnerView(o.saved).sorted());
@@ -142,7 +143,7 @@ TEST(ScriptLevels, OnPlainMapsTheRunnerAndTheLineReaderBuildTheSameLevel)
         const ReadResult lines = readLevel(buffer, level, models);
         if (lines.scriptInChunks > 0 || lines.callsSkipped > 0 || source.startsWith("\x1bLua")
             || std::any_of(lines.problems.begin(), lines.problems.end(),
-                           [](const ReadProblem& p) { return p.reason.contains(QLatin1String("includes")); }))
+                [](const ReadProblem& p) { return p.reason.contains(QLatin1String("includes")); }))
             continue;
         ++compared;
         const Opened byScript = openByScript(source, catalogue);

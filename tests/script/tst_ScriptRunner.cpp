@@ -20,9 +20,12 @@ namespace {
 const char* chunkName(Chunk c)
 {
     switch (c) {
-    case Chunk::Determ: return "D";
-    case Chunk::NonDeterm: return "N";
-    case Chunk::Other: return "O";
+    case Chunk::Determ:
+        return "D";
+    case Chunk::NonDeterm:
+        return "N";
+    case Chunk::Other:
+        return "O";
     }
     return "?";
 }
@@ -54,7 +57,8 @@ TEST(Runner, AnErrorStopsOnlyItsPart)
     EXPECT_FALSE(run.result.ok);
     EXPECT_EQ(run.sink.callsText(), "addA(1); addB(1)");
     EXPECT_EQ(run.result.errorLine, 5);
-    EXPECT_TRUE(run.result.error.startsWith(QLatin1String("DetermChunk stopped: attempt to index a nil value"))) << run.result.error.toStdString();
+    EXPECT_TRUE(run.result.error.startsWith(QLatin1String("DetermChunk stopped: attempt to index a nil value")))
+        << run.result.error.toStdString();
     ASSERT_EQ(run.sink.problems.size(), 2u);
     EXPECT_EQ(run.sink.problems[1], (std::pair<qint64, QString>(10, QStringLiteral("NonDetermChunk stopped: second"))));
     ASSERT_NE(run.sink.globalValue("levelDesc"), nullptr);
@@ -63,7 +67,8 @@ TEST(Runner, AnErrorStopsOnlyItsPart)
 
 TEST(Runner, AnErrorInTheMainChunkStillRunsTheParts)
 {
-    const ScriptRun run = runScript("function DetermChunk() addA(1) end\nx = nil + 1\nfunction NonDetermChunk() addB(1) end");
+    const ScriptRun run =
+        runScript("function DetermChunk() addA(1) end\nx = nil + 1\nfunction NonDetermChunk() addB(1) end");
     EXPECT_FALSE(run.result.ok);
     EXPECT_EQ(run.result.errorLine, 2);
     EXPECT_EQ(run.sink.callsText(), "addA(1)"); // NonDetermChunk was never defined
@@ -71,15 +76,16 @@ TEST(Runner, AnErrorInTheMainChunkStillRunsTheParts)
 
 TEST(Runner, ReportsTheLevelsGlobals)
 {
-    const ScriptRun run = runScript("levelDesc = \"Map\";\nmaxPlayers = 2;\nplayer = {}\n"
-                                    "player[0] = {id = 0, name = \"A\", resources = 1500, raceID = 1, startPos = 1}\n"
-                                    "player[1] = {startPos = 1, raceName = \"Vaygr\", id = 1, name = \"B\"}\nother = 5");
+    const ScriptRun run =
+        runScript("levelDesc = \"Map\";\nmaxPlayers = 2;\nplayer = {}\n"
+                  "player[0] = {id = 0, name = \"A\", resources = 1500, raceID = 1, startPos = 1}\n"
+                  "player[1] = {startPos = 1, raceName = \"Vaygr\", id = 1, name = \"B\"}\nother = 5");
     ASSERT_EQ(run.sink.globals.size(), 3u);
     EXPECT_EQ(run.sink.globals[0].first, "levelDesc");
     EXPECT_EQ(luaText(*run.sink.globalValue("maxPlayers")), "2");
     EXPECT_EQ(luaText(*run.sink.globalValue("player")),
-              "{{id = 1, name = \"B\", raceName = \"Vaygr\", startPos = 1}; "
-              "[0] = {id = 0, name = \"A\", resources = 1500, raceID = 1, startPos = 1}}");
+        "{{id = 1, name = \"B\", raceName = \"Vaygr\", startPos = 1}; "
+        "[0] = {id = 0, name = \"A\", resources = 1500, raceID = 1, startPos = 1}}");
 
     const ScriptRun list = runScript("player = {\n {id = 0, name = \"A\"},\n {id = 1, name = \"B\"},\n}");
     ASSERT_EQ(list.sink.globals.size(), 1u); // levelDesc and maxPlayers are nil
@@ -90,9 +96,10 @@ TEST(Runner, LiteralCallsAreTheCallsLuaWouldMake)
 {
     // The runner reads a call with constant arguments itself; Lua evaluating the same calls must
     // give the same calls, parts and lines.
-    const QByteArray script = "function addOut(x, y) addOwn(x, y) end\nfunction DetermChunk()\n"
-                              "  addA(\"a\", {1, -2, 3e1}, {x = 1, [\"y\"] = 2}, nil)\n  addOut(1,\n {2})\n"
-                              "  addB \"s\"\n  addC{1}\n  addD(1)(2)\nend\nfunction NonDetermChunk() addE(-0.5, {{}, {n = {1}}}) end\n";
+    const QByteArray script =
+        "function addOut(x, y) addOwn(x, y) end\nfunction DetermChunk()\n"
+        "  addA(\"a\", {1, -2, 3e1}, {x = 1, [\"y\"] = 2}, nil)\n  addOut(1,\n {2})\n"
+        "  addB \"s\"\n  addC{1}\n  addD(1)(2)\nend\nfunction NonDetermChunk() addE(-0.5, {{}, {n = {1}}}) end\n";
     ScriptOptions evaluated;
     evaluated.readLiteralCalls = false;
     const ScriptRun read = runScript(script);
@@ -144,7 +151,8 @@ TEST(Runner, ProgressIsReported)
 
 TEST(Runner, AByteOrderMarkIsSkipped)
 {
-    const ScriptRun run = runScript("\xEF\xBB\xBF" "addA(1)");
+    const ScriptRun run = runScript("\xEF\xBB\xBF"
+                                    "addA(1)");
     EXPECT_TRUE(run.result.ok) << run.result.error.toStdString();
     EXPECT_EQ(run.sink.callsText(), "addA(1)");
 }
@@ -171,11 +179,14 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         m_game = m_dir.filePath(QStringLiteral("Game/Data"));
         m_mod = m_dir.filePath(QStringLiteral("Mod/data"));
-        makeFile(m_game, QStringLiteral("Scripts/MapFunctions.lua"), "function ringAdd(n) for i = 1, n do addRing(i) end end\n"
-                                                                    "MAPFUNCTIONS = \"game\"");
-        makeFile(m_game, QStringLiteral("Scripts/broken.lua"), "x = 1\nfunction f() addInclude(1)\n  local t = nil\n  y = t.z\nend\nf()");
+        makeFile(m_game, QStringLiteral("Scripts/MapFunctions.lua"),
+            "function ringAdd(n) for i = 1, n do addRing(i) end end\n"
+            "MAPFUNCTIONS = \"game\"");
+        makeFile(m_game, QStringLiteral("Scripts/broken.lua"),
+            "x = 1\nfunction f() addInclude(1)\n  local t = nil\n  y = t.z\nend\nf()");
         makeFile(m_game, QStringLiteral("LevelData/Multiplayer/Common.lua"), "function common() addCommon() end");
-        makeFile(m_mod, QStringLiteral("scripts/mapfunctions.lua"), "function ringAdd(n) addModRing(n) end\nMAPFUNCTIONS = \"mod\"");
+        makeFile(m_mod, QStringLiteral("scripts/mapfunctions.lua"),
+            "function ringAdd(n) addModRing(n) end\nMAPFUNCTIONS = \"mod\"");
         makeFile(m_mod, QStringLiteral("scripts/only_in_mod.lua"), "ONLYMOD = 1");
     }
     void makeFile(const QString& root, const QString& path, const QByteArray& text)
@@ -200,7 +211,7 @@ TEST_F(Includes, ResolveWithoutLetterCase)
     const ScriptRun r = run("dofilepath(\"data:scripts/mapfunctions.lua\")\n"
                             "dofilepath(\"Data:LEVELDATA\\\\multiplayer\\\\common.LUA\")\n"
                             "function DetermChunk() ringAdd(2) common() end",
-                            {m_game});
+        {m_game});
     EXPECT_TRUE(r.result.ok) << r.result.error.toStdString() << r.sink.problemsText();
     EXPECT_EQ(placesOf(r.sink), "D3 addRing; D3 addRing; D3 addCommon");
     EXPECT_TRUE(r.sink.problems.empty()) << r.sink.problemsText();
@@ -208,11 +219,13 @@ TEST_F(Includes, ResolveWithoutLetterCase)
 
 TEST_F(Includes, TheFirstFolderThatHasTheFileWins)
 {
-    const ScriptRun r = run("dofilepath(\"data:scripts/MapFunctions.lua\")\ndofilepath(\"data:scripts/only_in_mod.lua\")\n"
-                            "addWhich(MAPFUNCTIONS, ONLYMOD)",
-                            {m_mod, m_game});
+    const ScriptRun r =
+        run("dofilepath(\"data:scripts/MapFunctions.lua\")\ndofilepath(\"data:scripts/only_in_mod.lua\")\n"
+            "addWhich(MAPFUNCTIONS, ONLYMOD)",
+            {m_mod, m_game});
     EXPECT_EQ(r.sink.callsText(), "addWhich(\"mod\", 1)");
-    const ScriptRun game = run("dofilepath(\"data:scripts/MapFunctions.lua\")\naddWhich(MAPFUNCTIONS)", {m_game, m_mod});
+    const ScriptRun game =
+        run("dofilepath(\"data:scripts/MapFunctions.lua\")\naddWhich(MAPFUNCTIONS)", {m_game, m_mod});
     EXPECT_EQ(game.sink.callsText(), "addWhich(\"game\")");
 }
 
@@ -236,11 +249,13 @@ TEST_F(Includes, ErrorsInAnIncludedFileNameItAndTheLevelsLine)
     EXPECT_FALSE(r.result.ok);
     EXPECT_EQ(placesOf(r.sink), "O1 addA; O3 addInclude");
     EXPECT_EQ(r.result.errorLine, 3);
-    EXPECT_TRUE(r.result.error.contains(QLatin1String("data:scripts/broken.lua:4: attempt to index a nil value"))) << r.result.error.toStdString();
+    EXPECT_TRUE(r.result.error.contains(QLatin1String("data:scripts/broken.lua:4: attempt to index a nil value")))
+        << r.result.error.toStdString();
 
     makeFile(m_game, QStringLiteral("scripts/syntax.lua"), "x = = 1");
     const ScriptRun syntax = run("dofilepath(\"data:scripts/syntax.lua\")", {m_game});
-    EXPECT_TRUE(syntax.result.error.contains(QLatin1String("data:scripts/syntax.lua:1:"))) << syntax.result.error.toStdString();
+    EXPECT_TRUE(syntax.result.error.contains(QLatin1String("data:scripts/syntax.lua:1:")))
+        << syntax.result.error.toStdString();
 }
 
 TEST_F(Includes, PathsAreResolvedInsideTheFolder)
@@ -262,7 +277,9 @@ TEST_F(Includes, PathsAreResolvedInsideTheFolder)
     };
     for (const PathCase& c : cases) {
         const QString found = findIncludeBelow(m_game, QString::fromLatin1(c.path));
-        const QString expected = *c.found == '\0' ? QString() : QFileInfo(m_game + QLatin1Char('/') + QLatin1String(c.found)).canonicalFilePath();
+        const QString expected = *c.found == '\0'
+            ? QString()
+            : QFileInfo(m_game + QLatin1Char('/') + QLatin1String(c.found)).canonicalFilePath();
         EXPECT_EQ(found, expected) << c.path;
     }
 }

@@ -21,9 +21,9 @@ namespace {
 TEST(Sandbox, OffersNothingButLua4sLibrary)
 {
     const char* absent[] = {"io", "os", "package", "require", "debug", "load", "loadstring", "loadfile", "dofile",
-                            "dostring", "string", "math", "table", "coroutine", "utf8", "collectgarbage",
-                            "setmetatable", "getmetatable", "rawlen", "rawequal", "pcall", "xpcall", "select",
-                            "ipairs", "pairs", "unpack", "newproxy", "_G", "_ENV", "arg", "gcinfo", "settagmethod"};
+        "dostring", "string", "math", "table", "coroutine", "utf8", "collectgarbage", "setmetatable", "getmetatable",
+        "rawlen", "rawequal", "pcall", "xpcall", "select", "ipairs", "pairs", "unpack", "newproxy", "_G", "_ENV", "arg",
+        "gcinfo", "settagmethod"};
     QByteArray script;
     for (const char* name : absent)
         script += QByteArray("addOut(\"") + name + "\", type(" + name + "))\n";
@@ -45,7 +45,7 @@ const HostileCase hostileCases[] = {
     {"endless loop", "while 1 do end", "ran for more than 5 million steps"},
     {"endless recursion in a tail call", "function f() return f() end f()", "ran for more than"},
     {"recursion a million deep", "function f(n) if n == 0 then return 0 end return 1 + f(n - 1) end x = f(1000000)",
-     "stack overflow|memory"},
+        "stack overflow|memory"},
     {"recursion through the library", "function f() foreach({1}, f) end f()", "stack overflow"},
     {"a string of a gigabyte", "x = strrep(\"x\", 1073741824)", "memory limit"},
     {"strings doubled until memory ends", "s = \"x\" while 1 do s = s .. s end", "memory"},
@@ -58,9 +58,12 @@ const HostileCase hostileCases[] = {
     {"os.execute", "os.execute(\"touch /tmp/starloom-hacked\")", "attempt to index a nil value (global 'os')"},
     {"io.open", "f = io.open(\"/etc/passwd\")", "attempt to index a nil value (global 'io')"},
     {"a pattern that backtracks", "x = strfind(strrep(\"a\", 20000), \".-.-.-.-b\")", "ran for more than"},
-    {"gsub growing the string", "s = strrep(\"x\", 1000) while 1 do s = gsub(s, \"x\", \"xx\") end", "memory|ran for more than"},
-    {"sorting forever", "t = {} for i = 1, 50000 do t[i] = mod(i * 7919, 100003) end while 1 do sort(t) end", "ran for more than"},
-    {"catching the limit with call", "while 1 do call(function() while 1 do end end, {}, \"x\") end", "ran for more than"},
+    {"gsub growing the string", "s = strrep(\"x\", 1000) while 1 do s = gsub(s, \"x\", \"xx\") end",
+        "memory|ran for more than"},
+    {"sorting forever", "t = {} for i = 1, 50000 do t[i] = mod(i * 7919, 100003) end while 1 do sort(t) end",
+        "ran for more than"},
+    {"catching the limit with call", "while 1 do call(function() while 1 do end end, {}, \"x\") end",
+        "ran for more than"},
     {"a table that holds itself", "t = {} t.t = t addOut(t) error(\"after\")", "after"},
 };
 
@@ -80,17 +83,17 @@ TEST_P(Hostile, EndsWithAMessage)
     EXPECT_LE(run.result.peakMemory, smallLimits().memoryLimit);
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Hostile, ::testing::ValuesIn(hostileCases),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p != '\0'; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Script, Hostile, ::testing::ValuesIn(hostileCases), [](const auto& info) {
+    std::string name;
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+});
 
 TEST(Sandbox, LoadingCodeIsNotDefined)
 {
-    const ScriptRun run = runScript("f = load(\"addOut(1)\")\ng = dofile(\"/etc/passwd\")\nh = loadstring(\"addOut(2)\")");
+    const ScriptRun run =
+        runScript("f = load(\"addOut(1)\")\ng = dofile(\"/etc/passwd\")\nh = loadstring(\"addOut(2)\")");
     EXPECT_TRUE(run.result.ok);
     EXPECT_TRUE(run.sink.calls.empty());
     EXPECT_EQ(run.sink.problems.size(), 3u) << run.sink.problemsText();
@@ -116,10 +119,10 @@ TEST(Sandbox, TheLimitsStopTheWholeRun)
 {
     const ScriptRun run = runScript("function DetermChunk() addOut(1) end\nfunction NonDetermChunk() addOut(2) end\n"
                                     "levelDesc = \"x\"\nwhile 1 do end",
-                                    smallLimits());
+        smallLimits());
     EXPECT_FALSE(run.result.ok);
     EXPECT_EQ(run.result.errorLine, 4);
-    EXPECT_TRUE(run.sink.calls.empty()); // neither chunk ran
+    EXPECT_TRUE(run.sink.calls.empty());                   // neither chunk ran
     EXPECT_NE(run.sink.globalValue("levelDesc"), nullptr); // what the run left is still reported
 }
 
@@ -161,10 +164,13 @@ TEST(Sandbox, IncludesCannotLeaveTheDataFolder)
     ScriptOptions options;
     options.readInclude = includeReaderForFolders({dir.filePath(QStringLiteral("data"))});
     const QByteArray secret = dir.filePath(QStringLiteral("secret.lua")).toUtf8();
-    const ScriptRun run = runScript("dofilepath(\"data:../secret.lua\")\ndofilepath(\"data:scripts/../../secret.lua\")\n"
-                                    "dofilepath(\"" + secret + "\")\ndofilepath(\"data:scripts/link.lua\")\n"
-                                    "dofilepath(\"c:/secret.lua\")\ndofilepath(\"data:scripts/ok.lua\")",
-                                    options);
+    const ScriptRun run =
+        runScript("dofilepath(\"data:../secret.lua\")\ndofilepath(\"data:scripts/../../secret.lua\")\n"
+                  "dofilepath(\""
+                + secret
+                + "\")\ndofilepath(\"data:scripts/link.lua\")\n"
+                  "dofilepath(\"c:/secret.lua\")\ndofilepath(\"data:scripts/ok.lua\")",
+            options);
     EXPECT_EQ(run.sink.callsText(), "addOut(\"ok\")");
     EXPECT_EQ(run.sink.problems.size(), 5u) << run.sink.problemsText();
 }

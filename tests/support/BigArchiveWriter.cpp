@@ -115,7 +115,9 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
         const QByteArray body = e.compressed ? packed(e.data, layout.rawDeflate) : e.data;
         QByteArray fileHeader = fileName.toLatin1().leftJustified(256, '\0', true);
         appendU32(fileHeader, 1700000000u);
-        appendU32(fileHeader, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.data.constData()), static_cast<uInt>(e.data.size()))));
+        appendU32(fileHeader,
+            static_cast<std::uint32_t>(
+                crc32(0, reinterpret_cast<const Bytef*>(e.data.constData()), static_cast<uInt>(e.data.size()))));
         data.append(fileHeader);
         appendU32(fileTable, name(fileName));
         fileTable.append(static_cast<char>(e.compressed ? 0x10 : 0));
@@ -151,8 +153,8 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
     appendU32(b, static_cast<std::uint32_t>(sectionSize));
     appendU32(b, static_cast<std::uint32_t>(180 + sectionSize));
     const std::pair<qint64, qsizetype> sections[] = {{tocAt, 1}, {foldersAt, static_cast<qsizetype>(order.size())},
-                                                     {filesAt, static_cast<qsizetype>(fileOrder.size())},
-                                                     {namesAt, static_cast<qsizetype>(order.size() + fileOrder.size())}};
+        {filesAt, static_cast<qsizetype>(fileOrder.size())},
+        {namesAt, static_cast<qsizetype>(order.size() + fileOrder.size())}};
     for (const auto& [offset, count] : sections) {
         appendU32(b, static_cast<std::uint32_t>(offset));
         appendU16(b, static_cast<std::uint16_t>(count));

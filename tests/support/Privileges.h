@@ -79,14 +79,19 @@ public:
     {
         QFile filler(QString::fromLocal8Bit(m_path) + QLatin1Char('/') + fileName);
         if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            while (filler.write(QByteArray(4096, 'x')) == 4096) {
-            }
+            while (filler.write(QByteArray(4096, 'x')) == 4096) {}
     }
     // Makes the file system read-only (what is on it stays readable).
-    bool makeReadOnly() { return m_mounted && mount(nullptr, m_path.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    bool makeReadOnly()
+    {
+        return m_mounted && mount(nullptr, m_path.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
 
 private:
-    void fail(const char* what) { m_error = QString::fromLatin1(what) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)); }
+    void fail(const char* what)
+    {
+        m_error = QString::fromLatin1(what) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    }
     QByteArray m_path;
     QString m_error;
     bool m_mounted = false;

@@ -79,19 +79,20 @@ GameViewChange gameViewChange(const QStringList& before, const QStringList& afte
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
     // The editor writes its own level-wide lines and globals where a file had none of them.
     static const char* const own[] = {"setWorldBoundsInner(", "fogSetActive(", "setGlareIntensity(",
-                                      "setLevelShadowColour(", "loadBackground(", "setSensorsManagerCameraDistances(",
-                                      "setDefaultMusic("};
+        "setLevelShadowColour(", "loadBackground(", "setSensorsManagerCameraDistances(", "setDefaultMusic("};
     for (const QString& line : added) {
         const QStringList parts = line.split(QLatin1Char(' '));
         bool allowed = false;
         if (line.startsWith(QLatin1String("G ")) && parts.size() > 1) {
             allowed = std::none_of(before.begin(), before.end(),
-                                   [&](const QString& b) { return b.startsWith(QLatin1String("G ") + parts[1] + QLatin1Char(' ')); });
+                [&](const QString& b) { return b.startsWith(QLatin1String("G ") + parts[1] + QLatin1Char(' ')); });
         } else if (parts.size() > 2) {
             for (const char* name : own) {
                 if (parts[2].startsWith(QLatin1String(name))) {
-                    const QString prefix = parts[0] + QLatin1Char(' ') + parts[1] + QLatin1Char(' ') + QLatin1String(name);
-                    allowed = std::none_of(before.begin(), before.end(), [&](const QString& b) { return b.startsWith(prefix); });
+                    const QString prefix =
+                        parts[0] + QLatin1Char(' ') + parts[1] + QLatin1Char(' ') + QLatin1String(name);
+                    allowed = std::none_of(
+                        before.begin(), before.end(), [&](const QString& b) { return b.startsWith(prefix); });
                 }
             }
         }

@@ -17,19 +17,30 @@ const ViewScale defaultTop{-30000, -30000, 30000, 30000};
 
 TEST(ViewScale, FullWorldFromSizes)
 {
-    struct Case { const char *x, *y, *z; ViewScale top, front; };
+    struct Case {
+        const char *x, *y, *z;
+        ViewScale top, front;
+    };
     for (const Case& c : {Case{"40000", "20000", "5000", {-40000, -20000, 40000, 20000}, {-40000, 5000, 40000, -5000}},
-                          Case{"1000.9", "250.5abc", "99.99", {-1000, -250, 1000, 250}, {-1000, 99, 1000, -99}},
-                          // A size that is not a positive number still gives a view of one unit.
-                          Case{"abc", "0", "-5", {-1, -1, 1, 1}, {-1, 1, 1, -1}}})
-        EXPECT_EQ(std::pair(topScaleFor(world(c.x, c.y, c.z)), frontScaleFor(world(c.x, c.y, c.z))), std::pair(c.top, c.front)) << c.x;
+             Case{"1000.9", "250.5abc", "99.99", {-1000, -250, 1000, 250}, {-1000, 99, 1000, -99}},
+             // A size that is not a positive number still gives a view of one unit.
+             Case{"abc", "0", "-5", {-1, -1, 1, 1}, {-1, 1, 1, -1}}})
+        EXPECT_EQ(std::pair(topScaleFor(world(c.x, c.y, c.z)), frontScaleFor(world(c.x, c.y, c.z))),
+            std::pair(c.top, c.front))
+            << c.x;
     // Zooming out rounds the negative corners half to even.
-    EXPECT_EQ(std::pair(zoomedOut(world("2.5", "3.5")), zoomedOut(world("1000.6", "1000.4"))), std::pair(ViewScale{-2, -4, 2.5f, 3.5f}, ViewScale{-1001, -1000, 1000.6f, 1000.4f}));
+    EXPECT_EQ(std::pair(zoomedOut(world("2.5", "3.5")), zoomedOut(world("1000.6", "1000.4"))),
+        std::pair(ViewScale{-2, -4, 2.5f, 3.5f}, ViewScale{-1001, -1000, 1000.6f, 1000.4f}));
 }
 
 TEST(ViewScale, ZoomInKeepsTheViewInsideTheWorldAndRefusesBelowOneUnit)
 {
-    struct Case { const char* name; ViewScale from; double cx, cy; std::optional<ViewScale> expected; };
+    struct Case {
+        const char* name;
+        ViewScale from;
+        double cx, cy;
+        std::optional<ViewScale> expected;
+    };
     const Case cases[] = {
         {"centre", defaultTop, 0, 0, ViewScale{-12000, -12000, 12000, 12000}},
         {"again", {-12000, -12000, 12000, 12000}, 0, 0, ViewScale{-4800, -4800, 4800, 4800}},

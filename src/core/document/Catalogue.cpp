@@ -19,8 +19,8 @@ bool passesFilter(ItemKind kind, const QString& name)
 } // namespace
 
 Catalogue::Catalogue(QString gameDir, std::vector<std::shared_ptr<const ModelSource>> sources)
-    : m_gameDir(std::move(gameDir))
-    , m_sources(std::move(sources))
+    : m_gameDir(std::move(gameDir)),
+      m_sources(std::move(sources))
 {
 }
 
@@ -54,7 +54,8 @@ ModelListReport Catalogue::report(ItemKind kind, int playerIndex) const
             continue;
         int added = 0;
         for (const QString& name : *entries) {
-            if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || !passesFilter(kind, name))
+            if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
+                || !passesFilter(kind, name))
                 continue;
             const QString key = name.toCaseFolded();
             if (seen.contains(key))
@@ -125,8 +126,7 @@ std::int16_t findModelForRead(const QStringList& list, QStringView find)
     return findTypeFromString(list, find);
 }
 
-ModelLists::ModelLists(const Catalogue& catalogue)
-    : m_catalogue(catalogue)
+ModelLists::ModelLists(const Catalogue& catalogue) : m_catalogue(catalogue)
 {
 }
 

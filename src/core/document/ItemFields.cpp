@@ -7,36 +7,32 @@ namespace starloom {
 
 namespace {
 
-template <class>
-struct MemberOf;
-template <class Rec, class T>
-struct MemberOf<T Rec::*> {
+template <class> struct MemberOf;
+template <class Rec, class T> struct MemberOf<T Rec::*> {
     using Record = Rec;
     using Type = T;
 };
 
-template <auto Member>
-double getMember(const AnyRecord& record)
+template <auto Member> double getMember(const AnyRecord& record)
 {
     using Rec = typename MemberOf<decltype(Member)>::Record;
     return static_cast<double>(std::get<Rec>(record).*Member);
 }
 
-template <auto Member>
-void setMember(AnyRecord& record, double value)
+template <auto Member> void setMember(AnyRecord& record, double value)
 {
     using M = MemberOf<decltype(Member)>;
     std::get<typename M::Record>(record).*Member = static_cast<typename M::Type>(value);
 }
 
 template <auto Member>
-ItemField field(const char* caption, const char* defaultText, const char* what, bool strictWhenPlaced = false,
-                bool colour = false)
+ItemField field(
+    const char* caption, const char* defaultText, const char* what, bool strictWhenPlaced = false, bool colour = false)
 {
     using T = typename MemberOf<decltype(Member)>::Type;
-    const FieldType type = std::is_same_v<T, float>          ? FieldType::Float32
-        : std::is_same_v<T, std::int16_t>                     ? FieldType::Int16
-                                                              : FieldType::Int32;
+    const FieldType type = std::is_same_v<T, float> ? FieldType::Float32
+        : std::is_same_v<T, std::int16_t>           ? FieldType::Int16
+                                                    : FieldType::Int32;
     return {caption, defaultText, what, type, strictWhenPlaced, colour, &getMember<Member>, &setMember<Member>};
 }
 
@@ -65,58 +61,55 @@ ArgSpec table(std::vector<ArgSpec> elements)
     return {ArgRole::Table, -1, nullptr, std::move(elements)};
 }
 
-template <class Rec>
-std::vector<ItemField> colourFields()
+template <class Rec> std::vector<ItemField> colourFields()
 {
     return {field<&Rec::red>("Red [0-255]", "128", "red", false, true),
-            field<&Rec::green>("Green [0-255]", "128", "green", false, true),
-            field<&Rec::blue>("Blue [0-255]", "128", "blue", false, true),
-            field<&Rec::size>("Size", "100", "size")};
+        field<&Rec::green>("Green [0-255]", "128", "green", false, true),
+        field<&Rec::blue>("Blue [0-255]", "128", "blue", false, true), field<&Rec::size>("Size", "100", "size")};
 }
 
 std::vector<ArgSpec> cloudArgs(ArgRole first, const char* firstText = nullptr)
 {
     ArgSpec name = first == ArgRole::Kept ? kept(firstText) : arg(first);
     return {name, arg(ArgRole::Model), arg(ArgRole::Position),
-            table({fieldArg(0), fieldArg(1), fieldArg(2), kept("1")}), kept("0.0"), fieldArg(3)};
+        table({fieldArg(0), fieldArg(1), fieldArg(2), kept("1")}), kept("0.0"), fieldArg(3)};
 }
 
 const std::array<KindLayout, 9>& layouts()
 {
     static const std::array<KindLayout, 9> all = {{
-        {"addPoint",
-         {arg(ArgRole::SlotName), arg(ArgRole::Position), table({kept("0"), fieldArg(0), kept("0")})},
-         {field<&PlayerStartRecord::orientation>("Orientation", "0", "orientation"), unstored("Rotation 1?"),
-          unstored("Rotation 2?")},
-         nullptr, true, Chunk::Determ},
+        {"addPoint", {arg(ArgRole::SlotName), arg(ArgRole::Position), table({kept("0"), fieldArg(0), kept("0")})},
+            {field<&PlayerStartRecord::orientation>("Orientation", "0", "orientation"), unstored("Rotation 1?"),
+                unstored("Rotation 2?")},
+            nullptr, true, Chunk::Determ},
         {"addAsteroid",
-         {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
-         {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage", true)},
-         nullptr, false, Chunk::Determ},
+            {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
+            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage", true)}, nullptr, false,
+            Chunk::Determ},
         {"addCloud", cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr, false,
-         Chunk::Determ},
+            Chunk::Determ},
         {"addDustCloud", cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr, false,
-         Chunk::Determ},
+            Chunk::Determ},
         {"addSquadron",
-         {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), kept("-1"), kept("{0, 0, 0}"), kept("0"),
-          kept("0")},
-         {}, "No Defined Properties", false, Chunk::Determ},
+            {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), kept("-1"), kept("{0, 0, 0}"), kept("0"),
+                kept("0")},
+            {}, "No Defined Properties", false, Chunk::Determ},
         {"addNebula", cloudArgs(ArgRole::Name), colourFields<CloudRecord>(), nullptr, false, Chunk::Determ},
         {"addPebble", {arg(ArgRole::Model), arg(ArgRole::Position), kept("0"), kept("0"), kept("0")}, {},
-         "No Defined Properties", false, Chunk::NonDeterm},
+            "No Defined Properties", false, Chunk::NonDeterm},
         {"addSalvage",
-         {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
-         {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage")},
-         nullptr, false, Chunk::Determ},
+            {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
+            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage")}, nullptr, false,
+            Chunk::Determ},
         // The rotation table holds orientation, rotation2, rotation1: the axis order of positions.
         {"addSquadron",
-         {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(3),
-          table({fieldArg(0), fieldArg(2), fieldArg(1)}), kept("0"), kept("0")},
-         {field<&ShipRecord::orientation>("Orientation", "0", "orientation", true),
-          field<&ShipRecord::rotation1>("Rotation?", "0", "rotation", true),
-          field<&ShipRecord::rotation2>("Rotation?", "0", "rotation", true),
-          field<&ShipRecord::player>("Player", "0", "owner", true)},
-         nullptr, false, Chunk::Determ},
+            {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(3),
+                table({fieldArg(0), fieldArg(2), fieldArg(1)}), kept("0"), kept("0")},
+            {field<&ShipRecord::orientation>("Orientation", "0", "orientation", true),
+                field<&ShipRecord::rotation1>("Rotation?", "0", "rotation", true),
+                field<&ShipRecord::rotation2>("Rotation?", "0", "rotation", true),
+                field<&ShipRecord::player>("Player", "0", "owner", true)},
+            nullptr, false, Chunk::Determ},
     }};
     return all;
 }
@@ -131,15 +124,20 @@ const KindLayout& kindLayout(ItemKind kind)
 AnyRecord blankRecord(ItemKind kind)
 {
     switch (kind) {
-    case ItemKind::PlayerStart: return PlayerStartRecord{};
+    case ItemKind::PlayerStart:
+        return PlayerStartRecord{};
     case ItemKind::Asteroid:
-    case ItemKind::Salvage: return ResourceRecord{};
+    case ItemKind::Salvage:
+        return ResourceRecord{};
     case ItemKind::Cloud:
     case ItemKind::DustCloud:
-    case ItemKind::Nebula: return CloudRecord{};
+    case ItemKind::Nebula:
+        return CloudRecord{};
     case ItemKind::Megalith:
-    case ItemKind::Pebble: return PropRecord{};
-    case ItemKind::Ship: break;
+    case ItemKind::Pebble:
+        return PropRecord{};
+    case ItemKind::Ship:
+        break;
     }
     return ShipRecord{};
 }

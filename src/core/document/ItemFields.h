@@ -16,11 +16,11 @@ enum class FieldType : std::uint8_t { Int16, Int32, Float32 };
 // how its text becomes a record value, and which member of the record holds it.
 struct ItemField {
     const char* caption;
-    const char* defaultText;   // the text a placement starts from
-    const char* what;          // the value's name in the reader's messages ("resource percentage")
+    const char* defaultText; // the text a placement starts from
+    const char* what;        // the value's name in the reader's messages ("resource percentage")
     FieldType type;
-    bool strictWhenPlaced;     // placement takes the whole text as a number and refuses any other
-    bool colour;               // a colour component, 0 to 255, written into the file divided by 255
+    bool strictWhenPlaced; // placement takes the whole text as a number and refuses any other
+    bool colour;           // a colour component, 0 to 255, written into the file divided by 255
     // The record member, or nullptr for a field that is shown but stored nowhere.
     double (*get)(const AnyRecord& record);
     void (*set)(AnyRecord& record, double value); // `value` is already rounded to the member's type
@@ -47,12 +47,12 @@ struct ArgSpec {
 // Everything the editor knows about a kind's call and its panel, in one place: the placement, the
 // Apply button, the panel, the reader and the writer all work from it.
 struct KindLayout {
-    const char* call;               // "addAsteroid", ...; megaliths and ships share "addSquadron"
+    const char* call; // "addAsteroid", ...; megaliths and ships share "addSquadron"
     std::vector<ArgSpec> args;
-    std::vector<ItemField> fields;  // panel fields 0, 1, ...
-    const char* noFieldsCaption;    // the caption field 0 shows when the kind has no fields, or nullptr
-    bool fieldsOnlyWhenEditing;     // the panel hides the fields while placing (player starts)
-    Chunk chunk;                    // the chunk function the kind's items belong in
+    std::vector<ItemField> fields; // panel fields 0, 1, ...
+    const char* noFieldsCaption;   // the caption field 0 shows when the kind has no fields, or nullptr
+    bool fieldsOnlyWhenEditing;    // the panel hides the fields while placing (player starts)
+    Chunk chunk;                   // the chunk function the kind's items belong in
 };
 
 const KindLayout& kindLayout(ItemKind kind);

@@ -31,8 +31,14 @@ const KindInfo& kindInfo(ItemKind kind)
 std::int32_t playerColour(int slot)
 {
     static constexpr std::array<std::int32_t, playerSlots> colours = {
-        rgb(255, 0, 0),   rgb(0, 255, 0),   rgb(0, 0, 255),   rgb(255, 255, 0),
-        rgb(0, 255, 255), rgb(255, 0, 255), rgb(255, 128, 0), rgb(255, 255, 255),
+        rgb(255, 0, 0),
+        rgb(0, 255, 0),
+        rgb(0, 0, 255),
+        rgb(255, 255, 0),
+        rgb(0, 255, 255),
+        rgb(255, 0, 255),
+        rgb(255, 128, 0),
+        rgb(255, 255, 255),
     };
     return colours[static_cast<std::size_t>(slot)];
 }

@@ -22,14 +22,27 @@ enum class ItemKind : std::int16_t {
 };
 
 inline constexpr std::array<ItemKind, 9> allKinds = {
-    ItemKind::PlayerStart, ItemKind::Asteroid, ItemKind::Cloud,  ItemKind::DustCloud, ItemKind::Megalith,
-    ItemKind::Nebula,      ItemKind::Pebble,   ItemKind::Salvage, ItemKind::Ship,
+    ItemKind::PlayerStart,
+    ItemKind::Asteroid,
+    ItemKind::Cloud,
+    ItemKind::DustCloud,
+    ItemKind::Megalith,
+    ItemKind::Nebula,
+    ItemKind::Pebble,
+    ItemKind::Salvage,
+    ItemKind::Ship,
 };
 
 // The eight kinds stored in growable arrays (every kind but PlayerStart).
 inline constexpr std::array<ItemKind, 8> arrayKinds = {
-    ItemKind::Asteroid, ItemKind::Cloud,  ItemKind::DustCloud, ItemKind::Megalith,
-    ItemKind::Nebula,   ItemKind::Pebble, ItemKind::Salvage,   ItemKind::Ship,
+    ItemKind::Asteroid,
+    ItemKind::Cloud,
+    ItemKind::DustCloud,
+    ItemKind::Megalith,
+    ItemKind::Nebula,
+    ItemKind::Pebble,
+    ItemKind::Salvage,
+    ItemKind::Ship,
 };
 
 inline constexpr int typeIdOf(ItemKind kind)
@@ -45,12 +58,12 @@ inline constexpr std::int32_t rgb(int red, int green, int blue)
 
 struct KindInfo {
     ItemKind kind;
-    const char* name;         // "PlayerStart", "Asteroid", ... (enumerator name)
-    const char* caption;      // option button caption
-    const char* folder;       // folder below the game folder, backslashes as the game writes them
-    bool hasCustom;           // the model list ends with "Custom"
-    std::int32_t drawColour;  // colour given at creation (player starts: by slot)
-    const char* itemText;     // "Asteroid #" ..., empty where the text is a model name
+    const char* name;        // "PlayerStart", "Asteroid", ... (enumerator name)
+    const char* caption;     // option button caption
+    const char* folder;      // folder below the game folder, backslashes as the game writes them
+    bool hasCustom;          // the model list ends with "Custom"
+    std::int32_t drawColour; // colour given at creation (player starts: by slot)
+    const char* itemText;    // "Asteroid #" ..., empty where the text is a model name
 };
 
 const KindInfo& kindInfo(ItemKind kind);

@@ -6,8 +6,7 @@ namespace starloom {
 
 namespace {
 
-template <class Rec>
-void resetArray(std::vector<Rec>& array)
+template <class Rec> void resetArray(std::vector<Rec>& array)
 {
     array.clear();
     array.shrink_to_fit();
@@ -45,8 +44,7 @@ void LevelDocument::setPlayerColours()
         player(slot).drawColour = playerColour(slot);
 }
 
-template <class Rec>
-std::optional<std::int16_t> LevelDocument::append(std::vector<Rec>& array, const Rec& record)
+template <class Rec> std::optional<std::int16_t> LevelDocument::append(std::vector<Rec>& array, const Rec& record)
 {
     const auto index = array.size() - 1;
     if (index >= static_cast<std::size_t>(maxRecordsPerKind))
@@ -146,15 +144,20 @@ void LevelDocument::markDeleted(ItemKind kind, int arrayId)
 int LevelDocument::itemCount(ItemKind kind) const
 {
     switch (kind) {
-    case ItemKind::PlayerStart: return 0;
+    case ItemKind::PlayerStart:
+        return 0;
     case ItemKind::Asteroid:
-    case ItemKind::Salvage: return static_cast<int>(resources(kind).size()) - 1;
+    case ItemKind::Salvage:
+        return static_cast<int>(resources(kind).size()) - 1;
     case ItemKind::Cloud:
     case ItemKind::DustCloud:
-    case ItemKind::Nebula: return static_cast<int>(clouds(kind).size()) - 1;
+    case ItemKind::Nebula:
+        return static_cast<int>(clouds(kind).size()) - 1;
     case ItemKind::Megalith:
-    case ItemKind::Pebble: return static_cast<int>(props(kind).size()) - 1;
-    case ItemKind::Ship: break;
+    case ItemKind::Pebble:
+        return static_cast<int>(props(kind).size()) - 1;
+    case ItemKind::Ship:
+        break;
     }
     return static_cast<int>(m_ships.size()) - 1;
 }

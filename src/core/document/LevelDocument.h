@@ -22,14 +22,10 @@ struct ItemSource;
 
 // A shared, immutable value held by pointer (so records stay cheap to copy) that compares by
 // value.
-template <class T>
-class SharedValue {
+template <class T> class SharedValue {
 public:
     SharedValue() = default;
-    SharedValue(std::shared_ptr<const T> value)
-        : m_value(std::move(value))
-    {
-    }
+    SharedValue(std::shared_ptr<const T> value) : m_value(std::move(value)) {}
     const T* get() const { return m_value.get(); }
     const T* operator->() const { return m_value.get(); }
     const T& operator*() const { return *m_value; }
@@ -194,10 +190,8 @@ public:
     const std::vector<ShipRecord>& ships() const { return m_ships; }
 
     // Calls f(record) with the record of (kind, arrayId) in its own layout. arrayId must exist.
-    template <class F>
-    decltype(auto) visit(ItemKind kind, int arrayId, F&& f);
-    template <class F>
-    decltype(auto) visit(ItemKind kind, int arrayId, F&& f) const;
+    template <class F> decltype(auto) visit(ItemKind kind, int arrayId, F&& f);
+    template <class F> decltype(auto) visit(ItemKind kind, int arrayId, F&& f) const;
 
     ItemPosition position(ItemKind kind, int arrayId) const;
     void setPosition(ItemKind kind, int arrayId, ItemPosition position);
@@ -219,10 +213,8 @@ public:
     bool operator==(const LevelDocument& other) const = default;
 
 private:
-    template <class Rec>
-    std::optional<std::int16_t> append(std::vector<Rec>& array, const Rec& record);
-    template <class Doc, class F>
-    static decltype(auto) visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f);
+    template <class Rec> std::optional<std::int16_t> append(std::vector<Rec>& array, const Rec& record);
+    template <class Doc, class F> static decltype(auto) visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f);
 
     std::array<PlayerStartRecord, playerSlots> m_players;
     std::vector<ResourceRecord> m_asteroids;
@@ -235,32 +227,34 @@ private:
     std::vector<ShipRecord> m_ships;
 };
 
-template <class Doc, class F>
-decltype(auto) LevelDocument::visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f)
+template <class Doc, class F> decltype(auto) LevelDocument::visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f)
 {
     const auto i = static_cast<std::size_t>(arrayId);
     switch (kind) {
-    case ItemKind::PlayerStart: return f(doc.m_players.at(i));
+    case ItemKind::PlayerStart:
+        return f(doc.m_players.at(i));
     case ItemKind::Asteroid:
-    case ItemKind::Salvage: return f(doc.resources(kind).at(i));
+    case ItemKind::Salvage:
+        return f(doc.resources(kind).at(i));
     case ItemKind::Cloud:
     case ItemKind::DustCloud:
-    case ItemKind::Nebula: return f(doc.clouds(kind).at(i));
+    case ItemKind::Nebula:
+        return f(doc.clouds(kind).at(i));
     case ItemKind::Megalith:
-    case ItemKind::Pebble: return f(doc.props(kind).at(i));
-    case ItemKind::Ship: break;
+    case ItemKind::Pebble:
+        return f(doc.props(kind).at(i));
+    case ItemKind::Ship:
+        break;
     }
     return f(doc.m_ships.at(i));
 }
 
-template <class F>
-decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f)
+template <class F> decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f)
 {
     return visitIn(*this, kind, arrayId, std::forward<F>(f));
 }
 
-template <class F>
-decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f) const
+template <class F> decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f) const
 {
     return visitIn(*this, kind, arrayId, std::forward<F>(f));
 }

@@ -55,10 +55,14 @@ bool LuaValue::sameValue(const LuaValue& o) const
     if (type != o.type)
         return false;
     switch (type) {
-    case Type::Nil: return true;
-    case Type::Number: return number == o.number;
-    case Type::String: return text == o.text;
-    case Type::Table: break;
+    case Type::Nil:
+        return true;
+    case Type::Number:
+        return number == o.number;
+    case Type::String:
+        return text == o.text;
+    case Type::Table:
+        break;
     }
     if (items.size() != o.items.size() || fields.size() != o.fields.size())
         return false;
@@ -99,11 +103,21 @@ std::string luaQuoted(std::string_view bytes)
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20 || c == 0x7f) {
                 char esc[8];
@@ -122,9 +136,8 @@ namespace {
 
 bool isLuaName(std::string_view s)
 {
-    static constexpr std::string_view keywords[] = {"and", "break", "do", "else", "elseif", "end", "for",
-                                                    "function", "if", "in", "local", "nil", "not", "or",
-                                                    "repeat", "return", "then", "until", "while"};
+    static constexpr std::string_view keywords[] = {"and", "break", "do", "else", "elseif", "end", "for", "function",
+        "if", "in", "local", "nil", "not", "or", "repeat", "return", "then", "until", "while"};
     if (s.empty() || (s[0] >= '0' && s[0] <= '9'))
         return false;
     for (char c : s) {
@@ -141,10 +154,17 @@ bool isLuaName(std::string_view s)
 void appendText(std::string& out, const LuaValue& v)
 {
     switch (v.type) {
-    case LuaValue::Type::Nil: out += "nil"; return;
-    case LuaValue::Type::Number: out += v.text.empty() ? luaNumeral(v.number) : v.text; return;
-    case LuaValue::Type::String: out += luaQuoted(v.text); return;
-    case LuaValue::Type::Table: break;
+    case LuaValue::Type::Nil:
+        out += "nil";
+        return;
+    case LuaValue::Type::Number:
+        out += v.text.empty() ? luaNumeral(v.number) : v.text;
+        return;
+    case LuaValue::Type::String:
+        out += luaQuoted(v.text);
+        return;
+    case LuaValue::Type::Table:
+        break;
     }
     out += '{';
     bool first = true;

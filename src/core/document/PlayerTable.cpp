@@ -11,9 +11,12 @@ namespace {
 const char* fieldName(PlayerTable::Field field)
 {
     switch (field) {
-    case PlayerTable::Field::Name: return "name";
-    case PlayerTable::Field::Resources: return "resources";
-    case PlayerTable::Field::Race: break;
+    case PlayerTable::Field::Name:
+        return "name";
+    case PlayerTable::Field::Resources:
+        return "resources";
+    case PlayerTable::Field::Race:
+        break;
     }
     return "raceID";
 }
@@ -136,8 +139,12 @@ bool PlayerTable::setText(int slot, Field field, const QString& text)
     LuaValue& e = *mutableEntry(slot);
     const std::string bytes = text.trimmed().toLatin1().toStdString();
     switch (field) {
-    case Field::Name: setField(e, "name", LuaValue::makeString(text.toLatin1().toStdString())); break;
-    case Field::Resources: setField(e, "resources", LuaValue::makeNumber(val(text), bytes)); break;
+    case Field::Name:
+        setField(e, "name", LuaValue::makeString(text.toLatin1().toStdString()));
+        break;
+    case Field::Resources:
+        setField(e, "resources", LuaValue::makeNumber(val(text), bytes));
+        break;
     case Field::Race:
         if (number) {
             removeField(e, "raceName");

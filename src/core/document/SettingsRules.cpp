@@ -29,13 +29,12 @@ bool isPlainNumber(const QString& text)
 QString levelSettingsError(const MapSettings& settings)
 {
     for (const auto& [caption, text] : {std::pair(QStringLiteral("SizeX"), settings.sizeX),
-                                        std::pair(QStringLiteral("SizeY"), settings.sizeY),
-                                        std::pair(QStringLiteral("SizeZ"), settings.sizeZ)}) {
+             std::pair(QStringLiteral("SizeY"), settings.sizeY), std::pair(QStringLiteral("SizeZ"), settings.sizeZ)}) {
         if (QString error = positiveError(caption, text); !error.isEmpty())
             return error;
     }
     for (const auto& [caption, text] : {std::pair(QStringLiteral("CameraMin"), settings.cameraMin),
-                                        std::pair(QStringLiteral("CameraMax"), settings.cameraMax)}) {
+             std::pair(QStringLiteral("CameraMax"), settings.cameraMax)}) {
         if (!isPlainNumber(text) || val(text) < 0)
             return QStringLiteral("%1 must be a number of 0 or more.").arg(caption);
     }

@@ -5,14 +5,14 @@
 namespace starloom {
 
 EditCommand::EditCommand(Editor& editor, const QString& text, std::vector<EditStep> steps, int selectionBefore,
-                         int selectionAfter, int mergeKey)
-    : QUndoCommand(text)
-    , m_editor(editor)
-    , m_steps(std::move(steps))
-    , m_selectionBefore(selectionBefore)
-    , m_selectionAfter(selectionAfter)
-    , m_mergeKey(mergeKey)
-    , m_firstText(text)
+    int selectionAfter, int mergeKey)
+    : QUndoCommand(text),
+      m_editor(editor),
+      m_steps(std::move(steps)),
+      m_selectionBefore(selectionBefore),
+      m_selectionAfter(selectionAfter),
+      m_mergeKey(mergeKey),
+      m_firstText(text)
 {
 }
 
@@ -47,10 +47,10 @@ bool EditCommand::mergeWith(const QUndoCommand* other)
 }
 
 LevelSwapCommand::LevelSwapCommand(Editor& editor, const QString& text, LevelState other, int sharedRows)
-    : QUndoCommand(text)
-    , m_editor(editor)
-    , m_other(std::move(other))
-    , m_sharedRows(sharedRows)
+    : QUndoCommand(text),
+      m_editor(editor),
+      m_other(std::move(other)),
+      m_sharedRows(sharedRows)
 {
 }
 
@@ -65,10 +65,10 @@ void LevelSwapCommand::undo()
 }
 
 SettingsCommand::SettingsCommand(Editor& editor, MapSettings before, MapSettings after)
-    : QUndoCommand(QStringLiteral("Options"))
-    , m_editor(editor)
-    , m_before(std::move(before))
-    , m_after(std::move(after))
+    : QUndoCommand(QStringLiteral("Options")),
+      m_editor(editor),
+      m_before(std::move(before)),
+      m_after(std::move(after))
 {
 }
 

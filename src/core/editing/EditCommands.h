@@ -48,7 +48,7 @@ using EditStep = std::variant<RecordStep, AppendStep, RowInsertStep, RowRemoveSt
 class EditCommand final : public QUndoCommand {
 public:
     EditCommand(Editor& editor, const QString& text, std::vector<EditStep> steps, int selectionBefore,
-                int selectionAfter, int mergeKey);
+        int selectionAfter, int mergeKey);
 
     void redo() override;
     void undo() override;

@@ -1,9 +1,9 @@
 #include "Editor.h"
 #include "Overloaded.h"
 
+#include "document/Numbers.h"
 #include "gamedata/GameSetup.h"
 #include "gamedata/SettingsStore.h"
-#include "document/Numbers.h"
 
 #include <QLockFile>
 #include <QRandomGenerator>
@@ -34,10 +34,10 @@ Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource rand
 }
 
 Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, Catalogue catalogue)
-    : m_host(host)
-    , m_store(settingsStore)
-    , m_random(random ? std::move(random) : defaultRandomSource())
-    , m_catalogue(std::move(catalogue))
+    : m_host(host),
+      m_store(settingsStore),
+      m_random(random ? std::move(random) : defaultRandomSource()),
+      m_catalogue(std::move(catalogue))
 {
     Form_Load();
     setScales();
@@ -99,8 +99,8 @@ void Editor::pushRecord(const QString& verb, int row, const AnyRecord& before, c
     if (after == before)
         return;
     const ObjectRow& r = m_level.rows.at(static_cast<std::size_t>(row));
-    pushEdit(verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow,
-             partOfDrag);
+    pushEdit(
+        verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
 }
 
 void Editor::pushLevel(const QString& text, LevelState after, int sharedRows)
@@ -123,30 +123,29 @@ void Editor::applyStep(const EditStep& step, bool forward)
         --m_rowCounts.at(static_cast<std::size_t>(typeIdOf(row.kind)));
         m_rowChanges.removed(position, 1);
     };
-    std::visit(Overloaded{
-                   [&](const RecordStep& s) {
-                       m_level.document.setRecord(s.kind, s.arrayId, forward ? s.after : s.before);
-                   },
-                   [&](const AppendStep& s) {
-                       if (forward)
-                           m_level.document.appendRecord(s.kind, s.record);
-                       else
-                           m_level.document.removeLastItem(s.kind);
-                   },
-                   [&](const RowInsertStep& s) {
-                       if (forward)
-                           insertRow(s.position, s.row);
-                       else
-                           removeRow(s.position, s.row);
-                   },
-                   [&](const RowRemoveStep& s) {
-                       if (forward)
-                           removeRow(s.position, s.row);
-                       else
-                           insertRow(s.position, s.row);
-                   },
-               },
-               step);
+    std::visit(
+        Overloaded{
+            [&](const RecordStep& s) { m_level.document.setRecord(s.kind, s.arrayId, forward ? s.after : s.before); },
+            [&](const AppendStep& s) {
+                if (forward)
+                    m_level.document.appendRecord(s.kind, s.record);
+                else
+                    m_level.document.removeLastItem(s.kind);
+            },
+            [&](const RowInsertStep& s) {
+                if (forward)
+                    insertRow(s.position, s.row);
+                else
+                    removeRow(s.position, s.row);
+            },
+            [&](const RowRemoveStep& s) {
+                if (forward)
+                    removeRow(s.position, s.row);
+                else
+                    insertRow(s.position, s.row);
+            },
+        },
+        step);
 }
 
 void Editor::afterUndoStep(int selection, bool reloadPanel)
@@ -222,8 +221,8 @@ void Editor::applySettingsChange(const MapSettings& from, const MapSettings& to)
 {
     MapSettings& settings = m_level.settings;
     for (QString MapSettings::*field :
-         {&MapSettings::levelDesc, &MapSettings::sizeX, &MapSettings::sizeY, &MapSettings::sizeZ,
-          &MapSettings::cameraMin, &MapSettings::cameraMax, &MapSettings::background, &MapSettings::music}) {
+        {&MapSettings::levelDesc, &MapSettings::sizeX, &MapSettings::sizeY, &MapSettings::sizeZ,
+            &MapSettings::cameraMin, &MapSettings::cameraMax, &MapSettings::background, &MapSettings::music}) {
         if (from.*field != to.*field)
             settings.*field = m_doneSettings.*field = to.*field;
     }

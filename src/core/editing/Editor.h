@@ -39,8 +39,8 @@ RandomSource defaultRandomSource();
 // exactly one, derived from the row and its record.
 struct MapLabel {
     QString caption;
-    QString key;          // the row's key, shown as the tooltip
-    double x = 0;         // world position of the top-left corner: the item's position + (100, 100)
+    QString key;  // the row's key, shown as the tooltip
+    double x = 0; // world position of the top-left corner: the item's position + (100, 100)
     double y = 0;
     bool visible = false; // the row kind's "Show" check
 };
@@ -248,8 +248,8 @@ private:
     void swapLevelState(LevelState& other, int sharedRows);
     void pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag);
     // Pushes the change of the record of `row` from `before` to `after` (nothing when they are equal).
-    void pushRecord(const QString& verb, int row, const AnyRecord& before, const AnyRecord& after,
-                    bool partOfDrag = false);
+    void pushRecord(
+        const QString& verb, int row, const AnyRecord& before, const AnyRecord& after, bool partOfDrag = false);
     // Pushes the level of `after` in place of the one the editor holds: `text` names the step
     // ("Load x.level"), `sharedRows` counts the rows both levels begin with. The panel is left as
     // it is.

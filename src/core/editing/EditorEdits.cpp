@@ -4,10 +4,10 @@
 #include "Editor.h"
 #include "LevelEdits.h"
 
-#include "gamedata/SettingsStore.h"
 #include "document/ItemFields.h"
 #include "document/Numbers.h"
 #include "document/SettingsRules.h"
+#include "gamedata/SettingsStore.h"
 #include "levelfile/LevelWriter.h"
 
 #include <cmath>
@@ -18,8 +18,7 @@ namespace {
 
 const QString selectTypeMessage = QStringLiteral("Select Type");
 
-template <class Rec>
-constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
+template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
 
 } // namespace
 
@@ -121,7 +120,7 @@ void Editor::placeItem()
     const RowInsertStep listed{static_cast<int>(m_level.rows.size()), ObjectRow{text, kind, index}};
     if (kind == ItemKind::PlayerStart)
         pushEdit(QStringLiteral("Place ") + text, {RecordStep{kind, index, document.player(index), placed}, listed},
-                 m_selectedRow, true);
+            m_selectedRow, true);
     else
         pushEdit(QStringLiteral("Place ") + text, {AppendStep{kind, placed}, listed}, m_selectedRow, true);
 }
@@ -146,8 +145,8 @@ void Editor::picLeft_Click()
     if (!m_level.document.exists(row.kind, row.arrayId))
         return;
     const AnyRecord before = m_level.document.record(row.kind, row.arrayId);
-    pushRecord(QStringLiteral("Set Height of"), m_selectedRow, before,
-               atHeight(before, floorToInt32(m_frontPointer->y())));
+    pushRecord(
+        QStringLiteral("Set Height of"), m_selectedRow, before, atHeight(before, floorToInt32(m_frontPointer->y())));
 }
 
 // ------------------------------------------------------------------ the panel and the object list
@@ -210,8 +209,9 @@ void Editor::mnuObjectsSetPlayer_Click()
 {
     if (m_selectedRow < 0)
         return;
-    const QString answer = m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"),
-                                          QStringLiteral("0")).value_or(QString());
+    const QString answer =
+        m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"), QStringLiteral("0"))
+            .value_or(QString());
     const QString s = doubleText(val(answer));
     const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
     const std::optional<std::int16_t> player = toInt16(val(s));
@@ -261,7 +261,7 @@ bool Editor::setPlayerIndex(int index)
                                             "Lower the player count and delete them?")
                                  .arg(index + 2)
                                  .arg(playerNames(dropped)),
-                             programTitle()))
+                programTitle()))
             return false;
         std::vector<EditStep> steps = dropStartsSteps(m_level, dropped);
         settings.playerIndex = index;
@@ -291,9 +291,8 @@ bool Editor::setPlayerField(int slot, PlayerTable::Field field, const QString& t
     }
     if (!m_level.settings.players.setText(slot, field, text)) {
         message(field == PlayerTable::Field::Resources
-                    ? QStringLiteral("A player's resources must be a number, written as the game reads numbers.")
-                    : QStringLiteral("The player entry of Player %1 is not a table and cannot be changed.")
-                          .arg(slot + 1));
+                ? QStringLiteral("A player's resources must be a number, written as the game reads numbers.")
+                : QStringLiteral("The player entry of Player %1 is not a table and cannot be changed.").arg(slot + 1));
         return false;
     }
     return true;
@@ -307,8 +306,8 @@ QStringList Editor::keptCallTexts() const
             + QString::fromStdString(call.name) + QLatin1Char('(');
         for (std::size_t i = 0; i < call.args.size(); ++i) {
             const std::string text = luaText(call.args[i]);
-            line += (i > 0 ? QStringLiteral(", ") : QString())
-                + QString::fromLatin1(text.data(), qsizetype(text.size()));
+            line +=
+                (i > 0 ? QStringLiteral(", ") : QString()) + QString::fromLatin1(text.data(), qsizetype(text.size()));
         }
         texts << line + QLatin1Char(')');
     }

@@ -2,8 +2,8 @@
 
 #include "Editor.h"
 
-#include "gamedata/SettingsStore.h"
 #include "document/SettingsRules.h"
+#include "gamedata/SettingsStore.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
@@ -94,7 +94,7 @@ bool Editor::mnuFileSave_Click()
                                             "saved. Save the level without them?")
                                  .arg(playerNames(beyond))
                                  .arg(settings.playerCount()),
-                             programTitle()))
+                programTitle()))
             return false;
     }
     QString initialName = settings.levelDesc + QStringLiteral(".level");
@@ -107,7 +107,7 @@ bool Editor::mnuFileSave_Click()
                                            "placement are not saved. Save it under another name, so that the "
                                            "script stays as it is?")
                                 .arg(script.fileName()),
-                            programTitle()))
+                programTitle()))
             initialName = script.completeBaseName() + QStringLiteral(" (plain).level");
     }
     const QString path = m_host.askSaveFileName(
@@ -170,13 +170,13 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     m_buttonDown = false;
     RecordedScript recorded;
     m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
-                           [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
-                               ScriptOptions options;
-                               options.readInclude = m_includeReader;
-                               options.cancel = &cancel;
-                               options.progress = progress;
-                               recorded = recordLevelScript(source, path, options);
-                           });
+        [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
+            ScriptOptions options;
+            options.readInclude = m_includeReader;
+            options.cancel = &cancel;
+            options.progress = progress;
+            recorded = recordLevelScript(source, path, options);
+        });
     const ScriptResult& run = recorded.result;
     if (run.cancelled) {
         message(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
@@ -186,15 +186,17 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         Level scratch;
         ModelLists models(m_catalogue);
         const ScriptRead read = buildRecordedScript(recorded, scratch, models); // its problems only
-        const QString said = read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
-        message(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2").arg(path, said));
+        const QString said =
+            read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
+        message(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2")
+                    .arg(path, said));
         return false;
     }
     if (!run.ok && !run.error.isEmpty()) {
         const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
         if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")
                                  .arg(fileName, where, run.error),
-                             programTitle()))
+                programTitle()))
             return false;
     }
 
@@ -213,8 +215,8 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     const ScriptRead read = buildRecordedScript(recorded, after.level, models);
     m_timerEnabled = true;
     if (!replace && sameLevel(after.level, m_level)) {
-        message(QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.")
-                    .arg(path));
+        message(
+            QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
         return false;
     }
     if (replace || read.read.worldBoundsRead) {
@@ -223,7 +225,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     }
     const QString verb = replace ? QStringLiteral("Open") : QStringLiteral("Add");
     pushLevel(QStringLiteral("%1 %2").arg(verb, fileName), std::move(after),
-              replace ? 0 : static_cast<int>(m_level.rows.size()));
+        replace ? 0 : static_cast<int>(m_level.rows.size()));
     if (read.read.lastKind)
         selectKind(*read.read.lastKind);
     leaveEditing();
@@ -278,7 +280,7 @@ bool Editor::loadFile(const QString& path)
         after.front = frontScaleFor(after.level.settings);
     }
     pushLevel(QStringLiteral("Load %1").arg(QFileInfo(path).fileName()), std::move(after),
-              static_cast<int>(m_level.rows.size()));
+        static_cast<int>(m_level.rows.size()));
     // The list of the last kind read is left in the panel under its own kind's button, so that
     // the next placement takes a model of that kind.
     if (result->lastKind)
@@ -303,9 +305,12 @@ bool Editor::confirmDiscard()
         return true;
     m_buttonDown = false;
     switch (m_host.askSaveChanges(m_level.settings.levelDesc)) {
-    case SaveChoice::Save: return mnuFileSave_Click();
-    case SaveChoice::Discard: return true;
-    case SaveChoice::Cancel: break;
+    case SaveChoice::Save:
+        return mnuFileSave_Click();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
     }
     return false;
 }

@@ -76,7 +76,8 @@ public:
 
     // Work that may take a while (running a level's script), given `cancel`, which it checks,
     // and `progress`, through which it tells a count of what it has done so far.
-    using BackgroundWork = std::function<void(const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress)>;
+    using BackgroundWork =
+        std::function<void(const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress)>;
     // Runs `work` and returns when it is done. The window runs it off its own thread while the
     // user sees `caption`, the progress and a Cancel button; a host without a window runs it at once.
     virtual void runInBackground(const QString& caption, const BackgroundWork& work)

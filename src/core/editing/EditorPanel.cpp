@@ -89,7 +89,7 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
                        }
                    },
                },
-               record);
+        record);
     Combo1_Click(entry);
 
     // Every field with a record member, clouds' colours too: otherwise Apply would store the
@@ -100,7 +100,7 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
                        [](const PlayerStartRecord&) {},
                        [this](const auto& r) { m_panel.customName = r.customName; },
                    },
-                   record);
+            record);
     }
     m_panel.mode = EditorMode::Editing;
     setVisible();

@@ -3,11 +3,9 @@
 namespace starloom {
 
 // A visitor made of lambdas: std::visit(Overloaded{[](const A&) {...}, [](const auto&) {...}}, v).
-template <class... Fs>
-struct Overloaded : Fs... {
+template <class... Fs> struct Overloaded : Fs... {
     using Fs::operator()...;
 };
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
+template <class... Fs> Overloaded(Fs...) -> Overloaded<Fs...>;
 
 } // namespace starloom

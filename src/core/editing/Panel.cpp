@@ -14,10 +14,7 @@ namespace {
 // Converts one field text to its member's type; remembers the first field that cannot be stored.
 class FieldReader {
 public:
-    explicit FieldReader(const std::array<PanelField, 4>& fields)
-        : m_fields(fields)
-    {
-    }
+    explicit FieldReader(const std::array<PanelField, 4>& fields) : m_fields(fields) {}
 
     double value(int i, const ItemField& f, bool strict)
     {
@@ -39,7 +36,8 @@ public:
                 return *n;
             fail(i, QStringLiteral("must lie between -32768 and 32767"));
             return 0;
-        case FieldType::Int32: break;
+        case FieldType::Int32:
+            break;
         }
         if (const auto n = toInt32(v))
             return *n;
@@ -65,9 +63,12 @@ private:
 QString modeCaption(EditorMode mode)
 {
     switch (mode) {
-    case EditorMode::Placement: return QStringLiteral("Placement mode");
-    case EditorMode::Editing: return QStringLiteral("Editing mode");
-    case EditorMode::None: break;
+    case EditorMode::Placement:
+        return QStringLiteral("Placement mode");
+    case EditorMode::Editing:
+        return QStringLiteral("Editing mode");
+    case EditorMode::None:
+        break;
     }
     return {};
 }
@@ -140,8 +141,8 @@ void showRecordFields(Panel& panel, ItemKind kind, const AnyRecord& record)
         if (!f.get)
             continue;
         const double v = f.get(record);
-        panel.fields[i].text = f.type == FieldType::Float32 ? floatText(static_cast<float>(v))
-                                                            : intText(static_cast<long long>(v));
+        panel.fields[i].text =
+            f.type == FieldType::Float32 ? floatText(static_cast<float>(v)) : intText(static_cast<long long>(v));
     }
 }
 

@@ -4,8 +4,7 @@
 
 namespace starloom {
 
-ArchiveSource::ArchiveSource(QString path)
-    : m_path(std::move(path))
+ArchiveSource::ArchiveSource(QString path) : m_path(std::move(path))
 {
 }
 

@@ -31,8 +31,8 @@ std::uint16_t u16(const QByteArray& b, qint64 at)
 std::uint32_t u32(const QByteArray& b, qint64 at)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
+        | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 // A NUL-terminated text of at most `length` bytes at `at`.
@@ -72,8 +72,7 @@ QString normalPath(QStringView path)
 
 } // namespace
 
-template <class ReadRange>
-void BigArchive::load(qint64 fileSize, ReadRange readRange)
+template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange readRange)
 {
     m_size = fileSize;
     const QByteArray header = readRange(0, headerSize);
@@ -88,7 +87,8 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
         return fail(QStringLiteral("%1 is damaged: it ends inside its header").arg(m_name));
     const std::uint32_t version = u32(header, 8);
     if (version != 2)
-        return fail(QStringLiteral("%1 is an archive of version %2, which the editor cannot read").arg(m_name).arg(version));
+        return fail(
+            QStringLiteral("%1 is an archive of version %2, which the editor cannot read").arg(m_name).arg(version));
     m_dataStart = u32(header, 176);
 
     const QByteArray sections = readRange(headerSize, sectionHeaderSize);
@@ -101,7 +101,8 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
         tables[i] = {headerSize + u32(sections, 6 * i), u16(sections, 6 * i + 4), sizes[i]};
         const qint64 end = i == 3 ? tables[i].start : tables[i].end();
         if (end > fileSize)
-            return fail(QStringLiteral("%1 is damaged: its %2 lies outside the file").arg(m_name, QLatin1String(what[i])));
+            return fail(
+                QStringLiteral("%1 is damaged: its %2 lies outside the file").arg(m_name, QLatin1String(what[i])));
     }
     const Table& toc = tables[0];
     const Table& folderTable = tables[1];
@@ -114,15 +115,16 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
     const QByteArray folderBytes = readRange(folderTable.start, folderTable.end() - folderTable.start);
     const QByteArray fileBytes = readRange(fileTable.start, fileTable.end() - fileTable.start);
     const QByteArray names = readRange(namesStart, namesEnd - namesStart);
-    if (tocBytes.size() != toc.end() - toc.start || folderBytes.size() != folderTable.end() - folderTable.start ||
-        fileBytes.size() != fileTable.end() - fileTable.start || names.size() != namesEnd - namesStart)
+    if (tocBytes.size() != toc.end() - toc.start || folderBytes.size() != folderTable.end() - folderTable.start
+        || fileBytes.size() != fileTable.end() - fileTable.start || names.size() != namesEnd - namesStart)
         return fail(QStringLiteral("%1 could not be read to its end").arg(m_name));
 
     auto nameAt = [&](std::uint32_t offset, QString* out) {
         if (offset >= names.size())
             return false;
         const char* start = names.constData() + offset;
-        const auto* end = static_cast<const char*>(std::memchr(start, 0, static_cast<std::size_t>(names.size() - offset)));
+        const auto* end =
+            static_cast<const char*>(std::memchr(start, 0, static_cast<std::size_t>(names.size() - offset)));
         if (!end)
             return false;
         *out = QString::fromLatin1(start, end - start);
@@ -134,8 +136,8 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
     for (qint64 i = 0; i < toc.count; ++i) {
         const qint64 at = i * tocEntrySize;
         const qint64 fields = at + 128;
-        if (!validRange(u16(tocBytes, fields), u16(tocBytes, fields + 2), folderTable.count) ||
-            !validRange(u16(tocBytes, fields + 4), u16(tocBytes, fields + 6), fileTable.count))
+        if (!validRange(u16(tocBytes, fields), u16(tocBytes, fields + 2), folderTable.count)
+            || !validRange(u16(tocBytes, fields + 4), u16(tocBytes, fields + 6), fileTable.count))
             return fail(QStringLiteral("%1 is damaged: table of contents %2 names folders or files it does not have")
                             .arg(m_name)
                             .arg(i));
@@ -158,7 +160,8 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
         const qint64 at = i * fileEntrySize;
         QString name;
         if (!nameAt(u32(fileBytes, at), &name))
-            return fail(QStringLiteral("%1 is damaged: the name of file %2 lies outside the name table").arg(m_name).arg(i));
+            return fail(
+                QStringLiteral("%1 is damaged: the name of file %2 lies outside the name table").arg(m_name).arg(i));
         File& f = m_files[static_cast<std::size_t>(i)];
         f.storage = static_cast<std::uint8_t>(fileBytes[at + 4]);
         f.dataOffset = u32(fileBytes, at + 5);
@@ -171,12 +174,14 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
         const qint64 at = i * folderEntrySize;
         QString name;
         if (!nameAt(u32(folderBytes, at), &name))
-            return fail(QStringLiteral("%1 is damaged: the name of folder %2 lies outside the name table").arg(m_name).arg(i));
+            return fail(
+                QStringLiteral("%1 is damaged: the name of folder %2 lies outside the name table").arg(m_name).arg(i));
         const qint64 firstFile = u16(folderBytes, at + 8);
         const qint64 lastFile = u16(folderBytes, at + 10);
-        if (!validRange(u16(folderBytes, at + 4), u16(folderBytes, at + 6), folderTable.count) ||
-            !validRange(firstFile, lastFile, fileTable.count))
-            return fail(QStringLiteral("%1 is damaged: folder %2 names folders or files it does not have").arg(m_name).arg(i));
+        if (!validRange(u16(folderBytes, at + 4), u16(folderBytes, at + 6), folderTable.count)
+            || !validRange(firstFile, lastFile, fileTable.count))
+            return fail(
+                QStringLiteral("%1 is damaged: folder %2 names folders or files it does not have").arg(m_name).arg(i));
         const QString path = belowRoot(name);
         m_folders << path;
         for (qint64 k = firstFile; k < lastFile; ++k) {
@@ -185,7 +190,7 @@ void BigArchive::load(qint64 fileSize, ReadRange readRange)
                 continue;
             placed[index] = true;
             m_files[index].path = path.isEmpty() || fileNames[k].isEmpty() ? path + fileNames[k]
-                                                                         : path + QLatin1Char('\\') + fileNames[k];
+                                                                           : path + QLatin1Char('\\') + fileNames[k];
         }
     }
     for (std::size_t k = 0; k < m_files.size(); ++k) {
@@ -292,7 +297,9 @@ std::optional<QByteArray> BigArchive::read(qsizetype index, QString* error) cons
         return failed(QStringLiteral("%1: %2 is too large to be read").arg(m_name, f.path));
     const bool packed = f.storage == 0x10 || f.storage == 0x20;
     if (f.storage != 0 && !packed)
-        return failed(QStringLiteral("%1: %2 is stored in a way the editor does not know (%3)").arg(m_name, f.path).arg(f.storage));
+        return failed(QStringLiteral("%1: %2 is stored in a way the editor does not know (%3)")
+                          .arg(m_name, f.path)
+                          .arg(f.storage));
     if (!packed && f.storedSize != f.unpackedSize)
         return failed(QStringLiteral("%1 is damaged: %2 has two different sizes").arg(m_name, f.path));
 

@@ -25,8 +25,8 @@ namespace starloom {
 class BigArchive {
 public:
     struct File {
-        QString path;               // below the archive's data root, '\'-separated, as stored
-        std::uint8_t storage = 0;   // 0 stored, 0x10 and 0x20 zlib-compressed
+        QString path;             // below the archive's data root, '\'-separated, as stored
+        std::uint8_t storage = 0; // 0 stored, 0x10 and 0x20 zlib-compressed
         std::uint32_t dataOffset = 0;
         std::uint32_t storedSize = 0;
         std::uint32_t unpackedSize = 0;
@@ -67,8 +67,7 @@ public:
 
 private:
     // Reads the tables through `readRange(position, length)` from an archive of `fileSize` bytes.
-    template <class ReadRange>
-    void load(qint64 fileSize, ReadRange readRange);
+    template <class ReadRange> void load(qint64 fileSize, ReadRange readRange);
     void fail(const QString& why);
 
     QString m_name;

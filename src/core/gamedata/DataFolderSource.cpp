@@ -7,8 +7,7 @@
 
 namespace starloom {
 
-DataFolderSource::DataFolderSource(QString dataFolder)
-    : m_dataFolder(std::move(dataFolder))
+DataFolderSource::DataFolderSource(QString dataFolder) : m_dataFolder(std::move(dataFolder))
 {
 }
 

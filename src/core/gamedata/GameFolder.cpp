@@ -27,8 +27,7 @@ QString queryRegistry(HKEY root, const QString& path, const QString& valueName, 
     DWORD size = sizeof(buffer) - sizeof(wchar_t);
     DWORD type = 0;
     const std::wstring wname = valueName.toStdWString();
-    const LONG status =
-        RegQueryValueExW(key, wname.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
+    const LONG status = RegQueryValueExW(key, wname.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return {};

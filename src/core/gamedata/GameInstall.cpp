@@ -22,8 +22,8 @@ QStringList bigFiles(const QString& dataFolder)
         return {};
     QStringList names = QDir(dataFolder).entryList(QDir::Files);
     names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& n) { return !n.endsWith(QLatin1String(".big"), Qt::CaseInsensitive); }),
-                names.end());
+                    [](const QString& n) { return !n.endsWith(QLatin1String(".big"), Qt::CaseInsensitive); }),
+        names.end());
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
@@ -134,7 +134,8 @@ QStringList archivesOf(const GameInstall& game)
     const QString data = dataFolderOf(game.folder);
     QStringList archives;
     for (const QString& name : bigFiles(data)) {
-        if (game.edition == GameEdition::Remastered || name.compare(QLatin1String("Homeworld2.big"), Qt::CaseInsensitive) == 0)
+        if (game.edition == GameEdition::Remastered
+            || name.compare(QLatin1String("Homeworld2.big"), Qt::CaseInsensitive) == 0)
             archives << QDir(data).filePath(name);
     }
     return archives;
@@ -150,22 +151,25 @@ std::vector<GameInstall> findGames(const Environment& environment, const Registr
     const QString home = environment.homePath();
     if (environment.isWindows()) {
         found.add(registry.value(RegistryRoot::LocalMachine, homeworld2UninstallKey, QStringLiteral("GAMEDIR")),
-                  QStringLiteral("the registry value GAMEDIR of HKEY_LOCAL_MACHINE\\%1").arg(homeworld2UninstallKey));
-        found.addSteam(registry.value(RegistryRoot::CurrentUser, QStringLiteral("Software\\Valve\\Steam"), QStringLiteral("SteamPath")),
-                       QStringLiteral("Steam (HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath)"));
+            QStringLiteral("the registry value GAMEDIR of HKEY_LOCAL_MACHINE\\%1").arg(homeworld2UninstallKey));
+        found.addSteam(registry.value(RegistryRoot::CurrentUser, QStringLiteral("Software\\Valve\\Steam"),
+                           QStringLiteral("SteamPath")),
+            QStringLiteral("Steam (HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath)"));
         found.addSteam(registry.value(RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\WOW6432Node\\Valve\\Steam"),
-                                      QStringLiteral("InstallPath")),
-                       QStringLiteral("Steam (HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Valve\\Steam\\InstallPath)"));
+                           QStringLiteral("InstallPath")),
+            QStringLiteral("Steam (HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Valve\\Steam\\InstallPath)"));
         const QString steamApp = uninstallRoot + QStringLiteral("Steam App ") + homeworldAppId;
         found.add(registry.value(RegistryRoot::LocalMachine, steamApp, QStringLiteral("InstallLocation")),
-                  QStringLiteral("the registry value InstallLocation of HKEY_LOCAL_MACHINE\\%1").arg(steamApp));
+            QStringLiteral("the registry value InstallLocation of HKEY_LOCAL_MACHINE\\%1").arg(steamApp));
     } else {
         const QString prefix = environment.variable(QStringLiteral("WINEPREFIX"));
         const QString wineFolder = findGameFolder(GameFolderSources{QString(), prefix, home});
-        found.add(wineFolder, QStringLiteral("the registry value GAMEDIR of the Wine prefix %1")
-                                  .arg(prefix.isEmpty() ? QDir(home).filePath(QStringLiteral(".wine")) : prefix));
+        found.add(wineFolder,
+            QStringLiteral("the registry value GAMEDIR of the Wine prefix %1")
+                .arg(prefix.isEmpty() ? QDir(home).filePath(QStringLiteral(".wine")) : prefix));
         if (!home.isEmpty()) {
-            for (const char* root : {".local/share/Steam", ".steam/steam", ".var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
+            for (const char* root :
+                {".local/share/Steam", ".steam/steam", ".var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
                 const QString steam = QDir(home).filePath(QLatin1String(root));
                 found.addSteam(steam, QStringLiteral("Steam (%1)").arg(steam));
             }

@@ -52,6 +52,7 @@ QStringList archivesOf(const GameInstall& game);
 // ~/.steam/steam and Flatpak's ~/.var/app/com.valvesoftware.Steam/.local/share/Steam.
 // For Steam, the library holding app 244160 and the folder its manifest names. A
 // STARLOOM_GAME_DIR that holds no game is added to `problems`.
-std::vector<GameInstall> findGames(const Environment& environment, const Registry& registry, QStringList* problems = nullptr);
+std::vector<GameInstall> findGames(
+    const Environment& environment, const Registry& registry, QStringList* problems = nullptr);
 
 } // namespace starloom

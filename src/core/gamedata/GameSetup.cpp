@@ -72,7 +72,7 @@ QString GameSetup::statusText() const
 }
 
 GameSetup chooseGame(const QString& userFolder, const QString& userHow, const std::vector<GameInstall>& found,
-                     std::optional<GameEdition> edition, const QStringList& modFolders)
+    std::optional<GameEdition> edition, const QStringList& modFolders)
 {
     GameSetup setup;
     setup.modFolders = modFolders;
@@ -83,7 +83,8 @@ GameSetup chooseGame(const QString& userFolder, const QString& userHow, const st
         else if (const GameInstall* g = pick(named, edition))
             setup.game = *g;
         else
-            setup.problems << QStringLiteral("The game folder %1 (%2) holds no %3 game").arg(userFolder, userHow, editionName(*edition));
+            setup.problems << QStringLiteral("The game folder %1 (%2) holds no %3 game")
+                                  .arg(userFolder, userHow, editionName(*edition));
     }
     if (!setup.game) {
         if (const GameInstall* g = pick(found, edition))
@@ -92,8 +93,9 @@ GameSetup chooseGame(const QString& userFolder, const QString& userHow, const st
             setup.problems << QStringLiteral("No %1 game was found").arg(editionName(*edition));
     }
     if (!setup.problems.isEmpty())
-        setup.problems.last() += QStringLiteral("; ") + (setup.game ? QStringLiteral("%1 is used").arg(describe(*setup.game))
-                                                                    : QStringLiteral("the built-in model names are used"));
+        setup.problems.last() += QStringLiteral("; ")
+            + (setup.game ? QStringLiteral("%1 is used").arg(describe(*setup.game))
+                          : QStringLiteral("the built-in model names are used"));
     return setup;
 }
 

@@ -36,7 +36,7 @@ struct GameSetup {
 // taken unless `edition` asks for the other; when no game of that edition is found, none is used
 // and the problem is told. (A mod folder that does not exist is a problem of the catalogue.)
 GameSetup chooseGame(const QString& userFolder, const QString& userHow, const std::vector<GameInstall>& found,
-                     std::optional<GameEdition> edition = std::nullopt, const QStringList& modFolders = {});
+    std::optional<GameEdition> edition = std::nullopt, const QStringList& modFolders = {});
 
 // The catalogue of the setup: the loose folders, then the archives, then the built-in names.
 Catalogue catalogueFor(const GameSetup& setup);

@@ -8,10 +8,7 @@ constexpr int maxDepth = 64;
 
 class Parser {
 public:
-    explicit Parser(QStringView text)
-        : m_text(text)
-    {
-    }
+    explicit Parser(QStringView text) : m_text(text) {}
 
     std::optional<KeyValues> parseAll(QString* error)
     {

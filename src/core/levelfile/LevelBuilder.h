@@ -32,11 +32,10 @@ public:
 
 private:
     // Fills `record` (of the kind's layout) from the call; false when the item cannot be read.
+    template <class Rec> bool fill(ItemKind kind, const LevelCall& call, AnyRecord& record, bool& asWritten);
     template <class Rec>
-    bool fill(ItemKind kind, const LevelCall& call, AnyRecord& record, bool& asWritten);
-    template <class Rec>
-    void fillArg(const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& record,
-                 bool& asWritten);
+    void fillArg(
+        const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& record, bool& asWritten);
     void item(ItemKind kind, const LevelCall& call);
     std::int32_t int32(const LuaValue* value, const char* what, bool& asWritten);
     void fixedLine(FixedLine line, const LevelCall& call);
@@ -55,7 +54,7 @@ private:
     qint64 m_problemCount = 0;
     std::array<bool, fixedLineCount> m_fixedSeen{};
     std::array<std::unordered_map<std::string, std::int16_t>, 10> m_modelCache;
-    int m_slot = -1;                 // the player slot of the addPoint call being read
+    int m_slot = -1;                // the player slot of the addPoint call being read
     std::string_view m_modelAsRead; // the model name of the call being read
 };
 

@@ -48,7 +48,7 @@ bool continuesExpression(const LuaToken& t)
         return false;
     // Every symbol but , ; ) } ] = ... continues an expression.
     return !(t.isSymbol(",") || t.isSymbol(";") || t.isSymbol(")") || t.isSymbol("}") || t.isSymbol("]")
-             || t.isSymbol("=") || t.isSymbol("..."));
+        || t.isSymbol("=") || t.isSymbol("..."));
 }
 
 // Counts of what the reader met but cannot take without running the script.
@@ -72,8 +72,8 @@ struct ScriptCode {
 class CallReader {
 public:
     CallReader(QIODevice& input, ReadSink& sink)
-        : m_lexer(input, [&sink](qint64 line, const QString& text) { sink.problem(line, text); })
-        , m_sink(sink)
+        : m_lexer(input, [&sink](qint64 line, const QString& text) { sink.problem(line, text); }),
+          m_sink(sink)
     {
     }
 
@@ -84,8 +84,8 @@ public:
 private:
     struct Context {
         Chunk chunk = Chunk::Other;
-        bool top = true;  // the main chunk, outside every function
-        int loops = 0;    // loops around the statement within its function
+        bool top = true; // the main chunk, outside every function
+        int loops = 0;   // loops around the statement within its function
         std::string function;
     };
 
@@ -133,9 +133,9 @@ private:
     bool m_hasNext = false;
     ScriptCode m_code;
     LevelCall m_call;
-    std::set<std::string> m_defined;      // functions the script defines itself
-    std::vector<LevelCall> m_pending;     // calls of names shaped like game functions, until the end
-    LuaValue m_player;                    // the global player, while it is a literal table
+    std::set<std::string> m_defined;  // functions the script defines itself
+    std::vector<LevelCall> m_pending; // calls of names shaped like game functions, until the end
+    LuaValue m_player;                // the global player, while it is a literal table
     bool m_playerSet = false;
     qint64 m_playerLine = 0;
     bool m_tooDeep = false;
@@ -169,7 +169,8 @@ void CallReader::expectKeyword(const char* keyword, qint64 openedAt)
         return;
     }
     if (m_token.type != Type::End || std::string_view(keyword) != "end" || openedAt > 0)
-        problem(m_token.line, QStringLiteral("\"%1\" expected (to close line %2)").arg(QLatin1String(keyword)).arg(openedAt));
+        problem(m_token.line,
+            QStringLiteral("\"%1\" expected (to close line %2)").arg(QLatin1String(keyword)).arg(openedAt));
 }
 
 const ScriptCode& CallReader::run()
@@ -205,7 +206,8 @@ void CallReader::block(const Context& c, int depth)
 {
     if (depth > maxNesting) {
         if (!m_tooDeep)
-            problem(m_token.line, QStringLiteral("the blocks are nested more than %1 deep; the rest is not read").arg(maxNesting));
+            problem(m_token.line,
+                QStringLiteral("the blocks are nested more than %1 deep; the rest is not read").arg(maxNesting));
         m_tooDeep = true;
         while (m_token.type != Type::End)
             advance();
@@ -407,9 +409,10 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
         if (name == "dofilepath" || name == "dofile") {
             std::vector<LuaValue> args;
             const bool literalPath = arguments(args, line) && !args.empty() && args[0].isString();
-            problem(line, QStringLiteral("the script includes %1, which Load Level does not read; Open Level runs it")
-                              .arg(literalPath ? QLatin1Char('"') + latin1(args[0].text) + QLatin1Char('"')
-                                               : QStringLiteral("a file")));
+            problem(line,
+                QStringLiteral("the script includes %1, which Load Level does not read; Open Level runs it")
+                    .arg(literalPath ? QLatin1Char('"') + latin1(args[0].text) + QLatin1Char('"')
+                                     : QStringLiteral("a file")));
             count(m_code.helperCalls, c);
             return;
         }
@@ -432,18 +435,22 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
     m_call.chunk = c.chunk;
     if (!arguments(m_call.args, line) || continuesExpression(m_token)) {
         count(m_code.computedCalls, c);
-        problem(line, QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
+        problem(line,
+            QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
         return;
     }
     if (c.top) {
-        problem(line, QStringLiteral("%1 is called outside the functions DetermChunk and NonDetermChunk; skipped")
-                          .arg(latin1(name)));
+        problem(line,
+            QStringLiteral("%1 is called outside the functions DetermChunk and NonDetermChunk; skipped")
+                .arg(latin1(name)));
         return;
     }
     if (c.loops > 0) {
         if (m_code.callsInLoops++ == 0)
-            problem(line, QStringLiteral("%1 is called inside a loop: it is read once, but the game calls it on every "
-                                         "pass").arg(latin1(name)));
+            problem(line,
+                QStringLiteral("%1 is called inside a loop: it is read once, but the game calls it on every "
+                               "pass")
+                    .arg(latin1(name)));
     }
     if (isKnownGameFunction(name))
         m_sink.call(m_call);
@@ -501,7 +508,8 @@ void CallReader::assignPlayerEntry(qint64 line)
     }
     m_playerSet = true;
     m_playerLine = line;
-    if (key.isNumber() && key.number >= 1 && key.number <= double(m_player.items.size()) && key.number == double(qint64(key.number))) {
+    if (key.isNumber() && key.number >= 1 && key.number <= double(m_player.items.size())
+        && key.number == double(qint64(key.number))) {
         m_player.items[std::size_t(key.number) - 1] = std::move(value);
         return;
     }
@@ -563,7 +571,8 @@ bool CallReader::literal(LuaValue& v, int depth)
         if (m_token.isSymbol("{"))
             return literalTable(v, depth);
         return false;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -779,12 +788,14 @@ QString scriptSummary(const ScriptCode& code)
     QString text = QStringLiteral("The file is a script");
     if (!parts.isEmpty()) {
         const QString last = parts.takeLast();
-        text += QStringLiteral(": it has ") + (parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
+        text += QStringLiteral(": it has ")
+            + (parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
             + QStringLiteral(" that Load Level does not run");
     }
     if (code.computedCalls)
         text += QStringLiteral("; %1 whose arguments the script computes %2 skipped")
-                    .arg(plural(code.computedCalls, "call", "calls"), QLatin1String(code.computedCalls == 1 ? "was" : "were"));
+                    .arg(plural(code.computedCalls, "call", "calls"),
+                        QLatin1String(code.computedCalls == 1 ? "was" : "were"));
     return text + QStringLiteral(". File > Open Level runs the script and reads every item.");
 }
 
@@ -804,10 +815,11 @@ LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
     CallReader reader(input, sink);
     const ScriptCode& code = reader.run();
     if (const qint64 cr = reader.loneCarriageReturns(); cr > 0)
-        sink.problem(0, QStringLiteral("%1 of the file's lines end in a lone carriage return (CR), which the game's Lua "
-                                       "4.0 reads as a blank, not as a line end: a \"--\" comment runs on past it to "
-                                       "the next line feed. Saving writes CR LF line ends.")
-                            .arg(cr));
+        sink.problem(0,
+            QStringLiteral("%1 of the file's lines end in a lone carriage return (CR), which the game's Lua "
+                           "4.0 reads as a blank, not as a line end: a \"--\" comment runs on past it to "
+                           "the next line feed. Saving writes CR LF line ends.")
+                .arg(cr));
     if (code.any())
         sink.problem(0, scriptSummary(code));
     return {code.computedCalls, code.inChunks};

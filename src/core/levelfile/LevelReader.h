@@ -25,9 +25,9 @@ struct ReadResult {
     std::optional<ItemKind> lastKind; // last kind whose model list the load used (2 to 9)
     bool worldBoundsRead = false;     // a setWorldBoundsInner call set the world size
     int itemsRead = 0;
-    int callsKept = 0;                // calls of the chunks kept as they are
-    int callsSkipped = 0;             // calls of game functions whose arguments the script computes
-    int scriptInChunks = 0;           // loops, locals, helper calls, ... inside the chunk functions
+    int callsKept = 0;      // calls of the chunks kept as they are
+    int callsSkipped = 0;   // calls of game functions whose arguments the script computes
+    int scriptInChunks = 0; // loops, locals, helper calls, ... inside the chunk functions
 };
 
 struct LineReadSummary {

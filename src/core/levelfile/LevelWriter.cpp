@@ -22,11 +22,7 @@ std::string latin1(const QString& text)
 // Collects the script as 8-bit text; every line ends with CR LF.
 class ScriptText {
 public:
-    explicit ScriptText(ModelLists& models)
-        : m_models(models)
-    {
-        m_bytes.reserve(1 << 20);
-    }
+    explicit ScriptText(ModelLists& models) : m_models(models) { m_bytes.reserve(1 << 20); }
 
     ScriptText& operator<<(const char* text)
     {
@@ -86,26 +82,24 @@ private:
     std::array<std::vector<QByteArray>, 10> m_quotedEntries;
 };
 
+template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
 template <class Rec>
-constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
-template <class Rec>
-constexpr bool hasName = std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec, PropRecord>
-    || std::is_same_v<Rec, ShipRecord>;
+constexpr bool hasName =
+    std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec, PropRecord> || std::is_same_v<Rec, ShipRecord>;
 
 // Writes one item's call from the kind's layout: each argument from the record, or, for an item
 // read from a file, as the file gave it wherever the record still holds the value read.
-template <class Rec>
-class ItemCall {
+template <class Rec> class ItemCall {
 public:
     ItemCall(ScriptText& out, ItemKind kind, const Rec& record, int slot)
-        : m_out(out)
-        , m_kind(kind)
-        , m_layout(kindLayout(kind))
-        , m_record(record)
-        , m_any(record)
-        , m_slot(slot)
-        , m_source(record.source.get())
-        , m_asRead(m_source ? std::get_if<Rec>(&m_source->asRead) : nullptr)
+        : m_out(out),
+          m_kind(kind),
+          m_layout(kindLayout(kind)),
+          m_record(record),
+          m_any(record),
+          m_slot(slot),
+          m_source(record.source.get()),
+          m_asRead(m_source ? std::get_if<Rec>(&m_source->asRead) : nullptr)
     {
         if (!m_asRead)
             m_source = nullptr;
@@ -141,13 +135,18 @@ private:
     {
         switch (spec.role) {
         case ArgRole::Model:
-        case ArgRole::Name: return modelChanged();
+        case ArgRole::Name:
+            return modelChanged();
         case ArgRole::SlotName:
-        case ArgRole::Kept: return false;
+        case ArgRole::Kept:
+            return false;
         case ArgRole::Position:
-            return m_record.posX != m_asRead->posX || m_record.posY != m_asRead->posY || m_record.posZ != m_asRead->posZ;
-        case ArgRole::Field: return fieldChanged(spec.field);
-        case ArgRole::Table: break;
+            return m_record.posX != m_asRead->posX || m_record.posY != m_asRead->posY
+                || m_record.posZ != m_asRead->posZ;
+        case ArgRole::Field:
+            return fieldChanged(spec.field);
+        case ArgRole::Table:
+            break;
         }
         for (const ArgSpec& e : spec.elements) {
             if (changed(e))
@@ -231,7 +230,9 @@ private:
     void canonical(const ArgSpec& spec)
     {
         switch (spec.role) {
-        case ArgRole::Model: writeModel(); break;
+        case ArgRole::Model:
+            writeModel();
+            break;
         case ArgRole::Name:
             if constexpr (hasName<Rec>) {
                 if (!m_record.name.isEmpty()) {
@@ -241,12 +242,16 @@ private:
             }
             writeModel();
             break;
-        case ArgRole::SlotName: m_out << "\"StartPos" << m_slot << "\""; break;
+        case ArgRole::SlotName:
+            m_out << "\"StartPos" << m_slot << "\"";
+            break;
         case ArgRole::Position:
             // Positions go top-view X, then height, then top-view Y.
             m_out << "{" << m_record.posX << ", " << m_record.posZ << ", " << m_record.posY << "}";
             break;
-        case ArgRole::Field: m_out << std::string_view(fieldText(spec.field)); break;
+        case ArgRole::Field:
+            m_out << std::string_view(fieldText(spec.field));
+            break;
         case ArgRole::Table:
             m_out << "{";
             for (std::size_t k = 0; k < spec.elements.size(); ++k) {
@@ -256,7 +261,9 @@ private:
             }
             m_out << "}";
             break;
-        case ArgRole::Kept: m_out << spec.keptText; break;
+        case ArgRole::Kept:
+            m_out << spec.keptText;
+            break;
         }
     }
 
@@ -294,8 +301,7 @@ private:
     bool m_modelSearched = false;
 };
 
-template <class Rec>
-void writeCall(ScriptText& out, ItemKind kind, const Rec& record, int slot = 0)
+template <class Rec> void writeCall(ScriptText& out, ItemKind kind, const Rec& record, int slot = 0)
 {
     ItemCall<Rec>(out, kind, record, slot).write();
 }
@@ -303,9 +309,8 @@ void writeCall(ScriptText& out, ItemKind kind, const Rec& record, int slot = 0)
 // The items of every array kind whose chunk is `chunk`, in the writer's kind order.
 void arrayItems(ScriptText& out, const LevelDocument& doc, Chunk chunk, bool pebblesFirst)
 {
-    static constexpr std::array<ItemKind, 7> order = {ItemKind::Asteroid, ItemKind::Cloud,   ItemKind::DustCloud,
-                                                      ItemKind::Megalith, ItemKind::Nebula,  ItemKind::Salvage,
-                                                      ItemKind::Ship};
+    static constexpr std::array<ItemKind, 7> order = {ItemKind::Asteroid, ItemKind::Cloud, ItemKind::DustCloud,
+        ItemKind::Megalith, ItemKind::Nebula, ItemKind::Salvage, ItemKind::Ship};
     auto kind = [&](ItemKind k) {
         const int n = doc.itemCount(k);
         for (int i = 0; i < n; ++i) {
@@ -336,9 +341,15 @@ void fixedLine(ScriptText& out, const MapSettings& s, FixedLine line)
         case FixedLine::WorldBoundsInner:
             out << "  setWorldBoundsInner({0, 0, 0}, {" << s.sizeX << ", " << s.sizeZ << ", " << s.sizeY << "})";
             break;
-        case FixedLine::FogActive: out << "  fogSetActive(0)"; break;
-        case FixedLine::GlareIntensity: out << "  setGlareIntensity(0)"; break;
-        case FixedLine::ShadowColour: out << "  setLevelShadowColour(0, 0, 0, 1)"; break;
+        case FixedLine::FogActive:
+            out << "  fogSetActive(0)";
+            break;
+        case FixedLine::GlareIntensity:
+            out << "  setGlareIntensity(0)";
+            break;
+        case FixedLine::ShadowColour:
+            out << "  setLevelShadowColour(0, 0, 0, 1)";
+            break;
         case FixedLine::Background:
             out << "  loadBackground(";
             out.quoted(s.background);
@@ -402,7 +413,8 @@ void fixedLine(ScriptText& out, const MapSettings& s, FixedLine line)
         break;
     case FixedLine::FogActive:
     case FixedLine::GlareIntensity:
-    case FixedLine::ShadowColour: break;
+    case FixedLine::ShadowColour:
+        break;
     }
     out << "  " << fixedLineName(line) << "(";
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -482,8 +494,8 @@ void playerTable(ScriptText& out, const PlayerTable& table, int players)
         playerEntry(out, entry.key, entry.value);
     for (int slot = int(table.entries().size()); slot < players; ++slot) {
         const LuaValue key = LuaValue::makeNumber(slot + base);
-        const bool keyTaken = std::any_of(table.entries().begin(), table.entries().end(),
-                                          [&key](const LuaField& e) { return e.key.sameValue(key); });
+        const bool keyTaken = std::any_of(
+            table.entries().begin(), table.entries().end(), [&key](const LuaField& e) { return e.key.sameValue(key); });
         if (!table.entry(slot) && !keyTaken)
             playerEntry(out, key, PlayerTable::standardEntry(slot));
     }
@@ -525,8 +537,8 @@ QString writtenModelName(ItemKind kind, std::int16_t modelIndex, const QString& 
     return models.entry(kind, modelIndex);
 }
 
-bool isWrittenModelName(ItemKind kind, std::int16_t modelIndex, const QString& customName, std::string_view name,
-                        ModelLists& models)
+bool isWrittenModelName(
+    ItemKind kind, std::int16_t modelIndex, const QString& customName, std::string_view name, ModelLists& models)
 {
     const QLatin1StringView given(name.data(), qsizetype(name.size()));
     if (modelIndex == -1)

@@ -24,8 +24,8 @@ std::vector<int> startsBeyondPlayerCount(const LevelDocument& document, int play
 // number for asteroids, the custom name for a model in no list (index -1).
 QString writtenModelName(ItemKind kind, std::int16_t modelIndex, const QString& customName, ModelLists& models);
 // True when `name` (as a file gave it) is the name the writer writes for the record.
-bool isWrittenModelName(ItemKind kind, std::int16_t modelIndex, const QString& customName, std::string_view name,
-                        ModelLists& models);
+bool isWrittenModelName(
+    ItemKind kind, std::int16_t modelIndex, const QString& customName, std::string_view name, ModelLists& models);
 
 // A colour component 0 to 255 as the file holds it: divided by 255, "0" and "1" for the ends.
 QString colourComponentText(std::int16_t component);

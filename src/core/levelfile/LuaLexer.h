@@ -27,7 +27,7 @@ struct LuaToken {
     Type type = Type::End;
     qint64 line = 1; // where the token starts
     double number = 0;
-    std::string text; // names, numerals, strings and the reasons of invalid tokens
+    std::string text;       // names, numerals, strings and the reasons of invalid tokens
     std::uint64_t code = 0; // symbols and keywords: their characters, packed by packChars
 
     // The characters of a text of at most 8 characters in one number, the first in the low byte.
@@ -217,7 +217,9 @@ inline void LuaLexer::next(LuaToken& t)
         t.code = static_cast<unsigned char>(c);
         m_pos = p + 1 - data;
         return;
-    default: nextSlow(t); return;
+    default:
+        nextSlow(t);
+        return;
     }
 }
 

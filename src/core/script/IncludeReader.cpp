@@ -45,7 +45,8 @@ QString findIncludeBelow(const QString& folder, const QString& path)
         return {};
     QString current = root;
     for (const QString& name : *names) {
-        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         QString match;
         for (const QString& entry : entries) {
             if (entry == name) {

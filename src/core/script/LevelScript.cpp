@@ -30,9 +30,15 @@ void RecordedScript::replay(ReadSink& sink) const
 {
     for (const Event& e : m_events) {
         switch (e.kind) {
-        case Event::Kind::Call: sink.call(e.call); break;
-        case Event::Kind::Global: sink.global(e.call.name, e.value, e.line); break;
-        case Event::Kind::Problem: sink.problem(e.line, e.reason); break;
+        case Event::Kind::Call:
+            sink.call(e.call);
+            break;
+        case Event::Kind::Global:
+            sink.global(e.call.name, e.value, e.line);
+            break;
+        case Event::Kind::Problem:
+            sink.problem(e.line, e.reason);
+            break;
         }
     }
 }
@@ -56,8 +62,8 @@ ScriptRead buildRecordedScript(const RecordedScript& recorded, Level& level, Mod
     return {builder.finish(), recorded.result};
 }
 
-std::optional<ScriptRead> runLevelFile(const QString& path, Level& level, ModelLists& models,
-                                       const ScriptOptions& options, QString* error)
+std::optional<ScriptRead> runLevelFile(
+    const QString& path, Level& level, ModelLists& models, const ScriptOptions& options, QString* error)
 {
     QFile file;
     if (const QString reason = openForReading(path, file); !reason.isEmpty()) {

@@ -35,10 +35,10 @@ public:
 private:
     struct Event {
         enum class Kind { Call, Global, Problem } kind;
-        LevelCall call;    // Call; for Global, call.name is the global's name
-        LuaValue value;    // Global
-        QString reason;    // Problem
-        qint64 line = 0;   // Global and Problem
+        LevelCall call;  // Call; for Global, call.name is the global's name
+        LuaValue value;  // Global
+        QString reason;  // Problem
+        qint64 line = 0; // Global and Problem
     };
     std::vector<Event> m_events;
 };
@@ -60,8 +60,8 @@ ScriptRead buildRecordedScript(const RecordedScript& recorded, Level& level, Mod
 // Reads the file at `path` (as the line reader would: only regular files, at most the size
 // limit), runs its script and builds what it records into the level. nullopt, with the reason in
 // `error`, when the file cannot be read.
-std::optional<ScriptRead> runLevelFile(const QString& path, Level& level, ModelLists& models,
-                                       const ScriptOptions& options, QString* error);
+std::optional<ScriptRead> runLevelFile(
+    const QString& path, Level& level, ModelLists& models, const ScriptOptions& options, QString* error);
 
 // What the user is told after a run that called random: the layout is one of many.
 QString randomLayoutMessage(qint64 randomCalls);

@@ -24,7 +24,10 @@ namespace {
 constexpr double pi = 3.14159265358979323846;
 constexpr double radiansPerDegree = pi / 180.0;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // (int) of a double as the game's C runtime does it: toward zero, INT_MIN when out of range.
 int toInt(double d)
@@ -41,7 +44,10 @@ long long toLong(double d)
     return static_cast<long long>(d);
 }
 
-void pushString(lua_State* L, std::string_view s) { lua_pushlstring(L, s.data(), s.size()); }
+void pushString(lua_State* L, std::string_view s)
+{
+    lua_pushlstring(L, s.data(), s.size());
+}
 
 // --- base
 
@@ -57,7 +63,8 @@ int lua4Print(lua_State* L)
     }
     constexpr int maxPrinted = 100;
     if (s.printed < maxPrinted)
-        s.problem(s.levelLine(L), QStringLiteral("print: %1").arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
+        s.problem(
+            s.levelLine(L), QStringLiteral("print: %1").arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
     else if (s.printed == maxPrinted)
         s.problem(s.levelLine(L), QStringLiteral("print: (the script prints more; the rest is left out)"));
     ++s.printed;
@@ -149,7 +156,8 @@ int lua4Assert(lua_State* L)
 {
     luaL_checkany(L, 1);
     if (!lua_toboolean(L, 1)) {
-        const std::string message = lua_isnoneornil(L, 2) ? std::string() : std::string(lua4CheckString(L, 2)).substr(0, 90);
+        const std::string message =
+            lua_isnoneornil(L, 2) ? std::string() : std::string(lua4CheckString(L, 2)).substr(0, 90);
         luaL_where(L, 1);
         lua_pushstring(L, "assertion failed!  ");
         pushString(L, message);
@@ -200,8 +208,9 @@ int lua4Call(lua_State* L)
         if (s.stop != ScriptStop::None || status == LUA_ERRMEM)
             return lua_error(L); // the limits and a cancel are not the script's to catch
         const std::string message = lua4ToString(L, -1);
-        s.problem(s.levelLine(L), QStringLiteral("An error caught by call(): %1")
-                                      .arg(lua4MessageFromTranslation(QString::fromLatin1(message.data(), qsizetype(message.size())))));
+        s.problem(s.levelLine(L),
+            QStringLiteral("An error caught by call(): %1")
+                .arg(lua4MessageFromTranslation(QString::fromLatin1(message.data(), qsizetype(message.size())))));
         lua_pushnil(L);
         return 1;
     }
@@ -505,8 +514,7 @@ int lua4Strsub(lua_State* L)
     return 1;
 }
 
-template <bool upper>
-int lua4ChangeCase(lua_State* L)
+template <bool upper> int lua4ChangeCase(lua_State* L)
 {
     std::string s(lua4CheckString(L, 1));
     for (char& c : s) {
@@ -593,7 +601,8 @@ std::string formatFloat(double value, char conversion, std::string_view flags, i
     else if (flags.find(' ') != std::string_view::npos)
         sign = " ";
     const auto length = sign.size() + digits.size();
-    const auto padding = width > 0 && static_cast<std::size_t>(width) > length ? static_cast<std::size_t>(width) - length : 0;
+    const auto padding =
+        width > 0 && static_cast<std::size_t>(width) > length ? static_cast<std::size_t>(width) - length : 0;
     if (flags.find('-') != std::string_view::npos)
         return sign + digits + std::string(padding, ' ');
     if (flags.find('0') != std::string_view::npos && std::isfinite(value))
@@ -606,7 +615,9 @@ void addQuoted(std::string& out, std::string_view s)
     out += '"';
     for (const char c : s) {
         switch (c) {
-        case '"': case '\\': case '\n':
+        case '"':
+        case '\\':
+        case '\n':
             out += '\\';
             out += c;
             break;
@@ -620,7 +631,10 @@ void addQuoted(std::string& out, std::string_view s)
     out += '"';
 }
 
-bool isFormatDigit(char c) { return c >= '0' && c <= '9'; }
+bool isFormatDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 int lua4Format(lua_State* L)
 {
@@ -678,20 +692,29 @@ int lua4Format(lua_State* L)
             spec += '.' + std::to_string(precision);
         char buffer[512];
         switch (conversion) {
-        case 'c': case 'd': case 'i': {
+        case 'c':
+        case 'd':
+        case 'i': {
             spec += conversion;
             std::snprintf(buffer, sizeof buffer, spec.c_str(), toInt(lua4CheckNumber(L, arg)));
             out += buffer;
             break;
         }
-        case 'o': case 'u': case 'x': case 'X': {
+        case 'o':
+        case 'u':
+        case 'x':
+        case 'X': {
             spec += conversion;
             const long long value = toLong(lua4CheckNumber(L, arg));
             std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<unsigned int>(value));
             out += buffer;
             break;
         }
-        case 'e': case 'E': case 'f': case 'g': case 'G':
+        case 'e':
+        case 'E':
+        case 'f':
+        case 'g':
+        case 'G':
             out += formatFloat(lua4CheckNumber(L, arg), conversion, flags, width, precision);
             break;
         case 'q':
@@ -719,28 +742,72 @@ int lua4Format(lua_State* L)
 
 // --- math
 
-template <double (*f)(double)>
-int lua4Math(lua_State* L)
+template <double (*f)(double)> int lua4Math(lua_State* L)
 {
     lua_pushnumber(L, f(lua4CheckNumber(L, 1)));
     return 1;
 }
 
-double sinDegrees(double x) { return std::sin(x * radiansPerDegree); }
-double cosDegrees(double x) { return std::cos(x * radiansPerDegree); }
-double tanDegrees(double x) { return std::tan(x * radiansPerDegree); }
-double asinDegrees(double x) { return std::asin(x) / radiansPerDegree; }
-double acosDegrees(double x) { return std::acos(x) / radiansPerDegree; }
-double atanDegrees(double x) { return std::atan(x) / radiansPerDegree; }
-double toDegrees(double x) { return x / radiansPerDegree; }
-double toRadians(double x) { return x * radiansPerDegree; }
-double absolute(double x) { return std::fabs(x); }
-double ceiling(double x) { return std::ceil(x); }
-double flooring(double x) { return std::floor(x); }
-double squareRoot(double x) { return std::sqrt(x); }
-double exponential(double x) { return std::exp(x); }
-double logarithm(double x) { return std::log(x); }
-double logarithm10(double x) { return std::log10(x); }
+double sinDegrees(double x)
+{
+    return std::sin(x * radiansPerDegree);
+}
+double cosDegrees(double x)
+{
+    return std::cos(x * radiansPerDegree);
+}
+double tanDegrees(double x)
+{
+    return std::tan(x * radiansPerDegree);
+}
+double asinDegrees(double x)
+{
+    return std::asin(x) / radiansPerDegree;
+}
+double acosDegrees(double x)
+{
+    return std::acos(x) / radiansPerDegree;
+}
+double atanDegrees(double x)
+{
+    return std::atan(x) / radiansPerDegree;
+}
+double toDegrees(double x)
+{
+    return x / radiansPerDegree;
+}
+double toRadians(double x)
+{
+    return x * radiansPerDegree;
+}
+double absolute(double x)
+{
+    return std::fabs(x);
+}
+double ceiling(double x)
+{
+    return std::ceil(x);
+}
+double flooring(double x)
+{
+    return std::floor(x);
+}
+double squareRoot(double x)
+{
+    return std::sqrt(x);
+}
+double exponential(double x)
+{
+    return std::exp(x);
+}
+double logarithm(double x)
+{
+    return std::log(x);
+}
+double logarithm10(double x)
+{
+    return std::log10(x);
+}
 
 int lua4Atan2(lua_State* L)
 {
@@ -754,8 +821,7 @@ int lua4Mod(lua_State* L)
     return 1;
 }
 
-template <bool isMax>
-int lua4MinMax(lua_State* L)
+template <bool isMax> int lua4MinMax(lua_State* L)
 {
     const int n = lua_gettop(L);
     double best = lua4CheckNumber(L, 1);
@@ -835,13 +901,15 @@ int lua4Dofilepath(lua_State* L)
     if (s.options.readInclude)
         bytes = s.options.readInclude(name);
     if (!bytes) {
-        s.problem(line, QStringLiteral("The included file \"%1\" was not found; the script goes on without it").arg(name));
+        s.problem(
+            line, QStringLiteral("The included file \"%1\" was not found; the script goes on without it").arg(name));
         return 0;
     }
     if (bytes->startsWith("\x1bLua")) {
-        s.problem(line, QStringLiteral("The included file \"%1\" is compiled Lua, which cannot be run; "
-                                       "the script goes on without it")
-                            .arg(name));
+        s.problem(line,
+            QStringLiteral("The included file \"%1\" is compiled Lua, which cannot be run; "
+                           "the script goes on without it")
+                .arg(name));
         return 0;
     }
     if (s.includeDepth >= 16)
@@ -854,8 +922,8 @@ int lua4Dofilepath(lua_State* L)
     std::string chunkName = "=" + path;
     if (chunkName == s.mainSource)
         chunkName = "=./" + path;
-    Lua4Translation translation =
-        translateLua4(std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), s.options.readLiteralCalls);
+    Lua4Translation translation = translateLua4(
+        std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), s.options.readLiteralCalls);
     if (!translation.ok()) {
         const QByteArray message = translation.error.toLatin1();
         return luaL_error(L, "%s:%d: %s", path.c_str(), static_cast<int>(translation.errorLine), message.constData());
@@ -880,20 +948,32 @@ double arithmeticOperand(lua_State* L, int index)
     return 0;
 }
 
-template <int op>
-int stringArithmetic(lua_State* L)
+template <int op> int stringArithmetic(lua_State* L)
 {
     const double a = arithmeticOperand(L, 1);
     const double b = op == LUA_OPUNM ? 0 : arithmeticOperand(L, 2);
     double r = 0;
     switch (op) {
-    case LUA_OPADD: r = a + b; break;
-    case LUA_OPSUB: r = a - b; break;
-    case LUA_OPMUL: r = a * b; break;
-    case LUA_OPDIV: r = a / b; break;
-    case LUA_OPPOW: r = std::pow(a, b); break;
-    case LUA_OPUNM: r = -a; break;
-    default: break;
+    case LUA_OPADD:
+        r = a + b;
+        break;
+    case LUA_OPSUB:
+        r = a - b;
+        break;
+    case LUA_OPMUL:
+        r = a * b;
+        break;
+    case LUA_OPDIV:
+        r = a / b;
+        break;
+    case LUA_OPPOW:
+        r = std::pow(a, b);
+        break;
+    case LUA_OPUNM:
+        r = -a;
+        break;
+    default:
+        break;
     }
     lua_pushnumber(L, r);
     return 1;
@@ -926,7 +1006,8 @@ int pairsStep(lua_State* L)
 {
     const lua_Integer border = lua_tointeger(L, lua_upvalueindex(3));
     lua_Integer position = lua_tointeger(L, lua_upvalueindex(4));
-    const auto others = lua_isnil(L, lua_upvalueindex(2)) ? 0 : static_cast<lua_Integer>(lua_rawlen(L, lua_upvalueindex(2)));
+    const auto others =
+        lua_isnil(L, lua_upvalueindex(2)) ? 0 : static_cast<lua_Integer>(lua_rawlen(L, lua_upvalueindex(2)));
     for (;;) {
         ++position;
         if (position > border + others) {
@@ -997,8 +1078,9 @@ int undefinedCall(lua_State* L)
     const QByteArray key(name, qsizetype(len));
     if (!s.undefinedReported.contains(key)) {
         s.undefinedReported.insert(key);
-        s.problem(s.levelLine(L), QStringLiteral("\"%1\" is not defined (a function of a missing include?); its calls do nothing")
-                                      .arg(QString::fromLatin1(key)));
+        s.problem(s.levelLine(L),
+            QStringLiteral("\"%1\" is not defined (a function of a missing include?); its calls do nothing")
+                .arg(QString::fromLatin1(key)));
     }
     lua_pushnil(L);
     return 1;
@@ -1098,7 +1180,10 @@ double lua4OptNumber(lua_State* L, int arg, double fallback)
     return lua_isnoneornil(L, arg) ? fallback : lua4CheckNumber(L, arg);
 }
 
-int lua4CheckInt(lua_State* L, int arg) { return toInt(lua4CheckNumber(L, arg)); }
+int lua4CheckInt(lua_State* L, int arg)
+{
+    return toInt(lua4CheckNumber(L, arg));
+}
 
 std::string_view lua4CheckString(lua_State* L, int arg)
 {
@@ -1214,9 +1299,8 @@ lua_Integer lua4OrderedKeys(lua_State* L, int table)
     if (count == 0)
         return border;
     std::sort(numbers.begin(), numbers.end());
-    std::sort(strings.begin(), strings.end(), [](const auto& a, const auto& b) {
-        return lua4KeyLess(a.first, b.first);
-    });
+    std::sort(
+        strings.begin(), strings.end(), [](const auto& a, const auto& b) { return lua4KeyLess(a.first, b.first); });
     lua_createtable(L, count, 0);
     int slot = 0;
     for (const auto& n : numbers) {
@@ -1239,25 +1323,62 @@ void openLua4Library(lua_State* L)
 {
     static const luaL_Reg functions[] = {
         // base
-        {"print", lua4Print}, {"tostring", lua4Tostring}, {"tonumber", lua4Tonumber}, {"type", lua4Type},
-        {"assert", lua4Assert}, {"error", lua4Error}, {"call", lua4Call}, {"getglobal", lua4Getglobal},
-        {"setglobal", lua4Setglobal}, {"globals", lua4Globals}, {"rawget", lua4Rawget}, {"rawset", lua4Rawset},
-        {"next", lua4Next}, {"dofilepath", lua4Dofilepath},
+        {"print", lua4Print},
+        {"tostring", lua4Tostring},
+        {"tonumber", lua4Tonumber},
+        {"type", lua4Type},
+        {"assert", lua4Assert},
+        {"error", lua4Error},
+        {"call", lua4Call},
+        {"getglobal", lua4Getglobal},
+        {"setglobal", lua4Setglobal},
+        {"globals", lua4Globals},
+        {"rawget", lua4Rawget},
+        {"rawset", lua4Rawset},
+        {"next", lua4Next},
+        {"dofilepath", lua4Dofilepath},
         // tables
-        {"getn", lua4GetnFunction}, {"tinsert", lua4Tinsert}, {"tremove", lua4Tremove}, {"foreach", lua4Foreach},
-        {"foreachi", lua4Foreachi}, {"sort", lua4Sort},
+        {"getn", lua4GetnFunction},
+        {"tinsert", lua4Tinsert},
+        {"tremove", lua4Tremove},
+        {"foreach", lua4Foreach},
+        {"foreachi", lua4Foreachi},
+        {"sort", lua4Sort},
         // strings
-        {"strlen", lua4Strlen}, {"strsub", lua4Strsub}, {"strlower", lua4ChangeCase<false>},
-        {"strupper", lua4ChangeCase<true>}, {"strchar", lua4Strchar}, {"strrep", lua4Strrep}, {"strbyte", lua4Strbyte},
-        {"format", lua4Format}, {"strfind", lua4Strfind}, {"gsub", lua4Gsub},
+        {"strlen", lua4Strlen},
+        {"strsub", lua4Strsub},
+        {"strlower", lua4ChangeCase<false>},
+        {"strupper", lua4ChangeCase<true>},
+        {"strchar", lua4Strchar},
+        {"strrep", lua4Strrep},
+        {"strbyte", lua4Strbyte},
+        {"format", lua4Format},
+        {"strfind", lua4Strfind},
+        {"gsub", lua4Gsub},
         // math, angles in degrees
-        {"abs", lua4Math<absolute>}, {"sin", lua4Math<sinDegrees>}, {"cos", lua4Math<cosDegrees>},
-        {"tan", lua4Math<tanDegrees>}, {"asin", lua4Math<asinDegrees>}, {"acos", lua4Math<acosDegrees>},
-        {"atan", lua4Math<atanDegrees>}, {"atan2", lua4Atan2}, {"ceil", lua4Math<ceiling>}, {"floor", lua4Math<flooring>},
-        {"mod", lua4Mod}, {"sqrt", lua4Math<squareRoot>}, {"min", lua4MinMax<false>}, {"max", lua4MinMax<true>},
-        {"log", lua4Math<logarithm>}, {"log10", lua4Math<logarithm10>}, {"exp", lua4Math<exponential>},
-        {"deg", lua4Math<toDegrees>}, {"rad", lua4Math<toRadians>}, {"frexp", lua4Frexp}, {"ldexp", lua4Ldexp},
-        {"random", lua4Random}, {"randomseed", lua4Randomseed},
+        {"abs", lua4Math<absolute>},
+        {"sin", lua4Math<sinDegrees>},
+        {"cos", lua4Math<cosDegrees>},
+        {"tan", lua4Math<tanDegrees>},
+        {"asin", lua4Math<asinDegrees>},
+        {"acos", lua4Math<acosDegrees>},
+        {"atan", lua4Math<atanDegrees>},
+        {"atan2", lua4Atan2},
+        {"ceil", lua4Math<ceiling>},
+        {"floor", lua4Math<flooring>},
+        {"mod", lua4Mod},
+        {"sqrt", lua4Math<squareRoot>},
+        {"min", lua4MinMax<false>},
+        {"max", lua4MinMax<true>},
+        {"log", lua4Math<logarithm>},
+        {"log10", lua4Math<logarithm10>},
+        {"exp", lua4Math<exponential>},
+        {"deg", lua4Math<toDegrees>},
+        {"rad", lua4Math<toRadians>},
+        {"frexp", lua4Frexp},
+        {"ldexp", lua4Ldexp},
+        {"random", lua4Random},
+        {"randomseed", lua4Randomseed},
         {nullptr, nullptr},
     };
     lua_pushglobaltable(L);
@@ -1282,9 +1403,12 @@ void openLua4Library(lua_State* L)
     lua_pushliteral(L, "");
     lua_createtable(L, 0, 6);
     const std::pair<const char*, lua_CFunction> arithmetic[] = {
-        {"__add", stringArithmetic<LUA_OPADD>}, {"__sub", stringArithmetic<LUA_OPSUB>},
-        {"__mul", stringArithmetic<LUA_OPMUL>}, {"__div", stringArithmetic<LUA_OPDIV>},
-        {"__pow", stringArithmetic<LUA_OPPOW>}, {"__unm", stringArithmetic<LUA_OPUNM>},
+        {"__add", stringArithmetic<LUA_OPADD>},
+        {"__sub", stringArithmetic<LUA_OPSUB>},
+        {"__mul", stringArithmetic<LUA_OPMUL>},
+        {"__div", stringArithmetic<LUA_OPDIV>},
+        {"__pow", stringArithmetic<LUA_OPPOW>},
+        {"__unm", stringArithmetic<LUA_OPUNM>},
     };
     for (const auto& [name, function] : arithmetic) {
         lua_pushcfunction(L, function);

@@ -17,15 +17,42 @@ constexpr std::ptrdiff_t capPosition = -2;
 constexpr char escape = '%';
 
 // Character classes of the C locale, whatever the program's locale is.
-bool isLower(int c) { return c >= 'a' && c <= 'z'; }
-bool isUpper(int c) { return c >= 'A' && c <= 'Z'; }
-bool isAlphaC(int c) { return isLower(c) || isUpper(c); }
-bool isDigitC(int c) { return c >= '0' && c <= '9'; }
-bool isSpaceC(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool isCntrlC(int c) { return c < 32 || c == 127; }
-bool isPunctC(int c) { return c > 32 && c < 127 && !isAlphaC(c) && !isDigitC(c); }
-bool isXDigitC(int c) { return isDigitC(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int toLowerC(int c) { return isUpper(c) ? c - 'A' + 'a' : c; }
+bool isLower(int c)
+{
+    return c >= 'a' && c <= 'z';
+}
+bool isUpper(int c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+bool isAlphaC(int c)
+{
+    return isLower(c) || isUpper(c);
+}
+bool isDigitC(int c)
+{
+    return c >= '0' && c <= '9';
+}
+bool isSpaceC(int c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool isCntrlC(int c)
+{
+    return c < 32 || c == 127;
+}
+bool isPunctC(int c)
+{
+    return c > 32 && c < 127 && !isAlphaC(c) && !isDigitC(c);
+}
+bool isXDigitC(int c)
+{
+    return isDigitC(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+int toLowerC(int c)
+{
+    return isUpper(c) ? c - 'A' + 'a' : c;
+}
 
 struct MatchState {
     lua_State* L;
@@ -56,17 +83,38 @@ bool matchClass(int c, int cl)
 {
     bool res = false;
     switch (toLowerC(cl)) {
-    case 'a': res = isAlphaC(c); break;
-    case 'c': res = isCntrlC(c); break;
-    case 'd': res = isDigitC(c); break;
-    case 'l': res = isLower(c); break;
-    case 'p': res = isPunctC(c); break;
-    case 's': res = isSpaceC(c); break;
-    case 'u': res = isUpper(c); break;
-    case 'w': res = isAlphaC(c) || isDigitC(c); break;
-    case 'x': res = isXDigitC(c); break;
-    case 'z': res = c == 0; break;
-    default: return cl == c;
+    case 'a':
+        res = isAlphaC(c);
+        break;
+    case 'c':
+        res = isCntrlC(c);
+        break;
+    case 'd':
+        res = isDigitC(c);
+        break;
+    case 'l':
+        res = isLower(c);
+        break;
+    case 'p':
+        res = isPunctC(c);
+        break;
+    case 's':
+        res = isSpaceC(c);
+        break;
+    case 'u':
+        res = isUpper(c);
+        break;
+    case 'w':
+        res = isAlphaC(c) || isDigitC(c);
+        break;
+    case 'x':
+        res = isXDigitC(c);
+        break;
+    case 'z':
+        res = c == 0;
+        break;
+    default:
+        return cl == c;
     }
     return isUpper(cl) ? !res : res;
 }
@@ -122,10 +170,14 @@ bool singleMatch(MatchState& ms, const char* s, const char* p, const char* ep)
         return false;
     const int c = static_cast<unsigned char>(*s);
     switch (*p) {
-    case '.': return true;
-    case escape: return matchClass(c, static_cast<unsigned char>(*(p + 1)));
-    case '[': return matchBracketClass(c, p, ep - 1);
-    default: return static_cast<unsigned char>(*p) == c;
+    case '.':
+        return true;
+    case escape:
+        return matchClass(c, static_cast<unsigned char>(*(p + 1)));
+    case '[':
+        return matchBracketClass(c, p, ep - 1);
+    default:
+        return static_cast<unsigned char>(*p) == c;
     }
 }
 
@@ -351,7 +403,8 @@ int lua4Strfind(lua_State* L)
     const std::string_view s = lua4CheckString(L, 1);
     const std::string_view p = lua4CheckString(L, 2);
     const double initArg = lua4OptNumber(L, 3, 1);
-    const long long init = relative(initArg > -1e15 && initArg < 1e15 ? static_cast<long long>(initArg) : -1, s.size()) - 1;
+    const long long init =
+        relative(initArg > -1e15 && initArg < 1e15 ? static_cast<long long>(initArg) : -1, s.size()) - 1;
     luaL_argcheck(L, init >= 0 && static_cast<std::size_t>(init) <= s.size(), 3, "out of range");
     const bool plain = lua_gettop(L) > 3 || p.find_first_of("^$*+?.([%-") == std::string_view::npos;
     if (plain) {
@@ -388,8 +441,9 @@ int lua4Gsub(lua_State* L)
     const std::string_view src = lua4CheckString(L, 1);
     const std::string_view p = lua4CheckString(L, 2);
     const int replacementType = lua_type(L, 3);
-    luaL_argcheck(L, replacementType == LUA_TSTRING || replacementType == LUA_TNUMBER || replacementType == LUA_TFUNCTION, 3,
-                  "string or function expected");
+    luaL_argcheck(L,
+        replacementType == LUA_TSTRING || replacementType == LUA_TNUMBER || replacementType == LUA_TFUNCTION, 3,
+        "string or function expected");
     const std::string_view replacement = replacementType == LUA_TFUNCTION ? std::string_view() : lua4CheckString(L, 3);
     const double maxArg = lua4OptNumber(L, 4, static_cast<double>(src.size()) + 1);
     const long long maxCount = maxArg > -1e15 && maxArg < 1e15 ? static_cast<long long>(maxArg) : 0;
@@ -410,7 +464,8 @@ int lua4Gsub(lua_State* L)
                 // %1 .. %9 stand for captures; a "%" before anything else is kept as it is.
                 for (std::size_t i = 0; i < replacement.size(); ++i) {
                     const char c = replacement[i];
-                    if (c == escape && i + 1 < replacement.size() && isDigitC(static_cast<unsigned char>(replacement[i + 1]))) {
+                    if (c == escape && i + 1 < replacement.size()
+                        && isDigitC(static_cast<unsigned char>(replacement[i + 1]))) {
                         const int level = replacement[i + 1] == '0' ? -1 : checkCapture(ms, replacement[i + 1]);
                         if (level < 0) {
                             out.append(s, static_cast<std::size_t>(e - s));

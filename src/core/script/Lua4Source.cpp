@@ -16,9 +16,18 @@ namespace {
 constexpr std::string_view renamePrefix = "__L4_";
 constexpr int maxSyntaxLevels = 150;
 
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-constexpr bool isWord(char c) { return isAlpha(c) || isDigit(c); }
+constexpr bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+constexpr bool isAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+constexpr bool isWord(char c)
+{
+    return isAlpha(c) || isDigit(c);
+}
 
 enum CharClass : std::uint8_t { Other, Blank, LineEnd, Digit, Letter };
 constexpr std::array<std::uint8_t, 256> charClass = [] {
@@ -43,19 +52,44 @@ bool needsRename(std::string_view name)
 }
 
 enum class T : std::uint8_t {
-    Eof, Name, Number, String,
-    And, Break, Do, Else, Elseif, End, For, Function, If, In, Local, Nil, Not, Or, Repeat, Return, Then,
-    Until, While,
-    Concat, Dots, Eq, Ge, Le, Ne,
+    Eof,
+    Name,
+    Number,
+    String,
+    And,
+    Break,
+    Do,
+    Else,
+    Elseif,
+    End,
+    For,
+    Function,
+    If,
+    In,
+    Local,
+    Nil,
+    Not,
+    Or,
+    Repeat,
+    Return,
+    Then,
+    Until,
+    While,
+    Concat,
+    Dots,
+    Eq,
+    Ge,
+    Le,
+    Ne,
     Char
 };
 
 struct Token {
     T type = T::Eof;
-    char ch = 0;           // Char: the character
-    qint64 line = 1;       // the line the token starts on
-    std::string_view raw;  // Name, Number: the text in the source
-    std::string str;       // String: the bytes it stands for
+    char ch = 0;          // Char: the character
+    qint64 line = 1;      // the line the token starts on
+    std::string_view raw; // Name, Number: the text in the source
+    std::string str;      // String: the bytes it stands for
 };
 
 T keyword(std::string_view s)
@@ -63,10 +97,25 @@ T keyword(std::string_view s)
     if (s.size() < 2 || s.size() > 8 || s[0] < 'a' || s[0] > 'w')
         return T::Name;
     static constexpr std::pair<std::string_view, T> words[] = {
-        {"and", T::And}, {"break", T::Break}, {"do", T::Do}, {"else", T::Else}, {"elseif", T::Elseif},
-        {"end", T::End}, {"for", T::For}, {"function", T::Function}, {"if", T::If}, {"in", T::In},
-        {"local", T::Local}, {"nil", T::Nil}, {"not", T::Not}, {"or", T::Or}, {"repeat", T::Repeat},
-        {"return", T::Return}, {"then", T::Then}, {"until", T::Until}, {"while", T::While},
+        {"and", T::And},
+        {"break", T::Break},
+        {"do", T::Do},
+        {"else", T::Else},
+        {"elseif", T::Elseif},
+        {"end", T::End},
+        {"for", T::For},
+        {"function", T::Function},
+        {"if", T::If},
+        {"in", T::In},
+        {"local", T::Local},
+        {"nil", T::Nil},
+        {"not", T::Not},
+        {"or", T::Or},
+        {"repeat", T::Repeat},
+        {"return", T::Return},
+        {"then", T::Then},
+        {"until", T::Until},
+        {"while", T::While},
     };
     for (const auto& [word, type] : words) {
         if (word[0] == s[0] && word == s)
@@ -148,7 +197,8 @@ public:
                 return pair(tok, '=', T::Ge, c);
             case '~':
                 return pair(tok, '=', T::Ne, c);
-            case '"': case '\'':
+            case '"':
+            case '\'':
                 return shortString(tok, c);
             case '.':
                 if (at(1) == '.') {
@@ -184,10 +234,7 @@ public:
     }
 
 private:
-    char at(std::size_t ahead) const
-    {
-        return m_pos + ahead < m_src.size() ? m_src[m_pos + ahead] : '\0';
-    }
+    char at(std::size_t ahead) const { return m_pos + ahead < m_src.size() ? m_src[m_pos + ahead] : '\0'; }
     // A line end at the current position (LF, or CR LF): its length, else 0.
     std::size_t lineEnd() const
     {
@@ -262,7 +309,8 @@ private:
             }
             if (c != '\\') {
                 std::size_t run = m_pos + 1;
-                while (run < m_src.size() && m_src[run] != quote && m_src[run] != '\\' && m_src[run] != '\n' && m_src[run] != '\r')
+                while (run < m_src.size() && m_src[run] != quote && m_src[run] != '\\' && m_src[run] != '\n'
+                    && m_src[run] != '\r')
                     ++run;
                 tok.str.append(m_src.data() + m_pos, run - m_pos);
                 m_pos = run;
@@ -279,13 +327,34 @@ private:
             }
             const char e = m_src[m_pos];
             switch (e) {
-            case 'a': tok.str += '\a'; ++m_pos; break;
-            case 'b': tok.str += '\b'; ++m_pos; break;
-            case 'f': tok.str += '\f'; ++m_pos; break;
-            case 'n': tok.str += '\n'; ++m_pos; break;
-            case 'r': tok.str += '\r'; ++m_pos; break;
-            case 't': tok.str += '\t'; ++m_pos; break;
-            case 'v': tok.str += '\v'; ++m_pos; break;
+            case 'a':
+                tok.str += '\a';
+                ++m_pos;
+                break;
+            case 'b':
+                tok.str += '\b';
+                ++m_pos;
+                break;
+            case 'f':
+                tok.str += '\f';
+                ++m_pos;
+                break;
+            case 'n':
+                tok.str += '\n';
+                ++m_pos;
+                break;
+            case 'r':
+                tok.str += '\r';
+                ++m_pos;
+                break;
+            case 't':
+                tok.str += '\t';
+                ++m_pos;
+                break;
+            case 'v':
+                tok.str += '\v';
+                ++m_pos;
+                break;
             default:
                 if (isDigit(e)) {
                     int value = 0;
@@ -369,8 +438,8 @@ bool numeralValue(std::string_view raw, double& value)
             mantissa = mantissa * 10 + static_cast<std::uint64_t>(raw[i] - '0');
         }
     }
-    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14,
+        1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     if (fast && i == raw.size() && exponent >= -22) {
         value = exponent == 0 ? static_cast<double>(mantissa) : static_cast<double>(mantissa) / powers[-exponent];
         return true;
@@ -578,7 +647,7 @@ public:
             }
             if (table.fields.size() > 1) {
                 std::sort(table.fields.begin(), table.fields.end(),
-                          [](const LuaField& a, const LuaField& b) { return lua4KeyLess(a.key.text, b.key.text); });
+                    [](const LuaField& a, const LuaField& b) { return lua4KeyLess(a.key.text, b.key.text); });
             }
             return table;
         }
@@ -630,13 +699,28 @@ struct Priority {
 Priority priority(Binary op)
 {
     switch (op) {
-    case Binary::Add: case Binary::Sub: return {5, 5};
-    case Binary::Mul: case Binary::Div: return {6, 6};
-    case Binary::Pow: return {9, 8};
-    case Binary::Concat: return {4, 3};
-    case Binary::Eq: case Binary::Ne: case Binary::Lt: case Binary::Le: case Binary::Gt: case Binary::Ge: return {2, 2};
-    case Binary::And: case Binary::Or: return {1, 1};
-    case Binary::None: break;
+    case Binary::Add:
+    case Binary::Sub:
+        return {5, 5};
+    case Binary::Mul:
+    case Binary::Div:
+        return {6, 6};
+    case Binary::Pow:
+        return {9, 8};
+    case Binary::Concat:
+        return {4, 3};
+    case Binary::Eq:
+    case Binary::Ne:
+    case Binary::Lt:
+    case Binary::Le:
+    case Binary::Gt:
+    case Binary::Ge:
+        return {2, 2};
+    case Binary::And:
+    case Binary::Or:
+        return {1, 1};
+    case Binary::None:
+        break;
     }
     return {0, 0};
 }
@@ -702,23 +786,34 @@ private:
     QString tokenText(const Token& tok) const
     {
         switch (tok.type) {
-        case T::Eof: return QStringLiteral("<eof>");
-        case T::Name: case T::Number: return QString::fromLatin1(tok.raw.data(), qsizetype(std::min<std::size_t>(tok.raw.size(), 40)));
-        case T::String: return QStringLiteral("<string>");
-        case T::Concat: return QStringLiteral("..");
-        case T::Dots: return QStringLiteral("...");
-        case T::Eq: return QStringLiteral("==");
-        case T::Ge: return QStringLiteral(">=");
-        case T::Le: return QStringLiteral("<=");
-        case T::Ne: return QStringLiteral("~=");
+        case T::Eof:
+            return QStringLiteral("<eof>");
+        case T::Name:
+        case T::Number:
+            return QString::fromLatin1(tok.raw.data(), qsizetype(std::min<std::size_t>(tok.raw.size(), 40)));
+        case T::String:
+            return QStringLiteral("<string>");
+        case T::Concat:
+            return QStringLiteral("..");
+        case T::Dots:
+            return QStringLiteral("...");
+        case T::Eq:
+            return QStringLiteral("==");
+        case T::Ge:
+            return QStringLiteral(">=");
+        case T::Le:
+            return QStringLiteral("<=");
+        case T::Ne:
+            return QStringLiteral("~=");
         case T::Char:
             if (static_cast<unsigned char>(tok.ch) < 32 || static_cast<unsigned char>(tok.ch) > 126)
                 return QStringLiteral("<\\%1>").arg(static_cast<unsigned char>(tok.ch));
             return QString(QLatin1Char(tok.ch));
-        default: break;
+        default:
+            break;
         }
         static const char* const words[] = {"and", "break", "do", "else", "elseif", "end", "for", "function", "if",
-                                            "in", "local", "nil", "not", "or", "repeat", "return", "then", "until", "while"};
+            "in", "local", "nil", "not", "or", "repeat", "return", "then", "until", "while"};
         return QString::fromLatin1(words[static_cast<int>(tok.type) - static_cast<int>(T::And)]);
     }
 
@@ -748,7 +843,9 @@ private:
         if (m_tok.type != type) {
             if (line == m_tok.line)
                 fail(QStringLiteral("'%1' expected").arg(QLatin1String(word)));
-            fail(QStringLiteral("'%1' expected (to close '%2' at line %3)").arg(QLatin1String(word), QLatin1String(what)).arg(line));
+            fail(QStringLiteral("'%1' expected (to close '%2' at line %3)")
+                     .arg(QLatin1String(word), QLatin1String(what))
+                     .arg(line));
         }
         put(word, m_tok.line);
         advance();
@@ -823,7 +920,8 @@ private:
         m_out += '"';
         for (std::size_t i = 0; i < bytes.size();) {
             std::size_t plain = i;
-            while (plain < bytes.size() && bytes[plain] >= 32 && bytes[plain] < 127 && bytes[plain] != '"' && bytes[plain] != '\\')
+            while (plain < bytes.size() && bytes[plain] >= 32 && bytes[plain] < 127 && bytes[plain] != '"'
+                && bytes[plain] != '\\')
                 ++plain;
             m_out.append(bytes.data() + i, plain - i);
             i = plain;
@@ -840,7 +938,7 @@ private:
                 m_out += "\\n";
             } else {
                 const char digits[5] = {'\\', static_cast<char>('0' + u / 100), static_cast<char>('0' + u / 10 % 10),
-                                        static_cast<char>('0' + u % 10), '\0'};
+                    static_cast<char>('0' + u % 10), '\0'};
                 m_out += digits;
             }
         }
@@ -898,8 +996,14 @@ private:
     bool blockFollows() const
     {
         switch (m_tok.type) {
-        case T::Eof: case T::Else: case T::Elseif: case T::End: case T::Until: return true;
-        default: return false;
+        case T::Eof:
+        case T::Else:
+        case T::Elseif:
+        case T::End:
+        case T::Until:
+            return true;
+        default:
+            return false;
         }
     }
 
@@ -1244,25 +1348,41 @@ private:
     Binary binary() const
     {
         switch (m_tok.type) {
-        case T::Concat: return Binary::Concat;
-        case T::Eq: return Binary::Eq;
-        case T::Ne: return Binary::Ne;
-        case T::Le: return Binary::Le;
-        case T::Ge: return Binary::Ge;
-        case T::And: return Binary::And;
-        case T::Or: return Binary::Or;
+        case T::Concat:
+            return Binary::Concat;
+        case T::Eq:
+            return Binary::Eq;
+        case T::Ne:
+            return Binary::Ne;
+        case T::Le:
+            return Binary::Le;
+        case T::Ge:
+            return Binary::Ge;
+        case T::And:
+            return Binary::And;
+        case T::Or:
+            return Binary::Or;
         case T::Char:
             switch (m_tok.ch) {
-            case '+': return Binary::Add;
-            case '-': return Binary::Sub;
-            case '*': return Binary::Mul;
-            case '/': return Binary::Div;
-            case '^': return Binary::Pow;
-            case '<': return Binary::Lt;
-            case '>': return Binary::Gt;
-            default: return Binary::None;
+            case '+':
+                return Binary::Add;
+            case '-':
+                return Binary::Sub;
+            case '*':
+                return Binary::Mul;
+            case '/':
+                return Binary::Div;
+            case '^':
+                return Binary::Pow;
+            case '<':
+                return Binary::Lt;
+            case '>':
+                return Binary::Gt;
+            default:
+                return Binary::None;
             }
-        default: return Binary::None;
+        default:
+            return Binary::None;
         }
     }
 
@@ -1313,18 +1433,41 @@ private:
             } else {
                 toValue(e);
                 switch (op) {
-                case Binary::Add: put("+", line); break;
-                case Binary::Sub: put("-", line); break;
-                case Binary::Mul: put("*", line); break;
-                case Binary::Div: put("/", line); break;
-                case Binary::Pow: put("^", line); break;
-                case Binary::Eq: put("==", line); break;
-                case Binary::Ne: put("~=", line); break;
-                case Binary::Lt: put("<", line); break;
-                case Binary::Le: put("<=", line); break;
-                case Binary::Gt: put(">", line); break;
-                case Binary::Ge: put(">=", line); break;
-                default: break;
+                case Binary::Add:
+                    put("+", line);
+                    break;
+                case Binary::Sub:
+                    put("-", line);
+                    break;
+                case Binary::Mul:
+                    put("*", line);
+                    break;
+                case Binary::Div:
+                    put("/", line);
+                    break;
+                case Binary::Pow:
+                    put("^", line);
+                    break;
+                case Binary::Eq:
+                    put("==", line);
+                    break;
+                case Binary::Ne:
+                    put("~=", line);
+                    break;
+                case Binary::Lt:
+                    put("<", line);
+                    break;
+                case Binary::Le:
+                    put("<=", line);
+                    break;
+                case Binary::Gt:
+                    put(">", line);
+                    break;
+                case Binary::Ge:
+                    put(">=", line);
+                    break;
+                default:
+                    break;
                 }
                 advance();
                 subexpression(priority(op).right, false);
@@ -1573,7 +1716,9 @@ Lua4Translation translateLua4(std::string_view source, bool literalCalls)
 bool lua4KeyLess(std::string_view a, std::string_view b)
 {
     static constexpr std::string_view first[] = {"id", "name", "resources", "raceID", "raceName", "startPos"};
-    const auto rank = [](std::string_view s) { return std::find(std::begin(first), std::end(first), s) - std::begin(first); };
+    const auto rank = [](std::string_view s) {
+        return std::find(std::begin(first), std::end(first), s) - std::begin(first);
+    };
     const auto ra = rank(a);
     const auto rb = rank(b);
     if (ra != rb)

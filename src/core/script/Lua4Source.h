@@ -21,19 +21,20 @@ namespace starloom {
 //   __L4bool(v)    true -> 1, false -> nil, anything else unchanged
 //   __L4U          a table whose field "name" is the function to call for an undefined global "name"
 //   __L4K(i)       the call literalCalls[i] of this chunk's translation (see below)
-inline constexpr std::array<const char*, 6> lua4Helpers = {"__L4cat", "__L4pairs", "__L4pack", "__L4bool", "__L4U", "__L4K"};
+inline constexpr std::array<const char*, 6> lua4Helpers = {
+    "__L4cat", "__L4pairs", "__L4pack", "__L4bool", "__L4U", "__L4K"};
 
 // A call statement of a game function whose arguments are all constants: numbers, strings, nil,
 // and tables of those (without nil) with names as keys.
 struct Lua4LiteralCall {
     std::string name;
-    qint64 line = 0;            // the line of the name
-    std::size_t arguments = 0;  // where its arguments are in Lua4Translation::literalData
+    qint64 line = 0;           // the line of the name
+    std::size_t arguments = 0; // where its arguments are in Lua4Translation::literalData
 };
 
 struct Lua4Translation {
-    std::string text;  // Lua 5.4 source, empty when the source is not valid Lua 4.0
-    QString error;     // the syntax error, empty when the source is valid
+    std::string text; // Lua 5.4 source, empty when the source is not valid Lua 4.0
+    QString error;    // the syntax error, empty when the source is valid
     qint64 errorLine = 0;
     // The call statements of game functions with constant arguments, which Lua does not need to
     // read: addAsteroid("a", {1, 2, 3}, 100) becomes __L4K(i); literalCalls[i] holds its name and

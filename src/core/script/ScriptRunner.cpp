@@ -19,7 +19,7 @@ namespace starloom {
 
 namespace {
 
-constexpr int hookPeriod = 10000;           // instructions between two calls of the count hook
+constexpr int hookPeriod = 10000;                  // instructions between two calls of the count hook
 constexpr std::uint64_t progressPeriod = 1u << 22; // instructions between two progress reports
 constexpr int maxTableDepth = 32;
 
@@ -116,7 +116,8 @@ LuaValue tableValue(lua_State* L, int index, int depth, TableWalk& walk)
         lua_pop(L, 1);
     }
     std::sort(numbers.begin(), numbers.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::sort(strings.begin(), strings.end(), [](const auto& a, const auto& b) { return lua4KeyLess(a.first, b.first); });
+    std::sort(
+        strings.begin(), strings.end(), [](const auto& a, const auto& b) { return lua4KeyLess(a.first, b.first); });
     table.fields.reserve(numbers.size() + strings.size());
     for (auto& [key, value] : numbers)
         table.fields.push_back({LuaValue::makeNumber(key), std::move(value)});
@@ -151,8 +152,9 @@ LuaValue toLuaValue(lua_State* L, int index, int depth, TableWalk& walk)
 void noteCut(lua_State* L, ScriptState& s, const TableWalk& walk)
 {
     if (walk.cut)
-        s.problem(s.levelLine(L), QStringLiteral("A table nested more than %1 levels deep (or one that holds itself) was cut off there")
-                                      .arg(maxTableDepth));
+        s.problem(s.levelLine(L),
+            QStringLiteral("A table nested more than %1 levels deep (or one that holds itself) was cut off there")
+                .arg(maxTableDepth));
 }
 
 std::string chunkName(const QString& fileName)
@@ -237,7 +239,8 @@ public:
         qint64 line = m_s.errorLine;
         switch (status) {
         case LUA_ERRMEM:
-            message = QStringLiteral("the script needs more memory than the limit of %1 MB").arg(m_s.options.memoryLimit >> 20);
+            message = QStringLiteral("the script needs more memory than the limit of %1 MB")
+                          .arg(m_s.options.memoryLimit >> 20);
             line = m_s.lastLine;
             break;
         case LUA_ERRRUN:
@@ -428,7 +431,7 @@ void ScriptState::chargeSteps(lua_State* L, std::uint64_t steps)
     if (instructions > options.instructionLimit) {
         stop = ScriptStop::InstructionLimit;
         luaL_error(L, "the script ran for more than %d million steps (an endless loop?)",
-                   static_cast<int>(std::min<std::uint64_t>(options.instructionLimit / 1000000, INT_MAX)));
+            static_cast<int>(std::min<std::uint64_t>(options.instructionLimit / 1000000, INT_MAX)));
     }
     if (instructions >= nextProgress) {
         nextProgress = instructions + progressPeriod;
@@ -441,14 +444,16 @@ void ScriptState::chargeSteps(lua_State* L, std::uint64_t steps)
 void ScriptState::checkRoom(lua_State* L, std::size_t bytes) const
 {
     if (bytes > options.memoryLimit || memoryUsed > options.memoryLimit - bytes)
-        luaL_error(L, "not enough memory: the script needs more than the limit of %d MB", static_cast<int>(options.memoryLimit >> 20));
+        luaL_error(L, "not enough memory: the script needs more than the limit of %d MB",
+            static_cast<int>(options.memoryLimit >> 20));
 }
 
 int runLua4Chunk(lua_State* L, Lua4Translation&& translation, const std::string& chunkName, int results)
 {
     const int base = lua_gettop(L);
     ScriptState& s = ScriptState::of(L);
-    s.chunks.push_back({std::move(translation.literalCalls), std::move(translation.literalData), chunkName == s.mainSource});
+    s.chunks.push_back(
+        {std::move(translation.literalCalls), std::move(translation.literalData), chunkName == s.mainSource});
     {
         const std::string text = std::move(translation.text);
         s.checkRoom(L, text.size());
@@ -491,14 +496,16 @@ int lua4RecordCall(lua_State* L)
     return 1;
 }
 
-ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, ReadSink& sink, const ScriptOptions& options)
+ScriptResult runLevelScript(
+    const QByteArray& source, const QString& fileName, ReadSink& sink, const ScriptOptions& options)
 {
     ScriptResult result;
     ScriptState s(sink, options);
     Run run(s, result);
     if (source.startsWith("\x1bLua")) {
-        run.fail(0, QStringLiteral("This is a compiled level (Lua bytecode), not a script: it cannot be opened. "
-                                   "Open the level's source text instead."));
+        run.fail(0,
+            QStringLiteral("This is a compiled level (Lua bytecode), not a script: it cannot be opened. "
+                           "Open the level's source text instead."));
         return result;
     }
     const QByteArray text = source.startsWith("\xEF\xBB\xBF") ? source.mid(3) : source;
@@ -506,8 +513,8 @@ ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, R
     s.mainSource = chunkName(fileName);
     s.shortSource = s.mainSource.substr(1);
 
-    Lua4Translation translation =
-        translateLua4(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), options.readLiteralCalls);
+    Lua4Translation translation = translateLua4(
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), options.readLiteralCalls);
     if (!translation.ok()) {
         run.fail(translation.errorLine, QStringLiteral("Syntax error: %1").arg(translation.error));
         return result;
@@ -533,7 +540,8 @@ ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, R
     lua_pushcfunction(L, runMainChunk);
     lua_pushlightuserdata(L, &translation);
     run.part(L, Chunk::Other, 1, QStringLiteral("The script"));
-    for (const auto& [name, chunk] : {std::pair{"DetermChunk", Chunk::Determ}, std::pair{"NonDetermChunk", Chunk::NonDeterm}}) {
+    for (const auto& [name, chunk] :
+        {std::pair{"DetermChunk", Chunk::Determ}, std::pair{"NonDetermChunk", Chunk::NonDeterm}}) {
         if (s.stop != ScriptStop::None)
             break;
         if (lua_getglobal(L, name) != LUA_TFUNCTION) {

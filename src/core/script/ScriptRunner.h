@@ -58,7 +58,7 @@ struct ScriptResult {
 // processes or the rest of the program; dofilepath goes through options.readInclude. A compiled
 // (bytecode) level is refused. Random numbers are seeded from `source`, so the same text gives
 // the same calls. Safe to call from any thread; runs share nothing.
-ScriptResult runLevelScript(const QByteArray& source, const QString& fileName, ReadSink& sink,
-                            const ScriptOptions& options = {});
+ScriptResult runLevelScript(
+    const QByteArray& source, const QString& fileName, ReadSink& sink, const ScriptOptions& options = {});
 
 } // namespace starloom

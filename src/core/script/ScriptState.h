@@ -27,7 +27,7 @@ struct ScriptState {
     ReadSink& sink;
     const ScriptOptions& options;
 
-    std::size_t memoryUsed = 0;     // Lua's allocations plus the recorded calls
+    std::size_t memoryUsed = 0; // Lua's allocations plus the recorded calls
     std::size_t memoryPeak = 0;
     std::uint64_t instructions = 0; // counted by the hook and by chargeSteps
     std::uint64_t nextProgress = 0;
@@ -42,7 +42,7 @@ struct ScriptState {
     qint64 lastLine = 0;  // a recent line in the level, for errors that carry none
     qint64 errorLine = 0; // the line of the error being handled
 
-    std::string mainSource; // the chunk name of the level's own text ("=name")
+    std::string mainSource;  // the chunk name of the level's own text ("=name")
     std::string shortSource; // how Lua names it in messages
     QSet<QByteArray> undefinedReported;
     int helpersRef = LUA_NOREF; // registry: a table of the helpers translated chunks take

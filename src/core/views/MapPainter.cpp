@@ -4,10 +4,10 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
-#include <QRawFont>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
+#include <QRawFont>
 #include <QRect>
 
 #include <algorithm>
@@ -24,11 +24,11 @@ const QColor gridColour(100, 100, 100);
 const QColor crossColour(255, 255, 255);
 const QColor labelTextColour(255, 255, 0);
 
-constexpr double minGridStepPixels = 4;   // a finer grid is thinned to every m-th line
-constexpr double playerRadius = 1000;     // world units along the horizontal axis
+constexpr double minGridStepPixels = 4; // a finer grid is thinned to every m-th line
+constexpr double playerRadius = 1000;   // world units along the horizontal axis
 constexpr double headingLength = 1200;
-constexpr int labelPadding = 1;           // pixels left and right of the caption
-constexpr double labelOffset = 100;       // world units right of and below the item
+constexpr int labelPadding = 1;     // pixels left and right of the caption
+constexpr double labelOffset = 100; // world units right of and below the item
 
 QColor colourOf(std::int32_t packed)
 {
@@ -94,7 +94,8 @@ public:
 
     void add(QPointF pixel, QSize pixels, std::int32_t colour)
     {
-        if (!(pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1 && pixel.y() <= pixels.height() + 1))
+        if (!(pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1
+                && pixel.y() <= pixels.height() + 1))
             return;
         if (colour != m_colour)
             flush();
@@ -170,8 +171,7 @@ double gridSpacingOf(const MapScene& scene)
 
 // Grid positions -edge + k*spacing (k >= 1, not beyond +edge) that fall inside [lo, hi], thinned
 // to every m-th when they would be closer than a few pixels. Calls f(world position).
-template <class F>
-void forEachGridLine(double edge, double spacing, double lo, double hi, double pixelsPerUnit, F&& f)
+template <class F> void forEachGridLine(double edge, double spacing, double lo, double hi, double pixelsPerUnit, F&& f)
 {
     const double kLast = std::min(std::floor(2 * edge / spacing), std::floor((hi + edge) / spacing));
     const double kFirst = std::max(1.0, std::ceil((lo + edge) / spacing));
@@ -203,18 +203,18 @@ void drawTopGrid(QPainter& painter, QSize pixels, const MapScene& scene)
         const double yFrom = clampPixel(s.toPixel(0, -Y, pixels).y(), h);
         const double yTo = clampPixel(s.toPixel(0, Y, pixels).y(), h);
         forEachGridLine(X, spacing, std::min<double>(s.left, s.right), std::max<double>(s.left, s.right),
-                        w / std::abs(s.width()), [&](double x) {
-                            const int col = snap(s.toPixel(x, 0, pixels).x());
-                            lines.emplace_back(col, snap(yFrom), col, snap(yTo));
-                        });
+            w / std::abs(s.width()), [&](double x) {
+                const int col = snap(s.toPixel(x, 0, pixels).x());
+                lines.emplace_back(col, snap(yFrom), col, snap(yTo));
+            });
 
         const double xFrom = clampPixel(s.toPixel(-X, 0, pixels).x(), w);
         const double xTo = clampPixel(s.toPixel(X, 0, pixels).x(), w);
         forEachGridLine(Y, spacing, std::min<double>(s.top, s.bottom), std::max<double>(s.top, s.bottom),
-                        h / std::abs(s.height()), [&](double y) {
-                            const int row = snap(s.toPixel(0, y, pixels).y());
-                            lines.emplace_back(snap(xFrom), row, snap(xTo), row);
-                        });
+            h / std::abs(s.height()), [&](double y) {
+                const int row = snap(s.toPixel(0, y, pixels).y());
+                lines.emplace_back(snap(xFrom), row, snap(xTo), row);
+            });
         painter.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
 
@@ -250,9 +250,8 @@ public:
     {
         for (int y = r.top(); y <= r.bottom(); ++y) {
             const std::uint64_t* row = rowBits(y);
-            if (!forWords(r.left(), r.right() + 1, [row](int word, std::uint64_t mask) {
-                    return (row[word] & mask) == mask;
-                }))
+            if (!forWords(r.left(), r.right() + 1,
+                    [row](int word, std::uint64_t mask) { return (row[word] & mask) == mask; }))
                 return false;
         }
         return true;
@@ -276,8 +275,7 @@ private:
     }
 
     // Calls f(word index, mask) for the words holding bits [from, to); stops when f returns false.
-    template <class F>
-    static bool forWords(int from, int to, F&& f)
+    template <class F> static bool forWords(int from, int to, F&& f)
     {
         while (from < to) {
             const int bit = from % 64;
@@ -303,7 +301,7 @@ GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels)
         return {};
     const ViewScale& s = scene.top;
     return {spacing * gridThinning(spacing, pixels.width() / std::abs(s.width())),
-            spacing * gridThinning(spacing, pixels.height() / std::abs(s.height()))};
+        spacing * gridThinning(spacing, pixels.height() / std::abs(s.height()))};
 }
 
 QPointF playerHeadingEnd(double posX, double posY, float orientation)
@@ -369,7 +367,11 @@ MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPa
         m_raw = QRawFont();
         QFont pixelFont = m.font;
         const double pointSize = m.font.pointSizeF() > 0 ? m.font.pointSizeF() : 6.0;
-        const int resolution = dpi > 0 ? dpi : (device ? 96 : QFontMetricsF(m.font).fontDpi() > 0 ? int(QFontMetricsF(m.font).fontDpi()) : 96);
+        const int resolution = dpi > 0
+            ? dpi
+            : (device                                     ? 96
+                    : QFontMetricsF(m.font).fontDpi() > 0 ? int(QFontMetricsF(m.font).fontDpi())
+                                                          : 96);
         pixelFont.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize * resolution / 72.0))));
         m_raw = QRawFont::fromFont(pixelFont);
     }
@@ -416,8 +418,7 @@ namespace {
 
 // An upper bound of the caption's width from the advances of its characters, so that most hidden
 // labels can be rejected without shaping their text.
-template <class Metrics>
-double widthBound(const Metrics& m, const QString& text)
+template <class Metrics> double widthBound(const Metrics& m, const QString& text)
 {
     double sum = 0;
     for (const QChar c : text)
@@ -432,8 +433,8 @@ int boxWidth(double textWidth)
 
 } // namespace
 
-void MapPainter::paintLabels(QPainter& painter, QSize pixels, const MapScene& scene,
-                             const std::vector<LabelCandidate>& candidates) const
+void MapPainter::paintLabels(
+    QPainter& painter, QSize pixels, const MapScene& scene, const std::vector<LabelCandidate>& candidates) const
 {
     if (!scene.document || !scene.rows || candidates.empty())
         return;
@@ -569,7 +570,7 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
         const int row = snap(s.toPixel(0, 0, pixels).y());
         if (row >= -1 && row <= pixels.height())
             painter.drawLine(snap(clampPixel(s.toPixel(-X, 0, pixels).x(), pixels.width())), row,
-                             snap(clampPixel(s.toPixel(X, 0, pixels).x(), pixels.width())), row);
+                snap(clampPixel(s.toPixel(X, 0, pixels).x(), pixels.width())), row);
 
         if (scene.document && scene.rows) {
             const double radius = playerRadius * pixels.width() / std::abs(s.width());

@@ -5,8 +5,8 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
-#include <QRawFont>
 #include <QPointF>
+#include <QRawFont>
 #include <QSize>
 #include <QString>
 
@@ -74,8 +74,8 @@ private:
     };
     // Labels whose anchor lies further left of the view than this cannot reach into it.
     static constexpr double maxLabelReach = 8192;
-    void paintLabels(QPainter& painter, QSize pixels, const MapScene& scene,
-                     const std::vector<LabelCandidate>& candidates) const;
+    void paintLabels(
+        QPainter& painter, QSize pixels, const MapScene& scene, const std::vector<LabelCandidate>& candidates) const;
 
     mutable QFont m_cachedFont;
     mutable int m_cachedDpi = 0;

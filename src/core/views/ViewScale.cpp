@@ -94,8 +94,8 @@ void keepInside(double& low, double& high, double limit)
 
 } // namespace
 
-std::optional<ViewScale> zoomedAround(const ViewScale& current, double x, double y, double factor,
-                                      const MapSettings& settings)
+std::optional<ViewScale> zoomedAround(
+    const ViewScale& current, double x, double y, double factor, const MapSettings& settings)
 {
     if (!(factor > 0))
         return std::nullopt;

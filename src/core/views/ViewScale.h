@@ -51,8 +51,8 @@ ViewScale zoomedOut(const MapSettings& settings);
 // The top view scaled by `factor` (above 1 zooms in) around the world point (x, y), which stays
 // where it is on the screen, and then pushed back inside the world. A view wider or higher than
 // the world becomes the whole world; nullopt when it would be under one world unit.
-std::optional<ViewScale> zoomedAround(const ViewScale& current, double x, double y, double factor,
-                                      const MapSettings& settings);
+std::optional<ViewScale> zoomedAround(
+    const ViewScale& current, double x, double y, double factor, const MapSettings& settings);
 
 // The top view moved by (dx, dy) world units and kept inside the world.
 ViewScale panned(const ViewScale& current, double dx, double dy, const MapSettings& settings);

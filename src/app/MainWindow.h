@@ -44,7 +44,6 @@ public:
     const Editor& editor() const { return m_editor; }
     OptionsWindow* optionsWindow() const { return m_options; }
     // Created by the first "About".
-    SplashWindow* splashWindow() const { return m_splash; }
 
     // Loads a level as "Load Level" does, without asking for the file. True when it was read.
     bool loadFile(const QString& path);

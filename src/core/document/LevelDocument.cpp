@@ -246,15 +246,6 @@ ItemPosition LevelDocument::position(ItemKind kind, int arrayId) const
     return visit(kind, arrayId, [](const auto& r) { return ItemPosition{r.posX, r.posY, r.posZ}; });
 }
 
-void LevelDocument::setPosition(ItemKind kind, int arrayId, ItemPosition p)
-{
-    visit(kind, arrayId, [&p](auto& r) {
-        r.posX = p.x;
-        r.posY = p.y;
-        r.posZ = p.z;
-    });
-}
-
 std::int32_t LevelDocument::drawColour(ItemKind kind, int arrayId) const
 {
     return visit(kind, arrayId, [](const auto& r) { return r.drawColour; });

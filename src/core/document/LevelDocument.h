@@ -194,7 +194,6 @@ public:
     template <class F> decltype(auto) visit(ItemKind kind, int arrayId, F&& f) const;
 
     ItemPosition position(ItemKind kind, int arrayId) const;
-    void setPosition(ItemKind kind, int arrayId, ItemPosition position);
     std::int32_t drawColour(ItemKind kind, int arrayId) const;
 
     // Sets the fixed colours of the six player slots.

@@ -23,7 +23,6 @@ public:
     // field, else by their key (a list counts from 1).
     static PlayerTable fromLua(const LuaValue& table);
 
-    bool isStandard() const { return m_entries.empty(); }
     // The keys count from 1: the file wrote the table as a list.
     bool isListForm() const { return m_listForm; }
     const std::vector<LuaField>& entries() const { return m_entries; }

@@ -561,12 +561,6 @@ QString colourComponentText(std::int16_t c)
     return doubleText(c / 255.0);
 }
 
-QString luaEscape(const QString& text)
-{
-    const std::string quoted = luaQuoted(latin1(text));
-    return QString::fromLatin1(quoted.data() + 1, qsizetype(quoted.size()) - 2);
-}
-
 QByteArray writeLevel(const Level& level, ModelLists& models, bool liveStartsOnly)
 {
     const LevelDocument& doc = level.document;

@@ -48,7 +48,4 @@ struct SaveOptions {
 // text on success, otherwise the reason; the earlier file is then left as it was.
 QString saveLevel(const QString& path, const Level& level, ModelLists& models, SaveOptions options = {});
 
-// Text of a quoted Lua string argument, escaped (without the surrounding quotes).
-QString luaEscape(const QString& text);
-
 } // namespace starloom

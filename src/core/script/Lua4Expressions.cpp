@@ -1,0 +1,361 @@
+// The source rewriter's expressions: Lua 4's operators and priorities, its truth (a comparison is
+// 1 or nil), table constructors, calls and their arguments.
+
+#include "Lua4Translator.h"
+
+#include "levelfile/GameFunctions.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace starloom::lua4src {
+
+void Translator::toValue(Expr& e)
+{
+    if (e.kind == Kind::Plain)
+        return;
+    if (e.kind == Kind::Bool) {
+        insertAt(e.mark, "(");
+        append("and 1 or nil)");
+    } else {
+        insertAt(e.mark, "__L4bool(");
+        append(")");
+    }
+    e.kind = Kind::Plain;
+    e.logic = false;
+}
+
+Binary Translator::binary() const
+{
+    switch (m_tok.type) {
+    case T::Concat:
+        return Binary::Concat;
+    case T::Eq:
+        return Binary::Eq;
+    case T::Ne:
+        return Binary::Ne;
+    case T::Le:
+        return Binary::Le;
+    case T::Ge:
+        return Binary::Ge;
+    case T::And:
+        return Binary::And;
+    case T::Or:
+        return Binary::Or;
+    case T::Char:
+        switch (m_tok.ch) {
+        case '+':
+            return Binary::Add;
+        case '-':
+            return Binary::Sub;
+        case '*':
+            return Binary::Mul;
+        case '/':
+            return Binary::Div;
+        case '^':
+            return Binary::Pow;
+        case '<':
+            return Binary::Lt;
+        case '>':
+            return Binary::Gt;
+        default:
+            return Binary::None;
+        }
+    default:
+        return Binary::None;
+    }
+}
+
+Expr Translator::subexpression(int limit, bool asCondition)
+{
+    enterLevel();
+    Expr e;
+    if (m_tok.type == T::Not || isChar('-')) {
+        const bool isNot = m_tok.type == T::Not;
+        e.mark = begin(isNot ? 'n' : '-', m_tok.line);
+        m_out += isNot ? "not" : "-";
+        m_lastNumber = false;
+        advance();
+        subexpression(unaryPriority, isNot);
+        e.kind = isNot ? Kind::Bool : Kind::Plain;
+    } else {
+        e = simple(asCondition);
+    }
+    for (;;) {
+        const Binary op = binary();
+        if (op == Binary::None || priority(op).left <= limit)
+            break;
+        const qint64 line = m_tok.line;
+        if (op == Binary::Concat) {
+            toValue(e);
+            insertAt(e.mark, "__L4cat(");
+            while (m_tok.type == T::Concat) {
+                append(",");
+                advance();
+                subexpression(priority(Binary::Concat).left, false);
+            }
+            append(")");
+            e.kind = Kind::Plain;
+            e.logic = false;
+        } else if (op == Binary::And || op == Binary::Or) {
+            if (!asCondition)
+                toValue(e);
+            if (e.logic) { // Lua 4: "a or b and c" is "(a or b) and c"
+                insertAt(e.mark, "(");
+                append(")");
+            }
+            const bool raw = e.kind != Kind::Plain;
+            put(op == Binary::And ? "and" : "or", line);
+            advance();
+            const Expr right = subexpression(priority(op).right, asCondition);
+            e.kind = asCondition && (raw || right.kind != Kind::Plain) ? Kind::RawLogic : Kind::Plain;
+            e.logic = true;
+        } else {
+            toValue(e);
+            switch (op) {
+            case Binary::Add:
+                put("+", line);
+                break;
+            case Binary::Sub:
+                put("-", line);
+                break;
+            case Binary::Mul:
+                put("*", line);
+                break;
+            case Binary::Div:
+                put("/", line);
+                break;
+            case Binary::Pow:
+                put("^", line);
+                break;
+            case Binary::Eq:
+                put("==", line);
+                break;
+            case Binary::Ne:
+                put("~=", line);
+                break;
+            case Binary::Lt:
+                put("<", line);
+                break;
+            case Binary::Le:
+                put("<=", line);
+                break;
+            case Binary::Gt:
+                put(">", line);
+                break;
+            case Binary::Ge:
+                put(">=", line);
+                break;
+            default:
+                break;
+            }
+            advance();
+            subexpression(priority(op).right, false);
+            const bool comparison = op >= Binary::Eq && op <= Binary::Ge;
+            e.kind = comparison ? Kind::Bool : Kind::Plain;
+            e.logic = false;
+        }
+        e.call = false;
+        e.assignable = false;
+    }
+    if (!asCondition)
+        toValue(e);
+    leaveLevel();
+    return e;
+}
+
+Expr Translator::simple(bool asCondition)
+{
+    Expr e;
+    const qint64 line = m_tok.line;
+    switch (m_tok.type) {
+    case T::Number:
+        e.mark = begin(m_tok.raw[0], line);
+        putNumber(m_tok.raw, line);
+        advance();
+        return e;
+    case T::String:
+        e.mark = begin('"', line);
+        putQuoted(m_tok.str, line);
+        advance();
+        return e;
+    case T::Nil:
+        e.mark = begin('n', line);
+        put("nil", line);
+        advance();
+        return e;
+    case T::Function:
+        e.mark = begin('f', line);
+        put("function", line);
+        advance();
+        body(false, false, line);
+        return e;
+    case T::Char:
+        if (m_tok.ch == '{') {
+            e.mark = begin('{', line);
+            constructor();
+            return e;
+        }
+        break;
+    default:
+        break;
+    }
+    return primary(false, asCondition);
+}
+
+void Translator::constructor()
+{
+    const qint64 line = m_tok.line;
+    put("{", line);
+    advance();
+    while (!isChar('}')) {
+        if (isChar('[')) {
+            put("[", m_tok.line);
+            advance();
+            expression(false);
+            expectChar(']');
+            expectChar('=');
+            expression(false);
+        } else if (m_tok.type == T::Name && peek().type == T::Char && peek().ch == '=') {
+            const std::string_view name = m_tok.raw;
+            if (needsRename(name)) {
+                put("[", m_tok.line);
+                putQuoted(name, m_tok.line);
+                append("]");
+            } else {
+                put(name, m_tok.line);
+            }
+            advance();
+            put("=", m_tok.line);
+            advance();
+            expression(false);
+        } else {
+            expression(false);
+        }
+        if (isChar(',') || isChar(';')) {
+            put(isChar(',') ? "," : ";", m_tok.line);
+            advance();
+        } else if (!isChar('}')) {
+            fail(line == m_tok.line ? QStringLiteral("'}' expected")
+                                    : QStringLiteral("'}' expected (to close '{' at line %1)").arg(line));
+        }
+    }
+    put("}", m_tok.line);
+    advance();
+}
+
+Expr Translator::primary(bool statementStart, bool asCondition)
+{
+    Expr e;
+    const qint64 line = m_tok.line;
+    if (m_tok.type == T::Name || isChar('%')) {
+        const bool upvalue = isChar('%');
+        if (upvalue)
+            advance();
+        const std::string_view name = expectName();
+        const qint64 nameLine = m_tok.line;
+        const int level = resolve(name);
+        if (upvalue) {
+            if (m_funcs.size() == 1)
+                fail("cannot access upvalue in main");
+            if (level == 0 || level > 1)
+                fail("upvalue must be global or local to immediately outer scope");
+        } else if (level > 0) {
+            fail("cannot access a variable in outer scope");
+        }
+        advance();
+        const bool global = level < 0;
+        if (global && callFollows() && !isGameFunction(name)) {
+            if (statementStart)
+                put(";", line);
+            e.mark = begin('(', line);
+            m_out += '(';
+            putName(name, nameLine);
+            append("or __L4U");
+            if (needsRename(name)) {
+                append("[");
+                putQuoted(name, nameLine);
+                append("])");
+            } else {
+                append(".");
+                m_out += name;
+                m_out += ')';
+            }
+        } else {
+            e.mark = begin(name[0], nameLine);
+            putName(name, nameLine);
+        }
+        e.assignable = !upvalue;
+    } else if (isChar('(')) {
+        if (statementStart)
+            put(";", line);
+        e.mark = begin('(', line);
+        put("(", line);
+        advance();
+        const Expr inner = expression(asCondition);
+        expectChar(')');
+        e.kind = inner.kind;
+    } else {
+        fail("unexpected symbol");
+    }
+    for (;;) {
+        if (isChar('.')) {
+            advance();
+            const std::string_view name = expectName();
+            putField(name, m_tok.line);
+            advance();
+            e.assignable = true;
+            e.call = false;
+        } else if (isChar('[')) {
+            put("[", m_tok.line);
+            advance();
+            expression(false);
+            expectChar(']');
+            e.assignable = true;
+            e.call = false;
+        } else if (isChar(':')) {
+            put(":", m_tok.line);
+            advance();
+            const std::string_view name = expectName();
+            putName(name, m_tok.line);
+            advance();
+            arguments();
+            e.assignable = false;
+            e.call = true;
+        } else if (callFollows()) {
+            arguments();
+            e.assignable = false;
+            e.call = true;
+        } else {
+            break;
+        }
+        e.kind = Kind::Plain;
+    }
+    return e;
+}
+
+void Translator::arguments()
+{
+    const qint64 line = m_tok.line;
+    if (m_tok.type == T::String) {
+        putQuoted(m_tok.str, line);
+        advance();
+    } else if (isChar('{')) {
+        constructor();
+    } else if (isChar('(')) {
+        put("(", line);
+        advance();
+        if (!isChar(')'))
+            expressionList();
+        if (!isChar(')'))
+            fail(line == m_tok.line ? QStringLiteral("')' expected")
+                                    : QStringLiteral("')' expected (to close '(' at line %1)").arg(line));
+        put(")", m_tok.line);
+        advance();
+    } else {
+        fail("function arguments expected");
+    }
+}
+
+} // namespace starloom::lua4src

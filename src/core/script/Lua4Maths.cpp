@@ -1,0 +1,194 @@
+// Lua 4's mathematical functions for level scripts: trigonometry in degrees, mod, min, max, frexp,
+// ldexp, and random numbers from the game's C runtime rand().
+
+#include "Lua4LibraryParts.h"
+#include "ScriptState.h"
+
+#include <cmath>
+
+namespace starloom {
+
+namespace {
+
+using namespace lua4lib;
+
+constexpr double radiansPerDegree = pi / 180.0;
+
+template <double (*f)(double)> int lua4Math(lua_State* L)
+{
+    lua_pushnumber(L, f(lua4CheckNumber(L, 1)));
+    return 1;
+}
+
+double sinDegrees(double x)
+{
+    return std::sin(x * radiansPerDegree);
+}
+double cosDegrees(double x)
+{
+    return std::cos(x * radiansPerDegree);
+}
+double tanDegrees(double x)
+{
+    return std::tan(x * radiansPerDegree);
+}
+double asinDegrees(double x)
+{
+    return std::asin(x) / radiansPerDegree;
+}
+double acosDegrees(double x)
+{
+    return std::acos(x) / radiansPerDegree;
+}
+double atanDegrees(double x)
+{
+    return std::atan(x) / radiansPerDegree;
+}
+double toDegrees(double x)
+{
+    return x / radiansPerDegree;
+}
+double toRadians(double x)
+{
+    return x * radiansPerDegree;
+}
+double absolute(double x)
+{
+    return std::fabs(x);
+}
+double ceiling(double x)
+{
+    return std::ceil(x);
+}
+double flooring(double x)
+{
+    return std::floor(x);
+}
+double squareRoot(double x)
+{
+    return std::sqrt(x);
+}
+double exponential(double x)
+{
+    return std::exp(x);
+}
+double logarithm(double x)
+{
+    return std::log(x);
+}
+double logarithm10(double x)
+{
+    return std::log10(x);
+}
+
+int lua4Atan2(lua_State* L)
+{
+    lua_pushnumber(L, std::atan2(lua4CheckNumber(L, 1), lua4CheckNumber(L, 2)) / radiansPerDegree);
+    return 1;
+}
+
+int lua4Mod(lua_State* L)
+{
+    lua_pushnumber(L, std::fmod(lua4CheckNumber(L, 1), lua4CheckNumber(L, 2)));
+    return 1;
+}
+
+template <bool isMax> int lua4MinMax(lua_State* L)
+{
+    const int n = lua_gettop(L);
+    double best = lua4CheckNumber(L, 1);
+    for (int i = 2; i <= n; ++i) {
+        const double d = lua4CheckNumber(L, i);
+        if (isMax ? d > best : d < best)
+            best = d;
+    }
+    lua_pushnumber(L, best);
+    return 1;
+}
+
+int lua4Frexp(lua_State* L)
+{
+    int exponent = 0;
+    lua_pushnumber(L, std::frexp(lua4CheckNumber(L, 1), &exponent));
+    lua_pushnumber(L, exponent);
+    return 2;
+}
+
+int lua4Ldexp(lua_State* L)
+{
+    lua_pushnumber(L, std::ldexp(lua4CheckNumber(L, 1), lua4CheckInt(L, 2)));
+    return 1;
+}
+
+// The game's C runtime rand(): 0 .. 32767.
+int cRand(ScriptState& s)
+{
+    s.randomState = s.randomState * 214013u + 2531011u;
+    return static_cast<int>((s.randomState >> 16) & 0x7fffu);
+}
+
+int lua4Random(lua_State* L)
+{
+    ScriptState& s = ScriptState::of(L);
+    ++s.randomCalls;
+    constexpr int randMax = 32767;
+    const double r = static_cast<double>(cRand(s) % randMax) / randMax;
+    switch (lua_gettop(L)) {
+    case 0:
+        lua_pushnumber(L, r);
+        return 1;
+    case 1: {
+        const int u = lua4CheckInt(L, 1);
+        luaL_argcheck(L, 1 <= u, 1, "interval is empty");
+        lua_pushnumber(L, std::floor(r * u) + 1);
+        return 1;
+    }
+    case 2: {
+        const int l = lua4CheckInt(L, 1);
+        const int u = lua4CheckInt(L, 2);
+        luaL_argcheck(L, l <= u, 2, "interval is empty");
+        lua_pushnumber(L, std::floor(r * (static_cast<double>(u) - l + 1)) + l);
+        return 1;
+    }
+    default:
+        return luaL_error(L, "wrong number of arguments");
+    }
+}
+
+int lua4Randomseed(lua_State* L)
+{
+    ScriptState::of(L).randomState = static_cast<std::uint32_t>(lua4CheckInt(L, 1));
+    return 0;
+}
+
+} // namespace
+
+// The mathematical functions, in the order the library registers them.
+const luaL_Reg lua4MathFunctions[] = {
+    {"abs", lua4Math<absolute>},
+    {"sin", lua4Math<sinDegrees>},
+    {"cos", lua4Math<cosDegrees>},
+    {"tan", lua4Math<tanDegrees>},
+    {"asin", lua4Math<asinDegrees>},
+    {"acos", lua4Math<acosDegrees>},
+    {"atan", lua4Math<atanDegrees>},
+    {"atan2", lua4Atan2},
+    {"ceil", lua4Math<ceiling>},
+    {"floor", lua4Math<flooring>},
+    {"mod", lua4Mod},
+    {"sqrt", lua4Math<squareRoot>},
+    {"min", lua4MinMax<false>},
+    {"max", lua4MinMax<true>},
+    {"log", lua4Math<logarithm>},
+    {"log10", lua4Math<logarithm10>},
+    {"exp", lua4Math<exponential>},
+    {"deg", lua4Math<toDegrees>},
+    {"rad", lua4Math<toRadians>},
+    {"frexp", lua4Frexp},
+    {"ldexp", lua4Ldexp},
+    {"random", lua4Random},
+    {"randomseed", lua4Randomseed},
+    {nullptr, nullptr},
+};
+
+} // namespace starloom

@@ -1,0 +1,337 @@
+// The source rewriter's statements: blocks, for, function, local, assignments and calls, and the
+// calls of game functions with constant arguments.
+
+#include "Lua4Translator.h"
+
+#include "levelfile/GameFunctions.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace starloom::lua4src {
+
+bool Translator::blockFollows() const
+{
+    switch (m_tok.type) {
+    case T::Eof:
+    case T::Else:
+    case T::Elseif:
+    case T::End:
+    case T::Until:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Translator::block()
+{
+    enterLevel();
+    const std::size_t scope = function().locals.size();
+    bool last = false;
+    while (!last && !blockFollows()) {
+        last = statement();
+        if (isChar(';')) {
+            put(";", m_tok.line);
+            advance();
+        }
+    }
+    function().locals.resize(scope);
+    leaveLevel();
+}
+
+bool Translator::statement()
+{
+    const qint64 line = m_tok.line;
+    switch (m_tok.type) {
+    case T::If: {
+        put("if", line);
+        advance();
+        condition();
+        expectWord(T::Then, "then");
+        block();
+        while (m_tok.type == T::Elseif) {
+            put("elseif", m_tok.line);
+            advance();
+            condition();
+            expectWord(T::Then, "then");
+            block();
+        }
+        if (m_tok.type == T::Else) {
+            put("else", m_tok.line);
+            advance();
+            block();
+        }
+        expectMatch(T::End, "end", "if", line);
+        return false;
+    }
+    case T::While:
+        put("while", line);
+        advance();
+        condition();
+        expectWord(T::Do, "do");
+        block();
+        expectMatch(T::End, "end", "while", line);
+        return false;
+    case T::Do:
+        put("do", line);
+        advance();
+        block();
+        expectMatch(T::End, "end", "do", line);
+        return false;
+    case T::For:
+        forStatement(line);
+        return false;
+    case T::Repeat:
+        // Lua 4 ends the block's locals before "until"; "do ... end" does that in Lua 5.4.
+        put("repeat", line);
+        append("do");
+        advance();
+        block();
+        if (m_tok.type != T::Until)
+            fail(line == m_tok.line ? QStringLiteral("'until' expected")
+                                    : QStringLiteral("'until' expected (to close 'repeat' at line %1)").arg(line));
+        put("end", m_tok.line);
+        append("until");
+        advance();
+        condition();
+        return false;
+    case T::Function:
+        functionStatement(line);
+        return false;
+    case T::Local:
+        localStatement(line);
+        return false;
+    case T::Return:
+        put("return", line);
+        advance();
+        if (!blockFollows() && !isChar(';'))
+            expressionList();
+        return true;
+    case T::Break:
+        put("break", line);
+        advance();
+        return true;
+    default:
+        expressionStatement();
+        return false;
+    }
+}
+
+void Translator::forStatement(qint64 line)
+{
+    put("for", line);
+    advance();
+    const std::string_view first = expectName();
+    putName(first, m_tok.line);
+    advance();
+    const std::size_t scope = function().locals.size();
+    if (isChar('=')) {
+        put("=", m_tok.line);
+        advance();
+        expression(false);
+        expectChar(',');
+        expression(false);
+        if (isChar(',')) {
+            put(",", m_tok.line);
+            advance();
+            expression(false);
+        }
+        function().locals.push_back(first);
+    } else if (isChar(',')) {
+        put(",", m_tok.line);
+        advance();
+        const std::string_view second = expectName();
+        putName(second, m_tok.line);
+        advance();
+        if (m_tok.type != T::In)
+            fail("'in' expected");
+        put("in", m_tok.line);
+        append("__L4pairs(");
+        advance();
+        expression(false);
+        append(")");
+        function().locals.push_back(first);
+        function().locals.push_back(second);
+    } else {
+        fail("'=' or ',' expected");
+    }
+    expectWord(T::Do, "do");
+    block();
+    function().locals.resize(scope);
+    expectMatch(T::End, "end", "for", line);
+}
+
+void Translator::functionStatement(qint64 line)
+{
+    advance(); // "function"
+    // funcname: Name {'.' Name} [':' Name]
+    std::vector<std::pair<std::string_view, qint64>> parts;
+    const std::string_view first = expectName();
+    if (resolve(first) > 0)
+        fail(QStringLiteral("cannot access a variable in outer scope"));
+    parts.push_back({first, m_tok.line});
+    advance();
+    bool method = false;
+    bool renamedField = false;
+    while (isChar('.') || isChar(':')) {
+        method = isChar(':');
+        advance();
+        const std::string_view name = expectName();
+        renamedField = renamedField || needsRename(name);
+        parts.push_back({name, m_tok.line});
+        advance();
+        if (method)
+            break;
+    }
+    if (!renamedField) {
+        put("function", line);
+        putName(parts[0].first, parts[0].second);
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            put(method && i + 1 == parts.size() ? ":" : ".", parts[i].second);
+            put(parts[i].first, parts[i].second);
+        }
+        body(method, false, line);
+        return;
+    }
+    // A field Lua 5.4 cannot name after "function": a.b["true"] = function(self, ...) ... end
+    putName(parts[0].first, parts[0].second);
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        putField(parts[i].first, parts[i].second);
+    put("=", line);
+    put("function", line);
+    body(method, method, line);
+}
+
+void Translator::localStatement(qint64 line)
+{
+    put("local", line);
+    advance();
+    if (m_tok.type == T::Function)
+        fail("<name> expected");
+    std::vector<std::string_view> names;
+    for (;;) {
+        const std::string_view name = expectName();
+        putName(name, m_tok.line);
+        names.push_back(name);
+        advance();
+        if (!isChar(','))
+            break;
+        put(",", m_tok.line);
+        advance();
+    }
+    if (isChar('=')) {
+        put("=", m_tok.line);
+        advance();
+        expressionList();
+    }
+    for (const std::string_view name : names)
+        function().locals.push_back(name);
+}
+
+void Translator::expressionStatement()
+{
+    if (m_literalCalls && m_tok.type == T::Name && peek().type == T::Char && m_ahead.ch == '(' && literalCall())
+        return;
+    const Expr first = primary(true, false);
+    if (first.call)
+        return;
+    if (!first.assignable)
+        fail("syntax error");
+    while (isChar(',')) {
+        put(",", m_tok.line);
+        advance();
+        const Expr next = primary(false, false);
+        if (!next.assignable || next.call)
+            fail("syntax error");
+    }
+    if (!isChar('='))
+        fail("'=' expected");
+    put("=", m_tok.line);
+    advance();
+    expressionList();
+}
+
+bool Translator::literalCall()
+{
+    const std::string_view name = m_tok.raw;
+    if (!isGameFunction(name) || needsRename(name) || resolve(name) >= 0)
+        return false;
+    const qint64 line = m_tok.line;
+    const Lexer::State arguments = m_lex.state(); // just after "(", the last token read
+    const std::size_t data = m_literalData.size();
+    const std::optional<Lexer::State> end = readLiteralArguments(m_source, arguments, m_literalData);
+    if (!end)
+        return false;
+    const Token tok = std::move(m_tok);
+    const Token ahead = std::move(m_ahead);
+    m_lex.restore(*end);
+    m_hasAhead = false;
+    advance();
+    // the call must be the whole statement
+    if (isChar('.') || isChar('[') || isChar(':') || isChar('=') || isChar(',') || callFollows()) {
+        m_lex.restore(arguments);
+        m_tok = tok;
+        m_ahead = ahead;
+        m_hasAhead = true;
+        m_literalData.resize(data);
+        return false;
+    }
+    put("__L4K(", line);
+    m_out += std::to_string(m_calls.size());
+    m_out += ')';
+    m_calls.push_back({std::string(name), line, data});
+    return true;
+}
+
+void Translator::body(bool method, bool explicitSelf, qint64 line)
+{
+    enterLevel();
+    m_funcs.push_back({});
+    if (method)
+        function().locals.push_back("self");
+    expectChar('(');
+    if (explicitSelf)
+        append(isChar(')') ? "self" : "self,");
+    bool vararg = false;
+    if (!isChar(')')) {
+        for (;;) {
+            if (m_tok.type == T::Dots) {
+                put("...", m_tok.line);
+                advance();
+                vararg = true;
+                break;
+            }
+            const std::string_view name = expectName();
+            putName(name, m_tok.line);
+            function().locals.push_back(name);
+            advance();
+            if (!isChar(','))
+                break;
+            put(",", m_tok.line);
+            advance();
+        }
+    }
+    expectChar(')');
+    if (vararg) {
+        append("local arg=__L4pack(...)");
+        function().locals.push_back("arg");
+    }
+    block();
+    expectMatch(T::End, "end", "function", line);
+    m_funcs.pop_back();
+    leaveLevel();
+}
+
+void Translator::expressionList()
+{
+    expression(false);
+    while (isChar(',')) {
+        put(",", m_tok.line);
+        advance();
+        expression(false);
+    }
+}
+
+} // namespace starloom::lua4src

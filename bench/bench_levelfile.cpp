@@ -49,12 +49,11 @@ void BM_ReadCraftedLevel(benchmark::State& state)
     text += "end\n";
     const Catalogue catalogue;
     for (auto _ : state) {
-        LevelDocument document;
-        MapSettings settings;
+        Level level;
         QBuffer buffer(&text);
         buffer.open(QIODevice::ReadOnly);
         ModelLists models(catalogue);
-        benchmark::DoNotOptimize(readLevel(buffer, document, settings, models).itemsRead);
+        benchmark::DoNotOptimize(readLevel(buffer, level, models).itemsRead);
     }
 }
 BENCHMARK(BM_ReadCraftedLevel)->Arg(0)->Arg(1)->ArgName("quoted")->Unit(benchmark::kMillisecond);

@@ -35,8 +35,10 @@ ToolRun runTool(const QStringList& args, bool bytes = false, int waitMs = 60000)
                 + args);
     else
         p.start(QStringLiteral(STARLOOM_CLI_PATH), args);
-    if (!p.waitForFinished(waitMs))
-        p.kill(), p.waitForFinished();
+    if (!p.waitForFinished(waitMs)) {
+        p.kill();
+        p.waitForFinished();
+    }
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
         QString::fromLocal8Bit(p.readAllStandardError())};
 }
@@ -61,7 +63,8 @@ TEST_F(LevelTool, HelpVersionAndUsageErrors)
 {
     EXPECT_EQ(runTool({"--version"}).out.trimmed(), QLatin1String("Star Loom Deluxe Edition v1.6"));
     const ToolRun help = runTool({"--help"});
-    EXPECT_TRUE(help.exitCode == 0 && help.out.contains(QLatin1String("rewrite IN OUT")));
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QLatin1String("rewrite IN OUT")));
     for (const QStringList& args :
         {QStringList{}, QStringList{"frobnicate"}, QStringList{"stats", path("missing.level")}})
         EXPECT_EQ(runTool(args).exitCode, 2) << args.join(u' ').toStdString();
@@ -77,8 +80,8 @@ TEST_F(LevelTool, StatsCountsLiveItemsOfEveryKind)
     EXPECT_EQ(r.out + QString::number(r.exitCode),
         QLatin1String("PlayerStart 2\nAsteroid 2\nCloud 0\nDustCloud 0\nMegalith 1\nNebula 0\n"
                       "Pebble 0\nSalvage 0\nShip 0\n0"));
-    EXPECT_TRUE(r.err.contains(QLatin1String(":9: ")) && r.err.contains(QLatin1String("StartPos9")))
-        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(":9: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("StartPos9"))) << r.err.toStdString();
 }
 
 // --run-script opens a level by running its script: loops and helpers build their items, the
@@ -116,15 +119,15 @@ TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
     test::makeEntry(dir.path(), QStringLiteral("game/data/Pebble/rock_a"), true);
     ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", in, path("out.level")}).exitCode, 0);
     const QByteArray written = test::readBytes(path("out.level"));
-    EXPECT_TRUE(written.contains("loadBackground(\"m01\")")
-        && written.contains("addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0) \r\n")
-        && written.contains("addPebble(\"rock_a\""));
+    EXPECT_TRUE(written.contains("loadBackground(\"m01\")"));
+    EXPECT_TRUE(written.contains("addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0) \r\n"));
+    EXPECT_TRUE(written.contains("addPebble(\"rock_a\""));
     ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", path("out.level"), path("again.level")}).exitCode, 0);
     EXPECT_EQ(test::readBytes(path("again.level")), written);
     test::writeBytes(in, "maxPlayers = 3\n");
     const ToolRun r = runTool({"rewrite", in, path("refused.level")});
-    EXPECT_TRUE(
-        r.exitCode == 1 && r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
     EXPECT_FALSE(QFileInfo::exists(path("refused.level")));
 }
 
@@ -148,8 +151,8 @@ TEST_F(LevelTool, RefusesWhatItCannotDoAndSaysWhyWithoutTouchingAnotherFile)
     };
     for (const auto& [name, args, bytes, code, reason] : cases) {
         const ToolRun r = runTool(args, bytes, 10000);
-        EXPECT_TRUE(r.exitCode == code && r.err.contains(QLatin1String(reason)))
-            << name << " " << r.exitCode << " " << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, code) << name << " " << r.exitCode << " " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(reason))) << name << " " << r.exitCode << " " << r.err.toStdString();
     }
     EXPECT_EQ(test::readBytes(locked), "earlier");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).join(u' '),
@@ -170,9 +173,9 @@ TEST_F(LevelTool, RenderReplacesAnEarlierImageOnlyWhenTheNewOneIsComplete)
     test::writeBytes(out, "the image rendered before");
     fs.fill(QStringLiteral("filler"));
     const ToolRun r = runTool({"render", path("in.level"), out, "--size", "1600x1000"});
-    EXPECT_TRUE(r.exitCode == 2 && r.err.contains(QLatin1String("No space left on device"))
-        && test::readBytes(out) == "the image rendered before")
-        << r.exitCode << r.err.toStdString();
+    EXPECT_EQ(r.exitCode, 2) << r.exitCode << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("No space left on device"))) << r.exitCode << r.err.toStdString();
+    EXPECT_EQ(test::readBytes(out), "the image rendered before") << r.exitCode << r.err.toStdString();
 }
 
 TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)
@@ -185,7 +188,8 @@ TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)
     ASSERT_EQ(image.size(), QSize(600, 563));
     // The heading line runs 1200 units (12 pixels) to the right of the centre of the top view.
     const int topHeight = 563 - 13 - (563 - 13) * 1635 / (3855 + 1635);
-    EXPECT_TRUE(image.pixelColor(306, topHeight / 2) == QColor(255, 0, 0) && image.pixelColor(5, 5) == QColor(0, 0, 0));
+    EXPECT_EQ(image.pixelColor(306, topHeight / 2), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(0, 0, 0));
     EXPECT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "big"}).exitCode, 2);
 }
 

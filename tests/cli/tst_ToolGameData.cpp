@@ -55,7 +55,9 @@ TEST_F(ToolGameData, AGameFolderThatHoldsNoGameIsToldAndTheBuiltInNamesAreUsed)
     };
     for (const auto& [gameDir, message] : cases) {
         const ToolRun r = run({"--game-dir", gameDir, "stats", path("in.level")});
-        EXPECT_EQ(std::tuple(r.exitCode, r.err, r.out.contains("Pebble 1")), std::tuple(0, message, true));
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, message);
+        EXPECT_EQ(r.out.contains("Pebble 1"), true);
         EXPECT_EQ(
             run({"models", "Pebble", "--game-dir=" + gameDir}).out, QStringLiteral("pebble_0\npebble_1\npebble_2\n"));
     }
@@ -88,7 +90,8 @@ TEST_F(ToolGameData, AListPastTheSixteenBitIndexIsCutWithAMessage)
     writeBigArchiveFile(path("huge.big"), entries);
     const ToolRun r = run({"--data-dir", path("huge.big"), "models", "Ship"});
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(std::tuple(lines.size(), lines.last()), std::tuple(qsizetype(32767), QStringLiteral("Custom")));
+    EXPECT_EQ(lines.size(), qsizetype(32767));
+    EXPECT_EQ(lines.last(), QStringLiteral("Custom"));
     EXPECT_TRUE(r.err.contains(
         "The Ship list holds more names than the editor can number: the first 32766 are kept and 7234 left out"))
         << r.err.toStdString();
@@ -96,8 +99,8 @@ TEST_F(ToolGameData, AListPastTheSixteenBitIndexIsCutWithAMessage)
 
 TEST_F(ToolGameData, WhereNamesTheGamesOfSteamAndTheEditorsChoice)
 {
-    EXPECT_EQ(std::pair(run({"where"}).exitCode, run({"where"}).err),
-        std::pair(1, QStringLiteral("starloom-level: no game was found\n")));
+    EXPECT_EQ(run({"where"}).exitCode, 1);
+    EXPECT_EQ(run({"where"}).err, QStringLiteral("starloom-level: no game was found\n"));
     const QString steam = path("home/.local/share/Steam");
     makeEntry(steam, "steamapps/common/Homeworld/Homeworld2Classic/Data/", true);
     writeBigArchiveFile(steam + "/steamapps/common/Homeworld/HomeworldRM/Data/HW2Ships.big", {{"ship\\hgn_rm\\a"}});

@@ -24,9 +24,9 @@ TEST(Catalogue, BuiltInListsWithoutAGameFolder)
             Expect{ItemKind::Salvage, 14, true, "slv_chunk_lrg01"},
             Expect{ItemKind::Ship, 77, true, "hgn_assaultcorvette"}}) {
         const QStringList list = catalogue.modelList(e.kind);
-        EXPECT_EQ(std::tuple(list.size(), list.first(), list.last() == customEntry),
-            std::tuple(e.names + (e.custom ? 1 : 0), QString::fromLatin1(e.first), e.custom))
-            << kindInfo(e.kind).name;
+        EXPECT_EQ(list.size(), e.names + (e.custom ? 1 : 0)) << kindInfo(e.kind).name;
+        EXPECT_EQ(list.first(), QString::fromLatin1(e.first)) << kindInfo(e.kind).name;
+        EXPECT_EQ(list.last() == customEntry, e.custom) << kindInfo(e.kind).name;
     }
 }
 
@@ -101,9 +101,10 @@ TEST(Catalogue, SourcesAreMergedInOrderUnderTheSameRules)
         QStringList origins;
         for (const ModelOrigin& o : r.origins)
             origins << o.source + u':' + QString::number(o.names);
-        EXPECT_EQ(std::tuple(r.names, origins.join(u' '), r.builtIn),
-            std::tuple(c.expected, QString::fromLatin1(c.origins), origins.isEmpty()))
+        EXPECT_EQ(r.names, c.expected) << kindInfo(c.kind).name << " " << c.loose.join(u',').toStdString();
+        EXPECT_EQ(origins.join(u' '), QString::fromLatin1(c.origins))
             << kindInfo(c.kind).name << " " << c.loose.join(u',').toStdString();
+        EXPECT_EQ(r.builtIn, origins.isEmpty()) << kindInfo(c.kind).name << " " << c.loose.join(u',').toStdString();
     }
     EXPECT_EQ(Catalogue::dataFolder(ItemKind::Asteroid) + u'|' + Catalogue::dataFolder(ItemKind::Ship),
         QStringLiteral("resource\\asteroid|ship"));
@@ -120,8 +121,9 @@ TEST(Catalogue, ListsPastTheSixteenBitIndexAreCutAndSaySo)
         {std::make_shared<FakeSource>("big", std::map<QString, QStringList>{{"ship", ships}, {"cloud", clouds}})});
     const QStringList list = catalogue.modelList(ItemKind::Ship);
     // Every entry, "Custom" included, has an index that a record's 16-bit modelIndex can hold.
-    EXPECT_EQ(std::tuple(list.size(), list[32765], list.last()),
-        std::tuple(qsizetype(maxModelEntries), QStringLiteral("ship_32765"), customEntry));
+    EXPECT_EQ(list.size(), qsizetype(maxModelEntries));
+    EXPECT_EQ(list[32765], QStringLiteral("ship_32765"));
+    EXPECT_EQ(list.last(), customEntry);
     EXPECT_EQ(findModelForRead(list, QStringLiteral("ship_32765")), 32765);
     EXPECT_EQ(catalogue.modelList(ItemKind::Cloud).size(), 32767) << "a kind without \"Custom\" keeps one name more";
     EXPECT_EQ(catalogue.problems(),
@@ -162,8 +164,9 @@ TEST(Catalogue, ModelListsAskEachKindOnce)
     ModelLists lists(catalogue);
     EXPECT_EQ(lists.lookup(ItemKind::Pebble, QStringLiteral("p1")), 0);
     source->m_folders["pebble"] << "p2"; // a change during one load is not seen
-    EXPECT_TRUE(lists.list(ItemKind::Pebble).size() == 1 && lists.entry(ItemKind::Pebble, -1).isNull()
-        && lists.entry(ItemKind::Pebble, 5).isNull());
+    EXPECT_EQ(lists.list(ItemKind::Pebble).size(), 1);
+    EXPECT_TRUE(lists.entry(ItemKind::Pebble, -1).isNull());
+    EXPECT_TRUE(lists.entry(ItemKind::Pebble, 5).isNull());
     EXPECT_EQ(source->reads, 1);
 }
 

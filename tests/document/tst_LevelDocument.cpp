@@ -25,17 +25,18 @@ TEST(LevelDocument, DeletionMarksAndKeepsIndicesAndStartFields)
     EXPECT_EQ((std::array{doc.isLive(ItemKind::Asteroid, 0), doc.isLive(ItemKind::Asteroid, 1),
                   doc.isLive(ItemKind::Asteroid, 2)}),
         (std::array{true, false, true}));
-    EXPECT_TRUE(
-        doc.itemCount(ItemKind::Asteroid) == 3 && doc.resources(ItemKind::Asteroid)[1].deleted == recordDeleted);
+    EXPECT_EQ(doc.itemCount(ItemKind::Asteroid), 3);
+    EXPECT_EQ(doc.resources(ItemKind::Asteroid)[1].deleted, recordDeleted);
     EXPECT_EQ(doc.appendItem(ItemKind::Asteroid, ResourceRecord{}), 3);
     EXPECT_EQ(doc.liveCount(ItemKind::Asteroid), 3);
 
     doc.setPlayerColours();
     doc.player(1) = {QStringLiteral("Player 2"), 10, 20, 30, 45.0f, playerColour(1)};
     doc.markDeleted(ItemKind::PlayerStart, 1);
-    EXPECT_EQ(std::tuple(doc.isLive(ItemKind::PlayerStart, 1), doc.player(1).posX, doc.player(1).drawColour,
-                  doc.player(1).orientation),
-        std::tuple(false, 10, rgb(0, 255, 0), 45.0f));
+    EXPECT_EQ(doc.isLive(ItemKind::PlayerStart, 1), false);
+    EXPECT_EQ(doc.player(1).posX, 10);
+    EXPECT_EQ(doc.player(1).drawColour, rgb(0, 255, 0));
+    EXPECT_EQ(doc.player(1).orientation, 45.0f);
 }
 
 TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
@@ -45,8 +46,8 @@ TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
         ASSERT_TRUE(doc.appendItem(ItemKind::Pebble, PropRecord{}).has_value());
     EXPECT_TRUE(doc.isFull(ItemKind::Pebble));
     EXPECT_FALSE(doc.appendItem(ItemKind::Pebble, PropRecord{.posX = 99}).has_value());
-    EXPECT_TRUE(doc.itemCount(ItemKind::Pebble) == maxRecordsPerKind && doc.props(ItemKind::Pebble).back().posX == 0)
-        << "the spare stays blank";
+    EXPECT_EQ(doc.itemCount(ItemKind::Pebble), maxRecordsPerKind) << "the spare stays blank";
+    EXPECT_EQ(doc.props(ItemKind::Pebble).back().posX, 0) << "the spare stays blank";
 }
 
 TEST(LevelDocument, WrongLayoutIsALogicError)

@@ -49,8 +49,10 @@ TEST(Numbers, RoundingIsHalfToEvenWithRangeChecks)
         (std::vector<I>{2, 4, -2, 2147483647, std::nullopt, std::nullopt, std::nullopt}));
     EXPECT_EQ((std::vector<std::optional<std::int16_t>>{toInt16(32767.4), toInt16(32767.5), toInt16(-32769)}),
         (std::vector<std::optional<std::int16_t>>{32767, std::nullopt, std::nullopt}));
-    EXPECT_EQ(std::tuple(toInt16Clamped(1e9), toInt32Clamped(-1e30), floorToInt32(-0.4), floorToInt32(12.7)),
-        std::tuple(std::int16_t(32767), std::numeric_limits<std::int32_t>::min(), -1, 12));
+    EXPECT_EQ(toInt16Clamped(1e9), std::int16_t(32767));
+    EXPECT_EQ(toInt32Clamped(-1e30), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(floorToInt32(-0.4), -1);
+    EXPECT_EQ(floorToInt32(12.7), 12);
 }
 
 struct TextCase {
@@ -78,8 +80,9 @@ TEST(Numbers, TextIgnoresTheLocale)
     const std::string saved = old ? old : "C";
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
         std::setlocale(LC_NUMERIC, "C");
-    EXPECT_TRUE(
-        floatText(0.5f) == QLatin1String("0.5") && doubleText(0.25) == QLatin1String("0.25") && val(u"0.5") == 0.5);
+    EXPECT_EQ(floatText(0.5f), QLatin1String("0.5"));
+    EXPECT_EQ(doubleText(0.25), QLatin1String("0.25"));
+    EXPECT_EQ(val(u"0.5"), 0.5);
     std::setlocale(LC_ALL, saved.c_str());
 }
 

@@ -38,7 +38,9 @@ public:
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override
     {
-        ++saveDialogs, lastSaveFilter = filter, lastSaveInitialName = initialName;
+        ++saveDialogs;
+        lastSaveFilter = filter;
+        lastSaveInitialName = initialName;
         return take(saveNames, QString());
     }
     QString askOpenFileName(const QString&) override { return take(openNames, QString()); }
@@ -70,8 +72,10 @@ public:
 private:
     template <class T> static T take(std::deque<T>& queue, T value)
     {
-        if (!queue.empty())
-            value = queue.front(), queue.pop_front();
+        if (!queue.empty()) {
+            value = queue.front();
+            queue.pop_front();
+        }
         return value;
     }
 };

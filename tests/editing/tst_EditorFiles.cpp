@@ -66,18 +66,19 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFi
     saveLevel();
     EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
         QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
-    EXPECT_TRUE(
-        readBytes(path("duel.level")) == levelText() && editor->panel().kind == ItemKind::Nebula); // the panel stays
+    EXPECT_EQ(readBytes(path("duel.level")), levelText());
+    EXPECT_EQ(editor->panel().kind, ItemKind::Nebula); // the panel stays
     host.messages.clear();
-    EXPECT_TRUE(!editor->mnuFileSave_Click() && host.messages.empty()); // cancelled: nothing written, nothing said
+    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_TRUE(host.messages.empty()); // cancelled: nothing written, nothing said
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.level")));
     const QByteArray before = readBytes(path("duel.level"));
     host.saveNames = {path("taken.level"), path("missing-folder/duel.level")};
     EXPECT_FALSE(editor->mnuFileSave_Click());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as "))
-        && host.lastMessage().indexOf(u'\n') > 0)
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")))
         << "with the reason on a line of its own";
+    EXPECT_GT(host.lastMessage().indexOf(u'\n'), 0) << "with the reason on a line of its own";
     EXPECT_FALSE(editor->mnuFileSave_Click());
     EXPECT_EQ(readBytes(path("duel.level")), before);
 }
@@ -93,7 +94,8 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     host.messages.clear();
     host.openNames = {path("duel.level"), path("duel.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_TRUE(host.messages.empty() && levelText() == saved);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(levelText(), saved);
     EXPECT_EQ(editor->topScale(), (ViewScale{-40000, -30000, 40000, 30000})); // world bounds reset the zoom
     QStringList texts;
     for (int i = 0; i < static_cast<int>(editor->rows().size()); ++i) {
@@ -102,8 +104,9 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     }
     EXPECT_EQ(
         texts.join(QLatin1Char('|')), QStringLiteral("Player 1 start|Player 2 start|Asteroid #1|Nebula #1|kus_scout"));
-    EXPECT_EQ(std::tuple(editor->mode(), editor->panel().kind, editor->panel().modelIndex),
-        std::tuple(EditorMode::Placement, std::optional(ItemKind::Ship), 0));
+    EXPECT_EQ(editor->mode(), EditorMode::Placement);
+    EXPECT_EQ(editor->panel().kind, std::optional(ItemKind::Ship));
+    EXPECT_EQ(editor->panel().modelIndex, 0);
     clickTop(1, 1);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
     ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
@@ -118,12 +121,13 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
         "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\nend\r\n");
     host.openNames = {path("bad.level"), path("nothing-here.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_TRUE(host.messages.size() == 1 && host.lastMessage().contains(QStringLiteral("line ")));
+    EXPECT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("line ")));
     EXPECT_EQ(editor->rows().size(),
         static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
     EXPECT_FALSE(editor->mnuFileLoad_Click());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level "))
-        && host.lastMessage().contains(QStringLiteral("nothing-here.level")));
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level ")));
+    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("nothing-here.level")));
     EXPECT_FALSE(editor->mnuFileLoad_Click()); // cancelled
 }
 
@@ -145,12 +149,13 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
             editor->mapSettings().*member = QString::fromLatin1(text);
         EXPECT_FALSE(editor->Command1_Click()) << field << "=" << text;
         EXPECT_EQ(host.lastMessage(), QStringLiteral("%1 must be %2.").arg(QLatin1String(field), QLatin1String(rule)));
-        EXPECT_TRUE(!store.values.contains(QStringLiteral("GridSize"))
-            && editor->topScale() == (ViewScale{-30000, -30000, 30000, 30000}));
+        EXPECT_FALSE(store.values.contains(QStringLiteral("GridSize")));
+        EXPECT_EQ(editor->topScale(), (ViewScale{-30000, -30000, 30000, 30000}));
         EXPECT_EQ(editor->undoStack().count(), 0);
         if (member) { // and Save refuses what Done! refuses, before it asks for a file
             editor->setGridSize(QStringLiteral("1000"));
-            place(ItemKind::PlayerStart, 1, 1, 0), place(ItemKind::PlayerStart, 2, 2, 1);
+            place(ItemKind::PlayerStart, 1, 1, 0);
+            place(ItemKind::PlayerStart, 2, 2, 1);
             const int dialogs = host.saveDialogs;
             EXPECT_FALSE(editor->mnuFileSave_Click());
             EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs - dialogs),
@@ -163,18 +168,21 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
     editor->setGridSize(QStringLiteral("1000"));
     editor->setFontSizeIndex(6);
     ASSERT_TRUE(editor->Command1_Click());
-    EXPECT_EQ(std::pair(editor->topScale(), editor->frontScale()),
-        std::pair(ViewScale{-50000, -30000, 50000, 30000}, ViewScale{-50000, 1000, 50000, -1000}));
+    EXPECT_EQ(editor->topScale(), (ViewScale{-50000, -30000, 50000, 30000}));
+    EXPECT_EQ(editor->frontScale(), (ViewScale{-50000, 1000, 50000, -1000}));
     EXPECT_EQ(editor->undoStack().undoText(), QStringLiteral("Options")); // the level's settings, not the preferences
     editor->mapSettings().levelDesc = QStringLiteral("Typed since");
     editor->undo();
-    EXPECT_EQ(std::tuple(editor->mapSettings().sizeX, editor->mapSettings().levelDesc, editor->topScale().width(),
-                  editor->gridSize()),
-        std::tuple(QStringLiteral("30000"), QStringLiteral("Typed since"), 60000.0, QStringLiteral("1000")));
-    ASSERT_TRUE(editor->Command1_Click() && editor->Command1_Click()); // the second changes nothing: no step
+    EXPECT_EQ(editor->mapSettings().sizeX, QStringLiteral("30000"));
+    EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Typed since"));
+    EXPECT_EQ(editor->topScale().width(), 60000.0);
+    EXPECT_EQ(editor->gridSize(), QStringLiteral("1000"));
+    ASSERT_TRUE(editor->Command1_Click());
+    ASSERT_TRUE(editor->Command1_Click()); // the second changes nothing: no step
     EXPECT_EQ(editor->undoStack().count(), 1);
     makeEditor();
-    EXPECT_EQ(std::pair(editor->gridSize(), editor->fontSizeIndex()), std::pair(QStringLiteral("1000"), 6));
+    EXPECT_EQ(editor->gridSize(), QStringLiteral("1000"));
+    EXPECT_EQ(editor->fontSizeIndex(), 6);
 }
 
 TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesNothing)
@@ -190,14 +198,17 @@ TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesN
             ASSERT_TRUE(editor->loadFile(path("starts.level")));
         else
             editor->mnuFileNew_Click();
-        EXPECT_EQ(std::tuple(editor->selectedRow(), editor->mode(), editor->panel().kind),
-            std::tuple(-1, EditorMode::Placement, std::optional(ItemKind::PlayerStart)))
-            << load;
+        EXPECT_EQ(editor->selectedRow(), -1) << load;
+        EXPECT_EQ(editor->mode(), EditorMode::Placement) << load;
+        EXPECT_EQ(editor->panel().kind, std::optional(ItemKind::PlayerStart)) << load;
         clickTop(500, 600);
-        if (load) // the click places Player 1's start again, which is refused: the start stays where it was
-            EXPECT_EQ(std::pair(doc().player(0).posX, doc().player(0).posY), std::pair(10, 20));
-        else // the panel places the chosen kind again
-            EXPECT_EQ(std::pair(editor->rows().size(), doc().player(0).posX), std::pair(std::size_t(1), 500));
+        if (load) { // the click places Player 1's start again, which is refused: the start stays where it was
+            EXPECT_EQ(doc().player(0).posX, 10);
+            EXPECT_EQ(doc().player(0).posY, 20);
+        } else { // the panel places the chosen kind again
+            EXPECT_EQ(editor->rows().size(), std::size_t(1));
+            EXPECT_EQ(doc().player(0).posX, 500);
+        }
     }
 }
 
@@ -213,8 +224,9 @@ TEST_F(EditorFilesTest, ALoadThatReadsNothingMakesNoStepAndNoRecentEntry)
         EXPECT_FALSE(editor->loadFile(path(name))) << name;
         EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("Nothing was read from ") + path(name)))
             << host.lastMessage().toStdString();
-        EXPECT_EQ(std::tuple(editor->undoStack().count(), editor->recentLevels().size(), editor->rows().size()),
-            std::tuple(1, 0, std::size_t(1)));
+        EXPECT_EQ(editor->undoStack().count(), 1);
+        EXPECT_EQ(editor->recentLevels().size(), 0);
+        EXPECT_EQ(editor->rows().size(), std::size_t(1));
     }
 }
 
@@ -253,7 +265,8 @@ TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
     };
     for (const auto& [undoText, act] : cases) {
         SCOPED_TRACE(undoText);
-        makeEditor(), build();
+        makeEditor();
+        build();
         const Snapshot before = snapshot();
         const ViewScale topBefore = editor->topScale();
         act();
@@ -261,7 +274,8 @@ TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
         ASSERT_FALSE(after == before);
         EXPECT_EQ(editor->undoStack().undoText(), QLatin1String(undoText));
         editor->undo();
-        EXPECT_TRUE(snapshot() == before && editor->topScale() == topBefore);
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(editor->topScale(), topBefore);
         editor->redo();
         EXPECT_TRUE(snapshot() == after);
     }
@@ -274,14 +288,18 @@ TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
         editor->Picture1_MouseMove(1, 0, at, at);
         editor->Timer1_Timer();
     }
-    editor->Picture1_MouseUp(1, 0, 200, 200), editor->Picture1_Click(); // the click that comes with the release
+    // The click that comes with the release.
+    editor->Picture1_MouseUp(1, 0, 200, 200);
+    editor->Picture1_Click();
     clickTop(5, 5); // an ordinary click afterwards is a step of its own
-    EXPECT_EQ(std::pair(editor->undoStack().count(), editor->undoStack().text(0)),
-        std::pair(2, QStringLiteral("Place 3 Items")));
-    makeEditor(), build(), apply(1, {"45"});
+    EXPECT_EQ(editor->undoStack().count(), 2);
+    EXPECT_EQ(editor->undoStack().text(0), QStringLiteral("Place 3 Items"));
+    makeEditor();
+    build();
+    apply(1, {"45"});
     editor->undo();
-    EXPECT_EQ(
-        std::pair(editor->mode(), editor->panel().field(0).text), std::pair(EditorMode::Editing, QStringLiteral("0")));
+    EXPECT_EQ(editor->mode(), EditorMode::Editing);
+    EXPECT_EQ(editor->panel().field(0).text, QStringLiteral("0"));
     editor->mnuObjectsDelete_Click();
     editor->undo();
     EXPECT_EQ(editor->selectedRow(), 1);
@@ -319,26 +337,32 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     ASSERT_TRUE(editor->setRecoveryFolder(folder));
     const QString recovery = editor->recoveryPath();
     EXPECT_FALSE(editor->writeRecoveryCopy()); // nothing unsaved
-    place(ItemKind::PlayerStart, 10, 20), place(ItemKind::Asteroid, 30, 40);
+    place(ItemKind::PlayerStart, 10, 20);
+    place(ItemKind::Asteroid, 30, 40);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     EXPECT_FALSE(readBytes(recovery).contains("StartPos1")); // empty slots are not written
     const std::vector<ObjectRow> rows = editor->rows();
     // The editor ends without Exit, as a crashed one does: the next start offers its copy.
     for (const Choice choice : {Choice::Keep, Choice::Restore}) {
-        makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{choice, 0}};
+        makeEditor();
+        editor->setRecoveryFolder(folder);
+        host.recoveryAnswers = {{choice, 0}};
         EXPECT_EQ(editor->offerRecovery(), choice == Choice::Restore);
         EXPECT_EQ(editor->rows() == rows && editor->isModified() && editor->recentLevels().isEmpty(),
             choice == Choice::Restore);
         // Restored work moves into the copy of the editor that restored it.
-        EXPECT_EQ(std::pair(QFileInfo::exists(recovery), QFileInfo::exists(editor->recoveryPath())),
-            std::pair(choice == Choice::Keep, choice == Choice::Restore));
+        EXPECT_EQ(QFileInfo::exists(recovery), choice == Choice::Keep);
+        EXPECT_EQ(QFileInfo::exists(editor->recoveryPath()), choice == Choice::Restore);
     }
-    place(ItemKind::PlayerStart, 5, 5, 1), host.saveNames = {path("saved.level")};
+    place(ItemKind::PlayerStart, 5, 5, 1);
+    host.saveNames = {path("saved.level")};
     ASSERT_TRUE(editor->mnuFileSave_Click()); // a save removes it
     EXPECT_FALSE(QFileInfo::exists(editor->recoveryPath()));
     place(ItemKind::Pebble, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());
-    makeEditor(), editor->setRecoveryFolder(folder), host.recoveryAnswers = {{Choice::Discard, 0}};
+    makeEditor();
+    editor->setRecoveryFolder(folder);
+    host.recoveryAnswers = {{Choice::Discard, 0}};
     EXPECT_FALSE(editor->offerRecovery());
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.level")}, QDir::Files), QStringList());
 }
@@ -353,26 +377,32 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
         QLockFile lock(orphan + QStringLiteral(".lock"));
         ASSERT_TRUE(lock.tryLock(0));
         QProcess ended;
-        ended.start(QStringLiteral("true"), QStringList()), ended.waitForStarted();
+        ended.start(QStringLiteral("true"), QStringList());
+        ended.waitForStarted();
         const QByteArray text = readBytes(orphan + QStringLiteral(".lock")),
                          pid = QByteArray::number(ended.processId());
         ASSERT_TRUE(ended.waitForFinished());
-        lock.unlock(), writeBytes(orphan + QStringLiteral(".lock"), pid + text.mid(text.indexOf('\n')));
+        lock.unlock();
+        writeBytes(orphan + QStringLiteral(".lock"), pid + text.mid(text.indexOf('\n')));
         QFile f(orphan);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite)
-            && f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     }
     Editor second(host, store, random.source(), QString());
-    ASSERT_TRUE(editor->setRecoveryFolder(folder) && second.setRecoveryFolder(folder));
+    ASSERT_TRUE(editor->setRecoveryFolder(folder));
+    ASSERT_TRUE(second.setRecoveryFolder(folder));
     place(ItemKind::Asteroid, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     const QByteArray first = readBytes(editor->recoveryPath());
-    second.selectKind(ItemKind::Pebble), second.Picture1_MouseMove(0, 0, 5, 5), second.Picture1_Click();
+    second.selectKind(ItemKind::Pebble);
+    second.Picture1_MouseMove(0, 0, 5, 5);
+    second.Picture1_Click();
     ASSERT_TRUE(second.writeRecoveryCopy());
     EXPECT_EQ(readBytes(editor->recoveryPath()), first) << "the second editor writes a copy of its own";
     const QString crashed = editor->recoveryPath();
     editor.reset(); // ends without Exit: its copy is abandoned now, while the second editor's is in use
-    makeEditor(), editor->setRecoveryFolder(folder);
+    makeEditor();
+    editor->setRecoveryFolder(folder);
     EXPECT_FALSE(editor->offerRecovery()); // kept for later
     ASSERT_EQ(host.offeredCopies.size(), 1u);
     QStringList offered;
@@ -385,7 +415,9 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
     EXPECT_EQ(offered.join(u'|'),
         QFileInfo(crashed).fileName() + QStringLiteral(" 1 NewMap 0|recovery-1-1.level 1 Orphan 3600"))
         << "newest first, never a running editor's";
-    EXPECT_TRUE(QFileInfo::exists(crashed) && QFileInfo::exists(orphan) && QFileInfo::exists(second.recoveryPath()));
+    EXPECT_TRUE(QFileInfo::exists(crashed));
+    EXPECT_TRUE(QFileInfo::exists(orphan));
+    EXPECT_TRUE(QFileInfo::exists(second.recoveryPath()));
 }
 
 TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
@@ -398,11 +430,12 @@ TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
     }
     ASSERT_EQ(editor->lastFolder(), dir.path());
     makeEditor(); // kept in the per-user settings for the next run
-    ASSERT_TRUE(editor->recentLevels().size() == 8 && editor->recentLevels().first() == paths[9]);
+    ASSERT_EQ(editor->recentLevels().size(), 8);
+    ASSERT_EQ(editor->recentLevels().first(), paths[9]);
     QFile::remove(paths[9]);
     EXPECT_FALSE(editor->openRecent(0));
-    EXPECT_TRUE(
-        host.lastMessage().contains(QLatin1String("no longer exists")) && editor->recentLevels().first() == paths[8]);
+    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("no longer exists")));
+    EXPECT_EQ(editor->recentLevels().first(), paths[8]);
     QStringList many; // however many the settings hold, only what the menu shows is read
     for (int i = 0; i < 200000; ++i)
         many << QStringLiteral("/maps/level%1.level").arg(i);

@@ -6,15 +6,21 @@ using namespace starloom::test;
 TEST_F(EditorTest, RowClickLoadsTheItemIntoThePanelInEditingMode)
 {
     placeCustom(ItemKind::Nebula, QStringLiteral("my_nebula"));
-    editor->Option3_Click(), editor->setFieldText(0, QStringLiteral("7")), clickTop(0, 0);
-    editor->Option9_Click(), editor->Combo1_Click(30), editor->setFieldText(0, QStringLiteral("-45")), clickTop(0, 0);
+    editor->Option3_Click();
+    editor->setFieldText(0, QStringLiteral("7"));
+    clickTop(0, 0);
+    editor->Option9_Click();
+    editor->Combo1_Click(30);
+    editor->setFieldText(0, QStringLiteral("-45"));
+    clickTop(0, 0);
     const std::tuple<ItemKind, const char*, const char*, bool> cases[] = {{ItemKind::Nebula, "Custom", "128", true},
         {ItemKind::Cloud, "cloud_0", "7", false}, {ItemKind::Ship, "hgn_scout", "-45", false}};
     for (int row = 0; row < 3; ++row) {
         const auto& [kind, model, text, custom] = cases[row];
         edit(row);
-        EXPECT_EQ(std::tuple(editor->mode(), editor->panel().kind, editor->panel().applyVisible),
-            std::tuple(EditorMode::Editing, std::optional(kind), true));
+        EXPECT_EQ(editor->mode(), EditorMode::Editing);
+        EXPECT_EQ(editor->panel().kind, std::optional(kind));
+        EXPECT_EQ(editor->panel().applyVisible, true);
         EXPECT_EQ(editor->panel().modelText() + u'|' + editor->panel().field(0).text,
             QString::fromLatin1(model) + u'|' + QString::fromLatin1(text));
         EXPECT_EQ(editor->panel().customVisible ? editor->panel().customName : QString(),
@@ -27,22 +33,30 @@ TEST_F(EditorTest, ApplyWritesTheFieldsBackAndKeepsWhatWasNotEdited)
     place(ItemKind::Ship, 0, 0);
     apply(0, {"45", "10.5", "-3", "2.5"});
     const ShipRecord& s = doc().ships()[0];
-    EXPECT_EQ(std::tuple(s.orientation, s.rotation1, s.rotation2, s.player, editor->rows()[0].text),
-        std::tuple(45, 10, -3, std::int16_t(2), QStringLiteral("hgn_assaultcorvette")));
+    EXPECT_EQ(s.orientation, 45);
+    EXPECT_EQ(s.rotation1, 10);
+    EXPECT_EQ(s.rotation2, -3);
+    EXPECT_EQ(s.player, std::int16_t(2));
+    EXPECT_EQ(editor->rows()[0].text, QStringLiteral("hgn_assaultcorvette"));
     place(ItemKind::Salvage, 0, 0);
     apply(1, {" 1 2"});
     EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].resourcePercent, 12);
-    editor->Option3_Click(), editor->setFieldText(0, QStringLiteral("10")), clickTop(0, 0);
+    editor->Option3_Click();
+    editor->setFieldText(0, QStringLiteral("10"));
+    clickTop(0, 0);
     apply(2, {nullptr, nullptr, nullptr, "555"});
     const CloudRecord& c = doc().clouds(ItemKind::Cloud)[0];
-    EXPECT_TRUE(c.red == 10 && c.size == 555 && host.messages.empty());
+    EXPECT_EQ(c.red, 10);
+    EXPECT_EQ(c.size, 555);
+    EXPECT_TRUE(host.messages.empty());
 
     edit(1);
     editor->Combo1_Click(2); // picking another model returns to placement with the defaults
-    editor->setFieldText(0, QStringLiteral("5")), editor->cmdApply_Click();
-    EXPECT_EQ(std::tuple(doc().resources(ItemKind::Salvage)[0].resourcePercent,
-                  doc().resources(ItemKind::Salvage)[0].modelIndex, editor->mode()),
-        std::tuple(12, std::int16_t(0), EditorMode::Placement));
+    editor->setFieldText(0, QStringLiteral("5"));
+    editor->cmdApply_Click();
+    EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].resourcePercent, 12);
+    EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].modelIndex, std::int16_t(0));
+    EXPECT_EQ(editor->mode(), EditorMode::Placement);
 }
 
 TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
@@ -58,7 +72,8 @@ TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
         editor->setFieldText(0, QStringLiteral("1")); // a valid change beside the bad one
         editor->setFieldText(field, QString::fromLatin1(text));
         editor->cmdApply_Click();
-        EXPECT_TRUE(doc() == before && host.lastMessage().contains(QString::fromLatin1(named))) << text;
+        EXPECT_EQ(doc(), before) << text;
+        EXPECT_TRUE(host.lastMessage().contains(QString::fromLatin1(named))) << text;
     }
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_1"));
     edit(1);
@@ -72,38 +87,57 @@ TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
 
 TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
 {
-    place(ItemKind::Asteroid, 0, 0), place(ItemKind::Cloud, 1000, 1000), place(ItemKind::Asteroid, 2000, 2000);
+    place(ItemKind::Asteroid, 0, 0);
+    place(ItemKind::Cloud, 1000, 1000);
+    place(ItemKind::Asteroid, 2000, 2000);
     editor->mnuLabelsHide_Click(typeIdOf(ItemKind::Asteroid));
-    edit(0), editor->mnuObjectsDelete_Click();
-    ASSERT_TRUE(editor->mode() == EditorMode::Placement && editor->rows().size() == 2);
+    edit(0);
+    editor->mnuObjectsDelete_Click();
+    ASSERT_EQ(editor->mode(), EditorMode::Placement);
+    ASSERT_EQ(editor->rows().size(), 2);
     EXPECT_EQ(editor->rows()[1], (ObjectRow{QStringLiteral("Asteroid #2"), ItemKind::Asteroid, 1}));
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].deleted, recordDeleted);
     const MapLabel cloud = editor->labelFor(0), asteroid = editor->labelFor(1);
-    EXPECT_EQ(std::tuple(cloud.key, cloud.x, cloud.visible), std::tuple(QStringLiteral("0o"), 1100, true));
-    EXPECT_EQ(std::tuple(asteroid.key, asteroid.x, asteroid.visible), std::tuple(QStringLiteral("1o"), 2100, false));
-    EXPECT_EQ(std::pair(editor->rowForKey(u"1o"), editor->rowForKey(u"2o")), std::pair(1, -1));
+    EXPECT_EQ(cloud.key, QStringLiteral("0o"));
+    EXPECT_EQ(cloud.x, 1100);
+    EXPECT_EQ(cloud.visible, true);
+    EXPECT_EQ(asteroid.key, QStringLiteral("1o"));
+    EXPECT_EQ(asteroid.x, 2100);
+    EXPECT_EQ(asteroid.visible, false);
+    EXPECT_EQ(editor->rowForKey(u"1o"), 1);
+    EXPECT_EQ(editor->rowForKey(u"2o"), -1);
 
     place(ItemKind::Pebble, 0, 0);
     EXPECT_EQ(editor->labelFor(2).key, QStringLiteral("2o")) << "a new row's key does not repeat an existing one";
     editor->lblObjects_Click(1); // a label click finds its own row
-    EXPECT_EQ(std::tuple(editor->selectedRow(), editor->panel().kind, editor->mode()),
-        std::tuple(1, std::optional(ItemKind::Asteroid), EditorMode::Editing));
+    EXPECT_EQ(editor->selectedRow(), 1);
+    EXPECT_EQ(editor->panel().kind, std::optional(ItemKind::Asteroid));
+    EXPECT_EQ(editor->mode(), EditorMode::Editing);
 
     editor->mnuLabelsHideAll_Click(); // the Labels menu: all hidden, then all shown but pebbles, which keep their own
                                       // check
-    EXPECT_TRUE(editor->hideAllChecked() && !editor->labelFor(0).visible && !editor->labelShown(9));
+    EXPECT_TRUE(editor->hideAllChecked());
+    EXPECT_FALSE(editor->labelFor(0).visible);
+    EXPECT_FALSE(editor->labelShown(9));
     editor->mnuLabelsHideAll_Click();
-    EXPECT_TRUE(editor->labelFor(0).visible && editor->labelFor(1).visible && !editor->labelFor(2).visible);
-    editor->cmdZoomIn_Click(), editor->lblObjects_Click(0); // a label click while the zoom is armed zooms instead
-    EXPECT_EQ(
-        std::pair(editor->selectedRow(), editor->topScale()), std::pair(1, ViewScale{-12000, -12000, 12000, 12000}));
+    EXPECT_TRUE(editor->labelFor(0).visible);
+    EXPECT_TRUE(editor->labelFor(1).visible);
+    EXPECT_FALSE(editor->labelFor(2).visible);
+    // A label click while the zoom is armed zooms instead.
+    editor->cmdZoomIn_Click();
+    editor->lblObjects_Click(0);
+    EXPECT_EQ(editor->selectedRow(), 1);
+    EXPECT_EQ(editor->topScale(), (ViewScale{-12000, -12000, 12000, 12000}));
 
     // Deleting a player start frees its slot; with nothing selected, delete does nothing.
     place(ItemKind::PlayerStart, 0, 0, 1);
-    edit(3), editor->mnuObjectsDelete_Click(), editor->mnuObjectsDelete_Click();
+    edit(3);
+    editor->mnuObjectsDelete_Click();
+    editor->mnuObjectsDelete_Click();
     EXPECT_EQ(editor->labelCount(), 3);
     place(ItemKind::PlayerStart, 5, 5, 1);
-    EXPECT_TRUE(doc().player(1).label == QStringLiteral("Player 2") && host.messages.empty());
+    EXPECT_EQ(doc().player(1).label, QStringLiteral("Player 2"));
+    EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(EditorTest, SetPlayerShowsTheAnswerAndStoresItOnShipsOnly)
@@ -118,10 +152,12 @@ TEST_F(EditorTest, SetPlayerShowsTheAnswerAndStoresItOnShipsOnly)
     place(ItemKind::Ship, 0, 0);
     for (const auto& [answer, shown, stored, mode] : cases) {
         apply(0, {"0", "0", "0", "5"});
-        host.textAnswers = {answer}, editor->mnuObjectsSetPlayer_Click();
+        host.textAnswers = {answer};
+        editor->mnuObjectsSetPlayer_Click();
         EXPECT_EQ(host.lastPrompt + host.lastMessage() + host.messages.back().title,
             QStringLiteral("Set Player to:|Set Player|0") + shown + programTitle());
-        EXPECT_EQ(std::pair(doc().ships()[0].player, editor->mode()), std::pair(stored, mode)) << shown.toStdString();
+        EXPECT_EQ(doc().ships()[0].player, stored) << shown.toStdString();
+        EXPECT_EQ(editor->mode(), mode) << shown.toStdString();
     }
     place(ItemKind::Asteroid, 0, 0);
     const LevelDocument before = doc();

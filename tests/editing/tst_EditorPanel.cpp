@@ -12,7 +12,8 @@ TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
     EXPECT_EQ(editor->caption() + modeCaption(editor->mode()), QStringLiteral("Star Loom Deluxe Edition v1.6"));
     EXPECT_FALSE(editor->panel().kind || editor->panel().heightControlsVisible || editor->panel().applyVisible);
     EXPECT_EQ(editor->lblX() + editor->lblLeftY(), QStringLiteral("XY"));
-    EXPECT_TRUE(doc().player(3).drawColour == rgb(255, 255, 0) && editor->timerEnabled());
+    EXPECT_EQ(doc().player(3).drawColour, rgb(255, 255, 0));
+    EXPECT_TRUE(editor->timerEnabled());
     // Grid size and font size index as stored, invalid ones replaced by the defaults.
     for (const auto& [grid, font, shown] :
         {std::tuple{"", "", "2500 4 Small Fonts 6"}, std::tuple{"2500", "0", "2500 0 Small Fonts 2"},
@@ -62,8 +63,9 @@ TEST_F(EditorTest, EachKindLaysOutItsPanelWithDefaultsInPlacementMode)
                           QStringLiteral("%1 %2").arg(editor->panel().models.size()).arg(editor->panel().modelText())})
                       .join(u';'),
             layout);
-        EXPECT_TRUE(editor->mode() == EditorMode::Placement && editor->panel().modelIndex == 0
-            && editor->panel().heightControlsVisible);
+        EXPECT_EQ(editor->mode(), EditorMode::Placement);
+        EXPECT_EQ(editor->panel().modelIndex, 0);
+        EXPECT_TRUE(editor->panel().heightControlsVisible);
         EXPECT_FALSE(editor->zoomArmed() || editor->panel().customVisible) << kindInfo(kind).name;
     }
 }
@@ -73,9 +75,8 @@ TEST_F(EditorTest, PlayerStartListFollowsThePlayerCount)
     for (const auto& [index, entries] : {std::pair{2, 4}, std::pair{4, 6}, std::pair{-1, 1}}) {
         editor->mapSettings().playerIndex = index;
         editor->Option1_Click();
-        EXPECT_TRUE(editor->panel().models.size() == entries
-            && editor->panel().models.back() == QStringLiteral("Player %1").arg(entries))
-            << index;
+        EXPECT_EQ(editor->panel().models.size(), entries) << index;
+        EXPECT_EQ(editor->panel().models.back(), QStringLiteral("Player %1").arg(entries)) << index;
     }
 }
 
@@ -83,9 +84,12 @@ TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
 {
     editor->Option9_Click();
     const int custom = static_cast<int>(editor->panel().models.size()) - 1;
-    editor->Combo1_Click(custom), editor->setCustomName(QStringLiteral("kus_scout")), editor->Combo1_Click(custom);
-    EXPECT_TRUE(editor->panel().modelText() == QStringLiteral("Custom") && editor->panel().customVisible
-        && editor->panel().customName.isEmpty());
+    editor->Combo1_Click(custom);
+    editor->setCustomName(QStringLiteral("kus_scout"));
+    editor->Combo1_Click(custom);
+    EXPECT_EQ(editor->panel().modelText(), QStringLiteral("Custom"));
+    EXPECT_TRUE(editor->panel().customVisible);
+    EXPECT_TRUE(editor->panel().customName.isEmpty());
     editor->Combo1_Click(3);
     EXPECT_FALSE(editor->panel().customVisible);
 }
@@ -97,11 +101,14 @@ TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
         makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
     makeEditor(game.path());
     editor->Option4_Click(); // only "Custom" remains, and it opens the name box at once
-    EXPECT_TRUE(editor->panel().models == QStringList{QStringLiteral("Custom")} && editor->panel().customVisible);
+    EXPECT_EQ(editor->panel().models, QStringList{QStringLiteral("Custom")});
+    EXPECT_TRUE(editor->panel().customVisible);
     editor->Option3_Click();
-    EXPECT_TRUE(editor->panel().models.isEmpty() && editor->panel().modelIndex == -1);
+    EXPECT_TRUE(editor->panel().models.isEmpty());
+    EXPECT_EQ(editor->panel().modelIndex, -1);
     clickTop(10, 10);
-    EXPECT_TRUE(host.lastMessage() == QStringLiteral("Select Type") && doc().itemCount(ItemKind::Cloud) == 0);
+    EXPECT_EQ(host.lastMessage(), QStringLiteral("Select Type"));
+    EXPECT_EQ(doc().itemCount(ItemKind::Cloud), 0);
 }
 
 TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
@@ -116,5 +123,6 @@ TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
         QStringLiteral("0 10 20 30 100"));
     editor->setFieldText(0, QStringLiteral("200"));
     editor->cmdColourSelect_Click(); // cancelled
-    EXPECT_TRUE(host.lastInitialColour == rgb(10, 20, 30) && editor->panel().field(0).text == QStringLiteral("10"));
+    EXPECT_EQ(host.lastInitialColour, rgb(10, 20, 30));
+    EXPECT_EQ(editor->panel().field(0).text, QStringLiteral("10"));
 }

@@ -29,14 +29,20 @@ TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelA
         EXPECT_EQ(
             editor->rows().back(), (ObjectRow{QString::fromLatin1(c.text), c.kind, static_cast<std::int16_t>(id)}));
         const ItemPosition p = doc().position(c.kind, id);
-        EXPECT_EQ(std::tuple(doc().drawColour(c.kind, id), p.x, p.y, p.z), std::tuple(c.colour, 500, -701, 0));
+        EXPECT_EQ(doc().drawColour(c.kind, id), c.colour);
+        EXPECT_EQ(p.x, 500);
+        EXPECT_EQ(p.y, -701);
+        EXPECT_EQ(p.z, 0);
         doc().visit(c.kind, id, [&](const auto& rec) {
             if constexpr (requires { rec.modelIndex; })
                 EXPECT_EQ(rec.modelIndex, c.entry);
         });
         const MapLabel label = editor->labelFor(row);
-        EXPECT_EQ(std::tuple(label.caption, label.key, label.x, label.y, label.visible),
-            std::tuple(QString::fromLatin1(c.text), rowKey(row++), 600.0, -601.0, c.kind != ItemKind::Pebble));
+        EXPECT_EQ(label.caption, QString::fromLatin1(c.text));
+        EXPECT_EQ(label.key, rowKey(row++));
+        EXPECT_EQ(label.x, 600.0);
+        EXPECT_EQ(label.y, -601.0);
+        EXPECT_EQ(label.visible, c.kind != ItemKind::Pebble);
     }
     EXPECT_TRUE(host.messages.empty());
 }
@@ -48,8 +54,8 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
     EXPECT_EQ(editor->rows()[0].text + u'|' + editor->rows()[1].text + u'|'
             + doc().resources(ItemKind::Asteroid)[0].customName,
         QStringLiteral("kus_scout|rock_9 #1|rock_9"));
-    EXPECT_EQ(std::pair(doc().ships()[0].modelIndex, doc().ships()[0].customName),
-        std::pair(std::int16_t(-1), QStringLiteral("kus_scout")));
+    EXPECT_EQ(doc().ships()[0].modelIndex, std::int16_t(-1));
+    EXPECT_EQ(doc().ships()[0].customName, QStringLiteral("kus_scout"));
     // A name is one quoted argument in the file, whatever it holds; text outside Latin-1 cannot be written.
     for (const char* name : {"two words, (and) {more}", "quo\"te\\slash\ttab"}) {
         placeCustom(ItemKind::Ship, QString::fromLatin1(name));
@@ -82,7 +88,10 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefu
         editor->setFieldText(field, QString::fromLatin1(text));
     clickTop(0, 0);
     const CloudRecord& c = doc().clouds(ItemKind::Cloud)[0];
-    EXPECT_EQ(std::tuple(c.red, c.green, c.blue, c.size), std::tuple(0, 12, 2, 77));
+    EXPECT_EQ(c.red, 0);
+    EXPECT_EQ(c.green, 12);
+    EXPECT_EQ(c.blue, 2);
+    EXPECT_EQ(c.size, 77);
 }
 
 TEST_F(EditorTest, ClicksThatMustDoNothing)
@@ -101,9 +110,10 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     clickTop(700, 700); // editing with no row selected
     editor->cmdApply_Click();
     editor->picLeft_Click();
-    EXPECT_EQ(std::tuple(doc().player(1).posX, doc().position(ItemKind::Asteroid, 0).x, editor->rows().size(),
-                  host.messages.size()),
-        std::tuple(100, 5, std::size_t(2), std::size_t(1)));
+    EXPECT_EQ(doc().player(1).posX, 100);
+    EXPECT_EQ(doc().position(ItemKind::Asteroid, 0).x, 5);
+    EXPECT_EQ(editor->rows().size(), std::size_t(2));
+    EXPECT_EQ(host.messages.size(), std::size_t(1));
 
     editor->mapSettings().sizeY =
         QStringLiteral("2"); // a zoom to less than one unit is refused and disarms, changing nothing
@@ -112,13 +122,15 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     editor->cmdZoomIn_Click();
     const quint64 revision = editor->revision();
     clickTop(0, 0);
-    EXPECT_EQ(
-        std::tuple(editor->topScale(), editor->zoomArmed(), editor->revision()), std::tuple(before, false, revision));
+    EXPECT_EQ(editor->topScale(), before);
+    EXPECT_EQ(editor->zoomArmed(), false);
+    EXPECT_EQ(editor->revision(), revision);
 }
 
 TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
 {
-    editor->setSetHeightChecked(true), editor->setSetHeightText(QStringLiteral("750"));
+    editor->setSetHeightChecked(true);
+    editor->setSetHeightText(QStringLiteral("750"));
     place(ItemKind::Ship, 10, 10);
     place(ItemKind::Pebble, 20, 20);
     edit(0);
@@ -126,17 +138,20 @@ TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
     EXPECT_EQ(doc().ships()[0].posZ, 750);
     clickTop(-3000.5, 4000.9);
     const ItemPosition p = doc().position(ItemKind::Ship, 0);
-    EXPECT_EQ(
-        std::tuple(p.x, p.y, p.z, editor->labelFor(0).x, editor->labelFor(0).y, doc().position(ItemKind::Pebble, 0).x),
-        std::tuple(-3001, 4000, 750, -2901.0, 4100.0, 20))
-        << "a move keeps the height";
+    EXPECT_EQ(p.x, -3001) << "a move keeps the height";
+    EXPECT_EQ(p.y, 4000) << "a move keeps the height";
+    EXPECT_EQ(p.z, 750) << "a move keeps the height";
+    EXPECT_EQ(editor->labelFor(0).x, -2901.0) << "a move keeps the height";
+    EXPECT_EQ(editor->labelFor(0).y, 4100.0) << "a move keeps the height";
+    EXPECT_EQ(doc().position(ItemKind::Pebble, 0).x, 20) << "a move keeps the height";
 
     for (const bool editing : {true, false}) {
         if (!editing)
             editor->Option9_Click(); // placement mode: the front view only shows
         editor->picLeft_MouseMove(0, 0, 999, editing ? 2345.7 : -500);
         editor->picLeft_Click();
-        EXPECT_EQ(std::pair(doc().ships()[0].posX, doc().ships()[0].posZ), std::pair(-3001, 2345));
+        EXPECT_EQ(doc().ships()[0].posX, -3001);
+        EXPECT_EQ(doc().ships()[0].posZ, 2345);
     }
 }
 
@@ -158,13 +173,15 @@ TEST_F(EditorTest, ReadoutsRoundDownAndADragPlacesOneItemPerTimerTickUntilReleas
     }
     editor->Picture1_MouseUp(1, 0, 300, 0);
     editor->Timer1_Timer();
-    EXPECT_EQ(std::pair(editor->rows().size(), doc().position(ItemKind::Pebble, 2).x), std::pair(std::size_t(3), 300));
+    EXPECT_EQ(editor->rows().size(), std::size_t(3));
+    EXPECT_EQ(doc().position(ItemKind::Pebble, 2).x, 300);
 
     place(ItemKind::PlayerStart, 0, 0);
     editor->Picture1_MouseMove(1, 0, 50, 50);
     editor->Timer1_Timer(); // a second start for player 1: the message ends the drag
     editor->Timer1_Timer();
-    EXPECT_EQ(std::pair(host.messages.size(), editor->buttonDown()), std::pair(std::size_t(1), false));
+    EXPECT_EQ(host.messages.size(), std::size_t(1));
+    EXPECT_EQ(editor->buttonDown(), false);
 }
 
 TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
@@ -174,17 +191,20 @@ TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
         {"2.5", "", 0, 0, 2}, {"3.5", "", 0, 0, 4}, {"", "300", 0.25, 0.5, -300}, {"", "300", 0.49, 0.999999, -600},
         {"", "300", 0.5, 0.999999, 599}, {"1000", "300", 0.9, 0.999999, 1599}, {"abc", "x", 0.9, 0.7, 0}};
     for (const auto& [set, variance, u1, r, want] : cases) {
-        editor->setSetHeightChecked(*set), editor->setSetHeightText(QString::fromLatin1(set));
-        editor->setRandomHeightChecked(*variance), editor->setRandomHeightText(QString::fromLatin1(variance));
+        editor->setSetHeightChecked(*set);
+        editor->setSetHeightText(QString::fromLatin1(set));
+        editor->setRandomHeightChecked(*variance);
+        editor->setRandomHeightText(QString::fromLatin1(variance));
         random.push({u1, r});
         EXPECT_EQ(editor->calcRandomHeight(), want) << set << " " << variance << " " << u1 << " " << r;
     }
     // Heights drawn within a second differ (a drag places ten a second); a player start takes the set height.
-    editor->setRandomHeightText(QStringLiteral("300")), editor->setSetHeightText(QStringLiteral("1000"));
+    editor->setRandomHeightText(QStringLiteral("300"));
+    editor->setSetHeightText(QStringLiteral("1000"));
     random.push({0.75, 0.1, 0.75, 0.2, 0.75, 0.5});
     for (const ItemKind kind : {ItemKind::Asteroid, ItemKind::Asteroid, ItemKind::PlayerStart})
         place(kind, 0, 0);
-    EXPECT_EQ(std::tuple(doc().position(ItemKind::Asteroid, 0).z, doc().position(ItemKind::Asteroid, 1).z,
-                  doc().player(0).posZ),
-        std::tuple(1060, 1120, 1000));
+    EXPECT_EQ(doc().position(ItemKind::Asteroid, 0).z, 1060);
+    EXPECT_EQ(doc().position(ItemKind::Asteroid, 1).z, 1120);
+    EXPECT_EQ(doc().player(0).posZ, 1000);
 }

@@ -69,7 +69,8 @@ struct Monkey {
     QString fieldText() { return pick(3) == 0 ? QString::number(pick(70000) - 35000) : any(fieldTexts); }
     void clickTop(int button = 0)
     {
-        editor->Picture1_MouseMove(button, 0, coordinate(), coordinate()), editor->Picture1_Click();
+        editor->Picture1_MouseMove(button, 0, coordinate(), coordinate());
+        editor->Picture1_Click();
     }
     int customEntry() const { return int(editor->panel().models.size()) - 1; } // "Custom" ends the lists that have it
 
@@ -90,8 +91,11 @@ struct Monkey {
         if (!e.setPlayerIndex(pick(int(playerCountEntries().size()))))
             host.yesNoAnswers.clear();
         host.yesNoAnswers.clear();
-        s.sizeX = any(sizeTexts), s.sizeY = any(sizeTexts), s.sizeZ = any(sizeTexts);
-        s.cameraMin = any(cameraTexts), s.cameraMax = any(cameraTexts);
+        s.sizeX = any(sizeTexts);
+        s.sizeY = any(sizeTexts);
+        s.sizeZ = any(sizeTexts);
+        s.cameraMin = any(cameraTexts);
+        s.cameraMax = any(cameraTexts);
         if (pick(2))
             s.background = any(texts);
         if (pick(2))
@@ -99,7 +103,9 @@ struct Monkey {
         e.setGridSize(any(sizeTexts));
         e.setFontSizeIndex(pick(11));
         if (!e.Command1_Click()) { // the window stays open on a bad size; the user puts the sizes back
-            s.sizeX = before.sizeX, s.sizeY = before.sizeY, s.sizeZ = before.sizeZ;
+            s.sizeX = before.sizeX;
+            s.sizeY = before.sizeY;
+            s.sizeZ = before.sizeZ;
             e.setGridSize(gridBefore);
             ASSERT_TRUE(e.Command1_Click());
         }
@@ -140,18 +146,20 @@ struct Monkey {
             ASSERT_TRUE(start ? doc.exists(row.kind, row.arrayId) : doc.isLive(row.kind, row.arrayId))
                 << "row " << i << " names nothing";
             const MapLabel label = e.labelFor(i);
-            ASSERT_EQ(std::tuple(label.caption, label.key, e.rowForKey(label.key)), std::tuple(row.text, rowKey(i), i));
+            ASSERT_EQ(label.caption, row.text);
+            ASSERT_EQ(label.key, rowKey(i));
+            ASSERT_EQ(e.rowForKey(label.key), i);
         }
         ASSERT_EQ(e.labelCount(), int(e.rows().size()));
         for (ItemKind kind : arrayKinds) {
-            ASSERT_EQ(std::pair(rowsOfKind[std::size_t(typeIdOf(kind))], e.liveCount(kind)),
-                std::pair(doc.liveCount(kind), doc.liveCount(kind)))
-                << kindInfo(kind).name;
+            ASSERT_EQ(rowsOfKind[std::size_t(typeIdOf(kind))], doc.liveCount(kind)) << kindInfo(kind).name;
+            ASSERT_EQ(e.liveCount(kind), doc.liveCount(kind)) << kindInfo(kind).name;
         }
         for (int slot = 0; slot < playerSlots; ++slot)
             ASSERT_TRUE(doc.player(slot).label.isEmpty() || named.count({typeIdOf(ItemKind::PlayerStart), slot}))
                 << "start " << slot << " has no row";
-        ASSERT_TRUE(e.selectedRow() >= -1 && e.selectedRow() < int(e.rows().size()));
+        ASSERT_GE(e.selectedRow(), -1);
+        ASSERT_LT(e.selectedRow(), int(e.rows().size()));
     }
 
     // The user places the start points the level lacks and saves; the file loaded into a fresh
@@ -161,10 +169,14 @@ struct Monkey {
         SCOPED_TRACE(testing::Message() << "round trip after action " << step);
         const QString first = folder + QStringLiteral("/check-a.level"),
                       second = folder + QStringLiteral("/check-b.level");
-        QFile::remove(first), QFile::remove(second);
+        QFile::remove(first);
+        QFile::remove(second);
         for (int slot = 0; slot < std::min(editor->mapSettings().playerCount(), playerSlots); ++slot)
-            if (editor->document().player(slot).label.isEmpty())
-                editor->selectKind(ItemKind::PlayerStart), editor->Combo1_Click(slot), clickTop();
+            if (editor->document().player(slot).label.isEmpty()) {
+                editor->selectKind(ItemKind::PlayerStart);
+                editor->Combo1_Click(slot);
+                clickTop();
+            }
         host.saveNames = {first};
         if (!startsBeyondPlayerCount(editor->document(), editor->mapSettings().playerCount()).empty())
             host.yesNoAnswers = {true}; // saved without them
@@ -174,7 +186,8 @@ struct Monkey {
         MemorySettingsStore freshStore;
         Editor fresh(freshHost, freshStore, random, QString());
         freshHost.openNames = {first};
-        ASSERT_TRUE(fresh.mnuFileLoad_Click() && freshHost.messages.empty()) << freshHost.lastMessage().toStdString();
+        ASSERT_TRUE(fresh.mnuFileLoad_Click()) << freshHost.lastMessage().toStdString();
+        ASSERT_TRUE(freshHost.messages.empty()) << freshHost.lastMessage().toStdString();
         for (ItemKind kind : arrayKinds)
             ASSERT_EQ(fresh.document().liveCount(kind), editor->document().liveCount(kind));
         freshHost.saveNames = {second};

@@ -58,9 +58,9 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
     host.saveNames = {path};
     EXPECT_FALSE(editor->mnuFileSave_Click());
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path)
-        && host.lastMessage().contains(QLatin1String(c.reason)))
+    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path))
         << host.lastMessage().toStdString();
+    EXPECT_TRUE(host.lastMessage().contains(QLatin1String(c.reason))) << host.lastMessage().toStdString();
     if (c.failure == Failure::PathIsAFolder)
         EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("/inside")));
     else
@@ -81,13 +81,17 @@ TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesAndStaysReadOnly
     const QString path = dir.filePath(QStringLiteral("locked.level"));
     writeBytes(path, "earlier");
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
-    place(ItemKind::PlayerStart, -1000, 0, 0), place(ItemKind::PlayerStart, 1000, 0, 1);
+    place(ItemKind::PlayerStart, -1000, 0, 0);
+    place(ItemKind::PlayerStart, 1000, 0, 1);
     for (const bool agree : {false, true}) {
-        host.yesNoAnswers = {agree}, host.saveNames = {path};
-        EXPECT_TRUE(editor->mnuFileSave_Click() == agree && (readBytes(path) == "earlier") != agree);
+        host.yesNoAnswers = {agree};
+        host.saveNames = {path};
+        EXPECT_EQ(editor->mnuFileSave_Click(), agree);
+        EXPECT_NE((readBytes(path) == "earlier"), agree);
     }
     struct stat st {};
-    EXPECT_TRUE(::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & 07777) == 0444);
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ((st.st_mode & 07777), 0444);
 }
 
 } // namespace

@@ -102,9 +102,12 @@ TEST(BigArchive, DamagedOrForeignArchivesAreRefusedWithAMessage)
         BigBytes b = writeBigArchive(sample());
         c.damage(b);
         const BigArchive a = BigArchive::fromBytes(b.bytes, "HW2Ships.big");
-        EXPECT_TRUE(!a.isValid() && a.error().startsWith("HW2Ships.big") && a.error().contains(QLatin1String(c.message))
-            && a.files().empty() && a.folders().isEmpty() && !a.entries(u"ship"))
-            << c.what << ": " << a.error().toStdString();
+        EXPECT_FALSE(a.isValid()) << c.what << ": " << a.error().toStdString();
+        EXPECT_TRUE(a.error().startsWith("HW2Ships.big")) << c.what << ": " << a.error().toStdString();
+        EXPECT_TRUE(a.error().contains(QLatin1String(c.message))) << c.what << ": " << a.error().toStdString();
+        EXPECT_TRUE(a.files().empty()) << c.what << ": " << a.error().toStdString();
+        EXPECT_TRUE(a.folders().isEmpty()) << c.what << ": " << a.error().toStdString();
+        EXPECT_FALSE(a.entries(u"ship")) << c.what << ": " << a.error().toStdString();
     }
 }
 
@@ -128,7 +131,8 @@ TEST(BigArchive, DamagedFileDataIsRefusedWhenRead)
         {"unpacked size beyond any packing", [&](BigBytes& b) { putU32(b.bytes, entry(b, packed, 13), 60u << 20); },
             "does not unpack"},
     };
-    ASSERT_TRUE(packed == 0 && stored == 1);
+    ASSERT_EQ(packed, 0);
+    ASSERT_EQ(stored, 1);
     for (const Damage& c : cases) {
         BigBytes b = writeBigArchive(sample());
         c.damage(b);
@@ -136,8 +140,9 @@ TEST(BigArchive, DamagedFileDataIsRefusedWhenRead)
         QString error;
         const qsizetype index =
             QByteArray(c.what).startsWith("unpacked") || QByteArray(c.what).startsWith("packed") ? packed : stored;
-        EXPECT_TRUE(a.isValid() && !a.read(index, &error) && error.contains(QLatin1String(c.message)))
-            << c.what << ": " << error.toStdString();
+        EXPECT_TRUE(a.isValid()) << c.what << ": " << error.toStdString();
+        EXPECT_FALSE(a.read(index, &error)) << c.what << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.message))) << c.what << ": " << error.toStdString();
     }
 }
 

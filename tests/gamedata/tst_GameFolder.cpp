@@ -54,8 +54,8 @@ TEST(GameFolder, FindsTheGameThroughOverridePrefixOrHomeMappingTheDriveInAnyLett
     const QString gameDir = QDir(prefix + QStringLiteral("/drive_c/Program Files/Sierra/Homeworld2")).canonicalPath();
     ASSERT_FALSE(gameDir.isEmpty());
     EXPECT_EQ(mapWinePath(prefix, QStringLiteral("c:\\PROGRAM FILES\\sierra\\HomeWorld2\\")), gameDir);
-    EXPECT_TRUE(mapWinePath(prefix, QStringLiteral("Q:\\Games")).isEmpty()
-        && mapWinePath(prefix, QStringLiteral("Homeworld2")).isEmpty());
+    EXPECT_TRUE(mapWinePath(prefix, QStringLiteral("Q:\\Games")).isEmpty());
+    EXPECT_TRUE(mapWinePath(prefix, QStringLiteral("Homeworld2")).isEmpty());
     EXPECT_TRUE(findGameFolder({QString(), prefix, QString()}).isEmpty()); // no system.reg yet
     writeBytes(
         prefix + QStringLiteral("/system.reg"), systemReg(wowKey, "\"C:\\\\Program Files\\\\Sierra\\\\Homeworld2\""));

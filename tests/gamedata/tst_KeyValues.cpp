@@ -65,7 +65,9 @@ TEST(KeyValues, ReadsBothLibraryFormatsAndAnAppManifest)
     const auto nested = KeyValues::parse(QString::fromUtf8(nestedLibraries));
     const auto flat = KeyValues::parse(QString::fromUtf8(flatLibraries));
     const auto manifest = KeyValues::parse(QString::fromUtf8(appManifest));
-    ASSERT_TRUE(nested && flat && manifest);
+    ASSERT_TRUE(nested);
+    ASSERT_TRUE(flat);
+    ASSERT_TRUE(manifest);
     EXPECT_EQ(
         steamLibraries(*nested, "244160"), (QStringList{"/mnt/games/SteamLibrary", "/home/player/.local/share/Steam"}));
     EXPECT_EQ(steamLibraries(*nested, "228980").first(), QStringLiteral("/home/player/.local/share/Steam"));
@@ -86,9 +88,12 @@ TEST(KeyValues, CommentsBareWordsConditionsAndEscapes)
     ASSERT_EQ(kv->children.size(), 3u);
     EXPECT_EQ(kv->text(u"bare") + u'|' + kv->text(u"quoted"), QStringLiteral("value|a \"b\" \\c\n"));
     const KeyValues* block = kv->child(u"Block");
-    ASSERT_TRUE(block && block->isBlock && block->children.size() == 2);
-    EXPECT_TRUE(
-        block->child(u"inner")->isBlock && block->child(u"inner")->children.empty() && block->text(u"x") == u"y");
+    ASSERT_TRUE(block);
+    ASSERT_TRUE(block->isBlock);
+    ASSERT_EQ(block->children.size(), 2);
+    EXPECT_TRUE(block->child(u"inner")->isBlock);
+    EXPECT_TRUE(block->child(u"inner")->children.empty());
+    EXPECT_EQ(block->text(u"x"), u"y");
 }
 
 TEST(KeyValues, MalformedTextIsRefusedWithTheLine)
@@ -104,8 +109,8 @@ TEST(KeyValues, MalformedTextIsRefusedWithTheLine)
     };
     for (const auto& [text, message] : cases) {
         QString error;
-        EXPECT_TRUE(!KeyValues::parse(text, &error) && error.contains(QLatin1String(message)))
-            << message << " / " << error.toStdString();
+        EXPECT_FALSE(KeyValues::parse(text, &error)) << message << " / " << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(message))) << message << " / " << error.toStdString();
     }
     EXPECT_TRUE(KeyValues::parse(QString("k {").repeated(64) + QString("}").repeated(64)));
 }

@@ -97,8 +97,8 @@ TEST(ModelSources, ArchivesThatCannotBeReadAreToldByNameAndSkipped)
     const Catalogue catalogue = gameCatalogue(dir.filePath("HomeworldRM"));
     EXPECT_EQ(catalogue.modelList(ItemKind::Ship), (QStringList{"loose_ship", "hgn_a", "Custom"}));
     ASSERT_EQ(catalogue.problems().size(), 1);
-    EXPECT_TRUE(catalogue.problems()[0].contains("HW2Ships.big") && catalogue.problems()[0].contains("encrypted"))
-        << catalogue.problems()[0].toStdString();
+    EXPECT_TRUE(catalogue.problems()[0].contains("HW2Ships.big")) << catalogue.problems()[0].toStdString();
+    EXPECT_TRUE(catalogue.problems()[0].contains("encrypted")) << catalogue.problems()[0].toStdString();
 }
 
 } // namespace

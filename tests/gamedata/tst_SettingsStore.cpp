@@ -31,9 +31,8 @@ TEST(SettingsStore, InvalidStoredValuesFallBackToDefaults)
     };
     for (const Case& c : {Case{"1000", "1000", 4}, Case{"0", "2500", 0}, Case{"-1", "2500", 4}, Case{"abc", "2500", 4},
              Case{"", "2500", 4}, Case{"10", "10", 10}, Case{"11", "11", 4}, Case{"2.5", "2.5", 2},
-             Case{"7x", "2500", 4}, Case{" 6 ", " 6 ", 6}, Case{"1e400", "2500", 4}})
-        EXPECT_EQ(
-            std::pair(validGridSize(QString::fromLatin1(c.text)), validFontSizeIndex(QString::fromLatin1(c.text))),
-            std::pair(QString::fromLatin1(c.grid), c.font))
-            << c.text;
+             Case{"7x", "2500", 4}, Case{" 6 ", " 6 ", 6}, Case{"1e400", "2500", 4}}) {
+        EXPECT_EQ(validGridSize(QString::fromLatin1(c.text)), QString::fromLatin1(c.grid)) << c.text;
+        EXPECT_EQ(validFontSizeIndex(QString::fromLatin1(c.text)), c.font) << c.text;
+    }
 }

@@ -51,7 +51,9 @@ protected:
     void trigger(const char* action) { find<QAction>(action)->trigger(); }
     void clickTop(QPoint pixel, const char* option = nullptr)
     {
-        option ? click(option) : void(), QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
+        if (option)
+            click(option);
+        QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
     }
     void clickListRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
@@ -59,7 +61,9 @@ protected:
     }
     static void retype(QLineEdit* edit, const QString& text)
     {
-        edit->selectAll(), QTest::keyClick(edit, Qt::Key_Delete), QTest::keyClicks(edit, text);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
     }
     // Saves a level holding the two player starts the default map needs; returns its path.
     QString saveTwoStartLevel(const char* fileName)

@@ -45,23 +45,30 @@ TEST_F(MainWindowTest, CaptionAndMenusInOrder)
 TEST_F(MainWindowTest, PebbleLabelsStartHiddenAndTheLabelsMenuFollowsTheEditor)
 {
     auto checked = [&](const char* action) { return find<QAction>(action)->isChecked(); };
-    EXPECT_TRUE(checked("mnuLabelsHide_2") && checked("mnuLabelsHide_9") && !checked("mnuLabelsHide_7"));
+    EXPECT_TRUE(checked("mnuLabelsHide_2"));
+    EXPECT_TRUE(checked("mnuLabelsHide_9"));
+    EXPECT_FALSE(checked("mnuLabelsHide_7"));
     trigger("mnuLabelsHideAll");
-    EXPECT_TRUE(checked("mnuLabelsHideAll") && !checked("mnuLabelsHide_2") && !editor().labelShown(2));
+    EXPECT_TRUE(checked("mnuLabelsHideAll"));
+    EXPECT_FALSE(checked("mnuLabelsHide_2"));
+    EXPECT_FALSE(editor().labelShown(2));
     trigger("mnuLabelsHide_2");
-    EXPECT_TRUE(checked("mnuLabelsHide_2") && editor().labelShown(2));
+    EXPECT_TRUE(checked("mnuLabelsHide_2"));
+    EXPECT_TRUE(editor().labelShown(2));
 }
 
 TEST_F(MainWindowTest, ObjectListHasOneVisibleColumnAndPanelFieldsFollowTheKind)
 {
-    EXPECT_TRUE(list()->model()->columnCount() == 3
-        && list()->model()->headerData(0, Qt::Horizontal).toString() == QStringLiteral("Objects on Map"));
-    EXPECT_TRUE(list()->header()->sectionSize(0) > 0 && list()->header()->sectionSize(1) == 0
-        && list()->header()->sectionSize(2) == 0);
+    EXPECT_EQ(list()->model()->columnCount(), 3);
+    EXPECT_EQ(list()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Objects on Map"));
+    EXPECT_GT(list()->header()->sectionSize(0), 0);
+    EXPECT_EQ(list()->header()->sectionSize(1), 0);
+    EXPECT_EQ(list()->header()->sectionSize(2), 0);
     EXPECT_TRUE(find("cmdApply")->isHidden());
     click("Option3");
-    EXPECT_TRUE(
-        find("Text1_3")->isVisible() && find("cmdColourSelect")->isVisible() && !find("txtCustomShip")->isVisible());
+    EXPECT_TRUE(find("Text1_3")->isVisible());
+    EXPECT_TRUE(find("cmdColourSelect")->isVisible());
+    EXPECT_FALSE(find("txtCustomShip")->isVisible());
     EXPECT_EQ(label("Label1_3") + find<QLineEdit>("Text1_3")->text() + label("Label7"),
         QStringLiteral("Size100Placement mode"));
     click("Option9");
@@ -80,10 +87,12 @@ TEST_F(MainWindowTest, LayoutKeepsTheViewsBetweenTheListAndThePanelAndShowsTheWh
         const QRect listBox = list()->geometry(), frame = find("Frame1")->geometry(), topView = top()->geometry(),
                     frontView = front()->geometry();
         const QWidget* client = window->centralWidget();
-        EXPECT_TRUE(listBox.right() < topView.left() && topView.right() < frame.left()
-            && frame.right() <= client->width() && frontView.left() == topView.left()
-            && topView.bottom() < frontView.top() && frontView.bottom() <= client->height())
-            << size.width();
+        EXPECT_LT(listBox.right(), topView.left()) << size.width();
+        EXPECT_LT(topView.right(), frame.left()) << size.width();
+        EXPECT_LE(frame.right(), client->width()) << size.width();
+        EXPECT_EQ(frontView.left(), topView.left()) << size.width();
+        EXPECT_LT(topView.bottom(), frontView.top()) << size.width();
+        EXPECT_LE(frontView.bottom(), client->height()) << size.width();
         EXPECT_NEAR(double(topView.height() + 100) / double(frontView.height() + 1), 3.0, 0.8)
             << "three quarters to the top view";
         EXPECT_EQ(editor().topScale().width(), 60000.0);
@@ -98,7 +107,8 @@ TEST_F(MainWindowTest, AResizeTooNarrowToLayOutChangesNothing)
     const QRect topView = top()->geometry();
     ASSERT_LT(zoomed.width(), 60000.0);
     window->centralWidget()->resize(150, 300); // 3000 twips wide or less
-    EXPECT_TRUE(editor().topScale() == zoomed && top()->geometry() == topView);
+    EXPECT_EQ(editor().topScale(), zoomed);
+    EXPECT_EQ(top()->geometry(), topView);
 }
 
 TEST_F(MainWindowTest, TheSmallestWindowKeepsEveryControlUsable)
@@ -126,7 +136,9 @@ TEST_F(MainWindowTest, TheSmallestWindowKeepsEveryControlUsable)
                 std::strcmp(a, b) < 0 && both.width() > 1 && both.height() > 1)
                 faults << QStringLiteral("%1 covers %2").arg(QLatin1String(a), QLatin1String(b));
     EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral(", ")).toStdString();
-    EXPECT_TRUE(top()->height() > 100 && front()->height() > 50 && top()->width() > 300);
+    EXPECT_GT(top()->height(), 100);
+    EXPECT_GT(front()->height(), 50);
+    EXPECT_GT(top()->width(), 300);
 }
 
 TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
@@ -198,7 +210,9 @@ TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
 TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
 {
     OptionsWindow* options = openOptions();
-    ASSERT_TRUE(options && options->isVisible() && !options->isModal());
+    ASSERT_TRUE(options);
+    ASSERT_TRUE(options->isVisible());
+    ASSERT_FALSE(options->isModal());
     EXPECT_EQ(in("Text1")->text() + u'|' + in("txtSizeX")->text() + u'|' + in("txtSizeZ")->text() + u'|'
             + in("txtGridSize")->text(),
         QStringLiteral("NewMap|30000|20000|2500"));
@@ -218,22 +232,26 @@ TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
 
 TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
 {
-    ASSERT_TRUE(!gridColumnAt(-29000) && gridColumnAt(-27500));
+    ASSERT_FALSE(gridColumnAt(-29000));
+    ASSERT_TRUE(gridColumnAt(-27500));
     OptionsWindow* options = openOptions();
     retype(in("txtGridSize"), QStringLiteral("abc"));
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
-    EXPECT_TRUE(options->isVisible() && host.messages.size() == 1) << "a refused value keeps the window open";
+    EXPECT_TRUE(options->isVisible()) << "a refused value keeps the window open";
+    EXPECT_EQ(host.messages.size(), 1) << "a refused value keeps the window open";
     retype(in("txtGridSize"), QStringLiteral("1000"));
     options->close(); // closing hides it without storing, keeping what was typed
     openOptions();
-    EXPECT_TRUE(stored("Settings/GridSize").isEmpty() && in("txtGridSize")->text() == QStringLiteral("1000"));
+    EXPECT_TRUE(stored("Settings/GridSize").isEmpty());
+    EXPECT_EQ(in("txtGridSize")->text(), QStringLiteral("1000"));
     QTest::keyClick(in<QComboBox>("cmbFontSize"), Qt::Key_Down);
     EXPECT_FALSE(gridColumnAt(-29000)) << "typing alone does not reach the view";
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
     EXPECT_EQ(
         stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|' + QString::number(options->isVisible()),
         QStringLiteral("1000|5|0"));
-    EXPECT_TRUE(gridColumnAt(-29000) && gridColumnAt(-27000));
+    EXPECT_TRUE(gridColumnAt(-29000));
+    EXPECT_TRUE(gridColumnAt(-27000));
 }
 
 TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
@@ -246,20 +264,23 @@ TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
     const double spacing = shown.section(u' ', 3, 3).toDouble();
     ASSERT_GT(spacing, 300)
         << shown.toStdString(); // "Grid shown every N units (grid size 300)" or "... every N x M units ..."
-    EXPECT_TRUE(gridColumnAt(-30000 + spacing) && gridColumnAt(-30000 + 2 * spacing) && !gridColumnAt(-30000 + 300))
-        << shown.toStdString();
-    for (int i = 0; i < 3; ++i)
-        click("cmdZoomIn"), clickTop(top()->rect().center());
+    EXPECT_TRUE(gridColumnAt(-30000 + spacing)) << shown.toStdString();
+    EXPECT_TRUE(gridColumnAt(-30000 + 2 * spacing)) << shown.toStdString();
+    EXPECT_FALSE(gridColumnAt(-30000 + 300)) << shown.toStdString();
+    for (int i = 0; i < 3; ++i) {
+        click("cmdZoomIn");
+        clickTop(top()->rect().center());
+    }
     EXPECT_EQ(label("lblGridSpacing"), QString()) << "zoomed in, every line shows again";
 }
 
 TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
 {
     const QImage empty = top()->grab().toImage(); // black, with the origin cross of 1250 units
-    EXPECT_TRUE(empty.pixelColor(2, 2) == QColor(Qt::black)
-        && hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0)
-        && hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white)
-        && !hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
+    EXPECT_EQ(empty.pixelColor(2, 2), QColor(Qt::black));
+    EXPECT_TRUE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0));
+    EXPECT_TRUE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white));
+    EXPECT_FALSE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
     EXPECT_TRUE(hasColourNear(front()->grab().toImage(), pixelOf(front(), editor().frontScale(), -20000, 0), grid, 2));
     for (const bool zoomed : {false, true}) {
         if (zoomed) {
@@ -276,11 +297,11 @@ TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
         const QPoint centre = pixelOf(top(), scale, p.x, p.y);
         const int radius = static_cast<int>(1000.0 / scale.width() * top()->width());
         // A circle of 1000 units, round on the screen and not filled; the heading line points up, 1200 units long.
-        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2)
-            && hasColourNear(image, centre + QPoint(0, radius), red, 2)
-            && !hasColourNear(image, centre + QPoint(radius / 2, 0), red));
-        EXPECT_TRUE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y - 600), red)
-            && !hasColourNear(image, pixelOf(top(), scale, p.x, p.y + 600), red));
+        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2));
+        EXPECT_TRUE(hasColourNear(image, centre + QPoint(0, radius), red, 2));
+        EXPECT_FALSE(hasColourNear(image, centre + QPoint(radius / 2, 0), red));
+        EXPECT_TRUE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y - 600), red));
+        EXPECT_FALSE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y + 600), red));
     }
     auto* setHeight = find<QCheckBox>("chkSetHeight");
     click("Option2");
@@ -288,9 +309,9 @@ TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
     retype(find<QLineEdit>("txtSetHeight"), QStringLiteral("10000"));
     clickTop(pixelOf(top(), editor().topScale(), 5000, 0));
     const ItemPosition p = editor().document().position(ItemKind::Asteroid, 0);
-    EXPECT_TRUE(p.z == 10000
-        && hasColourNear(
-            front()->grab().toImage(), pixelOf(front(), editor().frontScale(), p.x, 10000), QColor(154, 110, 4), 2));
+    EXPECT_EQ(p.z, 10000);
+    EXPECT_TRUE(hasColourNear(
+        front()->grab().toImage(), pixelOf(front(), editor().frontScale(), p.x, 10000), QColor(154, 110, 4), 2));
 }
 
 } // namespace

@@ -32,8 +32,9 @@ TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
         ASSERT_EQ(listRows(), row + 1);
         const ObjectRow& r = editor().rows().back();
         const ItemPosition p = editor().document().position(r.kind, r.arrayId);
-        EXPECT_EQ(std::tuple(r.kind, p.x, p.y),
-            std::tuple(kind, worldAt(pixel.x(), top()->width()), worldAt(pixel.y(), top()->height())));
+        EXPECT_EQ(r.kind, kind);
+        EXPECT_EQ(p.x, worldAt(pixel.x(), top()->width()));
+        EXPECT_EQ(p.y, worldAt(pixel.y(), top()->height()));
         EXPECT_EQ(label("lblX") + u' ' + label("lblY") + u' ' + listText(row) + u' ' + listText(row, 1),
             QStringLiteral("%1 %2 %3 %4").arg(p.x).arg(p.y).arg(r.text).arg(typeIdOf(kind)));
     }
@@ -42,14 +43,18 @@ TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
 TEST_F(MapEditingTest, DragPlacesOneItemPerTimerTickAndStopsOnRelease)
 {
     click("Option2");
-    QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(40, 40)), tick(timer());
+    QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(40, 40));
+    tick(timer());
     EXPECT_EQ(listRows(), 0) << "a press without a move does not repeat";
     for (const QPoint p : {QPoint(60, 50), QPoint(80, 60), QPoint(100, 70)}) {
-        dragTo(top(), p), tick(timer());
+        dragTo(top(), p);
+        tick(timer());
         EXPECT_EQ(editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId).x,
             worldAt(p.x(), top()->width()));
     }
-    QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(100, 70)), tick(timer()); // an ordinary click too
+    // An ordinary click too.
+    QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(100, 70));
+    tick(timer());
     EXPECT_EQ(listRows(), 4);
 }
 
@@ -59,12 +64,16 @@ TEST_F(MapEditingTest, ZoomInShowsTheCrosshairUntilTheNextClickOrEscape)
     click("cmdZoomIn");
     EXPECT_EQ(top()->cursor().shape(), Qt::CrossCursor);
     clickTop(top()->rect().center());
-    EXPECT_TRUE(
-        editor().rows().empty() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() < 60000.0);
-    click("cmdZoomOut"), click("cmdZoomIn"); // back to the whole world, armed again
+    EXPECT_TRUE(editor().rows().empty());
+    EXPECT_EQ(top()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_LT(editor().topScale().width(), 60000.0);
+    // Back to the whole world, armed again.
+    click("cmdZoomOut");
+    click("cmdZoomIn");
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_TRUE(
-        !editor().zoomArmed() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() == 60000.0);
+    EXPECT_FALSE(editor().zoomArmed());
+    EXPECT_EQ(top()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(editor().topScale().width(), 60000.0);
 }
 
 TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
@@ -78,10 +87,11 @@ TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
     EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(pointer.x(), top()->width()),
         zoomed.width() / top()->width() + 1)
         << "stays under the pointer";
-    QTest::mousePress(top(), Qt::MiddleButton, {}, pointer), dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);
+    QTest::mousePress(top(), Qt::MiddleButton, {}, pointer);
+    dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);
     QTest::mouseRelease(top(), Qt::MiddleButton, {}, pointer + QPoint(30, 0));
-    EXPECT_TRUE(editor().topScale().left < zoomed.left && editor().rows().empty())
-        << "dragging right shows what lies left";
+    EXPECT_LT(editor().topScale().left, zoomed.left) << "dragging right shows what lies left";
+    EXPECT_TRUE(editor().rows().empty()) << "dragging right shows what lies left";
 }
 
 TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
@@ -90,14 +100,16 @@ TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
     clickListRow(0);
     retype(find<QLineEdit>("Text1_3"), QStringLiteral("4"));
     click("cmdApply");
-    EXPECT_TRUE(editor().document().ships().at(0).player == 4 && label("Label7") == QStringLiteral("Editing mode"));
+    EXPECT_EQ(editor().document().ships().at(0).player, 4);
+    EXPECT_EQ(label("Label7"), QStringLiteral("Editing mode"));
     const int py = front()->height() / 4; // the front view runs from height +20000 down to -20000
     QTest::mouseClick(front(), Qt::LeftButton, {}, QPoint(30, py));
     EXPECT_EQ(editor().document().ships().at(0).posZ,
         static_cast<int>(std::floor(20000.0 - 40000.0 * py / front()->height())));
     host.textAnswers = {QStringLiteral("3")};
     trigger("mnuObjectsSetPlayer");
-    EXPECT_TRUE(editor().document().ships().at(0).player == 3 && label("Label7") == QStringLiteral("Placement mode"));
+    EXPECT_EQ(editor().document().ships().at(0).player, 3);
+    EXPECT_EQ(label("Label7"), QStringLiteral("Placement mode"));
 }
 
 TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)
@@ -111,8 +123,9 @@ TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)
     clickListRow(2, Qt::RightButton); // opens the menu and leaves the selection alone
     ASSERT_TRUE(popup->isVisible());
     popup->hide();
-    EXPECT_EQ(std::tuple(editor().selectedRow(), list()->currentIndex().row(), label("Label7")),
-        std::tuple(1, 1, QStringLiteral("Editing mode")));
+    EXPECT_EQ(editor().selectedRow(), 1);
+    EXPECT_EQ(list()->currentIndex().row(), 1);
+    EXPECT_EQ(label("Label7"), QStringLiteral("Editing mode"));
     trigger("mnuObjectsDelete"); // as choosing it from the menu does
     EXPECT_EQ(QStringList({QString::number(listRows()), listText(0), listText(1), listText(1, 2)}).join(u'|'),
         QStringLiteral("2|Asteroid #1|Asteroid #3|2"));
@@ -129,7 +142,8 @@ TEST_F(MapEditingTest, AListThatTakesTheFocusAfterALoadSelectsNothing)
     // A dialog closing gives the focus back to the list, which then has a current row of its own.
     QFocusEvent focusIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(list(), &focusIn);
-    EXPECT_EQ(std::pair(editor().selectedRow(), label("Label7")), std::pair(-1, QStringLiteral("Placement mode")));
+    EXPECT_EQ(editor().selectedRow(), -1);
+    EXPECT_EQ(label("Label7"), QStringLiteral("Placement mode"));
     auto records = [&, rows = editor().rows()] {
         std::vector<AnyRecord> r;
         for (const ObjectRow& row : rows)
@@ -157,8 +171,9 @@ TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
     QApplication::sendEvent(top(), &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("2o"));
     QTest::mouseClick(top(), Qt::LeftButton, {}, onLabel); // places nothing
-    EXPECT_EQ(std::tuple(editor().rows().size(), editor().selectedRow(), list()->currentIndex().row()),
-        std::tuple(std::size_t(3), 2, 2));
+    EXPECT_EQ(editor().rows().size(), std::size_t(3));
+    EXPECT_EQ(editor().selectedRow(), 2);
+    EXPECT_EQ(list()->currentIndex().row(), 2);
 }
 
 using UndoAndFilesTest = GuiTest;
@@ -185,11 +200,13 @@ TEST_F(UndoAndFilesTest, UndoNamesThePlacementTheCaptionMarksUnsavedChangesAndEx
     EXPECT_FALSE(undo->isEnabled() || window->isWindowModified());
     saveTwoStartLevel("marked.level");
     clickTop({60, 60}, "Option2");
-    EXPECT_TRUE(window->isWindowModified() && undo->text() == QStringLiteral("Undo Place Asteroid #1"));
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo Place Asteroid #1"));
     QTest::keySequence(window.get(), QKeySequence::Undo);
-    EXPECT_EQ(std::pair(editor().rows().size(), listRows()), std::pair(std::size_t(2), 2));
-    EXPECT_TRUE(find<QAction>("mnuEditRedo")->text() == QStringLiteral("Redo Place Asteroid #1")
-        && !window->isWindowModified());
+    EXPECT_EQ(editor().rows().size(), std::size_t(2));
+    EXPECT_EQ(listRows(), 2);
+    EXPECT_TRUE(find<QAction>("mnuEditRedo")->text() == QStringLiteral("Redo Place Asteroid #1"));
+    EXPECT_FALSE(window->isWindowModified());
     undo->trigger(); // before the save
     EXPECT_TRUE(window->isWindowModified());
     QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
@@ -197,20 +214,25 @@ TEST_F(UndoAndFilesTest, UndoNamesThePlacementTheCaptionMarksUnsavedChangesAndEx
     EXPECT_EQ(listText(2), QStringLiteral("Asteroid #1"));
     host.saveChoices = {SaveChoice::Cancel, SaveChoice::Cancel};
     trigger("mnuFileExit");
-    EXPECT_TRUE(!window->close() && window->isVisible() && host.saveQuestions == 2);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(host.saveQuestions, 2);
     trigger("mnuFileExit"); // Discard
-    EXPECT_TRUE(!window->isVisible() && host.saveQuestions == 3);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(host.saveQuestions, 3);
 }
 
 TEST_F(UndoAndFilesTest, DeleteKeyDeletesTheSelectedRowButNotInsideATextBox)
 {
-    clickTop({60, 60}, "Option2"), clickTop({60, 160});
+    clickTop({60, 60}, "Option2");
+    clickTop({60, 160});
     QTest::keyClick(window.get(), Qt::Key_Delete); // nothing selected
     clickListRow(1);
     QTest::keyClick(find<QLineEdit>("Text1_0"), Qt::Key_Delete);
     EXPECT_EQ(listRows(), 2);
     QTest::keyClick(list(), Qt::Key_Delete);
-    EXPECT_TRUE(listRows() == 1 && label("lblCounts").contains(QStringLiteral("Asteroids 1")));
+    EXPECT_EQ(listRows(), 1);
+    EXPECT_TRUE(label("lblCounts").contains(QStringLiteral("Asteroids 1")));
 }
 
 TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
@@ -235,14 +257,15 @@ TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
     auto* recent = find<QMenu>("mnuFileRecent");
     EXPECT_FALSE(recent->isEnabled()) << "nothing yet";
     const QString path = saveTwoStartLevel("first.level");
-    ASSERT_TRUE(recent->isEnabled() && recent->actions().size() == 1);
+    ASSERT_TRUE(recent->isEnabled());
+    ASSERT_EQ(recent->actions().size(), 1);
     EXPECT_TRUE(recent->actions().front()->text().endsWith(QStringLiteral("first.level")));
     trigger("mnuFileNew");
     recent->actions().front()->trigger();
     EXPECT_EQ(listRows(), 2);
     trigger("mnuFileNew");
-    EXPECT_TRUE(
-        window->loadFile(path) && listText(1) == QStringLiteral("Player 2 start")); // a level named at the start
+    EXPECT_TRUE(window->loadFile(path));
+    EXPECT_EQ(listText(1), QStringLiteral("Player 2 start")); // a level named at the start
     trigger("mnuFileNew");
     for (const QString& name : {QStringLiteral("notes.txt"), QStringLiteral("first.level")}) {
         QMimeData mime;
@@ -260,7 +283,8 @@ TEST_F(UndoAndFilesTest, RecoveryCopyIsWrittenByTheTimerAndOfferedAtTheNextStart
 {
     const QString folder = dir.filePath(QStringLiteral("data"));
     window->useRecoveryFolder(folder);
-    EXPECT_TRUE(find<QTimer>("tmrRecovery")->interval() == 60000 && find<QTimer>("tmrRecovery")->isActive());
+    EXPECT_TRUE(find<QTimer>("tmrRecovery")->interval() == 60000);
+    EXPECT_TRUE(find<QTimer>("tmrRecovery")->isActive());
     clickTop({60, 60}, "Option2");
     tick(find<QTimer>("tmrRecovery"));
     ASSERT_TRUE(QFile::exists(editor().recoveryPath()));
@@ -268,7 +292,8 @@ TEST_F(UndoAndFilesTest, RecoveryCopyIsWrittenByTheTimerAndOfferedAtTheNextStart
     window = std::make_unique<MainWindow>(*store, QString(), &host); // the next start
     host.recoveryAnswers = {{RecoveryAnswer::Choice::Restore, 0}};
     window->useRecoveryFolder(folder);
-    EXPECT_TRUE(listRows() == 1 && window->isWindowModified());
+    EXPECT_EQ(listRows(), 1);
+    EXPECT_TRUE(window->isWindowModified());
 }
 
 } // namespace

@@ -60,7 +60,8 @@ LevelIO workedLevel()
     l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.resourcePercent = 100});
     l.document.appendItem(
         ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
-    l.settings.background = QStringLiteral("m03"), l.settings.music = QStringLiteral("Ambient/amb_07");
+    l.settings.background = QStringLiteral("m03");
+    l.settings.music = QStringLiteral("Ambient/amb_07");
     return l;
 }
 
@@ -127,19 +128,22 @@ TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
     l.document.markDeleted(ItemKind::Salvage, 1);
     l.document.markDeleted(ItemKind::Cloud, 0);
     const QByteArray out = l.write();
-    EXPECT_TRUE(!out.contains("{22, 0, 0}") && !out.contains("addCloud") && 0 <= out.indexOf("{11, 0, 0}")
-        && out.indexOf("{11, 0, 0}") < out.indexOf("{33, 0, 0}"));
+    EXPECT_FALSE(out.contains("{22, 0, 0}"));
+    EXPECT_FALSE(out.contains("addCloud"));
+    EXPECT_LE(0, out.indexOf("{11, 0, 0}"));
+    EXPECT_LT(out.indexOf("{11, 0, 0}"), out.indexOf("{33, 0, 0}"));
 }
 
 TEST(LevelWriter, QuotedTextsAreEscapedAndTypedNamesKept)
 {
     LevelIO l = workedLevel();
     l.settings.levelDesc = QStringLiteral("My \"big\" map \\ 2");
-    l.settings.background = QStringLiteral("my_background"), l.settings.music = QStringLiteral("Custom/track");
+    l.settings.background = QStringLiteral("my_background");
+    l.settings.music = QStringLiteral("Custom/track");
     const QByteArray out = l.write();
-    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n")
-        && out.contains("loadBackground(\"my_background\")")
-        && out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
+    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n"));
+    EXPECT_TRUE(out.contains("loadBackground(\"my_background\")"));
+    EXPECT_TRUE(out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
 }
 
 TEST(LevelWriter, SaveReplacesAFileOnlyWhenComplete)
@@ -147,7 +151,8 @@ TEST(LevelWriter, SaveReplacesAFileOnlyWhenComplete)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.level"));
     writeBytes(path, "old");
-    EXPECT_TRUE(saveFileAtomically(path, "new").isEmpty() && readBytes(path) == "new");
+    EXPECT_TRUE(saveFileAtomically(path, "new").isEmpty());
+    EXPECT_EQ(readBytes(path), "new");
     EXPECT_FALSE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x").isEmpty());
 }
 

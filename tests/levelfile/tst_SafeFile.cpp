@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -42,7 +43,8 @@ TEST(SafeFile, ReadingRefusesWhatIsNotARegularFileOrTooLongWithoutWaiting)
     const QString fifo = dir.filePath(QStringLiteral("pipe.level")), huge = dir.filePath(QStringLiteral("huge.level"));
     ASSERT_EQ(::mkfifo(native(fifo).constData(), 0600), 0);
     QFile sparse(huge);
-    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(maxReadableFileBytes + 1)); // no disk used
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(sparse.resize(maxReadableFileBytes + 1)); // no disk used
     const std::pair<QString, const char*> cases[] = {{dir.path(), "folder"}, {fifo, "pipe (FIFO)"},
         {QStringLiteral("/dev/null"), "device"}, {huge, "256.0 MB long; the editor reads files of at most 256 MB"},
         {dir.filePath(QStringLiteral("none.level")), "No such file or directory"}};
@@ -53,12 +55,14 @@ TEST(SafeFile, ReadingRefusesWhatIsNotARegularFileOrTooLongWithoutWaiting)
             ADD_FAILURE() << reason << ": the read waited";
         }
         const QString error = read.get();
-        EXPECT_TRUE(error.contains(path) && error.contains(QLatin1String(reason))) << error.toStdString();
+        EXPECT_TRUE(error.contains(path)) << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(reason))) << error.toStdString();
     }
     writeBytes(huge, "-- 10 by\r\n"); // the limit itself is still read
     for (const auto& [limit, refused] : {std::pair(qint64(10), false), std::pair(qint64(9), true)}) {
         QFile f;
-        EXPECT_TRUE(openForReading(huge, f, limit).isEmpty() != refused && f.isOpen() != refused) << limit;
+        EXPECT_NE(openForReading(huge, f, limit).isEmpty(), refused) << limit;
+        EXPECT_NE(f.isOpen(), refused) << limit;
     }
 }
 
@@ -72,15 +76,17 @@ TEST(SafeFile, ANameThatIsNotValidUtf8IsRefusedAndNeverReachesAnotherFile)
     ASSERT_EQ(::write(fd, "earlier", 7), 7);
     ::close(fd);
     const QString decoded = QFile::decodeName(raw); // what the arguments or a dropped URL hand over
-    EXPECT_TRUE(readError(decoded).contains(QLatin1String("not valid UTF-8"))
-        && saveFileAtomically(decoded, "new").contains(QLatin1String("not valid UTF-8")));
+    EXPECT_TRUE(readError(decoded).contains(QLatin1String("not valid UTF-8")));
+    EXPECT_TRUE(saveFileAtomically(decoded, "new").contains(QLatin1String("not valid UTF-8")));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u','), QStringLiteral("caf\uFFFD-real.level"))
         << "no other file made";
     EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("caf\uFFFD-real.level")), "new").isEmpty());
     char kept[16];
     const int rfd = ::open(raw.constData(), O_RDONLY);
     EXPECT_EQ(QByteArray(kept, std::max(0, int(::read(rfd, kept, sizeof kept)))), "earlier");
-    ::close(rfd), ::unlink(raw.constData()); // a folder that cannot list it cannot remove it either
+    // A folder that cannot list it cannot remove it either.
+    ::close(rfd);
+    ::unlink(raw.constData());
 
     const std::pair<const char*, const char*> arguments[] = {{"plain.level", "plain.level|"},
         {"caf\xc3\xa9.level", "caf\u00e9.level|"}, {"caf\xe9.level", "|caf\\xE9.level"}};
@@ -104,16 +110,22 @@ TEST_P(SafeSave, ReplacesAtomicallyAndKeepsPermissionsAndOwner)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("level.level"));
     writeBytes(path, "earlier");
-    ASSERT_TRUE((!otherOwner || ::chown(native(path).constData(), 1234, 2345) == 0)
-        && ::chmod(native(path).constData(), mode) == 0);
+    ASSERT_TRUE((!otherOwner || ::chown(native(path).constData(), 1234, 2345) == 0));
+    ASSERT_EQ(::chmod(native(path).constData(), mode), 0);
     const struct stat before = statOf(path);
     const QString reason = saveFileAtomically(path, "new", replaceReadOnly);
     const struct stat after = statOf(path);
-    EXPECT_TRUE(error ? reason.contains(QLatin1String(error)) && readBytes(path) == "earlier"
-                      : reason.isEmpty() && readBytes(path) == "new" && after.st_ino != before.st_ino)
-        << reason.toStdString();
-    EXPECT_EQ(
-        std::tuple(after.st_mode & 07777, after.st_uid, after.st_gid), std::tuple(mode, before.st_uid, before.st_gid));
+    if (error) {
+        EXPECT_THAT(reason.toStdString(), testing::HasSubstr(error));
+        EXPECT_EQ(readBytes(path), "earlier");
+    } else {
+        EXPECT_EQ(reason, QString());
+        EXPECT_EQ(readBytes(path), "new");
+        EXPECT_NE(after.st_ino, before.st_ino);
+    }
+    EXPECT_EQ(after.st_mode & 07777, mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("level.level")})
         << "no temporary file left";
 }
@@ -130,16 +142,18 @@ TEST(SafeFile, ALinkStaysALinkAndLongNamesAndNewFilesAreSaved)
                   link = dir.filePath(QStringLiteral("link.level"));
     writeBytes(target, "earlier");
     ASSERT_EQ(::symlink("real.level", native(link).constData()), 0);
-    EXPECT_TRUE(saveFileAtomically(link, "through the link").isEmpty() && QFileInfo(link).isSymLink()
-        && readBytes(target) == "through the link");
+    EXPECT_TRUE(saveFileAtomically(link, "through the link").isEmpty());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readBytes(target), "through the link");
     for (const int length : {249, 255}) { // a temporary name made by appending to these would not fit
         const QString name = dir.filePath(QString(length - 6, u'a') + QStringLiteral(".level"));
         writeBytes(name, "earlier");
-        EXPECT_TRUE(saveFileAtomically(name, "new").isEmpty() && readBytes(name) == "new") << length;
+        EXPECT_TRUE(saveFileAtomically(name, "new").isEmpty()) << length;
+        EXPECT_EQ(readBytes(name), "new") << length;
     }
     const mode_t mask = ::umask(022);
-    EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("fresh.level")), "new").isEmpty()
-        && (statOf(dir.filePath(QStringLiteral("fresh.level"))).st_mode & 07777) == 0644);
+    EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("fresh.level")), "new").isEmpty());
+    EXPECT_EQ((statOf(dir.filePath(QStringLiteral("fresh.level"))).st_mode & 07777), 0644);
     ::umask(mask);
     EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x")
                     .contains(QLatin1String("No such file or directory")));

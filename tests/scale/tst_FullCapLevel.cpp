@@ -55,15 +55,19 @@ TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)
         live += static_cast<std::size_t>(doc().liveCount(kind));
         EXPECT_EQ(editor->liveCount(kind), doc().liveCount(kind));
     }
-    ASSERT_EQ(std::tuple(live, editor->rows().size(), editor->labelCount()),
-        std::tuple(8u * 32767u + 6u, live, static_cast<int>(live)));
-    for (int row : {0, 6, 100000, static_cast<int>(live) - 1})
-        EXPECT_EQ(std::tuple(editor->labelFor(row).key, editor->rowForKey(rowKey(row)), editor->labelFor(row).caption),
-            std::tuple(rowKey(row), row, editor->rows()[static_cast<std::size_t>(row)].text));
+    ASSERT_EQ(live, 8u * 32767u + 6u);
+    ASSERT_EQ(editor->rows().size(), live);
+    ASSERT_EQ(editor->labelCount(), static_cast<int>(live));
+    for (int row : {0, 6, 100000, static_cast<int>(live) - 1}) {
+        EXPECT_EQ(editor->labelFor(row).key, rowKey(row));
+        EXPECT_EQ(editor->rowForKey(rowKey(row)), row);
+        EXPECT_EQ(editor->labelFor(row).caption, editor->rows()[static_cast<std::size_t>(row)].text);
+    }
 
     // Every kind is full: one more placement is refused with a message and changes nothing.
     place(ItemKind::Asteroid, 0, 0);
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("32767")) && editor->rows().size() == live);
+    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("32767")));
+    EXPECT_EQ(editor->rows().size(), live);
 
     host.saveNames.push_back(out);
     ASSERT_TRUE(editor->mnuFileSave_Click());

@@ -3,6 +3,7 @@
 
 #include "ScriptTest.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QThread>
@@ -188,7 +189,7 @@ TEST(Script, PrintWritesProblems)
     const ScriptRun run = runScript("x = 1\nprint(\"a\", 1.5, nil, 2 < 1)\nfor i = 1, 150 do print(i) end");
     EXPECT_TRUE(run.result.ok);
     ASSERT_GE(run.sink.problems.size(), 2u);
-    EXPECT_EQ(run.sink.problems[0], (std::pair<qint64, QString>(2, QStringLiteral("print: a\t1.5\tnil\tnil"))));
+    EXPECT_THAT(run.sink.problems[0], testing::Pair(2, QStringLiteral("print: a\t1.5\tnil\tnil")));
     EXPECT_EQ(run.sink.problems.size(), 101u); // 100 lines, then one that says the rest is left out
 }
 

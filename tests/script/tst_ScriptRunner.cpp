@@ -5,6 +5,7 @@
 
 #include "script/IncludeReader.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -60,7 +61,7 @@ TEST(Runner, AnErrorStopsOnlyItsPart)
     EXPECT_TRUE(run.result.error.startsWith(QLatin1String("DetermChunk stopped: attempt to index a nil value")))
         << run.result.error.toStdString();
     ASSERT_EQ(run.sink.problems.size(), 2u);
-    EXPECT_EQ(run.sink.problems[1], (std::pair<qint64, QString>(10, QStringLiteral("NonDetermChunk stopped: second"))));
+    EXPECT_THAT(run.sink.problems[1], testing::Pair(10, QStringLiteral("NonDetermChunk stopped: second")));
     ASSERT_NE(run.sink.globalValue("levelDesc"), nullptr);
     EXPECT_EQ(run.sink.globalValue("levelDesc")->text, "kept");
 }

@@ -28,7 +28,9 @@ struct Map {
         : scene{.document = &document, .rows = &rows, .gridSizeText = QString::fromLatin1(grid), .labelShown = {}}
     {
         const MapSettings settings{.sizeX = QString::fromLatin1(x), .sizeY = QString::fromLatin1(y)};
-        scene.world = worldSize(settings), scene.top = topScaleFor(settings), scene.front = frontScaleFor(settings);
+        scene.world = worldSize(settings);
+        scene.top = topScaleFor(settings);
+        scene.front = frontScaleFor(settings);
     }
     void addPlayer(int slot, int x, int y, int z, float orientation)
     {
@@ -107,8 +109,12 @@ TEST(MapPainter, GridAnchoredAtTheNegativeEdgeAndCrossArmsHalfTheGridSize)
         EXPECT_EQ(count(image, magenta), 0) << "the background is cleared";
     }
     const QImage wide = Map("2500", "40000", "20000").top({800, 400}); // lines run from edge to edge
-    EXPECT_TRUE(count(wide, grey, {25, 0, 1, 400}) > 120 && near(wide, 25, 2, grey, 2) && near(wide, 25, 397, grey, 2));
-    EXPECT_TRUE(count(wide, grey, {0, 25, 800, 1}) > 250 && near(wide, 2, 25, grey, 2) && near(wide, 797, 25, grey, 2));
+    EXPECT_GT(count(wide, grey, {25, 0, 1, 400}), 120);
+    EXPECT_TRUE(near(wide, 25, 2, grey, 2));
+    EXPECT_TRUE(near(wide, 25, 397, grey, 2));
+    EXPECT_GT(count(wide, grey, {0, 25, 800, 1}), 250);
+    EXPECT_TRUE(near(wide, 2, 25, grey, 2));
+    EXPECT_TRUE(near(wide, 797, 25, grey, 2));
 }
 
 TEST(MapPainter, UnusableSpacingDrawsNoGrid)
@@ -127,8 +133,10 @@ TEST(MapPainter, PlayerStartCircleStaysRoundWhenTheAxesScaleDifferently)
     Map flat("0"); // 100 units per pixel across, 300 down: still 10 pixels on both axes
     flat.addPlayer(0, 0, 0, 0, 0);
     const QImage image = flat.top({600, 200});
-    EXPECT_TRUE(near(image, 310, 100, red) && near(image, 290, 100, red) && near(image, 300, 110, red)
-        && !near(image, 300, 103, red, 0));
+    EXPECT_TRUE(near(image, 310, 100, red));
+    EXPECT_TRUE(near(image, 290, 100, red));
+    EXPECT_TRUE(near(image, 300, 110, red));
+    EXPECT_FALSE(near(image, 300, 103, red, 0));
 }
 
 TEST(MapPainter, HeadingRunsClockwiseFromUpToAWholeUnit)
@@ -142,7 +150,8 @@ TEST(MapPainter, HeadingRunsClockwiseFromUpToAWholeUnit)
         map.addPlayer(0, 1000, 2000, 0, orientation);
         map.scene.top = {0, 800, 2400, 3200};
         const QImage image = map.top({2400, 2400});
-        EXPECT_TRUE(near(image, on.x(), on.y(), red) && !near(image, off.x(), off.y(), red)) << orientation;
+        EXPECT_TRUE(near(image, on.x(), on.y(), red)) << orientation;
+        EXPECT_FALSE(near(image, off.x(), off.y(), red)) << orientation;
     }
 }
 
@@ -153,10 +162,12 @@ TEST(MapPainter, PointsAreTwoPixelsAcrossOnlyInsideTheViewAndLaterRowsPaintOver)
     map.add(4000, 4000, 0, rgb(0, 192, 0));
     map.addPlayer(1, -20000, -20000, 0, 0);
     QImage image = map.top();
-    EXPECT_TRUE(count(image, asteroidRgb) == 4 && near(image, 500, 300, asteroidRgb));
+    EXPECT_EQ(count(image, asteroidRgb), 4);
+    EXPECT_TRUE(near(image, 500, 300, asteroidRgb));
     map.scene.top = zoomedTop;
     image = map.top();
-    EXPECT_TRUE(count(image, asteroidRgb) + count(image, red) == 0 && near(image, 400, 400, green));
+    EXPECT_EQ(count(image, asteroidRgb) + count(image, red), 0);
+    EXPECT_TRUE(near(image, 400, 400, green));
 
     for (const bool shipFirst : {true, false}) {
         Map both;
@@ -177,13 +188,15 @@ TEST(MapPainter, RenderViewsStacksTopAboveAFrontViewOfHeights)
     map.add(-10000, 0, -10000);
     const QImage image = map.painter.renderViews(map.scene, {600, 600}, {600, 400});
     ASSERT_EQ(image.size(), QSize(600, 600 + viewGapPixels + 400));
-    EXPECT_TRUE(image.pixel(315, 320) == red && near(image, 310, 597, red, 2));
+    EXPECT_EQ(image.pixel(315, 320), red);
+    EXPECT_TRUE(near(image, 310, 597, red, 2));
     const QRect gap(0, 600, 600, viewGapPixels);
     EXPECT_EQ(count(image, black, gap) + count(image, red, gap), 0) << "nothing leaks into the gap";
     // In the front view height 0 lies at row 200, height 500 at row 195.
     const int front = 600 + viewGapPixels;
-    EXPECT_TRUE(count(image, grey, {0, front + 200, 600, 1}) > 150 && near(image, 320, front + 195, red)
-        && near(image, 300, front + 195, red));
+    EXPECT_GT(count(image, grey, {0, front + 200, 600, 1}), 150);
+    EXPECT_TRUE(near(image, 320, front + 195, red));
+    EXPECT_TRUE(near(image, 300, front + 195, red));
     EXPECT_FALSE(near(image, 316, front + 195, red, 0)) << "no heading line in the front view";
     EXPECT_TRUE(near(image, 200, front + 300, asteroidRgb));
     EXPECT_EQ(count(image, white, {0, front, 600, 400}), 0) << "no origin cross in the front view";
@@ -197,7 +210,8 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
     map.scene.labelShown.fill(true);
     map.scene.labelShown[typeIdOf(ItemKind::Asteroid)] = false;
     QImage image = map.top();
-    EXPECT_TRUE(count(image, std::nullopt) == 0 && map.labelAt({303, 304}, &image) == -1);
+    EXPECT_EQ(count(image, std::nullopt), 0);
+    EXPECT_EQ(map.labelAt({303, 304}, &image), -1);
     map.scene.labelShown[typeIdOf(ItemKind::Asteroid)] = true;
     for (const int points : {4, 8, 12}) {
         map.scene.labelPointSize = points;
@@ -209,11 +223,13 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
                 const int row = map.labelAt(QPointF(x + 0.5, y + 0.5), &image);
                 hits += row == 0;
                 // Inside: a black box with yellow text blended into black; outside: no text.
-                if (row == 0)
-                    EXPECT_TRUE(qBlue(c) == 0 && qRed(c) == qGreen(c)) << points << "pt at " << x << "," << y;
-                else
-                    EXPECT_TRUE(row == -1 && count(image, std::nullopt, {x, y, 1, 1}) == 0)
-                        << points << "pt at " << x << "," << y;
+                if (row == 0) {
+                    EXPECT_EQ(qBlue(c), 0) << points << "pt at " << x << "," << y;
+                    EXPECT_EQ(qRed(c), qGreen(c)) << points << "pt at " << x << "," << y;
+                } else {
+                    EXPECT_EQ(row, -1) << points << "pt at " << x << "," << y;
+                    EXPECT_EQ(count(image, std::nullopt, {x, y, 1, 1}), 0) << points << "pt at " << x << "," << y;
+                }
             }
         EXPECT_GT(hits, 40) << points;
         EXPECT_EQ((std::vector{map.labelAt({301.5, 301.5}, &image), map.labelAt({300.5, 301.5}, &image),
@@ -222,7 +238,10 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
             << "from the top-left corner on";
     }
     map.scene.top = zoomedTop; // the corner (100, 100) is now at pixel (302.5, 302.5)
-    EXPECT_EQ(std::pair(map.labelAt({303, 304}), map.labelAt({301, 304})), std::pair(0, -1));
+    {
+        EXPECT_EQ(map.labelAt({303, 304}), 0);
+        EXPECT_EQ(map.labelAt({301, 304}), -1);
+    }
 }
 
 TEST(MapPainter, LaterLabelsCoverEarlierOnesAndWinTheHitTest)
@@ -231,9 +250,12 @@ TEST(MapPainter, LaterLabelsCoverEarlierOnesAndWinTheHitTest)
     Map one, two, longer;
     two.add(0, 0, 0, 0, QStringLiteral("Asteroid #1"));
     longer.add(0, 0, 0, 0, QStringLiteral("Asteroid #1 with a much longer caption"));
-    for (Map* m : {&one, &two, &longer})
-        m->add(0, 0, 0, 0, QStringLiteral("Asteroid #2")), m->scene.labelShown.fill(true);
-    EXPECT_TRUE(two.top() == one.top() && two.labelAt({303, 304}) == 1);
+    for (Map* m : {&one, &two, &longer}) {
+        m->add(0, 0, 0, 0, QStringLiteral("Asteroid #2"));
+        m->scene.labelShown.fill(true);
+    }
+    EXPECT_EQ(two.top(), one.top());
+    EXPECT_EQ(two.labelAt({303, 304}), 1);
     // A longer caption underneath still shows where the later box does not reach.
     EXPECT_GT(count(longer.top(), std::nullopt, {380, 300, 219, 30}), 0);
 }
@@ -245,11 +267,13 @@ TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
     map.rows.insert(map.rows.end(),
         {{QStringLiteral("gone"), ItemKind::Asteroid, 500}, {QStringLiteral("bad"), static_cast<ItemKind>(10), 0}});
     map.add(5000, 5000, 0);
-    EXPECT_TRUE(near(map.top(), 350, 350, asteroidRgb) && map.labelAt({352, 352}) == 2)
-        << "rows without a record are skipped";
+    EXPECT_TRUE(near(map.top(), 350, 350, asteroidRgb)) << "rows without a record are skipped";
+    EXPECT_EQ(map.labelAt({352, 352}), 2) << "rows without a record are skipped";
     map.scene.top = {5, 5, 5, 5};
-    EXPECT_TRUE(count(map.top(), black) == 600 * 600 && map.labelAt({300, 300}) == -1);
-    map.scene.document = nullptr, map.scene.rows = nullptr;
+    EXPECT_EQ(count(map.top(), black), 600 * 600);
+    EXPECT_EQ(map.labelAt({300, 300}), -1);
+    map.scene.document = nullptr;
+    map.scene.rows = nullptr;
     EXPECT_EQ(count(map.top(), magenta), 0);
 
     Map deep("1", "2147483647", "2147483647");
@@ -260,7 +284,9 @@ TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
     deep.scene.top = {-1, -1, 1, 1};
     const QImage image = deep.top();
     // The second player's circle is 1e6 pixels across: only its heading line shows.
-    EXPECT_TRUE(count(image, asteroidRgb) == 0 && count(image, red) > 0 && deep.labelAt({300, 300}) == -1);
+    EXPECT_EQ(count(image, asteroidRgb), 0);
+    EXPECT_GT(count(image, red), 0);
+    EXPECT_EQ(deep.labelAt({300, 300}), -1);
 }
 
 } // namespace

@@ -24,13 +24,13 @@ TEST(ViewScale, FullWorldFromSizes)
     for (const Case& c : {Case{"40000", "20000", "5000", {-40000, -20000, 40000, 20000}, {-40000, 5000, 40000, -5000}},
              Case{"1000.9", "250.5abc", "99.99", {-1000, -250, 1000, 250}, {-1000, 99, 1000, -99}},
              // A size that is not a positive number still gives a view of one unit.
-             Case{"abc", "0", "-5", {-1, -1, 1, 1}, {-1, 1, 1, -1}}})
-        EXPECT_EQ(std::pair(topScaleFor(world(c.x, c.y, c.z)), frontScaleFor(world(c.x, c.y, c.z))),
-            std::pair(c.top, c.front))
-            << c.x;
+             Case{"abc", "0", "-5", {-1, -1, 1, 1}, {-1, 1, 1, -1}}}) {
+        EXPECT_EQ(topScaleFor(world(c.x, c.y, c.z)), c.top) << c.x;
+        EXPECT_EQ(frontScaleFor(world(c.x, c.y, c.z)), c.front) << c.x;
+    }
     // Zooming out rounds the negative corners half to even.
-    EXPECT_EQ(std::pair(zoomedOut(world("2.5", "3.5")), zoomedOut(world("1000.6", "1000.4"))),
-        std::pair(ViewScale{-2, -4, 2.5f, 3.5f}, ViewScale{-1001, -1000, 1000.6f, 1000.4f}));
+    EXPECT_EQ(zoomedOut(world("2.5", "3.5")), (ViewScale{-2, -4, 2.5f, 3.5f}));
+    EXPECT_EQ(zoomedOut(world("1000.6", "1000.4")), (ViewScale{-1001, -1000, 1000.6f, 1000.4f}));
 }
 
 TEST(ViewScale, ZoomInKeepsTheViewInsideTheWorldAndRefusesBelowOneUnit)
@@ -61,7 +61,8 @@ TEST(ViewScale, ZoomInKeepsTheViewInsideTheWorldAndRefusesBelowOneUnit)
         ASSERT_LT(++zooms, 100);
     }
     // 60000 -> 24000 -> 9600 -> 3840 -> 1536 -> 614 -> 244 -> 96 -> 38 -> 14 -> 4, then refused.
-    EXPECT_EQ(std::pair(zooms, view), std::pair(10, ViewScale{-2, -2, 2, 2}));
+    EXPECT_EQ(zooms, 10);
+    EXPECT_EQ(view, (ViewScale{-2, -2, 2, 2}));
 }
 
 } // namespace

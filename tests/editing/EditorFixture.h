@@ -127,7 +127,11 @@ protected:
         editor->setCustomName(name);
         clickTop(x, y);
     }
-    void edit(int row) { editor->selectRow(row), editor->lstObjects_Click(); }
+    void edit(int row)
+    {
+        editor->selectRow(row);
+        editor->lstObjects_Click();
+    }
     // Edits the row: types the texts into the fields from the first on (null: leaves it) and applies.
     void apply(int row, std::initializer_list<const char*> texts)
     {

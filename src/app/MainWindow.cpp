@@ -2,10 +2,12 @@
 
 #include "AppInfo.h"
 #include "MapView.h"
+#include "MapView3D.h"
 #include "ObjectListModel.h"
 #include "OptionsWindow.h"
 #include "SplashWindow.h"
 #include "Twips.h"
+#include "View3DDock.h"
 
 #include "document/Numbers.h"
 #include "gamedata/GameSetup.h"
@@ -141,6 +143,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     buildMenus();
     buildViews();
     buildPanel();
+    build3DView();
 
     QStatusBar* status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
@@ -210,6 +213,7 @@ MainWindow::~MainWindow()
     m_list = nullptr;
     delete m_options;
     delete m_splash;
+    delete m_dock3D;
     delete takeCentralWidget();
 }
 
@@ -394,6 +398,21 @@ void MainWindow::buildViews()
     m_zoomOut = new QPushButton(QStringLiteral("Zoom Out"), m_central);
     m_zoomOut->setObjectName(QStringLiteral("cmdZoomOut"));
     connect(m_zoomOut, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdZoomOut_Click(); }); });
+}
+
+void MainWindow::build3DView()
+{
+    // Hidden until the View menu (or F3) shows it; a click on an item is a click on its row.
+    m_dock3D = new View3DDock(m_editor, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_dock3D);
+    m_dock3D->hide();
+    menuBar()->insertMenu(findChild<QMenu*>(QStringLiteral("mnuHelp"))->menuAction(), m_dock3D->menu());
+    connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
+        handle([this, row] {
+            m_editor.selectRow(row);
+            m_editor.lstObjects_Click();
+        });
+    });
 }
 
 void MainWindow::buildPanel()
@@ -755,6 +774,7 @@ void MainWindow::refresh()
         m_front->redraw();
         showGridSpacing();
     }
+    m_dock3D->view()->sync();
 
     // --- object list
     m_listModel->sync(m_selectedAtRefresh);

@@ -27,6 +27,7 @@ class ObjectListModel;
 class OptionsWindow;
 class SettingsStore;
 class SplashWindow;
+class View3DDock;
 
 // frmMain: the widgets show the editor's state and forward what the user does to its handlers.
 // After every handler refresh() copies the state back into the widgets; nothing is kept twice.
@@ -80,6 +81,7 @@ private:
     void buildMenus();
     void buildPanel();
     void buildViews();
+    void build3DView();
     void showOptions();
     void showAbout();
     // False when the window is minimised or too narrow to lay out; then nothing moves.
@@ -147,6 +149,7 @@ private:
 
     OptionsWindow* m_options = nullptr;
     SplashWindow* m_splash = nullptr;
+    View3DDock* m_dock3D = nullptr;
 };
 
 } // namespace starloom

@@ -259,6 +259,7 @@ void Editor::mnuFileNew_Click()
     m_undo.push(new LevelSwapCommand(*this, QStringLiteral("New Level"), std::move(before)));
     markClean();
     removeRecoveryCopy();
+    ++m_levelGeneration;
     redraw();
 }
 
@@ -473,6 +474,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     if (replace) {
         markClean(); // the level is what the file builds
         m_openedScript = path;
+        ++m_levelGeneration;
     }
     rememberFile(path);
     redraw();

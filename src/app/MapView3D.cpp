@@ -21,11 +21,11 @@ constexpr double clickSlop = 3; // pixels a press may move and still be a click
 } // namespace
 
 MapView3D::MapView3D(const Editor& editor, QWidget* parent)
-    : QWidget(parent)
-    , m_editor(editor)
-    , m_generation(editor.levelGeneration())
-    , m_paintedRevision(editor.revision())
-    , m_paintedSelection(editor.selectedRow())
+    : QWidget(parent),
+      m_editor(editor),
+      m_generation(editor.levelGeneration()),
+      m_paintedRevision(editor.revision()),
+      m_paintedSelection(editor.selectedRow())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -38,8 +38,8 @@ void MapView3D::settle() const
         return;
     m_framePending = false;
     m_autoFramed = true;
-    m_camera = framedAll(Camera3D{}, m_editor.document(), m_editor.rows(), worldSize(m_editor.mapSettings()),
-                         QSizeF(size()));
+    m_camera =
+        framedAll(Camera3D{}, m_editor.document(), m_editor.rows(), worldSize(m_editor.mapSettings()), QSizeF(size()));
 }
 
 Camera3D MapView3D::camera() const
@@ -71,6 +71,7 @@ Scene3D MapView3D::scene() const
     scene.gridSizeText = m_editor.gridSize();
     scene.camera = camera();
     scene.highlighted = highlightedRows();
+    scene.revision = m_editor.revision();
     return scene;
 }
 
@@ -98,7 +99,8 @@ void MapView3D::frame(const std::vector<Sphere>& spheres)
 
 void MapView3D::frameAll()
 {
-    setCamera(framedAll(camera(), m_editor.document(), m_editor.rows(), worldSize(m_editor.mapSettings()), QSizeF(size())));
+    setCamera(
+        framedAll(camera(), m_editor.document(), m_editor.rows(), worldSize(m_editor.mapSettings()), QSizeF(size())));
 }
 
 void MapView3D::frameSelection()

@@ -29,7 +29,7 @@ protected:
     Camera3D framedLevel() const
     {
         return framedAll(Camera3D{}, window->editor().document(), window->editor().rows(),
-                         worldSize(window->editor().mapSettings()), QSizeF(view()->size()));
+            worldSize(window->editor().mapSettings()), QSizeF(view()->size()));
     }
     Vec3 positionOf(int row) const
     {
@@ -48,9 +48,13 @@ TEST_F(View3DTest, TheViewMenuShowsTheDockAndTurnsItsCamera)
     EXPECT_FALSE(find<View3DDock>("dock3D")->isVisible());
     show3D();
     EXPECT_GT(view()->width(), 100);
-    struct Case { const char* action; Qt::Key key; double yaw, pitch; };
+    struct Case {
+        const char* action;
+        Qt::Key key;
+        double yaw, pitch;
+    };
     for (const Case& c : {Case{"mnuViewTop", Qt::Key_7, 0, 90}, Case{"mnuViewFront", Qt::Key_1, 0, 0},
-                          Case{"mnuViewSide", Qt::Key_3, 90, 0}}) {
+             Case{"mnuViewSide", Qt::Key_3, 90, 0}}) {
         view()->setCamera(odd);
         trigger(c.action);
         EXPECT_TRUE(view()->camera().yaw == c.yaw && view()->camera().pitch == c.pitch) << c.action;
@@ -64,8 +68,9 @@ TEST_F(View3DTest, TheViewMenuShowsTheDockAndTurnsItsCamera)
     view()->setCamera(odd);
     view()->setFocus();
     QTest::keyClick(view(), Qt::Key_Home);
-    EXPECT_EQ(view()->camera(), framedAll(odd, editor().document(), editor().rows(), worldSize(editor().mapSettings()),
-                                           QSizeF(view()->size())));
+    EXPECT_EQ(view()->camera(),
+        framedAll(
+            odd, editor().document(), editor().rows(), worldSize(editor().mapSettings()), QSizeF(view()->size())));
     list()->setFocus();
     view()->setCamera(odd);
     QTest::keyClick(list(), Qt::Key_Home);
@@ -104,7 +109,8 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     EXPECT_NE(view()->camera().target, before.target);
 
     const double distance = view()->camera().distance;
-    QWheelEvent wheel(QPointF(50, 50), view()->mapToGlobal(QPointF(50, 50)), {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(50, 50), view()->mapToGlobal(QPointF(50, 50)), {}, {0, 240}, Qt::NoButton, {},
+        Qt::NoScrollPhase, false);
     QApplication::sendEvent(view(), &wheel);
     EXPECT_NEAR(view()->camera().distance, distance / 1.44, 1e-6);
 
@@ -113,6 +119,24 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     EXPECT_EQ(editor().selectedRow(), 2);
     EXPECT_EQ(view()->camera().target, positionOf(2));
     EXPECT_LT(view()->camera().distance, distance);
+}
+
+TEST_F(View3DTest, AnItemMovedInTheTopViewIsPickedWhereItNowLies)
+{
+    clickTop({100, 100}, "Option2");
+    clickTop({300, 200});
+    show3D();
+    trigger("mnuViewTop");
+    trigger("mnuViewFrameAll");
+    const QPoint was = pixelOf(1);
+    QTest::mouseClick(view(), Qt::LeftButton, {}, was);
+    ASSERT_EQ(editor().selectedRow(), 1);
+    const QPoint to = GuiTest::pixelOf(top(), editor().topScale(), 15000, 10000);
+    clickTop(to); // moves the selected item there
+    QApplication::processEvents();
+    ASSERT_GT((pixelOf(1) - was).manhattanLength(), 20);
+    EXPECT_EQ(view()->rowAt(was), -1);
+    EXPECT_EQ(view()->rowAt(pixelOf(1)), 1);
 }
 
 TEST_F(View3DTest, TheCameraIsKeptWhileTheLevelIsOpenAndResetByNewAndOpen)
@@ -128,8 +152,9 @@ TEST_F(View3DTest, TheCameraIsKeptWhileTheLevelIsOpenAndResetByNewAndOpen)
     EXPECT_EQ(view()->camera(), framedLevel());
 
     const QString path = dir.filePath(QStringLiteral("far.level"));
-    writeBytes(path, "function NonDetermChunk()\n  addPebble(\"pebble_0\", {20000, 5000, 0}, 0, 0, 0)\n"
-                     "  addPebble(\"pebble_0\", {24000, 9000, 3000}, 0, 0, 0)\nend\n");
+    writeBytes(path,
+        "function NonDetermChunk()\n  addPebble(\"pebble_0\", {20000, 5000, 0}, 0, 0, 0)\n"
+        "  addPebble(\"pebble_0\", {24000, 9000, 3000}, 0, 0, 0)\nend\n");
     view()->setCamera(odd);
     trigger("mnuView3D"); // hidden while the level is replaced
     host.openNames = {path};

@@ -12,11 +12,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QPainter;
 
 namespace starloom {
+
+class RingPoints;
 
 // What the 3-D view shows. The document and rows are only borrowed for the duration of a call;
 // the rows decide which items are drawn, as in the 2-D views.
@@ -27,21 +30,26 @@ struct Scene3D {
     QString gridSizeText = QStringLiteral("2500");
     Camera3D camera;
     std::vector<int> highlighted; // rows drawn highlighted, in any order
+    // A number that changes whenever the document or the rows change (Editor::revision()). While
+    // it stays the same, and is not 0, a painter reuses what it read of the items before.
+    quint64 revision = 0;
 };
 
-// Past this many rows clouds, dust clouds and nebulae are drawn as thin translucent rings of
-// their size instead of filled translucent discs, which would cost a fill of their whole area.
-inline constexpr std::size_t simpleCloudsAbove = 20000;
+// Past this many rows clouds, dust clouds and nebulae are drawn more simply: instead of a filled
+// translucent disc (a fill of its whole area), a cloud that shows at least simpleRingPixels round
+// gets a thin translucent ring of its size, and a smaller one its mark alone.
+inline constexpr std::size_t simpleCloudsAbove = 10000;
+inline constexpr double simpleRingPixels = 32;
 
 // The spheres every listed item (or only the rows in `only`) covers when drawn: the position,
 // with a cloud's size or a start point's marker radius around it.
-std::vector<Sphere> itemSpheres(const LevelDocument& document, const std::vector<ObjectRow>& rows,
-                                const std::vector<int>* only = nullptr);
+std::vector<Sphere> itemSpheres(
+    const LevelDocument& document, const std::vector<ObjectRow>& rows, const std::vector<int>* only = nullptr);
 // The eight corners of the world box.
 std::vector<Sphere> worldBoxCorners(const WorldSize& world);
 // `camera` turned to frame every listed item, or the world box when there is none.
 Camera3D framedAll(const Camera3D& camera, const LevelDocument& document, const std::vector<ObjectRow>& rows,
-                   const WorldSize& world, QSizeF viewSize);
+    const WorldSize& world, QSizeF viewSize);
 
 // Paints the level in perspective onto any QPainter, inside QRect(QPoint(0, 0), pixels), and
 // finds the item under a pixel. Black background; the grid of the top view as a plane at height
@@ -52,6 +60,9 @@ Camera3D framedAll(const Camera3D& camera, const LevelDocument& document, const 
 // The painter keeps its buffers, so one instance should live as long as its view.
 class MapPainter3D {
 public:
+    MapPainter3D();
+    ~MapPainter3D();
+
     void paint(QPainter& painter, QSize pixels, const Scene3D& scene) const;
     QImage render(const Scene3D& scene, QSize pixels) const;
 
@@ -75,12 +86,21 @@ public:
     };
 
 private:
+    struct Item; // what drawing needs of a row's record, in a few bytes
+    const std::vector<Item>& itemsOf(const Scene3D& scene) const;
     void draw(const Scene3D& scene) const;
 
     mutable QImage m_frame;
     mutable std::vector<Mark> m_marks;
     mutable std::vector<Mark> m_sorted;
+    mutable std::vector<std::uint16_t> m_keys; // each mark's depth bucket
     mutable std::vector<std::uint32_t> m_buckets;
+    std::unique_ptr<RingPoints> m_rings;
+    mutable std::vector<Item> m_items;
+    mutable quint64 m_itemsRevision = 0;
+    mutable const LevelDocument* m_itemsDocument = nullptr;
+    mutable const std::vector<ObjectRow>* m_itemsRows = nullptr;
+    mutable std::size_t m_itemsRowCount = 0;
 };
 
 } // namespace starloom

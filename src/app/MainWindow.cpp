@@ -34,6 +34,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 #include <QUndoStack>
@@ -63,13 +64,27 @@ constexpr double panelGapTwips = 105;
 constexpr double panelContentBottomTwips = 6075;
 
 constexpr std::array<void (Editor::*)(), 9> kindHandlers = {
-    &Editor::Option1_Click, &Editor::Option2_Click, &Editor::Option3_Click, &Editor::Option4_Click, &Editor::Option5_Click,
-    &Editor::Option6_Click, &Editor::Option7_Click, &Editor::Option8_Click, &Editor::Option9_Click,
+    &Editor::Option1_Click,
+    &Editor::Option2_Click,
+    &Editor::Option3_Click,
+    &Editor::Option4_Click,
+    &Editor::Option5_Click,
+    &Editor::Option6_Click,
+    &Editor::Option7_Click,
+    &Editor::Option8_Click,
+    &Editor::Option9_Click,
 };
 
 constexpr std::array<const char*, 9> showCaptions = {
-    "Show P&layer Starts", "Show &Asteroids", "Show &Clouds", "Show &Dust Clouds", "Show &Megaliths",
-    "Show &Nebulae",       "Show &Pebbles",   "Show &Salvage Chunks", "Show Sh&ips",
+    "Show P&layer Starts",
+    "Show &Asteroids",
+    "Show &Clouds",
+    "Show &Dust Clouds",
+    "Show &Megaliths",
+    "Show &Nebulae",
+    "Show &Pebbles",
+    "Show &Salvage Chunks",
+    "Show Sh&ips",
 };
 
 void setTextIfChanged(QLineEdit* edit, const QString& text)
@@ -91,7 +106,15 @@ QString name(const char* text)
 
 // The kinds as the status bar counts them, in the order of their option buttons.
 constexpr std::array<const char*, 9> countNames = {
-    "Starts", "Asteroids", "Clouds", "Dust Clouds", "Megaliths", "Nebulae", "Pebbles", "Salvage", "Ships",
+    "Starts",
+    "Asteroids",
+    "Clouds",
+    "Dust Clouds",
+    "Megaliths",
+    "Nebulae",
+    "Pebbles",
+    "Salvage",
+    "Ships",
 };
 
 // The level files among dragged URLs.
@@ -108,8 +131,7 @@ QStringList levelFilesOf(const QMimeData* mime)
 
 } // namespace
 
-template <class F>
-void MainWindow::handle(F&& handler)
+template <class F> void MainWindow::handle(F&& handler)
 {
     if (m_refreshing)
         return;
@@ -125,9 +147,10 @@ MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHo
 }
 
 MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost* host, QWidget* parent)
-    : QMainWindow(parent)
-    , m_dialogs(this)
-    , m_editor(host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), std::move(catalogue))
+    : QMainWindow(parent),
+      m_dialogs(this),
+      m_editor(
+          host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), std::move(catalogue))
 {
     setObjectName(QStringLiteral("frmMain"));
     m_dialogs.setBeforeMessage([this] { refresh(); });
@@ -187,7 +210,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     });
 
     QSize size(twipsToPixels(defaultWidthTwips - nonClientWidthTwips, logicalDpiX()),
-               twipsToPixels(defaultHeightTwips - nonClientHeightTwips, logicalDpiY()));
+        twipsToPixels(defaultHeightTwips - nonClientHeightTwips, logicalDpiY()));
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableSize() * 0.95);
     setMinimumSize(minimumWindowSize());
@@ -279,7 +302,7 @@ void MainWindow::buildMenus()
     addAction(deleteObject);
     connect(deleteObject, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuObjectsDelete_Click(); }); });
     connect(action(m_objectsMenu, "mnuObjectsSetPlayer", "Set Player"), &QAction::triggered, this,
-            [this] { handle([this] { m_editor.mnuObjectsSetPlayer_Click(); }); });
+        [this] { handle([this] { m_editor.mnuObjectsSetPlayer_Click(); }); });
 
     QMenu* labels = menuBar()->addMenu(QStringLiteral("&Labels"));
     labels->setObjectName(QStringLiteral("mnuLabels"));
@@ -292,7 +315,7 @@ void MainWindow::buildMenus()
         show->setObjectName(QStringLiteral("mnuLabelsHide_%1").arg(typeId));
         show->setCheckable(true);
         connect(show, &QAction::triggered, this,
-                [this, typeId] { handle([this, typeId] { m_editor.mnuLabelsHide_Click(typeId); }); });
+            [this, typeId] { handle([this, typeId] { m_editor.mnuLabelsHide_Click(typeId); }); });
         m_showKinds[static_cast<std::size_t>(typeId - 1)] = show;
     }
 
@@ -309,7 +332,7 @@ void MainWindow::buildMenus()
     connect(action(help, "mnuHelpAbout", "&About"), &QAction::triggered, this, &MainWindow::showAbout);
     help->addSeparator();
     connect(action(help, "mnuHelpWebsite", "Goto Website"), &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(homePageUrl))); });
+        [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(homePageUrl))); });
 }
 
 void MainWindow::buildViews()
@@ -338,15 +361,15 @@ void MainWindow::buildViews()
     header->resizeSection(1, 0);
     header->resizeSection(2, 0);
     m_list->viewport()->installEventFilter(this);
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                // A current row that is not selected (the list taking the focus) is no choice of the user's.
-                if (current.isValid() && m_list->selectionModel()->isRowSelected(current.row()))
-                    handle([this, row = current.row()] {
-                        m_editor.selectRow(row);
-                        m_editor.lstObjects_Click();
-                    });
-            });
+    connect(
+        m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+            // A current row that is not selected (the list taking the focus) is no choice of the user's.
+            if (current.isValid() && m_list->selectionModel()->isRowSelected(current.row()))
+                handle([this, row = current.row()] {
+                    m_editor.selectRow(row);
+                    m_editor.lstObjects_Click();
+                });
+        });
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         handle([this, row = index.row()] {
             m_editor.selectRow(row);
@@ -363,12 +386,10 @@ void MainWindow::buildViews()
     connect(m_top, &MapView::mouseReleased, this, [this](int buttons, int shift, double x, double y) {
         handle([=, this] { m_editor.Picture1_MouseUp(buttons, shift, x, y); });
     });
-    connect(m_top, &MapView::wheelTurned, this, [this](int steps, double x, double y) {
-        handle([=, this] { m_editor.Picture1_MouseWheel(steps, x, y); });
-    });
-    connect(m_top, &MapView::panned, this, [this](double dx, double dy) {
-        handle([=, this] { m_editor.panTopView(dx, dy); });
-    });
+    connect(m_top, &MapView::wheelTurned, this,
+        [this](int steps, double x, double y) { handle([=, this] { m_editor.Picture1_MouseWheel(steps, x, y); }); });
+    connect(m_top, &MapView::panned, this,
+        [this](double dx, double dy) { handle([=, this] { m_editor.panTopView(dx, dy); }); });
     connect(m_top, &MapView::clicked, this, [this](int labelRow) {
         handle([=, this] {
             if (labelRow >= 0)
@@ -407,6 +428,8 @@ void MainWindow::build3DView()
     addDockWidget(Qt::RightDockWidgetArea, m_dock3D);
     m_dock3D->hide();
     menuBar()->insertMenu(findChild<QMenu*>(QStringLiteral("mnuHelp"))->menuAction(), m_dock3D->menu());
+    connect(m_dock3D, &QDockWidget::visibilityChanged, this, [this](bool shown) { fitDock3D(shown); });
+    connect(m_dock3D, &QDockWidget::topLevelChanged, this, [this] { fitDock3D(m_dock3D->isVisible()); });
     connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
         handle([this, row] {
             m_editor.selectRow(row);
@@ -423,8 +446,8 @@ void MainWindow::buildPanel()
     m_frame->setObjectName(QStringLiteral("Frame1"));
     // Everything inside the frame sits below its caption.
     auto at = [dx, dy](QWidget* w, double left, double top, double width, double height) {
-        w->setGeometry(twipsToPixels(left, dx), twipsToPixels(top + 60, dy), twipsToPixels(width, dx),
-                       twipsToPixels(height, dy));
+        w->setGeometry(
+            twipsToPixels(left, dx), twipsToPixels(top + 60, dy), twipsToPixels(width, dx), twipsToPixels(height, dy));
     };
 
     m_itemType = new QLabel(QStringLiteral("Item Type"), m_frame);
@@ -441,7 +464,8 @@ void MainWindow::buildPanel()
         const bool second = i >= 5;
         at(button, second ? 1560 : 120, 480 + 270.0 * double(second ? i - 5 : i), second ? 1155 : 1425, 255);
         kinds->addButton(button);
-        connect(button, &QRadioButton::clicked, this, [this, i] { handle([this, i] { (m_editor.*kindHandlers[i])(); }); });
+        connect(
+            button, &QRadioButton::clicked, this, [this, i] { handle([this, i] { (m_editor.*kindHandlers[i])(); }); });
         m_kinds[i] = button;
     }
 
@@ -449,9 +473,8 @@ void MainWindow::buildPanel()
     m_models->setObjectName(QStringLiteral("Combo1"));
     m_models->setEditable(false);
     at(m_models, 120, 1890, 2535, 315);
-    connect(m_models, &QComboBox::activated, this, [this](int index) {
-        handle([this, index] { m_editor.Combo1_Click(index); });
-    });
+    connect(m_models, &QComboBox::activated, this,
+        [this](int index) { handle([this, index] { m_editor.Combo1_Click(index); }); });
 
     for (int i = 0; i < 4; ++i) {
         const double top = 2310 + 360.0 * i;
@@ -461,9 +484,8 @@ void MainWindow::buildPanel()
         auto* field = new QLineEdit(m_frame);
         field->setObjectName(QStringLiteral("Text1_%1").arg(i));
         at(field, 1500, top, 1155, 285);
-        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-            handle([this, i, text] { m_editor.setFieldText(i, text); });
-        });
+        connect(field, &QLineEdit::textEdited, this,
+            [this, i](const QString& text) { handle([this, i, text] { m_editor.setFieldText(i, text); }); });
         m_fieldCaptions[static_cast<std::size_t>(i)] = caption;
         m_fields[static_cast<std::size_t>(i)] = field;
     }
@@ -483,34 +505,29 @@ void MainWindow::buildPanel()
     m_customName = new QLineEdit(m_frame);
     m_customName->setObjectName(QStringLiteral("txtCustomShip"));
     at(m_customName, 120, 4500, 2535, 285);
-    connect(m_customName, &QLineEdit::textEdited, this, [this](const QString& text) {
-        handle([this, text] { m_editor.setCustomName(text); });
-    });
+    connect(m_customName, &QLineEdit::textEdited, this,
+        [this](const QString& text) { handle([this, text] { m_editor.setCustomName(text); }); });
 
     m_setHeight = new QCheckBox(QStringLiteral("Set Height To:"), m_frame);
     m_setHeight->setObjectName(QStringLiteral("chkSetHeight"));
     at(m_setHeight, 120, 4935, 1500, 285);
-    connect(m_setHeight, &QCheckBox::clicked, this, [this](bool checked) {
-        handle([this, checked] { m_editor.setSetHeightChecked(checked); });
-    });
+    connect(m_setHeight, &QCheckBox::clicked, this,
+        [this](bool checked) { handle([this, checked] { m_editor.setSetHeightChecked(checked); }); });
     m_setHeightText = new QLineEdit(m_frame);
     m_setHeightText->setObjectName(QStringLiteral("txtSetHeight"));
     at(m_setHeightText, 1680, 4935, 975, 285);
-    connect(m_setHeightText, &QLineEdit::textEdited, this, [this](const QString& text) {
-        handle([this, text] { m_editor.setSetHeightText(text); });
-    });
+    connect(m_setHeightText, &QLineEdit::textEdited, this,
+        [this](const QString& text) { handle([this, text] { m_editor.setSetHeightText(text); }); });
     m_randomHeight = new QCheckBox(QStringLiteral("Random Height Variance:"), m_frame);
     m_randomHeight->setObjectName(QStringLiteral("chkRandomHeight"));
     at(m_randomHeight, 120, 5295, 2535, 285);
-    connect(m_randomHeight, &QCheckBox::clicked, this, [this](bool checked) {
-        handle([this, checked] { m_editor.setRandomHeightChecked(checked); });
-    });
+    connect(m_randomHeight, &QCheckBox::clicked, this,
+        [this](bool checked) { handle([this, checked] { m_editor.setRandomHeightChecked(checked); }); });
     m_randomHeightText = new QLineEdit(m_frame);
     m_randomHeightText->setObjectName(QStringLiteral("txtRandomHeight"));
     at(m_randomHeightText, 1680, 5610, 975, 285);
-    connect(m_randomHeightText, &QLineEdit::textEdited, this, [this](const QString& text) {
-        handle([this, text] { m_editor.setRandomHeightText(text); });
-    });
+    connect(m_randomHeightText, &QLineEdit::textEdited, this,
+        [this](const QString& text) { handle([this, text] { m_editor.setRandomHeightText(text); }); });
 }
 
 QSize MainWindow::minimumWindowSize() const
@@ -522,6 +539,25 @@ QSize MainWindow::minimumWindowSize() const
     // Every control of the panel inside the client area, and the status bar below it.
     const int client = twipsToPixels(60 + panelContentBottomTwips, dy);
     return {width, client + menuBar()->sizeHint().height() + statusBar()->sizeHint().height()};
+}
+
+void MainWindow::fitDock3D(bool shown)
+{
+    const bool docked = shown && !m_dock3D->isFloating();
+    QSize least = minimumWindowSize();
+    if (docked)
+        least.rwidth() +=
+            m_dock3D->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    setMinimumSize(least);
+    // Nor may the separator beside the view squeeze the controls.
+    m_central->setMinimumWidth(docked ? minimumWindowSize().width() : 0);
+    if (!docked || isMaximized() || isFullScreen())
+        return;
+    int wanted = minimumWindowSize().width() + m_dock3D->sizeHint().width();
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, int(screen->availableSize().width() * 0.95));
+    if (width() < wanted)
+        resize(std::max(wanted, least.width()), height());
 }
 
 bool MainWindow::placeWidgets()
@@ -536,7 +572,7 @@ bool MainWindow::placeWidgets()
         return false;
     auto at = [dx, dy](QWidget* w, double left, double top, double width, double height) {
         w->setGeometry(twipsToPixels(left, dx), twipsToPixels(top, dy), twipsToPixels(std::max(width, 0.0), dx),
-                       twipsToPixels(std::max(height, 0.0), dy));
+            twipsToPixels(std::max(height, 0.0), dy));
     };
     const double a = std::nearbyint(H / 4 * 3);
     const double b = std::nearbyint(H / 4);
@@ -573,7 +609,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (m_timer) // built
             layoutWindow();
     } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) && m_list
-               && watched == m_list->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        && watched == m_list->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         return true; // the pop-up acts on the row already selected, so a right-click selects none
     } else if (event->type() == QEvent::MouseButtonRelease && m_list && watched == m_list->viewport()) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -752,7 +788,7 @@ void MainWindow::refresh()
     setShown(m_customName, e.customVisible());
     setTextIfChanged(m_customName, e.customName());
     for (QWidget* w : {static_cast<QWidget*>(m_setHeight), static_cast<QWidget*>(m_setHeightText),
-                       static_cast<QWidget*>(m_randomHeight), static_cast<QWidget*>(m_randomHeightText)})
+             static_cast<QWidget*>(m_randomHeight), static_cast<QWidget*>(m_randomHeightText)})
         setShown(w, e.heightControlsVisible());
     m_setHeight->setChecked(e.setHeightChecked());
     setTextIfChanged(m_setHeightText, e.setHeightText());

@@ -36,8 +36,7 @@ class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // `host` answers the editor's questions; nullptr uses the platform's dialogs.
-    MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr,
-               QWidget* parent = nullptr);
+    MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host = nullptr, QWidget* parent = nullptr);
     // The model lists come from `catalogue` (gamedata/'s catalogueFor).
     MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost* host = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -75,8 +74,7 @@ protected:
 private:
     // Runs one handler of the editor and shows its result; ignored while refreshing, so that
     // widgets changed by refresh() do not call back into the editor.
-    template <class F>
-    void handle(F&& handler);
+    template <class F> void handle(F&& handler);
 
     void buildMenus();
     void buildPanel();
@@ -88,6 +86,9 @@ private:
     bool placeWidgets();
     // The smallest window in which every control is usable and none covers another.
     QSize minimumWindowSize() const;
+    // Keeps the controls usable beside the docked 3-D view: widens the window's minimum by the
+    // view's, and the window itself when the view is shown docked, as far as the screen allows.
+    void fitDock3D(bool shown);
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();

@@ -28,13 +28,16 @@ using MainWindowTest = GuiTest;
 
 TEST_F(MainWindowTest, CaptionAndMenusInOrder)
 {
-    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
-    EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&Help"));
+    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
+        QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
+    EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&View|&Help"));
     const std::pair<const char*, const char*> menus[] = {
         {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save Level|&Recent Levels|-|E&xit"},
-        {"mnuEdit", "Undo|Redo"}, {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
-        {"mnuLabels", "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
-                      "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips"}};
+        {"mnuEdit", "Undo|Redo"}, {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de"},
+        {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
+        {"mnuLabels",
+            "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
+            "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips"}};
     for (const auto& [name, entries] : menus)
         EXPECT_EQ(captionsOf(find<QMenu>(name)->actions()), QString::fromLatin1(entries)) << name;
     EXPECT_FALSE(window->menuBar()->actions().contains(find<QMenu>("mnuObjects")->menuAction())) << "a pop-up only";
@@ -52,12 +55,16 @@ TEST_F(MainWindowTest, PebbleLabelsStartHiddenAndTheLabelsMenuFollowsTheEditor)
 
 TEST_F(MainWindowTest, ObjectListHasOneVisibleColumnAndPanelFieldsFollowTheKind)
 {
-    EXPECT_TRUE(list()->model()->columnCount() == 3 && list()->model()->headerData(0, Qt::Horizontal).toString() == QStringLiteral("Objects on Map"));
-    EXPECT_TRUE(list()->header()->sectionSize(0) > 0 && list()->header()->sectionSize(1) == 0 && list()->header()->sectionSize(2) == 0);
+    EXPECT_TRUE(list()->model()->columnCount() == 3
+        && list()->model()->headerData(0, Qt::Horizontal).toString() == QStringLiteral("Objects on Map"));
+    EXPECT_TRUE(list()->header()->sectionSize(0) > 0 && list()->header()->sectionSize(1) == 0
+        && list()->header()->sectionSize(2) == 0);
     EXPECT_TRUE(find("cmdApply")->isHidden());
     click("Option3");
-    EXPECT_TRUE(find("Text1_3")->isVisible() && find("cmdColourSelect")->isVisible() && !find("txtCustomShip")->isVisible());
-    EXPECT_EQ(label("Label1_3") + find<QLineEdit>("Text1_3")->text() + label("Label7"), QStringLiteral("Size100Placement mode"));
+    EXPECT_TRUE(
+        find("Text1_3")->isVisible() && find("cmdColourSelect")->isVisible() && !find("txtCustomShip")->isVisible());
+    EXPECT_EQ(label("Label1_3") + find<QLineEdit>("Text1_3")->text() + label("Label7"),
+        QStringLiteral("Size100Placement mode"));
     click("Option9");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End); // "Custom"
     EXPECT_TRUE(find("txtCustomShip")->isVisible());
@@ -71,12 +78,15 @@ TEST_F(MainWindowTest, LayoutKeepsTheViewsBetweenTheListAndThePanelAndShowsTheWh
     for (const QSize size : {QSize(1300, 900), QSize(700, 500)}) {
         window->resize(size);
         QCoreApplication::processEvents();
-        const QRect listBox = list()->geometry(), frame = find("Frame1")->geometry(), topView = top()->geometry(), frontView = front()->geometry();
+        const QRect listBox = list()->geometry(), frame = find("Frame1")->geometry(), topView = top()->geometry(),
+                    frontView = front()->geometry();
         const QWidget* client = window->centralWidget();
-        EXPECT_TRUE(listBox.right() < topView.left() && topView.right() < frame.left() && frame.right() <= client->width() &&
-                    frontView.left() == topView.left() && topView.bottom() < frontView.top() && frontView.bottom() <= client->height())
+        EXPECT_TRUE(listBox.right() < topView.left() && topView.right() < frame.left()
+            && frame.right() <= client->width() && frontView.left() == topView.left()
+            && topView.bottom() < frontView.top() && frontView.bottom() <= client->height())
             << size.width();
-        EXPECT_NEAR(double(topView.height() + 100) / double(frontView.height() + 1), 3.0, 0.8) << "three quarters to the top view";
+        EXPECT_NEAR(double(topView.height() + 100) / double(frontView.height() + 1), 3.0, 0.8)
+            << "three quarters to the top view";
         EXPECT_EQ(editor().topScale().width(), 60000.0);
     }
 }
@@ -96,23 +106,37 @@ TEST_F(MainWindowTest, TheSmallestWindowKeepsEveryControlUsable)
 {
     click("Option9");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End); // "Custom": the most controls the panel shows
-    window->resize(100, 100);
-    QCoreApplication::processEvents();
-    ASSERT_EQ(window->size(), window->minimumSize());
-    ASSERT_GT(window->minimumWidth(), 600);
-    QStringList faults;
-    for (const QWidget* parent : {window->centralWidget(), find("Frame1")}) // the panel's controls below its caption
-        for (const QWidget* w : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            if (w->isVisible() && !parent->rect().adjusted(0, parent == find("Frame1") ? parent->fontMetrics().height() : 0, 0, 0).contains(w->geometry()))
-                faults << w->objectName() + QStringLiteral(" is cut off");
-    const char* controls[] = {"lstObjects", "Picture1", "picLeft", "Frame1", "cmdZoomIn", "cmdZoomOut", "Label7", "lblX", "lblY", "Label2"};
-    for (const char* a : controls)
-        for (const char* b : controls)
-            // More than the one pixel row by which the zoom buttons reach into the top view's edge.
-            if (const QRect both = find(a)->geometry() & find(b)->geometry(); std::strcmp(a, b) < 0 && both.width() > 1 && both.height() > 1)
-                faults << QStringLiteral("%1 covers %2").arg(QLatin1String(a), QLatin1String(b));
-    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral(", ")).toStdString();
-    EXPECT_TRUE(top()->height() > 100 && front()->height() > 50 && top()->width() > 300);
+    const int alone = window->minimumWidth();
+    for (const bool withDock : {false, true}) { // and beside the docked 3-D view
+        if (withDock)
+            trigger("mnuView3D");
+        window->resize(100, 100);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(window->size(), window->minimumSize());
+        ASSERT_GT(window->minimumWidth(), 600);
+        QStringList faults;
+        for (const QWidget* parent :
+            {window->centralWidget(), find("Frame1")}) // the panel's controls below its caption
+            for (const QWidget* w : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+                if (w->isVisible()
+                    && !parent->rect()
+                            .adjusted(0, parent == find("Frame1") ? parent->fontMetrics().height() : 0, 0, 0)
+                            .contains(w->geometry()))
+                    faults << w->objectName() + QStringLiteral(" is cut off");
+        const char* controls[] = {"lstObjects", "Picture1", "picLeft", "Frame1", "cmdZoomIn", "cmdZoomOut", "Label7",
+            "lblX", "lblY", "Label2"};
+        for (const char* a : controls)
+            for (const char* b : controls)
+                // More than the one pixel row by which the zoom buttons reach into the top view's edge.
+                if (const QRect both = find(a)->geometry() & find(b)->geometry();
+                    std::strcmp(a, b) < 0 && both.width() > 1 && both.height() > 1)
+                    faults << QStringLiteral("%1 covers %2").arg(QLatin1String(a), QLatin1String(b));
+        EXPECT_TRUE(faults.isEmpty()) << withDock << ": " << faults.join(QStringLiteral(", ")).toStdString();
+        EXPECT_TRUE(top()->height() > 100 && front()->height() > 50 && top()->width() > 300) << withDock;
+        EXPECT_GT(find("view3D")->width(), withDock ? 100 : -1);
+    }
+    trigger("mnuView3D");
+    EXPECT_EQ(window->minimumWidth(), alone) << "hidden, the view takes no room";
 }
 
 TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
@@ -130,11 +154,21 @@ const QColor grid(100, 100, 100), white(255, 255, 255), red(255, 0, 0);
 
 class OptionsTest : public GuiTest {
 protected:
-    OptionsWindow* openOptions() { return trigger("mnuFileGlobals"), window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals")); }
-    template <class T = QLineEdit>
-    T* in(const char* name) const { return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))->findChild<T*>(QString::fromLatin1(name)); }
-    QString stored(const char* key) const { return QSettings(settingsPath(), QSettings::IniFormat).value(QLatin1String(key)).toString(); }
-    // Whether a dotted vertical grid line runs through the top view at world x: grey in more than a quarter of the rows.
+    OptionsWindow* openOptions()
+    {
+        return trigger("mnuFileGlobals"), window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"));
+    }
+    template <class T = QLineEdit> T* in(const char* name) const
+    {
+        return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))
+            ->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString stored(const char* key) const
+    {
+        return QSettings(settingsPath(), QSettings::IniFormat).value(QLatin1String(key)).toString();
+    }
+    // Whether a dotted vertical grid line runs through the top view at world x: grey in more than a quarter of the
+    // rows.
     bool gridColumnAt(double x)
     {
         const QImage image = top()->grab().toImage();
@@ -151,40 +185,45 @@ using PaintingTest = OptionsTest;
 TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
 {
     const QString path = dir.filePath(QStringLiteral("kept.level"));
-    writeBytes(path, "maxPlayers = 3\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
-                     "startPos = 1}\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\n  setBattleMusic(\"b\")\nend\n");
+    writeBytes(path,
+        "maxPlayers = 3\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
+        "startPos = 1}\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\n  setBattleMusic(\"b\")\nend\n");
     ASSERT_TRUE(editor().loadFile(path));
     OptionsWindow* options = openOptions();
     ASSERT_NE(options, nullptr);
     auto* table = in<QTableWidget>("tblPlayers");
     ASSERT_EQ(table->rowCount(), 3);
     EXPECT_EQ(table->item(0, 1)->text() + u'|' + table->item(0, 2)->text() + u'|' + table->item(0, 3)->text(),
-              QStringLiteral("Red|Vaygr|750"));
+        QStringLiteral("Red|Vaygr|750"));
     EXPECT_EQ(table->item(2, 0)->text(), QStringLiteral("Player 3"));
     table->item(1, 3)->setText(QStringLiteral("20000"));
     EXPECT_EQ(editor().mapSettings().players.text(1, PlayerTable::Field::Resources), QStringLiteral("20000"));
     table->item(1, 3)->setText(QStringLiteral("lots"));
     EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("20000")) << "a refused value goes back to the one stored";
     EXPECT_EQ(in<QLabel>("lblKeptCalls")->text(), QStringLiteral("Calls kept as the file gave them: 2"));
-    EXPECT_EQ(in<QListWidget>("lstKeptCalls")->item(1)->text(), QStringLiteral("NonDetermChunk: setBattleMusic(\"b\")"));
+    EXPECT_EQ(
+        in<QListWidget>("lstKeptCalls")->item(1)->text(), QStringLiteral("NonDetermChunk: setBattleMusic(\"b\")"));
 }
 
 TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
 {
     OptionsWindow* options = openOptions();
     ASSERT_TRUE(options && options->isVisible() && !options->isModal());
-    EXPECT_EQ(in("Text1")->text() + u'|' + in("txtSizeX")->text() + u'|' + in("txtSizeZ")->text() + u'|' + in("txtGridSize")->text(),
-              QStringLiteral("NewMap|30000|20000|2500"));
+    EXPECT_EQ(in("Text1")->text() + u'|' + in("txtSizeX")->text() + u'|' + in("txtSizeZ")->text() + u'|'
+            + in("txtGridSize")->text(),
+        QStringLiteral("NewMap|30000|20000|2500"));
     EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText() + u'|' + in<QComboBox>("cmbMusic")->currentText(),
-              QStringLiteral("2 Players|") + editor().mapSettings().music);
+        QStringLiteral("2 Players|") + editor().mapSettings().music);
     retype(in("Text1"), QStringLiteral("Twin Rings"));
     retype(in("txtSizeX"), QStringLiteral("45000x"));
     QTest::keyClick(in<QComboBox>("cmbNoPlayers"), Qt::Key_End);
-    EXPECT_EQ(editor().mapSettings().levelDesc + u'|' + editor().mapSettings().sizeX + u'|' + QString::number(editor().mapSettings().playerCount()),
-              QStringLiteral("Twin Rings|45000x|8"));
+    EXPECT_EQ(editor().mapSettings().levelDesc + u'|' + editor().mapSettings().sizeX + u'|'
+            + QString::number(editor().mapSettings().playerCount()),
+        QStringLiteral("Twin Rings|45000x|8"));
     EXPECT_EQ(editor().topScale().width(), 60000.0) << "the views keep the world size until Done!";
     trigger("mnuFileNew");
-    EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText(), QStringLiteral("2 Players")) << "a new level resets the count";
+    EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText(), QStringLiteral("2 Players"))
+        << "a new level resets the count";
 }
 
 TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
@@ -201,7 +240,9 @@ TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
     QTest::keyClick(in<QComboBox>("cmbFontSize"), Qt::Key_Down);
     EXPECT_FALSE(gridColumnAt(-29000)) << "typing alone does not reach the view";
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
-    EXPECT_EQ(stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|' + QString::number(options->isVisible()), QStringLiteral("1000|5|0"));
+    EXPECT_EQ(
+        stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|' + QString::number(options->isVisible()),
+        QStringLiteral("1000|5|0"));
     EXPECT_TRUE(gridColumnAt(-29000) && gridColumnAt(-27000));
 }
 
@@ -213,8 +254,10 @@ TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
     const QString shown = label("lblGridSpacing");
     const double spacing = shown.section(u' ', 3, 3).toDouble();
-    ASSERT_GT(spacing, 300) << shown.toStdString(); // "Grid shown every N units (grid size 300)" or "... every N x M units ..."
-    EXPECT_TRUE(gridColumnAt(-30000 + spacing) && gridColumnAt(-30000 + 2 * spacing) && !gridColumnAt(-30000 + 300)) << shown.toStdString();
+    ASSERT_GT(spacing, 300)
+        << shown.toStdString(); // "Grid shown every N units (grid size 300)" or "... every N x M units ..."
+    EXPECT_TRUE(gridColumnAt(-30000 + spacing) && gridColumnAt(-30000 + 2 * spacing) && !gridColumnAt(-30000 + 300))
+        << shown.toStdString();
     for (int i = 0; i < 3; ++i)
         click("cmdZoomIn"), clickTop(top()->rect().center());
     EXPECT_EQ(label("lblGridSpacing"), QString()) << "zoomed in, every line shows again";
@@ -223,8 +266,10 @@ TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
 TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
 {
     const QImage empty = top()->grab().toImage(); // black, with the origin cross of 1250 units
-    EXPECT_TRUE(empty.pixelColor(2, 2) == QColor(Qt::black) && hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0) &&
-                hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white) && !hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
+    EXPECT_TRUE(empty.pixelColor(2, 2) == QColor(Qt::black)
+        && hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0)
+        && hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white)
+        && !hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 5000), white, 2));
     EXPECT_TRUE(hasColourNear(front()->grab().toImage(), pixelOf(front(), editor().frontScale(), -20000, 0), grid, 2));
     for (const bool zoomed : {false, true}) {
         if (zoomed) {
@@ -241,9 +286,11 @@ TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
         const QPoint centre = pixelOf(top(), scale, p.x, p.y);
         const int radius = static_cast<int>(1000.0 / scale.width() * top()->width());
         // A circle of 1000 units, round on the screen and not filled; the heading line points up, 1200 units long.
-        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2) && hasColourNear(image, centre + QPoint(0, radius), red, 2) &&
-                    !hasColourNear(image, centre + QPoint(radius / 2, 0), red));
-        EXPECT_TRUE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y - 600), red) && !hasColourNear(image, pixelOf(top(), scale, p.x, p.y + 600), red));
+        EXPECT_TRUE(hasColourNear(image, centre + QPoint(radius, 0), red, 2)
+            && hasColourNear(image, centre + QPoint(0, radius), red, 2)
+            && !hasColourNear(image, centre + QPoint(radius / 2, 0), red));
+        EXPECT_TRUE(hasColourNear(image, pixelOf(top(), scale, p.x, p.y - 600), red)
+            && !hasColourNear(image, pixelOf(top(), scale, p.x, p.y + 600), red));
     }
     auto* setHeight = find<QCheckBox>("chkSetHeight");
     click("Option2");
@@ -251,7 +298,9 @@ TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
     retype(find<QLineEdit>("txtSetHeight"), QStringLiteral("10000"));
     clickTop(pixelOf(top(), editor().topScale(), 5000, 0));
     const ItemPosition p = editor().document().position(ItemKind::Asteroid, 0);
-    EXPECT_TRUE(p.z == 10000 && hasColourNear(front()->grab().toImage(), pixelOf(front(), editor().frontScale(), p.x, 10000), QColor(154, 110, 4), 2));
+    EXPECT_TRUE(p.z == 10000
+        && hasColourNear(
+            front()->grab().toImage(), pixelOf(front(), editor().frontScale(), p.x, 10000), QColor(154, 110, 4), 2));
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 
 namespace starloom {
 
-View3DDock::View3DDock(const Editor& editor, QWidget* parent)
-    : QDockWidget(QStringLiteral("3-D View"), parent)
+View3DDock::View3DDock(const Editor& editor, QWidget* parent) : QDockWidget(QStringLiteral("3-D View"), parent)
 {
     setObjectName(QStringLiteral("dock3D"));
     m_view = new MapView3D(editor, this);
@@ -39,16 +38,16 @@ View3DDock::View3DDock(const Editor& editor, QWidget* parent)
         return a;
     };
     viewAction("mnuViewFrameAll", QStringLiteral("Frame &All"), QKeySequence(Qt::Key_Home),
-               [](MapView3D* v) { v->frameAll(); });
+        [](MapView3D* v) { v->frameAll(); });
     viewAction("mnuViewFrameSelection", QStringLiteral("Frame &Selection"), QKeySequence(Qt::Key_F),
-               [](MapView3D* v) { v->frameSelection(); });
+        [](MapView3D* v) { v->frameSelection(); });
     m_menu->addSeparator();
     viewAction("mnuViewTop", QStringLiteral("&Top"), QKeySequence(Qt::Key_7),
-               [](MapView3D* v) { v->viewAlong(AxisView::Top); });
+        [](MapView3D* v) { v->viewAlong(AxisView::Top); });
     viewAction("mnuViewFront", QStringLiteral("&Front"), QKeySequence(Qt::Key_1),
-               [](MapView3D* v) { v->viewAlong(AxisView::Front); });
+        [](MapView3D* v) { v->viewAlong(AxisView::Front); });
     viewAction("mnuViewSide", QStringLiteral("Si&de"), QKeySequence(Qt::Key_3),
-               [](MapView3D* v) { v->viewAlong(AxisView::Side); });
+        [](MapView3D* v) { v->viewAlong(AxisView::Side); });
 }
 
 } // namespace starloom

@@ -20,7 +20,11 @@ Camera3D at(double yaw, double pitch, double distance = 10000, Vec3 target = {})
 
 TEST(Projection3D, KnownPointsLandOnKnownPixels)
 {
-    struct Case { Camera3D camera; Vec3 point; std::optional<QPointF> pixel; };
+    struct Case {
+        Camera3D camera;
+        Vec3 point;
+        std::optional<QPointF> pixel;
+    };
     const Case cases[] = {
         // Front: from +y, x to the right, height upwards.
         {at(0, 0), {1000, 0, 0}, QPointF(460, 300)},
@@ -57,11 +61,17 @@ TEST(Projection3D, AxisViewsShowTheMapAsTheTwoDimensionalViewsDo)
     // Points of the plane the 2-D view shows, measured from the view's centre: the 3-D view is
     // the 2-D view with each axis scaled by a positive factor of its own.
     const MapSettings settings;
-    struct Case { AxisView axis; ViewScale scale; bool heightUp; };
-    for (const Case& c : {Case{AxisView::Top, topScaleFor(settings), false}, Case{AxisView::Front, frontScaleFor(settings), true}}) {
+    struct Case {
+        AxisView axis;
+        ViewScale scale;
+        bool heightUp;
+    };
+    for (const Case& c :
+        {Case{AxisView::Top, topScaleFor(settings), false}, Case{AxisView::Front, frontScaleFor(settings), true}}) {
         const Projection3D p(Camera3D{}.alongAxis(c.axis), view);
         std::optional<QPointF> factors;
-        for (const QPointF w : {QPointF(8000, 3000), QPointF(-5000, 7000), QPointF(2000, -9000), QPointF(-4000, -1000)}) {
+        for (const QPointF w :
+            {QPointF(8000, 3000), QPointF(-5000, 7000), QPointF(2000, -9000), QPointF(-4000, -1000)}) {
             const Vec3 point = c.heightUp ? Vec3{w.x(), 0, w.y()} : Vec3{w.x(), w.y(), 0};
             const QPointF flat = c.scale.toPixel(w.x(), w.y(), view) - QPointF(400, 300);
             const QPointF deep = *p.toPixel(point) - QPointF(400, 300);
@@ -96,7 +106,10 @@ TEST(Projection3D, TheRayThroughAPointsPixelPassesThroughThePoint)
 
 TEST(Camera3D, OrbitZoomAndPanStayWithinTheirLimits)
 {
-    struct Case { Camera3D camera; Camera3D expected; };
+    struct Case {
+        Camera3D camera;
+        Camera3D expected;
+    };
     const Camera3D c = at(170, 80, 5000);
     const Case cases[] = {
         {c.orbited(20, 0), at(-170, 80, 5000)},
@@ -143,16 +156,19 @@ TEST(Camera3D, FramingShowsEverySphereAndFillsTheView)
                 const auto pixel = p.toPixel(s.centre);
                 ASSERT_TRUE(pixel.has_value());
                 const double r = s.radius * p.scaleAt(p.depthOf(s.centre));
-                EXPECT_TRUE(pixel->x() - r >= 0 && pixel->y() - r >= 0 && pixel->x() + r <= pixels.width() && pixel->y() + r <= pixels.height())
-                    << pixel->x() << "," << pixel->y() << " radius " << r << " yaw " << angles.yaw << " pitch " << angles.pitch;
+                EXPECT_TRUE(pixel->x() - r >= 0 && pixel->y() - r >= 0 && pixel->x() + r <= pixels.width()
+                    && pixel->y() + r <= pixels.height())
+                    << pixel->x() << "," << pixel->y() << " radius " << r << " yaw " << angles.yaw << " pitch "
+                    << angles.pitch;
                 reach = std::max({reach, std::abs(pixel->x() - pixels.width() / 2) / (pixels.width() / 2),
-                                  std::abs(pixel->y() - pixels.height() / 2) / (pixels.height() / 2)});
+                    std::abs(pixel->y() - pixels.height() / 2) / (pixels.height() / 2)});
             }
             EXPECT_GT(reach, 0.6) << "the items fill the view, not a corner of it";
         }
     }
     EXPECT_EQ(at(0, 35).framing({}, view), at(0, 35));
-    EXPECT_GE(at(0, 35).framing({{{5, 5, 5}, 0}}, view).distance, 1000) << "a single point is shown with its surroundings";
+    EXPECT_GE(at(0, 35).framing({{{5, 5, 5}, 0}}, view).distance, 1000)
+        << "a single point is shown with its surroundings";
 }
 
 } // namespace

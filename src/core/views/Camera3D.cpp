@@ -81,9 +81,15 @@ Camera3D Camera3D::alongAxis(AxisView axis) const
 {
     Camera3D c = *this;
     switch (axis) {
-    case AxisView::Top: c.yaw = 0, c.pitch = 90; break;
-    case AxisView::Front: c.yaw = 0, c.pitch = 0; break;
-    case AxisView::Side: c.yaw = 90, c.pitch = 0; break;
+    case AxisView::Top:
+        c.yaw = 0, c.pitch = 90;
+        break;
+    case AxisView::Front:
+        c.yaw = 0, c.pitch = 0;
+        break;
+    case AxisView::Side:
+        c.yaw = 90, c.pitch = 0;
+        break;
     }
     return c;
 }

@@ -5,10 +5,10 @@
 namespace starloom {
 
 Projection3D::Projection3D(const Camera3D& camera, QSizeF viewSize)
-    : m_basis(basisOf(camera))
-    , m_size(viewSize)
-    , m_focal(std::max(viewSize.height(), 1.0))
-    , m_near(std::max(camera.distance * 1e-3, 1.0))
+    : m_basis(basisOf(camera)),
+      m_size(viewSize),
+      m_focal(std::max(viewSize.height(), 1.0)),
+      m_near(std::max(camera.distance * 1e-3, 1.0))
 {
 }
 

@@ -120,7 +120,8 @@ std::optional<Loaded> load(const QString& path, const Catalogue& catalogue, cons
     loaded.result = std::move(*result);
     loaded.rows = std::move(sink.rows);
     for (const ReadProblem& p : loaded.result.problems) {
-        const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
+        const QString where =
+            p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
         print(output.err, where + p.reason + QLatin1Char('\n'));
     }
     return loaded;
@@ -132,12 +133,13 @@ int stats(const QString& path, const Catalogue& catalogue, const LoadOptions& ho
     if (!loaded)
         return 2;
     for (ItemKind kind : allKinds)
-        print(output.out, QStringLiteral("%1 %2\n").arg(QLatin1String(kindInfo(kind).name)).arg(loaded->document.liveCount(kind)));
+        print(output.out,
+            QStringLiteral("%1 %2\n").arg(QLatin1String(kindInfo(kind).name)).arg(loaded->document.liveCount(kind)));
     return 0;
 }
 
-int rewrite(const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how,
-            ToolOutput output)
+int rewrite(
+    const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
     const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
@@ -174,8 +176,8 @@ QImage renderImage(const Loaded& loaded, const RenderOptions& options)
         scene.document = &loaded.document;
         scene.rows = &loaded.rows;
         scene.world = worldSize(loaded.settings);
-        const Camera3D framed = framedAll(options.camera.value_or(Camera3D{}), loaded.document, loaded.rows,
-                                          scene.world, QSizeF(options.size));
+        const Camera3D framed = framedAll(
+            options.camera.value_or(Camera3D{}), loaded.document, loaded.rows, scene.world, QSizeF(options.size));
         scene.camera = framed;
         if (options.camera)
             scene.camera.distance = options.camera->distance;
@@ -192,7 +194,7 @@ QImage renderImage(const Loaded& loaded, const RenderOptions& options)
 }
 
 int render(const QString& in, const QString& outPath, const RenderOptions& options, const Catalogue& catalogue,
-           const LoadOptions& how, ToolOutput output)
+    const LoadOptions& how, ToolOutput output)
 {
     const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
@@ -228,10 +230,13 @@ int models(const QString& kindName, const Catalogue& catalogue, ToolOutput outpu
         for (const ModelOrigin& origin : report.origins)
             from << QStringLiteral("%1 from %2").arg(origin.names).arg(origin.source);
         if (report.dropped > 0)
-            from << QStringLiteral("%1 left out past the %2 the editor can number").arg(report.dropped).arg(maxModelEntries);
+            from << QStringLiteral("%1 left out past the %2 the editor can number")
+                        .arg(report.dropped)
+                        .arg(maxModelEntries);
         if (kindInfo(kind).hasCustom)
             from << QStringLiteral("\"Custom\" last");
-        print(output.err, QStringLiteral("%1: %2\n").arg(QLatin1String(kindInfo(kind).name), from.join(QStringLiteral(", "))));
+        print(output.err,
+            QStringLiteral("%1: %2\n").arg(QLatin1String(kindInfo(kind).name), from.join(QStringLiteral(", "))));
         return 0;
     }
     print(output.err, QStringLiteral("starloom-level: unknown kind '%1'\n").arg(kindName));
@@ -258,7 +263,7 @@ int where(const QString& gameDir, ToolOutput output)
     for (const GameInstall& g : games)
         print(output.out, QStringLiteral("%1\t%2\t%3\n").arg(editionName(g.edition), g.folder, g.foundBy));
     problems += chooseGame(gameDir.isEmpty() ? stored : gameDir,
-                           gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
+        gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
                     .problems;
     for (const QString& problem : problems)
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
@@ -340,14 +345,14 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             return usageError(QStringLiteral("where takes no argument"), output);
         return where(gameDir, output);
     }
-    static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
-                                         QStringLiteral("models")};
+    static const QStringList commands = {
+        QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"), QStringLiteral("models")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
     if (command == QLatin1String("models") && rest.size() != 1)
         return usageError(QStringLiteral("models takes one kind (Asteroid, Cloud, DustCloud, Megalith, Nebula, Pebble, "
                                          "Salvage, Ship or PlayerStart)"),
-                          output);
+            output);
 
     // Without --game-dir or --game the built-in names (and the mods named) are used, so the
     // output does not depend on what is installed.
@@ -410,9 +415,10 @@ int runLevelTool(const QStringList& args, ToolOutput output)
                 ok = ok && std::isfinite(v[std::size_t(i)]);
             }
             if (!ok || v[1] < -90 || v[1] > 90 || !(v[2] >= Camera3D::minDistance) || v[2] > Camera3D::maxDistance)
-                return usageError(QStringLiteral("--camera goes with --3d and takes YAW,PITCH,DISTANCE: degrees, the pitch "
-                                                 "from -90 to 90, and a distance of at least 10, for example 30,40,90000"),
-                                  output);
+                return usageError(
+                    QStringLiteral("--camera goes with --3d and takes YAW,PITCH,DISTANCE: degrees, the pitch "
+                                   "from -90 to 90, and a distance of at least 10, for example 30,40,90000"),
+                    output);
             options.camera = Camera3D{.target = {}, .yaw = v[0], .pitch = v[1], .distance = v[2]};
             rest.remove(at, 2);
         }

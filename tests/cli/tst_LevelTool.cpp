@@ -18,21 +18,27 @@ using namespace starloom;
 
 namespace {
 
-struct ToolRun { int exitCode = -1; QString out, err; };
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
 
 // `bytes`: the arguments go through the shell's printf %b, so that "\0351" becomes the byte 0xE9.
 ToolRun runTool(const QStringList& args, bool bytes = false, int waitMs = 60000)
 {
     QProcess p;
     if (bytes)
-        p.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"),
-                                                      QStringLiteral("for a do set -- \"$@\" \"$(printf %b \"$a\")\"; shift; done; exec \"$0\" \"$@\""),
-                                                      QStringLiteral(STARLOOM_CLI_PATH)} + args);
+        p.start(QStringLiteral("/bin/sh"),
+            QStringList{QStringLiteral("-c"),
+                QStringLiteral("for a do set -- \"$@\" \"$(printf %b \"$a\")\"; shift; done; exec \"$0\" \"$@\""),
+                QStringLiteral(STARLOOM_CLI_PATH)}
+                + args);
     else
         p.start(QStringLiteral(STARLOOM_CLI_PATH), args);
     if (!p.waitForFinished(waitMs))
         p.kill(), p.waitForFinished();
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+        QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 class LevelTool : public ::testing::Test {
@@ -42,8 +48,11 @@ protected:
     // Writes in.level: two player starts and the items.
     QString twoPlayerLevel(const QByteArray& items) const
     {
-        test::writeBytes(path("in.level"), "levelDesc = \"T\"\nmaxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
-                                           "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\n" + items + "end\n");
+        test::writeBytes(path("in.level"),
+            "levelDesc = \"T\"\nmaxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, "
+            "0})\n"
+            "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\n"
+                + items + "end\n");
         return path("in.level");
     }
 };
@@ -53,19 +62,23 @@ TEST_F(LevelTool, HelpVersionAndUsageErrors)
     EXPECT_EQ(runTool({"--version"}).out.trimmed(), QLatin1String("Star Loom Deluxe Edition v1.6"));
     const ToolRun help = runTool({"--help"});
     EXPECT_TRUE(help.exitCode == 0 && help.out.contains(QLatin1String("rewrite IN OUT")));
-    for (const QStringList& args : {QStringList{}, QStringList{"frobnicate"}, QStringList{"stats", path("missing.level")}})
+    for (const QStringList& args :
+        {QStringList{}, QStringList{"frobnicate"}, QStringList{"stats", path("missing.level")}})
         EXPECT_EQ(runTool(args).exitCode, 2) << args.join(u' ').toStdString();
 }
 
 TEST_F(LevelTool, StatsCountsLiveItemsOfEveryKind)
 {
-    const ToolRun r = runTool({"stats", twoPlayerLevel("  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
-                                                       "  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
-                                                       "  addSquadron(\"meg_tanis\", \"meg_tanis\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
-                                                       "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\n")});
-    EXPECT_EQ(r.out + QString::number(r.exitCode), QLatin1String("PlayerStart 2\nAsteroid 2\nCloud 0\nDustCloud 0\nMegalith 1\nNebula 0\n"
-                                                                 "Pebble 0\nSalvage 0\nShip 0\n0"));
-    EXPECT_TRUE(r.err.contains(QLatin1String(":9: ")) && r.err.contains(QLatin1String("StartPos9"))) << r.err.toStdString();
+    const ToolRun r = runTool({"stats",
+        twoPlayerLevel("  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
+                       "  addAsteroid(\"Asteroid_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
+                       "  addSquadron(\"meg_tanis\", \"meg_tanis\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
+                       "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\n")});
+    EXPECT_EQ(r.out + QString::number(r.exitCode),
+        QLatin1String("PlayerStart 2\nAsteroid 2\nCloud 0\nDustCloud 0\nMegalith 1\nNebula 0\n"
+                      "Pebble 0\nSalvage 0\nShip 0\n0"));
+    EXPECT_TRUE(r.err.contains(QLatin1String(":9: ")) && r.err.contains(QLatin1String("StartPos9")))
+        << r.err.toStdString();
 }
 
 // --run-script opens a level by running its script: loops and helpers build their items, the
@@ -74,36 +87,44 @@ TEST_F(LevelTool, RunScriptBuildsWhatTheScriptMakesWithItsIncludes)
 {
     QDir(dir.path()).mkpath(QStringLiteral("mod/scripts"));
     test::writeBytes(dir.filePath(QStringLiteral("mod/scripts/Belt.lua")),
-                     "function belt(n) for i = 1, n do addAsteroid(\"Asteroid_1\", {i * 100, 0, 0}, 100, 0, 0, 0, 0) end end\n");
-    const QString level = twoPlayerLevel("  belt(7)\n  for i = 1, 3 do addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0) end\n");
+        "function belt(n) for i = 1, n do addAsteroid(\"Asteroid_1\", {i * 100, 0, 0}, 100, 0, 0, 0, 0) end end\n");
+    const QString level =
+        twoPlayerLevel("  belt(7)\n  for i = 1, 3 do addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0) end\n");
     QByteArray text = test::readBytes(level);
     test::writeBytes(level, "dofilepath(\"data:scripts/belt.lua\")\n" + text);
     const ToolRun byLines = runTool({"stats", level});
     EXPECT_TRUE(byLines.out.contains(QLatin1String("Asteroid 0\n"))) << byLines.out.toStdString();
-    const ToolRun byScript = runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "stats", level});
+    const ToolRun byScript =
+        runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "stats", level});
     EXPECT_EQ(byScript.exitCode, 0);
-    EXPECT_TRUE(byScript.out.contains(QLatin1String("Asteroid 7\n"))) << byScript.out.toStdString() << byScript.err.toStdString();
+    EXPECT_TRUE(byScript.out.contains(QLatin1String("Asteroid 7\n")))
+        << byScript.out.toStdString() << byScript.err.toStdString();
     EXPECT_TRUE(byScript.out.contains(QLatin1String("Pebble 3\n")));
     const ToolRun noIncludes = runTool({"--run-script", "stats", level});
     EXPECT_TRUE(noIncludes.err.contains(QLatin1String("data:scripts/belt.lua"))) << noIncludes.err.toStdString();
     const QString out = dir.filePath(QStringLiteral("plain.level"));
-    ASSERT_EQ(runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "rewrite", level, out}).exitCode, 0);
+    ASSERT_EQ(
+        runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "rewrite", level, out}).exitCode,
+        0);
     EXPECT_EQ(test::readBytes(out).count("addAsteroid("), 7) << "saved as plain calls";
 }
 
 TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
 {
-    const QString in = twoPlayerLevel("  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\n  addPebble(\"rock_a\", {1, 1, 1}, 0, 0, 0)\n");
+    const QString in =
+        twoPlayerLevel("  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\n  addPebble(\"rock_a\", {1, 1, 1}, 0, 0, 0)\n");
     test::makeEntry(dir.path(), QStringLiteral("game/data/Pebble/rock_a"), true);
     ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", in, path("out.level")}).exitCode, 0);
     const QByteArray written = test::readBytes(path("out.level"));
-    EXPECT_TRUE(written.contains("loadBackground(\"m01\")") && written.contains("addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0) \r\n") &&
-                written.contains("addPebble(\"rock_a\""));
+    EXPECT_TRUE(written.contains("loadBackground(\"m01\")")
+        && written.contains("addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0) \r\n")
+        && written.contains("addPebble(\"rock_a\""));
     ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", path("out.level"), path("again.level")}).exitCode, 0);
     EXPECT_EQ(test::readBytes(path("again.level")), written);
     test::writeBytes(in, "maxPlayers = 3\n");
     const ToolRun r = runTool({"rewrite", in, path("refused.level")});
-    EXPECT_TRUE(r.exitCode == 1 && r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
+    EXPECT_TRUE(
+        r.exitCode == 1 && r.err.contains(QLatin1String("You haven't specified all the player starting positions!")));
     EXPECT_FALSE(QFileInfo::exists(path("refused.level")));
 }
 
@@ -113,27 +134,33 @@ TEST_F(LevelTool, RefusesWhatItCannotDoAndSaysWhyWithoutTouchingAnotherFile)
     test::writeBytes(locked, "earlier");
     ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0444), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    test::writeBytes(path("camera.level"), "function NonDetermChunk()\n  setSensorsManagerCameraDistances(-5, 100)\nend\n"
-                                           "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
-                                           "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\nend\n");
+    test::writeBytes(path("camera.level"),
+        "function NonDetermChunk()\n  setSensorsManagerCameraDistances(-5, 100)\nend\n"
+        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
+        "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 45, 0})\nend\n");
     const std::tuple<const char*, QStringList, bool, int, const char*> cases[] = {
         {"readOnlyOutput", {"rewrite", in, locked}, false, 2, "the file is read-only"},
-        {"cameraTheGameCannotRead", {"rewrite", path("camera.level"), path("camera-out.level")}, false, 1, "CameraMin must be a number of 0 or more"},
+        {"cameraTheGameCannotRead", {"rewrite", path("camera.level"), path("camera-out.level")}, false, 1,
+            "CameraMin must be a number of 0 or more"},
         {"pipeWithoutWriter", {"stats", pipe}, false, 2, "it is a pipe (FIFO), not a file"},
-        {"nameNotValidUtf8", {"rewrite", in, dir.path() + QStringLiteral("/caf\\0351.level")}, true, 2, "caf\\xE9.level\" is not valid UTF-8"},
+        {"nameNotValidUtf8", {"rewrite", in, dir.path() + QStringLiteral("/caf\\0351.level")}, true, 2,
+            "caf\\xE9.level\" is not valid UTF-8"},
     };
     for (const auto& [name, args, bytes, code, reason] : cases) {
         const ToolRun r = runTool(args, bytes, 10000);
-        EXPECT_TRUE(r.exitCode == code && r.err.contains(QLatin1String(reason))) << name << " " << r.exitCode << " " << r.err.toStdString();
+        EXPECT_TRUE(r.exitCode == code && r.err.contains(QLatin1String(reason)))
+            << name << " " << r.exitCode << " " << r.err.toStdString();
     }
     EXPECT_EQ(test::readBytes(locked), "earlier");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).join(u' '),
-              QStringLiteral("camera.level in.level locked.level pipe.level")) << "nothing else written";
+        QStringLiteral("camera.level in.level locked.level pipe.level"))
+        << "nothing else written";
 }
 
 TEST_F(LevelTool, RenderReplacesAnEarlierImageOnlyWhenTheNewOneIsComplete)
 {
-    test::writeBytes(path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    test::writeBytes(
+        path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
     const QString folder = path("images");
     ASSERT_TRUE(QDir().mkpath(folder));
     test::TinyFileSystem fs(folder, 64); // the tool, started from here, sees it too
@@ -143,14 +170,16 @@ TEST_F(LevelTool, RenderReplacesAnEarlierImageOnlyWhenTheNewOneIsComplete)
     test::writeBytes(out, "the image rendered before");
     fs.fill(QStringLiteral("filler"));
     const ToolRun r = runTool({"render", path("in.level"), out, "--size", "1600x1000"});
-    EXPECT_TRUE(r.exitCode == 2 && r.err.contains(QLatin1String("No space left on device")) && test::readBytes(out) == "the image rendered before")
+    EXPECT_TRUE(r.exitCode == 2 && r.err.contains(QLatin1String("No space left on device"))
+        && test::readBytes(out) == "the image rendered before")
         << r.exitCode << r.err.toStdString();
 }
 
 TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)
 {
     // A red start at the origin facing right in the default 60000-unit world.
-    test::writeBytes(path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    test::writeBytes(
+        path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
     ASSERT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "600x563"}).exitCode, 0);
     const QImage image(path("out.png"));
     ASSERT_EQ(image.size(), QSize(600, 563));
@@ -164,20 +193,26 @@ TEST_F(LevelTool, RenderDrawsTheLevelInPerspective)
 {
     // A red start at the origin facing right. From 20000 units above, in 600 x 400 pixels, its
     // ring of 1000 units is 20 pixels round the centre and its heading runs 24 pixels right.
-    test::writeBytes(path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    test::writeBytes(
+        path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
     const QColor red(255, 0, 0), black(0, 0, 0);
-    ASSERT_EQ(runTool({"render", "--3d", path("in.level"), path("top.png"), "--size", "600x400", "--camera", "0,90,20000"}).exitCode, 0);
+    ASSERT_EQ(
+        runTool({"render", "--3d", path("in.level"), path("top.png"), "--size", "600x400", "--camera", "0,90,20000"})
+            .exitCode,
+        0);
     QImage image(path("top.png"));
     ASSERT_EQ(image.size(), QSize(600, 400));
-    EXPECT_TRUE(image.pixelColor(315, 200) == red && image.pixelColor(320, 200) == red && image.pixelColor(290, 210) == black);
+    EXPECT_TRUE(
+        image.pixelColor(315, 200) == red && image.pixelColor(320, 200) == red && image.pixelColor(290, 210) == black);
     // Without a camera every item is framed: the start point at the centre.
     ASSERT_EQ(runTool({"render", path("in.level"), path("framed.png"), "--3d"}).exitCode, 0);
     image = QImage(path("framed.png"));
     EXPECT_TRUE(image.size() == QSize(900, 800) && image.pixelColor(450, 400) == red);
-    for (const QStringList& args : {QStringList{"--camera", "0,90,20000"}, QStringList{"--3d", "--camera", "0,95,20000"},
-                                    QStringList{"--3d", "--camera", "0,90"}, QStringList{"--3d", "--camera", "0,90,1"},
-                                    QStringList{"--3d", "--camera"}})
-        EXPECT_EQ(runTool(QStringList{"render", path("in.level"), path("bad.png")} + args).exitCode, 2) << args.join(u' ').toStdString();
+    for (const QStringList& args : {QStringList{"--camera", "0,90,20000"},
+             QStringList{"--3d", "--camera", "0,95,20000"}, QStringList{"--3d", "--camera", "0,90"},
+             QStringList{"--3d", "--camera", "0,90,1"}, QStringList{"--3d", "--camera"}})
+        EXPECT_EQ(runTool(QStringList{"render", path("in.level"), path("bad.png")} + args).exitCode, 2)
+            << args.join(u' ').toStdString();
     EXPECT_FALSE(QFile::exists(path("bad.png")));
 }
 
@@ -210,7 +245,8 @@ TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
         EXPECT_EQ(test::readBytes(again), test::readBytes(out)) << name.toStdString();
         QString error;
         if (test::haveLua())
-            EXPECT_FALSE(test::gameView(test::readBytes(out), &error).isEmpty()) << name.toStdString() << error.toStdString();
+            EXPECT_FALSE(test::gameView(test::readBytes(out), &error).isEmpty())
+                << name.toStdString() << error.toStdString();
     }
     EXPECT_GT(rewritten, 10);
 }

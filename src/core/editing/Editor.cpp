@@ -1,10 +1,10 @@
 #include "Editor.h"
 
-#include "gamedata/GameSetup.h"
-#include "gamedata/SettingsStore.h"
 #include "document/ItemFields.h"
 #include "document/Numbers.h"
 #include "document/SettingsRules.h"
+#include "gamedata/GameSetup.h"
+#include "gamedata/SettingsStore.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
@@ -30,21 +30,16 @@ const QString selectTypeMessage = QStringLiteral("Select Type");
 const QString recentLevelsKey = QStringLiteral("RecentLevels");
 constexpr int maxRecentLevels = 8;
 
-template <class... Fs>
-struct Overloaded : Fs... {
+template <class... Fs> struct Overloaded : Fs... {
     using Fs::operator()...;
 };
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
+template <class... Fs> Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // Converts the panel's field texts into record values through the kind's field table; remembers
 // the first field that cannot be stored.
 class FieldReader {
 public:
-    explicit FieldReader(const std::array<PanelField, 4>& fields)
-        : m_fields(fields)
-    {
-    }
+    explicit FieldReader(const std::array<PanelField, 4>& fields) : m_fields(fields) {}
 
     // Stores every field of `layout` that has a record member into `record`. `placing` takes the
     // fields marked strict as whole numbers; otherwise a field's leading number counts (0 if none).
@@ -90,7 +85,8 @@ private:
                 return *n;
             fail(i, QStringLiteral("must lie between -32768 and 32767"));
             return 0;
-        case FieldType::Int32: break;
+        case FieldType::Int32:
+            break;
         }
         if (const auto n = toInt32(v))
             return *n;
@@ -130,18 +126,15 @@ QString playerNames(const std::vector<int>& slots)
 
 QString notLatin1Message(const QString& what, QChar c)
 {
-    return QStringLiteral("%1 cannot hold the character \"%2\": the game reads 8-bit (Latin-1) text only.").arg(what, c);
+    return QStringLiteral("%1 cannot hold the character \"%2\": the game reads 8-bit (Latin-1) text only.")
+        .arg(what, c);
 }
 
-template <class Rec>
-constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
+template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
 
 class RowSink final : public ItemSink {
 public:
-    explicit RowSink(Editor& editor)
-        : m_editor(editor)
-    {
-    }
+    explicit RowSink(Editor& editor) : m_editor(editor) {}
     void itemRead(ItemKind kind, std::int16_t arrayId, const QString& text, std::int32_t, std::int32_t) override
     {
         m_editor.appendRow(ObjectRow{text, kind, arrayId});
@@ -203,10 +196,10 @@ Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource rand
 }
 
 Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, Catalogue catalogue)
-    : m_host(host)
-    , m_store(settingsStore)
-    , m_random(random ? std::move(random) : defaultRandomSource())
-    , m_catalogue(std::move(catalogue))
+    : m_host(host),
+      m_store(settingsStore),
+      m_random(random ? std::move(random) : defaultRandomSource()),
+      m_catalogue(std::move(catalogue))
 {
     Form_Load();
     setScales();
@@ -273,12 +266,13 @@ bool Editor::mnuFileSave_Click()
         message(error, QStringLiteral("Error"));
         return false;
     }
-    if (const std::vector<int> beyond = startsBeyondPlayerCount(m_document, m_settings.playerCount()); !beyond.empty()) {
+    if (const std::vector<int> beyond = startsBeyondPlayerCount(m_document, m_settings.playerCount());
+        !beyond.empty()) {
         if (!m_host.askYesNo(QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not "
                                             "saved. Save the level without them?")
                                  .arg(playerNames(beyond))
                                  .arg(m_settings.playerCount()),
-                             programTitle()))
+                programTitle()))
             return false;
     }
     QString initialName = m_settings.levelDesc + QStringLiteral(".level");
@@ -286,11 +280,12 @@ bool Editor::mnuFileSave_Click()
         // Once: the script's code does not survive a save.
         const QFileInfo script(m_openedScript);
         m_openedScript.clear();
-        if (m_host.askYesNo(QStringLiteral("This level was built by running the script of %1. Saving writes every item "
-                                           "as a plain call: the script's loops, helper functions and random placement "
-                                           "are not saved. Save it under another name, so that the script stays as it is?")
-                                .arg(script.fileName()),
-                            programTitle()))
+        if (m_host.askYesNo(
+                QStringLiteral("This level was built by running the script of %1. Saving writes every item "
+                               "as a plain call: the script's loops, helper functions and random placement "
+                               "are not saved. Save it under another name, so that the script stays as it is?")
+                    .arg(script.fileName()),
+                programTitle()))
             initialName = script.completeBaseName() + QStringLiteral(" (plain).level");
     }
     const QString path = m_host.askSaveFileName(
@@ -323,7 +318,7 @@ bool Editor::setPlayerIndex(int index)
                                             "Lower the player count and delete them?")
                                  .arg(index + 2)
                                  .arg(playerNames(dropped)),
-                             programTitle()))
+                programTitle()))
             return false;
         std::vector<EditStep> steps;
         for (const int slot : dropped) {
@@ -335,7 +330,8 @@ bool Editor::setPlayerIndex(int index)
         // Every row of the dropped slots, from the last, so that each position still holds when it is removed.
         for (int r = static_cast<int>(m_rows.size()) - 1; r >= 0; --r) {
             const ObjectRow& row = m_rows[static_cast<std::size_t>(r)];
-            if (row.kind == ItemKind::PlayerStart && std::find(dropped.begin(), dropped.end(), row.arrayId) != dropped.end())
+            if (row.kind == ItemKind::PlayerStart
+                && std::find(dropped.begin(), dropped.end(), row.arrayId) != dropped.end())
                 steps.push_back(RowRemoveStep{r, row});
         }
         m_settings.playerIndex = index;
@@ -365,8 +361,8 @@ bool Editor::setPlayerField(int slot, PlayerTable::Field field, const QString& t
     }
     if (!m_settings.players.setText(slot, field, text)) {
         message(field == PlayerTable::Field::Resources
-                    ? QStringLiteral("A player's resources must be a number, written as the game reads numbers.")
-                    : QStringLiteral("The player entry of Player %1 is not a table and cannot be changed.").arg(slot + 1));
+                ? QStringLiteral("A player's resources must be a number, written as the game reads numbers.")
+                : QStringLiteral("The player entry of Player %1 is not a table and cannot be changed.").arg(slot + 1));
         return false;
     }
     return true;
@@ -380,7 +376,8 @@ QStringList Editor::keptCallTexts() const
             + QString::fromStdString(call.name) + QLatin1Char('(');
         for (std::size_t i = 0; i < call.args.size(); ++i) {
             const std::string text = luaText(call.args[i]);
-            line += (i > 0 ? QStringLiteral(", ") : QString()) + QString::fromLatin1(text.data(), qsizetype(text.size()));
+            line +=
+                (i > 0 ? QStringLiteral(", ") : QString()) + QString::fromLatin1(text.data(), qsizetype(text.size()));
         }
         texts << line + QLatin1Char(')');
     }
@@ -417,19 +414,20 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     file.close();
     if (source.startsWith("\x1bLua")) {
         message(QStringLiteral("%1 is a compiled level (Lua bytecode), not a script: it cannot be opened. The game's "
-                               "own maps ship compiled; open a map's script instead.").arg(fileName));
+                               "own maps ship compiled; open a map's script instead.")
+                    .arg(fileName));
         return false;
     }
     m_buttonDown = false;
     RecordedScript recorded;
     m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
-                           [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
-                               ScriptOptions options;
-                               options.readInclude = m_includeReader;
-                               options.cancel = &cancel;
-                               options.progress = progress;
-                               recorded = recordLevelScript(source, path, options);
-                           });
+        [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
+            ScriptOptions options;
+            options.readInclude = m_includeReader;
+            options.cancel = &cancel;
+            options.progress = progress;
+            recorded = recordLevelScript(source, path, options);
+        });
     const ScriptResult& run = recorded.result;
     if (run.cancelled) {
         message(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
@@ -440,15 +438,17 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         MapSettings settings;
         ModelLists models(m_catalogue);
         const ScriptRead read = buildRecordedScript(recorded, document, settings, models); // its problems only
-        const QString said = read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
-        message(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2").arg(path, said));
+        const QString said =
+            read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
+        message(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2")
+                    .arg(path, said));
         return false;
     }
     if (!run.ok && !run.error.isEmpty()) {
         const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
         if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")
                                  .arg(fileName, where, run.error),
-                             programTitle()))
+                programTitle()))
             return false;
     }
 
@@ -467,8 +467,10 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     RowSink sink(*this);
     const ScriptRead read = buildRecordedScript(recorded, m_document, m_settings, models, &sink);
     m_timerEnabled = true;
-    if (!replace && m_rows.size() == before.rows.size() && m_settings == before.settings && m_document == before.document) {
-        message(QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
+    if (!replace && m_rows.size() == before.rows.size() && m_settings == before.settings
+        && m_document == before.document) {
+        message(
+            QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
         return false;
     }
     if (replace || read.read.worldBoundsRead)
@@ -478,8 +480,9 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     countRows();
     leaveEditing();
     m_doneSettings = m_settings;
-    m_undo.push(new LevelSwapCommand(*this, QStringLiteral("%1 %2").arg(replace ? QStringLiteral("Open") : QStringLiteral("Add"), fileName),
-                                     std::move(before)));
+    m_undo.push(new LevelSwapCommand(*this,
+        QStringLiteral("%1 %2").arg(replace ? QStringLiteral("Open") : QStringLiteral("Add"), fileName),
+        std::move(before)));
     if (replace) {
         markClean(); // the level is what the file builds
         m_openedScript = path;
@@ -520,8 +523,10 @@ bool Editor::loadFile(const QString& path)
         return false;
     }
     if (m_rows.size() == before.rows.size() && m_settings == before.settings && m_document == before.document) {
-        const QString problems = result->problems.empty() ? QString() : QLatin1Char('\n') + problemsText(result->problems);
-        message(QStringLiteral("Nothing was read from %1: it holds no item or setting of a level.%2").arg(path, problems));
+        const QString problems =
+            result->problems.empty() ? QString() : QLatin1Char('\n') + problemsText(result->problems);
+        message(
+            QStringLiteral("Nothing was read from %1: it holds no item or setting of a level.%2").arg(path, problems));
         return false;
     }
     if (result->worldBoundsRead)
@@ -533,7 +538,8 @@ bool Editor::loadFile(const QString& path)
     countRows();
     leaveEditing();
     m_doneSettings = m_settings;
-    m_undo.push(new LevelSwapCommand(*this, QStringLiteral("Load %1").arg(QFileInfo(path).fileName()), std::move(before)));
+    m_undo.push(
+        new LevelSwapCommand(*this, QStringLiteral("Load %1").arg(QFileInfo(path).fileName()), std::move(before)));
     // A level loaded into an empty, unchanged one is just the file.
     if (replacesNothing)
         markClean();
@@ -651,10 +657,11 @@ void Editor::setFieldText(int field, const QString& text)
 bool Editor::checkCustomName()
 {
     // A ship whose type is "meg_..." would come back from the file as a megalith.
-    const bool megalithName = m_selectedKind == ItemKind::Ship
-        && m_customName.startsWith(QLatin1String("meg_"), Qt::CaseInsensitive);
+    const bool megalithName =
+        m_selectedKind == ItemKind::Ship && m_customName.startsWith(QLatin1String("meg_"), Qt::CaseInsensitive);
     if (megalithName) {
-        message(QStringLiteral("A ship's custom model name must not begin with \"meg_\": it would load as a megalith."));
+        message(
+            QStringLiteral("A ship's custom model name must not begin with \"meg_\": it would load as a megalith."));
         return false;
     }
     if (m_customName.isEmpty()) {
@@ -876,7 +883,8 @@ void Editor::placeItem()
     const std::int32_t x = toInt32Clamped(val(m_lblX));
     const std::int32_t y = toInt32Clamped(val(m_lblY));
     const auto model = static_cast<std::int16_t>(custom ? -1 : m_modelIndex);
-    const auto index = static_cast<std::int16_t>(kind == ItemKind::PlayerStart ? m_modelIndex : m_document.itemCount(kind));
+    const auto index =
+        static_cast<std::int16_t>(kind == ItemKind::PlayerStart ? m_modelIndex : m_document.itemCount(kind));
     std::visit(
         [&](auto& r) {
             r.posX = x;
@@ -913,7 +921,7 @@ void Editor::placeItem()
     const RowInsertStep listed{static_cast<int>(m_rows.size()), row};
     if (kind == ItemKind::PlayerStart)
         pushEdit(QStringLiteral("Place ") + text, {RecordStep{kind, index, m_document.player(index), placed}, listed},
-                 m_selectedRow, true);
+            m_selectedRow, true);
     else
         pushEdit(QStringLiteral("Place ") + text, {AppendStep{kind, placed}, listed}, m_selectedRow, true);
 }
@@ -969,16 +977,17 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
 
     int entry = -1;
     bool custom = false;
-    m_document.visit(row.kind, row.arrayId, Overloaded{
-        [&](const PlayerStartRecord&) { entry = row.arrayId; },
-        [&](const auto& r) {
-            entry = r.modelIndex;
-            if (entry == -1 && kindInfo(row.kind).hasCustom) {
-                custom = true;
-                entry = static_cast<int>(m_models.size()) - 1;
-            }
-        },
-    });
+    m_document.visit(row.kind, row.arrayId,
+        Overloaded{
+            [&](const PlayerStartRecord&) { entry = row.arrayId; },
+            [&](const auto& r) {
+                entry = r.modelIndex;
+                if (entry == -1 && kindInfo(row.kind).hasCustom) {
+                    custom = true;
+                    entry = static_cast<int>(m_models.size()) - 1;
+                }
+            },
+        });
     Combo1_Click(entry);
 
     // Every field with a record member, clouds' colours too: otherwise Apply would store the
@@ -990,14 +999,15 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
         if (!f.get)
             continue;
         const double v = f.get(record);
-        m_fields[i].text = f.type == FieldType::Float32 ? floatText(static_cast<float>(v))
-                                                        : intText(static_cast<long long>(v));
+        m_fields[i].text =
+            f.type == FieldType::Float32 ? floatText(static_cast<float>(v)) : intText(static_cast<long long>(v));
     }
     if (custom) {
-        m_document.visit(row.kind, row.arrayId, Overloaded{
-            [](const PlayerStartRecord&) {},
-            [this](const auto& r) { m_customName = r.customName; },
-        });
+        m_document.visit(row.kind, row.arrayId,
+            Overloaded{
+                [](const PlayerStartRecord&) {},
+                [this](const auto& r) { m_customName = r.customName; },
+            });
     }
     m_mode = editingMode;
     setVisible();
@@ -1049,8 +1059,9 @@ void Editor::mnuObjectsSetPlayer_Click()
 {
     if (m_selectedRow < 0)
         return;
-    const QString answer = m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"),
-                                          QStringLiteral("0")).value_or(QString());
+    const QString answer =
+        m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"), QStringLiteral("0"))
+            .value_or(QString());
     const QString s = doubleText(val(answer));
     const ObjectRow& row = m_rows.at(static_cast<std::size_t>(m_selectedRow));
     if (row.kind == ItemKind::Ship && !toInt16(val(s))) {
@@ -1140,7 +1151,8 @@ void Editor::message(const QString& text, const QString& title)
 void Editor::pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag)
 {
     m_firstRedo = true;
-    m_undo.push(new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0));
+    m_undo.push(
+        new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0));
     m_firstRedo = false;
 }
 
@@ -1149,7 +1161,8 @@ void Editor::pushRecord(const QString& verb, int row, const AnyRecord& before, c
     if (after == before)
         return;
     const ObjectRow& r = m_rows.at(static_cast<std::size_t>(row));
-    pushEdit(verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
+    pushEdit(
+        verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
 }
 
 void Editor::pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag)
@@ -1159,7 +1172,8 @@ void Editor::pushRecordChange(const QString& verb, int row, const AnyRecord& bef
     if (after == before)
         return;
     m_document.setRecord(r.kind, r.arrayId, before);
-    pushEdit(verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
+    pushEdit(
+        verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
 }
 
 void Editor::applyStep(const EditStep& step, bool forward)
@@ -1193,7 +1207,7 @@ void Editor::applyStep(const EditStep& step, bool forward)
                        }
                    },
                },
-               step);
+        step);
 }
 
 void Editor::afterUndoStep(int selection, bool reloadPanel)
@@ -1277,9 +1291,12 @@ bool Editor::confirmDiscard()
         return true;
     m_buttonDown = false;
     switch (m_host.askSaveChanges(m_settings.levelDesc)) {
-    case SaveChoice::Save: return mnuFileSave_Click();
-    case SaveChoice::Discard: return true;
-    case SaveChoice::Cancel: break;
+    case SaveChoice::Save:
+        return mnuFileSave_Click();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
     }
     return false;
 }
@@ -1428,9 +1445,9 @@ void Editor::leaveEditing()
 
 void Editor::applySettingsChange(const MapSettings& from, const MapSettings& to)
 {
-    for (QString MapSettings::*field : {&MapSettings::levelDesc, &MapSettings::sizeX, &MapSettings::sizeY, &MapSettings::sizeZ,
-                                        &MapSettings::cameraMin, &MapSettings::cameraMax, &MapSettings::background,
-                                        &MapSettings::music}) {
+    for (QString MapSettings::*field :
+        {&MapSettings::levelDesc, &MapSettings::sizeX, &MapSettings::sizeY, &MapSettings::sizeZ,
+            &MapSettings::cameraMin, &MapSettings::cameraMax, &MapSettings::background, &MapSettings::music}) {
         if (from.*field != to.*field)
             m_settings.*field = m_doneSettings.*field = to.*field;
     }

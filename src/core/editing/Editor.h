@@ -47,8 +47,8 @@ struct PanelField {
 // exactly one, derived from the row and its record.
 struct MapLabel {
     QString caption;
-    QString key;   // the row's key, shown as the tooltip
-    double x = 0;  // world position of the top-left corner: the item's position + (100, 100)
+    QString key;  // the row's key, shown as the tooltip
+    double x = 0; // world position of the top-left corner: the item's position + (100, 100)
     double y = 0;
     bool visible = false; // the row kind's "Show" check
 };
@@ -265,8 +265,8 @@ private:
     // that the command applies it.
     void pushRecordChange(const QString& verb, int row, const AnyRecord& before, bool partOfDrag = false);
     // Pushes the change of the record of `row` from `before` to `after` (nothing when they are equal).
-    void pushRecord(const QString& verb, int row, const AnyRecord& before, const AnyRecord& after,
-                    bool partOfDrag = false);
+    void pushRecord(
+        const QString& verb, int row, const AnyRecord& before, const AnyRecord& after, bool partOfDrag = false);
     LevelState takeLevelState();
     LevelState copyLevelState() const;
     void countRows();

@@ -39,6 +39,27 @@ BENCHMARK(BM_ReadLevel)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
+// Lines built to make a name search slow: a call whose argument is a name of 10,900 letters, a
+// blank and 21,800 letters (range 0) or the same as one quoted text (range 1), 100 times (3.2 MB).
+void BM_ReadCraftedLevel(benchmark::State& state)
+{
+    QByteArray text = "function NonDetermChunk()\n";
+    const QByteArray name = QByteArray(10900, 'a') + ' ' + QByteArray(21800, 'a');
+    for (int i = 0; i < 100; ++i)
+        text += state.range(0) ? "addPebble(\"" + name + "\", {1, 2, 3}, 0, 0, 0)\n" : "addPebble(" + name + "\n";
+    text += "end\n";
+    const Catalogue catalogue;
+    for (auto _ : state) {
+        LevelDocument document;
+        MapSettings settings;
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        ModelLists models(catalogue);
+        benchmark::DoNotOptimize(readLevel(buffer, document, settings, models).itemsRead);
+    }
+}
+BENCHMARK(BM_ReadCraftedLevel)->Arg(0)->Arg(1)->ArgName("quoted")->Unit(benchmark::kMillisecond);
+
 void BM_SaveLevel(benchmark::State& state)
 {
     LevelDocument document;

@@ -109,6 +109,15 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     host.openNames = {file("compiled.level", QByteArray("\x1bLua\x40\x01", 6) + QByteArray(50, '\0'))};
     EXPECT_FALSE(editor->mnuFileOpen_Click());
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("compiled level"));
+    const int steps = editor->undoStack().count();
+    const QStringList recent = editor->recentLevels();
+    host.openNames = {file("empty.level", "-- nothing here\nprint(\"hello\")\n")};
+    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Nothing was read"));
+    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("hello"));
+    EXPECT_EQ(editor->undoStack().count(), steps) << "a file that builds nothing is no step";
+    EXPECT_EQ(editor->recentLevels(), recent);
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
 }
 
 TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)

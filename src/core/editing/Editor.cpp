@@ -434,6 +434,15 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         message(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
         return false;
     }
+    if (!recorded.builtAnything()) {
+        LevelDocument document;
+        MapSettings settings;
+        ModelLists models(m_catalogue);
+        const ScriptRead read = buildRecordedScript(recorded, document, settings, models); // its problems only
+        const QString said = read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
+        message(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2").arg(path, said));
+        return false;
+    }
     if (!run.ok && !run.error.isEmpty()) {
         const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
         if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")

@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace starloom {
 
 void RecordedScript::call(const LevelCall& call)
@@ -33,6 +35,11 @@ void RecordedScript::replay(ReadSink& sink) const
         case Event::Kind::Problem: sink.problem(e.line, e.reason); break;
         }
     }
+}
+
+bool RecordedScript::builtAnything() const
+{
+    return std::any_of(m_events.begin(), m_events.end(), [](const Event& e) { return e.kind != Event::Kind::Problem; });
 }
 
 RecordedScript recordLevelScript(const QByteArray& source, const QString& fileName, const ScriptOptions& options)

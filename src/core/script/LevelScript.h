@@ -28,6 +28,8 @@ public:
     // Reports everything again to `sink`, in the same order.
     void replay(ReadSink& sink) const;
     std::size_t size() const { return m_events.size(); }
+    // True when the run reported a call or a global: something of a level.
+    bool builtAnything() const;
 
     ScriptResult result;
 

@@ -63,6 +63,33 @@ bool usable(const ViewScale& scale, QSize pixels)
         && scale.height() != 0;
 }
 
+// ViewScale::toPixel for one view size, made inline for the loops over every row; the same
+// arithmetic, so the same pixels.
+class PixelMap {
+public:
+    PixelMap(const ViewScale& s, QSize pixels)
+        : m_left(double(s.left)),
+          m_top(double(s.top)),
+          m_width(s.width()),
+          m_height(s.height()),
+          m_pixelWidth(QSizeF(pixels).width()),
+          m_pixelHeight(QSizeF(pixels).height())
+    {
+    }
+    QPointF operator()(double x, double y) const
+    {
+        return {(x - m_left) / m_width * m_pixelWidth, (y - m_top) / m_height * m_pixelHeight};
+    }
+
+private:
+    double m_left;
+    double m_top;
+    double m_width;
+    double m_height;
+    double m_pixelWidth;
+    double m_pixelHeight;
+};
+
 struct ItemView {
     ItemKind kind = ItemKind::PlayerStart;
     double x = 0;
@@ -653,12 +680,13 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             const QPointF labelShift = s.toPixel(labelOffset, labelOffset, pixels) - s.toPixel(0, 0, pixels);
             const double labelTop = -4.0 * std::max(1, scene.labelPointSize) - 64;
             PointBatch points(painter);
+            const PixelMap toPixel(s, pixels);
             ItemView item;
             for (std::size_t r = 0; r < scene.rows->size(); ++r) {
                 const ObjectRow& row = (*scene.rows)[r];
                 if (!itemOf(*scene.document, row, item))
                     continue;
-                const QPointF at = s.toPixel(item.x, item.y, pixels);
+                const QPointF at = toPixel(item.x, item.y);
                 const int typeId = typeIdOf(row.kind);
                 if (typeId >= 1 && typeId <= 9 && scene.labelShown[static_cast<std::size_t>(typeId)]) {
                     const QPointF anchor = at + labelShift;
@@ -673,7 +701,7 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
                 points.flush();
                 drawCircle(painter, pixels, at, radius, item.colour);
                 const QPointF end = playerHeadingEnd(item.x, item.y, item.orientation);
-                drawSegment(painter, pixels, at, s.toPixel(end.x(), end.y(), pixels), item.colour);
+                drawSegment(painter, pixels, at, toPixel(end.x(), end.y()), item.colour);
             }
         }
         paintLabels(painter, pixels, scene, candidates);
@@ -700,11 +728,12 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
         if (scene.document && scene.rows) {
             const double radius = playerRadius * pixels.width() / std::abs(s.width());
             PointBatch points(painter);
+            const PixelMap toPixel(s, pixels);
             ItemView item;
             for (const ObjectRow& row2 : *scene.rows) {
                 if (!itemOf(*scene.document, row2, item))
                     continue;
-                const QPointF at = s.toPixel(item.x, item.z, pixels);
+                const QPointF at = toPixel(item.x, item.z);
                 if (item.kind != ItemKind::PlayerStart) {
                     points.add(at, pixels, item.colour);
                     continue;

@@ -99,22 +99,39 @@ struct ItemView {
     std::int32_t colour = 0;
 };
 
-bool itemOf(const LevelDocument& document, const ObjectRow& row, ItemView& out)
-{
-    const int typeId = typeIdOf(row.kind);
-    if (typeId < 1 || typeId > 9 || !document.exists(row.kind, row.arrayId))
-        return false;
-    out.kind = row.kind;
-    document.visit(row.kind, row.arrayId, [&out](const auto& record) {
-        out.x = record.posX;
-        out.y = record.posY;
-        out.z = record.posZ;
-        out.colour = record.drawColour;
-        if constexpr (std::is_same_v<std::decay_t<decltype(record)>, PlayerStartRecord>)
-            out.orientation = record.orientation;
-    });
-    return true;
-}
+// Reads the items the rows name. How many records each kind holds is asked once, since a paint
+// changes none.
+class ItemReader {
+public:
+    explicit ItemReader(const LevelDocument& document) : m_document(document)
+    {
+        m_counts[static_cast<std::size_t>(typeIdOf(ItemKind::PlayerStart))] = playerSlots;
+        for (ItemKind kind : arrayKinds)
+            m_counts[static_cast<std::size_t>(typeIdOf(kind))] = document.itemCount(kind);
+    }
+
+    // False when the row names no record (as LevelDocument::exists).
+    bool read(const ObjectRow& row, ItemView& out) const
+    {
+        const int typeId = typeIdOf(row.kind);
+        if (typeId < 1 || typeId > 9 || row.arrayId < 0 || row.arrayId >= m_counts[static_cast<std::size_t>(typeId)])
+            return false;
+        out.kind = row.kind;
+        m_document.visit(row.kind, row.arrayId, [&out](const auto& record) {
+            out.x = record.posX;
+            out.y = record.posY;
+            out.z = record.posZ;
+            out.colour = record.drawColour;
+            if constexpr (std::is_same_v<std::decay_t<decltype(record)>, PlayerStartRecord>)
+                out.orientation = record.orientation;
+        });
+        return true;
+    }
+
+private:
+    const LevelDocument& m_document;
+    std::array<int, 10> m_counts{};
+};
 
 // Where 2x2 squares can be written straight into the pixels: a 32-bit image painted without a
 // transform other than a whole-pixel shift, under one clip rectangle, with plain opaque
@@ -165,13 +182,35 @@ public:
     explicit PointBatch(QPainter& painter) : m_painter(painter), m_direct(DirectPixels::of(painter)) {}
     ~PointBatch() { flush(); }
 
+    // Most points of a zoomed view lie outside it: the test is made inline.
     void add(QPointF pixel, QSize pixels, std::int32_t colour)
     {
-        if (!(pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1
-                && pixel.y() <= pixels.height() + 1))
+        if (pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1 && pixel.y() <= pixels.height() + 1)
+            addInside(pixel, colour);
+    }
+
+    void flush()
+    {
+        if (m_rects.empty())
             return;
-        const int ix = static_cast<int>(std::floor(pixel.x() + 0.5));
-        const int iy = static_cast<int>(std::floor(pixel.y() + 0.5));
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(colourOf(m_colour));
+        m_painter.drawRects(m_rects.data(), static_cast<int>(m_rects.size()));
+        m_rects.clear();
+    }
+
+private:
+    // std::floor of a number a few pixels around the view, without a library call.
+    static int floorOf(double v)
+    {
+        const int i = static_cast<int>(v);
+        return double(i) > v ? i - 1 : i;
+    }
+
+    void addInside(QPointF pixel, std::int32_t colour)
+    {
+        const int ix = floorOf(pixel.x() + 0.5);
+        const int iy = floorOf(pixel.y() + 0.5);
         if (m_direct.bits) {
             const QRgb rgb = 0xff000000u | (std::uint32_t(colour) & 0xffu) << 16 | (std::uint32_t(colour) & 0xff00u)
                 | (std::uint32_t(colour) >> 16 & 0xffu);
@@ -193,17 +232,6 @@ public:
         m_rects.emplace_back(ix - 1, iy - 1, 2, 2);
     }
 
-    void flush()
-    {
-        if (m_rects.empty())
-            return;
-        m_painter.setPen(Qt::NoPen);
-        m_painter.setBrush(colourOf(m_colour));
-        m_painter.drawRects(m_rects.data(), static_cast<int>(m_rects.size()));
-        m_rects.clear();
-    }
-
-private:
     QPainter& m_painter;
     DirectPixels m_direct;
     std::vector<QRect> m_rects;
@@ -681,10 +709,11 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             const double labelTop = -4.0 * std::max(1, scene.labelPointSize) - 64;
             PointBatch points(painter);
             const PixelMap toPixel(s, pixels);
+            const ItemReader items(*scene.document);
             ItemView item;
             for (std::size_t r = 0; r < scene.rows->size(); ++r) {
                 const ObjectRow& row = (*scene.rows)[r];
-                if (!itemOf(*scene.document, row, item))
+                if (!items.read(row, item))
                     continue;
                 const QPointF at = toPixel(item.x, item.y);
                 const int typeId = typeIdOf(row.kind);
@@ -729,9 +758,10 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
             const double radius = playerRadius * pixels.width() / std::abs(s.width());
             PointBatch points(painter);
             const PixelMap toPixel(s, pixels);
+            const ItemReader items(*scene.document);
             ItemView item;
             for (const ObjectRow& row2 : *scene.rows) {
-                if (!itemOf(*scene.document, row2, item))
+                if (!items.read(row2, item))
                     continue;
                 const QPointF at = toPixel(item.x, item.z);
                 if (item.kind != ItemKind::PlayerStart) {
@@ -777,13 +807,14 @@ int MapPainter::walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel,
 {
     const LabelMetrics& m = metricsFor(scene, device);
     const std::vector<ObjectRow>& rows = *scene.rows;
+    const ItemReader items(*scene.document);
     for (std::size_t r = rows.size(); r-- > 0;) {
         const ObjectRow& row = rows[r];
         const int typeId = typeIdOf(row.kind);
         if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
             continue;
         ItemView item;
-        if (!itemOf(*scene.document, row, item))
+        if (!items.read(row, item))
             continue;
         const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
         const int ix = snap(at.x());

@@ -40,16 +40,15 @@ void paintNebula(QPainter& p, QPointF centre, double radius, QColor colour)
 
 } // namespace
 
-QImage makeLogo()
+void paintLogo(QPainter& p)
 {
-    QImage image(logoWidth, logoHeight, QImage::Format_RGB32);
-    QPainter p(&image);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient sky(0, 0, 0, logoHeight);
     sky.setColorAt(0, QColor(4, 6, 22));
     sky.setColorAt(1, QColor(10, 4, 28));
-    p.fillRect(image.rect(), sky);
+    p.fillRect(QRect(0, 0, logoWidth, logoHeight), sky);
 
     p.setCompositionMode(QPainter::CompositionMode_Plus);
     paintNebula(p, {300, 95}, 190, QColor(110, 40, 150));
@@ -112,13 +111,19 @@ QImage makeLogo()
     p.setFont(subtitle);
     p.setPen(QColor(190, 210, 255));
     p.drawText(QRectF(148, 52, 300, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Deluxe Edition"));
+    p.restore();
+}
+
+QImage makeLogo()
+{
+    QImage image(logoWidth, logoHeight, QImage::Format_RGB32);
+    QPainter p(&image);
+    paintLogo(p);
     p.end();
     return image;
 }
 
-SplashWindow::SplashWindow(QWidget* parent)
-    : QWidget(parent, Qt::Dialog)
-    , m_logo(makeLogo())
+SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::Dialog), m_logo(makeLogo())
 {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QStringLiteral("About"));
@@ -126,7 +131,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     const double dpiY = logicalDpiY();
     auto at = [dpiX, dpiY](QWidget* w, double left, double top, double width, double height) {
         w->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY), twipsToPixels(width, dpiX),
-                       twipsToPixels(height, dpiY));
+            twipsToPixels(height, dpiY));
     };
     setFixedSize(twipsToPixels(7035, dpiX), twipsToPixels(3015, dpiY));
 
@@ -146,7 +151,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     auto* credits = new QLabel(QStringLiteral("Star Loom DX by the Star Loom DX team\n"
                                               "Thanks to:\n"
                                               "the first Star Loom's author and our logo designer"),
-                               this);
+        this);
     credits->setObjectName(QStringLiteral("Label1"));
     credits->setFont(labelFont);
     credits->setPalette(light);

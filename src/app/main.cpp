@@ -1,5 +1,9 @@
+#include "AppIcon.h"
+#include "AppInfo.h"
 #include "MainWindow.h"
 #include "OptionsWindow.h"
+
+#include "document/MapSettings.h"
 
 #include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
@@ -10,23 +14,60 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* usageText = "Usage: starloom [FILE.level ...]\n"
+                        "Opens the level editor's window and loads the levels named, one after the other.\n"
+                        "\n"
+                        "  --help      show this text\n"
+                        "  --version   show the program's version\n"
+                        "\n"
+                        "Qt's own options (-platform NAME, -style STYLE, ...) are taken as well.\n";
+
+// Answers --help and --version before any window exists, so that they work without a display.
+// Returns the exit code, or -1 when the editor is to start.
+int answerInfoOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", qPrintable(starloom::programTitle()));
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 // starloom [FILE.level ...]: the editor, with the levels named loaded one after the other.
 int main(int argc, char** argv)
 {
+    if (const int code = answerInfoOption(argc, argv); code >= 0)
+        return code;
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(starloom::appId));
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(starloom::makeAppIcon(128))));
     // The settings are kept under the executable's name, so the application name stays unset.
     starloom::QSettingsStore settings;
     // The game: the folder picked in the Options window, else the first found.
     QStringList lookupProblems;
     const std::vector<starloom::GameInstall> found =
         starloom::findGames(starloom::SystemEnvironment(), starloom::SystemRegistry(), &lookupProblems);
-    starloom::GameSetup setup =
-        starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()), QStringLiteral("the Options window"), found,
-                             std::nullopt, settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
+    starloom::GameSetup setup = starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()),
+        QStringLiteral("the Options window"), found, std::nullopt,
+        settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
     const starloom::Catalogue catalogue = starloom::catalogueFor(setup);
     setup.problems = lookupProblems + setup.problems + catalogue.problems();
     starloom::MainWindow window(settings, catalogue);
@@ -41,8 +82,9 @@ int main(int argc, char** argv)
     const QStringList files = starloom::argumentsOf(argc, argv, &refused);
     for (const QString& name : refused)
         QMessageBox::warning(&window, window.windowTitle().remove(QStringLiteral("[*]")),
-                             QStringLiteral("The file name \"%1\" is not valid UTF-8, so it cannot be opened as named. "
-                                            "Rename the file.").arg(name));
+            QStringLiteral("The file name \"%1\" is not valid UTF-8, so it cannot be opened as named. "
+                           "Rename the file.")
+                .arg(name));
     window.openFiles(files);
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "GuiFixture.h"
 
 #include <QMimeData>
+#include <QPainter>
 #include <QToolTip>
 #include <QUrl>
 #include <QWheelEvent>
@@ -22,17 +23,20 @@ int worldAt(int pixel, int extent)
 TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
 {
     clickTop({50, 50}); // no kind yet: nothing
-    const double at[][2] = {{0.25, 0.25}, {0.5, 0.5}, {0.1, 0.9}, {0.77, 0.31}, {0.6, 0.2}, {0.05, 0.05}, {0.95, 0.95}, {0.33, 0.66}, {0.5, 0.1}};
+    const double at[][2] = {{0.25, 0.25}, {0.5, 0.5}, {0.1, 0.9}, {0.77, 0.31}, {0.6, 0.2}, {0.05, 0.05}, {0.95, 0.95},
+        {0.33, 0.66}, {0.5, 0.1}};
     for (int row = 0; row < 9; ++row) { // Option1 to Option9: the kinds in order
         const ItemKind kind = static_cast<ItemKind>(row + 1);
-        const QPoint pixel(static_cast<int>(at[row][0] * top()->width()), static_cast<int>(at[row][1] * top()->height()));
+        const QPoint pixel(
+            static_cast<int>(at[row][0] * top()->width()), static_cast<int>(at[row][1] * top()->height()));
         clickTop(pixel, QStringLiteral("Option%1").arg(row + 1).toLatin1().constData());
         ASSERT_EQ(listRows(), row + 1);
         const ObjectRow& r = editor().rows().back();
         const ItemPosition p = editor().document().position(r.kind, r.arrayId);
-        EXPECT_EQ(std::tuple(r.kind, p.x, p.y), std::tuple(kind, worldAt(pixel.x(), top()->width()), worldAt(pixel.y(), top()->height())));
+        EXPECT_EQ(std::tuple(r.kind, p.x, p.y),
+            std::tuple(kind, worldAt(pixel.x(), top()->width()), worldAt(pixel.y(), top()->height())));
         EXPECT_EQ(label("lblX") + u' ' + label("lblY") + u' ' + listText(row) + u' ' + listText(row, 1),
-                  QStringLiteral("%1 %2 %3 %4").arg(p.x).arg(p.y).arg(r.text).arg(typeIdOf(kind)));
+            QStringLiteral("%1 %2 %3 %4").arg(p.x).arg(p.y).arg(r.text).arg(typeIdOf(kind)));
     }
 }
 
@@ -43,7 +47,8 @@ TEST_F(MapEditingTest, DragPlacesOneItemPerTimerTickAndStopsOnRelease)
     EXPECT_EQ(listRows(), 0) << "a press without a move does not repeat";
     for (const QPoint p : {QPoint(60, 50), QPoint(80, 60), QPoint(100, 70)}) {
         dragTo(top(), p), tick(timer());
-        EXPECT_EQ(editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId).x, worldAt(p.x(), top()->width()));
+        EXPECT_EQ(editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId).x,
+            worldAt(p.x(), top()->width()));
     }
     QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(100, 70)), tick(timer()); // an ordinary click too
     EXPECT_EQ(listRows(), 4);
@@ -55,25 +60,58 @@ TEST_F(MapEditingTest, ZoomInShowsTheCrosshairUntilTheNextClickOrEscape)
     click("cmdZoomIn");
     EXPECT_EQ(top()->cursor().shape(), Qt::CrossCursor);
     clickTop(top()->rect().center());
-    EXPECT_TRUE(editor().rows().empty() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() < 60000.0);
+    EXPECT_TRUE(
+        editor().rows().empty() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() < 60000.0);
     click("cmdZoomOut"), click("cmdZoomIn"); // back to the whole world, armed again
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_TRUE(!editor().zoomArmed() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() == 60000.0);
+    EXPECT_TRUE(
+        !editor().zoomArmed() && top()->cursor().shape() == Qt::ArrowCursor && editor().topScale().width() == 60000.0);
 }
 
 TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
 {
     const QPoint pointer(top()->width() / 4, top()->height() / 4);
-    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(top(), &wheel);
     const ViewScale zoomed = editor().topScale();
     EXPECT_LT(zoomed.width(), 60000.0);
-    EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(pointer.x(), top()->width()), zoomed.width() / top()->width() + 1)
+    EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(pointer.x(), top()->width()),
+        zoomed.width() / top()->width() + 1)
         << "stays under the pointer";
     QTest::mousePress(top(), Qt::MiddleButton, {}, pointer), dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);
     QTest::mouseRelease(top(), Qt::MiddleButton, {}, pointer + QPoint(30, 0));
-    EXPECT_TRUE(editor().topScale().left < zoomed.left && editor().rows().empty()) << "dragging right shows what lies left";
+    EXPECT_TRUE(editor().topScale().left < zoomed.left && editor().rows().empty())
+        << "dragging right shows what lies left";
+}
+
+// What the window shows of a view, against the same scene painted straight into an image.
+void expectPaintedAsOffscreen(MapView* view, const char* what)
+{
+    QImage offscreen(view->size(), QImage::Format_RGB32);
+    QPainter painter(&offscreen);
+    MapPainter mapPainter;
+    if (view->which() == MapView::Which::Top)
+        mapPainter.paintTopView(painter, view->size(), view->scene());
+    else
+        mapPainter.paintFrontView(painter, view->size(), view->scene());
+    painter.end();
+    EXPECT_EQ(view->grab().toImage().convertToFormat(QImage::Format_RGB32), offscreen) << what;
+}
+
+TEST_F(MapEditingTest, TheViewsPaintAsTheOffscreenRenderOfTheSameScene)
+{
+    for (int i = 0; i < 60; ++i) { // every kind, labels overlapping
+        const QPoint pixel((i * 37) % top()->width(), (i * 23) % top()->height());
+        clickTop(pixel, QStringLiteral("Option%1").arg(i % 9 + 1).toLatin1().constData());
+    }
+    ASSERT_GT(listRows(), 30); // a click on a label selects instead
+    expectPaintedAsOffscreen(top(), "top view");
+    expectPaintedAsOffscreen(front(), "front view");
+    QWheelEvent wheel(QPointF(100, 80), QPointF(top()->mapToGlobal(QPoint(100, 80))), QPoint(), QPoint(0, 360),
+        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(top(), &wheel);
+    expectPaintedAsOffscreen(top(), "top view zoomed in");
 }
 
 TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
@@ -85,7 +123,8 @@ TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
     EXPECT_TRUE(editor().document().ships().at(0).player == 4 && label("Label7") == QStringLiteral("Editing mode"));
     const int py = front()->height() / 4; // the front view runs from height +20000 down to -20000
     QTest::mouseClick(front(), Qt::LeftButton, {}, QPoint(30, py));
-    EXPECT_EQ(editor().document().ships().at(0).posZ, static_cast<int>(std::floor(20000.0 - 40000.0 * py / front()->height())));
+    EXPECT_EQ(editor().document().ships().at(0).posZ,
+        static_cast<int>(std::floor(20000.0 - 40000.0 * py / front()->height())));
     host.textAnswers = {QStringLiteral("3")};
     trigger("mnuObjectsSetPlayer");
     EXPECT_TRUE(editor().document().ships().at(0).player == 3 && label("Label7") == QStringLiteral("Placement mode"));
@@ -102,9 +141,11 @@ TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)
     clickListRow(2, Qt::RightButton); // opens the menu and leaves the selection alone
     ASSERT_TRUE(popup->isVisible());
     popup->hide();
-    EXPECT_EQ(std::tuple(editor().selectedRow(), list()->currentIndex().row(), label("Label7")), std::tuple(1, 1, QStringLiteral("Editing mode")));
+    EXPECT_EQ(std::tuple(editor().selectedRow(), list()->currentIndex().row(), label("Label7")),
+        std::tuple(1, 1, QStringLiteral("Editing mode")));
     trigger("mnuObjectsDelete"); // as choosing it from the menu does
-    EXPECT_EQ(QStringList({QString::number(listRows()), listText(0), listText(1), listText(1, 2)}).join(u'|'), QStringLiteral("2|Asteroid #1|Asteroid #3|2"));
+    EXPECT_EQ(QStringList({QString::number(listRows()), listText(0), listText(1), listText(1, 2)}).join(u'|'),
+        QStringLiteral("2|Asteroid #1|Asteroid #3|2"));
 }
 
 TEST_F(MapEditingTest, AListThatTakesTheFocusAfterALoadSelectsNothing)
@@ -132,7 +173,8 @@ TEST_F(MapEditingTest, AListThatTakesTheFocusAfterALoadSelectsNothing)
 
 TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
 {
-    clickTop({400, 400}, "Option7"), clickTop({100, 100}, "Option2"), clickTop({300, 250}); // pebble labels start hidden
+    clickTop({400, 400}, "Option7"), clickTop({100, 100}, "Option2"),
+        clickTop({300, 250}); // pebble labels start hidden
     // An item's label starts 100 world units right of and below the item.
     auto labelPixel = [&](ItemKind kind, int id) {
         const ItemPosition p = editor().document().position(kind, id);
@@ -145,18 +187,20 @@ TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
     QApplication::sendEvent(top(), &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("2o"));
     QTest::mouseClick(top(), Qt::LeftButton, {}, onLabel); // places nothing
-    EXPECT_EQ(std::tuple(editor().rows().size(), editor().selectedRow(), list()->currentIndex().row()), std::tuple(std::size_t(3), 2, 2));
+    EXPECT_EQ(std::tuple(editor().rows().size(), editor().selectedRow(), list()->currentIndex().row()),
+        std::tuple(std::size_t(3), 2, 2));
 }
 
 using UndoAndFilesTest = GuiTest;
 
 TEST_F(UndoAndFilesTest, ActionsCarryTheirKeysAndNoKeyBelongsToTwo)
 {
-    const std::pair<const char*, QKeySequence> keys[] = {
-        {"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},  {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {"mnuFileSave", QKeySequence(Qt::CTRL | Qt::Key_S)}, {"mnuEditUndo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
-        {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}, {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::Key_Y)},
-        {"mnuObjectsDelete", QKeySequence(Qt::Key_Delete)},  {"actDisarmZoom", QKeySequence(Qt::Key_Escape)}};
+    const std::pair<const char*, QKeySequence> keys[] = {{"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)}, {"mnuFileSave", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"mnuEditUndo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+        {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::Key_Y)}, {"mnuObjectsDelete", QKeySequence(Qt::Key_Delete)},
+        {"actDisarmZoom", QKeySequence(Qt::Key_Escape)}};
     for (const auto& [action, key] : keys)
         EXPECT_TRUE(find<QAction>(action)->shortcuts().contains(key)) << action;
     std::map<QString, QString> owners; // Qt silently ignores a key that two actions of one window claim
@@ -174,7 +218,8 @@ TEST_F(UndoAndFilesTest, UndoNamesThePlacementTheCaptionMarksUnsavedChangesAndEx
     EXPECT_TRUE(window->isWindowModified() && undo->text() == QStringLiteral("Undo Place Asteroid #1"));
     QTest::keySequence(window.get(), QKeySequence::Undo);
     EXPECT_EQ(std::pair(editor().rows().size(), listRows()), std::pair(std::size_t(2), 2));
-    EXPECT_TRUE(find<QAction>("mnuEditRedo")->text() == QStringLiteral("Redo Place Asteroid #1") && !window->isWindowModified());
+    EXPECT_TRUE(find<QAction>("mnuEditRedo")->text() == QStringLiteral("Redo Place Asteroid #1")
+        && !window->isWindowModified());
     undo->trigger(); // before the save
     EXPECT_TRUE(window->isWindowModified());
     QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
@@ -202,12 +247,15 @@ TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
 {
     click("Option2");
     int roundedDifferently = 0;
-    for (const QPoint pixel : {QPoint(7, 5), QPoint(top()->width() - 9, 11), QPoint(top()->width() / 2 + 3, top()->height() / 2 - 3)}) {
+    for (const QPoint pixel :
+        {QPoint(7, 5), QPoint(top()->width() - 9, 11), QPoint(top()->width() / 2 + 3, top()->height() / 2 - 3)}) {
         const QPointF world = top()->toWorld(QPointF(pixel));
-        roundedDifferently += std::lround(world.x()) != std::floor(world.x()) || std::lround(world.y()) != std::floor(world.y());
+        roundedDifferently +=
+            std::lround(world.x()) != std::floor(world.x()) || std::lround(world.y()) != std::floor(world.y());
         QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
         const ItemPosition p = editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId);
-        EXPECT_EQ(label("lblPointer") + u'|' + label("lblX") + u' ' + label("lblY"), QStringLiteral("X %1  Y %2|%1 %2").arg(p.x).arg(p.y));
+        EXPECT_EQ(label("lblPointer") + u'|' + label("lblX") + u' ' + label("lblY"),
+            QStringLiteral("X %1  Y %2|%1 %2").arg(p.x).arg(p.y));
     }
     EXPECT_GT(roundedDifferently, 0) << "some pointer positions must tell the rounding rules apart";
 }
@@ -223,7 +271,8 @@ TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
     recent->actions().front()->trigger();
     EXPECT_EQ(listRows(), 2);
     trigger("mnuFileNew");
-    EXPECT_TRUE(window->loadFile(path) && listText(1) == QStringLiteral("Player 2 start")); // a level named at the start
+    EXPECT_TRUE(
+        window->loadFile(path) && listText(1) == QStringLiteral("Player 2 start")); // a level named at the start
     trigger("mnuFileNew");
     for (const QString& name : {QStringLiteral("notes.txt"), QStringLiteral("first.level")}) {
         QMimeData mime;
@@ -245,7 +294,7 @@ TEST_F(UndoAndFilesTest, RecoveryCopyIsWrittenByTheTimerAndOfferedAtTheNextStart
     clickTop({60, 60}, "Option2");
     tick(find<QTimer>("tmrRecovery"));
     ASSERT_TRUE(QFile::exists(editor().recoveryPath()));
-    window.reset(); // ends without Exit, as a crash does
+    window.reset();                                                  // ends without Exit, as a crash does
     window = std::make_unique<MainWindow>(*store, QString(), &host); // the next start
     host.recoveryAnswers = {{RecoveryAnswer::Choice::Restore, 0}};
     window->useRecoveryFolder(folder);

@@ -38,8 +38,10 @@ TEST(LevelReader, ReadsEachKindFromItsArguments)
                 "  addSquadron(\"odd_ship\", \"odd_ship\", {19, 20, 21}, 3, {45, 10, 20}, 0, 0)\n"
                 "  addPebble(\"pebble_1\", {22, 23, 24}, 0, 0, 0) "));
     const PlayerStartRecord& p = l.doc.player(2);
-    EXPECT_THAT(p, FieldsAre(QStringLiteral("Player 3"), 100, -200, 50, 90.0f, 0, Chunk::Other, SharedValue<ItemSource>()));
-    const ResourceRecord& a = l.doc.resources(ItemKind::Asteroid)[0]; // "Asteroid_3" is the writer's name for "asteroid_3"
+    EXPECT_THAT(
+        p, FieldsAre(QStringLiteral("Player 3"), 100, -200, 50, 90.0f, 0, Chunk::Other, SharedValue<ItemSource>()));
+    const ResourceRecord& a =
+        l.doc.resources(ItemKind::Asteroid)[0]; // "Asteroid_3" is the writer's name for "asteroid_3"
     EXPECT_EQ(a.modelIndex, 2);
     EXPECT_EQ(a.customName, QString());
     EXPECT_THAT((std::array{a.posX, a.posY, a.posZ, a.resourcePercent}), ElementsAre(1, 3, 2, 75));
@@ -53,9 +55,10 @@ TEST(LevelReader, ReadsEachKindFromItsArguments)
     const ShipRecord& s = l.doc.ships()[0];
     EXPECT_EQ(s.customName, QStringLiteral("odd_ship"));
     EXPECT_THAT((std::array{s.posX, s.posY, s.posZ, int(s.player), s.orientation, s.rotation1, s.rotation2}),
-                ElementsAre(19, 21, 20, 3, 45, 20, 10));
-    EXPECT_THAT(itemTexts(l), ElementsAre("Player 3 start", "Asteroid #1", "Cloud #1", "Dust Cloud #1", "MEG_TANIS",
-                                          "Nebula #1", "Salvage #1", "odd_ship", "Pebble #1"));
+        ElementsAre(19, 21, 20, 3, 45, 20, 10));
+    EXPECT_THAT(itemTexts(l),
+        ElementsAre("Player 3 start", "Asteroid #1", "Cloud #1", "Dust Cloud #1", "MEG_TANIS", "Nebula #1",
+            "Salvage #1", "odd_ship", "Pebble #1"));
     EXPECT_EQ(l.result.lastKind, ItemKind::Pebble);
     EXPECT_TRUE(l.result.problems.empty()) << l.problems();
     // Lines the writer writes itself keep nothing beyond their records.
@@ -106,44 +109,51 @@ TEST_P(ProblemTest, BadInputIsSkippedOrClampedAndReported)
 
 const char* const pebble = "addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)";
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ProblemTest,
-    ::testing::Values(
-        ProblemCase{"empty", "", nullptr, 0},
+INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
+    ::testing::Values(ProblemCase{"empty", "", nullptr, 0},
         ProblemCase{"crlf", QByteArray("function NonDetermChunk()\r\n") + pebble + "\r\nend\r\n", nullptr, 1},
-        ProblemCase{"bom", QByteArray("\xEF\xBB\xBF" "function NonDetermChunk()\n") + pebble + "\nend", "byte-order mark", 1},
+        ProblemCase{"bom",
+            QByteArray("\xEF\xBB\xBF"
+                       "function NonDetermChunk()\n")
+                + pebble + "\nend",
+            "byte-order mark", 1},
         ProblemCase{"helperFunction", QByteArray("function F()\n") + pebble + "\nend", "1 helper function", 1},
         ProblemCase{"missingEnd", QByteArray("function NonDetermChunk()\n") + pebble, "\"end\" expected", 1},
         ProblemCase{"outsideFunctions",
-                    "addSquadron(\"hgn_interceptor\", \"hgn_interceptor\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
-                    "function DetermChunk()\n  -- addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\nend\n",
-                    "outside the functions DetermChunk and NonDetermChunk", 0},
+            "addSquadron(\"hgn_interceptor\", \"hgn_interceptor\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
+            "function DetermChunk()\n  -- addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\nend\n",
+            "outside the functions DetermChunk and NonDetermChunk", 0},
         ProblemCase{"computedArguments",
-                    body("  addCloud(iCount.kind, iCount.type, {1, 2, 3}, iCount.color, 0.0, 5)\n"
-                         "  addPebble(k, {1, 2, 3}, 0, 0, 0)\n  addAsteroid(\"a\", {241*2, 0, 0}, 100, 0, 0, 0, 0)\n"
-                         "  addSalvage(\"b\" .. i, {1, 2, 3}, 100, 0, 0, 0, 0)\n  addPebble(\"pebble_1\", {1, 2, 3}, 0, 0, 0)"),
-                    "4 calls whose arguments the script computes were skipped", 1},
-        ProblemCase{"modelNotAText", body("  addSquadron(\"x\", 5, {1, 2, 3}, -1, {0, 0, 0}, 0, 0)"), "is not a quoted text", 0},
+            body("  addCloud(iCount.kind, iCount.type, {1, 2, 3}, iCount.color, 0.0, 5)\n"
+                 "  addPebble(k, {1, 2, 3}, 0, 0, 0)\n  addAsteroid(\"a\", {241*2, 0, 0}, 100, 0, 0, 0, 0)\n"
+                 "  addSalvage(\"b\" .. i, {1, 2, 3}, 100, 0, 0, 0, 0)\n  addPebble(\"pebble_1\", {1, 2, 3}, 0, 0, 0)"),
+            "4 calls whose arguments the script computes were skipped", 1},
+        ProblemCase{"modelNotAText", body("  addSquadron(\"x\", 5, {1, 2, 3}, -1, {0, 0, 0}, 0, 0)"),
+            "is not a quoted text", 0},
         ProblemCase{"slot9", body("addPoint(\"StartPos9\", {1, 2, 3}, {0, 0, 0})"), "no player slot", 0},
         ProblemCase{"slotMinus1", body("addPoint(\"StartPos-1\", {1, 2, 3}, {0, 0, 0})"), "no player slot", 0},
         ProblemCase{"maxPlayers40", "maxPlayers = 40\n", "outside 2 to 8", 0},
         ProblemCase{"maxPlayersComputed", "maxPlayers = 2 + 4\n", "maxPlayers is computed", 0},
         ProblemCase{"hugeNumber", body("addAsteroid(\"a\", {1e309, 0, 0}, 100, 0, 0, 0, 0)"), "32-bit", 1},
         ProblemCase{"notANumber", body("addAsteroid(\"a\", {\"x\", nil, {}}, 100, 0, 0, 0, 0)"), "not a number", 1},
-        ProblemCase{"colour1000", body("addCloud(\"p\", \"cloud_0\", {0, 0, 0}, {1000, 0, 0, 1}, 0.0, 1)"), "out of range", 1},
+        ProblemCase{
+            "colour1000", body("addCloud(\"p\", \"cloud_0\", {0, 0, 0}, {1000, 0, 0, 1}, 0.0, 1)"), "out of range", 1},
         ProblemCase{"bytecode", QByteArray("\x1bLua\x40\x01\x04\x04", 8) + QByteArray(100, '\0'), "bytecode", 0},
         ProblemCase{"binary", QByteArray("abc\0\x01\x02", 6), "not a text file", 0},
         ProblemCase{"invalidCharacter", body("addAsteroid(\"a\", {1, 2, 3}, 100, 0, 0, 0, 0) @\n" + QByteArray(pebble)),
-                    "cannot appear in Lua code", 2},
-        ProblemCase{"unterminatedString", body("addAsteroid(\"a, {1, 2, 3}, 100, 0, 0, 0, 0)"), "not closed on its line", 0},
+            "cannot appear in Lua code", 2},
+        ProblemCase{
+            "unterminatedString", body("addAsteroid(\"a, {1, 2, 3}, 100, 0, 0, 0, 0)"), "not closed on its line", 0},
         // Lua cannot read these files; the values are plain, so they are kept and the problem said.
-        ProblemCase{"unterminatedBrace", body("addAsteroid(\"a\", {1, 2, 3, 100, 0, 0, 0, 0)"), "\"{\" is not closed", 1},
+        ProblemCase{
+            "unterminatedBrace", body("addAsteroid(\"a\", {1, 2, 3, 100, 0, 0, 0, 0)"), "\"{\" is not closed", 1},
         ProblemCase{"unclosedCallBeforeTheNextCall",
-                    body("addAsteroid(\"a\", {1, 2, 3}, 100, 0, 0, 0, 0\naddAsteroid(\"b\", {4, 5, 6}, 100, 0, 0, 0, 0)"),
-                    "\")\" is missing", 2},
+            body("addAsteroid(\"a\", {1, 2, 3}, 100, 0, 0, 0, 0\naddAsteroid(\"b\", {4, 5, 6}, 100, 0, 0, 0, 0)"),
+            "\")\" is missing", 2},
         ProblemCase{"nestedTooDeep", "function DetermChunk()\n" + QByteArray(300, ' ').replace(" ", "do ") + pebble,
-                    "nested more than", 0},
-        ProblemCase{"worldBoundsExpression", body("setWorldBoundsInner({0, 0, 0}, {size, 1, 2})"), "computed by the script", 0},
+            "nested more than", 0},
+        ProblemCase{
+            "worldBoundsExpression", body("setWorldBoundsInner({0, 0, 0}, {size, 1, 2})"), "computed by the script", 0},
         ProblemCase{"callInALoop", body("for i = 1, 3 do\n  " + QByteArray(pebble) + "\nend"), "read once", 1}),
     [](const ::testing::TestParamInfo<ProblemCase>& info) { return std::string(info.param.name); });
 
@@ -199,149 +209,161 @@ const PlayerTable& players(const Level& l)
     return l.settings.players;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, FaultTest,
-    ::testing::Values(
-        FaultCase{"playerTable",
-                  "maxPlayers = 2\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Hiigaran\", "
-                  "startPos = 1, team = 2}\nplayer[1] = {id = 1, name = \"Blue\", resources = 20000, raceID = 2, startPos = 1}\n",
-                  [](const Level& l) {
-                      EXPECT_EQ(players(l).text(0, PlayerTable::Field::Resources), QStringLiteral("750"));
-                      EXPECT_EQ(players(l).text(0, PlayerTable::Field::Race), QStringLiteral("Hiigaran"));
-                      EXPECT_EQ(players(l).text(1, PlayerTable::Field::Race), QStringLiteral("2"));
-                      EXPECT_EQ(players(l).text(1, PlayerTable::Field::Name), QStringLiteral("Blue"));
-                  }},
+INSTANTIATE_TEST_SUITE_P(Files, FaultTest,
+    ::testing::Values(FaultCase{"playerTable",
+                          "maxPlayers = 2\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName "
+                          "= \"Hiigaran\", "
+                          "startPos = 1, team = 2}\nplayer[1] = {id = 1, name = \"Blue\", resources = 20000, raceID = "
+                          "2, startPos = 1}\n",
+                          [](const Level& l) {
+                              EXPECT_EQ(players(l).text(0, PlayerTable::Field::Resources), QStringLiteral("750"));
+                              EXPECT_EQ(players(l).text(0, PlayerTable::Field::Race), QStringLiteral("Hiigaran"));
+                              EXPECT_EQ(players(l).text(1, PlayerTable::Field::Race), QStringLiteral("2"));
+                              EXPECT_EQ(players(l).text(1, PlayerTable::Field::Name), QStringLiteral("Blue"));
+                          }},
         FaultCase{"playerList",
-                  "player =\n{\n\t{id = 0, name = \"Vaygr\", resources = 5000, raceID = 2, startPos = 1,},\n"
-                  "\t{id = 1, name = \"Hiigaran\", resources = 5000, raceID = 1, startPos = 1,},\n"
-                  "\t{id = 2, name = \"Extra\", resources = 1, raceID = 1, startPos = 1,},\n}\nmaxPlayers = 2\n",
-                  [](const Level& l) {
-                      EXPECT_TRUE(players(l).isListForm());
-                      EXPECT_EQ(players(l).text(1, PlayerTable::Field::Name), QStringLiteral("Hiigaran"));
-                      EXPECT_EQ(players(l).entries().size(), 3u) << "an entry beyond the player count is kept";
-                  }},
+            "player =\n{\n\t{id = 0, name = \"Vaygr\", resources = 5000, raceID = 2, startPos = 1,},\n"
+            "\t{id = 1, name = \"Hiigaran\", resources = 5000, raceID = 1, startPos = 1,},\n"
+            "\t{id = 2, name = \"Extra\", resources = 1, raceID = 1, startPos = 1,},\n}\nmaxPlayers = 2\n",
+            [](const Level& l) {
+                EXPECT_TRUE(players(l).isListForm());
+                EXPECT_EQ(players(l).text(1, PlayerTable::Field::Name), QStringLiteral("Hiigaran"));
+                EXPECT_EQ(players(l).entries().size(), 3u) << "an entry beyond the player count is kept";
+            }},
         FaultCase{"squadronTypeIsTheSecondArgument",
-                  body("  addSquadron(\"light\", \"meg_NavBouy_simple\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)\n"
-                       "  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10, 20, 30}, 1, 0)"),
-                  [](const Level& l) {
-                      const PropRecord& m = l.doc.props(ItemKind::Megalith)[0];
-                      EXPECT_EQ(m.customName, QStringLiteral("meg_NavBouy_simple"));
-                      EXPECT_EQ(m.name, QStringLiteral("light"));
-                      const ShipRecord& s = l.doc.ships()[0];
-                      EXPECT_EQ(s.modelIndex, 30);
-                      EXPECT_EQ(s.name, QStringLiteral("Alpha"));
-                      EXPECT_THAT((std::array{int(s.player), s.orientation, s.rotation2, s.rotation1}), ElementsAre(2, 10, 20, 30));
-                      EXPECT_THAT(itemTexts(l), ElementsAre("light", "Alpha"));
-                  }},
+            body("  addSquadron(\"light\", \"meg_NavBouy_simple\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)\n"
+                 "  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10, 20, 30}, 1, 0)"),
+            [](const Level& l) {
+                const PropRecord& m = l.doc.props(ItemKind::Megalith)[0];
+                EXPECT_EQ(m.customName, QStringLiteral("meg_NavBouy_simple"));
+                EXPECT_EQ(m.name, QStringLiteral("light"));
+                const ShipRecord& s = l.doc.ships()[0];
+                EXPECT_EQ(s.modelIndex, 30);
+                EXPECT_EQ(s.name, QStringLiteral("Alpha"));
+                EXPECT_THAT(
+                    (std::array{int(s.player), s.orientation, s.rotation2, s.rotation1}), ElementsAre(2, 10, 20, 30));
+                EXPECT_THAT(itemTexts(l), ElementsAre("light", "Alpha"));
+            }},
         FaultCase{"rotationsAndTrailingArguments",
-                  body("  addSquadron(\"Meg_SajHulkPanels2\", \"Meg_SajHulkPanels\", {1, 2, 3}, -1, {-8.864, 20.864, -69.471}, 0, 0)\n"
-                       "  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 100, 12.5, -3, 45, 1)\n"
-                       "  addSalvage(\"slv_chunk_lrg01\", {1, 2, 3}, 80, 0, 90, 0, 1)\n"
-                       "  addPebble(\"pebble_0\", {1, 2, 3}, 0.0, 0.5, 0.0)"),
-                  [](const Level& l) {
-                      EXPECT_TRUE(l.doc.props(ItemKind::Megalith)[0].source);
-                      EXPECT_TRUE(l.doc.resources(ItemKind::Asteroid)[0].source);
-                      EXPECT_EQ(l.doc.props(ItemKind::Pebble)[0].chunk, Chunk::Determ) << "a pebble read from DetermChunk";
-                  }},
+            body("  addSquadron(\"Meg_SajHulkPanels2\", \"Meg_SajHulkPanels\", {1, 2, 3}, -1, {-8.864, 20.864, "
+                 "-69.471}, 0, 0)\n"
+                 "  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 100, 12.5, -3, 45, 1)\n"
+                 "  addSalvage(\"slv_chunk_lrg01\", {1, 2, 3}, 80, 0, 90, 0, 1)\n"
+                 "  addPebble(\"pebble_0\", {1, 2, 3}, 0.0, 0.5, 0.0)"),
+            [](const Level& l) {
+                EXPECT_TRUE(l.doc.props(ItemKind::Megalith)[0].source);
+                EXPECT_TRUE(l.doc.resources(ItemKind::Asteroid)[0].source);
+                EXPECT_EQ(l.doc.props(ItemKind::Pebble)[0].chunk, Chunk::Determ) << "a pebble read from DetermChunk";
+            }},
         FaultCase{"cloudNamesAlphaAndFifthArgument",
-                  body("  addDustCloud(\"Lane1\", \"dustcloud_nores\", {1, 2, 3}, {0.2, 0.4, 0.6, 0.5}, 2.5, 3000)\n"
-                       "  addNebula(\"Veil\", \"nebula_0\", {1, 2, 3}, {1, 0.5, 0, 0.25}, 0, 8000)\n"
-                       "  addCloud(\"c\", \"cloud_0\", {.5, -0, 1e3}, {0, 0, 0, 0}, 0, 0)"),
-                  [](const Level& l) {
-                      const CloudRecord& n = l.doc.clouds(ItemKind::Nebula)[0];
-                      EXPECT_EQ(n.modelIndex, 11);
-                      EXPECT_EQ(n.name, QStringLiteral("Veil"));
-                      EXPECT_THAT((std::array<int, 4>{n.red, n.green, n.blue, n.size}), ElementsAre(255, 128, 0, 8000));
-                      EXPECT_EQ(l.doc.clouds(ItemKind::DustCloud)[0].modelIndex, 1);
-                  }},
+            body("  addDustCloud(\"Lane1\", \"dustcloud_nores\", {1, 2, 3}, {0.2, 0.4, 0.6, 0.5}, 2.5, 3000)\n"
+                 "  addNebula(\"Veil\", \"nebula_0\", {1, 2, 3}, {1, 0.5, 0, 0.25}, 0, 8000)\n"
+                 "  addCloud(\"c\", \"cloud_0\", {.5, -0, 1e3}, {0, 0, 0, 0}, 0, 0)"),
+            [](const Level& l) {
+                const CloudRecord& n = l.doc.clouds(ItemKind::Nebula)[0];
+                EXPECT_EQ(n.modelIndex, 11);
+                EXPECT_EQ(n.name, QStringLiteral("Veil"));
+                EXPECT_THAT((std::array<int, 4>{n.red, n.green, n.blue, n.size}), ElementsAre(255, 128, 0, 8000));
+                EXPECT_EQ(l.doc.clouds(ItemKind::DustCloud)[0].modelIndex, 1);
+            }},
         FaultCase{"callsTheEditorDoesNotModel",
-                  "function DetermChunk()\n  setWorldBoundsOuter({0, 0, 0}, {50000, 20000, 50000})\n"
-                  "  addSphere(\"s\", {1, 2, 3}, 500)\n  addCamera(\"cam\", {0, 0, 0}, {1, 1, 1})\n"
-                  "  addPath(\"p\", {0, 0, 0}, {1, 1, 1})\n  createSOBGroup(\"g\")\nend\n"
-                  "function NonDetermChunk()\n  fogSetActive(1)\n  fogSetType(\"linear\")\n  fogSetStart(10)\n  fogSetEnd(15000)\n"
-                  "  fogSetColour(0.35, 0.2, 0.07, 1)\n  fogSetDensity(0.28)\n  setBattleMusic(\"Data:sound/music/battle/b01\")\n"
-                  "  setDustCloudAmbient({0.1, 0.2, 0.3, 1})\n  setLevelShadowColour(0, 0, 0, 0)\n"
-                  "  setWorldBoundsInner({-4.4, 0, 0}, {41000, 41000, 41000})\nend\n",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.settings.keptCalls.size(), 12u);
-                      EXPECT_EQ(l.settings.sizeX, QStringLiteral("41000"));
-                      EXPECT_TRUE(l.write().contains("  fogSetActive(1)\r\n"));
-                      EXPECT_FALSE(l.write().contains("fogSetActive(0)")) << "the file's fog line replaces the editor's";
-                  }},
+            "function DetermChunk()\n  setWorldBoundsOuter({0, 0, 0}, {50000, 20000, 50000})\n"
+            "  addSphere(\"s\", {1, 2, 3}, 500)\n  addCamera(\"cam\", {0, 0, 0}, {1, 1, 1})\n"
+            "  addPath(\"p\", {0, 0, 0}, {1, 1, 1})\n  createSOBGroup(\"g\")\nend\n"
+            "function NonDetermChunk()\n  fogSetActive(1)\n  fogSetType(\"linear\")\n  fogSetStart(10)\n  "
+            "fogSetEnd(15000)\n"
+            "  fogSetColour(0.35, 0.2, 0.07, 1)\n  fogSetDensity(0.28)\n  "
+            "setBattleMusic(\"Data:sound/music/battle/b01\")\n"
+            "  setDustCloudAmbient({0.1, 0.2, 0.3, 1})\n  setLevelShadowColour(0, 0, 0, 0)\n"
+            "  setWorldBoundsInner({-4.4, 0, 0}, {41000, 41000, 41000})\nend\n",
+            [](const Level& l) {
+                EXPECT_EQ(l.settings.keptCalls.size(), 12u);
+                EXPECT_EQ(l.settings.sizeX, QStringLiteral("41000"));
+                EXPECT_TRUE(l.write().contains("  fogSetActive(1)\r\n"));
+                EXPECT_FALSE(l.write().contains("fogSetActive(0)")) << "the file's fog line replaces the editor's";
+            }},
         FaultCase{"globalsWithoutBlanks",
-                  "levelDesc=\"Perihelion\";maxPlayers=6;\nfunction DetermChunk()\n"
-                  "addPoint(\"StartPos0\",{1,0,1},{0,0,0});addPoint(\"StartPos1\",{2,0,2},{0,0,0});"
-                  "addPoint(\"StartPos2\",{3,0,3},{0,0,0})\naddPoint(\"StartPos3\",{4,0,4},{0,0,0}) "
-                  "addPoint(\"StartPos4\",{5,0,5},{0,0,0}) addPoint(\"StartPos5\",{6,0,6},{0,0,0})\nend",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.settings.levelDesc, QStringLiteral("Perihelion"));
-                      EXPECT_EQ(l.settings.playerCount(), 6);
-                      EXPECT_EQ(l.doc.liveCount(ItemKind::PlayerStart), 6);
-                  }},
+            "levelDesc=\"Perihelion\";maxPlayers=6;\nfunction DetermChunk()\n"
+            "addPoint(\"StartPos0\",{1,0,1},{0,0,0});addPoint(\"StartPos1\",{2,0,2},{0,0,0});"
+            "addPoint(\"StartPos2\",{3,0,3},{0,0,0})\naddPoint(\"StartPos3\",{4,0,4},{0,0,0}) "
+            "addPoint(\"StartPos4\",{5,0,5},{0,0,0}) addPoint(\"StartPos5\",{6,0,6},{0,0,0})\nend",
+            [](const Level& l) {
+                EXPECT_EQ(l.settings.levelDesc, QStringLiteral("Perihelion"));
+                EXPECT_EQ(l.settings.playerCount(), 6);
+                EXPECT_EQ(l.doc.liveCount(ItemKind::PlayerStart), 6);
+            }},
         FaultCase{"eightPlayers",
-                  "maxPlayers = 8\nfunction DetermChunk()\n" + [] {
-                      QByteArray points;
-                      for (int i = 0; i < 8; ++i)
-                          points += "  addPoint(\"StartPos" + QByteArray::number(i) + "\", {" + QByteArray::number(i) + ", 0, 0}, {0, 45, 0})\n";
-                      return points;
-                  }() + "end\n",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.settings.playerCount(), 8);
-                      EXPECT_EQ(l.doc.player(7).label, QStringLiteral("Player 8"));
-                      EXPECT_EQ(itemTexts(l).last(), QStringLiteral("Player 8 start"));
-                  }},
+            "maxPlayers = 8\nfunction DetermChunk()\n" +
+                [] {
+                    QByteArray points;
+                    for (int i = 0; i < 8; ++i)
+                        points += "  addPoint(\"StartPos" + QByteArray::number(i) + "\", {" + QByteArray::number(i)
+                            + ", 0, 0}, {0, 45, 0})\n";
+                    return points;
+                }()
+                + "end\n",
+            [](const Level& l) {
+                EXPECT_EQ(l.settings.playerCount(), 8);
+                EXPECT_EQ(l.doc.player(7).label, QStringLiteral("Player 8"));
+                EXPECT_EQ(itemTexts(l).last(), QStringLiteral("Player 8 start"));
+            }},
         FaultCase{"quotedNamesAreOneArgument",
-                  body("  addSquadron(\"Aircraft Carrier\", \"Aircraft Carrier\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
-                       "  addSquadron(\"my\\\"ship\", \"my\\\"ship\", {4, 5, 6}, 1, {7, 8, 9}, 0, 0)\n"
-                       "  addSquadron('single, (quoted)', 'single, (quoted)', {1, 1, 1}, 0, {0, 0, 0}, 0, 0)\n"
-                       "  addSquadron(\"caf\\233\", \"caf\\233\", {1, 1, 1}, 0, {0, 0, 0}, 0, 0)"),
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.ships()[0].customName, QStringLiteral("Aircraft Carrier"));
-                      const ShipRecord& s = l.doc.ships()[1];
-                      EXPECT_EQ(s.customName, QStringLiteral("my\"ship"));
-                      EXPECT_THAT((std::array{s.posX, s.posY, s.posZ, int(s.player), s.orientation}), ElementsAre(4, 6, 5, 1, 7));
-                      EXPECT_EQ(l.doc.ships()[2].customName, QStringLiteral("single, (quoted)"));
-                      EXPECT_EQ(l.doc.ships()[3].customName, QString::fromLatin1("caf\xe9"));
-                  }},
+            body("  addSquadron(\"Aircraft Carrier\", \"Aircraft Carrier\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
+                 "  addSquadron(\"my\\\"ship\", \"my\\\"ship\", {4, 5, 6}, 1, {7, 8, 9}, 0, 0)\n"
+                 "  addSquadron('single, (quoted)', 'single, (quoted)', {1, 1, 1}, 0, {0, 0, 0}, 0, 0)\n"
+                 "  addSquadron(\"caf\\233\", \"caf\\233\", {1, 1, 1}, 0, {0, 0, 0}, 0, 0)"),
+            [](const Level& l) {
+                EXPECT_EQ(l.doc.ships()[0].customName, QStringLiteral("Aircraft Carrier"));
+                const ShipRecord& s = l.doc.ships()[1];
+                EXPECT_EQ(s.customName, QStringLiteral("my\"ship"));
+                EXPECT_THAT(
+                    (std::array{s.posX, s.posY, s.posZ, int(s.player), s.orientation}), ElementsAre(4, 6, 5, 1, 7));
+                EXPECT_EQ(l.doc.ships()[2].customName, QStringLiteral("single, (quoted)"));
+                EXPECT_EQ(l.doc.ships()[3].customName, QString::fromLatin1("caf\xe9"));
+            }},
         FaultCase{"commentInsideACallAndTwoCallsOnALine",
-                  body("  addAsteroid(\"Asteroid_1\", {40, -- x\n 50, 60}, 70, 0, 0, 0, 0)\n"
-                       "  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0); addPebble(\"pebble_1\", {4, 5, 6}, 0, 0, 0)"),
-                  [](const Level& l) {
-                      const ResourceRecord& a = l.doc.resources(ItemKind::Asteroid)[0];
-                      EXPECT_THAT((std::array{a.posX, a.posZ, a.posY, a.resourcePercent}), ElementsAre(40, 50, 60, 70));
-                      EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 2);
-                  }},
+            body("  addAsteroid(\"Asteroid_1\", {40, -- x\n 50, 60}, 70, 0, 0, 0, 0)\n"
+                 "  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0); addPebble(\"pebble_1\", {4, 5, 6}, 0, 0, 0)"),
+            [](const Level& l) {
+                const ResourceRecord& a = l.doc.resources(ItemKind::Asteroid)[0];
+                EXPECT_THAT((std::array{a.posX, a.posZ, a.posY, a.resourcePercent}), ElementsAre(40, 50, 60, 70));
+                EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 2);
+            }},
         // Lua 5 would read the three lines after "--[[" as a comment; the game reads them.
         FaultCase{"blockCommentsAreLineComments",
-                  "--[[ a header\nfunction NonDetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n--]]\n",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 1);
-                      EXPECT_TRUE(l.hasProblem("block comment"));
-                  },
-                  false},
+            "--[[ a header\nfunction NonDetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n--]]\n",
+            [](const Level& l) {
+                EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 1);
+                EXPECT_TRUE(l.hasProblem("block comment"));
+            },
+            false},
         // A lone CR is a blank to Lua 4.0: the calls are read, and a comment line swallows the rest.
         FaultCase{"carriageReturnLineEnds",
-                  "function NonDetermChunk()\raddPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\rend\r-- the end\raddPebble(\"x\", {}, 0, 0, 0)",
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 1);
-                      EXPECT_TRUE(l.hasProblem("lone carriage return"));
-                  },
-                  false},
+            "function NonDetermChunk()\raddPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\rend\r-- the end\raddPebble(\"x\", "
+            "{}, 0, 0, 0)",
+            [](const Level& l) {
+                EXPECT_EQ(l.doc.itemCount(ItemKind::Pebble), 1);
+                EXPECT_TRUE(l.hasProblem("lone carriage return"));
+            },
+            false},
         FaultCase{"worldBoundsAsTexts", body("  setWorldBoundsInner({0, 0, 0}, {\"1d5\", 20000, \"+5\"})"),
-                  [](const Level& l) {
-                      EXPECT_EQ(l.settings.sizeZ, QStringLiteral("20000"));
-                      EXPECT_TRUE(l.hasProblem("world size X"));
-                      EXPECT_TRUE(l.write().contains("{\"1d5\", 20000, \"+5\"}")) << "written back as the texts they were";
-                  }},
+            [](const Level& l) {
+                EXPECT_EQ(l.settings.sizeZ, QStringLiteral("20000"));
+                EXPECT_TRUE(l.hasProblem("world size X"));
+                EXPECT_TRUE(l.write().contains("{\"1d5\", 20000, \"+5\"}")) << "written back as the texts they were";
+            }},
         FaultCase{"asteroidNamesStayWithAShuffledList",
-                  body("  addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\n  addAsteroid(\"Asteroid_3\", {1, 2, 3}, 100, 0, 0, 0, 0)"),
-                  [](const Level& l) {
-                      EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex, 2);
-                      EXPECT_TRUE(l.write().contains("addAsteroid(\"Asteroid_1\""));
-                      EXPECT_TRUE(l.write().contains("addAsteroid(\"Asteroid_3\""));
-                  },
-                  true,
-                  [](Level& l) { l.catalogue = Catalogue(QStringLiteral("game"), {std::make_shared<ShuffledAsteroids>()}); }}),
+            body("  addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\n  addAsteroid(\"Asteroid_3\", {1, 2, 3}, "
+                 "100, 0, 0, 0, 0)"),
+            [](const Level& l) {
+                EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex, 2);
+                EXPECT_TRUE(l.write().contains("addAsteroid(\"Asteroid_1\""));
+                EXPECT_TRUE(l.write().contains("addAsteroid(\"Asteroid_3\""));
+            },
+            true,
+            [](Level& l) {
+                l.catalogue = Catalogue(QStringLiteral("game"), {std::make_shared<ShuffledAsteroids>()});
+            }}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 // What the user changes is written into the call as the file gave it; the rest stays as written.
@@ -360,8 +382,10 @@ TEST(LevelReader, EditedValuesGoIntoTheCallsAsRead)
     ShipRecord& ship = l.doc.ships()[0];
     ship.rotation1 = 31;
     const QByteArray out = l.write();
-    EXPECT_TRUE(out.contains("  addAsteroid(\"Asteroid_2\", {1.25, 2, 9}, 55, 12.5, -3, 45, 1)\r\n")) << out.constData();
-    EXPECT_TRUE(out.contains("  addNebula(\"Veil\", \"m05_dustcloud_nebula\", {1, 2, 3}, {1, 1, 0, 0.25}, 0, 8000)\r\n"))
+    EXPECT_TRUE(out.contains("  addAsteroid(\"Asteroid_2\", {1.25, 2, 9}, 55, 12.5, -3, 45, 1)\r\n"))
+        << out.constData();
+    EXPECT_TRUE(
+        out.contains("  addNebula(\"Veil\", \"m05_dustcloud_nebula\", {1, 2, 3}, {1, 1, 0, 0.25}, 0, 8000)\r\n"))
         << out.constData();
     EXPECT_TRUE(out.contains("  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10.5, 20, 31}, 1, 0)\r\n"))
         << out.constData();
@@ -388,70 +412,74 @@ TEST_P(RoundTripTest, ReadsAsDefinedAndSurvivesASaveAndLoad)
     EXPECT_EQ(second.write(), saved);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, RoundTripTest,
+INSTANTIATE_TEST_SUITE_P(Files, RoundTripTest,
     ::testing::Values(
         RoundTripCase{"globalsAndSettings",
-                      "levelDesc = \"My Map\";\nmaxPlayers = 4\nfunction NonDetermChunk()\n"
-                      "  setWorldBoundsInner({0, 0, 0}, {40000, 15000, 35000})\n  loadBackground(\"m07\")\n"
-                      "  setSensorsManagerCameraDistances(4000, 100000)\n"
-                      "  setDefaultMusic(\"Data:sound/music/Battle/battle_06\")\nend\n",
-                      [](Level& l) {
-                          const MapSettings& s = l.settings;
-                          EXPECT_THAT((QStringList{s.levelDesc, s.sizeX, s.sizeY, s.sizeZ, s.background, s.cameraMin, s.cameraMax, s.music}),
-                                      ElementsAre("My Map", "40000", "35000", "15000", "m07", "4000", "100000", "Battle/battle_06"));
-                          EXPECT_EQ(s.playerIndex, 2);
-                          EXPECT_TRUE(l.result.worldBoundsRead);
-                      }},
+            "levelDesc = \"My Map\";\nmaxPlayers = 4\nfunction NonDetermChunk()\n"
+            "  setWorldBoundsInner({0, 0, 0}, {40000, 15000, 35000})\n  loadBackground(\"m07\")\n"
+            "  setSensorsManagerCameraDistances(4000, 100000)\n"
+            "  setDefaultMusic(\"Data:sound/music/Battle/battle_06\")\nend\n",
+            [](Level& l) {
+                const MapSettings& s = l.settings;
+                EXPECT_THAT((QStringList{s.levelDesc, s.sizeX, s.sizeY, s.sizeZ, s.background, s.cameraMin, s.cameraMax,
+                                s.music}),
+                    ElementsAre("My Map", "40000", "35000", "15000", "m07", "4000", "100000", "Battle/battle_06"));
+                EXPECT_EQ(s.playerIndex, 2);
+                EXPECT_TRUE(l.result.worldBoundsRead);
+            }},
         RoundTripCase{"eightBitText", "levelDesc = \"Caf\xe9 \xff\"\n",
-                      [](Level& l) {
-                          EXPECT_EQ(l.settings.levelDesc, QString::fromLatin1("Caf\xe9 \xff"));
-                          EXPECT_TRUE(l.write().contains("levelDesc = \"Caf\xe9 \xff\"\r\n"));
-                      }},
+            [](Level& l) {
+                EXPECT_EQ(l.settings.levelDesc, QString::fromLatin1("Caf\xe9 \xff"));
+                EXPECT_TRUE(l.write().contains("levelDesc = \"Caf\xe9 \xff\"\r\n"));
+            }},
         RoundTripCase{"escapedDescription", "levelDesc = \"Say \\\"hi\\\" \\\\o/\"\n",
-                      [](Level& l) { EXPECT_EQ(l.settings.levelDesc, QLatin1String("Say \"hi\" \\o/")); }},
+            [](Level& l) { EXPECT_EQ(l.settings.levelDesc, QLatin1String("Say \"hi\" \\o/")); }},
         RoundTripCase{"namesInNoList",
-                      body("  addCloud(\"p\", \"cloud_mod\", {1, 2, 3}, {0, 0, 0, 1}, 0.0, 5)\n"
-                           "  addSquadron(\"meg_modded\", \"meg_modded\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)\n"
-                           "  addPebble(\"rock\", {1, 2, 3}, 0, 0, 0)\n"
-                           "  addNebula(\"weird_nebula\", \"weird_nebula\", {1, 2, 3}, {0.5, 0, 0, 1}, 0.0, 44)"),
-                      [](Level& l) {
-                          const CloudRecord& n = l.doc.clouds(ItemKind::Nebula)[0];
-                          EXPECT_THAT((QStringList{l.doc.clouds(ItemKind::Cloud)[0].customName, l.doc.props(ItemKind::Megalith)[0].customName,
-                                                   l.doc.props(ItemKind::Pebble)[0].customName, n.customName}),
-                                      ElementsAre("cloud_mod", "meg_modded", "rock", "weird_nebula"));
-                          EXPECT_THAT((std::array<int, 3>{n.modelIndex, n.red, n.size}), ElementsAre(-1, 128, 44));
-                      }},
+            body("  addCloud(\"p\", \"cloud_mod\", {1, 2, 3}, {0, 0, 0, 1}, 0.0, 5)\n"
+                 "  addSquadron(\"meg_modded\", \"meg_modded\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)\n"
+                 "  addPebble(\"rock\", {1, 2, 3}, 0, 0, 0)\n"
+                 "  addNebula(\"weird_nebula\", \"weird_nebula\", {1, 2, 3}, {0.5, 0, 0, 1}, 0.0, 44)"),
+            [](Level& l) {
+                const CloudRecord& n = l.doc.clouds(ItemKind::Nebula)[0];
+                EXPECT_THAT((QStringList{l.doc.clouds(ItemKind::Cloud)[0].customName,
+                                l.doc.props(ItemKind::Megalith)[0].customName,
+                                l.doc.props(ItemKind::Pebble)[0].customName, n.customName}),
+                    ElementsAre("cloud_mod", "meg_modded", "rock", "weird_nebula"));
+                EXPECT_THAT((std::array<int, 3>{n.modelIndex, n.red, n.size}), ElementsAre(-1, 128, 44));
+            }},
         RoundTripCase{"modelNamesComeBackAsThemselves",
-                      body("  addSquadron(\"hgn_assaultcorvette\", \"hgn_assaultcorvette\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)\n"
-                           "  addSquadron(\"meg_bentus_ruin_1\", \"meg_bentus_ruin_1\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
-                           "  addSquadron(\"assaultcorvette\", \"assaultcorvette\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)"),
-                      [](Level& l) { // the last: containment when nothing is equal
-                          EXPECT_THAT((std::array<int, 3>{l.doc.ships()[0].modelIndex, l.doc.props(ItemKind::Megalith)[0].modelIndex,
-                                                          l.doc.ships()[1].modelIndex}),
-                                      ElementsAre(0, 5, 1));
-                          EXPECT_TRUE(l.write().contains("addSquadron(\"assaultcorvette\", \"assaultcorvette\""));
-                      }},
+            body("  addSquadron(\"hgn_assaultcorvette\", \"hgn_assaultcorvette\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)\n"
+                 "  addSquadron(\"meg_bentus_ruin_1\", \"meg_bentus_ruin_1\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
+                 "  addSquadron(\"assaultcorvette\", \"assaultcorvette\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)"),
+            [](Level& l) { // the last: containment when nothing is equal
+                EXPECT_THAT((std::array<int, 3>{l.doc.ships()[0].modelIndex,
+                                l.doc.props(ItemKind::Megalith)[0].modelIndex, l.doc.ships()[1].modelIndex}),
+                    ElementsAre(0, 5, 1));
+                EXPECT_TRUE(l.write().contains("addSquadron(\"assaultcorvette\", \"assaultcorvette\""));
+            }},
         RoundTripCase{"escapedNames",
-                      body("  addPebble(\"a\\\\b\", {1, 2, 3}, 0, 0, 0)\n"
-                           "  addSquadron(\"say\\\\hi\", \"x\\ty\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
-                           "  loadBackground(\"m\\\\01\")\n  setDefaultMusic(\"Data:sound/music/a\\\\b\")"),
-                      [](Level& l) {
-                          EXPECT_THAT((QStringList{l.doc.props(ItemKind::Pebble)[0].customName, l.doc.ships()[0].name,
-                                                   l.doc.ships()[0].customName, l.settings.background, l.settings.music}),
-                                      ElementsAre("a\\b", "say\\hi", "x\ty", "m\\01", "a\\b"));
-                      }},
+            body("  addPebble(\"a\\\\b\", {1, 2, 3}, 0, 0, 0)\n"
+                 "  addSquadron(\"say\\\\hi\", \"x\\ty\", {1, 2, 3}, 0, {0, 0, 0}, 0, 0)\n"
+                 "  loadBackground(\"m\\\\01\")\n  setDefaultMusic(\"Data:sound/music/a\\\\b\")"),
+            [](Level& l) {
+                EXPECT_THAT((QStringList{l.doc.props(ItemKind::Pebble)[0].customName, l.doc.ships()[0].name,
+                                l.doc.ships()[0].customName, l.settings.background, l.settings.music}),
+                    ElementsAre("a\\b", "say\\hi", "x\ty", "m\\01", "a\\b"));
+            }},
         // Found by the editor's monkey test: "Custom" is no model, and a quoted background or music
         // keeps its blanks and quotes.
         RoundTripCase{"namedCustom", body("  addAsteroid(\"Custom\", {1, 2, 3}, 100, 0, 0, 0, 0)"),
-                      [](Level& l) {
-                          EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex, -1);
-                          EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].customName, QStringLiteral("Custom"));
-                      }},
+            [](Level& l) {
+                EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].modelIndex, -1);
+                EXPECT_EQ(l.doc.resources(ItemKind::Asteroid)[0].customName, QStringLiteral("Custom"));
+            }},
         RoundTripCase{"quotedSettings",
-                      body("  loadBackground(\"  my, (odd) sky \")\n"
-                           "  setDefaultMusic(\"Data:sound/music/Say \\\"hi\\\"\")"),
-                      [](Level& l) { EXPECT_EQ(l.settings.background + u'|' + l.settings.music, QLatin1String("  my, (odd) sky |Say \"hi\"")); }}),
+            body("  loadBackground(\"  my, (odd) sky \")\n"
+                 "  setDefaultMusic(\"Data:sound/music/Say \\\"hi\\\"\")"),
+            [](Level& l) {
+                EXPECT_EQ(
+                    l.settings.background + u'|' + l.settings.music, QLatin1String("  my, (odd) sky |Say \"hi\""));
+            }}),
     [](const ::testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.name); });
 
 TEST(LevelReader, WriteReadWriteGivesTheSameBytes)
@@ -510,7 +538,8 @@ TEST(LevelReader, WriteReadWriteGivesTheSameBytes)
     EXPECT_EQ(second.write(), once);
     for (ItemKind kind : arrayKinds) {
         for (int i = 0; i < second.doc.itemCount(kind); ++i)
-            second.doc.visit(kind, i, [](const auto& r) { EXPECT_FALSE(r.source) << "the editor's own lines keep nothing"; });
+            second.doc.visit(
+                kind, i, [](const auto& r) { EXPECT_FALSE(r.source) << "the editor's own lines keep nothing"; });
     }
 }
 
@@ -542,7 +571,8 @@ TEST(LevelReader, RealMapsMadeOfPlainCallsKeepWhatTheGameSees)
         Level again;
         again.read(saved);
         EXPECT_EQ(again.write(), saved) << file.toStdString() << ": a second load and save changes nothing";
-        if (l.result.scriptInChunks > 0 || l.result.callsSkipped > 0 || bytes.startsWith("\x1bLua") || l.hasProblem("includes"))
+        if (l.result.scriptInChunks > 0 || l.result.callsSkipped > 0 || bytes.startsWith("\x1bLua")
+            || l.hasProblem("includes"))
             continue;
         plain << QFileInfo(file).fileName();
         const QStringList before = gameView(bytes);
@@ -556,3 +586,67 @@ TEST(LevelReader, RealMapsMadeOfPlainCallsKeepWhatTheGameSees)
 }
 
 } // namespace
+
+namespace {
+
+struct RecordingSink final : ReadSink {
+    std::vector<LevelCall> calls;
+    int problems = 0;
+    void call(const LevelCall& c) override { calls.push_back(c); }
+    void global(std::string_view, const LuaValue&, qint64) override {}
+    void problem(qint64, const QString&) override { ++problems; }
+};
+
+RecordingSink readCalls(QByteArray bytes)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    RecordingSink sink;
+    readLevelCalls(buffer, sink);
+    return sink;
+}
+
+} // namespace
+
+// A call written on one line is read straight from its bytes; with a line end after its "(" it is
+// read token by token. Both must give the same calls, numerals spelt alike and -0 kept.
+TEST(LevelReader, CallsReadFromTheirBytesEqualCallsReadByToken)
+{
+    const char* arguments[] = {
+        "\"Asteroid_1\", {19759, -307, -18046}, 100, 0, 0, 0, 0",
+        "007, -007, -0, 0.0, -0.0, 1.50, 1e5, 2E-3, 1e+400, -1e400",
+        "123456789012345, 1234567890123456, 12345678901234567890, -123456789012345678",
+        "{}, {1, 2,}, {{1, {-2}}, \"x\"}, \"\", \"a b\tc\", \"\xe9\"",
+        "- 5, -\t7, 1 , 2 ,3",
+        "1 + 2",
+        "x, 1",
+        "{a = 1}",
+        "{[1] = 2}",
+        "1.5.3",
+        "1..2",
+        "\"a\\\"b\", \"c\\65\"",
+        ".5, -.5",
+        "-x",
+        "12abc",
+        "nil, 3",
+        "0x10",
+        "1, 2 -- a comment",
+        "{1; 2}",
+        "'single'",
+        "{{{{{{{{{{1}}}}}}}}}}",
+    };
+    for (const char* args : arguments) {
+        const RecordingSink plain = readCalls(body((std::string("  addAsteroid(") + args + ")").c_str()));
+        const RecordingSink tokens = readCalls(body((std::string("  addAsteroid(\n") + args + ")").c_str()));
+        ASSERT_EQ(plain.calls.size(), tokens.calls.size()) << args;
+        EXPECT_EQ(plain.problems, tokens.problems) << args;
+        for (std::size_t c = 0; c < plain.calls.size(); ++c) {
+            const std::vector<LuaValue>& a = plain.calls[c].args;
+            const std::vector<LuaValue>& b = tokens.calls[c].args;
+            ASSERT_EQ(a.size(), b.size()) << args;
+            for (std::size_t i = 0; i < a.size(); ++i)
+                EXPECT_TRUE(a[i] == b[i] && luaText(a[i]) == luaText(b[i]))
+                    << args << ": argument " << i + 1 << " " << luaText(a[i]) << " / " << luaText(b[i]);
+        }
+    }
+}

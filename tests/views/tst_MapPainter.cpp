@@ -39,9 +39,12 @@ struct Map {
     void add(int x, int y, int z, std::int32_t colour = asteroidColour, const QString& text = {})
     {
         const bool ship = colour == rgb(255, 0, 0);
-        const auto id = ship ? document.appendItem(ItemKind::Ship, ShipRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour})
-                             : document.appendItem(ItemKind::Asteroid, ResourceRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour});
-        rows.push_back({text.isEmpty() ? QStringLiteral("Asteroid #%1").arg(*id) : text, ship ? ItemKind::Ship : ItemKind::Asteroid, *id});
+        const auto id = ship
+            ? document.appendItem(ItemKind::Ship, ShipRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour})
+            : document.appendItem(
+                ItemKind::Asteroid, ResourceRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour});
+        rows.push_back({text.isEmpty() ? QStringLiteral("Asteroid #%1").arg(*id) : text,
+            ship ? ItemKind::Ship : ItemKind::Asteroid, *id});
     }
     QImage top(QSize size = {600, 600}, bool frontView = false) const
     {
@@ -51,7 +54,10 @@ struct Map {
         frontView ? painter.paintFrontView(p, size, scene) : painter.paintTopView(p, size, scene);
         return image;
     }
-    int labelAt(QPointF p, const QImage* image = nullptr) const { return painter.labelAt(scene, image ? image->size() : QSize(600, 600), p, image); }
+    int labelAt(QPointF p, const QImage* image = nullptr) const
+    {
+        return painter.labelAt(scene, image ? image->size() : QSize(600, 600), p, image);
+    }
 };
 
 // Pixels of the colour (with none: of yellowish label text) in the area, by default the whole image.
@@ -74,16 +80,20 @@ bool near(const QImage& image, int x, int y, QRgb colour, int radius = 1)
 
 TEST(MapPainter, GridAnchoredAtTheNegativeEdgeAndCrossArmsHalfTheGridSize)
 {
-    struct Case { const char* grid; ViewScale view; std::vector<int> lineColumns, emptyColumns; QList<QPoint> white, notWhite; };
+    struct Case {
+        const char* grid;
+        ViewScale view;
+        std::vector<int> lineColumns, emptyColumns;
+        QList<QPoint> white, notWhite;
+    };
     // Cross arms of 1250 units: 12.5 pixels in the full view, 31.25 zoomed.
     for (const Case& c : {Case{"2500", fullTop, {25, 50, 275, 575}, {0, 12, 37, 290},
-                               {{300, 300}, {290, 300}, {311, 300}, {300, 289}, {300, 311}},
-                               {{316, 300}, {284, 300}, {300, 316}, {300, 284}, {305, 305}}},
-                          Case{"7000", fullTop, {70, 140, 280, 560}, {0, 25, 300, 575}, {}, {}},
-                          Case{"2500.5", fullTop, {25, 50, 575}, {37}, {}, {}}, // rounds half to even
-                          Case{"2500", zoomedTop, {50, 112}, {0, 80},
-                               {{300, 300}, {270, 300}, {330, 300}, {300, 270}, {300, 330}},
-                               {{335, 300}, {265, 300}, {300, 335}, {300, 265}}}}) {
+                              {{300, 300}, {290, 300}, {311, 300}, {300, 289}, {300, 311}},
+                              {{316, 300}, {284, 300}, {300, 316}, {300, 284}, {305, 305}}},
+             Case{"7000", fullTop, {70, 140, 280, 560}, {0, 25, 300, 575}, {}, {}},
+             Case{"2500.5", fullTop, {25, 50, 575}, {37}, {}, {}}, // rounds half to even
+             Case{"2500", zoomedTop, {50, 112}, {0, 80}, {{300, 300}, {270, 300}, {330, 300}, {300, 270}, {300, 330}},
+                 {{335, 300}, {265, 300}, {300, 335}, {300, 265}}}}) {
         Map map(c.grid);
         map.scene.top = c.view;
         const QImage image = map.top();
@@ -117,7 +127,8 @@ TEST(MapPainter, PlayerStartCircleStaysRoundWhenTheAxesScaleDifferently)
     Map flat("0"); // 100 units per pixel across, 300 down: still 10 pixels on both axes
     flat.addPlayer(0, 0, 0, 0, 0);
     const QImage image = flat.top({600, 200});
-    EXPECT_TRUE(near(image, 310, 100, red) && near(image, 290, 100, red) && near(image, 300, 110, red) && !near(image, 300, 103, red, 0));
+    EXPECT_TRUE(near(image, 310, 100, red) && near(image, 290, 100, red) && near(image, 300, 110, red)
+        && !near(image, 300, 103, red, 0));
 }
 
 TEST(MapPainter, HeadingRunsClockwiseFromUpToAWholeUnit)
@@ -125,8 +136,8 @@ TEST(MapPainter, HeadingRunsClockwiseFromUpToAWholeUnit)
     EXPECT_EQ(playerHeadingEnd(1000, 2000, -90), QPointF(-200, 2000));
     // One unit per pixel, the centre at pixel (1000, 1200); 95% of the way to (1863, 1166), resp. (1834, 1137).
     for (const auto& [orientation, on, off] : {std::tuple{0.f, QPoint(1000, 300), QPoint(1000, 2100)},
-                                               std::tuple{45.5f, QPoint(1820, 408), QPoint(1792, 380)},
-                                               std::tuple{44.5f, QPoint(1792, 380), QPoint(1820, 408)}}) {
+             std::tuple{45.5f, QPoint(1820, 408), QPoint(1792, 380)},
+             std::tuple{44.5f, QPoint(1792, 380), QPoint(1820, 408)}}) {
         Map map("0");
         map.addPlayer(0, 1000, 2000, 0, orientation);
         map.scene.top = {0, 800, 2400, 3200};
@@ -153,7 +164,8 @@ TEST(MapPainter, PointsAreTwoPixelsAcrossOnlyInsideTheViewAndLaterRowsPaintOver)
         both.add(5000, 5000, -3000, shipFirst ? asteroidColour : rgb(255, 0, 0));
         const QRgb visible = shipFirst ? asteroidRgb : red;
         const QImage top = both.top();
-        EXPECT_EQ((std::vector{top.pixel(349, 349), top.pixel(350, 350), both.top({600, 400}, true).pixel(350, 230)}), std::vector(3, visible));
+        EXPECT_EQ((std::vector{top.pixel(349, 349), top.pixel(350, 350), both.top({600, 400}, true).pixel(350, 230)}),
+            std::vector(3, visible));
     }
 }
 
@@ -170,7 +182,8 @@ TEST(MapPainter, RenderViewsStacksTopAboveAFrontViewOfHeights)
     EXPECT_EQ(count(image, black, gap) + count(image, red, gap), 0) << "nothing leaks into the gap";
     // In the front view height 0 lies at row 200, height 500 at row 195.
     const int front = 600 + viewGapPixels;
-    EXPECT_TRUE(count(image, grey, {0, front + 200, 600, 1}) > 150 && near(image, 320, front + 195, red) && near(image, 300, front + 195, red));
+    EXPECT_TRUE(count(image, grey, {0, front + 200, 600, 1}) > 150 && near(image, 320, front + 195, red)
+        && near(image, 300, front + 195, red));
     EXPECT_FALSE(near(image, 316, front + 195, red, 0)) << "no heading line in the front view";
     EXPECT_TRUE(near(image, 200, front + 300, asteroidRgb));
     EXPECT_EQ(count(image, white, {0, front, 600, 400}), 0) << "no origin cross in the front view";
@@ -199,11 +212,14 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
                 if (row == 0)
                     EXPECT_TRUE(qBlue(c) == 0 && qRed(c) == qGreen(c)) << points << "pt at " << x << "," << y;
                 else
-                    EXPECT_TRUE(row == -1 && count(image, std::nullopt, {x, y, 1, 1}) == 0) << points << "pt at " << x << "," << y;
+                    EXPECT_TRUE(row == -1 && count(image, std::nullopt, {x, y, 1, 1}) == 0)
+                        << points << "pt at " << x << "," << y;
             }
         EXPECT_GT(hits, 40) << points;
-        EXPECT_EQ((std::vector{map.labelAt({301.5, 301.5}, &image), map.labelAt({300.5, 301.5}, &image), map.labelAt({301.5, 300.5}, &image)}),
-                  (std::vector{0, -1, -1})) << "from the top-left corner on";
+        EXPECT_EQ((std::vector{map.labelAt({301.5, 301.5}, &image), map.labelAt({300.5, 301.5}, &image),
+                      map.labelAt({301.5, 300.5}, &image)}),
+            (std::vector{0, -1, -1}))
+            << "from the top-left corner on";
     }
     map.scene.top = zoomedTop; // the corner (100, 100) is now at pixel (302.5, 302.5)
     EXPECT_EQ(std::pair(map.labelAt({303, 304}), map.labelAt({301, 304})), std::pair(0, -1));
@@ -222,13 +238,35 @@ TEST(MapPainter, LaterLabelsCoverEarlierOnesAndWinTheHitTest)
     EXPECT_GT(count(longer.top(), std::nullopt, {380, 300, 219, 30}), 0);
 }
 
+// The hit-test answers from the labels the last paint of the same view showed: what is on the
+// screen. Another resolution, another row count or a changed caption asks every row instead.
+TEST(MapPainter, HitTestAnswersFromTheLastPaintOfTheSameView)
+{
+    Map map;
+    map.scene.labelShown.fill(true);
+    map.add(0, 0, 0, 0, QStringLiteral("Asteroid #1"));
+    const QImage painted = map.top();
+    map.document.setPosition(ItemKind::Asteroid, 0, {5000, 0, 0}); // 50 pixels right, not painted yet
+    EXPECT_EQ(std::pair(map.labelAt({303, 304}, &painted), map.labelAt({353, 304}, &painted)), std::pair(0, -1));
+    EXPECT_EQ(std::pair(map.labelAt({303, 304}), map.labelAt({353, 304})), std::pair(-1, 0)) << "another resolution";
+    const QImage repainted = map.top();
+    EXPECT_EQ(std::pair(map.labelAt({303, 304}, &repainted), map.labelAt({353, 304}, &repainted)), std::pair(-1, 0));
+    map.document.setPosition(ItemKind::Asteroid, 0, {0, 0, 0});
+    map.rows[0].text = QStringLiteral("A");
+    EXPECT_EQ(map.labelAt({353, 304}, &repainted), -1) << "a changed caption";
+    map.add(0, 0, 0, 0, QStringLiteral("Asteroid #2"));
+    EXPECT_EQ(map.labelAt({303, 304}, &repainted), 1) << "a row more";
+}
+
 TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
 {
     Map map;
     map.scene.labelShown.fill(true);
-    map.rows.insert(map.rows.end(), {{QStringLiteral("gone"), ItemKind::Asteroid, 500}, {QStringLiteral("bad"), static_cast<ItemKind>(10), 0}});
+    map.rows.insert(map.rows.end(),
+        {{QStringLiteral("gone"), ItemKind::Asteroid, 500}, {QStringLiteral("bad"), static_cast<ItemKind>(10), 0}});
     map.add(5000, 5000, 0);
-    EXPECT_TRUE(near(map.top(), 350, 350, asteroidRgb) && map.labelAt({352, 352}) == 2) << "rows without a record are skipped";
+    EXPECT_TRUE(near(map.top(), 350, 350, asteroidRgb) && map.labelAt({352, 352}) == 2)
+        << "rows without a record are skipped";
     map.scene.top = {5, 5, 5, 5};
     EXPECT_TRUE(count(map.top(), black) == 600 * 600 && map.labelAt({300, 300}) == -1);
     map.scene.document = nullptr, map.scene.rows = nullptr;

@@ -55,12 +55,24 @@ const std::string& componentText(std::int16_t c)
     return c >= 0 && c <= 255 ? texts[std::size_t(c)] : none;
 }
 
+// The value of the writer's text of each colour component, read once.
+double componentValue(std::int16_t c)
+{
+    static const std::array<double, 256> values = [] {
+        std::array<double, 256> v;
+        for (int i = 0; i < 256; ++i)
+            v[std::size_t(i)] = val(QString::fromStdString(componentText(std::int16_t(i))));
+        return v;
+    }();
+    return values[std::size_t(c)];
+}
+
 bool componentAsWritten(const LuaValue& v, std::int16_t c)
 {
     if (!v.isNumber() || c < 0 || c > 255)
         return false;
     if (v.text.empty())
-        return val(QString::fromStdString(componentText(c))) == v.number;
+        return componentValue(c) == v.number;
     return v.text == componentText(c);
 }
 
@@ -100,11 +112,10 @@ bool keptAsWritten(const LuaValue& v, std::string_view text)
     return luaText(v) == text;
 }
 
+template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
 template <class Rec>
-constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
-template <class Rec>
-constexpr bool hasName = std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec, PropRecord>
-    || std::is_same_v<Rec, ShipRecord>;
+constexpr bool hasName =
+    std::is_same_v<Rec, CloudRecord> || std::is_same_v<Rec, PropRecord> || std::is_same_v<Rec, ShipRecord>;
 
 const LuaValue* argAt(const std::vector<LuaValue>& args, std::size_t i)
 {
@@ -123,10 +134,10 @@ bool namesStartPoint(const LevelCall& c)
 } // namespace
 
 LevelBuilder::LevelBuilder(LevelDocument& document, MapSettings& settings, ModelLists& models, ItemSink* items)
-    : m_doc(document)
-    , m_settings(settings)
-    , m_models(models)
-    , m_items(items)
+    : m_doc(document),
+      m_settings(settings),
+      m_models(models),
+      m_items(items)
 {
 }
 
@@ -181,7 +192,8 @@ bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, 
     if (!value || value->isNil())
         problem(m_line, QStringLiteral("the %1 is missing; read as 0").arg(name));
     else
-        problem(m_line, QStringLiteral("the %1 %2 is not a number; read as 0").arg(name, QString::fromStdString(luaText(*value))));
+        problem(m_line,
+            QStringLiteral("the %1 %2 is not a number; read as 0").arg(name, QString::fromStdString(luaText(*value))));
     return false;
 }
 
@@ -204,18 +216,20 @@ std::int32_t LevelBuilder::int32(const LuaValue* value, const char* what, bool& 
     }
     asWritten = false;
     const std::int32_t clamped = toInt32Clamped(v);
-    problem(m_line, QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
-                        .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QString(), intText(clamped)));
+    problem(m_line,
+        QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
+            .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QString(), intText(clamped)));
     return clamped;
 }
 
 template <class Rec>
-void LevelBuilder::fillArg(const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& any,
-                           bool& asWritten)
+void LevelBuilder::fillArg(
+    const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& any, bool& asWritten)
 {
     Rec& r = std::get<Rec>(any);
     switch (spec.role) {
-    case ArgRole::Model: break; // read first, by fill()
+    case ArgRole::Model:
+        break; // read first, by fill()
     case ArgRole::Name:
         if constexpr (hasName<Rec>) {
             if (value && value->isString()) {
@@ -268,14 +282,16 @@ void LevelBuilder::fillArg(const KindLayout& layout, const ArgSpec& spec, const 
         if (f.colour)
             v *= 255.0;
         const bool sixteen = f.type == FieldType::Int16;
-        const std::optional<long long> exact = sixteen ? std::optional<long long>(toInt16(v)) : std::optional<long long>(toInt32(v));
+        const std::optional<long long> exact =
+            sixteen ? std::optional<long long>(toInt16(v)) : std::optional<long long>(toInt32(v));
         const long long stored = exact ? *exact : (sixteen ? toInt16Clamped(v) : toInt32Clamped(v));
         if (!exact) {
             const QString range = f.colour ? QStringLiteral("out of range")
-                : sixteen                 ? QStringLiteral("outside -32768 to 32767")
-                                          : QStringLiteral("outside the 32-bit range");
-            problem(m_line, QStringLiteral("the %1 %2 is %3; clamped to %4")
-                                .arg(what(), value ? QString::fromStdString(luaText(*value)) : QString(), range, intText(stored)));
+                : sixteen                  ? QStringLiteral("outside -32768 to 32767")
+                                           : QStringLiteral("outside the 32-bit range");
+            problem(m_line,
+                QStringLiteral("the %1 %2 is %3; clamped to %4")
+                    .arg(what(), value ? QString::fromStdString(luaText(*value)) : QString(), range, intText(stored)));
         }
         f.set(any, double(stored));
         if (f.colour)
@@ -291,12 +307,13 @@ void LevelBuilder::fillArg(const KindLayout& layout, const ArgSpec& spec, const 
             fillArg<Rec>(layout, spec.elements[j], table ? argAt(value->items, j) : nullptr, any, asWritten);
         break;
     }
-    case ArgRole::Kept: asWritten = asWritten && value && keptAsWritten(*value, spec.keptText); break;
+    case ArgRole::Kept:
+        asWritten = asWritten && value && keptAsWritten(*value, spec.keptText);
+        break;
     }
 }
 
-template <class Rec>
-bool LevelBuilder::fill(ItemKind kind, const LevelCall& call, AnyRecord& any, bool& asWritten)
+template <class Rec> bool LevelBuilder::fill(ItemKind kind, const LevelCall& call, AnyRecord& any, bool& asWritten)
 {
     const KindLayout& layout = kindLayout(kind);
     Rec& r = std::get<Rec>(any);
@@ -308,9 +325,10 @@ bool LevelBuilder::fill(ItemKind kind, const LevelCall& call, AnyRecord& any, bo
             const QString n = QString(text).remove(QStringLiteral("StartPos"));
             const auto slot = toInt32(val(n));
             if (!v || !v->isString() || !isStrictNumber(n) || !slot || *slot < 0 || *slot >= playerSlots) {
-                problem(m_line, QStringLiteral("the start point %1 names no player slot from 0 to %2; skipped")
-                                    .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil"))
-                                    .arg(playerSlots - 1));
+                problem(m_line,
+                    QStringLiteral("the start point %1 names no player slot from 0 to %2; skipped")
+                        .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil"))
+                        .arg(playerSlots - 1));
                 return false;
             }
             m_slot = *slot;
@@ -320,8 +338,9 @@ bool LevelBuilder::fill(ItemKind kind, const LevelCall& call, AnyRecord& any, bo
                 continue;
             const LuaValue* v = argAt(call.args, i);
             if (!v || !v->isString()) {
-                problem(m_line, QStringLiteral("the model name %1 is not a quoted text; the item was skipped")
-                                    .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil")));
+                problem(m_line,
+                    QStringLiteral("the model name %1 is not a quoted text; the item was skipped")
+                        .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil")));
                 return false;
             }
             r.modelIndex = model(kind, v->text);
@@ -390,9 +409,10 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         },
         any);
     if (!index) {
-        problem(m_line, QStringLiteral("the level already holds %1 records of the kind %2; the item was skipped")
-                            .arg(maxRecordsPerKind)
-                            .arg(QLatin1String(kindInfo(kind).name)));
+        problem(m_line,
+            QStringLiteral("the level already holds %1 records of the kind %2; the item was skipped")
+                .arg(maxRecordsPerKind)
+                .arg(QLatin1String(kindInfo(kind).name)));
         return;
     }
     ++m_result.itemsRead;
@@ -416,8 +436,10 @@ QString LevelBuilder::settingNumber(const LuaValue* value, const QString& curren
         return value->text.empty() ? QString::fromStdString(luaNumeral(value->number)) : latin1(value->text);
     if (value && value->isString() && isLuaNumber(latin1(value->text)))
         return latin1(value->text).trimmed();
-    problem(m_line, QStringLiteral("the %1 %2 is not a number; kept %3")
-                        .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QStringLiteral("nil"), current));
+    problem(m_line,
+        QStringLiteral("the %1 %2 is not a number; kept %3")
+            .arg(
+                QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QStringLiteral("nil"), current));
     return current;
 }
 
@@ -467,7 +489,8 @@ void LevelBuilder::fixedLine(FixedLine line, const LevelCall& call)
     }
     case FixedLine::FogActive:
     case FixedLine::GlareIntensity:
-    case FixedLine::ShadowColour: break;
+    case FixedLine::ShadowColour:
+        break;
     }
     s.fixedCalls[static_cast<std::size_t>(line)] = FixedCall{KeptCall{call.name, call.args, call.chunk}, asRead};
 }
@@ -510,7 +533,8 @@ void LevelBuilder::call(const LevelCall& c)
             if (n == "addDustCloud")
                 kind = ItemKind::DustCloud;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     if (kind == ItemKind::PlayerStart && !namesStartPoint(c)) {
@@ -526,7 +550,8 @@ void LevelBuilder::call(const LevelCall& c)
         return;
     }
     if (c.chunk == Chunk::Other) {
-        problem(c.line, QStringLiteral("%1 is called outside DetermChunk and NonDetermChunk; it is not kept").arg(latin1(n)));
+        problem(c.line,
+            QStringLiteral("%1 is called outside DetermChunk and NonDetermChunk; it is not kept").arg(latin1(n)));
         return;
     }
     if (const auto fixed = fixedLineNamed(n); fixed && !m_fixedSeen[static_cast<std::size_t>(*fixed)]) {
@@ -546,30 +571,36 @@ void LevelBuilder::global(std::string_view name, const LuaValue& value, qint64 l
         else if (value.isNumber())
             m_settings.levelDesc = QString::fromStdString(luaText(value));
         else
-            problem(line, QStringLiteral("levelDesc %1 is not a text; kept \"%2\"").arg(QString::fromStdString(luaText(value)), m_settings.levelDesc));
+            problem(line,
+                QStringLiteral("levelDesc %1 is not a text; kept \"%2\"")
+                    .arg(QString::fromStdString(luaText(value)), m_settings.levelDesc));
     } else if (name == "maxPlayers") {
         double players = 0;
         const bool isNumber = number(&value, "maxPlayers", players);
         const auto count = isNumber && std::isfinite(players) ? toInt32(players) : std::nullopt;
         if (!count) {
             if (isNumber)
-                problem(line, QStringLiteral("maxPlayers %1 is not a player count; kept %2 players")
-                                  .arg(QString::fromStdString(luaText(value)))
-                                  .arg(m_settings.playerCount()));
+                problem(line,
+                    QStringLiteral("maxPlayers %1 is not a player count; kept %2 players")
+                        .arg(QString::fromStdString(luaText(value)))
+                        .arg(m_settings.playerCount()));
             return;
         }
         const int clamped = std::clamp(*count, 2, maxPlayerCount);
         if (clamped != *count)
-            problem(line, QStringLiteral("maxPlayers %1 is outside 2 to %2; set to %3 players")
-                              .arg(QString::fromStdString(luaText(value)))
-                              .arg(maxPlayerCount)
-                              .arg(clamped));
+            problem(line,
+                QStringLiteral("maxPlayers %1 is outside 2 to %2; set to %3 players")
+                    .arg(QString::fromStdString(luaText(value)))
+                    .arg(maxPlayerCount)
+                    .arg(clamped));
         m_settings.playerIndex = clamped - 2;
     } else if (name == "player") {
         if (value.isTable())
             m_settings.players = PlayerTable::fromLua(value);
         else
-            problem(line, QStringLiteral("the player table is %1, not a table; it was not read").arg(QString::fromStdString(luaText(value))));
+            problem(line,
+                QStringLiteral("the player table is %1, not a table; it was not read")
+                    .arg(QString::fromStdString(luaText(value))));
     }
 }
 

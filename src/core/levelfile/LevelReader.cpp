@@ -48,8 +48,177 @@ bool continuesExpression(const LuaToken& t)
         return false;
     // Every symbol but , ; ) } ] = ... continues an expression.
     return !(t.isSymbol(",") || t.isSymbol(";") || t.isSymbol(")") || t.isSymbol("}") || t.isSymbol("]")
-             || t.isSymbol("=") || t.isSymbol("..."));
+        || t.isSymbol("=") || t.isSymbol("..."));
 }
+
+// Reads the arguments of a call written the common way, on one line, straight from the bytes
+// after its "(": texts in double quotes without escapes, numbers, negative numbers and lists of
+// such values in braces, with blanks between them. Gives the same values the token reader gives;
+// any other shape (a name, a comment, a line end, an escape, ...) is left to the token reader.
+class PlainArguments {
+public:
+    explicit PlainArguments(std::string_view bytes) : m_s(bytes) {}
+
+    // The bytes read up to and including ")", or 0 when the arguments take another shape (then
+    // `args` holds leftovers that the token reader overwrites).
+    std::size_t read(std::vector<LuaValue>& args)
+    {
+        std::size_t n = 0;
+        blanks();
+        if (at() == ')') {
+            args.clear();
+            return m_i + 1;
+        }
+        for (;;) {
+            if (n == args.size())
+                args.emplace_back();
+            if (!value(args[n++], 0))
+                return 0;
+            blanks();
+            if (at() == ',') {
+                ++m_i;
+                continue;
+            }
+            if (at() != ')')
+                return 0;
+            args.resize(n);
+            return m_i + 1;
+        }
+    }
+
+private:
+    static constexpr int maxDepth = 8;
+    static bool digit(int c) { return c >= '0' && c <= '9'; }
+    int at() const { return m_i < m_s.size() ? static_cast<unsigned char>(m_s[m_i]) : -1; }
+    void blanks()
+    {
+        while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\t'))
+            ++m_i;
+    }
+
+    bool value(LuaValue& v, int depth)
+    {
+        blanks();
+        const int c = at();
+        if (c == '"') {
+            std::size_t j = m_i + 1;
+            while (j < m_s.size() && m_s[j] != '"' && m_s[j] != '\\' && m_s[j] != '\n' && m_s[j] != '\r')
+                ++j;
+            if (j >= m_s.size() || m_s[j] != '"')
+                return false;
+            v.type = LuaValue::Type::String;
+            v.text.assign(m_s.data() + m_i + 1, j - m_i - 1);
+            v.items.clear();
+            v.fields.clear();
+            m_i = j + 1;
+            return true;
+        }
+        if (digit(c))
+            return number(v, false);
+        if (c == '-') {
+            if (m_i + 1 < m_s.size() && m_s[m_i + 1] == '-')
+                return false; // a comment
+            ++m_i;
+            blanks();
+            return digit(at()) && number(v, true);
+        }
+        if (c == '{' && depth < maxDepth) {
+            ++m_i;
+            v.type = LuaValue::Type::Table;
+            v.text.clear();
+            v.fields.clear();
+            std::size_t items = 0;
+            blanks();
+            if (at() == '}') {
+                ++m_i;
+                v.items.clear();
+                return true;
+            }
+            for (;;) {
+                if (items == v.items.size())
+                    v.items.emplace_back();
+                if (!value(v.items[items++], depth + 1))
+                    return false;
+                blanks();
+                if (at() == ',') {
+                    ++m_i;
+                    blanks();
+                    if (at() != '}')
+                        continue;
+                }
+                if (at() != '}')
+                    return false;
+                ++m_i;
+                v.items.resize(items);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // A numeral as the tokenizer reads it: a whole number of up to 15 digits keeps no text unless
+    // it has leading zeros; any other numeral keeps its text.
+    bool number(LuaValue& v, bool negative)
+    {
+        const std::size_t start = m_i;
+        std::size_t j = m_i;
+        std::uint64_t whole = 0;
+        while (j < m_s.size() && digit(static_cast<unsigned char>(m_s[j])) && j - start < 15) {
+            whole = whole * 10 + std::uint64_t(m_s[j] - '0');
+            ++j;
+        }
+        if (j >= m_s.size())
+            return false; // the numeral may go on past the bytes at hand
+        double number = 0;
+        std::string_view numeral;
+        const char next = m_s[j];
+        if (digit(static_cast<unsigned char>(next)) || next == '.' || next == 'e' || next == 'E') {
+            std::size_t i = start;
+            auto digits = [&] {
+                while (i < m_s.size() && digit(static_cast<unsigned char>(m_s[i])))
+                    ++i;
+            };
+            digits();
+            if (i < m_s.size() && m_s[i] == '.') {
+                ++i;
+                if (i < m_s.size() && m_s[i] == '.')
+                    return false;
+                digits();
+            }
+            if (i < m_s.size() && (m_s[i] == 'e' || m_s[i] == 'E')) {
+                ++i;
+                if (i < m_s.size() && (m_s[i] == '+' || m_s[i] == '-'))
+                    ++i;
+                digits();
+            }
+            if (i >= m_s.size())
+                return false;
+            numeral = m_s.substr(start, i - start);
+            if (!LuaLexer::numeralValue(numeral, number))
+                return false;
+            j = i;
+        } else {
+            number = double(whole);
+            if (m_s[start] == '0' && j - start > 1)
+                numeral = m_s.substr(start, j - start);
+        }
+        v.type = LuaValue::Type::Number;
+        v.items.clear();
+        v.fields.clear();
+        v.number = negative ? -number : number;
+        v.text.clear();
+        if (!numeral.empty()) {
+            if (negative)
+                v.text.push_back('-');
+            v.text.append(numeral);
+        }
+        m_i = j;
+        return true;
+    }
+
+    std::string_view m_s;
+    std::size_t m_i = 0;
+};
 
 // Counts of what the reader met but cannot take without running the script.
 struct ScriptCode {
@@ -72,8 +241,8 @@ struct ScriptCode {
 class CallReader {
 public:
     CallReader(QIODevice& input, ReadSink& sink)
-        : m_lexer(input, [&sink](qint64 line, const QString& text) { sink.problem(line, text); })
-        , m_sink(sink)
+        : m_lexer(input, [&sink](qint64 line, const QString& text) { sink.problem(line, text); }),
+          m_sink(sink)
     {
     }
 
@@ -84,8 +253,8 @@ public:
 private:
     struct Context {
         Chunk chunk = Chunk::Other;
-        bool top = true;  // the main chunk, outside every function
-        int loops = 0;    // loops around the statement within its function
+        bool top = true; // the main chunk, outside every function
+        int loops = 0;   // loops around the statement within its function
         std::string function;
     };
 
@@ -133,9 +302,9 @@ private:
     bool m_hasNext = false;
     ScriptCode m_code;
     LevelCall m_call;
-    std::set<std::string> m_defined;      // functions the script defines itself
-    std::vector<LevelCall> m_pending;     // calls of names shaped like game functions, until the end
-    LuaValue m_player;                    // the global player, while it is a literal table
+    std::set<std::string> m_defined;  // functions the script defines itself
+    std::vector<LevelCall> m_pending; // calls of names shaped like game functions, until the end
+    LuaValue m_player;                // the global player, while it is a literal table
     bool m_playerSet = false;
     qint64 m_playerLine = 0;
     bool m_tooDeep = false;
@@ -169,7 +338,8 @@ void CallReader::expectKeyword(const char* keyword, qint64 openedAt)
         return;
     }
     if (m_token.type != Type::End || std::string_view(keyword) != "end" || openedAt > 0)
-        problem(m_token.line, QStringLiteral("\"%1\" expected (to close line %2)").arg(QLatin1String(keyword)).arg(openedAt));
+        problem(m_token.line,
+            QStringLiteral("\"%1\" expected (to close line %2)").arg(QLatin1String(keyword)).arg(openedAt));
 }
 
 const ScriptCode& CallReader::run()
@@ -205,7 +375,8 @@ void CallReader::block(const Context& c, int depth)
 {
     if (depth > maxNesting) {
         if (!m_tooDeep)
-            problem(m_token.line, QStringLiteral("the blocks are nested more than %1 deep; the rest is not read").arg(maxNesting));
+            problem(m_token.line,
+                QStringLiteral("the blocks are nested more than %1 deep; the rest is not read").arg(maxNesting));
         m_tooDeep = true;
         while (m_token.type != Type::End)
             advance();
@@ -407,9 +578,10 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
         if (name == "dofilepath" || name == "dofile") {
             std::vector<LuaValue> args;
             const bool literalPath = arguments(args, line) && !args.empty() && args[0].isString();
-            problem(line, QStringLiteral("the script includes %1, which Load Level does not read; Open Level runs it")
-                              .arg(literalPath ? QLatin1Char('"') + latin1(args[0].text) + QLatin1Char('"')
-                                               : QStringLiteral("a file")));
+            problem(line,
+                QStringLiteral("the script includes %1, which Load Level does not read; Open Level runs it")
+                    .arg(literalPath ? QLatin1Char('"') + latin1(args[0].text) + QLatin1Char('"')
+                                     : QStringLiteral("a file")));
             count(m_code.helperCalls, c);
             return;
         }
@@ -432,18 +604,22 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
     m_call.chunk = c.chunk;
     if (!arguments(m_call.args, line) || continuesExpression(m_token)) {
         count(m_code.computedCalls, c);
-        problem(line, QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
+        problem(line,
+            QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
         return;
     }
     if (c.top) {
-        problem(line, QStringLiteral("%1 is called outside the functions DetermChunk and NonDetermChunk; skipped")
-                          .arg(latin1(name)));
+        problem(line,
+            QStringLiteral("%1 is called outside the functions DetermChunk and NonDetermChunk; skipped")
+                .arg(latin1(name)));
         return;
     }
     if (c.loops > 0) {
         if (m_code.callsInLoops++ == 0)
-            problem(line, QStringLiteral("%1 is called inside a loop: it is read once, but the game calls it on every "
-                                         "pass").arg(latin1(name)));
+            problem(line,
+                QStringLiteral("%1 is called inside a loop: it is read once, but the game calls it on every "
+                               "pass")
+                    .arg(latin1(name)));
     }
     if (isKnownGameFunction(name))
         m_sink.call(m_call);
@@ -501,7 +677,8 @@ void CallReader::assignPlayerEntry(qint64 line)
     }
     m_playerSet = true;
     m_playerLine = line;
-    if (key.isNumber() && key.number >= 1 && key.number <= double(m_player.items.size()) && key.number == double(qint64(key.number))) {
+    if (key.isNumber() && key.number >= 1 && key.number <= double(m_player.items.size())
+        && key.number == double(qint64(key.number))) {
         m_player.items[std::size_t(key.number) - 1] = std::move(value);
         return;
     }
@@ -563,7 +740,8 @@ bool CallReader::literal(LuaValue& v, int depth)
         if (m_token.isSymbol("{"))
             return literalTable(v, depth);
         return false;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -645,6 +823,14 @@ bool CallReader::arguments(std::vector<LuaValue>& args, qint64 callLine)
         if (!ok)
             skipBalanced(0);
         return ok;
+    }
+    if (!m_hasNext) {
+        // Most calls are written plainly on one line: read straight from the bytes.
+        if (const std::size_t used = PlainArguments(m_lexer.pending(4096)).read(args)) {
+            m_lexer.skip(qsizetype(used));
+            advance();
+            return true;
+        }
     }
     advance(); // "("
     if (m_token.isSymbol(")")) {
@@ -779,12 +965,14 @@ QString scriptSummary(const ScriptCode& code)
     QString text = QStringLiteral("The file is a script");
     if (!parts.isEmpty()) {
         const QString last = parts.takeLast();
-        text += QStringLiteral(": it has ") + (parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
+        text += QStringLiteral(": it has ")
+            + (parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
             + QStringLiteral(" that Load Level does not run");
     }
     if (code.computedCalls)
         text += QStringLiteral("; %1 whose arguments the script computes %2 skipped")
-                    .arg(plural(code.computedCalls, "call", "calls"), QLatin1String(code.computedCalls == 1 ? "was" : "were"));
+                    .arg(plural(code.computedCalls, "call", "calls"),
+                        QLatin1String(code.computedCalls == 1 ? "was" : "were"));
     return text + QStringLiteral(". File > Open Level runs the script and reads every item.");
 }
 
@@ -804,17 +992,18 @@ LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
     CallReader reader(input, sink);
     const ScriptCode& code = reader.run();
     if (const qint64 cr = reader.loneCarriageReturns(); cr > 0)
-        sink.problem(0, QStringLiteral("%1 of the file's lines end in a lone carriage return (CR), which the game's Lua "
-                                       "4.0 reads as a blank, not as a line end: a \"--\" comment runs on past it to "
-                                       "the next line feed. Saving writes CR LF line ends.")
-                            .arg(cr));
+        sink.problem(0,
+            QStringLiteral("%1 of the file's lines end in a lone carriage return (CR), which the game's Lua "
+                           "4.0 reads as a blank, not as a line end: a \"--\" comment runs on past it to "
+                           "the next line feed. Saving writes CR LF line ends.")
+                .arg(cr));
     if (code.any())
         sink.problem(0, scriptSummary(code));
     return {code.computedCalls, code.inChunks};
 }
 
-ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models,
-                     ItemSink* sink)
+ReadResult readLevel(
+    QIODevice& input, LevelDocument& document, MapSettings& settings, ModelLists& models, ItemSink* sink)
 {
     LevelBuilder builder(document, settings, models, sink);
     const LineReadSummary summary = readLevelCalls(input, builder);
@@ -825,7 +1014,7 @@ ReadResult readLevel(QIODevice& input, LevelDocument& document, MapSettings& set
 }
 
 std::optional<ReadResult> readLevelFile(const QString& path, LevelDocument& document, MapSettings& settings,
-                                        ModelLists& models, ItemSink* sink, QString* error)
+    ModelLists& models, ItemSink* sink, QString* error)
 {
     const QFileInfo info(path);
     if (info.isDir()) {

@@ -32,13 +32,20 @@ bool isNameChar(int c)
 bool LuaLexer::isKeywordText(std::string_view s)
 {
     switch (s.size()) {
-    case 2: return s == "do" || s == "if" || s == "in" || s == "or";
-    case 3: return s == "and" || s == "end" || s == "for" || s == "nil" || s == "not";
-    case 4: return s == "else" || s == "then";
-    case 5: return s == "break" || s == "local" || s == "until" || s == "while";
-    case 6: return s == "elseif" || s == "repeat" || s == "return";
-    case 8: return s == "function";
-    default: return false;
+    case 2:
+        return s == "do" || s == "if" || s == "in" || s == "or";
+    case 3:
+        return s == "and" || s == "end" || s == "for" || s == "nil" || s == "not";
+    case 4:
+        return s == "else" || s == "then";
+    case 5:
+        return s == "break" || s == "local" || s == "until" || s == "while";
+    case 6:
+        return s == "elseif" || s == "repeat" || s == "return";
+    case 8:
+        return s == "function";
+    default:
+        return false;
     }
 }
 
@@ -75,6 +82,20 @@ bool toDouble(std::string_view numeral, double& out)
 
 } // namespace
 
+bool LuaLexer::numeralValue(std::string_view numeral, double& out)
+{
+    return toDouble(numeral, out);
+}
+
+std::string_view LuaLexer::pending(qsizetype wanted)
+{
+    if (!m_started)
+        start();
+    if (m_buffer.size() - m_pos < wanted && !m_eof)
+        refill(wanted);
+    return std::string_view(m_buffer.constData() + m_pos, std::size_t(m_buffer.size() - m_pos));
+}
+
 std::string LuaToken::spelling() const
 {
     if (type != Type::Symbol && type != Type::Keyword)
@@ -85,9 +106,7 @@ std::string LuaToken::spelling() const
     return s;
 }
 
-LuaLexer::LuaLexer(QIODevice& input, Notice notice)
-    : m_input(input)
-    , m_notice(std::move(notice))
+LuaLexer::LuaLexer(QIODevice& input, Notice notice) : m_input(input), m_notice(std::move(notice))
 {
 }
 
@@ -248,18 +267,34 @@ void LuaLexer::readString(LuaToken& t, char quote)
         advance(); // the backslash
         const int e = peek();
         switch (e) {
-        case 'a': t.text.push_back('\a'); break;
-        case 'b': t.text.push_back('\b'); break;
-        case 'f': t.text.push_back('\f'); break;
-        case 'n': t.text.push_back('\n'); break;
-        case 'r': t.text.push_back('\r'); break;
-        case 't': t.text.push_back('\t'); break;
-        case 'v': t.text.push_back('\v'); break;
+        case 'a':
+            t.text.push_back('\a');
+            break;
+        case 'b':
+            t.text.push_back('\b');
+            break;
+        case 'f':
+            t.text.push_back('\f');
+            break;
+        case 'n':
+            t.text.push_back('\n');
+            break;
+        case 'r':
+            t.text.push_back('\r');
+            break;
+        case 't':
+            t.text.push_back('\t');
+            break;
+        case 'v':
+            t.text.push_back('\v');
+            break;
         case '\n':
             t.text.push_back('\n');
             newLine();
             break;
-        case -1: invalid(t, QStringLiteral("a quoted text is not closed")); return;
+        case -1:
+            invalid(t, QStringLiteral("a quoted text is not closed"));
+            return;
         default:
             if (isDigit(e)) {
                 int value = 0;
@@ -333,8 +368,9 @@ void LuaLexer::start()
     m_started = true;
     if (peek() == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
         m_pos += 3;
-        m_notice(1, QStringLiteral("the file starts with a UTF-8 byte-order mark, which the game's Lua cannot "
-                                   "read; it is not written back"));
+        m_notice(1,
+            QStringLiteral("the file starts with a UTF-8 byte-order mark, which the game's Lua cannot "
+                           "read; it is not written back"));
     }
     if (peek() == '#')
         skipComment();
@@ -354,7 +390,9 @@ void LuaLexer::nextSlow(LuaToken& t)
         const int c = peek();
         t.line = m_line;
         switch (c) {
-        case -1: t.type = LuaToken::Type::End; return;
+        case -1:
+            t.type = LuaToken::Type::End;
+            return;
         case '\n':
             advance();
             newLine();
@@ -378,16 +416,18 @@ void LuaLexer::nextSlow(LuaToken& t)
         }
         case '\f':
         case '\v':
-            m_notice(m_line, QStringLiteral("a form feed or vertical tab, which the game's Lua 4.0 does not take "
-                                            "as a blank"));
+            m_notice(m_line,
+                QStringLiteral("a form feed or vertical tab, which the game's Lua 4.0 does not take "
+                               "as a blank"));
             advance();
             continue;
         case '-':
             if (peek(1) == '-') {
                 if (peek(2) == '[' && peek(3) == '[')
-                    m_notice(m_line, QStringLiteral("\"--[[\" starts a block comment in Lua 5, but the game's "
-                                                    "Lua 4.0 reads only this line as a comment: the lines after "
-                                                    "it are code"));
+                    m_notice(m_line,
+                        QStringLiteral("\"--[[\" starts a block comment in Lua 5, but the game's "
+                                       "Lua 4.0 reads only this line as a comment: the lines after "
+                                       "it are code"));
                 m_pos += 2;
                 skipComment();
                 continue;
@@ -408,7 +448,9 @@ void LuaLexer::nextSlow(LuaToken& t)
             symbol("[");
             return;
         case '"':
-        case '\'': readString(t, char(c)); return;
+        case '\'':
+            readString(t, char(c));
+            return;
         case '.':
             if (isDigit(peek(1))) {
                 readNumber(t);
@@ -475,9 +517,10 @@ void LuaLexer::nextSlow(LuaToken& t)
                 return;
             }
             advance();
-            invalid(t, QStringLiteral("the character %1 cannot appear in Lua code")
-                           .arg(c >= 0x20 && c < 0x7f ? QStringLiteral("\"%1\"").arg(QChar(c))
-                                                      : QStringLiteral("of code %1").arg(c)));
+            invalid(t,
+                QStringLiteral("the character %1 cannot appear in Lua code")
+                    .arg(c >= 0x20 && c < 0x7f ? QStringLiteral("\"%1\"").arg(QChar(c))
+                                               : QStringLiteral("of code %1").arg(c)));
             return;
         }
     }

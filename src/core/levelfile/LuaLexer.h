@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace starloom {
 
@@ -27,7 +28,7 @@ struct LuaToken {
     Type type = Type::End;
     qint64 line = 1; // where the token starts
     double number = 0;
-    std::string text; // names, numerals, strings and the reasons of invalid tokens
+    std::string text;       // names, numerals, strings and the reasons of invalid tokens
     std::uint64_t code = 0; // symbols and keywords: their characters, packed by packChars
 
     // The characters of a text of at most 8 characters in one number, the first in the low byte.
@@ -66,6 +67,14 @@ public:
     // Reads the next token into `token`.
     inline void next(LuaToken& token);
     qint64 line() const { return m_line; }
+
+    // The bytes from the reading position on, at least `wanted` of them where the input has that
+    // many (fewer at its end). For a parser that reads a common shape straight from the bytes.
+    std::string_view pending(qsizetype wanted);
+    // Moves the reading position `count` bytes on; they must hold no line end.
+    void skip(qsizetype count) { m_pos += count; }
+    // The value of a decimal numeral as Lua reads it ("1.5", "2e-3"); false when it is malformed.
+    static bool numeralValue(std::string_view numeral, double& out);
     // Lone CR characters seen so far.
     qint64 loneCarriageReturns() const { return m_loneCr; }
 
@@ -217,7 +226,9 @@ inline void LuaLexer::next(LuaToken& t)
         t.code = static_cast<unsigned char>(c);
         m_pos = p + 1 - data;
         return;
-    default: nextSlow(t); return;
+    default:
+        nextSlow(t);
+        return;
     }
 }
 

@@ -162,7 +162,7 @@ private:
 
     // A numeral as the tokenizer reads it: a whole number of up to 15 digits keeps no text unless
     // it has leading zeros; any other numeral keeps its text.
-    static bool number(LuaValue& v, bool negative, const char*& p, const char* end)
+    [[gnu::always_inline]] static bool number(LuaValue& v, bool negative, const char*& p, const char* end)
     {
         const char* const start = p;
         const char* j = p;

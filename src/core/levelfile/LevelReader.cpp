@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <array>
 #include <set>
 
 namespace starloom {
@@ -92,6 +93,16 @@ public:
 private:
     static constexpr int maxDepth = 8;
     static bool digit(char c) { return c >= '0' && c <= '9'; }
+    // A double quote, a backslash or a line end: where a text in quotes without escapes stops.
+    static bool endsPlainText(char c)
+    {
+        static constexpr std::array<bool, 256> stops = [] {
+            std::array<bool, 256> t{};
+            t['"'] = t['\\'] = t['\n'] = t['\r'] = true;
+            return t;
+        }();
+        return stops[static_cast<unsigned char>(c)];
+    }
     static void blanks(const char*& p, const char* end)
     {
         while (p < end && (*p == ' ' || *p == '\t'))
@@ -106,7 +117,7 @@ private:
         const char c = *p;
         if (c == '"') {
             const char* j = p + 1;
-            while (j < end && *j != '"' && *j != '\\' && *j != '\n' && *j != '\r')
+            while (j < end && !endsPlainText(*j))
                 ++j;
             if (j >= end || *j != '"')
                 return false;

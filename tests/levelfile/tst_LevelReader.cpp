@@ -2,6 +2,7 @@
 
 #include "document/ItemFields.h"
 #include "document/ModelSource.h"
+#include "levelfile/GameFunctions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -649,4 +650,14 @@ TEST(LevelReader, CallsReadFromTheirBytesEqualCallsReadByToken)
                     << args << ": argument " << i + 1 << " " << luaText(a[i]) << " / " << luaText(b[i]);
         }
     }
+}
+
+TEST(GameFunctions, KnownNamesAreRecognisedOfEveryLengthAndNearMissesAreNot)
+{
+    for (const char* name : {"addPath", "addPoint", "addCloud", "fogSetEnd", "addPebble", "setMaxCameraDistance",
+             "addReactiveFleetSlot", "setSensorsManagerCameraDistances"})
+        EXPECT_TRUE(isKnownGameFunction(name)) << name;
+    for (const char* name : {"", "add", "addpoint", "addPoin", "addPointX", "AddPoint",
+             "setSensorsManagerCameraDistancesX", "setSensorsManagerCameraDistanceX"})
+        EXPECT_FALSE(isKnownGameFunction(name)) << name;
 }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <array>
 #include <set>
 
 namespace starloom {
@@ -57,98 +58,112 @@ bool continuesExpression(const LuaToken& t)
 // any other shape (a name, a comment, a line end, an escape, ...) is left to the token reader.
 class PlainArguments {
 public:
-    explicit PlainArguments(std::string_view bytes) : m_s(bytes) {}
+    explicit PlainArguments(std::string_view bytes) : m_begin(bytes.data()), m_end(bytes.data() + bytes.size()) {}
 
     // The bytes read up to and including ")", or 0 when the arguments take another shape (then
     // `args` holds leftovers that the token reader overwrites).
-    std::size_t read(std::vector<LuaValue>& args)
+    std::size_t read(std::vector<LuaValue>& args) const
     {
+        // The position and the end live in locals: writing a value's text may alias any member.
+        const char* p = m_begin;
+        const char* const end = m_end;
         std::size_t n = 0;
-        blanks();
-        if (at() == ')') {
+        blanks(p, end);
+        if (p < end && *p == ')') {
             args.clear();
-            return m_i + 1;
+            return std::size_t(p + 1 - m_begin);
         }
         for (;;) {
             if (n == args.size())
                 args.emplace_back();
-            if (!value(args[n++], 0))
+            if (!value(args[n++], 0, p, end))
                 return 0;
-            blanks();
-            if (at() == ',') {
-                ++m_i;
+            blanks(p, end);
+            if (p < end && *p == ',') {
+                ++p;
                 continue;
             }
-            if (at() != ')')
+            if (p >= end || *p != ')')
                 return 0;
             args.resize(n);
-            return m_i + 1;
+            return std::size_t(p + 1 - m_begin);
         }
     }
 
 private:
     static constexpr int maxDepth = 8;
-    static bool digit(int c) { return c >= '0' && c <= '9'; }
-    int at() const { return m_i < m_s.size() ? static_cast<unsigned char>(m_s[m_i]) : -1; }
-    void blanks()
+    static bool digit(char c) { return c >= '0' && c <= '9'; }
+    // A double quote, a backslash or a line end: where a text in quotes without escapes stops.
+    static bool endsPlainText(char c)
     {
-        while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\t'))
-            ++m_i;
+        static constexpr std::array<bool, 256> stops = [] {
+            std::array<bool, 256> t{};
+            t['"'] = t['\\'] = t['\n'] = t['\r'] = true;
+            return t;
+        }();
+        return stops[static_cast<unsigned char>(c)];
+    }
+    static void blanks(const char*& p, const char* end)
+    {
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
     }
 
-    bool value(LuaValue& v, int depth)
+    static bool value(LuaValue& v, int depth, const char*& p, const char* end)
     {
-        blanks();
-        const int c = at();
+        blanks(p, end);
+        if (p >= end)
+            return false;
+        const char c = *p;
         if (c == '"') {
-            std::size_t j = m_i + 1;
-            while (j < m_s.size() && m_s[j] != '"' && m_s[j] != '\\' && m_s[j] != '\n' && m_s[j] != '\r')
+            const char* j = p + 1;
+            while (j < end && !endsPlainText(*j))
                 ++j;
-            if (j >= m_s.size() || m_s[j] != '"')
+            if (j >= end || *j != '"')
                 return false;
             v.type = LuaValue::Type::String;
-            v.text.assign(m_s.data() + m_i + 1, j - m_i - 1);
+            v.text.assign(p + 1, std::size_t(j - p - 1));
             v.items.clear();
             v.fields.clear();
-            m_i = j + 1;
+            p = j + 1;
             return true;
         }
         if (digit(c))
-            return number(v, false);
+            return number(v, false, p, end);
         if (c == '-') {
-            if (m_i + 1 < m_s.size() && m_s[m_i + 1] == '-')
+            if (p + 1 < end && p[1] == '-')
                 return false; // a comment
-            ++m_i;
-            blanks();
-            return digit(at()) && number(v, true);
+            ++p;
+            blanks(p, end);
+            return p < end && digit(*p) && number(v, true, p, end);
         }
         if (c == '{' && depth < maxDepth) {
-            ++m_i;
+            ++p;
             v.type = LuaValue::Type::Table;
             v.text.clear();
             v.fields.clear();
             std::size_t items = 0;
-            blanks();
-            if (at() == '}') {
-                ++m_i;
+            blanks(p, end);
+            if (p < end && *p == '}') {
+                ++p;
                 v.items.clear();
                 return true;
             }
             for (;;) {
                 if (items == v.items.size())
                     v.items.emplace_back();
-                if (!value(v.items[items++], depth + 1))
+                if (!value(v.items[items++], depth + 1, p, end))
                     return false;
-                blanks();
-                if (at() == ',') {
-                    ++m_i;
-                    blanks();
-                    if (at() != '}')
+                blanks(p, end);
+                if (p < end && *p == ',') {
+                    ++p;
+                    blanks(p, end);
+                    if (p < end && *p != '}')
                         continue;
                 }
-                if (at() != '}')
+                if (p >= end || *p != '}')
                     return false;
-                ++m_i;
+                ++p;
                 v.items.resize(items);
                 return true;
             }
@@ -158,49 +173,50 @@ private:
 
     // A numeral as the tokenizer reads it: a whole number of up to 15 digits keeps no text unless
     // it has leading zeros; any other numeral keeps its text.
-    bool number(LuaValue& v, bool negative)
+    [[gnu::always_inline]] static bool number(LuaValue& v, bool negative, const char*& p, const char* end)
     {
-        const std::size_t start = m_i;
-        std::size_t j = m_i;
+        const char* const start = p;
+        const char* j = p;
+        const char* const wholeEnd = end - start > 15 ? start + 15 : end;
         std::uint64_t whole = 0;
-        while (j < m_s.size() && digit(static_cast<unsigned char>(m_s[j])) && j - start < 15) {
-            whole = whole * 10 + std::uint64_t(m_s[j] - '0');
+        while (j < wholeEnd && digit(*j)) {
+            whole = whole * 10 + std::uint64_t(*j - '0');
             ++j;
         }
-        if (j >= m_s.size())
+        if (j >= end)
             return false; // the numeral may go on past the bytes at hand
         double number = 0;
         std::string_view numeral;
-        const char next = m_s[j];
-        if (digit(static_cast<unsigned char>(next)) || next == '.' || next == 'e' || next == 'E') {
-            std::size_t i = start;
+        const char next = *j;
+        if (digit(next) || next == '.' || next == 'e' || next == 'E') {
+            const char* i = start;
             auto digits = [&] {
-                while (i < m_s.size() && digit(static_cast<unsigned char>(m_s[i])))
+                while (i < end && digit(*i))
                     ++i;
             };
             digits();
-            if (i < m_s.size() && m_s[i] == '.') {
+            if (i < end && *i == '.') {
                 ++i;
-                if (i < m_s.size() && m_s[i] == '.')
+                if (i < end && *i == '.')
                     return false;
                 digits();
             }
-            if (i < m_s.size() && (m_s[i] == 'e' || m_s[i] == 'E')) {
+            if (i < end && (*i == 'e' || *i == 'E')) {
                 ++i;
-                if (i < m_s.size() && (m_s[i] == '+' || m_s[i] == '-'))
+                if (i < end && (*i == '+' || *i == '-'))
                     ++i;
                 digits();
             }
-            if (i >= m_s.size())
+            if (i >= end)
                 return false;
-            numeral = m_s.substr(start, i - start);
+            numeral = std::string_view(start, std::size_t(i - start));
             if (!LuaLexer::numeralValue(numeral, number))
                 return false;
             j = i;
         } else {
             number = double(whole);
-            if (m_s[start] == '0' && j - start > 1)
-                numeral = m_s.substr(start, j - start);
+            if (*start == '0' && j - start > 1)
+                numeral = std::string_view(start, std::size_t(j - start));
         }
         v.type = LuaValue::Type::Number;
         v.items.clear();
@@ -212,12 +228,12 @@ private:
                 v.text.push_back('-');
             v.text.append(numeral);
         }
-        m_i = j;
+        p = j;
         return true;
     }
 
-    std::string_view m_s;
-    std::size_t m_i = 0;
+    const char* m_begin;
+    const char* m_end;
 };
 
 // Counts of what the reader met but cannot take without running the script.

@@ -7,6 +7,7 @@
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
 #include "views/MapPainter.h"
+#include "views/MapPainter3D.h"
 
 #include <QDir>
 #include <QPainter>
@@ -212,6 +213,59 @@ BENCHMARK(BM_Repaint)
     ->ArgsProduct({{10000, 100000, 262142}, {0, 1, 2}})
     ->ArgNames({"items", "mode"})
     ->Unit(benchmark::kMillisecond);
+
+// The 3-D view of the loaded level at 1600 x 1000, framing every item, as the window paints it.
+Scene3D sceneOf3D(const Editor& e, QSize pixels)
+{
+    Scene3D scene;
+    scene.document = &e.document();
+    scene.rows = &e.rows();
+    scene.world = worldSize(e.mapSettings());
+    scene.gridSizeText = e.gridSize();
+    scene.camera = framedAll(Camera3D{}, e.document(), e.rows(), scene.world, QSizeF(pixels));
+    scene.revision = e.revision();
+    return scene;
+}
+
+// A frame while the camera turns by one degree a frame, the level unchanged (as the window
+// paints while the user orbits); with kept:0 the items are read afresh, as after an edit.
+void BM_Frame3D(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    const QSize pixels(1600, 1000);
+    Scene3D scene = sceneOf3D(*loaded.editor, pixels);
+    scene.highlighted = {0};
+    if (state.range(1) == 0)
+        scene.revision = 0;
+    QImage image(pixels, QImage::Format_RGB32);
+    const MapPainter3D painter;
+    for (auto _ : state) {
+        scene.camera = scene.camera.orbited(1, 0);
+        QPainter p(&image);
+        painter.paint(p, pixels, scene);
+        p.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_Frame3D)
+    ->ArgsProduct({{10000, 100000, 262142}, {1, 0}})
+    ->ArgNames({"items", "kept"})
+    ->Unit(benchmark::kMillisecond);
+
+// Picking the item under a pixel of the same view, at pixels along a diagonal.
+void BM_Pick3D(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    const QSize pixels(1600, 1000);
+    const Scene3D scene = sceneOf3D(*loaded.editor, pixels);
+    const MapPainter3D painter;
+    int step = 0;
+    for (auto _ : state) {
+        const double t = (step++ % 97) / 97.0;
+        benchmark::DoNotOptimize(painter.rowAt(scene, pixels, QPointF(100 + 1400 * t, 100 + 800 * t)));
+    }
+}
+BENCHMARK(BM_Pick3D)->Arg(10000)->Arg(100000)->Arg(262142)->ArgName("items")->Unit(benchmark::kMillisecond);
 
 } // namespace
 

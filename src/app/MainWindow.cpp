@@ -3,10 +3,12 @@
 
 #include "AppInfo.h"
 #include "MapView.h"
+#include "MapView3D.h"
 #include "ObjectListModel.h"
 #include "OptionsWindow.h"
 #include "SplashWindow.h"
 #include "Twips.h"
+#include "View3DDock.h"
 #include "WidgetText.h"
 
 #include "document/Numbers.h"
@@ -34,6 +36,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 #include <QUndoStack>
@@ -87,6 +90,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     buildMenus();
     buildViews();
     buildPanel();
+    build3DView();
 
     QStatusBar* status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
@@ -156,6 +160,7 @@ MainWindow::~MainWindow()
     m_list = nullptr;
     delete m_options;
     delete m_splash;
+    delete m_dock3D;
     delete takeCentralWidget();
 }
 
@@ -340,6 +345,23 @@ void MainWindow::refresh()
         setShown(m_fields[i], f.textVisible);
     }
     setShown(m_colour, panel.colourVisible);
+void MainWindow::build3DView()
+{
+    // Hidden until the View menu (or F3) shows it; a click on an item is a click on its row.
+    m_dock3D = new View3DDock(m_editor, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_dock3D);
+    m_dock3D->hide();
+    menuBar()->insertMenu(findChild<QMenu*>(QStringLiteral("mnuHelp"))->menuAction(), m_dock3D->menu());
+    connect(m_dock3D, &QDockWidget::visibilityChanged, this, [this](bool shown) { fitDock3D(shown); });
+    connect(m_dock3D, &QDockWidget::topLevelChanged, this, [this] { fitDock3D(m_dock3D->isVisible()); });
+    connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
+        handle([this, row] {
+            m_editor.selectRow(row);
+            m_editor.lstObjects_Click();
+        });
+    });
+}
+
     setShown(m_apply, panel.applyVisible);
     setShown(m_customCaption, panel.customVisible);
     setShown(m_customName, panel.customVisible);
@@ -367,6 +389,7 @@ void MainWindow::refresh()
         m_front->redraw();
         showGridSpacing();
     }
+    m_dock3D->view()->sync();
 
     // --- object list
     m_listModel->sync();
@@ -406,3 +429,22 @@ void MainWindow::refresh()
 }
 
 } // namespace starloom
+void MainWindow::fitDock3D(bool shown)
+{
+    const bool docked = shown && !m_dock3D->isFloating();
+    QSize least = minimumWindowSize();
+    if (docked)
+        least.rwidth() +=
+            m_dock3D->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    setMinimumSize(least);
+    // Nor may the separator beside the view squeeze the controls.
+    m_central->setMinimumWidth(docked ? minimumWindowSize().width() : 0);
+    if (!docked || isMaximized() || isFullScreen())
+        return;
+    int wanted = minimumWindowSize().width() + m_dock3D->sizeHint().width();
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, int(screen->availableSize().width() * 0.95));
+    if (width() < wanted)
+        resize(std::max(wanted, least.width()), height());
+}
+

@@ -27,6 +27,7 @@ class ObjectListModel;
 class OptionsWindow;
 class SettingsStore;
 class SplashWindow;
+class View3DDock;
 
 // frmMain: the widgets show the editor's state and forward what the user does to its handlers.
 // After every handler refresh() copies the state back into the widgets; nothing is kept twice.
@@ -77,12 +78,16 @@ private:
     void buildMenus();
     void buildPanel();
     void buildViews();
+    void build3DView();
     void showOptions();
     void showAbout();
     // False when the window is minimised or too narrow to lay out; then nothing moves.
     bool placeWidgets();
     // The smallest window in which every control is usable and none covers another.
     QSize minimumWindowSize() const;
+    // Keeps the controls usable beside the docked 3-D view: widens the window's minimum by the
+    // view's, and the window itself when the view is shown docked, as far as the screen allows.
+    void fitDock3D(bool shown);
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();
@@ -143,6 +148,7 @@ private:
 
     OptionsWindow* m_options = nullptr;
     SplashWindow* m_splash = nullptr;
+    View3DDock* m_dock3D = nullptr;
 };
 
 } // namespace starloom

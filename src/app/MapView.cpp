@@ -8,6 +8,8 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include <cmath>
+
 namespace starloom {
 
 namespace {
@@ -74,12 +76,31 @@ bool MapView::event(QEvent* event)
 
 void MapView::paintEvent(QPaintEvent*)
 {
+    // The view is drawn into an image of the window's pixels and then copied: drawn into a 32-bit
+    // image, the items' squares are written straight into its pixels. The image keeps the widget's
+    // resolution so that labels are laid out as they would be on the widget.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels(static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio)));
+    if (m_frame.size() != pixels || m_frame.devicePixelRatio() != ratio) {
+        m_frame = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        m_frame.setDevicePixelRatio(ratio);
+    }
+    const int dotsX = static_cast<int>(std::lround(logicalDpiX() / 0.0254));
+    const int dotsY = static_cast<int>(std::lround(logicalDpiY() / 0.0254));
+    if (m_frame.dotsPerMeterX() != dotsX)
+        m_frame.setDotsPerMeterX(dotsX);
+    if (m_frame.dotsPerMeterY() != dotsY)
+        m_frame.setDotsPerMeterY(dotsY);
+    {
+        QPainter frame(&m_frame);
+        const MapScene s = scene();
+        if (m_which == Which::Top)
+            m_painter.paintTopView(frame, size(), s);
+        else
+            m_painter.paintFrontView(frame, size(), s);
+    }
     QPainter painter(this);
-    const MapScene s = scene();
-    if (m_which == Which::Top)
-        m_painter.paintTopView(painter, size(), s);
-    else
-        m_painter.paintFrontView(painter, size(), s);
+    painter.drawImage(QPointF(0, 0), m_frame);
 }
 
 void MapView::mouseMoveEvent(QMouseEvent* event)

@@ -9,8 +9,8 @@ namespace starloom {
 class Editor;
 
 // One of the two map views, painted from the editor's state through MapPainter (retained: every
-// paint event draws the whole view again). Mouse events are reported in world units, with the
-// buttons and shift state as 1 = left, 2 = right, 4 = middle and 1 = shift, 2 = ctrl, 4 = alt.
+// paint event draws the whole view again, into an image that is then copied onto the widget). Mouse events are reported
+// in world units, with the buttons and shift state as 1 = left, 2 = right, 4 = middle and 1 = shift, 2 = ctrl, 4 = alt.
 class MapView final : public QWidget {
     Q_OBJECT
 public:
@@ -52,6 +52,7 @@ private:
     const Which m_which;
     const Editor& m_editor;
     MapPainter m_painter;
+    QImage m_frame; // what the last paint drew, in device pixels
     QString m_gridSizeText;
     WorldSize m_world;
     bool m_pressed = false;

@@ -40,16 +40,15 @@ void paintNebula(QPainter& p, QPointF centre, double radius, QColor colour)
 
 } // namespace
 
-QImage makeLogo()
+void paintLogo(QPainter& p)
 {
-    QImage image(logoWidth, logoHeight, QImage::Format_RGB32);
-    QPainter p(&image);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient sky(0, 0, 0, logoHeight);
     sky.setColorAt(0, QColor(4, 6, 22));
     sky.setColorAt(1, QColor(10, 4, 28));
-    p.fillRect(image.rect(), sky);
+    p.fillRect(QRect(0, 0, logoWidth, logoHeight), sky);
 
     p.setCompositionMode(QPainter::CompositionMode_Plus);
     paintNebula(p, {300, 95}, 190, QColor(110, 40, 150));
@@ -112,6 +111,14 @@ QImage makeLogo()
     p.setFont(subtitle);
     p.setPen(QColor(190, 210, 255));
     p.drawText(QRectF(148, 52, 300, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Deluxe Edition"));
+    p.restore();
+}
+
+QImage makeLogo()
+{
+    QImage image(logoWidth, logoHeight, QImage::Format_RGB32);
+    QPainter p(&image);
+    paintLogo(p);
     p.end();
     return image;
 }

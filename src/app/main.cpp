@@ -1,5 +1,9 @@
+#include "AppIcon.h"
+#include "AppInfo.h"
 #include "MainWindow.h"
 #include "OptionsWindow.h"
+
+#include "document/MapSettings.h"
 
 #include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
@@ -10,14 +14,51 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* usageText = "Usage: starloom [FILE.level ...]\n"
+                        "Opens the level editor's window and loads the levels named, one after the other.\n"
+                        "\n"
+                        "  --help      show this text\n"
+                        "  --version   show the program's version\n"
+                        "\n"
+                        "Qt's own options (-platform NAME, -style STYLE, ...) are taken as well.\n";
+
+// Answers --help and --version before any window exists, so that they work without a display.
+// Returns the exit code, or -1 when the editor is to start.
+int answerInfoOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", qPrintable(starloom::programTitle()));
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 // starloom [FILE.level ...]: the editor, with the levels named loaded one after the other.
 int main(int argc, char** argv)
 {
+    if (const int code = answerInfoOption(argc, argv); code >= 0)
+        return code;
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(starloom::appId));
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(starloom::makeAppIcon(128))));
     // The settings are kept under the executable's name, so the application name stays unset.
     starloom::QSettingsStore settings;
     // The game: the folder picked in the Options window, else the first found.

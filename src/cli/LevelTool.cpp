@@ -13,6 +13,7 @@
 #include "levelfile/SafeFile.h"
 #include "script/LevelScript.h"
 #include "views/MapPainter.h"
+#include "views/MapPainter3D.h"
 #include "views/ViewScale.h"
 
 #include <QBuffer>
@@ -20,6 +21,8 @@
 #include <QFileInfo>
 
 #include <array>
+#include <cmath>
+#include <optional>
 
 namespace starloom {
 
@@ -32,8 +35,10 @@ const char* usageText =
     "  stats FILE          load FILE into an empty level and print the number of live items of\n"
     "                      each kind; problems found in the file go to standard error\n"
     "  rewrite IN OUT      load IN into an empty level and save it to OUT in the editor's format\n"
-    "  render IN OUT.png [--size WxH]\n"
-    "                      draw the level's top and front views into a PNG image\n"
+    "  render IN OUT.png [--size WxH] [--3d [--camera YAW,PITCH,DISTANCE]]\n"
+    "                      draw the level's top and front views into a PNG image; with --3d\n"
+    "                      the level in perspective, framing every item, or seen from the\n"
+    "                      camera given (degrees, world units) around the items' centre\n"
     "  models KIND         print the model list of KIND (Asteroid, Cloud, ..., Ship) one name a\n"
     "                      line; where the names came from goes to standard error\n"
     "  where               print the games found on this machine (edition, folder, how found)\n"
@@ -133,19 +138,42 @@ int rewrite(
     return 0;
 }
 
-int render(const QString& in, const QString& outPath, QSize size, const Catalogue& catalogue, const LoadOptions& how,
-    ToolOutput output)
+// How `render` draws: the two views, or (--3d) the level in perspective.
+struct RenderOptions {
+    QSize size{900, 800};
+    bool threeD = false;
+    std::optional<Camera3D> camera; // yaw, pitch and distance; the target is found
+};
+
+QImage renderImage(const Level& level, const RenderOptions& options)
+{
+    if (options.threeD) {
+        Scene3D scene;
+        scene.document = &level.document;
+        scene.rows = &level.rows;
+        scene.world = worldSize(level.settings);
+        const Camera3D framed = framedAll(
+            options.camera.value_or(Camera3D{}), level.document, level.rows, scene.world, QSizeF(options.size));
+        scene.camera = framed;
+        if (options.camera)
+            scene.camera.distance = options.camera->distance;
+        return MapPainter3D().render(scene, options.size);
+    }
+    ViewSettings views;
+    views.top = topScaleFor(level.settings);
+    views.front = frontScaleFor(level.settings);
+    const MapScene scene = sceneOf(level, views, QStringLiteral("2500"), worldSize(level.settings));
+    const auto [topSize, frontSize] = viewSizesFor(options.size);
+    return MapPainter().renderViews(scene, topSize, frontSize);
+}
+
+int render(const QString& in, const QString& outPath, const RenderOptions& options, const Catalogue& catalogue,
+    const LoadOptions& how, ToolOutput output)
 {
     const auto loaded = load(in, catalogue, how, output);
     if (!loaded)
         return 2;
-    ViewSettings views;
-    views.top = topScaleFor(loaded->settings);
-    views.front = frontScaleFor(loaded->settings);
-    const MapScene scene = sceneOf(*loaded, views, QStringLiteral("2500"), worldSize(loaded->settings));
-    const auto [topSize, frontSize] = viewSizesFor(size);
-    const MapPainter painter;
-    const QImage image = painter.renderViews(scene, topSize, frontSize);
+    const QImage image = renderImage(*loaded, options);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -335,7 +363,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         return rewrite(rest[0], rest[1], catalogue, how, output);
     }
     if (command == QLatin1String("render")) {
-        QSize size(900, 800);
+        RenderOptions options;
         const qsizetype sizeAt = rest.indexOf(QStringLiteral("--size"));
         if (sizeAt >= 0) {
             const QStringList wh = sizeAt + 1 < rest.size() ? rest[sizeAt + 1].split(QLatin1Char('x')) : QStringList();
@@ -345,12 +373,32 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
             if (!okW || !okH || w < 16 || h < 32 || w > 20000 || h > 20000)
                 return usageError(QStringLiteral("--size takes WIDTHxHEIGHT, for example 1600x1000"), output);
-            size = QSize(w, h);
+            options.size = QSize(w, h);
             rest.remove(sizeAt, 2);
+        }
+        if (const qsizetype at = rest.indexOf(QStringLiteral("--3d")); at >= 0) {
+            options.threeD = true;
+            rest.remove(at);
+        }
+        if (const qsizetype at = rest.indexOf(QStringLiteral("--camera")); at >= 0) {
+            const QStringList parts = at + 1 < rest.size() ? rest[at + 1].split(QLatin1Char(',')) : QStringList();
+            std::array<double, 3> v{};
+            bool ok = options.threeD && parts.size() == 3;
+            for (qsizetype i = 0; ok && i < 3; ++i) {
+                v[std::size_t(i)] = parts[i].trimmed().toDouble(&ok);
+                ok = ok && std::isfinite(v[std::size_t(i)]);
+            }
+            if (!ok || v[1] < -90 || v[1] > 90 || !(v[2] >= Camera3D::minDistance) || v[2] > Camera3D::maxDistance)
+                return usageError(
+                    QStringLiteral("--camera goes with --3d and takes YAW,PITCH,DISTANCE: degrees, the pitch "
+                                   "from -90 to 90, and a distance of at least 10, for example 30,40,90000"),
+                    output);
+            options.camera = Camera3D{.target = {}, .yaw = v[0], .pitch = v[1], .distance = v[2]};
+            rest.remove(at, 2);
         }
         if (rest.size() != 2)
             return usageError(QStringLiteral("render takes an input file and an output image"), output);
-        return render(rest[0], rest[1], size, catalogue, how, output);
+        return render(rest[0], rest[1], options, catalogue, how, output);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
 }

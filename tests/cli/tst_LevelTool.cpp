@@ -193,6 +193,33 @@ TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)
     EXPECT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "big"}).exitCode, 2);
 }
 
+TEST_F(LevelTool, RenderDrawsTheLevelInPerspective)
+{
+    // A red start at the origin facing right. From 20000 units above, in 600 x 400 pixels, its
+    // ring of 1000 units is 20 pixels round the centre and its heading runs 24 pixels right.
+    test::writeBytes(
+        path("in.level"), "function DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 0}, {0, 90, 0})\nend\n");
+    const QColor red(255, 0, 0), black(0, 0, 0);
+    ASSERT_EQ(
+        runTool({"render", "--3d", path("in.level"), path("top.png"), "--size", "600x400", "--camera", "0,90,20000"})
+            .exitCode,
+        0);
+    QImage image(path("top.png"));
+    ASSERT_EQ(image.size(), QSize(600, 400));
+    EXPECT_TRUE(
+        image.pixelColor(315, 200) == red && image.pixelColor(320, 200) == red && image.pixelColor(290, 210) == black);
+    // Without a camera every item is framed: the start point at the centre.
+    ASSERT_EQ(runTool({"render", path("in.level"), path("framed.png"), "--3d"}).exitCode, 0);
+    image = QImage(path("framed.png"));
+    EXPECT_TRUE(image.size() == QSize(900, 800) && image.pixelColor(450, 400) == red);
+    for (const QStringList& args : {QStringList{"--camera", "0,90,20000"},
+             QStringList{"--3d", "--camera", "0,95,20000"}, QStringList{"--3d", "--camera", "0,90"},
+             QStringList{"--3d", "--camera", "0,90,1"}, QStringList{"--3d", "--camera"}})
+        EXPECT_EQ(runTool(QStringList{"render", path("in.level"), path("bad.png")} + args).exitCode, 2)
+            << args.join(u' ').toStdString();
+    EXPECT_FALSE(QFile::exists(path("bad.png")));
+}
+
 // Every real level loads without a crash; every rewrite that is not refused runs in Lua and
 // rewrites to the same bytes.
 TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)

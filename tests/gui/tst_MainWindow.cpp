@@ -30,10 +30,11 @@ TEST_F(MainWindowTest, CaptionAndMenusInOrder)
 {
     EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
         QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
-    EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&Help"));
+    EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&View|&Help"));
     const std::pair<const char*, const char*> menus[] = {
         {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save Level|&Recent Levels|-|E&xit"},
-        {"mnuEdit", "Undo|Redo"}, {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
+        {"mnuEdit", "Undo|Redo"}, {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de"},
+        {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
         {"mnuLabels",
             "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
             "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips"}};
@@ -115,30 +116,39 @@ TEST_F(MainWindowTest, TheSmallestWindowKeepsEveryControlUsable)
 {
     click("Option9");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End); // "Custom": the most controls the panel shows
-    window->resize(100, 100);
-    QCoreApplication::processEvents();
-    ASSERT_EQ(window->size(), window->minimumSize());
-    ASSERT_GT(window->minimumWidth(), 600);
-    QStringList faults;
-    for (const QWidget* parent : {window->centralWidget(), find("Frame1")}) // the panel's controls below its caption
-        for (const QWidget* w : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            if (w->isVisible()
-                && !parent->rect()
-                        .adjusted(0, parent == find("Frame1") ? parent->fontMetrics().height() : 0, 0, 0)
-                        .contains(w->geometry()))
-                faults << w->objectName() + QStringLiteral(" is cut off");
-    const char* controls[] = {
-        "lstObjects", "Picture1", "picLeft", "Frame1", "cmdZoomIn", "cmdZoomOut", "Label7", "lblX", "lblY", "Label2"};
-    for (const char* a : controls)
-        for (const char* b : controls)
-            // More than the one pixel row by which the zoom buttons reach into the top view's edge.
-            if (const QRect both = find(a)->geometry() & find(b)->geometry();
-                std::strcmp(a, b) < 0 && both.width() > 1 && both.height() > 1)
-                faults << QStringLiteral("%1 covers %2").arg(QLatin1String(a), QLatin1String(b));
-    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral(", ")).toStdString();
-    EXPECT_GT(top()->height(), 100);
-    EXPECT_GT(front()->height(), 50);
-    EXPECT_GT(top()->width(), 300);
+    const int alone = window->minimumWidth();
+    for (const bool withDock : {false, true}) { // and beside the docked 3-D view
+        if (withDock)
+            trigger("mnuView3D");
+        window->resize(100, 100);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(window->size(), window->minimumSize());
+        ASSERT_GT(window->minimumWidth(), 600);
+        QStringList faults;
+        for (const QWidget* parent :
+            {window->centralWidget(), find("Frame1")}) // the panel's controls below its caption
+            for (const QWidget* w : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+                if (w->isVisible()
+                    && !parent->rect()
+                            .adjusted(0, parent == find("Frame1") ? parent->fontMetrics().height() : 0, 0, 0)
+                            .contains(w->geometry()))
+                    faults << w->objectName() + QStringLiteral(" is cut off");
+        const char* controls[] = {"lstObjects", "Picture1", "picLeft", "Frame1", "cmdZoomIn", "cmdZoomOut", "Label7",
+            "lblX", "lblY", "Label2"};
+        for (const char* a : controls)
+            for (const char* b : controls)
+                // More than the one pixel row by which the zoom buttons reach into the top view's edge.
+                if (const QRect both = find(a)->geometry() & find(b)->geometry();
+                    std::strcmp(a, b) < 0 && both.width() > 1 && both.height() > 1)
+                    faults << QStringLiteral("%1 covers %2").arg(QLatin1String(a), QLatin1String(b));
+        EXPECT_TRUE(faults.isEmpty()) << withDock << ": " << faults.join(QStringLiteral(", ")).toStdString();
+        EXPECT_GT(top()->height(), 100) << withDock;
+        EXPECT_GT(front()->height(), 50) << withDock;
+        EXPECT_GT(top()->width(), 300) << withDock;
+        EXPECT_GT(find("view3D")->width(), withDock ? 100 : -1);
+    }
+    trigger("mnuView3D");
+    EXPECT_EQ(window->minimumWidth(), alone) << "hidden, the view takes no room";
 }
 
 TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)

@@ -1,6 +1,7 @@
 #include "GuiFixture.h"
 
 #include <QMimeData>
+#include <QPainter>
 #include <QToolTip>
 #include <QUrl>
 #include <QWheelEvent>
@@ -92,6 +93,35 @@ TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
     QTest::mouseRelease(top(), Qt::MiddleButton, {}, pointer + QPoint(30, 0));
     EXPECT_LT(editor().topScale().left, zoomed.left) << "dragging right shows what lies left";
     EXPECT_TRUE(editor().rows().empty()) << "dragging right shows what lies left";
+}
+
+// What the window shows of a view, against the same scene painted straight into an image.
+void expectPaintedAsOffscreen(MapView* view, const char* what)
+{
+    QImage offscreen(view->size(), QImage::Format_RGB32);
+    QPainter painter(&offscreen);
+    MapPainter mapPainter;
+    if (view->which() == MapView::Which::Top)
+        mapPainter.paintTopView(painter, view->size(), view->scene());
+    else
+        mapPainter.paintFrontView(painter, view->size(), view->scene());
+    painter.end();
+    EXPECT_EQ(view->grab().toImage().convertToFormat(QImage::Format_RGB32), offscreen) << what;
+}
+
+TEST_F(MapEditingTest, TheViewsPaintAsTheOffscreenRenderOfTheSameScene)
+{
+    for (int i = 0; i < 60; ++i) { // every kind, labels overlapping
+        const QPoint pixel((i * 37) % top()->width(), (i * 23) % top()->height());
+        clickTop(pixel, QStringLiteral("Option%1").arg(i % 9 + 1).toLatin1().constData());
+    }
+    ASSERT_GT(listRows(), 30); // a click on a label selects instead
+    expectPaintedAsOffscreen(top(), "top view");
+    expectPaintedAsOffscreen(front(), "front view");
+    QWheelEvent wheel(QPointF(100, 80), QPointF(top()->mapToGlobal(QPoint(100, 80))), QPoint(), QPoint(0, 360),
+        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(top(), &wheel);
+    expectPaintedAsOffscreen(top(), "top view zoomed in");
 }
 
 TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)

@@ -2,6 +2,7 @@
 
 #include "document/ItemFields.h"
 #include "document/ModelSource.h"
+#include "levelfile/GameFunctions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -587,3 +588,77 @@ TEST(LevelReader, RealMapsMadeOfPlainCallsKeepWhatTheGameSees)
 }
 
 } // namespace
+
+namespace {
+
+struct RecordingSink final : ReadSink {
+    std::vector<LevelCall> calls;
+    int problems = 0;
+    void call(const LevelCall& c) override { calls.push_back(c); }
+    void global(std::string_view, const LuaValue&, qint64) override {}
+    void problem(qint64, const QString&) override { ++problems; }
+};
+
+RecordingSink readCalls(QByteArray bytes)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    RecordingSink sink;
+    readLevelCalls(buffer, sink);
+    return sink;
+}
+
+} // namespace
+
+// A call written on one line is read straight from its bytes; with a line end after its "(" it is
+// read token by token. Both must give the same calls, numerals spelt alike and -0 kept.
+TEST(LevelReader, CallsReadFromTheirBytesEqualCallsReadByToken)
+{
+    const char* arguments[] = {
+        "\"Asteroid_1\", {19759, -307, -18046}, 100, 0, 0, 0, 0",
+        "007, -007, -0, 0.0, -0.0, 1.50, 1e5, 2E-3, 1e+400, -1e400",
+        "123456789012345, 1234567890123456, 12345678901234567890, -123456789012345678",
+        "{}, {1, 2,}, {{1, {-2}}, \"x\"}, \"\", \"a b\tc\", \"\xe9\"",
+        "- 5, -\t7, 1 , 2 ,3",
+        "1 + 2",
+        "x, 1",
+        "{a = 1}",
+        "{[1] = 2}",
+        "1.5.3",
+        "1..2",
+        "\"a\\\"b\", \"c\\65\"",
+        ".5, -.5",
+        "-x",
+        "12abc",
+        "nil, 3",
+        "0x10",
+        "1, 2 -- a comment",
+        "{1; 2}",
+        "'single'",
+        "{{{{{{{{{{1}}}}}}}}}}",
+    };
+    for (const char* args : arguments) {
+        const RecordingSink plain = readCalls(body((std::string("  addAsteroid(") + args + ")").c_str()));
+        const RecordingSink tokens = readCalls(body((std::string("  addAsteroid(\n") + args + ")").c_str()));
+        ASSERT_EQ(plain.calls.size(), tokens.calls.size()) << args;
+        EXPECT_EQ(plain.problems, tokens.problems) << args;
+        for (std::size_t c = 0; c < plain.calls.size(); ++c) {
+            const std::vector<LuaValue>& a = plain.calls[c].args;
+            const std::vector<LuaValue>& b = tokens.calls[c].args;
+            ASSERT_EQ(a.size(), b.size()) << args;
+            for (std::size_t i = 0; i < a.size(); ++i)
+                EXPECT_TRUE(a[i] == b[i] && luaText(a[i]) == luaText(b[i]))
+                    << args << ": argument " << i + 1 << " " << luaText(a[i]) << " / " << luaText(b[i]);
+        }
+    }
+}
+
+TEST(GameFunctions, KnownNamesAreRecognisedOfEveryLengthAndNearMissesAreNot)
+{
+    for (const char* name : {"addPath", "addPoint", "addCloud", "fogSetEnd", "addPebble", "setMaxCameraDistance",
+             "addReactiveFleetSlot", "setSensorsManagerCameraDistances"})
+        EXPECT_TRUE(isKnownGameFunction(name)) << name;
+    for (const char* name : {"", "add", "addpoint", "addPoin", "addPointX", "AddPoint",
+             "setSensorsManagerCameraDistancesX", "setSensorsManagerCameraDistanceX"})
+        EXPECT_FALSE(isKnownGameFunction(name)) << name;
+}

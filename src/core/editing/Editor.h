@@ -235,6 +235,8 @@ public:
     std::int32_t lastColour() const { return m_lastColour; }
     // Increases whenever the views must be painted again.
     quint64 revision() const { return m_revision; }
+    // Increases whenever another level replaces the one shown (New Level, Open Level).
+    quint64 levelGeneration() const { return m_levelGeneration; }
 
 private:
     friend class EditCommand;
@@ -309,6 +311,7 @@ private:
 
     std::int32_t m_lastColour = 0;
     quint64 m_revision = 0;
+    quint64 m_levelGeneration = 0;
 
     QUndoStack m_undo;
     MapSettings m_cleanSettings;

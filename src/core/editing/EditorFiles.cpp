@@ -74,6 +74,7 @@ void Editor::mnuFileNew_Click()
     leaveEditing();
     markClean();
     removeRecoveryCopy();
+    ++m_levelGeneration;
     redraw();
 }
 
@@ -232,6 +233,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     if (replace) {
         markClean(); // the level is what the file builds
         m_openedScript = path;
+        ++m_levelGeneration;
     }
     rememberFile(path);
     redraw();

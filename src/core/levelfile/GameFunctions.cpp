@@ -1,62 +1,44 @@
 #include "GameFunctions.h"
 
-#include <algorithm>
 #include <array>
 
 namespace starloom {
 
 bool isKnownGameFunction(std::string_view name)
 {
+    // clang-format off
     static constexpr std::array<std::string_view, 36> names = {
         // items
-        "addPoint",
-        "addAsteroid",
-        "addCloud",
-        "addDustCloud",
-        "addSquadron",
-        "addNebula",
-        "addSalvage",
-        "addPebble",
+        "addPoint", "addAsteroid", "addCloud", "addDustCloud", "addSquadron", "addNebula", "addSalvage", "addPebble",
         // the level-wide calls the editor writes
-        "setWorldBoundsInner",
-        "fogSetActive",
-        "setGlareIntensity",
-        "setLevelShadowColour",
-        "loadBackground",
-        "setSensorsManagerCameraDistances",
-        "setDefaultMusic",
+        "setWorldBoundsInner", "fogSetActive", "setGlareIntensity", "setLevelShadowColour", "loadBackground",
+        "setSensorsManagerCameraDistances", "setDefaultMusic",
         // level-wide calls of real maps
-        "setWorldBoundsOuter",
-        "fogSetType",
-        "fogSetStart",
-        "fogSetEnd",
-        "fogSetColour",
-        "fogSetDensity",
-        "setBattleMusic",
-        "setDustCloudAmbient",
-        "setNebulaAmbient",
-        "addSphere",
-        "addCamera",
-        "addPath",
-        "addResourcePatch",
-        "addMissile",
-        "addAxisAlignBox",
-        "createSOBGroup",
-        "addToSOBGroup",
-        "addReactiveFleetSlot",
-        "addAmbientSound",
-        "setSensorsThreshold",
-        "setMaxCameraDistance",
+        "setWorldBoundsOuter", "fogSetType", "fogSetStart", "fogSetEnd", "fogSetColour", "fogSetDensity",
+        "setBattleMusic", "setDustCloudAmbient", "setNebulaAmbient", "addSphere", "addCamera", "addPath",
+        "addResourcePatch", "addMissile", "addAxisAlignBox", "createSOBGroup", "addToSOBGroup",
+        "addReactiveFleetSlot", "addAmbientSound", "setSensorsThreshold", "setMaxCameraDistance",
     };
-    // Sorted by length, then text: a lookup compares only names of the same length.
-    static const std::array<std::string_view, names.size()> sorted = [] {
-        auto s = names;
-        std::sort(s.begin(), s.end(),
-            [](std::string_view a, std::string_view b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
-        return s;
+    // clang-format on
+    // Grouped by length: a lookup compares only the few names of the same length.
+    constexpr std::size_t longest = 32;
+    struct ByLength {
+        std::array<std::array<std::string_view, names.size()>, longest + 1> lists{};
+        std::array<std::size_t, longest + 1> counts{};
+    };
+    static const ByLength byLength = [] {
+        ByLength b;
+        for (std::string_view n : names)
+            b.lists[n.size()][b.counts[n.size()]++] = n;
+        return b;
     }();
-    return std::binary_search(sorted.begin(), sorted.end(), name,
-        [](std::string_view a, std::string_view b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
+    if (name.size() > longest)
+        return false;
+    const auto& candidates = byLength.lists[name.size()];
+    for (std::size_t i = 0; i < byLength.counts[name.size()]; ++i)
+        if (candidates[i] == name)
+            return true;
+    return false;
 }
 
 bool isGameFunction(std::string_view name)

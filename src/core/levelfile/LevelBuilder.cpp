@@ -55,12 +55,24 @@ const std::string& componentText(std::int16_t c)
     return c >= 0 && c <= 255 ? texts[std::size_t(c)] : none;
 }
 
+// The value of the writer's text of each colour component, read once.
+double componentValue(std::int16_t c)
+{
+    static const std::array<double, 256> values = [] {
+        std::array<double, 256> v;
+        for (int i = 0; i < 256; ++i)
+            v[std::size_t(i)] = val(QString::fromStdString(componentText(std::int16_t(i))));
+        return v;
+    }();
+    return values[std::size_t(c)];
+}
+
 bool componentAsWritten(const LuaValue& v, std::int16_t c)
 {
     if (!v.isNumber() || c < 0 || c > 255)
         return false;
     if (v.text.empty())
-        return val(QString::fromStdString(componentText(c))) == v.number;
+        return componentValue(c) == v.number;
     return v.text == componentText(c);
 }
 

@@ -82,6 +82,20 @@ bool toDouble(std::string_view numeral, double& out)
 
 } // namespace
 
+bool LuaLexer::numeralValue(std::string_view numeral, double& out)
+{
+    return toDouble(numeral, out);
+}
+
+std::string_view LuaLexer::pending(qsizetype wanted)
+{
+    if (!m_started)
+        start();
+    if (m_buffer.size() - m_pos < wanted && !m_eof)
+        refill(wanted);
+    return std::string_view(m_buffer.constData() + m_pos, std::size_t(m_buffer.size() - m_pos));
+}
+
 std::string LuaToken::spelling() const
 {
     if (type != Type::Symbol && type != Type::Keyword)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace starloom {
 
@@ -66,6 +67,14 @@ public:
     // Reads the next token into `token`.
     inline void next(LuaToken& token);
     qint64 line() const { return m_line; }
+
+    // The bytes from the reading position on, at least `wanted` of them where the input has that
+    // many (fewer at its end). For a parser that reads a common shape straight from the bytes.
+    std::string_view pending(qsizetype wanted);
+    // Moves the reading position `count` bytes on; they must hold no line end.
+    void skip(qsizetype count) { m_pos += count; }
+    // The value of a decimal numeral as Lua reads it ("1.5", "2e-3"); false when it is malformed.
+    static bool numeralValue(std::string_view numeral, double& out);
     // Lone CR characters seen so far.
     qint64 loneCarriageReturns() const { return m_loneCr; }
 

@@ -4,11 +4,14 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
 #include <QRawFont>
 #include <QRect>
+#include <QRegion>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +63,33 @@ bool usable(const ViewScale& scale, QSize pixels)
         && scale.height() != 0;
 }
 
+// ViewScale::toPixel for one view size, made inline for the loops over every row; the same
+// arithmetic, so the same pixels.
+class PixelMap {
+public:
+    PixelMap(const ViewScale& s, QSize pixels)
+        : m_left(double(s.left)),
+          m_top(double(s.top)),
+          m_width(s.width()),
+          m_height(s.height()),
+          m_pixelWidth(QSizeF(pixels).width()),
+          m_pixelHeight(QSizeF(pixels).height())
+    {
+    }
+    QPointF operator()(double x, double y) const
+    {
+        return {(x - m_left) / m_width * m_pixelWidth, (y - m_top) / m_height * m_pixelHeight};
+    }
+
+private:
+    double m_left;
+    double m_top;
+    double m_width;
+    double m_height;
+    double m_pixelWidth;
+    double m_pixelHeight;
+};
+
 struct ItemView {
     ItemKind kind = ItemKind::PlayerStart;
     double x = 0;
@@ -69,40 +99,94 @@ struct ItemView {
     std::int32_t colour = 0;
 };
 
-bool itemOf(const LevelDocument& document, const ObjectRow& row, ItemView& out)
-{
-    const int typeId = typeIdOf(row.kind);
-    if (typeId < 1 || typeId > 9 || !document.exists(row.kind, row.arrayId))
-        return false;
-    out.kind = row.kind;
-    document.visit(row.kind, row.arrayId, [&out](const auto& record) {
-        out.x = record.posX;
-        out.y = record.posY;
-        out.z = record.posZ;
-        out.colour = record.drawColour;
-        if constexpr (std::is_same_v<std::decay_t<decltype(record)>, PlayerStartRecord>)
-            out.orientation = record.orientation;
-    });
-    return true;
-}
+// Reads the items the rows name. How many records each kind holds is asked once, since a paint
+// changes none.
+class ItemReader {
+public:
+    explicit ItemReader(const LevelDocument& document) : m_document(document)
+    {
+        m_counts[static_cast<std::size_t>(typeIdOf(ItemKind::PlayerStart))] = playerSlots;
+        for (ItemKind kind : arrayKinds)
+            m_counts[static_cast<std::size_t>(typeIdOf(kind))] = document.itemCount(kind);
+    }
 
-// Consecutive points of one colour, filled as 2x2 squares in one call.
+    // False when the row names no record (as LevelDocument::exists).
+    bool read(const ObjectRow& row, ItemView& out) const
+    {
+        const int typeId = typeIdOf(row.kind);
+        if (typeId < 1 || typeId > 9 || row.arrayId < 0 || row.arrayId >= m_counts[static_cast<std::size_t>(typeId)])
+            return false;
+        out.kind = row.kind;
+        m_document.visit(row.kind, row.arrayId, [&out](const auto& record) {
+            out.x = record.posX;
+            out.y = record.posY;
+            out.z = record.posZ;
+            out.colour = record.drawColour;
+            if constexpr (std::is_same_v<std::decay_t<decltype(record)>, PlayerStartRecord>)
+                out.orientation = record.orientation;
+        });
+        return true;
+    }
+
+private:
+    const LevelDocument& m_document;
+    std::array<int, 10> m_counts{};
+};
+
+// Where 2x2 squares can be written straight into the pixels: a 32-bit image painted without a
+// transform other than a whole-pixel shift, under one clip rectangle, with plain opaque
+// drawing; what the painter would fill, pixel for pixel.
+struct DirectPixels {
+    QRgb* bits = nullptr;
+    qsizetype stride = 0; // in pixels
+    QPoint shift;         // device pixel of the painter's (0, 0)
+    QRect clip;           // in the painter's coordinates
+
+    static DirectPixels of(QPainter& painter)
+    {
+        QPaintDevice* device = painter.device();
+        if (!device || device->devType() != QInternal::Image)
+            return {};
+        auto* image = static_cast<QImage*>(device);
+        const QImage::Format f = image->format();
+        if ((f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied)
+            || image->devicePixelRatio() != 1.0 || !image->isDetached())
+            return {};
+        if (painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
+            return {};
+        const QTransform t = painter.deviceTransform();
+        if (t.type() > QTransform::TxTranslate || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy())
+            || std::abs(t.dx()) > 1e6 || std::abs(t.dy()) > 1e6)
+            return {};
+        const QPoint shift(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+        QRect clip = image->rect().translated(-shift);
+        if (painter.hasClipping()) {
+            const QRegion region = painter.clipRegion();
+            if (region.rectCount() > 1)
+                return {};
+            clip &= region.boundingRect();
+        }
+        DirectPixels d;
+        d.bits = reinterpret_cast<QRgb*>(image->bits());
+        d.stride = image->bytesPerLine() / 4;
+        d.shift = shift;
+        d.clip = clip;
+        return d;
+    }
+};
+
+// Consecutive points of one colour, filled as 2x2 squares in one call (or written straight into
+// the image's pixels where DirectPixels allows).
 class PointBatch {
 public:
-    explicit PointBatch(QPainter& painter) : m_painter(painter) {}
+    explicit PointBatch(QPainter& painter) : m_painter(painter), m_direct(DirectPixels::of(painter)) {}
     ~PointBatch() { flush(); }
 
+    // Most points of a zoomed view lie outside it: the test is made inline.
     void add(QPointF pixel, QSize pixels, std::int32_t colour)
     {
-        if (!(pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1
-                && pixel.y() <= pixels.height() + 1))
-            return;
-        if (colour != m_colour)
-            flush();
-        m_colour = colour;
-        const int ix = static_cast<int>(std::floor(pixel.x() + 0.5));
-        const int iy = static_cast<int>(std::floor(pixel.y() + 0.5));
-        m_rects.emplace_back(ix - 1, iy - 1, 2, 2);
+        if (pixel.x() >= -1 && pixel.x() <= pixels.width() + 1 && pixel.y() >= -1 && pixel.y() <= pixels.height() + 1)
+            addInside(pixel, colour);
     }
 
     void flush()
@@ -116,7 +200,40 @@ public:
     }
 
 private:
+    // std::floor of a number a few pixels around the view, without a library call.
+    static int floorOf(double v)
+    {
+        const int i = static_cast<int>(v);
+        return double(i) > v ? i - 1 : i;
+    }
+
+    void addInside(QPointF pixel, std::int32_t colour)
+    {
+        const int ix = floorOf(pixel.x() + 0.5);
+        const int iy = floorOf(pixel.y() + 0.5);
+        if (m_direct.bits) {
+            const QRgb rgb = 0xff000000u | (std::uint32_t(colour) & 0xffu) << 16 | (std::uint32_t(colour) & 0xff00u)
+                | (std::uint32_t(colour) >> 16 & 0xffu);
+            const QRect& c = m_direct.clip;
+            for (int y = iy - 1; y <= iy; ++y) {
+                if (y < c.top() || y > c.bottom())
+                    continue;
+                QRgb* line = m_direct.bits + qsizetype(y + m_direct.shift.y()) * m_direct.stride + m_direct.shift.x();
+                for (int x = ix - 1; x <= ix; ++x) {
+                    if (x >= c.left() && x <= c.right())
+                        line[x] = rgb;
+                }
+            }
+            return;
+        }
+        if (colour != m_colour)
+            flush();
+        m_colour = colour;
+        m_rects.emplace_back(ix - 1, iy - 1, 2, 2);
+    }
+
     QPainter& m_painter;
+    DirectPixels m_direct;
     std::vector<QRect> m_rects;
     std::int32_t m_colour = 0;
 };
@@ -248,10 +365,16 @@ public:
     // `r` must lie inside the view.
     bool covered(const QRect& r) const
     {
+        const Span s(r);
         for (int y = r.top(); y <= r.bottom(); ++y) {
             const std::uint64_t* row = rowBits(y);
-            if (!forWords(r.left(), r.right() + 1,
-                    [row](int word, std::uint64_t mask) { return (row[word] & mask) == mask; }))
+            if ((row[s.first] & s.firstMask) != s.firstMask)
+                return false;
+            for (int w = s.first + 1; w < s.last; ++w) {
+                if (row[w] != ~std::uint64_t(0))
+                    return false;
+            }
+            if (s.last != s.first && (row[s.last] & s.lastMask) != s.lastMask)
                 return false;
         }
         return true;
@@ -259,33 +382,38 @@ public:
 
     void cover(const QRect& r)
     {
+        const Span s(r);
         for (int y = r.top(); y <= r.bottom(); ++y) {
             std::uint64_t* row = m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
-            forWords(r.left(), r.right() + 1, [row](int word, std::uint64_t mask) {
-                row[word] |= mask;
-                return true;
-            });
+            row[s.first] |= s.firstMask;
+            for (int w = s.first + 1; w < s.last; ++w)
+                row[w] = ~std::uint64_t(0);
+            if (s.last != s.first)
+                row[s.last] |= s.lastMask;
         }
     }
 
 private:
+    // The words holding the bits of columns r.left() to r.right(), with the masks of the end words
+    // (one word: firstMask holds both ends).
+    struct Span {
+        explicit Span(const QRect& r) : first(r.left() / 64), last(r.right() / 64)
+        {
+            const std::uint64_t all = ~std::uint64_t(0);
+            firstMask = all << (r.left() % 64);
+            lastMask = all >> (63 - r.right() % 64);
+            if (first == last)
+                firstMask &= lastMask;
+        }
+        int first;
+        int last;
+        std::uint64_t firstMask;
+        std::uint64_t lastMask;
+    };
+
     const std::uint64_t* rowBits(int y) const
     {
         return m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
-    }
-
-    // Calls f(word index, mask) for the words holding bits [from, to); stops when f returns false.
-    template <class F> static bool forWords(int from, int to, F&& f)
-    {
-        while (from < to) {
-            const int bit = from % 64;
-            const int count = std::min(64 - bit, to - from);
-            const std::uint64_t mask = (count == 64 ? ~std::uint64_t(0) : ((std::uint64_t(1) << count) - 1)) << bit;
-            if (!f(from / 64, mask))
-                return false;
-            from += count;
-        }
-        return true;
     }
 
     int m_words;
@@ -334,6 +462,7 @@ struct MapPainter::LabelMetrics {
     QRawFont raw;
     std::array<quint32, 256> glyph{};
     std::array<double, 256> advance{};
+    std::array<QRectF, 256> ink{}; // where each glyph may paint, from its pen position
     bool glyphs = false;
 
     bool simple(const QString& text) const
@@ -348,10 +477,15 @@ struct MapPainter::LabelMetrics {
     }
 };
 
-MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPaintDevice* device) const
+const MapPainter::LabelMetrics& MapPainter::metricsFor(const MapScene& scene, const QPaintDevice* device) const
 {
-    LabelMetrics m;
-    m.font = labelFont(scene);
+    const QFont font = labelFont(scene);
+    const int dpi = device ? device->logicalDpiY() : 0;
+    if (m_metrics && font == m_cachedFont && dpi == m_cachedDpi)
+        return *m_metrics;
+    auto made = std::make_shared<LabelMetrics>();
+    LabelMetrics& m = *made;
+    m.font = font;
     m.metrics = device ? QFontMetricsF(m.font, device) : QFontMetricsF(m.font);
     m.height = m.metrics.height();
     m.ascent = m.metrics.ascent();
@@ -359,23 +493,17 @@ MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPa
     m.wideChar = m.metrics.maxWidth();
     for (std::size_t c = 0; c < m.ascii.size(); ++c)
         m.ascii[c] = m.metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
-    const int dpi = device ? device->logicalDpiY() : 0;
-    if (m.font != m_cachedFont || dpi != m_cachedDpi) {
-        m_widths.clear();
-        m_cachedFont = m.font;
-        m_cachedDpi = dpi;
-        m_raw = QRawFont();
-        QFont pixelFont = m.font;
-        const double pointSize = m.font.pointSizeF() > 0 ? m.font.pointSizeF() : 6.0;
-        const int resolution = dpi > 0
-            ? dpi
-            : (device                                     ? 96
-                    : QFontMetricsF(m.font).fontDpi() > 0 ? int(QFontMetricsF(m.font).fontDpi())
-                                                          : 96);
-        pixelFont.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize * resolution / 72.0))));
-        m_raw = QRawFont::fromFont(pixelFont);
-    }
-    m.raw = m_raw;
+    m_widths.clear();
+    m_cachedFont = m.font;
+    m_cachedDpi = dpi;
+    QFont pixelFont = m.font;
+    const double pointSize = m.font.pointSizeF() > 0 ? m.font.pointSizeF() : 6.0;
+    const int resolution = dpi > 0 ? dpi
+                                   : (device                                     ? 96
+                                           : QFontMetricsF(m.font).fontDpi() > 0 ? int(QFontMetricsF(m.font).fontDpi())
+                                                                                 : 96);
+    pixelFont.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize * resolution / 72.0))));
+    m.raw = QRawFont::fromFont(pixelFont);
     if (m.raw.isValid()) {
         QString latin1(256, QChar());
         for (int c = 0; c < 256; ++c)
@@ -388,12 +516,14 @@ MapPainter::LabelMetrics MapPainter::metricsFor(const MapScene& scene, const QPa
                 for (std::size_t c = 0; c < 256; ++c) {
                     m.glyph[c] = indexes[c];
                     m.advance[c] = advances[c].x();
+                    m.ink[c] = m.raw.boundingRect(indexes[c]);
                 }
                 m.glyphs = true;
             }
         }
     }
-    return m;
+    m_metrics = std::move(made);
+    return *m_metrics;
 }
 
 double MapPainter::textWidth(const LabelMetrics& metrics, const QString& text) const
@@ -436,19 +566,31 @@ int boxWidth(double textWidth)
 void MapPainter::paintLabels(
     QPainter& painter, QSize pixels, const MapScene& scene, const std::vector<LabelCandidate>& candidates) const
 {
-    if (!scene.document || !scene.rows || candidates.empty())
+    if (!scene.document || !scene.rows)
         return;
-    const LabelMetrics m = metricsFor(scene, painter.device());
+    m_shownView = labelViewOf(scene, pixels, painter.device());
+    if (candidates.empty())
+        return;
+    const LabelMetrics& m = metricsFor(scene, painter.device());
     const QRect view(QPoint(0, 0), pixels);
     const std::vector<ObjectRow>& rows = *scene.rows;
 
     // Walk from the topmost label down, keeping only labels that show at least one pixel above
-    // the boxes of the labels drawn after them; those are then drawn bottom-up.
+    // the boxes of the labels drawn after them; those are then drawn bottom-up. Of a label drawn
+    // as glyphs, only the glyphs that are not wholly under later boxes are kept.
     struct Accepted {
         std::size_t row;
         QRect box;
+        std::size_t firstGlyph; // in glyphs; glyphCount 0 and a text not simple: drawn as text
+        std::size_t glyphCount;
+    };
+    struct Glyph {
+        quint32 index;
+        QPointF position; // in the view
+        QRect ink;
     };
     std::vector<Accepted> accepted;
+    std::vector<Glyph> glyphs;
     Coverage coverage(pixels);
     for (auto c = candidates.rbegin(); c != candidates.rend(); ++c) {
         const std::size_t r = c->row;
@@ -465,37 +607,68 @@ void MapPainter::paintLabels(
         const QRect visible = box & view;
         if (visible.isEmpty() || coverage.covered(visible))
             continue;
+        const std::size_t first = glyphs.size();
+        if (m.simple(row.text)) {
+            const QPointF origin(box.left() + labelPadding, box.top() + m.ascent);
+            double x = 0;
+            for (const QChar ch : row.text) {
+                const std::size_t u = ch.unicode();
+                const QPointF position = origin + QPointF(x, 0);
+                x += m.advance[u];
+                // One pixel more on every side for the glyph's smoothing.
+                const QRectF& b = m.ink[u];
+                const int left = int(std::floor(position.x() + b.left())) - 1;
+                const int top = int(std::floor(position.y() + b.top())) - 1;
+                const QRect ink(QPoint(left, top),
+                    QPoint(
+                        int(std::ceil(position.x() + b.right())) + 1, int(std::ceil(position.y() + b.bottom())) + 1));
+                const QRect inView = ink & view;
+                if (inView.isEmpty() || coverage.covered(inView))
+                    continue;
+                glyphs.push_back({m.glyph[u], position, ink});
+            }
+        }
         coverage.cover(visible);
-        accepted.push_back({r, box});
+        accepted.push_back({r, box, first, glyphs.size() - first});
+        m_shown.push_back({static_cast<std::uint32_t>(r), box, row.text});
     }
 
     painter.setFont(m.font);
     painter.setPen(labelTextColour);
+    // Glyphs of consecutive labels are drawn in one run, until a box would cover one of them.
     QGlyphRun run;
     if (m.glyphs)
         run.setRawFont(m.raw);
-    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
-        painter.fillRect(it->box, background);
-        const QString& text = rows[it->row].text;
-        const QPointF origin(it->box.left() + labelPadding, it->box.top() + m.ascent);
-        if (!m.simple(text)) {
-            painter.drawText(origin, text);
-            continue;
-        }
-        QList<quint32> indexes;
-        QList<QPointF> positions;
-        indexes.reserve(text.size());
-        positions.reserve(text.size());
-        double x = 0;
-        for (const QChar c : text) {
-            indexes.push_back(m.glyph[c.unicode()]);
-            positions.push_back(QPointF(x, 0));
-            x += m.advance[c.unicode()];
-        }
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    QRect pendingInk;
+    auto flush = [&] {
+        if (indexes.isEmpty())
+            return;
         run.setGlyphIndexes(indexes);
         run.setPositions(positions);
-        painter.drawGlyphRun(origin, run);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        indexes.clear();
+        positions.clear();
+        pendingInk = QRect();
+    };
+    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
+        if (pendingInk.intersects(it->box))
+            flush();
+        painter.fillRect(it->box, background);
+        const QString& text = rows[it->row].text;
+        if (it->glyphCount == 0 && !m.simple(text)) {
+            flush();
+            painter.drawText(QPointF(it->box.left() + labelPadding, it->box.top() + m.ascent), text);
+            continue;
+        }
+        for (std::size_t g = it->firstGlyph; g < it->firstGlyph + it->glyphCount; ++g) {
+            indexes.push_back(glyphs[g].index);
+            positions.push_back(glyphs[g].position);
+            pendingInk |= glyphs[g].ink;
+        }
     }
+    flush();
 }
 
 namespace {
@@ -519,6 +692,8 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
     const ViewScale& s = scene.top;
     std::vector<LabelCandidate>& candidates = m_candidates;
     candidates.clear();
+    m_shownView.reset();
+    m_shown.clear();
     if (usable(s, pixels)) {
         drawTopGrid(painter, pixels, scene);
         if (scene.document && scene.rows) {
@@ -528,12 +703,14 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             const QPointF labelShift = s.toPixel(labelOffset, labelOffset, pixels) - s.toPixel(0, 0, pixels);
             const double labelTop = -4.0 * std::max(1, scene.labelPointSize) - 64;
             PointBatch points(painter);
+            const PixelMap toPixel(s, pixels);
+            const ItemReader items(*scene.document);
             ItemView item;
             for (std::size_t r = 0; r < scene.rows->size(); ++r) {
                 const ObjectRow& row = (*scene.rows)[r];
-                if (!itemOf(*scene.document, row, item))
+                if (!items.read(row, item))
                     continue;
-                const QPointF at = s.toPixel(item.x, item.y, pixels);
+                const QPointF at = toPixel(item.x, item.y);
                 const int typeId = typeIdOf(row.kind);
                 if (typeId >= 1 && typeId <= 9 && scene.labelShown[static_cast<std::size_t>(typeId)]) {
                     const QPointF anchor = at + labelShift;
@@ -548,7 +725,7 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
                 points.flush();
                 drawCircle(painter, pixels, at, radius, item.colour);
                 const QPointF end = playerHeadingEnd(item.x, item.y, item.orientation);
-                drawSegment(painter, pixels, at, s.toPixel(end.x(), end.y(), pixels), item.colour);
+                drawSegment(painter, pixels, at, toPixel(end.x(), end.y()), item.colour);
             }
         }
         paintLabels(painter, pixels, scene, candidates);
@@ -575,11 +752,13 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
         if (scene.document && scene.rows) {
             const double radius = playerRadius * pixels.width() / std::abs(s.width());
             PointBatch points(painter);
+            const PixelMap toPixel(s, pixels);
+            const ItemReader items(*scene.document);
             ItemView item;
             for (const ObjectRow& row2 : *scene.rows) {
-                if (!itemOf(*scene.document, row2, item))
+                if (!items.read(row2, item))
                     continue;
-                const QPointF at = s.toPixel(item.x, item.z, pixels);
+                const QPointF at = toPixel(item.x, item.z);
                 if (item.kind != ItemKind::PlayerStart) {
                     points.add(at, pixels, item.colour);
                     continue;
@@ -592,21 +771,45 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
     painter.restore();
 }
 
+MapPainter::LabelView MapPainter::labelViewOf(const MapScene& scene, QSize pixels, const QPaintDevice* device)
+{
+    return {scene.document, scene.rows, scene.rows ? scene.rows->size() : 0, pixels, scene.top, scene.labelShown,
+        scene.labelFontFamily, scene.labelPointSize, device ? device->logicalDpiY() : 0};
+}
+
 int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const
 {
     if (!scene.document || !scene.rows || !usable(scene.top, pixels))
         return -1;
     if (!(pixel.x() >= 0 && pixel.y() >= 0 && pixel.x() < pixels.width() && pixel.y() < pixels.height()))
         return -1;
-    const LabelMetrics m = metricsFor(scene, device);
+    if (!m_shownView || !(*m_shownView == labelViewOf(scene, pixels, device)))
+        return walkLabelsAt(scene, pixels, pixel, device);
+    for (const ShownLabel& label : m_shown) {
+        const QRect& b = label.box;
+        if (pixel.x() < b.left() || pixel.y() < b.top() || pixel.x() >= b.left() + b.width()
+            || pixel.y() >= b.top() + b.height())
+            continue;
+        // A caption changed since the paint: the rows are asked instead.
+        if ((*scene.rows)[label.row].text != label.text)
+            return walkLabelsAt(scene, pixels, pixel, device);
+        return static_cast<int>(label.row);
+    }
+    return -1;
+}
+
+int MapPainter::walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const
+{
+    const LabelMetrics& m = metricsFor(scene, device);
     const std::vector<ObjectRow>& rows = *scene.rows;
+    const ItemReader items(*scene.document);
     for (std::size_t r = rows.size(); r-- > 0;) {
         const ObjectRow& row = rows[r];
         const int typeId = typeIdOf(row.kind);
         if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
             continue;
         ItemView item;
-        if (!itemOf(*scene.document, row, item))
+        if (!items.read(row, item))
             continue;
         const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
         const int ix = snap(at.x());

@@ -11,6 +11,8 @@
 #include <QString>
 
 #include <array>
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -57,6 +59,9 @@ public:
 
     // The row whose label lies under `pixel` of the top view (the last drawn wins), or -1.
     // `device` gives the font resolution the view paints with; nullptr means the screen's.
+    // When the last paintTopView painted this view (the same document, rows and row count, size,
+    // scale, shown kinds, font and resolution), the answer comes from the labels that paint
+    // showed, which is what is on the screen; otherwise every row is walked.
     int labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device = nullptr) const;
 
     // The top view above the front view, viewGapPixels apart, as in the main window.
@@ -64,7 +69,8 @@ public:
 
 private:
     struct LabelMetrics;
-    LabelMetrics metricsFor(const MapScene& scene, const QPaintDevice* device) const;
+    // The metrics of the scene's label font, made once per font and resolution.
+    const LabelMetrics& metricsFor(const MapScene& scene, const QPaintDevice* device) const;
     double textWidth(const LabelMetrics& metrics, const QString& text) const;
 
     // A row whose label may show in the view, with the label's top-left corner in pixels.
@@ -77,10 +83,34 @@ private:
     void paintLabels(
         QPainter& painter, QSize pixels, const MapScene& scene, const std::vector<LabelCandidate>& candidates) const;
 
+    // What a label hit-test needs to know to trust the labels of the last paint.
+    struct LabelView {
+        const LevelDocument* document = nullptr;
+        const std::vector<ObjectRow>* rows = nullptr;
+        std::size_t rowCount = 0;
+        QSize pixels;
+        ViewScale top;
+        std::array<bool, 10> labelShown{};
+        QString fontFamily;
+        int pointSize = 0;
+        int dpi = 0;
+        bool operator==(const LabelView&) const = default;
+    };
+    static LabelView labelViewOf(const MapScene& scene, QSize pixels, const QPaintDevice* device);
+    // A label the last paint showed (at least one pixel of it), with its caption then.
+    struct ShownLabel {
+        std::uint32_t row;
+        QRect box;
+        QString text;
+    };
+    int walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const;
+
+    mutable std::optional<LabelView> m_shownView; // unset when the last paint showed no labels' layout
+    mutable std::vector<ShownLabel> m_shown;      // topmost first
     mutable QFont m_cachedFont;
     mutable int m_cachedDpi = 0;
     mutable QHash<QString, double> m_widths;
-    mutable QRawFont m_raw;
+    mutable std::shared_ptr<const LabelMetrics> m_metrics;
     mutable std::vector<LabelCandidate> m_candidates;
 };
 

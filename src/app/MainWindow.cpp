@@ -22,6 +22,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,6 +159,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     buildMenus();
     buildViews();
     buildPanel();
+    buildEditingUi();
 
     QStatusBar* status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
@@ -315,7 +317,7 @@ void MainWindow::buildMenus()
     disarm->setShortcut(QKeySequence(Qt::Key_Escape));
     disarm->setShortcutContext(Qt::WindowShortcut);
     addAction(disarm);
-    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.disarmZoom(); }); });
+    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.cmdSelect_Click(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -361,6 +363,9 @@ void MainWindow::buildViews()
                 });
         });
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        // Shift and Ctrl extend the selection (MainWindowEditing.cpp).
+        if (QGuiApplication::keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier))
+            return;
         handle([this, row = index.row()] {
             m_editor.selectRow(row);
             m_editor.lstObjects_Click();
@@ -704,8 +709,10 @@ void MainWindow::refresh()
         return;
     m_refreshing = true;
     const Editor& e = m_editor;
-    // "[*]" places the platform's mark for unsaved changes.
-    const QString title = e.caption() + QStringLiteral("[*]");
+    // "[*]" places the platform's mark for unsaved changes; the file in use comes first.
+    const QString title = e.currentFile().isEmpty()
+        ? e.caption() + QStringLiteral("[*]")
+        : QFileInfo(e.currentFile()).fileName() + QStringLiteral("[*] - ") + e.caption();
     if (windowTitle() != title)
         setWindowTitle(title);
     setWindowModified(e.isModified());
@@ -770,7 +777,9 @@ void MainWindow::refresh()
     m_listModel->sync();
     const int selected = e.selectedRow();
     QItemSelectionModel* selection = m_list->selectionModel();
-    if (selected < 0) {
+    if (e.selection().size() > 1) {
+        showListSelection();
+    } else if (selected < 0) {
         if (selection->hasSelection() || selection->currentIndex().isValid())
             selection->clear();
     } else if (selection->currentIndex().row() != selected || !selection->isRowSelected(selected)) {
@@ -799,6 +808,8 @@ void MainWindow::refresh()
         m_counts->setText(parts.join(QStringLiteral(" \u00b7 ")));
     }
 
+    if (m_select)
+        refreshEditing();
     m_options->refresh();
     m_refreshing = false;
 }

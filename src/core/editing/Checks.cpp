@@ -6,8 +6,10 @@
 #include "document/Numbers.h"
 
 #include <QHash>
+#include <QSet>
 
-#include <unordered_map>
+#include <array>
+#include <optional>
 
 #include <algorithm>
 #include <cmath>
@@ -22,18 +24,14 @@ struct Start {
     ItemPosition at;
 };
 
-// The live start points with their rows, by slot.
-std::vector<Start> startsOf(const Level& level)
-{
-    std::vector<Start> starts;
-    for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
-        const ObjectRow& r = level.rows[static_cast<std::size_t>(row)];
-        if (r.kind == ItemKind::PlayerStart && level.document.isLive(r.kind, r.arrayId))
-            starts.push_back({r.arrayId, row, level.document.position(r.kind, r.arrayId)});
-    }
-    std::sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.slot < b.slot; });
-    return starts;
-}
+// What the checks need of one listed item, read in one pass.
+struct Item {
+    ItemKind kind = ItemKind::PlayerStart;
+    int row = 0;
+    ItemPosition at;
+    double resources = 0; // its weight in the fairness check
+    bool known = true;    // its model is in the catalogue
+};
 
 QString positionText(const ItemPosition& p)
 {
@@ -50,75 +48,180 @@ QString percentText(double share)
     return QString::number(std::llround(share * 100)) + QLatin1Char('%');
 }
 
-// The model name of a record of a kind with models, empty for a start point.
-QString modelName(ItemKind kind, const AnyRecord& record, ModelLists& models)
-{
-    return std::visit(
-        [&](const auto& r) -> QString {
-            if constexpr (std::is_same_v<std::decay_t<decltype(r)>, PlayerStartRecord>) {
-                return {};
-            } else {
-                return r.modelIndex < 0 ? r.customName : models.entry(kind, r.modelIndex);
-            }
-        },
-        record);
-}
-
-double resourceWeight(ItemKind kind, const AnyRecord& record, ModelLists* models)
-{
-    if (kind == ItemKind::Asteroid || kind == ItemKind::Salvage)
-        return std::get<ResourceRecord>(record).resourcePercent / 100.0;
-    if (kind == ItemKind::DustCloud || kind == ItemKind::Nebula) {
-        const QString name = models ? modelName(kind, record, *models) : std::get<CloudRecord>(record).customName;
-        return name.contains(QLatin1String("nores"), Qt::CaseInsensitive) ? 0.0 : 1.0;
-    }
-    return 0;
-}
-
 double spread(double most, double least)
 {
     return most > 0 ? (most - least) / most : 0;
 }
 
-} // namespace
+bool isNoResources(const QString& modelName)
+{
+    return modelName.contains(QLatin1String("nores"), Qt::CaseInsensitive);
+}
 
-std::vector<double> resourcesByPlayer(const Level& level, ModelLists* models)
+// The catalogue's lists as the checks ask them: which entries hold no resources, which names
+// (lower case) are known. Built once per check.
+class ModelFacts {
+public:
+    explicit ModelFacts(ModelLists* models) : m_models(models) {}
+
+    bool known(ItemKind kind, std::int16_t modelIndex, const QString& customName)
+    {
+        if (!m_models)
+            return true;
+        const QStringList& list = m_models->list(kind);
+        if (modelIndex >= 0)
+            return modelIndex < list.size() && list[modelIndex] != customEntry;
+        return names(kind).contains(customName.toLower());
+    }
+    bool noResources(ItemKind kind, std::int16_t modelIndex, const QString& customName)
+    {
+        if (modelIndex < 0 || !m_models)
+            return isNoResources(customName);
+        std::vector<char>& flags = m_nores.at(static_cast<std::size_t>(typeIdOf(kind)));
+        if (flags.empty()) {
+            const QStringList& list = m_models->list(kind);
+            flags.push_back(0); // so that a list without entries is built once
+            for (const QString& name : list)
+                flags.push_back(isNoResources(name) ? 1 : 0);
+        }
+        const auto i = static_cast<std::size_t>(modelIndex) + 1;
+        return i < flags.size() && flags[i] != 0;
+    }
+    QString name(ItemKind kind, std::int16_t modelIndex, const QString& customName) const
+    {
+        return modelIndex < 0 || !m_models ? customName : m_models->entry(kind, modelIndex);
+    }
+
+private:
+    const QSet<QString>& names(ItemKind kind)
+    {
+        auto& set = m_names.at(static_cast<std::size_t>(typeIdOf(kind)));
+        if (!set) {
+            set.emplace();
+            for (const QString& n : m_models->list(kind))
+                if (n != customEntry)
+                    set->insert(n.toLower());
+        }
+        return *set;
+    }
+
+    ModelLists* m_models;
+    std::array<std::vector<char>, 10> m_nores;
+    std::array<std::optional<QSet<QString>>, 10> m_names;
+};
+
+// The listed items that exist, with their positions, weights and whether their model is known.
+std::vector<Item> itemsOf(const Level& level, ModelFacts& facts)
+{
+    std::vector<Item> items;
+    items.reserve(level.rows.size());
+    const LevelDocument& document = level.document;
+    for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
+        const ObjectRow& r = level.rows[static_cast<std::size_t>(row)];
+        if (!document.exists(r.kind, r.arrayId))
+            continue;
+        Item item{r.kind, row, {}, 0, true};
+        document.visit(r.kind, r.arrayId, [&](const auto& rec) {
+            item.at = ItemPosition{rec.posX, rec.posY, rec.posZ};
+            using Rec = std::decay_t<decltype(rec)>;
+            if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
+                item.known = true;
+            } else {
+                item.known = facts.known(r.kind, rec.modelIndex, rec.customName);
+                if constexpr (std::is_same_v<Rec, ResourceRecord>)
+                    item.resources = rec.resourcePercent / 100.0;
+                if constexpr (std::is_same_v<Rec, CloudRecord>) {
+                    if (r.kind != ItemKind::Cloud)
+                        item.resources = facts.noResources(r.kind, rec.modelIndex, rec.customName) ? 0.0 : 1.0;
+                }
+            }
+        });
+        items.push_back(item);
+    }
+    return items;
+}
+
+// The live start points with their rows, by slot.
+std::vector<Start> startsOf(const Level& level, const std::vector<Item>& items)
+{
+    std::vector<Start> starts;
+    for (const Item& item : items)
+        if (item.kind == ItemKind::PlayerStart
+            && level.document.isLive(item.kind, level.rows[std::size_t(item.row)].arrayId))
+            starts.push_back({level.rows[std::size_t(item.row)].arrayId, item.row, item.at});
+    std::sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.slot < b.slot; });
+    return starts;
+}
+
+std::vector<double> resourcesOf(const std::vector<Item>& items, const std::vector<Start>& starts)
 {
     std::vector<double> amounts(playerSlots, 0.0);
-    const std::vector<Start> starts = startsOf(level);
     if (starts.empty())
         return amounts;
-    for (const ObjectRow& r : level.rows) {
-        if (r.kind != ItemKind::Asteroid && r.kind != ItemKind::Salvage && r.kind != ItemKind::DustCloud
-            && r.kind != ItemKind::Nebula)
+    for (const Item& item : items) {
+        if (item.resources == 0)
             continue;
-        if (!level.document.exists(r.kind, r.arrayId))
-            continue;
-        const ItemPosition p = level.document.position(r.kind, r.arrayId);
         const Start* nearest = nullptr;
         double best = 0;
         bool tie = false;
         for (const Start& s : starts) {
-            const double d = distance3D(p, s.at);
+            const double d = distance3D(item.at, s.at);
             if (!nearest || d < best) {
                 nearest = &s, best = d, tie = false;
             } else if (d == best) {
                 tie = true;
             }
         }
-        if (tie) // as near to two players: it belongs to neither
-            continue;
-        amounts[static_cast<std::size_t>(nearest->slot)] +=
-            resourceWeight(r.kind, level.document.record(r.kind, r.arrayId), models);
+        if (!tie) // as near to two players: it belongs to neither
+            amounts[static_cast<std::size_t>(nearest->slot)] += item.resources;
     }
     return amounts;
+}
+
+// Pairs of items of one kind at one place: for each item after the first at its place, the row
+// of the first. A flat table of open addressing keeps it to one pass without an allocation per item.
+std::vector<std::pair<int, int>> samePlaces(const std::vector<Item>& items)
+{
+    std::vector<std::pair<int, int>> pairs;
+    std::size_t size = 16;
+    while (size < items.size() * 2)
+        size *= 2;
+    std::vector<int> table(size, -1); // indexes into items
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+        const Item& item = items[static_cast<std::size_t>(i)];
+        std::size_t h = qHashMulti(0, int(item.kind), item.at.x, item.at.y, item.at.z) & (size - 1);
+        for (;; h = (h + 1) & (size - 1)) {
+            const int other = table[h];
+            if (other < 0) {
+                table[h] = i;
+                break;
+            }
+            const Item& o = items[static_cast<std::size_t>(other)];
+            if (o.kind == item.kind && o.at.x == item.at.x && o.at.y == item.at.y && o.at.z == item.at.z) {
+                pairs.emplace_back(o.row, item.row);
+                break;
+            }
+        }
+    }
+    return pairs;
+}
+
+} // namespace
+
+std::vector<double> resourcesByPlayer(const Level& level, ModelLists* models)
+{
+    ModelFacts facts(models);
+    const std::vector<Item> items = itemsOf(level, facts);
+    return resourcesOf(items, startsOf(level, items));
 }
 
 std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options, ModelLists* models)
 {
     std::vector<Finding> findings;
     const LevelDocument& document = level.document;
-    const std::vector<Start> starts = startsOf(level);
+    ModelFacts facts(models);
+    const std::vector<Item> items = itemsOf(level, facts);
+    const std::vector<Start> starts = startsOf(level, items);
 
     const int players = std::clamp(level.settings.playerCount(), 0, playerSlots);
     for (int slot = 0; slot < players; ++slot) {
@@ -140,64 +243,40 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
         }
     }
 
-    const struct {
-        double x, y, z;
-    } world{val(level.settings.sizeX), val(level.settings.sizeY), val(level.settings.sizeZ)};
-    struct Place {
-        ItemKind kind;
-        ItemPosition at;
-        bool operator==(const Place& o) const
-        {
-            return kind == o.kind && at.x == o.at.x && at.y == o.at.y && at.z == o.at.z;
-        }
-    };
-    struct PlaceHash {
-        std::size_t operator()(const Place& p) const { return qHashMulti(0, int(p.kind), p.at.x, p.at.y, p.at.z); }
-    };
-    std::unordered_map<Place, int, PlaceHash> firstAt;
-    firstAt.reserve(level.rows.size());
-    std::vector<Finding> outside, samePlace, unknown;
-    for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
-        const ObjectRow& r = level.rows[static_cast<std::size_t>(row)];
-        if (!document.exists(r.kind, r.arrayId))
-            continue;
-        const ItemPosition p = document.position(r.kind, r.arrayId);
-        if (std::abs(double(p.x)) > world.x || std::abs(double(p.y)) > world.y || std::abs(double(p.z)) > world.z)
-            outside.push_back({Severity::Warning, QStringLiteral("outside-world"),
-                QStringLiteral("%1 at %2 lies outside the world").arg(r.text, positionText(p)), {row}});
-        const auto [it, added] = firstAt.try_emplace(Place{r.kind, p}, row);
-        if (!added)
-            samePlace.push_back({Severity::Warning, QStringLiteral("same-place"),
-                QStringLiteral("%1 and %2 are at the same place %3")
-                    .arg(level.rows[static_cast<std::size_t>(it->second)].text, r.text, positionText(p)),
-                {it->second, row}});
-        if (models && r.kind != ItemKind::PlayerStart) {
-            const AnyRecord record = document.record(r.kind, r.arrayId);
-            const bool known = std::visit(
-                [&](const auto& rec) {
-                    if constexpr (std::is_same_v<std::decay_t<decltype(rec)>, PlayerStartRecord>) {
-                        return true;
-                    } else {
-                        const QStringList& list = models->list(r.kind);
-                        if (rec.modelIndex >= 0)
-                            return rec.modelIndex < list.size() && list[rec.modelIndex] != customEntry;
-                        return models->lookup(r.kind, rec.customName) >= 0
-                            && list.contains(rec.customName, Qt::CaseInsensitive);
-                    }
-                },
-                record);
-            if (!known)
-                unknown.push_back({Severity::Warning, QStringLiteral("unknown-model"),
-                    QStringLiteral("%1: the model \"%2\" is not in the catalogue")
-                        .arg(r.text, modelName(r.kind, record, *models)),
-                    {row}});
-        }
+    const double worldX = val(level.settings.sizeX), worldY = val(level.settings.sizeY),
+                 worldZ = val(level.settings.sizeZ);
+    for (const Item& item : items) {
+        const ItemPosition& p = item.at;
+        if (std::abs(double(p.x)) > worldX || std::abs(double(p.y)) > worldY || std::abs(double(p.z)) > worldZ)
+            findings.push_back({Severity::Warning, QStringLiteral("outside-world"),
+                QStringLiteral("%1 at %2 lies outside the world")
+                    .arg(level.rows[std::size_t(item.row)].text, positionText(p)),
+                {item.row}});
     }
-    for (auto* group : {&outside, &samePlace, &unknown})
-        findings.insert(findings.end(), group->begin(), group->end());
+    for (const auto& [first, second] : samePlaces(items)) {
+        const ObjectRow& a = level.rows[std::size_t(first)];
+        const ObjectRow& b = level.rows[std::size_t(second)];
+        findings.push_back({Severity::Warning, QStringLiteral("same-place"),
+            QStringLiteral("%1 and %2 are at the same place %3")
+                .arg(a.text, b.text, positionText(document.position(b.kind, b.arrayId))),
+            {first, second}});
+    }
+    for (const Item& item : items) {
+        if (item.known)
+            continue;
+        const ObjectRow& r = level.rows[std::size_t(item.row)];
+        const QString name = document.visit(r.kind, r.arrayId, [&](const auto& rec) -> QString {
+            if constexpr (std::is_same_v<std::decay_t<decltype(rec)>, PlayerStartRecord>)
+                return {};
+            else
+                return facts.name(r.kind, rec.modelIndex, rec.customName);
+        });
+        findings.push_back({Severity::Warning, QStringLiteral("unknown-model"),
+            QStringLiteral("%1: the model \"%2\" is not in the catalogue").arg(r.text, name), {item.row}});
+    }
 
     if (starts.size() >= 2) {
-        const std::vector<double> amounts = resourcesByPlayer(level, models);
+        const std::vector<double> amounts = resourcesOf(items, starts);
         double most = -1, least = -1;
         QStringList parts;
         std::vector<int> rows;

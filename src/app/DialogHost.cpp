@@ -12,9 +12,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -171,6 +173,12 @@ RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)
     layout->addWidget(buttons);
     dialog.exec();
     return answer;
+}
+
+void DialogHost::showStatus(const QString& text)
+{
+    if (auto* window = qobject_cast<QMainWindow*>(m_parent.data()))
+        window->statusBar()->showMessage(text, 5000);
 }
 
 } // namespace starloom

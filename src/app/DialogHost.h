@@ -15,6 +15,8 @@ public:
     explicit DialogHost(QWidget* parent = nullptr) : m_parent(parent) {}
 
     void showMessage(const QString& text, const QString& title) override;
+    // In the status bar of the window, for a few seconds.
+    void showStatus(const QString& text) override;
     // Runs before a message box shows, so that the window behind it shows what the message is about.
     void setBeforeMessage(std::function<void()> hook) { m_beforeMessage = std::move(hook); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override;

@@ -25,6 +25,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +92,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     buildViews();
     buildPanel();
     build3DView();
+    buildEditingUi();
 
     QStatusBar* status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
@@ -311,8 +313,10 @@ void MainWindow::refresh()
         return;
     m_refreshing = true;
     const Editor& e = m_editor;
-    // "[*]" places the platform's mark for unsaved changes.
-    const QString title = e.caption() + QStringLiteral("[*]");
+    // "[*]" places the platform's mark for unsaved changes; the file in use comes first.
+    const QString title = e.currentFile().isEmpty()
+        ? e.caption() + QStringLiteral("[*]")
+        : QFileInfo(e.currentFile()).fileName() + QStringLiteral("[*] - ") + e.caption();
     if (windowTitle() != title)
         setWindowTitle(title);
     setWindowModified(e.isModified());
@@ -395,7 +399,9 @@ void MainWindow::build3DView()
     m_listModel->sync();
     const int selected = e.selectedRow();
     QItemSelectionModel* selection = m_list->selectionModel();
-    if (selected < 0) {
+    if (e.selection().size() > 1) {
+        showListSelection();
+    } else if (selected < 0) {
         if (selection->hasSelection() || selection->currentIndex().isValid())
             selection->clear();
     } else if (selection->currentIndex().row() != selected || !selection->isRowSelected(selected)) {
@@ -424,6 +430,8 @@ void MainWindow::build3DView()
         m_counts->setText(parts.join(QStringLiteral(" \u00b7 ")));
     }
 
+    if (m_select)
+        refreshEditing();
     m_options->refresh();
     m_refreshing = false;
 }

@@ -11,6 +11,8 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDockWidget;
+class QListWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -94,6 +96,14 @@ private:
     void showPointer(double x, double y);
     void rebuildRecentMenu();
 
+    // Selection on the map, the Edit menu's work on it, the Checks dock, "&Save" and the drawing
+    // toggles (MainWindowEditing.cpp).
+    void buildEditingUi();
+    void refreshEditing();
+    // Puts the editor's selection into the object list.
+    void showListSelection();
+    void showChecks();
+
     DialogHost m_dialogs;
     Editor m_editor;
 
@@ -143,6 +153,19 @@ private:
     QLabel* m_pointer = nullptr;
     QLabel* m_gridSpacing = nullptr;
     QLabel* m_gameStatus = nullptr;
+    QPushButton* m_select = nullptr;
+    QLabel* m_selectionCount = nullptr;
+    QLabel* m_measure = nullptr;
+    QAction* m_snap = nullptr;
+    QAction* m_measureAction = nullptr;
+    QAction* m_cloudDiscs = nullptr;
+    QAction* m_declutter = nullptr;
+    QDockWidget* m_checksDock = nullptr;
+    QListWidget* m_checks = nullptr;
+    QPushButton* m_checksButton = nullptr;
+    QStringList m_shownChecks;
+    std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list
+    bool m_listSelecting = false;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

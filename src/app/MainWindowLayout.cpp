@@ -26,6 +26,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,13 +129,13 @@ void MainWindow::buildMenus()
         m_showKinds[static_cast<std::size_t>(typeId - 1)] = show;
     }
 
-    // Escape disarms an armed zoom anywhere in the window.
+    // Escape disarms an armed zoom and ends placement anywhere in the window.
     auto* disarm = new QAction(this);
     disarm->setObjectName(QStringLiteral("actDisarmZoom"));
     disarm->setShortcut(QKeySequence(Qt::Key_Escape));
     disarm->setShortcutContext(Qt::WindowShortcut);
     addAction(disarm);
-    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.disarmZoom(); }); });
+    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.cmdSelect_Click(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -180,6 +181,9 @@ void MainWindow::buildViews()
                 });
         });
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        // Shift and Ctrl extend the selection (MainWindowEditing.cpp).
+        if (QGuiApplication::keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier))
+            return;
         handle([this, row = index.row()] {
             m_editor.selectRow(row);
             m_editor.lstObjects_Click();

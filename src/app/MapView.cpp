@@ -3,6 +3,7 @@
 #include "editing/Editor.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -44,7 +45,12 @@ void MapView::redraw()
 
 MapScene MapView::scene() const
 {
-    return sceneOf(m_editor.level(), m_editor.views(), m_gridSizeText, m_world);
+    MapScene scene = sceneOf(m_editor.level(), m_editor.views(), m_gridSizeText, m_world);
+    scene.selection = &m_editor.selection();
+    scene.hoveredRow = m_editor.hoveredRow();
+    scene.rubberBand = m_editor.rubberBand();
+    scene.measure = m_editor.measureLine();
+    return scene;
 }
 
 QPointF MapView::toWorld(QPointF pixel) const
@@ -65,8 +71,15 @@ bool MapView::event(QEvent* event)
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int row = labelAt(help->pos());
+        const int hovered = m_which == Which::Top ? m_editor.hoveredRow() : -1;
         if (row >= 0)
             QToolTip::showText(help->globalPos(), rowKey(row), this);
+        else if (hovered >= 0 && hovered < static_cast<int>(m_editor.rows().size()))
+            // The item's caption, whose label may be left out where labels crowd.
+            QToolTip::showText(help->globalPos(),
+                m_editor.rows()[static_cast<std::size_t>(hovered)].text + QStringLiteral(" (") + rowKey(hovered)
+                    + QLatin1Char(')'),
+                this);
         else
             QToolTip::hideText();
         return true;
@@ -125,6 +138,8 @@ void MapView::mousePressEvent(QMouseEvent* event)
     }
     m_pressed = true;
     m_pressedLabel = labelAt(event->position());
+    const QPointF w = toWorld(event->position());
+    Q_EMIT mousePressed(buttonsValue(event->button()), shiftValue(event->modifiers()), w.x(), w.y());
 }
 
 void MapView::mouseReleaseEvent(QMouseEvent* event)
@@ -145,6 +160,19 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
         Q_EMIT clicked(-1);
     else if (labelAt(event->position()) == m_pressedLabel)
         Q_EMIT clicked(m_pressedLabel);
+}
+
+void MapView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const int dx = key == Qt::Key_Left ? -1 : key == Qt::Key_Right ? 1 : 0;
+    const int dy = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : 0;
+    if (m_which != Which::Top || (dx == 0 && dy == 0)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    Q_EMIT arrowPressed(dx, dy);
+    event->accept();
 }
 
 void MapView::wheelEvent(QWheelEvent* event)

@@ -32,6 +32,9 @@ public:
 Q_SIGNALS:
     void mouseMoved(int buttons, int shift, double x, double y);
     void mouseReleased(int buttons, int shift, double x, double y);
+    void mousePressed(int buttons, int shift, double x, double y);
+    // An arrow key while the view has the focus: (-1, 0) for Left, (0, 1) for Down, ...
+    void arrowPressed(int dx, int dy);
     // A press and release inside the view: on the label of `labelRow`, or on the map (-1).
     void clicked(int labelRow);
     // The wheel turned by `steps` notches (positive: away from the user) at world (x, y).
@@ -47,6 +50,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     const Which m_which;

@@ -3,6 +3,7 @@
 #include "document/Catalogue.h"
 #include "document/Level.h"
 #include "document/SettingsRules.h"
+#include "editing/Checks.h"
 #include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
 #include "gamedata/GameSetup.h"
@@ -42,6 +43,10 @@ const char* usageText =
     "  models KIND         print the model list of KIND (Asteroid, Cloud, ..., Ship) one name a\n"
     "                      line; where the names came from goes to standard error\n"
     "  where               print the games found on this machine (edition, folder, how found)\n"
+    "  check FILE [--min-start-distance UNITS]\n"
+    "                      print the checks' findings for FILE, one a line: \"error:\" or\n"
+    "                      \"warning:\", a code, the message and the items' keys; start points\n"
+    "                      closer than UNITS (default 8000) are reported\n"
     "\n"
     "Options:\n"
     "  --game-dir DIR      read model names from the game installed in DIR: its Data folder,\n"
@@ -58,7 +63,8 @@ const char* usageText =
     "  --version           show the program's version\n"
     "\n"
     "Exit codes: 0 done; 1 refused (a level without all start points, a world size or camera\n"
-    "distance the game cannot read, or, for where, no game found); 2 bad usage or a file that\n"
+    "distance the game cannot read, for where, no game found, or, for check, an error found); 2 bad usage or a file "
+    "that\n"
     "cannot be read or written (an output file that is read-only is not replaced).\n";
 
 void print(std::FILE* f, const QString& text)
@@ -248,6 +254,21 @@ int where(const QString& gameDir, ToolOutput output)
     return 0;
 }
 
+int check(const QString& path, const CheckOptions& options, const Catalogue& catalogue, const LoadOptions& how,
+    ToolOutput output)
+{
+    const std::optional<Level> level = load(path, catalogue, how, output);
+    if (!level)
+        return 2;
+    ModelLists models(catalogue);
+    bool error = false;
+    for (const Finding& finding : checkLevel(*level, options, &models)) {
+        print(output.out, findingLine(finding) + QLatin1Char('\n'));
+        error = error || finding.severity == Severity::Error;
+    }
+    return error ? 1 : 0;
+}
+
 int usageError(const QString& message, ToolOutput output)
 {
     print(output.err, QStringLiteral("starloom-level: %1\n").arg(message));
@@ -319,8 +340,8 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             return usageError(QStringLiteral("where takes no argument"), output);
         return where(gameDir, output);
     }
-    static const QStringList commands = {
-        QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"), QStringLiteral("models")};
+    static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
+        QStringLiteral("models"), QStringLiteral("check")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
     if (command == QLatin1String("models") && rest.size() != 1)
@@ -361,6 +382,22 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         if (rest.size() != 2)
             return usageError(QStringLiteral("rewrite takes an input and an output file"), output);
         return rewrite(rest[0], rest[1], catalogue, how, output);
+    }
+    if (command == QLatin1String("check")) {
+        CheckOptions options;
+        const qsizetype at = rest.indexOf(QStringLiteral("--min-start-distance"));
+        if (at >= 0) {
+            bool ok = false;
+            const double units = at + 1 < rest.size() ? rest[at + 1].toDouble(&ok) : 0;
+            if (!ok || !(units >= 0))
+                return usageError(
+                    QStringLiteral("--min-start-distance takes a distance in units, for example 8000"), output);
+            options.minStartDistance = units;
+            rest.remove(at, 2);
+        }
+        if (rest.size() != 1)
+            return usageError(QStringLiteral("check takes one file"), output);
+        return check(rest[0], options, catalogue, how, output);
     }
     if (command == QLatin1String("render")) {
         RenderOptions options;

@@ -32,12 +32,16 @@ TEST_F(MainWindowTest, CaptionAndMenusInOrder)
         QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
     EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&View|&Help"));
     const std::pair<const char*, const char*> menus[] = {
-        {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save Level|&Recent Levels|-|E&xit"},
-        {"mnuEdit", "Undo|Redo"}, {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de"},
+        {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save|&Save Level|&Recent Levels|-|E&xit"},
+        {"mnuEdit",
+            "Undo|Redo|-|Cu&t|&Copy|&Paste|&Duplicate|De&lete|-|Select &All|Select &None|-|&Mirror|&Flip|"
+            "&Rotate Copies|Make S&ymmetric|-|S&nap to Grid|M&easure"},
+        {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de|-|Checks"},
         {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
         {"mnuLabels",
             "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
-            "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips"}};
+            "Show &Nebulae|Show &Pebbles|Show &Salvage Chunks|Show Sh&ips|-|Draw Clouds as &Discs|"
+            "&Thin Out Crowded Labels"}};
     for (const auto& [name, entries] : menus)
         EXPECT_EQ(captionsOf(find<QMenu>(name)->actions()), QString::fromLatin1(entries)) << name;
     EXPECT_FALSE(window->menuBar()->actions().contains(find<QMenu>("mnuObjects")->menuAction())) << "a pop-up only";

@@ -211,8 +211,10 @@ using UndoAndFilesTest = GuiTest;
 TEST_F(UndoAndFilesTest, ActionsCarryTheirKeysAndNoKeyBelongsToTwo)
 {
     const std::pair<const char*, QKeySequence> keys[] = {{"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},
-        {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)}, {"mnuFileSave", QKeySequence(Qt::CTRL | Qt::Key_S)},
-        {"mnuEditUndo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)}, {"mnuFileSaveCurrent", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"mnuFileSave", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+        {"mnuEditSelectAll", QKeySequence(Qt::CTRL | Qt::Key_A)},
+        {"mnuEditDuplicate", QKeySequence(Qt::CTRL | Qt::Key_D)}, {"mnuEditUndo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
         {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
         {"mnuEditRedo", QKeySequence(Qt::CTRL | Qt::Key_Y)}, {"mnuObjectsDelete", QKeySequence(Qt::Key_Delete)},
         {"actDisarmZoom", QKeySequence(Qt::Key_Escape)}};

@@ -280,6 +280,45 @@ TEST(MapPainter, HitTestAnswersFromTheLastPaintOfTheSameView)
     EXPECT_EQ(map.labelAt({303, 304}, &repainted), 1) << "a row more";
 }
 
+TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMarked)
+{
+    Map map;
+    const auto id = map.document.appendItem(
+        ItemKind::Nebula, CloudRecord{.size = 5000, .red = 0, .green = 0, .blue = 255, .posX = -20000, .posY = -20000});
+    map.rows.push_back({QStringLiteral("Nebula #1"), ItemKind::Nebula, *id});
+    // A disc 50 pixels in radius around column and row 100, in the cloud's colour, only when asked for.
+    EXPECT_EQ(qBlue(map.top().pixel(140, 100)), 0);
+    map.scene.cloudDiscs = true;
+    const QImage discs = map.top();
+    EXPECT_GT(qBlue(discs.pixel(140, 100)), 0);
+    EXPECT_EQ(qBlue(discs.pixel(160, 100)), 0);
+
+    // Two labels over one another: thinned out, only the first shows, unless the pointer rests on
+    // the second item; a label further off always shows.
+    Map labels;
+    labels.add(1000, 1000, 0, 0, QStringLiteral("AAAAAAAA"));
+    labels.add(1000, 1200, 0, 0, QStringLiteral("BBBBBBBB"));
+    labels.add(10000, 10000, 0, 0, QStringLiteral("CCCCCCCC"));
+    labels.scene.labelShown.fill(true);
+    labels.scene.declutterLabels = true;
+    const QImage thinned = labels.top();
+    Map first;
+    first.add(1000, 1000, 0, 0, QStringLiteral("AAAAAAAA"));
+    first.add(10000, 10000, 0, 0, QStringLiteral("CCCCCCCC"));
+    first.scene.labelShown.fill(true);
+    EXPECT_TRUE(thinned == first.top());
+    labels.scene.hoveredRow = 1;
+    EXPECT_FALSE(labels.top() == thinned);
+
+    // A selected item is framed in white in both views.
+    Map selected;
+    selected.add(0, 0, 0);
+    const std::vector<int> rows{0};
+    selected.scene.selection = &rows;
+    EXPECT_TRUE(near(selected.top(), 295, 300, white, 1));
+    EXPECT_TRUE(near(selected.top({600, 600}, true), 295, 300, white, 1));
+}
+
 TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
 {
     Map map;

@@ -21,6 +21,8 @@ void EditCommand::redo()
     for (const EditStep& step : m_steps)
         m_editor.applyStep(step, true);
     m_editor.afterUndoStep(m_selectionAfter);
+    if (!m_rowsAfter.empty())
+        m_editor.restoreSelection(m_rowsAfter);
 }
 
 void EditCommand::undo()
@@ -28,6 +30,8 @@ void EditCommand::undo()
     for (auto it = m_steps.rbegin(); it != m_steps.rend(); ++it)
         m_editor.applyStep(*it, false);
     m_editor.afterUndoStep(m_selectionBefore);
+    if (!m_rowsBefore.empty())
+        m_editor.restoreSelection(m_rowsBefore);
 }
 
 bool EditCommand::mergeWith(const QUndoCommand* other)
@@ -37,6 +41,7 @@ bool EditCommand::mergeWith(const QUndoCommand* other)
         return false;
     m_steps.insert(m_steps.end(), edit->m_steps.begin(), edit->m_steps.end());
     m_selectionAfter = edit->m_selectionAfter;
+    m_rowsAfter = edit->m_rowsAfter;
     ++m_count;
     // "Place Asteroid #3" for one item, "Place 4 Items" for a drag.
     const QString verb = m_firstText.section(QLatin1Char(' '), 0, 0);

@@ -49,6 +49,12 @@ class EditCommand final : public QUndoCommand {
 public:
     EditCommand(Editor& editor, const QString& text, std::vector<EditStep> steps, int selectionBefore,
         int selectionAfter, int mergeKey);
+    // The rows selected before and after, when more than the selected row (a multi-selection).
+    void setSelections(std::vector<int> before, std::vector<int> after)
+    {
+        m_rowsBefore = std::move(before);
+        m_rowsAfter = std::move(after);
+    }
 
     void redo() override;
     void undo() override;
@@ -63,6 +69,8 @@ private:
     int m_mergeKey;
     int m_count = 1;
     QString m_firstText;
+    std::vector<int> m_rowsBefore;
+    std::vector<int> m_rowsAfter;
 };
 
 // A load, an opened script or a new level: redo puts `other` in place of the editor's level and

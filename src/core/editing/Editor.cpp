@@ -1,5 +1,6 @@
 #include "Editor.h"
 #include "Overloaded.h"
+#include "Selection.h"
 
 #include "document/Numbers.h"
 #include "gamedata/GameSetup.h"
@@ -57,6 +58,8 @@ void Editor::Form_Load()
     setLabelFont();
     m_views.labelShown.fill(true);
     m_views.labelShown[static_cast<std::size_t>(typeIdOf(ItemKind::Pebble))] = false;
+    m_views.cloudDiscs = true;
+    m_views.declutterLabels = true;
     m_hideAll = false;
     m_level.document.setPlayerColours();
     m_level.settings.playerIndex = 0;
@@ -89,8 +92,11 @@ void Editor::message(const QString& text, const QString& title)
 void Editor::pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag)
 {
     m_firstRedo = true;
-    m_undo.push(
-        new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0));
+    auto* command =
+        new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0);
+    if (m_selection.size() > 1)
+        command->setSelections(m_selection, {});
+    m_undo.push(command);
     m_firstRedo = false;
 }
 
@@ -112,6 +118,7 @@ void Editor::pushLevel(const QString& text, LevelState after, int sharedRows)
 
 void Editor::applyStep(const EditStep& step, bool forward)
 {
+    ++m_levelChanges;
     std::vector<ObjectRow>& rows = m_level.rows;
     auto insertRow = [&](int position, const ObjectRow& row) {
         rows.insert(rows.begin() + position, row);
@@ -151,6 +158,9 @@ void Editor::applyStep(const EditStep& step, bool forward)
 void Editor::afterUndoStep(int selection, bool reloadPanel)
 {
     m_selectedRow = selection >= 0 && selection < static_cast<int>(m_level.rows.size()) ? selection : -1;
+    m_selection.clear();
+    if (m_selectedRow >= 0)
+        m_selection.push_back(m_selectedRow);
     // The first run of a new command keeps the panel as the user left it.
     if (reloadPanel && !m_firstRedo && m_panel.mode == EditorMode::Editing) {
         if (m_selectedRow >= 0) {
@@ -163,8 +173,16 @@ void Editor::afterUndoStep(int selection, bool reloadPanel)
     redraw();
 }
 
+void Editor::restoreSelection(const std::vector<int>& rows)
+{
+    m_selection = normalisedRows(m_level, rows);
+    if (m_selection.size() > 1)
+        m_selectedRow = -1;
+}
+
 void Editor::swapLevelState(LevelState& other, int sharedRows)
 {
+    ++m_levelChanges;
     const int oldRows = static_cast<int>(m_level.rows.size());
     std::swap(m_level, other.level);
     std::swap(m_selectedRow, other.selectedRow);

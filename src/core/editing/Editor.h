@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Checks.h"
 #include "EditCommands.h"
 #include "EditorHost.h"
 #include "Panel.h"
@@ -8,10 +9,14 @@
 #include "document/Catalogue.h"
 #include "document/ItemKind.h"
 #include "document/Level.h"
+#include "levelfile/LevelReader.h"
 #include "views/MapScene.h"
 #include "views/ViewScale.h"
 
+#include <QLineF>
 #include <QPointF>
+#include <QRectF>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QUndoStack>
@@ -26,6 +31,9 @@
 class QLockFile;
 
 namespace starloom {
+
+class ModelLists;
+enum class MirrorAxis : std::uint8_t;
 
 class SettingsStore;
 
@@ -186,7 +194,81 @@ public:
     void lblObjects_Click(int labelIndex);
     void mnuLabelsHide_Click(int typeId);
     void mnuLabelsHideAll_Click();
+    // "Draw Clouds as &Discs": clouds, dust clouds and nebulae as translucent discs of their size.
+    void mnuLabelsCloudDiscs_Click() { m_views.cloudDiscs = !m_views.cloudDiscs, redraw(); }
+    // "&Thin Out Labels": a label that would overlap an earlier one waits until the view is
+    // zoomed in far enough or the pointer rests on its item.
+    void mnuLabelsDeclutter_Click() { m_views.declutterLabels = !m_views.declutterLabels, redraw(); }
     void setLabelFont();
+
+    // --- selection on the map and the work on it, each change one undo step (EditorSelection.cpp)
+    // The rows selected, sorted. One selected row is also the row the panel edits (selectedRow());
+    // with several the panel edits none and Apply does nothing.
+    const std::vector<int>& selection() const { return m_selection; }
+    bool isSelected(int row) const;
+    // Selects `rows`; a single row is loaded into the panel as a click on its row does.
+    void setSelection(std::vector<int> rows);
+    void addToSelection(int row);
+    void toggleSelected(int row);
+    void selectAll();
+    void clearSelection() { setSelection({}); }
+    // The "Select" button and Escape: no kind is armed for placement, so that a click on the map
+    // selects (and a drag moves the selection or draws a rubber band); an armed zoom is disarmed.
+    // Choosing a kind (selectKind) arms placement again.
+    void cmdSelect_Click();
+    bool placementArmed() const { return m_placementArmed; }
+    // The top view's size in pixels, for hit-testing the items' marks.
+    void setTopViewSize(QSize pixels) { m_topPixels = pixels; }
+    // A button pressed over the top view. shift: 1 = Shift (adds), 2 = Ctrl (toggles). With no
+    // kind armed a press on an item selects it, one on a selected item starts moving the
+    // selection, one elsewhere starts a rubber band; with the measure tool it starts a measure.
+    void Picture1_MouseDown(int buttons, int shift, double x, double y);
+    // The rubber band being drawn, in world units.
+    std::optional<QRectF> rubberBand() const { return m_band; }
+    // "Snap to grid": placing and moving land on the grid's points.
+    void setSnapToGrid(bool on) { m_snapToGrid = on; }
+    bool snapToGrid() const { return m_snapToGrid; }
+    // Arrow keys: moves the selection by (dx, dy) grid steps.
+    void nudgeSelection(int dx, int dy);
+    void deleteSelection();
+    // The selection as the text of a level file, for the clipboard.
+    QByteArray copySelection() const;
+    QByteArray cutSelection();
+    // Adds the items of a level file's text, moved so that the first lands at the pointer; they
+    // become the selection. False when the text holds no item.
+    bool pasteText(const QByteArray& text);
+    // Copies of the selection one grid step right of and below it.
+    void duplicateSelection();
+    // Mirror: mirrored copies of the selection; Flip: the selection mirrored in place.
+    void mirrorSelection(MirrorAxis axis);
+    void flipSelection(MirrorAxis axis);
+    // Rotate copies: n - 1 copies of the selection turned by 360 k / n around the world centre
+    // (n = 2 to 8); start points take the next free slots. The player count grows to cover them.
+    void rotateCopies(int n);
+    // Make symmetric: keeps the sector of the first start point (180 / n degrees either side of
+    // it) and replaces everything else with its n - 1 turned copies; the player count becomes n.
+    void makeSymmetric(int n);
+    // "Measure": while on, a drag on the top view measures from where it started to the pointer.
+    void setMeasuring(bool on);
+    bool measuring() const { return m_measuring; }
+    std::optional<QLineF> measureLine() const { return m_measure; }
+    // The 3-D distance the measure shows: the dragged line (at height 0) or, with two items
+    // selected, between them. Empty when there is nothing to measure.
+    QString measureText() const;
+    // The row whose mark is under the pointer in the top view, -1 when none.
+    int hoveredRow() const { return m_hoveredRow; }
+
+    // --- checks (EditorSelection.cpp)
+    const std::vector<Finding>& findings();
+    const CheckOptions& checkOptions() const { return m_checkOptions; }
+    void setCheckOptions(const CheckOptions& options);
+    // The problems the last load or open found, until the next one.
+    const std::vector<ReadProblem>& loadProblems() const { return m_loadProblems; }
+    // The file the level came from or was last saved to; empty for a new level.
+    const QString& currentFile() const { return m_currentFile; }
+    // "&Save": writes to currentFile() without a dialog and notes it in the status bar; asks for
+    // a name (mnuFileSave_Click) only when there is none.
+    bool mnuFileSaveCurrent_Click();
 
     // --- state
     const QString& caption() const { return m_caption; }
@@ -246,6 +328,7 @@ private:
     // Undo support: the commands call these.
     void applyStep(const EditStep& step, bool forward);
     void afterUndoStep(int selection, bool reloadPanel = true);
+    void restoreSelection(const std::vector<int>& rows);
     // Swaps the level with `other`; the first `sharedRows` rows of both are the same.
     void swapLevelState(LevelState& other, int sharedRows);
     void pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag);
@@ -280,6 +363,16 @@ private:
     void pickRandomBackgroundAndMusic(MapSettings& settings);
     void placeItem();
     void moveSelected();
+    void dragSelectionTo(double x, double y);
+    void updateHover();
+    void finishBand(int shift);
+    // Pushes an edit of the selection: `steps` with `rowsAfter` selected afterwards; a player
+    // count (2 to 8) is set with it in the same undo step.
+    void pushSelectionEdit(const QString& text, std::vector<EditStep> steps, std::vector<int> rowsAfter,
+        int playerCountAfter = -1, bool partOfDrag = false);
+    double gridStep() const;
+    std::int32_t snapped(double v, bool yAxis) const;
+    ModelLists& modelLists() const;
     void zoomIn();
     bool checkCustomName();
     void loadRecordIntoPanel(const ObjectRow& row);
@@ -328,6 +421,28 @@ private:
     QString m_recoveryFolder;
     std::unique_ptr<QLockFile> m_recoveryLock;
     MapSettings m_doneSettings; // the level settings as of the last accepted "Done!", load or new level
+
+    std::vector<int> m_selection; // sorted
+    bool m_placementArmed = false;
+    bool m_snapToGrid = false;
+    bool m_measuring = false;
+    QSize m_topPixels;
+    enum class Drag { None, Move, Band, Measure } m_drag = Drag::None;
+    QPointF m_dragStart;
+    ItemPosition m_grabbed; // the grabbed item's position when the drag began
+    QPoint m_dragApplied;   // the move the drag has made so far
+    std::optional<QRectF> m_band;
+    int m_bandShift = 0;
+    std::optional<QLineF> m_measure;
+    int m_hoveredRow = -1;
+    CheckOptions m_checkOptions;
+    std::vector<Finding> m_findings;
+    quint64 m_levelChanges = 0; // every step applied, every level swapped
+    quint64 m_findingsAt = 0;
+    std::optional<MapSettings> m_findingsSettings;
+    std::vector<ReadProblem> m_loadProblems;
+    QString m_currentFile;
+    mutable std::unique_ptr<ModelLists> m_models;
 };
 
 } // namespace starloom

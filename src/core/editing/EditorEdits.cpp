@@ -26,7 +26,7 @@ template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartR
 
 void Editor::Timer1_Timer()
 {
-    if (m_timerEnabled && m_buttonDown)
+    if (m_timerEnabled && m_buttonDown && m_placementArmed)
         Picture1_Click();
 }
 
@@ -34,6 +34,8 @@ void Editor::Picture1_Click()
 {
     if (m_zoomArmed)
         zoomIn();
+    else if (!m_placementArmed || m_measuring)
+        ; // the select tool works on the press, the drag and the release
     else if (m_panel.mode == EditorMode::Editing)
         moveSelected();
     else if (m_panel.mode == EditorMode::Placement)
@@ -153,7 +155,7 @@ void Editor::picLeft_Click()
 
 void Editor::cmdApply_Click()
 {
-    if (m_panel.mode != EditorMode::Editing || m_selectedRow < 0)
+    if (m_panel.mode != EditorMode::Editing || m_selectedRow < 0 || m_selection.size() > 1)
         return;
     const ObjectRow row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
     if (m_panel.kind != row.kind || !m_level.document.exists(row.kind, row.arrayId))
@@ -183,6 +185,10 @@ void Editor::cmdApply_Click()
 
 void Editor::mnuObjectsDelete_Click()
 {
+    if (m_selection.size() > 1) {
+        deleteSelection();
+        return;
+    }
     if (m_selectedRow < 0)
         return;
     const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));

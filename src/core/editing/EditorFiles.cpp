@@ -70,6 +70,8 @@ void Editor::mnuFileNew_Click()
     after.top = m_views.top;
     after.front = m_views.front;
     pushLevel(QStringLiteral("New Level"), std::move(after), 0);
+    m_currentFile.clear();
+    m_loadProblems.clear();
     setVisible();
     leaveEditing();
     markClean();
@@ -127,6 +129,7 @@ bool Editor::mnuFileSave_Click()
     }
     markClean();
     rememberFile(path);
+    m_currentFile = path;
     removeRecoveryCopy();
     message(settings.levelDesc + QStringLiteral(" saved"));
     return true;
@@ -230,10 +233,12 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     if (read.read.lastKind)
         selectKind(*read.read.lastKind);
     leaveEditing();
+    m_loadProblems = read.read.problems;
     if (replace) {
         markClean(); // the level is what the file builds
         m_openedScript = path;
         ++m_levelGeneration;
+        m_currentFile = path;
     }
     rememberFile(path);
     redraw();
@@ -289,8 +294,12 @@ bool Editor::loadFile(const QString& path)
         selectKind(*result->lastKind);
     leaveEditing();
     // A level loaded into an empty, unchanged one is just the file.
-    if (replacesNothing)
+    m_loadProblems = result->problems;
+    if (replacesNothing) {
         markClean();
+        if (!isRecoveryCopy(path))
+            m_currentFile = path;
+    }
     if (!isRecoveryCopy(path))
         rememberFile(path);
     redraw();
@@ -300,6 +309,41 @@ bool Editor::loadFile(const QString& path)
 }
 
 // ------------------------------------------------------------------ unsaved changes
+
+bool Editor::mnuFileSaveCurrent_Click()
+{
+    // A level a script built asks once, in the dialog's path, whether to keep the script.
+    if (m_currentFile.isEmpty() || !m_openedScript.isEmpty())
+        return mnuFileSave_Click();
+    const LevelDocument& document = m_level.document;
+    const MapSettings& settings = m_level.settings;
+    if (!hasAllPlayerStarts(document, settings)) {
+        message(missingStartsMessage(), QStringLiteral("Error"));
+        return false;
+    }
+    if (const QString error = levelSettingsError(settings); !error.isEmpty()) {
+        message(error, QStringLiteral("Error"));
+        return false;
+    }
+    if (const std::vector<int> beyond = startsBeyondPlayerCount(document, settings.playerCount()); !beyond.empty()) {
+        if (!m_host.askYesNo(QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not "
+                                            "saved. Save the level without them?")
+                                 .arg(playerNames(beyond))
+                                 .arg(settings.playerCount()),
+                programTitle()))
+            return false;
+    }
+    ModelLists models(m_catalogue);
+    if (const QString error = saveLevel(m_currentFile, m_level, models); !error.isEmpty()) {
+        message(QStringLiteral("The level could not be saved as %1.\n%2").arg(m_currentFile, error));
+        return false;
+    }
+    markClean();
+    rememberFile(m_currentFile);
+    removeRecoveryCopy();
+    m_host.showStatus(QStringLiteral("Saved %1").arg(QFileInfo(m_currentFile).fileName()));
+    return true;
+}
 
 bool Editor::confirmDiscard()
 {
@@ -328,6 +372,7 @@ bool Editor::mnuFileExit_Click()
 void Editor::leaveEditing()
 {
     m_selectedRow = -1;
+    m_selection.clear();
     if (m_panel.mode != EditorMode::Editing)
         return;
     m_panel.mode = EditorMode::Placement;

@@ -38,6 +38,8 @@ public:
 
     // A message box with an OK button.
     virtual void showMessage(const QString& text, const QString& title) = 0;
+    // A short note that needs no answer (the window's status bar).
+    virtual void showStatus(const QString& text) { (void)text; }
     // The save dialog (asking before an existing file is replaced); empty when cancelled.
     virtual QString askSaveFileName(const QString& filter, const QString& initialName) = 0;
     // The open dialog; empty when cancelled.

@@ -10,6 +10,7 @@ namespace starloom {
 void Editor::selectKind(ItemKind kind)
 {
     m_panel.kind = kind;
+    m_placementArmed = true;
     m_panel.models = m_catalogue.modelList(kind, m_level.settings.playerIndex);
     m_panel.modelIndex = -1;
     m_panel.mode = EditorMode::Placement;
@@ -74,7 +75,9 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
     const LevelDocument& document = m_level.document;
     if (!document.exists(row.kind, row.arrayId))
         return;
+    const bool armed = m_placementArmed;
     selectKind(row.kind);
+    m_placementArmed = armed;
 
     const AnyRecord record = document.record(row.kind, row.arrayId);
     int entry = -1;

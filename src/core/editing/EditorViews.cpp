@@ -76,6 +76,11 @@ void Editor::panTopView(double dx, double dy)
 void Editor::Picture1_MouseMove(int buttons, int, double x, double y)
 {
     m_topPointer = QPointF(x, y);
+    updateHover();
+    if (buttons == 1 && m_drag != Drag::None) {
+        dragSelectionTo(x, y);
+        return;
+    }
     if (buttons == 1) {
         if (!m_buttonDown)
             ++m_dragId; // a new drag: its placements or moves become one undo step
@@ -87,6 +92,15 @@ void Editor::Picture1_MouseMove(int buttons, int, double x, double y)
 
 void Editor::Picture1_MouseUp(int, int, double, double)
 {
+    if (m_drag == Drag::Band)
+        finishBand(m_bandShift);
+    if (m_drag != Drag::None) {
+        m_drag = Drag::None;
+        m_buttonDown = false;
+        m_clickEndsDrag = false;
+        redraw();
+        return;
+    }
     // The click that comes with the release still belongs to the drag.
     m_clickEndsDrag = m_buttonDown;
     m_buttonDown = false;
@@ -99,11 +113,15 @@ void Editor::picLeft_MouseMove(int, int, double x, double y)
 
 std::int32_t Editor::pointerX() const
 {
+    if (m_snapToGrid && m_topPointer)
+        return snapped(m_topPointer->x(), false);
     return m_topPointer ? floorToInt32(m_topPointer->x()) : 0;
 }
 
 std::int32_t Editor::pointerY() const
 {
+    if (m_snapToGrid && m_topPointer)
+        return snapped(m_topPointer->y(), true);
     return m_topPointer ? floorToInt32(m_topPointer->y()) : 0;
 }
 
@@ -132,6 +150,9 @@ QString Editor::lblLeftY() const
 void Editor::selectRow(int row)
 {
     m_selectedRow = row >= 0 && row < static_cast<int>(m_level.rows.size()) ? row : -1;
+    m_selection.clear();
+    if (m_selectedRow >= 0)
+        m_selection.push_back(m_selectedRow);
 }
 
 void Editor::lblObjects_Click(int labelIndex)

@@ -97,6 +97,8 @@ struct ItemView {
     double z = 0;
     float orientation = 0;
     std::int32_t colour = 0;
+    double size = 0; // clouds, dust clouds and nebulae
+    QColor cloudColour;
 };
 
 // Reads the items the rows name. How many records each kind holds is asked once, since a paint
@@ -122,8 +124,14 @@ public:
             out.y = record.posY;
             out.z = record.posZ;
             out.colour = record.drawColour;
-            if constexpr (std::is_same_v<std::decay_t<decltype(record)>, PlayerStartRecord>)
+            using Rec = std::decay_t<decltype(record)>;
+            if constexpr (std::is_same_v<Rec, PlayerStartRecord>)
                 out.orientation = record.orientation;
+            if constexpr (std::is_same_v<Rec, CloudRecord>) {
+                out.size = record.size;
+                out.cloudColour = QColor(std::clamp<int>(record.red, 0, 255), std::clamp<int>(record.green, 0, 255),
+                    std::clamp<int>(record.blue, 0, 255));
+            }
         });
         return true;
     }
@@ -362,6 +370,17 @@ public:
     {
     }
 
+    // True when a pixel of `r` (inside the view) is covered.
+    bool touched(const QRect& r) const
+    {
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const std::uint64_t* row = rowBits(y);
+            if (!forWords(r.left(), r.right() + 1, [row](int word, std::uint64_t mask) { return !(row[word] & mask); }))
+                return true;
+        }
+        return false;
+    }
+
     // `r` must lie inside the view.
     bool covered(const QRect& r) const
     {
@@ -592,7 +611,30 @@ void MapPainter::paintLabels(
     std::vector<Accepted> accepted;
     std::vector<Glyph> glyphs;
     Coverage coverage(pixels);
-    for (auto c = candidates.rbegin(); c != candidates.rend(); ++c) {
+    if (scene.declutterLabels) {
+        // From the first label on, one that would touch a label already kept is left out; the
+        // label of the item under the pointer always shows, on top.
+        std::optional<Accepted> hovered;
+        for (const LabelCandidate& c : candidates) {
+            const QString& text = rows[c.row].text;
+            const QRect box(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(textWidth(m, text)), m.boxHeight);
+            const QRect visible = box & view;
+            if (visible.isEmpty())
+                continue;
+            if (static_cast<int>(c.row) == scene.hoveredRow) {
+                hovered = Accepted{c.row, box};
+                continue;
+            }
+            if (coverage.touched(visible))
+                continue;
+            coverage.cover(visible);
+            accepted.push_back({c.row, box});
+        }
+        std::reverse(accepted.begin(), accepted.end());
+        if (hovered)
+            accepted.insert(accepted.begin(), *hovered);
+    }
+    for (auto c = candidates.rbegin(); c != candidates.rend() && !scene.declutterLabels; ++c) {
         const std::size_t r = c->row;
         const ObjectRow& row = rows[r];
         const QPointF at = c->anchor;
@@ -682,6 +724,79 @@ void beginView(QPainter& painter, QSize pixels)
     painter.fillRect(QRect(QPoint(0, 0), pixels), background);
 }
 
+bool isCloudKind(ItemKind kind)
+{
+    return kind == ItemKind::Cloud || kind == ItemKind::DustCloud || kind == ItemKind::Nebula;
+}
+
+// Clouds, dust clouds and nebulae as translucent discs of their size, in their own colour.
+void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
+{
+    const ViewScale& s = scene.top;
+    const double sx = pixels.width() / std::abs(s.width());
+    const double sy = pixels.height() / std::abs(s.height());
+    const QRectF view(QPointF(0, 0), QSizeF(pixels));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    ItemView item;
+    const ItemReader items(*scene.document);
+    for (const ObjectRow& row : *scene.rows) {
+        if (!isCloudKind(row.kind) || !items.read(row, item) || !(item.size > 0))
+            continue;
+        const QPointF at = s.toPixel(item.x, item.y, pixels);
+        const QRectF disc(at.x() - item.size * sx, at.y() - item.size * sy, 2 * item.size * sx, 2 * item.size * sy);
+        if (!disc.intersects(view) || disc.width() > 1e6 || disc.height() > 1e6)
+            continue;
+        QColor c = item.cloudColour;
+        c.setAlpha(56);
+        painter.setBrush(c);
+        painter.drawEllipse(disc);
+    }
+    painter.restore();
+}
+
+// The marks of the selected rows and of the row under the pointer, the rubber band and the
+// measured line. `front`: the front view (posX against posZ), which shows only the selection.
+void drawEditorMarks(QPainter& painter, QSize pixels, const MapScene& scene, bool front)
+{
+    const ViewScale& s = front ? scene.front : scene.top;
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    const ItemReader items(*scene.document);
+    auto mark = [&](int row, const QColor& colour, int half) {
+        ItemView item;
+        if (row < 0 || row >= static_cast<int>(scene.rows->size())
+            || !items.read((*scene.rows)[static_cast<std::size_t>(row)], item))
+            return;
+        const QPointF at = s.toPixel(item.x, front ? item.z : item.y, pixels);
+        if (at.x() < -half || at.y() < -half || at.x() > pixels.width() + half || at.y() > pixels.height() + half)
+            return;
+        painter.setPen(QPen(colour, 1));
+        painter.drawRect(QRect(snap(at.x()) - half, snap(at.y()) - half, 2 * half, 2 * half));
+    };
+    if (scene.selection) {
+        for (const int row : *scene.selection)
+            mark(row, QColor(255, 255, 255), 5);
+    }
+    if (!front) {
+        mark(scene.hoveredRow, QColor(0, 200, 255), 7);
+        if (scene.rubberBand) {
+            QPen pen(QColor(255, 255, 255), 1, Qt::DashLine);
+            painter.setPen(pen);
+            const QPointF a = s.toPixel(scene.rubberBand->left(), scene.rubberBand->top(), pixels);
+            const QPointF b = s.toPixel(scene.rubberBand->right(), scene.rubberBand->bottom(), pixels);
+            painter.drawRect(QRectF(a, b).normalized());
+        }
+        if (scene.measure) {
+            painter.setPen(QPen(QColor(255, 255, 255), 1));
+            const QLineF& l = *scene.measure;
+            painter.drawLine(s.toPixel(l.x1(), l.y1(), pixels), s.toPixel(l.x2(), l.y2(), pixels));
+        }
+    }
+    painter.restore();
+}
+
 } // namespace
 
 void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const
@@ -696,6 +811,8 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
     m_shown.clear();
     if (usable(s, pixels)) {
         drawTopGrid(painter, pixels, scene);
+        if (scene.document && scene.rows && scene.cloudDiscs)
+            drawCloudDiscs(painter, pixels, scene);
         if (scene.document && scene.rows) {
             const double radius = playerRadius * pixels.width() / std::abs(s.width());
             // A label stands 100 world units right of and below its item; labels whose anchor
@@ -729,6 +846,8 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             }
         }
         paintLabels(painter, pixels, scene, candidates);
+        if (scene.document && scene.rows)
+            drawEditorMarks(painter, pixels, scene, false);
     }
     painter.restore();
 }
@@ -766,6 +885,8 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
                 points.flush();
                 drawCircle(painter, pixels, at, radius, item.colour);
             }
+            points.flush();
+            drawEditorMarks(painter, pixels, scene, true);
         }
     }
     painter.restore();

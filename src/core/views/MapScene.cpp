@@ -14,6 +14,8 @@ MapScene sceneOf(const Level& level, const ViewSettings& views, const QString& g
     scene.labelShown = views.labelShown;
     scene.labelShown[0] = false;
     scene.labelPointSize = views.labelPointSize;
+    scene.cloudDiscs = views.cloudDiscs;
+    scene.declutterLabels = views.declutterLabels;
     return scene;
 }
 

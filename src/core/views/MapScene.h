@@ -3,9 +3,12 @@
 #include "document/Level.h"
 #include "views/ViewScale.h"
 
+#include <QLineF>
+#include <QRectF>
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace starloom {
@@ -17,6 +20,8 @@ struct ViewSettings {
     ViewScale front; // frontScaleFor
     std::array<bool, 10> labelShown = {false, true, true, true, true, true, true, false, true, true}; // by typeId
     int labelPointSize = 6;
+    bool cloudDiscs = false;      // clouds, dust clouds and nebulae as translucent discs of their size
+    bool declutterLabels = false; // a label that would overlap an earlier one is left out
 };
 
 // Everything the two views show. The document and rows are only borrowed for the duration of a
@@ -30,6 +35,15 @@ struct MapScene {
     ViewScale front;
     std::array<bool, 10> labelShown = ViewSettings{}.labelShown;
     int labelPointSize = 6;
+    bool cloudDiscs = false;
+    bool declutterLabels = false;
+    // What the editor marks over the items: the selected rows (sorted; highlighted in both views),
+    // the row under the pointer (highlighted, and its label always shown), the rubber band and the
+    // measured line of the top view, in world units.
+    const std::vector<int>* selection = nullptr;
+    int hoveredRow = -1;
+    std::optional<QRectF> rubberBand;
+    std::optional<QLineF> measure;
 };
 
 // The scene of `level` as shown with `views`. The grid size and the world size are passed apart:

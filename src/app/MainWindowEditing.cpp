@@ -1,0 +1,305 @@
+// The main window's part of selecting and working on the map: the "Select" button, the Edit menu's
+// operations on the selection, the object list's multi-selection, the Checks dock, "&Save" and the
+// drawing toggles of the Labels menu.
+
+#include "MainWindow.h"
+#include "MainWindowParts.h"
+
+#include "MapView.h"
+#include "ObjectListModel.h"
+
+#include "editing/Transforms.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTreeView>
+
+namespace starloom {
+
+namespace {
+
+const QString levelMimeType = QStringLiteral("application/x-starloom-level");
+
+QMenu* menuNamed(QMenuBar* bar, const QString& objectName)
+{
+    for (QAction* a : bar->actions())
+        if (a->menu() && a->menu()->objectName() == objectName)
+            return a->menu();
+    return nullptr;
+}
+
+} // namespace
+
+void MainWindow::buildEditingUi()
+{
+    auto add = [this](QMenu* menu, const char* objectName, const QString& caption, const QKeySequence& key,
+                   auto&& handler) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(objectName));
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        connect(a, &QAction::triggered, this, [this, handler] { handle([this, handler] { handler(m_editor); }); });
+        return a;
+    };
+
+    // --- "&Save" writes to the file in use; "&Save Level" always asks.
+    if (QMenu* file = menuNamed(menuBar(), QStringLiteral("mnuFile"))) {
+        QAction* saveLevel = findChild<QAction*>(QStringLiteral("mnuFileSave"));
+        auto* save = new QAction(QStringLiteral("&Save"), file);
+        save->setObjectName(QStringLiteral("mnuFileSaveCurrent"));
+        save->setShortcut(QKeySequence::Save);
+        file->insertAction(saveLevel, save);
+        connect(save, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileSaveCurrent_Click(); }); });
+        if (saveLevel)
+            saveLevel->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    }
+
+    // --- the Edit menu's work on the selection
+    QMenu* edit = menuNamed(menuBar(), QStringLiteral("mnuEdit"));
+    edit->addSeparator();
+    QAction* cut = add(edit, "mnuEditCut", QStringLiteral("Cu&t"), QKeySequence::Cut, [this](Editor& e) {
+        const QByteArray text = e.cutSelection();
+        if (!text.isEmpty()) {
+            auto* mime = new QMimeData;
+            mime->setData(levelMimeType, text);
+            mime->setText(QString::fromLatin1(text));
+            QApplication::clipboard()->setMimeData(mime);
+        }
+    });
+    QAction* copy = add(edit, "mnuEditCopy", QStringLiteral("&Copy"), QKeySequence::Copy, [](Editor& e) {
+        const QByteArray text = e.copySelection();
+        if (!text.isEmpty()) {
+            auto* mime = new QMimeData;
+            mime->setData(levelMimeType, text);
+            mime->setText(QString::fromLatin1(text));
+            QApplication::clipboard()->setMimeData(mime);
+        }
+    });
+    QAction* paste = add(edit, "mnuEditPaste", QStringLiteral("&Paste"), QKeySequence::Paste, [](Editor& e) {
+        const QMimeData* mime = QApplication::clipboard()->mimeData();
+        if (!mime)
+            return;
+        e.pasteText(mime->hasFormat(levelMimeType) ? mime->data(levelMimeType) : mime->text().toLatin1());
+    });
+    add(edit, "mnuEditDuplicate", QStringLiteral("&Duplicate"), QKeySequence(Qt::CTRL | Qt::Key_D),
+        [](Editor& e) { e.duplicateSelection(); });
+    add(edit, "mnuEditDelete", QStringLiteral("De&lete"), QKeySequence(), [](Editor& e) { e.deleteSelection(); });
+    for (QAction* a : {cut, copy, paste})
+        a->setShortcutContext(Qt::WindowShortcut);
+    edit->addSeparator();
+    add(edit, "mnuEditSelectAll", QStringLiteral("Select &All"), QKeySequence::SelectAll,
+        [](Editor& e) { e.selectAll(); });
+    add(edit, "mnuEditSelectNone", QStringLiteral("Select &None"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+        [](Editor& e) { e.clearSelection(); });
+    edit->addSeparator();
+    QMenu* mirror = edit->addMenu(QStringLiteral("&Mirror"));
+    mirror->setObjectName(QStringLiteral("mnuEditMirror"));
+    QMenu* flip = edit->addMenu(QStringLiteral("&Flip"));
+    flip->setObjectName(QStringLiteral("mnuEditFlip"));
+    struct Axis {
+        const char* mirrorName;
+        const char* flipName;
+        const char* caption;
+        MirrorAxis axis;
+        QKeySequence mirrorKey;
+        QKeySequence flipKey;
+    };
+    const Axis axes[] = {
+        {"mnuEditMirrorX", "mnuEditFlipX", "Across the &X Axis", MirrorAxis::X, QKeySequence(), QKeySequence()},
+        {"mnuEditMirrorY", "mnuEditFlipY", "Across the &Y Axis", MirrorAxis::Y, QKeySequence(), QKeySequence()},
+        {"mnuEditMirrorCentre", "mnuEditFlipCentre", "Through the World &Centre", MirrorAxis::Centre,
+            QKeySequence(Qt::CTRL | Qt::Key_M), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
+    };
+    for (const Axis& a : axes) {
+        const MirrorAxis axis = a.axis;
+        add(mirror, a.mirrorName, QString::fromLatin1(a.caption), a.mirrorKey,
+            [axis](Editor& e) { e.mirrorSelection(axis); });
+        add(flip, a.flipName, QString::fromLatin1(a.caption), a.flipKey, [axis](Editor& e) { e.flipSelection(axis); });
+    }
+    QMenu* rotate = edit->addMenu(QStringLiteral("&Rotate Copies"));
+    rotate->setObjectName(QStringLiteral("mnuEditRotate"));
+    QMenu* symmetric = edit->addMenu(QStringLiteral("Make S&ymmetric"));
+    symmetric->setObjectName(QStringLiteral("mnuEditSymmetric"));
+    for (int n = 2; n <= 8; ++n) {
+        const QByteArray rotateName = QStringLiteral("mnuEditRotate%1").arg(n).toLatin1();
+        const QByteArray symmetricName = QStringLiteral("mnuEditSymmetric%1").arg(n).toLatin1();
+        add(rotate, rotateName.constData(), QStringLiteral("&%1 (every %2°)").arg(n).arg(360.0 / n), QKeySequence(),
+            [n](Editor& e) { e.rotateCopies(n); });
+        add(symmetric, symmetricName.constData(), QStringLiteral("For &%1 Players").arg(n), QKeySequence(),
+            [n](Editor& e) { e.makeSymmetric(n); });
+    }
+    edit->addSeparator();
+    m_snap = add(edit, "mnuEditSnap", QStringLiteral("S&nap to Grid"), QKeySequence(Qt::CTRL | Qt::Key_G),
+        [](Editor& e) { e.setSnapToGrid(!e.snapToGrid()); });
+    m_snap->setCheckable(true);
+    m_measureAction = add(edit, "mnuEditMeasure", QStringLiteral("M&easure"), QKeySequence(Qt::CTRL | Qt::Key_E),
+        [](Editor& e) { e.setMeasuring(!e.measuring()); });
+    m_measureAction->setCheckable(true);
+
+    // --- arrow keys nudge the selection while the map has the focus
+    m_top->setFocusPolicy(Qt::ClickFocus);
+    connect(m_top, &MapView::arrowPressed, this,
+        [this](int dx, int dy) { handle([=, this] { m_editor.nudgeSelection(dx, dy); }); });
+
+    // --- drawing toggles
+    if (QMenu* labels = menuNamed(menuBar(), QStringLiteral("mnuLabels"))) {
+        labels->addSeparator();
+        m_cloudDiscs = add(labels, "mnuLabelsCloudDiscs", QStringLiteral("Draw Clouds as &Discs"), QKeySequence(),
+            [](Editor& e) { e.mnuLabelsCloudDiscs_Click(); });
+        m_cloudDiscs->setCheckable(true);
+        m_declutter = add(labels, "mnuLabelsDeclutter", QStringLiteral("&Thin Out Crowded Labels"), QKeySequence(),
+            [](Editor& e) { e.mnuLabelsDeclutter_Click(); });
+        m_declutter->setCheckable(true);
+    }
+
+    // --- "Select" beside the kind buttons
+    m_select = new QPushButton(QStringLiteral("Select"), m_frame);
+    m_select->setObjectName(QStringLiteral("cmdSelect"));
+    m_select->setCheckable(true);
+    m_select->setToolTip(QStringLiteral("Click, drag or draw a box on the map to select (Escape)"));
+    if (QWidget* last = m_kinds[8]) // below "Ships", in the second column of the kind buttons
+        m_select->setGeometry(last->x(), last->y() + last->height() + 2, last->width(), last->height() + 2);
+    connect(m_select, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdSelect_Click(); }); });
+    m_selectionCount = new QLabel(m_frame);
+    m_selectionCount->setObjectName(QStringLiteral("lblSelectionCount"));
+    if (m_apply)
+        m_selectionCount->setGeometry(8, m_apply->y() + m_apply->height() + 8, m_frame->width() - 16, 18);
+    m_selectionCount->hide();
+
+    // --- the map: a press selects or starts a drag
+    connect(m_top, &MapView::mousePressed, this, [this](int buttons, int shift, double x, double y) {
+        handle([=, this] {
+            m_editor.setTopViewSize(m_top->size());
+            m_editor.Picture1_MouseDown(buttons, shift, x, y);
+        });
+    });
+
+    // --- the object list: several rows, in step with the map
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_refreshing || m_listSelecting)
+            return;
+        std::vector<int> rows;
+        for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        if (rows.size() > 1 || (rows.empty() && !m_editor.selection().empty()))
+            handle([this, rows] { m_editor.setSelection(rows); });
+    });
+
+    m_measure = new QLabel(statusBar());
+    m_measure->setObjectName(QStringLiteral("lblMeasure"));
+    statusBar()->addPermanentWidget(m_measure);
+
+    // --- the Checks dock
+    m_checksDock = new QDockWidget(QStringLiteral("Checks"), this);
+    m_checksDock->setObjectName(QStringLiteral("dockChecks"));
+    m_checks = new QListWidget(m_checksDock);
+    m_checks->setObjectName(QStringLiteral("lstChecks"));
+    m_checksDock->setWidget(m_checks);
+    addDockWidget(Qt::BottomDockWidgetArea, m_checksDock);
+    // Hidden at first, so that the map keeps the window's room; the status bar's count opens it.
+    m_checksDock->hide();
+    m_checksButton = new QPushButton(statusBar());
+    m_checksButton->setObjectName(QStringLiteral("cmdChecks"));
+    m_checksButton->setFlat(true);
+    m_checksButton->setToolTip(QStringLiteral("Show or hide the Checks panel"));
+    statusBar()->addPermanentWidget(m_checksButton);
+    connect(
+        m_checksButton, &QPushButton::clicked, this, [this] { m_checksDock->setVisible(!m_checksDock->isVisible()); });
+    connect(m_checks, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const int line = m_checks->row(item);
+        if (line < 0 || line >= static_cast<int>(m_checkRows.size()) || m_checkRows[std::size_t(line)].empty())
+            return;
+        handle([this, rows = m_checkRows[std::size_t(line)]] { m_editor.setSelection(rows); });
+    });
+    // Beside the 3-D view's entries when the View menu is there already.
+    QMenu* view = menuNamed(menuBar(), QStringLiteral("mnuView"));
+    if (view) {
+        view->addSeparator();
+    } else {
+        view = menuBar()->addMenu(QStringLiteral("&View"));
+        view->setObjectName(QStringLiteral("mnuView"));
+    }
+    QAction* showChecks = m_checksDock->toggleViewAction();
+    showChecks->setObjectName(QStringLiteral("mnuViewChecks"));
+    view->addAction(showChecks);
+    // The Help menu stays last.
+    if (QMenu* help = menuNamed(menuBar(), QStringLiteral("mnuHelp"))) {
+        menuBar()->removeAction(help->menuAction());
+        menuBar()->addMenu(help);
+    }
+}
+
+void MainWindow::refreshEditing()
+{
+    const Editor& e = m_editor;
+    m_select->setChecked(!e.placementArmed());
+    m_snap->setChecked(e.snapToGrid());
+    m_measureAction->setChecked(e.measuring());
+    m_cloudDiscs->setChecked(e.views().cloudDiscs);
+    m_declutter->setChecked(e.views().declutterLabels);
+    const std::size_t count = e.selection().size();
+    m_selectionCount->setVisible(count > 1);
+    if (count > 1)
+        m_selectionCount->setText(QStringLiteral("%1 items selected").arg(count));
+    m_apply->setEnabled(count <= 1);
+    m_measure->setText(e.measureText());
+    m_editor.setTopViewSize(m_top->size());
+    showChecks();
+}
+
+void MainWindow::showListSelection()
+{
+    const std::vector<int>& rows = m_editor.selection();
+    QItemSelectionModel* model = m_list->selectionModel();
+    if (rows.size() <= 1)
+        return; // the single row is shown as the current row
+    QItemSelection wanted;
+    for (const int row : rows)
+        wanted.select(m_listModel->index(row, 0), m_listModel->index(row, m_listModel->columnCount() - 1));
+    m_listSelecting = true;
+    model->select(wanted, QItemSelectionModel::ClearAndSelect);
+    m_listSelecting = false;
+}
+
+void MainWindow::showChecks()
+{
+    QStringList lines;
+    std::vector<std::vector<int>> rows;
+    for (const Finding& f : m_editor.findings()) {
+        lines << findingLine(f);
+        rows.push_back(f.rows);
+    }
+    for (const ReadProblem& p : m_editor.loadProblems()) {
+        lines << QStringLiteral("load: line %1: %2").arg(p.line).arg(p.reason);
+        rows.emplace_back();
+    }
+    if (lines == m_shownChecks)
+        return;
+    m_shownChecks = lines;
+    m_checkRows = std::move(rows);
+    m_checks->clear();
+    m_checks->addItems(lines);
+    m_checksDock->setWindowTitle(
+        lines.isEmpty() ? QStringLiteral("Checks") : QStringLiteral("Checks (%1)").arg(lines.size()));
+    int errors = 0;
+    for (const Finding& f : m_editor.findings())
+        errors += f.severity == Severity::Error ? 1 : 0;
+    const int warnings = static_cast<int>(m_editor.findings().size()) - errors;
+    m_checksButton->setText(QStringLiteral("Checks: %1 errors, %2 warnings").arg(errors).arg(warnings));
+}
+
+} // namespace starloom

@@ -1,0 +1,326 @@
+#include "Checks.h"
+
+#include "Selection.h"
+
+#include "document/Catalogue.h"
+#include "document/Numbers.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <array>
+#include <optional>
+
+#include <algorithm>
+#include <cmath>
+
+namespace starloom {
+
+namespace {
+
+struct Start {
+    int slot;
+    int row;
+    ItemPosition at;
+};
+
+// What the checks need of one listed item, read in one pass.
+struct Item {
+    ItemKind kind = ItemKind::PlayerStart;
+    int row = 0;
+    ItemPosition at;
+    double resources = 0; // its weight in the fairness check
+    bool known = true;    // its model is in the catalogue
+};
+
+QString positionText(const ItemPosition& p)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(p.x).arg(p.y).arg(p.z);
+}
+
+QString unitsText(double v)
+{
+    return QString::number(std::llround(v));
+}
+
+QString percentText(double share)
+{
+    return QString::number(std::llround(share * 100)) + QLatin1Char('%');
+}
+
+double spread(double most, double least)
+{
+    return most > 0 ? (most - least) / most : 0;
+}
+
+bool isNoResources(const QString& modelName)
+{
+    return modelName.contains(QLatin1String("nores"), Qt::CaseInsensitive);
+}
+
+// The catalogue's lists as the checks ask them: which entries hold no resources, which names
+// (lower case) are known. Built once per check.
+class ModelFacts {
+public:
+    explicit ModelFacts(ModelLists* models) : m_models(models) {}
+
+    bool known(ItemKind kind, std::int16_t modelIndex, const QString& customName)
+    {
+        if (!m_models)
+            return true;
+        const QStringList& list = m_models->list(kind);
+        if (modelIndex >= 0)
+            return modelIndex < list.size() && list[modelIndex] != customEntry;
+        return names(kind).contains(customName.toLower());
+    }
+    bool noResources(ItemKind kind, std::int16_t modelIndex, const QString& customName)
+    {
+        if (modelIndex < 0 || !m_models)
+            return isNoResources(customName);
+        std::vector<char>& flags = m_nores.at(static_cast<std::size_t>(typeIdOf(kind)));
+        if (flags.empty()) {
+            const QStringList& list = m_models->list(kind);
+            flags.push_back(0); // so that a list without entries is built once
+            for (const QString& name : list)
+                flags.push_back(isNoResources(name) ? 1 : 0);
+        }
+        const auto i = static_cast<std::size_t>(modelIndex) + 1;
+        return i < flags.size() && flags[i] != 0;
+    }
+    QString name(ItemKind kind, std::int16_t modelIndex, const QString& customName) const
+    {
+        return modelIndex < 0 || !m_models ? customName : m_models->entry(kind, modelIndex);
+    }
+
+private:
+    const QSet<QString>& names(ItemKind kind)
+    {
+        auto& set = m_names.at(static_cast<std::size_t>(typeIdOf(kind)));
+        if (!set) {
+            set.emplace();
+            for (const QString& n : m_models->list(kind))
+                if (n != customEntry)
+                    set->insert(n.toLower());
+        }
+        return *set;
+    }
+
+    ModelLists* m_models;
+    std::array<std::vector<char>, 10> m_nores;
+    std::array<std::optional<QSet<QString>>, 10> m_names;
+};
+
+// The listed items that exist, with their positions, weights and whether their model is known.
+std::vector<Item> itemsOf(const Level& level, ModelFacts& facts)
+{
+    std::vector<Item> items;
+    items.reserve(level.rows.size());
+    const LevelDocument& document = level.document;
+    for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
+        const ObjectRow& r = level.rows[static_cast<std::size_t>(row)];
+        if (!document.exists(r.kind, r.arrayId))
+            continue;
+        Item item{r.kind, row, {}, 0, true};
+        document.visit(r.kind, r.arrayId, [&](const auto& rec) {
+            item.at = ItemPosition{rec.posX, rec.posY, rec.posZ};
+            using Rec = std::decay_t<decltype(rec)>;
+            if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
+                item.known = true;
+            } else {
+                item.known = facts.known(r.kind, rec.modelIndex, rec.customName);
+                if constexpr (std::is_same_v<Rec, ResourceRecord>)
+                    item.resources = rec.resourcePercent / 100.0;
+                if constexpr (std::is_same_v<Rec, CloudRecord>) {
+                    if (r.kind != ItemKind::Cloud)
+                        item.resources = facts.noResources(r.kind, rec.modelIndex, rec.customName) ? 0.0 : 1.0;
+                }
+            }
+        });
+        items.push_back(item);
+    }
+    return items;
+}
+
+// The live start points with their rows, by slot.
+std::vector<Start> startsOf(const Level& level, const std::vector<Item>& items)
+{
+    std::vector<Start> starts;
+    for (const Item& item : items)
+        if (item.kind == ItemKind::PlayerStart
+            && level.document.isLive(item.kind, level.rows[std::size_t(item.row)].arrayId))
+            starts.push_back({level.rows[std::size_t(item.row)].arrayId, item.row, item.at});
+    std::sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.slot < b.slot; });
+    return starts;
+}
+
+std::vector<double> resourcesOf(const std::vector<Item>& items, const std::vector<Start>& starts)
+{
+    std::vector<double> amounts(playerSlots, 0.0);
+    if (starts.empty())
+        return amounts;
+    for (const Item& item : items) {
+        if (item.resources == 0)
+            continue;
+        const Start* nearest = nullptr;
+        double best = 0;
+        bool tie = false;
+        for (const Start& s : starts) {
+            const double d = distance3D(item.at, s.at);
+            if (!nearest || d < best) {
+                nearest = &s, best = d, tie = false;
+            } else if (d == best) {
+                tie = true;
+            }
+        }
+        if (!tie) // as near to two players: it belongs to neither
+            amounts[static_cast<std::size_t>(nearest->slot)] += item.resources;
+    }
+    return amounts;
+}
+
+// Pairs of items of one kind at one place: for each item after the first at its place, the row
+// of the first. A flat table of open addressing keeps it to one pass without an allocation per item.
+std::vector<std::pair<int, int>> samePlaces(const std::vector<Item>& items)
+{
+    std::vector<std::pair<int, int>> pairs;
+    std::size_t size = 16;
+    while (size < items.size() * 2)
+        size *= 2;
+    std::vector<int> table(size, -1); // indexes into items
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+        const Item& item = items[static_cast<std::size_t>(i)];
+        std::size_t h = qHashMulti(0, int(item.kind), item.at.x, item.at.y, item.at.z) & (size - 1);
+        for (;; h = (h + 1) & (size - 1)) {
+            const int other = table[h];
+            if (other < 0) {
+                table[h] = i;
+                break;
+            }
+            const Item& o = items[static_cast<std::size_t>(other)];
+            if (o.kind == item.kind && o.at.x == item.at.x && o.at.y == item.at.y && o.at.z == item.at.z) {
+                pairs.emplace_back(o.row, item.row);
+                break;
+            }
+        }
+    }
+    return pairs;
+}
+
+} // namespace
+
+std::vector<double> resourcesByPlayer(const Level& level, ModelLists* models)
+{
+    ModelFacts facts(models);
+    const std::vector<Item> items = itemsOf(level, facts);
+    return resourcesOf(items, startsOf(level, items));
+}
+
+std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options, ModelLists* models)
+{
+    std::vector<Finding> findings;
+    const LevelDocument& document = level.document;
+    ModelFacts facts(models);
+    const std::vector<Item> items = itemsOf(level, facts);
+    const std::vector<Start> starts = startsOf(level, items);
+
+    const int players = std::clamp(level.settings.playerCount(), 0, playerSlots);
+    for (int slot = 0; slot < players; ++slot) {
+        if (document.player(slot).label.isEmpty())
+            findings.push_back({Severity::Error, QStringLiteral("missing-start"),
+                QStringLiteral("Player %1 has no start point").arg(slot + 1), {}});
+    }
+
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        for (std::size_t j = i + 1; j < starts.size(); ++j) {
+            const double d = distance3D(starts[i].at, starts[j].at);
+            if (d < options.minStartDistance)
+                findings.push_back({Severity::Warning, QStringLiteral("starts-too-close"),
+                    QStringLiteral("The start points of Player %1 and Player %2 are %3 units apart (less than %4)")
+                        .arg(starts[i].slot + 1)
+                        .arg(starts[j].slot + 1)
+                        .arg(unitsText(d), unitsText(options.minStartDistance)),
+                    {starts[i].row, starts[j].row}});
+        }
+    }
+
+    const double worldX = val(level.settings.sizeX), worldY = val(level.settings.sizeY),
+                 worldZ = val(level.settings.sizeZ);
+    for (const Item& item : items) {
+        const ItemPosition& p = item.at;
+        if (std::abs(double(p.x)) > worldX || std::abs(double(p.y)) > worldY || std::abs(double(p.z)) > worldZ)
+            findings.push_back({Severity::Warning, QStringLiteral("outside-world"),
+                QStringLiteral("%1 at %2 lies outside the world")
+                    .arg(level.rows[std::size_t(item.row)].text, positionText(p)),
+                {item.row}});
+    }
+    for (const auto& [first, second] : samePlaces(items)) {
+        const ObjectRow& a = level.rows[std::size_t(first)];
+        const ObjectRow& b = level.rows[std::size_t(second)];
+        findings.push_back({Severity::Warning, QStringLiteral("same-place"),
+            QStringLiteral("%1 and %2 are at the same place %3")
+                .arg(a.text, b.text, positionText(document.position(b.kind, b.arrayId))),
+            {first, second}});
+    }
+    for (const Item& item : items) {
+        if (item.known)
+            continue;
+        const ObjectRow& r = level.rows[std::size_t(item.row)];
+        const QString name = document.visit(r.kind, r.arrayId, [&](const auto& rec) -> QString {
+            if constexpr (std::is_same_v<std::decay_t<decltype(rec)>, PlayerStartRecord>)
+                return {};
+            else
+                return facts.name(r.kind, rec.modelIndex, rec.customName);
+        });
+        findings.push_back({Severity::Warning, QStringLiteral("unknown-model"),
+            QStringLiteral("%1: the model \"%2\" is not in the catalogue").arg(r.text, name), {item.row}});
+    }
+
+    if (starts.size() >= 2) {
+        const std::vector<double> amounts = resourcesOf(items, starts);
+        double most = -1, least = -1;
+        QStringList parts;
+        std::vector<int> rows;
+        for (const Start& s : starts) {
+            const double a = amounts[static_cast<std::size_t>(s.slot)];
+            most = most < 0 ? a : std::max(most, a);
+            least = least < 0 ? a : std::min(least, a);
+            parts << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(doubleText(a));
+            rows.push_back(s.row);
+        }
+        if (spread(most, least) > options.fairShare)
+            findings.push_back({Severity::Warning, QStringLiteral("unfair-resources"),
+                QStringLiteral("The resources nearest to each start point differ by more than %1 (%2)")
+                    .arg(percentText(options.fairShare), parts.join(QStringLiteral(", "))),
+                rows});
+
+        double far = -1, near = -1;
+        parts.clear();
+        for (const Start& s : starts) {
+            const double d = distance3D(s.at, ItemPosition{});
+            far = far < 0 ? d : std::max(far, d);
+            near = near < 0 ? d : std::min(near, d);
+            parts << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(unitsText(d));
+        }
+        if (spread(far, near) > options.centreShare)
+            findings.push_back({Severity::Warning, QStringLiteral("unequal-start-distance"),
+                QStringLiteral("The start points' distances from the world centre differ by more than %1 (%2)")
+                    .arg(percentText(options.centreShare), parts.join(QStringLiteral(", "))),
+                rows});
+    }
+    return findings;
+}
+
+QString findingLine(const Finding& finding)
+{
+    QString line = (finding.severity == Severity::Error ? QStringLiteral("error: ") : QStringLiteral("warning: "))
+        + finding.code + QStringLiteral(": ") + finding.message;
+    if (!finding.rows.empty()) {
+        QStringList keys;
+        for (const int row : finding.rows)
+            keys << rowKey(row);
+        line += QStringLiteral(" [") + keys.join(QLatin1Char(' ')) + QLatin1Char(']');
+    }
+    return line;
+}
+
+} // namespace starloom

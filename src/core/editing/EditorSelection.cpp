@@ -1,0 +1,427 @@
+// The Editor's selection on the map and the work on it: selecting, moving, nudging, deleting,
+// the clipboard, mirrors and turns, measuring, and the checks.
+
+#include "Editor.h"
+#include "Selection.h"
+#include "Transforms.h"
+
+#include "document/Numbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace starloom {
+
+namespace {
+
+constexpr double hitTolerancePixels = 5;
+
+std::vector<int> rowRange(int first, int count)
+{
+    std::vector<int> rows(static_cast<std::size_t>(std::max(0, count)));
+    for (int i = 0; i < count; ++i)
+        rows[static_cast<std::size_t>(i)] = first + i;
+    return rows;
+}
+
+QString axisText(MirrorAxis axis)
+{
+    return axis == MirrorAxis::X ? QStringLiteral("X Axis")
+        : axis == MirrorAxis::Y  ? QStringLiteral("Y Axis")
+                                 : QStringLiteral("World Centre");
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ the selection
+
+bool Editor::isSelected(int row) const
+{
+    return std::binary_search(m_selection.begin(), m_selection.end(), row);
+}
+
+void Editor::setSelection(std::vector<int> rows)
+{
+    rows = normalisedRows(m_level, std::move(rows));
+    if (rows.size() == 1) {
+        selectRow(rows.front());
+        lstObjects_Click();
+    } else {
+        m_selectedRow = -1;
+        m_selection = std::move(rows);
+        if (m_panel.mode == EditorMode::Editing) {
+            m_panel.mode = EditorMode::Placement;
+            setVisible();
+        }
+    }
+    redraw();
+}
+
+void Editor::addToSelection(int row)
+{
+    std::vector<int> rows = m_selection;
+    rows.push_back(row);
+    setSelection(std::move(rows));
+}
+
+void Editor::toggleSelected(int row)
+{
+    std::vector<int> rows = m_selection;
+    if (const auto it = std::find(rows.begin(), rows.end(), row); it != rows.end())
+        rows.erase(it);
+    else
+        rows.push_back(row);
+    setSelection(std::move(rows));
+}
+
+void Editor::selectAll()
+{
+    setSelection(rowRange(0, static_cast<int>(m_level.rows.size())));
+}
+
+void Editor::cmdSelect_Click()
+{
+    m_placementArmed = false;
+    m_zoomArmed = false;
+    m_measuring = false;
+    m_measure.reset();
+    m_buttonDown = false;
+    redraw();
+}
+
+void Editor::setMeasuring(bool on)
+{
+    m_measuring = on;
+    m_measure.reset();
+    redraw();
+}
+
+// ------------------------------------------------------------------ the pointer on the map
+
+void Editor::updateHover()
+{
+    int row = -1;
+    if (m_topPointer && !m_topPixels.isEmpty())
+        row = itemAt(m_level, m_views.top, m_topPixels,
+            m_views.top.toPixel(m_topPointer->x(), m_topPointer->y(), m_topPixels), hitTolerancePixels);
+    if (row != m_hoveredRow) {
+        m_hoveredRow = row;
+        redraw();
+    }
+}
+
+void Editor::Picture1_MouseDown(int buttons, int shift, double x, double y)
+{
+    m_topPointer = QPointF(x, y);
+    if (buttons != 1 || m_zoomArmed)
+        return;
+    m_dragStart = QPointF(x, y);
+    if (m_measuring) {
+        m_drag = Drag::Measure;
+        m_measure = QLineF(m_dragStart, m_dragStart);
+        redraw();
+        return;
+    }
+    if (m_placementArmed)
+        return;
+    const int hit = m_topPixels.isEmpty()
+        ? -1
+        : itemAt(m_level, m_views.top, m_topPixels, m_views.top.toPixel(x, y, m_topPixels), hitTolerancePixels);
+    if (hit < 0) {
+        m_drag = Drag::Band;
+        m_bandShift = shift;
+        m_band = QRectF(m_dragStart, m_dragStart);
+        redraw();
+        return;
+    }
+    if (shift & 2)
+        toggleSelected(hit);
+    else if (shift & 1)
+        addToSelection(hit);
+    else if (!isSelected(hit))
+        setSelection({hit});
+    if (!isSelected(hit))
+        return;
+    m_drag = Drag::Move;
+    m_grabbed = rowPosition(m_level, hit).value_or(ItemPosition{});
+    m_dragApplied = QPoint();
+    ++m_dragId; // the moves of this drag become one undo step
+    m_buttonDown = true;
+}
+
+void Editor::dragSelectionTo(double x, double y)
+{
+    switch (m_drag) {
+    case Drag::None:
+        return;
+    case Drag::Measure:
+        m_measure->setP2(QPointF(x, y));
+        break;
+    case Drag::Band:
+        m_band = QRectF(m_dragStart, QPointF(x, y)).normalized();
+        break;
+    case Drag::Move: {
+        // The grabbed item follows the pointer (onto the grid's points when snapping).
+        const double tx = double(m_grabbed.x) + (x - m_dragStart.x());
+        const double ty = double(m_grabbed.y) + (y - m_dragStart.y());
+        const qint64 dx =
+            qint64(m_snapToGrid ? snapped(tx, false) : floorToInt32(tx)) - m_grabbed.x - m_dragApplied.x();
+        const qint64 dy = qint64(m_snapToGrid ? snapped(ty, true) : floorToInt32(ty)) - m_grabbed.y - m_dragApplied.y();
+        if (dx == 0 && dy == 0)
+            return;
+        m_dragApplied += QPoint(int(dx), int(dy));
+        pushSelectionEdit(QStringLiteral("Move %1 Items").arg(m_selection.size()),
+            changeSteps(m_level, m_selection, [=](AnyRecord r) { return shiftedRecord(std::move(r), dx, dy); }),
+            m_selection, -1, true);
+        return;
+    }
+    }
+    redraw();
+}
+
+void Editor::finishBand(int shift)
+{
+    if (!m_band)
+        return;
+    std::vector<int> inside = rowsInRect(m_level, *m_band);
+    m_band.reset();
+    if (shift & 2) {
+        std::vector<int> rows = m_selection;
+        for (const int row : inside) {
+            if (const auto it = std::find(rows.begin(), rows.end(), row); it != rows.end())
+                rows.erase(it);
+            else
+                rows.push_back(row);
+        }
+        setSelection(std::move(rows));
+    } else if (shift & 1) {
+        inside.insert(inside.end(), m_selection.begin(), m_selection.end());
+        setSelection(std::move(inside));
+    } else {
+        setSelection(std::move(inside));
+    }
+}
+
+double Editor::gridStep() const
+{
+    const double g = std::nearbyint(val(m_gridSize));
+    return g >= 1 ? g : 1;
+}
+
+std::int32_t Editor::snapped(double v, bool yAxis) const
+{
+    // The grid's lines start at the world's negative edge.
+    const WorldSize world = worldSize(m_level.settings);
+    const double edge = -(yAxis ? world.y : world.x);
+    const double g = gridStep();
+    return toInt32Clamped(edge + std::nearbyint((v - edge) / g) * g);
+}
+
+// ------------------------------------------------------------------ edits of the selection
+
+void Editor::pushSelectionEdit(
+    const QString& text, std::vector<EditStep> steps, std::vector<int> rowsAfter, int playerCountAfter, bool partOfDrag)
+{
+    const bool players = playerCountAfter >= 2 && playerCountAfter - 2 != m_level.settings.playerIndex;
+    if (steps.empty() && !players)
+        return;
+    if (players)
+        m_undo.beginMacro(text);
+    const int single = rowsAfter.size() == 1 ? rowsAfter.front() : -1;
+    auto* command = new EditCommand(*this, text, std::move(steps), m_selectedRow, single, partOfDrag ? mergeKey() : 0);
+    command->setSelections(m_selection, rowsAfter);
+    m_firstRedo = true;
+    m_undo.push(command);
+    m_firstRedo = false;
+    if (players) {
+        m_level.settings.playerIndex = playerCountAfter - 2;
+        m_undo.push(new SettingsCommand(*this, m_doneSettings, m_level.settings));
+        m_doneSettings = m_level.settings;
+        m_undo.endMacro();
+    }
+}
+
+void Editor::nudgeSelection(int dx, int dy)
+{
+    const auto g = static_cast<std::int64_t>(gridStep());
+    pushSelectionEdit(QStringLiteral("Nudge %1 Items").arg(m_selection.size()),
+        changeSteps(m_level, m_selection, [=](AnyRecord r) { return shiftedRecord(std::move(r), dx * g, dy * g); }),
+        m_selection);
+}
+
+void Editor::deleteSelection()
+{
+    if (m_selection.empty())
+        return;
+    pushSelectionEdit(
+        QStringLiteral("Delete %1 Items").arg(m_selection.size()), deletionSteps(m_level, m_selection), {});
+    m_selectedRow = -1;
+    m_selection.clear();
+    m_panel.mode = EditorMode::Placement;
+    setVisible();
+}
+
+ModelLists& Editor::modelLists() const
+{
+    if (!m_models)
+        m_models = std::make_unique<ModelLists>(m_catalogue);
+    return *m_models;
+}
+
+QByteArray Editor::copySelection() const
+{
+    if (m_selection.empty())
+        return {};
+    ModelLists models(m_catalogue);
+    return levelTextOf(m_level, m_selection, models);
+}
+
+QByteArray Editor::cutSelection()
+{
+    const QByteArray text = copySelection();
+    deleteSelection();
+    return text;
+}
+
+bool Editor::pasteText(const QByteArray& text)
+{
+    ModelLists models(m_catalogue);
+    std::vector<NewItem> items = itemsFromLevelText(text, models);
+    if (items.empty())
+        return false;
+    // The first item lands at the pointer; the others keep their places around it.
+    const ItemPosition first = std::visit(
+        [](const auto& r) {
+            return ItemPosition{r.posX, r.posY, r.posZ};
+        },
+        items.front().record);
+    const std::int64_t dx = std::int64_t(pointerX()) - first.x;
+    const std::int64_t dy = std::int64_t(pointerY()) - first.y;
+    for (NewItem& item : items)
+        item.record = shiftedRecord(std::move(item.record), dx, dy);
+    const Additions added =
+        additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
+    pushSelectionEdit(QStringLiteral("Paste %1 Items").arg(added.rows.size()), added.steps, added.rows);
+    return !added.rows.empty();
+}
+
+void Editor::duplicateSelection()
+{
+    const auto g = static_cast<std::int64_t>(gridStep());
+    const std::vector<NewItem> items =
+        itemsOf(m_level, m_selection, [g](AnyRecord r) { return shiftedRecord(std::move(r), g, g); });
+    const Additions added =
+        additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
+    pushSelectionEdit(QStringLiteral("Duplicate %1 Items").arg(items.size()), added.steps, added.rows);
+}
+
+void Editor::mirrorSelection(MirrorAxis axis)
+{
+    const std::vector<NewItem> items =
+        itemsOf(m_level, m_selection, [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); });
+    const Additions added =
+        additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
+    int players = m_level.settings.playerCount();
+    for (const int slot : added.slots)
+        players = std::max(players, slot + 1);
+    pushSelectionEdit(QStringLiteral("Mirror across the %1").arg(axisText(axis)), added.steps, added.rows, players);
+}
+
+void Editor::flipSelection(MirrorAxis axis)
+{
+    pushSelectionEdit(QStringLiteral("Flip across the %1").arg(axisText(axis)),
+        changeSteps(m_level, m_selection, [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); }),
+        m_selection);
+}
+
+void Editor::rotateCopies(int n)
+{
+    if (n < 2 || n > 8 || m_selection.empty())
+        return;
+    const std::vector<NewItem> copies = rotatedCopies(itemsOf(m_level, m_selection, [](AnyRecord r) { return r; }), n);
+    const Additions added =
+        additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), copies);
+    int players = m_level.settings.playerCount();
+    for (const int slot : added.slots)
+        players = std::max(players, slot + 1);
+    std::vector<int> after = m_selection;
+    after.insert(after.end(), added.rows.begin(), added.rows.end());
+    pushSelectionEdit(QStringLiteral("Rotate %1 Copies").arg(n - 1), added.steps, after, players);
+    if (added.leftOut > 0)
+        message(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
+                    .arg(added.leftOut));
+}
+
+void Editor::makeSymmetric(int n)
+{
+    if (n < 2 || n > 8)
+        return;
+    const SectorSplit split = sectorOfFirstStart(m_level, n);
+    if (split.firstStartRow < 0) {
+        message(QStringLiteral("Make symmetric needs a start point: its sector is what is copied."));
+        return;
+    }
+    std::vector<EditStep> steps = deletionSteps(m_level, split.removed);
+    std::array<bool, playerSlots> taken = takenSlots(m_level.document);
+    for (const int row : split.removed) {
+        const ObjectRow& r = m_level.rows[static_cast<std::size_t>(row)];
+        if (r.kind == ItemKind::PlayerStart)
+            taken[static_cast<std::size_t>(r.arrayId)] = false;
+    }
+    // Rows kept move up past the removed ones.
+    std::vector<int> kept;
+    for (const int row : split.kept)
+        kept.push_back(row
+            - static_cast<int>(
+                std::lower_bound(split.removed.begin(), split.removed.end(), row) - split.removed.begin()));
+    const int remaining = static_cast<int>(m_level.rows.size() - split.removed.size());
+    const Additions added = additionSteps(m_level.document, taken, remaining,
+        rotatedCopies(itemsOf(m_level, split.kept, [](AnyRecord r) { return r; }), n));
+    steps.insert(steps.end(), added.steps.begin(), added.steps.end());
+    kept.insert(kept.end(), added.rows.begin(), added.rows.end());
+    int players = n;
+    for (const int slot : added.slots)
+        players = std::max(players, slot + 1);
+    pushSelectionEdit(QStringLiteral("Make Symmetric for %1 Players").arg(n), std::move(steps), kept, players);
+    if (added.leftOut > 0)
+        message(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
+                    .arg(added.leftOut));
+}
+
+QString Editor::measureText() const
+{
+    std::optional<double> d;
+    if (m_measure) {
+        const QLineF& l = *m_measure;
+        d = std::hypot(l.dx(), l.dy());
+    } else if (m_selection.size() == 2) {
+        const auto a = rowPosition(m_level, m_selection[0]);
+        const auto b = rowPosition(m_level, m_selection[1]);
+        if (a && b)
+            d = distance3D(*a, *b);
+    }
+    if (!d)
+        return {};
+    return QStringLiteral("Distance: %1").arg(QString::number(std::llround(*d)));
+}
+
+// ------------------------------------------------------------------ checks
+
+const std::vector<Finding>& Editor::findings()
+{
+    if (m_findingsAt != m_levelChanges || !m_findingsSettings || *m_findingsSettings != m_level.settings) {
+        m_findings = checkLevel(m_level, m_checkOptions, &modelLists());
+        m_findingsAt = m_levelChanges;
+        m_findingsSettings = m_level.settings;
+    }
+    return m_findings;
+}
+
+void Editor::setCheckOptions(const CheckOptions& options)
+{
+    m_checkOptions = options;
+    m_findingsSettings.reset();
+    redraw();
+}
+
+} // namespace starloom

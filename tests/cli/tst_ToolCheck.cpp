@@ -1,0 +1,70 @@
+// starloom-level check: the findings of the checks, one a line, and the exit code.
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CheckRun {
+    int exitCode = -1;
+    QString out;
+};
+
+CheckRun runCheck(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(STARLOOM_CLI_PATH), QStringList{QStringLiteral("check")} + args);
+    if (!p.waitForFinished(60000))
+        p.kill(), p.waitForFinished();
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput())};
+}
+
+TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
+{
+    QTemporaryDir dir;
+    const QString close = dir.filePath(QStringLiteral("close.level"));
+    starloom::test::writeBytes(close,
+        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, -3000}, {0, 0, 0})\n"
+        "  addPoint(\"StartPos1\", {0, 0, 3000}, {0, 0, 0})\nend\n");
+    const CheckRun warned = runCheck({close});
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_EQ(warned.out,
+        QStringLiteral("warning: starts-too-close: The start points of Player 1 and Player 2 are 6000 units apart "
+                       "(less than 8000) [0o 1o]\n"));
+    const CheckRun allowed = runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("5000")});
+    EXPECT_EQ(allowed.exitCode, 0);
+    EXPECT_EQ(allowed.out, QString());
+
+    const QString missing = dir.filePath(QStringLiteral("missing.level"));
+    starloom::test::writeBytes(
+        missing, "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 9000}, {0, 0, 0})\nend\n");
+    const CheckRun failed = runCheck({missing});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.out, QStringLiteral("error: missing-start: Player 2 has no start point\n"));
+    EXPECT_EQ(runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("far")}).exitCode, 2);
+}
+
+// The output for every real map is kept in data/check-corpus.txt ("== <file>" and its lines), so
+// that a change of a check's output shows up as a change of that file.
+TEST(ToolCheck, TheRealMapsGiveTheKeptOutput)
+{
+    const QStringList files = starloom::test::corpusFiles();
+    if (files.isEmpty())
+        GTEST_SKIP() << "no corpus beside the checkout";
+    QString all;
+    for (const QString& file : files) {
+        const CheckRun run = runCheck({file});
+        all += QStringLiteral("== %1 (exit %2)\n").arg(QFileInfo(file).fileName()).arg(run.exitCode) + run.out;
+    }
+    const QString kept = QString::fromUtf8(starloom::test::readBytes(
+        QStringLiteral(STARLOOM_SOURCE_DIR) + QStringLiteral("/tests/cli/data/check-corpus.txt")));
+    EXPECT_EQ(all, kept);
+}
+
+} // namespace

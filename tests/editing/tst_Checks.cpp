@@ -1,0 +1,159 @@
+// The checks of a level: one small level per finding, and the tool's output for the real maps.
+
+#include "editing/Checks.h"
+
+#include "TestSupport.h"
+#include "document/Catalogue.h"
+#include "document/ItemFields.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+
+#include <functional>
+
+namespace starloom::test {
+namespace {
+
+// A level of `players` players with start points at `starts` (slot order) and items added by hand.
+struct LevelMaker {
+    Level level = plainLevel();
+
+    LevelMaker& starts(std::initializer_list<ItemPosition> at)
+    {
+        int slot = 0;
+        for (const ItemPosition& p : at) {
+            PlayerStartRecord& r = level.document.player(slot);
+            r.label = QStringLiteral("Player %1").arg(slot + 1);
+            r.posX = p.x, r.posY = p.y, r.posZ = p.z;
+            level.rows.push_back({r.label + QStringLiteral(" start"), ItemKind::PlayerStart, std::int16_t(slot++)});
+        }
+        level.settings.playerIndex = std::max(0, slot - 2);
+        return *this;
+    }
+    LevelMaker& add(ItemKind kind, ItemPosition p, std::function<void(AnyRecord&)> change = {})
+    {
+        AnyRecord r = blankRecord(kind);
+        std::visit([&](auto& rec) { rec.posX = p.x, rec.posY = p.y, rec.posZ = p.z; }, r);
+        if (change)
+            change(r);
+        const auto index = level.document.appendRecord(kind, r);
+        level.rows.push_back({QStringLiteral("Item %1").arg(level.rows.size()), kind, *index});
+        return *this;
+    }
+};
+
+void percent(AnyRecord& r, int p)
+{
+    std::get<ResourceRecord>(r).resourcePercent = p;
+}
+
+struct Case {
+    const char* name;
+    std::function<Level()> make;
+    std::vector<QString> lines; // the findings expected, in order
+};
+
+TEST(Checks, EachFindingFromASmallLevel)
+{
+    const std::vector<Case> cases = {
+        {"a fair two-player map has no finding",
+            [] {
+                return LevelMaker()
+                    .starts({{0, -10000, 0}, {0, 10000, 0}})
+                    .add(ItemKind::Asteroid, {0, -8000, 0}, [](AnyRecord& r) { percent(r, 100); })
+                    .add(ItemKind::Asteroid, {0, 8000, 0}, [](AnyRecord& r) { percent(r, 100); })
+                    .level;
+            },
+            {}},
+        {"missing start point",
+            [] {
+                Level l = LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).level;
+                l.settings.playerIndex = 1;
+                return l;
+            },
+            {"error: missing-start: Player 3 has no start point"}},
+        {"start points too close in 3-D",
+            [] {
+                return LevelMaker().starts({{0, 0, -3000}, {0, 0, 3000}}).level;
+            },
+            {"warning: starts-too-close: The start points of Player 1 and Player 2 are 6000 units apart (less than "
+             "8000) [0o 1o]"}},
+        {"outside the world",
+            [] {
+                return LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).add(ItemKind::Pebble, {0, 0, 20001}).level;
+            },
+            {"warning: outside-world: Item 2 at (0, 0, 20001) lies outside the world [2o]"}},
+        {"two of a kind at one place",
+            [] {
+                return LevelMaker()
+                    .starts({{0, -10000, 0}, {0, 10000, 0}})
+                    .add(ItemKind::Pebble, {5, 5, 5})
+                    .add(ItemKind::Megalith, {5, 5, 5})
+                    .add(ItemKind::Pebble, {5, 5, 5})
+                    .level;
+            },
+            {"warning: same-place: Item 2 and Item 4 are at the same place (5, 5, 5) [2o 4o]"}},
+        {"unfair resources, nebulae with \"nores\" not counted",
+            [] {
+                return LevelMaker()
+                    .starts({{0, -10000, 0}, {0, 10000, 0}})
+                    .add(ItemKind::Asteroid, {0, -8000, 0}, [](AnyRecord& r) { percent(r, 100); })
+                    .add(ItemKind::Salvage, {0, 8000, 0}, [](AnyRecord& r) { percent(r, 50); })
+                    .add(ItemKind::Nebula, {0, 9000, 0},
+                        [](AnyRecord& r) {
+                            auto& c = std::get<CloudRecord>(r);
+                            c.modelIndex = -1, c.customName = QStringLiteral("M05_nores");
+                        })
+                    .add(ItemKind::DustCloud, {0, 9000, 0},
+                        [](AnyRecord& r) { std::get<CloudRecord>(r).customName = QStringLiteral("dust"); })
+                    .level;
+            },
+            {"warning: unfair-resources: The resources nearest to each start point differ by more than 10% "
+             "(Player 1: 1, Player 2: 1.5) [0o 1o]"}},
+        {"start points at unequal distances from the centre",
+            [] {
+                return LevelMaker().starts({{0, -10000, 0}, {0, 12000, 0}}).level;
+            },
+            {"warning: unequal-start-distance: The start points' distances from the world centre differ by more "
+             "than 10% (Player 1: 10000, Player 2: 12000) [0o 1o]"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<QString> lines;
+        for (const Finding& f : checkLevel(c.make(), {}, nullptr))
+            lines.push_back(findingLine(f));
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+TEST(Checks, UnknownModelsAndTheSettableLimits)
+{
+    Catalogue catalogue;
+    ModelLists models(catalogue);
+    Level level = LevelMaker()
+                      .starts({{0, -10000, 0}, {0, 8900, 0}})
+                      .add(ItemKind::Asteroid, {0, -8000, 0},
+                          [](AnyRecord& r) {
+                              auto& a = std::get<ResourceRecord>(r);
+                              a.modelIndex = -1, a.customName = QStringLiteral("NoSuchRock"), a.resourcePercent = 100;
+                          })
+                      .add(ItemKind::Asteroid, {0, 8000, 0}, [](AnyRecord& r) { percent(r, 100); })
+                      .level;
+    std::vector<QString> lines;
+    for (const Finding& f : checkLevel(level, {}, &models))
+        lines.push_back(findingLine(f));
+    EXPECT_EQ(lines,
+        (std::vector<QString>{"warning: unknown-model: Item 2: the model \"NoSuchRock\" is not in the catalogue [2o]",
+            "warning: unequal-start-distance: The start points' distances from the world centre differ by more than "
+            "10% (Player 1: 10000, Player 2: 8900) [0o 1o]"}));
+    CheckOptions loose;
+    loose.centreShare = 0.2;
+    loose.minStartDistance = 20000;
+    EXPECT_EQ(checkLevel(level, loose, &models).front().code, QStringLiteral("starts-too-close"));
+    EXPECT_EQ(checkLevel(level, loose, &models).back().code, QStringLiteral("unknown-model"));
+}
+
+} // namespace
+} // namespace starloom::test

@@ -349,23 +349,6 @@ void MainWindow::refresh()
         setShown(m_fields[i], f.textVisible);
     }
     setShown(m_colour, panel.colourVisible);
-void MainWindow::build3DView()
-{
-    // Hidden until the View menu (or F3) shows it; a click on an item is a click on its row.
-    m_dock3D = new View3DDock(m_editor, this);
-    addDockWidget(Qt::RightDockWidgetArea, m_dock3D);
-    m_dock3D->hide();
-    menuBar()->insertMenu(findChild<QMenu*>(QStringLiteral("mnuHelp"))->menuAction(), m_dock3D->menu());
-    connect(m_dock3D, &QDockWidget::visibilityChanged, this, [this](bool shown) { fitDock3D(shown); });
-    connect(m_dock3D, &QDockWidget::topLevelChanged, this, [this] { fitDock3D(m_dock3D->isVisible()); });
-    connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
-        handle([this, row] {
-            m_editor.selectRow(row);
-            m_editor.lstObjects_Click();
-        });
-    });
-}
-
     setShown(m_apply, panel.applyVisible);
     setShown(m_customCaption, panel.customVisible);
     setShown(m_customName, panel.customVisible);
@@ -436,7 +419,23 @@ void MainWindow::build3DView()
     m_refreshing = false;
 }
 
-} // namespace starloom
+void MainWindow::build3DView()
+{
+    // Hidden until the View menu (or F3) shows it; a click on an item is a click on its row.
+    m_dock3D = new View3DDock(m_editor, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_dock3D);
+    m_dock3D->hide();
+    menuBar()->insertMenu(findChild<QMenu*>(QStringLiteral("mnuHelp"))->menuAction(), m_dock3D->menu());
+    connect(m_dock3D, &QDockWidget::visibilityChanged, this, [this](bool shown) { fitDock3D(shown); });
+    connect(m_dock3D, &QDockWidget::topLevelChanged, this, [this] { fitDock3D(m_dock3D->isVisible()); });
+    connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
+        handle([this, row] {
+            m_editor.selectRow(row);
+            m_editor.lstObjects_Click();
+        });
+    });
+}
+
 void MainWindow::fitDock3D(bool shown)
 {
     const bool docked = shown && !m_dock3D->isFloating();
@@ -456,3 +455,4 @@ void MainWindow::fitDock3D(bool shown)
         resize(std::max(wanted, least.width()), height());
 }
 
+} // namespace starloom

@@ -25,7 +25,7 @@ MapView3D::MapView3D(const Editor& editor, QWidget* parent)
       m_editor(editor),
       m_generation(editor.levelGeneration()),
       m_paintedRevision(editor.revision()),
-      m_paintedSelection(editor.selectedRow())
+      m_paintedSelection(editor.selection())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -58,6 +58,9 @@ void MapView3D::setCamera(const Camera3D& camera)
 
 std::vector<int> MapView3D::highlightedRows() const
 {
+    // The selection the 2-D views and the object list share.
+    if (!m_editor.selection().empty())
+        return m_editor.selection();
     const int row = m_editor.selectedRow();
     return row >= 0 ? std::vector<int>{row} : std::vector<int>{};
 }
@@ -86,7 +89,7 @@ void MapView3D::sync()
         m_generation = m_editor.levelGeneration();
         m_framePending = true;
     }
-    if (m_framePending || m_editor.revision() != m_paintedRevision || m_editor.selectedRow() != m_paintedSelection)
+    if (m_framePending || m_editor.revision() != m_paintedRevision || m_editor.selection() != m_paintedSelection)
         update();
 }
 
@@ -131,7 +134,7 @@ bool MapView3D::event(QEvent* event)
 void MapView3D::paintEvent(QPaintEvent*)
 {
     m_paintedRevision = m_editor.revision();
-    m_paintedSelection = m_editor.selectedRow();
+    m_paintedSelection = m_editor.selection();
     QPainter painter(this);
     m_painter.paint(painter, size(), scene());
 }

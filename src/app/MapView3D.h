@@ -64,7 +64,7 @@ private:
     mutable bool m_autoFramed = false; // nobody moved the camera since it framed the level
     quint64 m_generation = 0;
     quint64 m_paintedRevision = 0;
-    int m_paintedSelection = -1;
+    std::vector<int> m_paintedSelection;
 
     Drag m_drag = Drag::None;
     bool m_dragged = false;

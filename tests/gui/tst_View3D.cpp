@@ -90,7 +90,7 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     QTest::mouseClick(view(), Qt::LeftButton, {}, pixelOf(1));
     EXPECT_EQ(editor().selectedRow(), 1);
     EXPECT_EQ(list()->currentIndex().row(), 1);
-    EXPECT_EQ(editor().mode(), editingMode);
+    EXPECT_EQ(editor().mode(), EditorMode::Editing);
     EXPECT_EQ(view()->highlightedRows(), std::vector<int>{1});
     QTest::mouseClick(view(), Qt::LeftButton, {}, {2, 2});
     EXPECT_EQ(editor().selectedRow(), 1) << "a click on nothing keeps the selection";
@@ -119,6 +119,18 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     EXPECT_EQ(editor().selectedRow(), 2);
     EXPECT_EQ(view()->camera().target, positionOf(2));
     EXPECT_LT(view()->camera().distance, distance);
+}
+
+TEST_F(View3DTest, TheViewHighlightsTheSelectionOfTheMapAndTheList)
+{
+    clickTop({100, 100}, "Option2");
+    clickTop({300, 200});
+    clickTop({200, 300}, "Option9");
+    show3D();
+    trigger("mnuEditSelectAll");
+    EXPECT_EQ(view()->highlightedRows(), (std::vector<int>{0, 1, 2}));
+    trigger("mnuEditSelectNone");
+    EXPECT_EQ(view()->highlightedRows(), std::vector<int>{});
 }
 
 TEST_F(View3DTest, AnItemMovedInTheTopViewIsPickedWhereItNowLies)

@@ -268,12 +268,20 @@ TEST(MapPainter, HitTestAnswersFromTheLastPaintOfTheSameView)
     map.scene.labelShown.fill(true);
     map.add(0, 0, 0, 0, QStringLiteral("Asteroid #1"));
     const QImage painted = map.top();
-    map.document.setPosition(ItemKind::Asteroid, 0, {5000, 0, 0}); // 50 pixels right, not painted yet
+    map.document.visit(ItemKind::Asteroid, 0, [](auto& r) {
+        r.posX = 5000;
+        r.posY = 0;
+        r.posZ = 0;
+    }); // 50 pixels right, not painted yet
     EXPECT_EQ(std::pair(map.labelAt({303, 304}, &painted), map.labelAt({353, 304}, &painted)), std::pair(0, -1));
     EXPECT_EQ(std::pair(map.labelAt({303, 304}), map.labelAt({353, 304})), std::pair(-1, 0)) << "another resolution";
     const QImage repainted = map.top();
     EXPECT_EQ(std::pair(map.labelAt({303, 304}, &repainted), map.labelAt({353, 304}, &repainted)), std::pair(-1, 0));
-    map.document.setPosition(ItemKind::Asteroid, 0, {0, 0, 0});
+    map.document.visit(ItemKind::Asteroid, 0, [](auto& r) {
+        r.posX = 0;
+        r.posY = 0;
+        r.posZ = 0;
+    });
     map.rows[0].text = QStringLiteral("A");
     EXPECT_EQ(map.labelAt({353, 304}, &repainted), -1) << "a changed caption";
     map.add(0, 0, 0, 0, QStringLiteral("Asteroid #2"));

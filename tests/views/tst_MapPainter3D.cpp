@@ -304,7 +304,7 @@ TEST(MapPainter3D, FrameAllShowsEveryItemOrTheWorldBox)
     std::uniform_int_distribution<int> coord(-29000, 29000), kind(1, 9);
     Level level;
     for (int i = 0; i < 150; ++i) {
-        const ItemKind k = *kindFromTypeId(kind(rng));
+        const ItemKind k = allKinds[static_cast<std::size_t>(kind(rng) - 1)];
         if (k != ItemKind::PlayerStart || level.starts() < playerSlots)
             level.add(k, {double(coord(rng) + 20000), double(coord(rng)), double(coord(rng) / 4)}, 500);
     }

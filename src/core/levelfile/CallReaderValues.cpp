@@ -1,6 +1,7 @@
 // The call reader's values: literal arguments and tables, and the expressions it skips.
 
 #include "CallReader.h"
+#include "PlainArguments.h"
 
 #include <QStringList>
 
@@ -137,6 +138,14 @@ bool CallReader::arguments(std::vector<LuaValue>& args, qint64 callLine)
         if (!ok)
             skipBalanced(0);
         return ok;
+    }
+    if (!m_hasNext) {
+        // Most calls are written plainly on one line: read straight from the bytes.
+        if (const std::size_t used = PlainArguments(m_lexer.pending(4096)).read(args)) {
+            m_lexer.skip(qsizetype(used));
+            advance();
+            return true;
+        }
     }
     advance(); // "("
     if (m_token.isSymbol(")")) {

@@ -373,9 +373,16 @@ public:
     // True when a pixel of `r` (inside the view) is covered.
     bool touched(const QRect& r) const
     {
+        const Span s(r);
         for (int y = r.top(); y <= r.bottom(); ++y) {
             const std::uint64_t* row = rowBits(y);
-            if (!forWords(r.left(), r.right() + 1, [row](int word, std::uint64_t mask) { return !(row[word] & mask); }))
+            if (row[s.first] & s.firstMask)
+                return true;
+            for (int w = s.first + 1; w < s.last; ++w) {
+                if (row[w])
+                    return true;
+            }
+            if (s.last != s.first && (row[s.last] & s.lastMask))
                 return true;
         }
         return false;
@@ -600,8 +607,8 @@ void MapPainter::paintLabels(
     struct Accepted {
         std::size_t row;
         QRect box;
-        std::size_t firstGlyph; // in glyphs; glyphCount 0 and a text not simple: drawn as text
-        std::size_t glyphCount;
+        std::size_t firstGlyph = 0; // in glyphs; glyphCount 0 and a text not simple: drawn as text
+        std::size_t glyphCount = 0;
     };
     struct Glyph {
         quint32 index;
@@ -611,6 +618,28 @@ void MapPainter::paintLabels(
     std::vector<Accepted> accepted;
     std::vector<Glyph> glyphs;
     Coverage coverage(pixels);
+    // The glyphs of a simple text in `box`; with `cull`, only those not wholly under later boxes.
+    auto addGlyphs = [&](const QString& text, const QRect& box, bool cull) {
+        if (!m.simple(text))
+            return;
+        const QPointF origin(box.left() + labelPadding, box.top() + m.ascent);
+        double x = 0;
+        for (const QChar ch : text) {
+            const std::size_t u = ch.unicode();
+            const QPointF position = origin + QPointF(x, 0);
+            x += m.advance[u];
+            // One pixel more on every side for the glyph's smoothing.
+            const QRectF& b = m.ink[u];
+            const int left = int(std::floor(position.x() + b.left())) - 1;
+            const int top = int(std::floor(position.y() + b.top())) - 1;
+            const QRect ink(QPoint(left, top),
+                QPoint(int(std::ceil(position.x() + b.right())) + 1, int(std::ceil(position.y() + b.bottom())) + 1));
+            const QRect inView = ink & view;
+            if (inView.isEmpty() || (cull && coverage.covered(inView)))
+                continue;
+            glyphs.push_back({m.glyph[u], position, ink});
+        }
+    };
     if (scene.declutterLabels) {
         // From the first label on, one that would touch a label already kept is left out; the
         // label of the item under the pointer always shows, on top.
@@ -633,6 +662,14 @@ void MapPainter::paintLabels(
         std::reverse(accepted.begin(), accepted.end());
         if (hovered)
             accepted.insert(accepted.begin(), *hovered);
+        for (Accepted& a : accepted) {
+            a.firstGlyph = glyphs.size();
+            addGlyphs(rows[a.row].text, a.box, false);
+            a.glyphCount = glyphs.size() - a.firstGlyph;
+        }
+        // What the hit-test answers from: the topmost first.
+        for (const Accepted& a : accepted)
+            m_shown.push_back({static_cast<std::uint32_t>(a.row), a.box, rows[a.row].text});
     }
     for (auto c = candidates.rbegin(); c != candidates.rend() && !scene.declutterLabels; ++c) {
         const std::size_t r = c->row;
@@ -650,26 +687,7 @@ void MapPainter::paintLabels(
         if (visible.isEmpty() || coverage.covered(visible))
             continue;
         const std::size_t first = glyphs.size();
-        if (m.simple(row.text)) {
-            const QPointF origin(box.left() + labelPadding, box.top() + m.ascent);
-            double x = 0;
-            for (const QChar ch : row.text) {
-                const std::size_t u = ch.unicode();
-                const QPointF position = origin + QPointF(x, 0);
-                x += m.advance[u];
-                // One pixel more on every side for the glyph's smoothing.
-                const QRectF& b = m.ink[u];
-                const int left = int(std::floor(position.x() + b.left())) - 1;
-                const int top = int(std::floor(position.y() + b.top())) - 1;
-                const QRect ink(QPoint(left, top),
-                    QPoint(
-                        int(std::ceil(position.x() + b.right())) + 1, int(std::ceil(position.y() + b.bottom())) + 1));
-                const QRect inView = ink & view;
-                if (inView.isEmpty() || coverage.covered(inView))
-                    continue;
-                glyphs.push_back({m.glyph[u], position, ink});
-            }
-        }
+        addGlyphs(row.text, box, true);
         coverage.cover(visible);
         accepted.push_back({r, box, first, glyphs.size() - first});
         m_shown.push_back({static_cast<std::uint32_t>(r), box, row.text});
@@ -895,7 +913,7 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
 MapPainter::LabelView MapPainter::labelViewOf(const MapScene& scene, QSize pixels, const QPaintDevice* device)
 {
     return {scene.document, scene.rows, scene.rows ? scene.rows->size() : 0, pixels, scene.top, scene.labelShown,
-        scene.labelFontFamily, scene.labelPointSize, device ? device->logicalDpiY() : 0};
+        labelFontFamilyFor(scene.labelPointSize), scene.labelPointSize, device ? device->logicalDpiY() : 0};
 }
 
 int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const

@@ -747,29 +747,50 @@ bool isCloudKind(ItemKind kind)
     return kind == ItemKind::Cloud || kind == ItemKind::DustCloud || kind == ItemKind::Nebula;
 }
 
-// Clouds, dust clouds and nebulae as translucent discs of their size, in their own colour.
+// Clouds, dust clouds and nebulae as translucent discs of their size, in their own colour. Discs
+// smaller than a mark are left to the mark; past maxCloudDiscs discs in the view, or when they would
+// cover the view more than maxCoverage times over, none is drawn, so a generated level of many
+// thousand clouds paints as fast as without discs (real maps hold a few hundred at most).
 void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
 {
+    constexpr std::size_t maxCloudDiscs = 2000;
+    constexpr double maxCoverage = 8; // the discs may cover the view this many times over
     const ViewScale& s = scene.top;
     const double sx = pixels.width() / std::abs(s.width());
     const double sy = pixels.height() / std::abs(s.height());
     const QRectF view(QPointF(0, 0), QSizeF(pixels));
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
+    struct Disc {
+        QRectF box;
+        QColor colour;
+    };
+    std::vector<Disc> discs;
+    double area = 0; // of the discs inside the view, in pixels
     ItemView item;
     const ItemReader items(*scene.document);
     for (const ObjectRow& row : *scene.rows) {
         if (!isCloudKind(row.kind) || !items.read(row, item) || !(item.size > 0))
             continue;
+        const double rx = item.size * sx;
+        const double ry = item.size * sy;
+        if (rx < 2 && ry < 2)
+            continue;
         const QPointF at = s.toPixel(item.x, item.y, pixels);
-        const QRectF disc(at.x() - item.size * sx, at.y() - item.size * sy, 2 * item.size * sx, 2 * item.size * sy);
+        const QRectF disc(at.x() - rx, at.y() - ry, 2 * rx, 2 * ry);
         if (!disc.intersects(view) || disc.width() > 1e6 || disc.height() > 1e6)
             continue;
+        area += (disc & view).width() * (disc & view).height();
+        if (discs.size() == maxCloudDiscs || area > maxCoverage * view.width() * view.height())
+            return;
         QColor c = item.cloudColour;
         c.setAlpha(56);
-        painter.setBrush(c);
-        painter.drawEllipse(disc);
+        discs.push_back({disc, c});
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    for (const Disc& d : discs) {
+        painter.setBrush(d.colour);
+        painter.drawEllipse(d.box);
     }
     painter.restore();
 }

@@ -41,22 +41,22 @@ ItemField unstored(const char* caption)
     return {caption, "0", "", FieldType::Int32, false, false, nullptr, nullptr};
 }
 
-ArgSpec arg(ArgRole role)
+ArgShape arg(ArgRole role)
 {
     return {role, -1, nullptr, {}};
 }
 
-ArgSpec fieldArg(int index)
+ArgShape fieldArg(int index)
 {
     return {ArgRole::Field, index, nullptr, {}};
 }
 
-ArgSpec kept(const char* text)
+ArgShape kept(const char* text)
 {
     return {ArgRole::Kept, -1, text, {}};
 }
 
-ArgSpec table(std::vector<ArgSpec> elements)
+ArgShape table(std::vector<ArgShape> elements)
 {
     return {ArgRole::Table, -1, nullptr, std::move(elements)};
 }
@@ -68,9 +68,9 @@ template <class Rec> std::vector<ItemField> colourFields()
         field<&Rec::blue>("Blue [0-255]", "128", "blue", false, true), field<&Rec::size>("Size", "100", "size")};
 }
 
-std::vector<ArgSpec> cloudArgs(ArgRole first, const char* firstText = nullptr)
+std::vector<ArgShape> cloudArgs(ArgRole first, const char* firstText = nullptr)
 {
-    ArgSpec name = first == ArgRole::Kept ? kept(firstText) : arg(first);
+    ArgShape name = first == ArgRole::Kept ? kept(firstText) : arg(first);
     return {name, arg(ArgRole::Model), arg(ArgRole::Position),
         table({fieldArg(0), fieldArg(1), fieldArg(2), kept("1")}), kept("0.0"), fieldArg(3)};
 }

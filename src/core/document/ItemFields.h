@@ -37,18 +37,18 @@ enum class ArgRole : std::uint8_t {
     Kept,     // not modelled: written as the file gave it, `keptText` for items the editor makes
 };
 
-struct ArgSpec {
+struct ArgShape {
     ArgRole role;
     int field = -1;                 // Field: the index into KindLayout::fields
     const char* keptText = nullptr; // Kept: Lua text
-    std::vector<ArgSpec> elements;  // Table
+    std::vector<ArgShape> elements; // Table
 };
 
 // Everything the editor knows about a kind's call and its panel, in one place: the placement, the
 // Apply button, the panel, the reader and the writer all work from it.
 struct KindLayout {
     const char* call; // "addAsteroid", ...; megaliths and ships share "addSquadron"
-    std::vector<ArgSpec> args;
+    std::vector<ArgShape> args;
     std::vector<ItemField> fields; // panel fields 0, 1, ...
     const char* noFieldsCaption;   // the caption field 0 shows when the kind has no fields, or nullptr
     bool fieldsOnlyWhenEditing;    // the panel hides the fields while placing (player starts)

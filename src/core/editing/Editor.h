@@ -321,6 +321,9 @@ public:
     quint64 levelGeneration() const { return m_levelGeneration; }
 
 private:
+    // The checks a save makes before it writes: every start point, the settings the game can read,
+    // and, when start points lie beyond the player count, the user's consent to leave them out.
+    bool readyToSave();
     friend class EditCommand;
     friend class LevelSwapCommand;
     friend class SettingsCommand;

@@ -80,7 +80,7 @@ void Editor::mnuFileNew_Click()
     redraw();
 }
 
-bool Editor::mnuFileSave_Click()
+bool Editor::readyToSave()
 {
     const LevelDocument& document = m_level.document;
     const MapSettings& settings = m_level.settings;
@@ -100,6 +100,14 @@ bool Editor::mnuFileSave_Click()
                 programTitle()))
             return false;
     }
+    return true;
+}
+
+bool Editor::mnuFileSave_Click()
+{
+    if (!readyToSave())
+        return false;
+    const MapSettings& settings = m_level.settings;
     QString initialName = settings.levelDesc + QStringLiteral(".level");
     if (!m_openedScript.isEmpty()) {
         // Once: the script's code does not survive a save.
@@ -315,24 +323,8 @@ bool Editor::mnuFileSaveCurrent_Click()
     // A level a script built asks once, in the dialog's path, whether to keep the script.
     if (m_currentFile.isEmpty() || !m_openedScript.isEmpty())
         return mnuFileSave_Click();
-    const LevelDocument& document = m_level.document;
-    const MapSettings& settings = m_level.settings;
-    if (!hasAllPlayerStarts(document, settings)) {
-        message(missingStartsMessage(), QStringLiteral("Error"));
+    if (!readyToSave())
         return false;
-    }
-    if (const QString error = levelSettingsError(settings); !error.isEmpty()) {
-        message(error, QStringLiteral("Error"));
-        return false;
-    }
-    if (const std::vector<int> beyond = startsBeyondPlayerCount(document, settings.playerCount()); !beyond.empty()) {
-        if (!m_host.askYesNo(QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not "
-                                            "saved. Save the level without them?")
-                                 .arg(playerNames(beyond))
-                                 .arg(settings.playerCount()),
-                programTitle()))
-            return false;
-    }
     ModelLists models(m_catalogue);
     if (const QString error = saveLevel(m_currentFile, m_level, models); !error.isEmpty()) {
         message(QStringLiteral("The level could not be saved as %1.\n%2").arg(m_currentFile, error));

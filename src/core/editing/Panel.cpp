@@ -97,14 +97,14 @@ void showKindControls(Panel& panel)
     const KindLayout& layout = kindLayout(*panel.kind);
     const bool fieldsShown = !(placing && layout.fieldsOnlyWhenEditing);
     for (std::size_t i = 0; i < layout.fields.size() && i < panel.fields.size(); ++i) {
-        const ItemField& spec = layout.fields[i];
+        const ItemField& itemField = layout.fields[i];
         PanelField& f = panel.fields[i];
-        f.caption = QString::fromLatin1(spec.caption);
+        f.caption = QString::fromLatin1(itemField.caption);
         f.captionVisible = fieldsShown;
         f.textVisible = fieldsShown;
         if (placing)
-            f.text = QString::fromLatin1(spec.defaultText);
-        panel.colourVisible = panel.colourVisible || spec.colour;
+            f.text = QString::fromLatin1(itemField.defaultText);
+        panel.colourVisible = panel.colourVisible || itemField.colour;
     }
     if (layout.noFieldsCaption) {
         panel.fields[0].caption = QString::fromLatin1(layout.noFieldsCaption);

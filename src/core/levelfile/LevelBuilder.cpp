@@ -224,10 +224,10 @@ std::int32_t LevelBuilder::int32(const LuaValue* value, const char* what, bool& 
 
 template <class Rec>
 void LevelBuilder::fillArg(
-    const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& any, bool& asWritten)
+    const KindLayout& layout, const ArgShape& shape, const LuaValue* value, AnyRecord& any, bool& asWritten)
 {
     Rec& r = std::get<Rec>(any);
-    switch (spec.role) {
+    switch (shape.role) {
     case ArgRole::Model:
         break; // read first, by fill()
     case ArgRole::Name:
@@ -263,7 +263,7 @@ void LevelBuilder::fillArg(
         break;
     }
     case ArgRole::Field: {
-        const ItemField& f = layout.fields.at(static_cast<std::size_t>(spec.field));
+        const ItemField& f = layout.fields.at(static_cast<std::size_t>(shape.field));
         if (!f.set)
             break;
         double v = 0;
@@ -302,13 +302,13 @@ void LevelBuilder::fillArg(
     }
     case ArgRole::Table: {
         const bool table = value && value->isTable();
-        asWritten = asWritten && table && value->items.size() == spec.elements.size() && value->fields.empty();
-        for (std::size_t j = 0; j < spec.elements.size(); ++j)
-            fillArg<Rec>(layout, spec.elements[j], table ? argAt(value->items, j) : nullptr, any, asWritten);
+        asWritten = asWritten && table && value->items.size() == shape.elements.size() && value->fields.empty();
+        for (std::size_t j = 0; j < shape.elements.size(); ++j)
+            fillArg<Rec>(layout, shape.elements[j], table ? argAt(value->items, j) : nullptr, any, asWritten);
         break;
     }
     case ArgRole::Kept:
-        asWritten = asWritten && value && keptAsWritten(*value, spec.keptText);
+        asWritten = asWritten && value && keptAsWritten(*value, shape.keptText);
         break;
     }
 }

@@ -35,7 +35,7 @@ private:
     template <class Rec> bool fill(ItemKind kind, const LevelCall& call, AnyRecord& record, bool& asWritten);
     template <class Rec>
     void fillArg(
-        const KindLayout& layout, const ArgSpec& spec, const LuaValue* value, AnyRecord& record, bool& asWritten);
+        const KindLayout& layout, const ArgShape& shape, const LuaValue* value, AnyRecord& record, bool& asWritten);
     void item(ItemKind kind, const LevelCall& call);
     std::int32_t int32(const LuaValue* value, const char* what, bool& asWritten);
     void fixedLine(FixedLine line, const LevelCall& call);

@@ -107,12 +107,12 @@ public:
 
     void write()
     {
-        const std::vector<ArgSpec>& specs = m_layout.args;
-        std::size_t n = specs.size();
+        const std::vector<ArgShape>& shapes = m_layout.args;
+        std::size_t n = shapes.size();
         if (m_source) {
             n = m_source->args.size();
-            for (std::size_t i = n; i < specs.size(); ++i) {
-                if (changed(specs[i]))
+            for (std::size_t i = n; i < shapes.size(); ++i) {
+                if (changed(shapes[i]))
                     n = i + 1;
             }
         }
@@ -121,8 +121,8 @@ public:
             if (i > 0)
                 m_out << ", ";
             const LuaValue* given = m_source && i < m_source->args.size() ? &m_source->args[i] : nullptr;
-            if (i < specs.size())
-                arg(specs[i], given);
+            if (i < shapes.size())
+                arg(shapes[i], given);
             else if (given)
                 m_out.lua(*given);
         }
@@ -131,9 +131,9 @@ public:
     }
 
 private:
-    bool changed(const ArgSpec& spec) const
+    bool changed(const ArgShape& shape) const
     {
-        switch (spec.role) {
+        switch (shape.role) {
         case ArgRole::Model:
         case ArgRole::Name:
             return modelChanged();
@@ -144,11 +144,11 @@ private:
             return m_record.posX != m_asRead->posX || m_record.posY != m_asRead->posY
                 || m_record.posZ != m_asRead->posZ;
         case ArgRole::Field:
-            return fieldChanged(spec.field);
+            return fieldChanged(shape.field);
         case ArgRole::Table:
             break;
         }
-        for (const ArgSpec& e : spec.elements) {
+        for (const ArgShape& e : shape.elements) {
             if (changed(e))
                 return true;
         }
@@ -206,14 +206,14 @@ private:
     }
 
     // The value of a table element or argument, with the user's changes put in.
-    LuaValue merged(const ArgSpec& spec, const LuaValue& given) const
+    LuaValue merged(const ArgShape& shape, const LuaValue& given) const
     {
-        if (spec.role == ArgRole::Field && fieldChanged(spec.field))
-            return LuaValue::makeNumber(0, fieldText(spec.field));
-        if (spec.role != ArgRole::Table && spec.role != ArgRole::Position)
+        if (shape.role == ArgRole::Field && fieldChanged(shape.field))
+            return LuaValue::makeNumber(0, fieldText(shape.field));
+        if (shape.role != ArgRole::Table && shape.role != ArgRole::Position)
             return given;
         LuaValue copy = given;
-        if (spec.role == ArgRole::Position) {
+        if (shape.role == ArgRole::Position) {
             const std::array<std::pair<std::int32_t, std::int32_t>, 3> xyz = {
                 {{m_record.posX, m_asRead->posX}, {m_record.posZ, m_asRead->posZ}, {m_record.posY, m_asRead->posY}}};
             for (std::size_t k = 0; k < 3 && k < copy.items.size(); ++k) {
@@ -222,14 +222,14 @@ private:
             }
             return copy;
         }
-        for (std::size_t k = 0; k < spec.elements.size() && k < copy.items.size(); ++k)
-            copy.items[k] = merged(spec.elements[k], copy.items[k]);
+        for (std::size_t k = 0; k < shape.elements.size() && k < copy.items.size(); ++k)
+            copy.items[k] = merged(shape.elements[k], copy.items[k]);
         return copy;
     }
 
-    void canonical(const ArgSpec& spec)
+    void canonical(const ArgShape& shape)
     {
-        switch (spec.role) {
+        switch (shape.role) {
         case ArgRole::Model:
             writeModel();
             break;
@@ -250,43 +250,43 @@ private:
             m_out << "{" << m_record.posX << ", " << m_record.posZ << ", " << m_record.posY << "}";
             break;
         case ArgRole::Field:
-            m_out << std::string_view(fieldText(spec.field));
+            m_out << std::string_view(fieldText(shape.field));
             break;
         case ArgRole::Table:
             m_out << "{";
-            for (std::size_t k = 0; k < spec.elements.size(); ++k) {
+            for (std::size_t k = 0; k < shape.elements.size(); ++k) {
                 if (k > 0)
                     m_out << ", ";
-                canonical(spec.elements[k]);
+                canonical(shape.elements[k]);
             }
             m_out << "}";
             break;
         case ArgRole::Kept:
-            m_out << spec.keptText;
+            m_out << shape.keptText;
             break;
         }
     }
 
-    void arg(const ArgSpec& spec, const LuaValue* given)
+    void arg(const ArgShape& shape, const LuaValue* given)
     {
         if (!m_modelSearched) {
             m_modelSource = modelSource();
             m_modelSearched = true;
         }
-        if (!given || spec.role == ArgRole::Model || spec.role == ArgRole::Name) {
-            canonical(spec);
+        if (!given || shape.role == ArgRole::Model || shape.role == ArgRole::Name) {
+            canonical(shape);
             return;
         }
-        const bool shapeKept = (spec.role != ArgRole::Position && spec.role != ArgRole::Table) || given->isTable();
-        if (!shapeKept && changed(spec)) {
-            canonical(spec);
+        const bool shapeKept = (shape.role != ArgRole::Position && shape.role != ArgRole::Table) || given->isTable();
+        if (!shapeKept && changed(shape)) {
+            canonical(shape);
             return;
         }
-        if (!changed(spec)) {
+        if (!changed(shape)) {
             m_out.lua(*given);
             return;
         }
-        m_out.lua(merged(spec, *given));
+        m_out.lua(merged(shape, *given));
     }
 
     ScriptText& m_out;

@@ -207,19 +207,19 @@ int lua4Format(lua_State* L)
         if (i >= format.size())
             return luaL_error(L, "invalid option in 'format'");
         const char conversion = format[i++];
-        std::string spec = "%";
-        spec += flags;
+        std::string directive = "%";
+        directive += flags;
         if (width >= 0)
-            spec += std::to_string(width);
+            directive += std::to_string(width);
         if (precision >= 0)
-            spec += '.' + std::to_string(precision);
+            directive += '.' + std::to_string(precision);
         char buffer[512];
         switch (conversion) {
         case 'c':
         case 'd':
         case 'i': {
-            spec += conversion;
-            std::snprintf(buffer, sizeof buffer, spec.c_str(), toInt(lua4CheckNumber(L, arg)));
+            directive += conversion;
+            std::snprintf(buffer, sizeof buffer, directive.c_str(), toInt(lua4CheckNumber(L, arg)));
             out += buffer;
             break;
         }
@@ -227,9 +227,9 @@ int lua4Format(lua_State* L)
         case 'u':
         case 'x':
         case 'X': {
-            spec += conversion;
+            directive += conversion;
             const long long value = toLong(lua4CheckNumber(L, arg));
-            std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<unsigned int>(value));
+            std::snprintf(buffer, sizeof buffer, directive.c_str(), static_cast<unsigned int>(value));
             out += buffer;
             break;
         }
@@ -248,9 +248,9 @@ int lua4Format(lua_State* L)
             if (precision < 0 && s.size() >= 100) {
                 out += s;
             } else {
-                spec += 's';
+                directive += 's';
                 const std::string text(s.substr(0, std::min<std::size_t>(s.size(), 100)));
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), text.c_str());
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), text.c_str());
                 out += buffer;
             }
             break;

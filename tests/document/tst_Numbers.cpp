@@ -4,13 +4,14 @@
 
 #include <clocale>
 #include <cmath>
+#include <string>
 
 using namespace starloom;
 
 namespace {
 
 struct ValCase {
-    const char* text;
+    std::string text;
     double expected;
 };
 
@@ -19,7 +20,7 @@ class ValTest : public ::testing::TestWithParam<ValCase> {};
 TEST_P(ValTest, TakesTheLongestLeadingNumber)
 {
     const ValCase& c = GetParam();
-    EXPECT_DOUBLE_EQ(val(QString::fromLatin1(c.text)), c.expected) << c.text;
+    EXPECT_DOUBLE_EQ(val(QString::fromStdString(c.text)), c.expected) << c.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
@@ -30,7 +31,12 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
         ValCase{"3.", 3},
         // leading zeros of an exponent (found by fuzzing)
         ValCase{"1e0000000005", 1e5}, ValCase{"2E-000003", 0.002}, ValCase{"7e000", 7}, ValCase{"1e309", HUGE_VAL},
-        ValCase{"-1e309", -HUGE_VAL}, ValCase{"1e-400", 0}),
+        ValCase{"-1e309", -HUGE_VAL}, ValCase{"1e-400", 0},
+        // out of range by the digits, not the exponent's sign: a long mantissa overflows with a
+        // negative exponent, a long run of zeros underflows with a positive one
+        ValCase{("1" + std::string(400, '0') + "e-10"), HUGE_VAL},
+        ValCase{("-1" + std::string(400, '0') + "e-10"), -HUGE_VAL},
+        ValCase{("0." + std::string(400, '0') + "1e10"), 0}, ValCase{"4e-320", 4e-320}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(Numbers, StrictNumbersAreWholeTexts)

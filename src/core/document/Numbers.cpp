@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace starloom {
 
@@ -104,6 +105,28 @@ qsizetype scanNumber(QStringView text, std::string& out)
     return end;
 }
 
+// Whether a collected number that from_chars found out of range is below the smallest double
+// rather than above the largest: its decimal order of magnitude is negative.
+bool isTiny(const std::string& s)
+{
+    const auto e = s.find('e');
+    const std::string_view mantissa = std::string_view(s).substr(0, e);
+    long long order = 0;
+    if (e != std::string::npos) {
+        long long exponent = 0;
+        std::from_chars(s.data() + e + 1 + (s[e + 1] == '+' ? 1 : 0), s.data() + s.size(), exponent);
+        order = exponent;
+    }
+    const auto point = mantissa.find('.');
+    const auto intEnd = point == std::string_view::npos ? mantissa.size() : point;
+    const auto first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return true;
+    // Digits before the point beyond the first raise the order; zeros after the point lower it.
+    order += first < intEnd ? (long long)(intEnd - first) - 1 : -(long long)(first - intEnd);
+    return order < 0;
+}
+
 double parseCollected(const std::string& s)
 {
     if (s.empty())
@@ -113,11 +136,11 @@ double parseCollected(const std::string& s)
     const char* last = s.data() + s.size();
     auto result = std::from_chars(first, last, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone on overflow and underflow: decide by the exponent.
+        // from_chars leaves the value alone on overflow and underflow: decide by the number's
+        // order of magnitude, which is the exponent moved by where the first significant digit
+        // stands ("1000e-2" is large, "0.001e2" small).
         const bool negative = s.front() == '-';
-        const auto e = s.find('e');
-        const bool tiny = e != std::string::npos && s.size() > e + 1 && s[e + 1] == '-';
-        if (tiny)
+        if (isTiny(s))
             return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }

@@ -1,14 +1,12 @@
 #include "MapPainter.h"
 
 #include "document/Numbers.h"
+#include "views/MapDrawParts.h"
 
-#include <QFontMetricsF>
-#include <QGlyphRun>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
-#include <QRawFont>
 #include <QRect>
 #include <QRegion>
 #include <QTransform>
@@ -20,32 +18,19 @@
 
 namespace starloom {
 
+using namespace mapdraw;
+
 namespace {
 
-const QColor background(0, 0, 0);
 const QColor gridColour(100, 100, 100);
 const QColor crossColour(255, 255, 255);
-const QColor labelTextColour(255, 255, 0);
 
 constexpr double minGridStepPixels = 4; // a finer grid is thinned to every m-th line
-constexpr double playerRadius = 1000;   // world units along the horizontal axis
 constexpr double headingLength = 1200;
-constexpr int labelPadding = 1;     // pixels left and right of the caption
-constexpr double labelOffset = 100; // world units right of and below the item
 
 QColor colourOf(std::int32_t packed)
 {
     return QColor(packed & 0xff, (packed >> 8) & 0xff, (packed >> 16) & 0xff);
-}
-
-// Pixel coordinate as an int, kept well inside the range the raster engine handles.
-int snap(double v)
-{
-    if (!(v > -1e6))
-        return -1000000;
-    if (!(v < 1e6))
-        return 1000000;
-    return static_cast<int>(std::floor(v));
 }
 
 double clampPixel(double v, double extent)
@@ -55,12 +40,6 @@ double clampPixel(double v, double extent)
     if (!(v < extent + 2))
         return extent + 2;
     return v;
-}
-
-bool usable(const ViewScale& scale, QSize pixels)
-{
-    return !pixels.isEmpty() && std::isfinite(scale.width()) && std::isfinite(scale.height()) && scale.width() != 0
-        && scale.height() != 0;
 }
 
 // ViewScale::toPixel for one view size, made inline for the loops over every row; the same
@@ -88,57 +67,6 @@ private:
     double m_height;
     double m_pixelWidth;
     double m_pixelHeight;
-};
-
-struct ItemView {
-    ItemKind kind = ItemKind::PlayerStart;
-    double x = 0;
-    double y = 0;
-    double z = 0;
-    float orientation = 0;
-    std::int32_t colour = 0;
-    double size = 0; // clouds, dust clouds and nebulae
-    QColor cloudColour;
-};
-
-// Reads the items the rows name. How many records each kind holds is asked once, since a paint
-// changes none.
-class ItemReader {
-public:
-    explicit ItemReader(const LevelDocument& document) : m_document(document)
-    {
-        m_counts[static_cast<std::size_t>(typeIdOf(ItemKind::PlayerStart))] = playerSlots;
-        for (ItemKind kind : arrayKinds)
-            m_counts[static_cast<std::size_t>(typeIdOf(kind))] = document.itemCount(kind);
-    }
-
-    // False when the row names no record (as LevelDocument::exists).
-    bool read(const ObjectRow& row, ItemView& out) const
-    {
-        const int typeId = typeIdOf(row.kind);
-        if (typeId < 1 || typeId > 9 || row.arrayId < 0 || row.arrayId >= m_counts[static_cast<std::size_t>(typeId)])
-            return false;
-        out.kind = row.kind;
-        m_document.visit(row.kind, row.arrayId, [&out](const auto& record) {
-            out.x = record.posX;
-            out.y = record.posY;
-            out.z = record.posZ;
-            out.colour = record.drawColour;
-            using Rec = std::decay_t<decltype(record)>;
-            if constexpr (std::is_same_v<Rec, PlayerStartRecord>)
-                out.orientation = record.orientation;
-            if constexpr (std::is_same_v<Rec, CloudRecord>) {
-                out.size = record.size;
-                out.cloudColour = QColor(std::clamp<int>(record.red, 0, 255), std::clamp<int>(record.green, 0, 255),
-                    std::clamp<int>(record.blue, 0, 255));
-            }
-        });
-        return true;
-    }
-
-private:
-    const LevelDocument& m_document;
-    std::array<int, 10> m_counts{};
 };
 
 // Where 2x2 squares can be written straight into the pixels: a 32-bit image painted without a
@@ -361,91 +289,6 @@ void drawTopGrid(QPainter& painter, QSize pixels, const MapScene& scene)
     }
 }
 
-// Which pixels of the view are already covered by opaque label boxes, one bit per pixel.
-class Coverage {
-public:
-    explicit Coverage(QSize pixels)
-        : m_words((pixels.width() + 63) / 64),
-          m_bits(static_cast<std::size_t>(m_words) * static_cast<std::size_t>(pixels.height()), 0)
-    {
-    }
-
-    // True when a pixel of `r` (inside the view) is covered.
-    bool touched(const QRect& r) const
-    {
-        const Span s(r);
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            const std::uint64_t* row = rowBits(y);
-            if (row[s.first] & s.firstMask)
-                return true;
-            for (int w = s.first + 1; w < s.last; ++w) {
-                if (row[w])
-                    return true;
-            }
-            if (s.last != s.first && (row[s.last] & s.lastMask))
-                return true;
-        }
-        return false;
-    }
-
-    // `r` must lie inside the view.
-    bool covered(const QRect& r) const
-    {
-        const Span s(r);
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            const std::uint64_t* row = rowBits(y);
-            if ((row[s.first] & s.firstMask) != s.firstMask)
-                return false;
-            for (int w = s.first + 1; w < s.last; ++w) {
-                if (row[w] != ~std::uint64_t(0))
-                    return false;
-            }
-            if (s.last != s.first && (row[s.last] & s.lastMask) != s.lastMask)
-                return false;
-        }
-        return true;
-    }
-
-    void cover(const QRect& r)
-    {
-        const Span s(r);
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            std::uint64_t* row = m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
-            row[s.first] |= s.firstMask;
-            for (int w = s.first + 1; w < s.last; ++w)
-                row[w] = ~std::uint64_t(0);
-            if (s.last != s.first)
-                row[s.last] |= s.lastMask;
-        }
-    }
-
-private:
-    // The words holding the bits of columns r.left() to r.right(), with the masks of the end words
-    // (one word: firstMask holds both ends).
-    struct Span {
-        explicit Span(const QRect& r) : first(r.left() / 64), last(r.right() / 64)
-        {
-            const std::uint64_t all = ~std::uint64_t(0);
-            firstMask = all << (r.left() % 64);
-            lastMask = all >> (63 - r.right() % 64);
-            if (first == last)
-                firstMask &= lastMask;
-        }
-        int first;
-        int last;
-        std::uint64_t firstMask;
-        std::uint64_t lastMask;
-    };
-
-    const std::uint64_t* rowBits(int y) const
-    {
-        return m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
-    }
-
-    int m_words;
-    std::vector<std::uint64_t> m_bits;
-};
-
 } // namespace
 
 GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels)
@@ -467,270 +310,6 @@ QPointF playerHeadingEnd(double posX, double posY, float orientation)
     return {double(toInt32Clamped(ex)), double(toInt32Clamped(ey))};
 }
 
-QFont labelFont(const MapScene& scene)
-{
-    QFont font(labelFontFamilyFor(scene.labelPointSize));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(std::clamp(scene.labelPointSize, 1, 500));
-    return font;
-}
-
-struct MapPainter::LabelMetrics {
-    QFont font;
-    double height = 0;
-    double ascent = 0;
-    int boxHeight = 0;
-    double wideChar = 0;
-    std::array<double, 128> ascii{};
-    QFontMetricsF metrics{QFont()};
-    // Glyphs and advances of the 8-bit characters, so that labels are drawn as glyph runs
-    // without shaping their text on every repaint.
-    QRawFont raw;
-    std::array<quint32, 256> glyph{};
-    std::array<double, 256> advance{};
-    std::array<QRectF, 256> ink{}; // where each glyph may paint, from its pen position
-    bool glyphs = false;
-
-    bool simple(const QString& text) const
-    {
-        if (!glyphs)
-            return false;
-        for (const QChar c : text) {
-            if (c.unicode() > 255 || glyph[c.unicode()] == 0)
-                return false;
-        }
-        return true;
-    }
-};
-
-const MapPainter::LabelMetrics& MapPainter::metricsFor(const MapScene& scene, const QPaintDevice* device) const
-{
-    const QFont font = labelFont(scene);
-    const int dpi = device ? device->logicalDpiY() : 0;
-    if (m_metrics && font == m_cachedFont && dpi == m_cachedDpi)
-        return *m_metrics;
-    auto made = std::make_shared<LabelMetrics>();
-    LabelMetrics& m = *made;
-    m.font = font;
-    m.metrics = device ? QFontMetricsF(m.font, device) : QFontMetricsF(m.font);
-    m.height = m.metrics.height();
-    m.ascent = m.metrics.ascent();
-    m.boxHeight = static_cast<int>(std::ceil(m.height));
-    m.wideChar = m.metrics.maxWidth();
-    for (std::size_t c = 0; c < m.ascii.size(); ++c)
-        m.ascii[c] = m.metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
-    m_widths.clear();
-    m_cachedFont = m.font;
-    m_cachedDpi = dpi;
-    QFont pixelFont = m.font;
-    const double pointSize = m.font.pointSizeF() > 0 ? m.font.pointSizeF() : 6.0;
-    const int resolution = dpi > 0 ? dpi
-                                   : (device                                     ? 96
-                                           : QFontMetricsF(m.font).fontDpi() > 0 ? int(QFontMetricsF(m.font).fontDpi())
-                                                                                 : 96);
-    pixelFont.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize * resolution / 72.0))));
-    m.raw = QRawFont::fromFont(pixelFont);
-    if (m.raw.isValid()) {
-        QString latin1(256, QChar());
-        for (int c = 0; c < 256; ++c)
-            latin1[c] = QChar(static_cast<char16_t>(c));
-        int count = 256;
-        std::array<quint32, 256> indexes{};
-        if (m.raw.glyphIndexesForChars(latin1.constData(), 256, indexes.data(), &count) && count == 256) {
-            std::array<QPointF, 256> advances;
-            if (m.raw.advancesForGlyphIndexes(indexes.data(), advances.data(), 256)) {
-                for (std::size_t c = 0; c < 256; ++c) {
-                    m.glyph[c] = indexes[c];
-                    m.advance[c] = advances[c].x();
-                    m.ink[c] = m.raw.boundingRect(indexes[c]);
-                }
-                m.glyphs = true;
-            }
-        }
-    }
-    m_metrics = std::move(made);
-    return *m_metrics;
-}
-
-double MapPainter::textWidth(const LabelMetrics& metrics, const QString& text) const
-{
-    if (metrics.simple(text)) {
-        double width = 0;
-        for (const QChar c : text)
-            width += metrics.advance[c.unicode()];
-        return width;
-    }
-    const auto it = m_widths.constFind(text);
-    if (it != m_widths.cend())
-        return *it;
-    if (m_widths.size() > 500000)
-        m_widths.clear();
-    const double width = metrics.metrics.horizontalAdvance(text);
-    m_widths.insert(text, width);
-    return width;
-}
-
-namespace {
-
-// An upper bound of the caption's width from the advances of its characters, so that most hidden
-// labels can be rejected without shaping their text.
-template <class Metrics> double widthBound(const Metrics& m, const QString& text)
-{
-    double sum = 0;
-    for (const QChar c : text)
-        sum += c.unicode() < m.ascii.size() ? m.ascii[c.unicode()] : m.wideChar;
-    return sum * 1.1 + 2;
-}
-
-int boxWidth(double textWidth)
-{
-    return static_cast<int>(std::ceil(textWidth)) + 2 * labelPadding;
-}
-
-} // namespace
-
-void MapPainter::paintLabels(
-    QPainter& painter, QSize pixels, const MapScene& scene, const std::vector<LabelCandidate>& candidates) const
-{
-    if (!scene.document || !scene.rows)
-        return;
-    m_shownView = labelViewOf(scene, pixels, painter.device());
-    if (candidates.empty())
-        return;
-    const LabelMetrics& m = metricsFor(scene, painter.device());
-    const QRect view(QPoint(0, 0), pixels);
-    const std::vector<ObjectRow>& rows = *scene.rows;
-
-    // Walk from the topmost label down, keeping only labels that show at least one pixel above
-    // the boxes of the labels drawn after them; those are then drawn bottom-up. Of a label drawn
-    // as glyphs, only the glyphs that are not wholly under later boxes are kept.
-    struct Accepted {
-        std::size_t row;
-        QRect box;
-        std::size_t firstGlyph = 0; // in glyphs; glyphCount 0 and a text not simple: drawn as text
-        std::size_t glyphCount = 0;
-    };
-    struct Glyph {
-        quint32 index;
-        QPointF position; // in the view
-        QRect ink;
-    };
-    std::vector<Accepted> accepted;
-    std::vector<Glyph> glyphs;
-    Coverage coverage(pixels);
-    // The glyphs of a simple text in `box`; with `cull`, only those not wholly under later boxes.
-    auto addGlyphs = [&](const QString& text, const QRect& box, bool cull) {
-        if (!m.simple(text))
-            return;
-        const QPointF origin(box.left() + labelPadding, box.top() + m.ascent);
-        double x = 0;
-        for (const QChar ch : text) {
-            const std::size_t u = ch.unicode();
-            const QPointF position = origin + QPointF(x, 0);
-            x += m.advance[u];
-            // One pixel more on every side for the glyph's smoothing.
-            const QRectF& b = m.ink[u];
-            const int left = int(std::floor(position.x() + b.left())) - 1;
-            const int top = int(std::floor(position.y() + b.top())) - 1;
-            const QRect ink(QPoint(left, top),
-                QPoint(int(std::ceil(position.x() + b.right())) + 1, int(std::ceil(position.y() + b.bottom())) + 1));
-            const QRect inView = ink & view;
-            if (inView.isEmpty() || (cull && coverage.covered(inView)))
-                continue;
-            glyphs.push_back({m.glyph[u], position, ink});
-        }
-    };
-    if (scene.declutterLabels) {
-        // From the first label on, one that would touch a label already kept is left out; the
-        // label of the item under the pointer always shows, on top.
-        std::optional<Accepted> hovered;
-        for (const LabelCandidate& c : candidates) {
-            const QString& text = rows[c.row].text;
-            const QRect box(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(textWidth(m, text)), m.boxHeight);
-            const QRect visible = box & view;
-            if (visible.isEmpty())
-                continue;
-            if (static_cast<int>(c.row) == scene.hoveredRow) {
-                hovered = Accepted{c.row, box};
-                continue;
-            }
-            if (coverage.touched(visible))
-                continue;
-            coverage.cover(visible);
-            accepted.push_back({c.row, box});
-        }
-        std::reverse(accepted.begin(), accepted.end());
-        if (hovered)
-            accepted.insert(accepted.begin(), *hovered);
-        for (Accepted& a : accepted) {
-            a.firstGlyph = glyphs.size();
-            addGlyphs(rows[a.row].text, a.box, false);
-            a.glyphCount = glyphs.size() - a.firstGlyph;
-        }
-        // What the hit-test answers from: the topmost first.
-        for (const Accepted& a : accepted)
-            m_shown.push_back({static_cast<std::uint32_t>(a.row), a.box, rows[a.row].text});
-    }
-    for (auto c = candidates.rbegin(); c != candidates.rend() && !scene.declutterLabels; ++c) {
-        const std::size_t r = c->row;
-        const ObjectRow& row = rows[r];
-        const QPointF at = c->anchor;
-        if (!(at.x() < pixels.width() && at.y() < pixels.height() && at.y() + m.boxHeight > 0))
-            continue;
-        const int ix = snap(at.x());
-        const int iy = snap(at.y());
-        const QRect bound = QRect(ix, iy, boxWidth(widthBound(m, row.text)), m.boxHeight) & view;
-        if (bound.isEmpty() || coverage.covered(bound))
-            continue;
-        const QRect box(ix, iy, boxWidth(textWidth(m, row.text)), m.boxHeight);
-        const QRect visible = box & view;
-        if (visible.isEmpty() || coverage.covered(visible))
-            continue;
-        const std::size_t first = glyphs.size();
-        addGlyphs(row.text, box, true);
-        coverage.cover(visible);
-        accepted.push_back({r, box, first, glyphs.size() - first});
-        m_shown.push_back({static_cast<std::uint32_t>(r), box, row.text});
-    }
-
-    painter.setFont(m.font);
-    painter.setPen(labelTextColour);
-    // Glyphs of consecutive labels are drawn in one run, until a box would cover one of them.
-    QGlyphRun run;
-    if (m.glyphs)
-        run.setRawFont(m.raw);
-    QList<quint32> indexes;
-    QList<QPointF> positions;
-    QRect pendingInk;
-    auto flush = [&] {
-        if (indexes.isEmpty())
-            return;
-        run.setGlyphIndexes(indexes);
-        run.setPositions(positions);
-        painter.drawGlyphRun(QPointF(0, 0), run);
-        indexes.clear();
-        positions.clear();
-        pendingInk = QRect();
-    };
-    for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
-        if (pendingInk.intersects(it->box))
-            flush();
-        painter.fillRect(it->box, background);
-        const QString& text = rows[it->row].text;
-        if (it->glyphCount == 0 && !m.simple(text)) {
-            flush();
-            painter.drawText(QPointF(it->box.left() + labelPadding, it->box.top() + m.ascent), text);
-            continue;
-        }
-        for (std::size_t g = it->firstGlyph; g < it->firstGlyph + it->glyphCount; ++g) {
-            indexes.push_back(glyphs[g].index);
-            positions.push_back(glyphs[g].position);
-            pendingInk |= glyphs[g].ink;
-        }
-    }
-    flush();
-}
-
 namespace {
 
 // Saves the painter, clips it to the view and clears the view to the background.
@@ -740,11 +319,6 @@ void beginView(QPainter& painter, QSize pixels)
     painter.setClipRect(QRect(QPoint(0, 0), pixels), Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(QPoint(0, 0), pixels), background);
-}
-
-bool isCloudKind(ItemKind kind)
-{
-    return kind == ItemKind::Cloud || kind == ItemKind::DustCloud || kind == ItemKind::Nebula;
 }
 
 // Clouds, dust clouds and nebulae as translucent discs of their size, in their own colour. Discs
@@ -929,59 +503,6 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
         }
     }
     painter.restore();
-}
-
-MapPainter::LabelView MapPainter::labelViewOf(const MapScene& scene, QSize pixels, const QPaintDevice* device)
-{
-    return {scene.document, scene.rows, scene.rows ? scene.rows->size() : 0, pixels, scene.top, scene.labelShown,
-        labelFontFamilyFor(scene.labelPointSize), scene.labelPointSize, device ? device->logicalDpiY() : 0};
-}
-
-int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const
-{
-    if (!scene.document || !scene.rows || !usable(scene.top, pixels))
-        return -1;
-    if (!(pixel.x() >= 0 && pixel.y() >= 0 && pixel.x() < pixels.width() && pixel.y() < pixels.height()))
-        return -1;
-    if (!m_shownView || !(*m_shownView == labelViewOf(scene, pixels, device)))
-        return walkLabelsAt(scene, pixels, pixel, device);
-    for (const ShownLabel& label : m_shown) {
-        const QRect& b = label.box;
-        if (pixel.x() < b.left() || pixel.y() < b.top() || pixel.x() >= b.left() + b.width()
-            || pixel.y() >= b.top() + b.height())
-            continue;
-        // A caption changed since the paint: the rows are asked instead.
-        if ((*scene.rows)[label.row].text != label.text)
-            return walkLabelsAt(scene, pixels, pixel, device);
-        return static_cast<int>(label.row);
-    }
-    return -1;
-}
-
-int MapPainter::walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const
-{
-    const LabelMetrics& m = metricsFor(scene, device);
-    const std::vector<ObjectRow>& rows = *scene.rows;
-    const ItemReader items(*scene.document);
-    for (std::size_t r = rows.size(); r-- > 0;) {
-        const ObjectRow& row = rows[r];
-        const int typeId = typeIdOf(row.kind);
-        if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
-            continue;
-        ItemView item;
-        if (!items.read(row, item))
-            continue;
-        const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
-        const int ix = snap(at.x());
-        const int iy = snap(at.y());
-        if (pixel.x() < ix || pixel.y() < iy || pixel.y() >= iy + m.boxHeight)
-            continue;
-        if (pixel.x() >= ix + boxWidth(widthBound(m, row.text)))
-            continue;
-        if (pixel.x() < ix + boxWidth(textWidth(m, row.text)))
-            return static_cast<int>(r);
-    }
-    return -1;
 }
 
 QImage MapPainter::renderViews(const MapScene& scene, QSize topSize, QSize frontSize) const

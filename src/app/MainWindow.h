@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSpinBox;
 class QRadioButton;
 class QTimer;
 class QTreeView;
@@ -161,9 +162,13 @@ private:
     QAction* m_cloudDiscs = nullptr;
     QAction* m_declutter = nullptr;
     QDockWidget* m_checksDock = nullptr;
+    QSpinBox* m_minStartDistance = nullptr;
+    QSpinBox* m_fairShare = nullptr;
     QListWidget* m_checks = nullptr;
     QPushButton* m_checksButton = nullptr;
     QStringList m_shownChecks;
+    bool m_checksDockSized = false;
+    int m_shownLoadProblems = 0; // the editor's loadProblemsRevision when the panel was last opened for it
     std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list
     bool m_listSelecting = false;
     QAction* m_hideAll = nullptr;

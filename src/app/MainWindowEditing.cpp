@@ -16,6 +16,7 @@
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -24,8 +25,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace starloom {
 
@@ -206,12 +212,52 @@ void MainWindow::buildEditingUi()
     // --- the Checks dock
     m_checksDock = new QDockWidget(QStringLiteral("Checks"), this);
     m_checksDock->setObjectName(QStringLiteral("dockChecks"));
-    m_checks = new QListWidget(m_checksDock);
+    auto* checksPanel = new QWidget(m_checksDock);
+    auto* checksLayout = new QVBoxLayout(checksPanel);
+    checksLayout->setContentsMargins(4, 2, 4, 2);
+    // The two numbers the checks judge by, kept between sessions.
+    auto* limits = new QHBoxLayout;
+    const CheckOptions& options = m_editor.checkOptions();
+    m_minStartDistance = new QSpinBox(checksPanel);
+    m_minStartDistance->setObjectName(QStringLiteral("spnMinStartDistance"));
+    m_minStartDistance->setRange(0, 1000000);
+    m_minStartDistance->setSingleStep(500);
+    m_minStartDistance->setSuffix(QStringLiteral(" units"));
+    m_minStartDistance->setValue(static_cast<int>(std::lround(options.minStartDistance)));
+    m_fairShare = new QSpinBox(checksPanel);
+    m_fairShare->setObjectName(QStringLiteral("spnFairShare"));
+    m_fairShare->setRange(0, 100);
+    m_fairShare->setSuffix(QStringLiteral(" %"));
+    m_fairShare->setValue(static_cast<int>(std::lround(options.fairShare * 100)));
+    limits->addWidget(new QLabel(QStringLiteral("Start points at least"), checksPanel));
+    limits->addWidget(m_minStartDistance);
+    limits->addWidget(new QLabel(QStringLiteral("apart; resources may differ by"), checksPanel));
+    limits->addWidget(m_fairShare);
+    limits->addStretch(1);
+    checksLayout->addLayout(limits);
+    m_checks = new QListWidget(checksPanel);
     m_checks->setObjectName(QStringLiteral("lstChecks"));
-    m_checksDock->setWidget(m_checks);
+    checksLayout->addWidget(m_checks);
+    m_checksDock->setWidget(checksPanel);
     addDockWidget(Qt::BottomDockWidgetArea, m_checksDock);
-    // Hidden at first, so that the map keeps the window's room; the status bar's count opens it.
+    auto changeLimits = [this] {
+        CheckOptions changed = m_editor.checkOptions();
+        changed.minStartDistance = m_minStartDistance->value();
+        changed.fairShare = m_fairShare->value() / 100.0;
+        handle([this, changed] { m_editor.setCheckOptions(changed); });
+    };
+    connect(m_minStartDistance, &QSpinBox::valueChanged, this, changeLimits);
+    connect(m_fairShare, &QSpinBox::valueChanged, this, changeLimits);
+    // Hidden at first, so that the map keeps the window's room; the status bar's count opens it,
+    // and so does a load that found problems.
     m_checksDock->hide();
+    // The first time it opens it takes a strip of the window, so the views keep most of it.
+    connect(m_checksDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible || m_checksDockSized || m_checksDock->isFloating())
+            return;
+        m_checksDockSized = true;
+        resizeDocks({m_checksDock}, {std::max(120, height() / 5)}, Qt::Vertical);
+    });
     m_checksButton = new QPushButton(statusBar());
     m_checksButton->setObjectName(QStringLiteral("cmdChecks"));
     m_checksButton->setFlat(true);
@@ -284,8 +330,14 @@ void MainWindow::showChecks()
         rows.push_back(f.rows);
     }
     for (const ReadProblem& p : m_editor.loadProblems()) {
-        lines << QStringLiteral("load: line %1: %2").arg(p.line).arg(p.reason);
+        lines << (p.line > 0 ? QStringLiteral("load: line %1: %2").arg(p.line).arg(p.reason)
+                             : QStringLiteral("load: %1").arg(p.reason));
         rows.emplace_back();
+    }
+    // A load that found problems opens the panel that lists them.
+    if (m_editor.loadProblemsRevision() != m_shownLoadProblems) {
+        m_shownLoadProblems = m_editor.loadProblemsRevision();
+        m_checksDock->show();
     }
     if (lines == m_shownChecks)
         return;

@@ -21,6 +21,7 @@
 #include <QByteArray>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -43,7 +44,7 @@ const char* usageText =
     "  models KIND         print the model list of KIND (Asteroid, Cloud, ..., Ship) one name a\n"
     "                      line; where the names came from goes to standard error\n"
     "  where               print the games found on this machine (edition, folder, how found)\n"
-    "  check FILE [--min-start-distance UNITS]\n"
+    "  check FILE [--min-start-distance UNITS] [--fair-share PERCENT]\n"
     "                      print the checks' findings for FILE, one a line: \"error:\" or\n"
     "                      \"warning:\", a code, the message and the items' keys; start points\n"
     "                      closer than UNITS (default 8000) are reported\n"
@@ -385,15 +386,26 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     }
     if (command == QLatin1String("check")) {
         CheckOptions options;
-        const qsizetype at = rest.indexOf(QStringLiteral("--min-start-distance"));
-        if (at >= 0) {
+        // "--NAME NUMBER": nullopt when the option is absent, NaN when its number is missing or wrong.
+        auto numberOption = [&rest](const QString& name) -> std::optional<double> {
+            const qsizetype at = rest.indexOf(name);
+            if (at < 0)
+                return std::nullopt;
             bool ok = false;
-            const double units = at + 1 < rest.size() ? rest[at + 1].toDouble(&ok) : 0;
-            if (!ok || !(units >= 0))
+            const double number = at + 1 < rest.size() ? rest[at + 1].toDouble(&ok) : 0;
+            rest.remove(at, std::min<qsizetype>(2, rest.size() - at));
+            return ok && std::isfinite(number) && number >= 0 ? number : std::nan("");
+        };
+        if (const auto units = numberOption(QStringLiteral("--min-start-distance"))) {
+            if (std::isnan(*units))
                 return usageError(
                     QStringLiteral("--min-start-distance takes a distance in units, for example 8000"), output);
-            options.minStartDistance = units;
-            rest.remove(at, 2);
+            options.minStartDistance = *units;
+        }
+        if (const auto percent = numberOption(QStringLiteral("--fair-share"))) {
+            if (std::isnan(*percent))
+                return usageError(QStringLiteral("--fair-share takes a percentage, for example 10"), output);
+            options.fairShare = *percent / 100;
         }
         if (rest.size() != 1)
             return usageError(QStringLiteral("check takes one file"), output);

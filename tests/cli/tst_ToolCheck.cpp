@@ -48,6 +48,18 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.out, QStringLiteral("error: missing-start: Player 2 has no start point\n"));
     EXPECT_EQ(runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("far")}).exitCode, 2);
+
+    // Player 1 has 100 % of the resources near it, player 2 80 %: unfair by the default share,
+    // fair when 25 % may differ.
+    const QString uneven = dir.filePath(QStringLiteral("uneven.level"));
+    starloom::test::writeBytes(uneven,
+        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {-20000, 0, 0}, {0, 0, 0})\n"
+        "  addPoint(\"StartPos1\", {20000, 0, 0}, {0, 0, 0})\n"
+        "  addAsteroid(\"Asteroid_3\", {-20000, 5000, 0}, 100, 0, 0, 0, 0)\n"
+        "  addAsteroid(\"Asteroid_3\", {20000, 5000, 0}, 80, 0, 0, 0, 0)\nend\n");
+    EXPECT_TRUE(runCheck({uneven}).out.contains(QStringLiteral("unfair-resources")));
+    EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share"), QStringLiteral("25")}).out, QString());
+    EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share")}).exitCode, 2);
 }
 
 // The output for every real map is kept in data/check-corpus.txt ("== <file>" and its lines), so

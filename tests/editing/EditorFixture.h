@@ -23,6 +23,7 @@ public:
         QString text, title;
     };
     std::vector<Message> messages;
+    QStringList statuses; // the status-bar notes
     std::deque<QString> saveNames, openNames;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<std::int32_t>> colourAnswers;
@@ -36,6 +37,7 @@ public:
     std::optional<std::int32_t> lastInitialColour;
 
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
+    void showStatus(const QString& text) override { statuses.push_back(text); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override
     {
         ++saveDialogs;
@@ -98,6 +100,15 @@ struct ScriptedRandom {
     }
     void push(std::initializer_list<double> list) { values->assign(list); }
 };
+
+// The problems the editor's last load found, one a line, as the Checks panel lists them.
+inline std::string loadProblemText(const Editor& editor)
+{
+    std::string text;
+    for (const ReadProblem& p : editor.loadProblems())
+        text += std::to_string(p.line) + ": " + p.reason.toStdString() + "\n";
+    return text;
+}
 
 class EditorTest : public ::testing::Test {
 protected:

@@ -112,7 +112,7 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
     EXPECT_EQ(editor->rows()[8].text, QStringLiteral("Asteroid #2"));
 
-    makeEditor(); // problems are reported in one message, open failures with the reason
+    makeEditor(); // problems are kept with their lines and noted, open failures told with the reason
 
     host.messages.clear();
     writeBytes(path("bad.level"),
@@ -121,8 +121,13 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
         "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\nend\r\n");
     host.openNames = {path("bad.level"), path("nothing-here.level")};
     ASSERT_TRUE(editor->mnuFileLoad_Click());
-    EXPECT_EQ(host.messages.size(), 1);
-    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("line ")));
+    EXPECT_TRUE(host.messages.empty());
+    ASSERT_FALSE(editor->loadProblems().empty());
+    EXPECT_EQ(editor->loadProblems().front().line, 3);
+    EXPECT_EQ(editor->loadProblemsRevision(), 1);
+    EXPECT_EQ(host.statuses.back(),
+        QStringLiteral("%1 problems were found reading bad.level; the Checks panel lists them")
+            .arg(editor->loadProblems().size()));
     EXPECT_EQ(editor->rows().size(),
         static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
     EXPECT_FALSE(editor->mnuFileLoad_Click());

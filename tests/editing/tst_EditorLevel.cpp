@@ -124,8 +124,11 @@ TEST_F(EditorLevelTest, ALoadedLevelShowsItsKeptCallsAndSaysWhatLoadLevelCannotR
     ASSERT_TRUE(editor->mnuFileLoad_Click());
     EXPECT_THAT(editor->keptCallTexts(),
         ElementsAre("DetermChunk: addSphere(\"s\", {1, 2, 3}, 500)", "NonDetermChunk: fogSetType(\"linear\")"));
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("1 loop"));
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Open Level"));
+    EXPECT_THAT(loadProblemText(*editor), HasSubstr("1 loop"));
+    EXPECT_THAT(loadProblemText(*editor), HasSubstr("Open Level"));
+    EXPECT_TRUE(host.messages.empty()) << "the Checks panel lists the problems; no message box";
+    ASSERT_FALSE(host.statuses.isEmpty());
+    EXPECT_THAT(host.statuses.back().toStdString(), HasSubstr("reading kept.level"));
 }
 
 // A loaded item that the user edits keeps what the file said beyond the edited value.

@@ -13,6 +13,7 @@
 using namespace starloom;
 using namespace starloom::test;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -86,7 +87,7 @@ TEST_F(EditorOpenTest, RandomLayoutsAndMissingHelpersAreTold)
     ASSERT_TRUE(editor->mnuFileOpen_Click());
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 5);
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("random 5 times"));
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("makeFancyField"));
+    EXPECT_THAT(loadProblemText(*editor), HasSubstr("makeFancyField"));
 }
 
 TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
@@ -154,7 +155,12 @@ TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
         "dofilepath(\"data:scripts/field.lua\")\ndofilepath(\"data:scripts/gone.lua\")\n"
         "function NonDetermChunk()\n  field(4)\nend\n")));
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 4);
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("gone.lua"));
+    EXPECT_THAT(loadProblemText(*editor), HasSubstr("gone.lua"));
+    // The problems stay until the next load, which replaces them.
+    ASSERT_TRUE(editor->openFile(file(
+        "plain.level", "function NonDetermChunk()\n  field2()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n")));
+    EXPECT_THAT(loadProblemText(*editor), Not(HasSubstr("gone.lua")));
+    EXPECT_THAT(loadProblemText(*editor), HasSubstr("field2"));
 }
 
 } // namespace

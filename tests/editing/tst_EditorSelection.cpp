@@ -267,10 +267,20 @@ TEST_F(EditorSelection, MeasureGivesTheDistanceOfADragOrOfTwoItemsIn3D)
     editor->setSelection({0, 1});
     EXPECT_EQ(editor->measureText(), QStringLiteral("Distance: 5142"));
     editor->setMeasuring(true);
-    press(0, 0);
+    // A drag from the raised asteroid: to the other asteroid, then on to an empty place.
+    press(120, -90);
+    dragTo(2950, 4020);
+    EXPECT_EQ(editor->measureText(), QStringLiteral("Distance: 5142"));
+    ASSERT_TRUE(editor->measureLine());
+    EXPECT_EQ(*editor->measureLine(), QLineF(0, 0, 3000, 4000));
     dragTo(6000, 8000);
-    EXPECT_EQ(editor->measureText(), QStringLiteral("Distance: 10000"));
+    EXPECT_EQ(editor->measureText(), QStringLiteral("Distance: 10072"));
     release(6000, 8000);
+    // Between two empty places the line lies at height 0.
+    press(-30000, -30000);
+    dragTo(-24000, -22000);
+    EXPECT_EQ(editor->measureText(), QStringLiteral("Distance: 10000"));
+    release(-24000, -22000);
     EXPECT_EQ(editor->rows().size(), 2u);
 }
 

@@ -2,9 +2,11 @@
 // work (tests/editing), these tests only prove that the widgets reach it.
 
 #include "GuiFixture.h"
+#include "TestSupport.h"
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace starloom::test {
 namespace {
@@ -58,6 +60,28 @@ TEST_F(MapSelectionTest, TheChecksDockListsFindingsAndSelectsTheirItemsOnClick)
     editor().clearSelection();
     QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(checks->item(0)).center());
     EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1}));
+    // The least distance the checks allow is the panel's to set.
+    find<QSpinBox>("spnMinStartDistance")->setValue(100);
+    EXPECT_EQ(editor().checkOptions().minStartDistance, 100);
+    EXPECT_EQ(checks->count(), 0);
+    find<QSpinBox>("spnFairShare")->setValue(25);
+    EXPECT_EQ(editor().checkOptions().fairShare, 0.25);
+}
+
+TEST_F(MapSelectionTest, ALoadThatFoundProblemsOpensTheChecksDockWithTheirLines)
+{
+    const QString path = dir.filePath(QStringLiteral("bad.level"));
+    writeBytes(path,
+        "function DetermChunk()\n  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\n"
+        "  addAsteroid(\"Asteroid_3\", {1, 2, 3}, 100, 0, 0, 0, 0)\nend\n");
+    host.openNames = {path};
+    EXPECT_FALSE(find("dockChecks")->isVisible());
+    trigger("mnuFileLoad");
+    EXPECT_TRUE(find("dockChecks")->isVisible());
+    EXPECT_TRUE(host.messages.empty());
+    const QList<QListWidgetItem*> told =
+        find<QListWidget>("lstChecks")->findItems(QStringLiteral("load: line 2:"), Qt::MatchStartsWith);
+    EXPECT_EQ(told.size(), 1);
 }
 
 TEST_F(MapSelectionTest, SaveWritesToTheFileInUseWithoutADialogAndTheCaptionNamesIt)

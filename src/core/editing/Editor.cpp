@@ -55,6 +55,11 @@ void Editor::Form_Load()
     m_level.document.resetDocument();
     m_gridSize = validGridSize(m_store.read(gridSizeKey, defaultGridSize));
     m_fontSizeIndex = validFontSizeIndex(m_store.read(fontSizeKey, defaultFontSize));
+    const CheckOptions defaults;
+    m_checkOptions.minStartDistance =
+        validStoredNumber(m_store.read(minStartDistanceKey, QString()), 1e9, defaults.minStartDistance);
+    m_checkOptions.fairShare =
+        validStoredNumber(m_store.read(fairSharePercentKey, QString()), 1000, defaults.fairShare * 100) / 100;
     setLabelFont();
     m_views.labelShown.fill(true);
     m_views.labelShown[static_cast<std::size_t>(typeIdOf(ItemKind::Pebble))] = false;

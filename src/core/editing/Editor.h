@@ -252,8 +252,9 @@ public:
     void setMeasuring(bool on);
     bool measuring() const { return m_measuring; }
     std::optional<QLineF> measureLine() const { return m_measure; }
-    // The 3-D distance the measure shows: the dragged line (at height 0) or, with two items
-    // selected, between them. Empty when there is nothing to measure.
+    // The 3-D distance the measure shows: the dragged line or, with two items selected, between
+    // them. An end of the line dragged from or to an item's mark stands at that item, height
+    // included; other ends lie at height 0. Empty when there is nothing to measure.
     QString measureText() const;
     // The row whose mark is under the pointer in the top view, -1 when none.
     int hoveredRow() const { return m_hoveredRow; }
@@ -262,8 +263,10 @@ public:
     const std::vector<Finding>& findings();
     const CheckOptions& checkOptions() const { return m_checkOptions; }
     void setCheckOptions(const CheckOptions& options);
-    // The problems the last load or open found, until the next one.
+    // The problems the last load or open found, each with its line; they stay until the next
+    // load. The revision grows with every load that found some (so that a window can show them).
     const std::vector<ReadProblem>& loadProblems() const { return m_loadProblems; }
+    int loadProblemsRevision() const { return m_loadProblemsRevision; }
     // The file the level came from or was last saved to; empty for a new level.
     const QString& currentFile() const { return m_currentFile; }
     // "&Save": writes to currentFile() without a dialog and notes it in the status bar; asks for
@@ -368,6 +371,12 @@ private:
     void moveSelected();
     void dragSelectionTo(double x, double y);
     void updateHover();
+    // Keeps what a load found and notes it in the status bar.
+    void setLoadProblems(std::vector<ReadProblem> problems, const QString& fileName);
+    // The row whose mark in the top view is under the world point (x, y); -1 when none.
+    int itemUnder(double x, double y) const;
+    // Sets one end of the measured line: at the item under (x, y) when there is one.
+    void setMeasureEnd(int end, double x, double y);
     void finishBand(int shift);
     // Pushes an edit of the selection: `steps` with `rowsAfter` selected afterwards; a player
     // count (2 to 8) is set with it in the same undo step.
@@ -437,6 +446,7 @@ private:
     std::optional<QRectF> m_band;
     int m_bandShift = 0;
     std::optional<QLineF> m_measure;
+    std::array<int, 2> m_measureRows{-1, -1}; // the items at the measured line's ends, or -1
     int m_hoveredRow = -1;
     CheckOptions m_checkOptions;
     std::vector<Finding> m_findings;
@@ -444,6 +454,7 @@ private:
     quint64 m_findingsAt = 0;
     std::optional<MapSettings> m_findingsSettings;
     std::vector<ReadProblem> m_loadProblems;
+    int m_loadProblemsRevision = 0;
     QString m_currentFile;
     mutable std::unique_ptr<ModelLists> m_models;
 };

@@ -241,7 +241,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     if (read.read.lastKind)
         selectKind(*read.read.lastKind);
     leaveEditing();
-    m_loadProblems = read.read.problems;
+    setLoadProblems(read.read.problems, fileName);
     if (replace) {
         markClean(); // the level is what the file builds
         m_openedScript = path;
@@ -250,17 +250,25 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     }
     rememberFile(path);
     redraw();
-    QStringList told;
-    if (!read.read.problems.empty())
-        told << problemsText(read.read.problems);
     if (run.randomCalls > 0)
-        told << randomLayoutMessage(run.randomCalls);
-    if (!told.isEmpty())
-        message(told.join(QStringLiteral("\n\n")));
+        message(randomLayoutMessage(run.randomCalls));
     return true;
 }
 
 // ------------------------------------------------------------------ load
+
+void Editor::setLoadProblems(std::vector<ReadProblem> problems, const QString& fileName)
+{
+    m_loadProblems = std::move(problems);
+    if (m_loadProblems.empty())
+        return;
+    ++m_loadProblemsRevision;
+    m_host.showStatus(m_loadProblems.size() == 1
+            ? QStringLiteral("1 problem was found reading %1; the Checks panel shows it").arg(fileName)
+            : QStringLiteral("%1 problems were found reading %2; the Checks panel lists them")
+                  .arg(m_loadProblems.size())
+                  .arg(fileName));
+}
 
 bool Editor::mnuFileLoad_Click()
 {
@@ -302,7 +310,7 @@ bool Editor::loadFile(const QString& path)
         selectKind(*result->lastKind);
     leaveEditing();
     // A level loaded into an empty, unchanged one is just the file.
-    m_loadProblems = result->problems;
+    setLoadProblems(result->problems, QFileInfo(path).fileName());
     if (replacesNothing) {
         markClean();
         if (!isRecoveryCopy(path))
@@ -311,8 +319,6 @@ bool Editor::loadFile(const QString& path)
     if (!isRecoveryCopy(path))
         rememberFile(path);
     redraw();
-    if (!result->problems.empty())
-        message(problemsText(result->problems));
     return true;
 }
 

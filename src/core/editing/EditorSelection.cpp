@@ -6,6 +6,7 @@
 #include "Transforms.h"
 
 #include "document/Numbers.h"
+#include "gamedata/SettingsStore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,12 +99,29 @@ void Editor::setMeasuring(bool on)
 
 // ------------------------------------------------------------------ the pointer on the map
 
+int Editor::itemUnder(double x, double y) const
+{
+    if (m_topPixels.isEmpty())
+        return -1;
+    return itemAt(m_level, m_views.top, m_topPixels, m_views.top.toPixel(x, y, m_topPixels), hitTolerancePixels);
+}
+
+void Editor::setMeasureEnd(int end, double x, double y)
+{
+    const int row = itemUnder(x, y);
+    const std::optional<ItemPosition> at = row >= 0 ? rowPosition(m_level, row) : std::nullopt;
+    const QPointF point = at ? QPointF(at->x, at->y) : QPointF(x, y);
+    m_measureRows[std::size_t(end)] = at ? row : -1;
+    if (!m_measure)
+        m_measure = QLineF(point, point);
+    if (end == 0)
+        m_measure->setP1(point);
+    m_measure->setP2(point);
+}
+
 void Editor::updateHover()
 {
-    int row = -1;
-    if (m_topPointer && !m_topPixels.isEmpty())
-        row = itemAt(m_level, m_views.top, m_topPixels,
-            m_views.top.toPixel(m_topPointer->x(), m_topPointer->y(), m_topPixels), hitTolerancePixels);
+    const int row = m_topPointer ? itemUnder(m_topPointer->x(), m_topPointer->y()) : -1;
     if (row != m_hoveredRow) {
         m_hoveredRow = row;
         redraw();
@@ -118,15 +136,15 @@ void Editor::Picture1_MouseDown(int buttons, int shift, double x, double y)
     m_dragStart = QPointF(x, y);
     if (m_measuring) {
         m_drag = Drag::Measure;
-        m_measure = QLineF(m_dragStart, m_dragStart);
+        m_measure.reset();
+        setMeasureEnd(0, x, y);
+        m_measureRows[1] = m_measureRows[0];
         redraw();
         return;
     }
     if (m_placementArmed)
         return;
-    const int hit = m_topPixels.isEmpty()
-        ? -1
-        : itemAt(m_level, m_views.top, m_topPixels, m_views.top.toPixel(x, y, m_topPixels), hitTolerancePixels);
+    const int hit = itemUnder(x, y);
     if (hit < 0) {
         m_drag = Drag::Band;
         m_bandShift = shift;
@@ -155,7 +173,7 @@ void Editor::dragSelectionTo(double x, double y)
     case Drag::None:
         return;
     case Drag::Measure:
-        m_measure->setP2(QPointF(x, y));
+        setMeasureEnd(1, x, y);
         break;
     case Drag::Band:
         m_band = QRectF(m_dragStart, QPointF(x, y)).normalized();
@@ -392,8 +410,14 @@ QString Editor::measureText() const
 {
     std::optional<double> d;
     if (m_measure) {
-        const QLineF& l = *m_measure;
-        d = std::hypot(l.dx(), l.dy());
+        auto end = [this](int i, QPointF point) {
+            const int row = m_measureRows[std::size_t(i)];
+            const std::optional<ItemPosition> at = row >= 0 ? rowPosition(m_level, row) : std::nullopt;
+            return std::array<double, 3>{point.x(), point.y(), at ? double(at->z) : 0.0};
+        };
+        const auto a = end(0, m_measure->p1());
+        const auto b = end(1, m_measure->p2());
+        d = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
     } else if (m_selection.size() == 2) {
         const auto a = rowPosition(m_level, m_selection[0]);
         const auto b = rowPosition(m_level, m_selection[1]);
@@ -420,6 +444,8 @@ const std::vector<Finding>& Editor::findings()
 void Editor::setCheckOptions(const CheckOptions& options)
 {
     m_checkOptions = options;
+    m_store.write(minStartDistanceKey, doubleText(options.minStartDistance));
+    m_store.write(fairSharePercentKey, doubleText(options.fairShare * 100));
     m_findingsSettings.reset();
     redraw();
 }

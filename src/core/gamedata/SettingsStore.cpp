@@ -67,6 +67,14 @@ QString validGridSize(const QString& stored)
     return std::isfinite(v) && v > 0 ? stored : defaultGridSize;
 }
 
+double validStoredNumber(const QString& stored, double most, double fallback)
+{
+    if (!isStrictNumber(stored))
+        return fallback;
+    const double v = val(stored);
+    return std::isfinite(v) && v >= 0 && v <= most ? v : fallback;
+}
+
 int validFontSizeIndex(const QString& stored)
 {
     if (!isStrictNumber(stored))

@@ -20,6 +20,10 @@ inline const QString gridSizeKey = QStringLiteral("GridSize");
 inline const QString fontSizeKey = QStringLiteral("FontSize");
 inline const QString defaultGridSize = QStringLiteral("2500");
 inline const QString defaultFontSize = QStringLiteral("4");
+// The checks' settings: the least distance between start points in world units, and the most the
+// richest and the poorest player's resources may differ by, in per cent.
+inline const QString minStartDistanceKey = QStringLiteral("MinStartDistance");
+inline const QString fairSharePercentKey = QStringLiteral("FairSharePercent");
 
 // QSettings with the executable's base name as organisation and application name (on Linux
 // ~/.config/starloom/starloom.conf), or a
@@ -46,5 +50,7 @@ private:
 QString validGridSize(const QString& stored);
 // The stored font-size list index when it is a whole number from 0 to 10, otherwise 4.
 int validFontSizeIndex(const QString& stored);
+// The stored number when it is a finite number from 0 to `most`, otherwise `fallback`.
+double validStoredNumber(const QString& stored, double most, double fallback);
 
 } // namespace starloom

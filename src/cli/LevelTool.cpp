@@ -47,7 +47,8 @@ const char* usageText =
     "  check FILE [--min-start-distance UNITS] [--fair-share PERCENT]\n"
     "                      print the checks' findings for FILE, one a line: \"error:\" or\n"
     "                      \"warning:\", a code, the message and the items' keys; start points\n"
-    "                      closer than UNITS (default 8000) are reported\n"
+    "                      closer than UNITS (default 8000), and players whose resources\n"
+    "                      differ by more than PERCENT (default 10), are reported\n"
     "\n"
     "Options:\n"
     "  --game-dir DIR      read model names from the game installed in DIR: its Data folder,\n"
@@ -57,16 +58,16 @@ const char* usageText =
     "  --data-dir DIR      also read a mod's data folder (or .big archive), after the game's\n"
     "                      Data folder and before its archives, for model names and for the\n"
     "                      files a script includes; may be given more than once\n"
-    "  --run-script        stats, rewrite, render: open FILE by running its script in a\n"
+    "  --run-script        stats, rewrite, render, check: open FILE by running its script in a\n"
     "                      sandbox (loops, helper functions, random placement), not by\n"
     "                      reading its literal calls\n"
     "  --help              show this text\n"
     "  --version           show the program's version\n"
     "\n"
     "Exit codes: 0 done; 1 refused (a level without all start points, a world size or camera\n"
-    "distance the game cannot read, for where, no game found, or, for check, an error found); 2 bad usage or a file "
-    "that\n"
-    "cannot be read or written (an output file that is read-only is not replaced).\n";
+    "distance the game cannot read, for where, no game found, or, for check, an error found);\n"
+    "2 bad usage or a file that cannot be read or written (an output file that is read-only is\n"
+    "not replaced).\n";
 
 void print(std::FILE* f, const QString& text)
 {

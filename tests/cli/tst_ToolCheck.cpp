@@ -16,10 +16,10 @@ struct CheckRun {
     QString out;
 };
 
-CheckRun runCheck(const QStringList& args)
+CheckRun runCheck(const QStringList& args, const QStringList& options = {})
 {
     QProcess p;
-    p.start(QStringLiteral(STARLOOM_CLI_PATH), QStringList{QStringLiteral("check")} + args);
+    p.start(QStringLiteral(STARLOOM_CLI_PATH), options + QStringList{QStringLiteral("check")} + args);
     if (!p.waitForFinished(60000))
         p.kill(), p.waitForFinished();
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput())};
@@ -60,6 +60,20 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
     EXPECT_TRUE(runCheck({uneven}).out.contains(QStringLiteral("unfair-resources")));
     EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share"), QStringLiteral("25")}).out, QString());
     EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share")}).exitCode, 2);
+
+    // Start points a loop places are seen only when the script runs.
+    const QString looped = dir.filePath(QStringLiteral("looped.level"));
+    starloom::test::writeBytes(looped,
+        "maxPlayers = 2\nfunction DetermChunk()\n  for i = 0, 1 do\n"
+        "    addPoint(\"StartPos\" .. i, {0, 0, 4000 * i - 2000}, {0, 0, 0})\n  end\nend\n");
+    const CheckRun literal = runCheck({looped});
+    EXPECT_EQ(literal.exitCode, 1);
+    EXPECT_TRUE(literal.out.startsWith(QStringLiteral("error: missing-start: Player 1"))) << literal.out.toStdString();
+    const CheckRun run = runCheck({looped}, {QStringLiteral("--run-script")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+        QStringLiteral("warning: starts-too-close: The start points of Player 1 and Player 2 are 4000 units apart "
+                       "(less than 8000) [0o 1o]\n"));
 }
 
 // The output for every real map is kept in data/check-corpus.txt ("== <file>" and its lines), so

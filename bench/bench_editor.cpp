@@ -153,6 +153,25 @@ BENCHMARK(BM_PlacementClick)
     ->ArgName("items")
     ->Unit(benchmark::kMicrosecond);
 
+// The pointer moving over the top view with nothing armed: each move finds the item under it, for
+// the highlight.
+void BM_PointerMove(benchmark::State& state)
+{
+    LoadedEditor loaded(static_cast<int>(state.range(0)));
+    Editor& e = *loaded.editor;
+    e.setTopViewSize(QSize(1600, 1000));
+    e.cmdSelect_Click();
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF pixel((step * 37) % 1600, (step * 53) % 1000);
+        const QPointF world = e.topScale().toWorld(pixel, QSizeF(1600, 1000));
+        e.Picture1_MouseMove(0, 0, world.x(), world.y());
+        benchmark::DoNotOptimize(e.hoveredRow());
+        ++step;
+    }
+}
+BENCHMARK(BM_PointerMove)->Iterations(2000)->Arg(10000)->Arg(100000)->ArgName("items")->Unit(benchmark::kMicrosecond);
+
 // Deleting one object from the middle of the list.
 void BM_DeleteObject(benchmark::State& state)
 {

@@ -9,6 +9,8 @@
 
 #include <QPoint>
 
+#include <optional>
+#include <random>
 #include <vector>
 
 namespace starloom::test {
@@ -36,6 +38,7 @@ protected:
     QPointF pixelOf(double x, double y) const { return editor->topScale().toPixel(x, y, QSizeF(600, 600)); }
     void press(double x, double y, int shift = 0) { editor->Picture1_MouseDown(1, shift, x, y); }
     void dragTo(double x, double y) { editor->Picture1_MouseMove(1, 0, x, y); }
+    void hover(double x, double y) { editor->Picture1_MouseMove(0, 0, x, y); }
     void release(double x, double y) { editor->Picture1_MouseUp(1, 0, x, y), editor->Picture1_Click(); }
 };
 
@@ -187,6 +190,71 @@ TEST_F(EditorSelection, ClickSelectsTheNearestMarkAndTheLastDrawnOfEquals)
     release(20000, 20000);
     EXPECT_TRUE(editor->selection().empty());
     EXPECT_EQ(editor->rows().size(), 3u); // no click placed anything
+}
+
+// The index of marks answers as the walk over every row does: for marks crowded into a few
+// pixels, on the same spot, beyond the view's edge, and for pixels inside and outside the view.
+TEST_F(EditorSelection, TheMarkIndexFindsWhatTheWalkFinds)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> spot(-3, 3);
+    // Clusters a few pixels wide around five centres, some of them past the view's edges.
+    const XY centres[] = {{0, 0}, {29900, 29900}, {-30200, 0}, {10000, -29950}, {1234, 5678}};
+    for (int i = 0; i < 300; ++i) {
+        const XY c = centres[i % 5];
+        place(i % 3 == 0 ? ItemKind::Asteroid : ItemKind::Pebble, c.x + 100 * spot(random), c.y + 100 * spot(random));
+    }
+    const QSize pixels(600, 600);
+    const ViewScale top = editor->topScale();
+    for (const double margin : {5.0, 12.0}) {
+        MarkIndex index;
+        index.build(editor->level(), top, pixels, margin);
+        std::uniform_real_distribution<double> pixel(-40, 640);
+        std::uniform_real_distribution<double> near(-9, 9);
+        int answered = 0;
+        int found = 0;
+        for (int i = 0; i < 4000; ++i) {
+            // Every other pixel near a cluster.
+            const XY c = centres[i % 5];
+            const QPointF at = i % 2 == 0 ? QPointF(pixel(random), pixel(random))
+                                          : pixelOf(c.x, c.y) + QPointF(near(random), near(random));
+            for (const double tolerance : {0.5, 5.0}) {
+                const std::optional<int> row = index.at(at, tolerance);
+                if (!row)
+                    continue;
+                ++answered;
+                found += *row >= 0;
+                ASSERT_EQ(*row, itemAt(editor->level(), top, pixels, at, tolerance))
+                    << "margin " << margin << " tolerance " << tolerance << " at " << at.x() << ", " << at.y();
+            }
+        }
+        EXPECT_GT(answered, 6000) << "the index answers inside the view";
+        EXPECT_GT(found, 1000) << "and many pixels lie on marks";
+        EXPECT_EQ(index.at(QPointF(300, 300), margin + 1), std::nullopt) << "a tolerance over the margin";
+    }
+    MarkIndex empty;
+    EXPECT_EQ(empty.at(QPointF(300, 300), 5), std::nullopt) << "nothing built";
+}
+
+// The item under the pointer follows the level: after a move, an undo and a deletion.
+TEST_F(EditorSelection, ThePointersItemFollowsChangesOfTheLevel)
+{
+    showTopView();
+    place(ItemKind::Asteroid, 1000, 1000);
+    editor->cmdSelect_Click();
+    hover(1000, 1000);
+    EXPECT_EQ(editor->hoveredRow(), 0);
+    editor->setSelection({0});
+    editor->nudgeSelection(10, 0); // ten grid steps to the right
+    hover(1000, 1000);
+    EXPECT_EQ(editor->hoveredRow(), -1);
+    editor->undo();
+    hover(1000, 1000);
+    EXPECT_EQ(editor->hoveredRow(), 0);
+    editor->setSelection({0});
+    editor->deleteSelection();
+    hover(1000, 1000);
+    EXPECT_EQ(editor->hoveredRow(), -1);
 }
 
 TEST_F(EditorSelection, RubberBandSelectsInsideAndShiftAddsDragMovesAsOneStep)

@@ -76,7 +76,8 @@ void Editor::panTopView(double dx, double dy)
 void Editor::Picture1_MouseMove(int buttons, int, double x, double y)
 {
     m_topPointer = QPointF(x, y);
-    updateHover();
+    if (!(buttons == 1 && m_drag == Drag::Move))
+        updateHover(); // the item a drag moves stays the pointer's
     if (buttons == 1 && m_drag != Drag::None) {
         dragSelectionTo(x, y);
         return;

@@ -359,10 +359,14 @@ void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
         c.setAlpha(56);
         discs.push_back({disc, c});
     }
+    // Smoothing the edge costs several times the fill over the whole disc, so only small discs get
+    // it: at this translucency the steps of a large disc's edge hardly show.
+    constexpr double smoothedRadius = 48;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
     for (const Disc& d : discs) {
+        painter.setRenderHint(
+            QPainter::Antialiasing, d.box.width() <= 2 * smoothedRadius && d.box.height() <= 2 * smoothedRadius);
         painter.setBrush(d.colour);
         painter.drawEllipse(d.box);
     }

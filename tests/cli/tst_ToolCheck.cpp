@@ -25,25 +25,35 @@ CheckRun runCheck(const QStringList& args, const QStringList& options = {})
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput())};
 }
 
+// A two-player level whose DetermChunk holds `body`, written into `dir`; its path.
+QString twoPlayerLevel(const QTemporaryDir& dir, const char* name, const QByteArray& body)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    starloom::test::writeBytes(path, "maxPlayers = 2\nfunction DetermChunk()\n" + body + "end\n");
+    return path;
+}
+
+QString tooClose(int units)
+{
+    return QStringLiteral("warning: starts-too-close: The start points of Player 1 and Player 2 are %1 units apart "
+                          "(less than 8000) [0o 1o]\n")
+        .arg(units);
+}
+
 TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
 {
     QTemporaryDir dir;
-    const QString close = dir.filePath(QStringLiteral("close.level"));
-    starloom::test::writeBytes(close,
-        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, -3000}, {0, 0, 0})\n"
-        "  addPoint(\"StartPos1\", {0, 0, 3000}, {0, 0, 0})\nend\n");
+    const QString close = twoPlayerLevel(dir, "close.level",
+        "  addPoint(\"StartPos0\", {0, 0, -3000}, {0, 0, 0})\n  addPoint(\"StartPos1\", {0, 0, 3000}, {0, 0, 0})\n");
     const CheckRun warned = runCheck({close});
     EXPECT_EQ(warned.exitCode, 0);
-    EXPECT_EQ(warned.out,
-        QStringLiteral("warning: starts-too-close: The start points of Player 1 and Player 2 are 6000 units apart "
-                       "(less than 8000) [0o 1o]\n"));
+    EXPECT_EQ(warned.out, tooClose(6000));
     const CheckRun allowed = runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("5000")});
     EXPECT_EQ(allowed.exitCode, 0);
     EXPECT_EQ(allowed.out, QString());
 
-    const QString missing = dir.filePath(QStringLiteral("missing.level"));
-    starloom::test::writeBytes(
-        missing, "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, 9000}, {0, 0, 0})\nend\n");
+    const QString missing =
+        twoPlayerLevel(dir, "missing.level", "  addPoint(\"StartPos0\", {0, 0, 9000}, {0, 0, 0})\n");
     const CheckRun failed = runCheck({missing});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.out, QStringLiteral("error: missing-start: Player 2 has no start point\n"));
@@ -51,29 +61,23 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
 
     // Player 1 has 100 % of the resources near it, player 2 80 %: unfair by the default share,
     // fair when 25 % may differ.
-    const QString uneven = dir.filePath(QStringLiteral("uneven.level"));
-    starloom::test::writeBytes(uneven,
-        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {-20000, 0, 0}, {0, 0, 0})\n"
-        "  addPoint(\"StartPos1\", {20000, 0, 0}, {0, 0, 0})\n"
+    const QString uneven = twoPlayerLevel(dir, "uneven.level",
+        "  addPoint(\"StartPos0\", {-20000, 0, 0}, {0, 0, 0})\n  addPoint(\"StartPos1\", {20000, 0, 0}, {0, 0, 0})\n"
         "  addAsteroid(\"Asteroid_3\", {-20000, 5000, 0}, 100, 0, 0, 0, 0)\n"
-        "  addAsteroid(\"Asteroid_3\", {20000, 5000, 0}, 80, 0, 0, 0, 0)\nend\n");
+        "  addAsteroid(\"Asteroid_3\", {20000, 5000, 0}, 80, 0, 0, 0, 0)\n");
     EXPECT_TRUE(runCheck({uneven}).out.contains(QStringLiteral("unfair-resources")));
     EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share"), QStringLiteral("25")}).out, QString());
     EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share")}).exitCode, 2);
 
     // Start points a loop places are seen only when the script runs.
-    const QString looped = dir.filePath(QStringLiteral("looped.level"));
-    starloom::test::writeBytes(looped,
-        "maxPlayers = 2\nfunction DetermChunk()\n  for i = 0, 1 do\n"
-        "    addPoint(\"StartPos\" .. i, {0, 0, 4000 * i - 2000}, {0, 0, 0})\n  end\nend\n");
+    const QString looped = twoPlayerLevel(dir, "looped.level",
+        "  for i = 0, 1 do\n    addPoint(\"StartPos\" .. i, {0, 0, 4000 * i - 2000}, {0, 0, 0})\n  end\n");
     const CheckRun literal = runCheck({looped});
     EXPECT_EQ(literal.exitCode, 1);
     EXPECT_TRUE(literal.out.startsWith(QStringLiteral("error: missing-start: Player 1"))) << literal.out.toStdString();
     const CheckRun run = runCheck({looped}, {QStringLiteral("--run-script")});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out,
-        QStringLiteral("warning: starts-too-close: The start points of Player 1 and Player 2 are 4000 units apart "
-                       "(less than 8000) [0o 1o]\n"));
+    EXPECT_EQ(run.out, tooClose(4000));
 }
 
 // The output for every real map is kept in data/check-corpus.txt ("== <file>" and its lines), so

@@ -366,9 +366,7 @@ private:
 
     void message(const QString& text);
     void message(const QString& text, const QString& title);
-    // Something the views show changed; redraw() also says the level may have changed.
-    void repaint() { ++m_revision; }
-    void redraw() { ++m_revision, ++m_contentRevision; }
+    void redraw() { ++m_revision; }
     void pickRandomBackgroundAndMusic(MapSettings& settings);
     void placeItem();
     void moveSelected();
@@ -452,16 +450,15 @@ private:
     std::array<int, 2> m_measureRows{-1, -1}; // the items at the measured line's ends, or -1
     int m_hoveredRow = -1;
     // The top view's marks by where they lie, for the item under the pointer, and what they were
-    // sorted for: the level's state, the view and its size.
+    // sorted for: the level's changes (m_levelChanges), the view and its size.
     struct MarkIndexKey {
-        quint64 content = 0;
+        quint64 levelChanges = 0;
         ViewScale top;
         QSize pixels;
         bool operator==(const MarkIndexKey&) const = default;
     };
     mutable MarkIndex m_marks;
     mutable std::optional<MarkIndexKey> m_marksKey;
-    quint64 m_contentRevision = 0;
     CheckOptions m_checkOptions;
     std::vector<Finding> m_findings;
     quint64 m_levelChanges = 0; // every step applied, every level swapped

@@ -104,7 +104,7 @@ int Editor::itemUnder(double x, double y) const
     if (m_topPixels.isEmpty())
         return -1;
     const QPointF pixel = m_views.top.toPixel(x, y, m_topPixels);
-    const MarkIndexKey key{m_contentRevision, m_views.top, m_topPixels};
+    const MarkIndexKey key{m_levelChanges, m_views.top, m_topPixels};
     if (m_marksKey != key) {
         m_marks.build(m_level, m_views.top, m_topPixels, hitTolerancePixels);
         m_marksKey = key;
@@ -132,7 +132,7 @@ void Editor::updateHover()
     const int row = m_topPointer ? itemUnder(m_topPointer->x(), m_topPointer->y()) : -1;
     if (row != m_hoveredRow) {
         m_hoveredRow = row;
-        repaint();
+        redraw();
     }
 }
 

@@ -210,14 +210,19 @@ TEST(MapPainter3D, StartPointsHighlightsGridAndWorldBox)
     EXPECT_EQ(image.pixelColor(700, 300), QColor(Qt::black));
 }
 
-TEST(MapPainter3D, CloudsAreDrawnAsRingsPastTheItemCount)
+TEST(MapPainter3D, CloudsAreDrawnAsRingsPastTheItemCountOrWhenTheyWouldCoverTheView)
 {
-    for (const bool many : {false, true}) {
+    enum class Extra { None, ManyRows, CoveringDiscs };
+    for (const Extra extra : {Extra::None, Extra::ManyRows, Extra::CoveringDiscs}) {
+        const bool many = extra != Extra::None;
         Level level;
         level.add(ItemKind::Nebula, {0, 0, 0}, 3000);    // 90 pixels
         level.add(ItemKind::Nebula, {-9000, 0, 0}, 600); // 18 pixels, around (130, 300)
-        for (std::size_t i = 0; many && i < simpleCloudsAbove; ++i)
+        for (std::size_t i = 0; extra == Extra::ManyRows && i < simpleCloudsAbove; ++i)
             level.add(ItemKind::Asteroid, {29000, 29000, 0}); // out of the view
+        // Discs of 450 pixels, each covering the whole view: as rings they pass outside the pixels tested.
+        for (int i = 0; extra == Extra::CoveringDiscs && i <= int(maxCloudCoverage); ++i)
+            level.add(ItemKind::Nebula, {0, 0, 0}, 15000);
         const QImage image = level.render();
         EXPECT_EQ(qGreen(image.pixel(445, 300)) > 0, !many) << "inside the disc";
         EXPECT_GT(qGreen(image.pixel(many ? 490 : 488, 300)), 0) << "at its edge";

@@ -264,7 +264,8 @@ void MapPainter3D::draw(const Scene3D& scene) const
     const double w = pixels.width();
     const double h = pixels.height();
     const double targetDepth = scene.camera.distance;
-    const bool simpleClouds = rows.size() > simpleCloudsAbove;
+    bool simpleClouds = rows.size() > simpleCloudsAbove;
+    double discArea = 0; // of the cloud discs in the view, in pixels
 
     // Every item in front of the eye whose drawing can reach into the view.
     m_marks.clear();
@@ -282,9 +283,16 @@ void MapPainter3D::draw(const Scene3D& scene) const
             continue;
         m_marks.push_back(
             {float(x), float(y), float(placed.depth), float(placed.extent), item.row, item.colour, item.kind});
+        if (isCloudKind(item.kind)) {
+            const double r = placed.extent;
+            discArea += std::max(0.0, std::min(x + r, w) - std::max(x - r, 0.0))
+                * std::max(0.0, std::min(y + r, h) - std::max(y - r, 0.0));
+        }
         nearest = std::min(nearest, placed.depth);
         farthest = std::max(farthest, placed.depth);
     }
+
+    simpleClouds = simpleClouds || discArea > maxCloudCoverage * w * h;
 
     // Farthest first: a counting sort on the depth, stable within a bucket (row order).
     m_sorted.resize(m_marks.size());

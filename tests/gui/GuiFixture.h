@@ -83,10 +83,11 @@ protected:
         const QPointF p = scale.toPixel(x, y, QSizeF(view->size()));
         return {static_cast<int>(p.x()), static_cast<int>(p.y())};
     }
-    static void dragTo(QWidget* widget, QPoint pos, Qt::MouseButtons buttons = Qt::LeftButton)
+    static void dragTo(QWidget* widget, QPoint pos, Qt::MouseButtons buttons = Qt::LeftButton,
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QMouseEvent move(
-            QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, buttons, Qt::NoModifier);
+            QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, buttons, modifiers);
         QApplication::sendEvent(widget, &move);
     }
     static void tick(QTimer* t) { QMetaObject::invokeMethod(t, "timeout"); }

@@ -103,6 +103,12 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     EXPECT_EQ(editor().selectedRow(), 1);
     EXPECT_NEAR(view()->camera().yaw, before.yaw - 50 * 0.4, 1.5);
     EXPECT_EQ(view()->camera().target, before.target);
+    // Alt with the left button turns the camera too, from an item and without selecting it.
+    QTest::mousePress(view(), Qt::LeftButton, Qt::AltModifier, pixelOf(2));
+    dragTo(view(), pixelOf(2) - QPoint(50, 0), Qt::LeftButton, Qt::AltModifier);
+    QTest::mouseRelease(view(), Qt::LeftButton, Qt::AltModifier, pixelOf(2) - QPoint(50, 0));
+    EXPECT_EQ(editor().selectedRow(), 1);
+    EXPECT_NEAR(view()->camera().yaw, before.yaw, 1.5);
     QTest::mousePress(view(), Qt::MiddleButton, {}, {100, 100});
     dragTo(view(), {130, 100}, Qt::MiddleButton);
     QTest::mouseRelease(view(), Qt::MiddleButton, {}, {130, 100});
@@ -119,6 +125,21 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     EXPECT_EQ(editor().selectedRow(), 2);
     EXPECT_EQ(view()->camera().target, positionOf(2));
     EXPECT_LT(view()->camera().distance, distance);
+
+    // Frame Selection, from the menu and by F, turns to the selected item.
+    for (const bool byKey : {false, true}) {
+        trigger("mnuViewFrameAll");
+        QTest::mouseClick(view(), Qt::LeftButton, {}, pixelOf(byKey ? 0 : 1));
+        trigger("mnuViewFrameAll");
+        ASSERT_NE(view()->camera().target, positionOf(byKey ? 0 : 1));
+        if (byKey) {
+            view()->setFocus();
+            QTest::keyClick(view(), Qt::Key_F);
+        } else {
+            trigger("mnuViewFrameSelection");
+        }
+        EXPECT_EQ(view()->camera().target, positionOf(byKey ? 0 : 1)) << (byKey ? "F" : "menu");
+    }
 }
 
 TEST_F(View3DTest, TheViewHighlightsTheSelectionOfTheMapAndTheList)

@@ -129,6 +129,10 @@ INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
                  "  addPebble(k, {1, 2, 3}, 0, 0, 0)\n  addAsteroid(\"a\", {241*2, 0, 0}, 100, 0, 0, 0, 0)\n"
                  "  addSalvage(\"b\" .. i, {1, 2, 3}, 100, 0, 0, 0, 0)\n  addPebble(\"pebble_1\", {1, 2, 3}, 0, 0, 0)"),
             "4 calls whose arguments the script computes were skipped", 1},
+        // The file's own notes are kept past the cap on listed problems.
+        ProblemCase{"manyComputedArguments",
+            body(QByteArray("  addPebble(k, {1, 2, 3}, 0, 0, 0)\n").repeated(1001).constData()),
+            "1001 calls whose arguments the script computes were skipped", 0},
         ProblemCase{"modelNotAText", body("  addSquadron(\"x\", 5, {1, 2, 3}, -1, {0, 0, 0}, 0, 0)"),
             "is not a quoted text", 0},
         ProblemCase{"slot9", body("addPoint(\"StartPos9\", {1, 2, 3}, {0, 0, 0})"), "no player slot", 0},

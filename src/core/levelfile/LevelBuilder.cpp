@@ -143,19 +143,23 @@ LevelBuilder::LevelBuilder(Level& level, ModelLists& models)
 
 void LevelBuilder::problem(qint64 line, const QString& reason)
 {
-    ++m_problemCount;
-    if (m_result.problems.size() < maxKeptProblems)
+    // Notes on the whole file (line 0) are few and say what to do next: always kept.
+    if (line == 0 || m_result.problems.size() < maxKeptProblems + m_fileNotes) {
+        m_fileNotes += line == 0;
         m_result.problems.push_back({line, reason});
+        return;
+    }
+    ++m_unlisted;
 }
 
 ReadResult LevelBuilder::finish()
 {
     ReadResult result = std::move(m_result);
-    if (m_problemCount > qint64(result.problems.size()))
-        result.problems.push_back(
-            {0, QStringLiteral("%1 more problems not listed").arg(m_problemCount - qint64(result.problems.size()))});
+    if (m_unlisted > 0)
+        result.problems.push_back({0, QStringLiteral("%1 more problems not listed").arg(m_unlisted)});
     m_result = {};
-    m_problemCount = 0;
+    m_unlisted = 0;
+    m_fileNotes = 0;
     return result;
 }
 

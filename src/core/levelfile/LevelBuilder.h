@@ -51,7 +51,8 @@ private:
     ModelLists& m_models;
     ReadResult m_result;
     qint64 m_line = 0;
-    qint64 m_problemCount = 0;
+    qint64 m_unlisted = 0;       // problems past the cap on listed ones
+    std::size_t m_fileNotes = 0; // listed notes on the whole file (line 0), never capped
     std::array<bool, fixedLineCount> m_fixedSeen{};
     std::array<std::unordered_map<std::string, std::int16_t>, 10> m_modelCache;
     int m_slot = -1;                // the player slot of the addPoint call being read

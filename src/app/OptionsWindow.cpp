@@ -154,25 +154,22 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QWidget(parent, 
                 m_editor.mapSettings().*field = text;
         });
     };
-    connect(m_levelDesc, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (!m_refreshing && !m_editor.setLevelDescription(text)) {
-            Q_EMIT handlerRan();
-            refresh();
-        }
-    });
+    auto texts = [this](auto* edit, auto changed, Editor::MapText which) {
+        connect(edit, changed, this, [this, which](const QString& text) {
+            if (!m_refreshing && !m_editor.setMapText(which, text)) {
+                Q_EMIT handlerRan();
+                refresh();
+            }
+        });
+    };
+    texts(m_levelDesc, &QLineEdit::textEdited, Editor::MapText::Description);
+    texts(m_background, &QComboBox::editTextChanged, Editor::MapText::Background);
+    texts(m_music, &QComboBox::editTextChanged, Editor::MapText::Music);
     edits(m_sizeX, &MapSettings::sizeX);
     edits(m_sizeY, &MapSettings::sizeY);
     edits(m_sizeZ, &MapSettings::sizeZ);
     edits(m_cameraMin, &MapSettings::cameraMin);
     edits(m_cameraMax, &MapSettings::cameraMax);
-    auto typedList = [this](QComboBox* combo, QString MapSettings::*field) {
-        connect(combo, &QComboBox::editTextChanged, this, [this, field](const QString& text) {
-            if (!m_refreshing)
-                m_editor.mapSettings().*field = text;
-        });
-    };
-    typedList(m_background, &MapSettings::background);
-    typedList(m_music, &MapSettings::music);
     connect(m_players, &QComboBox::activated, this, [this](int index) {
         if (m_refreshing)
             return;

@@ -109,10 +109,14 @@ TEST_F(EditorLevelTest, ThePlayerTableIsEditedPerPlayerAndWritten)
 
 TEST_F(EditorLevelTest, TextTheGameCannotHoldIsRefusedWhereItIsTyped)
 {
-    EXPECT_TRUE(editor->setLevelDescription(QString::fromLatin1("Caf\xe9 \"quoted\"")));
-    EXPECT_FALSE(editor->setLevelDescription(QStringLiteral("Snowman \u2603")));
-    EXPECT_EQ(editor->mapSettings().levelDesc, QString::fromLatin1("Caf\xe9 \"quoted\""));
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Latin-1"));
+    using enum Editor::MapText;
+    for (const auto& [which, field] : {std::pair(Description, &MapSettings::levelDesc),
+             std::pair(Background, &MapSettings::background), std::pair(Music, &MapSettings::music)}) {
+        EXPECT_TRUE(editor->setMapText(which, QString::fromLatin1("Caf\xe9 \"quoted\"")));
+        EXPECT_FALSE(editor->setMapText(which, QStringLiteral("Snowman \u2603")));
+        EXPECT_EQ(editor->mapSettings().*field, QString::fromLatin1("Caf\xe9 \"quoted\""));
+        EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Latin-1"));
+    }
 }
 
 TEST_F(EditorLevelTest, ALoadedLevelShowsItsKeptCallsAndSaysWhatLoadLevelCannotRun)

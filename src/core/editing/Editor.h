@@ -165,9 +165,10 @@ public:
     // and, when the user agrees, drops those start points as one step of the undo history. False
     // (and nothing changes) when the user declines.
     bool setPlayerIndex(int index);
-    // The level description; text outside Latin-1, which the game's files cannot hold, is refused
-    // with a message.
-    bool setLevelDescription(const QString& text);
+    // A text of the level's settings as typed: the description, the background or the music. Text
+    // outside Latin-1, which the game's files cannot hold, is refused with a message.
+    enum class MapText : std::uint8_t { Description, Background, Music };
+    bool setMapText(MapText which, const QString& text);
     // A field of a player's entry in the player table; refused with a message when the game
     // cannot take the text (resources that are not a number, text outside Latin-1).
     bool setPlayerField(int slot, PlayerTable::Field field, const QString& text);

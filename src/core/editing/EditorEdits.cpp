@@ -279,13 +279,19 @@ bool Editor::setPlayerIndex(int index)
     return true;
 }
 
-bool Editor::setLevelDescription(const QString& text)
+bool Editor::setMapText(MapText which, const QString& text)
 {
+    static constexpr std::pair<QString MapSettings::*, const char*> fields[] = {
+        {&MapSettings::levelDesc, "The level description"},
+        {&MapSettings::background, "The background"},
+        {&MapSettings::music, "The music"},
+    };
+    const auto& [field, caption] = fields[static_cast<std::size_t>(which)];
     if (const auto c = firstNotLatin1(text)) {
-        message(notLatin1Message(QStringLiteral("The level description"), *c));
+        message(notLatin1Message(QLatin1String(caption), *c));
         return false;
     }
-    m_level.settings.levelDesc = text;
+    m_level.settings.*field = text;
     return true;
 }
 

@@ -143,6 +143,34 @@ TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)
     EXPECT_EQ(host.questions.size(), asked) << "asked at the first save only";
 }
 
+TEST_F(EditorOpenTest, TheScriptIsNeverSavedOverWithoutTheQuestion)
+{
+    const QString script = file("ring.level", ringOfAsteroids);
+    // A save whose file dialog is cancelled saves nothing, so Save asks again.
+    ASSERT_TRUE(editor->openFile(script));
+    host.yesNoAnswers = {false};
+    host.saveNames = {QString()};
+    EXPECT_FALSE(editor->mnuFileSave_Click());
+    const std::size_t asked = host.questions.size();
+    host.yesNoAnswers = {true};
+    host.saveNames = {QString()};
+    EXPECT_FALSE(editor->mnuFileSaveCurrent_Click());
+    EXPECT_EQ(host.questions.size(), asked + 1) << "Save asks again after a cancelled save";
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), ringOfAsteroids) << "the script is as it was";
+    // A new level was built by no script: its first save asks nothing about one.
+    editor->mnuFileNew_Click();
+    host.openNames = {file("starts.level",
+        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {-1000, 0, 0}, {0, 0, 0})\n"
+        "  addPoint(\"StartPos1\", {1000, 0, 0}, {0, 0, 0})\nend\n")};
+    ASSERT_TRUE(editor->mnuFileLoad_Click());
+    host.saveNames = {dir.filePath(QStringLiteral("new.level"))};
+    const std::size_t before = host.questions.size();
+    ASSERT_TRUE(editor->mnuFileSave_Click());
+    EXPECT_EQ(host.questions.size(), before);
+}
+
 TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
 {
     editor->setIncludeReader([](const QString& path) -> std::optional<QByteArray> {

@@ -71,6 +71,7 @@ void Editor::mnuFileNew_Click()
     after.front = m_views.front;
     pushLevel(QStringLiteral("New Level"), std::move(after), 0);
     m_currentFile.clear();
+    m_openedScript.clear();
     m_loadProblems.clear();
     setVisible();
     leaveEditing();
@@ -110,9 +111,8 @@ bool Editor::mnuFileSave_Click()
     const MapSettings& settings = m_level.settings;
     QString initialName = settings.levelDesc + QStringLiteral(".level");
     if (!m_openedScript.isEmpty()) {
-        // Once: the script's code does not survive a save.
+        // Until the first save: the script's code does not survive it.
         const QFileInfo script(m_openedScript);
-        m_openedScript.clear();
         if (m_host.askYesNo(QStringLiteral("This level was built by running the script of %1. Saving writes every "
                                            "item as a plain call: the script's loops, helper functions and random "
                                            "placement are not saved. Save it under another name, so that the "
@@ -138,6 +138,7 @@ bool Editor::mnuFileSave_Click()
     markClean();
     rememberFile(path);
     m_currentFile = path;
+    m_openedScript.clear();
     removeRecoveryCopy();
     message(settings.levelDesc + QStringLiteral(" saved"));
     return true;
@@ -315,6 +316,7 @@ bool Editor::loadFile(const QString& path)
         markClean();
         if (!isRecoveryCopy(path))
             m_currentFile = path;
+        m_openedScript.clear();
     }
     if (!isRecoveryCopy(path))
         rememberFile(path);

@@ -64,6 +64,13 @@ const HostileCase hostileCases[] = {
         "ran for more than"},
     {"catching the limit with call", "while 1 do call(function() while 1 do end end, {}, \"x\") end",
         "ran for more than"},
+    // Work done in C between two counts of the hook: each byte a string takes is counted too.
+    {"a string grown a piece at a time", "s = \"\" for i = 1, 1000000 do s = s .. \"xxxxxxxxxx\" end",
+        "ran for more than"},
+    {"a large string changed over and over", "s = strrep(\"x\", 1000000) while 1 do t = strupper(s) end",
+        "ran for more than"},
+    {"a large string formatted over and over", "s = strrep(\"x\", 1000000) while 1 do t = format(\"%s\", s) end",
+        "ran for more than"},
     {"a table that holds itself", "t = {} t.t = t addOut(t) error(\"after\")", "after"},
 };
 

@@ -22,8 +22,12 @@ namespace {
 constexpr int hookPeriod = 10000;                  // instructions between two calls of the count hook
 constexpr std::uint64_t progressPeriod = 1u << 22; // instructions between two progress reports
 constexpr int maxTableDepth = 32;
+constexpr int bytesPerStep = 16; // bytes a script's allocations may fill for one step of the limit
 
-// Lua's allocations, counted against the memory limit.
+// Lua's allocations, counted against the memory limit. Bytes allocated are also steps of work
+// (strings joined, copied, changed in C, which the count hook does not see): past the
+// instruction limit, or once the run is cancelled, the next allocation fails, which stops the
+// script at once through Lua's own error path.
 void* allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize)
 {
     auto* s = static_cast<ScriptState*>(ud);
@@ -33,14 +37,33 @@ void* allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize)
         s->memoryUsed -= old;
         return nullptr;
     }
-    if (nsize > old && s->memoryUsed + (nsize - old) > s->options.memoryLimit)
-        return nullptr;
+    if (nsize > old) {
+        if (s->memoryUsed + (nsize - old) > s->options.memoryLimit)
+            return nullptr;
+        s->instructions += (nsize - old) / bytesPerStep;
+        if (s->stop == ScriptStop::None) {
+            if (s->options.cancel != nullptr && s->options.cancel->load(std::memory_order_relaxed)) {
+                s->stop = ScriptStop::Cancelled;
+                return nullptr;
+            }
+            if (s->instructions > s->options.instructionLimit) {
+                s->stop = ScriptStop::InstructionLimit;
+                return nullptr;
+            }
+        }
+    }
     void* block = std::realloc(ptr, nsize);
     if (block == nullptr)
         return nullptr;
     s->memoryUsed = s->memoryUsed - old + nsize;
     s->memoryPeak = std::max(s->memoryPeak, s->memoryUsed);
     return block;
+}
+
+QString stepLimitMessage(const ScriptOptions& options)
+{
+    return QStringLiteral("the script ran for more than %1 million steps (an endless loop?)")
+        .arg(options.instructionLimit / 1000000);
 }
 
 void countHook(lua_State* L, lua_Debug*)
@@ -239,8 +262,10 @@ public:
         qint64 line = m_s.errorLine;
         switch (status) {
         case LUA_ERRMEM:
-            message = QStringLiteral("the script needs more memory than the limit of %1 MB")
-                          .arg(m_s.options.memoryLimit >> 20);
+            message = m_s.stop == ScriptStop::InstructionLimit
+                ? stepLimitMessage(m_s.options)
+                : QStringLiteral("the script needs more memory than the limit of %1 MB")
+                      .arg(m_s.options.memoryLimit >> 20);
             line = m_s.lastLine;
             break;
         case LUA_ERRRUN:
@@ -430,8 +455,7 @@ void ScriptState::chargeSteps(lua_State* L, std::uint64_t steps)
     }
     if (instructions > options.instructionLimit) {
         stop = ScriptStop::InstructionLimit;
-        luaL_error(L, "the script ran for more than %d million steps (an endless loop?)",
-            static_cast<int>(std::min<std::uint64_t>(options.instructionLimit / 1000000, INT_MAX)));
+        luaL_error(L, "%s", stepLimitMessage(options).toLatin1().constData());
     }
     if (instructions >= nextProgress) {
         nextProgress = instructions + progressPeriod;
@@ -526,7 +550,10 @@ ScriptResult runLevelScript(
     std::unique_ptr<lua_State, LuaCloser> state(lua_newstate(allocate, &s));
     lua_State* L = state.get();
     if (L == nullptr) {
-        run.fail(0, QStringLiteral("The script could not be started: not enough memory"));
+        result.cancelled = s.stop == ScriptStop::Cancelled;
+        run.fail(0,
+            result.cancelled ? QStringLiteral("cancelled")
+                             : QStringLiteral("The script could not be started: not enough memory"));
         return result;
     }
     *static_cast<ScriptState**>(lua_getextraspace(L)) = &s;

@@ -29,7 +29,7 @@ struct ScriptState {
 
     std::size_t memoryUsed = 0; // Lua's allocations plus the recorded calls
     std::size_t memoryPeak = 0;
-    std::uint64_t instructions = 0; // counted by the hook and by chargeSteps
+    std::uint64_t instructions = 0; // counted by the hook, by chargeSteps and by allocations
     std::uint64_t nextProgress = 0;
     ScriptStop stop = ScriptStop::None;
 

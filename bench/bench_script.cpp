@@ -3,6 +3,9 @@
 
 #include "GeneratedLevel.h"
 
+#include "document/Catalogue.h"
+#include "document/Level.h"
+#include "script/LevelScript.h"
 #include "script/ScriptRunner.h"
 
 #include <benchmark/benchmark.h>
@@ -44,6 +47,32 @@ BENCHMARK(BM_RunLevelScript)
     ->Args({10000, 1})
     ->Args({100000, 1})
     ->Args({100000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// What File > Open Level does with the file's text: run the script, then build the level from
+// what it recorded.
+void BM_OpenLevelByScript(benchmark::State& state)
+{
+    const QByteArray text = bench::generatedLevelText(static_cast<int>(state.range(0)));
+    const Catalogue catalogue;
+    for (auto _ : state) {
+        auto level = std::make_unique<Level>();
+        const RecordedScript recorded = recordLevelScript(text, QStringLiteral("bench.level"), ScriptOptions());
+        ModelLists models(catalogue);
+        const ScriptRead read = buildRecordedScript(recorded, *level, models);
+        if (!recorded.result.ok || level->rows.size() != static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("the generated level did not open whole");
+        state.PauseTiming();
+        level.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenLevelByScript)
+    ->ArgNames({"items"})
+    ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);

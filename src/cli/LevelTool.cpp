@@ -4,6 +4,7 @@
 #include "document/Level.h"
 #include "document/SettingsRules.h"
 #include "editing/Checks.h"
+#include "editing/LevelEdits.h"
 #include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
 #include "gamedata/GameSetup.h"
@@ -135,6 +136,15 @@ int rewrite(
     }
     if (const QString error = levelSettingsError(loaded->settings); !error.isEmpty()) {
         print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, error));
+        return 1;
+    }
+    const int players = loaded->settings.playerCount();
+    if (const std::vector<int> beyond = startsBeyondPlayerCount(loaded->document, players); !beyond.empty()) {
+        print(output.err,
+            QStringLiteral("starloom-level: %1: the start points of %2 lie beyond the level's %3 players and "
+                           "would not be saved; raise maxPlayers or remove them\n")
+                .arg(in, playerNames(beyond))
+                .arg(players));
         return 1;
     }
     ModelLists models(catalogue);

@@ -101,6 +101,50 @@ TEST(HostileInput, LongCraftedNamesAreReadInOnePass)
     EXPECT_EQ(q.document.props(ItemKind::Pebble)[99].customName.size(), name.size());
 }
 
+// A mod's pebble list of 30,000 names.
+class LongPebbleList final : public ModelSource {
+public:
+    QString description() const override { return QStringLiteral("long list"); }
+    std::optional<QStringList> entries(const QString& folder) const override
+    {
+        if (folder != Catalogue::dataFolder(ItemKind::Pebble))
+            return std::nullopt;
+        QStringList names;
+        for (int i = 0; i < 30000; ++i)
+            names << QStringLiteral("Pebble_Mod_%1").arg(i);
+        return names;
+    }
+};
+
+// Each name that equals no entry is searched for within every entry: many different such names
+// against a long list would take minutes. The searches stop at a budget and the rest is said.
+TEST(HostileInput, ManyDifferentUnknownNamesAgainstALongListAreReadInStepWithTheFile)
+{
+    QByteArray file = "function NonDetermChunk()\n";
+    for (int i = 0; i < 3000; ++i)
+        file += "addPebble(\"unknown_" + QByteArray::number(i) + "\", {1, 2, 3}, 0, 0, 0)\n";
+    // Found however many searches were made: by equality (any letter case), and within an entry.
+    file += "addPebble(\"PEBBLE_MOD_29999\", {1, 2, 3}, 0, 0, 0)\nend\n";
+    LevelIO l;
+    l.catalogue = Catalogue(QStringLiteral("game"), {std::make_shared<LongPebbleList>()});
+    l.read(file);
+    ASSERT_EQ(l.document.itemCount(ItemKind::Pebble), 3001);
+    const auto& pebbles = l.document.props(ItemKind::Pebble);
+    EXPECT_EQ(pebbles[3000].modelIndex, 29999);
+    EXPECT_EQ(pebbles[2999].customName, QStringLiteral("unknown_2999"));
+    const qint64 searched = ModelLists::defaultSearchBudget / 30000;
+    EXPECT_TRUE(l.hasProblem(QString::number(3000 - searched).toLatin1().constData())) << l.problems();
+    EXPECT_TRUE(l.hasProblem("were not searched for")) << l.problems();
+
+    // Within the budget, the lookup answers as the search of the whole list does.
+    const Catalogue catalogue(QStringLiteral("game"), {std::make_shared<LongPebbleList>()});
+    ModelLists models(catalogue);
+    const QStringList& list = models.list(ItemKind::Pebble);
+    for (const QString name : {"pebble_mod_7", "Pebble_Mod_12", "mod_2999", "ebble_Mod_1", "PEBBLE", "none", ""})
+        EXPECT_EQ(models.lookup(ItemKind::Pebble, name), findModelForRead(list, name)) << name.toStdString();
+    EXPECT_EQ(models.namesNotSearched(), 0);
+}
+
 TEST(HostileInput, AFolderAMissingFileAndAnUnreadableFileAreReportedNotRead)
 {
     QTemporaryDir dir;

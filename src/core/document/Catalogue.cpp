@@ -126,7 +126,9 @@ std::int16_t findModelForRead(const QStringList& list, QStringView find)
     return findTypeFromString(list, find);
 }
 
-ModelLists::ModelLists(const Catalogue& catalogue) : m_catalogue(catalogue)
+ModelLists::ModelLists(const Catalogue& catalogue, qint64 searchBudget)
+    : m_catalogue(catalogue),
+      m_searchBudget(searchBudget)
 {
 }
 
@@ -144,7 +146,25 @@ std::int16_t ModelLists::lookup(ItemKind kind, const QString& name)
     const auto it = cache.constFind(name);
     if (it != cache.constEnd())
         return *it;
-    const std::int16_t index = findModelForRead(list(kind), name);
+    const QStringList& entries = list(kind);
+    const qsizetype n = std::min<qsizetype>(entries.size(), 32767);
+    auto& firstEqual = m_firstEqual[static_cast<std::size_t>(typeIdOf(kind))];
+    if (!firstEqual) {
+        firstEqual.emplace();
+        firstEqual->reserve(n);
+        for (qsizetype i = n - 1; i >= 0; --i) // the first of equal entries is inserted last
+            firstEqual->insert(entries[i].toCaseFolded(), static_cast<std::int16_t>(i));
+    }
+    std::int16_t index = -1;
+    if (const auto equal = firstEqual->constFind(name.toCaseFolded());
+        equal != firstEqual->constEnd() && entries[*equal].compare(name, Qt::CaseInsensitive) == 0) {
+        index = *equal;
+    } else if (m_searchBudget >= n) {
+        m_searchBudget -= n;
+        index = findTypeFromString(entries, name);
+    } else {
+        ++m_notSearched;
+    }
     cache.insert(name, index);
     return index;
 }

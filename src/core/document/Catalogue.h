@@ -82,17 +82,28 @@ std::int16_t findModelForRead(const QStringList& list, QStringView find);
 // once, and the lookups of a name are remembered.
 class ModelLists {
 public:
-    explicit ModelLists(const Catalogue& catalogue);
+    // Entries a snapshot compares in its searches of names that no entry equals: past it, such
+    // names match no entry, so that a file of many different unknown names read against a long
+    // list takes time in step with its size (some tenths of a second of searching at most).
+    static constexpr qint64 defaultSearchBudget = 2'000'000;
+
+    explicit ModelLists(const Catalogue& catalogue, qint64 searchBudget = defaultSearchBudget);
 
     const QStringList& list(ItemKind kind);
+    // findModelForRead's answer, the equal entry found through an index of the list.
     std::int16_t lookup(ItemKind kind, const QString& name);
     // Entry `index` of the kind's list, empty when out of range (-1 included).
     QString entry(ItemKind kind, int index);
+    // Names that lookup() left unmatched because the search budget was spent.
+    qint64 namesNotSearched() const { return m_notSearched; }
 
 private:
     const Catalogue& m_catalogue;
     std::array<std::optional<QStringList>, 10> m_lists;
     std::array<QHash<QString, std::int16_t>, 10> m_lookups;
+    std::array<std::optional<QHash<QString, std::int16_t>>, 10> m_firstEqual; // case-folded entry -> first index
+    qint64 m_searchBudget;
+    qint64 m_notSearched = 0;
 };
 
 } // namespace starloom

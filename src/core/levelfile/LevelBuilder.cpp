@@ -137,7 +137,8 @@ LevelBuilder::LevelBuilder(Level& level, ModelLists& models)
     : m_doc(level.document),
       m_settings(level.settings),
       m_rows(level.rows),
-      m_models(models)
+      m_models(models),
+      m_notSearchedBefore(models.namesNotSearched())
 {
 }
 
@@ -154,6 +155,13 @@ void LevelBuilder::problem(qint64 line, const QString& reason)
 
 ReadResult LevelBuilder::finish()
 {
+    if (const qint64 n = m_models.namesNotSearched() - m_notSearchedBefore; n > 0)
+        problem(0,
+            QStringLiteral("%1 model names that equal no entry of the model lists were not searched for within "
+                           "the entries (the file holds too many different ones); their items keep the names as "
+                           "written and show as custom models")
+                .arg(n));
+    m_notSearchedBefore = m_models.namesNotSearched();
     ReadResult result = std::move(m_result);
     if (m_unlisted > 0)
         result.problems.push_back({0, QStringLiteral("%1 more problems not listed").arg(m_unlisted)});

@@ -51,6 +51,7 @@ private:
     ModelLists& m_models;
     ReadResult m_result;
     qint64 m_line = 0;
+    qint64 m_notSearchedBefore;  // the model lists' count of names not searched, when the read began
     qint64 m_unlisted = 0;       // problems past the cap on listed ones
     std::size_t m_fileNotes = 0; // listed notes on the whole file (line 0), never capped
     std::array<bool, fixedLineCount> m_fixedSeen{};

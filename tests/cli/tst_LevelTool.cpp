@@ -1,5 +1,6 @@
 // Runs the starloom-level executable as a user would, and checks the real levels of the game.
 
+#include "BigArchiveWriter.h"
 #include "Privileges.h"
 #include "TestSupport.h"
 
@@ -47,6 +48,19 @@ class LevelTool : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // mod/scripts/Belt.lua: belt(n) adds n asteroids.
+    const QByteArray belt =
+        "function belt(n) for i = 1, n do addAsteroid(\"Asteroid_1\", {i * 100, 0, 0}, 100, 0, 0, 0, 0) end end\n";
+    // Writes in.level: two player starts, the items and the loops below, and the include of belt().
+    QString beltLevel() const
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("mod/scripts"));
+        test::writeBytes(path("mod/scripts/Belt.lua"), belt);
+        const QString level =
+            twoPlayerLevel("  belt(7)\n  for i = 1, 3 do addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0) end\n");
+        test::writeBytes(level, "dofilepath(\"data:scripts/belt.lua\")\n" + test::readBytes(level));
+        return level;
+    }
     // Writes in.level: two player starts and the items.
     QString twoPlayerLevel(const QByteArray& items) const
     {
@@ -85,31 +99,41 @@ TEST_F(LevelTool, StatsCountsLiveItemsOfEveryKind)
 }
 
 // --run-script opens a level by running its script: loops and helpers build their items, the
-// included files come from --data-dir.
+// included files come from --data-dir, a loose folder or a .big archive (compressed, its path in
+// another letter case).
 TEST_F(LevelTool, RunScriptBuildsWhatTheScriptMakesWithItsIncludes)
 {
-    QDir(dir.path()).mkpath(QStringLiteral("mod/scripts"));
-    test::writeBytes(dir.filePath(QStringLiteral("mod/scripts/Belt.lua")),
-        "function belt(n) for i = 1, n do addAsteroid(\"Asteroid_1\", {i * 100, 0, 0}, 100, 0, 0, 0, 0) end end\n");
-    const QString level =
-        twoPlayerLevel("  belt(7)\n  for i = 1, 3 do addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0) end\n");
-    QByteArray text = test::readBytes(level);
-    test::writeBytes(level, "dofilepath(\"data:scripts/belt.lua\")\n" + text);
+    const QString level = beltLevel();
+    test::writeBigArchiveFile(path("mod.big"), {{"scripts\\Belt.lua", belt, true}});
     const ToolRun byLines = runTool({"stats", level});
     EXPECT_TRUE(byLines.out.contains(QLatin1String("Asteroid 0\n"))) << byLines.out.toStdString();
-    const ToolRun byScript =
-        runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "stats", level});
-    EXPECT_EQ(byScript.exitCode, 0);
-    EXPECT_TRUE(byScript.out.contains(QLatin1String("Asteroid 7\n")))
-        << byScript.out.toStdString() << byScript.err.toStdString();
-    EXPECT_TRUE(byScript.out.contains(QLatin1String("Pebble 3\n")));
+    for (const QString& data : {path("mod"), path("mod.big")}) {
+        const ToolRun byScript = runTool({"--data-dir", data, "--run-script", "stats", level});
+        EXPECT_EQ(byScript.exitCode, 0) << data.toStdString();
+        EXPECT_TRUE(byScript.out.contains(QLatin1String("Asteroid 7\n")))
+            << data.toStdString() << byScript.out.toStdString() << byScript.err.toStdString();
+        EXPECT_TRUE(byScript.out.contains(QLatin1String("Pebble 3\n"))) << data.toStdString();
+    }
     const ToolRun noIncludes = runTool({"--run-script", "stats", level});
     EXPECT_TRUE(noIncludes.err.contains(QLatin1String("data:scripts/belt.lua"))) << noIncludes.err.toStdString();
     const QString out = dir.filePath(QStringLiteral("plain.level"));
-    ASSERT_EQ(
-        runTool({"--data-dir", dir.filePath(QStringLiteral("mod")), "--run-script", "rewrite", level, out}).exitCode,
-        0);
+    ASSERT_EQ(runTool({"--data-dir", path("mod"), "--run-script", "rewrite", level, out}).exitCode, 0);
     EXPECT_EQ(test::readBytes(out).count("addAsteroid("), 7) << "saved as plain calls";
+}
+
+// render --run-script draws the items the script builds: the image of the plain calls it saves.
+TEST_F(LevelTool, RenderRunScriptDrawsWhatTheScriptBuilds)
+{
+    const QString level = beltLevel();
+    ASSERT_EQ(runTool({"--data-dir", path("mod"), "--run-script", "rewrite", level, path("plain.level")}).exitCode, 0);
+    for (const auto& [args, image] :
+        {std::pair{QStringList{"--data-dir", path("mod"), "--run-script", level}, "script"},
+            std::pair{QStringList{path("plain.level")}, "plain"}, std::pair{QStringList{level}, "lines"}})
+        ASSERT_EQ(runTool(QStringList{"render"} + args + QStringList{path(image) + ".png"}).exitCode, 0) << image;
+    const QImage script(path("script.png")), plain(path("plain.png")), lines(path("lines.png"));
+    ASSERT_FALSE(script.isNull());
+    EXPECT_EQ(script, plain);
+    EXPECT_NE(script, lines) << "the line reader builds no asteroid";
 }
 
 TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)

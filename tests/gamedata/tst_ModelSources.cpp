@@ -45,15 +45,18 @@ TEST(ModelSources, LooseGameFoldersGiveTheModelLists)
 }
 
 // A classic game (loose Data and Homeworld2.big), a remastered one (two archives, read in name
-// order), a mod's data folder and a mod archive: the order of sources and what each gives.
+// order), a mod's data folder and a mod archive: the order of sources and what each gives. The
+// "meg_" prefix is matched with its letter case in every source: a loose "Meg_Y" and an archived
+// "Meg_X" are ships, the archive's "meg_y" beside the loose "Meg_Y" a megalith.
 TEST(ModelSources, GameDataFolderThenModsThenArchivesThenBuiltIn)
 {
     QTemporaryDir dir;
     const QString root = dir.path();
     makeEntry(root, "classic/Data/ship/Hgn_Scout/", true);
+    makeEntry(root, "classic/Data/ship/Meg_Y/", true);
     writeBigArchiveFile(root + "/classic/Data/Homeworld2.big",
         {{"ship\\hgn_scout\\hgn_scout.ship"}, {"ship\\meg_tanis\\meg_tanis.ship"}, {"ship\\vgr_probe\\vgr_probe.ship"},
-            {"pebble\\pebble_0\\"}, {"ship\\kpr_mover.lua"}},
+            {"pebble\\pebble_0\\"}, {"ship\\kpr_mover.lua"}, {"ship\\Meg_X\\Meg_X.ship"}, {"ship\\meg_y\\"}},
         {QStringLiteral("Data"), true});
     writeBigArchiveFile(
         root + "/classic/Data/EnglishSpeech.big", {{"ship\\speech_only\\x"}}); // not a classic model archive
@@ -72,10 +75,10 @@ TEST(ModelSources, GameDataFolderThenModsThenArchivesThenBuiltIn)
     EXPECT_EQ(classicSetup.archives(), (QStringList{root + "/modpack.big", root + "/classic/Data/Homeworld2.big"}));
     const Catalogue withMods = catalogueFor(classicSetup);
     const ModelListReport ships = withMods.report(ItemKind::Ship);
-    EXPECT_EQ(ships.names, (QStringList{"Hgn_Scout", "vgr_PROBE", "tai_probe", "Custom"}));
+    EXPECT_EQ(ships.names, (QStringList{"Hgn_Scout", "Meg_Y", "vgr_PROBE", "tai_probe", "Meg_X", "Custom"}));
     EXPECT_EQ(ships.origins.back().source + u' ' + QString::number(ships.origins.back().names),
-        "archive " + root + "/classic/Data/Homeworld2.big 0");
-    EXPECT_EQ(withMods.modelList(ItemKind::Megalith), QStringList{"meg_tanis"});
+        "archive " + root + "/classic/Data/Homeworld2.big 1");
+    EXPECT_EQ(withMods.modelList(ItemKind::Megalith), (QStringList{"meg_tanis", "meg_y"}));
     EXPECT_EQ(withMods.modelList(ItemKind::Nebula), (QStringList{"mod_nebula", "Custom"}));
     EXPECT_EQ(withMods.modelList(ItemKind::Pebble), QStringList{"pebble_0"});
     EXPECT_EQ(withMods.modelList(ItemKind::Cloud).size(), 4) << "no source has clouds: the built-in names";

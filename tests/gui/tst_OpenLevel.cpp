@@ -5,11 +5,14 @@
 #include "DialogHost.h"
 #include "TestSupport.h"
 
+#include <QMimeData>
 #include <QProgressDialog>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using namespace starloom;
@@ -29,6 +32,42 @@ TEST_F(OpenLevelTest, TheMenuOpensALevelByRunningItsScript)
     EXPECT_EQ(listRows(), 9);
     EXPECT_EQ(listText(8), QStringLiteral("Pebble #9"));
     EXPECT_EQ(editor().recentLevels().first(), QFileInfo(path).absoluteFilePath());
+}
+
+// Several files named at the start or dropped at once: the first replaces the level by running its
+// script (a loop the line reader would read once), the others are added in order.
+TEST_F(OpenLevelTest, SeveralFilesOpenTheFirstByItsScriptAndAddTheOthersInOrder)
+{
+    const QString loop = dir.filePath(QStringLiteral("loop.level")), more = dir.filePath(QStringLiteral("more.level"));
+    writeBytes(loop,
+        "function DetermChunk()\n  for i = 1, 3 do addPebble(\"pebble_0\", {i * 1000, 0, 0}, 0, 0, 0) end\nend\n");
+    writeBytes(more, "function DetermChunk()\n  addAsteroid(\"Asteroid_1\", {0, 5000, 0}, 100, 0, 0, 0, 0)\nend\n");
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"named",
+            [&] {
+                window->openFiles({loop, more});
+            }},
+        {"dropped",
+            [&] {
+                QMimeData mime;
+                mime.setUrls({QUrl::fromLocalFile(loop), QUrl::fromLocalFile(more)});
+                QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(window.get(), &enter);
+                EXPECT_TRUE(enter.isAccepted());
+                QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(window.get(), &drop);
+            }},
+    };
+    for (const auto& [name, open] : ways) {
+        trigger("mnuFileNew");
+        clickTop({60, 60}, "Option2"); // an asteroid the first file replaces
+        ASSERT_EQ(listRows(), 1) << name;
+        open();
+        QStringList rows;
+        for (int row = 0; row < listRows(); ++row)
+            rows << listText(row);
+        EXPECT_EQ(rows.join(u','), QStringLiteral("Pebble #1,Pebble #2,Pebble #3,Asteroid #1")) << name;
+    }
 }
 
 TEST(DialogHostTest, LongWorkShowsProgressAndCancelStopsIt)

@@ -1,5 +1,6 @@
 // Real maps opened by running their scripts: every item they build becomes an item, a save keeps
-// what the game sees, and on maps made of plain calls the runner and the line reader agree.
+// what the game sees (as the runner and as lua5.4 see the saved file), and on maps made of plain
+// calls the runner and the line reader agree.
 
 #include "TestSupport.h"
 
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <set>
 
 using namespace starloom;
@@ -21,11 +24,67 @@ using namespace starloom::test;
 
 namespace {
 
+// A value as tests/support/level_calls.lua prints it: whole numbers below 2^53 plainly, others with
+// 17 digits, strings as lua5.4's %q quotes them, tables by their keys sorted (numbers first).
+std::string luaView(const LuaValue& v)
+{
+    char buffer[64];
+    switch (v.type) {
+    case LuaValue::Type::Nil:
+        return "nil";
+    case LuaValue::Type::Number:
+        if (v.number == std::floor(v.number) && std::fabs(v.number) < 0x1p53)
+            std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(v.number));
+        else
+            std::snprintf(buffer, sizeof buffer, "%.17g", v.number);
+        return buffer;
+    case LuaValue::Type::String: {
+        std::string out = "\"";
+        for (std::size_t i = 0; i < v.text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(v.text[i]);
+            if (c == '"' || c == '\\' || c == '\n') {
+                out += '\\';
+                out += char(c);
+            } else if (c < 0x20 || c == 0x7f) {
+                const bool digitNext = i + 1 < v.text.size() && v.text[i + 1] >= '0' && v.text[i + 1] <= '9';
+                std::snprintf(buffer, sizeof buffer, digitNext ? "\\%03u" : "\\%u", unsigned(c));
+                out += buffer;
+            } else {
+                out += char(c);
+            }
+        }
+        return out + '"';
+    }
+    case LuaValue::Type::Table:
+        break;
+    }
+    std::vector<std::pair<LuaValue, const LuaValue*>> entries; // by key: the last entry of a key stays
+    auto put = [&entries](const LuaValue& key, const LuaValue& value) {
+        std::erase_if(entries, [&key](const auto& e) { return e.first.sameValue(key); });
+        if (!value.isNil())
+            entries.emplace_back(key, &value);
+    };
+    for (std::size_t i = 0; i < v.items.size(); ++i)
+        put(LuaValue::makeNumber(double(i + 1)), v.items[i]);
+    for (const LuaField& f : v.fields)
+        put(f.key, f.value);
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        if (a.first.type != b.first.type)
+            return a.first.type < b.first.type; // "number" < "string" < "table", as Lua compares type names
+        return a.first.isNumber() ? a.first.number < b.first.number : a.first.text < b.first.text;
+    });
+    std::string out = "{";
+    for (const auto& [key, value] : entries)
+        out += (out.size() > 1 ? ",[" : "[") + luaView(key) + "]=" + luaView(*value);
+    return out + "}";
+}
+
 // What the game sees when it runs a level, as the runner records it: one line per call and per
 // global, sorted, in the form of tests/support/level_calls.lua ("C <chunk> name(args)").
 class ViewSink final : public ReadSink {
 public:
     QStringList lines;
+    std::string luaLines; // the same as level_calls.lua prints them, for lua5.4's view
     int itemCalls = 0;
     void call(const LevelCall& c) override
     {
@@ -37,18 +96,30 @@ public:
         itemCalls += items.count(c.name) && !namedPoint ? 1 : 0;
         static const char* const chunks[] = {"DetermChunk", "NonDetermChunk", "main"};
         std::string text = std::string("C ") + chunks[static_cast<int>(c.chunk)] + " " + c.name + "(";
-        for (std::size_t i = 0; i < c.args.size(); ++i)
+        std::string lua = text;
+        for (std::size_t i = 0; i < c.args.size(); ++i) {
             text += (i > 0 ? ", " : "") + luaText(c.args[i]);
+            lua += (i > 0 ? ", " : "") + luaView(c.args[i]);
+        }
         lines << QString::fromStdString(text + ")");
+        luaLines += lua + ")\n";
     }
     void global(std::string_view name, const LuaValue& value, qint64) override
     {
         lines << QString::fromStdString("G " + std::string(name) + " " + luaText(value));
+        luaLines += "G " + std::string(name) + " " + luaView(value) + "\n";
     }
     void problem(qint64, const QString&) override {}
     QStringList sorted() const
     {
         QStringList s = lines;
+        std::sort(s.begin(), s.end());
+        return s;
+    }
+    // As gameView() reads lua5.4's output.
+    QStringList luaSorted() const
+    {
+        QStringList s = QString::fromLatin1(luaLines).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         std::sort(s.begin(), s.end());
         return s;
     }
@@ -86,6 +157,7 @@ TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
     const Catalogue catalogue;
     int opened = 0;
     int keptWhole = 0;
+    int keptByLua = 0;
     QStringList missingIncludes;
     for (const QString& file : files) {
         const QByteArray source = readBytes(file);
@@ -102,18 +174,31 @@ TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
                 && !missingIncludes.contains(QFileInfo(file).fileName()))
                 missingIncludes << QFileInfo(file).fileName();
         }
-        GameViewChange change = gameViewChange(original.sorted(), runnerView(o.saved).sorted());
         // A save leaves out the start points beyond the player count (the editor asks first):
         // 2p_Veil_of_Fire places four for its two players.
-        change.lost.removeIf([&o](const QString& line) {
-            for (int slot = o.level.settings.playerCount(); slot < playerSlots; ++slot) {
-                if (line.contains(QStringLiteral(" addPoint(\"StartPos%1\"").arg(slot)))
-                    return true;
-            }
-            return false;
-        });
+        auto savedChange = [&o](const QStringList& before, const QStringList& after) {
+            GameViewChange change = gameViewChange(before, after);
+            change.lost.removeIf([&o](const QString& line) {
+                for (int slot = o.level.settings.playerCount(); slot < playerSlots; ++slot) {
+                    if (line.contains(QStringLiteral(" addPoint(\"StartPos%1\"").arg(slot)))
+                        return true;
+                }
+                return false;
+            });
+            return change;
+        };
+        const GameViewChange change = savedChange(original.sorted(), runnerView(o.saved).sorted());
         EXPECT_TRUE(change.same()) << name << change.text();
         keptWhole += change.same();
+        // Independently of the runner's reading of the saved file: lua5.4 runs it as the game does.
+        if (haveLua()) {
+            QString error;
+            const QStringList byLua = gameView(o.saved, &error);
+            ASSERT_FALSE(byLua.isEmpty()) << name << error.toStdString();
+            const GameViewChange luaChange = savedChange(original.luaSorted(), byLua);
+            EXPECT_TRUE(luaChange.same()) << name << " (lua5.4)" << luaChange.text();
+            keptByLua += luaChange.same();
+        }
     }
     EXPECT_EQ(opened, 47);
     // The maps that include files of their mods, which are not beside them, name what is
@@ -122,6 +207,7 @@ TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
     // Every map keeps what the game sees, those that call random too: the runner seeds its
     // random numbers from the file, so each run of a file builds the same layout.
     EXPECT_EQ(keptWhole, 47);
+    EXPECT_EQ(keptByLua, haveLua() ? 47 : 0);
 }
 
 // An independent check of the runner: on the maps made of plain calls, running the script and

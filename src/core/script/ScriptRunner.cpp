@@ -22,7 +22,7 @@ namespace {
 constexpr int hookPeriod = 10000;                  // instructions between two calls of the count hook
 constexpr std::uint64_t progressPeriod = 1u << 22; // instructions between two progress reports
 constexpr int maxTableDepth = 32;
-constexpr int bytesPerStep = 16; // bytes a script's allocations may fill for one step of the limit
+constexpr int bytesPerStep = 4; // bytes a script's allocations may fill for one step of the limit
 
 // Lua's allocations, counted against the memory limit. Bytes allocated are also steps of work
 // (strings joined, copied, changed in C, which the count hook does not see): past the
@@ -42,15 +42,15 @@ void* allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize)
             return nullptr;
         s->instructions += (nsize - old) / bytesPerStep;
         if (s->stop == ScriptStop::None) {
-            if (s->options.cancel != nullptr && s->options.cancel->load(std::memory_order_relaxed)) {
+            if (s->options.cancel != nullptr && s->options.cancel->load(std::memory_order_relaxed))
                 s->stop = ScriptStop::Cancelled;
-                return nullptr;
-            }
-            if (s->instructions > s->options.instructionLimit) {
+            else if (s->instructions > s->options.instructionLimit)
                 s->stop = ScriptStop::InstructionLimit;
-                return nullptr;
-            }
+            s->failAllocations = s->stop != ScriptStop::None;
         }
+        // Lua tries again after collecting garbage: the allocations fail until the part has stopped.
+        if (s->failAllocations)
+            return nullptr;
     }
     void* block = std::realloc(ptr, nsize);
     if (block == nullptr)
@@ -253,6 +253,7 @@ public:
         } catch (...) {
             status = -1;
         }
+        m_s.failAllocations = false;
         m_s.chunk = Chunk::Other;
         if (status == LUA_OK) {
             lua_settop(L, function - 1);
@@ -260,7 +261,7 @@ public:
         }
         QString message;
         qint64 line = m_s.errorLine;
-        switch (status) {
+        switch (m_s.stop == ScriptStop::InstructionLimit ? LUA_ERRMEM : status) {
         case LUA_ERRMEM:
             message = m_s.stop == ScriptStop::InstructionLimit
                 ? stepLimitMessage(m_s.options)

@@ -21,7 +21,7 @@ struct ScriptOptions {
     // Memory the script may hold (Lua's own allocations plus the calls it records), in bytes.
     std::size_t memoryLimit = std::size_t{512} << 20;
     // Lua instructions (and comparable steps of the library: pattern matching, sorting, ..., and
-    // one for every 16 bytes the script allocates) the whole run may take: about a hundred times
+    // one for every 4 bytes the script allocates) the whole run may take: about a hundred times
     // what the largest real maps take, some seconds.
     std::uint64_t instructionLimit = 500'000'000;
     // Checked every few thousand instructions; when it becomes true the run stops as cancelled.

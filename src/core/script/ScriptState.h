@@ -32,6 +32,7 @@ struct ScriptState {
     std::uint64_t instructions = 0; // counted by the hook, by chargeSteps and by allocations
     std::uint64_t nextProgress = 0;
     ScriptStop stop = ScriptStop::None;
+    bool failAllocations = false; // the allocator stopped the part being run: it refuses more
 
     Chunk chunk = Chunk::Other;
     qint64 callsRecorded = 0;

@@ -26,6 +26,8 @@ class EditorFilesTest : public EditorTest {
 protected:
     QTemporaryDir dir;
 
+    void TearDown() override { editor.reset(); } // its recovery copy's lock lies in dir
+
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QByteArray levelText() const
     {

@@ -1,11 +1,15 @@
+#include "gamedata/DataFolderSource.h"
 #include "gamedata/GameSetup.h"
 
 #include "BigArchiveWriter.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace starloom;
 using namespace starloom::test;
@@ -102,6 +106,19 @@ TEST(ModelSources, ArchivesThatCannotBeReadAreToldByNameAndSkipped)
     ASSERT_EQ(catalogue.problems().size(), 1);
     EXPECT_TRUE(catalogue.problems()[0].contains("HW2Ships.big")) << catalogue.problems()[0].toStdString();
     EXPECT_TRUE(catalogue.problems()[0].contains("encrypted")) << catalogue.problems()[0].toStdString();
+}
+
+TEST(ModelSources, AModFolderThatIsNoFolderIsToldWhatItIs)
+{
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("mod.txt"), "a file");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
+    for (const auto& [name, said] : {std::pair("missing", "does not exist"), std::pair("mod.txt", "is not a folder"),
+             std::pair("pipe", "is not a folder")}) {
+        const DataFolderSource source(dir.filePath(QLatin1String(name)));
+        EXPECT_EQ(source.problem(), "The data folder " + dir.filePath(QLatin1String(name)) + " " + said);
+        EXPECT_EQ(source.entries(QStringLiteral("ship")), std::nullopt) << name;
+    }
 }
 
 } // namespace

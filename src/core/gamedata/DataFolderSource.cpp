@@ -26,8 +26,9 @@ std::optional<QStringList> DataFolderSource::entries(const QString& folder) cons
 
 QString DataFolderSource::problem() const
 {
-    if (!QFileInfo(m_dataFolder).isDir())
-        return QStringLiteral("The data folder %1 does not exist").arg(m_dataFolder);
+    if (const QFileInfo info(m_dataFolder); !info.isDir())
+        return info.exists() ? QStringLiteral("The data folder %1 is not a folder").arg(m_dataFolder)
+                             : QStringLiteral("The data folder %1 does not exist").arg(m_dataFolder);
     return {};
 }
 

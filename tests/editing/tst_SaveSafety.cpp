@@ -89,6 +89,14 @@ TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesAndStaysReadOnly
         EXPECT_EQ(editor->mnuFileSave_Click(), agree);
         EXPECT_NE((readBytes(path) == "earlier"), agree);
     }
+    // Save to the file in use (Ctrl+S) asks the same question.
+    place(ItemKind::Asteroid, 0, 0);
+    const QByteArray saved = readBytes(path);
+    for (const bool agree : {false, true}) {
+        host.yesNoAnswers = {agree};
+        EXPECT_EQ(editor->mnuFileSaveCurrent_Click(), agree);
+        EXPECT_NE(readBytes(path) == saved, agree);
+    }
     struct stat st {};
     EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ((st.st_mode & 07777), 0444);

@@ -333,8 +333,14 @@ bool Editor::mnuFileSaveCurrent_Click()
         return mnuFileSave_Click();
     if (!readyToSave())
         return false;
+    if (isReadOnlyFile(m_currentFile)
+        && !m_host.askYesNo(
+            QStringLiteral("%1 is read-only. Replace it all the same?").arg(m_currentFile), programTitle()))
+        return false;
     ModelLists models(m_catalogue);
-    if (const QString error = saveLevel(m_currentFile, m_level, models); !error.isEmpty()) {
+    SaveOptions options;
+    options.replaceReadOnly = true;
+    if (const QString error = saveLevel(m_currentFile, m_level, models, options); !error.isEmpty()) {
         message(QStringLiteral("The level could not be saved as %1.\n%2").arg(m_currentFile, error));
         return false;
     }

@@ -147,10 +147,10 @@ RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)
     auto* list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("lstRecovery"));
     for (const RecoveryCopy& copy : copies)
-        list->addItem(QStringLiteral("%1 \u00b7 %2 items \u00b7 \"%3\"")
+        list->addItem(QStringLiteral("%1 \u00b7 %2 %3 \u00b7 \"%4\"")
                           .arg(QLocale().toString(copy.written, QLocale::LongFormat))
                           .arg(copy.items)
-                          .arg(copy.levelDesc));
+                          .arg(QLatin1String(copy.items == 1 ? "item" : "items"), copy.levelDesc));
     list->setCurrentRow(0);
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(&dialog);

@@ -5,8 +5,10 @@
 #include "DialogHost.h"
 #include "TestSupport.h"
 
+#include <QListWidget>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -94,6 +96,40 @@ TEST(DialogHostTest, LongWorkShowsProgressAndCancelStopsIt)
         QStringLiteral("Quick"), [&ran](const std::atomic<bool>&, const std::function<void(qint64)>&) { ran = true; });
     EXPECT_TRUE(ran);
     EXPECT_EQ(parent.findChild<QProgressDialog*>(QStringLiteral("dlgRunningScript")), nullptr) << "no dialog is left";
+}
+
+TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
+{
+    QWidget parent;
+    parent.show();
+    DialogHost host(&parent);
+    const QDateTime newer(QDate(2026, 12, 7), QTime(14, 30));
+    const QDateTime older(QDate(2026, 12, 6), QTime(9, 5));
+    const std::vector<RecoveryCopy> copies = {{"a.level", newer, 12, "Nebula Run"}, {"b.level", older, 1, "Duel"}};
+    const QStringList buttons = {"&Restore", "&Discard All", "&Keep for Later"};
+    const RecoveryAnswer::Choice choices[] = {
+        RecoveryAnswer::Choice::Restore, RecoveryAnswer::Choice::Discard, RecoveryAnswer::Choice::Keep};
+    for (int b = 0; b < 3; ++b) {
+        QStringList rows;
+        QTimer::singleShot(0, &parent, [&] {
+            auto* dialog = parent.findChild<QDialog*>(QStringLiteral("dlgRecovery"));
+            ASSERT_NE(dialog, nullptr);
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("lstRecovery"));
+            for (int i = 0; i < list->count(); ++i)
+                rows << list->item(i)->text();
+            list->setCurrentRow(1);
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == buttons[b])
+                    button->click();
+        });
+        const RecoveryAnswer answer = host.askRecovery(copies);
+        EXPECT_EQ(answer.choice, choices[b]) << b;
+        if (answer.choice == RecoveryAnswer::Choice::Restore)
+            EXPECT_EQ(answer.index, 1);
+        EXPECT_EQ(rows,
+            (QStringList{QLocale().toString(newer, QLocale::LongFormat) + " \u00b7 12 items \u00b7 \"Nebula Run\"",
+                QLocale().toString(older, QLocale::LongFormat) + " \u00b7 1 item \u00b7 \"Duel\""}));
+    }
 }
 
 } // namespace

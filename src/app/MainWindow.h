@@ -18,8 +18,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QSpinBox;
 class QRadioButton;
+class QSpinBox;
 class QTimer;
 class QTreeView;
 

@@ -1,3 +1,4 @@
+#include "views/MapDrawParts.h"
 #include "views/MapPainter3D.h"
 #include "views/Projection3D.h"
 
@@ -221,7 +222,7 @@ TEST(MapPainter3D, CloudsAreDrawnAsRingsPastTheItemCountOrWhenTheyWouldCoverTheV
         for (std::size_t i = 0; extra == Extra::ManyRows && i < simpleCloudsAbove; ++i)
             level.add(ItemKind::Asteroid, {29000, 29000, 0}); // out of the view
         // Discs of 450 pixels, each covering the whole view: as rings they pass outside the pixels tested.
-        for (int i = 0; extra == Extra::CoveringDiscs && i <= int(maxCloudCoverage); ++i)
+        for (int i = 0; extra == Extra::CoveringDiscs && i <= int(mapdraw::maxCloudCoverage); ++i)
             level.add(ItemKind::Nebula, {0, 0, 0}, 15000);
         const QImage image = level.render();
         EXPECT_EQ(qGreen(image.pixel(445, 300)) > 0, !many) << "inside the disc";

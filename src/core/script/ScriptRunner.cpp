@@ -261,12 +261,10 @@ public:
         }
         QString message;
         qint64 line = m_s.errorLine;
-        switch (m_s.stop == ScriptStop::InstructionLimit ? LUA_ERRMEM : status) {
+        switch (status) {
         case LUA_ERRMEM:
-            message = m_s.stop == ScriptStop::InstructionLimit
-                ? stepLimitMessage(m_s.options)
-                : QStringLiteral("the script needs more memory than the limit of %1 MB")
-                      .arg(m_s.options.memoryLimit >> 20);
+            message = QStringLiteral("the script needs more memory than the limit of %1 MB")
+                          .arg(m_s.options.memoryLimit >> 20);
             line = m_s.lastLine;
             break;
         case LUA_ERRRUN:
@@ -282,6 +280,13 @@ public:
         }
         default:
             message = QStringLiteral("the script stopped for a reason of its own (an error of the program)");
+        }
+        // Past the step limit the limit is the reason, whether the hook raised it or an allocation
+        // was refused (which Lua reports as lack of memory).
+        if (m_s.stop == ScriptStop::InstructionLimit) {
+            message = stepLimitMessage(m_s.options);
+            if (line == 0)
+                line = m_s.lastLine;
         }
         lua_settop(L, function - 1);
         if (m_s.stop == ScriptStop::Cancelled)

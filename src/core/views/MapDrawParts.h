@@ -27,6 +27,9 @@ inline const QColor labelTextColour(255, 255, 0);
 constexpr double playerRadius = 1000; // world units along the horizontal axis
 constexpr int labelPadding = 1;       // pixels left and right of the caption
 constexpr double labelOffset = 100;   // world units right of and below the item
+// Past this, cloud discs that would cover a view that many times over are drawn more simply (the
+// top view leaves them out, the 3-D view draws rings): each fill would cost a whole view.
+constexpr double maxCloudCoverage = 8;
 
 // Pixel coordinate as an int, kept well inside the range the raster engine handles.
 inline int snap(double v)

@@ -323,12 +323,11 @@ void beginView(QPainter& painter, QSize pixels)
 
 // Clouds, dust clouds and nebulae as translucent discs of their size, in their own colour. Discs
 // smaller than a mark are left to the mark; past maxCloudDiscs discs in the view, or when they would
-// cover the view more than maxCoverage times over, none is drawn, so a generated level of many
+// cover the view more than maxCloudCoverage times over, none is drawn, so a generated level of many
 // thousand clouds paints as fast as without discs (real maps hold a few hundred at most).
 void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
 {
     constexpr std::size_t maxCloudDiscs = 2000;
-    constexpr double maxCoverage = 8; // the discs may cover the view this many times over
     const ViewScale& s = scene.top;
     const double sx = pixels.width() / std::abs(s.width());
     const double sy = pixels.height() / std::abs(s.height());
@@ -353,7 +352,7 @@ void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
         if (!disc.intersects(view) || disc.width() > 1e6 || disc.height() > 1e6)
             continue;
         area += (disc & view).width() * (disc & view).height();
-        if (discs.size() == maxCloudDiscs || area > maxCoverage * view.width() * view.height())
+        if (discs.size() == maxCloudDiscs || area > maxCloudCoverage * view.width() * view.height())
             return;
         QColor c = item.cloudColour;
         c.setAlpha(56);

@@ -36,11 +36,10 @@ struct Scene3D {
 };
 
 // Past this many rows, or when the discs in the view would cover it more than
-// maxCloudCoverage times over, clouds, dust clouds and nebulae are drawn more simply: instead of a
-// filled translucent disc (a fill of its whole area), a cloud that shows at least
+// mapdraw::maxCloudCoverage times over, clouds, dust clouds and nebulae are drawn more simply:
+// instead of a filled translucent disc (a fill of its whole area), a cloud that shows at least
 // simpleRingPixels round gets a thin translucent ring of its size, and a smaller one its mark alone.
 inline constexpr std::size_t simpleCloudsAbove = 10000;
-inline constexpr double maxCloudCoverage = 8;
 inline constexpr double simpleRingPixels = 32;
 
 // The spheres every listed item (or only the rows in `only`) covers when drawn: the position,

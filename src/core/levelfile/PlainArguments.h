@@ -63,6 +63,14 @@ private:
         }();
         return stops[static_cast<unsigned char>(c)];
     }
+    // Empties what a table value held (clearing an empty vector still costs a call).
+    static void clearTable(LuaValue& v)
+    {
+        if (!v.items.empty())
+            v.items.clear();
+        if (!v.fields.empty())
+            v.fields.clear();
+    }
     static void blanks(const char*& p, const char* end)
     {
         while (p < end && (*p == ' ' || *p == '\t'))
@@ -83,8 +91,7 @@ private:
                 return false;
             v.type = LuaValue::Type::String;
             v.text.assign(p + 1, std::size_t(j - p - 1));
-            v.items.clear();
-            v.fields.clear();
+            clearTable(v);
             p = j + 1;
             return true;
         }
@@ -101,7 +108,8 @@ private:
             ++p;
             v.type = LuaValue::Type::Table;
             v.text.clear();
-            v.fields.clear();
+            if (!v.fields.empty())
+                v.fields.clear();
             std::size_t items = 0;
             blanks(p, end);
             if (p < end && *p == '}') {
@@ -179,8 +187,7 @@ private:
                 numeral = std::string_view(start, std::size_t(j - start));
         }
         v.type = LuaValue::Type::Number;
-        v.items.clear();
-        v.fields.clear();
+        clearTable(v);
         v.number = negative ? -number : number;
         v.text.clear();
         if (!numeral.empty()) {

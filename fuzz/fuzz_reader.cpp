@@ -6,6 +6,7 @@
 
 #include "document/Catalogue.h"
 #include "document/Level.h"
+#include "levelfile/LevelBuilder.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 
@@ -34,6 +35,27 @@ struct Read {
         buffer.open(QIODevice::ReadOnly);
         ModelLists models(catalogue);
         result = readLevel(buffer, level, models);
+    }
+    // Reads every call as values: the builder is never offered a call's bytes.
+    void readAsValues(QByteArray bytes, const Catalogue& catalogue)
+    {
+        struct AsValues final : ReadSink {
+            LevelBuilder& builder;
+            explicit AsValues(LevelBuilder& b) : builder(b) {}
+            void call(const LevelCall& c) override { builder.call(c); }
+            void global(std::string_view name, const LuaValue& value, qint64 line) override
+            {
+                builder.global(name, value, line);
+            }
+            void problem(qint64 line, const QString& reason) override { builder.problem(line, reason); }
+        };
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        ModelLists models(catalogue);
+        LevelBuilder builder(level, models);
+        AsValues sink(builder);
+        readLevelCalls(buffer, sink);
+        result = builder.finish();
     }
     QByteArray write(const Catalogue& catalogue) const
     {
@@ -69,6 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Read first;
     first.read(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), catalogue);
     checkRows(first);
+
+    // Calls written the editor's way are read from their bytes: the level must be the one their
+    // values give.
+    const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    Read asValues;
+    asValues.readAsValues(input, catalogue);
+    check(asValues.level == first.level, "reading calls from their bytes builds the level their values build");
+    check(problemsText(asValues.result.problems, 100000) == problemsText(first.result.problems, 100000),
+        "reading calls from their bytes reports what their values report");
 
     const QByteArray saved = first.write(catalogue);
     Read second;

@@ -287,7 +287,18 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
     m_call.name = name;
     m_call.line = line;
     m_call.chunk = c.chunk;
-    if (!arguments(m_call.args, line) || continuesExpression(m_token)) {
+    // A call written plainly on one line is first offered to the sink as its bytes.
+    bool offered = false;
+    if (!c.top && !m_hasNext && m_token.isSymbol("(") && isKnownGameFunction(name)) {
+        if (const std::size_t used = m_sink.offerCall(name, m_lexer.pending(4096), c.chunk, line)) {
+            m_lexer.skip(qsizetype(used));
+            advance();
+            offered = true;
+        }
+    }
+    if ((!offered && !arguments(m_call.args, line)) || continuesExpression(m_token)) {
+        if (offered)
+            m_sink.dropOffered();
         count(m_code.computedCalls, c);
         problem(line,
             QStringLiteral("the arguments of %1 are computed by the script; the call was skipped").arg(latin1(name)));
@@ -306,7 +317,9 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
                                "pass")
                     .arg(latin1(name)));
     }
-    if (isKnownGameFunction(name))
+    if (offered)
+        m_sink.keepOffered();
+    else if (isKnownGameFunction(name))
         m_sink.call(m_call);
     else
         m_pending.push_back(m_call);

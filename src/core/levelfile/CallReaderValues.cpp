@@ -28,6 +28,7 @@ bool CallReader::literal(LuaValue& v, int depth)
         return !continuesExpression(m_token);
     case Type::String:
         v.type = LuaValue::Type::String;
+        v.number = 0;
         std::swap(v.text, m_token.text);
         advance();
         return !continuesExpression(m_token);
@@ -35,6 +36,7 @@ bool CallReader::literal(LuaValue& v, int depth)
         if (!m_token.isKeyword("nil"))
             return false;
         v.type = LuaValue::Type::Nil;
+        v.number = 0;
         v.text.clear();
         advance();
         return !continuesExpression(m_token);
@@ -67,6 +69,7 @@ bool CallReader::literalTable(LuaValue& v, int depth)
         return false;
     advance(); // "{"
     v.type = LuaValue::Type::Table;
+    v.number = 0;
     v.text.clear();
     std::size_t items = 0;
     // Leaves the rest of a table that is not a literal, from inside `open` brackets.

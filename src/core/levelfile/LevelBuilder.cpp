@@ -1,12 +1,15 @@
 #include "LevelBuilder.h"
 
 #include "LevelWriter.h"
+#include "LuaLexer.h"
+#include "PlainArguments.h"
 
 #include "document/Numbers.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -110,6 +113,160 @@ bool keptAsWritten(const LuaValue& v, std::string_view text)
         return rest.empty();
     }
     return luaText(v) == text;
+}
+
+// The kind of item a call adds, nullopt when it adds none. `type` is the second argument when it
+// is a quoted text: addSquadron adds a megalith when its type begins with "meg_".
+std::optional<ItemKind> itemKindOf(std::string_view n, std::optional<std::string_view> type)
+{
+    if (n.size() < 8 || n.compare(0, 3, "add") != 0)
+        return std::nullopt;
+    switch (n.size()) {
+    case 8:
+        if (n == "addPoint")
+            return ItemKind::PlayerStart;
+        if (n == "addCloud")
+            return ItemKind::Cloud;
+        break;
+    case 9:
+        if (n == "addNebula")
+            return ItemKind::Nebula;
+        if (n == "addPebble")
+            return ItemKind::Pebble;
+        break;
+    case 10:
+        if (n == "addSalvage")
+            return ItemKind::Salvage;
+        break;
+    case 11:
+        if (n == "addAsteroid")
+            return ItemKind::Asteroid;
+        if (n == "addSquadron") {
+            const bool megalith = type && type->size() >= 4
+                && QLatin1StringView(type->data(), 4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0;
+            return megalith ? ItemKind::Megalith : ItemKind::Ship;
+        }
+        break;
+    case 12:
+        if (n == "addDustCloud")
+            return ItemKind::DustCloud;
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The bytes of a call's arguments, read only where they are written the way the editor writes
+// them: ", " between values, tables in braces without blanks inside, texts in double quotes
+// without escapes, whole numbers without leading zeros. Every such text reads as the value the
+// Lua reader gives it; whatever else the bytes hold is left to that reader.
+class WrittenArgs {
+public:
+    explicit WrittenArgs(std::string_view bytes)
+        : m_begin(bytes.data()),
+          m_p(bytes.data()),
+          m_end(bytes.data() + bytes.size())
+    {
+    }
+
+    std::size_t used() const { return std::size_t(m_p - m_begin); }
+
+    // The text `text` (ended by its NUL), byte for byte.
+    [[gnu::always_inline]] bool literal(const char* text)
+    {
+        const char* q = m_p;
+        for (; *text != '\0'; ++text, ++q) {
+            if (q == m_end || *q != *text)
+                return false;
+        }
+        m_p = q;
+        return true;
+    }
+
+    [[gnu::always_inline]] bool quoted(std::string_view& out)
+    {
+        if (m_p >= m_end || *m_p != '"')
+            return false;
+        static constexpr std::array<bool, 256> stops = [] {
+            std::array<bool, 256> t{};
+            t['"'] = t['\\'] = t['\n'] = t['\r'] = true;
+            return t;
+        }();
+        const char* j = m_p + 1;
+        while (j < m_end && !stops[static_cast<unsigned char>(*j)])
+            ++j;
+        if (j >= m_end || *j != '"')
+            return false;
+        out = std::string_view(m_p + 1, std::size_t(j - m_p - 1));
+        m_p = j + 1;
+        return true;
+    }
+
+    // A whole number of at most 12 digits; "-0" is not one (it reads as the number -0).
+    [[gnu::always_inline]] bool integer(long long& out)
+    {
+        const char* q = m_p;
+        const bool negative = q < m_end && *q == '-';
+        if (negative)
+            ++q;
+        const char* const digits = q;
+        long long n = 0;
+        while (q < m_end && *q >= '0' && *q <= '9' && q - digits < 12) {
+            n = n * 10 + (*q - '0');
+            ++q;
+        }
+        if (q == digits || (q - digits > 1 && *digits == '0') || (negative && n == 0))
+            return false;
+        // What follows must be ", ", "}" or ")": a longer numeral ("1.5", "1e3") fails there.
+        out = negative ? -n : n;
+        m_p = q;
+        return true;
+    }
+
+    // The text of a value up to the next ",", "}" or ")".
+    std::string_view word()
+    {
+        const char* j = m_p;
+        while (j < m_end && *j != ',' && *j != '}' && *j != ')')
+            ++j;
+        const std::string_view text(m_p, std::size_t(j - m_p));
+        m_p = j;
+        return text;
+    }
+
+private:
+    const char* m_begin;
+    const char* m_p;
+    const char* m_end;
+};
+
+// The colour component (0 to 255) whose text the writer writes as `text`, when the reader reads
+// that text back as the same component; -1 for any other text.
+int writtenComponent(std::string_view text, std::pair<std::string_view, int>& last)
+{
+    // Colours repeat from item to item: the text last met in the same place is tried first.
+    if (last.second >= 0 && text == last.first)
+        return last.second;
+    // The keys view the writer's texts, which live as long as the program.
+    static const std::unordered_map<std::string_view, int> components = [] {
+        std::unordered_map<std::string_view, int> m;
+        for (int c = 0; c < 256; ++c) {
+            const std::string& t = componentText(std::int16_t(c));
+            double value = 0;
+            if (!LuaLexer::numeralValue(t, value))
+                continue;
+            const auto stored = toInt16(value * 255.0);
+            if (stored && *stored == c)
+                m.emplace(t, c);
+        }
+        return m;
+    }();
+    const auto it = components.find(text);
+    if (it == components.end())
+        return -1;
+    last = *it;
+    return it->second;
 }
 
 template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
@@ -379,7 +536,14 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         any);
     if (!read)
         return;
-    const Chunk chunk = call.chunk == kindLayout(kind).chunk ? Chunk::Other : call.chunk;
+    const LuaValue* first = argAt(call.args, 0);
+    store(kind, any, call.chunk, asWritten, &call.args, first && first->isString() ? &first->text : nullptr);
+}
+
+void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten,
+    const std::vector<LuaValue>* args, const std::string* firstText)
+{
+    const Chunk chunk = callChunk == kindLayout(kind).chunk ? Chunk::Other : callChunk;
     asWritten = asWritten && chunk == Chunk::Other;
     QString text;
     std::optional<std::int16_t> index;
@@ -393,9 +557,9 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
             } else {
                 r.drawColour = kindInfo(kind).drawColour;
             }
-            if (!asWritten) {
+            if (!asWritten && args) {
                 auto source = std::make_shared<ItemSource>();
-                source->args = call.args;
+                source->args = *args;
                 source->asRead = r;
                 r.source = SharedValue<ItemSource>(std::move(source));
             }
@@ -406,8 +570,7 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
             } else {
                 if constexpr (hasName<Rec>) {
                     if (kind == ItemKind::Megalith || kind == ItemKind::Ship) {
-                        const LuaValue* name = argAt(call.args, 0);
-                        text = name && name->isString() ? latin1(name->text) : r.customName;
+                        text = firstText ? latin1(*firstText) : r.customName;
                         if (text.isEmpty() && r.modelIndex >= 0)
                             text = m_models.entry(kind, r.modelIndex);
                     }
@@ -434,6 +597,187 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         text = QString::fromLatin1(buffer, end - buffer);
     }
     m_rows.push_back(ObjectRow{std::move(text), kind, *index});
+}
+
+std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view bytes, Chunk chunk, qint64 line)
+{
+    std::optional<std::string_view> type;
+    if (name == "addSquadron") {
+        // The second argument says which kind of item the call adds.
+        WrittenArgs peek(bytes);
+        std::string_view first;
+        std::string_view second;
+        if (!peek.quoted(first) || !peek.literal(", ") || !peek.quoted(second))
+            return 0;
+        type = second;
+    }
+    const std::optional<ItemKind> kind = itemKindOf(name, type);
+    // Items in the other chunk keep their call: read as values.
+    if (!kind || chunk == Chunk::Other || kindLayout(*kind).chunk != chunk)
+        return 0;
+    m_offered.kind = *kind;
+    std::size_t used = 0;
+    if (!readOffered(bytes, used))
+        return 0;
+    m_offered.held = true;
+    m_offered.name.assign(name);
+    m_offered.bytes.assign(bytes.substr(0, used));
+    m_offered.chunk = chunk;
+    m_offered.line = line;
+    return used;
+}
+
+bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
+{
+    const ItemKind kind = m_offered.kind;
+    const KindLayout& layout = kindLayout(kind);
+    m_offered.record = blankRecord(kind);
+    m_offered.firstIsText = false;
+    AnyRecord& any = m_offered.record;
+    WrittenArgs in(bytes);
+    std::string_view model;
+    std::string_view name;
+    bool named = false;
+    // One argument of the shape `shape`, or false.
+    auto arg = [&](auto& self, const ArgShape& shape) -> bool {
+        std::string_view text;
+        long long n = 0;
+        switch (shape.role) {
+        case ArgRole::Model:
+            return in.quoted(model);
+        case ArgRole::Name:
+            named = true;
+            return in.quoted(name);
+        case ArgRole::SlotName:
+            if (!in.quoted(text) || text.size() != 9 || text.compare(0, 8, "StartPos") != 0 || text[8] < '0'
+                || text[8] >= '0' + playerSlots)
+                return false;
+            m_offered.slot = text[8] - '0';
+            return true;
+        case ArgRole::Position: {
+            long long x = 0;
+            long long z = 0;
+            long long y = 0;
+            auto inRange = [](long long v) {
+                return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+            };
+            if (!in.literal("{") || !in.integer(x) || !in.literal(", ") || !in.integer(z) || !in.literal(", ")
+                || !in.integer(y) || !in.literal("}") || !inRange(x) || !inRange(y) || !inRange(z))
+                return false;
+            std::visit(
+                [&](auto& r) {
+                    r.posX = std::int32_t(x);
+                    r.posZ = std::int32_t(z);
+                    r.posY = std::int32_t(y);
+                },
+                any);
+            return true;
+        }
+        case ArgRole::Field: {
+            const ItemField& f = layout.fields.at(static_cast<std::size_t>(shape.field));
+            if (f.colour) {
+                const int c = writtenComponent(in.word(), m_lastComponents[std::size_t(shape.field) % 4]);
+                if (c < 0 || !f.set)
+                    return false;
+                f.set(any, double(c));
+                return true;
+            }
+            if (!in.integer(n))
+                return false;
+            if (!f.set)
+                return true;
+            if (f.type == FieldType::Float32) {
+                // Whole numbers up to 2^24 are exact as single floats; the writer's text of one
+                // must read back as the same number.
+                if (n < -16777216 || n > 16777216)
+                    return false;
+                if (n != m_sizeChecked) {
+                    m_sizeChecked = n;
+                    m_sizeAlike = val(floatText(float(n))) == double(n);
+                }
+                if (!m_sizeAlike)
+                    return false;
+            } else if (f.type == FieldType::Int16 ? !toInt16(double(n)) : !toInt32(double(n))) {
+                return false;
+            }
+            f.set(any, double(n));
+            return true;
+        }
+        case ArgRole::Table:
+            if (!in.literal("{"))
+                return false;
+            for (std::size_t j = 0; j < shape.elements.size(); ++j) {
+                if ((j > 0 && !in.literal(", ")) || !self(self, shape.elements[j]))
+                    return false;
+            }
+            return in.literal("}");
+        case ArgRole::Kept:
+            return in.literal(shape.keptText);
+        }
+        return false;
+    };
+    for (std::size_t i = 0; i < layout.args.size(); ++i) {
+        if ((i > 0 && !in.literal(", ")) || !arg(arg, layout.args[i]))
+            return false;
+    }
+    if (!in.literal(")"))
+        return false;
+    used = in.used();
+    m_offered.model.assign(model);
+    if (named) {
+        m_offered.first.assign(name);
+        m_offered.firstIsText = layout.args.front().role == ArgRole::Name;
+        std::visit(
+            [&](auto& r) {
+                using Rec = std::decay_t<decltype(r)>;
+                if constexpr (hasName<Rec>) {
+                    if (name != model)
+                        r.name = QString::fromLatin1(name.data(), qsizetype(name.size()));
+                }
+            },
+            any);
+    }
+    return true;
+}
+
+void LevelBuilder::keepOffered()
+{
+    if (!m_offered.held)
+        return;
+    m_offered.held = false;
+    m_line = m_offered.line;
+    const ItemKind kind = m_offered.kind;
+    bool asWritten = true;
+    std::visit(
+        [&](auto& r) {
+            using Rec = std::decay_t<decltype(r)>;
+            if constexpr (hasModel<Rec>) {
+                r.modelIndex = model(kind, m_offered.model);
+                if (r.modelIndex == -1)
+                    r.customName = latin1(m_offered.model);
+                asWritten = isWrittenModelName(kind, r.modelIndex, r.customName, m_offered.model, m_models);
+            } else {
+                m_slot = m_offered.slot;
+            }
+        },
+        m_offered.record);
+    if (!asWritten) {
+        // The model name is written otherwise than the lists spell it: the record keeps the call
+        // it came from, so the call is read as values as any other.
+        LevelCall c;
+        c.name = m_offered.name;
+        c.chunk = m_offered.chunk;
+        c.line = m_offered.line;
+        PlainArguments(m_offered.bytes).read(c.args);
+        call(c);
+        return;
+    }
+    store(kind, m_offered.record, m_offered.chunk, true, nullptr, m_offered.firstIsText ? &m_offered.first : nullptr);
+}
+
+void LevelBuilder::dropOffered()
+{
+    m_offered.held = false;
 }
 
 QString LevelBuilder::settingNumber(const LuaValue* value, const QString& current, const char* what)
@@ -505,44 +849,9 @@ void LevelBuilder::call(const LevelCall& c)
 {
     m_line = c.line;
     const std::string& n = c.name;
-    std::optional<ItemKind> kind;
-    if (n.size() >= 8 && n.compare(0, 3, "add") == 0) {
-        switch (n.size()) {
-        case 8:
-            if (n == "addPoint")
-                kind = ItemKind::PlayerStart;
-            else if (n == "addCloud")
-                kind = ItemKind::Cloud;
-            break;
-        case 9:
-            if (n == "addNebula")
-                kind = ItemKind::Nebula;
-            else if (n == "addPebble")
-                kind = ItemKind::Pebble;
-            break;
-        case 10:
-            if (n == "addSalvage")
-                kind = ItemKind::Salvage;
-            break;
-        case 11:
-            if (n == "addAsteroid") {
-                kind = ItemKind::Asteroid;
-            } else if (n == "addSquadron") {
-                // The second argument is the squadron's type: a type beginning with "meg_" is a megalith.
-                const LuaValue* type = argAt(c.args, 1);
-                const bool megalith = type && type->isString() && type->text.size() >= 4
-                    && QLatin1StringView(type->text.data(), 4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0;
-                kind = megalith ? ItemKind::Megalith : ItemKind::Ship;
-            }
-            break;
-        case 12:
-            if (n == "addDustCloud")
-                kind = ItemKind::DustCloud;
-            break;
-        default:
-            break;
-        }
-    }
+    const LuaValue* type = argAt(c.args, 1);
+    const std::optional<ItemKind> kind =
+        itemKindOf(n, type && type->isString() ? std::optional<std::string_view>(type->text) : std::nullopt);
     if (kind == ItemKind::PlayerStart && !namesStartPoint(c)) {
         // A named point of the map ("fx_point1"), not a player's start: kept as it is.
         if (c.chunk != Chunk::Other) {

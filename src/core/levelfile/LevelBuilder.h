@@ -10,6 +10,7 @@
 #include <array>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace starloom {
 
@@ -24,6 +25,11 @@ public:
     LevelBuilder(Level& level, ModelLists& models);
 
     void call(const LevelCall& call) override;
+    // Item calls written as the editor writes them are read from their bytes: the same records,
+    // rows and problems (none) as call() gives them, in a fraction of the time.
+    std::size_t offerCall(std::string_view name, std::string_view bytes, Chunk chunk, qint64 line) override;
+    void keepOffered() override;
+    void dropOffered() override;
     void global(std::string_view name, const LuaValue& value, qint64 line) override;
     void problem(qint64 line, const QString& reason) override;
 
@@ -37,6 +43,14 @@ private:
     void fillArg(
         const KindLayout& layout, const ArgShape& shape, const LuaValue* value, AnyRecord& record, bool& asWritten);
     void item(ItemKind kind, const LevelCall& call);
+    // Stores a filled record as the item of its kind, and lists it. `args` are the call's
+    // arguments, kept with the record when it is not written back as read (they may be nullptr
+    // only when it is); `firstText` the first argument when it is a quoted text.
+    void store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten, const std::vector<LuaValue>* args,
+        const std::string* firstText);
+    // Reads the offered call's arguments into m_offered's record; false when they are not
+    // written the editor's way.
+    bool readOffered(std::string_view bytes, std::size_t& used);
     std::int32_t int32(const LuaValue* value, const char* what, bool& asWritten);
     void fixedLine(FixedLine line, const LevelCall& call);
     // The value as a number (a text that is a number counts); false, with a problem naming the
@@ -56,7 +70,27 @@ private:
     std::size_t m_fileNotes = 0; // listed notes on the whole file (line 0), never capped
     std::array<bool, fixedLineCount> m_fixedSeen{};
     std::array<std::unordered_map<std::string, std::int16_t>, 10> m_modelCache;
-    int m_slot = -1;                // the player slot of the addPoint call being read
+    int m_slot = -1; // the player slot of the addPoint call being read
+    // The call offered last, read from its bytes, until it is kept or dropped.
+    struct Offered {
+        bool held = false;
+        ItemKind kind = ItemKind::PlayerStart;
+        AnyRecord record;
+        std::string name;  // the call's name
+        std::string bytes; // its arguments as written, through ")"
+        std::string model; // the model name as written
+        std::string first; // the first argument, when it is a quoted text
+        bool firstIsText = false;
+        Chunk chunk = Chunk::Other;
+        qint64 line = 0;
+        int slot = -1;
+    } m_offered;
+    // The colour components last read from their bytes, per panel field.
+    // (The text views the writer's own text of the component.)
+    std::array<std::pair<std::string_view, int>, 4> m_lastComponents{{{{}, -1}, {{}, -1}, {{}, -1}, {{}, -1}}};
+    // The last whole-number size checked, and whether the writer writes it back alike.
+    long long m_sizeChecked = -1;
+    bool m_sizeAlike = false;
     std::string_view m_modelAsRead; // the model name of the call being read
 };
 

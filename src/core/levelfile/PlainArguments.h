@@ -90,6 +90,7 @@ private:
             if (j >= end || *j != '"')
                 return false;
             v.type = LuaValue::Type::String;
+            v.number = 0; // a value reused from an earlier call keeps nothing of it
             v.text.assign(p + 1, std::size_t(j - p - 1));
             clearTable(v);
             p = j + 1;
@@ -107,6 +108,7 @@ private:
         if (c == '{' && depth < maxDepth) {
             ++p;
             v.type = LuaValue::Type::Table;
+            v.number = 0;
             v.text.clear();
             if (!v.fields.empty())
                 v.fields.clear();

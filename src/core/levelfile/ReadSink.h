@@ -28,6 +28,18 @@ public:
     virtual ~ReadSink() = default;
     // A call of a game function (see isGameFunction).
     virtual void call(const LevelCall& call) = 0;
+    // A call offered as the bytes of its arguments (after its "(") before they are read as
+    // values, for a sink that can take calls written the way the editor writes them straight
+    // from their bytes. The sink returns the count of bytes through the call's ")" and holds the
+    // call until keepOffered() or dropOffered(); 0 declines, and the call comes by call() as usual.
+    virtual std::size_t offerCall(std::string_view /*name*/, std::string_view /*bytes*/, Chunk, qint64 /*line*/)
+    {
+        return 0;
+    }
+    // The call offered last, taken: as if it had come by call().
+    virtual void keepOffered() {}
+    // The call offered last turned out to be part of a longer expression: as if it never came.
+    virtual void dropOffered() {}
     // The value of one of the level's globals ("levelDesc", "maxPlayers", "player") as the file
     // leaves it.
     virtual void global(std::string_view name, const LuaValue& value, qint64 line) = 0;

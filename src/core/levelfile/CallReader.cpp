@@ -289,7 +289,7 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
     m_call.chunk = c.chunk;
     // A call written plainly on one line is first offered to the sink as its bytes.
     bool offered = false;
-    if (!c.top && !m_hasNext && m_token.isSymbol("(") && isKnownGameFunction(name)) {
+    if (!c.top && !m_hasNext && m_token.isSymbol("(")) {
         if (const std::size_t used = m_sink.offerCall(name, m_lexer.pending(4096), c.chunk, line)) {
             m_lexer.skip(qsizetype(used));
             advance();

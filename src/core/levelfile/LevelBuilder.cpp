@@ -203,6 +203,35 @@ public:
         return true;
     }
 
+    [[gnu::always_inline]] bool comma()
+    {
+        if (m_end - m_p < 2 || m_p[0] != ',' || m_p[1] != ' ')
+            return false;
+        m_p += 2;
+        return true;
+    }
+
+    [[gnu::always_inline]] bool symbol(char c)
+    {
+        if (m_p == m_end || *m_p != c)
+            return false;
+        ++m_p;
+        return true;
+    }
+
+    // The text `text` as a whole value: what follows is ",", "}" or ")".
+    bool exactly(std::string_view text)
+    {
+        const std::size_t n = text.size();
+        if (std::size_t(m_end - m_p) <= n || std::memcmp(m_p, text.data(), n) != 0)
+            return false;
+        const char next = m_p[n];
+        if (next != ',' && next != '}' && next != ')')
+            return false;
+        m_p += n;
+        return true;
+    }
+
     // A whole number of at most 12 digits; "-0" is not one (it reads as the number -0).
     [[gnu::always_inline]] bool integer(long long& out)
     {
@@ -245,9 +274,6 @@ private:
 // that text back as the same component; -1 for any other text.
 int writtenComponent(std::string_view text, std::pair<std::string_view, int>& last)
 {
-    // Colours repeat from item to item: the text last met in the same place is tried first.
-    if (last.second >= 0 && text == last.first)
-        return last.second;
     // The keys view the writer's texts, which live as long as the program.
     static const std::unordered_map<std::string_view, int> components = [] {
         std::unordered_map<std::string_view, int> m;
@@ -328,18 +354,22 @@ ReadResult LevelBuilder::finish()
     return result;
 }
 
-std::int16_t LevelBuilder::model(ItemKind kind, const std::string& name)
+LevelBuilder::ModelSeen& LevelBuilder::seenModel(ItemKind kind, std::string_view name)
 {
     m_result.lastKind = kind;
     auto& cache = m_modelCache[static_cast<std::size_t>(typeIdOf(kind))];
     if (const auto it = cache.find(name); it != cache.end())
         return it->second;
-    std::int16_t index = m_models.lookup(kind, latin1(name));
+    std::int16_t index = m_models.lookup(kind, QString::fromLatin1(name.data(), qsizetype(name.size())));
     // "Custom" ends the lists that have it and names no model: such a name is a custom one.
     if (index >= 0 && m_models.entry(kind, index) == customEntry)
         index = -1;
-    cache.emplace(name, index);
-    return index;
+    return cache.emplace(name, ModelSeen{index}).first->second;
+}
+
+std::int16_t LevelBuilder::model(ItemKind kind, const std::string& name)
+{
+    return seenModel(kind, name).index;
 }
 
 bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, bool component)
@@ -537,11 +567,12 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
     if (!read)
         return;
     const LuaValue* first = argAt(call.args, 0);
-    store(kind, any, call.chunk, asWritten, &call.args, first && first->isString() ? &first->text : nullptr);
+    store(kind, any, call.chunk, asWritten, &call.args,
+        first && first->isString() ? std::optional<std::string_view>(first->text) : std::nullopt);
 }
 
 void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten,
-    const std::vector<LuaValue>* args, const std::string* firstText)
+    const std::vector<LuaValue>* args, std::optional<std::string_view> firstText)
 {
     const Chunk chunk = callChunk == kindLayout(kind).chunk ? Chunk::Other : callChunk;
     asWritten = asWritten && chunk == Chunk::Other;
@@ -570,7 +601,8 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
             } else {
                 if constexpr (hasName<Rec>) {
                     if (kind == ItemKind::Megalith || kind == ItemKind::Ship) {
-                        text = firstText ? latin1(*firstText) : r.customName;
+                        text = firstText ? QString::fromLatin1(firstText->data(), qsizetype(firstText->size()))
+                                         : r.customName;
                         if (text.isEmpty() && r.modelIndex >= 0)
                             text = m_models.entry(kind, r.modelIndex);
                     }
@@ -607,7 +639,7 @@ std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view byte
         WrittenArgs peek(bytes);
         std::string_view first;
         std::string_view second;
-        if (!peek.quoted(first) || !peek.literal(", ") || !peek.quoted(second))
+        if (!peek.quoted(first) || !peek.comma() || !peek.quoted(second))
             return 0;
         type = second;
     }
@@ -620,7 +652,6 @@ std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view byte
     if (!readOffered(bytes, used))
         return 0;
     m_offered.held = true;
-    m_offered.name.assign(name);
     m_offered.bytes.assign(bytes.substr(0, used));
     m_offered.chunk = chunk;
     m_offered.line = line;
@@ -661,8 +692,8 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
             auto inRange = [](long long v) {
                 return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
             };
-            if (!in.literal("{") || !in.integer(x) || !in.literal(", ") || !in.integer(z) || !in.literal(", ")
-                || !in.integer(y) || !in.literal("}") || !inRange(x) || !inRange(y) || !inRange(z))
+            if (!in.symbol('{') || !in.integer(x) || !in.comma() || !in.integer(z) || !in.comma() || !in.integer(y)
+                || !in.symbol('}') || !inRange(x) || !inRange(y) || !inRange(z))
                 return false;
             std::visit(
                 [&](auto& r) {
@@ -676,7 +707,10 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
         case ArgRole::Field: {
             const ItemField& f = layout.fields.at(static_cast<std::size_t>(shape.field));
             if (f.colour) {
-                const int c = writtenComponent(in.word(), m_lastComponents[std::size_t(shape.field) % 4]);
+                // Colours repeat from item to item: the text last met in the same place first.
+                auto& last = m_lastComponents[std::size_t(shape.field) % 4];
+                const int c =
+                    last.second >= 0 && in.exactly(last.first) ? last.second : writtenComponent(in.word(), last);
                 if (c < 0 || !f.set)
                     return false;
                 f.set(any, double(c));
@@ -704,28 +738,29 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
             return true;
         }
         case ArgRole::Table:
-            if (!in.literal("{"))
+            if (!in.symbol('{'))
                 return false;
             for (std::size_t j = 0; j < shape.elements.size(); ++j) {
-                if ((j > 0 && !in.literal(", ")) || !self(self, shape.elements[j]))
+                if ((j > 0 && !in.comma()) || !self(self, shape.elements[j]))
                     return false;
             }
-            return in.literal("}");
+            return in.symbol('}');
         case ArgRole::Kept:
             return in.literal(shape.keptText);
         }
         return false;
     };
     for (std::size_t i = 0; i < layout.args.size(); ++i) {
-        if ((i > 0 && !in.literal(", ")) || !arg(arg, layout.args[i]))
+        if ((i > 0 && !in.comma()) || !arg(arg, layout.args[i]))
             return false;
     }
-    if (!in.literal(")"))
+    if (!in.symbol(')'))
         return false;
     used = in.used();
-    m_offered.model.assign(model);
+    // Where the model and the name lie in the bytes, which the offer keeps.
+    m_offered.model = {std::size_t(model.data() - bytes.data()), model.size()};
     if (named) {
-        m_offered.first.assign(name);
+        m_offered.first = {std::size_t(name.data() - bytes.data()), name.size()};
         m_offered.firstIsText = layout.args.front().role == ArgRole::Name;
         std::visit(
             [&](auto& r) {
@@ -752,10 +787,14 @@ void LevelBuilder::keepOffered()
         [&](auto& r) {
             using Rec = std::decay_t<decltype(r)>;
             if constexpr (hasModel<Rec>) {
-                r.modelIndex = model(kind, m_offered.model);
+                const std::string_view model = m_offered.text(m_offered.model);
+                ModelSeen& seen = seenModel(kind, model);
+                r.modelIndex = seen.index;
                 if (r.modelIndex == -1)
-                    r.customName = latin1(m_offered.model);
-                asWritten = isWrittenModelName(kind, r.modelIndex, r.customName, m_offered.model, m_models);
+                    r.customName = QString::fromLatin1(model.data(), qsizetype(model.size()));
+                if (seen.writtenAlike < 0)
+                    seen.writtenAlike = isWrittenModelName(kind, r.modelIndex, r.customName, model, m_models) ? 1 : 0;
+                asWritten = seen.writtenAlike == 1;
             } else {
                 m_slot = m_offered.slot;
             }
@@ -765,14 +804,15 @@ void LevelBuilder::keepOffered()
         // The model name is written otherwise than the lists spell it: the record keeps the call
         // it came from, so the call is read as values as any other.
         LevelCall c;
-        c.name = m_offered.name;
+        c.name = kindLayout(kind).call;
         c.chunk = m_offered.chunk;
         c.line = m_offered.line;
         PlainArguments(m_offered.bytes).read(c.args);
         call(c);
         return;
     }
-    store(kind, m_offered.record, m_offered.chunk, true, nullptr, m_offered.firstIsText ? &m_offered.first : nullptr);
+    store(kind, m_offered.record, m_offered.chunk, true, nullptr,
+        m_offered.firstIsText ? std::optional<std::string_view>(m_offered.text(m_offered.first)) : std::nullopt);
 }
 
 void LevelBuilder::dropOffered()

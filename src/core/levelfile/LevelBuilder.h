@@ -8,6 +8,7 @@
 #include "document/Level.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -47,7 +48,7 @@ private:
     // arguments, kept with the record when it is not written back as read (they may be nullptr
     // only when it is); `firstText` the first argument when it is a quoted text.
     void store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten, const std::vector<LuaValue>* args,
-        const std::string* firstText);
+        std::optional<std::string_view> firstText);
     // Reads the offered call's arguments into m_offered's record; false when they are not
     // written the editor's way.
     bool readOffered(std::string_view bytes, std::size_t& used);
@@ -69,17 +70,31 @@ private:
     qint64 m_unlisted = 0;       // problems past the cap on listed ones
     std::size_t m_fileNotes = 0; // listed notes on the whole file (line 0), never capped
     std::array<bool, fixedLineCount> m_fixedSeen{};
-    std::array<std::unordered_map<std::string, std::int16_t>, 10> m_modelCache;
+    // What a model name read before came to, per kind.
+    struct ModelSeen {
+        std::int16_t index = -1;
+        std::int8_t writtenAlike = -1; // the writer writes the name back alike: 1, 0, or -1 not yet asked
+    };
+    ModelSeen& seenModel(ItemKind kind, std::string_view name);
+    // Looked up by the name's bytes, without a copy.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    std::array<std::unordered_map<std::string, ModelSeen, NameHash, std::equal_to<>>, 10> m_modelCache;
     int m_slot = -1; // the player slot of the addPoint call being read
     // The call offered last, read from its bytes, until it is kept or dropped.
     struct Offered {
         bool held = false;
         ItemKind kind = ItemKind::PlayerStart;
         AnyRecord record;
-        std::string name;  // the call's name
-        std::string bytes; // its arguments as written, through ")"
-        std::string model; // the model name as written
-        std::string first; // the first argument, when it is a quoted text
+        std::string bytes;                         // its arguments as written, through ")"
+        std::pair<std::size_t, std::size_t> model; // the model name as written: where in `bytes`, how long
+        std::pair<std::size_t, std::size_t> first; // the first argument, when it is a quoted text
+        std::string_view text(std::pair<std::size_t, std::size_t> at) const
+        {
+            return std::string_view(bytes).substr(at.first, at.second);
+        }
         bool firstIsText = false;
         Chunk chunk = Chunk::Other;
         qint64 line = 0;

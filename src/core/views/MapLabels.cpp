@@ -136,12 +136,22 @@ struct MapPainter::LabelMetrics {
 
     bool simple(const QString& text) const
     {
+        double width = 0;
+        return simpleWidth(text, width);
+    }
+    // The width of a simple text, in one pass over it; false for a text that is not simple.
+    bool simpleWidth(const QString& text, double& width) const
+    {
         if (!glyphs)
             return false;
+        double sum = 0;
         for (const QChar c : text) {
-            if (c.unicode() > 255 || glyph[c.unicode()] == 0)
+            const char16_t u = c.unicode();
+            if (u > 255 || glyph[u] == 0)
                 return false;
+            sum += advance[u];
         }
+        width = sum;
         return true;
     }
 };
@@ -197,12 +207,8 @@ const MapPainter::LabelMetrics& MapPainter::metricsFor(const MapScene& scene, co
 
 double MapPainter::textWidth(const LabelMetrics& metrics, const QString& text) const
 {
-    if (metrics.simple(text)) {
-        double width = 0;
-        for (const QChar c : text)
-            width += metrics.advance[c.unicode()];
+    if (double width = 0; metrics.simpleWidth(text, width))
         return width;
-    }
     const auto it = m_widths.constFind(text);
     if (it != m_widths.cend())
         return *it;
@@ -322,12 +328,15 @@ void MapPainter::paintLabels(
             continue;
         const int ix = snap(at.x());
         const int iy = snap(at.y());
-        const QRect bound = QRect(ix, iy, boxWidth(widthBound(m, row.text)), m.boxHeight) & view;
+        // A simple text's width is as quick to find as a bound of it: then the bound is the box.
+        double width = 0;
+        const bool exact = m.simpleWidth(row.text, width);
+        const QRect bound = QRect(ix, iy, boxWidth(exact ? width : widthBound(m, row.text)), m.boxHeight) & view;
         if (bound.isEmpty() || coverage.covered(bound))
             continue;
-        const QRect box(ix, iy, boxWidth(textWidth(m, row.text)), m.boxHeight);
+        const QRect box(ix, iy, boxWidth(exact ? width : textWidth(m, row.text)), m.boxHeight);
         const QRect visible = box & view;
-        if (visible.isEmpty() || coverage.covered(visible))
+        if (visible.isEmpty() || (!exact && coverage.covered(visible)))
             continue;
         const std::size_t first = glyphs.size();
         addGlyphs(row.text, box, true);

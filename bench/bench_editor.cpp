@@ -210,7 +210,9 @@ void BM_Repaint(benchmark::State& state)
                 e.mnuLabelsHide_Click(typeId);
         }
     }
-    const MapScene scene = sceneOf(e.level(), e.views(), e.gridSize(), worldSize(e.mapSettings()));
+    // As the window paints: the same revision until the level changes.
+    MapScene scene = sceneOf(e.level(), e.views(), e.gridSize(), worldSize(e.mapSettings()));
+    scene.revision = e.revision();
     const auto [topSize, frontSize] = viewSizesFor(QSize(1600, 1000));
     QImage top(topSize, QImage::Format_RGB32);
     QImage front(frontSize, QImage::Format_RGB32);

@@ -46,6 +46,7 @@ void MapView::redraw()
 MapScene MapView::scene() const
 {
     MapScene scene = sceneOf(m_editor.level(), m_editor.views(), m_gridSizeText, m_world);
+    scene.revision = m_editor.revision();
     scene.selection = &m_editor.selection();
     scene.hoveredRow = m_editor.hoveredRow();
     scene.rubberBand = m_editor.rubberBand();

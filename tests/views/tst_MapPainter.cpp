@@ -364,3 +364,47 @@ TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
 }
 
 } // namespace
+
+namespace {
+
+// What the painter read of the items is kept only while the scene's revision, document, rows and
+// row count stay the same; revision 0 reads them afresh on every paint.
+TEST(MapPainter, ItemsAreReadAfreshWheneverTheRevisionOrTheRowsChange)
+{
+    struct Case {
+        const char* what;
+        quint64 before;
+        quint64 after;
+        bool addRow;       // a row is added between the paints
+        bool showsTheMove; // the second paint shows the asteroid where it was moved to
+    };
+    const Case cases[] = {
+        {"no revision", 0, 0, false, true},
+        {"a new revision", 7, 8, false, true},
+        {"the same revision and rows", 7, 7, false, false},
+        {"the same revision, one row more", 7, 7, true, true},
+    };
+    for (const Case& c : cases) {
+        Map map("0");
+        map.add(0, 0, 0);
+        map.scene.revision = c.before;
+        EXPECT_TRUE(near(map.top(), 300, 300, asteroidRgb)) << c.what;
+        const QImage firstFront = map.top({600, 600}, true);
+        // Moved 10,000 units right and 5,000 up (and 5,000 higher).
+        auto moved = std::get<ResourceRecord>(map.document.record(ItemKind::Asteroid, 0));
+        moved.posX = 10000;
+        moved.posY = -5000;
+        moved.posZ = 5000;
+        map.document.setRecord(ItemKind::Asteroid, 0, moved);
+        if (c.addRow)
+            map.add(-20000, -20000, 0, rgb(0, 192, 0));
+        map.scene.revision = c.after;
+        const QImage top = map.top();
+        const QImage front = map.top({600, 600}, true);
+        EXPECT_EQ(near(top, 400, 250, asteroidRgb), c.showsTheMove) << c.what;
+        EXPECT_EQ(near(top, 300, 300, asteroidRgb), !c.showsTheMove) << c.what;
+        EXPECT_EQ(front != firstFront, c.showsTheMove) << c.what;
+    }
+}
+
+} // namespace

@@ -415,6 +415,34 @@ void drawEditorMarks(QPainter& painter, QSize pixels, const MapScene& scene, boo
 
 } // namespace
 
+const std::vector<MapPainter::FlatItem>& MapPainter::flatItems(const MapScene& scene) const
+{
+    if (scene.revision != 0 && scene.revision == m_flatRevision && scene.document == m_flatDocument
+        && scene.rows == m_flatRows && scene.rows->size() == m_flatRowCount)
+        return m_flat;
+    m_flat.resize(scene.rows->size());
+    const ItemReader items(*scene.document);
+    ItemView item;
+    for (std::size_t r = 0; r < scene.rows->size(); ++r) {
+        FlatItem& f = m_flat[r];
+        f.exists = items.read((*scene.rows)[r], item);
+        if (!f.exists)
+            continue;
+        // Positions are whole numbers: the doubles of the reader hold them exactly.
+        f.x = std::int32_t(item.x);
+        f.y = std::int32_t(item.y);
+        f.z = std::int32_t(item.z);
+        f.colour = item.colour;
+        f.orientation = item.orientation;
+        f.kind = item.kind;
+    }
+    m_flatRevision = scene.revision;
+    m_flatDocument = scene.document;
+    m_flatRows = scene.rows;
+    m_flatRowCount = scene.rows->size();
+    return m_flat;
+}
+
 void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const
 {
     if (pixels.isEmpty())
@@ -437,14 +465,13 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             const double labelTop = -4.0 * std::max(1, scene.labelPointSize) - 64;
             PointBatch points(painter);
             const PixelMap toPixel(s, pixels);
-            const ItemReader items(*scene.document);
-            ItemView item;
-            for (std::size_t r = 0; r < scene.rows->size(); ++r) {
-                const ObjectRow& row = (*scene.rows)[r];
-                if (!items.read(row, item))
+            const std::vector<FlatItem>& flat = flatItems(scene);
+            for (std::size_t r = 0; r < flat.size(); ++r) {
+                const FlatItem& item = flat[r];
+                if (!item.exists)
                     continue;
                 const QPointF at = toPixel(item.x, item.y);
-                const int typeId = typeIdOf(row.kind);
+                const int typeId = typeIdOf(item.kind);
                 if (typeId >= 1 && typeId <= 9 && scene.labelShown[static_cast<std::size_t>(typeId)]) {
                     const QPointF anchor = at + labelShift;
                     if (anchor.x() > -maxLabelReach && anchor.x() < pixels.width() && anchor.y() > labelTop
@@ -488,10 +515,8 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
             const double radius = playerRadius * pixels.width() / std::abs(s.width());
             PointBatch points(painter);
             const PixelMap toPixel(s, pixels);
-            const ItemReader items(*scene.document);
-            ItemView item;
-            for (const ObjectRow& row2 : *scene.rows) {
-                if (!items.read(row2, item))
+            for (const FlatItem& item : flatItems(scene)) {
+                if (!item.exists)
                     continue;
                 const QPointF at = toPixel(item.x, item.z);
                 if (item.kind != ItemKind::PlayerStart) {

@@ -112,6 +112,24 @@ private:
     mutable QHash<QString, double> m_widths;
     mutable std::shared_ptr<const LabelMetrics> m_metrics;
     mutable std::vector<LabelCandidate> m_candidates;
+
+    // What the views draw of each row's item, in row order: read from the records once per
+    // revision of the scene, then walked as one flat array.
+    struct FlatItem {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        std::int32_t z = 0;
+        std::int32_t colour = 0;
+        float orientation = 0;
+        ItemKind kind = ItemKind::PlayerStart;
+        bool exists = false; // the row names a record
+    };
+    const std::vector<FlatItem>& flatItems(const MapScene& scene) const;
+    mutable std::vector<FlatItem> m_flat;
+    mutable quint64 m_flatRevision = 0;
+    mutable const LevelDocument* m_flatDocument = nullptr;
+    mutable const std::vector<ObjectRow>* m_flatRows = nullptr;
+    mutable std::size_t m_flatRowCount = 0;
 };
 
 } // namespace starloom

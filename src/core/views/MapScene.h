@@ -44,6 +44,10 @@ struct MapScene {
     int hoveredRow = -1;
     std::optional<QRectF> rubberBand;
     std::optional<QLineF> measure;
+    // A number that changes whenever the document or the rows change (Editor::revision()). While
+    // it stays the same, a painter keeps what it read of the items for its next paint; 0 reads
+    // them afresh every time.
+    quint64 revision = 0;
 };
 
 // The scene of `level` as shown with `views`. The grid size and the world size are passed apart:

@@ -408,3 +408,25 @@ TEST(MapPainter, ItemsAreReadAfreshWheneverTheRevisionOrTheRowsChange)
 }
 
 } // namespace
+
+namespace {
+
+// Rows far outside the view are skipped before their pixels are worked out; a point half out of
+// the view and a long label whose item lies well left of the view still show.
+TEST(MapPainter, ItemsJustOutsideAndLabelsFromFarLeftStillReachIntoTheView)
+{
+    for (const bool labels : {false, true}) {
+        Map map("0");
+        map.scene.labelShown[static_cast<std::size_t>(typeIdOf(ItemKind::Asteroid))] = labels;
+        map.add(-30050, 0, 0); // column -0.5: its 2 x 2 point covers column 0
+        map.add(0, 30040, 0);  // row 600.4: its point covers row 599
+        map.add(-60000, -10000, 0, asteroidColour, QString(120, QLatin1Char('W'))); // 300 columns left
+        map.add(0, -90000, 0);                                                      // far above: nothing of it shows
+        const QImage image = map.top();
+        EXPECT_TRUE(near(image, 0, 300, asteroidRgb, 0)) << labels;
+        EXPECT_TRUE(near(image, 300, 599, asteroidRgb, 0)) << labels;
+        EXPECT_EQ(count(image, std::nullopt, {0, 190, 60, 30}) > 0, labels) << labels;
+    }
+}
+
+} // namespace

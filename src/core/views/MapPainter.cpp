@@ -465,10 +465,28 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             const double labelTop = -4.0 * std::max(1, scene.labelPointSize) - 64;
             PointBatch points(painter);
             const PixelMap toPixel(s, pixels);
+            // The world rectangle, a few pixels larger, outside which an item is neither a point in
+            // the view nor the anchor of a label that may reach into it: a zoomed view skips most
+            // rows without working out their pixels.
+            const bool anyLabels =
+                std::any_of(scene.labelShown.begin(), scene.labelShown.end(), [](bool b) { return b; });
+            const double margin = 4;
+            const double left = std::min(-1.0, anyLabels ? -maxLabelReach - labelShift.x() : -1.0) - margin;
+            const double right = std::max(pixels.width() + 1.0, pixels.width() - labelShift.x()) + margin;
+            const double top = std::min(-1.0, anyLabels ? labelTop - labelShift.y() : -1.0) - margin;
+            const double bottom = std::max(pixels.height() + 1.0, pixels.height() - labelShift.y()) + margin;
+            const QPointF cornerA = s.toWorld(QPointF(left, top), QSizeF(pixels));
+            const QPointF cornerB = s.toWorld(QPointF(right, bottom), QSizeF(pixels));
+            const QRectF reach = QRectF(cornerA, cornerB).normalized();
             const std::vector<FlatItem>& flat = flatItems(scene);
             for (std::size_t r = 0; r < flat.size(); ++r) {
                 const FlatItem& item = flat[r];
                 if (!item.exists)
+                    continue;
+                // Player starts draw a circle and a heading that may reach in from further away.
+                if (item.kind != ItemKind::PlayerStart
+                    && !(item.x >= reach.left() && item.x <= reach.right() && item.y >= reach.top()
+                        && item.y <= reach.bottom()))
                     continue;
                 const QPointF at = toPixel(item.x, item.y);
                 const int typeId = typeIdOf(item.kind);

@@ -173,6 +173,7 @@ const MapPainter::LabelMetrics& MapPainter::metricsFor(const MapScene& scene, co
     for (std::size_t c = 0; c < m.ascii.size(); ++c)
         m.ascii[c] = m.metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
     m_widths.clear();
+    std::fill(m_rowWidths.begin(), m_rowWidths.end(), -1.0);
     m_cachedFont = m.font;
     m_cachedDpi = dpi;
     QFont pixelFont = m.font;
@@ -329,8 +330,14 @@ void MapPainter::paintLabels(
         const int ix = snap(at.x());
         const int iy = snap(at.y());
         // A simple text's width is as quick to find as a bound of it: then the bound is the box.
-        double width = 0;
-        const bool exact = m.simpleWidth(row.text, width);
+        // It is found once while the rows and the font stay the same.
+        double width = r < m_rowWidths.size() ? m_rowWidths[r] : -1.0;
+        bool exact = width >= 0;
+        if (!exact) {
+            exact = m.simpleWidth(row.text, width);
+            if (exact && r < m_rowWidths.size())
+                m_rowWidths[r] = width;
+        }
         const QRect bound = QRect(ix, iy, boxWidth(exact ? width : widthBound(m, row.text)), m.boxHeight) & view;
         if (bound.isEmpty() || coverage.covered(bound))
             continue;

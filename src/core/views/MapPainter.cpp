@@ -421,6 +421,7 @@ const std::vector<MapPainter::FlatItem>& MapPainter::flatItems(const MapScene& s
         && scene.rows == m_flatRows && scene.rows->size() == m_flatRowCount)
         return m_flat;
     m_flat.resize(scene.rows->size());
+    m_rowWidths.assign(scene.rows->size(), -1.0);
     const ItemReader items(*scene.document);
     ItemView item;
     for (std::size_t r = 0; r < scene.rows->size(); ++r) {

@@ -130,6 +130,9 @@ private:
     mutable const LevelDocument* m_flatDocument = nullptr;
     mutable const std::vector<ObjectRow>* m_flatRows = nullptr;
     mutable std::size_t m_flatRowCount = 0;
+    // The width of each row's caption when it is simple, found once while the item cache and the
+    // label metrics hold; below 0 while not yet found.
+    mutable std::vector<double> m_rowWidths;
 };
 
 } // namespace starloom

@@ -106,6 +106,7 @@ TEST(WrittenCalls, EachLineBuildsWhatItsValuesBuild)
         // As the editor writes them.
         {"addPoint(\"StartPos0\", {24918, 0, 22629}, {0, 90, 0})", 1},
         {"addPoint(\"StartPos7\", {-1, -2, -3}, {0, -45, 0})", 1},
+        {"addPoint(\"StartPos3\", {1, 2, 3}, {0, -1, 0})", 1},
         {"addAsteroid(\"Asteroid_4\", {22756, -4733, 26756}, 100, 0, 0, 0, 0)", 1},
         {"addCloud(\"polySurface1\", \"cloud_0\", {9902, 77, 25027}, {0.501960784313725, 0.250980392156863, 1, 1}, "
          "0.0, 1000)",

@@ -188,13 +188,8 @@ public:
     {
         if (m_p >= m_end || *m_p != '"')
             return false;
-        static constexpr std::array<bool, 256> stops = [] {
-            std::array<bool, 256> t{};
-            t['"'] = t['\\'] = t['\n'] = t['\r'] = true;
-            return t;
-        }();
         const char* j = m_p + 1;
-        while (j < m_end && !stops[static_cast<unsigned char>(*j)])
+        while (j < m_end && !PlainArguments::endsPlainText(*j))
             ++j;
         if (j >= m_end || *j != '"')
             return false;

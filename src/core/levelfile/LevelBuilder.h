@@ -8,6 +8,7 @@
 #include "document/Level.h"
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -104,7 +105,7 @@ private:
     // (The text views the writer's own text of the component.)
     std::array<std::pair<std::string_view, int>, 4> m_lastComponents{{{{}, -1}, {{}, -1}, {{}, -1}, {{}, -1}}};
     // The last whole-number size checked, and whether the writer writes it back alike.
-    long long m_sizeChecked = -1;
+    long long m_sizeChecked = std::numeric_limits<long long>::min(); // none yet: no size is this
     bool m_sizeAlike = false;
     std::string_view m_modelAsRead; // the model name of the call being read
 };

@@ -50,9 +50,6 @@ public:
         }
     }
 
-private:
-    static constexpr int maxDepth = 8;
-    static bool digit(char c) { return c >= '0' && c <= '9'; }
     // A double quote, a backslash or a line end: where a text in quotes without escapes stops.
     static bool endsPlainText(char c)
     {
@@ -63,6 +60,10 @@ private:
         }();
         return stops[static_cast<unsigned char>(c)];
     }
+
+private:
+    static constexpr int maxDepth = 8;
+    static bool digit(char c) { return c >= '0' && c <= '9'; }
     // Empties what a table value held (clearing an empty vector still costs a call).
     static void clearTable(LuaValue& v)
     {

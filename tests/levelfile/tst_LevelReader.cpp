@@ -451,6 +451,25 @@ INSTANTIATE_TEST_SUITE_P(Files, RoundTripTest,
                 EXPECT_EQ(s.playerIndex, 2);
                 EXPECT_TRUE(l.result.worldBoundsRead);
             }},
+        // Found by fuzzing: the game runs DetermChunk first and the writer writes it first, so a
+        // line of it is the level's even where the file's NonDetermChunk comes before it; the other
+        // goes back among the kept calls where it stood.
+        RoundTripCase{"chunksInEitherOrder",
+            "function NonDetermChunk()\n  loadBackground(\"m07\")\n  fogSetType(1)\n"
+            "  setDefaultMusic(\"Data:sound/music/late\")\n  fogSetStart(2)\nend\n"
+            "function DetermChunk()\n  loadBackground(\"ez09\")\n  setDefaultMusic(\"Data:sound/music/early\")\n"
+            "  loadBackground(\"m03\")\nend\n",
+            [](LevelIO& l) {
+                const MapSettings& s = l.settings;
+                EXPECT_EQ(s.background + u'|' + s.music, QLatin1String("ez09|early"));
+                QStringList kept;
+                for (const KeptCall& c : s.keptCalls)
+                    kept << QString::fromStdString(c.name + (c.chunk == Chunk::Determ ? " D" : " N"));
+                EXPECT_THAT(kept,
+                    ElementsAre(
+                        "loadBackground N", "fogSetType N", "setDefaultMusic N", "fogSetStart N", "loadBackground D"));
+                EXPECT_EQ(l.result.callsKept, 5);
+            }},
         RoundTripCase{"eightBitText", "levelDesc = \"Caf\xe9 \xff\"\n",
             [](LevelIO& l) {
                 EXPECT_EQ(l.settings.levelDesc, QString::fromLatin1("Caf\xe9 \xff"));

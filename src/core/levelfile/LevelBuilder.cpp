@@ -830,7 +830,8 @@ QString LevelBuilder::settingNumber(const LuaValue* value, const QString& curren
 
 void LevelBuilder::fixedLine(FixedLine line, const LevelCall& call)
 {
-    m_fixedSeen[static_cast<std::size_t>(line)] = true;
+    m_fixedTaken[static_cast<std::size_t>(line)] =
+        FixedTaken{true, m_settings.keptCalls.size() - m_putBack.size(), m_fixedOrder++};
     MapSettings& s = m_settings;
     const LuaValue* first = argAt(call.args, 0);
     QStringList asRead;
@@ -880,6 +881,22 @@ void LevelBuilder::fixedLine(FixedLine line, const LevelCall& call)
     s.fixedCalls[static_cast<std::size_t>(line)] = FixedCall{KeptCall{call.name, call.args, call.chunk}, asRead};
 }
 
+void LevelBuilder::putBackFixed(FixedLine line)
+{
+    const std::size_t i = static_cast<std::size_t>(line);
+    const FixedTaken& taken = m_fixedTaken[i];
+    // Back where it was read among the kept calls: after the calls kept before it, and after the
+    // lines put back that were read before it.
+    std::size_t at = taken.keptBefore;
+    for (const auto& other : m_putBack)
+        at += other < taken.at();
+    std::optional<FixedCall>& fixed = m_settings.fixedCalls[i];
+    m_settings.keptCalls.insert(m_settings.keptCalls.begin() + std::ptrdiff_t(at), std::move(fixed->call));
+    fixed.reset();
+    m_putBack.push_back(taken.at());
+    ++m_result.callsKept;
+}
+
 void LevelBuilder::call(const LevelCall& c)
 {
     m_line = c.line;
@@ -904,9 +921,19 @@ void LevelBuilder::call(const LevelCall& c)
             QStringLiteral("%1 is called outside DetermChunk and NonDetermChunk; it is not kept").arg(latin1(n)));
         return;
     }
-    if (const auto fixed = fixedLineNamed(n); fixed && !m_fixedSeen[static_cast<std::size_t>(*fixed)]) {
-        fixedLine(*fixed, c);
-        return;
+    if (const auto fixed = fixedLineNamed(n)) {
+        const FixedTaken& taken = m_fixedTaken[static_cast<std::size_t>(*fixed)];
+        // The game runs DetermChunk before NonDetermChunk, and the writer writes them in that
+        // order: of two such lines, the one in DetermChunk is the one met first, wherever the
+        // file puts its chunks.
+        const bool earlier = taken.seen && c.chunk == Chunk::Determ
+            && m_settings.fixedCalls[static_cast<std::size_t>(*fixed)]->call.chunk == Chunk::NonDeterm;
+        if (earlier)
+            putBackFixed(*fixed);
+        if (!taken.seen || earlier) {
+            fixedLine(*fixed, c);
+            return;
+        }
     }
     m_settings.keptCalls.push_back({c.name, c.args, c.chunk});
     ++m_result.callsKept;

@@ -70,7 +70,20 @@ private:
     qint64 m_notSearchedBefore;  // the model lists' count of names not searched, when the read began
     qint64 m_unlisted = 0;       // problems past the cap on listed ones
     std::size_t m_fileNotes = 0; // listed notes on the whole file (line 0), never capped
-    std::array<bool, fixedLineCount> m_fixedSeen{};
+    // Where the call each of the editor's level-wide lines was taken from stood among the kept
+    // calls: the count of kept calls read before it (not counting calls put back among them), and
+    // the order the lines were taken in.
+    struct FixedTaken {
+        bool seen = false;
+        std::size_t keptBefore = 0;
+        std::size_t order = 0;
+        auto at() const { return std::pair(keptBefore, order); }
+    };
+    std::array<FixedTaken, fixedLineCount> m_fixedTaken{};
+    std::size_t m_fixedOrder = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> m_putBack; // where the calls put back were taken
+    // A DetermChunk call of a line taken from NonDetermChunk takes its place: that one is kept.
+    void putBackFixed(FixedLine line);
     // What a model name read before came to, per kind.
     struct ModelSeen {
         std::int16_t index = -1;

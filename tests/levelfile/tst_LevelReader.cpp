@@ -181,6 +181,9 @@ INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
             "nested more than", 0},
         ProblemCase{
             "worldBoundsExpression", body("setWorldBoundsInner({0, 0, 0}, {size, 1, 2})"), "computed by the script", 0},
+        ProblemCase{"chunkDefinedTwice",
+            QByteArray("function NonDetermChunk()\n") + pebble + "\nend\nfunction NonDetermChunk()\nend\n",
+            "NonDetermChunk is defined again", 1},
         ProblemCase{"callInALoop", body("for i = 1, 3 do\n  " + QByteArray(pebble) + "\nend"), "read once", 1}),
     [](const ::testing::TestParamInfo<ProblemCase>& info) { return std::string(info.param.name); });
 

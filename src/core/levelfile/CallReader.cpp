@@ -188,6 +188,11 @@ void CallReader::functionDefinition(const Context& c, int depth, bool isLocal)
             advance();
     }
     const bool isChunk = plain && !isLocal && c.top && (name == "DetermChunk" || name == "NonDetermChunk");
+    if (isChunk && m_defined.count(name))
+        problem(line,
+            QStringLiteral("%1 is defined again: the game runs only its last definition, but Load Level reads the "
+                           "calls of each; File > Open Level runs the script")
+                .arg(latin1(name)));
     if (plain && !name.empty())
         m_defined.insert(name);
     if (!isChunk)

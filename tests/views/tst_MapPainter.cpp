@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 using namespace starloom;
@@ -417,6 +419,55 @@ namespace {
 
 // Rows far outside the view are skipped before their pixels are worked out; a point half out of
 // the view and a long label whose item lies well left of the view still show.
+// Hundreds of overlapping labels, some cut by the view's top and bottom edges: every pixel answers
+// the label drawn topmost there. Without decluttering, that is the label whose box is topmost
+// there: none that shows a pixel is left out. With it, labels are kept from the first row on while
+// their boxes touch none kept before.
+TEST(MapPainter, CrowdedLabelsShowAsTheirBoxesSay)
+{
+    for (const bool declutter : {false, true}) {
+        Map map;
+        map.scene.labelShown.fill(true);
+        map.scene.declutterLabels = declutter;
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> x(-3000, 17000), y(-31000, 30500), length(1, 14);
+        for (int i = 0; i < 400; ++i) {
+            QString text = QStringLiteral("Rock ") + QString(length(random), QLatin1Char(char('a' + i % 26)));
+            if (i % 17 == 0)
+                text += QChar(0x3a9); // not Latin-1: measured, not summed from advances
+            map.add(x(random), y(random), 0, 0, text);
+        }
+        const QImage image = map.top();
+        const QRect view = image.rect();
+        std::vector<std::pair<int, QRect>> kept; // with decluttering
+        for (std::size_t r = 0; r < map.rows.size() && declutter; ++r) {
+            const QRect box = map.painter.labelBox(map.scene, view.size(), r, &image);
+            if (!(box & view).isEmpty()
+                && std::none_of(kept.begin(), kept.end(), [&](const auto& k) { return k.second.intersects(box); }))
+                kept.emplace_back(int(r), box);
+        }
+        std::vector<int> painted;
+        for (int py = 0; py < 600; ++py)
+            for (int px = 270; px < 600; px += 2)
+                painted.push_back(map.labelAt(QPointF(px + 0.5, py + 0.5), &image));
+        map.add(2000000, 0, 0, 0, QStringLiteral("far away")); // another row count: every row is asked
+        std::size_t i = 0, labelled = 0;
+        for (int py = 0; py < 600; ++py)
+            for (int px = 270; px < 600; px += 2, ++i) {
+                int expected = -1;
+                if (declutter) {
+                    for (const auto& [row, box] : kept)
+                        expected = box.contains(px, py) ? row : expected;
+                } else {
+                    expected = map.labelAt(QPointF(px + 0.5, py + 0.5), &image);
+                }
+                labelled += expected >= 0;
+                ASSERT_EQ(painted[i], expected) << "at " << px << "," << py << (declutter ? " decluttered" : "");
+            }
+        EXPECT_GT(labelled, i / (declutter ? 4 : 2)) << declutter;
+    }
+}
+
 TEST(MapPainter, ItemsJustOutsideAndLabelsFromFarLeftStillReachIntoTheView)
 {
     for (const bool labels : {false, true}) {

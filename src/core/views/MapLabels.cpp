@@ -23,28 +23,29 @@ using namespace mapdraw;
 
 namespace {
 
-// Which pixels of the view are already covered by opaque label boxes, one bit per pixel.
+// Which pixels of the view are already covered by opaque label boxes, one bit per pixel. With a
+// window height (that of the label boxes) it also keeps, for each row, the pixels covered in any
+// of the window's rows from it down, so that touched() tests a whole box in one row of words.
 class Coverage {
 public:
-    explicit Coverage(QSize pixels)
+    explicit Coverage(QSize pixels, int window = 0)
         : m_words((pixels.width() + 63) / 64),
+          m_rows(pixels.height()),
+          m_window(window > 1 && window <= pixels.height() ? window : 0),
           m_bits(static_cast<std::size_t>(m_words) * static_cast<std::size_t>(pixels.height()), 0)
     {
+        if (m_window)
+            m_inWindow.assign(static_cast<std::size_t>(m_words) * static_cast<std::size_t>(m_rows - m_window + 1), 0);
     }
 
     // True when a pixel of `r` (inside the view) is covered.
     bool touched(const QRect& r) const
     {
         const Span s(r);
+        if (r.height() == m_window)
+            return s.any(rowOf(m_inWindow, r.top()));
         for (int y = r.top(); y <= r.bottom(); ++y) {
-            const std::uint64_t* row = rowBits(y);
-            if (row[s.first] & s.firstMask)
-                return true;
-            for (int w = s.first + 1; w < s.last; ++w) {
-                if (row[w])
-                    return true;
-            }
-            if (s.last != s.first && (row[s.last] & s.lastMask))
+            if (s.any(rowOf(m_bits, y)))
                 return true;
         }
         return false;
@@ -55,14 +56,7 @@ public:
     {
         const Span s(r);
         for (int y = r.top(); y <= r.bottom(); ++y) {
-            const std::uint64_t* row = rowBits(y);
-            if ((row[s.first] & s.firstMask) != s.firstMask)
-                return false;
-            for (int w = s.first + 1; w < s.last; ++w) {
-                if (row[w] != ~std::uint64_t(0))
-                    return false;
-            }
-            if (s.last != s.first && (row[s.last] & s.lastMask) != s.lastMask)
+            if (!s.full(rowOf(m_bits, y)))
                 return false;
         }
         return true;
@@ -71,14 +65,12 @@ public:
     void cover(const QRect& r)
     {
         const Span s(r);
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            std::uint64_t* row = m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
-            row[s.first] |= s.firstMask;
-            for (int w = s.first + 1; w < s.last; ++w)
-                row[w] = ~std::uint64_t(0);
-            if (s.last != s.first)
-                row[s.last] |= s.lastMask;
-        }
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            s.set(m_bits.data() + offset(y));
+        // The windows that hold a row of `r`.
+        const int last = m_window ? std::min(r.bottom(), m_rows - m_window) : -1;
+        for (int y = std::max(0, r.top() - m_window + 1); y <= last; ++y)
+            s.set(m_inWindow.data() + offset(y));
     }
 
 private:
@@ -93,19 +85,50 @@ private:
             if (first == last)
                 firstMask &= lastMask;
         }
+        void set(std::uint64_t* row) const
+        {
+            row[first] |= firstMask;
+            for (int w = first + 1; w < last; ++w)
+                row[w] = ~std::uint64_t(0);
+            if (last != first)
+                row[last] |= lastMask;
+        }
+        // True when a bit of the span is set in the row.
+        bool any(const std::uint64_t* row) const
+        {
+            if (row[first] & firstMask)
+                return true;
+            for (int w = first + 1; w < last; ++w) {
+                if (row[w])
+                    return true;
+            }
+            return last != first && (row[last] & lastMask);
+        }
+        // True when every bit of the span is set in the row.
+        bool full(const std::uint64_t* row) const
+        {
+            if ((row[first] & firstMask) != firstMask)
+                return false;
+            for (int w = first + 1; w < last; ++w) {
+                if (row[w] != ~std::uint64_t(0))
+                    return false;
+            }
+            return last == first || (row[last] & lastMask) == lastMask;
+        }
         int first;
         int last;
         std::uint64_t firstMask;
         std::uint64_t lastMask;
     };
 
-    const std::uint64_t* rowBits(int y) const
-    {
-        return m_bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words);
-    }
+    std::size_t offset(int y) const { return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_words); }
+    const std::uint64_t* rowOf(const std::vector<std::uint64_t>& bits, int y) const { return bits.data() + offset(y); }
 
     int m_words;
+    int m_rows;
+    int m_window; // 0: no windows kept
     std::vector<std::uint64_t> m_bits;
+    std::vector<std::uint64_t> m_inWindow; // row y: the bits set in any of rows y to y + m_window - 1
 };
 
 } // namespace
@@ -267,7 +290,8 @@ void MapPainter::paintLabels(
     };
     std::vector<Accepted> accepted;
     std::vector<Glyph> glyphs;
-    Coverage coverage(pixels);
+    // Decluttering asks whether a box touches any covered pixel, which the windows answer.
+    Coverage coverage(pixels, scene.declutterLabels ? m.boxHeight : 0);
     // The glyphs of a simple text in `box`; with `cull`, only those not wholly under later boxes.
     auto addGlyphs = [&](const QString& text, const QRect& box, bool cull) {
         if (!m.simple(text))
@@ -290,13 +314,28 @@ void MapPainter::paintLabels(
             glyphs.push_back({m.glyph[u], position, ink});
         }
     };
+    // A simple text's width is as quick to find as a bound of it; it is found once while the rows
+    // and the font stay the same. False, with no width, for a text that is not simple.
+    auto simpleWidth = [&](std::size_t r, const QString& text, double& width) {
+        width = r < m_rowWidths.size() ? m_rowWidths[r] : -1.0;
+        if (width >= 0)
+            return true;
+        if (!m.simpleWidth(text, width))
+            return false;
+        if (r < m_rowWidths.size())
+            m_rowWidths[r] = width;
+        return true;
+    };
     if (scene.declutterLabels) {
         // From the first label on, one that would touch a label already kept is left out; the
         // label of the item under the pointer always shows, on top.
         std::optional<Accepted> hovered;
         for (const LabelCandidate& c : candidates) {
             const QString& text = rows[c.row].text;
-            const QRect box(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(textWidth(m, text)), m.boxHeight);
+            double width = 0;
+            if (!simpleWidth(c.row, text, width))
+                width = textWidth(m, text);
+            const QRect box(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(width), m.boxHeight);
             const QRect visible = box & view;
             if (visible.isEmpty())
                 continue;
@@ -329,15 +368,9 @@ void MapPainter::paintLabels(
             continue;
         const int ix = snap(at.x());
         const int iy = snap(at.y());
-        // A simple text's width is as quick to find as a bound of it: then the bound is the box.
-        // It is found once while the rows and the font stay the same.
-        double width = r < m_rowWidths.size() ? m_rowWidths[r] : -1.0;
-        bool exact = width >= 0;
-        if (!exact) {
-            exact = m.simpleWidth(row.text, width);
-            if (exact && r < m_rowWidths.size())
-                m_rowWidths[r] = width;
-        }
+        // Of a simple text the bound is the box.
+        double width = 0;
+        const bool exact = simpleWidth(r, row.text, width);
         const QRect bound = QRect(ix, iy, boxWidth(exact ? width : widthBound(m, row.text)), m.boxHeight) & view;
         if (bound.isEmpty() || coverage.covered(bound))
             continue;
@@ -415,6 +448,21 @@ int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, cons
         return static_cast<int>(label.row);
     }
     return -1;
+}
+
+QRect MapPainter::labelBox(const MapScene& scene, QSize pixels, std::size_t r, const QPaintDevice* device) const
+{
+    if (!scene.document || !scene.rows || r >= scene.rows->size())
+        return {};
+    const ObjectRow& row = (*scene.rows)[r];
+    const int typeId = typeIdOf(row.kind);
+    ItemView item;
+    if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)]
+        || !ItemReader(*scene.document).read(row, item))
+        return {};
+    const LabelMetrics& m = metricsFor(scene, device);
+    const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
+    return {snap(at.x()), snap(at.y()), boxWidth(textWidth(m, row.text)), m.boxHeight};
 }
 
 int MapPainter::walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const

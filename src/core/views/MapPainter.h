@@ -64,6 +64,10 @@ public:
     // showed, which is what is on the screen; otherwise every row is walked.
     int labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device = nullptr) const;
 
+    // The box the row's label takes in the top view, whether it shows there or not; a null
+    // rectangle for rows of hidden kinds or without an item.
+    QRect labelBox(const MapScene& scene, QSize pixels, std::size_t row, const QPaintDevice* device = nullptr) const;
+
     // The top view above the front view, viewGapPixels apart, as in the main window.
     QImage renderViews(const MapScene& scene, QSize topSize, QSize frontSize) const;
 

@@ -450,19 +450,32 @@ int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, cons
     return -1;
 }
 
+namespace {
+
+// The top-left corner of the row's label box in the top view; nothing for rows of hidden kinds or
+// without an item.
+std::optional<QPoint> labelCorner(const MapScene& scene, QSize pixels, const ObjectRow& row, const ItemReader& items)
+{
+    const int typeId = typeIdOf(row.kind);
+    ItemView item;
+    if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)] || !items.read(row, item))
+        return std::nullopt;
+    const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
+    return QPoint(snap(at.x()), snap(at.y()));
+}
+
+} // namespace
+
 QRect MapPainter::labelBox(const MapScene& scene, QSize pixels, std::size_t r, const QPaintDevice* device) const
 {
     if (!scene.document || !scene.rows || r >= scene.rows->size())
         return {};
     const ObjectRow& row = (*scene.rows)[r];
-    const int typeId = typeIdOf(row.kind);
-    ItemView item;
-    if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)]
-        || !ItemReader(*scene.document).read(row, item))
+    const std::optional<QPoint> corner = labelCorner(scene, pixels, row, ItemReader(*scene.document));
+    if (!corner)
         return {};
     const LabelMetrics& m = metricsFor(scene, device);
-    const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
-    return {snap(at.x()), snap(at.y()), boxWidth(textWidth(m, row.text)), m.boxHeight};
+    return {*corner, QSize(boxWidth(textWidth(m, row.text)), m.boxHeight)};
 }
 
 int MapPainter::walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const
@@ -472,15 +485,11 @@ int MapPainter::walkLabelsAt(const MapScene& scene, QSize pixels, QPointF pixel,
     const ItemReader items(*scene.document);
     for (std::size_t r = rows.size(); r-- > 0;) {
         const ObjectRow& row = rows[r];
-        const int typeId = typeIdOf(row.kind);
-        if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)])
+        const std::optional<QPoint> corner = labelCorner(scene, pixels, row, items);
+        if (!corner)
             continue;
-        ItemView item;
-        if (!items.read(row, item))
-            continue;
-        const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
-        const int ix = snap(at.x());
-        const int iy = snap(at.y());
+        const int ix = corner->x();
+        const int iy = corner->y();
         if (pixel.x() < ix || pixel.y() < iy || pixel.y() >= iy + m.boxHeight)
             continue;
         if (pixel.x() >= ix + boxWidth(widthBound(m, row.text)))

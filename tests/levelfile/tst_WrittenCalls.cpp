@@ -115,9 +115,10 @@ TEST(WrittenCalls, EachLineBuildsWhatItsValuesBuild)
         {"addNebula(\"m05_dustcloud_nebula\", \"m05_dustcloud_nebula\", {1, 2, 3}, {1, 1, 1, 1}, 0.0, 1000)", 1},
         {"addNebula(\"my nebula\", \"m05_dustcloud_nebula\", {1, 2, 3}, {0.2, 0.4, 0.6, 1}, 0.0, -7)", 1},
         {"addSquadron(\"meg_asteroid\", \"meg_asteroid\", {-11081, 4698, -19662}, -1, {0, 0, 0}, 0, 0)", 1},
-        {"addSquadron(\"Rock\", \"MEG_asteroid\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)", 1},
-        {"addSquadron(\"Hgn_MotherShip\", \"Hgn_MotherShip\", {1, 2, 3}, 0, {0, 90, 0}, 0, 0)", 1},
         {"addSquadron(\"Fleet 1\", \"Kus_Mothership\", {1, 2, 3}, 5, {-180, 32767, -32768}, 0, 0)", 1},
+        {"addSquadron(\"my_own_ship\", \"my_own_ship\", {1, 2, 3}, 5, {0, 0, 0}, 0, 0)", 1},
+        {"addSquadron(\"\", \"my_own_ship\", {1, 2, 3}, 5, {0, 0, 0}, 0, 0)", 1},
+        {"addSquadron(\"\", \"meg_asteroid\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)", 1},
         {"addSalvage(\"slv_chunk_lrg01\", {-6281, 3596, -12838}, 100, 0, 0, 0, 0)", 1},
         {"addPebble(\"pebble_0\", {1102, -2922, 2727}, 0, 0, 0) ", 0}, // pebbles belong in NonDetermChunk
         {"addAsteroid(\"my own rock\", {1, 2, 3}, 50, 0, 0, 0, 0)", 1},
@@ -126,7 +127,9 @@ TEST(WrittenCalls, EachLineBuildsWhatItsValuesBuild)
          "0)",
             2},
         // A model name spelled otherwise than the lists spell it keeps its call: read as values.
-        {"addAsteroid(\"ASTEROID_1\", {1, 2, 3}, 100, 0, 0, 0, 0)", 1},
+        {"addAsteroid(\"ASTEROID_1\", {1, 2, 3}, 100, 0, 0, 0, 0)", 0},
+        {"addSquadron(\"Rock\", \"MEG_asteroid\", {1, 2, 3}, -1, {0, 0, 0}, 0, 0)", 0},
+        {"addSquadron(\"Hgn_MotherShip\", \"Hgn_MotherShip\", {1, 2, 3}, 0, {0, 90, 0}, 0, 0)", 0},
         // Written otherwise: read as values only.
         {"addAsteroid(\"Asteroid_1\", {1,2,3}, 100, 0, 0, 0, 0)", 0},
         {"addAsteroid( \"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)", 0},

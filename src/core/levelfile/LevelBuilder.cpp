@@ -349,22 +349,20 @@ ReadResult LevelBuilder::finish()
     return result;
 }
 
-LevelBuilder::ModelSeen& LevelBuilder::seenModel(ItemKind kind, std::string_view name)
+LevelBuilder::ModelSeen& LevelBuilder::lookUpModel(ItemKind kind, std::string_view name)
 {
-    m_result.lastKind = kind;
     auto& cache = m_modelCache[static_cast<std::size_t>(typeIdOf(kind))];
     if (const auto it = cache.find(name); it != cache.end())
         return it->second;
-    std::int16_t index = m_models.lookup(kind, QString::fromLatin1(name.data(), qsizetype(name.size())));
+    QString text = QString::fromLatin1(name.data(), qsizetype(name.size()));
+    std::int16_t index = m_models.lookup(kind, text);
     // "Custom" ends the lists that have it and names no model: such a name is a custom one.
     if (index >= 0 && m_models.entry(kind, index) == customEntry)
         index = -1;
-    return cache.emplace(name, ModelSeen{index}).first->second;
-}
-
-std::int16_t LevelBuilder::model(ItemKind kind, const std::string& name)
-{
-    return seenModel(kind, name).index;
+    // Records share the text: the entry it names, or the custom name.
+    if (index >= 0)
+        text = m_models.entry(kind, index);
+    return cache.emplace(name, ModelSeen{index, -1, std::move(text)}).first->second;
 }
 
 bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, bool component)
@@ -537,9 +535,10 @@ template <class Rec> bool LevelBuilder::fill(ItemKind kind, const LevelCall& cal
                         .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil")));
                 return false;
             }
-            r.modelIndex = model(kind, v->text);
+            const ModelSeen& seen = seenModel(kind, v->text);
+            r.modelIndex = seen.index;
             if (r.modelIndex == -1)
-                r.customName = latin1(v->text);
+                r.customName = seen.text;
             asWritten = asWritten && isWrittenModelName(kind, r.modelIndex, r.customName, v->text, m_models);
             m_modelAsRead = v->text;
         }
@@ -562,12 +561,13 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
     if (!read)
         return;
     const LuaValue* first = argAt(call.args, 0);
-    store(kind, any, call.chunk, asWritten, &call.args,
-        first && first->isString() ? std::optional<std::string_view>(first->text) : std::nullopt);
+    const bool named = (kind == ItemKind::Megalith || kind == ItemKind::Ship) && first && first->isString();
+    const QString firstText = named ? latin1(first->text) : QString();
+    store(kind, any, call.chunk, asWritten, &call.args, named ? &firstText : nullptr);
 }
 
 void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten,
-    const std::vector<LuaValue>* args, std::optional<std::string_view> firstText)
+    const std::vector<LuaValue>* args, const QString* firstText)
 {
     const Chunk chunk = callChunk == kindLayout(kind).chunk ? Chunk::Other : callChunk;
     asWritten = asWritten && chunk == Chunk::Other;
@@ -596,8 +596,7 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
             } else {
                 if constexpr (hasName<Rec>) {
                     if (kind == ItemKind::Megalith || kind == ItemKind::Ship) {
-                        text = firstText ? QString::fromLatin1(firstText->data(), qsizetype(firstText->size()))
-                                         : r.customName;
+                        text = firstText ? *firstText : r.customName;
                         if (text.isEmpty() && r.modelIndex >= 0)
                             text = m_models.entry(kind, r.modelIndex);
                     }
@@ -647,7 +646,6 @@ std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view byte
     if (!readOffered(bytes, used))
         return 0;
     m_offered.held = true;
-    m_offered.bytes.assign(bytes.substr(0, used));
     m_offered.chunk = chunk;
     m_offered.line = line;
     return used;
@@ -751,22 +749,39 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
     }
     if (!in.symbol(')'))
         return false;
-    used = in.used();
-    // Where the model and the name lie in the bytes, which the offer keeps.
-    m_offered.model = {std::size_t(model.data() - bytes.data()), model.size()};
-    if (named) {
-        m_offered.first = {std::size_t(name.data() - bytes.data()), name.size()};
-        m_offered.firstIsText = layout.args.front().role == ArgRole::Name;
-        std::visit(
-            [&](auto& r) {
-                using Rec = std::decay_t<decltype(r)>;
+    // A model name written otherwise than the lists spell it is left to the token reader: the
+    // record then keeps the call it came from.
+    bool alike = true;
+    std::visit(
+        [&](auto& r) {
+            using Rec = std::decay_t<decltype(r)>;
+            if constexpr (hasModel<Rec>) {
+                ModelSeen& seen = lookUpModel(kind, model);
+                r.modelIndex = seen.index;
+                if (r.modelIndex == -1)
+                    r.customName = seen.text;
+                if (seen.writtenAlike < 0)
+                    seen.writtenAlike = isWrittenModelName(kind, r.modelIndex, r.customName, model, m_models) ? 1 : 0;
+                alike = seen.writtenAlike == 1;
                 if constexpr (hasName<Rec>) {
-                    if (name != model)
-                        r.name = QString::fromLatin1(name.data(), qsizetype(name.size()));
+                    if (alike && named) {
+                        // A name equal to the model shares its text.
+                        const QString text =
+                            name == model ? seen.text : QString::fromLatin1(name.data(), qsizetype(name.size()));
+                        if (name != model)
+                            r.name = text;
+                        m_offered.firstIsText = (kind == ItemKind::Megalith || kind == ItemKind::Ship)
+                            && layout.args.front().role == ArgRole::Name;
+                        if (m_offered.firstIsText)
+                            m_offered.firstText = text;
+                    }
                 }
-            },
-            any);
-    }
+            }
+        },
+        any);
+    if (!alike)
+        return false;
+    used = in.used();
     return true;
 }
 
@@ -777,37 +792,12 @@ void LevelBuilder::keepOffered()
     m_offered.held = false;
     m_line = m_offered.line;
     const ItemKind kind = m_offered.kind;
-    bool asWritten = true;
-    std::visit(
-        [&](auto& r) {
-            using Rec = std::decay_t<decltype(r)>;
-            if constexpr (hasModel<Rec>) {
-                const std::string_view model = m_offered.text(m_offered.model);
-                ModelSeen& seen = seenModel(kind, model);
-                r.modelIndex = seen.index;
-                if (r.modelIndex == -1)
-                    r.customName = QString::fromLatin1(model.data(), qsizetype(model.size()));
-                if (seen.writtenAlike < 0)
-                    seen.writtenAlike = isWrittenModelName(kind, r.modelIndex, r.customName, model, m_models) ? 1 : 0;
-                asWritten = seen.writtenAlike == 1;
-            } else {
-                m_slot = m_offered.slot;
-            }
-        },
-        m_offered.record);
-    if (!asWritten) {
-        // The model name is written otherwise than the lists spell it: the record keeps the call
-        // it came from, so the call is read as values as any other.
-        LevelCall c;
-        c.name = kindLayout(kind).call;
-        c.chunk = m_offered.chunk;
-        c.line = m_offered.line;
-        PlainArguments(m_offered.bytes).read(c.args);
-        call(c);
-        return;
-    }
-    store(kind, m_offered.record, m_offered.chunk, true, nullptr,
-        m_offered.firstIsText ? std::optional<std::string_view>(m_offered.text(m_offered.first)) : std::nullopt);
+    if (kind == ItemKind::PlayerStart)
+        m_slot = m_offered.slot;
+    else
+        m_result.lastKind = kind;
+    store(
+        kind, m_offered.record, m_offered.chunk, true, nullptr, m_offered.firstIsText ? &m_offered.firstText : nullptr);
 }
 
 void LevelBuilder::dropOffered()

@@ -47,9 +47,10 @@ private:
     void item(ItemKind kind, const LevelCall& call);
     // Stores a filled record as the item of its kind, and lists it. `args` are the call's
     // arguments, kept with the record when it is not written back as read (they may be nullptr
-    // only when it is); `firstText` the first argument when it is a quoted text.
+    // only when it is); `firstText` the first argument of a megalith or a ship when it is a
+    // quoted text, or nullptr.
     void store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten, const std::vector<LuaValue>* args,
-        std::optional<std::string_view> firstText);
+        const QString* firstText);
     // Reads the offered call's arguments into m_offered's record; false when they are not
     // written the editor's way.
     bool readOffered(std::string_view bytes, std::size_t& used);
@@ -58,7 +59,6 @@ private:
     // The value as a number (a text that is a number counts); false, with a problem naming the
     // value `what` (and " component" after it), when it is none.
     bool number(const LuaValue* value, const char* what, double& out, bool component = false);
-    std::int16_t model(ItemKind kind, const std::string& name);
     QString settingNumber(const LuaValue* value, const QString& current, const char* what);
 
     LevelDocument& m_doc;
@@ -88,8 +88,15 @@ private:
     struct ModelSeen {
         std::int16_t index = -1;
         std::int8_t writtenAlike = -1; // the writer writes the name back alike: 1, 0, or -1 not yet asked
+        QString text;                  // the list's entry, or the name itself when it names no model
     };
-    ModelSeen& seenModel(ItemKind kind, std::string_view name);
+    // What the name came to, without a note of the kind as the last one the load used.
+    ModelSeen& lookUpModel(ItemKind kind, std::string_view name);
+    ModelSeen& seenModel(ItemKind kind, std::string_view name)
+    {
+        m_result.lastKind = kind;
+        return lookUpModel(kind, name);
+    }
     // Looked up by the name's bytes, without a copy.
     struct NameHash {
         using is_transparent = void;
@@ -102,13 +109,7 @@ private:
         bool held = false;
         ItemKind kind = ItemKind::PlayerStart;
         AnyRecord record;
-        std::string bytes;                         // its arguments as written, through ")"
-        std::pair<std::size_t, std::size_t> model; // the model name as written: where in `bytes`, how long
-        std::pair<std::size_t, std::size_t> first; // the first argument, when it is a quoted text
-        std::string_view text(std::pair<std::size_t, std::size_t> at) const
-        {
-            return std::string_view(bytes).substr(at.first, at.second);
-        }
+        QString firstText; // the first argument of a megalith or a ship
         bool firstIsText = false;
         Chunk chunk = Chunk::Other;
         qint64 line = 0;

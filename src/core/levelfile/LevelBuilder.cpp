@@ -235,8 +235,9 @@ public:
         if (negative)
             ++q;
         const char* const digits = q;
+        const char* const limit = m_end - q > 12 ? q + 12 : m_end;
         long long n = 0;
-        while (q < m_end && *q >= '0' && *q <= '9' && q - digits < 12) {
+        while (q < limit && static_cast<unsigned char>(*q - '0') < 10) {
             n = n * 10 + (*q - '0');
             ++q;
         }
@@ -264,6 +265,68 @@ private:
     const char* m_p;
     const char* m_end;
 };
+
+bool fitsInt32(long long v)
+{
+    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
+
+// One step of reading a kind's arguments as the writer writes them. The tables of a layout open
+// and close in place, so that a call's arguments read in one pass over the steps.
+struct ArgStep {
+    enum class Op : std::uint8_t { Comma, Open, Close, Model, Name, SlotName, Position, Field, Kept };
+    Op op;
+    std::uint8_t component = 0;       // Field: which of the last colour components to try first
+    const ItemField* field = nullptr; // Field
+    const char* text = nullptr;       // Kept
+};
+
+void flatten(const KindLayout& layout, const std::vector<ArgShape>& shapes, std::vector<ArgStep>& steps)
+{
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (i > 0)
+            steps.push_back({ArgStep::Op::Comma});
+        const ArgShape& shape = shapes[i];
+        switch (shape.role) {
+        case ArgRole::Model:
+            steps.push_back({ArgStep::Op::Model});
+            break;
+        case ArgRole::Name:
+            steps.push_back({ArgStep::Op::Name});
+            break;
+        case ArgRole::SlotName:
+            steps.push_back({ArgStep::Op::SlotName});
+            break;
+        case ArgRole::Position:
+            steps.push_back({ArgStep::Op::Position});
+            break;
+        case ArgRole::Field: {
+            const auto field = static_cast<std::size_t>(shape.field);
+            steps.push_back({ArgStep::Op::Field, std::uint8_t(field % 4), &layout.fields.at(field)});
+            break;
+        }
+        case ArgRole::Table:
+            steps.push_back({ArgStep::Op::Open});
+            flatten(layout, shape.elements, steps);
+            steps.push_back({ArgStep::Op::Close});
+            break;
+        case ArgRole::Kept:
+            steps.push_back({ArgStep::Op::Kept, 0, nullptr, shape.keptText});
+            break;
+        }
+    }
+}
+
+const std::vector<ArgStep>& argSteps(ItemKind kind)
+{
+    static const std::array<std::vector<ArgStep>, 9> all = [] {
+        std::array<std::vector<ArgStep>, 9> steps;
+        for (const ItemKind k : allKinds)
+            flatten(kindLayout(k), kindLayout(k).args, steps[std::size_t(typeIdOf(k) - 1)]);
+        return steps;
+    }();
+    return all[std::size_t(typeIdOf(kind) - 1)];
+}
 
 // The colour component (0 to 255) whose text the writer writes as `text`, when the reader reads
 // that text back as the same component; -1 for any other text.
@@ -662,31 +725,43 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
     std::string_view model;
     std::string_view name;
     bool named = false;
-    // One argument of the shape `shape`, or false.
-    auto arg = [&](auto& self, const ArgShape& shape) -> bool {
-        std::string_view text;
-        long long n = 0;
-        switch (shape.role) {
-        case ArgRole::Model:
-            return in.quoted(model);
-        case ArgRole::Name:
+    for (const ArgStep& step : argSteps(kind)) {
+        switch (step.op) {
+        case ArgStep::Op::Comma:
+            if (!in.comma())
+                return false;
+            break;
+        case ArgStep::Op::Open:
+            if (!in.symbol('{'))
+                return false;
+            break;
+        case ArgStep::Op::Close:
+            if (!in.symbol('}'))
+                return false;
+            break;
+        case ArgStep::Op::Model:
+            if (!in.quoted(model))
+                return false;
+            break;
+        case ArgStep::Op::Name:
             named = true;
-            return in.quoted(name);
-        case ArgRole::SlotName:
+            if (!in.quoted(name))
+                return false;
+            break;
+        case ArgStep::Op::SlotName: {
+            std::string_view text;
             if (!in.quoted(text) || text.size() != 9 || text.compare(0, 8, "StartPos") != 0 || text[8] < '0'
                 || text[8] >= '0' + playerSlots)
                 return false;
             m_offered.slot = text[8] - '0';
-            return true;
-        case ArgRole::Position: {
+            break;
+        }
+        case ArgStep::Op::Position: {
             long long x = 0;
             long long z = 0;
             long long y = 0;
-            auto inRange = [](long long v) {
-                return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
-            };
             if (!in.symbol('{') || !in.integer(x) || !in.comma() || !in.integer(z) || !in.comma() || !in.integer(y)
-                || !in.symbol('}') || !inRange(x) || !inRange(y) || !inRange(z))
+                || !in.symbol('}') || !fitsInt32(x) || !fitsInt32(y) || !fitsInt32(z))
                 return false;
             std::visit(
                 [&](auto& r) {
@@ -695,24 +770,25 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
                     r.posY = std::int32_t(y);
                 },
                 any);
-            return true;
+            break;
         }
-        case ArgRole::Field: {
-            const ItemField& f = layout.fields.at(static_cast<std::size_t>(shape.field));
+        case ArgStep::Op::Field: {
+            const ItemField& f = *step.field;
             if (f.colour) {
                 // Colours repeat from item to item: the text last met in the same place first.
-                auto& last = m_lastComponents[std::size_t(shape.field) % 4];
+                auto& last = m_lastComponents[step.component];
                 const int c =
                     last.second >= 0 && in.exactly(last.first) ? last.second : writtenComponent(in.word(), last);
                 if (c < 0 || !f.set)
                     return false;
                 f.set(any, double(c));
-                return true;
+                break;
             }
+            long long n = 0;
             if (!in.integer(n))
                 return false;
             if (!f.set)
-                return true;
+                break;
             if (f.type == FieldType::Float32) {
                 // Whole numbers up to 2^24 are exact as single floats; the writer's text of one
                 // must read back as the same number.
@@ -724,28 +800,17 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
                 }
                 if (!m_sizeAlike)
                     return false;
-            } else if (f.type == FieldType::Int16 ? !toInt16(double(n)) : !toInt32(double(n))) {
+            } else if (f.type == FieldType::Int16 ? (n < -32768 || n > 32767) : !fitsInt32(n)) {
                 return false;
             }
             f.set(any, double(n));
-            return true;
+            break;
         }
-        case ArgRole::Table:
-            if (!in.symbol('{'))
+        case ArgStep::Op::Kept:
+            if (!in.literal(step.text))
                 return false;
-            for (std::size_t j = 0; j < shape.elements.size(); ++j) {
-                if ((j > 0 && !in.comma()) || !self(self, shape.elements[j]))
-                    return false;
-            }
-            return in.symbol('}');
-        case ArgRole::Kept:
-            return in.literal(shape.keptText);
+            break;
         }
-        return false;
-    };
-    for (std::size_t i = 0; i < layout.args.size(); ++i) {
-        if ((i > 0 && !in.comma()) || !arg(arg, layout.args[i]))
-            return false;
     }
     if (!in.symbol(')'))
         return false;

@@ -632,7 +632,7 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
 void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten,
     const std::vector<LuaValue>* args, const QString* firstText)
 {
-    const Chunk chunk = callChunk == kindLayout(kind).chunk ? Chunk::Other : callChunk;
+    const Chunk chunk = callChunk == Chunk::Other || callChunk == kindLayout(kind).chunk ? Chunk::Other : callChunk;
     asWritten = asWritten && chunk == Chunk::Other;
     QString text;
     std::optional<std::int16_t> index;
@@ -709,7 +709,6 @@ std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view byte
     if (!readOffered(bytes, used))
         return 0;
     m_offered.held = true;
-    m_offered.chunk = chunk;
     m_offered.line = line;
     return used;
 }
@@ -717,7 +716,7 @@ std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view byte
 bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
 {
     const ItemKind kind = m_offered.kind;
-    const KindLayout& layout = kindLayout(kind);
+    const std::vector<ArgStep>& steps = argSteps(kind);
     m_offered.record = blankRecord(kind);
     m_offered.firstIsText = false;
     AnyRecord& any = m_offered.record;
@@ -725,7 +724,7 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
     std::string_view model;
     std::string_view name;
     bool named = false;
-    for (const ArgStep& step : argSteps(kind)) {
+    for (const ArgStep& step : steps) {
         switch (step.op) {
         case ArgStep::Op::Comma:
             if (!in.comma())
@@ -836,7 +835,7 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
                         if (name != model)
                             r.name = text;
                         m_offered.firstIsText = (kind == ItemKind::Megalith || kind == ItemKind::Ship)
-                            && layout.args.front().role == ArgRole::Name;
+                            && steps.front().op == ArgStep::Op::Name;
                         if (m_offered.firstIsText)
                             m_offered.firstText = text;
                     }
@@ -861,8 +860,8 @@ void LevelBuilder::keepOffered()
         m_slot = m_offered.slot;
     else
         m_result.lastKind = kind;
-    store(
-        kind, m_offered.record, m_offered.chunk, true, nullptr, m_offered.firstIsText ? &m_offered.firstText : nullptr);
+    // An offered call stands in its kind's own chunk: the record's chunk is that of its kind.
+    store(kind, m_offered.record, Chunk::Other, true, nullptr, m_offered.firstIsText ? &m_offered.firstText : nullptr);
 }
 
 void LevelBuilder::dropOffered()

@@ -111,7 +111,6 @@ private:
         AnyRecord record;
         QString firstText; // the first argument of a megalith or a ship
         bool firstIsText = false;
-        Chunk chunk = Chunk::Other;
         qint64 line = 0;
         int slot = -1;
     } m_offered;

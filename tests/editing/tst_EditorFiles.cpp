@@ -219,6 +219,29 @@ TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesN
     }
 }
 
+TEST_F(EditorFilesTest, NewLevelStartsFromTheStandardSettingsAsTheFirstStartDoes)
+{
+    writeBytes(path("deep.level"),
+        "levelDesc = \"Deepspace\"\nmaxPlayers = 6\n"
+        "player = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 20000, raceID = 2, startPos = 1}\n"
+        "function DetermChunk()\n  setWorldBoundsInner({0, 0, 0}, {32000, 32000, 32000})\n"
+        "  setWorldBoundsOuter({0, 0, 0}, {40000, 40000, 40000})\n  addAsteroid(\"Asteroid_3\", {1, 2, 3}, 100, 0, 0, "
+        "0, "
+        "0)\nend\nfunction NonDetermChunk()\n  setSensorsManagerCameraDistances(12000, 60000)\nend\n");
+    ASSERT_TRUE(editor->loadFile(path("deep.level")));
+    ASSERT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Deepspace"));
+    editor->mnuFileNew_Click();
+    MapSettings expected;
+    expected.background = editor->mapSettings().background; // picked at random, as at the first start
+    expected.music = editor->mapSettings().music;
+    EXPECT_EQ(editor->mapSettings(), expected);
+    EXPECT_EQ(editor->mapSettings().players.text(0, PlayerTable::Field::Resources), QStringLiteral("1500"));
+    EXPECT_EQ(editor->topScale(), topScaleFor(expected));
+    EXPECT_EQ(editor->frontScale(), frontScaleFor(expected));
+    editor->undo();
+    EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Deepspace")) << "undo gives the loaded level back";
+}
+
 TEST_F(EditorFilesTest, ALoadThatReadsNothingMakesNoStepAndNoRecentEntry)
 {
     const std::pair<const char*, QByteArray> files[] = {{"empty.level", QByteArray()},

@@ -62,15 +62,15 @@ void Editor::mnuFileNew_Click()
 {
     if (!confirmDiscard())
         return;
+    // A level of its own, as the first start makes it: the standard settings and player table,
+    // the whole world in view; nothing of the level it replaces.
     LevelState after;
-    after.level.settings = m_level.settings;
-    after.level.settings.playerIndex = 0;
     pickRandomBackgroundAndMusic(after.level.settings);
     after.level.document.setPlayerColours();
-    after.top = m_views.top;
-    after.front = m_views.front;
+    after.top = topScaleFor(after.level.settings);
+    after.front = frontScaleFor(after.level.settings);
     pushLevel(QStringLiteral("New Level"), std::move(after), 0);
-    m_currentFile.clear();
+    setCurrentFile({});
     m_openedScript.clear();
     m_loadProblems.clear();
     setVisible();

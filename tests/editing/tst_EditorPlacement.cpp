@@ -208,3 +208,25 @@ TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
     EXPECT_EQ(doc().position(ItemKind::Asteroid, 1).z, 1120);
     EXPECT_EQ(doc().player(0).posZ, 1000);
 }
+
+TEST_F(EditorTest, TheFrontViewFollowsTheTopViewsHorizontalRangeAndKeepsItsHeights)
+{
+    const ViewScale front = editor->frontScale();
+    auto lined = [&] {
+        const ViewScale& t = editor->topScale();
+        const ViewScale& f = editor->frontScale();
+        return f.left == t.left && f.right == t.right && f.top == front.top && f.bottom == front.bottom;
+    };
+    editor->Picture1_MouseWheel(3, 10000, 5000); // zoomed around a point off the centre
+    ASSERT_LT(editor->topScale().width(), 60000.0);
+    EXPECT_TRUE(lined());
+    editor->panTopView(-4000, 1000);
+    EXPECT_TRUE(lined());
+    editor->cmdZoomIn_Click();
+    clickTop(-20000, 20000);
+    EXPECT_TRUE(lined());
+    EXPECT_LT(editor->frontScale().width(), 15000.0);
+    editor->cmdZoomOut_Click();
+    EXPECT_TRUE(lined());
+    EXPECT_EQ(editor->frontScale(), front);
+}

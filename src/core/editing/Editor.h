@@ -388,6 +388,8 @@ private:
     std::int32_t snapped(double v, bool yAxis) const;
     ModelLists& modelLists() const;
     void zoomIn();
+    // Shows `top` in the top view; the front view follows its horizontal range and keeps its height.
+    void setTopView(const ViewScale& top);
     bool checkCustomName();
     void loadRecordIntoPanel(const ObjectRow& row);
     // The top view's pointer as the placement and a move take it: rounded down, 0 before any move.

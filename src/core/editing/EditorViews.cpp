@@ -36,7 +36,13 @@ void Editor::cmdZoomIn_Click()
 
 void Editor::cmdZoomOut_Click()
 {
-    m_views.top = zoomedOut(m_level.settings);
+    setTopView(zoomedOut(m_level.settings));
+}
+
+void Editor::setTopView(const ViewScale& top)
+{
+    m_views.top = top;
+    m_views.front = frontFollowing(m_views.front, top);
     redraw();
 }
 
@@ -45,10 +51,8 @@ void Editor::zoomIn()
     m_zoomArmed = false;
     const QPointF at = m_topPointer.value_or(QPointF());
     // A view narrower than one world unit is refused: the view stays as it is.
-    if (const auto zoomed = zoomedIn(m_views.top, at.x(), at.y(), m_level.settings)) {
-        m_views.top = *zoomed;
-        redraw();
-    }
+    if (const auto zoomed = zoomedIn(m_views.top, at.x(), at.y(), m_level.settings))
+        setTopView(*zoomed);
 }
 
 void Editor::Picture1_MouseWheel(int steps, double x, double y)
@@ -56,19 +60,15 @@ void Editor::Picture1_MouseWheel(int steps, double x, double y)
     if (steps == 0)
         return;
     const double factor = std::pow(1.25, steps);
-    if (const auto zoomed = zoomedAround(m_views.top, x, y, factor, m_level.settings)) {
-        m_views.top = *zoomed;
-        redraw();
-    }
+    if (const auto zoomed = zoomedAround(m_views.top, x, y, factor, m_level.settings))
+        setTopView(*zoomed);
 }
 
 void Editor::panTopView(double dx, double dy)
 {
     const ViewScale moved = panned(m_views.top, dx, dy, m_level.settings);
-    if (moved != m_views.top) {
-        m_views.top = moved;
-        redraw();
-    }
+    if (moved != m_views.top)
+        setTopView(moved);
 }
 
 // ------------------------------------------------------------------ the pointer

@@ -115,6 +115,11 @@ std::optional<ViewScale> zoomedAround(
     return ViewScale{float(left), float(top), float(right), float(bottom)};
 }
 
+ViewScale frontFollowing(const ViewScale& front, const ViewScale& top)
+{
+    return {top.left, front.top, top.right, front.bottom};
+}
+
 ViewScale panned(const ViewScale& current, double dx, double dy, const MapSettings& settings)
 {
     const WorldSize w = worldSizeExact(settings);

@@ -54,6 +54,10 @@ ViewScale zoomedOut(const MapSettings& settings);
 std::optional<ViewScale> zoomedAround(
     const ViewScale& current, double x, double y, double factor, const MapSettings& settings);
 
+// The front view lined up with the top view: the horizontal range of `top` (its zoom and pan),
+// the height range of `front`.
+ViewScale frontFollowing(const ViewScale& front, const ViewScale& top);
+
 // The top view moved by (dx, dy) world units and kept inside the world.
 ViewScale panned(const ViewScale& current, double dx, double dy, const MapSettings& settings);
 

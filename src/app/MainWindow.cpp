@@ -323,7 +323,7 @@ void MainWindow::refresh()
 
     // --- panel
     const Panel& panel = e.panel();
-    const auto kind = panel.kind;
+    const auto kind = e.checkedKind();
     auto* group = m_kinds[0]->group();
     group->setExclusive(false);
     for (std::size_t i = 0; i < m_kinds.size(); ++i)
@@ -360,7 +360,7 @@ void MainWindow::refresh()
     setTextIfChanged(m_setHeightText, panel.setHeightText);
     m_randomHeight->setChecked(panel.randomHeightChecked);
     setTextIfChanged(m_randomHeightText, panel.randomHeightText);
-    m_mode->setText(modeCaption(panel.mode));
+    m_mode->setText(e.modeText());
 
     // --- views and readouts
     m_lblX->setText(e.lblX());

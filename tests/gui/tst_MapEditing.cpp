@@ -2,6 +2,8 @@
 
 #include <QMimeData>
 #include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QToolTip>
 #include <QUrl>
 #include <QWheelEvent>
@@ -140,6 +142,41 @@ TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
     trigger("mnuObjectsSetPlayer");
     EXPECT_EQ(editor().document().ships().at(0).player, 3);
     EXPECT_EQ(label("Label7"), QStringLiteral("Placement mode"));
+}
+
+TEST_F(MapEditingTest, TheCaptionAndTheCheckedButtonTellWhatTheNextClickDoes)
+{
+    auto* asteroid = find<QRadioButton>("Option2");
+    auto* select = find<QPushButton>("cmdSelect");
+    auto state = [&] {
+        return label("Label7") + u'|' + (asteroid->isChecked() ? u'A' : u'-') + (select->isChecked() ? u'S' : u'-');
+    };
+    clickTop({100, 100}, "Option2");
+    EXPECT_EQ(state(), QStringLiteral("Placement mode|A-"));
+    EXPECT_EQ(listRows(), 1);
+    // With the select tool a click selects: no kind button stays checked, whatever the list shows.
+    click("cmdSelect");
+    EXPECT_EQ(state(), QStringLiteral("Select mode|-S"));
+    clickListRow(0);
+    EXPECT_EQ(state(), QStringLiteral("Select mode|-S"));
+    clickTop({400, 300}); // empty map: deselects and places nothing
+    EXPECT_TRUE(editor().selection().empty());
+    EXPECT_EQ(listRows(), 1);
+    EXPECT_EQ(state(), QStringLiteral("Select mode|-S"));
+    clickTop({400, 300});
+    EXPECT_EQ(listRows(), 1);
+    // The kind's button arms placement again: the caption says so and the next click places.
+    click("Option2");
+    EXPECT_EQ(state(), QStringLiteral("Placement mode|A-"));
+    clickTop({400, 300});
+    EXPECT_EQ(listRows(), 2);
+    // Editing with a kind armed: a click moves the item being edited.
+    clickListRow(0);
+    EXPECT_EQ(state(), QStringLiteral("Editing mode|A-"));
+    const ItemPosition before = editor().document().position(ItemKind::Asteroid, 0);
+    clickTop({600, 200});
+    EXPECT_EQ(listRows(), 2);
+    EXPECT_NE(editor().document().position(ItemKind::Asteroid, 0).x, before.x);
 }
 
 TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)

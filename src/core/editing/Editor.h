@@ -286,7 +286,14 @@ public:
     int fontSizeIndex() const { return m_fontSizeIndex; }
 
     const Panel& panel() const { return m_panel; }
-    EditorMode mode() const { return m_panel.mode; } // Label7 shows modeCaption(mode())
+    EditorMode mode() const { return m_panel.mode; }
+    // What Label7 shows, which always tells what the next click on the map does: "Placement mode"
+    // (it places the checked kind), "Editing mode" (it moves the item being edited), "Select mode"
+    // (no kind is armed: it selects), empty before anything was chosen.
+    QString modeText() const;
+    // The kind button shown checked: the kind a click places (or whose item it moves); none while
+    // the select tool is on.
+    std::optional<ItemKind> checkedKind() const { return m_placementArmed ? m_panel.kind : std::nullopt; }
 
     bool zoomArmed() const { return m_zoomArmed; } // also: the top view shows the crosshair
     bool buttonDown() const { return m_buttonDown; }

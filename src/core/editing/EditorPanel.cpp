@@ -21,6 +21,13 @@ void Editor::selectKind(ItemKind kind)
         m_panel.customVisible = false;
 }
 
+QString Editor::modeText() const
+{
+    if (!m_placementArmed && m_panel.mode != EditorMode::None)
+        return QStringLiteral("Select mode");
+    return modeCaption(m_panel.mode);
+}
+
 void Editor::Combo1_Click(int index)
 {
     m_panel.modelIndex = index >= 0 && index < m_panel.models.size() ? index : -1;

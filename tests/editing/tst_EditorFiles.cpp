@@ -344,8 +344,8 @@ TEST_F(EditorUndoTest, UnsavedChangesAreGuarded)
             makeEditor();
             EXPECT_TRUE(editor->mnuFileExit_Click()); // nothing to ask yet
             place(ItemKind::PlayerStart, 2, 2);
-            place(ItemKind::PlayerStart, 1, 1,
-                saveSucceeds ? 1 : 0); // or a refused second start for player 1: the save is refused
+            if (saveSucceeds) // without player 2's start the save is refused
+                place(ItemKind::PlayerStart, 1, 1, 1);
             host.saveChoices = {choice};
             host.saveNames = {path("guard.level")};
             const int asked = host.saveQuestions;

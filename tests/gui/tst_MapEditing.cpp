@@ -179,6 +179,26 @@ TEST_F(MapEditingTest, TheCaptionAndTheCheckedButtonTellWhatTheNextClickDoes)
     EXPECT_NE(editor().document().position(ItemKind::Asteroid, 0).x, before.x);
 }
 
+TEST_F(MapEditingTest, StartPointsTakeTheNextFreePlayerAndAFullListSaysWhy)
+{
+    auto* players = find<QComboBox>("Combo1");
+    clickTop({100, 100}, "Option1");
+    EXPECT_EQ(players->currentText(), QStringLiteral("Player 2")) << "the next click places the next player";
+    clickTop({300, 200});
+    EXPECT_EQ(listRows(), 2);
+    EXPECT_TRUE(host.messages.empty());
+    clickTop({200, 300}); // every player of the two has a start point
+    EXPECT_EQ(listRows(), 2);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages.back().text, QStringLiteral("You already have a Player 2 start point!"));
+    // Choosing the kind again starts at the first player without a start point.
+    trigger("mnuFileNew");
+    clickTop({100, 100}, "Option1");
+    clickTop({300, 200}, "Option2"); // an asteroid, not a start point
+    click("Option1");
+    EXPECT_EQ(players->currentText(), QStringLiteral("Player 2"));
+}
+
 TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)
 {
     auto* popup = find<QMenu>("mnuObjects");

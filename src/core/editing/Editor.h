@@ -399,6 +399,9 @@ private:
     void setTopView(const ViewScale& top);
     bool checkCustomName();
     void loadRecordIntoPanel(const ObjectRow& row);
+    // The first entry of the start points' list, from `from` on and round, whose player has no
+    // start point; `from` when every player has one.
+    int freePlayerEntry(int from) const;
     // The top view's pointer as the placement and a move take it: rounded down, 0 before any move.
     std::int32_t pointerX() const;
     std::int32_t pointerY() const;

@@ -120,10 +120,13 @@ void Editor::placeItem()
         placed);
     const QString text = placedItemText(kind, modelText, customName, index);
     const RowInsertStep listed{static_cast<int>(m_level.rows.size()), ObjectRow{text, kind, index}};
-    if (kind == ItemKind::PlayerStart)
+    if (kind == ItemKind::PlayerStart) {
         pushEdit(QStringLiteral("Place ") + text, {RecordStep{kind, index, document.player(index), placed}, listed},
             m_selectedRow, true);
-    else
+        // The next click places the next player's start (a drag places one, as before).
+        if (!m_buttonDown && m_panel.mode == EditorMode::Placement)
+            m_panel.modelIndex = freePlayerEntry(slot);
+    } else
         pushEdit(QStringLiteral("Place ") + text, {AppendStep{kind, placed}, listed}, m_selectedRow, true);
 }
 

@@ -16,9 +16,20 @@ void Editor::selectKind(ItemKind kind)
     m_panel.mode = EditorMode::Placement;
     setVisible();
     if (!m_panel.models.isEmpty())
-        Combo1_Click(0);
+        Combo1_Click(kind == ItemKind::PlayerStart ? freePlayerEntry(0) : 0);
     else
         m_panel.customVisible = false;
+}
+
+int Editor::freePlayerEntry(int from) const
+{
+    const int entries = static_cast<int>(m_panel.models.size());
+    for (int i = 0; i < entries; ++i) {
+        const int slot = (from + i) % entries;
+        if (slot < playerSlots && m_level.document.player(slot).label.isEmpty())
+            return slot;
+    }
+    return from >= 0 && from < entries ? from : 0;
 }
 
 QString Editor::modeText() const

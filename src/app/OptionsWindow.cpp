@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -33,6 +34,41 @@ void setComboText(QComboBox* combo, const QString& text)
     else
         combo->setEditText(text);
 }
+
+// The Race column: the races the game knows in the form the player's entry names its race
+// (raceID or raceName), or any text, a mod's own race.
+class RaceDelegate final : public QStyledItemDelegate {
+public:
+    RaceDelegate(const Editor& editor, QObject* parent) : QStyledItemDelegate(parent), m_editor(editor) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    {
+        auto* combo = new QComboBox(parent);
+        combo->setObjectName(QStringLiteral("cmbRace"));
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        const PlayerTable& players = m_editor.mapSettings().players;
+        combo->addItems(players.raceByName(index.row()) ? PlayerTable::knownRaceNames() : PlayerTable::knownRaceIds());
+        return combo;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        auto* combo = static_cast<QComboBox*>(editor);
+        const QString text = index.data().toString();
+        const int at = combo->findText(text, Qt::MatchExactly);
+        if (at >= 0)
+            combo->setCurrentIndex(at);
+        else
+            combo->setEditText(text);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        model->setData(index, static_cast<QComboBox*>(editor)->currentText());
+    }
+
+private:
+    const Editor& m_editor;
+};
 
 } // namespace
 
@@ -127,8 +163,9 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QWidget(parent, 
     const int columnWidths[] = {1080, 1350, 1200};
     for (int column = 0; column < 3; ++column)
         m_playerTable->setColumnWidth(column, twipsToPixels(columnWidths[column], logicalDpiX()));
-    m_playerTable->setToolTip(
-        QStringLiteral("Race: a number is written as raceID, a name (such as Hiigaran) as raceName"));
+    m_playerTable->setItemDelegateForColumn(2, new RaceDelegate(m_editor, m_playerTable));
+    m_playerTable->setToolTip(QStringLiteral("Race: raceID 1 or 2, or raceName Hiigaran or Vaygr (a number is written "
+                                             "as raceID, a name as raceName); a mod's own race can be typed"));
     at(m_playerTable, 120, 300, 4875, 2955);
     m_keptCaption = new QLabel(levelFrame);
     m_keptCaption->setObjectName(QStringLiteral("lblKeptCalls"));

@@ -107,6 +107,23 @@ TEST_F(EditorLevelTest, ThePlayerTableIsEditedPerPlayerAndWritten)
     EXPECT_THAT(saved.constData(), HasSubstr("  resources = 5000,\r\n  raceID = 2,\r\n"));
 }
 
+TEST_F(EditorLevelTest, PlayersEditedInAnyOrderAreWrittenInSlotOrder)
+{
+    editor->setPlayerIndex(1); // 3 players
+    placeStarts(3);
+    EXPECT_TRUE(editor->setPlayerField(1, PlayerTable::Field::Name, QStringLiteral("Blue")));
+    EXPECT_TRUE(editor->setPlayerField(0, PlayerTable::Field::Name, QStringLiteral("Red")));
+    const QByteArray saved = save();
+    const qsizetype first = saved.indexOf("player[0]"), second = saved.indexOf("player[1]"),
+                    third = saved.indexOf("player[2]");
+    ASSERT_GE(first, 0);
+    EXPECT_LT(first, second);
+    EXPECT_LT(second, third);
+    EXPECT_EQ(saved.count("player["), 3);
+    EXPECT_THAT(saved.mid(first, second - first).constData(), HasSubstr("name = \"Red\""));
+    EXPECT_THAT(saved.mid(second, third - second).constData(), HasSubstr("name = \"Blue\""));
+}
+
 TEST_F(EditorLevelTest, TextTheGameCannotHoldIsRefusedWhereItIsTyped)
 {
     using enum Editor::MapText;

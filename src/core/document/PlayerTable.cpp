@@ -2,6 +2,7 @@
 
 #include "Numbers.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace starloom {
@@ -106,8 +107,59 @@ LuaValue* PlayerTable::mutableEntry(int slot)
         if (slotOf(f) == slot)
             return &f.value;
     }
-    m_entries.push_back({LuaValue::makeNumber(double(slot + (m_listForm ? 1 : 0))), standardEntry(slot)});
-    return &m_entries.back().value;
+    // The writer writes the entries in their order and then the standard entries of the slots past
+    // them: the slots before this one that have no entry get their standard entry first, so that
+    // the table stays in slot order and none is left out.
+    for (int before = 0; before <= slot; ++before) {
+        if (entry(before))
+            continue;
+        const LuaValue key = LuaValue::makeNumber(double(before + (m_listForm ? 1 : 0)));
+        const bool keyTaken =
+            std::any_of(m_entries.begin(), m_entries.end(), [&key](const LuaField& e) { return e.key.sameValue(key); });
+        if (keyTaken && before < slot)
+            continue;
+        // Before the first entry of a later slot, so that slots stay in order.
+        const auto at = std::find_if(m_entries.begin(), m_entries.end(), [&](const LuaField& e) {
+            const int s = slotOf(e);
+            return s > before;
+        });
+        m_entries.insert(at, LuaField{key, standardEntry(before)});
+    }
+    for (LuaField& f : m_entries) {
+        if (slotOf(f) == slot)
+            return &f.value;
+    }
+    return nullptr;
+}
+
+const QStringList& PlayerTable::knownRaceIds()
+{
+    static const QStringList ids = {QStringLiteral("1"), QStringLiteral("2")};
+    return ids;
+}
+
+const QStringList& PlayerTable::knownRaceNames()
+{
+    static const QStringList names = {QStringLiteral("Hiigaran"), QStringLiteral("Vaygr")};
+    return names;
+}
+
+bool PlayerTable::raceByName(int slot) const
+{
+    const LuaValue* e = entry(slot);
+    return e && e->isTable() && e->field("raceName");
+}
+
+bool PlayerTable::raceKnown(int slot) const
+{
+    const LuaValue* e = entry(slot);
+    if (!e || !e->isTable())
+        return true;
+    if (const LuaValue* name = e->field("raceName"))
+        return name->isString() && knownRaceNames().contains(shown(name));
+    if (const LuaValue* id = e->field("raceID"))
+        return id->isNumber() && (id->number == 1 || id->number == 2);
+    return true;
 }
 
 QString PlayerTable::text(int slot, Field field) const

@@ -3,6 +3,7 @@
 #include "LuaValue.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -39,6 +40,16 @@ public:
     // race becomes raceID when the text is a number, raceName otherwise; resources must be a
     // number. Returns false (and changes nothing) when the text cannot be stored.
     bool setText(int slot, Field field, const QString& text);
+
+    // The races the game knows, in the two forms a file names them: by raceID ("1", "2") and by
+    // raceName ("Hiigaran", "Vaygr").
+    static const QStringList& knownRaceIds();
+    static const QStringList& knownRaceNames();
+    // True when the slot's entry names its race by raceName (else by raceID, as the standard entry does).
+    bool raceByName(int slot) const;
+    // False when the slot's entry gives a race the game does not know (a mod's own race, a typing
+    // error). An entry that gives none is known: the game takes its default.
+    bool raceKnown(int slot) const;
 
     bool operator==(const PlayerTable&) const = default;
 

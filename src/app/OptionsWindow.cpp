@@ -7,10 +7,12 @@
 #include "editing/Editor.h"
 #include "gamedata/SettingsStore.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -355,7 +357,30 @@ void OptionsWindow::describeGame()
     m_gameFolder->setToolTip(m_gameFolder->currentText());
 }
 
+void OptionsWindow::closeEvent(QCloseEvent* event)
+{
+    // As "Done!": what the game can read is kept, what it cannot gets its earlier value back.
+    if (!accept(true))
+        event->ignore();
+}
+
+void OptionsWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape, in whichever field has the focus, closes the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void OptionsWindow::done()
+{
+    if (accept(false))
+        hide();
+}
+
+bool OptionsWindow::accept(bool closing)
 {
     if (m_store) {
         const int index = m_gameFolder->currentIndex();
@@ -370,10 +395,10 @@ void OptionsWindow::done()
             m_store->write(modFoldersKey, mods.join(QLatin1Char('\n')));
     }
     // A refused value keeps the window open; the editor has said why.
-    const bool stored = m_editor.Command1_Click();
-    if (stored)
-        hide();
+    const bool stored = closing ? m_editor.frmGlobals_QueryUnload() : m_editor.Command1_Click();
     Q_EMIT handlerRan();
+    refresh();
+    return stored;
 }
 
 } // namespace starloom

@@ -20,7 +20,8 @@ class SettingsStore;
 
 // frmGlobals, "Globals": the level-wide settings and the two display settings. Its fields write
 // into the editor as they are typed; "Done!" stores and applies the display settings and hides
-// the window. Closing the window only hides it.
+// the window, and so does closing it, which first gives a value "Done!" would refuse its earlier
+// value back.
 class OptionsWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -40,8 +41,17 @@ Q_SIGNALS:
     // A handler of the editor ran; the main window shows its result.
     void handlerRan();
 
+protected:
+    // Closing the window (its close button, Escape) is "Done!" for every value the game can read
+    // and gives the others their earlier values back.
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void done();
+    // "Done!" (or, `closing`, the window's close): stores the game choice and the settings; false
+    // when a value was refused and the window stays open.
+    bool accept(bool closing);
     void addGame(const GameInstall& game);
     void describeGame();
 

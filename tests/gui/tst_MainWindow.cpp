@@ -254,10 +254,7 @@ TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
     EXPECT_TRUE(options->isVisible()) << "a refused value keeps the window open";
     EXPECT_EQ(host.messages.size(), 1) << "a refused value keeps the window open";
     retype(in("txtGridSize"), QStringLiteral("1000"));
-    options->close(); // closing hides it without storing, keeping what was typed
-    openOptions();
     EXPECT_TRUE(stored("Settings/GridSize").isEmpty());
-    EXPECT_EQ(in("txtGridSize")->text(), QStringLiteral("1000"));
     QTest::keyClick(in<QComboBox>("cmbFontSize"), Qt::Key_Down);
     EXPECT_FALSE(gridColumnAt(-29000)) << "typing alone does not reach the view";
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
@@ -266,6 +263,33 @@ TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
         QStringLiteral("1000|5|0"));
     EXPECT_TRUE(gridColumnAt(-29000));
     EXPECT_TRUE(gridColumnAt(-27000));
+}
+
+TEST_F(OptionsTest, ClosingKeepsWhatTheGameCanReadAndGivesTheRestTheirEarlierValues)
+{
+    OptionsWindow* options = openOptions();
+    retype(in("txtSizeX"), QStringLiteral("abc"));
+    retype(in("txtSizeY"), QStringLiteral("45000"));
+    retype(in("txtGridSize"), QStringLiteral("-1"));
+    options->close(); // the title bar's close button
+    EXPECT_FALSE(options->isVisible());
+    EXPECT_EQ(editor().mapSettings().sizeX + u'|' + editor().mapSettings().sizeY + u'|' + editor().gridSize(),
+        QStringLiteral("30000|45000|2500"));
+    EXPECT_EQ(in("txtSizeX")->text(), QStringLiteral("30000"));
+    EXPECT_EQ(editor().topScale().height(), 90000.0) << "what was kept is applied, as Done! applies it";
+    EXPECT_EQ(editor().undoStack().undoText(), QStringLiteral("Options"));
+    ASSERT_FALSE(host.statuses.empty());
+    EXPECT_TRUE(host.statuses.back().contains(QStringLiteral("SizeX (30000), Grid Size (2500)")))
+        << host.statuses.back().toStdString();
+    EXPECT_TRUE(host.messages.empty());
+    // Escape closes it as well.
+    openOptions();
+    ASSERT_TRUE(options->isVisible());
+    QApplication::setActiveWindow(options); // as showing it makes it for the user
+    retype(in("Text7"), QStringLiteral("-5"));
+    QTest::keyClick(in("Text7"), Qt::Key_Escape);
+    EXPECT_FALSE(options->isVisible());
+    EXPECT_EQ(editor().mapSettings().cameraMin, QStringLiteral("5000"));
 }
 
 TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)

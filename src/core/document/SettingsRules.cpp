@@ -26,17 +26,33 @@ bool isPlainNumber(const QString& text)
     return plain && isStrictNumber(text) && std::isfinite(val(text));
 }
 
+const std::vector<RuledSetting>& ruledSettings()
+{
+    static const std::vector<RuledSetting> settings = {
+        {"SizeX", &MapSettings::sizeX, true},
+        {"SizeY", &MapSettings::sizeY, true},
+        {"SizeZ", &MapSettings::sizeZ, true},
+        {"CameraMin", &MapSettings::cameraMin, false},
+        {"CameraMax", &MapSettings::cameraMax, false},
+    };
+    return settings;
+}
+
+QString settingError(const RuledSetting& setting, const QString& text)
+{
+    const QString caption = QString::fromLatin1(setting.caption);
+    if (setting.positive)
+        return positiveError(caption, text);
+    if (!isPlainNumber(text) || val(text) < 0)
+        return QStringLiteral("%1 must be a number of 0 or more.").arg(caption);
+    return {};
+}
+
 QString levelSettingsError(const MapSettings& settings)
 {
-    for (const auto& [caption, text] : {std::pair(QStringLiteral("SizeX"), settings.sizeX),
-             std::pair(QStringLiteral("SizeY"), settings.sizeY), std::pair(QStringLiteral("SizeZ"), settings.sizeZ)}) {
-        if (QString error = positiveError(caption, text); !error.isEmpty())
+    for (const RuledSetting& setting : ruledSettings()) {
+        if (QString error = settingError(setting, settings.*setting.field); !error.isEmpty())
             return error;
-    }
-    for (const auto& [caption, text] : {std::pair(QStringLiteral("CameraMin"), settings.cameraMin),
-             std::pair(QStringLiteral("CameraMax"), settings.cameraMax)}) {
-        if (!isPlainNumber(text) || val(text) < 0)
-            return QStringLiteral("%1 must be a number of 0 or more.").arg(caption);
     }
     return {};
 }

@@ -160,6 +160,10 @@ public:
     // open. An accepted "Done!" that changed level settings is one undo step ("Options"); the grid
     // and font sizes are the user's preferences, stored at once and not undone.
     bool Command1_Click();
+    // Closing the options window by its close button or Escape: a value "Done!" would refuse gets
+    // back the one it held when "Done!" last accepted it (the grid size: the stored one), said in
+    // the status bar; then it is "Done!". True when the window may close.
+    bool frmGlobals_QueryUnload();
     MapSettings& mapSettings() { return m_level.settings; } // the options window's map fields
     // The player count (an index of its list). Lowering it below placed start points asks first
     // and, when the user agrees, drops those start points as one step of the undo history. False

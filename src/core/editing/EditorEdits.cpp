@@ -259,6 +259,29 @@ bool Editor::Command1_Click()
     return true;
 }
 
+bool Editor::frmGlobals_QueryUnload()
+{
+    // What "Done!" would refuse gets back the value "Done!" last accepted; the rest is accepted.
+    QStringList restored;
+    MapSettings& settings = m_level.settings;
+    for (const RuledSetting& setting : ruledSettings()) {
+        QString& text = settings.*setting.field;
+        if (settingError(setting, text).isEmpty())
+            continue;
+        text = m_doneSettings.*setting.field;
+        restored << QStringLiteral("%1 (%2)").arg(QLatin1String(setting.caption), text);
+    }
+    if (!gridSizeError(m_gridSize).isEmpty()) {
+        m_gridSize = validGridSize(m_store.read(gridSizeKey, defaultGridSize));
+        restored << QStringLiteral("Grid Size (%1)").arg(m_gridSize);
+    }
+    if (!restored.isEmpty())
+        m_host.showStatus(QStringLiteral("The options window was closed with values the game cannot read; these "
+                                         "keep their earlier values: %1")
+                              .arg(restored.join(QStringLiteral(", "))));
+    return Command1_Click();
+}
+
 bool Editor::setPlayerIndex(int index)
 {
     MapSettings& settings = m_level.settings;

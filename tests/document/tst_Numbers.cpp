@@ -80,6 +80,16 @@ TEST(Numbers, DoubleTextHasAtMostFifteenSignificantDigits)
         EXPECT_EQ(doubleText(c.value), QLatin1String(c.expected)) << c.value;
 }
 
+TEST(Numbers, DecimalTextIsRoundedAsPeopleWriteNumbers)
+{
+    // Sums of hundredths, which binary fractions cannot hold exactly, as the fairness check makes them.
+    for (const TextCase& c :
+        {TextCase{45.1499999999999, "45.15"}, TextCase{48.7800000000001, "48.78"}, TextCase{3, "3"},
+            TextCase{1.5, "1.5"}, TextCase{-0.001, "0"}, TextCase{-2.5, "-2.5"}, TextCase{120, "120"}})
+        EXPECT_EQ(decimalText(c.value), QLatin1String(c.expected)) << c.value;
+    EXPECT_EQ(decimalText(2.75, 1), QLatin1String("2.8"));
+}
+
 TEST(Numbers, TextIgnoresTheLocale)
 {
     const char* old = std::setlocale(LC_ALL, nullptr);

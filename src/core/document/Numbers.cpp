@@ -1,5 +1,6 @@
 #include "Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -334,6 +335,25 @@ QString doubleText(double value)
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     return trimmedNumberText(buf, r.ptr);
+}
+
+QString decimalText(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return doubleText(value);
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, std::clamp(decimals, 0, 15));
+    if (r.ec != std::errc())
+        return doubleText(value);
+    char* end = r.ptr;
+    if (std::find(buf, end, '.') != end) {
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+    }
+    QString text = trimmedNumberText(buf, end);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
 bool isLuaNumber(QStringView text)

@@ -47,4 +47,8 @@ QString floatText(float value);
 // Text of a double with up to 15 significant digits, trailing zeros removed ("0.501960784313725").
 QString doubleText(double value);
 
+// A number as people write it in a message: rounded to at most `decimals` places, trailing zeros
+// removed ("45.15" for a sum that came out as 45.1499999999999, "3", "-0.5").
+QString decimalText(double value, int decimals = 2);
+
 } // namespace starloom

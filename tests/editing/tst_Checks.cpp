@@ -118,6 +118,32 @@ TEST(Checks, EachFindingFromASmallLevel)
             },
             {"warning: unequal-start-distance: The start points' distances from the world centre differ by more "
              "than 10% (Player 1: 10000, Player 2: 12000) [0o 1o]"}},
+        {"a world size the game cannot read is named, and nothing is said to lie outside it",
+            [] {
+                Level l = LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).add(ItemKind::Pebble, {0, 0, 5}).level;
+                l.settings.sizeX = QStringLiteral("abc");
+                return l;
+            },
+            {"error: invalid-setting: SizeX must be a positive number."}},
+        {"a race the game does not know, by name and by number",
+            [] {
+                Level l = LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).level;
+                l.settings.players.setText(0, PlayerTable::Field::Race, QStringLiteral("abc"));
+                l.settings.players.setText(1, PlayerTable::Field::Race, QStringLiteral("7"));
+                return l;
+            },
+            {"warning: unknown-race: The race \"abc\" of Player 1 is not one the game knows (raceName \"Hiigaran\" or "
+             "\"Vaygr\"); a mod may add it",
+                "warning: unknown-race: The race \"7\" of Player 2 is not one the game knows (raceID 1 or 2); a mod "
+                "may add it"}},
+        {"the races the game knows, in either form",
+            [] {
+                Level l = LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).level;
+                l.settings.players.setText(0, PlayerTable::Field::Race, QStringLiteral("Vaygr"));
+                l.settings.players.setText(1, PlayerTable::Field::Race, QStringLiteral("2"));
+                return l;
+            },
+            {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,6 +179,57 @@ TEST(Checks, UnknownModelsAndTheSettableLimits)
     loose.minStartDistance = 20000;
     EXPECT_EQ(checkLevel(level, loose, &models).front().code, QStringLiteral("starts-too-close"));
     EXPECT_EQ(checkLevel(level, loose, &models).back().code, QStringLiteral("unknown-model"));
+}
+
+} // namespace
+} // namespace starloom::test
+
+namespace starloom::test {
+namespace {
+
+TEST(Checks, FindingsOfOneCodeAreSummedUpInOneLine)
+{
+    Catalogue catalogue;
+    ModelLists models(catalogue);
+    LevelMaker maker;
+    maker.starts({{0, -10000, 0}, {0, 10000, 0}});
+    for (const char* name : {"Rock_A", "Rock_B", "Rock_A", "Rock_C", "Rock_D", "Rock_E", "Rock_F"})
+        maker.add(ItemKind::Asteroid, {0, 0, 0}, [name](AnyRecord& r) {
+            auto& a = std::get<ResourceRecord>(r);
+            a.modelIndex = -1, a.customName = QString::fromLatin1(name);
+        });
+    maker.level.settings.playerIndex = 1; // Player 3 has no start
+    const std::vector<Finding> findings = checkLevel(maker.level, {}, &models);
+    const std::vector<FindingGroup> groups = groupFindings(findings);
+    std::vector<QString> lines;
+    for (const FindingGroup& g : groups)
+        lines.push_back(groupLine(g, findings));
+    EXPECT_EQ(lines,
+        (std::vector<QString>{"error: missing-start: Player 3 has no start point",
+            "warning: same-place: 6 pairs of items of one kind are at the same place: Item 2 and Item 3, Item 2 and "
+            "Item 4, Item 2 and Item 5, Item 2 and Item 6, Item 2 and Item 7, \u2026",
+            "warning: unknown-model: 7 items use models the catalogue does not know: Rock_A, Rock_B, Rock_C, Rock_D, "
+            "Rock_E, \u2026"}));
+    ASSERT_EQ(groups.size(), std::size_t(3));
+    EXPECT_EQ(groups[2].members.size(), std::size_t(7));
+    EXPECT_EQ(groups[2].rows, (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(checksCountText(findings, 0), QStringLiteral("1 error, 13 warnings"));
+    EXPECT_EQ(checksCountText({findings.front()}, 1), QStringLiteral("1 error, 1 load problem"));
+    EXPECT_EQ(checksCountText({}, 0), QStringLiteral("no problems"));
+}
+
+TEST(Checks, ResourcesAreShownAsPeopleWriteThem)
+{
+    LevelMaker maker;
+    maker.starts({{0, -10000, 0}, {0, 10000, 0}});
+    // 82 asteroids of 1 % near Player 1: a sum that comes out as 0.820000000000001.
+    for (int i = 0; i < 82; ++i)
+        maker.add(ItemKind::Asteroid, {0, -9000, i}, [](AnyRecord& r) { percent(r, 1); });
+    maker.add(ItemKind::Asteroid, {0, 9000, 0}, [](AnyRecord& r) { percent(r, 1); });
+    const std::vector<Finding> findings = checkLevel(maker.level, {}, nullptr);
+    ASSERT_FALSE(findings.empty());
+    EXPECT_TRUE(findings.front().message.contains(QStringLiteral("(Player 1: 0.82, Player 2: 0.01)")))
+        << findings.front().message.toStdString();
 }
 
 } // namespace

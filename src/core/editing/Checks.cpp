@@ -4,6 +4,7 @@
 
 #include "document/Catalogue.h"
 #include "document/Numbers.h"
+#include "document/SettingsRules.h"
 
 #include <QHash>
 #include <QSet>
@@ -206,6 +207,29 @@ std::vector<std::pair<int, int>> samePlaces(const std::vector<Item>& items)
     return pairs;
 }
 
+// How a group of a code counts its findings ("%1 items lie outside the world").
+QString groupPhrase(const QString& code)
+{
+    static const std::pair<const char*, const char*> phrases[] = {
+        {"invalid-setting", "%1 settings cannot be read by the game"},
+        {"missing-start", "%1 players have no start point"},
+        {"unknown-race", "%1 players have a race the game does not know"},
+        {"starts-too-close", "%1 pairs of start points are too close"},
+        {"outside-world", "%1 items lie outside the world"},
+        {"same-place", "%1 pairs of items of one kind are at the same place"},
+        {"unknown-model", "%1 items use models the catalogue does not know"},
+    };
+    for (const auto& [c, phrase] : phrases)
+        if (code == QLatin1String(c))
+            return QString::fromLatin1(phrase);
+    return QStringLiteral("%1 findings");
+}
+
+QString countText(std::size_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
 } // namespace
 
 std::vector<double> resourcesByPlayer(const Level& level, ModelLists* models)
@@ -223,11 +247,32 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
     const std::vector<Item> items = itemsOf(level, facts);
     const std::vector<Start> starts = startsOf(level, items);
 
+    const QString settingsError = levelSettingsError(level.settings);
+    if (!settingsError.isEmpty())
+        findings.push_back({Severity::Error, QStringLiteral("invalid-setting"), settingsError, {},
+            settingsError.section(QLatin1Char(' '), 0, 0)});
+
     const int players = std::clamp(level.settings.playerCount(), 0, playerSlots);
     for (int slot = 0; slot < players; ++slot) {
         if (document.player(slot).label.isEmpty())
             findings.push_back({Severity::Error, QStringLiteral("missing-start"),
-                QStringLiteral("Player %1 has no start point").arg(slot + 1), {}});
+                QStringLiteral("Player %1 has no start point").arg(slot + 1), {},
+                QStringLiteral("Player %1").arg(slot + 1)});
+    }
+    const PlayerTable& table = level.settings.players;
+    for (int slot = 0; slot < players; ++slot) {
+        if (table.raceKnown(slot))
+            continue;
+        const QString race = table.text(slot, PlayerTable::Field::Race);
+        const QString known = table.raceByName(slot)
+            ? QStringLiteral("raceName \"%1\"").arg(PlayerTable::knownRaceNames().join(QStringLiteral("\" or \"")))
+            : QStringLiteral("raceID %1").arg(PlayerTable::knownRaceIds().join(QStringLiteral(" or ")));
+        findings.push_back({Severity::Warning, QStringLiteral("unknown-race"),
+            QStringLiteral("The race \"%1\" of Player %2 is not one the game knows (%3); a mod may add it")
+                .arg(race)
+                .arg(slot + 1)
+                .arg(known),
+            {}, QStringLiteral("Player %1 (%2)").arg(slot + 1).arg(race)});
     }
 
     for (std::size_t i = 0; i < starts.size(); ++i) {
@@ -239,19 +284,22 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
                         .arg(starts[i].slot + 1)
                         .arg(starts[j].slot + 1)
                         .arg(unitsText(d), unitsText(options.minStartDistance)),
-                    {starts[i].row, starts[j].row}});
+                    {starts[i].row, starts[j].row},
+                    QStringLiteral("Player %1 and Player %2").arg(starts[i].slot + 1).arg(starts[j].slot + 1)});
         }
     }
 
     const double worldX = val(level.settings.sizeX), worldY = val(level.settings.sizeY),
                  worldZ = val(level.settings.sizeZ);
+    // Until the world size is a number the game can read, what lies outside it is not known.
     for (const Item& item : items) {
+        if (!settingsError.isEmpty())
+            break;
         const ItemPosition& p = item.at;
+        const QString& text = level.rows[std::size_t(item.row)].text;
         if (std::abs(double(p.x)) > worldX || std::abs(double(p.y)) > worldY || std::abs(double(p.z)) > worldZ)
             findings.push_back({Severity::Warning, QStringLiteral("outside-world"),
-                QStringLiteral("%1 at %2 lies outside the world")
-                    .arg(level.rows[std::size_t(item.row)].text, positionText(p)),
-                {item.row}});
+                QStringLiteral("%1 at %2 lies outside the world").arg(text, positionText(p)), {item.row}, text});
     }
     for (const auto& [first, second] : samePlaces(items)) {
         const ObjectRow& a = level.rows[std::size_t(first)];
@@ -259,7 +307,7 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
         findings.push_back({Severity::Warning, QStringLiteral("same-place"),
             QStringLiteral("%1 and %2 are at the same place %3")
                 .arg(a.text, b.text, positionText(document.position(b.kind, b.arrayId))),
-            {first, second}});
+            {first, second}, QStringLiteral("%1 and %2").arg(a.text, b.text)});
     }
     for (const Item& item : items) {
         if (item.known)
@@ -272,7 +320,7 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
                 return facts.name(r.kind, rec.modelIndex, rec.customName);
         });
         findings.push_back({Severity::Warning, QStringLiteral("unknown-model"),
-            QStringLiteral("%1: the model \"%2\" is not in the catalogue").arg(r.text, name), {item.row}});
+            QStringLiteral("%1: the model \"%2\" is not in the catalogue").arg(r.text, name), {item.row}, name});
     }
 
     if (starts.size() >= 2) {
@@ -284,14 +332,14 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
             const double a = amounts[static_cast<std::size_t>(s.slot)];
             most = most < 0 ? a : std::max(most, a);
             least = least < 0 ? a : std::min(least, a);
-            parts << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(doubleText(a));
+            parts << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(decimalText(a));
             rows.push_back(s.row);
         }
         if (spread(most, least) > options.fairShare)
             findings.push_back({Severity::Warning, QStringLiteral("unfair-resources"),
                 QStringLiteral("The resources nearest to each start point differ by more than %1 (%2)")
                     .arg(percentText(options.fairShare), parts.join(QStringLiteral(", "))),
-                rows});
+                rows, {}});
 
         double far = -1, near = -1;
         parts.clear();
@@ -305,7 +353,7 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
             findings.push_back({Severity::Warning, QStringLiteral("unequal-start-distance"),
                 QStringLiteral("The start points' distances from the world centre differ by more than %1 (%2)")
                     .arg(percentText(options.centreShare), parts.join(QStringLiteral(", "))),
-                rows});
+                rows, {}});
     }
     return findings;
 }
@@ -321,6 +369,75 @@ QString findingLine(const Finding& finding)
         line += QStringLiteral(" [") + keys.join(QLatin1Char(' ')) + QLatin1Char(']');
     }
     return line;
+}
+
+std::vector<FindingGroup> groupFindings(const std::vector<Finding>& findings)
+{
+    std::vector<FindingGroup> groups;
+    QHash<QString, std::size_t> byKey; // severity and code
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const Finding& f = findings[i];
+        const QString key = QString::number(int(f.severity)) + QLatin1Char(' ') + f.code;
+        auto it = byKey.find(key);
+        if (it == byKey.end()) {
+            it = byKey.insert(key, groups.size());
+            groups.push_back({f.severity, f.code, {}, {}});
+        }
+        FindingGroup& group = groups[*it];
+        group.members.push_back(i);
+        group.rows.insert(group.rows.end(), f.rows.begin(), f.rows.end());
+    }
+    return groups;
+}
+
+QString groupSummary(const FindingGroup& group, const std::vector<Finding>& findings)
+{
+    if (group.members.size() == 1)
+        return findings.at(group.members.front()).message;
+    // The different subjects in the order they come, the first few of them.
+    constexpr qsizetype shown = 5;
+    QStringList subjects;
+    QSet<QString> seen;
+    bool more = false;
+    for (const std::size_t i : group.members) {
+        const QString& subject = findings.at(i).subject;
+        if (subject.isEmpty() || seen.contains(subject))
+            continue;
+        if (subjects.size() == shown) {
+            more = true;
+            break;
+        }
+        seen.insert(subject);
+        subjects << subject;
+    }
+    QString text = groupPhrase(group.code).arg(group.members.size());
+    if (!subjects.isEmpty())
+        text += QStringLiteral(": ") + subjects.join(QStringLiteral(", "))
+            + (more ? QStringLiteral(", \u2026") : QString());
+    return text;
+}
+
+QString groupLine(const FindingGroup& group, const std::vector<Finding>& findings)
+{
+    if (group.members.size() == 1)
+        return findingLine(findings.at(group.members.front()));
+    return (group.severity == Severity::Error ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + group.code
+        + QStringLiteral(": ") + groupSummary(group, findings);
+}
+
+QString checksCountText(const std::vector<Finding>& findings, std::size_t loadProblems)
+{
+    const auto errors = static_cast<std::size_t>(std::count_if(
+        findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Error; }));
+    const std::size_t warnings = findings.size() - errors;
+    QStringList parts;
+    if (errors > 0)
+        parts << countText(errors, "error", "errors");
+    if (warnings > 0)
+        parts << countText(warnings, "warning", "warnings");
+    if (loadProblems > 0)
+        parts << countText(loadProblems, "load problem", "load problems");
+    return parts.isEmpty() ? QStringLiteral("no problems") : parts.join(QStringLiteral(", "));
 }
 
 } // namespace starloom

@@ -20,19 +20,24 @@ struct CheckOptions {
 
 enum class Severity { Error, Warning };
 
-// One finding of the checks: a stable code ("missing-start", ...), a message, and the rows of the
-// items it is about (their keys are the rows' keys).
+// One finding of the checks: a stable code ("missing-start", ...), a message, the rows of the
+// items it is about (their keys are the rows' keys), and what it is about in a few words (a
+// player, an item's row text, a model's name), by which a group of findings sums them up.
 struct Finding {
     Severity severity = Severity::Warning;
     QString code;
     QString message;
     std::vector<int> rows;
+    QString subject;
 
     bool operator==(const Finding&) const = default;
 };
 
 // The findings for a level, in a fixed order (by check, then by row):
+//   invalid-setting (error)    a world size or camera distance the game cannot read (the
+//                              outside-world check waits until the world size is one)
 //   missing-start (error)      a player of the player count has no start point
+//   unknown-race               a player's race (raceID, raceName) is not one the game knows
 //   starts-too-close           two start points closer than the minimum distance
 //   outside-world              an item outside the world bounds
 //   same-place                 two items of one kind at the same place
@@ -44,6 +49,27 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
 
 // "warning: same-place: Two Asteroids at (0, 0, 0) [1o 2o]": the line the tool prints.
 QString findingLine(const Finding& finding);
+
+// The findings of one severity and code, so that a list shows each kind of finding once: the
+// indexes of its findings (in order) and the rows of their items.
+struct FindingGroup {
+    Severity severity = Severity::Warning;
+    QString code;
+    std::vector<std::size_t> members;
+    std::vector<int> rows;
+};
+// The groups of `findings`, in the order their first findings come.
+std::vector<FindingGroup> groupFindings(const std::vector<Finding>& findings);
+// A group in one line: its finding's message for a group of one; otherwise how many there are and
+// what they are about, "572 items use models the catalogue does not know: Asteroid1_MP, …".
+QString groupSummary(const FindingGroup& group, const std::vector<Finding>& findings);
+// groupSummary as the tool prints it: findingLine for a group of one, else
+// "warning: unknown-model: 572 items use models ...".
+QString groupLine(const FindingGroup& group, const std::vector<Finding>& findings);
+
+// How many findings there are, counted once and in words: "1 error, 3 warnings, 10 load problems",
+// "no problems" when there is none.
+QString checksCountText(const std::vector<Finding>& findings, std::size_t loadProblems);
 
 // The resources of each player: the resources nearer to that player's start point than to any
 // other (asteroids and salvage by their resource percentage / 100, dust clouds and nebulae one

@@ -45,11 +45,14 @@ const char* usageText =
     "  models KIND         print the model list of KIND (Asteroid, Cloud, ..., Ship) one name a\n"
     "                      line; where the names came from goes to standard error\n"
     "  where               print the games found on this machine (edition, folder, how found)\n"
-    "  check FILE [--min-start-distance UNITS] [--fair-share PERCENT]\n"
-    "                      print the checks' findings for FILE, one a line: \"error:\" or\n"
-    "                      \"warning:\", a code, the message and the items' keys; start points\n"
-    "                      closer than UNITS (default 8000), and players whose resources\n"
-    "                      differ by more than PERCENT (default 10), are reported\n"
+    "  check FILE [--all] [--min-start-distance UNITS] [--fair-share PERCENT]\n"
+    "                      print the checks' findings for FILE: \"error:\" or \"warning:\", a\n"
+    "                      code, the message and the items' keys; findings of one code are\n"
+    "                      summed up in one line (\"572 items use models ...\"), --all prints\n"
+    "                      each of them; the problems of the load come first, on standard\n"
+    "                      error; start points closer than UNITS (default 8000), and players\n"
+    "                      whose resources differ by more than PERCENT (default 10), are\n"
+    "                      reported\n"
     "\n"
     "Options:\n"
     "  --game-dir DIR      read model names from the game installed in DIR: its Data folder,\n"
@@ -266,18 +269,24 @@ int where(const QString& gameDir, ToolOutput output)
     return 0;
 }
 
-int check(const QString& path, const CheckOptions& options, const Catalogue& catalogue, const LoadOptions& how,
-    ToolOutput output)
+// The findings one line per code, or (`all`) one line each.
+int check(const QString& path, const CheckOptions& options, bool all, const Catalogue& catalogue,
+    const LoadOptions& how, ToolOutput output)
 {
     const std::optional<Level> level = load(path, catalogue, how, output);
     if (!level)
         return 2;
     ModelLists models(catalogue);
-    bool error = false;
-    for (const Finding& finding : checkLevel(*level, options, &models)) {
-        print(output.out, findingLine(finding) + QLatin1Char('\n'));
-        error = error || finding.severity == Severity::Error;
+    const std::vector<Finding> findings = checkLevel(*level, options, &models);
+    if (all) {
+        for (const Finding& finding : findings)
+            print(output.out, findingLine(finding) + QLatin1Char('\n'));
+    } else {
+        for (const FindingGroup& group : groupFindings(findings))
+            print(output.out, groupLine(group, findings) + QLatin1Char('\n'));
     }
+    const bool error =
+        std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Error; });
     return error ? 1 : 0;
 }
 
@@ -418,9 +427,10 @@ int runLevelTool(const QStringList& args, ToolOutput output)
                 return usageError(QStringLiteral("--fair-share takes a percentage, for example 10"), output);
             options.fairShare = *percent / 100;
         }
+        const bool all = rest.removeAll(QStringLiteral("--all")) > 0;
         if (rest.size() != 1)
             return usageError(QStringLiteral("check takes one file"), output);
-        return check(rest[0], options, catalogue, how, output);
+        return check(rest[0], options, all, catalogue, how, output);
     }
     if (command == QLatin1String("render")) {
         RenderOptions options;

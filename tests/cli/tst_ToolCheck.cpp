@@ -74,10 +74,32 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
         "  for i = 0, 1 do\n    addPoint(\"StartPos\" .. i, {0, 0, 4000 * i - 2000}, {0, 0, 0})\n  end\n");
     const CheckRun literal = runCheck({looped});
     EXPECT_EQ(literal.exitCode, 1);
-    EXPECT_TRUE(literal.out.startsWith(QStringLiteral("error: missing-start: Player 1"))) << literal.out.toStdString();
+    EXPECT_EQ(literal.out, QStringLiteral("error: missing-start: 2 players have no start point: Player 1, Player 2\n"));
     const CheckRun run = runCheck({looped}, {QStringLiteral("--run-script")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, tooClose(4000));
+}
+
+TEST(ToolCheck, FindingsOfOneCodeAreOneLineAndAllListsEach)
+{
+    QTemporaryDir dir;
+    QByteArray body =
+        "  addPoint(\"StartPos0\", {0, 0, -20000}, {0, 0, 0})\n  addPoint(\"StartPos1\", {0, 0, 20000}, {0, "
+        "0, 0})\n";
+    for (const char* rock : {"Rock_A", "Rock_B", "Rock_A"})
+        body += "  addAsteroid(\"" + QByteArray(rock) + "\", {0, 0, 0}, 0, 0, 0, 0, 0)\n";
+    const QString path = twoPlayerLevel(dir, "rocks.level", body);
+    const CheckRun grouped = runCheck({path});
+    EXPECT_EQ(grouped.exitCode, 0);
+    EXPECT_EQ(grouped.out,
+        QStringLiteral(
+            "warning: same-place: 2 pairs of items of one kind are at the same place: Asteroid #1 and Asteroid "
+            "#2, Asteroid #1 and Asteroid #3\n"
+            "warning: unknown-model: 3 items use models the catalogue does not know: Rock_A, Rock_B\n"));
+    const CheckRun all = runCheck({path, QStringLiteral("--all")});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(all.out.count(QStringLiteral("warning: unknown-model: Asteroid #")), 3) << all.out.toStdString();
+    EXPECT_EQ(all.out.count(u'\n'), 5);
 }
 
 // The output for every real map is kept in data/check-corpus.txt ("== <file>" and its lines), so

@@ -22,6 +22,7 @@ class QRadioButton;
 class QSpinBox;
 class QTimer;
 class QTreeView;
+class QTreeWidget;
 
 namespace starloom {
 
@@ -164,12 +165,12 @@ private:
     QDockWidget* m_checksDock = nullptr;
     QSpinBox* m_minStartDistance = nullptr;
     QSpinBox* m_fairShare = nullptr;
-    QListWidget* m_checks = nullptr;
+    QTreeWidget* m_checks = nullptr;
     QPushButton* m_checksButton = nullptr;
     QStringList m_shownChecks;
     bool m_checksDockSized = false;
     int m_shownLoadProblems = 0; // the editor's loadProblemsRevision when the panel was last opened for it
-    std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list
+    std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list (its UserRole)
     bool m_listSelecting = false;
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};

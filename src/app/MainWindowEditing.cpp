@@ -19,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -28,6 +27,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -235,8 +235,12 @@ void MainWindow::buildEditingUi()
     limits->addWidget(m_fairShare);
     limits->addStretch(1);
     checksLayout->addLayout(limits);
-    m_checks = new QListWidget(checksPanel);
+    // Findings of one kind are one line that opens to list them.
+    m_checks = new QTreeWidget(checksPanel);
     m_checks->setObjectName(QStringLiteral("lstChecks"));
+    m_checks->setHeaderHidden(true);
+    m_checks->setColumnCount(1);
+    m_checks->setUniformRowHeights(true);
     checksLayout->addWidget(m_checks);
     m_checksDock->setWidget(checksPanel);
     addDockWidget(Qt::BottomDockWidgetArea, m_checksDock);
@@ -265,8 +269,8 @@ void MainWindow::buildEditingUi()
     statusBar()->addPermanentWidget(m_checksButton);
     connect(
         m_checksButton, &QPushButton::clicked, this, [this] { m_checksDock->setVisible(!m_checksDock->isVisible()); });
-    connect(m_checks, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        const int line = m_checks->row(item);
+    connect(m_checks, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        const int line = item->data(0, Qt::UserRole).toInt();
         if (line < 0 || line >= static_cast<int>(m_checkRows.size()) || m_checkRows[std::size_t(line)].empty())
             return;
         handle([this, rows = m_checkRows[std::size_t(line)]] { m_editor.setSelection(rows); });
@@ -279,8 +283,13 @@ void MainWindow::buildEditingUi()
         view = menuBar()->addMenu(QStringLiteral("&View"));
         view->setObjectName(QStringLiteral("mnuView"));
     }
-    QAction* showChecks = m_checksDock->toggleViewAction();
+    // The dock's title counts the findings; the menu names the panel.
+    auto* showChecks = new QAction(QStringLiteral("&Checks"), view);
     showChecks->setObjectName(QStringLiteral("mnuViewChecks"));
+    showChecks->setCheckable(true);
+    connect(showChecks, &QAction::triggered, m_checksDock, &QDockWidget::setVisible);
+    connect(m_checksDock, &QDockWidget::visibilityChanged, showChecks,
+        [this, showChecks] { showChecks->setChecked(m_checksDock->isVisible()); });
     view->addAction(showChecks);
     // The Help menu stays last.
     if (QMenu* help = menuNamed(menuBar(), QStringLiteral("mnuHelp"))) {
@@ -323,35 +332,62 @@ void MainWindow::showListSelection()
 
 void MainWindow::showChecks()
 {
-    QStringList lines;
-    std::vector<std::vector<int>> rows;
-    for (const Finding& f : m_editor.findings()) {
-        lines << findingLine(f);
-        rows.push_back(f.rows);
-    }
+    // The problems of the last load first, then the findings, one line per kind of finding; a
+    // line that stands for several opens to list them.
+    struct Line {
+        QString text;
+        std::vector<int> rows;
+        std::vector<Line> members;
+    };
+    std::vector<Line> lines;
+    QStringList texts; // every line's text, to see whether anything changed
     for (const ReadProblem& p : m_editor.loadProblems()) {
-        lines << (p.line > 0 ? QStringLiteral("load: line %1: %2").arg(p.line).arg(p.reason)
-                             : QStringLiteral("load: %1").arg(p.reason));
-        rows.emplace_back();
+        lines.push_back({p.line > 0 ? QStringLiteral("load: line %1: %2").arg(p.line).arg(p.reason)
+                                    : QStringLiteral("load: %1").arg(p.reason),
+            {}, {}});
+        texts << lines.back().text;
+    }
+    const std::vector<Finding>& findings = m_editor.findings();
+    for (const FindingGroup& group : groupFindings(findings)) {
+        Line line{groupLine(group, findings), group.rows, {}};
+        texts << line.text;
+        if (group.members.size() > 1) {
+            for (const std::size_t i : group.members) {
+                line.members.push_back({findingLine(findings[i]), findings[i].rows, {}});
+                texts << QStringLiteral("  ") + line.members.back().text;
+            }
+        }
+        lines.push_back(std::move(line));
     }
     // A load that found problems opens the panel that lists them.
     if (m_editor.loadProblemsRevision() != m_shownLoadProblems) {
         m_shownLoadProblems = m_editor.loadProblemsRevision();
         m_checksDock->show();
     }
-    if (lines == m_shownChecks)
+    // One count in both places, in words.
+    const QString count = checksCountText(findings, m_editor.loadProblems().size());
+    m_checksButton->setText(QStringLiteral("Checks: %1").arg(count));
+    m_checksDock->setWindowTitle(QStringLiteral("Checks: %1").arg(count));
+    if (texts == m_shownChecks)
         return;
-    m_shownChecks = lines;
-    m_checkRows = std::move(rows);
+    m_shownChecks = texts;
+    m_checkRows.clear();
     m_checks->clear();
-    m_checks->addItems(lines);
-    m_checksDock->setWindowTitle(
-        lines.isEmpty() ? QStringLiteral("Checks") : QStringLiteral("Checks (%1)").arg(lines.size()));
-    int errors = 0;
-    for (const Finding& f : m_editor.findings())
-        errors += f.severity == Severity::Error ? 1 : 0;
-    const int warnings = static_cast<int>(m_editor.findings().size()) - errors;
-    m_checksButton->setText(QStringLiteral("Checks: %1 errors, %2 warnings").arg(errors).arg(warnings));
+    auto item = [this](const Line& line) {
+        auto* it = new QTreeWidgetItem(QStringList{line.text});
+        it->setToolTip(0, line.text);
+        it->setData(0, Qt::UserRole, static_cast<int>(m_checkRows.size()));
+        m_checkRows.push_back(line.rows);
+        return it;
+    };
+    QList<QTreeWidgetItem*> top;
+    for (const Line& line : lines) {
+        QTreeWidgetItem* it = item(line);
+        for (const Line& member : line.members)
+            it->addChild(item(member));
+        top << it;
+    }
+    m_checks->addTopLevelItems(top);
 }
 
 } // namespace starloom

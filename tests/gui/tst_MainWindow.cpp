@@ -36,7 +36,7 @@ TEST_F(MainWindowTest, CaptionAndMenusInOrder)
         {"mnuEdit",
             "Undo|Redo|-|Cu&t|&Copy|&Paste|&Duplicate|De&lete|-|Select &All|Select &None|-|&Mirror|&Flip|"
             "&Rotate Copies|Make S&ymmetric|-|S&nap to Grid|M&easure"},
-        {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de|-|Checks (2)"},
+        {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de|-|&Checks"},
         {"mnuHelp", "&About|-|Goto Website"}, {"mnuObjects", "Delete Object|Set Player"},
         {"mnuLabels",
             "&Hide All Labels|-|Show P&layer Starts|Show &Asteroids|Show &Clouds|Show &Dust Clouds|Show &Megaliths|"
@@ -219,6 +219,41 @@ TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
     EXPECT_EQ(in<QLabel>("lblKeptCalls")->text(), QStringLiteral("Calls kept as the file gave them: 2"));
     EXPECT_EQ(
         in<QListWidget>("lstKeptCalls")->item(1)->text(), QStringLiteral("NonDetermChunk: setBattleMusic(\"b\")"));
+}
+
+TEST_F(OptionsTest, TheRaceIsChosenFromTheRacesTheGameKnowsOrTypedAndAnUnknownOneIsAChecksWarning)
+{
+    const QString path = dir.filePath(QStringLiteral("races.level"));
+    writeBytes(path,
+        "maxPlayers = 2\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
+        "startPos = 1}\n");
+    ASSERT_TRUE(editor().loadFile(path));
+    openOptions();
+    auto* table = in<QTableWidget>("tblPlayers");
+    // In the form the entry names its race: raceName for the file's player, raceID for the standard one.
+    const std::pair<int, QStringList> offered[] = {
+        {0, {QStringLiteral("Hiigaran"), QStringLiteral("Vaygr")}}, {1, {QStringLiteral("1"), QStringLiteral("2")}}};
+    for (const auto& [slot, races] : offered) {
+        table->editItem(table->item(slot, 2));
+        auto* race = table->findChild<QComboBox*>(QStringLiteral("cmbRace"));
+        ASSERT_NE(race, nullptr);
+        QStringList items;
+        for (int i = 0; i < race->count(); ++i)
+            items << race->itemText(i);
+        EXPECT_EQ(items, races) << slot;
+        EXPECT_TRUE(race->isEditable()) << "a mod's own race can be typed";
+        race->setEditText(slot == 0 ? QStringLiteral("Hiigaran") : QStringLiteral("abc"));
+        QAbstractItemDelegate* delegate = table->itemDelegateForColumn(2);
+        Q_EMIT delegate->commitData(race);
+        Q_EMIT delegate->closeEditor(race);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_EQ(editor().mapSettings().players.text(0, PlayerTable::Field::Race), QStringLiteral("Hiigaran"));
+    EXPECT_EQ(editor().mapSettings().players.text(1, PlayerTable::Field::Race), QStringLiteral("abc"));
+    std::vector<QString> codes;
+    for (const Finding& f : editor().findings())
+        codes.push_back(f.code);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), QStringLiteral("unknown-race")), 1);
 }
 
 TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)

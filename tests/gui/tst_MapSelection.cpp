@@ -4,9 +4,9 @@
 #include "GuiFixture.h"
 #include "TestSupport.h"
 
-#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTreeWidget>
 
 namespace starloom::test {
 namespace {
@@ -45,27 +45,77 @@ TEST_F(MapSelectionTest, ClickOnAMarkSelectsItAndADragMovesIt)
 
 TEST_F(MapSelectionTest, TheChecksDockListsFindingsAndSelectsTheirItemsOnClick)
 {
-    auto* checks = find<QListWidget>("lstChecks");
+    auto* checks = find<QTreeWidget>("lstChecks");
     click("cmdChecks");
     EXPECT_TRUE(find("dockChecks")->isVisible());
-    // A new level has no start points: two errors.
-    ASSERT_EQ(checks->count(), 2);
-    EXPECT_TRUE(checks->item(0)->text().startsWith(QStringLiteral("error: missing-start")));
+    // A new level has no start points: two errors, one line that opens to list them.
+    ASSERT_EQ(checks->topLevelItemCount(), 1);
+    EXPECT_EQ(checks->topLevelItem(0)->text(0),
+        QStringLiteral("error: missing-start: 2 players have no start point: Player 1, Player 2"));
+    ASSERT_EQ(checks->topLevelItem(0)->childCount(), 2);
+    EXPECT_TRUE(
+        checks->topLevelItem(0)->child(1)->text(0).startsWith(QStringLiteral("error: missing-start: Player 2")));
     clickTop({100, 100}, "Option1");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_Down);
-    clickTop({100, 96});           // above the first: its label lies to the right and below
-    ASSERT_EQ(checks->count(), 1); // the two start points are too close
-    EXPECT_TRUE(checks->item(0)->text().startsWith(QStringLiteral("warning: starts-too-close")))
-        << checks->item(0)->text().toStdString();
+    clickTop({100, 96});                       // above the first: its label lies to the right and below
+    ASSERT_EQ(checks->topLevelItemCount(), 1); // the two start points are too close
+    QTreeWidgetItem* close = checks->topLevelItem(0);
+    EXPECT_TRUE(close->text(0).startsWith(QStringLiteral("warning: starts-too-close"))) << close->text(0).toStdString();
+    EXPECT_EQ(close->childCount(), 0);
     editor().clearSelection();
-    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(checks->item(0)).center());
+    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(close).center());
     EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1}));
     // The least distance the checks allow is the panel's to set.
     find<QSpinBox>("spnMinStartDistance")->setValue(100);
     EXPECT_EQ(editor().checkOptions().minStartDistance, 100);
-    EXPECT_EQ(checks->count(), 0);
+    EXPECT_EQ(checks->topLevelItemCount(), 0);
     find<QSpinBox>("spnFairShare")->setValue(25);
     EXPECT_EQ(editor().checkOptions().fairShare, 0.25);
+}
+
+TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatOpensAndSelectsThemAll)
+{
+    auto* checks = find<QTreeWidget>("lstChecks");
+    click("cmdChecks");
+    for (const char* name : {"Rock_A", "Rock_B", "Rock_A"}) {
+        editor().selectKind(ItemKind::Asteroid);
+        editor().Combo1_Click(static_cast<int>(editor().panel().models.size()) - 1);
+        editor().setCustomName(QString::fromLatin1(name));
+        editor().Picture1_MouseMove(0, 0, 1000 * editor().rows().size(), 0);
+        editor().Picture1_Click();
+    }
+    window->refresh();
+    QTreeWidgetItem* unknown = nullptr;
+    for (int i = 0; i < checks->topLevelItemCount(); ++i)
+        if (checks->topLevelItem(i)->text(0).contains(QStringLiteral("unknown-model")))
+            unknown = checks->topLevelItem(i);
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->text(0),
+        QStringLiteral("warning: unknown-model: 3 items use models the catalogue does not know: Rock_A, Rock_B"));
+    EXPECT_EQ(unknown->childCount(), 3);
+    checks->expandItem(unknown);
+    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(unknown->child(1)).center());
+    EXPECT_EQ(editor().selection(), std::vector<int>{1});
+    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(unknown).center());
+    EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(MapSelectionTest, TheStatusBarAndTheDockGiveOneCountInOneGrammar)
+{
+    const QString path = dir.filePath(QStringLiteral("one.level"));
+    writeBytes(path,
+        "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {0, 0, -3000}, {0, 0, 0})\n"
+        "  addPoint(\"StartPos1\", {0, 0, 3000}, {0, 0, 0})\n  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\n"
+        "end\n");
+    host.openNames = {path};
+    trigger("mnuFileLoad");
+    QCoreApplication::processEvents(); // the status bar makes room for the longer text
+    // One load problem (the ninth player) and one finding (the two start points are too close).
+    EXPECT_EQ(find<QPushButton>("cmdChecks")->text(), QStringLiteral("Checks: 1 warning, 1 load problem"));
+    EXPECT_EQ(find("dockChecks")->windowTitle(), QStringLiteral("Checks: 1 warning, 1 load problem"));
+    auto* checks = find<QTreeWidget>("lstChecks");
+    ASSERT_EQ(checks->topLevelItemCount(), 2);
+    EXPECT_TRUE(checks->topLevelItem(0)->text(0).startsWith(QStringLiteral("load: line 5:"))) << "load problems first";
 }
 
 TEST_F(MapSelectionTest, ALoadThatFoundProblemsOpensTheChecksDockWithTheirLines)
@@ -79,8 +129,8 @@ TEST_F(MapSelectionTest, ALoadThatFoundProblemsOpensTheChecksDockWithTheirLines)
     trigger("mnuFileLoad");
     EXPECT_TRUE(find("dockChecks")->isVisible());
     EXPECT_TRUE(host.messages.empty());
-    const QList<QListWidgetItem*> told =
-        find<QListWidget>("lstChecks")->findItems(QStringLiteral("load: line 2:"), Qt::MatchStartsWith);
+    const QList<QTreeWidgetItem*> told =
+        find<QTreeWidget>("lstChecks")->findItems(QStringLiteral("load: line 2:"), Qt::MatchStartsWith);
     EXPECT_EQ(told.size(), 1);
 }
 

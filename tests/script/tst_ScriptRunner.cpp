@@ -244,6 +244,25 @@ TEST_F(Includes, AMissingFileIsNamedAndTheRunGoesOn)
     EXPECT_TRUE(none.sink.hasProblem("was not found"));
 }
 
+TEST_F(Includes, AnErrorAfterMissingIncludesNamesThem)
+{
+    // A table the missing files would have filled: the loop over it stops the part.
+    const ScriptRun r = run("dofilepath(\"data:scripts/missing.lua\")\ndofilepath(\"data:scripts/gone.lua\")\n"
+                            "function NonDetermChunk()\n  for i, p in POSITIONS do addA(p) end\nend\n",
+        {m_game});
+    EXPECT_FALSE(r.result.ok);
+    EXPECT_EQ(r.result.errorLine, 4);
+    EXPECT_TRUE(r.result.error.startsWith(QLatin1String("NonDetermChunk stopped: "))) << r.result.error.toStdString();
+    EXPECT_TRUE(r.result.error.endsWith(QLatin1String(" (the included files \"data:scripts/missing.lua\" and "
+                                                      "\"data:scripts/gone.lua\" were not found, which may be why)")))
+        << r.result.error.toStdString();
+    // Without a missing include the error is the script's alone.
+    const ScriptRun found = run("dofilepath(\"data:scripts/MapFunctions.lua\")\n"
+                                "function NonDetermChunk()\n  for i, p in POSITIONS do addA(p) end\nend\n",
+        {m_game});
+    EXPECT_FALSE(found.result.error.contains(QLatin1String("include"))) << found.result.error.toStdString();
+}
+
 TEST_F(Includes, ErrorsInAnIncludedFileNameItAndTheLevelsLine)
 {
     const ScriptRun r = run("addA(1)\n\ndofilepath(\"data:scripts/broken.lua\")\naddA(2)", {m_game});

@@ -267,6 +267,8 @@ int lua4Dofilepath(lua_State* L)
     if (!bytes) {
         s.problem(
             line, QStringLiteral("The included file \"%1\" was not found; the script goes on without it").arg(name));
+        if (!s.missingIncludes.contains(name))
+            s.missingIncludes << name;
         return 0;
     }
     if (bytes->startsWith("\x1bLua")) {

@@ -234,6 +234,23 @@ struct LuaCloser {
     void operator()(lua_State* L) const { lua_close(L); }
 };
 
+// What an error may owe to the includes that were not found: " (the included file "x" was not
+// found, which may be why)", nothing when every include was found.
+QString missingIncludesNote(const QStringList& missing)
+{
+    if (missing.isEmpty())
+        return {};
+    QStringList quoted;
+    for (const QString& name : missing)
+        quoted << QLatin1Char('"') + name + QLatin1Char('"');
+    const QString names = quoted.size() == 1
+        ? quoted.front()
+        : quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + quoted.back();
+    return QStringLiteral(" (the included %1 %2 not found, which may be why)")
+        .arg(quoted.size() == 1 ? QStringLiteral("file ") + names : QStringLiteral("files ") + names,
+            QLatin1String(quoted.size() == 1 ? "was" : "were"));
+}
+
 class Run {
 public:
     Run(ScriptState& state, ScriptResult& result) : m_s(state), m_result(result) {}
@@ -291,7 +308,11 @@ public:
         lua_settop(L, function - 1);
         if (m_s.stop == ScriptStop::Cancelled)
             return false;
-        fail(line, QStringLiteral("%1 stopped: %2").arg(what, message));
+        // An error of the script's own may come from what a missing include would have defined.
+        const bool scriptError = (status == LUA_ERRRUN || status == LUA_ERRERR) && m_s.stop == ScriptStop::None;
+        fail(line,
+            QStringLiteral("%1 stopped: %2%3")
+                .arg(what, message, scriptError ? missingIncludesNote(m_s.missingIncludes) : QString()));
         return false;
     }
 

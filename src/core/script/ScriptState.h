@@ -9,6 +9,7 @@
 #include <lua.hpp>
 
 #include <QSet>
+#include <QStringList>
 
 #include <list>
 #include <vector>
@@ -46,6 +47,8 @@ struct ScriptState {
     std::string mainSource;  // the chunk name of the level's own text ("=name")
     std::string shortSource; // how Lua names it in messages
     QSet<QByteArray> undefinedReported;
+    // The includes not found, named in the error that stops a part after them.
+    QStringList missingIncludes;
     int helpersRef = LUA_NOREF; // registry: a table of the helpers translated chunks take
     // The literal calls of every chunk run so far (a list, so that they stay where they are
     // while __L4K refers to them).

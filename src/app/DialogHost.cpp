@@ -21,7 +21,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
+#include <vector>
 
 namespace starloom {
 
@@ -41,12 +43,12 @@ QString DialogHost::askSaveFileName(const QString& filter, const QString& initia
 
 QString DialogHost::askOpenFileName(const QString& filter)
 {
-    return askOpenFileNameIn(filter, QString());
+    return askOpenFileNameIn(filter, QString(), QStringLiteral("Open Level"));
 }
 
-QString DialogHost::askOpenFileNameIn(const QString& filter, const QString& directory)
+QString DialogHost::askOpenFileNameIn(const QString& filter, const QString& directory, const QString& title)
 {
-    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("Open Level"), directory, filter);
+    return QFileDialog::getOpenFileName(m_parent, title, directory, filter);
 }
 
 void DialogHost::runInBackground(const QString& caption, const BackgroundWork& work)
@@ -133,6 +135,21 @@ bool DialogHost::askYesNo(const QString& text, const QString& title)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
     return box.exec() == QMessageBox::Yes;
+}
+
+int DialogHost::askChoice(const QString& text, const QString& title, const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    box.setObjectName(QStringLiteral("dlgChoice"));
+    std::vector<QAbstractButton*> answers;
+    for (const QString& caption : buttons)
+        answers.push_back(box.addButton(caption, QMessageBox::AcceptRole));
+    box.addButton(QMessageBox::Cancel);
+    if (!answers.empty())
+        box.setDefaultButton(static_cast<QPushButton*>(answers.front()));
+    box.exec();
+    const auto it = std::find(answers.begin(), answers.end(), box.clickedButton());
+    return it == answers.end() ? -1 : static_cast<int>(it - answers.begin());
 }
 
 RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)

@@ -21,11 +21,13 @@ public:
     void setBeforeMessage(std::function<void()> hook) { m_beforeMessage = std::move(hook); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override;
     QString askOpenFileName(const QString& filter) override;
-    QString askOpenFileNameIn(const QString& filter, const QString& directory) override;
+    QString askOpenFileNameIn(const QString& filter, const QString& directory, const QString& title) override;
     std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override;
     std::optional<std::int32_t> askColour(std::int32_t initialColour) override;
     SaveChoice askSaveChanges(const QString& levelDesc) override;
     bool askYesNo(const QString& text, const QString& title) override;
+    // A message box with a button for each answer and Cancel.
+    int askChoice(const QString& text, const QString& title, const QStringList& buttons) override;
     // A list of the copies, the newest selected, with "Restore", "Discard All" and "Keep for Later".
     RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override;
     // A progress dialog with Cancel while the work runs on a thread of its own.

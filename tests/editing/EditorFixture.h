@@ -29,11 +29,13 @@ public:
     std::deque<std::optional<std::int32_t>> colourAnswers;
     std::deque<SaveChoice> saveChoices;                   // Discard when empty
     std::deque<bool> yesNoAnswers;                        // No when empty
+    std::deque<int> choiceAnswers;                        // Cancel (-1) when empty
+    QStringList lastButtons;                              // the answers the last askChoice offered
     std::vector<QString> questions;                       // every yes/no question asked
     std::deque<RecoveryAnswer> recoveryAnswers;           // Keep when empty
     std::vector<std::vector<RecoveryCopy>> offeredCopies; // each askRecovery's copies
     int saveQuestions = 0, saveDialogs = 0;
-    QString lastSaveFilter, lastSaveInitialName, lastPrompt;
+    QString lastSaveFilter, lastSaveInitialName, lastPrompt, lastOpenTitle, lastSaveChangesDesc;
     std::optional<std::int32_t> lastInitialColour;
 
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
@@ -46,6 +48,11 @@ public:
         return take(saveNames, QString());
     }
     QString askOpenFileName(const QString&) override { return take(openNames, QString()); }
+    QString askOpenFileNameIn(const QString& filter, const QString&, const QString& title) override
+    {
+        lastOpenTitle = title;
+        return askOpenFileName(filter);
+    }
     std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override
     {
         lastPrompt = prompt + u'|' + title + u'|' + defaultText;
@@ -55,14 +62,21 @@ public:
     {
         return lastInitialColour = initial, take(colourAnswers, std::optional<std::int32_t>());
     }
-    SaveChoice askSaveChanges(const QString&) override
+    SaveChoice askSaveChanges(const QString& levelDesc) override
     {
+        lastSaveChangesDesc = levelDesc;
         return ++saveQuestions, take(saveChoices, SaveChoice::Discard);
     }
     bool askYesNo(const QString& question, const QString&) override
     {
         questions.push_back(question);
         return take(yesNoAnswers, false);
+    }
+    int askChoice(const QString& question, const QString&, const QStringList& buttons) override
+    {
+        questions.push_back(question);
+        lastButtons = buttons;
+        return take(choiceAnswers, -1);
     }
     RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override
     {

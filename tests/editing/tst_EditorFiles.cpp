@@ -397,6 +397,15 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.level")}, QDir::Files), QStringList());
 }
 
+TEST_F(EditorUndoTest, DescriptionsAreShownWithoutTheGamesColourTags)
+{
+    editor->mapSettings().levelDesc = QStringLiteral("Wings of War <c=0095D9>(Air Combat)</c>");
+    place(ItemKind::Asteroid, 1, 1);
+    editor->mnuFileNew_Click();
+    EXPECT_EQ(host.lastSaveChangesDesc, QStringLiteral("Wings of War (Air Combat)"));
+    EXPECT_EQ(plainDescription(QStringLiteral("<c=FF4800>Gehenna 1.2.18</c>")), QStringLiteral("Gehenna 1.2.18"));
+}
+
 TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneIsOffered)
 {
     const QString folder = path("data"), orphan = path("data/recovery-1-1.level");

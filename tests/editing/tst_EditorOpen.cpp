@@ -132,11 +132,13 @@ TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)
         "function NonDetermChunk()\n  for i = 1, 3 do addPebble(\"pebble_1\", {i, 0, 0}, 0, 0, 0) end\nend\n")));
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 3);
     EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 12);
-    host.yesNoAnswers = {true};
+    host.choiceAnswers = {0};
     host.saveNames = {dir.filePath(QStringLiteral("ring plain.level"))};
     ASSERT_TRUE(editor->mnuFileSave_Click());
     EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("loops, helper functions and random placement"));
-    EXPECT_THAT(host.lastSaveInitialName.toStdString(), HasSubstr("ring (plain).level"));
+    EXPECT_EQ(host.lastButtons,
+        QStringList({QStringLiteral("Save as ring (plain).level\u2026"), QStringLiteral("Replace ring.level\u2026")}));
+    EXPECT_EQ(host.lastSaveInitialName, dir.filePath(QStringLiteral("ring (plain).level")));
     const std::size_t asked = host.questions.size();
     host.saveNames = {dir.filePath(QStringLiteral("ring plain.level"))};
     ASSERT_TRUE(editor->mnuFileSave_Click());
@@ -146,13 +148,19 @@ TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)
 TEST_F(EditorOpenTest, TheScriptIsNeverSavedOverWithoutTheQuestion)
 {
     const QString script = file("ring.level", ringOfAsteroids);
-    // A save whose file dialog is cancelled saves nothing, so Save asks again.
+    // The question's Cancel saves nothing and opens no file dialog.
     ASSERT_TRUE(editor->openFile(script));
-    host.yesNoAnswers = {false};
+    const int dialogs = host.saveDialogs;
+    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_EQ(host.saveDialogs, dialogs) << "Cancel opens no file dialog";
+    // "Replace ring.level..." proposes the script's own file.
+    host.choiceAnswers = {1};
     host.saveNames = {QString()};
     EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_EQ(host.lastSaveInitialName, script);
+    // A save whose file dialog is cancelled saves nothing, so Save asks again.
     const std::size_t asked = host.questions.size();
-    host.yesNoAnswers = {true};
+    host.choiceAnswers = {0};
     host.saveNames = {QString()};
     EXPECT_FALSE(editor->mnuFileSaveCurrent_Click());
     EXPECT_EQ(host.questions.size(), asked + 1) << "Save asks again after a cancelled save";

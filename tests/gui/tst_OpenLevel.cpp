@@ -5,7 +5,9 @@
 #include "DialogHost.h"
 #include "TestSupport.h"
 
+#include <QFileDialog>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -34,6 +36,14 @@ TEST_F(OpenLevelTest, TheMenuOpensALevelByRunningItsScript)
     EXPECT_EQ(listRows(), 9);
     EXPECT_EQ(listText(8), QStringLiteral("Pebble #9"));
     EXPECT_EQ(editor().recentLevels().first(), QFileInfo(path).absoluteFilePath());
+}
+
+TEST_F(OpenLevelTest, TheFileDialogIsTitledAsTheMenuEntryThatAsks)
+{
+    trigger("mnuFileLoad");
+    EXPECT_EQ(host.lastOpenTitle, QStringLiteral("Load Level"));
+    trigger("mnuFileOpen");
+    EXPECT_EQ(host.lastOpenTitle, QStringLiteral("Open Level"));
 }
 
 // Several files named at the start or dropped at once: the first replaces the level by running its
@@ -129,6 +139,49 @@ TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
         EXPECT_EQ(rows,
             (QStringList{QLocale().toString(newer, QLocale::LongFormat) + " \u00b7 12 items \u00b7 \"Nebula Run\"",
                 QLocale().toString(older, QLocale::LongFormat) + " \u00b7 1 item \u00b7 \"Duel\""}));
+    }
+}
+
+TEST(DialogHostTest, AChoiceHasAButtonThatSaysWhatItDoesForEachAnswerAndCancel)
+{
+    QWidget parent;
+    parent.show();
+    DialogHost host(&parent);
+    for (const int press : {1, -1}) {
+        QStringList shown;
+        QTimer::singleShot(0, &parent, [&] {
+            auto* box = parent.findChild<QMessageBox*>(QStringLiteral("dlgChoice"));
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* button : box->buttons())
+                shown << button->text().remove(u'&');
+            if (press < 0)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->buttons().at(press)->click();
+        });
+        EXPECT_EQ(host.askChoice(QStringLiteral("Keep the script?"), QStringLiteral("Title"),
+                      {QStringLiteral("Save as a (plain).level\u2026"), QStringLiteral("Replace a.level\u2026")}),
+            press);
+        shown.sort();
+        EXPECT_EQ(shown, (QStringList{"Cancel", "Replace a.level\u2026", "Save as a (plain).level\u2026"}));
+    }
+}
+
+TEST(DialogHostTest, TheOpenDialogIsTitledAsTheCommandThatAsks)
+{
+    QWidget parent;
+    parent.show();
+    DialogHost host(&parent);
+    for (const QString title : {QStringLiteral("Load Level"), QStringLiteral("Open Level")}) {
+        QString shown;
+        QTimer::singleShot(0, &parent, [&] {
+            auto* dialog = parent.findChild<QFileDialog*>();
+            ASSERT_NE(dialog, nullptr);
+            shown = dialog->windowTitle();
+            dialog->reject();
+        });
+        EXPECT_TRUE(host.askOpenFileNameIn(QStringLiteral("LEVEL Files (*.level)"), QDir::tempPath(), title).isEmpty());
+        EXPECT_EQ(shown, title);
     }
 }
 

@@ -1,10 +1,20 @@
 #include "MapSettings.h"
 
+#include <QRegularExpression>
+
 namespace starloom {
 
 QString programTitle()
 {
     return QStringLiteral("Star Loom Deluxe Edition v%1.%2").arg(versionMajor).arg(versionMinor);
+}
+
+QString plainDescription(const QString& levelDesc)
+{
+    static const QRegularExpression tags(
+        QStringLiteral("<c=[0-9A-Fa-f]{6}>|</c>"), QRegularExpression::CaseInsensitiveOption);
+    QString text = levelDesc;
+    return text.remove(tags).simplified();
 }
 
 const QStringList& playerCountEntries()

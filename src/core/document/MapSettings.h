@@ -39,6 +39,11 @@ struct MapSettings {
     bool operator==(const MapSettings&) const = default;
 };
 
+// The level description as a person reads it: the game's colour tags ("<c=0095D9>" and "</c>",
+// which its menus draw in colour) left out, "Wings of War (Air Combat)". The description itself
+// keeps them.
+QString plainDescription(const QString& levelDesc);
+
 inline constexpr int maxPlayerCount = 8;
 const QStringList& playerCountEntries(); // "2 Players" ... "8 Players"
 const QStringList& backgroundEntries();  // "m01" ... "m15"

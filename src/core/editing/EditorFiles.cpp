@@ -109,17 +109,21 @@ bool Editor::mnuFileSave_Click()
     if (!readyToSave())
         return false;
     const MapSettings& settings = m_level.settings;
-    QString initialName = settings.levelDesc + QStringLiteral(".level");
+    QString initialName = plainDescription(settings.levelDesc) + QStringLiteral(".level");
     if (!m_openedScript.isEmpty()) {
         // Until the first save: the script's code does not survive it.
         const QFileInfo script(m_openedScript);
-        if (m_host.askYesNo(QStringLiteral("This level was built by running the script of %1. Saving writes every "
-                                           "item as a plain call: the script's loops, helper functions and random "
-                                           "placement are not saved. Save it under another name, so that the "
-                                           "script stays as it is?")
-                                .arg(script.fileName()),
-                programTitle()))
-            initialName = script.completeBaseName() + QStringLiteral(" (plain).level");
+        const QString plain = script.completeBaseName() + QStringLiteral(" (plain).level");
+        const int choice = m_host.askChoice(
+            QStringLiteral("This level was built by running the script of %1. Saving writes every item as a plain "
+                           "call: the script's loops, helper functions and random placement are not saved. Save it "
+                           "under another name, so that the script stays as it is?")
+                .arg(script.fileName()),
+            programTitle(),
+            {QStringLiteral("Save as %1\u2026").arg(plain), QStringLiteral("Replace %1\u2026").arg(script.fileName())});
+        if (choice < 0)
+            return false;
+        initialName = script.dir().filePath(choice == 0 ? plain : script.fileName());
     }
     const QString path = m_host.askSaveFileName(
         levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
@@ -140,7 +144,7 @@ bool Editor::mnuFileSave_Click()
     m_currentFile = path;
     m_openedScript.clear();
     removeRecoveryCopy();
-    message(settings.levelDesc + QStringLiteral(" saved"));
+    message(plainDescription(settings.levelDesc) + QStringLiteral(" saved"));
     return true;
 }
 
@@ -148,7 +152,7 @@ bool Editor::mnuFileSave_Click()
 
 bool Editor::mnuFileOpen_Click()
 {
-    const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder);
+    const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder, QStringLiteral("Open Level"));
     return !path.isEmpty() && openFile(path);
 }
 
@@ -273,7 +277,7 @@ void Editor::setLoadProblems(std::vector<ReadProblem> problems, const QString& f
 
 bool Editor::mnuFileLoad_Click()
 {
-    return loadFile(m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder));
+    return loadFile(m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder, QStringLiteral("Load Level")));
 }
 
 bool Editor::loadFile(const QString& path)
@@ -356,7 +360,7 @@ bool Editor::confirmDiscard()
     if (!isModified())
         return true;
     m_buttonDown = false;
-    switch (m_host.askSaveChanges(m_level.settings.levelDesc)) {
+    switch (m_host.askSaveChanges(plainDescription(m_level.settings.levelDesc))) {
     case SaveChoice::Save:
         return mnuFileSave_Click();
     case SaveChoice::Discard:

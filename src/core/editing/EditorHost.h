@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
@@ -63,16 +64,27 @@ public:
         (void)title;
         return false;
     }
+    // A question whose answers are `buttons` (which say what they do) and Cancel: the index of the
+    // button chosen, -1 for Cancel (Escape, the window's close button). A host that cannot ask cancels.
+    virtual int askChoice(const QString& text, const QString& title, const QStringList& buttons)
+    {
+        (void)text;
+        (void)title;
+        (void)buttons;
+        return -1;
+    }
     // The recovery copies found at start, newest first. A host that cannot ask keeps them.
     virtual RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies)
     {
         (void)copies;
         return {};
     }
-    // The open dialog starting in `directory` (empty: the dialog's own choice).
-    virtual QString askOpenFileNameIn(const QString& filter, const QString& directory)
+    // The open dialog, titled `title` ("Open Level", "Load Level"), starting in `directory`
+    // (empty: the dialog's own choice).
+    virtual QString askOpenFileNameIn(const QString& filter, const QString& directory, const QString& title)
     {
         (void)directory;
+        (void)title;
         return askOpenFileName(filter);
     }
 

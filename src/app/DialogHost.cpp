@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -163,11 +164,16 @@ RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)
         &dialog));
     auto* list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("lstRecovery"));
-    for (const RecoveryCopy& copy : copies)
-        list->addItem(QStringLiteral("%1 \u00b7 %2 %3 \u00b7 \"%4\"")
-                          .arg(QLocale().toString(copy.written, QLocale::LongFormat))
-                          .arg(copy.items)
-                          .arg(QLatin1String(copy.items == 1 ? "item" : "items"), copy.levelDesc));
+    for (const RecoveryCopy& copy : copies) {
+        QString text = QStringLiteral("%1 \u00b7 %2 %3 \u00b7 \"%4\"")
+                           .arg(QLocale().toString(copy.written, QLocale::LongFormat))
+                           .arg(copy.items)
+                           .arg(QLatin1String(copy.items == 1 ? "item" : "items"), copy.levelDesc);
+        text += copy.file.isEmpty() ? QStringLiteral(" \u00b7 never saved")
+                                    : QStringLiteral(" \u00b7 %1").arg(QDir::toNativeSeparators(copy.file));
+        list->addItem(text);
+        list->item(list->count() - 1)->setToolTip(text);
+    }
     list->setCurrentRow(0);
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(&dialog);

@@ -10,8 +10,12 @@
 
 #include <functional>
 
+#include <gmock/gmock.h>
+
 namespace starloom::test {
 namespace {
+
+using ::testing::HasSubstr;
 
 // Everything undo must give back: records, rows (order, keys), selection, file text.
 struct Snapshot {
@@ -395,6 +399,40 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     host.recoveryAnswers = {{Choice::Discard, 0}};
     EXPECT_FALSE(editor->offerRecovery());
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.level")}, QDir::Files), QStringList());
+}
+
+TEST_F(EditorUndoTest, RestoredWorkKeepsItsFileAndTheFirstSaveAsksBeforeReplacingIt)
+{
+    using Choice = RecoveryAnswer::Choice;
+    const QString folder = path("data"), work = QFileInfo(path("work.level")).absoluteFilePath();
+    ASSERT_TRUE(editor->setRecoveryFolder(folder));
+    place(ItemKind::PlayerStart, 10, 20, 0);
+    place(ItemKind::PlayerStart, 900, 900, 1);
+    host.saveNames = {work};
+    ASSERT_TRUE(editor->mnuFileSave_Click());
+    place(ItemKind::Asteroid, 30, 40);
+    ASSERT_TRUE(editor->writeRecoveryCopy());
+    const QByteArray saved = readBytes(work);
+    makeEditor(); // the first editor ended without Exit
+    editor->setRecoveryFolder(folder);
+    host.recoveryAnswers = {{Choice::Restore, 0}};
+    ASSERT_TRUE(editor->offerRecovery());
+    ASSERT_EQ(host.offeredCopies.back().size(), 1u);
+    EXPECT_EQ(host.offeredCopies.back()[0].file, work) << "the offer names the level's file";
+    EXPECT_EQ(editor->currentFile(), work);
+    EXPECT_TRUE(editor->isModified());
+    EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 1);
+    host.yesNoAnswers = {false};
+    EXPECT_FALSE(editor->mnuFileSaveCurrent_Click());
+    EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("work.level"));
+    EXPECT_EQ(readBytes(work), saved) << "declined: the file is as it was";
+    host.yesNoAnswers = {true};
+    ASSERT_TRUE(editor->mnuFileSaveCurrent_Click());
+    EXPECT_TRUE(readBytes(work).contains("addAsteroid"));
+    const std::size_t asked = host.questions.size();
+    place(ItemKind::Pebble, 1, 1);
+    ASSERT_TRUE(editor->mnuFileSaveCurrent_Click());
+    EXPECT_EQ(host.questions.size(), asked) << "asked before the first save only";
 }
 
 TEST_F(EditorUndoTest, DescriptionsAreShownWithoutTheGamesColourTags)

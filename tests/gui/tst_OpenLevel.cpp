@@ -115,7 +115,8 @@ TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
     DialogHost host(&parent);
     const QDateTime newer(QDate(2026, 12, 7), QTime(14, 30));
     const QDateTime older(QDate(2026, 12, 6), QTime(9, 5));
-    const std::vector<RecoveryCopy> copies = {{"a.level", newer, 12, "Nebula Run"}, {"b.level", older, 1, "Duel"}};
+    const std::vector<RecoveryCopy> copies = {
+        {"a.level", newer, 12, "Nebula Run", "/maps/nebula run.level"}, {"b.level", older, 1, "Duel", ""}};
     const QStringList buttons = {"&Restore", "&Discard All", "&Keep for Later"};
     const RecoveryAnswer::Choice choices[] = {
         RecoveryAnswer::Choice::Restore, RecoveryAnswer::Choice::Discard, RecoveryAnswer::Choice::Keep};
@@ -137,8 +138,10 @@ TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
         if (answer.choice == RecoveryAnswer::Choice::Restore)
             EXPECT_EQ(answer.index, 1);
         EXPECT_EQ(rows,
-            (QStringList{QLocale().toString(newer, QLocale::LongFormat) + " \u00b7 12 items \u00b7 \"Nebula Run\"",
-                QLocale().toString(older, QLocale::LongFormat) + " \u00b7 1 item \u00b7 \"Duel\""}));
+            (QStringList{QLocale().toString(newer, QLocale::LongFormat)
+                    + " \u00b7 12 items \u00b7 \"Nebula Run\" \u00b7 "
+                    + QDir::toNativeSeparators("/maps/nebula run.level"),
+                QLocale().toString(older, QLocale::LongFormat) + " \u00b7 1 item \u00b7 \"Duel\" \u00b7 never saved"}));
     }
 }
 

@@ -273,7 +273,8 @@ public:
     // load. The revision grows with every load that found some (so that a window can show them).
     const std::vector<ReadProblem>& loadProblems() const { return m_loadProblems; }
     int loadProblemsRevision() const { return m_loadProblemsRevision; }
-    // The file the level came from or was last saved to; empty for a new level.
+    // The file the level came from or was last saved to (or, for restored work, the file it was
+    // on); empty for a new level.
     const QString& currentFile() const { return m_currentFile; }
     // "&Save": writes to currentFile() without a dialog and notes it in the status bar; asks for
     // a name (mnuFileSave_Click) only when there is none.
@@ -365,6 +366,11 @@ private:
     // to it. True when the level changed.
     bool runScriptFile(const QString& path, bool replace);
     void rememberFile(const QString& path);
+    void setCurrentFile(const QString& path)
+    {
+        m_currentFile = path;
+        m_confirmReplace = false;
+    }
     void readRecentLevels();
     void storeRecent();
     bool isRecoveryCopy(const QString& path) const;
@@ -484,6 +490,7 @@ private:
     std::vector<ReadProblem> m_loadProblems;
     int m_loadProblemsRevision = 0;
     QString m_currentFile;
+    bool m_confirmReplace = false; // restored work: "&Save" asks before it replaces m_currentFile
     mutable std::unique_ptr<ModelLists> m_models;
 };
 

@@ -17,6 +17,9 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStringTokenizer>
+#include <QUrl>
+
+#include <string_view>
 
 namespace starloom {
 
@@ -47,6 +50,34 @@ std::unique_ptr<QLockFile> takeRecoveryLock(const QString& copy)
     if (!lock->tryLock(0))
         return nullptr;
     return lock;
+}
+
+// The last line of a recovery copy names the file the work belongs to, as a file: URL (ASCII,
+// whatever the file's name), in a comment the game and the reader pass over.
+constexpr std::string_view recoveryFileMark = "-- Recovery copy of unsaved work on ";
+
+QByteArray recoveryFileLine(const QString& file)
+{
+    return QByteArray(recoveryFileMark.data(), qsizetype(recoveryFileMark.size()))
+        + QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toEncoded() + "\r\n";
+}
+
+// The file a recovery copy's work belongs to, empty when it names none.
+QString recoveredFile(const QString& copy)
+{
+    QFile file;
+    if (!openForReading(copy, file).isEmpty())
+        return {};
+    const QByteArray bytes = file.readAll();
+    const qsizetype at = bytes.lastIndexOf(QByteArray(recoveryFileMark.data(), qsizetype(recoveryFileMark.size())));
+    if (at < 0)
+        return {};
+    const qsizetype start = at + qsizetype(recoveryFileMark.size());
+    qsizetype end = bytes.indexOf('\n', start);
+    if (end < 0)
+        end = bytes.size();
+    const QUrl url = QUrl::fromEncoded(bytes.mid(start, end - start).trimmed());
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
 bool sameLevel(const Level& a, const Level& b)
@@ -141,7 +172,7 @@ bool Editor::mnuFileSave_Click()
     }
     markClean();
     rememberFile(path);
-    m_currentFile = path;
+    setCurrentFile(path);
     m_openedScript.clear();
     removeRecoveryCopy();
     message(plainDescription(settings.levelDesc) + QStringLiteral(" saved"));
@@ -251,7 +282,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         markClean(); // the level is what the file builds
         m_openedScript = path;
         ++m_levelGeneration;
-        m_currentFile = path;
+        setCurrentFile(path);
     }
     rememberFile(path);
     redraw();
@@ -319,7 +350,7 @@ bool Editor::loadFile(const QString& path)
     if (replacesNothing) {
         markClean();
         if (!isRecoveryCopy(path))
-            m_currentFile = path;
+            setCurrentFile(path);
         m_openedScript.clear();
     }
     if (!isRecoveryCopy(path))
@@ -337,6 +368,11 @@ bool Editor::mnuFileSaveCurrent_Click()
         return mnuFileSave_Click();
     if (!readyToSave())
         return false;
+    if (m_confirmReplace
+        && !m_host.askYesNo(
+            QStringLiteral("The restored work was last saved as %1. Replace that file with it?").arg(m_currentFile),
+            programTitle()))
+        return false;
     if (isReadOnlyFile(m_currentFile)
         && !m_host.askYesNo(
             QStringLiteral("%1 is read-only. Replace it all the same?").arg(m_currentFile), programTitle()))
@@ -349,6 +385,7 @@ bool Editor::mnuFileSaveCurrent_Click()
         return false;
     }
     markClean();
+    m_confirmReplace = false;
     rememberFile(m_currentFile);
     removeRecoveryCopy();
     m_host.showStatus(QStringLiteral("Saved %1").arg(QFileInfo(m_currentFile).fileName()));
@@ -438,9 +475,10 @@ bool Editor::writeRecoveryCopy()
         return false;
     QDir().mkpath(QFileInfo(m_recoveryPath).absolutePath());
     ModelLists models(m_catalogue);
-    SaveOptions options;
-    options.liveStartsOnly = true;
-    return saveLevel(m_recoveryPath, m_level, models, options).isEmpty();
+    QByteArray bytes = writeLevel(m_level, models, true);
+    if (!m_currentFile.isEmpty())
+        bytes += recoveryFileLine(m_currentFile);
+    return saveFileAtomically(m_recoveryPath, bytes).isEmpty();
 }
 
 void Editor::removeRecoveryCopy()
@@ -497,7 +535,8 @@ bool Editor::offerRecovery()
         Level copy;
         ModelLists models(m_catalogue);
         const std::optional<ReadResult> read = loadLevel(path, copy, models, nullptr);
-        copies.push_back(RecoveryCopy{path, file.lastModified(), read ? read->itemsRead : 0, copy.settings.levelDesc});
+        copies.push_back(RecoveryCopy{path, file.lastModified(), read ? read->itemsRead : 0,
+            plainDescription(copy.settings.levelDesc), recoveredFile(path)});
         locks.push_back(std::move(lock));
     }
     if (copies.empty())
@@ -511,10 +550,16 @@ bool Editor::offerRecovery()
     if (answer.choice != RecoveryAnswer::Choice::Restore || answer.index < 0
         || answer.index >= static_cast<int>(copies.size()))
         return false;
-    const QString restored = copies[static_cast<std::size_t>(answer.index)].path;
+    const RecoveryCopy& chosen = copies[static_cast<std::size_t>(answer.index)];
+    const QString restored = chosen.path;
     if (!loadFile(restored))
         return false;
     m_undo.resetClean(); // restored work is unsaved work
+    // The work goes on in its file; the first Save asks before it replaces what the file holds now.
+    if (!chosen.file.isEmpty()) {
+        m_currentFile = chosen.file;
+        m_confirmReplace = true;
+    }
     // The work is this editor's own from now on; the old copy goes once the new one is written.
     if (writeRecoveryCopy())
         QFile::remove(restored);

@@ -19,8 +19,9 @@ enum class SaveChoice { Save, Discard, Cancel };
 struct RecoveryCopy {
     QString path;
     QDateTime written;
-    int items = 0; // the items it holds, player starts included
-    QString levelDesc;
+    int items = 0;     // the items it holds, player starts included
+    QString levelDesc; // as plainDescription shows it
+    QString file;      // the level's file the work was on; empty for a level never saved
 };
 
 // What the user does with the recovery copies offered at start: restore one of them, discard

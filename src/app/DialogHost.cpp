@@ -200,7 +200,9 @@ RecoveryAnswer DialogHost::askRecovery(const std::vector<RecoveryCopy>& copies)
 
 void DialogHost::showStatus(const QString& text)
 {
-    if (auto* window = qobject_cast<QMainWindow*>(m_parent.data()))
+    if (m_statusShower)
+        m_statusShower(text);
+    else if (auto* window = qobject_cast<QMainWindow*>(m_parent.data()))
         window->statusBar()->showMessage(text, 5000);
 }
 

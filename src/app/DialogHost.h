@@ -15,8 +15,9 @@ public:
     explicit DialogHost(QWidget* parent = nullptr) : m_parent(parent) {}
 
     void showMessage(const QString& text, const QString& title) override;
-    // In the status bar of the window, for a few seconds.
+    // In the status bar of the window, for a few seconds, or where setStatusShower shows it.
     void showStatus(const QString& text) override;
+    void setStatusShower(std::function<void(const QString&)> shower) { m_statusShower = std::move(shower); }
     // Runs before a message box shows, so that the window behind it shows what the message is about.
     void setBeforeMessage(std::function<void()> hook) { m_beforeMessage = std::move(hook); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override;
@@ -36,6 +37,7 @@ public:
 private:
     QPointer<QWidget> m_parent;
     std::function<void()> m_beforeMessage;
+    std::function<void(const QString&)> m_statusShower;
 };
 
 } // namespace starloom

@@ -2,6 +2,7 @@
 #include "MainWindowParts.h"
 
 #include "AppInfo.h"
+#include "FittingText.h"
 #include "MapView.h"
 #include "MapView3D.h"
 #include "ObjectListModel.h"
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -28,6 +30,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -79,6 +82,8 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
 {
     setObjectName(QStringLiteral("frmMain"));
     m_dialogs.setBeforeMessage([this] { refresh(); });
+    // A note takes the place of the counts for a few seconds, shortened as they are to the room.
+    m_dialogs.setStatusShower([this](const QString& text) { showNote(text); });
     // The layout is designed for an 8-point interface font.
     QFont interfaceFont = font();
     interfaceFont.setPointSizeF(8);
@@ -97,19 +102,27 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     QStatusBar* status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
     status->setSizeGripEnabled(false);
-    m_counts = new QLabel(status);
+    // Each field of the status bar shortens its text rather than lose letters when the window is
+    // narrow (FittingText).
+    m_counts = new FittingLabel(status);
     m_counts->setObjectName(QStringLiteral("lblCounts"));
+    // The counts take the room the other fields leave them (they shorten first).
+    m_counts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     status->addWidget(m_counts, 1);
-    m_gameStatus = new QLabel(status);
+    m_gameStatus = new FittingLabel(status);
     m_gameStatus->setObjectName(QStringLiteral("lblGameStatus"));
     status->addPermanentWidget(m_gameStatus);
     m_pointer = new QLabel(status);
     m_pointer->setObjectName(QStringLiteral("lblPointer"));
     status->addPermanentWidget(m_pointer);
-    m_gridSpacing = new QLabel(status);
+    m_gridSpacing = new FittingLabel(status);
     m_gridSpacing->setObjectName(QStringLiteral("lblGridSpacing"));
     status->addPermanentWidget(m_gridSpacing);
     m_shownCounts.fill(-1);
+    m_noteTimer = new QTimer(this);
+    m_noteTimer->setSingleShot(true);
+    m_noteTimer->setInterval(5000);
+    connect(m_noteTimer, &QTimer::timeout, this, [this] { showNote(QString()); });
     setAcceptDrops(true);
 
     m_options = new OptionsWindow(m_editor, this);
@@ -139,7 +152,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
         twipsToPixels(defaultHeightTwips - nonClientHeightTwips, logicalDpiY()));
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableSize() * 0.95);
-    setMinimumSize(minimumWindowSize());
+    fitDocks();
     resize(size);
     placeWidgets();
     refresh();
@@ -147,14 +160,21 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
 
 void MainWindow::showGameStatus(const QString& text)
 {
-    m_gameStatus->setToolTip(text);
-    m_gameStatus->setText(m_gameStatus->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(200, width() / 3)));
+    // A folder's path can be long: shortened in its middle as the room asks.
+    const QFontMetrics metrics = m_gameStatus->fontMetrics();
+    QStringList forms = {text};
+    for (const int room : {360, 240, 120})
+        if (const QString shorter = metrics.elidedText(text, Qt::ElideMiddle, room); shorter != forms.last())
+            forms << shorter;
+    m_gameStatus->setForms(forms);
 }
 
 MainWindow::~MainWindow()
 {
     // The widgets read the editor, which is destroyed before the QWidget base deletes children.
     m_timer->stop();
+    // Nor may a dock hidden as the window closes fit the window that is going.
+    disconnect(m_checksDock, nullptr, this, nullptr);
     // No event of a widget being destroyed may reach the filter below.
     m_central->removeEventFilter(this);
     if (m_list)
@@ -163,7 +183,9 @@ MainWindow::~MainWindow()
     delete m_options;
     delete m_splash;
     delete m_dock3D;
+    m_dock3D = nullptr;
     delete takeCentralWidget();
+    m_central = nullptr;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -250,6 +272,23 @@ void MainWindow::useRecoveryFolder(const QString& folder)
     m_recoveryTimer->start();
 }
 
+void MainWindow::showNote(const QString& text)
+{
+    m_note = text;
+    if (text.isEmpty()) {
+        m_counts->setForms(m_countForms);
+        return;
+    }
+    // Shortened in its middle, where a long file name usually is, as far as the room asks.
+    const QFontMetrics metrics = m_counts->fontMetrics();
+    QStringList forms = {text};
+    for (const int room : {640, 480, 360, 240, 160})
+        if (const QString shorter = metrics.elidedText(text, Qt::ElideMiddle, room); shorter != forms.last())
+            forms << shorter;
+    m_counts->setForms(forms);
+    m_noteTimer->start();
+}
+
 void MainWindow::showPointer(double x, double y)
 {
     // Rounded down, as the readouts above the view and the placement of an item are.
@@ -262,13 +301,17 @@ void MainWindow::showGridSpacing()
     const MapScene scene = m_top->scene();
     const GridSpacing drawn = drawnGridSpacing(scene, m_top->size());
     const double grid = double(toInt32Clamped(val(scene.gridSizeText)));
-    QString text; // nothing while every line shows
+    QStringList forms; // none while every line shows
     if (drawn.x == drawn.y && drawn.x != grid && drawn.x != 0)
-        text = QStringLiteral("Grid shown every %1 units (grid size %2)").arg(doubleText(drawn.x), doubleText(grid));
+        forms << QStringLiteral("Grid shown every %1 units (grid size %2)").arg(doubleText(drawn.x), doubleText(grid))
+              << QStringLiteral("Grid every %1 units").arg(doubleText(drawn.x))
+              << QStringLiteral("Grid %1").arg(doubleText(drawn.x));
     else if (drawn.x != drawn.y)
-        text = QStringLiteral("Grid shown every %1 x %2 units (grid size %3)")
-                   .arg(doubleText(drawn.x), doubleText(drawn.y), doubleText(grid));
-    m_gridSpacing->setText(text);
+        forms << QStringLiteral("Grid shown every %1 x %2 units (grid size %3)")
+                     .arg(doubleText(drawn.x), doubleText(drawn.y), doubleText(grid))
+              << QStringLiteral("Grid every %1 x %2 units").arg(doubleText(drawn.x), doubleText(drawn.y))
+              << QStringLiteral("Grid %1 x %2").arg(doubleText(drawn.x), doubleText(drawn.y));
+    m_gridSpacing->setForms(forms);
 }
 
 void MainWindow::rebuildRecentMenu()
@@ -407,10 +450,23 @@ void MainWindow::refresh()
         m_shownCounts[i] = count;
     }
     if (countsChanged) {
-        QStringList parts;
-        for (std::size_t i = 0; i < allKinds.size(); ++i)
-            parts << QStringLiteral("%1 %2").arg(name(countNames[i])).arg(m_shownCounts[i]);
-        m_counts->setText(parts.join(QStringLiteral(" \u00b7 ")));
+        // Every kind; the kinds there are; the sum.
+        QStringList all, present;
+        int total = 0;
+        for (std::size_t i = 0; i < allKinds.size(); ++i) {
+            const QString part = QStringLiteral("%1 %2").arg(name(countNames[i])).arg(m_shownCounts[i]);
+            all << part;
+            if (m_shownCounts[i] > 0)
+                present << part;
+            total += m_shownCounts[i];
+        }
+        m_countForms = {all.join(QStringLiteral(" \u00b7 "))};
+        if (present.size() < all.size())
+            m_countForms << (present.isEmpty() ? QStringLiteral("No items") : present.join(QStringLiteral(" \u00b7 ")));
+        if (present.size() > 1)
+            m_countForms << QStringLiteral("%1 %2").arg(total).arg(QLatin1String(total == 1 ? "item" : "items"));
+        if (m_note.isEmpty())
+            m_counts->setForms(m_countForms);
     }
 
     if (m_select)
@@ -436,23 +492,80 @@ void MainWindow::build3DView()
     });
 }
 
-void MainWindow::fitDock3D(bool shown)
+void MainWindow::fitDocks()
 {
-    const bool docked = shown && !m_dock3D->isFloating();
+    const bool docked3D = !m_dock3D->isHidden() && !m_dock3D->isFloating();
     QSize least = minimumWindowSize();
-    if (docked)
+    if (docked3D)
         least.rwidth() +=
             m_dock3D->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    // No dock may squeeze the controls: the central widget keeps the height they need, and beside
+    // the 3-D view their width; the window's least size grows by what the docks shown need.
+    m_central->setMinimumWidth(docked3D ? minimumWindowSize().width() : 0);
+    m_central->setMinimumHeight(minimumClientHeight());
+    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    if (m_checksDock && !m_checksDock->isHidden() && !m_checksDock->isFloating()) {
+        const Qt::DockWidgetArea area = dockWidgetArea(m_checksDock);
+        const QSize dock = m_checksDock->minimumSizeHint().expandedTo(m_checksDock->minimumSize());
+        if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea)
+            least.rheight() += dock.height() + separator;
+        else
+            least.rwidth() += dock.width() + separator;
+    }
+    if (QLayout* l = layout()) {
+        l->invalidate();
+        least = least.expandedTo(l->minimumSize());
+    }
     setMinimumSize(least);
-    // Nor may the separator beside the view squeeze the controls.
-    m_central->setMinimumWidth(docked ? minimumWindowSize().width() : 0);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    shrinkDocksToFit();
+}
+
+void MainWindow::shrinkDocksToFit()
+{
+    // The window's least size leaves the controls their room beside the docks at their least
+    // sizes; a dock bigger than that gives way when the window shrinks, rather than overlap them.
+    if (!m_central)
+        return;
+    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    for (const Qt::Orientation along : {Qt::Vertical, Qt::Horizontal}) {
+        const bool vertical = along == Qt::Vertical;
+        int docks = 0;
+        QDockWidget* biggest = nullptr;
+        for (QDockWidget* dock : {m_checksDock, static_cast<QDockWidget*>(m_dock3D)}) {
+            if (!dock || dock->isHidden() || dock->isFloating())
+                continue;
+            const Qt::DockWidgetArea area = dockWidgetArea(dock);
+            if (vertical != (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea))
+                continue;
+            docks += (vertical ? dock->height() : dock->width()) + separator;
+            if (!biggest || (vertical ? dock->height() > biggest->height() : dock->width() > biggest->width()))
+                biggest = dock;
+        }
+        if (!biggest)
+            continue;
+        const int room = vertical ? height() - menuBar()->height() - statusBar()->height() : width();
+        const int needed = vertical ? minimumClientHeight() : m_central->minimumWidth();
+        if (const int deficit = needed - (room - docks); deficit > 0)
+            resizeDocks({biggest}, {(vertical ? biggest->height() : biggest->width()) - deficit}, along);
+    }
+}
+
+void MainWindow::fitDock3D(bool shown)
+{
+    fitDocks();
+    const bool docked = shown && !m_dock3D->isFloating();
     if (!docked || isMaximized() || isFullScreen())
         return;
     int wanted = minimumWindowSize().width() + m_dock3D->sizeHint().width();
     if (const QScreen* screen = this->screen())
         wanted = std::min(wanted, int(screen->availableSize().width() * 0.95));
     if (width() < wanted)
-        resize(std::max(wanted, least.width()), height());
+        resize(std::max(wanted, minimumWidth()), height());
 }
 
 } // namespace starloom

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DialogHost.h"
+#include "FittingText.h"
 
 #include "editing/Editor.h"
 
@@ -70,6 +71,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // Dropped .level files are loaded, one after the other.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -92,10 +94,18 @@ private:
     // Keeps the controls usable beside the docked 3-D view: widens the window's minimum by the
     // view's, and the window itself when the view is shown docked, as far as the screen allows.
     void fitDock3D(bool shown);
+    // The window's least size for the docks shown (fitDock3D widens the window for the 3-D view too).
+    void fitDocks();
+    // Shrinks a docked dock that leaves the controls less than their least room.
+    void shrinkDocksToFit();
+    // The least height of the client area: every control of the panel inside it.
+    int minimumClientHeight() const;
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();
     void showPointer(double x, double y);
+    // A note of the editor's in the counts' place for a few seconds; an empty one shows the counts again.
+    void showNote(const QString& text);
     void rebuildRecentMenu();
 
     // Selection on the map, the Edit menu's work on it, the Checks dock, "&Save" and the drawing
@@ -114,6 +124,9 @@ private:
     quint64 m_paintedRevision = ~quint64(0);
     bool m_exitConfirmed = false;
     std::array<int, 9> m_shownCounts{};
+    QStringList m_countForms; // the counts' texts, longest first
+    QString m_note;           // the note shown in their place, if any
+    QTimer* m_noteTimer = nullptr;
     QStringList m_shownRecent;
 
     QWidget* m_central = nullptr;
@@ -151,10 +164,10 @@ private:
     QMenu* m_recentMenu = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
-    QLabel* m_counts = nullptr;
+    FittingLabel* m_counts = nullptr;
     QLabel* m_pointer = nullptr;
-    QLabel* m_gridSpacing = nullptr;
-    QLabel* m_gameStatus = nullptr;
+    FittingLabel* m_gridSpacing = nullptr;
+    FittingLabel* m_gameStatus = nullptr;
     QPushButton* m_select = nullptr;
     QLabel* m_selectionCount = nullptr;
     QLabel* m_measure = nullptr;
@@ -166,7 +179,7 @@ private:
     QSpinBox* m_minStartDistance = nullptr;
     QSpinBox* m_fairShare = nullptr;
     QTreeWidget* m_checks = nullptr;
-    QPushButton* m_checksButton = nullptr;
+    FittingButton* m_checksButton = nullptr;
     QStringList m_shownChecks;
     bool m_checksDockSized = false;
     int m_shownLoadProblems = 0; // the editor's loadProblemsRevision when the panel was last opened for it

@@ -7,6 +7,7 @@
 
 #include "MapView.h"
 #include "ObjectListModel.h"
+#include "Twips.h"
 
 #include "editing/Transforms.h"
 
@@ -179,10 +180,14 @@ void MainWindow::buildEditingUi()
     if (QWidget* last = m_kinds[8]) // below "Ships", in the second column of the kind buttons
         m_select->setGeometry(last->x(), last->y() + last->height() + 2, last->width(), last->height() + 2);
     connect(m_select, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdSelect_Click(); }); });
+    // Below "Apply", as wide as the panel's other controls (the panel's own width is set later,
+    // by the layout) and as high as its text.
     m_selectionCount = new QLabel(m_frame);
     m_selectionCount->setObjectName(QStringLiteral("lblSelectionCount"));
     if (m_apply)
-        m_selectionCount->setGeometry(8, m_apply->y() + m_apply->height() + 8, m_frame->width() - 16, 18);
+        m_selectionCount->setGeometry(twipsToPixels(120, logicalDpiX()),
+            m_apply->y() + m_apply->height() + twipsToPixels(120, logicalDpiY()), twipsToPixels(2535, logicalDpiX()),
+            m_selectionCount->fontMetrics().height() + 4);
     m_selectionCount->hide();
 
     // --- the map: a press selects or starts a drag
@@ -256,16 +261,20 @@ void MainWindow::buildEditingUi()
     // and so does a load that found problems.
     m_checksDock->hide();
     // The first time it opens it takes a strip of the window, so the views keep most of it.
+    // Docked, it makes the window's least size taller rather than squeeze the controls.
     connect(m_checksDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (!visible || m_checksDockSized || m_checksDock->isFloating())
-            return;
-        m_checksDockSized = true;
-        resizeDocks({m_checksDock}, {std::max(120, height() / 5)}, Qt::Vertical);
+        if (visible && !m_checksDockSized && !m_checksDock->isFloating()) {
+            m_checksDockSized = true;
+            resizeDocks({m_checksDock}, {std::max(120, height() / 5)}, Qt::Vertical);
+        }
+        fitDocks();
+        shrinkDocksToFit();
     });
-    m_checksButton = new QPushButton(statusBar());
+    connect(m_checksDock, &QDockWidget::topLevelChanged, this, [this] { fitDocks(); });
+    m_checksButton = new FittingButton(statusBar());
     m_checksButton->setObjectName(QStringLiteral("cmdChecks"));
     m_checksButton->setFlat(true);
-    m_checksButton->setToolTip(QStringLiteral("Show or hide the Checks panel"));
+    m_checksButton->setStatusTip(QStringLiteral("Show or hide the Checks panel"));
     statusBar()->addPermanentWidget(m_checksButton);
     connect(
         m_checksButton, &QPushButton::clicked, this, [this] { m_checksDock->setVisible(!m_checksDock->isVisible()); });
@@ -364,9 +373,10 @@ void MainWindow::showChecks()
         m_shownLoadProblems = m_editor.loadProblemsRevision();
         m_checksDock->show();
     }
-    // One count in both places, in words.
+    // One count in both places, in words; a narrow window shows the number alone.
     const QString count = checksCountText(findings, m_editor.loadProblems().size());
-    m_checksButton->setText(QStringLiteral("Checks: %1").arg(count));
+    m_checksButton->setForms({QStringLiteral("Checks: %1").arg(count),
+        QStringLiteral("Checks (%1)").arg(findings.size() + m_editor.loadProblems().size())});
     m_checksDock->setWindowTitle(QStringLiteral("Checks: %1").arg(count));
     if (texts == m_shownChecks)
         return;

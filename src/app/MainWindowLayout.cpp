@@ -328,13 +328,15 @@ void MainWindow::buildPanel()
 
 QSize MainWindow::minimumWindowSize() const
 {
-    const double dx = logicalDpiX();
-    const double dy = logicalDpiY();
     // The panel, which keeps to the right edge, clear of the zoom buttons, which keep to the left.
-    const int width = twipsToPixels(zoomOutRightTwips + panelGapTwips + 2950 - nonClientWidthTwips, dx);
+    const int width = twipsToPixels(zoomOutRightTwips + panelGapTwips + 2950 - nonClientWidthTwips, logicalDpiX());
     // Every control of the panel inside the client area, and the status bar below it.
-    const int client = twipsToPixels(60 + panelContentBottomTwips, dy);
-    return {width, client + menuBar()->sizeHint().height() + statusBar()->sizeHint().height()};
+    return {width, minimumClientHeight() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height()};
+}
+
+int MainWindow::minimumClientHeight() const
+{
+    return twipsToPixels(60 + panelContentBottomTwips, logicalDpiY());
 }
 
 bool MainWindow::placeWidgets()

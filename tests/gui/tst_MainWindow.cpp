@@ -6,9 +6,14 @@
 
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableWidget>
 
 #include <cstring>
@@ -153,6 +158,126 @@ TEST_F(MainWindowTest, TheSmallestWindowKeepsEveryControlUsable)
     }
     trigger("mnuView3D");
     EXPECT_EQ(window->minimumWidth(), alone) << "hidden, the view takes no room";
+}
+
+// The texts of the visible labels and buttons of `root` that do not fit their widgets, and the
+// widgets of the status bar that overlap.
+QStringList cutOffTexts(const QWidget* root)
+{
+    QStringList faults;
+    for (const QWidget* w : root->findChildren<QWidget*>()) {
+        if (!w->isVisible() || qobject_cast<const QAbstractItemView*>(w->parentWidget()))
+            continue;
+        const QFontMetrics metrics = w->fontMetrics();
+        QString text;
+        int needed = 0;
+        if (const auto* label = qobject_cast<const QLabel*>(w); label && !label->wordWrap()) {
+            text = label->text();
+            needed = metrics.horizontalAdvance(text) + 2 * label->margin();
+            if (metrics.height() > label->contentsRect().height())
+                faults << QStringLiteral("%1 \"%2\" is cut off below").arg(w->objectName(), text);
+            if (needed > label->contentsRect().width())
+                faults << QStringLiteral("%1 \"%2\" is cut off (%3 > %4)")
+                              .arg(w->objectName(), text)
+                              .arg(needed)
+                              .arg(label->contentsRect().width());
+            continue;
+        }
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+            text = button->text().remove(u'&');
+            if (text.isEmpty())
+                continue;
+            // The room the style draws the text in.
+            QStyleOptionButton option;
+            option.initFrom(w);
+            option.text = text;
+            const QStyle::SubElement contents = qobject_cast<const QCheckBox*>(w) ? QStyle::SE_CheckBoxContents
+                : qobject_cast<const QRadioButton*>(w)                            ? QStyle::SE_RadioButtonContents
+                                                                                  : QStyle::SE_PushButtonContents;
+            const QRect room = w->style()->subElementRect(contents, &option, w);
+            needed = metrics.horizontalAdvance(text);
+            if (needed > room.width() || metrics.height() > room.height())
+                faults << QStringLiteral("%1 \"%2\" is cut off (%3 > %4)")
+                              .arg(w->objectName(), text)
+                              .arg(needed)
+                              .arg(room.width());
+        }
+    }
+    if (const auto* window = qobject_cast<const QMainWindow*>(root)) {
+        QList<const QWidget*> fields;
+        for (const QWidget* w : window->statusBar()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (w->isVisible() && !w->geometry().isEmpty())
+                fields << w;
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            for (qsizetype j = i + 1; j < fields.size(); ++j)
+                if (fields[i]->geometry().intersects(fields[j]->geometry()))
+                    faults << fields[i]->objectName() + QStringLiteral(" overlaps ") + fields[j]->objectName();
+    }
+    return faults;
+}
+
+// Run at 96 dpi with the suite and at 144 dpi by the ctest "gui_text_fits_at_144_dpi".
+class TextFitsTest : public GuiTest {};
+
+TEST_F(TextFitsTest, NoTextIsCutOffInTheSmallestWindowWithEveryFieldFilled)
+{
+    // Items of every kind, two selected (the selection's count, the measured distance), a grid
+    // fine enough to be thinned out, the pointer's place, and the Checks panel open.
+    const QString path = dir.filePath(QStringLiteral("full.level"));
+    QByteArray body = "maxPlayers = 2\nfunction DetermChunk()\n"
+                      "  addPoint(\"StartPos0\", {-1000000, 0, -1000000}, {0, 0, 0})\n"
+                      "  addPoint(\"StartPos1\", {1000000, 0, 1000000}, {0, 0, 0})\n";
+    for (int i = 0; i < 300; ++i)
+        body += "  addAsteroid(\"NoSuchRock\", {" + QByteArray::number(i * 100) + ", 40000, 0}, 100, 0, 0, 0, 0)\n"
+            + "  addPebble(\"pebble_0\", {0, " + QByteArray::number(i) + ", 0}, 0, 0, 0)\n";
+    body += "  addCloud(\"c\", \"cloud_0\", {0, 0, 0}, {1, 1, 1, 1}, 0, 100)\n"
+            "  addDustCloud(\"d\", \"dustcloud_0\", {0, 0, 0}, {1, 1, 1, 1}, 0, 100)\n"
+            "  addNebula(\"n\", \"M05_nores\", {0, 0, 0}, {1, 1, 1, 1}, 0, 100)\n"
+            "  addSalvage(\"Salvage_Chunk_1\", {0, 0, 0}, 100, 0, 0, 0, 0)\n"
+            "  addSquadron(\"m\", \"meg_balcoragate\", {0, 0, 0}, -1, {0, 0, 0}, 0, 0)\n"
+            "  addSquadron(\"s\", \"kus_scout\", {0, 0, 0}, 0, {0, 0, 0}, 0, 0)\n"
+            "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\nend\n";
+    writeBytes(path, body);
+    ASSERT_TRUE(window->loadFile(path));
+    editor().setGridSize(QStringLiteral("10"));
+    ASSERT_TRUE(editor().Command1_Click());
+    editor().Picture1_MouseMove(0, 0, -999999, -999999);
+    editor().setSelection({0, 1});
+    find("dockChecks")->show();
+    window->refresh();
+    window->resize(100, 100);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->size(), window->minimumSize());
+    EXPECT_TRUE(find("lblSelectionCount")->isVisible());
+    QStringList faults = cutOffTexts(window.get());
+    // The open panel takes no room from the controls.
+    auto outside = [this] {
+        QStringList out;
+        const QWidget* frame = find("Frame1");
+        for (const QWidget* w : frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (w->isVisible() && !frame->rect().contains(w->geometry()))
+                out << w->objectName() + QStringLiteral(" lies outside the panel");
+        return out;
+    };
+    faults += outside();
+    // The panel of every kind, placing and editing, with the most controls each shows.
+    for (int kind = 1; kind <= 9; ++kind) {
+        click(QStringLiteral("Option%1").arg(kind).toLatin1().constData());
+        QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End);
+        faults += cutOffTexts(find("Frame1")) + outside();
+    }
+    clickListRow(0);
+    faults += cutOffTexts(find("Frame1")) + outside();
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n")).toStdString();
+}
+
+TEST_F(TextFitsTest, NoTextIsCutOffInTheOptionsWindow)
+{
+    trigger("mnuFileGlobals");
+    auto* options = window->findChild<QWidget*>(QStringLiteral("frmGlobals"));
+    ASSERT_TRUE(options && options->isVisible());
+    const QStringList faults = cutOffTexts(options);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n")).toStdString();
 }
 
 TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
@@ -333,6 +458,7 @@ TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
     openOptions();
     retype(in("txtGridSize"), QStringLiteral("300"));
     QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
+    QCoreApplication::processEvents(); // the status bar makes room for the longer text
     const QString shown = label("lblGridSpacing");
     const double spacing = shown.section(u' ', 3, 3).toDouble();
     ASSERT_GT(spacing, 300)

@@ -190,6 +190,44 @@ BENCHMARK(BM_DeleteObject)
     ->ArgName("items")
     ->Unit(benchmark::kMicrosecond);
 
+// The editor's part of a big step: Rotate Copies (two-fold) and Delete All of every item, timed
+// when done, undone or redone; undo and redo should cost about what the step cost.
+void BM_BigStep(benchmark::State& state)
+{
+    const bool deleteAll = state.range(0) != 0;
+    const int phase = static_cast<int>(state.range(1)); // 0 do, 1 undo, 2 redo
+    const int items = static_cast<int>(state.range(2));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto loaded = std::make_unique<LoadedEditor>(items);
+        Editor& e = *loaded->editor;
+        e.selectAll();
+        auto step = [&] { deleteAll ? e.deleteSelection() : e.rotateCopies(2); };
+        if (phase >= 1)
+            step();
+        if (phase == 2)
+            e.undo();
+        state.ResumeTiming();
+        if (phase == 0)
+            step();
+        else if (phase == 1)
+            e.undo();
+        else
+            e.redo();
+        state.PauseTiming();
+        if (e.rows().size()
+            != static_cast<std::size_t>(deleteAll ? (phase == 1 ? items : 0) : (phase == 1 ? items : 2 * items - 4)))
+            state.SkipWithError("the step did not leave the rows expected");
+        loaded.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BigStep)
+    ->ArgsProduct({{0, 1}, {0, 1, 2}, {20000}})
+    ->ArgNames({"deleteAll", "phase", "items"})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
 // A full repaint of both views into a 1600 x 1000 image: mode 0 labels on, 1 zoomed in three
 // times, 2 labels off, 3 labels on without leaving out those that overlap.
 void BM_Repaint(benchmark::State& state)

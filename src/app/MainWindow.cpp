@@ -425,6 +425,8 @@ void MainWindow::refresh()
     m_listModel->sync();
     const int selected = e.selectedRow();
     QItemSelectionModel* selection = m_list->selectionModel();
+    if (e.selection().size() <= 1)
+        m_listedSelection.clear(); // shown as the current row
     if (e.selection().size() > 1) {
         showListSelection();
     } else if (selected < 0) {

@@ -185,6 +185,8 @@ private:
     int m_shownLoadProblems = 0; // the editor's loadProblemsRevision when the panel was last opened for it
     std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list (its UserRole)
     bool m_listSelecting = false;
+    std::vector<int> m_listedSelection;   // the several rows the list last showed selected
+    quint64 m_listedSerial = ~quint64(0); // the rows' change serial then
     QAction* m_hideAll = nullptr;
     std::array<QAction*, 9> m_showKinds{};
 

@@ -331,9 +331,23 @@ void MainWindow::showListSelection()
     QItemSelectionModel* model = m_list->selectionModel();
     if (rows.size() <= 1)
         return; // the single row is shown as the current row
+    // Shown already, and the list's rows have not changed since.
+    if (rows == m_listedSelection && m_listedSerial == m_editor.rowChanges().serial())
+        return;
+    m_listedSelection = rows;
+    m_listedSerial = m_editor.rowChanges().serial();
+    // One range per run of rows, so that selecting every row of a big level is one range, not
+    // thousands that the selection model would compare with each other.
     QItemSelection wanted;
-    for (const int row : rows)
-        wanted.select(m_listModel->index(row, 0), m_listModel->index(row, m_listModel->columnCount() - 1));
+    const int lastColumn = m_listModel->columnCount() - 1;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t end = i + 1;
+        while (end < rows.size() && rows[end] == rows[end - 1] + 1)
+            ++end;
+        wanted.append(
+            QItemSelectionRange(m_listModel->index(rows[i], 0), m_listModel->index(rows[end - 1], lastColumn)));
+        i = end;
+    }
     m_listSelecting = true;
     model->select(wanted, QItemSelectionModel::ClearAndSelect);
     m_listSelecting = false;

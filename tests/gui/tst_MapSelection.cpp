@@ -43,6 +43,23 @@ TEST_F(MapSelectionTest, ClickOnAMarkSelectsItAndADragMovesIt)
     EXPECT_EQ(listRows(), 4);
 }
 
+TEST_F(MapSelectionTest, AnUndoneDeleteAllSelectsTheRowsAgainAsOneRange)
+{
+    for (int x : {60, 120, 180, 240, 300})
+        clickTop({x, 80}, "Option2");
+    trigger("mnuEditSelectAll");
+    trigger("mnuEditDelete");
+    ASSERT_EQ(listRows(), 0);
+    trigger("mnuEditUndo");
+    ASSERT_EQ(listRows(), 5);
+    // Thousands of rows selected one range each made the list compare every range with every other.
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 5);
+    EXPECT_EQ(list()->selectionModel()->selection().size(), 1);
+    trigger("mnuEditRedo");
+    trigger("mnuEditUndo");
+    EXPECT_EQ(list()->selectionModel()->selection().size(), 1);
+}
+
 TEST_F(MapSelectionTest, TheChecksDockListsFindingsAndSelectsTheirItemsOnClick)
 {
     auto* checks = find<QTreeWidget>("lstChecks");

@@ -485,3 +485,34 @@ TEST(MapPainter, ItemsJustOutsideAndLabelsFromFarLeftStillReachIntoTheView)
 }
 
 } // namespace
+
+namespace {
+
+// The selection's squares written into the image's pixels are the ones the painter draws.
+TEST(MapPainter, ASelectionOfThousandsIsFramedAsThePainterFramesIt)
+{
+    Map map;
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> at(-31000, 31000);
+    std::vector<int> rows;
+    for (int i = 0; i < 3000; ++i) {
+        map.add(at(rng), at(rng), at(rng) / 2);
+        rows.push_back(i);
+    }
+    map.scene.selection = &rows;
+    for (const bool front : {false, true}) {
+        const QImage direct = map.top({600, 400}, front);
+        // An image of another format is painted through QPainter alone.
+        QImage painted({600, 400}, QImage::Format_RGB888);
+        painted.fill(Qt::magenta);
+        {
+            QPainter p(&painted);
+            front ? map.painter.paintFrontView(p, painted.size(), map.scene)
+                  : map.painter.paintTopView(p, painted.size(), map.scene);
+        }
+        EXPECT_TRUE(direct == painted.convertToFormat(QImage::Format_RGB32)) << front;
+        EXPECT_GT(count(direct, white), 10000) << front;
+    }
+}
+
+} // namespace

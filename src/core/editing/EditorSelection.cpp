@@ -325,9 +325,9 @@ bool Editor::pasteText(const QByteArray& text)
     const std::int64_t dy = std::int64_t(pointerY()) - first.y;
     for (NewItem& item : items)
         item.record = shiftedRecord(std::move(item.record), dx, dy);
-    const Additions added =
+    Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
-    pushSelectionEdit(QStringLiteral("Paste %1 Items").arg(added.rows.size()), added.steps, added.rows);
+    pushSelectionEdit(QStringLiteral("Paste %1 Items").arg(added.rows.size()), std::move(added.steps), added.rows);
     return !added.rows.empty();
 }
 
@@ -336,21 +336,22 @@ void Editor::duplicateSelection()
     const auto g = static_cast<std::int64_t>(gridStep());
     const std::vector<NewItem> items =
         itemsOf(m_level, m_selection, [g](AnyRecord r) { return shiftedRecord(std::move(r), g, g); });
-    const Additions added =
+    Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
-    pushSelectionEdit(QStringLiteral("Duplicate %1 Items").arg(items.size()), added.steps, added.rows);
+    pushSelectionEdit(QStringLiteral("Duplicate %1 Items").arg(items.size()), std::move(added.steps), added.rows);
 }
 
 void Editor::mirrorSelection(MirrorAxis axis)
 {
     const std::vector<NewItem> items =
         itemsOf(m_level, m_selection, [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); });
-    const Additions added =
+    Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
     int players = m_level.settings.playerCount();
     for (const int slot : added.slots)
         players = std::max(players, slot + 1);
-    pushSelectionEdit(QStringLiteral("Mirror across the %1").arg(axisText(axis)), added.steps, added.rows, players);
+    pushSelectionEdit(
+        QStringLiteral("Mirror across the %1").arg(axisText(axis)), std::move(added.steps), added.rows, players);
 }
 
 void Editor::flipSelection(MirrorAxis axis)
@@ -365,14 +366,14 @@ void Editor::rotateCopies(int n)
     if (n < 2 || n > 8 || m_selection.empty())
         return;
     const std::vector<NewItem> copies = rotatedCopies(itemsOf(m_level, m_selection, [](AnyRecord r) { return r; }), n);
-    const Additions added =
+    Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), copies);
     int players = m_level.settings.playerCount();
     for (const int slot : added.slots)
         players = std::max(players, slot + 1);
     std::vector<int> after = m_selection;
     after.insert(after.end(), added.rows.begin(), added.rows.end());
-    pushSelectionEdit(QStringLiteral("Rotate %1 Copies").arg(n - 1), added.steps, after, players);
+    pushSelectionEdit(QStringLiteral("Rotate %1 Copies").arg(n - 1), std::move(added.steps), after, players);
     if (added.leftOut > 0)
         message(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
                     .arg(added.leftOut));
@@ -401,9 +402,9 @@ void Editor::makeSymmetric(int n)
             - static_cast<int>(
                 std::lower_bound(split.removed.begin(), split.removed.end(), row) - split.removed.begin()));
     const int remaining = static_cast<int>(m_level.rows.size() - split.removed.size());
-    const Additions added = additionSteps(m_level.document, taken, remaining,
+    Additions added = additionSteps(m_level.document, taken, remaining,
         rotatedCopies(itemsOf(m_level, split.kept, [](AnyRecord r) { return r; }), n));
-    steps.insert(steps.end(), added.steps.begin(), added.steps.end());
+    steps.insert(steps.end(), std::make_move_iterator(added.steps.begin()), std::make_move_iterator(added.steps.end()));
     kept.insert(kept.end(), added.rows.begin(), added.rows.end());
     int players = n;
     for (const int slot : added.slots)

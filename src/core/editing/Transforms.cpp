@@ -34,13 +34,23 @@ template <class T> T wrapped(T degrees)
 
 template <class Rec> constexpr bool isStart = std::is_same_v<Rec, PlayerStartRecord>;
 
-// "Asteroid #3" from index 2 becomes "Asteroid #8" at index 7; other texts stay.
+// "Asteroid #3" from index 2 becomes "Asteroid #8" at index 7; other texts stay. (Run for every
+// item of a big copy: the number is compared digit by digit, not made into a text.)
 QString renumbered(const QString& text, int oldIndex, int newIndex)
 {
-    const QString suffix = QStringLiteral("#") + QString::number(oldIndex + 1);
-    if (oldIndex < 0 || !text.endsWith(suffix))
+    if (oldIndex < 0)
         return text;
-    return text.left(text.size() - suffix.size()) + QStringLiteral("#") + QString::number(newIndex + 1);
+    qsizetype at = text.size();
+    for (int n = oldIndex + 1; n > 0; n /= 10) {
+        if (at == 0 || text[--at] != QChar(u'0' + n % 10))
+            return text;
+    }
+    if (at == 0 || text[at - 1] != u'#')
+        return text;
+    QString result;
+    result.reserve(at + 11);
+    result.append(QStringView(text).left(at)).append(QString::number(newIndex + 1));
+    return result;
 }
 
 } // namespace
@@ -109,6 +119,8 @@ Additions additionSteps(const LevelDocument& document, std::array<bool, playerSl
     const std::vector<NewItem>& items)
 {
     Additions out;
+    out.steps.reserve(2 * items.size());
+    out.rows.reserve(items.size());
     std::array<int, 10> appended{};
     int row = firstRow;
     for (const NewItem& item : items) {
@@ -149,6 +161,7 @@ Additions additionSteps(const LevelDocument& document, std::array<bool, playerSl
 std::vector<EditStep> deletionSteps(const Level& level, const std::vector<int>& rows)
 {
     std::vector<EditStep> steps;
+    steps.reserve(2 * rows.size());
     for (const int row : rows) {
         const ObjectRow& r = level.rows.at(static_cast<std::size_t>(row));
         if (level.document.exists(r.kind, r.arrayId)) {
@@ -200,6 +213,7 @@ std::vector<NewItem> itemsFromLevelText(const QByteArray& text, ModelLists& mode
 std::vector<NewItem> rotatedCopies(const std::vector<NewItem>& items, int n)
 {
     std::vector<NewItem> copies;
+    copies.reserve(items.size() * static_cast<std::size_t>(std::max(n - 1, 0)));
     for (int k = 1; k < n; ++k) {
         const double degrees = 360.0 * k / n;
         for (const NewItem& item : items) {

@@ -66,6 +66,7 @@ std::array<bool, playerSlots> takenSlots(const LevelDocument& document);
 template <class F> std::vector<NewItem> itemsOf(const Level& level, const std::vector<int>& rows, F&& change)
 {
     std::vector<NewItem> items;
+    items.reserve(rows.size());
     for (const int row : rows) {
         const ObjectRow& r = level.rows.at(static_cast<std::size_t>(row));
         if (level.document.exists(r.kind, r.arrayId))
@@ -78,6 +79,7 @@ template <class F> std::vector<NewItem> itemsOf(const Level& level, const std::v
 template <class F> std::vector<EditStep> changeSteps(const Level& level, const std::vector<int>& rows, F&& change)
 {
     std::vector<EditStep> steps;
+    steps.reserve(rows.size());
     for (const int row : rows) {
         const ObjectRow& r = level.rows.at(static_cast<std::size_t>(row));
         if (!level.document.exists(r.kind, r.arrayId))

@@ -374,6 +374,69 @@ void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
 
 // The marks of the selected rows and of the row under the pointer, the rubber band and the
 // measured line. `front`: the front view (posX against posZ), which shows only the selection.
+// The white square around each selected item, drawn once for the items that share a pixel: all
+// of a big level may be selected (after Rotate Copies, or an undone Delete All), so the squares
+// are written straight into the image's pixels where DirectPixels allows, else drawn in one call.
+void drawSelectionMarks(
+    QPainter& painter, QSize pixels, const MapScene& scene, const ViewScale& s, const ItemReader& items, bool front)
+{
+    constexpr int half = 5;
+    const int w = pixels.width();
+    const int h = pixels.height();
+    std::vector<bool> marked(static_cast<std::size_t>(w + 2 * half + 1) * static_cast<std::size_t>(h + 2 * half + 1));
+    std::vector<QRect> squares;
+    ItemView item;
+    for (const int row : *scene.selection) {
+        if (row < 0 || row >= static_cast<int>(scene.rows->size())
+            || !items.read((*scene.rows)[static_cast<std::size_t>(row)], item))
+            continue;
+        const QPointF at = s.toPixel(item.x, front ? item.z : item.y, pixels);
+        if (!(at.x() >= -half && at.y() >= -half && at.x() <= w + half && at.y() <= h + half))
+            continue;
+        const int x = snap(at.x());
+        const int y = snap(at.y());
+        const auto cell = static_cast<std::size_t>(y + half) * static_cast<std::size_t>(w + 2 * half + 1)
+            + static_cast<std::size_t>(x + half);
+        if (cell >= marked.size() || marked[cell])
+            continue;
+        marked[cell] = true;
+        squares.emplace_back(x - half, y - half, 2 * half, 2 * half);
+    }
+    if (squares.empty())
+        return;
+    if (const DirectPixels d = DirectPixels::of(painter); d.bits && !painter.testRenderHint(QPainter::Antialiasing)) {
+        // As the painter draws a rectangle with a one-pixel pen: its outline from left to
+        // left + width and from top to top + height, edges included. A square the view cuts
+        // is left to the painter, which cuts it its own way.
+        const QRect& c = d.clip;
+        auto put = [&](int px, int py) {
+            d.bits[qsizetype(py + d.shift.y()) * d.stride + px + d.shift.x()] = 0xffffffffu;
+        };
+        std::vector<QRect> cut;
+        for (const QRect& r : squares) {
+            const int right = r.left() + r.width();
+            const int bottom = r.top() + r.height();
+            if (r.left() < c.left() || right > c.right() || r.top() < c.top() || bottom > c.bottom()) {
+                cut.push_back(r);
+                continue;
+            }
+            for (int px = r.left(); px <= right; ++px) {
+                put(px, r.top());
+                put(px, bottom);
+            }
+            for (int py = r.top() + 1; py < bottom; ++py) {
+                put(r.left(), py);
+                put(right, py);
+            }
+        }
+        squares = std::move(cut);
+        if (squares.empty())
+            return;
+    }
+    painter.setPen(QPen(QColor(255, 255, 255), 1));
+    painter.drawRects(squares.data(), static_cast<int>(squares.size()));
+}
+
 void drawEditorMarks(QPainter& painter, QSize pixels, const MapScene& scene, bool front)
 {
     const ViewScale& s = front ? scene.front : scene.top;
@@ -391,10 +454,8 @@ void drawEditorMarks(QPainter& painter, QSize pixels, const MapScene& scene, boo
         painter.setPen(QPen(colour, 1));
         painter.drawRect(QRect(snap(at.x()) - half, snap(at.y()) - half, 2 * half, 2 * half));
     };
-    if (scene.selection) {
-        for (const int row : *scene.selection)
-            mark(row, QColor(255, 255, 255), 5);
-    }
+    if (scene.selection)
+        drawSelectionMarks(painter, pixels, scene, s, items, front);
     if (!front) {
         mark(scene.hoveredRow, QColor(0, 200, 255), 7);
         if (scene.rubberBand) {

@@ -304,6 +304,13 @@ protected:
         return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))
             ->findChild<T*>(QString::fromLatin1(name));
     }
+    // Writes a level file into the test's folder and loads it.
+    void loadLevel(const char* name, const QByteArray& text)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        writeBytes(path, text);
+        ASSERT_TRUE(editor().loadFile(path));
+    }
     QString stored(const char* key) const
     {
         return QSettings(settingsPath(), QSettings::IniFormat).value(QLatin1String(key)).toString();
@@ -325,11 +332,9 @@ using PaintingTest = OptionsTest;
 
 TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
 {
-    const QString path = dir.filePath(QStringLiteral("kept.level"));
-    writeBytes(path,
+    loadLevel("kept.level",
         "maxPlayers = 3\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
         "startPos = 1}\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\n  setBattleMusic(\"b\")\nend\n");
-    ASSERT_TRUE(editor().loadFile(path));
     OptionsWindow* options = openOptions();
     ASSERT_NE(options, nullptr);
     auto* table = in<QTableWidget>("tblPlayers");
@@ -348,11 +353,9 @@ TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
 
 TEST_F(OptionsTest, TheRaceIsChosenFromTheRacesTheGameKnowsOrTypedAndAnUnknownOneIsAChecksWarning)
 {
-    const QString path = dir.filePath(QStringLiteral("races.level"));
-    writeBytes(path,
+    loadLevel("races.level",
         "maxPlayers = 2\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
         "startPos = 1}\n");
-    ASSERT_TRUE(editor().loadFile(path));
     openOptions();
     auto* table = in<QTableWidget>("tblPlayers");
     // In the form the entry names its race: raceName for the file's player, raceID for the standard one.

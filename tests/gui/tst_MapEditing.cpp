@@ -151,6 +151,7 @@ TEST_F(MapEditingTest, TheCaptionAndTheCheckedButtonTellWhatTheNextClickDoes)
     auto state = [&] {
         return label("Label7") + u'|' + (asteroid->isChecked() ? u'A' : u'-') + (select->isChecked() ? u'S' : u'-');
     };
+    EXPECT_EQ(state(), QStringLiteral("Select mode|-S")) << "at the start no kind is armed: a click selects";
     clickTop({100, 100}, "Option2");
     EXPECT_EQ(state(), QStringLiteral("Placement mode|A-"));
     EXPECT_EQ(listRows(), 1);

@@ -294,7 +294,7 @@ public:
     EditorMode mode() const { return m_panel.mode; }
     // What Label7 shows, which always tells what the next click on the map does: "Placement mode"
     // (it places the checked kind), "Editing mode" (it moves the item being edited), "Select mode"
-    // (no kind is armed: it selects), empty before anything was chosen.
+    // (no kind is armed, as at the start: it selects).
     QString modeText() const;
     // The kind button shown checked: the kind a click places (or whose item it moves); none while
     // the select tool is on.

@@ -34,7 +34,7 @@ int Editor::freePlayerEntry(int from) const
 
 QString Editor::modeText() const
 {
-    if (!m_placementArmed && m_panel.mode != EditorMode::None)
+    if (!m_placementArmed)
         return QStringLiteral("Select mode");
     return modeCaption(m_panel.mode);
 }

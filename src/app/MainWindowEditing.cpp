@@ -298,7 +298,7 @@ void MainWindow::buildEditingUi()
     showChecks->setCheckable(true);
     connect(showChecks, &QAction::triggered, m_checksDock, &QDockWidget::setVisible);
     connect(m_checksDock, &QDockWidget::visibilityChanged, showChecks,
-        [this, showChecks] { showChecks->setChecked(m_checksDock->isVisible()); });
+        [showChecks, dock = m_checksDock] { showChecks->setChecked(dock->isVisible()); });
     view->addAction(showChecks);
     // The Help menu stays last.
     if (QMenu* help = menuNamed(menuBar(), QStringLiteral("mnuHelp"))) {

@@ -16,10 +16,10 @@ void Translator::toValue(Expr& e)
     if (e.kind == Kind::Plain)
         return;
     if (e.kind == Kind::Bool) {
-        insertAt(e.mark, "(");
+        wrap(e, "(");
         append("and 1 or nil)");
     } else {
-        insertAt(e.mark, "__L4bool(");
+        wrap(e, "__L4bool(");
         append(")");
     }
     e.kind = Kind::Plain;
@@ -89,7 +89,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
         const qint64 line = m_tok.line;
         if (op == Binary::Concat) {
             toValue(e);
-            insertAt(e.mark, "__L4cat(");
+            wrap(e, "__L4cat(");
             while (m_tok.type == T::Concat) {
                 append(",");
                 advance();
@@ -102,7 +102,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
             if (!asCondition)
                 toValue(e);
             if (e.logic) { // Lua 4: "a or b and c" is "(a or b) and c"
-                insertAt(e.mark, "(");
+                wrap(e, "(");
                 append(")");
             }
             const bool raw = e.kind != Kind::Plain;

@@ -5,12 +5,15 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace starloom::lua4src {
 
@@ -413,9 +416,59 @@ private:
     qint64 m_line = 1;
 };
 
+// What a translation costs: the operations it does (tokens read, names looked up, bytes written)
+// and the bytes it allocates, told to `charge` as it goes (the bytes before they are allocated).
+struct TranslationCost {
+    std::function<void(std::uint64_t work, std::size_t bytes)> charge; // may throw to stop it
+    std::uint64_t work = 0;
+    std::size_t bytes = 0;
+
+    void count(std::uint64_t n = 1)
+    {
+        work += n;
+        if (work - m_workCharged >= 4096)
+            flush();
+    }
+    void flush()
+    {
+        if (charge && work > m_workCharged)
+            charge(work - m_workCharged, 0);
+        m_workCharged = work;
+    }
+    void grow(std::size_t more)
+    {
+        bytes += more;
+        if (charge)
+            charge(0, more);
+    }
+    // Makes room for `more` bytes at the end of `text`, charging what its capacity grows by.
+    void room(std::string& text, std::size_t more)
+    {
+        const std::size_t need = text.size() + more;
+        if (need <= text.capacity())
+            return;
+        const std::size_t capacity = std::max({need, 2 * text.capacity(), std::size_t{256}});
+        grow(capacity - text.capacity());
+        text.reserve(capacity);
+    }
+    template <class T> void room(std::vector<T>& list, std::size_t more)
+    {
+        const std::size_t need = list.size() + more;
+        if (need <= list.capacity())
+            return;
+        const std::size_t capacity = std::max({need, 2 * list.capacity(), std::size_t{16}});
+        grow((capacity - list.capacity()) * sizeof(T));
+        list.reserve(capacity);
+    }
+
+private:
+    std::uint64_t m_workCharged = 0;
+};
+
 // Reads the arguments of a call when they are all constants (Lua4Literals.cpp), from `at` (just
 // after the "(") and appends them to `out` in the form lua4LiteralArguments reads back. Returns
 // where the ")" ends, or nullopt (and `out` as it was) when an argument is not a constant.
-std::optional<Lexer::State> readLiteralArguments(std::string_view source, Lexer::State at, std::string& out);
+std::optional<Lexer::State> readLiteralArguments(
+    std::string_view source, Lexer::State at, std::string& out, TranslationCost& cost);
 
 } // namespace starloom::lua4src

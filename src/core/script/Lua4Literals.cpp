@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 namespace starloom {
@@ -60,7 +61,10 @@ bool numeralValue(std::string_view raw, double& value)
 //   entry: value (an item) | 'k' u32 length, bytes, value (a field)
 class LiteralReader {
 public:
-    LiteralReader(std::string_view source, Lexer::State at, std::string& out) : m_lex(source, at), m_out(out)
+    LiteralReader(std::string_view source, Lexer::State at, std::string& out, TranslationCost& cost)
+        : m_lex(source, at),
+          m_out(out),
+          m_cost(cost)
     {
         advance();
     }
@@ -103,11 +107,13 @@ private:
             return;
         }
         m_lex.next(m_tok);
+        m_cost.count();
     }
     const Token& peek()
     {
         if (!m_hasAhead) {
             m_lex.next(m_ahead);
+            m_cost.count();
             m_hasAhead = true;
         }
         return m_ahead;
@@ -116,6 +122,7 @@ private:
 
     std::size_t reserveCount()
     {
+        m_cost.room(m_out, 4);
         m_out.append(4, '\0');
         return m_out.size() - 4;
     }
@@ -129,6 +136,7 @@ private:
 
     bool literal(int depth, bool nilAllowed)
     {
+        m_cost.room(m_out, 16 + m_tok.str.size());
         bool negative = false;
         while (isChar('-')) {
             negative = !negative;
@@ -175,14 +183,14 @@ private:
         const std::size_t items = reserveCount();
         std::uint32_t n = 0;
         std::uint32_t listed = 0;
-        std::vector<std::string_view> keys;
+        std::unordered_set<std::string_view> keys;
         advance(); // "{"
         while (!isChar('}')) {
             if (m_tok.type == T::Name && peek().type == T::Char && m_ahead.ch == '=') {
                 const std::string_view key = m_tok.raw;
-                if (std::find(keys.begin(), keys.end(), key) != keys.end())
+                if (!keys.insert(key).second)
                     return false;
-                keys.push_back(key);
+                m_cost.room(m_out, 16 + key.size());
                 m_out += 'k';
                 putBytes(key);
                 advance();
@@ -206,6 +214,7 @@ private:
 
     Lexer m_lex;
     std::string& m_out;
+    TranslationCost& m_cost;
     Token m_tok;
     Token m_ahead;
     bool m_hasAhead = false;
@@ -259,6 +268,33 @@ public:
         }
     }
 
+    // The bytes the next value takes once read (as value() makes it), read past without making it.
+    std::size_t valueBytes()
+    {
+        switch (*take(1)) {
+        case 'n':
+            take(sizeof(double));
+            return sizeof(LuaValue);
+        case 's':
+            return sizeof(LuaValue) + bytes().size();
+        case 't': {
+            const std::uint32_t entries = count();
+            count();
+            std::size_t total = sizeof(LuaValue);
+            for (std::uint32_t i = 0; i < entries; ++i) {
+                if (m_data[m_at] == 'k') {
+                    ++m_at;
+                    total += sizeof(LuaField) + bytes().size();
+                }
+                total += valueBytes();
+            }
+            return total;
+        }
+        default:
+            return sizeof(LuaValue);
+        }
+    }
+
 private:
     const char* take(std::size_t n)
     {
@@ -278,9 +314,10 @@ private:
 
 } // namespace
 
-std::optional<Lexer::State> readLiteralArguments(std::string_view source, Lexer::State at, std::string& out)
+std::optional<Lexer::State> readLiteralArguments(
+    std::string_view source, Lexer::State at, std::string& out, TranslationCost& cost)
 {
-    LiteralReader reader(source, at, out);
+    LiteralReader reader(source, at, out, cost);
     if (!reader.arguments())
         return std::nullopt;
     return reader.end();
@@ -289,6 +326,16 @@ std::optional<Lexer::State> readLiteralArguments(std::string_view source, Lexer:
 } // namespace lua4src
 
 using namespace lua4src;
+
+std::size_t lua4LiteralBytes(std::string_view literalData, const Lua4LiteralCall& call)
+{
+    LiteralData data(literalData, call.arguments);
+    const std::uint32_t n = data.count();
+    std::size_t total = n * sizeof(LuaValue);
+    for (std::uint32_t i = 0; i < n; ++i)
+        total += data.valueBytes();
+    return total;
+}
 
 std::vector<LuaValue> lua4LiteralArguments(std::string_view literalData, const Lua4LiteralCall& call)
 {

@@ -10,11 +10,38 @@ namespace starloom {
 
 using namespace lua4src;
 
-Lua4Translation translateLua4(std::string_view source, bool literalCalls)
+std::string Translator::withInsertions()
+{
+    if (m_insertions.empty())
+        return std::move(m_out);
+    // The insertions in the order of the text; of those at one place, the last made goes first.
+    std::sort(m_insertions.begin(), m_insertions.end(),
+        [](const Insertion& a, const Insertion& b) { return a.pos != b.pos ? a.pos < b.pos : a.order > b.order; });
+    std::size_t size = m_out.size();
+    for (const Insertion& i : m_insertions)
+        size += i.text.size() + (i.space ? 1 : 0);
+    std::string text;
+    m_cost.grow(size);
+    text.reserve(size);
+    std::size_t from = 0;
+    for (const Insertion& i : m_insertions) {
+        text.append(m_out, from, i.pos - from);
+        from = i.pos;
+        if (i.space)
+            text += ' ';
+        text += i.text;
+    }
+    text.append(m_out, from, std::string::npos);
+    m_cost.count(text.size() + m_insertions.size());
+    return text;
+}
+
+Lua4Translation translateLua4(std::string_view source, bool literalCalls, const Lua4TranslationCharge& charge)
 {
     Lua4Translation result;
     Translator translator(source);
     translator.m_literalCalls = literalCalls;
+    translator.m_cost.charge = charge;
     try {
         result.text = translator.run();
         result.literalCalls = std::move(translator.m_calls);
@@ -24,6 +51,8 @@ Lua4Translation translateLua4(std::string_view source, bool literalCalls)
         result.errorLine = e.line;
         result.text.clear();
     }
+    result.work = translator.m_cost.work;
+    result.bytes = translator.m_cost.bytes;
     return result;
 }
 

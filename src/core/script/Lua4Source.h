@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +44,17 @@ struct Lua4Translation {
     // records the call, or calls the function the script defined under that name, when it did.
     std::vector<Lua4LiteralCall> literalCalls;
     std::string literalData;
+    // What the translation cost: its operations (tokens read, names looked up, bytes written),
+    // which grow with the source's length and no faster, and the bytes it allocated on the way.
+    std::uint64_t work = 0;
+    std::size_t bytes = 0;
     bool ok() const { return error.isEmpty(); }
 };
+
+// Told, as a translation goes, the operations it did since the last call (`work`) and the bytes
+// it is about to allocate (`bytes`); it may throw to stop the translation (the exception passes
+// through translateLua4).
+using Lua4TranslationCharge = std::function<void(std::uint64_t work, std::size_t bytes)>;
 
 // Reads `source` as Lua 4.0 reads it and writes the same program as Lua 5.4 text in which every
 // token stays on its line, so that Lua 5.4's line numbers are the source's:
@@ -63,11 +74,16 @@ struct Lua4Translation {
 // Lua 4.0's syntax errors are reported with their line: a name of an enclosing function used
 // without "%", "local function", an operator Lua 4 lacks, and so on.
 // `literalCalls` false: no call becomes __L4K (Lua evaluates every call).
-Lua4Translation translateLua4(std::string_view source, bool literalCalls = true);
+// Its time and memory grow linearly with the source; `charge` is told of both as it goes.
+Lua4Translation translateLua4(
+    std::string_view source, bool literalCalls = true, const Lua4TranslationCharge& charge = {});
 
 // The arguments of `call`, from the literalData of its translation: numbers without numeral
 // text, tables' fields in lua4KeyLess order.
 std::vector<LuaValue> lua4LiteralArguments(std::string_view literalData, const Lua4LiteralCall& call);
+// About the bytes those arguments take once read, found without reading them (linear in their
+// data).
+std::size_t lua4LiteralBytes(std::string_view literalData, const Lua4LiteralCall& call);
 
 // The order of the string keys of a table as a recorded call holds them: a player entry's id,
 // name, resources, raceID, raceName and startPos first, then the others by their bytes.

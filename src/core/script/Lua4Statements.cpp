@@ -37,7 +37,7 @@ void Translator::block()
             advance();
         }
     }
-    function().locals.resize(scope);
+    dropLocals(scope);
     leaveLevel();
 }
 
@@ -138,7 +138,7 @@ void Translator::forStatement(qint64 line)
             advance();
             expression(false);
         }
-        function().locals.push_back(first);
+        addLocal(first);
     } else if (isChar(',')) {
         put(",", m_tok.line);
         advance();
@@ -152,14 +152,14 @@ void Translator::forStatement(qint64 line)
         advance();
         expression(false);
         append(")");
-        function().locals.push_back(first);
-        function().locals.push_back(second);
+        addLocal(first);
+        addLocal(second);
     } else {
         fail("'=' or ',' expected");
     }
     expectWord(T::Do, "do");
     block();
-    function().locals.resize(scope);
+    dropLocals(scope);
     expectMatch(T::End, "end", "for", line);
 }
 
@@ -227,7 +227,7 @@ void Translator::localStatement(qint64 line)
         expressionList();
     }
     for (const std::string_view name : names)
-        function().locals.push_back(name);
+        addLocal(name);
 }
 
 void Translator::expressionStatement()
@@ -261,17 +261,21 @@ bool Translator::literalCall()
     const qint64 line = m_tok.line;
     const Lexer::State arguments = m_lex.state(); // just after "(", the last token read
     const std::size_t data = m_literalData.size();
-    const std::optional<Lexer::State> end = readLiteralArguments(m_source, arguments, m_literalData);
+    const std::optional<Lexer::State> end = readLiteralArguments(m_source, arguments, m_literalData, m_cost);
     if (!end)
         return false;
     const Token tok = std::move(m_tok);
     const Token ahead = std::move(m_ahead);
     m_lex.restore(*end);
+    // The output gets "__L4K(i)" and the line ends of the arguments.
+    m_cost.room(m_out, static_cast<std::size_t>(std::max<qint64>(end->line - m_outLine, 0)) + 64);
+    m_lexedTo = end->pos;
     m_hasAhead = false;
     advance();
     // the call must be the whole statement
     if (isChar('.') || isChar('[') || isChar(':') || isChar('=') || isChar(',') || callFollows()) {
         m_lex.restore(arguments);
+        m_lexedTo = arguments.pos;
         m_tok = tok;
         m_ahead = ahead;
         m_hasAhead = true;
@@ -281,6 +285,8 @@ bool Translator::literalCall()
     put("__L4K(", line);
     m_out += std::to_string(m_calls.size());
     m_out += ')';
+    m_cost.room(m_calls, 1);
+    m_cost.grow(name.size());
     m_calls.push_back({std::string(name), line, data});
     return true;
 }
@@ -290,7 +296,7 @@ void Translator::body(bool method, bool explicitSelf, qint64 line)
     enterLevel();
     m_funcs.push_back({});
     if (method)
-        function().locals.push_back("self");
+        addLocal("self");
     expectChar('(');
     if (explicitSelf)
         append(isChar(')') ? "self" : "self,");
@@ -305,7 +311,7 @@ void Translator::body(bool method, bool explicitSelf, qint64 line)
             }
             const std::string_view name = expectName();
             putName(name, m_tok.line);
-            function().locals.push_back(name);
+            addLocal(name);
             advance();
             if (!isChar(','))
                 break;
@@ -316,10 +322,11 @@ void Translator::body(bool method, bool explicitSelf, qint64 line)
     expectChar(')');
     if (vararg) {
         append("local arg=__L4pack(...)");
-        function().locals.push_back("arg");
+        addLocal("arg");
     }
     block();
     expectMatch(T::End, "end", "function", line);
+    dropLocals(0);
     m_funcs.pop_back();
     leaveLevel();
 }

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace starloom::lua4src {
@@ -26,7 +27,11 @@ struct Expr {
     bool logic = false;      // an unparenthesised "and"/"or" chain
     bool call = false;       // ends in a call
     bool assignable = false; // a name or an indexed field
+    int wraps = 0;           // parentheses the translation put around it, one inside the other
 };
+
+// Lua 4's limit of active local variables in one function (Lua 5.4 has the same).
+inline constexpr std::size_t maxLocals = 200;
 
 enum class Binary : std::uint8_t { None, Add, Sub, Mul, Div, Pow, Concat, Eq, Ne, Lt, Le, Gt, Ge, And, Or };
 
@@ -68,13 +73,11 @@ inline constexpr int unaryPriority = 7;
 
 class Translator {
 public:
-    explicit Translator(std::string_view source) : m_lex(source), m_source(source)
-    {
-        m_out.reserve(source.size() + source.size() / 4 + 64);
-    }
+    explicit Translator(std::string_view source) : m_lex(source), m_source(source) {}
 
     std::string run()
     {
+        m_cost.room(m_out, m_source.size() + m_source.size() / 4 + 4096);
         m_out += "local ";
         for (std::size_t i = 0; i < lua4Helpers.size(); ++i) {
             if (i > 0)
@@ -90,10 +93,13 @@ public:
         if (m_tok.type != T::Eof)
             fail("'<eof>' expected");
         m_out += "\nend)()";
-        return std::move(m_out);
+        std::string text = withInsertions();
+        m_cost.flush();
+        return text;
     }
 
     bool m_literalCalls = true;
+    TranslationCost m_cost;
     std::vector<Lua4LiteralCall> m_calls; // see Lua4Translation
     std::string m_literalData;
 
@@ -112,14 +118,26 @@ private:
             return;
         }
         m_lex.next(m_tok);
+        lexed(0);
     }
     const Token& peek()
     {
         if (!m_hasAhead) {
             m_lex.next(m_ahead);
+            lexed(m_tok.raw.size() + m_tok.str.size()); // the current token is still to be written
             m_hasAhead = true;
         }
         return m_ahead;
+    }
+    // After a token was read: its cost, and room in the output for all that it can become (its
+    // bytes escaped, the line ends before it, the parentheses closed after it).
+    void lexed(std::size_t unwritten)
+    {
+        const std::size_t at = m_lex.state().pos;
+        const std::size_t read = at > m_lexedTo ? at - m_lexedTo : 0;
+        m_lexedTo = std::max(at, m_lexedTo);
+        m_cost.count();
+        m_cost.room(m_out, 4 * (read + unwritten) + 4096);
     }
     bool isChar(char c) const { return m_tok.type == T::Char && m_tok.ch == c; }
 
@@ -236,13 +254,23 @@ private:
         m_out += text;
         m_lastNumber = false;
     }
+    // `text` goes before what was written from `pos` on, and before anything put there earlier.
+    // The insertions are made when the translation is complete, in one pass.
     void insertAt(std::size_t pos, std::string_view text)
     {
-        if (pos > 0 && isWord(m_out[pos - 1]) && isWord(text[0]))
-            m_out.insert(pos, std::string(" ") + std::string(text));
-        else
-            m_out.insert(pos, text);
+        m_cost.room(m_insertions, 1);
+        m_insertions.push_back({pos, m_insertions.size(), text, pos > 0 && isWord(m_out[pos - 1]) && isWord(text[0])});
+        m_cost.count();
     }
+    // Puts `open` before `e` (whose closing text follows it later).
+    void wrap(Expr& e, std::string_view open)
+    {
+        if (m_level + ++e.wraps > maxSyntaxLevels)
+            fail("expression nested too deeply for the translation");
+        insertAt(e.mark, open);
+    }
+    // The output with the insertions made.
+    std::string withInsertions();
     void putName(std::string_view name, qint64 line)
     {
         if (needsRename(name)) {
@@ -319,16 +347,30 @@ private:
     Function& function() { return m_funcs.back(); }
 
     // 0: a local of the current function, 1: of the enclosing one, ..., -1: a global.
-    int resolve(std::string_view name) const
+    int resolve(std::string_view name)
     {
-        int level = 0;
-        for (auto f = m_funcs.rbegin(); f != m_funcs.rend(); ++f, ++level) {
-            for (auto l = f->locals.rbegin(); l != f->locals.rend(); ++l) {
-                if (*l == name)
-                    return level;
-            }
+        m_cost.count();
+        const auto it = m_scopes.find(name);
+        if (it == m_scopes.end() || it->second.empty())
+            return -1;
+        return static_cast<int>(m_funcs.size()) - 1 - it->second.back();
+    }
+    void addLocal(std::string_view name)
+    {
+        if (function().locals.size() >= maxLocals)
+            fail(QStringLiteral("too many local variables (limit=%1)").arg(maxLocals));
+        function().locals.push_back(name);
+        m_scopes[name].push_back(static_cast<int>(m_funcs.size()) - 1);
+        m_cost.count();
+    }
+    // Ends the locals of the current function declared after the first `keep`.
+    void dropLocals(std::size_t keep)
+    {
+        std::vector<std::string_view>& locals = function().locals;
+        while (locals.size() > keep) {
+            m_scopes[locals.back()].pop_back();
+            locals.pop_back();
         }
-        return -1;
     }
 
     // --- statements
@@ -396,6 +438,17 @@ private:
     bool m_lastNumber = false;
     int m_level = 0;
     std::vector<Function> m_funcs;
+    // For each name in use as a local: the functions (their index in m_funcs) where it is one,
+    // innermost last.
+    std::unordered_map<std::string_view, std::vector<int>> m_scopes;
+    struct Insertion {
+        std::size_t pos;
+        std::size_t order;
+        std::string_view text;
+        bool space; // a blank goes before it
+    };
+    std::vector<Insertion> m_insertions;
+    std::size_t m_lexedTo = 0; // the source read when the room in the output was last made
 };
 
 } // namespace starloom::lua4src

@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkNames(archive.entries(archive.folders()[i]));
     for (std::size_t i = 0; i < archive.files().size() && i < maxChecked; ++i) {
         const BigArchive::File& f = archive.files()[i];
-        const qsizetype found = archive.find(f.path);
-        check(found >= 0 && std::size_t(found) <= i
-                && archive.files()[std::size_t(found)].path.compare(f.path, Qt::CaseInsensitive) == 0,
+        const QString path = archive.filePath(static_cast<qsizetype>(i));
+        const qsizetype found = archive.find(path);
+        check(found >= 0 && std::size_t(found) <= i && archive.filePath(found).compare(path, Qt::CaseInsensitive) == 0,
             "a file is found by its path");
         if (f.unpackedSize > maxUnpackedRead)
             continue;

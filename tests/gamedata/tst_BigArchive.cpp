@@ -34,7 +34,7 @@ TEST(BigArchive, ListsFoldersAndFilesWhetherPathsStartAtTheRootOrNot)
         const BigArchive a = BigArchive::fromBytes(writeBigArchive(sample(), layout).bytes, "sample.big");
         ASSERT_TRUE(a.isValid()) << a.error().toStdString();
         EXPECT_EQ(a.folders().join(u','), QStringLiteral(",pebble,scripts,ship,pebble\\pebble_0,ship\\hgn_scout"));
-        EXPECT_EQ(a.files().at(2).path, QStringLiteral("ship\\hgn_scout\\hgn_scout.ship"));
+        EXPECT_EQ(a.filePath(2), QStringLiteral("ship\\hgn_scout\\hgn_scout.ship"));
         const std::pair<const char*, const char*> entries[] = {{"", "pebble,scripts,ship"}, {"ship", "hgn_scout"},
             {"SHIP/HGN_SCOUT", "hgn_scout.ship"}, {"scripts", "big.lua,lib.lua"}, {"pebble\\pebble_0", ""},
             {"nebula", "none"}, {"ship\\hgn_scout\\hgn_scout.ship", "none"}};

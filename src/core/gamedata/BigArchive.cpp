@@ -1,6 +1,9 @@
 #include "BigArchive.h"
 
+#include "levelfile/SafeFile.h"
+
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <zlib.h>
@@ -19,6 +22,8 @@ constexpr qint64 folderEntrySize = 12;
 constexpr qint64 fileEntrySize = 17;
 // 65535 names of at most 256 characters: no real name table is larger.
 constexpr qint64 maxNameTable = 65535 * 257;
+// The largest archive opened (only its tables and the files asked for are read).
+constexpr qint64 maxArchiveBytes = qint64{1} << 40;
 // Deflate cannot pack more tightly than about 1032 to 1.
 constexpr qint64 maxInflateRatio = 1032;
 
@@ -119,7 +124,13 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
         || fileBytes.size() != fileTable.end() - fileTable.start || names.size() != namesEnd - namesStart)
         return fail(QStringLiteral("%1 could not be read to its end").arg(m_name));
 
+    // Each name is read once, however many entries share it.
+    QHash<std::uint32_t, QString> namesRead;
     auto nameAt = [&](std::uint32_t offset, QString* out) {
+        if (const auto it = namesRead.constFind(offset); it != namesRead.constEnd()) {
+            *out = *it;
+            return true;
+        }
         if (offset >= names.size())
             return false;
         const char* start = names.constData() + offset;
@@ -127,12 +138,13 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
             static_cast<const char*>(std::memchr(start, 0, static_cast<std::size_t>(names.size() - offset)));
         if (!end)
             return false;
-        *out = QString::fromLatin1(start, end - start);
+        *out = normalPath(QString::fromLatin1(start, end - start));
+        namesRead.insert(offset, *out);
         return true;
     };
     auto validRange = [](qint64 first, qint64 last, qint64 count) { return first <= last && last <= count; };
 
-    QStringList roots = {QStringLiteral("data")};
+    QSet<QString> roots = {QStringLiteral("data")};
     for (qint64 i = 0; i < toc.count; ++i) {
         const qint64 at = i * tocEntrySize;
         const qint64 fields = at + 128;
@@ -143,61 +155,95 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
                             .arg(i));
         const QString tocName = fixedText(tocBytes, at + 64, 64);
         if (!tocName.isEmpty())
-            roots << tocName;
+            roots.insert(tocName.toLower());
     }
-    auto belowRoot = [&roots](const QString& stored) {
-        QStringList parts = components(stored);
-        if (!parts.isEmpty() && roots.contains(parts.first(), Qt::CaseInsensitive))
-            parts.removeFirst();
-        return parts.join(QLatin1Char('\\'));
-    };
 
     m_files.resize(static_cast<std::size_t>(fileTable.count));
-    std::vector<bool> placed(m_files.size(), false);
-    QStringList fileNames;
-    fileNames.reserve(fileTable.count);
     for (qint64 i = 0; i < fileTable.count; ++i) {
         const qint64 at = i * fileEntrySize;
-        QString name;
-        if (!nameAt(u32(fileBytes, at), &name))
+        File& f = m_files[static_cast<std::size_t>(i)];
+        if (!nameAt(u32(fileBytes, at), &f.name))
             return fail(
                 QStringLiteral("%1 is damaged: the name of file %2 lies outside the name table").arg(m_name).arg(i));
-        File& f = m_files[static_cast<std::size_t>(i)];
         f.storage = static_cast<std::uint8_t>(fileBytes[at + 4]);
         f.dataOffset = u32(fileBytes, at + 5);
         f.storedSize = u32(fileBytes, at + 9);
         f.unpackedSize = u32(fileBytes, at + 13);
-        fileNames << normalPath(name);
     }
+    // A file belongs to the first folder that lists it: `next` skips the files placed already, so
+    // that folders listing the same files over and over cost no more than the files.
+    std::vector<std::uint32_t> next(m_files.size() + 1);
+    for (std::size_t k = 0; k < next.size(); ++k)
+        next[k] = static_cast<std::uint32_t>(k);
+    auto unplaced = [&next](std::uint32_t k) {
+        std::uint32_t root = k;
+        while (next[root] != root)
+            root = next[root];
+        while (next[k] != root) {
+            const std::uint32_t up = next[k];
+            next[k] = root;
+            k = up;
+        }
+        return root;
+    };
+    QHash<std::uint32_t, QString> pathsRead; // a folder's path, by its name's offset
     m_folders.reserve(folderTable.count);
     for (qint64 i = 0; i < folderTable.count; ++i) {
         const qint64 at = i * folderEntrySize;
-        QString name;
-        if (!nameAt(u32(folderBytes, at), &name))
-            return fail(
-                QStringLiteral("%1 is damaged: the name of folder %2 lies outside the name table").arg(m_name).arg(i));
-        const qint64 firstFile = u16(folderBytes, at + 8);
-        const qint64 lastFile = u16(folderBytes, at + 10);
+        const std::uint32_t nameOffset = u32(folderBytes, at);
+        QString path = pathsRead.value(nameOffset);
+        if (!pathsRead.contains(nameOffset)) {
+            QString name;
+            if (!nameAt(nameOffset, &name))
+                return fail(QStringLiteral("%1 is damaged: the name of folder %2 lies outside the name table")
+                                .arg(m_name)
+                                .arg(i));
+            // A leading table-of-contents name or "data" is not part of the path.
+            const qsizetype slash = name.indexOf(QLatin1Char('\\'));
+            const QString first = slash < 0 ? name : name.left(slash);
+            path = roots.contains(first.toLower()) ? (slash < 0 ? QString() : name.mid(slash + 1)) : name;
+            pathsRead.insert(nameOffset, path);
+        }
+        const auto firstFile = static_cast<std::uint32_t>(u16(folderBytes, at + 8));
+        const auto lastFile = static_cast<std::uint32_t>(u16(folderBytes, at + 10));
         if (!validRange(u16(folderBytes, at + 4), u16(folderBytes, at + 6), folderTable.count)
             || !validRange(firstFile, lastFile, fileTable.count))
             return fail(
                 QStringLiteral("%1 is damaged: folder %2 names folders or files it does not have").arg(m_name).arg(i));
-        const QString path = belowRoot(name);
         m_folders << path;
-        for (qint64 k = firstFile; k < lastFile; ++k) {
-            const auto index = static_cast<std::size_t>(k);
-            if (placed[index])
-                continue;
-            placed[index] = true;
-            m_files[index].path = path.isEmpty() || fileNames[k].isEmpty() ? path + fileNames[k]
-                                                                           : path + QLatin1Char('\\') + fileNames[k];
+        for (std::uint32_t k = unplaced(firstFile); k < lastFile; k = unplaced(k + 1)) {
+            m_files[k].folder = static_cast<int>(i);
+            next[k] = k + 1;
         }
     }
-    for (std::size_t k = 0; k < m_files.size(); ++k) {
-        if (!placed[k])
-            m_files[k].path = fileNames[static_cast<qsizetype>(k)];
-    }
     m_valid = true;
+}
+
+bool BigArchive::fileIn(const File& f, QStringView parent) const
+{
+    // The file's path is folder '\' name; its parent, that without the name's last component.
+    const QStringView folder = f.folder < 0 ? QStringView() : QStringView(m_folders[f.folder]);
+    const qsizetype slash = f.name.lastIndexOf(QLatin1Char('\\'));
+    const QStringView nameFolder = slash < 0 ? QStringView() : QStringView(f.name).left(slash);
+    if (nameFolder.isEmpty())
+        return folder.compare(parent, Qt::CaseInsensitive) == 0;
+    if (folder.isEmpty())
+        return nameFolder.compare(parent, Qt::CaseInsensitive) == 0;
+    return parent.size() == folder.size() + 1 + nameFolder.size() && parent[folder.size()] == u'\\'
+        && parent.left(folder.size()).compare(folder, Qt::CaseInsensitive) == 0
+        && parent.mid(folder.size() + 1).compare(nameFolder, Qt::CaseInsensitive) == 0;
+}
+
+QString BigArchive::filePath(qsizetype index) const
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_files.size())
+        return {};
+    const File& f = m_files[static_cast<std::size_t>(index)];
+    if (f.folder < 0 || m_folders[f.folder].isEmpty())
+        return f.name;
+    if (f.name.isEmpty())
+        return m_folders[f.folder];
+    return m_folders[f.folder] + QLatin1Char('\\') + f.name;
 }
 
 void BigArchive::fail(const QString& why)
@@ -213,9 +259,9 @@ BigArchive BigArchive::open(const QString& path)
     BigArchive archive;
     archive.m_name = path;
     archive.m_path = path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        archive.fail(QStringLiteral("%1 cannot be opened: %2").arg(path, file.errorString()));
+    QFile file;
+    if (const QString reason = openForReading(path, file, maxArchiveBytes); !reason.isEmpty()) {
+        archive.fail(QStringLiteral("%1 cannot be opened: %2").arg(path, reason));
         return archive;
     }
     archive.load(file.size(), [&file](qint64 position, qint64 length) {
@@ -252,7 +298,7 @@ std::optional<QStringList> BigArchive::entries(QStringView folder) const
     for (const QString& path : m_folders) {
         if (path.compare(target, Qt::CaseInsensitive) == 0) {
             found = true;
-        } else if (path.startsWith(prefix, Qt::CaseInsensitive) && path.size() > prefix.size()) {
+        } else if (path.size() > prefix.size() && path.startsWith(prefix, Qt::CaseInsensitive)) {
             found = true;
             const QStringView rest = QStringView(path).mid(prefix.size());
             const qsizetype slash = rest.indexOf(u'\\');
@@ -262,25 +308,36 @@ std::optional<QStringList> BigArchive::entries(QStringView folder) const
     if (!found)
         return std::nullopt;
     for (const File& f : m_files) {
-        const qsizetype slash = f.path.lastIndexOf(QLatin1Char('\\'));
-        const QStringView parent = slash < 0 ? QStringView() : QStringView(f.path).left(slash);
-        if (parent.compare(target, Qt::CaseInsensitive) == 0)
-            add(QStringView(f.path).mid(slash + 1));
+        if (fileIn(f, target))
+            add(QStringView(f.name).mid(f.name.lastIndexOf(QLatin1Char('\\')) + 1));
     }
     return names;
+}
+
+bool BigArchive::fileAt(const File& f, QStringView path) const
+{
+    const QStringView folder = f.folder < 0 ? QStringView() : QStringView(m_folders[f.folder]);
+    const QStringView name(f.name);
+    if (folder.isEmpty() || name.isEmpty()) {
+        const QStringView whole = folder.isEmpty() ? name : folder;
+        return whole.size() == path.size() && whole.compare(path, Qt::CaseInsensitive) == 0;
+    }
+    return path.size() == folder.size() + 1 + name.size() && path[folder.size()] == u'\\'
+        && path.left(folder.size()).compare(folder, Qt::CaseInsensitive) == 0
+        && path.mid(folder.size() + 1).compare(name, Qt::CaseInsensitive) == 0;
 }
 
 qsizetype BigArchive::find(QStringView path) const
 {
     const QString wanted = normalPath(path);
     for (std::size_t i = 0; i < m_files.size(); ++i) {
-        if (m_files[i].path.compare(wanted, Qt::CaseInsensitive) == 0)
+        if (fileAt(m_files[i], wanted))
             return static_cast<qsizetype>(i);
     }
     return -1;
 }
 
-std::optional<QByteArray> BigArchive::read(qsizetype index, QString* error) const
+std::optional<QByteArray> BigArchive::read(qsizetype index, QString* error, qint64 maxBytes) const
 {
     auto failed = [&](const QString& why) -> std::optional<QByteArray> {
         if (error)
@@ -290,35 +347,41 @@ std::optional<QByteArray> BigArchive::read(qsizetype index, QString* error) cons
     if (!m_valid || index < 0 || static_cast<std::size_t>(index) >= m_files.size())
         return failed(QStringLiteral("%1 has no file %2").arg(m_name).arg(index));
     const File& f = m_files[static_cast<std::size_t>(index)];
+    const QString path = filePath(index);
     const qint64 start = qint64(m_dataStart) + f.dataOffset;
     if (start + f.storedSize > m_size)
-        return failed(QStringLiteral("%1 is damaged: the data of %2 lies outside the file").arg(m_name, f.path));
-    if (f.unpackedSize > maxReadSize || f.storedSize > maxReadSize)
-        return failed(QStringLiteral("%1: %2 is too large to be read").arg(m_name, f.path));
+        return failed(QStringLiteral("%1 is damaged: the data of %2 lies outside the file").arg(m_name, path));
+    const qint64 largest = std::min<qint64>(maxBytes, maxReadSize);
+    if (f.unpackedSize > largest || f.storedSize > largest)
+        return failed(QStringLiteral("%1: %2 is too large to be read (%3 bytes; at most %4)")
+                          .arg(m_name, path)
+                          .arg(std::max(f.unpackedSize, f.storedSize))
+                          .arg(largest));
     const bool packed = f.storage == 0x10 || f.storage == 0x20;
     if (f.storage != 0 && !packed)
-        return failed(QStringLiteral("%1: %2 is stored in a way the editor does not know (%3)")
-                          .arg(m_name, f.path)
-                          .arg(f.storage));
+        return failed(
+            QStringLiteral("%1: %2 is stored in a way the editor does not know (%3)").arg(m_name, path).arg(f.storage));
     if (!packed && f.storedSize != f.unpackedSize)
-        return failed(QStringLiteral("%1 is damaged: %2 has two different sizes").arg(m_name, f.path));
+        return failed(QStringLiteral("%1 is damaged: %2 has two different sizes").arg(m_name, path));
 
     QByteArray stored;
     if (m_path.isEmpty()) {
         stored = m_bytes.mid(start, f.storedSize);
     } else {
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly) || !file.seek(start))
+        QFile file;
+        if (const QString reason = openForReading(m_path, file, maxArchiveBytes); !reason.isEmpty())
+            return failed(QStringLiteral("%1 cannot be read: %2").arg(m_name, reason));
+        if (!file.seek(start))
             return failed(QStringLiteral("%1 cannot be read: %2").arg(m_name, file.errorString()));
         stored = file.read(f.storedSize);
     }
     if (stored.size() != qsizetype(f.storedSize))
-        return failed(QStringLiteral("%1: the data of %2 could not be read").arg(m_name, f.path));
+        return failed(QStringLiteral("%1 is damaged: the data of %2 could not be read to its end").arg(m_name, path));
     if (!packed)
         return stored;
     std::optional<QByteArray> unpacked = inflateExactly(stored, f.unpackedSize);
     if (!unpacked)
-        return failed(QStringLiteral("%1 is damaged: %2 does not unpack").arg(m_name, f.path));
+        return failed(QStringLiteral("%1 is damaged: %2 does not unpack").arg(m_name, path));
     return unpacked;
 }
 

@@ -21,11 +21,14 @@ namespace starloom {
 //
 // Every offset and count is checked against the file's size: a damaged or hostile archive gives
 // an error message and no entries, never a read outside the file. Archives without the
-// "_ARCHIVE" mark (the encrypted ones of older Remastered releases) are refused by name.
+// "_ARCHIVE" mark (the encrypted ones of older Remastered releases) are refused by name. Reading
+// the tables takes memory and time within a small multiple of the archive's size: a name that
+// many entries share is read once, and the entries' paths are not spelled out.
 class BigArchive {
 public:
     struct File {
-        QString path;             // below the archive's data root, '\'-separated, as stored
+        QString name;             // as stored, '\'-separated (it may hold folders of its own)
+        int folder = -1;          // the folder that lists it (folders()), or -1: none does
         std::uint8_t storage = 0; // 0 stored, 0x10 and 0x20 zlib-compressed
         std::uint32_t dataOffset = 0;
         std::uint32_t storedSize = 0;
@@ -51,8 +54,10 @@ public:
     // component equal to the table of contents' name or "data" is not part of the path, so an
     // archive that stores "Data\ship" and one that stores "ship" list the same.
     const QStringList& folders() const { return m_folders; }
-    // Files in table order, each under the path of the folder that lists it.
+    // Files in table order, each in the folder that lists it first.
     const std::vector<File>& files() const { return m_files; }
+    // The path of file `index` below the data root: its folder's path and its name.
+    QString filePath(qsizetype index) const;
 
     // Names of the entries directly inside `folder` (any letter case, '\' or '/'): subfolders
     // first, then files, each once, in table order; nullopt when the archive has no such folder.
@@ -62,13 +67,18 @@ public:
     qsizetype find(QStringView path) const;
 
     // The unpacked data of file `index`; nullopt with `error` set when it lies outside the
-    // archive, does not unpack to its recorded size, or is larger than maxReadSize.
-    std::optional<QByteArray> read(qsizetype index, QString* error = nullptr) const;
+    // archive ("damaged"), does not unpack to its recorded size, or is larger than `maxBytes`
+    // (at most maxReadSize).
+    std::optional<QByteArray> read(qsizetype index, QString* error = nullptr, qint64 maxBytes = maxReadSize) const;
 
 private:
     // Reads the tables through `readRange(position, length)` from an archive of `fileSize` bytes.
     template <class ReadRange> void load(qint64 fileSize, ReadRange readRange);
     void fail(const QString& why);
+    // The file's parent folder path is `parent` (any letter case, '\'-separated).
+    bool fileIn(const File& f, QStringView parent) const;
+    // The file's path is `path` (any letter case, '\'-separated).
+    bool fileAt(const File& f, QStringView path) const;
 
     QString m_name;
     QString m_path;     // file on disk (empty for an archive in memory)

@@ -1,5 +1,7 @@
 #include "GameFolder.h"
 
+#include "levelfile/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -159,10 +161,12 @@ QString findGameFolder(const GameFolderSources& sources)
             return {};
         prefix = QDir(sources.home).filePath(QStringLiteral(".wine"));
     }
-    QFile reg(QDir(prefix).filePath(QStringLiteral("system.reg")));
-    if (!reg.open(QIODevice::ReadOnly))
+    // Wine's registry file: a regular file of a sane size only (never a FIFO, a device).
+    const std::optional<QByteArray> reg =
+        readRegularFile(QDir(prefix).filePath(QStringLiteral("system.reg")), qint64{64} << 20);
+    if (!reg)
         return {};
-    const QString gameDir = gameDirFromSystemReg(QString::fromUtf8(reg.readAll()));
+    const QString gameDir = gameDirFromSystemReg(QString::fromUtf8(*reg));
     if (gameDir.isEmpty())
         return {};
     return mapWinePath(prefix, gameDir);

@@ -2,6 +2,8 @@
 
 #include "GameFolder.h"
 
+#include "levelfile/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,12 +19,18 @@ bool isNumber(const QString& text)
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
 }
 
+// Steam's files are small; a longer one is not read.
+constexpr qint64 maxSteamFileBytes = qint64{4} << 20;
+
+// A regular file only: a link to a FIFO or a device is refused without waiting.
 std::optional<KeyValues> readKeyValues(const QString& path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > (4 << 20))
+    if (path.isEmpty())
         return std::nullopt;
-    return KeyValues::parse(QString::fromUtf8(file.readAll()));
+    const std::optional<QByteArray> bytes = readRegularFile(path, maxSteamFileBytes);
+    if (!bytes)
+        return std::nullopt;
+    return KeyValues::parse(QString::fromUtf8(*bytes));
 }
 
 // The file `name` in the library's steamapps folder, any letter case.

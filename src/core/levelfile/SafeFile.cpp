@@ -154,6 +154,24 @@ QString openForReading(const QString& path, QFile& file, qint64 maxBytes)
 #endif
 }
 
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error)
+{
+    QFile file;
+    if (QString reason = openForReading(path, file, maxBytes); !reason.isEmpty()) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    }
+    // As long as the file was when it was checked (should it grow meanwhile).
+    QByteArray bytes = file.read(std::min(file.size(), maxBytes));
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 bool isReadOnlyFile(const QString& path)
 {
 #ifdef Q_OS_UNIX

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace starloom {
 
 // Reading and writing files without surprises: only regular files of a sane size are read, a
@@ -20,6 +22,10 @@ inline constexpr qint64 maxReadableFileBytes = qint64(256) << 20;
 // regular file (a folder, a FIFO, a device such as /dev/urandom, a socket), a file longer than
 // `maxBytes`, and a name that cannot reach the system unchanged (fileNameError).
 QString openForReading(const QString& path, QFile& file, qint64 maxBytes = maxReadableFileBytes);
+
+// The bytes of the regular file at `path` (refused as openForReading refuses: without waiting, and
+// before reading more than `maxBytes`); nullopt, with the reason in `error`, when it cannot be read.
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error = nullptr);
 
 // Why `path` cannot name the file it seems to name, or an empty text. A name that held bytes
 // which are not valid UTF-8 was decoded with U+FFFD in their place and would reach another file

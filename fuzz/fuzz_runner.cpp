@@ -100,7 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptOptions options;
     options.memoryLimit = std::size_t{16} << 20;
     options.instructionLimit = 300'000;
-    options.readInclude = [&input](const QString& path) -> std::optional<QByteArray> {
+    options.readInclude = [&input](const QString& path, qint64 maxBytes, QString*) -> std::optional<QByteArray> {
+        if (input.size() > maxBytes)
+            return std::nullopt;
         if (path.contains(QLatin1Char('x')))
             return std::nullopt;
         return input;

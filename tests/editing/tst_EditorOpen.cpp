@@ -181,7 +181,7 @@ TEST_F(EditorOpenTest, TheScriptIsNeverSavedOverWithoutTheQuestion)
 
 TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
 {
-    editor->setIncludeReader([](const QString& path) -> std::optional<QByteArray> {
+    editor->setIncludeReader([](const QString& path, qint64, QString*) -> std::optional<QByteArray> {
         if (path.compare(QLatin1String("data:scripts/field.lua"), Qt::CaseInsensitive) == 0)
             return QByteArray(
                 "function field(n) for i = 1, n do addPebble(\"pebble_2\", {i, 0, 0}, 0, 0, 0) end end\n");

@@ -52,7 +52,9 @@ TEST(DataFileReader, LooseFoldersFirstThenArchivesNeverOutsideTheFolders)
         {"data:scripts/none.lua", "-"},
     };
     for (const auto& [path, expected] : cases)
-        EXPECT_EQ(read(QString::fromLatin1(path)).value_or("-").left(QByteArray(expected) == "ppp" ? 3 : 100),
+        EXPECT_EQ(read(QString::fromLatin1(path), 1 << 20, nullptr)
+                      .value_or("-")
+                      .left(QByteArray(expected) == "ppp" ? 3 : 100),
             QByteArray(expected))
             << path;
 
@@ -62,7 +64,8 @@ TEST(DataFileReader, LooseFoldersFirstThenArchivesNeverOutsideTheFolders)
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([read, &good] {
             for (int i = 0; i < 50; ++i)
-                good += read(QStringLiteral("data:scripts/packed.lua")).value_or(QByteArray()).size() == 3000;
+                good += read(QStringLiteral("data:scripts/packed.lua"), 1 << 20, nullptr).value_or(QByteArray()).size()
+                    == 3000;
         });
     for (std::thread& t : threads)
         t.join();
@@ -79,7 +82,8 @@ TEST(DataFileReader, TheSetupsFoldersAndArchivesInOrder)
     writeBigArchiveFile(dir.filePath("mod.big"), {{"scripts\\y.lua", "y from the mod"}});
     const GameSetup setup = chooseGame(dir.filePath("rm"), "test", {}, std::nullopt, {dir.filePath("mod.big")});
     const DataFileReader read = dataFileReader(setup);
-    EXPECT_EQ(read("data:scripts/x.lua").value_or("-") + '|' + read("data:scripts/y.lua").value_or("-"),
+    EXPECT_EQ(read("data:scripts/x.lua", 1 << 20, nullptr).value_or("-") + '|'
+            + read("data:scripts/y.lua", 1 << 20, nullptr).value_or("-"),
         QByteArray("from A|y from the mod"));
 }
 

@@ -85,8 +85,10 @@ public:
     // Appends what the file's script builds to the level (further files dropped or named with
     // the first one).
     bool appendFile(const QString& path);
-    // Where the scripts' includes ("data:scripts/x.lua") are read from; unset, none are found.
-    void setIncludeReader(std::function<std::optional<QByteArray>(const QString& path)> reader)
+    // Where the scripts' includes ("data:scripts/x.lua") are read from (ScriptOptions::readInclude);
+    // unset, none are found.
+    void setIncludeReader(
+        std::function<std::optional<QByteArray>(const QString& path, qint64 maxBytes, QString* error)> reader)
     {
         m_includeReader = std::move(reader);
     }
@@ -452,7 +454,7 @@ private:
     QStringList m_recent;
     QString m_lastFolder;
     QString m_recoveryPath;
-    std::function<std::optional<QByteArray>(const QString& path)> m_includeReader;
+    std::function<std::optional<QByteArray>(const QString& path, qint64 maxBytes, QString* error)> m_includeReader;
     QString m_openedScript; // the file whose script built the level, until its first save
     QString m_recoveryFolder;
     std::unique_ptr<QLockFile> m_recoveryLock;

@@ -4,6 +4,8 @@
 #include "GameFolder.h"
 #include "GameSetup.h"
 
+#include "levelfile/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,16 +41,20 @@ std::optional<QStringList> relativeParts(QString path)
     return parts;
 }
 
-std::optional<QByteArray> readLoose(const QString& root, const QStringList& parts)
+// The file below `root` that `parts` name: nullopt when there is none; `found` tells whether one
+// was found (which may still not be read, with the reason in `error`).
+std::optional<QByteArray> readLoose(
+    const QString& root, const QStringList& parts, qint64 maxBytes, bool& found, QString* error)
 {
+    found = false;
     const QString folder = resolveFolder(root, parts.mid(0, parts.size() - 1).join(QLatin1Char('/')));
     if (folder.isEmpty())
         return std::nullopt;
     const QDir dir(folder);
     QString file = dir.filePath(parts.last());
-    if (!QFileInfo(file).isFile()) {
+    if (!QFileInfo::exists(file)) {
         file.clear();
-        for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden)) {
+        for (const QString& entry : dir.entryList(QDir::Files | QDir::System | QDir::Hidden)) {
             if (entry.compare(parts.last(), Qt::CaseInsensitive) == 0) {
                 file = dir.filePath(entry);
                 break;
@@ -56,12 +62,14 @@ std::optional<QByteArray> readLoose(const QString& root, const QStringList& part
         }
     }
     const QString canonical = QFileInfo(file).canonicalFilePath();
-    if (file.isEmpty() || !canonical.startsWith(root + QLatin1Char('/')))
+    if (file.isEmpty() || !canonical.startsWith(root + QLatin1Char('/')) || QFileInfo(canonical).isDir())
         return std::nullopt;
-    QFile f(canonical);
-    if (f.size() > qint64(BigArchive::maxReadSize) || !f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return f.readAll();
+    found = true;
+    QString reason;
+    std::optional<QByteArray> bytes = readRegularFile(canonical, maxBytes, &reason);
+    if (!bytes && error)
+        *error = QStringLiteral("%1: %2").arg(canonical, reason);
+    return bytes;
 }
 
 } // namespace
@@ -79,12 +87,15 @@ DataFileReader dataFileReader(const QStringList& dataFolders, const QStringList&
         if (archive.isValid())
             sources->archives.push_back(std::move(archive));
     }
-    return [sources = std::shared_ptr<const Sources>(sources)](const QString& path) -> std::optional<QByteArray> {
+    return [sources = std::shared_ptr<const Sources>(sources)](
+               const QString& path, qint64 maxBytes, QString* error) -> std::optional<QByteArray> {
         const std::optional<QStringList> parts = relativeParts(path);
         if (!parts)
             return std::nullopt;
         for (const QString& root : sources->folders) {
-            if (auto data = readLoose(root, *parts))
+            bool found = false;
+            auto data = readLoose(root, *parts, maxBytes, found, error);
+            if (found)
                 return data;
         }
         const QString inArchive = parts->join(QLatin1Char('\\'));
@@ -92,8 +103,7 @@ DataFileReader dataFileReader(const QStringList& dataFolders, const QStringList&
             const qsizetype index = archive.find(inArchive);
             if (index < 0)
                 continue;
-            if (auto data = archive.read(index))
-                return data;
+            return archive.read(index, error, maxBytes);
         }
         return std::nullopt;
     };

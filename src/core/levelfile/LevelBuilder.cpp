@@ -383,10 +383,16 @@ LevelBuilder::LevelBuilder(Level& level, ModelLists& models)
 {
 }
 
+void LevelBuilder::stopped(qint64 line, const QString& reason)
+{
+    m_result.problems.insert(m_result.problems.begin() + static_cast<std::ptrdiff_t>(m_stops), {line, reason});
+    ++m_stops;
+}
+
 void LevelBuilder::problem(qint64 line, const QString& reason)
 {
     // Notes on the whole file (line 0) are few and say what to do next: always kept.
-    if (line == 0 || m_result.problems.size() < maxKeptProblems + m_fileNotes) {
+    if (line == 0 || m_result.problems.size() < maxKeptProblems + m_fileNotes + m_stops) {
         m_fileNotes += line == 0;
         m_result.problems.push_back({line, reason});
         return;
@@ -409,6 +415,7 @@ ReadResult LevelBuilder::finish()
     m_result = {};
     m_unlisted = 0;
     m_fileNotes = 0;
+    m_stops = 0;
     return result;
 }
 

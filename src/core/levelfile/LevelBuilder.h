@@ -34,6 +34,8 @@ public:
     void dropOffered() override;
     void global(std::string_view name, const LuaValue& value, qint64 line) override;
     void problem(qint64 line, const QString& reason) override;
+    // Listed before the other problems, never left out.
+    void stopped(qint64 line, const QString& reason) override;
 
     // The result of the read (the count of problems not listed is added as a last problem).
     ReadResult finish();
@@ -70,6 +72,7 @@ private:
     qint64 m_notSearchedBefore;  // the model lists' count of names not searched, when the read began
     qint64 m_unlisted = 0;       // problems past the cap on listed ones
     std::size_t m_fileNotes = 0; // listed notes on the whole file (line 0), never capped
+    std::size_t m_stops = 0;     // the errors that stopped the script, listed first
     // Where the call each of the editor's level-wide lines was taken from stood among the kept
     // calls: the count of kept calls read before it (not counting calls put back among them), and
     // the order the lines were taken in.

@@ -45,6 +45,9 @@ public:
     virtual void global(std::string_view name, const LuaValue& value, qint64 line) = 0;
     // Something the reader skipped, clamped or could not take; `line` 0 is the file as a whole.
     virtual void problem(qint64 line, const QString& reason) = 0;
+    // The error that stopped the script, or a part of it: a problem that comes before the others,
+    // whatever a cap on the problems leaves out.
+    virtual void stopped(qint64 line, const QString& reason) { problem(line, reason); }
 };
 
 } // namespace starloom

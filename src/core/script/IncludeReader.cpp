@@ -1,5 +1,7 @@
 #include "IncludeReader.h"
 
+#include "levelfile/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,8 +9,6 @@
 namespace starloom {
 
 namespace {
-
-constexpr qint64 maxIncludeSize = qint64{256} << 20;
 
 // The names of the path's folders and file, or nothing when it could leave the data folder.
 std::optional<QStringList> segments(QString path)
@@ -62,22 +62,24 @@ QString findIncludeBelow(const QString& folder, const QString& path)
     }
     const QFileInfo file(current);
     const QString target = file.canonicalFilePath();
-    if (!file.isFile() || !target.startsWith(root + QLatin1Char('/')))
+    // What is not a regular file is found, and refused with its reason when read.
+    if (!file.exists() || file.isDir() || !target.startsWith(root + QLatin1Char('/')))
         return {};
     return target;
 }
 
-std::function<std::optional<QByteArray>(const QString& path)> includeReaderForFolders(const QStringList& dataFolders)
+IncludeReader includeReaderForFolders(const QStringList& dataFolders)
 {
-    return [dataFolders](const QString& path) -> std::optional<QByteArray> {
+    return [dataFolders](const QString& path, qint64 maxBytes, QString* error) -> std::optional<QByteArray> {
         for (const QString& folder : dataFolders) {
             const QString file = findIncludeBelow(folder, path);
             if (file.isEmpty())
                 continue;
-            QFile f(file);
-            if (f.size() > maxIncludeSize || !f.open(QIODevice::ReadOnly))
-                continue;
-            return f.readAll();
+            QString reason;
+            std::optional<QByteArray> bytes = readRegularFile(file, maxBytes, &reason);
+            if (!bytes && error)
+                *error = QStringLiteral("%1: %2").arg(file, reason);
+            return bytes;
         }
         return std::nullopt;
     };

@@ -26,6 +26,11 @@ void RecordedScript::problem(qint64 line, const QString& reason)
     m_events.push_back({Event::Kind::Problem, {}, {}, reason, line});
 }
 
+void RecordedScript::stopped(qint64 line, const QString& reason)
+{
+    m_events.push_back({Event::Kind::Stopped, {}, {}, reason, line});
+}
+
 void RecordedScript::replay(ReadSink& sink) const
 {
     for (const Event& e : m_events) {
@@ -39,13 +44,17 @@ void RecordedScript::replay(ReadSink& sink) const
         case Event::Kind::Problem:
             sink.problem(e.line, e.reason);
             break;
+        case Event::Kind::Stopped:
+            sink.stopped(e.line, e.reason);
+            break;
         }
     }
 }
 
 bool RecordedScript::builtAnything() const
 {
-    return std::any_of(m_events.begin(), m_events.end(), [](const Event& e) { return e.kind != Event::Kind::Problem; });
+    return std::any_of(m_events.begin(), m_events.end(),
+        [](const Event& e) { return e.kind == Event::Kind::Call || e.kind == Event::Kind::Global; });
 }
 
 RecordedScript recordLevelScript(const QByteArray& source, const QString& fileName, const ScriptOptions& options)

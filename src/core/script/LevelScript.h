@@ -23,6 +23,7 @@ public:
     void call(const LevelCall& call) override;
     void global(std::string_view name, const LuaValue& value, qint64 line) override;
     void problem(qint64 line, const QString& reason) override;
+    void stopped(qint64 line, const QString& reason) override;
 
     // Reports everything again to `sink`, in the same order.
     void replay(ReadSink& sink) const;
@@ -34,11 +35,11 @@ public:
 
 private:
     struct Event {
-        enum class Kind { Call, Global, Problem } kind;
+        enum class Kind { Call, Global, Problem, Stopped } kind;
         LevelCall call;  // Call; for Global, call.name is the global's name
         LuaValue value;  // Global
-        QString reason;  // Problem
-        qint64 line = 0; // Global and Problem
+        QString reason;  // Problem, Stopped
+        qint64 line = 0; // Global, Problem and Stopped
     };
     std::vector<Event> m_events;
 };

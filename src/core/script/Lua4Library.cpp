@@ -3,6 +3,7 @@
 // format("%d", 2.5), getn and tinsert with the "n" field, the C runtime's rand()), and nothing
 // that reaches files, processes or the interpreter itself.
 
+#include "Lua4Lexer.h"
 #include "Lua4LibraryParts.h"
 #include "Lua4Source.h"
 #include "ScriptState.h"
@@ -25,29 +26,46 @@ using namespace lua4lib;
 
 // --- base
 
+// What print writes is reported as a problem: the first maxPrinted prints, each cut to
+// maxPrintLength bytes; the others are counted as steps of work only.
+constexpr int maxPrinted = 100;
+constexpr std::size_t maxPrintLength = 1000;
+
 int lua4Print(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
+    if (s.printed > maxPrinted)
+        return 0;
+    if (s.printed++ == maxPrinted) {
+        s.problem(s.levelLine(L), QStringLiteral("print: (the script prints more; the rest is left out)"));
+        return 0;
+    }
     std::string text;
+    bool cut = false;
     const int n = lua_gettop(L);
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i <= n && !cut; ++i) {
         if (i > 1)
             text += '\t';
-        text += lua4ToString(L, i);
+        text += lua4ToString(L, i, maxPrintLength + 1 - text.size());
+        cut = text.size() > maxPrintLength;
     }
-    constexpr int maxPrinted = 100;
-    if (s.printed < maxPrinted)
-        s.problem(
-            s.levelLine(L), QStringLiteral("print: %1").arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
-    else if (s.printed == maxPrinted)
-        s.problem(s.levelLine(L), QStringLiteral("print: (the script prints more; the rest is left out)"));
-    ++s.printed;
+    s.chargeSteps(L, text.size() / ScriptBudget::bytesPerStep);
+    if (cut) {
+        text.resize(maxPrintLength);
+        text += "... (cut)";
+    }
+    s.problem(
+        s.levelLine(L), QStringLiteral("print: %1").arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
     return 0;
 }
 
 int lua4Tostring(lua_State* L)
 {
     luaL_checkany(L, 1);
+    if (lua_type(L, 1) == LUA_TSTRING) {
+        lua_settop(L, 1);
+        return 1;
+    }
     pushString(L, lua4ToString(L, 1));
     return 1;
 }
@@ -67,6 +85,8 @@ bool digitValue(char c, int base, int& value)
 
 int lua4Tonumber(lua_State* L)
 {
+    if (lua_type(L, 1) == LUA_TSTRING)
+        ScriptState::of(L).chargeSteps(L, lua_rawlen(L, 1) / ScriptBudget::bytesPerStep);
     const int base = lua_isnoneornil(L, 2) ? 10 : lua4CheckInt(L, 2);
     if (base == 10) {
         luaL_checkany(L, 1);
@@ -131,7 +151,7 @@ int lua4Assert(lua_State* L)
     luaL_checkany(L, 1);
     if (!lua_toboolean(L, 1)) {
         const std::string message =
-            lua_isnoneornil(L, 2) ? std::string() : std::string(lua4CheckString(L, 2)).substr(0, 90);
+            lua_isnoneornil(L, 2) ? std::string() : std::string(lua4CheckString(L, 2).substr(0, 90));
         luaL_where(L, 1);
         lua_pushstring(L, "assertion failed!  ");
         pushString(L, message);
@@ -144,9 +164,10 @@ int lua4Assert(lua_State* L)
 int lua4Error(lua_State* L)
 {
     if (lua_type(L, 1) == LUA_TSTRING || lua_type(L, 1) == LUA_TNUMBER) {
-        const std::string message = lua4ToString(L, 1);
+        lua4CheckString(L, 1); // a number as Lua 4 writes it
+        lua_settop(L, 1);
         luaL_where(L, 1);
-        pushString(L, message);
+        lua_insert(L, 1);
         lua_concat(L, 2);
     } else if (lua_isnoneornil(L, 1)) {
         lua_pushstring(L, "error");
@@ -163,25 +184,28 @@ int lua4Call(lua_State* L)
     ScriptState& s = ScriptState::of(L);
     luaL_checkany(L, 1);
     luaL_checktype(L, 2, LUA_TTABLE);
-    const std::string options = lua_isnoneornil(L, 3) ? std::string() : std::string(lua4CheckString(L, 3));
-    if (options.find('p') != std::string::npos)
+    const std::string_view options = lua_isnoneornil(L, 3) ? std::string_view() : lua4CheckString(L, 3);
+    const bool catchErrors = options.find('x') != std::string_view::npos;
+    if (options.find('p') != std::string_view::npos)
         return luaL_error(L, "obsolete option 'p' in 'call'");
     const int n = lua4Getn(L, 2);
     if (n > 8000 || !lua_checkstack(L, n + 2))
         return luaL_error(L, "too many arguments to 'call'");
+    s.chargeSteps(L, static_cast<std::uint64_t>(n));
     lua_settop(L, 2);
     lua_pushvalue(L, 1);
     for (int i = 1; i <= n; ++i)
         lua_rawgeti(L, 2, i);
-    if (options.find('x') == std::string::npos) {
+    if (!catchErrors) {
         lua_call(L, n, LUA_MULTRET);
         return lua_gettop(L) - 2;
     }
     const int status = lua_pcall(L, n, LUA_MULTRET, 0);
     if (status != LUA_OK) {
-        if (s.stop != ScriptStop::None || status == LUA_ERRMEM)
-            return lua_error(L); // the limits and a cancel are not the script's to catch
-        const std::string message = lua4ToString(L, -1);
+        // The limits and a cancel are not the script's to catch.
+        if (s.budget.stop() != ScriptStop::None || status == LUA_ERRMEM || s.budget.memoryRefused())
+            return lua_error(L);
+        const std::string message = lua4ToString(L, -1, static_cast<std::size_t>(ScriptState::maxProblemLength));
         s.problem(s.levelLine(L),
             QStringLiteral("An error caught by call(): %1")
                 .arg(lua4MessageFromTranslation(QString::fromLatin1(message.data(), qsizetype(message.size())))));
@@ -191,19 +215,35 @@ int lua4Call(lua_State* L)
     return lua_gettop(L) - 2;
 }
 
+// Pushes the name the global `arg` names has in translated text.
+void pushGlobalName(lua_State* L, int arg)
+{
+    const std::string_view name = lua4CheckString(L, arg);
+    if (!lua4src::needsRename(name)) {
+        lua_pushvalue(L, arg);
+        return;
+    }
+    ScriptState::of(L).checkRoom(L, name.size() + lua4src::renamePrefix.size());
+    pushString(L, lua4NameInTranslation(name));
+}
+
 int lua4Getglobal(lua_State* L)
 {
-    const std::string name = lua4NameInTranslation(lua4CheckString(L, 1));
-    lua_getglobal(L, name.c_str());
+    pushGlobalName(L, 1);
+    lua_pushglobaltable(L);
+    lua_insert(L, -2);
+    lua_gettable(L, -2);
     return 1;
 }
 
 int lua4Setglobal(lua_State* L)
 {
-    const std::string name = lua4NameInTranslation(lua4CheckString(L, 1));
     luaL_checkany(L, 2);
     lua_settop(L, 2);
-    lua_setglobal(L, name.c_str());
+    lua_pushglobaltable(L);
+    pushGlobalName(L, 1);
+    lua_pushvalue(L, 2);
+    lua_settable(L, -3);
     return 0;
 }
 
@@ -255,20 +295,51 @@ int lua4Next(lua_State* L)
 
 // --- includes
 
+// The longest include path looked for, in bytes (a file's path in the game's data is far shorter).
+constexpr std::size_t maxIncludePath = 1024;
+// The largest included file read, in bytes.
+constexpr qint64 maxIncludeBytes = qint64{64} << 20;
+// Looking for an included file costs what some milliseconds of Lua's work cost: a run may look for
+// about this many.
+constexpr std::uint64_t includeLookups = 500;
+
 int lua4Dofilepath(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
-    const std::string path(lua4CheckString(L, 1));
+    const std::string_view path = lua4CheckString(L, 1);
     const qint64 line = s.levelLine(L);
-    const QString name = QString::fromLatin1(path.data(), qsizetype(path.size()));
+    const QString name = QString::fromLatin1(path.data(), qsizetype(std::min(path.size(), maxIncludePath)));
+    if (path.size() > maxIncludePath) {
+        s.problem(line,
+            QStringLiteral("The included file \"%1...\" was not looked for: its name is longer than %2 bytes; the "
+                           "script goes on without it")
+                .arg(name.left(100))
+                .arg(maxIncludePath));
+        return 0;
+    }
+    if (s.missingIncludeSet.contains(name))
+        return 0; // told once
+    s.chargeSteps(L, std::max<std::uint64_t>(s.budget.stepLimit() / includeLookups, 1000));
+    HeldBytes held(s.budget, L);
     std::optional<QByteArray> bytes;
+    QString error;
     if (s.options.readInclude)
-        bytes = s.options.readInclude(name);
-    if (!bytes) {
+        bytes = s.options.readInclude(name, std::min<qint64>(maxIncludeBytes, qint64(s.budget.room())), &error);
+    if (bytes)
+        held.add(static_cast<std::size_t>(bytes->size())); // fits: the reader was given the room
+    if (!bytes && error.isEmpty()) {
+        if (s.budget.tryHold(128 + 4 * static_cast<std::size_t>(name.size()))) {
+            s.missingIncludeSet.insert(name);
+            s.missingIncludes << name;
+        }
         s.problem(
             line, QStringLiteral("The included file \"%1\" was not found; the script goes on without it").arg(name));
-        if (!s.missingIncludes.contains(name))
-            s.missingIncludes << name;
+        return 0;
+    }
+    if (!bytes) {
+        s.problem(line,
+            QStringLiteral("The included file \"%1\" could not be read: %2; the script goes on without it")
+                .arg(name, error));
         return 0;
     }
     if (bytes->startsWith("\x1bLua")) {
@@ -278,25 +349,29 @@ int lua4Dofilepath(lua_State* L)
                 .arg(name));
         return 0;
     }
+    const std::string pathText(path);
     if (s.includeDepth >= 16)
-        return luaL_error(L, "dofilepath: includes nested too deeply (\"%s\")", path.c_str());
+        return luaL_error(L, "dofilepath: includes nested too deeply (\"%s\")", pathText.c_str());
     struct Depth {
         int& depth;
         explicit Depth(int& d) : depth(d) { ++depth; }
         ~Depth() { --depth; }
     } depth(s.includeDepth);
-    std::string chunkName = "=" + path;
+    std::string chunkName = "=" + pathText;
     if (chunkName == s.mainSource)
-        chunkName = "=./" + path;
-    Lua4Translation translation = translateLua4(
-        std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), s.options.readLiteralCalls);
+        chunkName = "=./" + pathText;
+    HeldBytes translationBytes(s.budget, L);
+    Lua4Translation translation = translateForRun(
+        L, std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), translationBytes);
     if (!translation.ok()) {
         const QByteArray message = translation.error.toLatin1();
-        return luaL_error(L, "%s:%d: %s", path.c_str(), static_cast<int>(translation.errorLine), message.constData());
+        return luaL_error(
+            L, "%s:%d: %s", pathText.c_str(), static_cast<int>(translation.errorLine), message.constData());
     }
-    lua_settop(L, 0);
     bytes.reset();
-    return runLua4Chunk(L, std::move(translation), chunkName, LUA_MULTRET);
+    held.resize(0);
+    lua_settop(L, 0);
+    return runLua4Chunk(L, std::move(translation), chunkName, LUA_MULTRET, translationBytes);
 }
 
 // --- string arithmetic: "10" + 1 is 11 in Lua 4
@@ -308,6 +383,7 @@ double arithmeticOperand(lua_State* L, int index)
     double value = 0;
     std::size_t len = 0;
     const char* text = lua_tolstring(L, index, &len);
+    ScriptState::of(L).chargeSteps(L, len / ScriptBudget::bytesPerStep);
     if (lua_type(L, index) == LUA_TSTRING && lua4StringToNumber(std::string_view(text, len), value))
         return value;
     luaL_error(L, "attempt to perform arithmetic on a %s value", luaL_typename(L, index));
@@ -490,20 +566,20 @@ void openLua4Library(lua_State* L)
 {
     static const luaL_Reg functions[] = {
         // base
-        {"print", lua4Print},
-        {"tostring", lua4Tostring},
-        {"tonumber", lua4Tonumber},
-        {"type", lua4Type},
-        {"assert", lua4Assert},
-        {"error", lua4Error},
-        {"call", lua4Call},
-        {"getglobal", lua4Getglobal},
-        {"setglobal", lua4Setglobal},
-        {"globals", lua4Globals},
-        {"rawget", lua4Rawget},
-        {"rawset", lua4Rawset},
-        {"next", lua4Next},
-        {"dofilepath", lua4Dofilepath},
+        {"print", charged<lua4Print>},
+        {"tostring", charged<lua4Tostring>},
+        {"tonumber", charged<lua4Tonumber>},
+        {"type", charged<lua4Type>},
+        {"assert", charged<lua4Assert>},
+        {"error", charged<lua4Error>},
+        {"call", charged<lua4Call>},
+        {"getglobal", charged<lua4Getglobal>},
+        {"setglobal", charged<lua4Setglobal>},
+        {"globals", charged<lua4Globals>},
+        {"rawget", charged<lua4Rawget>},
+        {"rawset", charged<lua4Rawset>},
+        {"next", charged<lua4Next>},
+        {"dofilepath", charged<lua4Dofilepath>},
         {nullptr, nullptr},
     };
     lua_pushglobaltable(L);
@@ -532,12 +608,12 @@ void openLua4Library(lua_State* L)
     lua_pushliteral(L, "");
     lua_createtable(L, 0, 6);
     const std::pair<const char*, lua_CFunction> arithmetic[] = {
-        {"__add", stringArithmetic<LUA_OPADD>},
-        {"__sub", stringArithmetic<LUA_OPSUB>},
-        {"__mul", stringArithmetic<LUA_OPMUL>},
-        {"__div", stringArithmetic<LUA_OPDIV>},
-        {"__pow", stringArithmetic<LUA_OPPOW>},
-        {"__unm", stringArithmetic<LUA_OPUNM>},
+        {"__add", charged<stringArithmetic<LUA_OPADD>>},
+        {"__sub", charged<stringArithmetic<LUA_OPSUB>>},
+        {"__mul", charged<stringArithmetic<LUA_OPMUL>>},
+        {"__div", charged<stringArithmetic<LUA_OPDIV>>},
+        {"__pow", charged<stringArithmetic<LUA_OPPOW>>},
+        {"__unm", charged<stringArithmetic<LUA_OPUNM>>},
     };
     for (const auto& [name, function] : arithmetic) {
         lua_pushcfunction(L, function);
@@ -549,13 +625,13 @@ void openLua4Library(lua_State* L)
     // The helpers of translated chunks but the last, in the order of lua4Helpers (__L4K belongs to
     // one chunk: runLua4Chunk makes it).
     lua_createtable(L, static_cast<int>(lua4Helpers.size()), 0);
-    lua_pushcfunction(L, helperCat);
+    lua_pushcfunction(L, charged<helperCat>);
     lua_rawseti(L, -2, 1);
-    lua_pushcfunction(L, helperPairs);
+    lua_pushcfunction(L, charged<helperPairs>);
     lua_rawseti(L, -2, 2);
-    lua_pushcfunction(L, helperPack);
+    lua_pushcfunction(L, charged<helperPack>);
     lua_rawseti(L, -2, 3);
-    lua_pushcfunction(L, helperBool);
+    lua_pushcfunction(L, charged<helperBool>);
     lua_rawseti(L, -2, 4);
     lua_newtable(L);
     lua_createtable(L, 0, 1);

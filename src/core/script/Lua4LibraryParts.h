@@ -3,6 +3,8 @@
 // What the parts of the Lua 4 library share: the functions of each area (Lua4Tables.cpp,
 // Lua4Strings.cpp, Lua4Maths.cpp) for openLua4Library, and small conversions. Internal to script/.
 
+#include "ScriptState.h"
+
 #include <lua.hpp>
 
 #include <climits>
@@ -55,6 +57,15 @@ inline void setN(lua_State* L, int table, double n)
 inline void pushString(lua_State* L, std::string_view s)
 {
     lua_pushlstring(L, s.data(), s.size());
+}
+
+// A library function as scripts call it: each call costs ScriptBudget::callSteps before its own
+// work (which the function charges itself), so that calls made from C (a callback of foreachi)
+// or in a tight loop reach the step limit, and a cancel, like Lua's own instructions.
+template <lua_CFunction f> int charged(lua_State* L)
+{
+    ScriptState::of(L).chargeSteps(L, ScriptBudget::callSteps);
+    return f(L);
 }
 
 } // namespace lua4lib

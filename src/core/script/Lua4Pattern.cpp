@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace starloom {
 
@@ -396,6 +397,36 @@ long long relative(long long pos, std::size_t len)
     return pos >= 0 ? pos : static_cast<long long>(len) + pos + 1;
 }
 
+// Where `p` first occurs in `s` from `from` on (Knuth, Morris and Pratt: time linear in both,
+// whatever they hold), or npos; the work and the table it needs are charged to the script.
+std::size_t plainFind(lua_State* L, std::string_view s, std::string_view p, std::size_t from)
+{
+    if (p.empty())
+        return from;
+    if (p.size() > s.size() - from)
+        return std::string_view::npos;
+    ScriptState& script = ScriptState::of(L);
+    HeldBytes held(script.budget, L);
+    held.add(p.size() * sizeof(std::size_t));
+    script.chargeSteps(L, (s.size() - from + p.size()) / ScriptBudget::bytesPerStep);
+    // border[i]: the length of the longest proper border of p[0 .. i].
+    std::vector<std::size_t> border(p.size(), 0);
+    for (std::size_t i = 1, k = 0; i < p.size(); ++i) {
+        while (k > 0 && p[i] != p[k])
+            k = border[k - 1];
+        if (p[i] == p[k])
+            ++k;
+        border[i] = k;
+    }
+    for (std::size_t i = from, k = 0; i < s.size(); ++i) {
+        while (k > 0 && s[i] != p[k])
+            k = border[k - 1];
+        if (s[i] == p[k] && ++k == p.size())
+            return i + 1 - p.size();
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
 
 int lua4Strfind(lua_State* L)
@@ -408,8 +439,7 @@ int lua4Strfind(lua_State* L)
     luaL_argcheck(L, init >= 0 && static_cast<std::size_t>(init) <= s.size(), 3, "out of range");
     const bool plain = lua_gettop(L) > 3 || p.find_first_of("^$*+?.([%-") == std::string_view::npos;
     if (plain) {
-        const std::size_t at = p.empty() ? static_cast<std::size_t>(init) : s.find(p, static_cast<std::size_t>(init));
-        ScriptState::of(L).chargeSteps(L, (s.size() - static_cast<std::size_t>(init)) / 64);
+        const std::size_t at = plainFind(L, s, p, static_cast<std::size_t>(init));
         if (at != std::string_view::npos) {
             lua_pushnumber(L, static_cast<double>(at + 1));
             lua_pushnumber(L, static_cast<double>(at + p.size()));
@@ -452,7 +482,9 @@ int lua4Gsub(lua_State* L)
     const char* pattern = p.data() + (anchor ? 1 : 0);
     MatchState ms = matchState(L, src, p);
     const char* s = src.data();
-    std::string out;
+    // Built in Lua's own buffer: its memory and steps are the script's, charged as it grows.
+    luaL_Buffer out;
+    luaL_buffinit(L, &out);
     long long n = 0;
     while (n < maxCount) {
         ms.level = 0;
@@ -461,6 +493,8 @@ int lua4Gsub(lua_State* L)
         if (e != nullptr) {
             ++n;
             if (replacementType != LUA_TFUNCTION) {
+                // Each character of the replacement is work, also where it adds nothing.
+                script.chargeSteps(L, 1 + replacement.size() / ScriptBudget::bytesPerStep);
                 // %1 .. %9 stand for captures; a "%" before anything else is kept as it is.
                 for (std::size_t i = 0; i < replacement.size(); ++i) {
                     const char c = replacement[i];
@@ -468,46 +502,47 @@ int lua4Gsub(lua_State* L)
                         && isDigitC(static_cast<unsigned char>(replacement[i + 1]))) {
                         const int level = replacement[i + 1] == '0' ? -1 : checkCapture(ms, replacement[i + 1]);
                         if (level < 0) {
-                            out.append(s, static_cast<std::size_t>(e - s));
+                            luaL_addlstring(&out, s, static_cast<std::size_t>(e - s));
                         } else {
                             pushCapture(ms, level, s, e);
-                            std::size_t len = 0;
-                            const char* text = lua_tolstring(L, -1, &len);
                             if (lua_type(L, -1) == LUA_TNUMBER) {
                                 char buffer[32];
-                                out += lua4NumberText(lua_tonumber(L, -1), buffer);
+                                const std::string_view text = lua4NumberText(lua_tonumber(L, -1), buffer);
+                                lua_pop(L, 1);
+                                luaL_addlstring(&out, text.data(), text.size());
                             } else {
-                                out.append(text, len);
+                                luaL_addvalue(&out);
                             }
-                            lua_pop(L, 1);
                         }
                         ++i;
                     } else {
-                        out += c;
+                        luaL_addchar(&out, c);
                     }
                 }
             } else {
+                script.chargeSteps(L, ScriptBudget::callSteps); // a callback, maybe a function of C's
                 lua_pushvalue(L, 3);
                 const int args = pushCaptures(ms, s, e, true);
                 lua_call(L, args, 1);
-                if (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER)
-                    out += lua4CheckString(L, lua_gettop(L));
-                lua_pop(L, 1);
+                if (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER) {
+                    lua4CheckString(L, lua_gettop(L));
+                    luaL_addvalue(&out);
+                } else {
+                    lua_pop(L, 1);
+                }
             }
-            script.checkRoom(L, out.size());
         }
         if (e != nullptr && e > s)
             s = e;
         else if (s < ms.srcEnd)
-            out += *s++;
+            luaL_addchar(&out, *s++);
         else
             break;
         if (anchor)
             break;
     }
-    out.append(s, static_cast<std::size_t>(ms.srcEnd - s));
-    script.checkRoom(L, out.size());
-    lua_pushlstring(L, out.data(), out.size());
+    luaL_addlstring(&out, s, static_cast<std::size_t>(ms.srcEnd - s));
+    luaL_pushresult(&out);
     lua_pushnumber(L, static_cast<double>(n));
     return 2;
 }

@@ -5,6 +5,7 @@
 #include "Lua4Pattern.h"
 #include "ScriptState.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -44,14 +45,18 @@ int lua4Strsub(lua_State* L)
 
 template <bool upper> int lua4ChangeCase(lua_State* L)
 {
-    std::string s(lua4CheckString(L, 1));
-    for (char& c : s) {
+    const std::string_view s = lua4CheckString(L, 1);
+    luaL_Buffer b;
+    char* out = luaL_buffinitsize(L, &b, s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
         if (upper && c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
         else if (!upper && c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
+        out[i] = c;
     }
-    pushString(L, s);
+    luaL_pushresultsize(&b, s.size());
     return 1;
 }
 
@@ -138,40 +143,49 @@ std::string formatFloat(double value, char conversion, std::string_view flags, i
     return std::string(padding, ' ') + sign + digits;
 }
 
-void addQuoted(std::string& out, std::string_view s)
+void addQuoted(luaL_Buffer& out, std::string_view s)
 {
-    out += '"';
+    luaL_addchar(&out, '"');
     for (const char c : s) {
         switch (c) {
         case '"':
         case '\\':
         case '\n':
-            out += '\\';
-            out += c;
+            luaL_addchar(&out, '\\');
+            luaL_addchar(&out, c);
             break;
         case '\0':
-            out += "\\000";
+            luaL_addlstring(&out, "\\000", 4);
             break;
         default:
-            out += c;
+            luaL_addchar(&out, c);
         }
     }
-    out += '"';
+    luaL_addchar(&out, '"');
+}
+
+void addText(luaL_Buffer& out, std::string_view text)
+{
+    luaL_addlstring(&out, text.data(), text.size());
 }
 
 int lua4Format(lua_State* L)
 {
     int arg = 1;
     const std::string_view format = lua4CheckString(L, arg);
-    std::string out;
+    // Built in Lua's own buffer: its memory and steps are the script's, charged as it grows.
+    luaL_Buffer out;
+    luaL_buffinit(L, &out);
     std::size_t i = 0;
     while (i < format.size()) {
         if (format[i] != '%') {
-            out += format[i++];
+            const std::size_t plain = std::min(format.find('%', i), format.size());
+            addText(out, format.substr(i, plain - i));
+            i = plain;
             continue;
         }
         if (++i < format.size() && format[i] == '%') {
-            out += format[i++];
+            luaL_addchar(&out, format[i++]);
             continue;
         }
         // %[n$][flags][width][.precision]conversion
@@ -220,7 +234,7 @@ int lua4Format(lua_State* L)
         case 'i': {
             directive += conversion;
             std::snprintf(buffer, sizeof buffer, directive.c_str(), toInt(lua4CheckNumber(L, arg)));
-            out += buffer;
+            luaL_addstring(&out, buffer);
             break;
         }
         case 'o':
@@ -230,7 +244,7 @@ int lua4Format(lua_State* L)
             directive += conversion;
             const long long value = toLong(lua4CheckNumber(L, arg));
             std::snprintf(buffer, sizeof buffer, directive.c_str(), static_cast<unsigned int>(value));
-            out += buffer;
+            luaL_addstring(&out, buffer);
             break;
         }
         case 'e':
@@ -238,7 +252,7 @@ int lua4Format(lua_State* L)
         case 'f':
         case 'g':
         case 'G':
-            out += formatFloat(lua4CheckNumber(L, arg), conversion, flags, width, precision);
+            addText(out, formatFloat(lua4CheckNumber(L, arg), conversion, flags, width, precision));
             break;
         case 'q':
             addQuoted(out, lua4CheckString(L, arg));
@@ -246,12 +260,12 @@ int lua4Format(lua_State* L)
         case 's': {
             const std::string_view s = lua4CheckString(L, arg);
             if (precision < 0 && s.size() >= 100) {
-                out += s;
+                addText(out, s);
             } else {
                 directive += 's';
                 const std::string text(s.substr(0, std::min<std::size_t>(s.size(), 100)));
                 std::snprintf(buffer, sizeof buffer, directive.c_str(), text.c_str());
-                out += buffer;
+                luaL_addstring(&out, buffer);
             }
             break;
         }
@@ -259,7 +273,7 @@ int lua4Format(lua_State* L)
             return luaL_error(L, "invalid option in 'format'");
         }
     }
-    pushString(L, out);
+    luaL_pushresult(&out);
     return 1;
 }
 
@@ -267,16 +281,16 @@ int lua4Format(lua_State* L)
 
 // The string functions, in the order the library registers them.
 const luaL_Reg lua4StringFunctions[] = {
-    {"strlen", lua4Strlen},
-    {"strsub", lua4Strsub},
-    {"strlower", lua4ChangeCase<false>},
-    {"strupper", lua4ChangeCase<true>},
-    {"strchar", lua4Strchar},
-    {"strrep", lua4Strrep},
-    {"strbyte", lua4Strbyte},
-    {"format", lua4Format},
-    {"strfind", lua4Strfind},
-    {"gsub", lua4Gsub},
+    {"strlen", charged<lua4Strlen>},
+    {"strsub", charged<lua4Strsub>},
+    {"strlower", charged<lua4ChangeCase<false>>},
+    {"strupper", charged<lua4ChangeCase<true>>},
+    {"strchar", charged<lua4Strchar>},
+    {"strrep", charged<lua4Strrep>},
+    {"strbyte", charged<lua4Strbyte>},
+    {"format", charged<lua4Format>},
+    {"strfind", charged<lua4Strfind>},
+    {"gsub", charged<lua4Gsub>},
     {nullptr, nullptr},
 };
 

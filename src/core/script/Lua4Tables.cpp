@@ -68,11 +68,13 @@ int lua4Tremove(lua_State* L)
 
 int lua4Foreachi(lua_State* L)
 {
+    ScriptState& s = ScriptState::of(L);
     luaL_checktype(L, 1, LUA_TTABLE);
     luaL_checktype(L, 2, LUA_TFUNCTION);
     lua_settop(L, 2);
     const lua_Integer n = lua4Getn(L, 1);
     for (lua_Integer i = 1; i <= n; ++i) {
+        s.chargeSteps(L, ScriptBudget::callSteps); // a callback, maybe a function of C's
         lua_pushvalue(L, 2);
         lua_pushnumber(L, static_cast<double>(i));
         lua_rawgeti(L, 1, i);
@@ -86,12 +88,14 @@ int lua4Foreachi(lua_State* L)
 
 int lua4Foreach(lua_State* L)
 {
+    ScriptState& s = ScriptState::of(L);
     luaL_checktype(L, 1, LUA_TTABLE);
     luaL_checktype(L, 2, LUA_TFUNCTION);
     lua_settop(L, 2);
     const lua_Integer border = lua4OrderedKeys(L, 1); // index 3: the other keys in order
     const auto others = static_cast<lua_Integer>(lua_rawlen(L, 3));
     for (lua_Integer i = 1; i <= border + others; ++i) {
+        s.chargeSteps(L, ScriptBudget::callSteps);
         lua_pushvalue(L, 2);
         if (i <= border)
             lua_pushnumber(L, static_cast<double>(i));
@@ -115,8 +119,13 @@ bool sortLess(lua_State* L, int a, int b)
 {
     a = lua_absindex(L, a);
     b = lua_absindex(L, b);
-    if (lua_isnil(L, 2))
+    if (lua_isnil(L, 2)) {
+        // Two strings are compared byte by byte: as much work as their length.
+        if (lua_type(L, a) == LUA_TSTRING && lua_type(L, b) == LUA_TSTRING)
+            ScriptState::of(L).chargeSteps(
+                L, std::min(lua_rawlen(L, a), lua_rawlen(L, b)) / (2 * ScriptBudget::bytesPerStep));
         return lua_compare(L, a, b, LUA_OPLT) != 0;
+    }
     lua_pushvalue(L, 2);
     lua_pushvalue(L, a);
     lua_pushvalue(L, b);
@@ -251,6 +260,7 @@ lua_Integer lua4OrderedKeys(lua_State* L, int table)
     const auto border = static_cast<lua_Integer>(lua_rawlen(L, table));
     ScriptState& s = ScriptState::of(L);
     // The other keys, numbers and strings apart, each with the slot it has in `keys`.
+    HeldBytes held(s.budget, L);
     std::vector<std::pair<double, int>> numbers;
     std::vector<std::pair<std::string_view, int>> strings;
     std::vector<int> rest;
@@ -269,6 +279,8 @@ lua_Integer lua4OrderedKeys(lua_State* L, int table)
         }
         lua_pushvalue(L, -1);
         lua_rawseti(L, keys, ++count);
+        if ((count & 1023) == 1) // room for the next 1024 keys in the lists below
+            held.add(1024 * sizeof(std::pair<std::string_view, int>) * 2);
         switch (lua_type(L, -1)) {
         case LUA_TNUMBER:
             numbers.push_back({lua_tonumber(L, -1), count});
@@ -286,9 +298,22 @@ lua_Integer lua4OrderedKeys(lua_State* L, int table)
     s.chargeSteps(L, steps / 8);
     if (count == 0)
         return border;
-    std::sort(numbers.begin(), numbers.end());
-    std::sort(
-        strings.begin(), strings.end(), [](const auto& a, const auto& b) { return lua4KeyLess(a.first, b.first); });
+    // Sorting charges its comparisons as it goes, so that the limits and a cancel reach it.
+    std::uint64_t compared = 0;
+    auto charge = [&](std::uint64_t work) {
+        if ((compared += work) >= 4096) {
+            s.chargeSteps(L, compared / 4);
+            compared = 0;
+        }
+    };
+    std::sort(numbers.begin(), numbers.end(), [&](const auto& a, const auto& b) {
+        charge(1);
+        return a < b;
+    });
+    std::sort(strings.begin(), strings.end(), [&](const auto& a, const auto& b) {
+        charge(1 + std::min(a.first.size(), b.first.size()) / 16);
+        return lua4KeyLess(a.first, b.first);
+    });
     lua_createtable(L, count, 0);
     int slot = 0;
     for (const auto& n : numbers) {
@@ -309,12 +334,12 @@ lua_Integer lua4OrderedKeys(lua_State* L, int table)
 
 // The table functions, in the order the library registers them.
 const luaL_Reg lua4TableFunctions[] = {
-    {"getn", lua4GetnFunction},
-    {"tinsert", lua4Tinsert},
-    {"tremove", lua4Tremove},
-    {"foreach", lua4Foreach},
-    {"foreachi", lua4Foreachi},
-    {"sort", lua4Sort},
+    {"getn", charged<lua4GetnFunction>},
+    {"tinsert", charged<lua4Tinsert>},
+    {"tremove", charged<lua4Tremove>},
+    {"foreach", charged<lua4Foreach>},
+    {"foreachi", charged<lua4Foreachi>},
+    {"sort", charged<lua4Sort>},
     {nullptr, nullptr},
 };
 

@@ -4,6 +4,7 @@
 #include "Lua4LibraryParts.h"
 #include "ScriptState.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -55,6 +56,7 @@ double lua4CheckNumber(lua_State* L, int arg)
     case LUA_TSTRING: {
         std::size_t len = 0;
         const char* text = lua_tolstring(L, arg, &len);
+        ScriptState::of(L).chargeSteps(L, len / ScriptBudget::bytesPerStep);
         double value = 0;
         if (lua4StringToNumber(std::string_view(text, len), value))
             return value;
@@ -98,7 +100,7 @@ std::string_view lua4CheckString(lua_State* L, int arg)
     }
 }
 
-std::string lua4ToString(lua_State* L, int index)
+std::string lua4ToString(lua_State* L, int index, std::size_t maxLength)
 {
     char buffer[64];
     switch (lua_type(L, index)) {
@@ -107,7 +109,7 @@ std::string lua4ToString(lua_State* L, int index)
     case LUA_TSTRING: {
         std::size_t len = 0;
         const char* text = lua_tolstring(L, index, &len);
-        return std::string(text, len);
+        return std::string(text, std::min(len, maxLength));
     }
     case LUA_TNIL:
     case LUA_TNONE:

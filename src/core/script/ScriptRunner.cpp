@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <unordered_set>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <clocale>
@@ -19,58 +20,66 @@ namespace starloom {
 
 namespace {
 
-constexpr int hookPeriod = 10000;                  // instructions between two calls of the count hook
-constexpr std::uint64_t progressPeriod = 1u << 22; // instructions between two progress reports
+constexpr int hookPeriod = 1000; // instructions between two calls of the count hook
+constexpr int hooksPerLine = 8;  // hooks between two notes of the line being run
 constexpr int maxTableDepth = 32;
-constexpr int bytesPerStep = 4; // bytes a script's allocations may fill for one step of the limit
+// The values one call's arguments (or one global's value) may hold: a copy of more would be
+// nothing a level holds.
+constexpr std::size_t maxCopiedValues = 100000;
+constexpr qsizetype maxMessageLength = 1000; // of an error message, in characters
 
-// Lua's allocations, counted against the memory limit. Bytes allocated are also steps of work
-// (strings joined, copied, changed in C, which the count hook does not see): past the
-// instruction limit, or once the run is cancelled, the next allocation fails, which stops the
-// script at once through Lua's own error path.
+// Lua's allocations, counted by the run's budget against the memory limit; the bytes allocated
+// are steps of work too (strings joined, copied, changed in C, which the count hook does not
+// see). Past the step limit, or once the run is cancelled, every allocation fails, which stops
+// the script at once through Lua's own error path.
 void* allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize)
 {
-    auto* s = static_cast<ScriptState*>(ud);
+    auto& budget = static_cast<ScriptState*>(ud)->budget;
     const std::size_t old = ptr != nullptr ? osize : 0;
     if (nsize == 0) {
         std::free(ptr);
-        s->memoryUsed -= old;
+        budget.free(old);
         return nullptr;
     }
-    if (nsize > old) {
-        if (s->memoryUsed + (nsize - old) > s->options.memoryLimit)
-            return nullptr;
-        s->instructions += (nsize - old) / bytesPerStep;
-        if (s->stop == ScriptStop::None) {
-            if (s->options.cancel != nullptr && s->options.cancel->load(std::memory_order_relaxed))
-                s->stop = ScriptStop::Cancelled;
-            else if (s->instructions > s->options.instructionLimit)
-                s->stop = ScriptStop::InstructionLimit;
-            s->failAllocations = s->stop != ScriptStop::None;
-        }
-        // Lua tries again after collecting garbage: the allocations fail until the part has stopped.
-        if (s->failAllocations)
-            return nullptr;
-    }
+    if (nsize > old && !budget.allocate(nsize - old))
+        return nullptr;
     void* block = std::realloc(ptr, nsize);
-    if (block == nullptr)
+    if (block == nullptr) {
+        if (nsize > old)
+            budget.free(nsize - old);
         return nullptr;
-    s->memoryUsed = s->memoryUsed - old + nsize;
-    s->memoryPeak = std::max(s->memoryPeak, s->memoryUsed);
+    }
+    if (nsize < old)
+        budget.free(old - nsize);
     return block;
-}
-
-QString stepLimitMessage(const ScriptOptions& options)
-{
-    return QStringLiteral("the script ran for more than %1 million steps (an endless loop?)")
-        .arg(options.instructionLimit / 1000000);
 }
 
 void countHook(lua_State* L, lua_Debug*)
 {
     ScriptState& s = ScriptState::of(L);
-    s.levelLine(L, 0);
-    s.chargeSteps(L, hookPeriod);
+    if (++s.hooks >= hooksPerLine) {
+        s.hooks = 0;
+        s.levelLine(L, 0);
+    }
+    s.budget.chargeInstructions(L, hookPeriod);
+}
+
+// What an error value that is no string stands for, without its address.
+const char* valueKind(lua_State* L, int index)
+{
+    switch (lua_type(L, index)) {
+    case LUA_TTABLE:
+        return "a table";
+    case LUA_TFUNCTION:
+        return "a function";
+    case LUA_TNIL:
+    case LUA_TNONE:
+        return "nil";
+    case LUA_TBOOLEAN:
+        return lua_toboolean(L, index) ? "1" : "nil";
+    default:
+        return "a userdata value";
+    }
 }
 
 // Keeps the message of an error and notes its line in the level.
@@ -78,58 +87,87 @@ int messageHandler(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
     s.errorLine = s.levelLine(L, 1);
-    if (lua_type(L, 1) != LUA_TSTRING && lua_type(L, 1) != LUA_TNUMBER) {
-        const std::string text = lua4ToString(L, 1);
-        lua_pushfstring(L, "error (the error value is %s)", text.c_str());
-    } else {
+    if (lua_type(L, 1) != LUA_TSTRING && lua_type(L, 1) != LUA_TNUMBER)
+        lua_pushfstring(L, "error (the error value is %s)", valueKind(L, 1));
+    else
         lua_settop(L, 1);
-    }
     return 1;
 }
 
+// A copy of Lua values for the sink, each byte charged to the script before it is made. A table
+// met a second time (one shared by two arguments, or one that holds itself) is left out, and so
+// is a table nested deeper than maxTableDepth; past maxCopiedValues nothing more is copied.
 struct TableWalk {
+    TableWalk(ScriptState& s, lua_State* Lin) : state(s), L(Lin), held(s.budget, Lin) {}
+
     ScriptState& state;
-    std::size_t bytes = sizeof(LevelCall);
+    lua_State* L;
+    HeldBytes held;
+    std::size_t values = 0;
     bool cut = false;
+    bool repeated = false;
+    bool tooMany = false;
+    std::unordered_set<const void*> tables;
+
+    // Notes what the sink is told about the copy (cut or repeated tables), at `line`.
+    void noteProblems(qint64 line) const
+    {
+        if (cut)
+            state.problem(
+                line, QStringLiteral("A table nested more than %1 levels deep was cut off there").arg(maxTableDepth));
+        if (repeated)
+            state.problem(line,
+                QStringLiteral("A table that appears more than once (shared by two values, or holding itself) was "
+                               "left out there after its first appearance"));
+    }
 };
 
-LuaValue toLuaValue(lua_State* L, int index, int depth, TableWalk& walk);
+LuaValue toLuaValue(int index, int depth, TableWalk& walk);
 
-LuaValue tableValue(lua_State* L, int index, int depth, TableWalk& walk)
+LuaValue tableValue(int index, int depth, TableWalk& walk)
 {
+    lua_State* L = walk.L;
     if (depth >= maxTableDepth) {
         walk.cut = true;
         return {};
     }
+    if (!walk.tables.insert(lua_topointer(L, index)).second) {
+        walk.repeated = true;
+        return {};
+    }
+    walk.held.add(64); // the table's entry in `tables`, its vectors
     index = lua_absindex(L, index);
     luaL_checkstack(L, 6, "table nested too deeply");
     LuaValue table = LuaValue::makeTable();
     lua_Integer n = 0;
     for (;; ++n) {
-        if (lua_rawgeti(L, index, n + 1) == LUA_TNIL) {
-            lua_pop(L, 1);
+        if (walk.tooMany || lua_rawgeti(L, index, n + 1) == LUA_TNIL) {
+            if (!walk.tooMany)
+                lua_pop(L, 1);
             break;
         }
-        table.items.push_back(toLuaValue(L, -1, depth + 1, walk));
+        table.items.push_back(toLuaValue(-1, depth + 1, walk));
         lua_pop(L, 1);
     }
     std::vector<std::pair<double, LuaValue>> numbers;
     std::vector<std::pair<std::string, LuaValue>> strings;
     lua_pushnil(L);
-    while (lua_next(L, index) != 0) {
+    while (!walk.tooMany && lua_next(L, index) != 0) {
         switch (lua_type(L, -2)) {
         case LUA_TNUMBER:
             if (lua_isinteger(L, -2) && lua_tointeger(L, -2) >= 1 && lua_tointeger(L, -2) <= n)
                 break;
-            if (LuaValue value = toLuaValue(L, -1, depth + 1, walk); !value.isNil())
+            if (LuaValue value = toLuaValue(-1, depth + 1, walk); !value.isNil()) {
+                walk.held.add(2 * sizeof(LuaField));
                 numbers.push_back({lua_tonumber(L, -2), std::move(value)});
+            }
             break;
         case LUA_TSTRING: {
             std::size_t len = 0;
             const char* key = lua_tolstring(L, -2, &len);
-            if (LuaValue value = toLuaValue(L, -1, depth + 1, walk); !value.isNil()) {
+            if (LuaValue value = toLuaValue(-1, depth + 1, walk); !value.isNil()) {
+                walk.held.add(2 * sizeof(LuaField) + len);
                 strings.push_back({std::string(key, len), std::move(value)});
-                walk.bytes += len;
             }
             break;
         }
@@ -137,6 +175,10 @@ LuaValue tableValue(lua_State* L, int index, int depth, TableWalk& walk)
             break;
         }
         lua_pop(L, 1);
+    }
+    if (walk.tooMany) {
+        lua_settop(L, index);
+        return {};
     }
     std::sort(numbers.begin(), numbers.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::sort(
@@ -146,38 +188,33 @@ LuaValue tableValue(lua_State* L, int index, int depth, TableWalk& walk)
         table.fields.push_back({LuaValue::makeNumber(key), std::move(value)});
     for (auto& [key, value] : strings)
         table.fields.push_back({LuaValue::makeString(std::move(key)), std::move(value)});
-    walk.bytes += table.fields.size() * sizeof(LuaField);
-    walk.state.chargeSteps(L, (table.items.size() + table.fields.size()) / 16);
     return table;
 }
 
-LuaValue toLuaValue(lua_State* L, int index, int depth, TableWalk& walk)
+LuaValue toLuaValue(int index, int depth, TableWalk& walk)
 {
-    walk.bytes += sizeof(LuaValue);
+    lua_State* L = walk.L;
+    if (walk.tooMany || ++walk.values > maxCopiedValues) {
+        walk.tooMany = true;
+        return {};
+    }
+    walk.held.add(sizeof(LuaValue));
     switch (lua_type(L, index)) {
     case LUA_TNUMBER:
         return LuaValue::makeNumber(lua_tonumber(L, index));
     case LUA_TSTRING: {
         std::size_t len = 0;
         const char* text = lua_tolstring(L, index, &len);
-        walk.bytes += len;
+        walk.held.add(len);
         return LuaValue::makeString(std::string(text, len));
     }
     case LUA_TBOOLEAN:
         return lua_toboolean(L, index) ? LuaValue::makeNumber(1) : LuaValue{};
     case LUA_TTABLE:
-        return tableValue(L, index, depth, walk);
+        return tableValue(index, depth, walk);
     default: // nil, a function, ...
         return {};
     }
-}
-
-void noteCut(lua_State* L, ScriptState& s, const TableWalk& walk)
-{
-    if (walk.cut)
-        s.problem(s.levelLine(L),
-            QStringLiteral("A table nested more than %1 levels deep (or one that holds itself) was cut off there")
-                .arg(maxTableDepth));
 }
 
 std::string chunkName(const QString& fileName)
@@ -251,6 +288,16 @@ QString missingIncludesNote(const QStringList& missing)
             QLatin1String(quoted.size() == 1 ? "was" : "were"));
 }
 
+// An error message as the user is told it: at most maxMessageLength characters.
+QString messageText(const char* text, std::size_t len)
+{
+    if (text == nullptr)
+        return QStringLiteral("error");
+    if (len > std::size_t(maxMessageLength))
+        return QString::fromLatin1(text, maxMessageLength) + QStringLiteral("... (cut)");
+    return QString::fromLatin1(text, qsizetype(len));
+}
+
 class Run {
 public:
     Run(ScriptState& state, ScriptResult& result) : m_s(state), m_result(result) {}
@@ -264,13 +311,14 @@ public:
         lua_insert(L, function);
         m_s.chunk = chunk;
         m_s.errorLine = 0;
+        m_s.budget.startPart();
         int status = LUA_OK;
         try {
             status = lua_pcall(L, args, 0, function);
         } catch (...) {
             status = -1;
         }
-        m_s.failAllocations = false;
+        m_s.budget.allowAllocations();
         m_s.chunk = Chunk::Other;
         if (status == LUA_OK) {
             lua_settop(L, function - 1);
@@ -278,38 +326,35 @@ public:
         }
         QString message;
         qint64 line = m_s.errorLine;
-        switch (status) {
-        case LUA_ERRMEM:
+        if (status == LUA_ERRMEM || (m_s.budget.memoryRefused() && status != -1)) {
             message = QStringLiteral("the script needs more memory than the limit of %1 MB")
                           .arg(m_s.options.memoryLimit >> 20);
-            line = m_s.lastLine;
-            break;
-        case LUA_ERRRUN:
-        case LUA_ERRERR: {
+            if (line == 0)
+                line = m_s.lastLine;
+        } else if (status == LUA_ERRRUN || status == LUA_ERRERR) {
             std::size_t len = 0;
             const char* text = lua_tolstring(L, -1, &len);
-            message = text != nullptr ? QString::fromLatin1(text, qsizetype(len)) : QStringLiteral("error");
             qint64 positionLine = 0;
-            message = lua4MessageFromTranslation(withoutPosition(message, m_s.shortSource, positionLine));
+            message =
+                lua4MessageFromTranslation(withoutPosition(messageText(text, len), m_s.shortSource, positionLine));
             if (line == 0)
                 line = positionLine;
-            break;
-        }
-        default:
+        } else {
             message = QStringLiteral("the script stopped for a reason of its own (an error of the program)");
         }
         // Past the step limit the limit is the reason, whether the hook raised it or an allocation
         // was refused (which Lua reports as lack of memory).
-        if (m_s.stop == ScriptStop::InstructionLimit) {
-            message = stepLimitMessage(m_s.options);
+        if (m_s.budget.stop() == ScriptStop::InstructionLimit) {
+            message = stepLimitMessage(m_s.options.instructionLimit);
             if (line == 0)
                 line = m_s.lastLine;
         }
         lua_settop(L, function - 1);
-        if (m_s.stop == ScriptStop::Cancelled)
+        if (m_s.budget.stop() == ScriptStop::Cancelled)
             return false;
         // An error of the script's own may come from what a missing include would have defined.
-        const bool scriptError = (status == LUA_ERRRUN || status == LUA_ERRERR) && m_s.stop == ScriptStop::None;
+        const bool scriptError =
+            (status == LUA_ERRRUN || status == LUA_ERRERR) && m_s.budget.stop() == ScriptStop::None;
         fail(line,
             QStringLiteral("%1 stopped: %2%3")
                 .arg(what, message, scriptError ? missingIncludesNote(m_s.missingIncludes) : QString()));
@@ -322,7 +367,7 @@ public:
             m_result.error = message;
             m_result.errorLine = line;
         }
-        m_s.problem(line, message);
+        m_s.stopped(line, message);
     }
 
 private:
@@ -345,22 +390,45 @@ int reportGlobals(lua_State* L)
         lua_pushstring(L, name);
         lua_rawget(L, -2);
         if (!lua_isnil(L, -1)) {
-            TableWalk walk{s};
-            const LuaValue value = toLuaValue(L, -1, 0, walk);
-            noteCut(L, s, walk);
-            if (!value.isNil())
-                s.sink.global(name, value, 0);
+            TableWalk walk(s, L);
+            const LuaValue value = toLuaValue(-1, 0, walk);
+            if (walk.tooMany) {
+                s.problem(0,
+                    QStringLiteral("The global %1 was left out: its value holds more than %2 values")
+                        .arg(QLatin1String(name))
+                        .arg(maxCopiedValues));
+            } else {
+                walk.noteProblems(0);
+                if (!value.isNil()) {
+                    s.sink.global(name, value, 0);
+                    walk.held.keep(); // the sink keeps the value
+                }
+            }
         }
         lua_pop(L, 2);
     }
     return 0;
 }
 
+// The level's text and its translation, made in a part of the run.
+struct MainText {
+    std::string_view source;
+    Lua4Translation* translation;
+    HeldBytes* held;
+};
+
+int translateMainChunk(lua_State* L)
+{
+    auto* main = static_cast<MainText*>(lua_touserdata(L, 1));
+    *main->translation = translateForRun(L, main->source, *main->held);
+    return 0;
+}
+
 int runMainChunk(lua_State* L)
 {
-    auto* translation = static_cast<Lua4Translation*>(lua_touserdata(L, 1));
+    auto* main = static_cast<MainText*>(lua_touserdata(L, 1));
     lua_settop(L, 0);
-    runLua4Chunk(L, std::move(*translation), ScriptState::of(L).mainSource, 0);
+    runLua4Chunk(L, std::move(*main->translation), ScriptState::of(L).mainSource, 0, *main->held);
     return 0;
 }
 
@@ -392,16 +460,6 @@ void pushLuaValue(lua_State* L, const LuaValue& value)
     }
 }
 
-std::size_t valueBytes(const LuaValue& value)
-{
-    std::size_t bytes = sizeof(LuaValue) + value.text.size();
-    for (const LuaValue& item : value.items)
-        bytes += valueBytes(item);
-    for (const LuaField& field : value.fields)
-        bytes += valueBytes(field.key) + valueBytes(field.value);
-    return bytes;
-}
-
 // __L4K(i): the literal call i of the chunk whose ChunkText is upvalue 1.
 int literalCall(lua_State* L)
 {
@@ -410,6 +468,10 @@ int literalCall(lua_State* L)
     if (chunk == nullptr || i < 0 || static_cast<std::size_t>(i) >= chunk->literalCalls.size())
         return luaL_error(L, "no such call");
     const Lua4LiteralCall& literal = chunk->literalCalls[static_cast<std::size_t>(i)];
+    ScriptState& s = ScriptState::of(L);
+    // The copy of the arguments is charged before it is made; the sink keeps it.
+    HeldBytes held(s.budget, L);
+    held.add(sizeof(LevelCall) + literal.name.size() + lua4LiteralBytes(chunk->literalData, literal));
     LevelCall call;
     call.args = lua4LiteralArguments(chunk->literalData, literal);
     lua_pushglobaltable(L);
@@ -429,13 +491,7 @@ int literalCall(lua_State* L)
         lua_call(L, static_cast<int>(call.args.size()), 0);
         return 0;
     }
-    ScriptState& s = ScriptState::of(L);
-    std::size_t bytes = sizeof(LevelCall) + literal.name.size();
-    for (const LuaValue& arg : call.args)
-        bytes += valueBytes(arg);
-    s.checkRoom(L, bytes);
-    s.memoryUsed += bytes; // the sink keeps the call
-    s.memoryPeak = std::max(s.memoryPeak, s.memoryUsed);
+    s.chargeSteps(L, ScriptBudget::callSteps);
     call.name = literal.name;
     call.chunk = s.chunk;
     if (chunk->level) {
@@ -445,7 +501,8 @@ int literalCall(lua_State* L)
         call.line = s.levelLine(L); // the line in the level that led to the included file
     }
     s.sink.call(call);
-    ++s.callsRecorded;
+    held.keep();
+    ++s.budget.callsRecorded;
     return 0;
 }
 
@@ -473,44 +530,75 @@ qint64 ScriptState::levelLine(lua_State* L, int level)
     return 0;
 }
 
-void ScriptState::chargeSteps(lua_State* L, std::uint64_t steps)
+void ScriptState::checkRoom(lua_State* L, std::size_t bytes)
 {
-    instructions += steps;
-    if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
-        stop = ScriptStop::Cancelled;
-        luaL_error(L, "cancelled");
-    }
-    if (instructions > options.instructionLimit) {
-        stop = ScriptStop::InstructionLimit;
-        luaL_error(L, "%s", stepLimitMessage(options).toLatin1().constData());
-    }
-    if (instructions >= nextProgress) {
-        nextProgress = instructions + progressPeriod;
-        levelLine(L);
-        if (options.progress)
-            options.progress(callsRecorded);
+    if (bytes > budget.room()) {
+        HeldBytes held(budget, L);
+        held.add(bytes); // raises the memory error
     }
 }
 
-void ScriptState::checkRoom(lua_State* L, std::size_t bytes) const
+void ScriptState::problem(qint64 line, const QString& text)
 {
-    if (bytes > options.memoryLimit || memoryUsed > options.memoryLimit - bytes)
-        luaL_error(L, "not enough memory: the script needs more than the limit of %d MB",
-            static_cast<int>(options.memoryLimit >> 20));
+    const QString shown =
+        text.size() > maxProblemLength ? text.left(maxProblemLength) + QStringLiteral("... (cut)") : text;
+    // What the sink keeps of it, about.
+    const std::size_t bytes = 64 + 2 * static_cast<std::size_t>(shown.size());
+    if (problemsReported >= maxProblems || !budget.tryHold(bytes)) {
+        ++problemsLeftOut;
+        return;
+    }
+    ++problemsReported;
+    sink.problem(line, shown);
 }
 
-int runLua4Chunk(lua_State* L, Lua4Translation&& translation, const std::string& chunkName, int results)
+void ScriptState::stopped(qint64 line, const QString& text)
+{
+    const QString shown =
+        text.size() > maxProblemLength ? text.left(maxProblemLength) + QStringLiteral("... (cut)") : text;
+    budget.tryHold(64 + 2 * static_cast<std::size_t>(shown.size()));
+    sink.stopped(line, shown);
+}
+
+void ScriptState::reportProblemsLeftOut()
+{
+    if (problemsLeftOut == 0)
+        return;
+    sink.problem(0,
+        QStringLiteral("%1 more problems of the script were left out (at most %2 are listed)")
+            .arg(problemsLeftOut)
+            .arg(maxProblems));
+    problemsLeftOut = 0;
+}
+
+Lua4Translation translateForRun(lua_State* L, std::string_view source, HeldBytes& held)
+{
+    ScriptState& s = ScriptState::of(L);
+    return translateLua4(source, s.options.readLiteralCalls, [&](std::uint64_t work, std::size_t bytes) {
+        s.chargeSteps(L, work);
+        held.add(bytes);
+    });
+}
+
+int runLua4Chunk(
+    lua_State* L, Lua4Translation&& translation, const std::string& chunkName, int results, HeldBytes& held)
 {
     const int base = lua_gettop(L);
     ScriptState& s = ScriptState::of(L);
-    s.chunks.push_back(
-        {std::move(translation.literalCalls), std::move(translation.literalData), chunkName == s.mainSource});
+    std::size_t kept = translation.literalData.capacity()
+        + translation.literalCalls.capacity() * sizeof(Lua4LiteralCall) + sizeof(ScriptState::ChunkText);
+    for (const Lua4LiteralCall& call : translation.literalCalls)
+        kept += call.name.capacity();
     {
         const std::string text = std::move(translation.text);
-        s.checkRoom(L, text.size());
+        held.resize(std::max(held.bytes(), kept + text.capacity()));
+        s.chunks.push_back(
+            {std::move(translation.literalCalls), std::move(translation.literalData), chunkName == s.mainSource});
+        held.keep(kept); // for the rest of the run
         if (luaL_loadbufferx(L, text.data(), text.size(), chunkName.c_str(), "t") != LUA_OK)
             return lua_error(L);
     }
+    held.resize(0);
     lua_rawgeti(L, LUA_REGISTRYINDEX, s.helpersRef);
     const int helpers = lua_gettop(L);
     for (int i = 1; i < static_cast<int>(lua4Helpers.size()); ++i)
@@ -525,24 +613,31 @@ int runLua4Chunk(lua_State* L, Lua4Translation&& translation, const std::string&
 int lua4RecordCall(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
+    s.chargeSteps(L, ScriptBudget::callSteps);
     LevelCall call;
     std::size_t len = 0;
     const char* name = lua_tolstring(L, lua_upvalueindex(1), &len);
-    call.name.assign(name, len);
     const int n = lua_gettop(L);
+    TableWalk walk(s, L);
+    walk.held.add(sizeof(LevelCall) + len + static_cast<std::size_t>(n) * sizeof(LuaValue));
+    call.name.assign(name, len);
     call.args.reserve(static_cast<std::size_t>(n));
-    TableWalk walk{s};
-    walk.bytes += len;
     for (int i = 1; i <= n; ++i)
-        call.args.push_back(toLuaValue(L, i, 0, walk));
-    s.checkRoom(L, walk.bytes);
-    s.memoryUsed += walk.bytes; // the sink keeps the call
-    s.memoryPeak = std::max(s.memoryPeak, s.memoryUsed);
-    call.chunk = s.chunk;
+        call.args.push_back(toLuaValue(i, 0, walk));
     call.line = s.levelLine(L);
-    noteCut(L, s, walk);
+    if (walk.tooMany) {
+        s.problem(call.line,
+            QStringLiteral("The call of %1 was left out: its arguments hold more than %2 values")
+                .arg(QString::fromLatin1(name, qsizetype(len)))
+                .arg(maxCopiedValues));
+        lua_pushnil(L);
+        return 1;
+    }
+    call.chunk = s.chunk;
+    walk.noteProblems(call.line);
     s.sink.call(call);
-    ++s.callsRecorded;
+    walk.held.keep(); // the sink keeps the call
+    ++s.budget.callsRecorded;
     lua_pushnil(L);
     return 1;
 }
@@ -553,23 +648,32 @@ ScriptResult runLevelScript(
     ScriptResult result;
     ScriptState s(sink, options);
     Run run(s, result);
+    auto finish = [&] {
+        result.cancelled = s.budget.stop() == ScriptStop::Cancelled;
+        if (result.cancelled) {
+            result.error = QStringLiteral("cancelled");
+            result.errorLine = 0;
+        } else {
+            s.reportProblemsLeftOut();
+        }
+        result.ok = result.error.isEmpty();
+        result.randomCalls = s.randomCalls;
+        result.callsRecorded = s.budget.callsRecorded;
+        result.peakMemory = s.budget.peak();
+        if (options.progress && !result.cancelled)
+            options.progress(s.budget.callsRecorded);
+        return result;
+    };
     if (source.startsWith("\x1bLua")) {
         run.fail(0,
             QStringLiteral("This is a compiled level (Lua bytecode), not a script: it cannot be opened. "
                            "Open the level's source text instead."));
-        return result;
+        return finish();
     }
-    const QByteArray text = source.startsWith("\xEF\xBB\xBF") ? source.mid(3) : source;
+    const qsizetype bom = source.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     s.randomState = seedFrom(source);
     s.mainSource = chunkName(fileName);
     s.shortSource = s.mainSource.substr(1);
-
-    Lua4Translation translation = translateLua4(
-        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), options.readLiteralCalls);
-    if (!translation.ok()) {
-        run.fail(translation.errorLine, QStringLiteral("Syntax error: %1").arg(translation.error));
-        return result;
-    }
 
 #ifdef STARLOOM_THREAD_LOCALE
     const CLocale cLocale;
@@ -577,26 +681,35 @@ ScriptResult runLevelScript(
     std::unique_ptr<lua_State, LuaCloser> state(lua_newstate(allocate, &s));
     lua_State* L = state.get();
     if (L == nullptr) {
-        result.cancelled = s.stop == ScriptStop::Cancelled;
-        run.fail(0,
-            result.cancelled ? QStringLiteral("cancelled")
-                             : QStringLiteral("The script could not be started: not enough memory"));
-        return result;
+        if (s.budget.stop() != ScriptStop::Cancelled)
+            run.fail(0, QStringLiteral("The script could not be started: not enough memory"));
+        return finish();
     }
     *static_cast<ScriptState**>(lua_getextraspace(L)) = &s;
     lua_sethook(L, countHook, LUA_MASKCOUNT, hookPeriod);
 
     lua_pushcfunction(L, setUp);
-    if (!run.part(L, Chunk::Other, 0, QStringLiteral("Starting the script"))) {
-        result.cancelled = s.stop == ScriptStop::Cancelled;
-        return result;
+    if (!run.part(L, Chunk::Other, 0, QStringLiteral("Starting the script")))
+        return finish();
+    // The translation is work of the script's: its steps and memory count, and a cancel stops it.
+    Lua4Translation translation;
+    HeldBytes translationBytes(s.budget, L);
+    MainText main{std::string_view(source.constData() + bom, static_cast<std::size_t>(source.size() - bom)),
+        &translation, &translationBytes};
+    lua_pushcfunction(L, translateMainChunk);
+    lua_pushlightuserdata(L, &main);
+    if (!run.part(L, Chunk::Other, 1, QStringLiteral("The script")))
+        return finish();
+    if (!translation.ok()) {
+        run.fail(translation.errorLine, QStringLiteral("Syntax error: %1").arg(translation.error));
+        return finish();
     }
     lua_pushcfunction(L, runMainChunk);
-    lua_pushlightuserdata(L, &translation);
+    lua_pushlightuserdata(L, &main);
     run.part(L, Chunk::Other, 1, QStringLiteral("The script"));
     for (const auto& [name, chunk] :
         {std::pair{"DetermChunk", Chunk::Determ}, std::pair{"NonDetermChunk", Chunk::NonDeterm}}) {
-        if (s.stop != ScriptStop::None)
+        if (s.budget.stop() != ScriptStop::None)
             break;
         if (lua_getglobal(L, name) != LUA_TFUNCTION) {
             lua_pop(L, 1);
@@ -604,26 +717,14 @@ ScriptResult runLevelScript(
         }
         run.part(L, chunk, 0, QString::fromLatin1(name));
     }
-    const std::uint64_t instructions = s.instructions;
-    if (s.stop != ScriptStop::Cancelled) {
+    result.instructions = s.budget.steps();
+    if (s.budget.stop() != ScriptStop::Cancelled) {
         lua_sethook(L, nullptr, 0, 0);
-        s.instructions = 0; // reading the globals is not the script's work
+        s.budget.restartSteps(); // reading the globals is not the script's work
         lua_pushcfunction(L, reportGlobals);
         run.part(L, Chunk::Other, 0, QStringLiteral("Reading the level's globals"));
     }
-    result.cancelled = s.stop == ScriptStop::Cancelled;
-    if (result.cancelled) {
-        result.error = QStringLiteral("cancelled");
-        result.errorLine = 0;
-    }
-    result.ok = result.error.isEmpty();
-    result.randomCalls = s.randomCalls;
-    result.callsRecorded = s.callsRecorded;
-    result.instructions = instructions;
-    result.peakMemory = s.memoryPeak;
-    if (options.progress && !result.cancelled)
-        options.progress(s.callsRecorded);
-    return result;
+    return finish();
 }
 
 } // namespace starloom

@@ -4,6 +4,7 @@
 // to script/.
 
 #include "Lua4Source.h"
+#include "ScriptBudget.h"
 #include "ScriptRunner.h"
 
 #include <lua.hpp>
@@ -20,36 +21,40 @@
 
 namespace starloom {
 
-enum class ScriptStop : std::uint8_t { None, Cancelled, InstructionLimit };
-
 struct ScriptState {
-    ScriptState(ReadSink& sinkIn, const ScriptOptions& optionsIn) : sink(sinkIn), options(optionsIn) {}
+    ScriptState(ReadSink& sinkIn, const ScriptOptions& optionsIn) : sink(sinkIn), options(optionsIn), budget(optionsIn)
+    {
+    }
+
+    // The problems of a script that are reported (the messages that stopped it aside), and the
+    // length of each, in characters; past them the rest are counted and told in one problem at
+    // the end. The sink keeps what is reported: its bytes are charged to the script.
+    static constexpr int maxProblems = 1000;
+    static constexpr qsizetype maxProblemLength = 2000;
 
     ReadSink& sink;
     const ScriptOptions& options;
-
-    std::size_t memoryUsed = 0; // Lua's allocations plus the recorded calls
-    std::size_t memoryPeak = 0;
-    std::uint64_t instructions = 0; // counted by the hook, by chargeSteps and by allocations
-    std::uint64_t nextProgress = 0;
-    ScriptStop stop = ScriptStop::None;
-    bool failAllocations = false; // the allocator stopped the part being run: it refuses more
+    ScriptBudget budget; // the run's memory and steps, whoever uses them
 
     Chunk chunk = Chunk::Other;
-    qint64 callsRecorded = 0;
     qint64 randomCalls = 0;
     std::uint32_t randomState = 0;
     int includeDepth = 0;
     int printed = 0;
+    int hooks = 0; // calls of the count hook since the line was last noted
+    int problemsReported = 0;
+    qint64 problemsLeftOut = 0;
     qint64 lastLine = 0;  // a recent line in the level, for errors that carry none
     qint64 errorLine = 0; // the line of the error being handled
 
     std::string mainSource;  // the chunk name of the level's own text ("=name")
     std::string shortSource; // how Lua names it in messages
     QSet<QByteArray> undefinedReported;
-    // The includes not found, named in the error that stops a part after them.
+    // The includes not found, named in the error that stops a part after them; each is reported
+    // once and not looked for again.
     QStringList missingIncludes;
-    int helpersRef = LUA_NOREF; // registry: a table of the helpers translated chunks take
+    QSet<QString> missingIncludeSet; // the same, to look them up
+    int helpersRef = LUA_NOREF;      // registry: a table of the helpers translated chunks take
     // The literal calls of every chunk run so far (a list, so that they stay where they are
     // while __L4K refers to them).
     struct ChunkText {
@@ -65,13 +70,17 @@ struct ScriptState {
     // level's own text (a frame of an included file gives way to the level's call that led to it).
     qint64 levelLine(lua_State* L, int level = 1);
 
-    // Counts `steps` of work done in C against the instruction limit; raises the error that stops
-    // the run when the limit is reached or the run was cancelled.
-    void chargeSteps(lua_State* L, std::uint64_t steps);
-    // Raises "not enough memory" when `bytes` more would pass the memory limit.
-    void checkRoom(lua_State* L, std::size_t bytes) const;
+    // Work done in C++ for the script (see ScriptBudget::chargeSteps).
+    void chargeSteps(lua_State* L, std::uint64_t steps) { budget.chargeSteps(L, steps); }
+    // Raises Lua's memory error when `bytes` more would pass the memory limit (nothing charged).
+    void checkRoom(lua_State* L, std::size_t bytes);
 
-    void problem(qint64 line, const QString& text) { sink.problem(line, text); }
+    // A problem of the script, reported within the caps (see maxProblems).
+    void problem(qint64 line, const QString& text);
+    // The message that stopped the script or a part of it: always reported, and listed first.
+    void stopped(qint64 line, const QString& text);
+    // Tells how many problems the caps left out, once the run has ended.
+    void reportProblemsLeftOut();
 };
 
 // The text Lua 4 gives a number: "%.14g" ("5", "0.5", "1e+20"). `buffer` holds at least 32 chars.
@@ -86,8 +95,8 @@ double lua4CheckNumber(lua_State* L, int arg);
 double lua4OptNumber(lua_State* L, int arg, double fallback);
 int lua4CheckInt(lua_State* L, int arg);
 std::string_view lua4CheckString(lua_State* L, int arg);
-// The value's text for print and tostring.
-std::string lua4ToString(lua_State* L, int index);
+// The value's text for print and tostring (a string's first `maxLength` bytes).
+std::string lua4ToString(lua_State* L, int index, std::size_t maxLength = std::string::npos);
 
 // Lua 4's getn: t.n when it is a number, else the largest number key (not nil).
 int lua4Getn(lua_State* L, int table);
@@ -104,8 +113,15 @@ int lua4RecordCall(lua_State* L);
 // the globals of `L`, and Lua 4's arithmetic on strings.
 void openLua4Library(lua_State* L);
 
+// Translates Lua 4 source for the run: its work charged in steps and the bytes it allocates held
+// by `held` (before they are allocated).
+Lua4Translation translateForRun(lua_State* L, std::string_view source, HeldBytes& held);
+
 // Runs a translation as a chunk of the level (the level itself or an included file), passing the
-// helpers; leaves its results on the stack and returns their number.
-int runLua4Chunk(lua_State* L, Lua4Translation&& translation, const std::string& chunkName, int results);
+// helpers; leaves its results on the stack and returns their number. `held` holds the bytes of
+// the translation: what the chunk keeps for the run (its literal calls) stays charged, the rest
+// is released once the chunk is loaded.
+int runLua4Chunk(
+    lua_State* L, Lua4Translation&& translation, const std::string& chunkName, int results, HeldBytes& held);
 
 } // namespace starloom

@@ -24,6 +24,7 @@ void Translator::toValue(Expr& e)
     }
     e.kind = Kind::Plain;
     e.logic = false;
+    e.hasOr = false;
 }
 
 Binary Translator::binary() const
@@ -98,18 +99,22 @@ Expr Translator::subexpression(int limit, bool asCondition)
             append(")");
             e.kind = Kind::Plain;
             e.logic = false;
+            e.hasOr = false;
         } else if (op == Binary::And || op == Binary::Or) {
             if (!asCondition)
                 toValue(e);
-            if (e.logic) { // Lua 4: "a or b and c" is "(a or b) and c"
+            // Lua 4: "a or b and c" is "(a or b) and c"; Lua 5.4 reads the rest of a chain alike.
+            if (e.logic && e.hasOr && op == Binary::And) {
                 wrap(e, "(");
                 append(")");
+                e.hasOr = false;
             }
             const bool raw = e.kind != Kind::Plain;
             put(op == Binary::And ? "and" : "or", line);
             advance();
             const Expr right = subexpression(priority(op).right, asCondition);
             e.kind = asCondition && (raw || right.kind != Kind::Plain) ? Kind::RawLogic : Kind::Plain;
+            e.hasOr = e.hasOr || op == Binary::Or;
             e.logic = true;
         } else {
             toValue(e);
@@ -155,6 +160,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
             const bool comparison = op >= Binary::Eq && op <= Binary::Ge;
             e.kind = comparison ? Kind::Bool : Kind::Plain;
             e.logic = false;
+            e.hasOr = false;
         }
         e.call = false;
         e.assignable = false;

@@ -25,6 +25,7 @@ struct Expr {
     std::size_t mark = 0; // where the expression starts in the output
     Kind kind = Kind::Plain;
     bool logic = false;      // an unparenthesised "and"/"or" chain
+    bool hasOr = false;      // ... with an "or" in it
     bool call = false;       // ends in a call
     bool assignable = false; // a name or an indexed field
     int wraps = 0;           // parentheses the translation put around it, one inside the other
@@ -136,7 +137,7 @@ private:
         const std::size_t at = m_lex.state().pos;
         const std::size_t read = at > m_lexedTo ? at - m_lexedTo : 0;
         m_lexedTo = std::max(at, m_lexedTo);
-        m_cost.count();
+        m_cost.count(1 + read / 4);
         m_cost.room(m_out, 4 * (read + unwritten) + 4096);
     }
     bool isChar(char c) const { return m_tok.type == T::Char && m_tok.ch == c; }

@@ -302,14 +302,22 @@ constexpr qint64 maxIncludeBytes = qint64{64} << 20;
 // Looking for an included file costs what some milliseconds of Lua's work cost: a run may look for
 // about this many.
 constexpr std::uint64_t includeLookups = 500;
+// Any call of dofilepath costs this many steps and one for each byte of its name looked at.
+constexpr std::uint64_t includeCallSteps = 64;
 
 int lua4Dofilepath(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
     const std::string_view path = lua4CheckString(L, 1);
-    const qint64 line = s.levelLine(L);
+    // What every call costs: the name looked at, the includes already missing looked up.
+    s.chargeSteps(L, includeCallSteps + std::min(path.size(), maxIncludePath + 1));
     const QString name = QString::fromLatin1(path.data(), qsizetype(std::min(path.size(), maxIncludePath)));
+    if (s.missingIncludeSet.contains(name))
+        return 0; // told once
+    const qint64 line = s.levelLine(L);
     if (path.size() > maxIncludePath) {
+        if (s.budget.tryHold(64 + 2 * static_cast<std::size_t>(name.size())))
+            s.missingIncludeSet.insert(name);
         s.problem(line,
             QStringLiteral("The included file \"%1...\" was not looked for: its name is longer than %2 bytes; the "
                            "script goes on without it")
@@ -317,8 +325,6 @@ int lua4Dofilepath(lua_State* L)
                 .arg(maxIncludePath));
         return 0;
     }
-    if (s.missingIncludeSet.contains(name))
-        return 0; // told once
     s.chargeSteps(L, std::max<std::uint64_t>(s.budget.stepLimit() / includeLookups, 1000));
     HeldBytes held(s.budget, L);
     std::optional<QByteArray> bytes;

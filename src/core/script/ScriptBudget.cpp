@@ -45,9 +45,12 @@ QString stepLimitMessage(std::uint64_t limit)
 
 bool ScriptBudget::allocate(std::size_t bytes)
 {
-    if (bytes > room())
+    if (bytes > room() || m_failAllocations)
         return false;
     m_steps += bytes / bytesPerStep;
+    // A stop found here fails this allocation and, since Lua tries again after collecting
+    // garbage, every one after it until the part has stopped. (A stop found by a charge of steps
+    // raises its own error, whose message still needs memory.)
     if (m_stop == ScriptStop::None) {
         if (m_options.cancel != nullptr && m_options.cancel->load(std::memory_order_relaxed))
             m_stop = ScriptStop::Cancelled;

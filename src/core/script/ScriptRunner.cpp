@@ -27,6 +27,8 @@ constexpr int maxTableDepth = 32;
 // nothing a level holds.
 constexpr std::size_t maxCopiedValues = 100000;
 constexpr qsizetype maxMessageLength = 1000; // of an error message, in characters
+// What a sink keeps for a call beyond its arguments' values (a recorder's entry in its list).
+constexpr std::size_t keptCallBytes = sizeof(LevelCall) + sizeof(LuaValue) + sizeof(QString) + 64;
 
 // Lua's allocations, counted by the run's budget against the memory limit; the bytes allocated
 // are steps of work too (strings joined, copied, changed in C, which the count hook does not
@@ -34,15 +36,23 @@ constexpr qsizetype maxMessageLength = 1000; // of an error message, in characte
 // the script at once through Lua's own error path.
 void* allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize)
 {
-    auto& budget = static_cast<ScriptState*>(ud)->budget;
+    auto* s = static_cast<ScriptState*>(ud);
+    auto& budget = s->budget;
     const std::size_t old = ptr != nullptr ? osize : 0;
     if (nsize == 0) {
         std::free(ptr);
         budget.free(old);
         return nullptr;
     }
-    if (nsize > old && !budget.allocate(nsize - old))
+    if (nsize > old && !budget.allocate(nsize - old)) {
+        // Lua reports a refused allocation without a line (and calls no message handler): the
+        // line of the level being run is noted now, once.
+        if (s->state != nullptr && !s->refusalNoted) {
+            s->refusalNoted = true;
+            s->levelLine(s->state, 0);
+        }
         return nullptr;
+    }
     void* block = std::realloc(ptr, nsize);
     if (block == nullptr) {
         if (nsize > old)
@@ -311,6 +321,7 @@ public:
         lua_insert(L, function);
         m_s.chunk = chunk;
         m_s.errorLine = 0;
+        m_s.refusalNoted = false;
         m_s.budget.startPart();
         int status = LUA_OK;
         try {
@@ -471,7 +482,7 @@ int literalCall(lua_State* L)
     ScriptState& s = ScriptState::of(L);
     // The copy of the arguments is charged before it is made; the sink keeps it.
     HeldBytes held(s.budget, L);
-    held.add(sizeof(LevelCall) + literal.name.size() + lua4LiteralBytes(chunk->literalData, literal));
+    held.add(keptCallBytes + literal.name.size() + lua4LiteralBytes(chunk->literalData, literal));
     LevelCall call;
     call.args = lua4LiteralArguments(chunk->literalData, literal);
     lua_pushglobaltable(L);
@@ -521,13 +532,19 @@ std::uint32_t seedFrom(const QByteArray& bytes)
 qint64 ScriptState::levelLine(lua_State* L, int level)
 {
     lua_Debug ar;
-    for (int l = level; lua_getstack(L, l, &ar) != 0; ++l) {
+    int l = level;
+    qint64 line = 0;
+    for (; lua_getstack(L, l, &ar) != 0; ++l) {
         if (lua_getinfo(L, "Sl", &ar) != 0 && ar.currentline > 0 && ar.source != nullptr && mainSource == ar.source) {
             lastLine = ar.currentline;
-            return ar.currentline;
+            line = ar.currentline;
+            break;
         }
     }
-    return 0;
+    // The frames looked at are work (deep in an include's recursion, many); a limit it passes is
+    // noticed at the next charge.
+    budget.tryChargeSteps(static_cast<std::uint64_t>(l - level) * 4);
+    return line;
 }
 
 void ScriptState::checkRoom(lua_State* L, std::size_t bytes)
@@ -619,7 +636,7 @@ int lua4RecordCall(lua_State* L)
     const char* name = lua_tolstring(L, lua_upvalueindex(1), &len);
     const int n = lua_gettop(L);
     TableWalk walk(s, L);
-    walk.held.add(sizeof(LevelCall) + len + static_cast<std::size_t>(n) * sizeof(LuaValue));
+    walk.held.add(keptCallBytes + len + static_cast<std::size_t>(n) * sizeof(LuaValue));
     call.name.assign(name, len);
     call.args.reserve(static_cast<std::size_t>(n));
     for (int i = 1; i <= n; ++i)
@@ -686,6 +703,7 @@ ScriptResult runLevelScript(
         return finish();
     }
     *static_cast<ScriptState**>(lua_getextraspace(L)) = &s;
+    s.state = L;
     lua_sethook(L, countHook, LUA_MASKCOUNT, hookPeriod);
 
     lua_pushcfunction(L, setUp);

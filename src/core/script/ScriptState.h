@@ -44,8 +44,10 @@ struct ScriptState {
     int hooks = 0; // calls of the count hook since the line was last noted
     int problemsReported = 0;
     qint64 problemsLeftOut = 0;
-    qint64 lastLine = 0;  // a recent line in the level, for errors that carry none
-    qint64 errorLine = 0; // the line of the error being handled
+    lua_State* state = nullptr; // the run's Lua state, once made
+    bool refusalNoted = false;  // the line of an allocation refused in this part is noted
+    qint64 lastLine = 0;        // a recent line in the level, for errors that carry none
+    qint64 errorLine = 0;       // the line of the error being handled
 
     std::string mainSource;  // the chunk name of the level's own text ("=name")
     std::string shortSource; // how Lua names it in messages

@@ -147,3 +147,37 @@ TEST(BigArchive, DamagedFileDataIsRefusedWhenRead)
 }
 
 } // namespace
+
+namespace {
+
+// Archives whose tables would cost far more than their size if their names were read once per
+// entry, their files placed by every folder that lists them, their tables of contents compared
+// with each other: each is read in a fraction of the memory and time that would take.
+TEST(BigArchive, CraftedTablesCostWhatTheArchiveSays)
+{
+    const std::pair<const char*, CraftedArchive> shapes[] = {
+        {"every file named by one name of 64 KB", {65535, 1, 1, 1 << 16, false}},
+        {"every folder listing every file", {20000, 20000, 1, 8, true}},
+        {"many tables of contents", {100, 1, 65535, 8, false}},
+    };
+    for (const auto& [what, shape] : shapes) {
+        const BigArchive a = BigArchive::fromBytes(writeCraftedArchive(shape), "crafted.big");
+        ASSERT_TRUE(a.isValid()) << what << ": " << a.error().toStdString();
+        ASSERT_EQ(a.files().size(), std::size_t(shape.files)) << what;
+        EXPECT_EQ(a.files().back().folder, 0) << what << ": the first folder that lists a file holds it";
+        EXPECT_EQ(a.entries(a.folders().front()).value_or(QStringList()).size(), 1) << what;
+        EXPECT_EQ(a.find(a.filePath(shape.files - 1)), 0) << what << ": the files share one path";
+    }
+}
+
+TEST(BigArchive, DataPastTheEndIsDamaged)
+{
+    BigBytes big = writeBigArchive(sample());
+    putU32(big.bytes, big.fileTable + 5, 1u << 30); // the first file's data far past the end
+    const BigArchive a = BigArchive::fromBytes(big.bytes, "short.big");
+    QString error;
+    EXPECT_FALSE(a.read(0, &error));
+    EXPECT_TRUE(error.startsWith(QLatin1String("short.big is damaged: the data of "))) << error.toStdString();
+}
+
+} // namespace

@@ -12,6 +12,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace starloom;
 using namespace starloom::test;
 
@@ -85,6 +87,36 @@ TEST(DataFileReader, TheSetupsFoldersAndArchivesInOrder)
     EXPECT_EQ(read("data:scripts/x.lua", 1 << 20, nullptr).value_or("-") + '|'
             + read("data:scripts/y.lua", 1 << 20, nullptr).value_or("-"),
         QByteArray("from A|y from the mod"));
+}
+
+} // namespace
+
+namespace {
+
+// A file that is found but cannot be given is told with its reason, not taken for a missing one.
+TEST(DataFileReader, AFileFoundThatCannotBeReadIsToldWhy)
+{
+    QTemporaryDir dir;
+    const QString root = QDir(dir.path()).canonicalPath();
+    makeEntry(root, "mod/Data/scripts/", true);
+    ASSERT_EQ(mkfifo(QFile::encodeName(root + "/mod/Data/scripts/fifo.lua").constData(), 0600), 0);
+    writeBytes(root + "/mod/Data/scripts/long.lua", QByteArray(100, ' '));
+    BigBytes big = writeBigArchive({{"scripts\\cut.lua", "x = 1"}});
+    putU32(big.bytes, big.fileTable + 5, 1u << 30);
+    writeBytes(root + "/cut.big", big.bytes);
+    const DataFileReader read = dataFileReader({root + "/mod/Data"}, {root + "/cut.big"});
+    const std::pair<const char*, QString> cases[] = {
+        {"data:scripts/fifo.lua", root + "/mod/Data/scripts/fifo.lua: it is a pipe (FIFO), not a file"},
+        {"data:scripts/long.lua", root + "/mod/Data/scripts/long.lua: it is 0.0 MB long"},
+        {"data:scripts/cut.lua", root + "/cut.big is damaged: the data of scripts\\cut.lua lies outside the file"},
+        {"data:scripts/none.lua", QString()},
+    };
+    for (const auto& [path, reason] : cases) {
+        QString error;
+        EXPECT_FALSE(read(QString::fromLatin1(path), 10, &error)) << path;
+        EXPECT_TRUE(reason.isEmpty() ? error.isEmpty() : error.startsWith(reason))
+            << path << ": " << error.toStdString();
+    }
 }
 
 } // namespace

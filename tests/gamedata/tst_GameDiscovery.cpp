@@ -14,6 +14,8 @@
 
 #include <map>
 
+#include <sys/stat.h>
+
 using namespace starloom;
 using namespace starloom::test;
 
@@ -248,6 +250,54 @@ TEST(GameDiscovery, TheClassicGameIsUsedUnlessTheOtherIsAskedFor)
         chooseGame({}, {}, {}).statusText(), QStringLiteral("No game folder: the built-in model names are used."));
     EXPECT_EQ(chooseGame({}, {}, classicOnly).statusText(),
         "Model names from the classic game at " + root + "/cd (found by registry).");
+}
+
+} // namespace
+
+namespace {
+
+// Steam's files and Wine's registry as links to a device or to a FIFO without a writer: refused
+// without waiting, and without reading past their limit; the lookup goes on with what is left.
+TEST(GameDiscovery, SteamAndWineFilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
+{
+    QTemporaryDir dir;
+    const QString root = QDir(dir.path()).canonicalPath();
+    const QString fifo = root + "/fifo";
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString steam = root + "/home/.local/share/Steam";
+    addCollection(steam);
+    QDir().mkpath(root + "/home/.wine");
+    for (const auto& [file, target] : {std::pair{steam + "/steamapps/libraryfolders.vdf", QStringLiteral("/dev/zero")},
+             std::pair{root + "/home/.wine/system.reg", fifo}})
+        ASSERT_TRUE(QFile::link(target, file));
+    FakeEnvironment env;
+    env.home = root + "/home";
+    EXPECT_EQ(findGames(env, FakeRegistry()).size(), 2u) << "Steam's folder itself holds the collection";
+
+    for (const QString& target : {QStringLiteral("/dev/zero"), fifo}) {
+        QFile::remove(steam + "/steamapps/appmanifest_244160.acf");
+        ASSERT_TRUE(QFile::link(target, steam + "/steamapps/appmanifest_244160.acf"));
+        EXPECT_TRUE(findGames(env, FakeRegistry()).empty()) << target.toStdString();
+    }
+}
+
+// A game's archive that is a link to a FIFO or a device is named with the reason, not waited for.
+TEST(GameDiscovery, AnArchiveThatIsNoRegularFileIsNamedWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString root = QDir(dir.path()).canonicalPath();
+    ASSERT_EQ(mkfifo(QFile::encodeName(root + "/fifo").constData(), 0600), 0);
+    makeEntry(root, "rm/HomeworldRM/Data/", true);
+    ASSERT_TRUE(QFile::link(root + "/fifo", root + "/rm/HomeworldRM/Data/A.big"));
+    ASSERT_TRUE(QFile::link("/dev/zero", root + "/rm/HomeworldRM/Data/B.big"));
+    const GameSetup setup = chooseGame(root + "/rm", "test", {}, GameEdition::Remastered);
+    const Catalogue catalogue = catalogueFor(setup);
+    const QString problems = catalogue.problems().join(u'\n');
+    EXPECT_TRUE(
+        problems.contains(root + "/rm/HomeworldRM/Data/A.big cannot be opened: it is a pipe (FIFO), not a file"))
+        << problems.toStdString();
+    EXPECT_TRUE(problems.contains(root + "/rm/HomeworldRM/Data/B.big cannot be opened: it is a device, not a file"))
+        << problems.toStdString();
 }
 
 } // namespace

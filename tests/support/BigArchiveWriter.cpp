@@ -169,6 +169,57 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
     return out;
 }
 
+QByteArray writeCraftedArchive(const CraftedArchive& shape)
+{
+    QByteArray names(shape.nameLength, 'x');
+    names += '\0';
+    QByteArray tocs, folders, files;
+    for (int i = 0; i < shape.tocs; ++i) {
+        QByteArray toc = QByteArray("t" + QByteArray::number(i)).leftJustified(128, '\0');
+        appendU16(toc, 0);
+        appendU16(toc, static_cast<std::uint16_t>(shape.folders));
+        appendU16(toc, 0);
+        appendU16(toc, static_cast<std::uint16_t>(shape.files));
+        appendU16(toc, 0);
+        tocs += toc;
+    }
+    for (int i = 0; i < shape.folders; ++i) {
+        std::uint32_t name = 0;
+        if (shape.folderNamesOfTheirOwn) {
+            name = static_cast<std::uint32_t>(names.size());
+            names += "f" + QByteArray::number(i) + '\0';
+        }
+        appendU32(folders, name);
+        appendU16(folders, 0);
+        appendU16(folders, 0);
+        appendU16(folders, 0);
+        appendU16(folders, static_cast<std::uint16_t>(shape.files));
+    }
+    for (int i = 0; i < shape.files; ++i) {
+        appendU32(files, 0);
+        files.append('\0');
+        appendU32(files, 0);
+        appendU32(files, 0);
+        appendU32(files, 0);
+    }
+    const qint64 tocAt = 24;
+    const qint64 foldersAt = tocAt + tocs.size();
+    const qint64 filesAt = foldersAt + folders.size();
+    const qint64 namesAt = filesAt + files.size();
+    const qint64 sectionSize = namesAt + names.size();
+    QByteArray b("_ARCHIVE");
+    appendU32(b, 2);
+    b.append(164, '\0');
+    appendU32(b, static_cast<std::uint32_t>(180 + sectionSize));
+    const std::pair<qint64, int> sections[] = {
+        {tocAt, shape.tocs}, {foldersAt, shape.folders}, {filesAt, shape.files}, {namesAt, 1}};
+    for (const auto& [offset, count] : sections) {
+        appendU32(b, static_cast<std::uint32_t>(offset));
+        appendU16(b, static_cast<std::uint16_t>(count));
+    }
+    return b + tocs + folders + files + names;
+}
+
 void writeBigArchiveFile(const QString& path, const std::vector<BigEntry>& entries, const BigLayout& layout)
 {
     QDir().mkpath(QFileInfo(path).path());

@@ -38,6 +38,19 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
 // Writes it to `path`, making the folders on the way.
 void writeBigArchiveFile(const QString& path, const std::vector<BigEntry>& entries, const BigLayout& layout = {});
 
+// An archive made to cost as much as an archive's tables can make its reader spend: `files` file
+// entries and `folders` folders, every file (empty, stored) named by one name of `nameLength`
+// bytes, every folder listing every file, the folders named by that name too (or each by a short
+// name of its own), and `tocs` tables of contents, each with a name of its own.
+struct CraftedArchive {
+    int files = 1;
+    int folders = 1;
+    int tocs = 1;
+    int nameLength = 1;
+    bool folderNamesOfTheirOwn = false;
+};
+QByteArray writeCraftedArchive(const CraftedArchive& shape);
+
 void putU16(QByteArray& bytes, qint64 at, std::uint16_t value);
 void putU32(QByteArray& bytes, qint64 at, std::uint32_t value);
 

@@ -159,12 +159,25 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
     }
 
     m_files.resize(static_cast<std::size_t>(fileTable.count));
+    QHash<std::uint32_t, int> nameIds; // by the name's offset
+    std::vector<std::size_t> firstWithName;
     for (qint64 i = 0; i < fileTable.count; ++i) {
         const qint64 at = i * fileEntrySize;
         File& f = m_files[static_cast<std::size_t>(i)];
-        if (!nameAt(u32(fileBytes, at), &f.name))
+        const std::uint32_t nameOffset = u32(fileBytes, at);
+        if (!nameAt(nameOffset, &f.name))
             return fail(
                 QStringLiteral("%1 is damaged: the name of file %2 lies outside the name table").arg(m_name).arg(i));
+        if (const auto known = nameIds.constFind(nameOffset); known != nameIds.constEnd()) {
+            f.nameId = *known;
+            f.leaf = m_files[firstWithName[static_cast<std::size_t>(*known)]].leaf;
+        } else {
+            f.nameId = static_cast<int>(m_distinctNames.size());
+            f.leaf = f.name.lastIndexOf(QLatin1Char('\\')) + 1;
+            nameIds.insert(nameOffset, f.nameId);
+            firstWithName.push_back(static_cast<std::size_t>(i));
+            m_distinctNames << f.name;
+        }
         f.storage = static_cast<std::uint8_t>(fileBytes[at + 4]);
         f.dataOffset = u32(fileBytes, at + 5);
         f.storedSize = u32(fileBytes, at + 9);
@@ -186,13 +199,12 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
         }
         return root;
     };
-    QHash<std::uint32_t, QString> pathsRead; // a folder's path, by its name's offset
+    QHash<std::uint32_t, int> pathIds; // a folder path's index in m_distinctFolders, by its name's offset
     m_folders.reserve(folderTable.count);
     for (qint64 i = 0; i < folderTable.count; ++i) {
         const qint64 at = i * folderEntrySize;
         const std::uint32_t nameOffset = u32(folderBytes, at);
-        QString path = pathsRead.value(nameOffset);
-        if (!pathsRead.contains(nameOffset)) {
+        if (!pathIds.contains(nameOffset)) {
             QString name;
             if (!nameAt(nameOffset, &name))
                 return fail(QStringLiteral("%1 is damaged: the name of folder %2 lies outside the name table")
@@ -201,16 +213,19 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
             // A leading table-of-contents name or "data" is not part of the path.
             const qsizetype slash = name.indexOf(QLatin1Char('\\'));
             const QString first = slash < 0 ? name : name.left(slash);
-            path = roots.contains(first.toLower()) ? (slash < 0 ? QString() : name.mid(slash + 1)) : name;
-            pathsRead.insert(nameOffset, path);
+            pathIds.insert(nameOffset, static_cast<int>(m_distinctFolders.size()));
+            m_distinctFolders << (roots.contains(first.toLower()) ? (slash < 0 ? QString() : name.mid(slash + 1))
+                                                                  : name);
         }
+        const int pathId = pathIds.value(nameOffset);
         const auto firstFile = static_cast<std::uint32_t>(u16(folderBytes, at + 8));
         const auto lastFile = static_cast<std::uint32_t>(u16(folderBytes, at + 10));
         if (!validRange(u16(folderBytes, at + 4), u16(folderBytes, at + 6), folderTable.count)
             || !validRange(firstFile, lastFile, fileTable.count))
             return fail(
                 QStringLiteral("%1 is damaged: folder %2 names folders or files it does not have").arg(m_name).arg(i));
-        m_folders << path;
+        m_folders << m_distinctFolders[pathId];
+        m_folderIds.push_back(pathId);
         for (std::uint32_t k = unplaced(firstFile); k < lastFile; k = unplaced(k + 1)) {
             m_files[k].folder = static_cast<int>(i);
             next[k] = k + 1;
@@ -219,19 +234,18 @@ template <class ReadRange> void BigArchive::load(qint64 fileSize, ReadRange read
     m_valid = true;
 }
 
-bool BigArchive::fileIn(const File& f, QStringView parent) const
+std::vector<BigArchive::Fit> BigArchive::folderFits(QStringView path) const
 {
-    // The file's path is folder '\' name; its parent, that without the name's last component.
-    const QStringView folder = f.folder < 0 ? QStringView() : QStringView(m_folders[f.folder]);
-    const qsizetype slash = f.name.lastIndexOf(QLatin1Char('\\'));
-    const QStringView nameFolder = slash < 0 ? QStringView() : QStringView(f.name).left(slash);
-    if (nameFolder.isEmpty())
-        return folder.compare(parent, Qt::CaseInsensitive) == 0;
-    if (folder.isEmpty())
-        return nameFolder.compare(parent, Qt::CaseInsensitive) == 0;
-    return parent.size() == folder.size() + 1 + nameFolder.size() && parent[folder.size()] == u'\\'
-        && parent.left(folder.size()).compare(folder, Qt::CaseInsensitive) == 0
-        && parent.mid(folder.size() + 1).compare(nameFolder, Qt::CaseInsensitive) == 0;
+    std::vector<Fit> fits(static_cast<std::size_t>(m_distinctFolders.size()));
+    for (qsizetype i = 0; i < m_distinctFolders.size(); ++i) {
+        const QString& folder = m_distinctFolders[i];
+        Fit& fit = fits[static_cast<std::size_t>(i)];
+        fit.equal = folder.size() == path.size() && path.compare(folder, Qt::CaseInsensitive) == 0;
+        fit.above = folder.isEmpty()
+            || (path.size() > folder.size() && path[folder.size()] == u'\\'
+                && path.startsWith(folder, Qt::CaseInsensitive));
+    }
+    return fits;
 }
 
 QString BigArchive::filePath(qsizetype index) const
@@ -239,11 +253,12 @@ QString BigArchive::filePath(qsizetype index) const
     if (index < 0 || static_cast<std::size_t>(index) >= m_files.size())
         return {};
     const File& f = m_files[static_cast<std::size_t>(index)];
-    if (f.folder < 0 || m_folders[f.folder].isEmpty())
+    const QStringView folder = folderOf(f);
+    if (folder.isEmpty())
         return f.name;
     if (f.name.isEmpty())
-        return m_folders[f.folder];
-    return m_folders[f.folder] + QLatin1Char('\\') + f.name;
+        return folder.toString();
+    return folder.toString() + QLatin1Char('\\') + f.name;
 }
 
 void BigArchive::fail(const QString& why)
@@ -251,6 +266,9 @@ void BigArchive::fail(const QString& why)
     m_valid = false;
     m_error = why;
     m_folders.clear();
+    m_distinctFolders.clear();
+    m_folderIds.clear();
+    m_distinctNames.clear();
     m_files.clear();
 }
 
@@ -284,54 +302,96 @@ BigArchive BigArchive::fromBytes(const QByteArray& bytes, const QString& name)
 std::optional<QStringList> BigArchive::entries(QStringView folder) const
 {
     const QString target = normalPath(folder);
-    const QString prefix = target.isEmpty() ? QString() : target + QLatin1Char('\\');
     bool found = target.isEmpty() && (!m_folders.isEmpty() || !m_files.empty());
     QStringList names;
-    QSet<QString> seen;
+    QSet<QStringView> seen; // views of the archive's own names: no copy per entry
     auto add = [&](QStringView name) {
-        const QString text = name.toString();
-        if (!text.isEmpty() && !seen.contains(text)) {
-            seen.insert(text);
-            names << text;
+        if (!name.isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
+            names << name.toString();
         }
     };
-    for (const QString& path : m_folders) {
-        if (path.compare(target, Qt::CaseInsensitive) == 0) {
-            found = true;
-        } else if (path.size() > prefix.size() && path.startsWith(prefix, Qt::CaseInsensitive)) {
-            found = true;
-            const QStringView rest = QStringView(path).mid(prefix.size());
+    // Each distinct path is compared once; a folder below the target gives its next name.
+    const qsizetype from = target.isEmpty() ? 0 : target.size() + 1;
+    std::vector<QStringView> below(static_cast<std::size_t>(m_distinctFolders.size()));
+    for (qsizetype i = 0; i < m_distinctFolders.size(); ++i) {
+        const QStringView path(m_distinctFolders[i]);
+        if (path.size() > from
+            && (target.isEmpty() || (path[target.size()] == u'\\' && path.startsWith(target, Qt::CaseInsensitive)))) {
+            const QStringView rest = path.mid(from);
             const qsizetype slash = rest.indexOf(u'\\');
-            add(slash < 0 ? rest : rest.left(slash));
+            below[static_cast<std::size_t>(i)] = slash < 0 ? rest : rest.left(slash);
         }
+    }
+    const std::vector<Fit> fits = folderFits(target);
+    std::vector<char> listed(static_cast<std::size_t>(std::max(m_distinctFolders.size(), m_distinctNames.size())), 0);
+    for (const int id : m_folderIds) {
+        const auto i = static_cast<std::size_t>(id);
+        found = found || fits[i].equal || !below[i].isEmpty();
+        if (listed[i] == 0) // each distinct path is looked at once
+            add(below[i]);
+        listed[i] = 1;
     }
     if (!found)
         return std::nullopt;
+    // A file is in the target when its folder is the target, or, for a name that holds folders of
+    // its own, when the name's folders end the target and the file's folder is above them.
+    std::vector<char> endsTarget(static_cast<std::size_t>(m_distinctNames.size()), 0);
+    for (qsizetype i = 0; i < m_distinctNames.size(); ++i) {
+        const QString& name = m_distinctNames[i];
+        const qsizetype leaf = name.lastIndexOf(QLatin1Char('\\')) + 1;
+        if (leaf == 0)
+            continue;
+        const QStringView own = QStringView(name).left(leaf - 1);
+        endsTarget[static_cast<std::size_t>(i)] = target.size() >= own.size()
+            && (target.size() == own.size() || target[target.size() - own.size() - 1] == u'\\')
+            && QStringView(target).endsWith(own, Qt::CaseInsensitive);
+    }
+    std::fill(listed.begin(), listed.end(), 0);
     for (const File& f : m_files) {
-        if (fileIn(f, target))
-            add(QStringView(f.name).mid(f.name.lastIndexOf(QLatin1Char('\\')) + 1));
+        if (listed[static_cast<std::size_t>(f.nameId)] != 0) // a name is listed once
+            continue;
+        const QStringView folderPath = folderOf(f);
+        bool in = false;
+        if (f.leaf == 0)
+            in = f.folder < 0 ? target.isEmpty()
+                              : fits[static_cast<std::size_t>(m_folderIds[std::size_t(f.folder)])].equal;
+        else if (endsTarget[static_cast<std::size_t>(f.nameId)] != 0)
+            in = folderPath.isEmpty() ? target.size() == f.leaf - 1
+                                      : target.size() == folderPath.size() + f.leaf
+                    && fits[static_cast<std::size_t>(m_folderIds[std::size_t(f.folder)])].above;
+        if (in) {
+            add(QStringView(f.name).mid(f.leaf));
+            listed[static_cast<std::size_t>(f.nameId)] = 1;
+        }
     }
     return names;
-}
-
-bool BigArchive::fileAt(const File& f, QStringView path) const
-{
-    const QStringView folder = f.folder < 0 ? QStringView() : QStringView(m_folders[f.folder]);
-    const QStringView name(f.name);
-    if (folder.isEmpty() || name.isEmpty()) {
-        const QStringView whole = folder.isEmpty() ? name : folder;
-        return whole.size() == path.size() && whole.compare(path, Qt::CaseInsensitive) == 0;
-    }
-    return path.size() == folder.size() + 1 + name.size() && path[folder.size()] == u'\\'
-        && path.left(folder.size()).compare(folder, Qt::CaseInsensitive) == 0
-        && path.mid(folder.size() + 1).compare(name, Qt::CaseInsensitive) == 0;
 }
 
 qsizetype BigArchive::find(QStringView path) const
 {
     const QString wanted = normalPath(path);
+    const std::vector<Fit> fits = folderFits(wanted);
+    // Whether `wanted` ends with each distinct name (after a folder's '\', or whole).
+    std::vector<char> ends(static_cast<std::size_t>(m_distinctNames.size()), 0);
+    for (qsizetype i = 0; i < m_distinctNames.size(); ++i) {
+        const QString& name = m_distinctNames[i];
+        ends[static_cast<std::size_t>(i)] = wanted.size() >= name.size()
+            && (wanted.size() == name.size() || wanted[wanted.size() - name.size() - 1] == u'\\')
+            && wanted.endsWith(name, Qt::CaseInsensitive);
+    }
     for (std::size_t i = 0; i < m_files.size(); ++i) {
-        if (fileAt(m_files[i], wanted))
+        const File& f = m_files[i];
+        const QStringView folder = folderOf(f);
+        bool at = false;
+        if (folder.isEmpty())
+            at = f.name.size() == wanted.size() && ends[static_cast<std::size_t>(f.nameId)] != 0;
+        else if (f.name.isEmpty())
+            at = fits[static_cast<std::size_t>(m_folderIds[std::size_t(f.folder)])].equal;
+        else
+            at = wanted.size() == folder.size() + 1 + f.name.size() && ends[static_cast<std::size_t>(f.nameId)] != 0
+                && fits[static_cast<std::size_t>(m_folderIds[std::size_t(f.folder)])].above;
+        if (at)
             return static_cast<qsizetype>(i);
     }
     return -1;

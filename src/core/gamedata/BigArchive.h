@@ -28,7 +28,9 @@ class BigArchive {
 public:
     struct File {
         QString name;             // as stored, '\'-separated (it may hold folders of its own)
+        qsizetype leaf = 0;       // where the name's last component starts
         int folder = -1;          // the folder that lists it (folders()), or -1: none does
+        int nameId = 0;           // files of one name share it
         std::uint8_t storage = 0; // 0 stored, 0x10 and 0x20 zlib-compressed
         std::uint32_t dataOffset = 0;
         std::uint32_t storedSize = 0;
@@ -75,10 +77,18 @@ private:
     // Reads the tables through `readRange(position, length)` from an archive of `fileSize` bytes.
     template <class ReadRange> void load(qint64 fileSize, ReadRange readRange);
     void fail(const QString& why);
-    // The file's parent folder path is `parent` (any letter case, '\'-separated).
-    bool fileIn(const File& f, QStringView parent) const;
-    // The file's path is `path` (any letter case, '\'-separated).
-    bool fileAt(const File& f, QStringView path) const;
+    // How each distinct folder path stands to `path` (any letter case): equal to it, or a folder
+    // above it (an empty path stands above every other one).
+    struct Fit {
+        bool equal = false;
+        bool above = false;
+    };
+    std::vector<Fit> folderFits(QStringView path) const;
+    // The folder path of file `f` (empty: none).
+    QStringView folderOf(const File& f) const
+    {
+        return f.folder < 0 ? QStringView() : QStringView(m_distinctFolders[m_folderIds[std::size_t(f.folder)]]);
+    }
 
     QString m_name;
     QString m_path;     // file on disk (empty for an archive in memory)
@@ -88,6 +98,11 @@ private:
     bool m_valid = false;
     QString m_error;
     QStringList m_folders;
+    // Each path and name once: comparing them with a path costs what they hold, however many
+    // entries share them.
+    QStringList m_distinctFolders;
+    std::vector<int> m_folderIds; // of each folder, into m_distinctFolders
+    QStringList m_distinctNames;  // of the files, by nameId
     std::vector<File> m_files;
 };
 

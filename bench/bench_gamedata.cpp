@@ -5,6 +5,7 @@
 #include "gamedata/GameSetup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -101,5 +102,30 @@ void BM_RemasteredModelListsRead(benchmark::State& state)
         benchmark::DoNotOptimize(listAllKinds(catalogue));
 }
 BENCHMARK(BM_RemasteredModelListsRead)->Unit(benchmark::kMillisecond);
+
+// Archives made to cost their reader as much as their tables can, read as a mod's archive for
+// every kind's list (what `starloom-level --data-dir x.big models Ship` and a start of the editor
+// with it among the mod folders do):
+// 0: 65,535 files that share one name of 1 MB (a 2.2 MB archive)
+// 1: 65,535 folders of their own names, each listing all of 65,535 files
+// 2: 65,535 tables of contents with names of their own, and 1,000 files
+void BM_CraftedArchive(benchmark::State& state)
+{
+    const test::CraftedArchive shapes[] = {
+        {65535, 1, 1, 1 << 20, false}, {65535, 65535, 1, 8, true}, {1000, 1, 65535, 8, false}};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("crafted.big"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    const QByteArray bytes = test::writeCraftedArchive(shapes[state.range(0)]);
+    file.write(bytes);
+    file.close();
+    GameSetup setup;
+    setup.modFolders = {path};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(listAllKinds(catalogueFor(setup)));
+    state.SetLabel(QStringLiteral("%1 bytes").arg(bytes.size()).toStdString());
+}
+BENCHMARK(BM_CraftedArchive)->ArgName("shape")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "document/Catalogue.h"
 #include "document/Level.h"
 #include "script/LevelScript.h"
+#include "script/Lua4Source.h"
 #include "script/ScriptRunner.h"
 
 #include <benchmark/benchmark.h>
@@ -27,6 +28,27 @@ struct StoringSink final : ReadSink {
     }
     void problem(qint64, const QString& reason) override { problems.push_back(reason); }
 };
+
+// The translation of a script of `kb` KB that nests comparisons used as values 100 deep on each
+// line ("x = 1 < 1 < ... < 1"), inside a function: its time grows linearly with its size.
+void BM_TranslateNestedComparisons(benchmark::State& state)
+{
+    std::string line = "  x = 1";
+    for (int i = 0; i < 100; ++i)
+        line += " < 1";
+    line += "\n";
+    std::string source = "function f()\n";
+    while (source.size() < static_cast<std::size_t>(state.range(0)) * 1024)
+        source += line;
+    source += "end\n";
+    for (auto _ : state) {
+        const Lua4Translation t = translateLua4(source);
+        if (!t.ok())
+            state.SkipWithError("the script did not translate");
+        benchmark::DoNotOptimize(t.text.data());
+    }
+}
+BENCHMARK(BM_TranslateNestedComparisons)->ArgName("kb")->Arg(160)->Arg(320)->Arg(640)->Unit(benchmark::kMillisecond);
 
 // literal 1: as the editor opens a level; 0: with Lua evaluating every call (for comparison).
 void BM_RunLevelScript(benchmark::State& state)

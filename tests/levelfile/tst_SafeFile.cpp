@@ -1,6 +1,7 @@
 // Files opened for reading and replaced by a save: what is refused, what is kept, what is told.
 
 #include "LevelIO.h"
+#include "Privileges.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -157,6 +158,55 @@ TEST(SafeFile, ALinkStaysALinkAndLongNamesAndNewFilesAreSaved)
     ::umask(mask);
     EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x")
                     .contains(QLatin1String("No such file or directory")));
+}
+
+// A link that names a file not there yet (through other links, relative to their own folders):
+// the links stay and the file is made where they lead; links in a loop are refused.
+TEST(SafeFile, ALinkToNoFileYetStaysALinkAndTheFileIsMade)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("sub"));
+    const QString link = dir.filePath(QStringLiteral("link.level"));
+    ASSERT_EQ(::symlink("sub/middle.level", native(link).constData()), 0);
+    ASSERT_EQ(::symlink("made.level", native(dir.filePath(QStringLiteral("sub/middle.level"))).constData()), 0);
+    EXPECT_EQ(saveFileAtomically(link, "made"), QString());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("sub/middle.level"))).isSymLink());
+    EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("sub/made.level"))), "made");
+
+    const QString loop = dir.filePath(QStringLiteral("loop.level"));
+    ASSERT_EQ(::symlink("loop.level", native(loop).constData()), 0);
+    EXPECT_FALSE(saveFileAtomically(loop, "x").isEmpty());
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+}
+
+// In a folder with the sticky bit (as /tmp), only a file's owner may replace it: the save says so.
+TEST(SafeFile, AFileOfAnotherUserInAStickyFolderIsRefusedWithTheReason)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::chown(native(folder).constData(), 4321, 4321), 0); // as /tmp is: not the saver's
+    ASSERT_EQ(::chmod(native(folder).constData(), 01777), 0);
+    const QString path = folder + QStringLiteral("/theirs.level");
+    writeBytes(path, "earlier");
+    ASSERT_EQ(::chown(native(path).constData(), 1234, 1234), 0);
+    ASSERT_EQ(::chmod(native(path).constData(), 0666), 0);
+    QString reason;
+    {
+        const PermissionsEnforced asAUser(true);
+        if (!asAUser.active())
+            GTEST_SKIP() << "the capabilities cannot be dropped here";
+        reason = saveFileAtomically(path, "new");
+    }
+    EXPECT_EQ(reason,
+        QStringLiteral("the folder %1 lets only the owner of a file replace it (its sticky bit is set), and the file "
+                       "belongs to another user")
+            .arg(folder));
+    EXPECT_EQ(readBytes(path), "earlier");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("theirs.level")});
 }
 
 } // namespace

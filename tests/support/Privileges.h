@@ -21,16 +21,20 @@
 namespace starloom::test {
 
 // While it lives, the process obeys file permission bits even as root (CAP_DAC_OVERRIDE and
-// CAP_DAC_READ_SEARCH are dropped from the effective set and given back at the end).
+// CAP_DAC_READ_SEARCH are dropped from the effective set and given back at the end); with
+// `ownersToo`, also the rules of owners, as for a user who is not root (CAP_FOWNER: a sticky
+// folder's files are their owners'; CAP_CHOWN: a file cannot be given away).
 class PermissionsEnforced {
 public:
-    PermissionsEnforced()
+    explicit PermissionsEnforced(bool ownersToo = false)
     {
         if (syscall(SYS_capget, &m_header, m_saved) != 0)
             return;
         __user_cap_data_struct reduced[2];
         std::memcpy(reduced, m_saved, sizeof reduced);
         reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        if (ownersToo)
+            reduced[0].effective &= ~((1u << CAP_FOWNER) | (1u << CAP_CHOWN));
         m_active = syscall(SYS_capset, &m_header, reduced) == 0;
     }
     ~PermissionsEnforced()

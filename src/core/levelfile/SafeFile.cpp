@@ -84,6 +84,29 @@ bool writeAll(int fd, const char* data, qint64 size, int* error)
     return true;
 }
 
+// Follows the symbolic link at `path` (and any links it leads to) to the name it finally stands
+// for, which need not exist (a dangling link names the file to make). False for a loop.
+bool linkTarget(QByteArray& path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(path.constData(), buffer, sizeof buffer - 1);
+        if (n < 0)
+            return true;
+        const QByteArray link(buffer, n);
+        if (link.startsWith('/')) {
+            path = link;
+        } else {
+            const qsizetype slash = path.lastIndexOf('/');
+            path = (slash < 0 ? QByteArray() : path.left(slash + 1)) + link;
+        }
+    }
+    return false;
+}
+
 #endif
 
 } // namespace
@@ -193,11 +216,10 @@ QString saveFileAtomically(const QString& path, const QByteArray& bytes, bool re
     struct stat st;
     bool exists = ::lstat(target.constData(), &st) == 0;
     if (exists && S_ISLNK(st.st_mode)) {
-        // The link stays; the file it points to is the one replaced.
-        char resolved[PATH_MAX];
-        if (::realpath(target.constData(), resolved) != nullptr)
-            target = resolved;
-        exists = ::stat(target.constData(), &st) == 0;
+        // The link stays; the file it points to is the one replaced, or made when there is none.
+        if (!linkTarget(target))
+            return systemError(ELOOP);
+        exists = ::lstat(target.constData(), &st) == 0;
     }
     if (!exists && errno != ENOENT)
         return systemError(errno);
@@ -245,8 +267,21 @@ QString saveFileAtomically(const QString& path, const QByteArray& bytes, bool re
     fd = -1;
     if (closed != 0)
         return fail(errno);
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        return fail(errno);
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const int renameError = errno;
+        if (exists && (renameError == EPERM || renameError == EACCES) && st.st_uid != ::geteuid()) {
+            // A folder with the sticky bit (such as /tmp) lets only a file's owner replace it.
+            const QByteArray folder = temporary.left(std::max<qsizetype>(temporary.lastIndexOf('/'), 1));
+            struct stat folderSt;
+            if (::stat(folder.constData(), &folderSt) == 0 && (folderSt.st_mode & S_ISVTX) != 0) {
+                fail(renameError);
+                return QStringLiteral("the folder %1 lets only the owner of a file replace it (its sticky bit is "
+                                      "set), and the file belongs to another user")
+                    .arg(QFile::decodeName(folder));
+            }
+        }
+        return fail(renameError);
+    }
     // The rename itself reaches the disk with the folder's entry.
     const QByteArray folder = temporary.left(std::max<qsizetype>(temporary.lastIndexOf('/'), 1));
     if (const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {

@@ -31,6 +31,12 @@ namespace starloom {
 
 namespace {
 
+// The largest side of an image `render` draws: 8192 pixels (a 256 MB image at the most).
+constexpr int maxImageSide = 8192;
+// The largest values check takes: farther than any world reaches, richer than any share.
+constexpr double maxStartDistance = 1e9;
+constexpr double maxFairShare = 1000;
+
 const char* usageText =
     "Usage: starloom-level [--game-dir DIR] [--game classic|remastered] [--data-dir DIR]... COMMAND ...\n"
     "\n"
@@ -65,11 +71,14 @@ const char* usageText =
     "  --run-script        stats, rewrite, render, check: open FILE by running its script in a\n"
     "                      sandbox (loops, helper functions, random placement), not by\n"
     "                      reading its literal calls\n"
+    "  --partial           with --run-script, rewrite and render write what a script that\n"
+    "                      stopped with an error built until then (otherwise nothing)\n"
     "  --help              show this text\n"
     "  --version           show the program's version\n"
     "\n"
     "Exit codes: 0 done; 1 refused (a level without all start points, a world size or camera\n"
-    "distance the game cannot read, for where, no game found, or, for check, an error found);\n"
+    "distance the game cannot read, a script that stopped with an error, for where, no game\n"
+    "found, or, for check, an error found);\n"
     "2 bad usage or a file that cannot be read or written (an output file that is read-only is\n"
     "not replaced).\n";
 
@@ -82,12 +91,14 @@ void print(std::FILE* f, const QString& text)
 // How the tool reads a level: its literal calls, or (--run-script) by running its script.
 struct LoadOptions {
     bool runScript = false;
+    bool partial = false; // --partial: what a script that stopped built is written
     DataFileReader includes;
 };
 
 // A level loaded into a plain level (plainLevel), so that the output is reproducible. Problems go
-// to standard error; nullopt when the file cannot be read.
-std::optional<Level> load(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
+// to standard error; nullopt when the file cannot be read. `script`: how the run went.
+std::optional<Level> load(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output,
+    ScriptResult* script = nullptr)
 {
     Level level = plainLevel();
     ModelLists models(catalogue);
@@ -100,6 +111,8 @@ std::optional<Level> load(const QString& path, const Catalogue& catalogue, const
             if (read->script.randomCalls > 0)
                 read->read.problems.push_back({0, randomLayoutMessage(read->script.randomCalls)});
             result = std::move(read->read);
+            if (script)
+                *script = read->script;
         }
     } else {
         result = loadLevel(path, level, models, &error);
@@ -127,12 +140,36 @@ int stats(const QString& path, const Catalogue& catalogue, const LoadOptions& ho
     return 0;
 }
 
+// A script that stopped with an error built part of the level: nothing is written (true) unless
+// --partial asks for that part, which is then said.
+bool refusePartial(const QString& in, const ScriptResult& script, const LoadOptions& how, ToolOutput output)
+{
+    if (!how.runScript || script.ok || script.error.isEmpty())
+        return false;
+    const QString where = script.errorLine > 0 ? QStringLiteral(" at line %1").arg(script.errorLine) : QString();
+    if (how.partial) {
+        print(output.err,
+            QStringLiteral(
+                "starloom-level: %1: the script stopped%2; what it built until then is written (--partial)\n")
+                .arg(in, where));
+        return false;
+    }
+    print(output.err,
+        QStringLiteral("starloom-level: %1: the script stopped%2; nothing is written (--partial writes what it built "
+                       "until then)\n")
+            .arg(in, where));
+    return true;
+}
+
 int rewrite(
     const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
-    const auto loaded = load(in, catalogue, how, output);
+    ScriptResult script;
+    const auto loaded = load(in, catalogue, how, output, &script);
     if (!loaded)
         return 2;
+    if (refusePartial(in, script, how, output))
+        return 1;
     if (!hasAllPlayerStarts(loaded->document, loaded->settings)) {
         print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, missingStartsMessage()));
         return 1;
@@ -191,9 +228,19 @@ QImage renderImage(const Level& level, const RenderOptions& options)
 int render(const QString& in, const QString& outPath, const RenderOptions& options, const Catalogue& catalogue,
     const LoadOptions& how, ToolOutput output)
 {
-    const auto loaded = load(in, catalogue, how, output);
+    const QFileInfo input(in);
+    const QFileInfo target(outPath);
+    if (input.exists() && (input.canonicalFilePath() == target.canonicalFilePath() || input == target)) {
+        print(output.err,
+            QStringLiteral("starloom-level: %1 is the level itself; name another file for the image\n").arg(outPath));
+        return 2;
+    }
+    ScriptResult script;
+    const auto loaded = load(in, catalogue, how, output, &script);
     if (!loaded)
         return 2;
+    if (refusePartial(in, script, how, output))
+        return 1;
     const QImage image = renderImage(*loaded, options);
     QByteArray png;
     QBuffer buffer(&png);
@@ -273,10 +320,19 @@ int where(const QString& gameDir, ToolOutput output)
 int check(const QString& path, const CheckOptions& options, bool all, const Catalogue& catalogue,
     const LoadOptions& how, ToolOutput output)
 {
-    const std::optional<Level> level = load(path, catalogue, how, output);
+    ScriptResult script;
+    const std::optional<Level> level = load(path, catalogue, how, output, &script);
     if (!level)
         return 2;
     ModelLists models(catalogue);
+    // A script that stopped built only part of the level: that comes first, as an error.
+    const bool stopped = how.runScript && !script.ok && !script.error.isEmpty();
+    if (stopped) {
+        const QString where = script.errorLine > 0 ? QStringLiteral("line %1: ").arg(script.errorLine) : QString();
+        print(output.out,
+            findingLine({Severity::Error, QStringLiteral("script-stopped"), where + script.error, {}})
+                + QLatin1Char('\n'));
+    }
     const std::vector<Finding> findings = checkLevel(*level, options, &models);
     if (all) {
         for (const Finding& finding : findings)
@@ -285,8 +341,8 @@ int check(const QString& path, const CheckOptions& options, bool all, const Cata
         for (const FindingGroup& group : groupFindings(findings))
             print(output.out, groupLine(group, findings) + QLatin1Char('\n'));
     }
-    const bool error =
-        std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Error; });
+    const bool error = stopped
+        || std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Error; });
     return error ? 1 : 0;
 }
 
@@ -335,10 +391,14 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             how.runScript = true;
             continue;
         }
+        if (a == QLatin1String("--partial")) {
+            how.partial = true;
+            continue;
+        }
         QString value;
         bool missing = false;
         if (option(i, QLatin1String("--game-dir"), &value, &missing)) {
-            if (missing)
+            if (missing || value.isEmpty())
                 return usageError(QStringLiteral("--game-dir needs a folder"), output);
             gameDir = value;
         } else if (option(i, QLatin1String("--data-dir"), &value, &missing)) {
@@ -355,6 +415,8 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     }
     if (rest.isEmpty())
         return usageError(QStringLiteral("no command given"), output);
+    if (how.partial && !how.runScript)
+        return usageError(QStringLiteral("--partial goes with --run-script"), output);
     const QString command = rest.takeFirst();
     if (command == QLatin1String("where")) {
         if (!rest.isEmpty())
@@ -406,25 +468,34 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     }
     if (command == QLatin1String("check")) {
         CheckOptions options;
-        // "--NAME NUMBER": nullopt when the option is absent, NaN when its number is missing or wrong.
-        auto numberOption = [&rest](const QString& name) -> std::optional<double> {
+        // "--NAME NUMBER" (0 to `most`): nullopt when the option is absent, NaN when its number is
+        // missing or wrong.
+        auto numberOption = [&rest](const QString& name, double most) -> std::optional<double> {
             const qsizetype at = rest.indexOf(name);
             if (at < 0)
                 return std::nullopt;
             bool ok = false;
             const double number = at + 1 < rest.size() ? rest[at + 1].toDouble(&ok) : 0;
             rest.remove(at, std::min<qsizetype>(2, rest.size() - at));
-            return ok && std::isfinite(number) && number >= 0 ? number : std::nan("");
+            return ok && std::isfinite(number) && number >= 0 && number <= most ? number : std::nan("");
         };
-        if (const auto units = numberOption(QStringLiteral("--min-start-distance"))) {
+        for (const QLatin1String name : {QLatin1String("--min-start-distance"), QLatin1String("--fair-share")}) {
+            if (rest.count(name) > 1)
+                return usageError(QStringLiteral("%1 is given twice").arg(name), output);
+        }
+        if (const auto units = numberOption(QStringLiteral("--min-start-distance"), maxStartDistance)) {
             if (std::isnan(*units))
-                return usageError(
-                    QStringLiteral("--min-start-distance takes a distance in units, for example 8000"), output);
+                return usageError(QStringLiteral("--min-start-distance takes a distance in units from 0 to %1, for "
+                                                 "example 8000")
+                                      .arg(maxStartDistance, 0, 'f', 0),
+                    output);
             options.minStartDistance = *units;
         }
-        if (const auto percent = numberOption(QStringLiteral("--fair-share"))) {
+        if (const auto percent = numberOption(QStringLiteral("--fair-share"), maxFairShare)) {
             if (std::isnan(*percent))
-                return usageError(QStringLiteral("--fair-share takes a percentage, for example 10"), output);
+                return usageError(
+                    QStringLiteral("--fair-share takes a percentage from 0 to %1, for example 10").arg(maxFairShare),
+                    output);
             options.fairShare = *percent / 100;
         }
         const bool all = rest.removeAll(QStringLiteral("--all")) > 0;
@@ -434,6 +505,10 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     }
     if (command == QLatin1String("render")) {
         RenderOptions options;
+        for (const QLatin1String name : {QLatin1String("--size"), QLatin1String("--3d"), QLatin1String("--camera")}) {
+            if (rest.count(name) > 1)
+                return usageError(QStringLiteral("%1 is given twice").arg(name), output);
+        }
         const qsizetype sizeAt = rest.indexOf(QStringLiteral("--size"));
         if (sizeAt >= 0) {
             const QStringList wh = sizeAt + 1 < rest.size() ? rest[sizeAt + 1].split(QLatin1Char('x')) : QStringList();
@@ -441,8 +516,10 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             bool okH = false;
             const int w = wh.size() == 2 ? wh[0].toInt(&okW) : 0;
             const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
-            if (!okW || !okH || w < 16 || h < 32 || w > 20000 || h > 20000)
-                return usageError(QStringLiteral("--size takes WIDTHxHEIGHT, for example 1600x1000"), output);
+            if (!okW || !okH || w < 16 || h < 32 || w > maxImageSide || h > maxImageSide)
+                return usageError(QStringLiteral("--size takes WIDTHxHEIGHT from 16x32 to %1x%1, for example 1600x1000")
+                                      .arg(maxImageSide),
+                    output);
             options.size = QSize(w, h);
             rest.remove(sizeAt, 2);
         }
@@ -461,7 +538,9 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             if (!ok || v[1] < -90 || v[1] > 90 || !(v[2] >= Camera3D::minDistance) || v[2] > Camera3D::maxDistance)
                 return usageError(
                     QStringLiteral("--camera goes with --3d and takes YAW,PITCH,DISTANCE: degrees, the pitch "
-                                   "from -90 to 90, and a distance of at least 10, for example 30,40,90000"),
+                                   "from -90 to 90, and a distance from %1 to %2, for example 30,40,90000")
+                        .arg(Camera3D::minDistance, 0, 'f', 0)
+                        .arg(Camera3D::maxDistance, 0, 'f', 0),
                     output);
             options.camera = Camera3D{.target = {}, .yaw = v[0], .pitch = v[1], .distance = v[2]};
             rest.remove(at, 2);

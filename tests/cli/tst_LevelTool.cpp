@@ -286,3 +286,77 @@ TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
 }
 
 } // namespace
+
+namespace {
+
+// A script that stops with an error built only part of the level: rewrite and render refuse it
+// (exit 1, nothing written) unless --partial asks for that part; check reports the stop as an error.
+TEST_F(LevelTool, AScriptThatStopsIsNoSuccess)
+{
+    const QString in = twoPlayerLevel("  for i = 1, 20 do\n    addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0)\n"
+                                      "    if i == 10 then error(\"stopped half-way\") end\n  end\n");
+    for (const auto& [command, out] : {std::pair{"rewrite", "out.level"}, std::pair{"render", "out.png"}}) {
+        const ToolRun refused = runTool({"--run-script", command, in, path(out)});
+        EXPECT_EQ(refused.exitCode, 1) << command;
+        EXPECT_TRUE(refused.err.contains(
+            QLatin1String("the script stopped at line 8; nothing is written (--partial writes what it built")))
+            << refused.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path(out))) << command;
+        const ToolRun partial = runTool({"--run-script", "--partial", command, in, path(out)});
+        EXPECT_EQ(partial.exitCode, 0) << command << partial.err.toStdString();
+        EXPECT_TRUE(partial.err.contains(QLatin1String("what it built until then is written (--partial)")));
+        EXPECT_TRUE(QFileInfo::exists(path(out))) << command;
+    }
+    EXPECT_EQ(test::readBytes(path("out.level")).count("addPebble("), 10);
+    const ToolRun check = runTool({"--run-script", "check", in});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(check.out.startsWith(QLatin1String("error: script-stopped: line 8: DetermChunk stopped: ")))
+        << check.out.toStdString();
+    EXPECT_EQ(runTool({"--partial", "rewrite", in, path("plain.level")}).exitCode, 2) << "--partial needs a script run";
+}
+
+// Options out of their range, given twice or empty, and an output that would replace the input are
+// refused with a message that says what is allowed.
+TEST_F(LevelTool, OptionsOutOfRangeAreRefusedWithWhatIsAllowed)
+{
+    const QString in = twoPlayerLevel("");
+    const QByteArray level = test::readBytes(in);
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"render", in, in}, "is the level itself; name another file for the image"},
+        {{"check", in, "--min-start-distance", "1e19"},
+            "--min-start-distance takes a distance in units from 0 to 1000000000"},
+        {{"check", in, "--fair-share", "5", "--fair-share", "6"}, "--fair-share is given twice"},
+        {{"--game-dir", "", "stats", in}, "--game-dir needs a folder"},
+        {{"render", in, path("a.png"), "--size", "20000x20000"}, "--size takes WIDTHxHEIGHT from 16x32 to 8192x8192"},
+        {{"render", in, path("a.png"), "--3d", "--camera", "0,0,1e10"}, "a distance from 10 to 1000000000"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ToolRun r = runTool(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(message))) << r.err.toStdString();
+    }
+    EXPECT_EQ(test::readBytes(in), level);
+    EXPECT_FALSE(QFileInfo::exists(path("a.png")));
+}
+
+// A mod's archive that is a link to a device is named with the reason, not read.
+TEST_F(LevelTool, AnArchiveLinkedToADeviceIsNamed)
+{
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path("zero.big")));
+    const ToolRun r = runTool({"--data-dir", path("zero.big"), "models", "Ship"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(path("zero.big") + QLatin1String(" cannot be opened: it is a device, not a file")))
+        << r.err.toStdString();
+}
+
+// The output named by a link that points nowhere (yet): the link stays and the file it names is
+// made.
+TEST_F(LevelTool, ADanglingLinkAsOutputStaysALink)
+{
+    ASSERT_TRUE(QFile::link(path("made.level"), path("link.level")));
+    ASSERT_EQ(runTool({"rewrite", twoPlayerLevel(""), path("link.level")}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(path("link.level")).isSymLink());
+    EXPECT_TRUE(test::readBytes(path("made.level")).contains("addPoint("));
+}
+
+} // namespace

@@ -11,9 +11,12 @@ namespace starloom {
 
 namespace {
 
+// A mod's .big file; what is no regular file (a link to a device) is one too, which its reader
+// then refuses by name.
 bool isArchive(const QString& path)
 {
-    return path.endsWith(QLatin1String(".big"), Qt::CaseInsensitive) && QFileInfo(path).isFile();
+    const QFileInfo info(path);
+    return path.endsWith(QLatin1String(".big"), Qt::CaseInsensitive) && info.exists() && !info.isDir();
 }
 
 const GameInstall* pick(const std::vector<GameInstall>& games, std::optional<GameEdition> edition)

@@ -2,6 +2,8 @@
 
 #include "document/MapSettings.h"
 
+#include <QAbstractButton>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -52,14 +54,50 @@ QString DialogHost::askOpenFileNameIn(const QString& filter, const QString& dire
     return QFileDialog::getOpenFileName(m_parent, title, directory, filter);
 }
 
+namespace {
+
+// The dialog of work running in the background: Cancel (its button, Escape, closing it) asks the
+// work to stop, and the dialog stays, keeping the window from taking other commands, until the
+// work has stopped.
+class RunningDialog final : public QProgressDialog {
+public:
+    RunningDialog(const QString& caption, QWidget* parent, const bool& quitting)
+        : QProgressDialog(caption, QStringLiteral("Cancel"), 0, 0, parent),
+          m_quitting(quitting)
+    {
+        // Not hidden by Cancel, as a progress dialog otherwise is.
+        QObject::disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
+    }
+    void reject() override { Q_EMIT canceled(); }
+
+protected:
+    // The program quitting closes it (or it would keep the program from quitting).
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (m_quitting) {
+            event->accept();
+            return;
+        }
+        event->ignore();
+        Q_EMIT canceled();
+    }
+
+private:
+    const bool& m_quitting;
+};
+
+} // namespace
+
 void DialogHost::runInBackground(const QString& caption, const BackgroundWork& work)
 {
     // The work runs on a thread of its own. For a moment the window waits (what the user does
     // meanwhile waits too); then a dialog shows how far the work got and offers Cancel, and the
-    // window stays blocked behind it until the work is done.
+    // window stays blocked behind it until the work is done. Should the program quit meanwhile
+    // (stopRunning), the work is cancelled and waited for.
     std::atomic<bool> cancel{false};
     std::atomic<bool> done{false};
     std::atomic<qint64> count{0};
+    m_running = &cancel;
     std::thread worker([&] {
         work(cancel, [&count](qint64 n) { count = n; });
         done = true;
@@ -76,12 +114,20 @@ void DialogHost::runInBackground(const QString& caption, const BackgroundWork& w
     poll.start();
     quiet.exec(QEventLoop::ExcludeUserInputEvents);
     QObject::disconnect(waiting);
-    if (!done) {
-        QProgressDialog dialog(caption, QStringLiteral("Cancel"), 0, 0, m_parent);
+    if (!done && !cancel) {
+        RunningDialog dialog(caption, m_parent, m_stopping);
         dialog.setObjectName(QStringLiteral("dlgRunningScript"));
         dialog.setWindowTitle(programTitle());
         dialog.setWindowModality(Qt::WindowModal);
         dialog.setMinimumDuration(0);
+        dialog.setAutoReset(false);
+        dialog.setAutoClose(false);
+        auto stopping = [&] {
+            cancel = true;
+            if (QAbstractButton* button = dialog.findChild<QPushButton*>())
+                button->setEnabled(false);
+        };
+        QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, stopping);
         dialog.show();
         QEventLoop loop;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -90,12 +136,29 @@ void DialogHost::runInBackground(const QString& caption, const BackgroundWork& w
                 return;
             }
             if (dialog.wasCanceled())
-                cancel = true;
-            dialog.setLabelText(QStringLiteral("%1\n%2 calls recorded").arg(caption, QLocale().toString(count.load())));
+                stopping();
+            if (!dialog.isVisible() && !m_stopping)
+                dialog.show(); // hidden some other way: it stays while the work runs
+            dialog.setLabelText(cancel
+                    ? QStringLiteral("%1\nStopping...").arg(caption)
+                    : QStringLiteral("%1\n%2 calls recorded").arg(caption, QLocale().toString(count.load())));
         });
         loop.exec();
     }
+    // The loops end early when the program quits: the work is stopped then.
+    if (!done)
+        cancel = true;
     worker.join();
+    m_running = nullptr;
+    m_stopping = false;
+}
+
+void DialogHost::stopRunning()
+{
+    if (m_running == nullptr)
+        return;
+    *m_running = true;
+    m_stopping = true;
 }
 
 std::optional<QString> DialogHost::askText(const QString& prompt, const QString& title, const QString& defaultText)

@@ -5,6 +5,8 @@
 #include <QPointer>
 
 #include <QWidget>
+
+#include <atomic>
 #include <functional>
 
 namespace starloom {
@@ -31,13 +33,20 @@ public:
     int askChoice(const QString& text, const QString& title, const QStringList& buttons) override;
     // A list of the copies, the newest selected, with "Restore", "Discard All" and "Keep for Later".
     RecoveryAnswer askRecovery(const std::vector<RecoveryCopy>& copies) override;
-    // A progress dialog with Cancel while the work runs on a thread of its own.
+    // A progress dialog with Cancel while the work runs on a thread of its own; Cancel leaves the
+    // dialog (and the window blocked) until the work has stopped.
     void runInBackground(const QString& caption, const BackgroundWork& work) override;
+    // True while runInBackground runs work.
+    bool running() const { return m_running != nullptr; }
+    // Asks the work that runs to stop (runInBackground returns once it has).
+    void stopRunning();
 
 private:
     QPointer<QWidget> m_parent;
     std::function<void()> m_beforeMessage;
     std::function<void(const QString&)> m_statusShower;
+    std::atomic<bool>* m_running = nullptr; // the cancel flag of the work running
+    bool m_stopping = false;                // stopRunning() asked it to stop
 };
 
 } // namespace starloom

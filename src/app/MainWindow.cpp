@@ -207,6 +207,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_dialogs.running()) {
+        quitWhileRunning();
+        event->accept();
+        return;
+    }
     // Unsaved work is offered for saving (unless "Exit" has just asked); then closing the main
     // window ends the program, whatever else is open.
     bool mayEnd = m_exitConfirmed;
@@ -221,8 +226,25 @@ void MainWindow::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+void MainWindow::quitWhileRunning()
+{
+    // The script is stopped and the program ends as soon as it has; unsaved changes of the level
+    // (which the script has not touched) stay in the recovery copy, which the next start offers.
+    // (Quitting closes every window, this one too, which comes back here.)
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    m_dialogs.stopRunning();
+    m_editor.writeRecoveryCopy();
+    QCoreApplication::quit();
+}
+
 void MainWindow::exitProgram()
 {
+    if (m_dialogs.running()) {
+        quitWhileRunning();
+        return;
+    }
     bool mayEnd = false;
     handle([this, &mayEnd] { mayEnd = m_editor.mnuFileExit_Click(); });
     if (!mayEnd)

@@ -103,6 +103,8 @@ private:
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();
+    // Exit while a script runs: stops it and ends the program.
+    void quitWhileRunning();
     void showPointer(double x, double y);
     // A note of the editor's in the counts' place for a few seconds; an empty one shows the counts again.
     void showNote(const QString& text);
@@ -123,6 +125,7 @@ private:
     int m_handlerDepth = 0;
     quint64 m_paintedRevision = ~quint64(0);
     bool m_exitConfirmed = false;
+    bool m_quitting = false; // Exit while a script ran: the program is ending
     std::array<int, 9> m_shownCounts{};
     QStringList m_countForms; // the counts' texts, longest first
     QString m_note;           // the note shown in their place, if any

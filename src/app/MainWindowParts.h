@@ -84,7 +84,8 @@ inline constexpr std::array<const char*, 9> countNames = {
 
 template <class F> void MainWindow::handle(F&& handler)
 {
-    if (m_refreshing)
+    // While a script runs the window takes no other command (Exit stops the script: exitProgram).
+    if (m_refreshing || m_dialogs.running())
         return;
     ++m_handlerDepth;
     handler();

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -106,6 +107,82 @@ TEST(DialogHostTest, LongWorkShowsProgressAndCancelStopsIt)
         QStringLiteral("Quick"), [&ran](const std::atomic<bool>&, const std::function<void(qint64)>&) { ran = true; });
     EXPECT_TRUE(ran);
     EXPECT_EQ(parent.findChild<QProgressDialog*>(QStringLiteral("dlgRunningScript")), nullptr) << "no dialog is left";
+}
+
+// Cancel asks the work to stop; the dialog stays, and keeps the window from taking other commands,
+// until it has (here a moment later). Escape and closing the dialog are a Cancel too.
+TEST(DialogHostTest, CancelLeavesTheDialogUntilTheWorkHasStopped)
+{
+    QWidget parent;
+    parent.show();
+    DialogHost host(&parent);
+    struct Seen {
+        bool visible = false;
+        bool modal = false;
+        bool buttonEnabled = true;
+        QString label;
+    } afterCancel, afterEscape;
+    auto dialog = [&parent] { return parent.findChild<QProgressDialog*>(QStringLiteral("dlgRunningScript")); };
+    auto look = [&](Seen& seen) {
+        QProgressDialog* d = dialog();
+        ASSERT_NE(d, nullptr);
+        seen = {d->isVisible(), QApplication::activeModalWidget() == d, d->findChild<QPushButton*>()->isEnabled(),
+            d->labelText()};
+    };
+    QTimer::singleShot(600, &parent, [&] {
+        QTest::keyClick(dialog(), Qt::Key_Escape);
+        look(afterEscape);
+        dialog()->findChild<QPushButton*>()->click();
+        QTimer::singleShot(100, &parent, [&] { look(afterCancel); });
+    });
+    std::atomic<bool> stopped = false;
+    host.runInBackground(
+        QStringLiteral("Working"), [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>&) {
+            while (!cancel)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(400)); // stopping takes a moment
+            stopped = true;
+        });
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(afterEscape.visible) << "Escape asks to stop and leaves the dialog";
+    EXPECT_TRUE(afterCancel.visible);
+    EXPECT_TRUE(afterCancel.modal) << "the window takes no other command";
+    EXPECT_FALSE(afterCancel.buttonEnabled);
+    EXPECT_TRUE(afterCancel.label.endsWith(QLatin1String("Stopping..."))) << afterCancel.label.toStdString();
+    EXPECT_EQ(dialog(), nullptr) << "gone once the work has stopped";
+}
+
+// Exit while a script runs (the menu reached however it may be): the script is stopped, the level's
+// unsaved changes stay in the recovery copy, and the program ends: its event loops return at once.
+// (Run inside the application's event loop, as the program runs, so that quitting ends it.)
+TEST(ExitWhileAScriptRuns, StopsItKeepsTheRecoveryCopyAndEndsTheProgram)
+{
+    QTemporaryDir dir;
+    QSettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+    MainWindow window(store, QString()); // the window's own dialogs
+    window.show();
+    window.useRecoveryFolder(dir.filePath(QStringLiteral("recovery")));
+    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("Option2")), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("Picture1")), Qt::LeftButton, {}, QPoint(60, 60));
+    ASSERT_EQ(window.editor().document().itemCount(ItemKind::Asteroid), 1);
+    const QString endless = dir.filePath(QStringLiteral("endless.level"));
+    writeBytes(endless, "while 1 do end\n");
+    int afterExit = 0;
+    QTimer::singleShot(0, &window, [&] {
+        // Open Level asks first whether to save the changes: they are left unsaved.
+        QTimer::singleShot(100, &window, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Discard)->click();
+        });
+        QTimer::singleShot(
+            800, &window, [&window] { window.findChild<QAction*>(QStringLiteral("mnuFileExit"))->trigger(); });
+        window.openFiles({endless});
+        afterExit = QEventLoop().exec();
+    });
+    QCoreApplication::exec();
+    EXPECT_EQ(afterExit, -1) << "the program is ending";
+    EXPECT_EQ(window.editor().document().itemCount(ItemKind::Asteroid), 1) << "the level as it was";
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("recovery"))).entryList({QStringLiteral("recovery-*.level")}).size(), 1);
 }
 
 TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)

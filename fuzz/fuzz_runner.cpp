@@ -1,13 +1,18 @@
 // Feeds arbitrary bytes to the script runner as a level's text, with small limits (16 MB, 300,000
 // steps) and an include reader that gives the input itself for any path: the run must end
 // without a crash or a sanitizer report, every recorded call must be a game function's with
-// well-formed arguments, and reading calls of constant arguments must record what Lua records
-// when it evaluates them.
+// well-formed arguments, reading calls of constant arguments must record what Lua records when it
+// evaluates them, and the heap the run takes at its peak (every allocation of the process, as the
+// sanitizer's allocator counts them) must stay under the memory limit plus a fixed margin: no
+// work done in C++ for the script escapes its budget.
 
 #include "levelfile/GameFunctions.h"
 #include "script/Lua4Source.h"
 #include "script/ScriptRunner.h"
 
+#include <sanitizer/allocator_interface.h>
+
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <string>
@@ -20,6 +25,39 @@ using namespace starloom;
 namespace {
 
 using fuzz::check;
+
+constexpr std::size_t memoryLimit = std::size_t{16} << 20;
+// What the heap may hold past the limit: the program's own state beside the script's, the copies
+// of the sink below (which keeps the calls as text) and what the sanitizers keep.
+constexpr std::int64_t heapMargin = std::int64_t{16} << 20;
+
+// The heap as the sanitizer's allocator counts it, and its peak since the last reset.
+std::atomic<std::int64_t> heapNow{0};
+std::atomic<std::int64_t> heapPeak{0};
+
+void onMalloc(const volatile void*, std::size_t size)
+{
+    const std::int64_t now = heapNow += static_cast<std::int64_t>(size);
+    std::int64_t peak = heapPeak.load(std::memory_order_relaxed);
+    while (now > peak && !heapPeak.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {}
+}
+
+void onFree(const volatile void* ptr)
+{
+    heapNow -= static_cast<std::int64_t>(__sanitizer_get_allocated_size(const_cast<const void*>(ptr)));
+}
+
+// Runs the script and checks the heap it took at its peak.
+ScriptResult runChecked(const QByteArray& input, ReadSink& sink, const ScriptOptions& options)
+{
+    const std::int64_t before = heapNow.load();
+    heapPeak = before;
+    const ScriptResult result = runLevelScript(input, QStringLiteral("fuzz.level"), sink, options);
+    check(heapPeak.load() - before <= static_cast<std::int64_t>(memoryLimit) + heapMargin,
+        "the heap stays under the memory limit and a margin");
+    check(result.peakMemory <= memoryLimit, "the runner's count stays under the limit");
+    return result;
+}
 
 void checkValue(const LuaValue& value, int depth)
 {
@@ -94,11 +132,17 @@ struct Sink final : ReadSink {
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     ScriptOptions options;
-    options.memoryLimit = std::size_t{16} << 20;
+    options.memoryLimit = memoryLimit;
     options.instructionLimit = 300'000;
     options.readInclude = [&input](const QString& path, qint64 maxBytes, QString*) -> std::optional<QByteArray> {
         if (input.size() > maxBytes)
@@ -108,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return input;
     };
     Sink read;
-    const ScriptResult first = runLevelScript(input, QStringLiteral("fuzz.level"), read, options);
+    const ScriptResult first = runChecked(input, read, options);
     check(first.ok == first.error.isEmpty(), "an error says why");
     check(!first.cancelled, "nothing cancels");
 
@@ -117,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     options.readLiteralCalls = false;
     Sink evaluated;
-    const ScriptResult second = runLevelScript(input, QStringLiteral("fuzz.level"), evaluated, options);
+    const ScriptResult second = runChecked(input, evaluated, options);
     if (!second.ok)
         return 0; // evaluating the calls takes more steps and memory
     check(read.calls == evaluated.calls, "literal calls are the calls Lua makes");

@@ -28,8 +28,8 @@ struct ScriptOptions {
     // Lua instructions and comparable steps of work done for the script in C++ (a call of a
     // library function, a callback, pattern matching, sorting, formatting, reading and translating
     // an include, ..., and one for every 4 bytes the script allocates) the whole run may take:
-    // about a hundred times what the largest real maps take, some seconds. The processor time the
-    // run takes counts too, at 40 ns a step, for work no count sees.
+    // some 25 times what the largest real maps take (about 20 million), some seconds. The
+    // processor time the run takes counts too, at 40 ns a step, for work no count sees.
     std::uint64_t instructionLimit = 500'000'000;
     // Checked every few thousand instructions; when it becomes true the run stops as cancelled.
     const std::atomic<bool>* cancel = nullptr;

@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <cctype>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,5 +43,16 @@ ScriptRun runScript(const QByteArray& script, const ScriptOptions& options = {},
 
 // Options that end a runaway script quickly.
 ScriptOptions smallLimits();
+
+// The name of a parameterised test made of its case's `name`: letters and digits kept, the rest '_'.
+struct CaseName {
+    template <class Info> std::string operator()(const Info& info) const
+    {
+        std::string name;
+        for (const char* p = info.param.name; *p != '\0'; ++p)
+            name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+        return name;
+    }
+};
 
 } // namespace starloom::test

@@ -127,12 +127,7 @@ TEST_P(Language, RecordsTheCalls)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Language, ::testing::ValuesIn(languageCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Language, ::testing::ValuesIn(languageCases), CaseName());
 
 struct SyntaxCase {
     const char* name;
@@ -182,12 +177,7 @@ TEST_P(Syntax, StopsTheFileWithItsLine)
     EXPECT_EQ(run.sink.problems[0].first, c.line);
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Syntax, ::testing::ValuesIn(syntaxCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Syntax, ::testing::ValuesIn(syntaxCases), CaseName());
 
 TEST(Script, LinesStayTheSourceLines)
 {

@@ -132,12 +132,7 @@ TEST_P(Library, RecordsTheCalls)
     EXPECT_EQ(run.sink.callsText(), c.calls) << run.sink.problemsText();
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Library, ::testing::ValuesIn(libraryCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Library, ::testing::ValuesIn(libraryCases), CaseName());
 
 struct ErrorCase {
     const char* name;
@@ -177,12 +172,7 @@ TEST_P(LibraryError, StopsTheChunkWithAMessage)
     EXPECT_EQ(run.sink.callsText(), "addOut(0)");
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, LibraryError, ::testing::ValuesIn(errorCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, LibraryError, ::testing::ValuesIn(errorCases), CaseName());
 
 TEST(Script, PrintWritesProblems)
 {

@@ -84,12 +84,7 @@ TEST_P(Budget, EndsAtALimitWithinTheMemoryLimit)
     EXPECT_LE(run.sink.problems.size(), maxProblems + 2) << run.sink.problemsText();
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Budget, ::testing::ValuesIn(budgetCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Budget, ::testing::ValuesIn(budgetCases), CaseName());
 
 // The steps a run takes; `make(n)` gives a script doing n units of one kind of work.
 std::uint64_t stepsOf(const std::function<QByteArray(int)>& make, int n)
@@ -138,12 +133,7 @@ TEST_P(Work, StepsGrowWithTheWork)
     EXPECT_LT(two, one * 22 / 10);
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Work, ::testing::ValuesIn(workCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Work, ::testing::ValuesIn(workCases), CaseName());
 
 // A cancel reaches each loop: the run is cancelled once it is well inside it (the third progress
 // report), with no step limit to end it otherwise.
@@ -373,12 +363,7 @@ TEST_P(Translation, WorkGrowsLinearly)
     EXPECT_GE(two, one * 18 / 10) << one << " -> " << two;
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Translation, ::testing::ValuesIn(translationCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Translation, ::testing::ValuesIn(translationCases), CaseName());
 
 TEST(Translation, AChainTooDeepForTheTranslationIsRefusedWithItsLine)
 {

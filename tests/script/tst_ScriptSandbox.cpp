@@ -92,12 +92,7 @@ TEST_P(Hostile, EndsWithAMessage)
     EXPECT_LE(run.result.peakMemory, smallLimits().memoryLimit);
 }
 
-INSTANTIATE_TEST_SUITE_P(Script, Hostile, ::testing::ValuesIn(hostileCases), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Script, Hostile, ::testing::ValuesIn(hostileCases), CaseName());
 
 TEST(Sandbox, LoadingCodeIsNotDefined)
 {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <unordered_set>
@@ -117,7 +118,22 @@ struct TableWalk {
     bool cut = false;
     bool repeated = false;
     bool tooMany = false;
-    std::unordered_set<const void*> tables;
+
+    // True the first time `table` is met (a call's arguments hold few tables: a short list, then
+    // a set).
+    bool firstTime(const void* table)
+    {
+        if (m_listed < m_tables.size()) {
+            const auto end = m_tables.begin() + static_cast<std::ptrdiff_t>(m_listed);
+            if (std::find(m_tables.begin(), end, table) != end)
+                return false;
+            m_tables[m_listed++] = table;
+            if (m_listed == m_tables.size())
+                m_tableSet.insert(m_tables.begin(), m_tables.end());
+            return true;
+        }
+        return m_tableSet.insert(table).second;
+    }
 
     // Notes what the sink is told about the copy (cut or repeated tables), at `line`.
     void noteProblems(qint64 line) const
@@ -130,6 +146,11 @@ struct TableWalk {
                 QStringLiteral("A table that appears more than once (shared by two values, or holding itself) was "
                                "left out there after its first appearance"));
     }
+
+private:
+    std::array<const void*, 16> m_tables{};
+    std::size_t m_listed = 0;
+    std::unordered_set<const void*> m_tableSet;
 };
 
 LuaValue toLuaValue(int index, int depth, TableWalk& walk);
@@ -141,7 +162,7 @@ LuaValue tableValue(int index, int depth, TableWalk& walk)
         walk.cut = true;
         return {};
     }
-    if (!walk.tables.insert(lua_topointer(L, index)).second) {
+    if (!walk.firstTime(lua_topointer(L, index))) {
         walk.repeated = true;
         return {};
     }

@@ -68,6 +68,8 @@ const BudgetCase budgetCases[] = {
         "ran for more than"},
     {"a long string compared as a number", "s = strrep(\" \", 1000000) while 1 do x = tonumber(s) end",
         "ran for more than"},
+    {"a long character class", "s = strrep(\"a\", 10000) x = strfind(s, \"[\" .. strrep(\"b\", 100000) .. \"]\")",
+        "ran for more than"},
 };
 
 class Budget : public ::testing::TestWithParam<BudgetCase> {};
@@ -146,6 +148,8 @@ const char* cancelledLoops[] = {
     "s = strrep(\"x\", 100000) while 1 do t = gsub(s, \"\", strrep(\"%0\", 100)) end",
     "while 1 do dofilepath(\"data:big.lua\") end",
     "while 1 do x = strlen(\"\") end",
+    "t = {} t[100000000] = 1 while 1 do tinsert(t, 1, 2) x = tremove(t, 1) end",
+    "s = strrep(\"a\", 100000) p = \"[\" .. strrep(\"b\", 100000) .. \"]\" while 1 do x = strfind(s, p) end",
 };
 
 TEST(Budget, ACancelReachesEveryLoop)

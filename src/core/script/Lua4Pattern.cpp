@@ -69,9 +69,11 @@ struct MatchState {
         std::ptrdiff_t len;
     } capture[maxCaptures];
 
-    void step()
+    // `n` steps of matching (one for each pattern item tried, and each byte of a character class
+    // read), charged to the script now and then.
+    void step(std::uint64_t n = 1)
     {
-        if (++steps == 4096) {
+        if ((steps += n) >= 4096) {
             script->chargeSteps(L, steps);
             steps = 0;
         }
@@ -176,6 +178,7 @@ bool singleMatch(MatchState& ms, const char* s, const char* p, const char* ep)
     case escape:
         return matchClass(c, static_cast<unsigned char>(*(p + 1)));
     case '[':
+        ms.step(static_cast<std::uint64_t>(ep - p));
         return matchBracketClass(c, p, ep - 1);
     default:
         return static_cast<unsigned char>(*p) == c;
@@ -316,6 +319,7 @@ const char* match(MatchState& ms, const char* s, const char* p)
             break;
         }
         const char* ep = classEnd(ms, p);
+        ms.step(static_cast<std::uint64_t>(ep - p));
         const char next = ep < ms.patEnd ? *ep : '\0';
         if (!singleMatch(ms, s, p, ep)) {
             if (next == '*' || next == '?' || next == '-') {

@@ -15,6 +15,9 @@ namespace {
 
 using namespace lua4lib;
 
+// Entries tinsert and tremove move between two charges of the steps they take (one each).
+constexpr lua_Integer moveSteps = 4096;
+
 int lua4GetnFunction(lua_State* L)
 {
     luaL_checktype(L, 1, LUA_TTABLE);
@@ -33,9 +36,9 @@ int lua4Tinsert(lua_State* L)
         pos = lua4CheckInt(L, 2);
     luaL_checkany(L, top < 2 ? 2 : top);
     setN(L, 1, static_cast<double>(n) + 1);
-    if (n >= pos)
-        s.chargeSteps(L, static_cast<std::uint64_t>(n - pos) + 1);
-    for (; n >= pos; --n) {
+    for (lua_Integer moved = 0; n >= pos; --n) {
+        if (++moved % moveSteps == 0)
+            s.chargeSteps(L, moveSteps); // as it goes: the limits and a cancel reach a long move
         lua_rawgeti(L, 1, n);
         lua_rawseti(L, 1, n + 1);
     }
@@ -54,9 +57,9 @@ int lua4Tremove(lua_State* L)
         return 0;
     lua_settop(L, 2);
     lua_rawgeti(L, 1, pos);
-    if (pos < n)
-        s.chargeSteps(L, static_cast<std::uint64_t>(n - pos));
-    for (; pos < n; ++pos) {
+    for (lua_Integer moved = 0; pos < n; ++pos) {
+        if (++moved % moveSteps == 0)
+            s.chargeSteps(L, moveSteps); // as it goes: the limits and a cancel reach a long move
         lua_rawgeti(L, 1, pos + 1);
         lua_rawseti(L, 1, pos);
     }
@@ -115,15 +118,18 @@ int lua4Foreach(lua_State* L)
     return 0;
 }
 
+// A comparison of sort: a few steps (a call of the order function when there is one), and two
+// strings' bytes.
 bool sortLess(lua_State* L, int a, int b)
 {
     a = lua_absindex(L, a);
     b = lua_absindex(L, b);
+    ScriptState& s = ScriptState::of(L);
+    s.chargeSteps(L, 4);
     if (lua_isnil(L, 2)) {
         // Two strings are compared byte by byte: as much work as their length.
         if (lua_type(L, a) == LUA_TSTRING && lua_type(L, b) == LUA_TSTRING)
-            ScriptState::of(L).chargeSteps(
-                L, std::min(lua_rawlen(L, a), lua_rawlen(L, b)) / (2 * ScriptBudget::bytesPerStep));
+            s.chargeSteps(L, std::min(lua_rawlen(L, a), lua_rawlen(L, b)) / (2 * ScriptBudget::bytesPerStep));
         return lua_compare(L, a, b, LUA_OPLT) != 0;
     }
     lua_pushvalue(L, 2);
@@ -146,7 +152,6 @@ void set2(lua_State* L, lua_Integer i, lua_Integer j)
 void auxsort(lua_State* L, ScriptState& s, lua_Integer lo, lua_Integer up)
 {
     while (lo < up) {
-        s.chargeSteps(L, 4 * static_cast<std::uint64_t>(up - lo)); // a comparison takes a few calls
         lua_rawgeti(L, 1, lo);
         lua_rawgeti(L, 1, up);
         if (sortLess(L, -1, -2))

@@ -396,7 +396,7 @@ public:
     void fail(qint64 line, const QString& message)
     {
         if (m_result.error.isEmpty()) {
-            m_result.error = message;
+            m_result.error = ScriptState::shortened(message);
             m_result.errorLine = line;
         }
         m_s.stopped(line, message);
@@ -576,10 +576,14 @@ void ScriptState::checkRoom(lua_State* L, std::size_t bytes)
     }
 }
 
+QString ScriptState::shortened(const QString& text)
+{
+    return text.size() > maxProblemLength ? text.left(maxProblemLength) + QStringLiteral("... (cut)") : text;
+}
+
 void ScriptState::problem(qint64 line, const QString& text)
 {
-    const QString shown =
-        text.size() > maxProblemLength ? text.left(maxProblemLength) + QStringLiteral("... (cut)") : text;
+    const QString shown = shortened(text);
     // What the sink keeps of it, about.
     const std::size_t bytes = 64 + 2 * static_cast<std::size_t>(shown.size());
     if (problemsReported >= maxProblems || !budget.tryHold(bytes)) {
@@ -592,8 +596,7 @@ void ScriptState::problem(qint64 line, const QString& text)
 
 void ScriptState::stopped(qint64 line, const QString& text)
 {
-    const QString shown =
-        text.size() > maxProblemLength ? text.left(maxProblemLength) + QStringLiteral("... (cut)") : text;
+    const QString shown = shortened(text);
     budget.tryHold(64 + 2 * static_cast<std::size_t>(shown.size()));
     sink.stopped(line, shown);
 }

@@ -77,6 +77,8 @@ struct ScriptState {
     // Raises Lua's memory error when `bytes` more would pass the memory limit (nothing charged).
     void checkRoom(lua_State* L, std::size_t bytes);
 
+    // `text` cut to maxProblemLength characters.
+    static QString shortened(const QString& text);
     // A problem of the script, reported within the caps (see maxProblems).
     void problem(qint64 line, const QString& text);
     // The message that stopped the script or a part of it: always reported, and listed first.

@@ -129,15 +129,24 @@ std::optional<Level> load(const QString& path, const Catalogue& catalogue, const
     return level;
 }
 
+// A script that stopped with an error still has its counts printed, of what it built until then,
+// but the run is no success (exit 1).
 int stats(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
-    const auto loaded = load(path, catalogue, how, output);
+    ScriptResult script;
+    const auto loaded = load(path, catalogue, how, output, &script);
     if (!loaded)
         return 2;
     for (ItemKind kind : allKinds)
         print(output.out,
             QStringLiteral("%1 %2\n").arg(QLatin1String(kindInfo(kind).name)).arg(loaded->document.liveCount(kind)));
-    return 0;
+    if (!how.runScript || script.ok || script.error.isEmpty())
+        return 0;
+    const QString where = script.errorLine > 0 ? QStringLiteral(" at line %1").arg(script.errorLine) : QString();
+    print(output.err,
+        QStringLiteral("starloom-level: %1: the script stopped%2; the counts are of what it built until then\n")
+            .arg(path, where));
+    return 1;
 }
 
 // A script that stopped with an error built part of the level: nothing is written (true) unless

@@ -290,7 +290,8 @@ TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
 namespace {
 
 // A script that stops with an error built only part of the level: rewrite and render refuse it
-// (exit 1, nothing written) unless --partial asks for that part; check reports the stop as an error.
+// (exit 1, nothing written) unless --partial asks for that part; check reports the stop as an error;
+// stats prints its counts and exits 1.
 TEST_F(LevelTool, AScriptThatStopsIsNoSuccess)
 {
     const QString in = twoPlayerLevel("  for i = 1, 20 do\n    addPebble(\"pebble_0\", {i, 0, 0}, 0, 0, 0)\n"
@@ -312,6 +313,10 @@ TEST_F(LevelTool, AScriptThatStopsIsNoSuccess)
     EXPECT_EQ(check.exitCode, 1);
     EXPECT_TRUE(check.out.startsWith(QLatin1String("error: script-stopped: line 8: DetermChunk stopped: ")))
         << check.out.toStdString();
+    const ToolRun stats = runTool({"--run-script", "stats", in});
+    EXPECT_EQ(stats.exitCode, 1);
+    EXPECT_TRUE(stats.out.contains(QLatin1String("Pebble 10\n"))) << stats.out.toStdString();
+    EXPECT_TRUE(stats.err.contains(QLatin1String("the counts are of what it built until then")));
     EXPECT_EQ(runTool({"--partial", "rewrite", in, path("plain.level")}).exitCode, 2) << "--partial needs a script run";
 }
 

@@ -127,10 +127,29 @@ int cRand(ScriptState& s)
     return static_cast<int>((s.randomState >> 16) & 0x7fffu);
 }
 
+// random as the oracle's record-level.lua defines it (ScriptOptions::oracleRandomSeed): an LCG
+// mod 2^31, r = seed / 2^31, and random(a, b) = floor(a + r * (floor(b) - floor(a) + 1)).
+int oracleRandom(lua_State* L, ScriptState& s)
+{
+    constexpr std::uint64_t modulus = std::uint64_t{1} << 31;
+    s.randomState = static_cast<std::uint32_t>((s.randomState * std::uint64_t{1103515245} + 12345) % modulus);
+    const double r = static_cast<double>(s.randomState) / static_cast<double>(modulus);
+    if (lua_isnoneornil(L, 1)) {
+        lua_pushnumber(L, r);
+        return 1;
+    }
+    const double a = lua_isnoneornil(L, 2) ? 1 : lua4CheckNumber(L, 1);
+    const double b = lua_isnoneornil(L, 2) ? lua4CheckNumber(L, 1) : lua4CheckNumber(L, 2);
+    lua_pushnumber(L, std::floor(a + r * (std::floor(b) - std::floor(a) + 1)));
+    return 1;
+}
+
 int lua4Random(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
     ++s.randomCalls;
+    if (s.options.oracleRandomSeed)
+        return oracleRandom(L, s);
     constexpr int randMax = 32767;
     const double r = static_cast<double>(cRand(s) % randMax) / randMax;
     switch (lua_gettop(L)) {
@@ -157,7 +176,15 @@ int lua4Random(lua_State* L)
 
 int lua4Randomseed(lua_State* L)
 {
-    ScriptState::of(L).randomState = static_cast<std::uint32_t>(lua4CheckInt(L, 1));
+    ScriptState& s = ScriptState::of(L);
+    if (s.options.oracleRandomSeed) {
+        double seed = std::floor(lua4CheckNumber(L, 1));
+        if (!std::isfinite(seed))
+            seed = 0;
+        s.randomState = static_cast<std::uint32_t>(seed - std::floor(seed / 2147483648.0) * 2147483648.0);
+        return 0;
+    }
+    s.randomState = static_cast<std::uint32_t>(lua4CheckInt(L, 1));
     return 0;
 }
 

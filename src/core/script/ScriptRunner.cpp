@@ -712,7 +712,7 @@ ScriptResult runLevelScript(
         return finish();
     }
     const qsizetype bom = source.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    s.randomState = seedFrom(source);
+    s.randomState = options.oracleRandomSeed ? *options.oracleRandomSeed : seedFrom(source);
     s.mainSource = chunkName(fileName);
     s.shortSource = s.mainSource.substr(1);
 

@@ -38,6 +38,10 @@ struct ScriptOptions {
     // False: Lua evaluates every call, also the calls of game functions with constant arguments
     // that the runner otherwise reads itself (the same calls, slower; for checking).
     bool readLiteralCalls = true;
+    // For comparisons with Lua 4.0 running the level under ../shared/oracle/record-level.lua:
+    // random and randomseed are that script's (an LCG mod 2^31 started at this seed, and its own
+    // ranges), in place of the game's C runtime rand() seeded from the file's bytes.
+    std::optional<std::uint32_t> oracleRandomSeed;
 };
 
 struct ScriptResult {

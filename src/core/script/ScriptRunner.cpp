@@ -1,5 +1,6 @@
 #include "ScriptRunner.h"
 
+#include "Lua4Chunk.h"
 #include "Lua4Source.h"
 #include "ScriptState.h"
 
@@ -565,6 +566,9 @@ qint64 ScriptState::levelLine(lua_State* L, int level)
     // The frames looked at are work (deep in an include's recursion, many); a limit it passes is
     // noticed at the next charge.
     budget.tryChargeSteps(static_cast<std::uint64_t>(l - level) * 4);
+    // A compiled level runs as C functions: its own frames know their lines.
+    if (line == 0 && compiledFrame != nullptr && lua4FrameLine(*compiledFrame) > 0)
+        line = lastLine = lua4FrameLine(*compiledFrame);
     return line;
 }
 
@@ -705,11 +709,14 @@ ScriptResult runLevelScript(
             options.progress(s.budget.callsRecorded);
         return result;
     };
-    if (source.startsWith("\x1bLua")) {
-        run.fail(0,
-            QStringLiteral("This is a compiled level (Lua bytecode), not a script: it cannot be opened. "
-                           "Open the level's source text instead."));
-        return finish();
+    const std::string_view bytes(source.constData(), static_cast<std::size_t>(source.size()));
+    Lua4ChunkLoad compiled; // a compiled level runs in place of the translation
+    if (isLua4Chunk(bytes)) {
+        compiled = loadLua4Chunk(bytes, fileName);
+        if (!compiled.chunk) {
+            run.fail(0, compiled.error);
+            return finish();
+        }
     }
     const qsizetype bom = source.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     s.randomState = options.oracleRandomSeed ? *options.oracleRandomSeed : seedFrom(source);
@@ -738,16 +745,23 @@ ScriptResult runLevelScript(
     HeldBytes translationBytes(s.budget, L);
     MainText main{std::string_view(source.constData() + bom, static_cast<std::size_t>(source.size() - bom)),
         &translation, &translationBytes};
-    lua_pushcfunction(L, translateMainChunk);
-    lua_pushlightuserdata(L, &main);
-    if (!run.part(L, Chunk::Other, 1, QStringLiteral("The script")))
-        return finish();
+    if (!compiled.chunk) {
+        lua_pushcfunction(L, translateMainChunk);
+        lua_pushlightuserdata(L, &main);
+        if (!run.part(L, Chunk::Other, 1, QStringLiteral("The script")))
+            return finish();
+    }
     if (!translation.ok()) {
         run.fail(translation.errorLine, QStringLiteral("Syntax error: %1").arg(translation.error));
         return finish();
     }
-    lua_pushcfunction(L, runMainChunk);
-    lua_pushlightuserdata(L, &main);
+    if (compiled.chunk) {
+        lua_pushcfunction(L, lua4RunCompiledMain);
+        lua_pushlightuserdata(L, compiled.chunk.get());
+    } else {
+        lua_pushcfunction(L, runMainChunk);
+        lua_pushlightuserdata(L, &main);
+    }
     run.part(L, Chunk::Other, 1, QStringLiteral("The script"));
     for (const auto& [name, chunk] :
         {std::pair{"DetermChunk", Chunk::Determ}, std::pair{"NonDetermChunk", Chunk::NonDeterm}}) {

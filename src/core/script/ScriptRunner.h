@@ -73,8 +73,9 @@ struct ScriptResult {
 // 100,000 values is left out, each with a problem.
 // The script is Lua 4.0 text (see translateLua4) with Lua 4's library; it cannot reach files,
 // processes or the rest of the program; dofilepath goes through options.readInclude. A compiled
-// (bytecode) level is refused. Random numbers are seeded from `source`, so the same text gives
-// the same calls. Safe to call from any thread; runs share nothing.
+// level (a Lua 4.0 chunk, see loadLua4Chunk) runs in the same sandbox with the same limits; one
+// that cannot be loaded is refused with the reason. Random numbers are seeded from `source`, so
+// the same text gives the same calls. Safe to call from any thread; runs share nothing.
 ScriptResult runLevelScript(
     const QByteArray& source, const QString& fileName, ReadSink& sink, const ScriptOptions& options = {});
 

@@ -21,6 +21,8 @@
 
 namespace starloom {
 
+struct Lua4Frame; // Lua4Chunk.h
+
 struct ScriptState {
     ScriptState(ReadSink& sinkIn, const ScriptOptions& optionsIn) : sink(sinkIn), options(optionsIn), budget(optionsIn)
     {
@@ -48,6 +50,8 @@ struct ScriptState {
     bool refusalNoted = false;  // the line of an allocation refused in this part is noted
     qint64 lastLine = 0;        // a recent line in the level, for errors that carry none
     qint64 errorLine = 0;       // the line of the error being handled
+    // The innermost function of a compiled level being run.
+    const Lua4Frame* compiledFrame = nullptr;
 
     std::string mainSource;  // the chunk name of the level's own text ("=name")
     std::string shortSource; // how Lua names it in messages

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <map>
 
 namespace starloom {
@@ -573,22 +574,35 @@ private:
         LuaValue scalar;
         int table = -1; // an index in m_tables
     };
+    // A table being built: while its entries are its list part set in order, only `list`.
     struct Table {
+        std::vector<Value> list;
+        bool keyed = false; // the entries are in the maps
         std::map<double, Value> numbers;
         std::map<std::string, Value> strings;
     };
 
-    Value number(double v)
+    static Value number(double v)
     {
         Value value;
         value.scalar = LuaValue::makeNumber(v);
         return value;
     }
+    static bool isNil(const Value& v) { return v.table < 0 && v.scalar.isNil(); }
+
+    Table& table(int t) { return m_tables[static_cast<std::size_t>(t)]; }
 
     // Stores `value` under `key` in table t: false when the key cannot be one.
-    bool store(int t, const Value& key, const Value& value)
+    bool store(int t, const Value& key, Value&& value)
     {
-        const bool nil = value.table < 0 && value.scalar.isNil();
+        Table& table = this->table(t);
+        if (!table.keyed) {
+            for (std::size_t k = 0; k < table.list.size(); ++k)
+                table.numbers.emplace(static_cast<double>(k + 1), std::move(table.list[k]));
+            table.list.clear();
+            table.keyed = true;
+        }
+        const bool nil = isNil(value);
         if (key.table >= 0)
             return false;
         if (key.scalar.isNumber()) {
@@ -598,59 +612,88 @@ private:
             if (k == 0)
                 k = 0; // -0 is the key 0
             if (nil)
-                m_tables[static_cast<std::size_t>(t)].numbers.erase(k);
+                table.numbers.erase(k);
             else
-                m_tables[static_cast<std::size_t>(t)].numbers[k] = value;
+                table.numbers[k] = std::move(value);
             return true;
         }
         if (key.scalar.isString()) {
             if (nil)
-                m_tables[static_cast<std::size_t>(t)].strings.erase(key.scalar.text);
+                table.strings.erase(key.scalar.text);
             else
-                m_tables[static_cast<std::size_t>(t)].strings[key.scalar.text] = value;
+                table.strings[key.scalar.text] = std::move(value);
             return true;
         }
         return false;
     }
 
+    // t[first + 1 .. first + n] = the n values on top of `stack`, which are popped.
+    bool setList(int t, double first, std::size_t n, std::vector<Value>& stack)
+    {
+        Table& table = this->table(t);
+        const auto values = stack.end() - static_cast<std::ptrdiff_t>(n);
+        const bool appended = !table.keyed && static_cast<double>(table.list.size()) == first
+            && std::none_of(values, stack.end(), [](const Value& v) { return isNil(v); });
+        if (appended) {
+            std::move(values, stack.end(), std::back_inserter(table.list));
+            stack.erase(values, stack.end());
+            return true;
+        }
+        // Lua 4.0 sets them from the last to the first.
+        for (std::size_t k = n; k >= 1; --k) {
+            if (!store(t, number(first + static_cast<double>(k)), std::move(stack.back())))
+                return false;
+            stack.pop_back();
+        }
+        return true;
+    }
+
     // The value as the runner records it: a table's list part, then its other number keys in
     // order, then its string keys in lua4KeyLess order.
-    bool finish(const Value& value, std::size_t depth, LuaValue& out)
+    bool finish(Value&& value, std::size_t depth, LuaValue& out)
     {
         if (value.table < 0) {
-            out = value.scalar;
+            out = std::move(value.scalar);
             return true;
         }
         if (depth >= maxConstantCallDepth)
             return false;
-        Table& t = m_tables[static_cast<std::size_t>(value.table)];
+        Table& t = table(value.table);
         out = LuaValue::makeTable();
+        if (!t.keyed) {
+            out.items.resize(t.list.size());
+            for (std::size_t k = 0; k < t.list.size(); ++k) {
+                if (!finish(std::move(t.list[k]), depth + 1, out.items[k]))
+                    return false;
+            }
+            return true;
+        }
         double n = 0;
         for (;;) {
             const auto it = t.numbers.find(n + 1);
             if (it == t.numbers.end())
                 break;
             out.items.emplace_back();
-            if (!finish(it->second, depth + 1, out.items.back()))
+            if (!finish(std::move(it->second), depth + 1, out.items.back()))
                 return false;
             ++n;
         }
-        for (const auto& [key, v] : t.numbers) {
+        for (auto& [key, v] : t.numbers) {
             if (key >= 1 && key <= n && key == std::floor(key))
                 continue;
             LuaField field{LuaValue::makeNumber(key), {}};
-            if (!finish(v, depth + 1, field.value))
+            if (!finish(std::move(v), depth + 1, field.value))
                 return false;
             out.fields.push_back(std::move(field));
         }
-        std::vector<const std::pair<const std::string, Value>*> strings;
-        for (const auto& entry : t.strings)
+        std::vector<std::pair<const std::string, Value>*> strings;
+        for (auto& entry : t.strings)
             strings.push_back(&entry);
         std::sort(strings.begin(), strings.end(),
             [](const auto* x, const auto* y) { return lua4KeyLess(x->first, y->first); });
-        for (const auto* entry : strings) {
+        for (auto* entry : strings) {
             LuaField field{LuaValue::makeString(entry->first), {}};
-            if (!finish(entry->second, depth + 1, field.value))
+            if (!finish(std::move(entry->second), depth + 1, field.value))
                 return false;
             out.fields.push_back(std::move(field));
         }
@@ -667,11 +710,25 @@ private:
         return bytes;
     }
 
+    // A table for the call being read: the tables of the calls read before are used again.
+    int newTable()
+    {
+        if (m_tableCount == m_tables.size())
+            m_tables.emplace_back();
+        Table& t = m_tables[m_tableCount];
+        t.list.clear();
+        t.keyed = false;
+        t.numbers.clear();
+        t.strings.clear();
+        return static_cast<int>(m_tableCount++);
+    }
+
     void tryCall(std::size_t start, const std::string& name)
     {
         const std::int64_t base = m_d.depth[start];
-        m_tables.clear();
-        std::vector<Value> stack;
+        m_tableCount = 0;
+        std::vector<Value>& stack = m_stack;
+        stack.clear();
         for (std::size_t pc = start + 1; pc < m_f.code.size(); ++pc) {
             if (m_d.joined[pc] != 0 || stack.size() > 256)
                 return;
@@ -697,8 +754,7 @@ private:
                 break;
             case Lua4Op::CreateTable: {
                 Value v;
-                v.table = static_cast<int>(m_tables.size());
-                m_tables.emplace_back();
+                v.table = newTable();
                 stack.push_back(std::move(v));
                 break;
             }
@@ -706,13 +762,9 @@ private:
                 const std::size_t n = lua4B(i);
                 if (stack.size() < n + 1 || stack[stack.size() - n - 1].table < 0)
                     return;
-                const int t = stack[stack.size() - n - 1].table;
-                for (std::size_t k = n; k >= 1; --k) {
-                    const double key = static_cast<double>(lua4A(i)) * lua4ListFlush + static_cast<double>(k);
-                    if (!store(t, number(key), stack.back()))
-                        return;
-                    stack.pop_back();
-                }
+                const double first = static_cast<double>(lua4A(i)) * lua4ListFlush;
+                if (!setList(stack[stack.size() - n - 1].table, first, n, stack))
+                    return;
                 break;
             }
             case Lua4Op::SetMap: {
@@ -722,7 +774,7 @@ private:
                 const int t = stack[stack.size() - 2 * n - 1].table;
                 // The last pair first, as Lua 4.0 sets them: of two equal keys the first stays.
                 for (std::size_t k = n; k >= 1; --k) {
-                    if (!store(t, stack[stack.size() - 2], stack.back()))
+                    if (!store(t, stack[stack.size() - 2], std::move(stack.back())))
                         return;
                     stack.resize(stack.size() - 2);
                 }
@@ -736,7 +788,7 @@ private:
                 call.call.line = m_f.lines[start];
                 call.call.args.resize(stack.size());
                 for (std::size_t k = 0; k < stack.size(); ++k) {
-                    if (!finish(stack[k], 0, call.call.args[k]))
+                    if (!finish(std::move(stack[k]), 0, call.call.args[k]))
                         return;
                 }
                 call.bytes = sizeof(LevelCall) + name.size();
@@ -757,6 +809,8 @@ private:
     Lua4Function& m_f;
     const Depths& m_d;
     std::vector<Table> m_tables;
+    std::size_t m_tableCount = 0; // the tables of the call being read
+    std::vector<Value> m_stack;
 };
 
 // For every call of a value that a GetGlobal pushed: the global's name (so that an undefined one

@@ -106,6 +106,63 @@ TEST(CompiledLevel, AnUndefinedFunctionIsReportedWithItsLine)
         "7: \"newseed\" is not defined (a function of a missing include?); its calls do nothing\n");
 }
 
+// addPoint("a", {x = 1, x = 2}, {nil}, nil): of two equal keys Lua 4.0 keeps the first, a nil
+// entry is no entry, a nil argument is passed.
+ChunkFunction constantTablesChunk()
+{
+    ChunkFunction f;
+    f.lineInfo = {-2, 0};
+    f.strings = {std::string("addPoint"), std::string("a"), std::string("x")};
+    f.code = {opU(O::GetGlobal, 0), opU(O::PushString, 1), opU(O::CreateTable, 2), opU(O::PushString, 2),
+        opS(O::PushInt, 1), opU(O::PushString, 2), opS(O::PushInt, 2), opU(O::SetMap, 2), opU(O::CreateTable, 1),
+        opU(O::PushNil, 1), opAB(O::SetList, 0, 1), opU(O::PushNil, 1), opAB(O::Call, 0, 0), op(O::End)};
+    return f;
+}
+
+TEST(CompiledLevel, ConstantCallsRecordWhatEvaluatingThemRecords)
+{
+    const QByteArray bytes = writeChunk(constantTablesChunk());
+    ScriptOptions evaluated;
+    evaluated.readLiteralCalls = false;
+    const ScriptRun read = runChunk(bytes);
+    const ScriptRun lua = runChunk(bytes, evaluated);
+    EXPECT_EQ(read.sink.callsText(), "addPoint(\"a\", {x = 1}, {}, nil)");
+    EXPECT_EQ(lua.sink.callsText(), read.sink.callsText());
+    ASSERT_EQ(lua.sink.calls.size(), 1u);
+    EXPECT_EQ(lua.sink.calls[0].line, 3);
+    EXPECT_EQ(read.sink.calls[0].line, 3);
+}
+
+TEST(CompiledLevel, RecursionPastTheStackStopsWithAnError)
+{
+    ChunkFunction self;
+    self.strings = {std::string("f")};
+    self.code = {opU(O::GetGlobal, 0), opAB(O::Call, 0, 0), op(O::End)};
+    ChunkFunction f;
+    f.strings = {std::string("f")};
+    f.functions = {self};
+    f.code = {opAB(O::Closure, 0, 0), opU(O::SetGlobal, 0), opU(O::GetGlobal, 0), opAB(O::Call, 0, 0), op(O::End)};
+    const ScriptRun run = runChunk(writeChunk(f));
+    EXPECT_FALSE(run.result.ok);
+    EXPECT_TRUE(run.result.error.contains(QLatin1String("stack overflow"))) << run.result.error.toStdString();
+}
+
+TEST(CompiledLevel, TheMemoryLimitStopsIt)
+{
+    // t = {} i = 0 while 1 do t[i] = {} i = i + 1 end
+    ChunkFunction f;
+    f.strings = {std::string("t")};
+    f.code = {opU(O::CreateTable, 0), opU(O::SetGlobal, 0), opS(O::PushInt, 0), opU(O::GetGlobal, 0),
+        opU(O::GetLocal, 0), opU(O::CreateTable, 0), opAB(O::SetTable, 3, 3), opU(O::GetLocal, 0), opS(O::AddInt, 1),
+        opU(O::SetLocal, 0), opS(O::Jump, -8), op(O::End)};
+    ScriptOptions options;
+    options.memoryLimit = std::size_t{8} << 20;
+    const ScriptRun run = runChunk(writeChunk(f), options);
+    EXPECT_FALSE(run.result.ok);
+    EXPECT_TRUE(run.result.error.contains(QLatin1String("more memory than the limit of 8 MB")))
+        << run.result.error.toStdString();
+}
+
 // A hostile or broken chunk: the bytes and what the refusal must say.
 struct HostileChunk {
     const char* name;

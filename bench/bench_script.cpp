@@ -11,6 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <vector>
 
 using namespace starloom;
@@ -94,6 +98,78 @@ void BM_OpenLevelByScript(benchmark::State& state)
 BENCHMARK(BM_OpenLevelByScript)
     ->ArgNames({"items"})
     ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The generated level compiled by Lua 4.0's luac (the game's format), when STARLOOM_LUAC40 names
+// it (scripts/bench builds it from ../shared/oracle); empty otherwise.
+QByteArray compiledLevel(int items)
+{
+    const QString luac = qEnvironmentVariable("STARLOOM_LUAC40");
+    if (luac.isEmpty())
+        return {};
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("level.level"));
+    const QString compiled = dir.filePath(QStringLiteral("compiled.level"));
+    QFile out(text);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bench::generatedLevelText(items)) < 0)
+        return {};
+    out.close();
+    QProcess process;
+    process.start(luac, {QStringLiteral("-o"), compiled, text});
+    process.waitForFinished(-1);
+    QFile in(compiled);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// File > Open Level of a compiled level: run its chunk, then build the level from what it recorded.
+void BM_OpenCompiledLevel(benchmark::State& state)
+{
+    const QByteArray compiled = compiledLevel(static_cast<int>(state.range(0)));
+    if (compiled.isEmpty()) {
+        state.SkipWithError("no compiled level: set STARLOOM_LUAC40 to Lua 4.0's luac");
+        return;
+    }
+    const Catalogue catalogue;
+    for (auto _ : state) {
+        auto level = std::make_unique<Level>();
+        const RecordedScript recorded = recordLevelScript(compiled, QStringLiteral("bench.level"), ScriptOptions());
+        ModelLists models(catalogue);
+        const ScriptRead read = buildRecordedScript(recorded, *level, models);
+        if (!recorded.result.ok || level->rows.size() != static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("the compiled level did not open whole");
+        state.PauseTiming();
+        level.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenCompiledLevel)
+    ->ArgNames({"items"})
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Running the compiled level's chunk alone.
+void BM_RunCompiledLevel(benchmark::State& state)
+{
+    const QByteArray compiled = compiledLevel(static_cast<int>(state.range(0)));
+    if (compiled.isEmpty()) {
+        state.SkipWithError("no compiled level: set STARLOOM_LUAC40 to Lua 4.0's luac");
+        return;
+    }
+    for (auto _ : state) {
+        StoringSink sink;
+        const ScriptResult result = runLevelScript(compiled, QStringLiteral("bench.level"), sink, ScriptOptions());
+        if (!result.ok || sink.calls.empty())
+            state.SkipWithError("the compiled level did not run");
+        benchmark::DoNotOptimize(sink.calls.data());
+    }
+}
+BENCHMARK(BM_RunCompiledLevel)
+    ->ArgNames({"items"})
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)

@@ -334,3 +334,29 @@ INSTANTIATE_TEST_SUITE_P(Oracle, Lua4Program, testing::ValuesIn(programs),
     [](const testing::TestParamInfo<Program>& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// A compiled map's calls carry the lines of its source, as the text's calls do.
+TEST(Lua4Oracle, CompiledMapsRecordTheLinesOfTheirText)
+{
+    SKIP_WITHOUT_ORACLE();
+    for (const QString& path : corpusFiles()) {
+        const QByteArray bytes = readBytes(path);
+        const QString name = QFileInfo(path).fileName();
+        if (bytes.startsWith("\x1bLua") || knownReason(name, false) != nullptr)
+            continue;
+        SCOPED_TRACE(name.toStdString());
+        const ScriptRun text = runWithOracleRandom(bytes, name);
+        const ScriptRun compiled = runWithOracleRandom(compileWithOracle(path), name);
+        ASSERT_EQ(text.sink.calls.size(), compiled.sink.calls.size());
+        for (std::size_t i = 0; i < text.sink.calls.size(); ++i) {
+            const LevelCall& a = text.sink.calls[i];
+            const LevelCall& b = compiled.sink.calls[i];
+            ASSERT_TRUE(a.name == b.name && a.line == b.line && a.chunk == b.chunk)
+                << i << ": " << a.name << " " << a.line << " | " << b.name << " " << b.line;
+        }
+    }
+}
+
+} // namespace

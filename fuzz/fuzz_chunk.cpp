@@ -14,14 +14,7 @@
 #include "FuzzScript.h"
 
 using namespace starloom;
-
-namespace {
-
 using fuzz::check;
-using fuzz::runChecked;
-using Sink = fuzz::CheckingSink;
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -54,16 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptOptions options;
     options.memoryLimit = std::size_t{16} << 20;
     options.instructionLimit = 300'000;
-    Sink read;
-    const ScriptResult run = runChecked(input, read, options);
+    fuzz::CheckingSink read;
+    const ScriptResult run = fuzz::runChecked(input, read, options);
     check(run.ok == run.error.isEmpty(), "an error says why");
     check(!run.cancelled, "nothing cancels");
     // Lua's own order of traversal (next) differs from run to run.
     if (!run.ok || input.contains("next") || input.contains("glob"))
         return 0;
     options.readLiteralCalls = false;
-    Sink evaluated;
-    const ScriptResult again = runChecked(input, evaluated, options);
+    fuzz::CheckingSink evaluated;
+    const ScriptResult again = fuzz::runChecked(input, evaluated, options);
     if (!again.ok)
         return 0; // evaluating the calls takes more memory
     check(read.calls == evaluated.calls, "constant calls are the calls Lua makes");

@@ -99,6 +99,12 @@ inline std::uint32_t lua4B(std::uint32_t i)
     return (i >> 6) & 0x1FFu;
 }
 
+// Whether the instruction's S operand is a jump.
+inline bool lua4Jumps(Lua4Op op)
+{
+    return (op >= Lua4Op::JumpNe && op <= Lua4Op::Jump) || (op >= Lua4Op::ForPrep && op <= Lua4Op::TableForLoop);
+}
+
 // A call of a game function whose arguments are all constants: from the GetGlobal that pushes
 // the function to its Call, which the runner records without running the instructions between.
 struct Lua4ConstantCall {

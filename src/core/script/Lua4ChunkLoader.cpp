@@ -275,27 +275,12 @@ private:
                         .arg(lua4B(i)));
             break;
         }
-        case Lua4Op::JumpNe:
-        case Lua4Op::JumpEq:
-        case Lua4Op::JumpLt:
-        case Lua4Op::JumpLe:
-        case Lua4Op::JumpGt:
-        case Lua4Op::JumpGe:
-        case Lua4Op::JumpIfTrue:
-        case Lua4Op::JumpIfFalse:
-        case Lua4Op::JumpKeepTrue:
-        case Lua4Op::JumpKeepFalse:
-        case Lua4Op::Jump:
-        case Lua4Op::ForPrep:
-        case Lua4Op::ForLoop:
-        case Lua4Op::TableForPrep:
-        case Lua4Op::TableForLoop:
-            checkTarget(pc, next + lua4S(i));
-            break;
         case Lua4Op::PushNilJump:
             checkTarget(pc, next + 1);
             break;
         default:
+            if (lua4Jumps(lua4Op(i)))
+                checkTarget(pc, next + lua4S(i));
             break;
         }
     }
@@ -326,59 +311,106 @@ private:
             bad(pc, QStringLiteral("it takes more values than the stack holds"));
     }
 
+    // What an instruction of fixed effect does to the stack: the values it takes, and the values
+    // it leaves in their place when it goes on to the next instruction or when it jumps.
+    struct Effect {
+        std::int8_t takes = 0;
+        std::int8_t leaves = 0;      // going on (-1: it never goes on)
+        std::int8_t jumpLeaves = -1; // jumping (-1: it never jumps)
+    };
+
+    static Effect effectOf(Lua4Op op)
+    {
+        switch (op) {
+        case Lua4Op::PushInt:
+        case Lua4Op::PushString:
+        case Lua4Op::PushNumber:
+        case Lua4Op::PushNegNumber:
+        case Lua4Op::PushUpvalue:
+        case Lua4Op::GetGlobal:
+        case Lua4Op::CreateTable:
+            return {0, 1};
+        case Lua4Op::GetTable:
+        case Lua4Op::Add:
+        case Lua4Op::Sub:
+        case Lua4Op::Mul:
+        case Lua4Op::Div:
+        case Lua4Op::Pow:
+            return {2, 1};
+        case Lua4Op::GetDotted:
+        case Lua4Op::AddInt:
+        case Lua4Op::Negate:
+        case Lua4Op::Not:
+            return {1, 1};
+        case Lua4Op::PushSelf:
+            return {1, 2};
+        case Lua4Op::SetGlobal:
+            return {1, 0};
+        case Lua4Op::JumpNe:
+        case Lua4Op::JumpEq:
+        case Lua4Op::JumpLt:
+        case Lua4Op::JumpLe:
+        case Lua4Op::JumpGt:
+        case Lua4Op::JumpGe:
+            return {2, 0, 0};
+        case Lua4Op::JumpIfTrue:
+        case Lua4Op::JumpIfFalse:
+            return {1, 0, 0};
+        case Lua4Op::JumpKeepTrue:
+        case Lua4Op::JumpKeepFalse:
+            return {1, 0, 1};
+        case Lua4Op::Jump:
+            return {0, -1, 0};
+        case Lua4Op::ForPrep:
+            return {3, 3, 0};
+        case Lua4Op::ForLoop:
+        case Lua4Op::TableForLoop:
+            return {3, 0, 3};
+        case Lua4Op::TableForPrep:
+            return {1, 3, 0};
+        default: // the others' effects depend on their operands: see step()
+            return {-1, -1};
+        }
+    }
+
     void step(std::size_t pc)
     {
         const std::uint32_t i = m_f.code[pc];
-        const std::int64_t d = m_d.depth[pc];
+        const std::int64_t d = m_d.depth[pc]; // after an open call: where its results start
         const std::int64_t next = static_cast<std::int64_t>(pc) + 1;
         const auto fall = [&](std::int64_t depth) { reach(pc, next, depth, false, false); };
-        const auto jump = [&](std::int64_t depth) { reach(pc, next + lua4S(i), depth, false, true); };
         const std::int64_t u = lua4U(i);
         const std::int64_t a = lua4A(i);
         const std::int64_t b = lua4B(i);
-        if (m_d.open[pc] != 0) {
-            // After a call that keeps all its results only a call or a return may come, one that
-            // takes them all.
-            switch (lua4Op(i)) {
-            case Lua4Op::Call:
-                if (a >= d)
-                    bad(pc, QStringLiteral("the function it calls is not on the stack"));
-                if (b == lua4AllResults)
-                    reach(pc, next, a, true, false);
-                else
-                    fall(a + b);
-                return;
-            case Lua4Op::TailCall:
-                if (a >= d || b > a)
-                    bad(pc, QStringLiteral("the function it calls is not on the stack"));
-                return;
-            case Lua4Op::Return:
-                if (u > d)
-                    bad(pc, QStringLiteral("it returns values that are not on the stack"));
-                return;
-            default:
-                bad(pc, QStringLiteral("it cannot take the results of the call before it"));
-            }
+        const Lua4Op op = lua4Op(i);
+        // After a call that keeps all its results only a call or a return may come, one that takes
+        // them all.
+        if (m_d.open[pc] != 0 && op != Lua4Op::Call && op != Lua4Op::TailCall && op != Lua4Op::Return)
+            bad(pc, QStringLiteral("it cannot take the results of the call before it"));
+        if (const Effect e = effectOf(op); e.takes >= 0) {
+            need(pc, d, e.takes);
+            if (e.leaves >= 0)
+                fall(d - e.takes + e.leaves);
+            if (e.jumpLeaves >= 0)
+                reach(pc, next + lua4S(i), d - e.takes + e.jumpLeaves, false, true);
+            return;
         }
-        switch (lua4Op(i)) {
+        switch (op) {
         case Lua4Op::End:
             return;
         case Lua4Op::Return:
             need(pc, d, u);
             return;
         case Lua4Op::Call:
-            if (a >= d)
-                bad(pc, QStringLiteral("the function it calls is not on the stack"));
-            if (b == lua4AllResults)
-                reach(pc, next, a, true, false);
-            else
-                fall(a + b);
-            return;
         case Lua4Op::TailCall:
             if (a >= d)
                 bad(pc, QStringLiteral("the function it calls is not on the stack"));
-            if (b > a)
+            if (op == Lua4Op::TailCall && b > a)
                 bad(pc, QStringLiteral("it returns values that are not on the stack"));
+            if (op == Lua4Op::Call && b == lua4AllResults)
+                reach(pc, next, a, true, false);
+            else if (op == Lua4Op::Call)
+                fall(a + b);
             return;
         case Lua4Op::PushNil:
             fall(d + u);
@@ -387,27 +419,10 @@ private:
             need(pc, d, u);
             fall(d - u);
             return;
-        case Lua4Op::PushInt:
-        case Lua4Op::PushString:
-        case Lua4Op::PushNumber:
-        case Lua4Op::PushNegNumber:
-        case Lua4Op::PushUpvalue:
-        case Lua4Op::GetGlobal:
-        case Lua4Op::CreateTable:
-            fall(d + 1);
-            return;
         case Lua4Op::GetLocal:
             if (u >= d)
                 bad(pc, QStringLiteral("slot %1 is not on the stack").arg(u));
             fall(d + 1);
-            return;
-        case Lua4Op::GetTable:
-            need(pc, d, 2);
-            fall(d - 1);
-            return;
-        case Lua4Op::GetDotted:
-            need(pc, d, 1);
-            fall(d);
             return;
         case Lua4Op::GetIndexed:
             need(pc, d, 1);
@@ -415,18 +430,10 @@ private:
                 bad(pc, QStringLiteral("slot %1 is not on the stack").arg(u));
             fall(d);
             return;
-        case Lua4Op::PushSelf:
-            need(pc, d, 1);
-            fall(d + 1);
-            return;
         case Lua4Op::SetLocal:
             need(pc, d, 1);
             if (u >= d - 1)
                 bad(pc, QStringLiteral("slot %1 is not on the stack").arg(u));
-            fall(d - 1);
-            return;
-        case Lua4Op::SetGlobal:
-            need(pc, d, 1);
             fall(d - 1);
             return;
         case Lua4Op::SetTable:
@@ -443,71 +450,18 @@ private:
             need(pc, d, 2 * u + 1);
             fall(d - 2 * u);
             return;
-        case Lua4Op::Add:
-        case Lua4Op::Sub:
-        case Lua4Op::Mul:
-        case Lua4Op::Div:
-        case Lua4Op::Pow:
-            need(pc, d, 2);
-            fall(d - 1);
-            return;
-        case Lua4Op::AddInt:
-        case Lua4Op::Negate:
-        case Lua4Op::Not:
-            need(pc, d, 1);
-            fall(d);
-            return;
         case Lua4Op::Concat:
             need(pc, d, u);
             fall(d - u + 1);
             return;
-        case Lua4Op::JumpNe:
-        case Lua4Op::JumpEq:
-        case Lua4Op::JumpLt:
-        case Lua4Op::JumpLe:
-        case Lua4Op::JumpGt:
-        case Lua4Op::JumpGe:
-            need(pc, d, 2);
-            fall(d - 2);
-            jump(d - 2);
-            return;
-        case Lua4Op::JumpIfTrue:
-        case Lua4Op::JumpIfFalse:
-            need(pc, d, 1);
-            fall(d - 1);
-            jump(d - 1);
-            return;
-        case Lua4Op::JumpKeepTrue:
-        case Lua4Op::JumpKeepFalse:
-            need(pc, d, 1);
-            fall(d - 1);
-            jump(d);
-            return;
-        case Lua4Op::Jump:
-            jump(d);
-            return;
         case Lua4Op::PushNilJump:
             reach(pc, next + 1, d + 1, false, true);
-            return;
-        case Lua4Op::ForPrep:
-            need(pc, d, 3);
-            fall(d);
-            jump(d - 3);
-            return;
-        case Lua4Op::ForLoop:
-        case Lua4Op::TableForLoop:
-            need(pc, d, 3);
-            fall(d - 3);
-            jump(d);
-            return;
-        case Lua4Op::TableForPrep:
-            need(pc, d, 1);
-            fall(d + 2);
-            jump(d - 1);
             return;
         case Lua4Op::Closure:
             need(pc, d, b);
             fall(d - b + 1);
+            return;
+        default:
             return;
         }
     }

@@ -272,6 +272,8 @@ const HostileChunk hostileChunks[] = {
             return writeChunk(f);
         },
         "reads 3 closure values, but it is given 1"},
+    {"closure_value_of_the_main_function", [] { return withCode({opU(O::PushUpvalue, 0), op(O::End)}); },
+        "the main function reads closure values"},
     {"slot_out_of_range",
         [] {
             return withCode({opU(O::GetLocal, 5), op(O::End)});

@@ -797,6 +797,8 @@ public:
     {
         m_in.header();
         function(0);
+        if (m_chunk.functions.front().upvalues > 0)
+            fail(QStringLiteral("the main function reads closure values, which nothing gives it"));
         if (!m_in.atEnd())
             fail(QStringLiteral("the file goes on after the chunk's main function (%1 more bytes)").arg(m_in.left()));
     }

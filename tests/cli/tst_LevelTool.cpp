@@ -121,6 +121,23 @@ TEST_F(LevelTool, RunScriptBuildsWhatTheScriptMakesWithItsIncludes)
     EXPECT_EQ(test::readBytes(out).count("addAsteroid("), 7) << "saved as plain calls";
 }
 
+// --run-script also opens a level compiled by Lua 4.0 (the game's own 2P_Jadeth, as its archive
+// holds it), and rewrite saves it as plain calls.
+TEST_F(LevelTool, RunScriptOpensACompiledLevel)
+{
+    const QString dirOfLevels = test::corpusDir();
+    if (dirOfLevels.isEmpty())
+        GTEST_SKIP() << "the folder of real levels is not beside this checkout";
+    const QString level = dirOfLevels + QStringLiteral("/frozensnowy__Simplex__2p_jadeth_bytecode.level");
+    const ToolRun stats = runTool({"--run-script", "stats", level});
+    EXPECT_EQ(stats.exitCode, 0) << stats.err.toStdString();
+    EXPECT_TRUE(stats.out.startsWith(QLatin1String("PlayerStart 2\nAsteroid 27\n"))) << stats.out.toStdString();
+    EXPECT_TRUE(stats.out.contains(QLatin1String("Pebble 299\n"))) << stats.out.toStdString();
+    const QString out = dir.filePath(QStringLiteral("plain.level"));
+    ASSERT_EQ(runTool({"--run-script", "rewrite", level, out}).exitCode, 0);
+    EXPECT_EQ(test::readBytes(out).count("addPebble("), 299);
+}
+
 // render --run-script draws the items the script builds: the image of the plain calls it saves.
 TEST_F(LevelTool, RenderRunScriptDrawsWhatTheScriptBuilds)
 {

@@ -77,7 +77,6 @@ public:
                      .arg(expected, 0, 'g', 15));
     }
 
-    std::size_t position() const { return m_pos; }
     bool atEnd() const { return m_pos == m_bytes.size(); }
     std::size_t left() const { return m_bytes.size() - m_pos; }
 

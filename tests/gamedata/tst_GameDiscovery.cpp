@@ -272,12 +272,24 @@ TEST(GameDiscovery, SteamAndWineFilesThatAreNoRegularFilesAreRefusedWithoutWaiti
         ASSERT_TRUE(QFile::link(target, file));
     FakeEnvironment env;
     env.home = root + "/home";
-    EXPECT_EQ(findGames(env, FakeRegistry()).size(), 2u) << "Steam's folder itself holds the collection";
+    QStringList problems;
+    EXPECT_EQ(findGames(env, FakeRegistry(), &problems).size(), 2u) << "Steam's folder itself holds the collection";
+    EXPECT_EQ(problems,
+        QStringList({QStringLiteral("Wine's registry file %1/home/.wine/system.reg is not read: it is a pipe (FIFO), "
+                                    "not a file")
+                         .arg(root),
+            QStringLiteral("Steam's file %1/steamapps/libraryfolders.vdf is not read: it is a device, not a file")
+                .arg(steam)}));
 
-    for (const QString& target : {QStringLiteral("/dev/zero"), fifo}) {
+    for (const auto& [target, reason] : {std::pair{QStringLiteral("/dev/zero"), "it is a device, not a file"},
+             std::pair{fifo, "it is a pipe (FIFO), not a file"}}) {
         QFile::remove(steam + "/steamapps/appmanifest_244160.acf");
         ASSERT_TRUE(QFile::link(target, steam + "/steamapps/appmanifest_244160.acf"));
-        EXPECT_TRUE(findGames(env, FakeRegistry()).empty()) << target.toStdString();
+        problems.clear();
+        EXPECT_TRUE(findGames(env, FakeRegistry(), &problems).empty()) << target.toStdString();
+        EXPECT_TRUE(problems.contains(
+            QStringLiteral("Steam's file %1/steamapps/appmanifest_244160.acf is not read: %2").arg(steam, reason)))
+            << problems.join('\n').toStdString();
     }
 }
 

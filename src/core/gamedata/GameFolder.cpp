@@ -162,10 +162,14 @@ QString findGameFolder(const GameFolderSources& sources)
         prefix = QDir(sources.home).filePath(QStringLiteral(".wine"));
     }
     // Wine's registry file: a regular file of a sane size only (never a FIFO, a device).
-    const std::optional<QByteArray> reg =
-        readRegularFile(QDir(prefix).filePath(QStringLiteral("system.reg")), qint64{64} << 20);
-    if (!reg)
+    const QString regPath = QDir(prefix).filePath(QStringLiteral("system.reg"));
+    QString error;
+    const std::optional<QByteArray> reg = readRegularFile(regPath, qint64{64} << 20, &error);
+    if (!reg) {
+        if (sources.problems && QFileInfo::exists(regPath))
+            *sources.problems << QStringLiteral("Wine's registry file %1 is not read: %2").arg(regPath, error);
         return {};
+    }
     const QString gameDir = gameDirFromSystemReg(QString::fromUtf8(*reg));
     if (gameDir.isEmpty())
         return {};

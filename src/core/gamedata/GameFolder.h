@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -21,6 +22,8 @@ struct GameFolderSources {
     QString overrideDir; // STARLOOM_GAME_DIR
     QString winePrefix;  // WINEPREFIX
     QString home;        // home folder; its ".wine" is the prefix when WINEPREFIX is empty
+    // Where a registry file that is there but cannot be read is named, when given.
+    QStringList* problems = nullptr;
 };
 
 // The classic game's installation folder outside Windows: STARLOOM_GAME_DIR, else the "GAMEDIR"

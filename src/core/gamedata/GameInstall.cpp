@@ -64,9 +64,9 @@ public:
             m_games.push_back(std::move(game));
         }
     }
-    void addSteam(const QString& steamRoot, const QString& how)
+    void addSteam(const QString& steamRoot, const QString& how, QStringList* problems)
     {
-        if (const auto app = findSteamApp(clean(steamRoot), homeworldAppId))
+        if (const auto app = findSteamApp(clean(steamRoot), homeworldAppId, problems))
             add(app->folder, QStringLiteral("%1, Steam library %2").arg(how, app->library));
     }
     std::vector<GameInstall> games() { return std::move(m_games); }
@@ -154,16 +154,16 @@ std::vector<GameInstall> findGames(const Environment& environment, const Registr
             QStringLiteral("the registry value GAMEDIR of HKEY_LOCAL_MACHINE\\%1").arg(homeworld2UninstallKey));
         found.addSteam(registry.value(RegistryRoot::CurrentUser, QStringLiteral("Software\\Valve\\Steam"),
                            QStringLiteral("SteamPath")),
-            QStringLiteral("Steam (HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath)"));
+            QStringLiteral("Steam (HKEY_CURRENT_USER\\Software\\Valve\\Steam\\SteamPath)"), problems);
         found.addSteam(registry.value(RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\WOW6432Node\\Valve\\Steam"),
                            QStringLiteral("InstallPath")),
-            QStringLiteral("Steam (HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Valve\\Steam\\InstallPath)"));
+            QStringLiteral("Steam (HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Valve\\Steam\\InstallPath)"), problems);
         const QString steamApp = uninstallRoot + QStringLiteral("Steam App ") + homeworldAppId;
         found.add(registry.value(RegistryRoot::LocalMachine, steamApp, QStringLiteral("InstallLocation")),
             QStringLiteral("the registry value InstallLocation of HKEY_LOCAL_MACHINE\\%1").arg(steamApp));
     } else {
         const QString prefix = environment.variable(QStringLiteral("WINEPREFIX"));
-        const QString wineFolder = findGameFolder(GameFolderSources{QString(), prefix, home});
+        const QString wineFolder = findGameFolder(GameFolderSources{QString(), prefix, home, problems});
         found.add(wineFolder,
             QStringLiteral("the registry value GAMEDIR of the Wine prefix %1")
                 .arg(prefix.isEmpty() ? QDir(home).filePath(QStringLiteral(".wine")) : prefix));
@@ -171,10 +171,12 @@ std::vector<GameInstall> findGames(const Environment& environment, const Registr
             for (const char* root :
                 {".local/share/Steam", ".steam/steam", ".var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
                 const QString steam = QDir(home).filePath(QLatin1String(root));
-                found.addSteam(steam, QStringLiteral("Steam (%1)").arg(steam));
+                found.addSteam(steam, QStringLiteral("Steam (%1)").arg(steam), problems);
             }
         }
     }
+    if (problems)
+        problems->removeDuplicates(); // Steam's folders are often links to one another
     return found.games();
 }
 

@@ -22,27 +22,33 @@ bool isNumber(const QString& text)
 // Steam's files are small; a longer one is not read.
 constexpr qint64 maxSteamFileBytes = qint64{4} << 20;
 
-// A regular file only: a link to a FIFO or a device is refused without waiting.
-std::optional<KeyValues> readKeyValues(const QString& path)
+// A regular file only: a link to a FIFO or a device is refused without waiting, and named in
+// `problems` with the reason.
+std::optional<KeyValues> readKeyValues(const QString& path, QStringList* problems)
 {
     if (path.isEmpty())
         return std::nullopt;
-    const std::optional<QByteArray> bytes = readRegularFile(path, maxSteamFileBytes);
-    if (!bytes)
+    QString error;
+    const std::optional<QByteArray> bytes = readRegularFile(path, maxSteamFileBytes, &error);
+    if (!bytes) {
+        if (problems && QFileInfo::exists(path))
+            *problems << steamFileProblem(path, error);
         return std::nullopt;
+    }
     return KeyValues::parse(QString::fromUtf8(*bytes));
 }
 
-// The file `name` in the library's steamapps folder, any letter case.
+// The file `name` in the library's steamapps folder, any letter case (also a link to something
+// that is no regular file, which the reading then refuses and names).
 QString steamappsFile(const QString& library, const QString& name)
 {
     const QString steamapps = resolveFolder(library, QStringLiteral("steamapps"));
     if (steamapps.isEmpty())
         return {};
     const QDir dir(steamapps);
-    if (QFileInfo(dir.filePath(name)).isFile())
+    if (const QFileInfo info(dir.filePath(name)); info.exists() && !info.isDir())
         return dir.filePath(name);
-    for (const QString& entry : dir.entryList(QDir::Files)) {
+    for (const QString& entry : dir.entryList(QDir::Files | QDir::System)) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
     }
@@ -82,7 +88,12 @@ QStringList steamLibraries(const KeyValues& libraryFolders, const QString& appId
     return listing + others;
 }
 
-std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& appId)
+QString steamFileProblem(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Steam's file %1 is not read: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& appId, QStringList* problems)
 {
     if (steamRoot.isEmpty() || !QFileInfo(steamRoot).isDir())
         return std::nullopt;
@@ -93,7 +104,7 @@ std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& ap
             vdf = QDir(config).filePath(QStringLiteral("libraryfolders.vdf"));
     }
     QStringList libraries;
-    if (const auto folders = readKeyValues(vdf)) {
+    if (const auto folders = readKeyValues(vdf, problems)) {
         const auto [listing, others] = librariesSplit(*folders, appId);
         libraries = listing + QStringList{steamRoot} + others;
     } else {
@@ -105,7 +116,7 @@ std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& ap
 #ifndef _WIN32
         library.replace(QLatin1Char('\\'), QLatin1Char('/'));
 #endif
-        const auto manifest = readKeyValues(steamappsFile(library, manifestName));
+        const auto manifest = readKeyValues(steamappsFile(library, manifestName), problems);
         if (!manifest || manifest->children.empty())
             continue;
         const QString installDir = manifest->children.front().text(u"installdir");

@@ -25,7 +25,12 @@ struct SteamApp {
 // Where app `appId` is installed for the Steam folder `steamRoot`: the first library (those that
 // list the app, then the Steam folder itself, then the others) whose
 // steamapps/appmanifest_<appId>.acf names an "installdir" that exists below steamapps/common.
-// Folder names are matched without regard to letter case ("SteamApps" of older installs).
-std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& appId);
+// Folder names are matched without regard to letter case ("SteamApps" of older installs). Steam's
+// files that are no regular files (links to a FIFO or a device) are not read, and are named in
+// `problems`.
+std::optional<SteamApp> findSteamApp(const QString& steamRoot, const QString& appId, QStringList* problems = nullptr);
+
+// Why Steam's file `path` is not read.
+QString steamFileProblem(const QString& path, const QString& reason);
 
 } // namespace starloom

@@ -462,8 +462,8 @@ void MainWindow::refresh()
 
     // --- menus and the options window
     m_hideAll->setChecked(e.hideAllChecked());
-    for (int typeId = 1; typeId <= 9; ++typeId)
-        m_showKinds[static_cast<std::size_t>(typeId - 1)]->setChecked(e.labelShown(typeId));
+    for (std::size_t i = 0; i < allKinds.size(); ++i)
+        m_showKinds[i]->setChecked(e.labelShown(typeIdOf(allKinds[i])));
     rebuildRecentMenu();
 
     // --- status bar: the text is built only when a count changed
@@ -478,7 +478,7 @@ void MainWindow::refresh()
         QStringList all, present;
         int total = 0;
         for (std::size_t i = 0; i < allKinds.size(); ++i) {
-            const QString part = QStringLiteral("%1 %2").arg(name(countNames[i])).arg(m_shownCounts[i]);
+            const QString part = QStringLiteral("%1 %2").arg(name(kindTable[i].countCaption)).arg(m_shownCounts[i]);
             all << part;
             if (m_shownCounts[i] > 0)
                 present << part;

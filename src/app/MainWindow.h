@@ -126,7 +126,7 @@ private:
     quint64 m_paintedRevision = ~quint64(0);
     bool m_exitConfirmed = false;
     bool m_quitting = false; // Exit while a script ran: the program is ending
-    std::array<int, 9> m_shownCounts{};
+    std::array<int, kindCount> m_shownCounts{};
     QStringList m_countForms; // the counts' texts, longest first
     QString m_note;           // the note shown in their place, if any
     QTimer* m_noteTimer = nullptr;
@@ -150,7 +150,7 @@ private:
 
     QGroupBox* m_frame = nullptr;
     QLabel* m_itemType = nullptr;
-    std::array<QRadioButton*, 9> m_kinds{};
+    std::array<QRadioButton*, kindCount> m_kinds{};
     QComboBox* m_models = nullptr;
     std::array<QLabel*, 4> m_fieldCaptions{};
     std::array<QLineEdit*, 4> m_fields{};
@@ -191,7 +191,7 @@ private:
     std::vector<int> m_listedSelection;   // the several rows the list last showed selected
     quint64 m_listedSerial = ~quint64(0); // the rows' change serial then
     QAction* m_hideAll = nullptr;
-    std::array<QAction*, 9> m_showKinds{};
+    std::array<QAction*, kindCount> m_showKinds{};
 
     OptionsWindow* m_options = nullptr;
     SplashWindow* m_splash = nullptr;

@@ -120,13 +120,14 @@ void MainWindow::buildMenus()
     m_hideAll->setCheckable(true);
     connect(m_hideAll, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuLabelsHideAll_Click(); }); });
     labels->addSeparator();
-    for (int typeId = 1; typeId <= 9; ++typeId) {
-        QAction* show = labels->addAction(name(showCaptions[static_cast<std::size_t>(typeId - 1)]));
+    for (std::size_t i = 0; i < allKinds.size(); ++i) {
+        const int typeId = typeIdOf(allKinds[i]);
+        QAction* show = labels->addAction(name(kindTable[i].labelsCaption));
         show->setObjectName(QStringLiteral("mnuLabelsHide_%1").arg(typeId));
         show->setCheckable(true);
         connect(show, &QAction::triggered, this,
             [this, typeId] { handle([this, typeId] { m_editor.mnuLabelsHide_Click(typeId); }); });
-        m_showKinds[static_cast<std::size_t>(typeId - 1)] = show;
+        m_showKinds[i] = show;
     }
 
     // Escape disarms an armed zoom and ends placement anywhere in the window.
@@ -255,13 +256,14 @@ void MainWindow::buildPanel()
     for (std::size_t i = 0; i < m_kinds.size(); ++i) {
         const ItemKind kind = allKinds[i];
         auto* button = new QRadioButton(QString::fromLatin1(kindInfo(kind).caption), m_frame);
-        button->setObjectName(QStringLiteral("Option%1").arg(i + 1));
+        button->setObjectName(QStringLiteral("Option%1").arg(typeIdOf(kind)));
         // Two columns: Player Start to Megalith, then Nebulae to Ships.
-        const bool second = i >= 5;
-        at(button, second ? 1560 : 120, 480 + 270.0 * double(second ? i - 5 : i), second ? 1155 : 1425, 255);
+        constexpr std::size_t firstColumn = (allKinds.size() + 1) / 2;
+        const bool second = i >= firstColumn;
+        at(button, second ? 1560 : 120, 480 + 270.0 * double(second ? i - firstColumn : i), second ? 1155 : 1425, 255);
         kinds->addButton(button);
-        connect(
-            button, &QRadioButton::clicked, this, [this, i] { handle([this, i] { (m_editor.*kindHandlers[i])(); }); });
+        connect(button, &QRadioButton::clicked, this,
+            [this, kind] { handle([this, kind] { m_editor.selectKind(kind); }); });
         m_kinds[i] = button;
     }
 

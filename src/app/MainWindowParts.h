@@ -32,30 +32,6 @@ inline constexpr double zoomOutRightTwips = 7995;
 inline constexpr double panelGapTwips = 105;
 inline constexpr double panelContentBottomTwips = 6075;
 
-inline constexpr std::array<void (Editor::*)(), 9> kindHandlers = {
-    &Editor::Option1_Click,
-    &Editor::Option2_Click,
-    &Editor::Option3_Click,
-    &Editor::Option4_Click,
-    &Editor::Option5_Click,
-    &Editor::Option6_Click,
-    &Editor::Option7_Click,
-    &Editor::Option8_Click,
-    &Editor::Option9_Click,
-};
-
-inline constexpr std::array<const char*, 9> showCaptions = {
-    "Show P&layer Starts",
-    "Show &Asteroids",
-    "Show &Clouds",
-    "Show &Dust Clouds",
-    "Show &Megaliths",
-    "Show &Nebulae",
-    "Show &Pebbles",
-    "Show &Salvage Chunks",
-    "Show Sh&ips",
-};
-
 inline void setShown(QWidget* widget, bool shown)
 {
     if (widget->isHidden() == shown)
@@ -66,19 +42,6 @@ inline QString name(const char* text)
 {
     return QString::fromLatin1(text);
 }
-
-// The kinds as the status bar counts them, in the order of their option buttons.
-inline constexpr std::array<const char*, 9> countNames = {
-    "Starts",
-    "Asteroids",
-    "Clouds",
-    "Dust Clouds",
-    "Megaliths",
-    "Nebulae",
-    "Pebbles",
-    "Salvage",
-    "Ships",
-};
 
 } // namespace mainwindow
 

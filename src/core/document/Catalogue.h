@@ -99,9 +99,9 @@ public:
 
 private:
     const Catalogue& m_catalogue;
-    std::array<std::optional<QStringList>, 10> m_lists;
-    std::array<QHash<QString, std::int16_t>, 10> m_lookups;
-    std::array<std::optional<QHash<QString, std::int16_t>>, 10> m_firstEqual; // case-folded entry -> first index
+    ByTypeId<std::optional<QStringList>> m_lists;
+    ByTypeId<QHash<QString, std::int16_t>> m_lookups;
+    ByTypeId<std::optional<QHash<QString, std::int16_t>>> m_firstEqual; // case-folded entry -> first index
     qint64 m_searchBudget;
     qint64 m_notSearched = 0;
 };

@@ -75,41 +75,39 @@ std::vector<ArgShape> cloudArgs(ArgRole first, const char* firstText = nullptr)
         table({fieldArg(0), fieldArg(1), fieldArg(2), kept("1")}), kept("0.0"), fieldArg(3)};
 }
 
-const std::array<KindLayout, 9>& layouts()
+const std::array<KindLayout, kindCount>& layouts()
 {
-    static const std::array<KindLayout, 9> all = {{
-        {"addPoint", {arg(ArgRole::SlotName), arg(ArgRole::Position), table({kept("0"), fieldArg(0), kept("0")})},
+    static const std::array<KindLayout, kindCount> all = {{
+        {ItemKind::PlayerStart,
+            {arg(ArgRole::SlotName), arg(ArgRole::Position), table({kept("0"), fieldArg(0), kept("0")})},
             {field<&PlayerStartRecord::orientation>("Orientation", "0", "orientation"), unstored("Rotation 1?"),
                 unstored("Rotation 2?")},
-            nullptr, true, Chunk::Determ},
-        {"addAsteroid",
+            nullptr, true},
+        {ItemKind::Asteroid,
             {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
-            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage", true)}, nullptr, false,
-            Chunk::Determ},
-        {"addCloud", cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr, false,
-            Chunk::Determ},
-        {"addDustCloud", cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr, false,
-            Chunk::Determ},
-        {"addSquadron",
+            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage", true)}, nullptr, false},
+        {ItemKind::Cloud, cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr, false},
+        {ItemKind::DustCloud, cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr,
+            false},
+        {ItemKind::Megalith,
             {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), kept("-1"), kept("{0, 0, 0}"), kept("0"),
                 kept("0")},
-            {}, "No Defined Properties", false, Chunk::Determ},
-        {"addNebula", cloudArgs(ArgRole::Name), colourFields<CloudRecord>(), nullptr, false, Chunk::Determ},
-        {"addPebble", {arg(ArgRole::Model), arg(ArgRole::Position), kept("0"), kept("0"), kept("0")}, {},
-            "No Defined Properties", false, Chunk::NonDeterm},
-        {"addSalvage",
+            {}, "No Defined Properties", false},
+        {ItemKind::Nebula, cloudArgs(ArgRole::Name), colourFields<CloudRecord>(), nullptr, false},
+        {ItemKind::Pebble, {arg(ArgRole::Model), arg(ArgRole::Position), kept("0"), kept("0"), kept("0")}, {},
+            "No Defined Properties", false},
+        {ItemKind::Salvage,
             {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
-            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage")}, nullptr, false,
-            Chunk::Determ},
+            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage")}, nullptr, false},
         // The rotation table holds orientation, rotation2, rotation1: the axis order of positions.
-        {"addSquadron",
+        {ItemKind::Ship,
             {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(3),
                 table({fieldArg(0), fieldArg(2), fieldArg(1)}), kept("0"), kept("0")},
             {field<&ShipRecord::orientation>("Orientation", "0", "orientation", true),
                 field<&ShipRecord::rotation1>("Rotation?", "0", "rotation", true),
                 field<&ShipRecord::rotation2>("Rotation?", "0", "rotation", true),
                 field<&ShipRecord::player>("Player", "0", "owner", true)},
-            nullptr, false, Chunk::Determ},
+            nullptr, false},
     }};
     return all;
 }
@@ -123,20 +121,16 @@ const KindLayout& kindLayout(ItemKind kind)
 
 AnyRecord blankRecord(ItemKind kind)
 {
-    switch (kind) {
-    case ItemKind::PlayerStart:
+    switch (kindInfo(kind).layout) {
+    case RecordLayout::PlayerSlots:
         return PlayerStartRecord{};
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage:
+    case RecordLayout::Resource:
         return ResourceRecord{};
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula:
+    case RecordLayout::Cloud:
         return CloudRecord{};
-    case ItemKind::Megalith:
-    case ItemKind::Pebble:
+    case RecordLayout::Prop:
         return PropRecord{};
-    case ItemKind::Ship:
+    case RecordLayout::Ship:
         break;
     }
     return ShipRecord{};
@@ -144,7 +138,7 @@ AnyRecord blankRecord(ItemKind kind)
 
 Chunk itemChunk(ItemKind kind, Chunk recordChunk)
 {
-    return recordChunk == Chunk::Other ? kindLayout(kind).chunk : recordChunk;
+    return recordChunk == Chunk::Other ? kindInfo(kind).chunk : recordChunk;
 }
 
 } // namespace starloom

@@ -44,20 +44,21 @@ struct ArgShape {
     std::vector<ArgShape> elements; // Table
 };
 
-// Everything the editor knows about a kind's call and its panel, in one place: the placement, the
-// Apply button, the panel, the reader and the writer all work from it.
+// A kind's call and its panel, bound to the members of its record (the rest of what the editor
+// knows about the kind is its row of kindTable): the placement, the Apply button, the panel, the
+// reader and the writer all work from it.
 struct KindLayout {
-    const char* call; // "addAsteroid", ...; megaliths and ships share "addSquadron"
+    ItemKind kind;
     std::vector<ArgShape> args;
     std::vector<ItemField> fields; // panel fields 0, 1, ...
     const char* noFieldsCaption;   // the caption field 0 shows when the kind has no fields, or nullptr
     bool fieldsOnlyWhenEditing;    // the panel hides the fields while placing (player starts)
-    Chunk chunk;                   // the chunk function the kind's items belong in
 };
 
+// The layout of `kind`; the layouts stand in the order of kindTable.
 const KindLayout& kindLayout(ItemKind kind);
 
-// The kind's record with all fields blank.
+// The kind's record (of its table row's layout) with all fields blank.
 AnyRecord blankRecord(ItemKind kind);
 
 // The chunk an item is written in: its own, or its kind's when it has none.

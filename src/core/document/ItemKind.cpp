@@ -4,29 +4,12 @@ namespace starloom {
 
 namespace {
 
-const std::array<KindInfo, 9> kinds = {{
-    {ItemKind::PlayerStart, "PlayerStart", "Player Start", "", false, rgb(255, 0, 0), ""},
-    {ItemKind::Asteroid, "Asteroid", "Asteroid", "\\Data\\resource\\asteroid\\", true, rgb(154, 110, 4), "Asteroid #"},
-    {ItemKind::Cloud, "Cloud", "Clouds", "\\Data\\cloud\\", false, rgb(192, 192, 255), "Cloud #"},
-    {ItemKind::DustCloud, "DustCloud", "Dust Clouds", "\\Data\\dustcloud\\", true, rgb(192, 192, 255), "Dust Cloud #"},
-    {ItemKind::Megalith, "Megalith", "Megalith", "\\Data\\ship\\", false, rgb(192, 126, 0), ""},
-    {ItemKind::Nebula, "Nebula", "Nebulae", "\\Data\\nebula\\", true, rgb(64, 255, 64), "Nebula #"},
-    {ItemKind::Pebble, "Pebble", "Pebble", "\\Data\\pebble\\", false, rgb(218, 181, 100), "Pebble #"},
-    {ItemKind::Salvage, "Salvage", "Salvage", "\\Data\\resource\\salvage\\", true, rgb(0, 192, 0), "Salvage #"},
-    {ItemKind::Ship, "Ship", "Ships", "\\Data\\ship\\", true, rgb(255, 0, 0), ""},
-}};
-
 QStringList split(const char* names)
 {
     return QString::fromLatin1(names).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 } // namespace
-
-const KindInfo& kindInfo(ItemKind kind)
-{
-    return kinds[static_cast<std::size_t>(typeIdOf(kind) - 1)];
-}
 
 std::int32_t playerColour(int slot)
 {
@@ -45,7 +28,8 @@ std::int32_t playerColour(int slot)
 
 const QStringList& builtInModels(ItemKind kind)
 {
-    static const std::array<QStringList, 10> lists = {
+    // A kind missing here has no built-in models.
+    static const ByTypeId<QStringList> lists = {
         QStringList{},
         QStringList{},
         split("asteroid_1 asteroid_2 asteroid_3 asteroid_4 asteroid_5"),

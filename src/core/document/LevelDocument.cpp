@@ -28,14 +28,24 @@ LevelDocument::LevelDocument()
 void LevelDocument::resetDocument()
 {
     m_players = {};
-    resetArray(m_asteroids);
-    resetArray(m_clouds);
-    resetArray(m_dustClouds);
-    resetArray(m_megaliths);
-    resetArray(m_nebulae);
-    resetArray(m_pebbles);
-    resetArray(m_salvage);
-    resetArray(m_ships);
+    for (const ItemKind kind : arrayKinds) {
+        switch (kindInfo(kind).layout) {
+        case RecordLayout::PlayerSlots:
+            break;
+        case RecordLayout::Resource:
+            resetArray(resources(kind));
+            break;
+        case RecordLayout::Cloud:
+            resetArray(clouds(kind));
+            break;
+        case RecordLayout::Prop:
+            resetArray(props(kind));
+            break;
+        case RecordLayout::Ship:
+            resetArray(ships(kind));
+            break;
+        }
+    }
 }
 
 void LevelDocument::setPlayerColours()
@@ -71,34 +81,33 @@ std::optional<std::int16_t> LevelDocument::appendItem(ItemKind kind, const PropR
 
 std::optional<std::int16_t> LevelDocument::appendItem(ItemKind kind, const ShipRecord& record)
 {
-    if (kind != ItemKind::Ship)
-        wrongLayout(kind);
-    return append(m_ships, record);
+    return append(ships(kind), record);
 }
 
 void LevelDocument::removeLastItem(ItemKind kind)
 {
-    if (kind == ItemKind::PlayerStart || itemCount(kind) == 0)
+    if (itemCount(kind) == 0)
         return;
-    visit(kind, 0, [this, kind](auto& first) {
-        using Rec = std::decay_t<decltype(first)>;
-        if constexpr (std::is_same_v<Rec, ResourceRecord>) {
-            auto& a = resources(kind);
-            a.pop_back();
-            a.back() = Rec{};
-        } else if constexpr (std::is_same_v<Rec, CloudRecord>) {
-            auto& a = clouds(kind);
-            a.pop_back();
-            a.back() = Rec{};
-        } else if constexpr (std::is_same_v<Rec, PropRecord>) {
-            auto& a = props(kind);
-            a.pop_back();
-            a.back() = Rec{};
-        } else if constexpr (std::is_same_v<Rec, ShipRecord>) {
-            m_ships.pop_back();
-            m_ships.back() = Rec{};
-        }
-    });
+    auto drop = [](auto& array) {
+        array.pop_back();
+        array.back() = {};
+    };
+    switch (kindInfo(kind).layout) {
+    case RecordLayout::PlayerSlots:
+        break;
+    case RecordLayout::Resource:
+        drop(resources(kind));
+        break;
+    case RecordLayout::Cloud:
+        drop(clouds(kind));
+        break;
+    case RecordLayout::Prop:
+        drop(props(kind));
+        break;
+    case RecordLayout::Ship:
+        drop(ships(kind));
+        break;
+    }
 }
 
 AnyRecord LevelDocument::record(ItemKind kind, int arrayId) const
@@ -143,30 +152,26 @@ void LevelDocument::markDeleted(ItemKind kind, int arrayId)
 
 int LevelDocument::itemCount(ItemKind kind) const
 {
-    switch (kind) {
-    case ItemKind::PlayerStart:
+    switch (kindInfo(kind).layout) {
+    case RecordLayout::PlayerSlots:
         return 0;
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage:
+    case RecordLayout::Resource:
         return static_cast<int>(resources(kind).size()) - 1;
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula:
+    case RecordLayout::Cloud:
         return static_cast<int>(clouds(kind).size()) - 1;
-    case ItemKind::Megalith:
-    case ItemKind::Pebble:
+    case RecordLayout::Prop:
         return static_cast<int>(props(kind).size()) - 1;
-    case ItemKind::Ship:
+    case RecordLayout::Ship:
         break;
     }
-    return static_cast<int>(m_ships.size()) - 1;
+    return static_cast<int>(ships(kind).size()) - 1;
 }
 
 bool LevelDocument::exists(ItemKind kind, int arrayId) const
 {
     if (arrayId < 0)
         return false;
-    if (kind == ItemKind::PlayerStart)
+    if (kindInfo(kind).layout == RecordLayout::PlayerSlots)
         return arrayId < playerSlots;
     return arrayId < itemCount(kind);
 }
@@ -186,7 +191,7 @@ bool LevelDocument::isLive(ItemKind kind, int arrayId) const
 int LevelDocument::liveCount(ItemKind kind) const
 {
     int live = 0;
-    if (kind == ItemKind::PlayerStart) {
+    if (kindInfo(kind).layout == RecordLayout::PlayerSlots) {
         for (const auto& p : m_players)
             live += p.label.isEmpty() ? 0 : 1;
         return live;
@@ -199,11 +204,9 @@ int LevelDocument::liveCount(ItemKind kind) const
 
 std::vector<ResourceRecord>& LevelDocument::resources(ItemKind kind)
 {
-    if (kind == ItemKind::Asteroid)
-        return m_asteroids;
-    if (kind == ItemKind::Salvage)
-        return m_salvage;
-    wrongLayout(kind);
+    if (kindInfo(kind).layout != RecordLayout::Resource)
+        wrongLayout(kind);
+    return m_resources[static_cast<std::size_t>(typeIdOf(kind))];
 }
 
 const std::vector<ResourceRecord>& LevelDocument::resources(ItemKind kind) const
@@ -213,13 +216,9 @@ const std::vector<ResourceRecord>& LevelDocument::resources(ItemKind kind) const
 
 std::vector<CloudRecord>& LevelDocument::clouds(ItemKind kind)
 {
-    if (kind == ItemKind::Cloud)
-        return m_clouds;
-    if (kind == ItemKind::DustCloud)
-        return m_dustClouds;
-    if (kind == ItemKind::Nebula)
-        return m_nebulae;
-    wrongLayout(kind);
+    if (kindInfo(kind).layout != RecordLayout::Cloud)
+        wrongLayout(kind);
+    return m_clouds[static_cast<std::size_t>(typeIdOf(kind))];
 }
 
 const std::vector<CloudRecord>& LevelDocument::clouds(ItemKind kind) const
@@ -229,16 +228,26 @@ const std::vector<CloudRecord>& LevelDocument::clouds(ItemKind kind) const
 
 std::vector<PropRecord>& LevelDocument::props(ItemKind kind)
 {
-    if (kind == ItemKind::Megalith)
-        return m_megaliths;
-    if (kind == ItemKind::Pebble)
-        return m_pebbles;
-    wrongLayout(kind);
+    if (kindInfo(kind).layout != RecordLayout::Prop)
+        wrongLayout(kind);
+    return m_props[static_cast<std::size_t>(typeIdOf(kind))];
 }
 
 const std::vector<PropRecord>& LevelDocument::props(ItemKind kind) const
 {
     return const_cast<LevelDocument*>(this)->props(kind);
+}
+
+std::vector<ShipRecord>& LevelDocument::ships(ItemKind kind)
+{
+    if (kindInfo(kind).layout != RecordLayout::Ship)
+        wrongLayout(kind);
+    return m_ships[static_cast<std::size_t>(typeIdOf(kind))];
+}
+
+const std::vector<ShipRecord>& LevelDocument::ships(ItemKind kind) const
+{
+    return const_cast<LevelDocument*>(this)->ships(kind);
 }
 
 ItemPosition LevelDocument::position(ItemKind kind, int arrayId) const

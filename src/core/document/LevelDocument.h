@@ -144,7 +144,7 @@ struct ItemPosition {
     std::int32_t z = 0;
 };
 
-// The level's items: six player start slots and one growable array per other kind. Every array
+// The level's items: the player start slots and one growable array per other kind. Every array
 // ends with one blank spare record, so its size is itemCount + 1. Records keep their index for
 // life: deletion only marks them, and indices are never reused.
 class LevelDocument {
@@ -162,13 +162,13 @@ public:
     std::optional<std::int16_t> appendItem(ItemKind kind, const PropRecord& record);
     std::optional<std::int16_t> appendItem(ItemKind kind, const ShipRecord& record);
 
-    // Kinds 2 to 9: sets `deleted`; player starts: empties the slot's label.
+    // Array kinds: sets `deleted`; player starts: empties the slot's label.
     void markDeleted(ItemKind kind, int arrayId);
 
     // Records ever appended to the kind's array, deleted ones included (0 for PlayerStart).
     int itemCount(ItemKind kind) const;
     bool isLive(ItemKind kind, int arrayId) const;
-    // True when (kind, arrayId) names a record (or a slot 0 to 5), live or not.
+    // True when (kind, arrayId) names a record (or a player slot), live or not.
     bool exists(ItemKind kind, int arrayId) const;
     bool isFull(ItemKind kind) const { return itemCount(kind) >= maxRecordsPerKind; }
     // Live items of the kind.
@@ -186,8 +186,8 @@ public:
     const std::vector<CloudRecord>& clouds(ItemKind kind) const;
     std::vector<PropRecord>& props(ItemKind kind);
     const std::vector<PropRecord>& props(ItemKind kind) const;
-    std::vector<ShipRecord>& ships() { return m_ships; }
-    const std::vector<ShipRecord>& ships() const { return m_ships; }
+    std::vector<ShipRecord>& ships(ItemKind kind = ItemKind::Ship);
+    const std::vector<ShipRecord>& ships(ItemKind kind = ItemKind::Ship) const;
 
     // Calls f(record) with the record of (kind, arrayId) in its own layout. arrayId must exist.
     template <class F> decltype(auto) visit(ItemKind kind, int arrayId, F&& f);
@@ -196,7 +196,7 @@ public:
     ItemPosition position(ItemKind kind, int arrayId) const;
     std::int32_t drawColour(ItemKind kind, int arrayId) const;
 
-    // Sets the fixed colours of the six player slots.
+    // Sets the fixed colours of the player slots.
     void setPlayerColours();
 
     // Drops the last record of the kind's array (undoing an append); the record must be the last.
@@ -216,36 +216,29 @@ private:
     template <class Doc, class F> static decltype(auto) visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f);
 
     std::array<PlayerStartRecord, playerSlots> m_players;
-    std::vector<ResourceRecord> m_asteroids;
-    std::vector<CloudRecord> m_clouds;
-    std::vector<CloudRecord> m_dustClouds;
-    std::vector<PropRecord> m_megaliths;
-    std::vector<CloudRecord> m_nebulae;
-    std::vector<PropRecord> m_pebbles;
-    std::vector<ResourceRecord> m_salvage;
-    std::vector<ShipRecord> m_ships;
+    // The arrays by typeId, in the record of each kind's layout (the other entries stay empty).
+    ByTypeId<std::vector<ResourceRecord>> m_resources;
+    ByTypeId<std::vector<CloudRecord>> m_clouds;
+    ByTypeId<std::vector<PropRecord>> m_props;
+    ByTypeId<std::vector<ShipRecord>> m_ships;
 };
 
 template <class Doc, class F> decltype(auto) LevelDocument::visitIn(Doc& doc, ItemKind kind, int arrayId, F&& f)
 {
     const auto i = static_cast<std::size_t>(arrayId);
-    switch (kind) {
-    case ItemKind::PlayerStart:
+    switch (kindInfo(kind).layout) {
+    case RecordLayout::PlayerSlots:
         return f(doc.m_players.at(i));
-    case ItemKind::Asteroid:
-    case ItemKind::Salvage:
+    case RecordLayout::Resource:
         return f(doc.resources(kind).at(i));
-    case ItemKind::Cloud:
-    case ItemKind::DustCloud:
-    case ItemKind::Nebula:
+    case RecordLayout::Cloud:
         return f(doc.clouds(kind).at(i));
-    case ItemKind::Megalith:
-    case ItemKind::Pebble:
+    case RecordLayout::Prop:
         return f(doc.props(kind).at(i));
-    case ItemKind::Ship:
+    case RecordLayout::Ship:
         break;
     }
-    return f(doc.m_ships.at(i));
+    return f(doc.ships(kind).at(i));
 }
 
 template <class F> decltype(auto) LevelDocument::visit(ItemKind kind, int arrayId, F&& f)

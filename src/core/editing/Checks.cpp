@@ -107,8 +107,8 @@ private:
     }
 
     ModelLists* m_models;
-    std::array<std::vector<char>, 10> m_nores;
-    std::array<std::optional<QSet<QString>>, 10> m_names;
+    ByTypeId<std::vector<char>> m_nores;
+    ByTypeId<std::optional<QSet<QString>>> m_names;
 };
 
 // The listed items that exist, with their positions, weights and whether their model is known.

@@ -61,8 +61,7 @@ void Editor::Form_Load()
     m_checkOptions.fairShare =
         validStoredNumber(m_store.read(fairSharePercentKey, QString()), 1000, defaults.fairShare * 100) / 100;
     setLabelFont();
-    m_views.labelShown.fill(true);
-    m_views.labelShown[static_cast<std::size_t>(typeIdOf(ItemKind::Pebble))] = false;
+    m_views.labelShown = ViewSettings{}.labelShown;
     m_views.cloudDiscs = true;
     m_views.declutterLabels = true;
     m_hideAll = false;

@@ -446,7 +446,7 @@ private:
 
     QUndoStack m_undo;
     MapSettings m_cleanSettings;
-    std::array<int, 10> m_rowCounts{};
+    ByTypeId<int> m_rowCounts{};
     RowChangeLog m_rowChanges;
     int m_dragId = 0;
     bool m_clickEndsDrag = false;

@@ -194,7 +194,7 @@ int Editor::rowForKey(QStringView key) const
 
 void Editor::mnuLabelsHide_Click(int typeId)
 {
-    if (typeId < 1 || typeId > 9)
+    if (!isTypeId(typeId))
         return;
     auto& shown = m_views.labelShown[static_cast<std::size_t>(typeId)];
     shown = !shown;
@@ -203,10 +203,10 @@ void Editor::mnuLabelsHide_Click(int typeId)
 
 void Editor::mnuLabelsHideAll_Click()
 {
-    // Pebble labels follow "Show Pebbles" alone.
-    for (int i = 1; i <= 9; ++i) {
-        if (i != typeIdOf(ItemKind::Pebble))
-            m_views.labelShown[static_cast<std::size_t>(i)] = m_hideAll;
+    // The labels a new level hides (pebbles) follow their own entry alone.
+    for (const KindInfo& info : kindTable) {
+        if (info.labelShown)
+            m_views.labelShown[static_cast<std::size_t>(typeIdOf(info.kind))] = m_hideAll;
     }
     m_hideAll = !m_hideAll;
     redraw();

@@ -121,7 +121,7 @@ Additions additionSteps(const LevelDocument& document, std::array<bool, playerSl
     Additions out;
     out.steps.reserve(2 * items.size());
     out.rows.reserve(items.size());
-    std::array<int, 10> appended{};
+    ByTypeId<int> appended{};
     int row = firstRow;
     for (const NewItem& item : items) {
         const ItemKind kind = item.kind;

@@ -116,45 +116,33 @@ bool keptAsWritten(const LuaValue& v, std::string_view text)
 }
 
 // The kind of item a call adds, nullopt when it adds none. `type` is the second argument when it
-// is a quoted text: addSquadron adds a megalith when its type begins with "meg_".
+// is a quoted text: of kinds that share a call (addSquadron), the one whose type prefix begins it,
+// or else the one without a prefix.
 std::optional<ItemKind> itemKindOf(std::string_view n, std::optional<std::string_view> type)
 {
-    if (n.size() < 8 || n.compare(0, 3, "add") != 0)
-        return std::nullopt;
-    switch (n.size()) {
-    case 8:
-        if (n == "addPoint")
-            return ItemKind::PlayerStart;
-        if (n == "addCloud")
-            return ItemKind::Cloud;
-        break;
-    case 9:
-        if (n == "addNebula")
-            return ItemKind::Nebula;
-        if (n == "addPebble")
-            return ItemKind::Pebble;
-        break;
-    case 10:
-        if (n == "addSalvage")
-            return ItemKind::Salvage;
-        break;
-    case 11:
-        if (n == "addAsteroid")
-            return ItemKind::Asteroid;
-        if (n == "addSquadron") {
-            const bool megalith = type && type->size() >= 4
-                && QLatin1StringView(type->data(), 4).compare(QLatin1String("meg_"), Qt::CaseInsensitive) == 0;
-            return megalith ? ItemKind::Megalith : ItemKind::Ship;
+    std::optional<ItemKind> found;
+    for (const KindInfo& info : kindTable) {
+        const std::string_view call = info.call;
+        if (n.size() != call.size() || n != call)
+            continue;
+        if (!info.typePrefix) {
+            found = found ? found : info.kind;
+            continue;
         }
-        break;
-    case 12:
-        if (n == "addDustCloud")
-            return ItemKind::DustCloud;
-        break;
-    default:
-        break;
+        const QLatin1StringView prefix(info.typePrefix);
+        if (type && type->size() >= std::size_t(prefix.size())
+            && QLatin1StringView(type->data(), prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0)
+            return info.kind;
     }
-    return std::nullopt;
+    return found;
+}
+
+// True for the kinds whose object-list rows show the item's name (the call's first argument, or
+// its model): those without a numbered item text, player starts aside.
+bool rowShowsName(ItemKind kind)
+{
+    const KindInfo& info = kindInfo(kind);
+    return *info.itemText == '\0' && info.layout != RecordLayout::PlayerSlots;
 }
 
 // The bytes of a call's arguments, read only where they are written the way the editor writes
@@ -319,8 +307,8 @@ void flatten(const KindLayout& layout, const std::vector<ArgShape>& shapes, std:
 
 const std::vector<ArgStep>& argSteps(ItemKind kind)
 {
-    static const std::array<std::vector<ArgStep>, 9> all = [] {
-        std::array<std::vector<ArgStep>, 9> steps;
+    static const std::array<std::vector<ArgStep>, kindCount> all = [] {
+        std::array<std::vector<ArgStep>, kindCount> steps;
         for (const ItemKind k : allKinds)
             flatten(kindLayout(k), kindLayout(k).args, steps[std::size_t(typeIdOf(k) - 1)]);
         return steps;
@@ -631,7 +619,7 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
     if (!read)
         return;
     const LuaValue* first = argAt(call.args, 0);
-    const bool named = (kind == ItemKind::Megalith || kind == ItemKind::Ship) && first && first->isString();
+    const bool named = rowShowsName(kind) && first && first->isString();
     const QString firstText = named ? latin1(first->text) : QString();
     store(kind, any, call.chunk, asWritten, &call.args, named ? &firstText : nullptr);
 }
@@ -639,7 +627,7 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
 void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten,
     const std::vector<LuaValue>* args, const QString* firstText)
 {
-    const Chunk chunk = callChunk == Chunk::Other || callChunk == kindLayout(kind).chunk ? Chunk::Other : callChunk;
+    const Chunk chunk = callChunk == Chunk::Other || callChunk == kindInfo(kind).chunk ? Chunk::Other : callChunk;
     asWritten = asWritten && chunk == Chunk::Other;
     QString text;
     std::optional<std::int16_t> index;
@@ -665,7 +653,7 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
                 text = QStringLiteral("Player %1 start").arg(m_slot + 1);
             } else {
                 if constexpr (hasName<Rec>) {
-                    if (kind == ItemKind::Megalith || kind == ItemKind::Ship) {
+                    if (rowShowsName(kind)) {
                         text = firstText ? *firstText : r.customName;
                         if (text.isEmpty() && r.modelIndex >= 0)
                             text = m_models.entry(kind, r.modelIndex);
@@ -709,7 +697,7 @@ std::size_t LevelBuilder::offerCall(std::string_view name, std::string_view byte
     }
     const std::optional<ItemKind> kind = itemKindOf(name, type);
     // Items in the other chunk keep their call: read as values.
-    if (!kind || chunk == Chunk::Other || kindLayout(*kind).chunk != chunk)
+    if (!kind || chunk == Chunk::Other || kindInfo(*kind).chunk != chunk)
         return 0;
     m_offered.kind = *kind;
     std::size_t used = 0;
@@ -841,8 +829,7 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
                             name == model ? seen.text : QString::fromLatin1(name.data(), qsizetype(name.size()));
                         if (name != model)
                             r.name = text;
-                        m_offered.firstIsText = (kind == ItemKind::Megalith || kind == ItemKind::Ship)
-                            && steps.front().op == ArgStep::Op::Name;
+                        m_offered.firstIsText = rowShowsName(kind) && steps.front().op == ArgStep::Op::Name;
                         if (m_offered.firstIsText)
                             m_offered.firstText = text;
                     }
@@ -863,7 +850,7 @@ void LevelBuilder::keepOffered()
     m_offered.held = false;
     m_line = m_offered.line;
     const ItemKind kind = m_offered.kind;
-    if (kind == ItemKind::PlayerStart)
+    if (kindInfo(kind).layout == RecordLayout::PlayerSlots)
         m_slot = m_offered.slot;
     else
         m_result.lastKind = kind;
@@ -965,7 +952,7 @@ void LevelBuilder::call(const LevelCall& c)
     const LuaValue* type = argAt(c.args, 1);
     const std::optional<ItemKind> kind =
         itemKindOf(n, type && type->isString() ? std::optional<std::string_view>(type->text) : std::nullopt);
-    if (kind == ItemKind::PlayerStart && !namesStartPoint(c)) {
+    if (kind && kindInfo(*kind).layout == RecordLayout::PlayerSlots && !namesStartPoint(c)) {
         // A named point of the map ("fx_point1"), not a player's start: kept as it is.
         if (c.chunk != Chunk::Other) {
             m_settings.keptCalls.push_back({c.name, c.args, c.chunk});

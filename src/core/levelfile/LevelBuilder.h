@@ -105,7 +105,7 @@ private:
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
     };
-    std::array<std::unordered_map<std::string, ModelSeen, NameHash, std::equal_to<>>, 10> m_modelCache;
+    ByTypeId<std::unordered_map<std::string, ModelSeen, NameHash, std::equal_to<>>> m_modelCache;
     int m_slot = -1; // the player slot of the addPoint call being read
     // The call offered last, read from its bytes, until it is kept or dropped.
     struct Offered {

@@ -22,7 +22,7 @@ struct ReadProblem {
 
 struct ReadResult {
     std::vector<ReadProblem> problems;
-    std::optional<ItemKind> lastKind; // last kind whose model list the load used (2 to 9)
+    std::optional<ItemKind> lastKind; // last kind whose model list the load used (an array kind)
     bool worldBoundsRead = false;     // a setWorldBoundsInner call set the world size
     int itemsRead = 0;
     int callsKept = 0;      // calls of the chunks kept as they are

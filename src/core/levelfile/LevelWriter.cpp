@@ -58,7 +58,7 @@ public:
     // The quoted model name of a record as the writer names it.
     void model(ItemKind kind, std::int16_t modelIndex, const QString& customName)
     {
-        if (modelIndex == -1 || kind == ItemKind::Asteroid) {
+        if (modelIndex == -1 || kindInfo(kind).numberedModels) {
             quoted(writtenModelName(kind, modelIndex, customName, m_models));
             return;
         }
@@ -79,7 +79,7 @@ public:
 private:
     ModelLists& m_models;
     QByteArray m_bytes;
-    std::array<std::vector<QByteArray>, 10> m_quotedEntries;
+    ByTypeId<std::vector<QByteArray>> m_quotedEntries;
 };
 
 template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartRecord>;
@@ -116,7 +116,7 @@ public:
                     n = i + 1;
             }
         }
-        m_out << "  " << m_layout.call << "(";
+        m_out << "  " << kindInfo(m_kind).call << "(";
         for (std::size_t i = 0; i < n; ++i) {
             if (i > 0)
                 m_out << ", ";
@@ -126,7 +126,7 @@ public:
             else if (given)
                 m_out.lua(*given);
         }
-        m_out << (m_kind == ItemKind::Pebble ? ") " : ")");
+        m_out << kindInfo(m_kind).callEnd;
         m_out.end();
     }
 
@@ -306,11 +306,10 @@ template <class Rec> void writeCall(ScriptText& out, ItemKind kind, const Rec& r
     ItemCall<Rec>(out, kind, record, slot).write();
 }
 
-// The items of every array kind whose chunk is `chunk`, in the writer's kind order.
-void arrayItems(ScriptText& out, const LevelDocument& doc, Chunk chunk, bool pebblesFirst)
+// The items of every array kind whose chunk is `chunk`: first those of the kinds that belong in
+// that chunk, then those of the others, each group in the order of the kind table.
+void arrayItems(ScriptText& out, const LevelDocument& doc, Chunk chunk)
 {
-    static constexpr std::array<ItemKind, 7> order = {ItemKind::Asteroid, ItemKind::Cloud, ItemKind::DustCloud,
-        ItemKind::Megalith, ItemKind::Nebula, ItemKind::Salvage, ItemKind::Ship};
     auto kind = [&](ItemKind k) {
         const int n = doc.itemCount(k);
         for (int i = 0; i < n; ++i) {
@@ -323,12 +322,12 @@ void arrayItems(ScriptText& out, const LevelDocument& doc, Chunk chunk, bool peb
             });
         }
     };
-    if (pebblesFirst)
-        kind(ItemKind::Pebble);
-    for (ItemKind k : order)
-        kind(k);
-    if (!pebblesFirst)
-        kind(ItemKind::Pebble);
+    for (const bool home : {true, false}) {
+        for (ItemKind k : arrayKinds) {
+            if ((kindInfo(k).chunk == chunk) == home)
+                kind(k);
+        }
+    }
 }
 
 // One of the editor's level-wide lines: the call a file gave, with the settings the user changed
@@ -532,8 +531,8 @@ QString writtenModelName(ItemKind kind, std::int16_t modelIndex, const QString& 
 {
     if (modelIndex == -1)
         return customName;
-    if (kind == ItemKind::Asteroid)
-        return QStringLiteral("Asteroid_%1").arg(modelIndex + 1);
+    if (const char* numbered = kindInfo(kind).numberedModels)
+        return QLatin1String(numbered) + QString::number(modelIndex + 1);
     return models.entry(kind, modelIndex);
 }
 
@@ -543,10 +542,13 @@ bool isWrittenModelName(
     const QLatin1StringView given(name.data(), qsizetype(name.size()));
     if (modelIndex == -1)
         return customName == given;
-    if (kind == ItemKind::Asteroid) {
-        char buf[32] = "Asteroid_";
-        const auto end = std::to_chars(buf + 9, buf + sizeof buf, modelIndex + 1).ptr;
-        return name == std::string_view(buf, std::size_t(end - buf));
+    if (const char* numbered = kindInfo(kind).numberedModels) {
+        const std::string_view prefix(numbered);
+        if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+            return false;
+        char buf[16];
+        const auto end = std::to_chars(buf, buf + sizeof buf, modelIndex + 1).ptr;
+        return name.substr(prefix.size()) == std::string_view(buf, std::size_t(end - buf));
     }
     const QStringList& list = models.list(kind);
     return modelIndex >= 0 && modelIndex < list.size() && list[modelIndex] == given;
@@ -588,7 +590,7 @@ QByteArray writeLevel(const Level& level, ModelLists& models, bool liveStartsOnl
         out << (determ ? "function DetermChunk()" : "function NonDetermChunk()");
         out.end();
         if (!determ)
-            arrayItems(out, doc, chunk, true);
+            arrayItems(out, doc, chunk);
         for (int i = 0; i < n; ++i) {
             const PlayerStartRecord& p = doc.player(i);
             if ((liveStartsOnly && p.label.isEmpty()) || itemChunk(ItemKind::PlayerStart, p.chunk) != chunk)
@@ -596,7 +598,7 @@ QByteArray writeLevel(const Level& level, ModelLists& models, bool liveStartsOnl
             writeCall(out, ItemKind::PlayerStart, p, i);
         }
         if (determ)
-            arrayItems(out, doc, chunk, false);
+            arrayItems(out, doc, chunk);
         chunkEnd(out, settings, chunk);
         out << "end";
         out.end();

@@ -79,7 +79,7 @@ public:
     bool read(const ObjectRow& row, ItemView& out) const
     {
         const int typeId = typeIdOf(row.kind);
-        if (typeId < 1 || typeId > 9 || row.arrayId < 0 || row.arrayId >= m_counts[static_cast<std::size_t>(typeId)])
+        if (!isTypeId(typeId) || row.arrayId < 0 || row.arrayId >= m_counts[static_cast<std::size_t>(typeId)])
             return false;
         out.kind = row.kind;
         out.orientation = 0;
@@ -103,7 +103,7 @@ public:
 
 private:
     const LevelDocument& m_document;
-    std::array<int, 10> m_counts{};
+    ByTypeId<int> m_counts{};
 };
 
 } // namespace starloom::mapdraw

@@ -458,7 +458,7 @@ std::optional<QPoint> labelCorner(const MapScene& scene, QSize pixels, const Obj
 {
     const int typeId = typeIdOf(row.kind);
     ItemView item;
-    if (typeId < 1 || typeId > 9 || !scene.labelShown[static_cast<std::size_t>(typeId)] || !items.read(row, item))
+    if (!isTypeId(typeId) || !scene.labelShown[static_cast<std::size_t>(typeId)] || !items.read(row, item))
         return std::nullopt;
     const QPointF at = scene.top.toPixel(item.x + labelOffset, item.y + labelOffset, pixels);
     return QPoint(snap(at.x()), snap(at.y()));

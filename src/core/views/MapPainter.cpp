@@ -552,7 +552,7 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
                     continue;
                 const QPointF at = toPixel(item.x, item.y);
                 const int typeId = typeIdOf(item.kind);
-                if (typeId >= 1 && typeId <= 9 && scene.labelShown[static_cast<std::size_t>(typeId)]) {
+                if (isTypeId(typeId) && scene.labelShown[static_cast<std::size_t>(typeId)]) {
                     const QPointF anchor = at + labelShift;
                     if (anchor.x() > -maxLabelReach && anchor.x() < pixels.width() && anchor.y() > labelTop
                         && anchor.y() < pixels.height())

@@ -94,7 +94,7 @@ private:
         std::size_t rowCount = 0;
         QSize pixels;
         ViewScale top;
-        std::array<bool, 10> labelShown{};
+        ByTypeId<bool> labelShown{};
         QString fontFamily;
         int pointSize = 0;
         int dpi = 0;

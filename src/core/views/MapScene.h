@@ -13,12 +13,21 @@
 
 namespace starloom {
 
+// The kinds whose labels a new level shows, by typeId.
+inline constexpr ByTypeId<bool> defaultLabelsShown()
+{
+    ByTypeId<bool> shown{};
+    for (const KindInfo& info : kindTable)
+        shown[static_cast<std::size_t>(typeIdOf(info.kind))] = info.labelShown;
+    return shown;
+}
+
 // How the map views show a level, besides the level itself: the view scales, the kinds whose
 // labels show, and the labels' font size.
 struct ViewSettings {
-    ViewScale top;   // topScaleFor / zoomedIn / zoomedOut
-    ViewScale front; // frontScaleFor
-    std::array<bool, 10> labelShown = {false, true, true, true, true, true, true, false, true, true}; // by typeId
+    ViewScale top;                                    // topScaleFor / zoomedIn / zoomedOut
+    ViewScale front;                                  // frontScaleFor
+    ByTypeId<bool> labelShown = defaultLabelsShown(); // by typeId
     int labelPointSize = 6;
     bool cloudDiscs = false;      // clouds, dust clouds and nebulae as translucent discs of their size
     bool declutterLabels = false; // a label that would overlap an earlier one is left out
@@ -33,7 +42,7 @@ struct MapScene {
     WorldSize world; // half-extents, rounded down (worldSize(settings))
     ViewScale top;
     ViewScale front;
-    std::array<bool, 10> labelShown = ViewSettings{}.labelShown;
+    ByTypeId<bool> labelShown = defaultLabelsShown();
     int labelPointSize = 6;
     bool cloudDiscs = false;
     bool declutterLabels = false;

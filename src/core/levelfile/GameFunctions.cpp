@@ -1,5 +1,7 @@
 #include "GameFunctions.h"
 
+#include "document/ItemKind.h"
+
 #include <array>
 
 namespace starloom {
@@ -7,9 +9,7 @@ namespace starloom {
 bool isKnownGameFunction(std::string_view name)
 {
     // clang-format off
-    static constexpr std::array<std::string_view, 36> names = {
-        // items
-        "addPoint", "addAsteroid", "addCloud", "addDustCloud", "addSquadron", "addNebula", "addSalvage", "addPebble",
+    static constexpr std::array<std::string_view, 28> levelWide = {
         // the level-wide calls the editor writes
         "setWorldBoundsInner", "fogSetActive", "setGlareIntensity", "setLevelShadowColour", "loadBackground",
         "setSensorsManagerCameraDistances", "setDefaultMusic",
@@ -20,16 +20,26 @@ bool isKnownGameFunction(std::string_view name)
         "addReactiveFleetSlot", "addAmbientSound", "setSensorsThreshold", "setMaxCameraDistance",
     };
     // clang-format on
-    // Grouped by length: a lookup compares only the few names of the same length.
+    // The item calls (those of the kind table) and the level-wide ones, grouped by length: a
+    // lookup compares only the few names of the same length.
     constexpr std::size_t longest = 32;
+    constexpr std::size_t count = levelWide.size() + kindTable.size();
     struct ByLength {
-        std::array<std::array<std::string_view, names.size()>, longest + 1> lists{};
+        std::array<std::array<std::string_view, count>, longest + 1> lists{};
         std::array<std::size_t, longest + 1> counts{};
     };
     static const ByLength byLength = [] {
         ByLength b;
-        for (std::string_view n : names)
+        auto add = [&b](std::string_view n) {
+            for (std::size_t i = 0; i < b.counts[n.size()]; ++i)
+                if (b.lists[n.size()][i] == n)
+                    return; // megaliths and ships share addSquadron
             b.lists[n.size()][b.counts[n.size()]++] = n;
+        };
+        for (const KindInfo& info : kindTable)
+            add(info.call);
+        for (std::string_view n : levelWide)
+            add(n);
         return b;
     }();
     if (name.size() > longest)

@@ -18,6 +18,24 @@ template <class Rec> void resetArray(std::vector<Rec>& array)
     throw std::logic_error(std::string("record layout does not match kind ") + kindInfo(kind).name);
 }
 
+// Calls f with the array of an array kind.
+template <class Doc, class F> decltype(auto) onArray(Doc& doc, ItemKind kind, F&& f)
+{
+    switch (kindInfo(kind).layout) {
+    case RecordLayout::PlayerSlots:
+        break;
+    case RecordLayout::Resource:
+        return f(doc.resources(kind));
+    case RecordLayout::Cloud:
+        return f(doc.clouds(kind));
+    case RecordLayout::Prop:
+        return f(doc.props(kind));
+    case RecordLayout::Ship:
+        return f(doc.ships(kind));
+    }
+    wrongLayout(kind);
+}
+
 } // namespace
 
 LevelDocument::LevelDocument()
@@ -28,24 +46,8 @@ LevelDocument::LevelDocument()
 void LevelDocument::resetDocument()
 {
     m_players = {};
-    for (const ItemKind kind : arrayKinds) {
-        switch (kindInfo(kind).layout) {
-        case RecordLayout::PlayerSlots:
-            break;
-        case RecordLayout::Resource:
-            resetArray(resources(kind));
-            break;
-        case RecordLayout::Cloud:
-            resetArray(clouds(kind));
-            break;
-        case RecordLayout::Prop:
-            resetArray(props(kind));
-            break;
-        case RecordLayout::Ship:
-            resetArray(ships(kind));
-            break;
-        }
-    }
+    for (const ItemKind kind : arrayKinds)
+        onArray(*this, kind, [](auto& array) { resetArray(array); });
 }
 
 void LevelDocument::setPlayerColours()
@@ -88,26 +90,10 @@ void LevelDocument::removeLastItem(ItemKind kind)
 {
     if (itemCount(kind) == 0)
         return;
-    auto drop = [](auto& array) {
+    onArray(*this, kind, [](auto& array) {
         array.pop_back();
         array.back() = {};
-    };
-    switch (kindInfo(kind).layout) {
-    case RecordLayout::PlayerSlots:
-        break;
-    case RecordLayout::Resource:
-        drop(resources(kind));
-        break;
-    case RecordLayout::Cloud:
-        drop(clouds(kind));
-        break;
-    case RecordLayout::Prop:
-        drop(props(kind));
-        break;
-    case RecordLayout::Ship:
-        drop(ships(kind));
-        break;
-    }
+    });
 }
 
 AnyRecord LevelDocument::record(ItemKind kind, int arrayId) const
@@ -152,19 +138,9 @@ void LevelDocument::markDeleted(ItemKind kind, int arrayId)
 
 int LevelDocument::itemCount(ItemKind kind) const
 {
-    switch (kindInfo(kind).layout) {
-    case RecordLayout::PlayerSlots:
+    if (kindInfo(kind).layout == RecordLayout::PlayerSlots)
         return 0;
-    case RecordLayout::Resource:
-        return static_cast<int>(resources(kind).size()) - 1;
-    case RecordLayout::Cloud:
-        return static_cast<int>(clouds(kind).size()) - 1;
-    case RecordLayout::Prop:
-        return static_cast<int>(props(kind).size()) - 1;
-    case RecordLayout::Ship:
-        break;
-    }
-    return static_cast<int>(ships(kind).size()) - 1;
+    return onArray(*this, kind, [](const auto& array) { return static_cast<int>(array.size()) - 1; });
 }
 
 bool LevelDocument::exists(ItemKind kind, int arrayId) const

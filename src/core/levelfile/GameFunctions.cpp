@@ -9,21 +9,19 @@ namespace starloom {
 bool isKnownGameFunction(std::string_view name)
 {
     // clang-format off
-    static constexpr std::array<std::string_view, 28> levelWide = {
-        // the level-wide calls the editor writes
-        "setWorldBoundsInner", "fogSetActive", "setGlareIntensity", "setLevelShadowColour", "loadBackground",
-        "setSensorsManagerCameraDistances", "setDefaultMusic",
-        // level-wide calls of real maps
+    // level-wide calls of real maps besides the editor's own
+    static constexpr std::array<std::string_view, 21> levelWide = {
         "setWorldBoundsOuter", "fogSetType", "fogSetStart", "fogSetEnd", "fogSetColour", "fogSetDensity",
         "setBattleMusic", "setDustCloudAmbient", "setNebulaAmbient", "addSphere", "addCamera", "addPath",
         "addResourcePatch", "addMissile", "addAxisAlignBox", "createSOBGroup", "addToSOBGroup",
         "addReactiveFleetSlot", "addAmbientSound", "setSensorsThreshold", "setMaxCameraDistance",
     };
     // clang-format on
-    // The item calls (those of the kind table) and the level-wide ones, grouped by length: a
-    // lookup compares only the few names of the same length.
+    // The item calls (those of the kind table), the editor's level-wide lines (those of their
+    // layouts) and the other level-wide calls, grouped by length: a lookup compares only the few
+    // names of the same length.
     constexpr std::size_t longest = 32;
-    constexpr std::size_t count = levelWide.size() + kindTable.size();
+    constexpr std::size_t count = levelWide.size() + kindTable.size() + fixedLineCount;
     struct ByLength {
         std::array<std::array<std::string_view, count>, longest + 1> lists{};
         std::array<std::size_t, longest + 1> counts{};
@@ -38,6 +36,8 @@ bool isKnownGameFunction(std::string_view name)
         };
         for (const KindInfo& info : kindTable)
             add(info.call);
+        for (int line = 0; line < fixedLineCount; ++line)
+            add(fixedLineName(static_cast<FixedLine>(line)));
         for (std::string_view n : levelWide)
             add(n);
         return b;

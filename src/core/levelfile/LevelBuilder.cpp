@@ -492,57 +492,55 @@ QString LevelBuilder::settingNumber(const LuaValue* value, const QString& curren
     return current;
 }
 
+void LevelBuilder::readSettings(
+    const std::vector<SettingArg>& shapes, const std::vector<LuaValue>* values, QStringList& asRead)
+{
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const SettingArg& shape = shapes[i];
+        const LuaValue* value = values ? argAt(*values, i) : nullptr;
+        switch (shape.role) {
+        case SettingRole::Number: {
+            QString& setting = m_settings.*shape.member;
+            setting = settingNumber(value, setting, shape.what);
+            asRead << setting;
+            break;
+        }
+        case SettingRole::Text: {
+            QString& setting = m_settings.*shape.member;
+            if (value && value->isString()) {
+                setting = latin1(value->text);
+                if (shape.text)
+                    setting.remove(QLatin1String(shape.text));
+            } else {
+                problem(m_line,
+                    QStringLiteral("the %1 is not a quoted text; kept %2").arg(QLatin1String(shape.what), setting));
+            }
+            asRead << setting;
+            break;
+        }
+        case SettingRole::Table: {
+            const bool table = value && value->isTable();
+            if (!table)
+                problem(m_line, QLatin1String(shape.what));
+            readSettings(shape.elements, table ? &value->items : nullptr, asRead);
+            break;
+        }
+        case SettingRole::Kept:
+            break;
+        }
+    }
+}
+
 void LevelBuilder::fixedLine(FixedLine line, const LevelCall& call)
 {
     m_fixedTaken[static_cast<std::size_t>(line)] =
         FixedTaken{true, m_settings.keptCalls.size() - m_putBack.size(), m_fixedOrder++};
-    MapSettings& s = m_settings;
-    const LuaValue* first = argAt(call.args, 0);
     QStringList asRead;
-    auto text = [&](const LuaValue* v, QString& target, const char* what) {
-        if (v && v->isString())
-            target = latin1(v->text);
-        else
-            problem(m_line, QStringLiteral("the %1 is not a quoted text; kept %2").arg(QLatin1String(what), target));
-    };
-    switch (line) {
-    case FixedLine::WorldBoundsInner: {
-        const LuaValue* size = argAt(call.args, 1);
-        const bool table = size && size->isTable();
-        if (!table)
-            problem(m_line, QStringLiteral("the world size is not a table of three numbers; kept as it was"));
-        // The second table is {SizeX, SizeZ, SizeY}: the height in the middle.
-        s.sizeX = settingNumber(table ? argAt(size->items, 0) : nullptr, s.sizeX, "world size X");
-        s.sizeZ = settingNumber(table ? argAt(size->items, 1) : nullptr, s.sizeZ, "world size Z");
-        s.sizeY = settingNumber(table ? argAt(size->items, 2) : nullptr, s.sizeY, "world size Y");
+    readSettings(settingsLineLayout(line).args, &call.args, asRead);
+    if (line == FixedLine::WorldBoundsInner)
         m_result.worldBoundsRead = true;
-        asRead = {s.sizeX, s.sizeY, s.sizeZ};
-        break;
-    }
-    case FixedLine::Background:
-        text(first, s.background, "background");
-        asRead = {s.background};
-        break;
-    case FixedLine::CameraDistances:
-        s.cameraMin = settingNumber(first, s.cameraMin, "minimum camera distance");
-        s.cameraMax = settingNumber(argAt(call.args, 1), s.cameraMax, "maximum camera distance");
-        asRead = {s.cameraMin, s.cameraMax};
-        break;
-    case FixedLine::DefaultMusic: {
-        QString music = s.music;
-        text(first, music, "music");
-        if (first && first->isString())
-            music.remove(QStringLiteral("Data:sound/music/"));
-        s.music = music;
-        asRead = {s.music};
-        break;
-    }
-    case FixedLine::FogActive:
-    case FixedLine::GlareIntensity:
-    case FixedLine::ShadowColour:
-        break;
-    }
-    s.fixedCalls[static_cast<std::size_t>(line)] = FixedCall{KeptCall{call.name, call.args, call.chunk}, asRead};
+    m_settings.fixedCalls[static_cast<std::size_t>(line)] =
+        FixedCall{KeptCall{call.name, call.args, call.chunk}, asRead};
 }
 
 void LevelBuilder::putBackFixed(FixedLine line)

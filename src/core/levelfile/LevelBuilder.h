@@ -6,6 +6,7 @@
 #include "document/Catalogue.h"
 #include "document/ItemFields.h"
 #include "document/Level.h"
+#include "document/SettingsLines.h"
 
 #include <array>
 #include <limits>
@@ -58,6 +59,9 @@ private:
     bool readOffered(std::string_view bytes, std::size_t& used);
     std::int32_t int32(const LuaValue* value, const char* what, bool& asWritten);
     void fixedLine(FixedLine line, const LevelCall& call);
+    // Reads the settings of a level-wide line's arguments `shapes` from `values` (nullptr: none
+    // given), appending their texts as read to `asRead`.
+    void readSettings(const std::vector<SettingArg>& shapes, const std::vector<LuaValue>* values, QStringList& asRead);
     // The value as a number (a text that is a number counts); false, with a problem naming the
     // value `what` (and " component" after it), when it is none.
     bool number(const LuaValue* value, const char* what, double& out, bool component = false);

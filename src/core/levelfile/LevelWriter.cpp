@@ -2,6 +2,7 @@
 
 #include "document/ItemFields.h"
 #include "document/Numbers.h"
+#include "document/SettingsLines.h"
 #include "levelfile/SafeFile.h"
 
 #include <algorithm>
@@ -330,96 +331,121 @@ void arrayItems(ScriptText& out, const LevelDocument& doc, Chunk chunk)
     }
 }
 
+// The arguments of a level-wide line as the editor writes them.
+void settingArgs(ScriptText& out, const MapSettings& s, const std::vector<SettingArg>& shapes)
+{
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (i > 0)
+            out << ", ";
+        const SettingArg& shape = shapes[i];
+        switch (shape.role) {
+        case SettingRole::Number:
+            out << s.*shape.member;
+            break;
+        case SettingRole::Text:
+            out.quoted(QLatin1String(shape.text ? shape.text : "") + s.*shape.member);
+            break;
+        case SettingRole::Table:
+            out << "{";
+            settingArgs(out, s, shape.elements);
+            out << "}";
+            break;
+        case SettingRole::Kept:
+            out << shape.text;
+            break;
+        }
+    }
+}
+
+// The value a bound setting is written as (a kept argument has none here: nil).
+LuaValue settingValue(const MapSettings& s, const SettingArg& shape)
+{
+    if (!shape.member)
+        return {};
+    const QString& text = s.*shape.member;
+    if (shape.role == SettingRole::Text)
+        return LuaValue::makeString(latin1(QLatin1String(shape.text ? shape.text : "") + text));
+    return LuaValue::makeNumber(val(text), latin1(text.trimmed()));
+}
+
+std::size_t settingCount(const std::vector<SettingArg>& shapes)
+{
+    std::size_t n = 0;
+    for (const SettingArg& shape : shapes)
+        n += (shape.member ? 1 : 0) + settingCount(shape.elements);
+    return n;
+}
+
+// Puts into the arguments a file gave the settings the user changed since they were read
+// (`asRead`, from `k` on); an argument missing before one put in is nil, or an empty table where
+// the line has a table.
+void putChanged(std::vector<LuaValue>& args, const std::vector<SettingArg>& shapes, const MapSettings& s,
+    const QStringList& asRead, std::size_t& k)
+{
+    auto put = [&](std::size_t i, LuaValue v) {
+        while (args.size() <= i) {
+            const SettingArg& gap = shapes[args.size()];
+            const bool table =
+                gap.role == SettingRole::Table || (gap.text && gap.role == SettingRole::Kept && gap.text[0] == '{');
+            args.push_back(table ? LuaValue::makeTable() : LuaValue{});
+        }
+        args[i] = std::move(v);
+    };
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const SettingArg& shape = shapes[i];
+        switch (shape.role) {
+        case SettingRole::Number:
+        case SettingRole::Text:
+            if (asRead.value(qsizetype(k)) != s.*shape.member)
+                put(i, settingValue(s, shape));
+            ++k;
+            break;
+        case SettingRole::Table: {
+            const std::size_t first = k;
+            const std::size_t n = settingCount(shape.elements);
+            QStringList now;
+            for (const SettingArg& element : shape.elements)
+                if (element.member)
+                    now << s.*element.member;
+            if (now == asRead.mid(qsizetype(first), qsizetype(n))) {
+                k = first + n;
+                break;
+            }
+            if (args.size() <= i || !args[i].isTable() || args[i].items.size() < shape.elements.size()) {
+                LuaValue table = LuaValue::makeTable();
+                for (const SettingArg& element : shape.elements)
+                    table.items.push_back(settingValue(s, element));
+                put(i, std::move(table));
+            } else {
+                putChanged(args[i].items, shape.elements, s, asRead, k);
+            }
+            k = first + n;
+            break;
+        }
+        case SettingRole::Kept:
+            break;
+        }
+    }
+}
+
 // One of the editor's level-wide lines: the call a file gave, with the settings the user changed
 // put in, or the editor's own line.
 void fixedLine(ScriptText& out, const MapSettings& s, FixedLine line)
 {
+    const SettingsLineLayout& layout = settingsLineLayout(line);
     const std::optional<FixedCall>& given = s.fixedCalls[static_cast<std::size_t>(line)];
+    out << "  " << layout.call << "(";
     if (!given) {
-        switch (line) {
-        case FixedLine::WorldBoundsInner:
-            out << "  setWorldBoundsInner({0, 0, 0}, {" << s.sizeX << ", " << s.sizeZ << ", " << s.sizeY << "})";
-            break;
-        case FixedLine::FogActive:
-            out << "  fogSetActive(0)";
-            break;
-        case FixedLine::GlareIntensity:
-            out << "  setGlareIntensity(0)";
-            break;
-        case FixedLine::ShadowColour:
-            out << "  setLevelShadowColour(0, 0, 0, 1)";
-            break;
-        case FixedLine::Background:
-            out << "  loadBackground(";
-            out.quoted(s.background);
-            out << ")";
-            break;
-        case FixedLine::CameraDistances:
-            out << "  setSensorsManagerCameraDistances(" << s.cameraMin << ", " << s.cameraMax << ")";
-            break;
-        case FixedLine::DefaultMusic:
-            out << "  setDefaultMusic(";
-            out.quoted(QStringLiteral("Data:sound/music/") + s.music);
-            out << ")";
-            break;
+        settingArgs(out, s, layout.args);
+    } else {
+        std::vector<LuaValue> args = given->call.args;
+        std::size_t k = 0;
+        putChanged(args, layout.args, s, given->settingsAsRead, k);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (i > 0)
+                out << ", ";
+            out.lua(args[i]);
         }
-        out.end();
-        return;
-    }
-    std::vector<LuaValue> args = given->call.args;
-    const QStringList& asRead = given->settingsAsRead;
-    auto number = [](const QString& text) { return LuaValue::makeNumber(val(text), latin1(text.trimmed())); };
-    auto put = [&args](std::size_t i, LuaValue v) {
-        if (args.size() <= i)
-            args.resize(i + 1);
-        args[i] = std::move(v);
-    };
-    switch (line) {
-    case FixedLine::WorldBoundsInner: {
-        const QStringList now = {s.sizeX, s.sizeY, s.sizeZ};
-        if (now != asRead) {
-            if (args.empty())
-                put(0, LuaValue::makeTable());
-            if (args.size() < 2 || !args[1].isTable() || args[1].items.size() < 3) {
-                LuaValue table = LuaValue::makeTable();
-                table.items = {number(s.sizeX), number(s.sizeZ), number(s.sizeY)};
-                put(1, std::move(table));
-            } else {
-                // {SizeX, SizeZ, SizeY}
-                const std::array<int, 3> order = {0, 2, 1};
-                for (std::size_t k = 0; k < 3; ++k) {
-                    const int which = order[k];
-                    if (asRead.size() != 3 || now[which] != asRead[which])
-                        args[1].items[k] = number(now[which]);
-                }
-            }
-        }
-        break;
-    }
-    case FixedLine::Background:
-        if (asRead.value(0) != s.background)
-            put(0, LuaValue::makeString(latin1(s.background)));
-        break;
-    case FixedLine::CameraDistances:
-        if (asRead.value(0) != s.cameraMin)
-            put(0, number(s.cameraMin));
-        if (asRead.value(1) != s.cameraMax)
-            put(1, number(s.cameraMax));
-        break;
-    case FixedLine::DefaultMusic:
-        if (asRead.value(0) != s.music)
-            put(0, LuaValue::makeString(latin1(QStringLiteral("Data:sound/music/") + s.music)));
-        break;
-    case FixedLine::FogActive:
-    case FixedLine::GlareIntensity:
-    case FixedLine::ShadowColour:
-        break;
-    }
-    out << "  " << fixedLineName(line) << "(";
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (i > 0)
-            out << ", ";
-        out.lua(args[i]);
     }
     out << ")";
     out.end();

@@ -64,12 +64,12 @@ INSTANTIATE_TEST_SUITE_P(SettingsLines, EveryLine,
         FixedLine::ShadowColour, FixedLine::Background, FixedLine::CameraDistances, FixedLine::DefaultMusic),
     lineName);
 
-TEST_P(EveryLine, layoutStandsAtItsLine)
+TEST_P(EveryLine, LayoutStandsAtItsLine)
 {
     EXPECT_EQ(settingsLineLayout(GetParam()).line, GetParam());
 }
 
-TEST_P(EveryLine, readTextsAreTheSettingsInFileOrder)
+TEST_P(EveryLine, ReadTextsAreTheSettingsInFileOrder)
 {
     Level level;
     level.settings.background = QStringLiteral("m07");
@@ -82,7 +82,7 @@ TEST_P(EveryLine, readTextsAreTheSettingsInFileOrder)
 
 // Each setting the line sets, changed after a read, is written where the line holds it, and
 // reads back as the new value with the others unchanged.
-TEST_P(EveryLine, changedSettingIsWrittenInItsPlace)
+TEST_P(EveryLine, ChangedSettingIsWrittenInItsPlace)
 {
     std::vector<const SettingArg*> members;
     collectMembers(settingsLineLayout(GetParam()).args, members);
@@ -100,14 +100,14 @@ TEST_P(EveryLine, changedSettingIsWrittenInItsPlace)
     }
 }
 
-TEST(SettingsLines, worldSizeIsWrittenWithTheHeightInTheMiddle)
+TEST(SettingsLines, WorldSizeIsWrittenWithTheHeightInTheMiddle)
 {
     Level level = read(write(Level{}));
     level.settings.sizeZ = QStringLiteral("12345");
     EXPECT_EQ(lineOf(write(level), "setWorldBoundsInner"), "setWorldBoundsInner({0, 0, 0}, {30000, 12345, 30000})");
 }
 
-TEST(SettingsLines, newLevelWritesTheEditorsLines)
+TEST(SettingsLines, NewLevelWritesTheEditorsLines)
 {
     Level level;
     level.settings.background = QStringLiteral("m03");

@@ -47,9 +47,10 @@ inline bool usable(const ViewScale& scale, QSize pixels)
         && scale.height() != 0;
 }
 
+// The kinds held in cloud records (clouds, dust clouds, nebulae), drawn as clouds.
 inline bool isCloudKind(ItemKind kind)
 {
-    return kind == ItemKind::Cloud || kind == ItemKind::DustCloud || kind == ItemKind::Nebula;
+    return kindInfo(kind).layout == RecordLayout::Cloud;
 }
 
 // What drawing needs of an item's record.

@@ -142,7 +142,7 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::Dialog), m_log
     QPalette light = palette();
     light.setColor(QPalette::WindowText, QColor(235, 235, 255));
 
-    auto* version = new QLabel(QStringLiteral("v%1.%2").arg(versionMajor).arg(versionMinor), this);
+    auto* version = new QLabel(QStringLiteral("v") + QLatin1String(versionText), this);
     version->setObjectName(QStringLiteral("Label2"));
     version->setFont(labelFont);
     version->setPalette(light);

@@ -3,6 +3,7 @@
 #include "BigArchiveWriter.h"
 #include "Privileges.h"
 #include "TestSupport.h"
+#include "Version.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -75,7 +76,8 @@ protected:
 
 TEST_F(LevelTool, HelpVersionAndUsageErrors)
 {
-    EXPECT_EQ(runTool({"--version"}).out.trimmed(), QLatin1String("Star Loom Deluxe Edition v1.6"));
+    EXPECT_EQ(runTool({"--version"}).out.trimmed(),
+        QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText));
     const ToolRun help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QLatin1String("rewrite IN OUT")));

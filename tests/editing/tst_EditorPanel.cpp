@@ -9,7 +9,8 @@ using namespace starloom::test;
 
 TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
 {
-    EXPECT_EQ(editor->caption() + modeCaption(editor->mode()), QStringLiteral("Star Loom Deluxe Edition v1.6"));
+    EXPECT_EQ(editor->caption() + modeCaption(editor->mode()),
+        QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText));
     EXPECT_FALSE(editor->panel().kind || editor->panel().heightControlsVisible || editor->panel().applyVisible);
     EXPECT_EQ(editor->lblX() + editor->lblLeftY(), QStringLiteral("XY"));
     EXPECT_EQ(doc().player(3).drawColour, rgb(255, 255, 0));

@@ -34,7 +34,7 @@ using MainWindowTest = GuiTest;
 TEST_F(MainWindowTest, CaptionAndMenusInOrder)
 {
     EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
-        QStringLiteral("Star Loom Deluxe Edition v1.6")); // [*]: unsaved mark
+        QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText)); // [*]: unsaved mark
     EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&View|&Help"));
     const std::pair<const char*, const char*> menus[] = {
         {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save|&Save Level|&Recent Levels|-|E&xit"},
@@ -286,7 +286,8 @@ TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
     trigger("mnuHelpAbout");
     ASSERT_EQ(window->findChildren<SplashWindow*>().size(), 1);
     SplashWindow* splash = window->findChildren<SplashWindow*>().front();
-    EXPECT_EQ(splash->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("v1.6"));
+    EXPECT_EQ(
+        splash->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("v") + QLatin1String(versionText));
     QTest::mouseClick(splash->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
     EXPECT_FALSE(splash->isVisible());
 }

@@ -155,8 +155,7 @@ TEST(Install, MetainfoDescribesTheInstalledProgram)
     EXPECT_EQ(values[QStringLiteral("id")], QStringList{appId});
     EXPECT_EQ(values[QStringLiteral("launchable")], QStringList{appId + QStringLiteral(".desktop")});
     EXPECT_EQ(values[QStringLiteral("url")], QStringList{QString::fromLatin1(starloom::homePageUrl)});
-    EXPECT_EQ(values[QStringLiteral("release")].value(0),
-        QStringLiteral("%1.%2").arg(starloom::versionMajor).arg(starloom::versionMinor));
+    EXPECT_EQ(values[QStringLiteral("release")].value(0), QLatin1String(starloom::versionText));
     for (const QString& binary : values[QStringLiteral("binary")])
         EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("bin/") + binary).isExecutable()) << binary.toStdString();
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));

@@ -6,7 +6,7 @@ namespace starloom {
 
 QString programTitle()
 {
-    return QStringLiteral("Star Loom Deluxe Edition v%1.%2").arg(versionMajor).arg(versionMinor);
+    return QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText);
 }
 
 QString plainDescription(const QString& levelDesc)

@@ -2,6 +2,7 @@
 
 #include "KeptCall.h"
 #include "PlayerTable.h"
+#include "Version.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,10 +11,7 @@
 
 namespace starloom {
 
-inline constexpr int versionMajor = 1;
-inline constexpr int versionMinor = 6;
-
-// "Star Loom Deluxe Edition v1.6": the window caption and the application's title.
+// "Star Loom Deluxe Edition v" and the version: the window caption and the application's title.
 QString programTitle();
 
 // The level-wide settings, held as the user typed them: sizes and camera distances are texts and

@@ -391,8 +391,7 @@ bool OptionsWindow::accept(bool closing)
             if (!mod.trimmed().isEmpty())
                 mods << mod.trimmed();
         }
-        if (mods.join(QLatin1Char('\n')) != m_store->read(modFoldersKey, QString()))
-            m_store->write(modFoldersKey, mods.join(QLatin1Char('\n')));
+        storeModFolders(*m_store, mods);
     }
     // A refused value keeps the window open; the editor has said why.
     const bool stored = closing ? m_editor.frmGlobals_QueryUnload() : m_editor.Command1_Click();

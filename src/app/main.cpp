@@ -62,18 +62,13 @@ int main(int argc, char** argv)
     // The settings are kept under the executable's name, so the application name stays unset.
     starloom::QSettingsStore settings;
     // The game: the folder picked in the Options window, else the first found.
-    QStringList lookupProblems;
-    const std::vector<starloom::GameInstall> found =
-        starloom::findGames(starloom::SystemEnvironment(), starloom::SystemRegistry(), &lookupProblems);
-    starloom::GameSetup setup = starloom::chooseGame(settings.read(starloom::gameFolderKey, QString()),
-        QStringLiteral("the Options window"), found, std::nullopt,
-        settings.read(starloom::modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
-    const starloom::Catalogue catalogue = starloom::catalogueFor(setup);
-    setup.problems = lookupProblems + setup.problems + catalogue.problems();
-    starloom::MainWindow window(settings, catalogue);
-    window.editor().setIncludeReader(starloom::dataFileReader(setup));
-    window.showGameStatus(setup.statusText());
-    window.optionsWindow()->showGames(found, setup, settings);
+    const starloom::GameRun game =
+        starloom::setUpGame(starloom::storedGameRequest(settings, QStringLiteral("the Options window")),
+            starloom::SystemEnvironment(), starloom::SystemRegistry());
+    starloom::MainWindow window(settings, game.catalogue);
+    window.editor().setIncludeReader(starloom::dataFileReader(game.setup));
+    window.showGameStatus(game.setup.statusText());
+    window.optionsWindow()->showGames(game.found, game.setup, settings);
     window.show();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!dataDir.isEmpty() && QDir().mkpath(dataDir))

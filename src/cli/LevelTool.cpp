@@ -20,11 +20,14 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace starloom {
@@ -61,6 +64,8 @@ const char* usageText =
     "                      reported\n"
     "\n"
     "Options:\n"
+    "  Options go anywhere among the arguments, each once (--data-dir as often as needed); a\n"
+    "  value follows its option after a space or an \"=\" (--size 1600x1000, --size=1600x1000).\n"
     "  --game-dir DIR      read model names from the game installed in DIR: its Data folder,\n"
     "                      then its .big archives (otherwise the built-in names are used)\n"
     "  --game EDITION      use the classic or the remastered game found on this machine (of a\n"
@@ -179,21 +184,15 @@ int rewrite(
         return 2;
     if (refusePartial(in, script, how, output))
         return 1;
-    if (!hasAllPlayerStarts(loaded->document, loaded->settings)) {
-        print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, missingStartsMessage()));
+    const SaveBlockers blockers = saveBlockers(*loaded);
+    if (!blockers.refusal.isEmpty()) {
+        print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, blockers.refusal));
         return 1;
     }
-    if (const QString error = levelSettingsError(loaded->settings); !error.isEmpty()) {
-        print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, error));
-        return 1;
-    }
-    const int players = loaded->settings.playerCount();
-    if (const std::vector<int> beyond = startsBeyondPlayerCount(loaded->document, players); !beyond.empty()) {
+    if (!blockers.startsLeftOut.empty()) {
         print(output.err,
-            QStringLiteral("starloom-level: %1: the start points of %2 lie beyond the level's %3 players and "
-                           "would not be saved; raise maxPlayers or remove them\n")
-                .arg(in, playerNames(beyond))
-                .arg(players));
+            QStringLiteral("starloom-level: %1: %2; raise maxPlayers or remove them\n")
+                .arg(in, blockers.leftOutMessage));
         return 1;
     }
     ModelLists models(catalogue);
@@ -350,8 +349,9 @@ int check(const QString& path, const CheckOptions& options, bool all, const Cata
         for (const FindingGroup& group : groupFindings(findings))
             print(output.out, groupLine(group, findings) + QLatin1Char('\n'));
     }
-    const bool error = stopped
-        || std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Error; });
+    const bool error = stopped || std::any_of(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.severity == Severity::Error;
+    });
     return error ? 1 : 0;
 }
 
@@ -362,80 +362,123 @@ int usageError(const QString& message, ToolOutput output)
     return 2;
 }
 
+// The options that belong to one command, and their command.
+constexpr std::pair<const char*, const char*> commandOptions[] = {
+    {"all", "check"},
+    {"min-start-distance", "check"},
+    {"fair-share", "check"},
+    {"size", "render"},
+    {"3d", "render"},
+    {"camera", "render"},
+};
+
+// The options that take no value.
+constexpr const char* flagOptions[] = {"help", "version", "run-script", "partial", "all", "3d"};
+
+// Every option of the tool. Options are read anywhere among the arguments, their values as
+// "--name VALUE" or "--name=VALUE".
+void addToolOptions(QCommandLineParser& parser)
+{
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    for (const char* name : flagOptions) {
+        if (std::strcmp(name, "help") != 0)
+            parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    }
+    const std::pair<const char*, const char*> valued[] = {
+        {"game-dir", "DIR"},
+        {"game", "EDITION"},
+        {"data-dir", "DIR"},
+        {"min-start-distance", "UNITS"},
+        {"fair-share", "PERCENT"},
+        {"size", "WxH"},
+        {"camera", "YAW,PITCH,DISTANCE"},
+    };
+    for (const auto& [name, valueName] : valued)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(valueName)));
+}
+
+// What keeps the options from being read, as a usage error; empty when nothing does. An option
+// that ends the arguments without its value is not one: its own check says what it takes.
+QString optionsError(const QCommandLineParser& parser, bool parsed, const QStringList& args)
+{
+    if (!parsed) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            const QString name = parser.unknownOptionNames().constFirst();
+            return QStringLiteral("unknown option '%1%2'").arg(QLatin1String(name.size() == 1 ? "-" : "--"), name);
+        }
+        for (const QString& a : args) {
+            const QString name = a.section(QLatin1Char('='), 0, 0);
+            for (const char* flag : flagOptions) {
+                if (a.contains(QLatin1Char('=')) && name == QLatin1String("--") + QLatin1String(flag))
+                    return QStringLiteral("%1 takes no value").arg(name);
+            }
+        }
+    }
+    // --data-dir may be given more than once, every other option once.
+    const QStringList given = parser.optionNames();
+    for (const QString& name : given) {
+        if (name != QLatin1String("data-dir") && given.count(name) > 1)
+            return QStringLiteral("--%1 is given twice").arg(name);
+    }
+    return {};
+}
+
 } // namespace
 
 int runLevelTool(const QStringList& args, ToolOutput output)
 {
-    QString gameDir;
-    QStringList dataDirs;
-    std::optional<GameEdition> edition;
-    LoadOptions how;
-    QStringList rest;
-    // --name VALUE or --name=VALUE; false when `a` is not the option.
-    auto option = [&](qsizetype& i, QLatin1String name, QString* value, bool* missing) {
-        const QString& a = args[i];
-        if (a == name) {
-            *missing = i + 1 >= args.size();
-            if (!*missing)
-                *value = args[++i];
-            return true;
-        }
-        if (a.startsWith(name + QLatin1Char('='))) {
-            *value = a.mid(name.size() + 1);
-            return true;
-        }
-        return false;
-    };
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            print(output.out, QString::fromLatin1(usageText));
-            return 0;
-        }
-        if (a == QLatin1String("--version")) {
-            print(output.out, programTitle() + QLatin1Char('\n'));
-            return 0;
-        }
-        if (a == QLatin1String("--run-script")) {
-            how.runScript = true;
-            continue;
-        }
-        if (a == QLatin1String("--partial")) {
-            how.partial = true;
-            continue;
-        }
-        QString value;
-        bool missing = false;
-        if (option(i, QLatin1String("--game-dir"), &value, &missing)) {
-            if (missing || value.isEmpty())
-                return usageError(QStringLiteral("--game-dir needs a folder"), output);
-            gameDir = value;
-        } else if (option(i, QLatin1String("--data-dir"), &value, &missing)) {
-            if (missing || value.isEmpty())
-                return usageError(QStringLiteral("--data-dir needs a folder"), output);
-            dataDirs << value;
-        } else if (option(i, QLatin1String("--game"), &value, &missing)) {
-            edition = editionFromName(value);
-            if (!edition)
-                return usageError(QStringLiteral("--game takes classic or remastered"), output);
-        } else {
-            rest << a;
-        }
+    QCommandLineParser parser;
+    addToolOptions(parser);
+    const bool parsed = parser.parse(QStringList{QStringLiteral("starloom-level")} + args);
+    if (parser.isSet(QStringLiteral("help"))) {
+        print(output.out, QString::fromLatin1(usageText));
+        return 0;
     }
+    if (parser.isSet(QStringLiteral("version"))) {
+        print(output.out, programTitle() + QLatin1Char('\n'));
+        return 0;
+    }
+    if (const QString error = optionsError(parser, parsed, args); !error.isEmpty())
+        return usageError(error, output);
+    const auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    // The value of an option given once; empty when it ends the arguments without one.
+    const auto value = [&parser](const char* name) { return parser.value(QString::fromLatin1(name)); };
+
+    LoadOptions how;
+    how.runScript = isSet("run-script");
+    how.partial = isSet("partial");
+    const QString gameDir = value("game-dir");
+    if (isSet("game-dir") && gameDir.isEmpty())
+        return usageError(QStringLiteral("--game-dir needs a folder"), output);
+    const QStringList dataDirs = parser.values(QStringLiteral("data-dir"));
+    if (isSet("data-dir") && (dataDirs.isEmpty() || dataDirs.contains(QString())))
+        return usageError(QStringLiteral("--data-dir needs a folder"), output);
+    std::optional<GameEdition> edition;
+    if (isSet("game")) {
+        edition = editionFromName(value("game"));
+        if (!edition)
+            return usageError(QStringLiteral("--game takes classic or remastered"), output);
+    }
+    QStringList rest = parser.positionalArguments();
     if (rest.isEmpty())
         return usageError(QStringLiteral("no command given"), output);
     if (how.partial && !how.runScript)
         return usageError(QStringLiteral("--partial goes with --run-script"), output);
     const QString command = rest.takeFirst();
+    static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
+        QStringLiteral("models"), QStringLiteral("check"), QStringLiteral("where")};
+    if (!commands.contains(command))
+        return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
+    for (const auto& [name, owner] : commandOptions) {
+        if (isSet(name) && command != QLatin1String(owner))
+            return usageError(
+                QStringLiteral("--%1 goes with %2").arg(QLatin1String(name), QLatin1String(owner)), output);
+    }
     if (command == QLatin1String("where")) {
         if (!rest.isEmpty())
             return usageError(QStringLiteral("where takes no argument"), output);
         return where(gameDir, output);
     }
-    static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
-        QStringLiteral("models"), QStringLiteral("check")};
-    if (!commands.contains(command))
-        return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
     if (command == QLatin1String("models") && rest.size() != 1)
         return usageError(QStringLiteral("models takes one kind (Asteroid, Cloud, DustCloud, Megalith, Nebula, Pebble, "
                                          "Salvage, Ship or PlayerStart)"),
@@ -443,24 +486,22 @@ int runLevelTool(const QStringList& args, ToolOutput output)
 
     // Without --game-dir or --game the built-in names (and the mods named) are used, so the
     // output does not depend on what is installed.
-    GameSetup setup;
+    GameRequest request;
+    request.edition = edition;
+    request.modFolders = dataDirs;
     if (!gameDir.isEmpty()) {
-        setup = chooseGame(gameDir, QStringLiteral("--game-dir"), {}, edition, dataDirs);
+        request.folder = gameDir;
+        request.how = QStringLiteral("--game-dir");
     } else if (edition) {
-        QStringList lookupProblems;
-        const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry(), &lookupProblems);
-        setup = chooseGame(storedGameFolder(), QStringLiteral("the editor's Options window"), found, edition, dataDirs);
-        setup.problems = lookupProblems + setup.problems;
-    } else {
-        setup = chooseGame({}, {}, {}, std::nullopt, dataDirs);
+        request.folder = storedGameFolder();
+        request.how = QStringLiteral("the editor's Options window");
+        request.lookUp = true;
     }
-    const Catalogue catalogue = catalogueFor(setup);
+    const GameRun game = setUpGame(request, SystemEnvironment(), SystemRegistry());
+    const Catalogue& catalogue = game.catalogue;
     if (how.runScript)
-        how.includes = dataFileReader(setup);
-    QStringList problems = setup.problems;
-    if (!catalogue.sources().empty())
-        problems += catalogue.problems();
-    for (const QString& problem : problems)
+        how.includes = dataFileReader(game.setup);
+    for (const QString& problem : game.setup.problems)
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
 
     if (command == QLatin1String("models"))
@@ -477,88 +518,67 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     }
     if (command == QLatin1String("check")) {
         CheckOptions options;
-        // "--NAME NUMBER" (0 to `most`): nullopt when the option is absent, NaN when its number is
-        // missing or wrong.
-        auto numberOption = [&rest](const QString& name, double most) -> std::optional<double> {
-            const qsizetype at = rest.indexOf(name);
-            if (at < 0)
-                return std::nullopt;
+        // A number from 0 to `most`; NaN when it is missing or wrong.
+        const auto number = [](const QString& text, double most) {
             bool ok = false;
-            const double number = at + 1 < rest.size() ? rest[at + 1].toDouble(&ok) : 0;
-            rest.remove(at, std::min<qsizetype>(2, rest.size() - at));
-            return ok && std::isfinite(number) && number >= 0 && number <= most ? number : std::nan("");
+            const double n = text.toDouble(&ok);
+            return ok && std::isfinite(n) && n >= 0 && n <= most ? n : std::nan("");
         };
-        for (const QLatin1String name : {QLatin1String("--min-start-distance"), QLatin1String("--fair-share")}) {
-            if (rest.count(name) > 1)
-                return usageError(QStringLiteral("%1 is given twice").arg(name), output);
-        }
-        if (const auto units = numberOption(QStringLiteral("--min-start-distance"), maxStartDistance)) {
-            if (std::isnan(*units))
+        if (isSet("min-start-distance")) {
+            const double units = number(value("min-start-distance"), maxStartDistance);
+            if (std::isnan(units))
                 return usageError(QStringLiteral("--min-start-distance takes a distance in units from 0 to %1, for "
                                                  "example 8000")
                                       .arg(maxStartDistance, 0, 'f', 0),
                     output);
-            options.minStartDistance = *units;
+            options.minStartDistance = units;
         }
-        if (const auto percent = numberOption(QStringLiteral("--fair-share"), maxFairShare)) {
-            if (std::isnan(*percent))
+        if (isSet("fair-share")) {
+            const double percent = number(value("fair-share"), maxFairShare);
+            if (std::isnan(percent))
                 return usageError(
                     QStringLiteral("--fair-share takes a percentage from 0 to %1, for example 10").arg(maxFairShare),
                     output);
-            options.fairShare = *percent / 100;
+            options.fairShare = percent / 100;
         }
-        const bool all = rest.removeAll(QStringLiteral("--all")) > 0;
         if (rest.size() != 1)
             return usageError(QStringLiteral("check takes one file"), output);
-        return check(rest[0], options, all, catalogue, how, output);
+        return check(rest[0], options, isSet("all"), catalogue, how, output);
     }
-    if (command == QLatin1String("render")) {
-        RenderOptions options;
-        for (const QLatin1String name : {QLatin1String("--size"), QLatin1String("--3d"), QLatin1String("--camera")}) {
-            if (rest.count(name) > 1)
-                return usageError(QStringLiteral("%1 is given twice").arg(name), output);
-        }
-        const qsizetype sizeAt = rest.indexOf(QStringLiteral("--size"));
-        if (sizeAt >= 0) {
-            const QStringList wh = sizeAt + 1 < rest.size() ? rest[sizeAt + 1].split(QLatin1Char('x')) : QStringList();
-            bool okW = false;
-            bool okH = false;
-            const int w = wh.size() == 2 ? wh[0].toInt(&okW) : 0;
-            const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
-            if (!okW || !okH || w < 16 || h < 32 || w > maxImageSide || h > maxImageSide)
-                return usageError(QStringLiteral("--size takes WIDTHxHEIGHT from 16x32 to %1x%1, for example 1600x1000")
-                                      .arg(maxImageSide),
-                    output);
-            options.size = QSize(w, h);
-            rest.remove(sizeAt, 2);
-        }
-        if (const qsizetype at = rest.indexOf(QStringLiteral("--3d")); at >= 0) {
-            options.threeD = true;
-            rest.remove(at);
-        }
-        if (const qsizetype at = rest.indexOf(QStringLiteral("--camera")); at >= 0) {
-            const QStringList parts = at + 1 < rest.size() ? rest[at + 1].split(QLatin1Char(',')) : QStringList();
-            std::array<double, 3> v{};
-            bool ok = options.threeD && parts.size() == 3;
-            for (qsizetype i = 0; ok && i < 3; ++i) {
-                v[std::size_t(i)] = parts[i].trimmed().toDouble(&ok);
-                ok = ok && std::isfinite(v[std::size_t(i)]);
-            }
-            if (!ok || v[1] < -90 || v[1] > 90 || !(v[2] >= Camera3D::minDistance) || v[2] > Camera3D::maxDistance)
-                return usageError(
-                    QStringLiteral("--camera goes with --3d and takes YAW,PITCH,DISTANCE: degrees, the pitch "
-                                   "from -90 to 90, and a distance from %1 to %2, for example 30,40,90000")
-                        .arg(Camera3D::minDistance, 0, 'f', 0)
-                        .arg(Camera3D::maxDistance, 0, 'f', 0),
-                    output);
-            options.camera = Camera3D{.target = {}, .yaw = v[0], .pitch = v[1], .distance = v[2]};
-            rest.remove(at, 2);
-        }
-        if (rest.size() != 2)
-            return usageError(QStringLiteral("render takes an input file and an output image"), output);
-        return render(rest[0], rest[1], options, catalogue, how, output);
+    // render
+    RenderOptions options;
+    if (isSet("size")) {
+        const QStringList wh = value("size").split(QLatin1Char('x'));
+        bool okW = false;
+        bool okH = false;
+        const int w = wh.size() == 2 ? wh[0].toInt(&okW) : 0;
+        const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
+        if (!okW || !okH || w < 16 || h < 32 || w > maxImageSide || h > maxImageSide)
+            return usageError(QStringLiteral("--size takes WIDTHxHEIGHT from 16x32 to %1x%1, for example 1600x1000")
+                                  .arg(maxImageSide),
+                output);
+        options.size = QSize(w, h);
     }
-    return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
+    options.threeD = isSet("3d");
+    if (isSet("camera")) {
+        const QStringList parts = value("camera").split(QLatin1Char(','));
+        std::array<double, 3> v{};
+        bool ok = options.threeD && parts.size() == 3;
+        for (qsizetype i = 0; ok && i < 3; ++i) {
+            v[std::size_t(i)] = parts[i].trimmed().toDouble(&ok);
+            ok = ok && std::isfinite(v[std::size_t(i)]);
+        }
+        if (!ok || v[1] < -90 || v[1] > 90 || !(v[2] >= Camera3D::minDistance) || v[2] > Camera3D::maxDistance)
+            return usageError(QStringLiteral("--camera goes with --3d and takes YAW,PITCH,DISTANCE: degrees, the pitch "
+                                             "from -90 to 90, and a distance from %1 to %2, for example 30,40,90000")
+                                  .arg(Camera3D::minDistance, 0, 'f', 0)
+                                  .arg(Camera3D::maxDistance, 0, 'f', 0),
+                output);
+        options.camera = Camera3D{.target = {}, .yaw = v[0], .pitch = v[1], .distance = v[2]};
+    }
+    if (rest.size() != 2)
+        return usageError(QStringLiteral("render takes an input file and an output image"), output);
+    return render(rest[0], rest[1], options, catalogue, how, output);
 }
 
 } // namespace starloom

@@ -193,7 +193,7 @@ TEST_F(LevelTool, RefusesWhatItCannotDoAndSaysWhyWithoutTouchingAnotherFile)
         {"cameraTheGameCannotRead", {"rewrite", path("camera.level"), path("camera-out.level")}, false, 1,
             "CameraMin must be a number of 0 or more"},
         {"startsBeyondThePlayerCount", {"rewrite", path("beyond.level"), path("beyond-out.level")}, false, 1,
-            "the start points of Player 3 and Player 8 lie beyond the level's 2 players"},
+            "The start points of Player 3 and Player 8 lie beyond the level's 2 players"},
         {"pipeWithoutWriter", {"stats", pipe}, false, 2, "it is a pipe (FIFO), not a file"},
         {"nameNotValidUtf8", {"rewrite", in, dir.path() + QStringLiteral("/caf\\0351.level")}, true, 2,
             "caf\\xE9.level\" is not valid UTF-8"},
@@ -361,6 +361,42 @@ TEST_F(LevelTool, OptionsOutOfRangeAreRefusedWithWhatIsAllowed)
     }
     EXPECT_EQ(test::readBytes(in), level);
     EXPECT_FALSE(QFileInfo::exists(path("a.png")));
+}
+
+// Every option that takes a value takes it after a space or after "=".
+TEST_F(LevelTool, AnOptionsValueFollowsASpaceOrAnEqualsSign)
+{
+    const QString in = twoPlayerLevel("");
+    const ToolRun spaced = runTool({"check", in, "--fair-share", "20", "--min-start-distance", "1"});
+    const ToolRun joined = runTool({"check", in, "--fair-share=20", "--min-start-distance=1"});
+    EXPECT_EQ(joined.exitCode, spaced.exitCode) << joined.err.toStdString();
+    EXPECT_EQ(joined.out, spaced.out);
+    EXPECT_EQ(joined.err, spaced.err);
+    ASSERT_EQ(runTool({"render", in, path("a.png"), "--size=64x64", "--3d", "--camera=-30,40,9000"}).exitCode, 0);
+    EXPECT_EQ(QImage(path("a.png")).size(), QSize(64, 64));
+}
+
+// An option given twice (but --data-dir), one of another command, one the tool does not know, or a
+// value given to an option that takes none are refused as such.
+TEST_F(LevelTool, MisplacedOptionsAreRefusedAsSuch)
+{
+    const QString in = twoPlayerLevel("");
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"check", in, "--fair-share=5", "--fair-share", "6"}, "--fair-share is given twice"},
+        {{"--game-dir=a", "--game-dir", "b", "stats", in}, "--game-dir is given twice"},
+        {{"--run-script", "stats", in, "--run-script"}, "--run-script is given twice"},
+        {{"stats", in, "--all"}, "--all goes with check"},
+        {{"check", in, "--size", "64x64"}, "--size goes with render"},
+        {{"stats", in, "--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"check", in, "--all=yes"}, "--all takes no value"},
+        {{"check", in, "--fair-share"}, "--fair-share takes a percentage from 0 to 1000"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ToolRun r = runTool(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(message))) << r.err.toStdString();
+    }
+    EXPECT_EQ(runTool({"--data-dir", path("a"), "--data-dir=" + path("b"), "stats", in}).exitCode, 0);
 }
 
 // A mod's archive that is a link to a device is named with the reason, not read.

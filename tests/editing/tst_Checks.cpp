@@ -154,6 +154,41 @@ TEST(Checks, EachFindingFromASmallLevel)
     }
 }
 
+// What a save must settle first, as "refusal|slots left out|their message".
+std::string blockersOf(const Level& level)
+{
+    const SaveBlockers b = saveBlockers(level);
+    QStringList slots;
+    for (const int slot : b.startsLeftOut)
+        slots << QString::number(slot);
+    return (b.refusal + u'|' + slots.join(u' ') + u'|' + b.leftOutMessage).toStdString();
+}
+
+Level twoPlayerLevel()
+{
+    return LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).level;
+}
+
+TEST(Checks, ASaveIsRefusedForAMissingStartPointFirstThenForASettingTheGameCannotRead)
+{
+    EXPECT_EQ(blockersOf(twoPlayerLevel()), "||");
+    Level badSetting = twoPlayerLevel();
+    badSetting.settings.sizeX = QStringLiteral("abc");
+    EXPECT_EQ(blockersOf(badSetting), "SizeX must be a positive number.||");
+    Level missing = badSetting;
+    missing.settings.playerIndex = 2; // four players, slots 2 and 3 empty
+    EXPECT_EQ(blockersOf(missing), "You haven't specified all the player starting positions!||");
+}
+
+TEST(Checks, StartPointsBeyondThePlayerCountAreNamedAsLeftOutOfTheSave)
+{
+    Level beyond = LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}, {10000, 0, 0}}).level;
+    beyond.document.player(7).label = QStringLiteral("Player 8");
+    beyond.settings.playerIndex = 0;
+    EXPECT_EQ(blockersOf(beyond),
+        "|2 7|The start points of Player 3 and Player 8 lie beyond the level's 2 players and are not saved");
+}
+
 TEST(Checks, UnknownModelsAndTheSettableLimits)
 {
     Catalogue catalogue;

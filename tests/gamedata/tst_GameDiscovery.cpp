@@ -252,6 +252,89 @@ TEST(GameDiscovery, TheClassicGameIsUsedUnlessTheOtherIsAskedFor)
         "Model names from the classic game at " + root + "/cd (found by registry).");
 }
 
+// The settings of one test, counting what is written.
+class CountingStore final : public SettingsStore {
+public:
+    std::map<QString, QString> values;
+    int writes = 0;
+    QString read(const QString& key, const QString& defaultValue) const override
+    {
+        const auto it = values.find(key);
+        return it == values.end() ? defaultValue : it->second;
+    }
+    void write(const QString& key, const QString& value) override
+    {
+        values[key] = value;
+        ++writes;
+    }
+};
+
+TEST(GameDiscovery, TheModFoldersAreStoredOneALine)
+{
+    CountingStore store;
+    storeModFolders(store, {"/mods/a", "/mods/b.big"});
+    EXPECT_EQ(store.values[modFoldersKey], "/mods/a\n/mods/b.big");
+    EXPECT_EQ(storedModFolders(store), QStringList({"/mods/a", "/mods/b.big"}));
+    store.values[modFoldersKey] = "\n/mods/c\n\n";
+    EXPECT_EQ(storedModFolders(store), QStringList{"/mods/c"}) << "empty lines are no folders";
+}
+
+TEST(GameDiscovery, TheModFoldersAreWrittenOnlyWhenTheyChange)
+{
+    CountingStore store;
+    storeModFolders(store, {"/mods/a"});
+    storeModFolders(store, {"/mods/a"});
+    EXPECT_EQ(store.writes, 1);
+}
+
+// A store naming the game in `root`/cd and a mod folder that does not exist, on a machine whose
+// STARLOOM_GAME_DIR holds no game.
+struct StoredChoice {
+    QTemporaryDir dir;
+    QString root = QDir(dir.path()).canonicalPath();
+    CountingStore store;
+    FakeEnvironment env;
+    StoredChoice()
+    {
+        makeEntry(root, "cd/Data/", true);
+        store.values[gameFolderKey] = root + "/cd";
+        store.values[modFoldersKey] = root + "/missing-mod";
+        env.home = root + "/home";
+        env.variables["STARLOOM_GAME_DIR"] = root + "/nothing";
+    }
+    GameRun run() const { return setUpGame(storedGameRequest(store, "the Options window"), env, FakeRegistry()); }
+};
+
+TEST(GameDiscovery, AGameRunUsesTheStoredChoice)
+{
+    const StoredChoice stored;
+    const GameRun run = stored.run();
+    EXPECT_EQ(run.setup.game ? run.setup.game->folder : QString(), stored.root + "/cd");
+    EXPECT_EQ(run.setup.modFolders, QStringList{stored.root + "/missing-mod"});
+    EXPECT_EQ(run.catalogue.sources().size(), 2u) << "the game's Data folder and the mod";
+}
+
+TEST(GameDiscovery, TheLookupsProblemsComeBeforeTheCatalogues)
+{
+    const StoredChoice stored;
+    const QStringList problems = stored.run().setup.problems;
+    ASSERT_EQ(problems.size(), 2) << problems.join(u'/').toStdString();
+    EXPECT_TRUE(problems[0].endsWith("(STARLOOM_GAME_DIR)")) << problems[0].toStdString();
+    EXPECT_TRUE(problems[1].contains(stored.root + "/missing-mod")) << problems[1].toStdString();
+}
+
+TEST(GameDiscovery, ARequestThatDoesNotLookUpFindsNoGame)
+{
+    FakeEnvironment env;
+    env.variables["STARLOOM_GAME_DIR"] = "/nothing";
+    GameRequest request;
+    request.lookUp = false;
+    const GameRun run = setUpGame(request, env, FakeRegistry());
+    EXPECT_TRUE(run.found.empty());
+    EXPECT_FALSE(run.setup.game.has_value());
+    EXPECT_TRUE(run.setup.problems.isEmpty()) << run.setup.problems.join(u'/').toStdString();
+}
+
 } // namespace
 
 namespace {

@@ -71,17 +71,11 @@ TEST(LevelWriter, WritesTheWorkedExampleByteForByte)
     EXPECT_EQ(workedLevel().write(), QByteArray(workedExample).replace("VERSION", versionText).replace("\n", "\r\n"));
 }
 
-TEST(LevelWriter, RefusesALevelWithoutAllStartPoints)
+TEST(LevelWriter, LeavesOutTheStartPointsBeyondThePlayerCount)
 {
     LevelIO l = workedLevel();
-    EXPECT_TRUE(hasAllPlayerStarts(l.document, l.settings));
-    l.settings.playerIndex = 2; // four players, slots 2 and 3 empty
-    l.document.player(2).label = QStringLiteral("Player 3");
-    EXPECT_FALSE(hasAllPlayerStarts(l.document, l.settings));
-    l.document.player(3).label = QStringLiteral("Player 4");
-    EXPECT_TRUE(hasAllPlayerStarts(l.document, l.settings));
-    l.settings.playerIndex = 0; // slots beyond the player count are not written
     l.document.player(5) = {QStringLiteral("Player 6"), 7, 7, 7, 0.0f, 0};
+    EXPECT_EQ(startsBeyondPlayerCount(l.document, l.settings.playerCount()), std::vector<int>{5});
     EXPECT_FALSE(l.write().contains("StartPos5"));
 }
 

@@ -1,10 +1,12 @@
 #include "Checks.h"
 
+#include "LevelEdits.h"
 #include "Selection.h"
 
 #include "document/Catalogue.h"
 #include "document/Numbers.h"
 #include "document/SettingsRules.h"
+#include "levelfile/LevelWriter.h"
 
 #include <QHash>
 #include <QSet>
@@ -239,26 +241,61 @@ std::vector<double> resourcesByPlayer(const Level& level, ModelLists* models)
     return resourcesOf(items, startsOf(level, items));
 }
 
-std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options, ModelLists* models)
+std::vector<Finding> errorFindings(const Level& level)
 {
     std::vector<Finding> findings;
-    const LevelDocument& document = level.document;
-    ModelFacts facts(models);
-    const std::vector<Item> items = itemsOf(level, facts);
-    const std::vector<Start> starts = startsOf(level, items);
-
     const QString settingsError = levelSettingsError(level.settings);
     if (!settingsError.isEmpty())
         findings.push_back({Severity::Error, QStringLiteral("invalid-setting"), settingsError, {},
             settingsError.section(QLatin1Char(' '), 0, 0)});
-
     const int players = std::clamp(level.settings.playerCount(), 0, playerSlots);
     for (int slot = 0; slot < players; ++slot) {
-        if (document.player(slot).label.isEmpty())
+        if (level.document.player(slot).label.isEmpty())
             findings.push_back({Severity::Error, QStringLiteral("missing-start"),
                 QStringLiteral("Player %1 has no start point").arg(slot + 1), {},
                 QStringLiteral("Player %1").arg(slot + 1)});
     }
+    return findings;
+}
+
+QString missingStartsMessage()
+{
+    return QStringLiteral("You haven't specified all the player starting positions!");
+}
+
+SaveBlockers saveBlockers(const Level& level)
+{
+    SaveBlockers blockers;
+    const std::vector<Finding> errors = errorFindings(level);
+    const auto withCode = [&errors](const char* code) {
+        return std::find_if(
+            errors.begin(), errors.end(), [code](const Finding& f) { return f.code == QLatin1String(code); });
+    };
+    if (withCode("missing-start") != errors.end())
+        blockers.refusal = missingStartsMessage();
+    else if (const auto invalid = withCode("invalid-setting"); invalid != errors.end())
+        blockers.refusal = invalid->message;
+    const int players = level.settings.playerCount();
+    blockers.startsLeftOut = startsBeyondPlayerCount(level.document, players);
+    if (!blockers.startsLeftOut.empty())
+        blockers.leftOutMessage =
+            QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not saved")
+                .arg(playerNames(blockers.startsLeftOut))
+                .arg(players);
+    return blockers;
+}
+
+std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options, ModelLists* models)
+{
+    std::vector<Finding> findings = errorFindings(level);
+    const LevelDocument& document = level.document;
+    ModelFacts facts(models);
+    const std::vector<Item> items = itemsOf(level, facts);
+    const std::vector<Start> starts = startsOf(level, items);
+    const bool settingsValid = std::none_of(
+        findings.begin(), findings.end(), [](const Finding& f) { return f.code == QLatin1String("invalid-setting"); });
+
+    const int players = std::clamp(level.settings.playerCount(), 0, playerSlots);
     const PlayerTable& table = level.settings.players;
     for (int slot = 0; slot < players; ++slot) {
         if (table.raceKnown(slot))
@@ -293,7 +330,7 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
                  worldZ = val(level.settings.sizeZ);
     // Until the world size is a number the game can read, what lies outside it is not known.
     for (const Item& item : items) {
-        if (!settingsError.isEmpty())
+        if (!settingsValid)
             break;
         const ItemPosition& p = item.at;
         const QString& text = level.rows[std::size_t(item.row)].text;

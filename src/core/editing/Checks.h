@@ -47,6 +47,25 @@ struct Finding {
 // `models` gives the catalogue's lists; nullptr skips unknown-model.
 std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options, ModelLists* models);
 
+// The error findings alone, as checkLevel gives them first: invalid-setting, then missing-start.
+std::vector<Finding> errorFindings(const Level& level);
+
+// Message shown (title "Error") when a player within the player count has no start point.
+QString missingStartsMessage();
+
+// What a save of the level must settle first, read from the error findings; the editor and the
+// tool both ask this. `refusal`: why the save is refused, missingStartsMessage when a player has
+// no start point, else the message of a setting the game cannot read; empty when nothing refuses
+// it. `startsLeftOut`: the slots at or beyond the player count that hold a start point, which the
+// file leaves out, and `leftOutMessage` saying so ("The start points of Player 3 and Player 8 lie
+// beyond the level's 2 players and are not saved"; empty without them).
+struct SaveBlockers {
+    QString refusal;
+    std::vector<int> startsLeftOut;
+    QString leftOutMessage;
+};
+SaveBlockers saveBlockers(const Level& level);
+
 // "warning: same-place: Two Asteroids at (0, 0, 0) [1o 2o]": the line the tool prints.
 QString findingLine(const Finding& finding);
 

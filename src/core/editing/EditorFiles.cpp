@@ -114,25 +114,13 @@ void Editor::mnuFileNew_Click()
 
 bool Editor::readyToSave()
 {
-    const LevelDocument& document = m_level.document;
-    const MapSettings& settings = m_level.settings;
-    if (!hasAllPlayerStarts(document, settings)) {
-        message(missingStartsMessage(), QStringLiteral("Error"));
+    const SaveBlockers blockers = saveBlockers(m_level);
+    if (!blockers.refusal.isEmpty()) {
+        message(blockers.refusal, QStringLiteral("Error"));
         return false;
     }
-    if (const QString error = levelSettingsError(settings); !error.isEmpty()) {
-        message(error, QStringLiteral("Error"));
-        return false;
-    }
-    if (const std::vector<int> beyond = startsBeyondPlayerCount(document, settings.playerCount()); !beyond.empty()) {
-        if (!m_host.askYesNo(QStringLiteral("The start points of %1 lie beyond the level's %2 players and are not "
-                                            "saved. Save the level without them?")
-                                 .arg(playerNames(beyond))
-                                 .arg(settings.playerCount()),
-                programTitle()))
-            return false;
-    }
-    return true;
+    return blockers.startsLeftOut.empty()
+        || m_host.askYesNo(blockers.leftOutMessage + QStringLiteral(". Save the level without them?"), programTitle());
 }
 
 bool Editor::mnuFileSave_Click()

@@ -112,6 +112,37 @@ Catalogue catalogueFor(const GameSetup& setup)
     return Catalogue(setup.game ? setup.game->folder : QString(), std::move(sources));
 }
 
+QStringList storedModFolders(const SettingsStore& store)
+{
+    return store.read(modFoldersKey, QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void storeModFolders(SettingsStore& store, const QStringList& folders)
+{
+    const QString text = folders.join(QLatin1Char('\n'));
+    if (text != store.read(modFoldersKey, QString()))
+        store.write(modFoldersKey, text);
+}
+
+GameRequest storedGameRequest(const SettingsStore& store, const QString& how)
+{
+    return {store.read(gameFolderKey, QString()), how, true, std::nullopt, storedModFolders(store)};
+}
+
+GameRun setUpGame(const GameRequest& request, const Environment& environment, const Registry& registry)
+{
+    GameRun run;
+    QStringList lookupProblems;
+    if (request.lookUp)
+        run.found = findGames(environment, registry, &lookupProblems);
+    run.setup = chooseGame(request.folder, request.how, run.found, request.edition, request.modFolders);
+    run.catalogue = catalogueFor(run.setup);
+    run.setup.problems = lookupProblems + run.setup.problems;
+    if (!run.catalogue.sources().empty())
+        run.setup.problems += run.catalogue.problems();
+    return run;
+}
+
 Catalogue gameCatalogue(const QString& gameFolder)
 {
     GameSetup setup;

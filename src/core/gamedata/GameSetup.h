@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Environment.h"
 #include "GameInstall.h"
+#include "Registry.h"
+#include "SettingsStore.h"
 
 #include "document/Catalogue.h"
 
@@ -14,6 +17,11 @@ namespace starloom {
 // Options window (empty: the first game found), and the mod data folders, one per line.
 inline const QString gameFolderKey = QStringLiteral("GameFolder");
 inline const QString modFoldersKey = QStringLiteral("ModFolders");
+
+// The mod folders the Options window stored, in their order.
+QStringList storedModFolders(const SettingsStore& store);
+// Stores the mod folders (written only when they differ from the stored ones).
+void storeModFolders(SettingsStore& store, const QStringList& folders);
 
 // The game and mod folders the model lists and the script includes read, for one run.
 struct GameSetup {
@@ -40,6 +48,30 @@ GameSetup chooseGame(const QString& userFolder, const QString& userHow, const st
 
 // The catalogue of the setup: the loose folders, then the archives, then the built-in names.
 Catalogue catalogueFor(const GameSetup& setup);
+
+// How one run picks its game, as chooseGame takes it: the folder the user named and where
+// (`how`), whether the games of this machine are looked for, the edition asked for, the mods.
+struct GameRequest {
+    QString folder;
+    QString how;
+    bool lookUp = false;
+    std::optional<GameEdition> edition;
+    QStringList modFolders;
+};
+
+// What the Options window stored (the game folder, else the first game found, and the mods), as
+// `how` names it.
+GameRequest storedGameRequest(const SettingsStore& store, const QString& how);
+
+// The game of one run, as the window and the tool set it up: the games found on this machine
+// (when the request looks them up), the setup chosen, and its catalogue. The setup's problems are
+// the lookup's, then the choice's, then (when it reads any folder or archive) the catalogue's.
+struct GameRun {
+    std::vector<GameInstall> found;
+    GameSetup setup;
+    Catalogue catalogue;
+};
+GameRun setUpGame(const GameRequest& request, const Environment& environment, const Registry& registry);
 // The catalogue of the game in `gameFolder` alone (no lookup, no mods); the built-in names when
 // the folder is empty or holds no game.
 Catalogue gameCatalogue(const QString& gameFolder);

@@ -528,21 +528,6 @@ void playerTable(ScriptText& out, const PlayerTable& table, int players)
 
 } // namespace
 
-QString missingStartsMessage()
-{
-    return QStringLiteral("You haven't specified all the player starting positions!");
-}
-
-bool hasAllPlayerStarts(const LevelDocument& document, const MapSettings& settings)
-{
-    const int n = settings.playerCount();
-    for (int slot = 0; slot < n; ++slot) {
-        if (slot >= playerSlots || document.player(slot).label.isEmpty())
-            return false;
-    }
-    return true;
-}
-
 std::vector<int> startsBeyondPlayerCount(const LevelDocument& document, int playerCount)
 {
     std::vector<int> slots;

@@ -11,12 +11,6 @@
 
 namespace starloom {
 
-// Message shown (title "Error") when a player within the player count has no start point.
-QString missingStartsMessage();
-
-// True when every slot below the player count holds a start point.
-bool hasAllPlayerStarts(const LevelDocument& document, const MapSettings& settings);
-
 // The placed start points of slots at or beyond the player count, which a save leaves out.
 std::vector<int> startsBeyondPlayerCount(const LevelDocument& document, int playerCount);
 

@@ -74,13 +74,21 @@ protected:
     }
 };
 
-TEST_F(LevelTool, HelpVersionAndUsageErrors)
+TEST_F(LevelTool, VersionPrintsTheProgramsTitle)
 {
     EXPECT_EQ(runTool({"--version"}).out.trimmed(),
         QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText));
+}
+
+TEST_F(LevelTool, HelpPrintsTheCommands)
+{
     const ToolRun help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QLatin1String("rewrite IN OUT")));
+}
+
+TEST_F(LevelTool, UsageErrorsExitWithTwo)
+{
     for (const QStringList& args :
         {QStringList{}, QStringList{"frobnicate"}, QStringList{"stats", path("missing.level")}})
         EXPECT_EQ(runTool(args).exitCode, 2) << args.join(u' ').toStdString();
@@ -155,7 +163,7 @@ TEST_F(LevelTool, RenderRunScriptDrawsWhatTheScriptBuilds)
     EXPECT_NE(script, lines) << "the line reader builds no asteroid";
 }
 
-TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
+TEST_F(LevelTool, RewriteIsReproducibleWithTheGameFoldersNames)
 {
     const QString in =
         twoPlayerLevel("  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\n  addPebble(\"rock_a\", {1, 1, 1}, 0, 0, 0)\n");
@@ -167,6 +175,11 @@ TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
     EXPECT_TRUE(written.contains("addPebble(\"rock_a\""));
     ASSERT_EQ(runTool({"--game-dir", path("game"), "rewrite", path("out.level"), path("again.level")}).exitCode, 0);
     EXPECT_EQ(test::readBytes(path("again.level")), written);
+}
+
+TEST_F(LevelTool, RewriteRefusesALevelWithoutAllStartPoints)
+{
+    const QString in = path("in.level");
     test::writeBytes(in, "maxPlayers = 3\n");
     const ToolRun r = runTool({"rewrite", in, path("refused.level")});
     EXPECT_EQ(r.exitCode, 1);
@@ -174,7 +187,7 @@ TEST_F(LevelTool, RewriteIsReproducibleUsesTheGameFolderAndRefusesMissingStarts)
     EXPECT_FALSE(QFileInfo::exists(path("refused.level")));
 }
 
-TEST_F(LevelTool, RefusesWhatItCannotDoAndSaysWhyWithoutTouchingAnotherFile)
+TEST_F(LevelTool, RefusesWhatItCannotDoSayingWhyWithoutTouchingAnotherFile)
 {
     const QString in = twoPlayerLevel(""), locked = path("locked.level"), pipe = path("pipe.level");
     test::writeBytes(locked, "earlier");
@@ -255,12 +268,14 @@ TEST_F(LevelTool, RenderDrawsTheLevelInPerspective)
         0);
     QImage image(path("top.png"));
     ASSERT_EQ(image.size(), QSize(600, 400));
-    EXPECT_TRUE(
-        image.pixelColor(315, 200) == red && image.pixelColor(320, 200) == red && image.pixelColor(290, 210) == black);
+    EXPECT_EQ(image.pixelColor(315, 200), red);
+    EXPECT_EQ(image.pixelColor(320, 200), red);
+    EXPECT_EQ(image.pixelColor(290, 210), black);
     // Without a camera every item is framed: the start point at the centre.
     ASSERT_EQ(runTool({"render", path("in.level"), path("framed.png"), "--3d"}).exitCode, 0);
     image = QImage(path("framed.png"));
-    EXPECT_TRUE(image.size() == QSize(900, 800) && image.pixelColor(450, 400) == red);
+    EXPECT_EQ(image.size(), QSize(900, 800));
+    EXPECT_EQ(image.pixelColor(450, 400), red);
     for (const QStringList& args : {QStringList{"--camera", "0,90,20000"},
              QStringList{"--3d", "--camera", "0,95,20000"}, QStringList{"--3d", "--camera", "0,90"},
              QStringList{"--3d", "--camera", "0,90,1"}, QStringList{"--3d", "--camera"}})
@@ -271,7 +286,7 @@ TEST_F(LevelTool, RenderDrawsTheLevelInPerspective)
 
 // Every real level loads without a crash; every rewrite that is not refused runs in Lua and
 // rewrites to the same bytes.
-TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
+TEST_F(LevelTool, RealLevelsRewriteStably)
 {
     const QStringList files = test::corpusFiles();
     if (files.isEmpty())
@@ -285,8 +300,9 @@ TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
             EXPECT_TRUE(stats.out.contains(QLatin1String("PlayerStart 0\nAsteroid 0\n")));
             EXPECT_TRUE(stats.err.contains(QLatin1String("bytecode")));
         }
-        if (name.startsWith(QLatin1String("Stuart1998__Homeworld-Restored__8p")))
+        if (name.startsWith(QLatin1String("Stuart1998__Homeworld-Restored__8p"))) {
             EXPECT_TRUE(stats.out.startsWith(QLatin1String("PlayerStart 8\n"))) << stats.out.toStdString();
+        }
         const QString out = dir.filePath(name);
         const ToolRun rewrite = runTool({"rewrite", file, out});
         ASSERT_TRUE(rewrite.exitCode == 0 || rewrite.exitCode == 1) << name.toStdString();
@@ -297,9 +313,10 @@ TEST_F(LevelTool, RealLevelsLoadAndRewriteStably)
         ASSERT_EQ(runTool({"rewrite", out, again}).exitCode, 0) << name.toStdString();
         EXPECT_EQ(test::readBytes(again), test::readBytes(out)) << name.toStdString();
         QString error;
-        if (test::haveLua())
+        if (test::haveLua()) {
             EXPECT_FALSE(test::gameView(test::readBytes(out), &error).isEmpty())
                 << name.toStdString() << error.toStdString();
+        }
     }
     EXPECT_GT(rewritten, 10);
 }

@@ -40,7 +40,7 @@ QString tooClose(int units)
         .arg(units);
 }
 
-TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
+TEST(ToolCheck, AWarningIsPrintedOnItsLineWithoutFailing)
 {
     QTemporaryDir dir;
     const QString close = twoPlayerLevel(dir, "close.level",
@@ -48,17 +48,32 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
     const CheckRun warned = runCheck({close});
     EXPECT_EQ(warned.exitCode, 0);
     EXPECT_EQ(warned.out, tooClose(6000));
+}
+
+TEST(ToolCheck, TheMinimumStartDistanceIsSettable)
+{
+    QTemporaryDir dir;
+    const QString close = twoPlayerLevel(dir, "close.level",
+        "  addPoint(\"StartPos0\", {0, 0, -3000}, {0, 0, 0})\n  addPoint(\"StartPos1\", {0, 0, 3000}, {0, 0, 0})\n");
     const CheckRun allowed = runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("5000")});
     EXPECT_EQ(allowed.exitCode, 0);
     EXPECT_EQ(allowed.out, QString());
+    EXPECT_EQ(runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("far")}).exitCode, 2);
+}
 
+TEST(ToolCheck, AnErrorFails)
+{
+    QTemporaryDir dir;
     const QString missing =
         twoPlayerLevel(dir, "missing.level", "  addPoint(\"StartPos0\", {0, 0, 9000}, {0, 0, 0})\n");
     const CheckRun failed = runCheck({missing});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.out, QStringLiteral("error: missing-start: Player 2 has no start point\n"));
-    EXPECT_EQ(runCheck({close, QStringLiteral("--min-start-distance"), QStringLiteral("far")}).exitCode, 2);
+}
 
+TEST(ToolCheck, TheFairShareIsSettable)
+{
+    QTemporaryDir dir;
     // Player 1 has 100 % of the resources near it, player 2 80 %: unfair by the default share,
     // fair when 25 % may differ.
     const QString uneven = twoPlayerLevel(dir, "uneven.level",
@@ -68,8 +83,11 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
     EXPECT_TRUE(runCheck({uneven}).out.contains(QStringLiteral("unfair-resources")));
     EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share"), QStringLiteral("25")}).out, QString());
     EXPECT_EQ(runCheck({uneven, QStringLiteral("--fair-share")}).exitCode, 2);
+}
 
-    // Start points a loop places are seen only when the script runs.
+TEST(ToolCheck, StartPointsALoopPlacesAreSeenOnlyWhenTheScriptRuns)
+{
+    QTemporaryDir dir;
     const QString looped = twoPlayerLevel(dir, "looped.level",
         "  for i = 0, 1 do\n    addPoint(\"StartPos\" .. i, {0, 0, 4000 * i - 2000}, {0, 0, 0})\n  end\n");
     const CheckRun literal = runCheck({looped});
@@ -80,15 +98,21 @@ TEST(ToolCheck, PrintsOneFindingALineAndFailsOnlyOnAnError)
     EXPECT_EQ(run.out, tooClose(4000));
 }
 
-TEST(ToolCheck, FindingsOfOneCodeAreOneLineAndAllListsEach)
+// Three asteroids at one place, of models the catalogue does not know.
+QString rocksLevel(const QTemporaryDir& dir)
 {
-    QTemporaryDir dir;
     QByteArray body =
         "  addPoint(\"StartPos0\", {0, 0, -20000}, {0, 0, 0})\n  addPoint(\"StartPos1\", {0, 0, 20000}, {0, "
         "0, 0})\n";
     for (const char* rock : {"Rock_A", "Rock_B", "Rock_A"})
         body += "  addAsteroid(\"" + QByteArray(rock) + "\", {0, 0, 0}, 0, 0, 0, 0, 0)\n";
-    const QString path = twoPlayerLevel(dir, "rocks.level", body);
+    return twoPlayerLevel(dir, "rocks.level", body);
+}
+
+TEST(ToolCheck, FindingsOfOneCodeAreOneLine)
+{
+    QTemporaryDir dir;
+    const QString path = rocksLevel(dir);
     const CheckRun grouped = runCheck({path});
     EXPECT_EQ(grouped.exitCode, 0);
     EXPECT_EQ(grouped.out,
@@ -96,6 +120,12 @@ TEST(ToolCheck, FindingsOfOneCodeAreOneLineAndAllListsEach)
             "warning: same-place: 2 pairs of items of one kind are at the same place: Asteroid #1 and Asteroid "
             "#2, Asteroid #1 and Asteroid #3\n"
             "warning: unknown-model: 3 items use models the catalogue does not know: Rock_A, Rock_B\n"));
+}
+
+TEST(ToolCheck, AllListsEachFinding)
+{
+    QTemporaryDir dir;
+    const QString path = rocksLevel(dir);
     const CheckRun all = runCheck({path, QStringLiteral("--all")});
     EXPECT_EQ(all.exitCode, 0);
     EXPECT_EQ(all.out.count(QStringLiteral("warning: unknown-model: Asteroid #")), 3) << all.out.toStdString();

@@ -41,7 +41,7 @@ protected:
     void SetUp() override { QDir().mkpath(path("home")); }
 };
 
-TEST_F(ToolGameData, AGameFolderThatHoldsNoGameIsToldAndTheBuiltInNamesAreUsed)
+TEST_F(ToolGameData, AGameFolderThatHoldsNoGameGivesTheBuiltInNamesWithAMessage)
 {
     makeEntry(dir.path(), "nodata/readme.txt", false);
     writeBytes(path("in.level"), "function DetermChunk()\n  addPebble(\"pebble_2\", {7, 8, 9}, 0, 0, 0)\nend\n");
@@ -63,7 +63,7 @@ TEST_F(ToolGameData, AGameFolderThatHoldsNoGameIsToldAndTheBuiltInNamesAreUsed)
     }
 }
 
-TEST_F(ToolGameData, ModelsPrintsOneNameALineAndWhereTheyCameFrom)
+TEST_F(ToolGameData, ModelsPrintsOneNameALineWithTheirSourcesOnStandardError)
 {
     makeEntry(dir.path(), "game/Data/ship/hgn_loose/", true);
     writeBigArchiveFile(
@@ -97,7 +97,7 @@ TEST_F(ToolGameData, AListPastTheSixteenBitIndexIsCutWithAMessage)
         << r.err.toStdString();
 }
 
-TEST_F(ToolGameData, WhereNamesTheGamesOfSteamAndTheEditorsChoice)
+TEST_F(ToolGameData, WhereNamesEveryGameItFinds)
 {
     EXPECT_EQ(run({"where"}).exitCode, 1);
     EXPECT_EQ(run({"where"}).err, QStringLiteral("starloom-level: no game was found\n"));

@@ -189,26 +189,39 @@ TEST(Checks, StartPointsBeyondThePlayerCountAreNamedAsLeftOutOfTheSave)
         "|2 7|The start points of Player 3 and Player 8 lie beyond the level's 2 players and are not saved");
 }
 
-TEST(Checks, UnknownModelsAndTheSettableLimits)
+// Two players, the start points at unequal distances from the centre, one asteroid of a model the
+// catalogue does not know.
+Level unknownRockLevel()
+{
+    return LevelMaker()
+        .starts({{0, -10000, 0}, {0, 8900, 0}})
+        .add(ItemKind::Asteroid, {0, -8000, 0},
+            [](AnyRecord& r) {
+                auto& a = std::get<ResourceRecord>(r);
+                a.modelIndex = -1, a.customName = QStringLiteral("NoSuchRock"), a.resourcePercent = 100;
+            })
+        .add(ItemKind::Asteroid, {0, 8000, 0}, [](AnyRecord& r) { percent(r, 100); })
+        .level;
+}
+
+TEST(Checks, AModelTheCatalogueDoesNotKnowIsAWarning)
 {
     Catalogue catalogue;
     ModelLists models(catalogue);
-    Level level = LevelMaker()
-                      .starts({{0, -10000, 0}, {0, 8900, 0}})
-                      .add(ItemKind::Asteroid, {0, -8000, 0},
-                          [](AnyRecord& r) {
-                              auto& a = std::get<ResourceRecord>(r);
-                              a.modelIndex = -1, a.customName = QStringLiteral("NoSuchRock"), a.resourcePercent = 100;
-                          })
-                      .add(ItemKind::Asteroid, {0, 8000, 0}, [](AnyRecord& r) { percent(r, 100); })
-                      .level;
     std::vector<QString> lines;
-    for (const Finding& f : checkLevel(level, {}, &models))
+    for (const Finding& f : checkLevel(unknownRockLevel(), {}, &models))
         lines.push_back(findingLine(f));
     EXPECT_EQ(lines,
         (std::vector<QString>{"warning: unknown-model: Item 2: the model \"NoSuchRock\" is not in the catalogue [2o]",
             "warning: unequal-start-distance: The start points' distances from the world centre differ by more than "
             "10% (Player 1: 10000, Player 2: 8900) [0o 1o]"}));
+}
+
+TEST(Checks, TheLimitsAreSettable)
+{
+    Catalogue catalogue;
+    ModelLists models(catalogue);
+    const Level level = unknownRockLevel();
     CheckOptions loose;
     loose.centreShare = 0.2;
     loose.minStartDistance = 20000;

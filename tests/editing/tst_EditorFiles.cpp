@@ -62,12 +62,16 @@ protected:
 };
 using EditorUndoTest = EditorFilesTest;
 
-TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFileWhenItFails)
+TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStart)
 {
     place(ItemKind::PlayerStart, 0, 0, 0);
     EXPECT_FALSE(editor->mnuFileSave_Click());
     EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs),
         missingStartsMessage() + QStringLiteral("Error0"));
+}
+
+TEST_F(EditorFilesTest, AFailedOrCancelledSaveKeepsThePreviousFile)
+{
     editor->mnuFileNew_Click();
     saveLevel();
     EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
@@ -89,7 +93,7 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStartAndKeepsThePreviousFi
     EXPECT_EQ(readBytes(path("duel.level")), before);
 }
 
-TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndReportsProblems)
+TEST_F(EditorFilesTest, LoadRegistersEveryItemWithThePanelOnTheLastKind)
 {
     editor->mapSettings().sizeX = QStringLiteral("40000");
     saveLevel();
@@ -117,9 +121,11 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
     ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
     EXPECT_EQ(editor->rows()[8].text, QStringLiteral("Asteroid #2"));
+}
 
-    makeEditor(); // problems are kept with their lines and noted, open failures told with the reason
-
+// Problems are kept with their lines and noted, open failures told with the reason.
+TEST_F(EditorFilesTest, LoadKeepsTheProblemsOfTheFileWithTheirLines)
+{
     host.messages.clear();
     writeBytes(path("bad.level"),
         "function DetermChunk()\r\n  addAsteroid(\"asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\r\n"
@@ -142,7 +148,7 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemLeavesThePanelOnTheLastKindAndRepo
     EXPECT_FALSE(editor->mnuFileLoad_Click()); // cancelled
 }
 
-TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRest)
+TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
 {
     const std::tuple<const char*, QString MapSettings::*, const char*, const char*> cases[] = {
         {"SizeX", &MapSettings::sizeX, "0", "a positive number"},
@@ -196,7 +202,7 @@ TEST_F(EditorFilesTest, DoneRefusesSizesThatAreNotPositiveNumbersAndStoresTheRes
     EXPECT_EQ(editor->fontSizeIndex(), 6);
 }
 
-TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesNothing)
+TEST_F(EditorFilesTest, ANewOrLoadedLevelLeavesNothingSelectedSoTheNextClickMovesNothing)
 {
     writeBytes(
         path("starts.level"), "function DetermChunk()\n  addPoint(\"StartPos1\", {700, 800, 0}, {0, 0, 0})\nend\n");
@@ -205,10 +211,11 @@ TEST_F(EditorFilesTest, NewLevelAndLoadsLeaveNothingSelectedSoTheNextClickMovesN
         place(ItemKind::PlayerStart, 10, 20);
         place(ItemKind::Asteroid, 30, 40);
         edit(0); // Player 1's start, in Editing mode
-        if (load)
+        if (load) {
             ASSERT_TRUE(editor->loadFile(path("starts.level")));
-        else
+        } else {
             editor->mnuFileNew_Click();
+        }
         EXPECT_EQ(editor->selectedRow(), -1) << load;
         EXPECT_EQ(editor->mode(), EditorMode::Placement) << load;
         EXPECT_EQ(editor->panel().kind, std::optional(ItemKind::PlayerStart)) << load;
@@ -246,7 +253,7 @@ TEST_F(EditorFilesTest, NewLevelStartsFromTheStandardSettingsAsTheFirstStartDoes
     EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Deepspace")) << "undo gives the loaded level back";
 }
 
-TEST_F(EditorFilesTest, ALoadThatReadsNothingMakesNoStepAndNoRecentEntry)
+TEST_F(EditorFilesTest, ALoadThatReadsNothingLeavesNoTrace)
 {
     const std::pair<const char*, QByteArray> files[] = {{"empty.level", QByteArray()},
         {"binary.level", QByteArray("\x1bLua\x40\x01\x04\x04\x04\x08\x00", 11) + QByteArray(300, '\0')},
@@ -264,7 +271,7 @@ TEST_F(EditorFilesTest, ALoadThatReadsNothingMakesNoStepAndNoRecentEntry)
     }
 }
 
-TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
+TEST_F(EditorUndoTest, EveryChangeRoundTripsThroughUndoRedoExactly)
 {
     const QString level = path("loaded.level");
     writeBytes(level,
@@ -315,7 +322,7 @@ TEST_F(EditorUndoTest, EveryChangeUndoesAndRedoesExactly)
     }
 }
 
-TEST_F(EditorUndoTest, ADragIsOneStepAndUndoKeepsThePanelOnTheEditedItem)
+TEST_F(EditorUndoTest, ADragIsUndoneAsOneStepWithThePanelOnTheEditedItem)
 {
     editor->selectKind(ItemKind::Asteroid);
     for (const double at : {100.0, 200.0}) {
@@ -401,7 +408,7 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.level")}, QDir::Files), QStringList());
 }
 
-TEST_F(EditorUndoTest, RestoredWorkKeepsItsFileAndTheFirstSaveAsksBeforeReplacingIt)
+TEST_F(EditorUndoTest, RestoredWorkAsksBeforeItsFirstSaveReplacesItsFile)
 {
     using Choice = RecoveryAnswer::Choice;
     const QString folder = path("data"), work = QFileInfo(path("work.level")).absoluteFilePath();
@@ -444,7 +451,7 @@ TEST_F(EditorUndoTest, DescriptionsAreShownWithoutTheGamesColourTags)
     EXPECT_EQ(plainDescription(QStringLiteral("<c=FF4800>Gehenna 1.2.18</c>")), QStringLiteral("Gehenna 1.2.18"));
 }
 
-TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneIsOffered)
+TEST_F(EditorUndoTest, OnlyAbandonedRecoveryCopiesAreOffered)
 {
     const QString folder = path("data"), orphan = path("data/recovery-1-1.level");
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -488,7 +495,7 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
                        .arg(QFileInfo(copy.path).fileName())
                        .arg(copy.items)
                        .arg(copy.levelDesc)
-                       .arg(qRound(copy.written.secsTo(QDateTime::currentDateTime()) / 600.0) * 600);
+                       .arg(qRound(double(copy.written.secsTo(QDateTime::currentDateTime())) / 600.0) * 600);
     EXPECT_EQ(offered.join(u'|'),
         QFileInfo(crashed).fileName() + QStringLiteral(" 1 NewMap 0|recovery-1-1.level 1 Orphan 3600"))
         << "newest first, never a running editor's";
@@ -497,7 +504,7 @@ TEST_F(EditorUndoTest, EachRunningEditorOwnsItsRecoveryCopyAndEveryAbandonedOneI
     EXPECT_TRUE(QFileInfo::exists(second.recoveryPath()));
 }
 
-TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightAndDropMissingFiles)
+TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightExistingFiles)
 {
     QStringList paths;
     for (int i = 0; i < 10; ++i) {

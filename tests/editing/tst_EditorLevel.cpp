@@ -90,7 +90,7 @@ TEST_F(EditorLevelTest, SavingAsksAboutStartPointsBeyondThePlayerCount)
     EXPECT_THAT(saved.constData(), ::testing::Not(HasSubstr("StartPos2")));
 }
 
-TEST_F(EditorLevelTest, ThePlayerTableIsEditedPerPlayerAndWritten)
+TEST_F(EditorLevelTest, PlayerTableEditsAreWrittenPerPlayer)
 {
     placeStarts(2);
     EXPECT_TRUE(editor->setPlayerField(0, PlayerTable::Field::Race, QStringLiteral("Hiigaran")));
@@ -136,7 +136,7 @@ TEST_F(EditorLevelTest, TextTheGameCannotHoldIsRefusedWhereItIsTyped)
     }
 }
 
-TEST_F(EditorLevelTest, ALoadedLevelShowsItsKeptCallsAndSaysWhatLoadLevelCannotRun)
+TEST_F(EditorLevelTest, ALoadedLevelListsItsKeptCallsWithWhatLoadLevelCannotRun)
 {
     host.openNames = {levelFile("kept.level",
         "maxPlayers = 2\nfunction DetermChunk()\n  addSphere(\"s\", {1, 2, 3}, 500)\n"

@@ -28,7 +28,7 @@ TEST_F(EditorTest, RowClickLoadsTheItemIntoThePanelInEditingMode)
     }
 }
 
-TEST_F(EditorTest, ApplyWritesTheFieldsBackAndKeepsWhatWasNotEdited)
+TEST_F(EditorTest, ApplyWritesBackOnlyTheEditedFields)
 {
     place(ItemKind::Ship, 0, 0);
     apply(0, {"45", "10.5", "-3", "2.5"});
@@ -59,7 +59,7 @@ TEST_F(EditorTest, ApplyWritesTheFieldsBackAndKeepsWhatWasNotEdited)
     EXPECT_EQ(editor->mode(), EditorMode::Placement);
 }
 
-TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
+TEST_F(EditorTest, ApplyRefusesBadValuesOrCustomNamesWithoutStoringAny)
 {
     const std::tuple<ItemKind, int, const char*, const char*> cases[] = {{ItemKind::Cloud, 2, "40000", "Blue [0-255]"},
         {ItemKind::Ship, 3, "-32769", "Player"}, {ItemKind::Ship, 1, "2147483648", "Rotation?"},
@@ -85,7 +85,7 @@ TEST_F(EditorTest, ApplyRefusesBadValuesAndCustomNamesAndStoresNothing)
     EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name")));
 }
 
-TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
+TEST_F(EditorTest, DeletingRenumbersKeysWithLabelsFollowingTheirRows)
 {
     place(ItemKind::Asteroid, 0, 0);
     place(ItemKind::Cloud, 1000, 1000);
@@ -140,7 +140,7 @@ TEST_F(EditorTest, DeletingRenumbersKeysAndKeepsLabelsWithTheirRows)
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(EditorTest, SetPlayerShowsTheAnswerAndStoresItOnShipsOnly)
+TEST_F(EditorTest, SetPlayerStoresTheAnswerOnShipsOnly)
 {
     // A number the 16-bit field cannot hold is refused as Apply refuses it, not echoed and dropped.
     const QString refused = QStringLiteral("\"Player\" must lie between -32768 and 32767.");

@@ -79,7 +79,7 @@ TEST_F(EditorOpenTest, OpenLevelReplacesTheLevelWithWhatTheScriptBuilds)
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1) << "Open is one step of the undo history";
 }
 
-TEST_F(EditorOpenTest, RandomLayoutsAndMissingHelpersAreTold)
+TEST_F(EditorOpenTest, RandomLayoutsOrMissingHelpersAreTold)
 {
     host.openNames = {file("random.level",
         "function DetermChunk()\n  for i = 1, 5 do addPebble(\"pebble_0\", {random(100), 0, 0}, 0, 0, 0) end\n"
@@ -125,7 +125,7 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
 }
 
-TEST_F(EditorOpenTest, AddedFilesAppendAndTheFirstSaveTellsWhatIsNotKept)
+TEST_F(EditorOpenTest, AddedFilesAppendWithTheFirstSaveTellingWhatIsNotKept)
 {
     ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));
     ASSERT_TRUE(editor->appendFile(file("more.level",

@@ -7,7 +7,7 @@
 using namespace starloom;
 using namespace starloom::test;
 
-TEST_F(EditorTest, StartsEmptyWithNoKindAndReadsTheStoredDisplaySettings)
+TEST_F(EditorTest, StartsEmptyWithNoKindWithTheStoredDisplaySettings)
 {
     EXPECT_EQ(editor->caption() + modeCaption(editor->mode()),
         QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText));
@@ -81,7 +81,7 @@ TEST_F(EditorTest, PlayerStartListFollowsThePlayerCount)
     }
 }
 
-TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
+TEST_F(EditorTest, OnlyTheCustomEntryOpensTheNameBox)
 {
     editor->Option9_Click();
     const int custom = static_cast<int>(editor->panel().models.size()) - 1;
@@ -95,7 +95,7 @@ TEST_F(EditorTest, CustomEntryOpensAnEmptyNameBoxAndOtherEntriesCloseIt)
     EXPECT_FALSE(editor->panel().customVisible);
 }
 
-TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
+TEST_F(EditorTest, AKindWhoseFolderIsEmptyStaysChosenButRefusesPlacement)
 {
     QTemporaryDir game;
     makeEntry(game.path(), QStringLiteral("Data/cloud"), true),
@@ -112,7 +112,7 @@ TEST_F(EditorTest, KindWhoseFolderIsEmptyStaysUsableAndRefusesPlacement)
     EXPECT_EQ(doc().itemCount(ItemKind::Cloud), 0);
 }
 
-TEST_F(EditorTest, ColourPickerFillsTheColourFieldsAndCancelKeepsThem)
+TEST_F(EditorTest, TheColourPickerFillsTheColourFieldsUnlessCancelled)
 {
     editor->Option3_Click();
     host.colourAnswers = {rgb(10, 20, 30), std::nullopt};

@@ -3,7 +3,7 @@
 using namespace starloom;
 using namespace starloom::test;
 
-TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelAndLabel)
+TEST_F(EditorTest, EveryKindPlacesAWholeItemAtTheRoundedDownPointer)
 {
     struct Case {
         ItemKind kind;
@@ -34,8 +34,9 @@ TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelA
         EXPECT_EQ(p.y, -701);
         EXPECT_EQ(p.z, 0);
         doc().visit(c.kind, id, [&](const auto& rec) {
-            if constexpr (requires { rec.modelIndex; })
+            if constexpr (requires { rec.modelIndex; }) {
                 EXPECT_EQ(rec.modelIndex, c.entry);
+            }
         });
         const MapLabel label = editor->labelFor(row);
         EXPECT_EQ(label.caption, QString::fromLatin1(c.text));
@@ -47,7 +48,7 @@ TEST_F(EditorTest, EveryKindPlacesAtTheRoundedDownPointerWithItsTextColourModelA
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(EditorTest, CustomModelsAreNamedByTheirNameAndUnreadableNamesOrFieldsRefused)
+TEST_F(EditorTest, CustomModelsAreNamedByTheirNameUnlessUnreadable)
 {
     placeCustom(ItemKind::Ship, QStringLiteral("kus_scout"));
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_9"));
@@ -127,7 +128,7 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     EXPECT_EQ(editor->revision(), revision);
 }
 
-TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
+TEST_F(EditorTest, EditingClicksMoveTheSelectedItemWithItsLabelOrSetItsHeight)
 {
     editor->setSetHeightChecked(true);
     editor->setSetHeightText(QStringLiteral("750"));
@@ -155,7 +156,7 @@ TEST_F(EditorTest, EditingClicksMoveTheSelectedItemAndItsLabelOrSetItsHeight)
     }
 }
 
-TEST_F(EditorTest, ReadoutsRoundDownAndADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
+TEST_F(EditorTest, ThePointerReadoutsRoundDown)
 {
     for (const auto& [x, y, shown] : {std::tuple{-0.4, 12.7, "-1 12"}, std::tuple{2.999, -2.001, "2 -3"},
              std::tuple{-30000.0, 29999.99, "-30000 29999"}}) {
@@ -165,7 +166,10 @@ TEST_F(EditorTest, ReadoutsRoundDownAndADragPlacesOneItemPerTimerTickUntilReleas
             QString::fromLatin1(shown) + u' ' + QString::fromLatin1(shown));
     }
     EXPECT_FALSE(editor->buttonDown()); // front-view moves never start a drag
+}
 
+TEST_F(EditorTest, ADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
+{
     editor->Option7_Click();
     for (int i = 0; i <= 3; ++i) { // no button at first: no drag
         editor->Picture1_MouseMove(i > 0 ? 1 : 0, 0, i * 100.0, 0);
@@ -209,7 +213,7 @@ TEST_F(EditorTest, RandomHeightUsesTheInjectedSource)
     EXPECT_EQ(doc().player(0).posZ, 1000);
 }
 
-TEST_F(EditorTest, TheFrontViewFollowsTheTopViewsHorizontalRangeAndKeepsItsHeights)
+TEST_F(EditorTest, TheFrontViewFollowsOnlyTheTopViewsHorizontalRange)
 {
     const ViewScale front = editor->frontScale();
     auto lined = [&] {

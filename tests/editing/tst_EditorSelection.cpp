@@ -40,9 +40,30 @@ protected:
     void dragTo(double x, double y) { editor->Picture1_MouseMove(1, 0, x, y); }
     void hover(double x, double y) { editor->Picture1_MouseMove(0, 0, x, y); }
     void release(double x, double y) { editor->Picture1_MouseUp(1, 0, x, y), editor->Picture1_Click(); }
+    // A fresh level with a start point at (4000, -9000) heading 30 and an asteroid at (1000, 2000),
+    // both selected; the file it writes.
+    QByteArray startAndAsteroidSelected()
+    {
+        makeEditor();
+        editor->selectKind(ItemKind::PlayerStart);
+        editor->setFieldText(0, QStringLiteral("30"));
+        clickTop(4000, -9000);
+        place(ItemKind::Asteroid, 1000, 2000);
+        editor->setSelection({0, 1});
+        return file();
+    }
+    // Three asteroids, two near (-4500, -4750) and one at (5000, 5000), in the Select tool.
+    void threeAsteroidsToSelect()
+    {
+        showTopView();
+        place(ItemKind::Asteroid, -5000, -5000);
+        place(ItemKind::Asteroid, -4000, -4500);
+        place(ItemKind::Asteroid, 5000, 5000);
+        editor->cmdSelect_Click();
+    }
 };
 
-TEST_F(EditorSelection, RotateCopiesTurnsPositionsAndHeadingsAndGivesStartPointsTheNextSlots)
+TEST_F(EditorSelection, RotateMakesTurnedCopiesWithStartPointsInTheNextSlots)
 {
     // For each N: the copies of a start point at (0, -10000) and an asteroid at (3000, -7000).
     const std::vector<std::vector<XY>> expected = {
@@ -93,29 +114,23 @@ TEST_F(EditorSelection, RotateCopiesTurnsPositionsAndHeadingsAndGivesStartPoints
     }
 }
 
-TEST_F(EditorSelection, MirrorMakesCopiesAndFlipMovesInPlaceWithTheHeadingMirrored)
-{
-    struct Case {
-        MirrorAxis axis;
-        XY start, asteroid;
-        float heading;
-    };
-    // A start point at (4000, -9000) heading 30, an asteroid at (1000, 2000).
-    const Case cases[] = {
-        {MirrorAxis::X, {4000, 9000}, {1000, -2000}, 150},
-        {MirrorAxis::Y, {-4000, -9000}, {-1000, 2000}, 330},
-        {MirrorAxis::Centre, {-4000, 9000}, {-1000, -2000}, 210},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.axis));
-        makeEditor();
-        editor->selectKind(ItemKind::PlayerStart);
-        editor->setFieldText(0, QStringLiteral("30"));
-        clickTop(4000, -9000);
-        place(ItemKind::Asteroid, 1000, 2000);
-        const QByteArray before = file();
+// A start point at (4000, -9000) heading 30 and an asteroid at (1000, 2000), mirrored on each axis.
+struct MirrorCase {
+    MirrorAxis axis;
+    XY start, asteroid;
+    float heading;
+};
+const MirrorCase mirrorCases[] = {
+    {MirrorAxis::X, {4000, 9000}, {1000, -2000}, 150},
+    {MirrorAxis::Y, {-4000, -9000}, {-1000, 2000}, 330},
+    {MirrorAxis::Centre, {-4000, 9000}, {-1000, -2000}, 210},
+};
 
-        editor->setSelection({0, 1});
+TEST_F(EditorSelection, MirrorMakesCopiesWithTheHeadingMirrored)
+{
+    for (const MirrorCase& c : mirrorCases) {
+        SCOPED_TRACE(int(c.axis));
+        const QByteArray before = startAndAsteroidSelected();
         editor->mirrorSelection(c.axis);
         ASSERT_EQ(editor->rows().size(), 4u);
         EXPECT_EQ(at(0), (XY{4000, -9000}));
@@ -126,8 +141,14 @@ TEST_F(EditorSelection, MirrorMakesCopiesAndFlipMovesInPlaceWithTheHeadingMirror
         EXPECT_EQ(editor->selection(), (std::vector<int>{2, 3}));
         editor->undo();
         EXPECT_EQ(file(), before);
+    }
+}
 
-        editor->setSelection({0, 1});
+TEST_F(EditorSelection, FlipMovesInPlaceWithTheHeadingMirrored)
+{
+    for (const MirrorCase& c : mirrorCases) {
+        SCOPED_TRACE(int(c.axis));
+        const QByteArray before = startAndAsteroidSelected();
         editor->flipSelection(c.axis);
         EXPECT_EQ(editor->rows().size(), 2u);
         EXPECT_EQ(at(0), c.start);
@@ -138,7 +159,7 @@ TEST_F(EditorSelection, MirrorMakesCopiesAndFlipMovesInPlaceWithTheHeadingMirror
     }
 }
 
-TEST_F(EditorSelection, MakeSymmetricKeepsTheFirstPlayersSectorAndTurnsItForEveryPlayer)
+TEST_F(EditorSelection, MakeSymmetricTurnsTheFirstPlayersSectorForEveryPlayer)
 {
     place(ItemKind::PlayerStart, 0, -10000);
     place(ItemKind::PlayerStart, 0, 10000, 1); // replaced by the turned copy of Player 1
@@ -165,7 +186,7 @@ TEST_F(EditorSelection, MakeSymmetricKeepsTheFirstPlayersSectorAndTurnsItForEver
     EXPECT_EQ(editor->mapSettings().playerCount(), 2);
 }
 
-TEST_F(EditorSelection, ClickSelectsTheNearestMarkAndTheLastDrawnOfEquals)
+TEST_F(EditorSelection, ClickSelectsTheNearestMarkPreferringTheLastDrawn)
 {
     showTopView();
     place(ItemKind::Asteroid, 1000, 1000);
@@ -196,13 +217,13 @@ TEST_F(EditorSelection, ClickSelectsTheNearestMarkAndTheLastDrawnOfEquals)
 // pixels, on the same spot, beyond the view's edge, and for pixels inside and outside the view.
 TEST_F(EditorSelection, TheMarkIndexFindsWhatTheWalkFinds)
 {
-    std::mt19937 random(7);
+    std::mt19937 rng(7);
     std::uniform_int_distribution<int> spot(-3, 3);
     // Clusters a few pixels wide around five centres, some of them past the view's edges.
     const XY centres[] = {{0, 0}, {29900, 29900}, {-30200, 0}, {10000, -29950}, {1234, 5678}};
     for (int i = 0; i < 300; ++i) {
         const XY c = centres[i % 5];
-        place(i % 3 == 0 ? ItemKind::Asteroid : ItemKind::Pebble, c.x + 100 * spot(random), c.y + 100 * spot(random));
+        place(i % 3 == 0 ? ItemKind::Asteroid : ItemKind::Pebble, c.x + 100 * spot(rng), c.y + 100 * spot(rng));
     }
     const QSize pixels(600, 600);
     const ViewScale top = editor->topScale();
@@ -216,8 +237,8 @@ TEST_F(EditorSelection, TheMarkIndexFindsWhatTheWalkFinds)
         for (int i = 0; i < 4000; ++i) {
             // Every other pixel near a cluster.
             const XY c = centres[i % 5];
-            const QPointF at = i % 2 == 0 ? QPointF(pixel(random), pixel(random))
-                                          : pixelOf(c.x, c.y) + QPointF(near(random), near(random));
+            const QPointF at =
+                i % 2 == 0 ? QPointF(pixel(rng), pixel(rng)) : pixelOf(c.x, c.y) + QPointF(near(rng), near(rng));
             for (const double tolerance : {0.5, 5.0}) {
                 const std::optional<int> row = index.at(at, tolerance);
                 if (!row)
@@ -257,27 +278,36 @@ TEST_F(EditorSelection, ThePointersItemFollowsChangesOfTheLevel)
     EXPECT_EQ(editor->hoveredRow(), -1);
 }
 
-TEST_F(EditorSelection, RubberBandSelectsInsideAndShiftAddsDragMovesAsOneStep)
+TEST_F(EditorSelection, RubberBandSelectsWhatLiesInside)
 {
-    showTopView();
-    place(ItemKind::Asteroid, -5000, -5000);
-    place(ItemKind::Asteroid, -4000, -4500);
-    place(ItemKind::Asteroid, 5000, 5000);
-    const QByteArray before = file();
-    editor->cmdSelect_Click();
+    threeAsteroidsToSelect();
     press(-6000, -6000);
     dragTo(-3000, -3000);
     ASSERT_TRUE(editor->rubberBand().has_value());
     release(-3000, -3000);
     EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1}));
+}
+
+TEST_F(EditorSelection, AShiftRubberBandAddsToTheSelection)
+{
+    threeAsteroidsToSelect();
+    press(-6000, -6000);
+    dragTo(-3000, -3000);
+    release(-3000, -3000);
     press(4000, 4000, 1);
     release(6000, 6000);
-    EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1})) << "a shift click on nothing keeps the selection";
     press(4000, 4000, 1);
     dragTo(6000, 6000);
     release(6000, 6000);
     EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1, 2}));
+}
 
+TEST_F(EditorSelection, DraggingTheSelectionMovesItAsOneStep)
+{
+    threeAsteroidsToSelect();
+    const QByteArray before = file();
+    editor->setSelection({0, 1, 2});
     const int steps = editor->undoStack().count();
     press(-5000, -5000);
     for (int i = 1; i <= 10; ++i)
@@ -292,7 +322,7 @@ TEST_F(EditorSelection, RubberBandSelectsInsideAndShiftAddsDragMovesAsOneStep)
     EXPECT_EQ(editor->selection().size(), 3u);
 }
 
-TEST_F(EditorSelection, SnapNudgeDeleteDuplicateAndPasteAreEachOneStep)
+TEST_F(EditorSelection, EverySelectionEditIsOneStep)
 {
     editor->setSnapToGrid(true);
     place(ItemKind::Asteroid, 1300, -1200); // onto the grid's nearest point

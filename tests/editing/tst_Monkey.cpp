@@ -284,11 +284,11 @@ const char* act(Monkey& m)
     return "none";
 }
 
-TEST(Monkey, RandomActionsKeepTheListTheLabelsAndTheFileInStep)
+TEST(Monkey, RandomActionsKeepEveryViewOfTheLevelInStep)
 {
     // The sanitizers make every action some twenty times slower: a quarter of the run there.
     const int usual = underSanitizer ? 5000 : 20000;
-    const int actions = qEnvironmentVariableIsSet("STARLOOM_MONKEY_ACTIONS")
+    const int actionCount = qEnvironmentVariableIsSet("STARLOOM_MONKEY_ACTIONS")
         ? qEnvironmentVariableIntValue("STARLOOM_MONKEY_ACTIONS")
         : usual;
     const auto seed = qEnvironmentVariableIsSet("STARLOOM_MONKEY_SEED")
@@ -296,14 +296,14 @@ TEST(Monkey, RandomActionsKeepTheListTheLabelsAndTheFileInStep)
         : 20040501u;
     QTemporaryDir dir;
     Monkey monkey(seed, dir.path());
-    for (int step = 1; step <= actions; ++step) {
+    for (int step = 1; step <= actionCount; ++step) {
         monkey.checkInvariants(act(monkey), step);
-        if (!HasFatalFailure() && (step % 500 == 0 || step == actions))
+        if (!HasFatalFailure() && (step % 500 == 0 || step == actionCount))
             monkey.checkRoundTrip(step);
         if (HasFatalFailure())
             return;
     }
-    EXPECT_EQ(monkey.checks, actions / 500 + (actions % 500 != 0));
+    EXPECT_EQ(monkey.checks, actionCount / 500 + (actionCount % 500 != 0));
 }
 
 // What the monkey found, kept as a plain case.

@@ -22,7 +22,7 @@ RowChange removed(int first)
 
 } // namespace
 
-TEST_F(EditorTest, TheRowChangeLogTellsWhichRowsCameAndWentInOrder)
+TEST_F(EditorTest, TheRowChangeLogTellsWhichRowsCameOrWentInOrder)
 {
     const quint64 start = editor->rowChanges().serial();
     place(ItemKind::Asteroid, 0, 0);

@@ -26,7 +26,7 @@ struct FailingSave {
 
 class SaveSafetyTest : public EditorTest, public ::testing::WithParamInterface<FailingSave> {};
 
-TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
+TEST_P(SaveSafetyTest, TheEarlierFileIsKeptWithTheUserToldWhy)
 {
     const FailingSave& c = GetParam();
     QTemporaryDir dir;
@@ -40,14 +40,16 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
     }
     const QString path = folder + QStringLiteral("/duel.level");
     const QByteArray earlier = "-- the level as it was saved before\r\n";
-    if (c.failure == Failure::PathIsAFolder)
+    if (c.failure == Failure::PathIsAFolder) {
         ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
-    else
+    } else {
         writeBytes(path, earlier);
+    }
     if (c.failure == Failure::Full)
         fs->fill(QStringLiteral("filler"));
-    if (c.failure == Failure::ReadOnly)
+    if (c.failure == Failure::ReadOnly) {
         ASSERT_TRUE(fs->makeReadOnly());
+    }
 
     place(ItemKind::PlayerStart, -1000, 0, 0);
     place(ItemKind::PlayerStart, 1000, 0, 1);
@@ -61,10 +63,11 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptAndTheUserToldWhy)
     EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path))
         << host.lastMessage().toStdString();
     EXPECT_TRUE(host.lastMessage().contains(QLatin1String(c.reason))) << host.lastMessage().toStdString();
-    if (c.failure == Failure::PathIsAFolder)
+    if (c.failure == Failure::PathIsAFolder) {
         EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("/inside")));
-    else
+    } else {
         EXPECT_EQ(readBytes(path), earlier);
+    }
     EXPECT_TRUE(editor->isModified()); // the work is still there to be saved elsewhere
 }
 
@@ -73,9 +76,9 @@ INSTANTIATE_TEST_SUITE_P(Folders, SaveSafetyTest,
         FailingSave{"full", Failure::Full, "No space left on device"},
         FailingSave{"biggerThanFreeSpace", Failure::BiggerThanFreeSpace, "No space left on device"},
         FailingSave{"pathIsAFolder", Failure::PathIsAFolder, "Is a directory"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesAndStaysReadOnly)
+TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesStayingReadOnly)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("locked.level"));

@@ -28,7 +28,7 @@ QString joined(const std::optional<QStringList>& list)
     return list ? list->join(u',') : QStringLiteral("none");
 }
 
-TEST(BigArchive, ListsFoldersAndFilesWhetherPathsStartAtTheRootOrNot)
+TEST(BigArchive, ListsItsEntriesWhetherPathsStartAtTheRootOrNot)
 {
     for (const BigLayout& layout : {BigLayout{}, BigLayout{"Data", true}, BigLayout{"Homeworld2", true}}) {
         const BigArchive a = BigArchive::fromBytes(writeBigArchive(sample(), layout).bytes, "sample.big");
@@ -48,7 +48,7 @@ TEST(BigArchive, ListsFoldersAndFilesWhetherPathsStartAtTheRootOrNot)
         0);
 }
 
-TEST(BigArchive, ReadsStoredAndCompressedFilesInAnyLetterCase)
+TEST(BigArchive, ReadsEveryFileInAnyLetterCaseStoredOrCompressed)
 {
     for (const bool raw : {false, true}) {
         const BigArchive a = BigArchive::fromBytes(writeBigArchive(sample(), {"Data", false, raw}).bytes, "sample.big");

@@ -74,7 +74,7 @@ TEST(DataFileReader, LooseFoldersFirstThenArchivesNeverOutsideTheFolders)
     EXPECT_EQ(good, 200);
 }
 
-TEST(DataFileReader, TheSetupsFoldersAndArchivesInOrder)
+TEST(DataFileReader, ReadsTheSetupsSourcesInTheirOrder)
 {
     QTemporaryDir dir;
     makeEntry(dir.path(), "rm/HomeworldRM/Data/scripts/", true);

@@ -99,7 +99,7 @@ std::string lines(const QStringList& expected)
     return expected.join(u'\n').toStdString();
 }
 
-TEST(GameDiscovery, LinuxLooksAtTheVariableTheWinePrefixAndEverySteamFolder)
+TEST(GameDiscovery, LinuxLooksAtTheVariableTheWinePrefixThenEverySteamFolder)
 {
     QTemporaryDir dir;
     const QString home = dir.filePath("home");
@@ -341,7 +341,7 @@ namespace {
 
 // Steam's files and Wine's registry as links to a device or to a FIFO without a writer: refused
 // without waiting, and without reading past their limit; the lookup goes on with what is left.
-TEST(GameDiscovery, SteamAndWineFilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
+TEST(GameDiscovery, SteamOrWineFilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
 {
     QTemporaryDir dir;
     const QString root = QDir(dir.path()).canonicalPath();

@@ -60,25 +60,29 @@ const char* const appManifest = R"("AppState"
 }
 )";
 
-TEST(KeyValues, ReadsBothLibraryFormatsAndAnAppManifest)
+TEST(KeyValues, ReadsBothLibraryFormats)
 {
     const auto nested = KeyValues::parse(QString::fromUtf8(nestedLibraries));
     const auto flat = KeyValues::parse(QString::fromUtf8(flatLibraries));
-    const auto manifest = KeyValues::parse(QString::fromUtf8(appManifest));
     ASSERT_TRUE(nested);
     ASSERT_TRUE(flat);
-    ASSERT_TRUE(manifest);
     EXPECT_EQ(
         steamLibraries(*nested, "244160"), (QStringList{"/mnt/games/SteamLibrary", "/home/player/.local/share/Steam"}));
     EXPECT_EQ(steamLibraries(*nested, "228980").first(), QStringLiteral("/home/player/.local/share/Steam"));
     EXPECT_EQ(steamLibraries(*flat, "244160"), (QStringList{"D:\\SteamLibrary", "E:\\Games\\Steam"}));
+}
+
+TEST(KeyValues, ReadsAnAppManifest)
+{
+    const auto manifest = KeyValues::parse(QString::fromUtf8(appManifest));
+    ASSERT_TRUE(manifest);
     const KeyValues& state = manifest->children.at(0);
     EXPECT_EQ(state.text(u"INSTALLDIR") + u'|' + state.child(u"UserConfig")->text(u"language") + u'|'
             + state.text(u"UserConfig"),
         QStringLiteral("Homeworld|english|"));
 }
 
-TEST(KeyValues, CommentsBareWordsConditionsAndEscapes)
+TEST(KeyValues, ReadsCommentsBareWordsConditionsEscapesAsSteamWritesThem)
 {
     const auto kv = KeyValues::parse(u"\xfeff// a comment\n"
                                      u"bare value [$WIN32]\n"

@@ -95,7 +95,7 @@ TEST(ModelSources, GameDataFolderThenModsThenArchivesThenBuiltIn)
     EXPECT_TRUE(rm.problems().isEmpty());
 }
 
-TEST(ModelSources, ArchivesThatCannotBeReadAreToldByNameAndSkipped)
+TEST(ModelSources, AnArchiveThatCannotBeReadIsSkippedWithAProblemNamingIt)
 {
     QTemporaryDir dir;
     makeEntry(dir.path(), "HomeworldRM/Data/ship/loose_ship/", true);

@@ -11,7 +11,7 @@ namespace {
 
 using GameFolderRowTest = GuiTest;
 
-TEST_F(GameFolderRowTest, ShowsTheGamesFoundAndStoresAChosenFolderAtDone)
+TEST_F(GameFolderRowTest, TheGameFolderChosenAmongThoseFoundIsStoredAtDone)
 {
     makeEntry(dir.path(), "coll/Homeworld2Classic/Data/", true);
     makeEntry(dir.path(), "coll/HomeworldRM/Data/", true);

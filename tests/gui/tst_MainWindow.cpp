@@ -31,7 +31,7 @@ QString captionsOf(const QList<QAction*>& actions)
 
 using MainWindowTest = GuiTest;
 
-TEST_F(MainWindowTest, CaptionAndMenusInOrder)
+TEST_F(MainWindowTest, TheCaptionStandsAboveTheMenusInOrder)
 {
     EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
         QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText)); // [*]: unsaved mark
@@ -52,7 +52,7 @@ TEST_F(MainWindowTest, CaptionAndMenusInOrder)
     EXPECT_FALSE(window->menuBar()->actions().contains(find<QMenu>("mnuObjects")->menuAction())) << "a pop-up only";
 }
 
-TEST_F(MainWindowTest, PebbleLabelsStartHiddenAndTheLabelsMenuFollowsTheEditor)
+TEST_F(MainWindowTest, TheLabelsMenuFollowsTheEditorWithPebbleLabelsHiddenAtFirst)
 {
     auto checked = [&](const char* action) { return find<QAction>(action)->isChecked(); };
     EXPECT_TRUE(checked("mnuLabelsHide_2"));
@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, PebbleLabelsStartHiddenAndTheLabelsMenuFollowsTheEditor)
     EXPECT_TRUE(editor().labelShown(2));
 }
 
-TEST_F(MainWindowTest, ObjectListHasOneVisibleColumnAndPanelFieldsFollowTheKind)
+TEST_F(MainWindowTest, ThePanelFieldsFollowTheKindBesideAOneColumnObjectList)
 {
     EXPECT_EQ(list()->model()->columnCount(), 3);
     EXPECT_EQ(list()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Objects on Map"));
@@ -86,7 +86,7 @@ TEST_F(MainWindowTest, ObjectListHasOneVisibleColumnAndPanelFieldsFollowTheKind)
     EXPECT_TRUE(find("txtCustomShip")->isVisible());
 }
 
-TEST_F(MainWindowTest, LayoutKeepsTheViewsBetweenTheListAndThePanelAndShowsTheWholeWorldAfterAResize)
+TEST_F(MainWindowTest, LayoutKeepsTheViewsInTheMiddleShowingTheWholeWorldAfterAResize)
 {
     click("cmdZoomIn");
     clickTop(top()->rect().center());
@@ -280,7 +280,7 @@ TEST_F(TextFitsTest, NoTextIsCutOffInTheOptionsWindow)
     EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n")).toStdString();
 }
 
-TEST_F(MainWindowTest, AboutShowsOneWindowWithVersionAndCredits)
+TEST_F(MainWindowTest, AboutShowsOneSplashWindowWithTheVersion)
 {
     trigger("mnuHelpAbout");
     trigger("mnuHelpAbout");
@@ -331,7 +331,7 @@ protected:
 };
 using PaintingTest = OptionsTest;
 
-TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
+TEST_F(OptionsTest, WhatALevelHoldsBeyondTheFieldsIsShownEditable)
 {
     loadLevel("kept.level",
         "maxPlayers = 3\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
@@ -352,7 +352,7 @@ TEST_F(OptionsTest, ThePlayerTableAndTheKeptCallsAreShownAndEditable)
         in<QListWidget>("lstKeptCalls")->item(1)->text(), QStringLiteral("NonDetermChunk: setBattleMusic(\"b\")"));
 }
 
-TEST_F(OptionsTest, TheRaceIsChosenFromTheRacesTheGameKnowsOrTypedAndAnUnknownOneIsAChecksWarning)
+TEST_F(OptionsTest, TheRaceIsChosenOrTypedWithAnUnknownOneAChecksWarning)
 {
     loadLevel("races.level",
         "maxPlayers = 2\nplayer = {}\nplayer[0] = {id = 0, name = \"Red\", resources = 750, raceName = \"Vaygr\", "
@@ -385,7 +385,7 @@ TEST_F(OptionsTest, TheRaceIsChosenFromTheRacesTheGameKnowsOrTypedAndAnUnknownOn
     EXPECT_EQ(std::count(codes.begin(), codes.end(), QStringLiteral("unknown-race")), 1);
 }
 
-TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
+TEST_F(OptionsTest, TheSettingsReachTheEditorAsTyped)
 {
     OptionsWindow* options = openOptions();
     ASSERT_TRUE(options);
@@ -408,7 +408,7 @@ TEST_F(OptionsTest, WindowShowsTheSettingsAndTypedValuesReachTheEditorAsTyped)
         << "a new level resets the count";
 }
 
-TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
+TEST_F(OptionsTest, DoneStoresTheSettingsThenHidesTheWindowRedrawingTheGrid)
 {
     ASSERT_FALSE(gridColumnAt(-29000));
     ASSERT_TRUE(gridColumnAt(-27500));
@@ -429,7 +429,7 @@ TEST_F(OptionsTest, DoneStoresTheSettingsHidesTheWindowAndRedrawsTheGrid)
     EXPECT_TRUE(gridColumnAt(-27000));
 }
 
-TEST_F(OptionsTest, ClosingKeepsWhatTheGameCanReadAndGivesTheRestTheirEarlierValues)
+TEST_F(OptionsTest, ClosingKeepsOnlyWhatTheGameCanRead)
 {
     OptionsWindow* options = openOptions();
     retype(in("txtSizeX"), QStringLiteral("abc"));
@@ -477,7 +477,7 @@ TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
     EXPECT_EQ(label("lblGridSpacing"), QString()) << "zoomed in, every line shows again";
 }
 
-TEST_F(PaintingTest, TheViewsShowGridCrossPlayerStartAndHeightsAtAnyZoom)
+TEST_F(PaintingTest, TheViewsShowEveryMarkAtAnyZoom)
 {
     const QImage empty = top()->grab().toImage(); // black, with the origin cross of 1250 units
     EXPECT_EQ(empty.pixelColor(2, 2), QColor(Qt::black));

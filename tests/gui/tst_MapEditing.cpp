@@ -43,7 +43,7 @@ TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
     }
 }
 
-TEST_F(MapEditingTest, DragPlacesOneItemPerTimerTickAndStopsOnRelease)
+TEST_F(MapEditingTest, DragPlacesOneItemPerTimerTickUntilRelease)
 {
     click("Option2");
     QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(40, 40));
@@ -79,7 +79,7 @@ TEST_F(MapEditingTest, ZoomInShowsTheCrosshairUntilTheNextClickOrEscape)
     EXPECT_EQ(editor().topScale().width(), 60000.0);
 }
 
-TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
+TEST_F(MapEditingTest, WheelZoomsAroundThePointer)
 {
     const QPoint pointer(top()->width() / 4, top()->height() / 4);
     QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton,
@@ -90,6 +90,15 @@ TEST_F(MapEditingTest, WheelZoomsAroundThePointerAndMiddleDragPans)
     EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(pointer.x(), top()->width()),
         zoomed.width() / top()->width() + 1)
         << "stays under the pointer";
+}
+
+TEST_F(MapEditingTest, MiddleDragPans)
+{
+    const QPoint pointer(top()->width() / 4, top()->height() / 4);
+    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(top(), &wheel); // zoomed in, so that there is room to pan
+    const ViewScale zoomed = editor().topScale();
     QTest::mousePress(top(), Qt::MiddleButton, {}, pointer);
     dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);
     QTest::mouseRelease(top(), Qt::MiddleButton, {}, pointer + QPoint(30, 0));
@@ -126,7 +135,7 @@ TEST_F(MapEditingTest, TheViewsPaintAsTheOffscreenRenderOfTheSameScene)
     expectPaintedAsOffscreen(top(), "top view zoomed in");
 }
 
-TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
+TEST_F(MapEditingTest, TheSelectedRowIsEditedFromListPanelOrFrontView)
 {
     clickTop({120, 120}, "Option9");
     clickListRow(0);
@@ -144,7 +153,7 @@ TEST_F(MapEditingTest, EditingTheSelectedRowFromTheListThePanelAndTheFrontView)
     EXPECT_EQ(label("Label7"), QStringLiteral("Placement mode"));
 }
 
-TEST_F(MapEditingTest, TheCaptionAndTheCheckedButtonTellWhatTheNextClickDoes)
+TEST_F(MapEditingTest, TheCaptionWithTheCheckedButtonTellsWhatTheNextClickDoes)
 {
     auto* asteroid = find<QRadioButton>("Option2");
     auto* select = find<QPushButton>("cmdSelect");
@@ -180,7 +189,7 @@ TEST_F(MapEditingTest, TheCaptionAndTheCheckedButtonTellWhatTheNextClickDoes)
     EXPECT_NE(editor().document().position(ItemKind::Asteroid, 0).x, before.x);
 }
 
-TEST_F(MapEditingTest, StartPointsTakeTheNextFreePlayerAndAFullListSaysWhy)
+TEST_F(MapEditingTest, StartPointsTakeTheNextFreePlayerUntilTheListIsFull)
 {
     auto* players = find<QComboBox>("Combo1");
     clickTop({100, 100}, "Option1");
@@ -243,7 +252,7 @@ TEST_F(MapEditingTest, AListThatTakesTheFocusAfterALoadSelectsNothing)
     EXPECT_TRUE(records() == before) << "the click moved no item";
 }
 
-TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
+TEST_F(MapEditingTest, AMapLabelSelectsItsRowOnClickWithItsKeyAsTooltip)
 {
     clickTop({400, 400}, "Option7"), clickTop({100, 100}, "Option2"),
         clickTop({300, 250}); // pebble labels start hidden
@@ -266,7 +275,7 @@ TEST_F(MapEditingTest, ClickingAMapLabelSelectsItsRowAndItsKeyIsTheTooltip)
 
 using UndoAndFilesTest = GuiTest;
 
-TEST_F(UndoAndFilesTest, ActionsCarryTheirKeysAndNoKeyBelongsToTwo)
+TEST_F(UndoAndFilesTest, EveryActionHasAKeyOfItsOwn)
 {
     const std::pair<const char*, QKeySequence> keys[] = {{"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},
         {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)}, {"mnuFileSaveCurrent", QKeySequence(Qt::CTRL | Qt::Key_S)},
@@ -284,7 +293,7 @@ TEST_F(UndoAndFilesTest, ActionsCarryTheirKeysAndNoKeyBelongsToTwo)
             EXPECT_TRUE(owners.emplace(key.toString(), action->objectName()).second) << key.toString().toStdString();
 }
 
-TEST_F(UndoAndFilesTest, UndoNamesThePlacementTheCaptionMarksUnsavedChangesAndExitAsks)
+TEST_F(UndoAndFilesTest, UnsavedChangesShowInTheUndoNameTheCaptionOrTheExitQuestion)
 {
     auto* undo = find<QAction>("mnuEditUndo");
     EXPECT_FALSE(undo->isEnabled() || window->isWindowModified());
@@ -332,8 +341,8 @@ TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
     for (const QPoint pixel :
         {QPoint(7, 5), QPoint(top()->width() - 9, 11), QPoint(top()->width() / 2 + 3, top()->height() / 2 - 3)}) {
         const QPointF world = top()->toWorld(QPointF(pixel));
-        roundedDifferently +=
-            std::lround(world.x()) != std::floor(world.x()) || std::lround(world.y()) != std::floor(world.y());
+        roundedDifferently += double(std::lround(world.x())) != std::floor(world.x())
+            || double(std::lround(world.y())) != std::floor(world.y());
         QTest::mouseClick(top(), Qt::LeftButton, {}, pixel);
         const ItemPosition p = editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId);
         EXPECT_EQ(label("lblPointer") + u'|' + label("lblX") + u' ' + label("lblY"),
@@ -342,7 +351,7 @@ TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
     EXPECT_GT(roundedDifferently, 0) << "some pointer positions must tell the rounding rules apart";
 }
 
-TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
+TEST_F(UndoAndFilesTest, RecentDroppedOrNamedLevelsAreLoaded)
 {
     auto* recent = find<QMenu>("mnuFileRecent");
     EXPECT_FALSE(recent->isEnabled()) << "nothing yet";
@@ -369,7 +378,7 @@ TEST_F(UndoAndFilesTest, RecentDroppedAndNamedLevelsAreLoaded)
     EXPECT_EQ(listRows(), 2);
 }
 
-TEST_F(UndoAndFilesTest, RecoveryCopyIsWrittenByTheTimerAndOfferedAtTheNextStart)
+TEST_F(UndoAndFilesTest, TheTimersRecoveryCopyIsOfferedAtTheNextStart)
 {
     const QString folder = dir.filePath(QStringLiteral("data"));
     window->useRecoveryFolder(folder);

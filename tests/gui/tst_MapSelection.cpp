@@ -13,7 +13,7 @@ namespace {
 
 using MapSelectionTest = GuiTest;
 
-TEST_F(MapSelectionTest, ClickOnAMarkSelectsItAndADragMovesIt)
+TEST_F(MapSelectionTest, ClickOnAMarkSelectsIt)
 {
     clickTop({100, 100}, "Option2");
     clickTop({300, 150});
@@ -23,7 +23,14 @@ TEST_F(MapSelectionTest, ClickOnAMarkSelectsItAndADragMovesIt)
     EXPECT_EQ(editor().selection(), std::vector<int>{0});
     EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(listRows(), 2); // nothing placed
+}
 
+TEST_F(MapSelectionTest, ADragMovesTheSelectedMark)
+{
+    clickTop({100, 100}, "Option2");
+    clickTop({300, 150});
+    click("cmdSelect");
+    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(101, 100));
     const ItemPosition before = editor().document().position(ItemKind::Asteroid, 0);
     QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(100, 100));
     dragTo(top(), QPoint(120, 100));
@@ -34,7 +41,13 @@ TEST_F(MapSelectionTest, ClickOnAMarkSelectsItAndADragMovesIt)
     EXPECT_GT(after.y, before.y);
     trigger("mnuEditUndo");
     EXPECT_EQ(editor().document().position(ItemKind::Asteroid, 0).x, before.x);
+}
 
+TEST_F(MapSelectionTest, SelectAllThenDuplicateCopiesEveryItem)
+{
+    clickTop({100, 100}, "Option2");
+    clickTop({300, 150});
+    click("cmdSelect");
     trigger("mnuEditSelectAll");
     EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
     EXPECT_TRUE(find<QLabel>("lblSelectionCount")->isVisible());
@@ -60,7 +73,7 @@ TEST_F(MapSelectionTest, AnUndoneDeleteAllSelectsTheRowsAgainAsOneRange)
     EXPECT_EQ(list()->selectionModel()->selection().size(), 1);
 }
 
-TEST_F(MapSelectionTest, TheChecksDockListsFindingsAndSelectsTheirItemsOnClick)
+TEST_F(MapSelectionTest, AFindingInTheChecksDockSelectsItsItemsOnClick)
 {
     auto* checks = find<QTreeWidget>("lstChecks");
     click("cmdChecks");
@@ -90,7 +103,7 @@ TEST_F(MapSelectionTest, TheChecksDockListsFindingsAndSelectsTheirItemsOnClick)
     EXPECT_EQ(editor().checkOptions().fairShare, 0.25);
 }
 
-TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatOpensAndSelectsThemAll)
+TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatSelectsThemAll)
 {
     auto* checks = find<QTreeWidget>("lstChecks");
     click("cmdChecks");
@@ -98,7 +111,7 @@ TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatOpensAndSelectsThemAll)
         editor().selectKind(ItemKind::Asteroid);
         editor().Combo1_Click(static_cast<int>(editor().panel().models.size()) - 1);
         editor().setCustomName(QString::fromLatin1(name));
-        editor().Picture1_MouseMove(0, 0, 1000 * editor().rows().size(), 0);
+        editor().Picture1_MouseMove(0, 0, 1000.0 * double(editor().rows().size()), 0);
         editor().Picture1_Click();
     }
     window->refresh();
@@ -117,7 +130,7 @@ TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatOpensAndSelectsThemAll)
     EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1, 2}));
 }
 
-TEST_F(MapSelectionTest, TheStatusBarAndTheDockGiveOneCountInOneGrammar)
+TEST_F(MapSelectionTest, TheStatusBarCountsAsTheDockDoes)
 {
     const QString path = dir.filePath(QStringLiteral("one.level"));
     writeBytes(path,
@@ -151,7 +164,7 @@ TEST_F(MapSelectionTest, ALoadThatFoundProblemsOpensTheChecksDockWithTheirLines)
     EXPECT_EQ(told.size(), 1);
 }
 
-TEST_F(MapSelectionTest, SaveWritesToTheFileInUseWithoutADialogAndTheCaptionNamesIt)
+TEST_F(MapSelectionTest, SaveWritesToTheFileInUseWithoutADialog)
 {
     const QString path = saveTwoStartLevel("fair.level");
     EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("fair.level")));

@@ -49,7 +49,7 @@ TEST_F(OpenLevelTest, TheFileDialogIsTitledAsTheMenuEntryThatAsks)
 
 // Several files named at the start or dropped at once: the first replaces the level by running its
 // script (a loop the line reader would read once), the others are added in order.
-TEST_F(OpenLevelTest, SeveralFilesOpenTheFirstByItsScriptAndAddTheOthersInOrder)
+TEST_F(OpenLevelTest, SeveralFilesOpenTheFirstByItsScriptThenAddTheOthersInOrder)
 {
     const QString loop = dir.filePath(QStringLiteral("loop.level")), more = dir.filePath(QStringLiteral("more.level"));
     writeBytes(loop,
@@ -83,7 +83,7 @@ TEST_F(OpenLevelTest, SeveralFilesOpenTheFirstByItsScriptAndAddTheOthersInOrder)
     }
 }
 
-TEST(DialogHostTest, LongWorkShowsProgressAndCancelStopsIt)
+TEST(DialogHostTest, LongWorkShowsProgressThatCancelStops)
 {
     QWidget parent;
     parent.show();
@@ -155,7 +155,7 @@ TEST(DialogHostTest, CancelLeavesTheDialogUntilTheWorkHasStopped)
 // Exit while a script runs (the menu reached however it may be): the script is stopped, the level's
 // unsaved changes stay in the recovery copy, and the program ends: its event loops return at once.
 // (Run inside the application's event loop, as the program runs, so that quitting ends it.)
-TEST(ExitWhileAScriptRuns, StopsItKeepsTheRecoveryCopyAndEndsTheProgram)
+TEST(ExitWhileAScriptRuns, StopsItKeepingTheRecoveryCopyThenEndsTheProgram)
 {
     QTemporaryDir dir;
     QSettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
@@ -185,7 +185,7 @@ TEST(ExitWhileAScriptRuns, StopsItKeepsTheRecoveryCopyAndEndsTheProgram)
     EXPECT_EQ(QDir(dir.filePath(QStringLiteral("recovery"))).entryList({QStringLiteral("recovery-*.level")}).size(), 1);
 }
 
-TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
+TEST(DialogHostTest, TheRecoveryCopiesAreListedWithWhatTellsThemApart)
 {
     QWidget parent;
     parent.show();
@@ -212,8 +212,9 @@ TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
         });
         const RecoveryAnswer answer = host.askRecovery(copies);
         EXPECT_EQ(answer.choice, choices[b]) << b;
-        if (answer.choice == RecoveryAnswer::Choice::Restore)
+        if (answer.choice == RecoveryAnswer::Choice::Restore) {
             EXPECT_EQ(answer.index, 1);
+        }
         EXPECT_EQ(rows,
             (QStringList{QLocale().toString(newer, QLocale::LongFormat)
                     + " \u00b7 12 items \u00b7 \"Nebula Run\" \u00b7 "
@@ -222,7 +223,7 @@ TEST(DialogHostTest, TheRecoveryCopiesAreListedWithTheirTimeItemsAndDescription)
     }
 }
 
-TEST(DialogHostTest, AChoiceHasAButtonThatSaysWhatItDoesForEachAnswerAndCancel)
+TEST(DialogHostTest, AChoiceHasAButtonThatSaysWhatItDoesForEachAnswerPlusCancel)
 {
     QWidget parent;
     parent.show();
@@ -252,7 +253,7 @@ TEST(DialogHostTest, TheOpenDialogIsTitledAsTheCommandThatAsks)
     QWidget parent;
     parent.show();
     DialogHost host(&parent);
-    for (const QString title : {QStringLiteral("Load Level"), QStringLiteral("Open Level")}) {
+    for (const QString& title : {QStringLiteral("Load Level"), QStringLiteral("Open Level")}) {
         QString shown;
         QTimer::singleShot(0, &parent, [&] {
             auto* dialog = parent.findChild<QFileDialog*>();

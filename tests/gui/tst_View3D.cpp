@@ -43,7 +43,7 @@ protected:
     const Camera3D odd{.target = {1, 2, 3}, .yaw = 77, .pitch = 12, .distance = 5000};
 };
 
-TEST_F(View3DTest, TheViewMenuShowsTheDockAndTurnsItsCamera)
+TEST_F(View3DTest, TheViewMenuDrivesThe3DDock)
 {
     EXPECT_FALSE(find<View3DDock>("dock3D")->isVisible());
     show3D();
@@ -57,12 +57,14 @@ TEST_F(View3DTest, TheViewMenuShowsTheDockAndTurnsItsCamera)
              Case{"mnuViewSide", Qt::Key_3, 90, 0}}) {
         view()->setCamera(odd);
         trigger(c.action);
-        EXPECT_TRUE(view()->camera().yaw == c.yaw && view()->camera().pitch == c.pitch) << c.action;
+        EXPECT_EQ(view()->camera().yaw, c.yaw) << c.action;
+        EXPECT_EQ(view()->camera().pitch, c.pitch) << c.action;
         EXPECT_EQ(view()->camera().target, odd.target);
         view()->setCamera(odd);
         view()->setFocus();
         QTest::keyClick(view(), c.key);
-        EXPECT_TRUE(view()->camera().yaw == c.yaw && view()->camera().pitch == c.pitch) << c.action;
+        EXPECT_EQ(view()->camera().yaw, c.yaw) << c.action;
+        EXPECT_EQ(view()->camera().pitch, c.pitch) << c.action;
     }
     clickTop({100, 100}, "Option2");
     view()->setCamera(odd);
@@ -79,7 +81,7 @@ TEST_F(View3DTest, TheViewMenuShowsTheDockAndTurnsItsCamera)
     EXPECT_FALSE(find<View3DDock>("dock3D")->isVisible());
 }
 
-TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFrames)
+TEST_F(View3DTest, TheMouseInThe3DViewSelectsTurnsOrFrames)
 {
     clickTop({100, 100}, "Option2");
     clickTop({300, 200});
@@ -142,7 +144,7 @@ TEST_F(View3DTest, AClickSelectsTheItemAsItsRowDoesADragTurnsAndADoubleClickFram
     }
 }
 
-TEST_F(View3DTest, TheViewHighlightsTheSelectionOfTheMapAndTheList)
+TEST_F(View3DTest, TheViewHighlightsTheSelectionOfMapOrList)
 {
     clickTop({100, 100}, "Option2");
     clickTop({300, 200});
@@ -172,7 +174,7 @@ TEST_F(View3DTest, AnItemMovedInTheTopViewIsPickedWhereItNowLies)
     EXPECT_EQ(view()->rowAt(pixelOf(1)), 1);
 }
 
-TEST_F(View3DTest, TheCameraIsKeptWhileTheLevelIsOpenAndResetByNewAndOpen)
+TEST_F(View3DTest, TheCameraIsKeptUntilNewOrOpenResetsIt)
 {
     show3D();
     EXPECT_EQ(view()->camera(), framedLevel());

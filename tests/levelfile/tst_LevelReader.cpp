@@ -116,10 +116,11 @@ TEST_P(ProblemTest, BadInputIsSkippedOrClampedAndReported)
     const ProblemCase& c = GetParam();
     LevelIO l;
     l.read(c.file);
-    if (c.problem)
+    if (c.problem) {
         EXPECT_TRUE(l.hasProblem(c.problem)) << l.problems();
-    else
+    } else {
         EXPECT_TRUE(l.result.problems.empty()) << l.problems();
+    }
     int inDocument = 0;
     for (ItemKind kind : arrayKinds)
         inDocument += l.document.itemCount(kind);
@@ -185,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
             QByteArray("function NonDetermChunk()\n") + pebble + "\nend\nfunction NonDetermChunk()\nend\n",
             "NonDetermChunk is defined again", 1},
         ProblemCase{"callInALoop", body("for i = 1, 3 do\n  " + QByteArray(pebble) + "\nend"), "read once", 1}),
-    [](const ::testing::TestParamInfo<ProblemCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ProblemCase>& instance) { return std::string(instance.param.name); });
 
 // Lists the asteroid names in an order of its own, as a game folder may.
 class ShuffledAsteroids final : public ModelSource {
@@ -391,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(Files, FaultTest,
             [](LevelIO& l) {
                 l.catalogue = Catalogue(QStringLiteral("game"), {std::make_shared<ShuffledAsteroids>()});
             }}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FaultCase>& instance) { return std::string(instance.param.name); });
 
 // What the user changes is written into the call as the file gave it; the rest stays as written.
 TEST(LevelReader, EditedValuesGoIntoTheCallsAsRead)
@@ -526,7 +527,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RoundTripTest,
                 EXPECT_EQ(
                     l.settings.background + u'|' + l.settings.music, QLatin1String("  my, (odd) sky |Say \"hi\""));
             }}),
-    [](const ::testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RoundTripCase>& instance) { return std::string(instance.param.name); });
 
 TEST(LevelReader, WriteReadWriteGivesTheSameBytes)
 {
@@ -690,9 +691,11 @@ TEST(LevelReader, CallsReadFromTheirBytesEqualCallsReadByToken)
             const std::vector<LuaValue>& a = plain.calls[c].args;
             const std::vector<LuaValue>& b = tokens.calls[c].args;
             ASSERT_EQ(a.size(), b.size()) << args;
-            for (std::size_t i = 0; i < a.size(); ++i)
-                EXPECT_TRUE(a[i] == b[i] && luaText(a[i]) == luaText(b[i]))
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                EXPECT_TRUE(a[i] == b[i])
                     << args << ": argument " << i + 1 << " " << luaText(a[i]) << " / " << luaText(b[i]);
+                EXPECT_EQ(luaText(a[i]), luaText(b[i])) << args << ": argument " << i + 1;
+            }
         }
     }
 }

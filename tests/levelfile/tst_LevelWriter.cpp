@@ -56,11 +56,11 @@ LevelIO workedLevel()
 {
     LevelIO l;
     l.document.setPlayerColours();
-    l.document.player(0) = {QStringLiteral("Player 1"), 1000, 2000, 0, 90.0f, playerColour(0)};
-    l.document.player(1) = {QStringLiteral("Player 2"), -1000, -2000, 500, 0.0f, playerColour(1)};
-    l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.resourcePercent = 100});
-    l.document.appendItem(
-        ItemKind::Cloud, CloudRecord{.size = 100, .red = 128, .green = 128, .blue = 128, .posX = 5000, .posY = 5000});
+    l.document.player(0) = {QStringLiteral("Player 1"), 1000, 2000, 0, 90.0f, playerColour(0), Chunk::Other, {}};
+    l.document.player(1) = {QStringLiteral("Player 2"), -1000, -2000, 500, 0.0f, playerColour(1), Chunk::Other, {}};
+    l.document.appendItem(ItemKind::Asteroid, filled<ResourceRecord>([](auto& r) { r.resourcePercent = 100; }));
+    l.document.appendItem(ItemKind::Cloud,
+        filled<CloudRecord>([](auto& r) { r.size = 100, r.red = r.green = r.blue = 128, r.posX = r.posY = 5000; }));
     l.settings.background = QStringLiteral("m03");
     l.settings.music = QStringLiteral("Ambient/amb_07");
     return l;
@@ -74,7 +74,8 @@ TEST(LevelWriter, WritesTheWorkedExampleByteForByte)
 TEST(LevelWriter, LeavesOutTheStartPointsBeyondThePlayerCount)
 {
     LevelIO l = workedLevel();
-    l.document.player(5) = {QStringLiteral("Player 6"), 7, 7, 7, 0.0f, 0};
+    l.document.player(5) =
+        filled<PlayerStartRecord>([](auto& r) { r.label = QStringLiteral("Player 6"), r.posX = r.posY = r.posZ = 7; });
     EXPECT_EQ(startsBeyondPlayerCount(l.document, l.settings.playerCount()), std::vector<int>{5});
     EXPECT_FALSE(l.write().contains("StartPos5"));
 }
@@ -83,22 +84,20 @@ TEST(LevelWriter, ItemLinesAndNumberFormats)
 {
     LevelIO l = workedLevel();
     l.document.player(0).orientation = 22.5f;
-    l.document.appendItem(ItemKind::Asteroid,
-        ResourceRecord{.modelIndex = -1, .resourcePercent = -50, .posX = -3, .customName = "my_rock"});
-    l.document.appendItem(ItemKind::Asteroid, ResourceRecord{.modelIndex = 4});
-    l.document.appendItem(ItemKind::DustCloud, CloudRecord{.size = 7, .red = 255, .green = 0, .blue = 10});
-    l.document.appendItem(ItemKind::Megalith, PropRecord{.modelIndex = 1});
-    l.document.appendItem(ItemKind::Nebula, CloudRecord{.modelIndex = -1, .customName = "neb_x"});
-    l.document.appendItem(ItemKind::Ship,
-        ShipRecord{.modelIndex = 30,
-            .posX = 1,
-            .posY = 2,
-            .posZ = 3,
-            .orientation = 10,
-            .rotation1 = 20,
-            .rotation2 = -30,
-            .player = 2});
-    l.document.appendItem(ItemKind::Pebble, PropRecord{.modelIndex = 2});
+    l.document.appendItem(ItemKind::Asteroid, filled<ResourceRecord>([](auto& r) {
+        r.modelIndex = -1, r.resourcePercent = -50, r.posX = -3, r.customName = "my_rock";
+    }));
+    l.document.appendItem(ItemKind::Asteroid, filled<ResourceRecord>([](auto& r) { r.modelIndex = 4; }));
+    l.document.appendItem(
+        ItemKind::DustCloud, filled<CloudRecord>([](auto& r) { r.size = 7, r.red = 255, r.green = 0, r.blue = 10; }));
+    l.document.appendItem(ItemKind::Megalith, filled<PropRecord>([](auto& r) { r.modelIndex = 1; }));
+    l.document.appendItem(
+        ItemKind::Nebula, filled<CloudRecord>([](auto& r) { r.modelIndex = -1, r.customName = "neb_x"; }));
+    l.document.appendItem(ItemKind::Ship, filled<ShipRecord>([](auto& r) {
+        r.modelIndex = 30, r.posX = 1, r.posY = 2, r.posZ = 3;
+        r.orientation = 10, r.rotation1 = 20, r.rotation2 = -30, r.player = 2;
+    }));
+    l.document.appendItem(ItemKind::Pebble, filled<PropRecord>([](auto& r) { r.modelIndex = 2; }));
     const QByteArray out = l.write();
     for (const char* line : {"  addPoint(\"StartPos0\", {1000, 0, 2000}, {0, 22.5, 0})\r\n",
              "  addAsteroid(\"my_rock\", {-3, 0, 0}, -50, 0, 0, 0, 0)\r\n",
@@ -119,7 +118,7 @@ TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
 {
     LevelIO l = workedLevel();
     for (int x : {11, 22, 33})
-        l.document.appendItem(ItemKind::Salvage, ResourceRecord{.posX = x});
+        l.document.appendItem(ItemKind::Salvage, filled<ResourceRecord>([x](auto& r) { r.posX = x; }));
     l.document.markDeleted(ItemKind::Salvage, 1);
     l.document.markDeleted(ItemKind::Cloud, 0);
     const QByteArray out = l.write();

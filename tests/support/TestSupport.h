@@ -6,6 +6,15 @@
 
 namespace starloom::test {
 
+// A default `T` that `set` then changes: filled<PropRecord>([](PropRecord& r) { r.posX = 99; }).
+// (A designated initializer naming only some members warns of the others under -Wextra.)
+template <class T, class Set> T filled(Set set)
+{
+    T value{};
+    set(value);
+    return value;
+}
+
 // Folder of real level files written for the game; empty when it is not beside the checkout.
 QString corpusDir();
 QStringList corpusFiles();

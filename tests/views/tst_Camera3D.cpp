@@ -76,9 +76,12 @@ TEST(Projection3D, AxisViewsShowTheMapAsTheTwoDimensionalViewsDo)
             const QPointF flat = c.scale.toPixel(w.x(), w.y(), view) - QPointF(400, 300);
             const QPointF deep = *p.toPixel(point) - QPointF(400, 300);
             const QPointF f(deep.x() / flat.x(), deep.y() / flat.y());
-            EXPECT_TRUE(f.x() > 0 && f.y() > 0) << int(c.axis) << " " << w.x() << " " << w.y();
-            if (factors)
-                EXPECT_TRUE(std::abs(f.x() - factors->x()) < 1e-9 && std::abs(f.y() - factors->y()) < 1e-9);
+            EXPECT_GT(f.x(), 0) << int(c.axis) << " " << w.x() << " " << w.y();
+            EXPECT_GT(f.y(), 0) << int(c.axis) << " " << w.x() << " " << w.y();
+            if (factors) {
+                EXPECT_NEAR(f.x(), factors->x(), 1e-9);
+                EXPECT_NEAR(f.y(), factors->y(), 1e-9);
+            }
             factors = f;
         }
     }
@@ -156,10 +159,15 @@ TEST(Camera3D, FramingShowsEverySphereAndFillsTheView)
                 const auto pixel = p.toPixel(s.centre);
                 ASSERT_TRUE(pixel.has_value());
                 const double r = s.radius * p.scaleAt(p.depthOf(s.centre));
-                EXPECT_TRUE(pixel->x() - r >= 0 && pixel->y() - r >= 0 && pixel->x() + r <= pixels.width()
-                    && pixel->y() + r <= pixels.height())
-                    << pixel->x() << "," << pixel->y() << " radius " << r << " yaw " << angles.yaw << " pitch "
-                    << angles.pitch;
+                const auto where = [&] {
+                    return std::to_string(pixel->x()) + "," + std::to_string(pixel->y()) + " radius "
+                        + std::to_string(r) + " yaw " + std::to_string(angles.yaw) + " pitch "
+                        + std::to_string(angles.pitch);
+                };
+                EXPECT_GE(pixel->x() - r, 0) << where();
+                EXPECT_GE(pixel->y() - r, 0) << where();
+                EXPECT_LE(pixel->x() + r, pixels.width()) << where();
+                EXPECT_LE(pixel->y() + r, pixels.height()) << where();
                 reach = std::max({reach, std::abs(pixel->x() - pixels.width() / 2) / (pixels.width() / 2),
                     std::abs(pixel->y() - pixels.height() / 2) / (pixels.height() / 2)});
             }

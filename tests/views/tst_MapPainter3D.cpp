@@ -1,6 +1,8 @@
-#include "views/MapDrawParts.h"
+#include "views/ItemDrawing.h"
 #include "views/MapPainter3D.h"
 #include "views/Projection3D.h"
+
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +32,7 @@ struct Level {
         scene.rows = &rows;
         scene.world = worldSize(MapSettings{});
         scene.gridSizeText = QStringLiteral("0"); // no grid, but where a test asks for it
-        scene.camera = Camera3D{.yaw = 0, .pitch = 90, .distance = 20000};
+        scene.camera = Camera3D{.target = {}, .yaw = 0, .pitch = 90, .distance = 20000};
     }
     int add(ItemKind kind, Vec3 p, int size = 1000)
     {
@@ -44,14 +46,19 @@ struct Level {
             start.label = QStringLiteral("Player %1").arg(id + 1), start.posX = x, start.posY = y, start.posZ = z;
             start.orientation = 90;
         } else if (kind == ItemKind::Asteroid || kind == ItemKind::Salvage) {
-            id = *document.appendItem(kind, ResourceRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour});
+            id = *document.appendItem(kind, test::filled<ResourceRecord>([&](auto& r) {
+                r.posX = x, r.posY = y, r.posZ = z, r.drawColour = colour;
+            }));
         } else if (kind == ItemKind::Cloud || kind == ItemKind::DustCloud || kind == ItemKind::Nebula) {
-            id = *document.appendItem(
-                kind, CloudRecord{.size = size, .posX = x, .posY = y, .posZ = z, .drawColour = colour});
+            id = *document.appendItem(kind, test::filled<CloudRecord>([&](auto& r) {
+                r.size = size, r.posX = x, r.posY = y, r.posZ = z, r.drawColour = colour;
+            }));
         } else if (kind == ItemKind::Megalith || kind == ItemKind::Pebble) {
-            id = *document.appendItem(kind, PropRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour});
+            id = *document.appendItem(kind,
+                test::filled<PropRecord>([&](auto& r) { r.posX = x, r.posY = y, r.posZ = z, r.drawColour = colour; }));
         } else {
-            id = *document.appendItem(kind, ShipRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour});
+            id = *document.appendItem(kind,
+                test::filled<ShipRecord>([&](auto& r) { r.posX = x, r.posY = y, r.posZ = z, r.drawColour = colour; }));
         }
         rows.push_back({QStringLiteral("item"), kind, id});
         return static_cast<int>(rows.size()) - 1;
@@ -126,8 +133,9 @@ TEST(MapPainter3D, EveryKindShowsInItsColourWhereItLies)
         if (kind == ItemKind::Cloud || kind == ItemKind::DustCloud || kind == ItemKind::Nebula) {
             // A translucent disc of the cloud's size (30 pixels here) around the mark.
             const QColor inside = image.pixelColor(at + QPoint(15, 0));
-            EXPECT_TRUE(qGray(inside.rgb()) > 0 && qGray(inside.rgb()) < 80 && shadeOf(inside, expected, 0.05))
-                << kindInfo(kind).name;
+            EXPECT_GT(qGray(inside.rgb()), 0) << kindInfo(kind).name;
+            EXPECT_LT(qGray(inside.rgb()), 80) << kindInfo(kind).name;
+            EXPECT_TRUE(shadeOf(inside, expected, 0.05)) << kindInfo(kind).name;
             EXPECT_EQ(image.pixelColor(at + QPoint(40, 0)), QColor(Qt::black));
         }
     }
@@ -136,7 +144,7 @@ TEST(MapPainter3D, EveryKindShowsInItsColourWhereItLies)
 TEST(MapPainter3D, FurtherMarksAreSmallerAndDarkerAndNearerOnesCoverThem)
 {
     Level level;
-    level.scene.camera = Camera3D{.yaw = 0, .pitch = 0, .distance = 20000};
+    level.scene.camera = Camera3D{.target = {}, .yaw = 0, .pitch = 0, .distance = 20000};
     level.add(ItemKind::Asteroid, {-3000, 10000, 0}); // 10000 from the eye
     level.add(ItemKind::Asteroid, {6000, -20000, 0}); // 40000 from the eye
     QImage image = level.render();
@@ -253,8 +261,9 @@ TEST(MapPainter3D, RingsCutByTheViewsEdgeShowTheirVisiblePart)
                 ++ringPixels;
             }
         EXPECT_GE(ringPixels, 2);
-        if (image.rect().contains(c + QPoint(0, 25)))
+        if (image.rect().contains(c + QPoint(0, 25))) {
             EXPECT_EQ(image.pixelColor(c + QPoint(0, 25)), QColor(Qt::black)) << "inside the ring";
+        }
     }
 }
 
@@ -315,8 +324,8 @@ TEST(MapPainter3D, FrameAllShowsEveryItemOrTheWorldBox)
             level.add(k, {double(coord(rng) + 20000), double(coord(rng)), double(coord(rng) / 4)}, 500);
     }
     for (const QSize size : {QSize(800, 600), QSize(300, 700)}) {
-        for (const Camera3D& angles :
-            {Camera3D{}, Camera3D{.yaw = 120, .pitch = -30}, Camera3D{.yaw = 0, .pitch = 90}}) {
+        for (const Camera3D& angles : {Camera3D{}, Camera3D{.target = {}, .yaw = 120, .pitch = -30},
+                 Camera3D{.target = {}, .yaw = 0, .pitch = 90}}) {
             const Camera3D framed = framedAll(angles, level.document, level.rows, level.scene.world, QSizeF(size));
             const Projection3D p(framed, QSizeF(size));
             for (const Sphere& s : itemSpheres(level.document, level.rows)) {

@@ -144,7 +144,7 @@ struct ItemPosition {
     std::int32_t z = 0;
 };
 
-// The level's items: the player start slots and one growable array per other kind. Every array
+// The level's items: eight player start slots and one growable array per other kind. Every array
 // ends with one blank spare record, so its size is itemCount + 1. Records keep their index for
 // life: deletion only marks them, and indices are never reused.
 class LevelDocument {
@@ -196,7 +196,7 @@ public:
     ItemPosition position(ItemKind kind, int arrayId) const;
     std::int32_t drawColour(ItemKind kind, int arrayId) const;
 
-    // Sets the fixed colours of the player slots.
+    // Sets the fixed colours of the eight player slots.
     void setPlayerColours();
 
     // Drops the last record of the kind's array (undoing an append); the record must be the last.

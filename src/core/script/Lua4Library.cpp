@@ -4,7 +4,7 @@
 // that reaches files, processes or the interpreter itself.
 
 #include "Lua4Lexer.h"
-#include "Lua4LibraryParts.h"
+#include "Lua4LibraryFunctions.h"
 #include "Lua4Source.h"
 #include "ScriptState.h"
 

@@ -1,7 +1,7 @@
 // Lua 4's mathematical functions for level scripts: trigonometry in degrees, mod, min, max, frexp,
 // ldexp, and random numbers from the game's C runtime rand().
 
-#include "Lua4LibraryParts.h"
+#include "Lua4LibraryFunctions.h"
 #include "ScriptState.h"
 
 #include <cmath>

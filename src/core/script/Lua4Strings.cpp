@@ -1,7 +1,7 @@
 // Lua 4's string functions for level scripts: strlen, strsub, strlower, strupper, strchar, strrep,
 // strbyte and format as Lua 4 does them (format("%d", 2.5)); strfind and gsub are in Lua4Pattern.cpp.
 
-#include "Lua4LibraryParts.h"
+#include "Lua4LibraryFunctions.h"
 #include "Lua4Pattern.h"
 #include "ScriptState.h"
 

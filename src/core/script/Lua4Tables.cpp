@@ -1,7 +1,7 @@
 // Lua 4's table functions for level scripts: getn, tinsert, tremove, foreach, foreachi, sort, with the
 // "n" field where Lua 4 keeps one.
 
-#include "Lua4LibraryParts.h"
+#include "Lua4LibraryFunctions.h"
 #include "ScriptState.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Lua 4's conversions for level scripts: the text of a number ("%.14g"), the number a text stands
 // for, and the conversions of arguments with Lua's "bad argument" errors.
 
-#include "Lua4LibraryParts.h"
+#include "Lua4LibraryFunctions.h"
 #include "ScriptState.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "MapPainter.h"
 
-#include "views/MapDrawParts.h"
+#include "views/ItemDrawing.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>

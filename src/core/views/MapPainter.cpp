@@ -1,7 +1,7 @@
 #include "MapPainter.h"
 
 #include "document/Numbers.h"
-#include "views/MapDrawParts.h"
+#include "views/ItemDrawing.h"
 
 #include <QImage>
 #include <QPaintDevice>

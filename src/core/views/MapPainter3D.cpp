@@ -1,7 +1,7 @@
 #include "MapPainter3D.h"
 
 #include "document/Numbers.h"
-#include "views/MapDrawParts.h"
+#include "views/ItemDrawing.h"
 #include "views/MapPainter.h"
 #include "views/PixelRaster.h"
 #include "views/Projection3D.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the files painting the map views share: the colours and sizes of marks and labels, the
-// rounding of pixel coordinates, and the reading of an item's record for drawing. Used by the
+// How the view painters draw an item: the colours and sizes of marks and labels, the rounding of
+// pixel coordinates, and the reading of an item's record for drawing (ItemReader). Used by the
 // view painters only.
 
 #include "document/ItemKind.h"

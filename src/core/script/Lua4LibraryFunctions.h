@@ -1,7 +1,8 @@
 #pragma once
 
-// What the parts of the Lua 4 library share: the functions of each area (Lua4Tables.cpp,
-// Lua4Strings.cpp, Lua4Maths.cpp) for openLua4Library, and small conversions. Internal to script/.
+// The Lua 4 library's functions by area (Lua4Tables.cpp, Lua4Strings.cpp, Lua4Maths.cpp) for
+// openLua4Library, and what writing one takes: small conversions, stack helpers and the charge
+// of a call. Internal to script/.
 
 #include "ScriptState.h"
 

@@ -3,8 +3,8 @@
 // header of the game's format put before the rest, so that most of the time goes past the header.
 // Checked: no crash or sanitizer report; the loader gives the same answer twice and holds memory
 // in proportion to the file; a run ends with an error exactly when it says why; only game
-// functions are recorded, with well-formed arguments; the run stays within its memory; and recording calls of constant arguments
-// straight from the loader gives what evaluating them gives.
+// functions are recorded, with well-formed arguments; the run stays within its memory; and recording calls of constant
+// arguments straight from the loader gives what evaluating them gives.
 
 #include "script/Lua4Chunk.h"
 #include "script/ScriptRunner.h"

@@ -24,8 +24,8 @@ void walk(const KeyValues& node, int depth)
     check(node.isBlock || node.children.empty(), "a text value has no children");
     for (const KeyValues& child : node.children) {
         const KeyValues* found = node.child(child.key);
-        check(found != nullptr && found->key.compare(child.key, Qt::CaseInsensitive) == 0,
-            "a child is found by its key");
+        check(
+            found != nullptr && found->key.compare(child.key, Qt::CaseInsensitive) == 0, "a child is found by its key");
         walk(child, depth + 1);
     }
 }

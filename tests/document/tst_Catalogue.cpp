@@ -42,8 +42,8 @@ TEST(Catalogue, PlayerStartListFollowsThePlayerCount)
 class FakeSource final : public ModelSource {
 public:
     FakeSource(const char* name, std::map<QString, QStringList> folders)
-        : m_name(QString::fromLatin1(name)),
-          m_folders(std::move(folders))
+        : m_folders(std::move(folders)),
+          m_name(QString::fromLatin1(name))
     {
     }
     QString description() const override { return m_name; }

@@ -1,5 +1,7 @@
 #include "document/LevelDocument.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace starloom;
@@ -31,7 +33,10 @@ TEST(LevelDocument, DeletionMarksAndKeepsIndicesAndStartFields)
     EXPECT_EQ(doc.liveCount(ItemKind::Asteroid), 3);
 
     doc.setPlayerColours();
-    doc.player(1) = {QStringLiteral("Player 2"), 10, 20, 30, 45.0f, playerColour(1)};
+    doc.player(1) = test::filled<PlayerStartRecord>([](auto& r) {
+        r.label = QStringLiteral("Player 2"), r.posX = 10, r.posY = 20, r.posZ = 30, r.orientation = 45.0f;
+        r.drawColour = playerColour(1);
+    });
     doc.markDeleted(ItemKind::PlayerStart, 1);
     EXPECT_EQ(doc.isLive(ItemKind::PlayerStart, 1), false);
     EXPECT_EQ(doc.player(1).posX, 10);
@@ -45,7 +50,7 @@ TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
     for (int i = 0; i < maxRecordsPerKind; ++i)
         ASSERT_TRUE(doc.appendItem(ItemKind::Pebble, PropRecord{}).has_value());
     EXPECT_TRUE(doc.isFull(ItemKind::Pebble));
-    EXPECT_FALSE(doc.appendItem(ItemKind::Pebble, PropRecord{.posX = 99}).has_value());
+    EXPECT_FALSE(doc.appendItem(ItemKind::Pebble, test::filled<PropRecord>([](auto& r) { r.posX = 99; })).has_value());
     EXPECT_EQ(doc.itemCount(ItemKind::Pebble), maxRecordsPerKind) << "the spare stays blank";
     EXPECT_EQ(doc.props(ItemKind::Pebble).back().posX, 0) << "the spare stays blank";
 }
@@ -59,7 +64,7 @@ TEST(LevelDocument, WrongLayoutIsALogicError)
 TEST(LevelDocument, RemoveLastItemUndoesAnAppendAndResetEmptiesEverything)
 {
     LevelDocument doc;
-    doc.appendItem(ItemKind::Nebula, CloudRecord{.size = 5});
+    doc.appendItem(ItemKind::Nebula, test::filled<CloudRecord>([](auto& r) { r.size = 5; }));
     doc.removeLastItem(ItemKind::Nebula);
     EXPECT_EQ(doc, LevelDocument());
     doc.appendItem(ItemKind::Ship, ShipRecord{});

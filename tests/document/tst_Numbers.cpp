@@ -37,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
         ValCase{("1" + std::string(400, '0') + "e-10"), HUGE_VAL},
         ValCase{("-1" + std::string(400, '0') + "e-10"), -HUGE_VAL},
         ValCase{("0." + std::string(400, '0') + "1e10"), 0}, ValCase{"4e-320", 4e-320}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& instance) { return "case" + std::to_string(instance.index); });
 
 TEST(Numbers, StrictNumbersAreWholeTexts)
 {

@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, LexerTest,
         LexCase{"byteOrderMark", "\xEF\xBB\xBFx", "N:x", 1, "1:the file sta;"},
         LexCase{"tokensAcrossBlocks", QByteArray(70000, ' ') + "name_after_a_block 12345678901234567890",
             "N:name_after_a_block #:12345678901234567890", 1, ""}),
-    [](const ::testing::TestParamInfo<LexCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LexCase>& instance) { return std::string(instance.param.name); });
 
 TEST(LuaLexer, CountsLoneCarriageReturns)
 {

@@ -19,7 +19,7 @@ QByteArray fullCapLevel()
     level.settings.music = QStringLiteral("Ambient/amb_03");
     for (int slot = 0; slot < playerSlots; ++slot)
         doc.player(slot) = {QStringLiteral("Player %1").arg(slot + 1), slot * 1000, -slot * 1000, slot,
-            15.5f * float(slot), playerColour(slot)};
+            15.5f * float(slot), playerColour(slot), Chunk::Other, {}};
     for (ItemKind kind : arrayKinds)
         for (int i = 0; i < maxRecordsPerKind; ++i) {
             const int x = static_cast<int>((i * 7919LL) % 60000) - 30000;

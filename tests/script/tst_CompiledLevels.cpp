@@ -272,7 +272,10 @@ const HostileChunk hostileChunks[] = {
             return writeChunk(f);
         },
         "reads 3 closure values, but it is given 1"},
-    {"closure_value_of_the_main_function", [] { return withCode({opU(O::PushUpvalue, 0), op(O::End)}); },
+    {"closure_value_of_the_main_function",
+        [] {
+            return withCode({opU(O::PushUpvalue, 0), op(O::End)});
+        },
         "the main function reads closure values"},
     {"slot_out_of_range",
         [] {
@@ -344,7 +347,7 @@ TEST_P(HostileChunkFile, IsRefusedWithAMessageNamingTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(CompiledLevel, HostileChunkFile, testing::ValuesIn(hostileChunks),
-    [](const testing::TestParamInfo<HostileChunk>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<HostileChunk>& instance) { return std::string(instance.param.name); });
 
 TEST(CompiledLevel, NestingOf100FunctionsIsAccepted)
 {

@@ -57,11 +57,12 @@ void expectLua4Record(const QString& source, const QByteArray& level, bool compi
     const QString name = QFileInfo(source).fileName();
     const ScriptRun run = runWithOracleRandom(level, name);
     const QString difference = recordDifference(oracleRecord(source), sandboxRecord(run), run);
-    if (const char* reason = knownReason(name, compiled))
+    if (const char* reason = knownReason(name, compiled)) {
         EXPECT_FALSE(difference.isEmpty())
             << "now records what Lua 4.0 records (known: " << reason << "): take it off knownDifferences";
-    else
+    } else {
         EXPECT_TRUE(difference.isEmpty()) << difference.toStdString();
+    }
 }
 
 bool skipWithoutOracle()
@@ -307,11 +308,12 @@ TEST_P(Lua4Program, CompiledRecordsWhatLua4Records)
     const LevelRecord lua4 = oracleRecord(path);
     const ScriptRun run = runWithOracleRandom(compiled, QStringLiteral("program.level"));
     const QString difference = recordDifference(lua4, sandboxRecord(run), run);
-    if (GetParam().compiledDiffers != nullptr)
+    if (GetParam().compiledDiffers != nullptr) {
         EXPECT_FALSE(difference.isEmpty()) << "now records what Lua 4.0 records (known: " << GetParam().compiledDiffers
                                            << "): clear its compiledDiffers";
-    else
+    } else {
         EXPECT_TRUE(difference.isEmpty()) << difference.toStdString();
+    }
 }
 
 TEST_P(Lua4Program, TextRecordsWhatLua4Records)
@@ -323,15 +325,16 @@ TEST_P(Lua4Program, TextRecordsWhatLua4Records)
     writeBytes(path, GetParam().text);
     const ScriptRun run = runWithOracleRandom(GetParam().text, QStringLiteral("program.level"));
     const QString difference = recordDifference(oracleRecord(path), sandboxRecord(run), run);
-    if (GetParam().textDiffers != nullptr)
+    if (GetParam().textDiffers != nullptr) {
         EXPECT_FALSE(difference.isEmpty())
             << "now records what Lua 4.0 records (known: " << GetParam().textDiffers << "): clear its textDiffers";
-    else
+    } else {
         EXPECT_TRUE(difference.isEmpty()) << difference.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Oracle, Lua4Program, testing::ValuesIn(programs),
-    [](const testing::TestParamInfo<Program>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Program>& instance) { return std::string(instance.param.name); });
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "views/MapPainter.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -27,16 +29,22 @@ struct Map {
     MapPainter painter;
 
     Map(const char* grid = "2500", const char* x = "30000", const char* y = "30000")
-        : scene{.document = &document, .rows = &rows, .gridSizeText = QString::fromLatin1(grid), .labelShown = {}}
     {
-        const MapSettings settings{.sizeX = QString::fromLatin1(x), .sizeY = QString::fromLatin1(y)};
+        scene.document = &document;
+        scene.rows = &rows;
+        scene.gridSizeText = QString::fromLatin1(grid);
+        scene.labelShown = {};
+        MapSettings settings;
+        settings.sizeX = QString::fromLatin1(x);
+        settings.sizeY = QString::fromLatin1(y);
         scene.world = worldSize(settings);
         scene.top = topScaleFor(settings);
         scene.front = frontScaleFor(settings);
     }
     void addPlayer(int slot, int x, int y, int z, float orientation)
     {
-        document.player(slot) = {QStringLiteral("Player %1").arg(slot), x, y, z, orientation, rgb(255, 0, 0)};
+        document.player(slot) = {
+            QStringLiteral("Player %1").arg(slot), x, y, z, orientation, rgb(255, 0, 0), Chunk::Other, {}};
         rows.push_back({document.player(slot).label, ItemKind::PlayerStart, static_cast<std::int16_t>(slot)});
     }
     // An asteroid, or with the colour red a ship.
@@ -44,9 +52,11 @@ struct Map {
     {
         const bool ship = colour == rgb(255, 0, 0);
         const auto id = ship
-            ? document.appendItem(ItemKind::Ship, ShipRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour})
-            : document.appendItem(
-                ItemKind::Asteroid, ResourceRecord{.posX = x, .posY = y, .posZ = z, .drawColour = colour});
+            ? document.appendItem(ItemKind::Ship,
+                test::filled<ShipRecord>([&](auto& r) { r.posX = x, r.posY = y, r.posZ = z, r.drawColour = colour; }))
+            : document.appendItem(ItemKind::Asteroid, test::filled<ResourceRecord>([&](auto& r) {
+                  r.posX = x, r.posY = y, r.posZ = z, r.drawColour = colour;
+              }));
         rows.push_back({text.isEmpty() ? QStringLiteral("Asteroid #%1").arg(*id) : text,
             ship ? ItemKind::Ship : ItemKind::Asteroid, *id});
     }
@@ -297,8 +307,9 @@ TEST(MapPainter, HitTestAnswersFromTheLastPaintOfTheSameView)
 TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMarked)
 {
     Map map;
-    const auto id = map.document.appendItem(
-        ItemKind::Nebula, CloudRecord{.size = 5000, .red = 0, .green = 0, .blue = 255, .posX = -20000, .posY = -20000});
+    const auto id = map.document.appendItem(ItemKind::Nebula, test::filled<CloudRecord>([](auto& r) {
+        r.size = 5000, r.red = r.green = 0, r.blue = 255, r.posX = r.posY = -20000;
+    }));
     map.rows.push_back({QStringLiteral("Nebula #1"), ItemKind::Nebula, *id});
     // A disc 50 pixels in radius around column and row 100, in the cloud's colour, only when asked for.
     EXPECT_EQ(qBlue(map.top().pixel(140, 100)), 0);
@@ -308,8 +319,9 @@ TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMark
     EXPECT_EQ(qBlue(discs.pixel(160, 100)), 0);
     // Thousands of discs in the view are left out: a generated level of many clouds must paint fast.
     for (int i = 0; i < 2000; ++i) {
-        const auto more = map.document.appendItem(ItemKind::Nebula,
-            CloudRecord{.size = 5000, .red = 0, .green = 0, .blue = 255, .posX = -20000, .posY = -20000});
+        const auto more = map.document.appendItem(ItemKind::Nebula, test::filled<CloudRecord>([](auto& r) {
+            r.size = 5000, r.red = r.green = 0, r.blue = 255, r.posX = r.posY = -20000;
+        }));
         map.rows.push_back({QStringLiteral("Nebula"), ItemKind::Nebula, *more});
     }
     EXPECT_EQ(qBlue(map.top().pixel(140, 100)), 0);

@@ -10,7 +10,11 @@ namespace {
 
 MapSettings world(const char* x, const char* y, const char* z = "20000")
 {
-    return {.sizeX = QString::fromLatin1(x), .sizeY = QString::fromLatin1(y), .sizeZ = QString::fromLatin1(z)};
+    MapSettings settings;
+    settings.sizeX = QString::fromLatin1(x);
+    settings.sizeY = QString::fromLatin1(y);
+    settings.sizeZ = QString::fromLatin1(z);
+    return settings;
 }
 
 const ViewScale defaultTop{-30000, -30000, 30000, 30000};

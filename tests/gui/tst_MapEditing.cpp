@@ -273,9 +273,9 @@ TEST_F(MapEditingTest, AMapLabelSelectsItsRowOnClickWithItsKeyAsTooltip)
     EXPECT_EQ(list()->currentIndex().row(), 2);
 }
 
-using UndoAndFilesTest = GuiTest;
+using WindowActionsTest = GuiTest;
 
-TEST_F(UndoAndFilesTest, EveryActionHasAKeyOfItsOwn)
+TEST_F(WindowActionsTest, EveryActionHasAKeyOfItsOwn)
 {
     const std::pair<const char*, QKeySequence> keys[] = {{"mnuFileNew", QKeySequence(Qt::CTRL | Qt::Key_N)},
         {"mnuFileOpen", QKeySequence(Qt::CTRL | Qt::Key_O)}, {"mnuFileSaveCurrent", QKeySequence(Qt::CTRL | Qt::Key_S)},
@@ -293,7 +293,7 @@ TEST_F(UndoAndFilesTest, EveryActionHasAKeyOfItsOwn)
             EXPECT_TRUE(owners.emplace(key.toString(), action->objectName()).second) << key.toString().toStdString();
 }
 
-TEST_F(UndoAndFilesTest, UnsavedChangesShowInTheUndoNameTheCaptionOrTheExitQuestion)
+TEST_F(WindowActionsTest, UnsavedChangesShowInTheUndoNameTheCaptionOrTheExitQuestion)
 {
     auto* undo = find<QAction>("mnuEditUndo");
     EXPECT_FALSE(undo->isEnabled() || window->isWindowModified());
@@ -321,7 +321,7 @@ TEST_F(UndoAndFilesTest, UnsavedChangesShowInTheUndoNameTheCaptionOrTheExitQuest
     EXPECT_EQ(host.saveQuestions, 3);
 }
 
-TEST_F(UndoAndFilesTest, DeleteKeyDeletesTheSelectedRowButNotInsideATextBox)
+TEST_F(WindowActionsTest, DeleteKeyDeletesTheSelectedRowButNotInsideATextBox)
 {
     clickTop({60, 60}, "Option2");
     clickTop({60, 160});
@@ -334,7 +334,7 @@ TEST_F(UndoAndFilesTest, DeleteKeyDeletesTheSelectedRowButNotInsideATextBox)
     EXPECT_TRUE(label("lblCounts").contains(QStringLiteral("Asteroids 1")));
 }
 
-TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
+TEST_F(WindowActionsTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
 {
     click("Option2");
     int roundedDifferently = 0;
@@ -351,7 +351,7 @@ TEST_F(UndoAndFilesTest, TheStatusBarShowsThePointerWhereAClickPlacesAnItem)
     EXPECT_GT(roundedDifferently, 0) << "some pointer positions must tell the rounding rules apart";
 }
 
-TEST_F(UndoAndFilesTest, RecentDroppedOrNamedLevelsAreLoaded)
+TEST_F(WindowActionsTest, RecentDroppedOrNamedLevelsAreLoaded)
 {
     auto* recent = find<QMenu>("mnuFileRecent");
     EXPECT_FALSE(recent->isEnabled()) << "nothing yet";
@@ -378,7 +378,7 @@ TEST_F(UndoAndFilesTest, RecentDroppedOrNamedLevelsAreLoaded)
     EXPECT_EQ(listRows(), 2);
 }
 
-TEST_F(UndoAndFilesTest, TheTimersRecoveryCopyIsOfferedAtTheNextStart)
+TEST_F(WindowActionsTest, TheTimersRecoveryCopyIsOfferedAtTheNextStart)
 {
     const QString folder = dir.filePath(QStringLiteral("data"));
     window->useRecoveryFolder(folder);

@@ -34,9 +34,9 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValTest,
         ValCase{"-1e309", -HUGE_VAL}, ValCase{"1e-400", 0},
         // out of range by the digits, not the exponent's sign: a long mantissa overflows with a
         // negative exponent, a long run of zeros underflows with a positive one
-        ValCase{("1" + std::string(400, '0') + "e-10"), HUGE_VAL},
-        ValCase{("-1" + std::string(400, '0') + "e-10"), -HUGE_VAL},
-        ValCase{("0." + std::string(400, '0') + "1e10"), 0}, ValCase{"4e-320", 4e-320}),
+        ValCase{std::string("1").append(400, '0').append("e-10"), HUGE_VAL},
+        ValCase{std::string("-1").append(400, '0').append("e-10"), -HUGE_VAL},
+        ValCase{std::string("0.").append(400, '0').append("1e10"), 0}, ValCase{"4e-320", 4e-320}),
     [](const auto& instance) { return "case" + std::to_string(instance.index); });
 
 TEST(Numbers, StrictNumbersAreWholeTexts)

@@ -74,8 +74,11 @@ std::string valueText(const LuaValue* v)
         return quoted(v->text);
     case LuaValue::Type::Table: {
         std::string out = "{";
-        for (std::size_t i = 0; i < v->items.size(); ++i)
-            out += (i > 0 ? "," : "") + valueText(&v->items[i]);
+        for (std::size_t i = 0; i < v->items.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            out += valueText(&v->items[i]);
+        }
         return out + "}";
     }
     case LuaValue::Type::Nil:
@@ -178,8 +181,11 @@ LevelRecord sandboxRecord(const ScriptRun& run)
         if (c.chunk == Chunk::Other)
             continue;
         std::string text = c.name + "(";
-        for (std::size_t i = 0; i < c.args.size(); ++i)
-            text += (i > 0 ? "," : "") + valueText(&c.args[i]);
+        for (std::size_t i = 0; i < c.args.size(); ++i) {
+            if (i > 0)
+                text += ',';
+            text += valueText(&c.args[i]);
+        }
         (c.chunk == Chunk::Determ ? *record.determ : *record.nonDeterm) << line(text + ")");
     }
     if (!run.result.error.isEmpty()) {

@@ -348,7 +348,7 @@ const TranslationCase translationCases[] = {
         [](int n) {
             std::string s = "addX({";
             for (int i = 0; i < n; ++i)
-                s += "k" + std::to_string(i) + " = 1, ";
+                s.append("k").append(std::to_string(i)).append(" = 1, ");
             return s + "})";
         }},
     {"functions and upvalues",

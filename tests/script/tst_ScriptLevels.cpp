@@ -98,8 +98,12 @@ public:
         std::string text = std::string("C ") + chunks[static_cast<int>(c.chunk)] + " " + c.name + "(";
         std::string lua = text;
         for (std::size_t i = 0; i < c.args.size(); ++i) {
-            text += (i > 0 ? ", " : "") + luaText(c.args[i]);
-            lua += (i > 0 ? ", " : "") + luaView(c.args[i]);
+            if (i > 0) {
+                text += ", ";
+                lua += ", ";
+            }
+            text += luaText(c.args[i]);
+            lua += luaView(c.args[i]);
         }
         lines << QString::fromStdString(text + ")");
         luaLines += lua + ")\n";

@@ -35,8 +35,9 @@ TEST_P(EveryKind, LayoutStandsAtItsKind)
 void expectFieldsExist(const KindLayout& layout, const std::vector<ArgShape>& shapes)
 {
     for (const ArgShape& shape : shapes) {
-        if (shape.role == ArgRole::Field)
+        if (shape.role == ArgRole::Field) {
             EXPECT_LT(static_cast<std::size_t>(shape.field), layout.fields.size());
+        }
         expectFieldsExist(layout, shape.elements);
     }
 }

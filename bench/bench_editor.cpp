@@ -89,7 +89,7 @@ struct LoadedEditor {
         editor = std::make_unique<Editor>(host, store, defaultRandomSource(), gameDir);
         if (items > 0) {
             host.openPath = Fixtures::get().level(items);
-            editor->mnuFileLoad_Click();
+            editor->loadChosenFile();
         }
     }
 };
@@ -104,7 +104,7 @@ void BM_EditorLoad(benchmark::State& state)
         auto loaded = std::make_unique<LoadedEditor>(0, gameDir);
         loaded->host.openPath = path;
         state.ResumeTiming();
-        loaded->editor->mnuFileLoad_Click();
+        loaded->editor->loadChosenFile();
         state.PauseTiming();
         if (loaded->editor->rows().size() != static_cast<std::size_t>(items))
             state.SkipWithError("the load did not list every item");
@@ -125,7 +125,7 @@ void BM_EditorSave(benchmark::State& state)
     LoadedEditor loaded(static_cast<int>(state.range(0)));
     loaded.host.savePath = Fixtures::get().savePath();
     for (auto _ : state) {
-        if (!loaded.editor->mnuFileSave_Click())
+        if (!loaded.editor->saveAs())
             state.SkipWithError("save failed");
     }
 }
@@ -136,12 +136,12 @@ void BM_PlacementClick(benchmark::State& state)
 {
     LoadedEditor loaded(static_cast<int>(state.range(0)));
     Editor& e = *loaded.editor;
-    e.Option1_Click();
-    e.Option2_Click(); // asteroids
+    e.chooseKind(ItemKind::PlayerStart);
+    e.chooseKind(ItemKind::Asteroid); // asteroids
     double x = -20000;
     for (auto _ : state) {
-        e.Picture1_MouseMove(0, 0, x, 1000);
-        e.Picture1_Click();
+        e.moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, 1000));
+        e.clickTopView();
         x += 1;
     }
 }
@@ -160,12 +160,12 @@ void BM_PointerMove(benchmark::State& state)
     LoadedEditor loaded(static_cast<int>(state.range(0)));
     Editor& e = *loaded.editor;
     e.setTopViewSize(QSize(1600, 1000));
-    e.cmdSelect_Click();
+    e.chooseSelectTool();
     int step = 0;
     for (auto _ : state) {
         const QPointF pixel((step * 37) % 1600, (step * 53) % 1000);
         const QPointF world = e.topScale().toWorld(pixel, QSizeF(1600, 1000));
-        e.Picture1_MouseMove(0, 0, world.x(), world.y());
+        e.moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(world.x(), world.y()));
         benchmark::DoNotOptimize(e.hoveredRow());
         ++step;
     }
@@ -179,7 +179,7 @@ void BM_DeleteObject(benchmark::State& state)
     Editor& e = *loaded.editor;
     for (auto _ : state) {
         e.selectRow(static_cast<int>(e.rows().size() / 2));
-        e.mnuObjectsDelete_Click();
+        e.deleteObject();
     }
 }
 BENCHMARK(BM_DeleteObject)
@@ -237,17 +237,17 @@ void BM_Repaint(benchmark::State& state)
     const int mode = static_cast<int>(state.range(1));
     if (mode == 1) {
         for (int i = 0; i < 3; ++i) {
-            e.cmdZoomIn_Click();
-            e.Picture1_MouseMove(0, 0, 5000, 5000);
-            e.Picture1_Click();
+            e.armZoom();
+            e.moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(5000, 5000));
+            e.clickTopView();
         }
     }
     if (mode == 3)
-        e.mnuLabelsDeclutter_Click();
+        e.toggleDeclutter();
     if (mode == 2) {
         for (int typeId = 1; typeId <= 9; ++typeId) {
             if (e.labelShown(typeId))
-                e.mnuLabelsHide_Click(typeId);
+                e.toggleLabels(typeId);
         }
     }
     // As the window paints: the same revision until the level changes.
@@ -340,7 +340,7 @@ int loadOnly(const QString& path)
     BenchStore store;
     Editor editor(host, store, defaultRandomSource(), QString());
     host.openPath = path;
-    return editor.mnuFileLoad_Click() ? 0 : 1;
+    return editor.loadChosenFile() ? 0 : 1;
 }
 
 } // namespace starloom::bench

@@ -135,7 +135,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     connect(m_timer, &QTimer::timeout, this, [this] {
         // A message box opened by a handler runs its own event loop; the drag waits for it.
         if (m_handlerDepth == 0)
-            handle([this] { m_editor.Timer1_Timer(); });
+            handle([this] { m_editor.repeatWhileHeld(); });
     });
     m_timer->start();
 
@@ -217,7 +217,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     bool mayEnd = m_exitConfirmed;
     m_exitConfirmed = false;
     if (!mayEnd)
-        handle([this, &mayEnd] { mayEnd = m_editor.Form_QueryUnload(); });
+        handle([this, &mayEnd] { mayEnd = m_editor.prepareToExit(); });
     if (!mayEnd) {
         event->ignore();
         return;
@@ -246,7 +246,7 @@ void MainWindow::exitProgram()
         return;
     }
     bool mayEnd = false;
-    handle([this, &mayEnd] { mayEnd = m_editor.mnuFileExit_Click(); });
+    handle([this, &mayEnd] { mayEnd = m_editor.prepareToExit(); });
     if (!mayEnd)
         return;
     m_exitConfirmed = true;
@@ -511,7 +511,7 @@ void MainWindow::build3DView()
     connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
         handle([this, row] {
             m_editor.selectRow(row);
-            m_editor.lstObjects_Click();
+            m_editor.editSelectedRow();
         });
     });
 }

@@ -69,7 +69,7 @@ void MainWindow::buildEditingUi()
         save->setObjectName(QStringLiteral("mnuFileSaveCurrent"));
         save->setShortcut(QKeySequence::Save);
         file->insertAction(saveLevel, save);
-        connect(save, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileSaveCurrent_Click(); }); });
+        connect(save, &QAction::triggered, this, [this] { handle([this] { m_editor.save(); }); });
         if (saveLevel)
             saveLevel->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     }
@@ -156,19 +156,20 @@ void MainWindow::buildEditingUi()
         [](Editor& e) { e.setMeasuring(!e.measuring()); });
     m_measureAction->setCheckable(true);
 
-    // --- arrow keys nudge the selection while the map has the focus
+    // --- keys on the map go to the active tool; the arrow keys nudge the selection
     m_top->setFocusPolicy(Qt::ClickFocus);
-    connect(m_top, &MapView::arrowPressed, this,
-        [this](int dx, int dy) { handle([=, this] { m_editor.nudgeSelection(dx, dy); }); });
+    connect(m_top, &MapView::keyPressed, this, [this](Qt::Key key, Qt::KeyboardModifiers modifiers, bool* used) {
+        handle([=, this] { *used = m_editor.keyOnMap(key, modifiers); });
+    });
 
     // --- drawing toggles
     if (QMenu* labels = menuNamed(menuBar(), QStringLiteral("mnuLabels"))) {
         labels->addSeparator();
         m_cloudDiscs = add(labels, "mnuLabelsCloudDiscs", QStringLiteral("Draw Clouds as &Discs"), QKeySequence(),
-            [](Editor& e) { e.mnuLabelsCloudDiscs_Click(); });
+            [](Editor& e) { e.toggleCloudDiscs(); });
         m_cloudDiscs->setCheckable(true);
         m_declutter = add(labels, "mnuLabelsDeclutter", QStringLiteral("&Thin Out Crowded Labels"), QKeySequence(),
-            [](Editor& e) { e.mnuLabelsDeclutter_Click(); });
+            [](Editor& e) { e.toggleDeclutter(); });
         m_declutter->setCheckable(true);
     }
 
@@ -179,7 +180,7 @@ void MainWindow::buildEditingUi()
     m_select->setToolTip(QStringLiteral("Click, drag or draw a box on the map to select (Escape)"));
     if (QWidget* last = m_kinds[8]) // below "Ships", in the second column of the kind buttons
         m_select->setGeometry(last->x(), last->y() + last->height() + 2, last->width(), last->height() + 2);
-    connect(m_select, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdSelect_Click(); }); });
+    connect(m_select, &QPushButton::clicked, this, [this] { handle([this] { m_editor.chooseSelectTool(); }); });
     // Below "Apply", as wide as the panel's other controls (the panel's own width is set later,
     // by the layout) and as high as its text.
     m_selectionCount = new QLabel(m_frame);
@@ -191,12 +192,13 @@ void MainWindow::buildEditingUi()
     m_selectionCount->hide();
 
     // --- the map: a press selects or starts a drag
-    connect(m_top, &MapView::mousePressed, this, [this](int buttons, int shift, double x, double y) {
-        handle([=, this] {
-            m_editor.setTopViewSize(m_top->size());
-            m_editor.Picture1_MouseDown(buttons, shift, x, y);
+    connect(m_top, &MapView::mousePressed, this,
+        [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF world) {
+            handle([=, this] {
+                m_editor.setTopViewSize(m_top->size());
+                m_editor.pressOnTopView(button, modifiers, world);
+            });
         });
-    });
 
     // --- the object list: several rows, in step with the map
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -310,7 +312,7 @@ void MainWindow::buildEditingUi()
 void MainWindow::refreshEditing()
 {
     const Editor& e = m_editor;
-    m_select->setChecked(!e.placementArmed());
+    m_select->setChecked(e.activeTool() == ToolKind::Select);
     m_snap->setChecked(e.snapToGrid());
     m_measureAction->setChecked(e.measuring());
     m_cloudDiscs->setChecked(e.views().cloudDiscs);

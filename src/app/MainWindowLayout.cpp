@@ -64,15 +64,15 @@ void MainWindow::buildMenus()
     file->addSeparator();
     QAction* newLevel = action(file, "mnuFileNew", "&New Level");
     newLevel->setShortcut(QKeySequence::New);
-    connect(newLevel, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileNew_Click(); }); });
+    connect(newLevel, &QAction::triggered, this, [this] { handle([this] { m_editor.newLevel(); }); });
     QAction* open = action(file, "mnuFileOpen", "&Open Level...");
     open->setShortcut(QKeySequence::Open);
-    connect(open, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileOpen_Click(); }); });
+    connect(open, &QAction::triggered, this, [this] { handle([this] { m_editor.openChosenFile(); }); });
     QAction* load = action(file, "mnuFileLoad", "&Load Level");
-    connect(load, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileLoad_Click(); }); });
+    connect(load, &QAction::triggered, this, [this] { handle([this] { m_editor.loadChosenFile(); }); });
     QAction* save = action(file, "mnuFileSave", "&Save Level");
     save->setShortcut(QKeySequence::Save);
-    connect(save, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuFileSave_Click(); }); });
+    connect(save, &QAction::triggered, this, [this] { handle([this] { m_editor.saveAs(); }); });
     m_recentMenu = file->addMenu(QStringLiteral("&Recent Levels"));
     m_recentMenu->setObjectName(QStringLiteral("mnuFileRecent"));
     m_recentMenu->setEnabled(false);
@@ -110,15 +110,15 @@ void MainWindow::buildMenus()
     deleteObject->setShortcut(QKeySequence::Delete);
     deleteObject->setShortcutContext(Qt::WindowShortcut);
     addAction(deleteObject);
-    connect(deleteObject, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuObjectsDelete_Click(); }); });
+    connect(deleteObject, &QAction::triggered, this, [this] { handle([this] { m_editor.deleteObject(); }); });
     connect(action(m_objectsMenu, "mnuObjectsSetPlayer", "Set Player"), &QAction::triggered, this,
-        [this] { handle([this] { m_editor.mnuObjectsSetPlayer_Click(); }); });
+        [this] { handle([this] { m_editor.setStartPlayer(); }); });
 
     QMenu* labels = menuBar()->addMenu(QStringLiteral("&Labels"));
     labels->setObjectName(QStringLiteral("mnuLabels"));
     m_hideAll = action(labels, "mnuLabelsHideAll", "&Hide All Labels");
     m_hideAll->setCheckable(true);
-    connect(m_hideAll, &QAction::triggered, this, [this] { handle([this] { m_editor.mnuLabelsHideAll_Click(); }); });
+    connect(m_hideAll, &QAction::triggered, this, [this] { handle([this] { m_editor.toggleAllLabels(); }); });
     labels->addSeparator();
     for (std::size_t i = 0; i < allKinds.size(); ++i) {
         const int typeId = typeIdOf(allKinds[i]);
@@ -126,7 +126,7 @@ void MainWindow::buildMenus()
         show->setObjectName(QStringLiteral("mnuLabelsHide_%1").arg(typeId));
         show->setCheckable(true);
         connect(show, &QAction::triggered, this,
-            [this, typeId] { handle([this, typeId] { m_editor.mnuLabelsHide_Click(typeId); }); });
+            [this, typeId] { handle([this, typeId] { m_editor.toggleLabels(typeId); }); });
         m_showKinds[i] = show;
     }
 
@@ -136,7 +136,7 @@ void MainWindow::buildMenus()
     disarm->setShortcut(QKeySequence(Qt::Key_Escape));
     disarm->setShortcutContext(Qt::WindowShortcut);
     addAction(disarm);
-    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.cmdSelect_Click(); }); });
+    connect(disarm, &QAction::triggered, this, [this] { handle([this] { m_editor.chooseSelectTool(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -178,7 +178,7 @@ void MainWindow::buildViews()
             if (current.isValid() && m_list->selectionModel()->isRowSelected(current.row()))
                 handle([this, row = current.row()] {
                     m_editor.selectRow(row);
-                    m_editor.lstObjects_Click();
+                    m_editor.editSelectedRow();
                 });
         });
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
@@ -187,38 +187,40 @@ void MainWindow::buildViews()
             return;
         handle([this, row = index.row()] {
             m_editor.selectRow(row);
-            m_editor.lstObjects_Click();
+            m_editor.editSelectedRow();
         });
     });
 
     m_top = new MapView(MapView::Which::Top, m_editor, m_central);
     m_top->setObjectName(QStringLiteral("Picture1"));
-    connect(m_top, &MapView::mouseMoved, this, [this](int buttons, int shift, double x, double y) {
-        showPointer(x, y);
-        handle([=, this] { m_editor.Picture1_MouseMove(buttons, shift, x, y); });
-    });
-    connect(m_top, &MapView::mouseReleased, this, [this](int buttons, int shift, double x, double y) {
-        handle([=, this] { m_editor.Picture1_MouseUp(buttons, shift, x, y); });
-    });
+    connect(m_top, &MapView::mouseMoved, this,
+        [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF world) {
+            showPointer(world.x(), world.y());
+            handle([=, this] { m_editor.moveOnTopView(buttons, modifiers, world); });
+        });
+    connect(m_top, &MapView::mouseReleased, this,
+        [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF world) {
+            handle([=, this] { m_editor.releaseOnTopView(button, modifiers, world); });
+        });
     connect(m_top, &MapView::wheelTurned, this,
-        [this](int steps, double x, double y) { handle([=, this] { m_editor.Picture1_MouseWheel(steps, x, y); }); });
+        [this](int steps, double x, double y) { handle([=, this] { m_editor.zoomAround(steps, QPointF(x, y)); }); });
     connect(m_top, &MapView::panned, this,
         [this](double dx, double dy) { handle([=, this] { m_editor.panTopView(dx, dy); }); });
     connect(m_top, &MapView::clicked, this, [this](int labelRow) {
         handle([=, this] {
             if (labelRow >= 0)
-                m_editor.lblObjects_Click(labelRow);
+                m_editor.clickLabel(labelRow);
             else
-                m_editor.Picture1_Click();
+                m_editor.clickTopView();
         });
     });
 
     m_front = new MapView(MapView::Which::Front, m_editor, m_central);
     m_front->setObjectName(QStringLiteral("picLeft"));
-    connect(m_front, &MapView::mouseMoved, this, [this](int buttons, int shift, double x, double y) {
-        handle([=, this] { m_editor.picLeft_MouseMove(buttons, shift, x, y); });
+    connect(m_front, &MapView::mouseMoved, this, [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPointF world) {
+        handle([=, this] { m_editor.moveOnFrontView(world); });
     });
-    connect(m_front, &MapView::clicked, this, [this](int) { handle([this] { m_editor.picLeft_Click(); }); });
+    connect(m_front, &MapView::clicked, this, [this](int) { handle([this] { m_editor.setHeightAtFrontPointer(); }); });
 
     m_frontCaption = label("Label2", QStringLiteral("Map Front View:"));
     m_lblX = label("lblX", QString());
@@ -229,10 +231,10 @@ void MainWindow::buildViews()
 
     m_zoomIn = new QPushButton(QStringLiteral("Zoom In"), m_central);
     m_zoomIn->setObjectName(QStringLiteral("cmdZoomIn"));
-    connect(m_zoomIn, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdZoomIn_Click(); }); });
+    connect(m_zoomIn, &QPushButton::clicked, this, [this] { handle([this] { m_editor.armZoom(); }); });
     m_zoomOut = new QPushButton(QStringLiteral("Zoom Out"), m_central);
     m_zoomOut->setObjectName(QStringLiteral("cmdZoomOut"));
-    connect(m_zoomOut, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdZoomOut_Click(); }); });
+    connect(m_zoomOut, &QPushButton::clicked, this, [this] { handle([this] { m_editor.zoomOutFully(); }); });
 }
 
 void MainWindow::buildPanel()
@@ -263,7 +265,7 @@ void MainWindow::buildPanel()
         at(button, second ? 1560 : 120, 480 + 270.0 * double(second ? i - firstColumn : i), second ? 1155 : 1425, 255);
         kinds->addButton(button);
         connect(button, &QRadioButton::clicked, this,
-            [this, kind] { handle([this, kind] { m_editor.selectKind(kind); }); });
+            [this, kind] { handle([this, kind] { m_editor.chooseKind(kind); }); });
         m_kinds[i] = button;
     }
 
@@ -272,7 +274,7 @@ void MainWindow::buildPanel()
     m_models->setEditable(false);
     at(m_models, 120, 1890, 2535, 315);
     connect(m_models, &QComboBox::activated, this,
-        [this](int index) { handle([this, index] { m_editor.Combo1_Click(index); }); });
+        [this](int index) { handle([this, index] { m_editor.chooseModel(index); }); });
 
     for (int i = 0; i < 4; ++i) {
         const double top = 2310 + 360.0 * i;
@@ -291,11 +293,11 @@ void MainWindow::buildPanel()
     m_colour = new QPushButton(QStringLiteral("Colour"), m_frame);
     m_colour->setObjectName(QStringLiteral("cmdColourSelect"));
     at(m_colour, 120, 3780, 1215, 375);
-    connect(m_colour, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdColourSelect_Click(); }); });
+    connect(m_colour, &QPushButton::clicked, this, [this] { handle([this] { m_editor.pickColour(); }); });
     m_apply = new QPushButton(QStringLiteral("Apply"), m_frame);
     m_apply->setObjectName(QStringLiteral("cmdApply"));
     at(m_apply, 1440, 3780, 1215, 375);
-    connect(m_apply, &QPushButton::clicked, this, [this] { handle([this] { m_editor.cmdApply_Click(); }); });
+    connect(m_apply, &QPushButton::clicked, this, [this] { handle([this] { m_editor.applyPanel(); }); });
 
     m_customCaption = new QLabel(QStringLiteral("Custom Ship"), m_frame);
     m_customCaption->setObjectName(QStringLiteral("Label5"));

@@ -15,16 +15,10 @@ namespace starloom {
 
 namespace {
 
-int buttonsValue(Qt::MouseButtons buttons)
+// The buttons the map reads: the three of a mouse, whatever else the device reports.
+Qt::MouseButtons mapButtons(Qt::MouseButtons buttons)
 {
-    return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0)
-        | (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
-}
-
-int shiftValue(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) | (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0)
-        | (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
+    return buttons & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton);
 }
 
 } // namespace
@@ -127,8 +121,8 @@ void MapView::mouseMoveEvent(QMouseEvent* event)
     }
     const QPointF w = toWorld(event->position());
     // A press on a label belongs to the label: dragging from it does not start a drag on the map.
-    const int buttons = m_pressed && m_pressedLabel >= 0 ? 0 : buttonsValue(event->buttons());
-    Q_EMIT mouseMoved(buttons, shiftValue(event->modifiers()), w.x(), w.y());
+    const Qt::MouseButtons buttons = m_pressed && m_pressedLabel >= 0 ? Qt::NoButton : mapButtons(event->buttons());
+    Q_EMIT mouseMoved(buttons, event->modifiers(), w);
 }
 
 void MapView::mousePressEvent(QMouseEvent* event)
@@ -140,7 +134,7 @@ void MapView::mousePressEvent(QMouseEvent* event)
     m_pressed = true;
     m_pressedLabel = labelAt(event->position());
     const QPointF w = toWorld(event->position());
-    Q_EMIT mousePressed(buttonsValue(event->button()), shiftValue(event->modifiers()), w.x(), w.y());
+    Q_EMIT mousePressed(event->button(), event->modifiers(), w);
 }
 
 void MapView::mouseReleaseEvent(QMouseEvent* event)
@@ -148,9 +142,8 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
     // The position of the release first, then the release, then the click, as the toolkit the
     // handlers were written for reports them.
     const QPointF w = toWorld(event->position());
-    const int shift = shiftValue(event->modifiers());
-    Q_EMIT mouseMoved(buttonsValue(event->buttons()), shift, w.x(), w.y());
-    Q_EMIT mouseReleased(buttonsValue(event->button()), shift, w.x(), w.y());
+    Q_EMIT mouseMoved(mapButtons(event->buttons()), event->modifiers(), w);
+    Q_EMIT mouseReleased(event->button(), event->modifiers(), w);
     if (event->button() == Qt::MiddleButton)
         return;
     const bool wasPressed = m_pressed;
@@ -165,15 +158,13 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
 
 void MapView::keyPressEvent(QKeyEvent* event)
 {
-    const int key = event->key();
-    const int dx = key == Qt::Key_Left ? -1 : key == Qt::Key_Right ? 1 : 0;
-    const int dy = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : 0;
-    if (m_which != Which::Top || (dx == 0 && dy == 0)) {
+    bool used = false;
+    if (m_which == Which::Top)
+        Q_EMIT keyPressed(Qt::Key(event->key()), event->modifiers(), &used);
+    if (used)
+        event->accept();
+    else
         QWidget::keyPressEvent(event);
-        return;
-    }
-    Q_EMIT arrowPressed(dx, dy);
-    event->accept();
 }
 
 void MapView::wheelEvent(QWheelEvent* event)

@@ -30,11 +30,12 @@ public:
     int labelAt(QPointF pixel) const;
 
 Q_SIGNALS:
-    void mouseMoved(int buttons, int shift, double x, double y);
-    void mouseReleased(int buttons, int shift, double x, double y);
-    void mousePressed(int buttons, int shift, double x, double y);
-    // An arrow key while the view has the focus: (-1, 0) for Left, (0, 1) for Down, ...
-    void arrowPressed(int dx, int dy);
+    // The pointer at `world` with `buttons` held; a press or release of `button` there.
+    void mouseMoved(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF world);
+    void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF world);
+    void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF world);
+    // A key while the top view has the focus; a receiver that uses it sets `*used`.
+    void keyPressed(Qt::Key key, Qt::KeyboardModifiers modifiers, bool* used);
     // A press and release inside the view: on the label of `labelRow`, or on the map (-1).
     void clicked(int labelRow);
     // The wheel turned by `steps` notches (positive: away from the user) at world (x, y).

@@ -394,7 +394,7 @@ bool OptionsWindow::accept(bool closing)
         storeModFolders(*m_store, mods);
     }
     // A refused value keeps the window open; the editor has said why.
-    const bool stored = closing ? m_editor.frmGlobals_QueryUnload() : m_editor.Command1_Click();
+    const bool stored = closing ? m_editor.closeOptions() : m_editor.acceptOptions();
     Q_EMIT handlerRan();
     refresh();
     return stored;

@@ -137,25 +137,25 @@ protected:
         editor = std::make_unique<Editor>(host, store, random.source(), gameDir);
     }
 
-    void clickTop(double x, double y) { editor->Picture1_MouseMove(0, 0, x, y), editor->Picture1_Click(); }
+    void clickTop(double x, double y) { editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, y)), editor->clickTopView(); }
     void place(ItemKind kind, double x, double y, int entry = 0)
     {
-        editor->selectKind(kind);
+        editor->chooseKind(kind);
         if (entry != 0)
-            editor->Combo1_Click(entry);
+            editor->chooseModel(entry);
         clickTop(x, y);
     }
     void placeCustom(ItemKind kind, const QString& name, double x = 0, double y = 0)
     {
-        editor->selectKind(kind);
-        editor->Combo1_Click(static_cast<int>(editor->panel().models.size()) - 1);
+        editor->chooseKind(kind);
+        editor->chooseModel(static_cast<int>(editor->panel().models.size()) - 1);
         editor->setCustomName(name);
         clickTop(x, y);
     }
     void edit(int row)
     {
         editor->selectRow(row);
-        editor->lstObjects_Click();
+        editor->editSelectedRow();
     }
     // Edits the row: types the texts into the fields from the first on (null: leaves it) and applies.
     void apply(int row, std::initializer_list<const char*> texts)
@@ -165,7 +165,7 @@ protected:
         for (const char* text : texts)
             if (const int field = i++; text)
                 editor->setFieldText(field, QString::fromLatin1(text));
-        editor->cmdApply_Click();
+        editor->applyPanel();
     }
 
     const LevelDocument& doc() const { return editor->document(); }

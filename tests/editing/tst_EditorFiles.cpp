@@ -57,7 +57,7 @@ protected:
         placeCustom(ItemKind::Ship, QStringLiteral("kus_scout"), -300, 400);
         place(ItemKind::Nebula, 7, 8);
         host.saveNames = {path("duel.level")};
-        ASSERT_TRUE(editor->mnuFileSave_Click());
+        ASSERT_TRUE(editor->saveAs());
     }
 };
 using EditorUndoTest = EditorFilesTest;
@@ -65,31 +65,31 @@ using EditorUndoTest = EditorFilesTest;
 TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStart)
 {
     place(ItemKind::PlayerStart, 0, 0, 0);
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs),
         missingStartsMessage() + QStringLiteral("Error0"));
 }
 
 TEST_F(EditorFilesTest, AFailedOrCancelledSaveKeepsThePreviousFile)
 {
-    editor->mnuFileNew_Click();
+    editor->newLevel();
     saveLevel();
     EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
         QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
     EXPECT_EQ(readBytes(path("duel.level")), levelText());
     EXPECT_EQ(editor->panel().kind, ItemKind::Nebula); // the panel stays
     host.messages.clear();
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     EXPECT_TRUE(host.messages.empty()); // cancelled: nothing written, nothing said
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.level")));
     const QByteArray before = readBytes(path("duel.level"));
     host.saveNames = {path("taken.level"), path("missing-folder/duel.level")};
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")))
         << "with the reason on a line of its own";
     EXPECT_GT(host.lastMessage().indexOf(u'\n'), 0) << "with the reason on a line of its own";
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     EXPECT_EQ(readBytes(path("duel.level")), before);
 }
 
@@ -99,11 +99,11 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemWithThePanelOnTheLastKind)
     saveLevel();
     const QByteArray saved = levelText();
     makeEditor();
-    editor->cmdZoomIn_Click();
+    editor->armZoom();
     clickTop(0, 0);
     host.messages.clear();
     host.openNames = {path("duel.level"), path("duel.level")};
-    ASSERT_TRUE(editor->mnuFileLoad_Click());
+    ASSERT_TRUE(editor->loadChosenFile());
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(levelText(), saved);
     EXPECT_EQ(editor->topScale(), (ViewScale{-40000, -30000, 40000, 30000})); // world bounds reset the zoom
@@ -119,7 +119,7 @@ TEST_F(EditorFilesTest, LoadRegistersEveryItemWithThePanelOnTheLastKind)
     EXPECT_EQ(editor->panel().modelIndex, 0);
     clickTop(1, 1);
     EXPECT_EQ(editor->rows().back().text, QStringLiteral("hgn_assaultcorvette"));
-    ASSERT_TRUE(editor->mnuFileLoad_Click()); // a second load appends
+    ASSERT_TRUE(editor->loadChosenFile()); // a second load appends
     EXPECT_EQ(editor->rows()[8].text, QStringLiteral("Asteroid #2"));
 }
 
@@ -132,7 +132,7 @@ TEST_F(EditorFilesTest, LoadKeepsTheProblemsOfTheFileWithTheirLines)
         "  addPoint(\"StartPos9\", {0, 0, 0}, {0, 0, 0})\r\n"
         "  addCloud(\"c\", \"cloud_0\", {1, 2, 3}, {1e9, 1, 1, 1}, 0, 100)\r\nend\r\n");
     host.openNames = {path("bad.level"), path("nothing-here.level")};
-    ASSERT_TRUE(editor->mnuFileLoad_Click());
+    ASSERT_TRUE(editor->loadChosenFile());
     EXPECT_TRUE(host.messages.empty());
     ASSERT_FALSE(editor->loadProblems().empty());
     EXPECT_EQ(editor->loadProblems().front().line, 3);
@@ -142,10 +142,10 @@ TEST_F(EditorFilesTest, LoadKeepsTheProblemsOfTheFileWithTheirLines)
             .arg(editor->loadProblems().size()));
     EXPECT_EQ(editor->rows().size(),
         static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
-    EXPECT_FALSE(editor->mnuFileLoad_Click());
+    EXPECT_FALSE(editor->loadChosenFile());
     EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level ")));
     EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("nothing-here.level")));
-    EXPECT_FALSE(editor->mnuFileLoad_Click()); // cancelled
+    EXPECT_FALSE(editor->loadChosenFile()); // cancelled
 }
 
 TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
@@ -164,7 +164,7 @@ TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
         editor->setGridSize(QString::fromLatin1(member ? "1000" : text));
         if (member)
             editor->mapSettings().*member = QString::fromLatin1(text);
-        EXPECT_FALSE(editor->Command1_Click()) << field << "=" << text;
+        EXPECT_FALSE(editor->acceptOptions()) << field << "=" << text;
         EXPECT_EQ(host.lastMessage(), QStringLiteral("%1 must be %2.").arg(QLatin1String(field), QLatin1String(rule)));
         EXPECT_FALSE(store.values.contains(QStringLiteral("GridSize")));
         EXPECT_EQ(editor->topScale(), (ViewScale{-30000, -30000, 30000, 30000}));
@@ -174,7 +174,7 @@ TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
             place(ItemKind::PlayerStart, 1, 1, 0);
             place(ItemKind::PlayerStart, 2, 2, 1);
             const int dialogs = host.saveDialogs;
-            EXPECT_FALSE(editor->mnuFileSave_Click());
+            EXPECT_FALSE(editor->saveAs());
             EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs - dialogs),
                 QStringLiteral("%1 must be %2.Error0").arg(QLatin1String(field), QLatin1String(rule)));
             makeEditor();
@@ -184,7 +184,7 @@ TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
     editor->mapSettings().sizeZ = QStringLiteral("1000.9");
     editor->setGridSize(QStringLiteral("1000"));
     editor->setFontSizeIndex(6);
-    ASSERT_TRUE(editor->Command1_Click());
+    ASSERT_TRUE(editor->acceptOptions());
     EXPECT_EQ(editor->topScale(), (ViewScale{-50000, -30000, 50000, 30000}));
     EXPECT_EQ(editor->frontScale(), (ViewScale{-50000, 1000, 50000, -1000}));
     EXPECT_EQ(editor->undoStack().undoText(), QStringLiteral("Options")); // the level's settings, not the preferences
@@ -194,8 +194,8 @@ TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
     EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Typed since"));
     EXPECT_EQ(editor->topScale().width(), 60000.0);
     EXPECT_EQ(editor->gridSize(), QStringLiteral("1000"));
-    ASSERT_TRUE(editor->Command1_Click());
-    ASSERT_TRUE(editor->Command1_Click()); // the second changes nothing: no step
+    ASSERT_TRUE(editor->acceptOptions());
+    ASSERT_TRUE(editor->acceptOptions()); // the second changes nothing: no step
     EXPECT_EQ(editor->undoStack().count(), 1);
     makeEditor();
     EXPECT_EQ(editor->gridSize(), QStringLiteral("1000"));
@@ -214,7 +214,7 @@ TEST_F(EditorFilesTest, ANewOrLoadedLevelLeavesNothingSelectedSoTheNextClickMove
         if (load) {
             ASSERT_TRUE(editor->loadFile(path("starts.level")));
         } else {
-            editor->mnuFileNew_Click();
+            editor->newLevel();
         }
         EXPECT_EQ(editor->selectedRow(), -1) << load;
         EXPECT_EQ(editor->mode(), EditorMode::Placement) << load;
@@ -241,7 +241,7 @@ TEST_F(EditorFilesTest, NewLevelStartsFromTheStandardSettingsAsTheFirstStartDoes
         "0)\nend\nfunction NonDetermChunk()\n  setSensorsManagerCameraDistances(12000, 60000)\nend\n");
     ASSERT_TRUE(editor->loadFile(path("deep.level")));
     ASSERT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Deepspace"));
-    editor->mnuFileNew_Click();
+    editor->newLevel();
     MapSettings expected;
     expected.background = editor->mapSettings().background; // picked at random, as at the first start
     expected.music = editor->mapSettings().music;
@@ -287,21 +287,21 @@ TEST_F(EditorUndoTest, EveryChangeRoundTripsThroughUndoRedoExactly)
             }},
         {"Set Height of hgn_assaultcorvette",
             [&] {
-                editor->picLeft_MouseMove(0, 0, 0, 1234.5);
-                editor->picLeft_Click();
+                editor->moveOnFrontView(QPointF(0, 1234.5));
+                editor->setHeightAtFrontPointer();
             }},
-        {"Delete hgn_assaultcorvette", [&] { editor->mnuObjectsDelete_Click(); }},
+        {"Delete hgn_assaultcorvette", [&] { editor->deleteObject(); }},
         {"Set Player of hgn_assaultcorvette",
             [&] {
                 host.textAnswers = {QStringLiteral("3")};
-                editor->mnuObjectsSetPlayer_Click();
+                editor->setStartPlayer();
             }},
         {"Load loaded.level", [&] { editor->loadFile(level); }},
-        {"New Level", [&] { editor->mnuFileNew_Click(); }},
+        {"New Level", [&] { editor->newLevel(); }},
         {"Options",
             [&] {
                 editor->mapSettings().sizeX = QStringLiteral("50000"),
-                editor->mapSettings().levelDesc = QStringLiteral("Wide"), editor->Command1_Click();
+                editor->mapSettings().levelDesc = QStringLiteral("Wide"), editor->acceptOptions();
             }},
     };
     for (const auto& [undoText, act] : cases) {
@@ -324,14 +324,14 @@ TEST_F(EditorUndoTest, EveryChangeRoundTripsThroughUndoRedoExactly)
 
 TEST_F(EditorUndoTest, ADragIsUndoneAsOneStepWithThePanelOnTheEditedItem)
 {
-    editor->selectKind(ItemKind::Asteroid);
+    editor->chooseKind(ItemKind::Asteroid);
     for (const double at : {100.0, 200.0}) {
-        editor->Picture1_MouseMove(1, 0, at, at);
-        editor->Timer1_Timer();
+        editor->moveOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(at, at));
+        editor->repeatWhileHeld();
     }
     // The click that comes with the release.
-    editor->Picture1_MouseUp(1, 0, 200, 200);
-    editor->Picture1_Click();
+    editor->releaseOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(200, 200));
+    editor->clickTopView();
     clickTop(5, 5); // an ordinary click afterwards is a step of its own
     EXPECT_EQ(editor->undoStack().count(), 2);
     EXPECT_EQ(editor->undoStack().text(0), QStringLiteral("Place 3 Items"));
@@ -341,7 +341,7 @@ TEST_F(EditorUndoTest, ADragIsUndoneAsOneStepWithThePanelOnTheEditedItem)
     editor->undo();
     EXPECT_EQ(editor->mode(), EditorMode::Editing);
     EXPECT_EQ(editor->panel().field(0).text, QStringLiteral("0"));
-    editor->mnuObjectsDelete_Click();
+    editor->deleteObject();
     editor->undo();
     EXPECT_EQ(editor->selectedRow(), 1);
 }
@@ -353,15 +353,14 @@ TEST_F(EditorUndoTest, UnsavedChangesAreGuarded)
     for (const auto& [choice, saveSucceeds, proceeds] : cases) {
         for (const bool exit : {false, true}) {
             makeEditor();
-            EXPECT_TRUE(editor->mnuFileExit_Click()); // nothing to ask yet
+            EXPECT_TRUE(editor->prepareToExit()); // nothing to ask yet
             place(ItemKind::PlayerStart, 2, 2);
             if (saveSucceeds) // without player 2's start the save is refused
                 place(ItemKind::PlayerStart, 1, 1, 1);
             host.saveChoices = {choice};
             host.saveNames = {path("guard.level")};
             const int asked = host.saveQuestions;
-            const bool proceeded =
-                exit ? editor->mnuFileExit_Click() : (editor->mnuFileNew_Click(), editor->rows().empty());
+            const bool proceeded = exit ? editor->prepareToExit() : (editor->newLevel(), editor->rows().empty());
             EXPECT_EQ(host.saveQuestions, asked + 1);
             EXPECT_EQ(proceeded, proceeds) << int(choice) << saveSucceeds << exit;
         }
@@ -397,7 +396,7 @@ TEST_F(EditorUndoTest, RecoveryCopyFollowsUnsavedWork)
     }
     place(ItemKind::PlayerStart, 5, 5, 1);
     host.saveNames = {path("saved.level")};
-    ASSERT_TRUE(editor->mnuFileSave_Click()); // a save removes it
+    ASSERT_TRUE(editor->saveAs()); // a save removes it
     EXPECT_FALSE(QFileInfo::exists(editor->recoveryPath()));
     place(ItemKind::Pebble, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());
@@ -416,7 +415,7 @@ TEST_F(EditorUndoTest, RestoredWorkAsksBeforeItsFirstSaveReplacesItsFile)
     place(ItemKind::PlayerStart, 10, 20, 0);
     place(ItemKind::PlayerStart, 900, 900, 1);
     host.saveNames = {work};
-    ASSERT_TRUE(editor->mnuFileSave_Click());
+    ASSERT_TRUE(editor->saveAs());
     place(ItemKind::Asteroid, 30, 40);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     const QByteArray saved = readBytes(work);
@@ -430,15 +429,15 @@ TEST_F(EditorUndoTest, RestoredWorkAsksBeforeItsFirstSaveReplacesItsFile)
     EXPECT_TRUE(editor->isModified());
     EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 1);
     host.yesNoAnswers = {false};
-    EXPECT_FALSE(editor->mnuFileSaveCurrent_Click());
+    EXPECT_FALSE(editor->save());
     EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("work.level"));
     EXPECT_EQ(readBytes(work), saved) << "declined: the file is as it was";
     host.yesNoAnswers = {true};
-    ASSERT_TRUE(editor->mnuFileSaveCurrent_Click());
+    ASSERT_TRUE(editor->save());
     EXPECT_TRUE(readBytes(work).contains("addAsteroid"));
     const std::size_t asked = host.questions.size();
     place(ItemKind::Pebble, 1, 1);
-    ASSERT_TRUE(editor->mnuFileSaveCurrent_Click());
+    ASSERT_TRUE(editor->save());
     EXPECT_EQ(host.questions.size(), asked) << "asked before the first save only";
 }
 
@@ -446,7 +445,7 @@ TEST_F(EditorUndoTest, DescriptionsAreShownWithoutTheGamesColourTags)
 {
     editor->mapSettings().levelDesc = QStringLiteral("Wings of War <c=0095D9>(Air Combat)</c>");
     place(ItemKind::Asteroid, 1, 1);
-    editor->mnuFileNew_Click();
+    editor->newLevel();
     EXPECT_EQ(host.lastSaveChangesDesc, QStringLiteral("Wings of War (Air Combat)"));
     EXPECT_EQ(plainDescription(QStringLiteral("<c=FF4800>Gehenna 1.2.18</c>")), QStringLiteral("Gehenna 1.2.18"));
 }
@@ -478,9 +477,9 @@ TEST_F(EditorUndoTest, OnlyAbandonedRecoveryCopiesAreOffered)
     place(ItemKind::Asteroid, 1, 1);
     ASSERT_TRUE(editor->writeRecoveryCopy());
     const QByteArray first = readBytes(editor->recoveryPath());
-    second.selectKind(ItemKind::Pebble);
-    second.Picture1_MouseMove(0, 0, 5, 5);
-    second.Picture1_Click();
+    second.chooseKind(ItemKind::Pebble);
+    second.moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(5, 5));
+    second.clickTopView();
     ASSERT_TRUE(second.writeRecoveryCopy());
     EXPECT_EQ(readBytes(editor->recoveryPath()), first) << "the second editor writes a copy of its own";
     const QString crashed = editor->recoveryPath();

@@ -36,7 +36,7 @@ protected:
         const QString path = dir.filePath(QStringLiteral("saved.level"));
         QFile::remove(path);
         host.saveNames = {path};
-        editor->mnuFileSave_Click();
+        editor->saveAs();
         return readBytes(path);
     }
 };
@@ -44,7 +44,7 @@ protected:
 TEST_F(EditorLevelTest, EightPlayersHaveEightStartPoints)
 {
     ASSERT_TRUE(editor->setPlayerIndex(6));
-    editor->Option1_Click();
+    editor->chooseKind(ItemKind::PlayerStart);
     EXPECT_THAT(editor->panel().models,
         ElementsAre("Player 1", "Player 2", "Player 3", "Player 4", "Player 5", "Player 6", "Player 7", "Player 8"));
     placeStarts(8);
@@ -142,7 +142,7 @@ TEST_F(EditorLevelTest, ALoadedLevelListsItsKeptCallsWithWhatLoadLevelCannotRun)
         "maxPlayers = 2\nfunction DetermChunk()\n  addSphere(\"s\", {1, 2, 3}, 500)\n"
         "  for i = 1, 4 do\n    addAsteroid(\"Asteroid_\" .. i, {i, 0, 0}, 100, 0, 0, 0, 0)\n  end\n"
         "end\nfunction NonDetermChunk()\n  fogSetType(\"linear\")\nend\n")};
-    ASSERT_TRUE(editor->mnuFileLoad_Click());
+    ASSERT_TRUE(editor->loadChosenFile());
     EXPECT_THAT(editor->keptCallTexts(),
         ElementsAre("DetermChunk: addSphere(\"s\", {1, 2, 3}, 500)", "NonDetermChunk: fogSetType(\"linear\")"));
     EXPECT_THAT(loadProblemText(*editor), HasSubstr("1 loop"));
@@ -159,7 +159,7 @@ TEST_F(EditorLevelTest, ApplyChangesOnlyTheEditedValuesOfALoadedCall)
     host.openNames = {levelFile("ships.level",
         "function DetermChunk()\n  addSquadron(\"Alpha\", \"hgn_scout\", {4, 5, 6}, 2, {10, 20, 30}, 1, 0)\n"
         "  addAsteroid(\"Asteroid_2\", {1, 2, 3}, 100, 12.5, -3, 45, 1)\nend\n")};
-    ASSERT_TRUE(editor->mnuFileLoad_Click());
+    ASSERT_TRUE(editor->loadChosenFile());
     apply(2, {"11"}); // the ship's orientation
     apply(3, {"55"}); // the asteroid's resources
     const QByteArray saved = save();

@@ -6,11 +6,11 @@ using namespace starloom::test;
 TEST_F(EditorTest, RowClickLoadsTheItemIntoThePanelInEditingMode)
 {
     placeCustom(ItemKind::Nebula, QStringLiteral("my_nebula"));
-    editor->Option3_Click();
+    editor->chooseKind(ItemKind::Cloud);
     editor->setFieldText(0, QStringLiteral("7"));
     clickTop(0, 0);
-    editor->Option9_Click();
-    editor->Combo1_Click(30);
+    editor->chooseKind(ItemKind::Ship);
+    editor->chooseModel(30);
     editor->setFieldText(0, QStringLiteral("-45"));
     clickTop(0, 0);
     const std::tuple<ItemKind, const char*, const char*, bool> cases[] = {{ItemKind::Nebula, "Custom", "128", true},
@@ -41,7 +41,7 @@ TEST_F(EditorTest, ApplyWritesBackOnlyTheEditedFields)
     place(ItemKind::Salvage, 0, 0);
     apply(1, {" 1 2"});
     EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].resourcePercent, 12);
-    editor->Option3_Click();
+    editor->chooseKind(ItemKind::Cloud);
     editor->setFieldText(0, QStringLiteral("10"));
     clickTop(0, 0);
     apply(2, {nullptr, nullptr, nullptr, "555"});
@@ -51,9 +51,9 @@ TEST_F(EditorTest, ApplyWritesBackOnlyTheEditedFields)
     EXPECT_TRUE(host.messages.empty());
 
     edit(1);
-    editor->Combo1_Click(2); // picking another model returns to placement with the defaults
+    editor->chooseModel(2); // picking another model returns to placement with the defaults
     editor->setFieldText(0, QStringLiteral("5"));
-    editor->cmdApply_Click();
+    editor->applyPanel();
     EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].resourcePercent, 12);
     EXPECT_EQ(doc().resources(ItemKind::Salvage)[0].modelIndex, std::int16_t(0));
     EXPECT_EQ(editor->mode(), EditorMode::Placement);
@@ -65,13 +65,13 @@ TEST_F(EditorTest, ApplyRefusesBadValuesOrCustomNamesWithoutStoringAny)
         {ItemKind::Ship, 3, "-32769", "Player"}, {ItemKind::Ship, 1, "2147483648", "Rotation?"},
         {ItemKind::PlayerStart, 0, "1e39", "Orientation"}};
     for (const auto& [kind, field, text, named] : cases) {
-        editor->mnuFileNew_Click();
+        editor->newLevel();
         place(kind, 0, 0);
         const LevelDocument before = doc();
         edit(0);
         editor->setFieldText(0, QStringLiteral("1")); // a valid change beside the bad one
         editor->setFieldText(field, QString::fromLatin1(text));
-        editor->cmdApply_Click();
+        editor->applyPanel();
         EXPECT_EQ(doc(), before) << text;
         EXPECT_TRUE(host.lastMessage().contains(QString::fromLatin1(named))) << text;
     }
@@ -79,7 +79,7 @@ TEST_F(EditorTest, ApplyRefusesBadValuesOrCustomNamesWithoutStoringAny)
     edit(1);
     for (const QString& name : {QStringLiteral("rock 2"), QStringLiteral("rock \u2603")}) { // the second is refused
         editor->setCustomName(name);
-        editor->cmdApply_Click();
+        editor->applyPanel();
     }
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[0].customName, QStringLiteral("rock 2"));
     EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("custom model name")));
@@ -90,9 +90,9 @@ TEST_F(EditorTest, DeletingRenumbersKeysWithLabelsFollowingTheirRows)
     place(ItemKind::Asteroid, 0, 0);
     place(ItemKind::Cloud, 1000, 1000);
     place(ItemKind::Asteroid, 2000, 2000);
-    editor->mnuLabelsHide_Click(typeIdOf(ItemKind::Asteroid));
+    editor->toggleLabels(typeIdOf(ItemKind::Asteroid));
     edit(0);
-    editor->mnuObjectsDelete_Click();
+    editor->deleteObject();
     ASSERT_EQ(editor->mode(), EditorMode::Placement);
     ASSERT_EQ(editor->rows().size(), 2);
     EXPECT_EQ(editor->rows()[1], (ObjectRow{QStringLiteral("Asteroid #2"), ItemKind::Asteroid, 1}));
@@ -109,31 +109,31 @@ TEST_F(EditorTest, DeletingRenumbersKeysWithLabelsFollowingTheirRows)
 
     place(ItemKind::Pebble, 0, 0);
     EXPECT_EQ(editor->labelFor(2).key, QStringLiteral("2o")) << "a new row's key does not repeat an existing one";
-    editor->lblObjects_Click(1); // a label click finds its own row
+    editor->clickLabel(1); // a label click finds its own row
     EXPECT_EQ(editor->selectedRow(), 1);
     EXPECT_EQ(editor->panel().kind, std::optional(ItemKind::Asteroid));
     EXPECT_EQ(editor->mode(), EditorMode::Editing);
 
-    editor->mnuLabelsHideAll_Click(); // the Labels menu: all hidden, then all shown but pebbles, which keep their own
-                                      // check
+    editor->toggleAllLabels(); // the Labels menu: all hidden, then all shown but pebbles, which keep their own
+                               // check
     EXPECT_TRUE(editor->hideAllChecked());
     EXPECT_FALSE(editor->labelFor(0).visible);
     EXPECT_FALSE(editor->labelShown(9));
-    editor->mnuLabelsHideAll_Click();
+    editor->toggleAllLabels();
     EXPECT_TRUE(editor->labelFor(0).visible);
     EXPECT_TRUE(editor->labelFor(1).visible);
     EXPECT_FALSE(editor->labelFor(2).visible);
     // A label click while the zoom is armed zooms instead.
-    editor->cmdZoomIn_Click();
-    editor->lblObjects_Click(0);
+    editor->armZoom();
+    editor->clickLabel(0);
     EXPECT_EQ(editor->selectedRow(), 1);
     EXPECT_EQ(editor->topScale(), (ViewScale{-12000, -12000, 12000, 12000}));
 
     // Deleting a player start frees its slot; with nothing selected, delete does nothing.
     place(ItemKind::PlayerStart, 0, 0, 1);
     edit(3);
-    editor->mnuObjectsDelete_Click();
-    editor->mnuObjectsDelete_Click();
+    editor->deleteObject();
+    editor->deleteObject();
     EXPECT_EQ(editor->labelCount(), 3);
     place(ItemKind::PlayerStart, 5, 5, 1);
     EXPECT_EQ(doc().player(1).label, QStringLiteral("Player 2"));
@@ -153,7 +153,7 @@ TEST_F(EditorTest, SetPlayerStoresTheAnswerOnShipsOnly)
     for (const auto& [answer, shown, stored, mode] : cases) {
         apply(0, {"0", "0", "0", "5"});
         host.textAnswers = {answer};
-        editor->mnuObjectsSetPlayer_Click();
+        editor->setStartPlayer();
         EXPECT_EQ(host.lastPrompt + host.lastMessage() + host.messages.back().title,
             QStringLiteral("Set Player to:|Set Player|0") + shown + programTitle());
         EXPECT_EQ(doc().ships()[0].player, stored) << shown.toStdString();
@@ -163,11 +163,11 @@ TEST_F(EditorTest, SetPlayerStoresTheAnswerOnShipsOnly)
     const LevelDocument before = doc();
     const int asked = static_cast<int>(host.messages.size());
     editor->selectRow(-1);
-    editor->mnuObjectsSetPlayer_Click(); // nothing selected: not even asked
+    editor->setStartPlayer(); // nothing selected: not even asked
     EXPECT_EQ(static_cast<int>(host.messages.size()), asked);
     edit(1);
     host.textAnswers = {QStringLiteral("4")};
-    editor->mnuObjectsSetPlayer_Click();
+    editor->setStartPlayer();
     EXPECT_EQ(host.lastMessage(), QStringLiteral("4"));
     EXPECT_TRUE(doc() == before);
 }

@@ -60,12 +60,12 @@ const QByteArray ringOfAsteroids =
 
 TEST_F(EditorOpenTest, OpenLevelReplacesTheLevelWithWhatTheScriptBuilds)
 {
-    editor->selectKind(ItemKind::Pebble);
-    editor->Picture1_MouseMove(0, 0, 10, 10);
-    editor->Picture1_Click();
+    editor->chooseKind(ItemKind::Pebble);
+    editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(10, 10));
+    editor->clickTopView();
     host.saveChoices = {SaveChoice::Discard};
     host.openNames = {file("ring.level", ringOfAsteroids)};
-    ASSERT_TRUE(editor->mnuFileOpen_Click());
+    ASSERT_TRUE(editor->openChosenFile());
     EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12);
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 0) << "the open level is replaced, not added to";
     EXPECT_EQ(doc().resources(ItemKind::Asteroid)[2].posX, 0) << "cos 90 degrees";
@@ -84,7 +84,7 @@ TEST_F(EditorOpenTest, RandomLayoutsOrMissingHelpersAreTold)
     host.openNames = {file("random.level",
         "function DetermChunk()\n  for i = 1, 5 do addPebble(\"pebble_0\", {random(100), 0, 0}, 0, 0, 0) end\n"
         "  makeFancyField(3)\nend\n")};
-    ASSERT_TRUE(editor->mnuFileOpen_Click());
+    ASSERT_TRUE(editor->openChosenFile());
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 5);
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("random 5 times"));
     EXPECT_THAT(loadProblemText(*editor), HasSubstr("makeFancyField"));
@@ -93,10 +93,10 @@ TEST_F(EditorOpenTest, RandomLayoutsOrMissingHelpersAreTold)
 TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
 {
     host.openNames = {file("ring.level", ringOfAsteroids)};
-    ASSERT_TRUE(editor->mnuFileOpen_Click());
+    ASSERT_TRUE(editor->openChosenFile());
     host.cancelRuns = true;
     host.openNames = {file("again.level", ringOfAsteroids)};
-    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_FALSE(editor->openChosenFile());
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("cancelled"));
     host.cancelRuns = false;
     const QString failing = file("failing.level",
@@ -104,20 +104,20 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
         "  local t = nil\n  t.x = 1\nend\n");
     host.yesNoAnswers = {false};
     host.openNames = {failing};
-    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_FALSE(editor->openChosenFile());
     EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("at line 4"));
     EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12);
     host.yesNoAnswers = {true};
     host.openNames = {failing};
-    EXPECT_TRUE(editor->mnuFileOpen_Click()) << "what it built until the error";
+    EXPECT_TRUE(editor->openChosenFile()) << "what it built until the error";
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
     host.openNames = {file("compiled.level", QByteArray("\x1bLua\x40\x01", 6) + QByteArray(50, '\0'))};
-    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_FALSE(editor->openChosenFile());
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("compiled level"));
     const int steps = editor->undoStack().count();
     const QStringList recent = editor->recentLevels();
     host.openNames = {file("empty.level", "-- nothing here\nprint(\"hello\")\n")};
-    EXPECT_FALSE(editor->mnuFileOpen_Click());
+    EXPECT_FALSE(editor->openChosenFile());
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Nothing was read"));
     EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("hello"));
     EXPECT_EQ(editor->undoStack().count(), steps) << "a file that builds nothing is no step";
@@ -134,14 +134,14 @@ TEST_F(EditorOpenTest, AddedFilesAppendWithTheFirstSaveTellingWhatIsNotKept)
     EXPECT_EQ(doc().itemCount(ItemKind::Asteroid), 12);
     host.choiceAnswers = {0};
     host.saveNames = {dir.filePath(QStringLiteral("ring plain.level"))};
-    ASSERT_TRUE(editor->mnuFileSave_Click());
+    ASSERT_TRUE(editor->saveAs());
     EXPECT_THAT(host.questions.back().toStdString(), HasSubstr("loops, helper functions and random placement"));
     EXPECT_EQ(host.lastButtons,
         QStringList({QStringLiteral("Save as ring (plain).level\u2026"), QStringLiteral("Replace ring.level\u2026")}));
     EXPECT_EQ(host.lastSaveInitialName, dir.filePath(QStringLiteral("ring (plain).level")));
     const std::size_t asked = host.questions.size();
     host.saveNames = {dir.filePath(QStringLiteral("ring plain.level"))};
-    ASSERT_TRUE(editor->mnuFileSave_Click());
+    ASSERT_TRUE(editor->saveAs());
     EXPECT_EQ(host.questions.size(), asked) << "asked at the first save only";
 }
 
@@ -151,31 +151,31 @@ TEST_F(EditorOpenTest, TheScriptIsNeverSavedOverWithoutTheQuestion)
     // The question's Cancel saves nothing and opens no file dialog.
     ASSERT_TRUE(editor->openFile(script));
     const int dialogs = host.saveDialogs;
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     EXPECT_EQ(host.saveDialogs, dialogs) << "Cancel opens no file dialog";
     // "Replace ring.level..." proposes the script's own file.
     host.choiceAnswers = {1};
     host.saveNames = {QString()};
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     EXPECT_EQ(host.lastSaveInitialName, script);
     // A save whose file dialog is cancelled saves nothing, so Save asks again.
     const std::size_t asked = host.questions.size();
     host.choiceAnswers = {0};
     host.saveNames = {QString()};
-    EXPECT_FALSE(editor->mnuFileSaveCurrent_Click());
+    EXPECT_FALSE(editor->save());
     EXPECT_EQ(host.questions.size(), asked + 1) << "Save asks again after a cancelled save";
     QFile f(script);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), ringOfAsteroids) << "the script is as it was";
     // A new level was built by no script: its first save asks nothing about one.
-    editor->mnuFileNew_Click();
+    editor->newLevel();
     host.openNames = {file("starts.level",
         "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {-1000, 0, 0}, {0, 0, 0})\n"
         "  addPoint(\"StartPos1\", {1000, 0, 0}, {0, 0, 0})\nend\n")};
-    ASSERT_TRUE(editor->mnuFileLoad_Click());
+    ASSERT_TRUE(editor->loadChosenFile());
     host.saveNames = {dir.filePath(QStringLiteral("new.level"))};
     const std::size_t before = host.questions.size();
-    ASSERT_TRUE(editor->mnuFileSave_Click());
+    ASSERT_TRUE(editor->saveAs());
     EXPECT_EQ(host.questions.size(), before);
 }
 

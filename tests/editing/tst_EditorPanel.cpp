@@ -48,8 +48,8 @@ TEST_F(EditorTest, EachKindLaysOutItsPanelWithDefaultsInPlacementMode)
             QStringLiteral("Orientation|Rotation?|Rotation?|Player;0|0|0|0;;apply;78 hgn_assaultcorvette")},
     };
     for (const auto& [kind, layout] : cases) {
-        editor->cmdZoomIn_Click();
-        editor->selectKind(kind);
+        editor->armZoom();
+        editor->chooseKind(kind);
         QStringList captions, texts;
         for (int i = 0; i < 4; ++i) {
             if (editor->panel().field(i).captionVisible)
@@ -75,7 +75,7 @@ TEST_F(EditorTest, PlayerStartListFollowsThePlayerCount)
 {
     for (const auto& [index, entries] : {std::pair{2, 4}, std::pair{4, 6}, std::pair{-1, 1}}) {
         editor->mapSettings().playerIndex = index;
-        editor->Option1_Click();
+        editor->chooseKind(ItemKind::PlayerStart);
         EXPECT_EQ(editor->panel().models.size(), entries) << index;
         EXPECT_EQ(editor->panel().models.back(), QStringLiteral("Player %1").arg(entries)) << index;
     }
@@ -83,15 +83,15 @@ TEST_F(EditorTest, PlayerStartListFollowsThePlayerCount)
 
 TEST_F(EditorTest, OnlyTheCustomEntryOpensTheNameBox)
 {
-    editor->Option9_Click();
+    editor->chooseKind(ItemKind::Ship);
     const int custom = static_cast<int>(editor->panel().models.size()) - 1;
-    editor->Combo1_Click(custom);
+    editor->chooseModel(custom);
     editor->setCustomName(QStringLiteral("kus_scout"));
-    editor->Combo1_Click(custom);
+    editor->chooseModel(custom);
     EXPECT_EQ(editor->panel().modelText(), QStringLiteral("Custom"));
     EXPECT_TRUE(editor->panel().customVisible);
     EXPECT_TRUE(editor->panel().customName.isEmpty());
-    editor->Combo1_Click(3);
+    editor->chooseModel(3);
     EXPECT_FALSE(editor->panel().customVisible);
 }
 
@@ -101,10 +101,10 @@ TEST_F(EditorTest, AKindWhoseFolderIsEmptyStaysChosenButRefusesPlacement)
     makeEntry(game.path(), QStringLiteral("Data/cloud"), true),
         makeEntry(game.path(), QStringLiteral("Data/dustcloud"), true);
     makeEditor(game.path());
-    editor->Option4_Click(); // only "Custom" remains, and it opens the name box at once
+    editor->chooseKind(ItemKind::DustCloud); // only "Custom" remains, and it opens the name box at once
     EXPECT_EQ(editor->panel().models, QStringList{QStringLiteral("Custom")});
     EXPECT_TRUE(editor->panel().customVisible);
-    editor->Option3_Click();
+    editor->chooseKind(ItemKind::Cloud);
     EXPECT_TRUE(editor->panel().models.isEmpty());
     EXPECT_EQ(editor->panel().modelIndex, -1);
     clickTop(10, 10);
@@ -114,16 +114,16 @@ TEST_F(EditorTest, AKindWhoseFolderIsEmptyStaysChosenButRefusesPlacement)
 
 TEST_F(EditorTest, TheColourPickerFillsTheColourFieldsUnlessCancelled)
 {
-    editor->Option3_Click();
+    editor->chooseKind(ItemKind::Cloud);
     host.colourAnswers = {rgb(10, 20, 30), std::nullopt};
-    editor->cmdColourSelect_Click();
+    editor->pickColour();
     EXPECT_EQ(
         QStringList({QString::number(*host.lastInitialColour), editor->panel().field(0).text,
                         editor->panel().field(1).text, editor->panel().field(2).text, editor->panel().field(3).text})
             .join(u' '),
         QStringLiteral("0 10 20 30 100"));
     editor->setFieldText(0, QStringLiteral("200"));
-    editor->cmdColourSelect_Click(); // cancelled
+    editor->pickColour(); // cancelled
     EXPECT_EQ(host.lastInitialColour, rgb(10, 20, 30));
     EXPECT_EQ(editor->panel().field(0).text, QStringLiteral("10"));
 }

@@ -76,14 +76,14 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameUnlessUnreadable)
         {ItemKind::Ship, 1, "north", "Rotation?"}, {ItemKind::Ship, 3, "40000", "Player"},
         {ItemKind::Cloud, 0, "70000", "Red [0-255]"}, {ItemKind::Nebula, 3, "-1e12", "Size"}};
     for (const auto& [kind, field, text, named] : cases) {
-        editor->selectKind(kind);
+        editor->chooseKind(kind);
         editor->setFieldText(field, QString::fromLatin1(text));
         clickTop(1, 1);
         EXPECT_EQ(editor->rows().size(), std::size_t(4)) << text;
         EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
     }
 
-    editor->Option3_Click(); // colour and size fields read their leading number instead
+    editor->chooseKind(ItemKind::Cloud); // colour and size fields read their leading number instead
     for (const auto& [field, text] :
         {std::pair{0, "abc"}, std::pair{1, " 1 2"}, std::pair{2, "2.5"}, std::pair{3, "77 units"}})
         editor->setFieldText(field, QString::fromLatin1(text));
@@ -103,14 +103,14 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     EXPECT_EQ(host.lastMessage(), QStringLiteral("You already have a Player 2 start point!"));
 
     place(ItemKind::Asteroid, 5, 5);
-    editor->cmdZoomIn_Click();
-    editor->cmdZoomOut_Click(); // zoom out keeps the zoom armed
-    clickTop(50, 50);           // zooms instead of placing
+    editor->armZoom();
+    editor->zoomOutFully(); // zoom out keeps the zoom armed
+    clickTop(50, 50);       // zooms instead of placing
     edit(1);
     editor->selectRow(-1);
     clickTop(700, 700); // editing with no row selected
-    editor->cmdApply_Click();
-    editor->picLeft_Click();
+    editor->applyPanel();
+    editor->setHeightAtFrontPointer();
     EXPECT_EQ(doc().player(1).posX, 100);
     EXPECT_EQ(doc().position(ItemKind::Asteroid, 0).x, 5);
     EXPECT_EQ(editor->rows().size(), std::size_t(2));
@@ -118,9 +118,9 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
 
     editor->mapSettings().sizeY =
         QStringLiteral("2"); // a zoom to less than one unit is refused and disarms, changing nothing
-    ASSERT_TRUE(editor->Command1_Click());
+    ASSERT_TRUE(editor->acceptOptions());
     const ViewScale before = editor->topScale();
-    editor->cmdZoomIn_Click();
+    editor->armZoom();
     const quint64 revision = editor->revision();
     clickTop(0, 0);
     EXPECT_EQ(editor->topScale(), before);
@@ -135,7 +135,7 @@ TEST_F(EditorTest, EditingClicksMoveTheSelectedItemWithItsLabelOrSetItsHeight)
     place(ItemKind::Ship, 10, 10);
     place(ItemKind::Pebble, 20, 20);
     edit(0);
-    editor->picLeft_Click(); // the pointer has not been over the front view yet
+    editor->setHeightAtFrontPointer(); // the pointer has not been over the front view yet
     EXPECT_EQ(doc().ships()[0].posZ, 750);
     clickTop(-3000.5, 4000.9);
     const ItemPosition p = doc().position(ItemKind::Ship, 0);
@@ -148,9 +148,9 @@ TEST_F(EditorTest, EditingClicksMoveTheSelectedItemWithItsLabelOrSetItsHeight)
 
     for (const bool editing : {true, false}) {
         if (!editing)
-            editor->Option9_Click(); // placement mode: the front view only shows
-        editor->picLeft_MouseMove(0, 0, 999, editing ? 2345.7 : -500);
-        editor->picLeft_Click();
+            editor->chooseKind(ItemKind::Ship); // placement mode: the front view only shows
+        editor->moveOnFrontView(QPointF(999, editing ? 2345.7 : -500));
+        editor->setHeightAtFrontPointer();
         EXPECT_EQ(doc().ships()[0].posX, -3001);
         EXPECT_EQ(doc().ships()[0].posZ, 2345);
     }
@@ -160,8 +160,8 @@ TEST_F(EditorTest, ThePointerReadoutsRoundDown)
 {
     for (const auto& [x, y, shown] : {std::tuple{-0.4, 12.7, "-1 12"}, std::tuple{2.999, -2.001, "2 -3"},
              std::tuple{-30000.0, 29999.99, "-30000 29999"}}) {
-        editor->Picture1_MouseMove(0, 0, x, y);
-        editor->picLeft_MouseMove(1, 0, x, y);
+        editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, y));
+        editor->moveOnFrontView(QPointF(x, y));
         EXPECT_EQ(editor->lblX() + u' ' + editor->lblY() + u' ' + editor->lblLeftX() + u' ' + editor->lblLeftY(),
             QString::fromLatin1(shown) + u' ' + QString::fromLatin1(shown));
     }
@@ -170,20 +170,20 @@ TEST_F(EditorTest, ThePointerReadoutsRoundDown)
 
 TEST_F(EditorTest, ADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
 {
-    editor->Option7_Click();
+    editor->chooseKind(ItemKind::Pebble);
     for (int i = 0; i <= 3; ++i) { // no button at first: no drag
-        editor->Picture1_MouseMove(i > 0 ? 1 : 0, 0, i * 100.0, 0);
-        editor->Timer1_Timer();
+        editor->moveOnTopView(i > 0 ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier, QPointF(i * 100.0, 0));
+        editor->repeatWhileHeld();
     }
-    editor->Picture1_MouseUp(1, 0, 300, 0);
-    editor->Timer1_Timer();
+    editor->releaseOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(300, 0));
+    editor->repeatWhileHeld();
     EXPECT_EQ(editor->rows().size(), std::size_t(3));
     EXPECT_EQ(doc().position(ItemKind::Pebble, 2).x, 300);
 
     place(ItemKind::PlayerStart, 0, 0);
-    editor->Picture1_MouseMove(1, 0, 50, 50);
-    editor->Timer1_Timer(); // a second start for player 1: the message ends the drag
-    editor->Timer1_Timer();
+    editor->moveOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(50, 50));
+    editor->repeatWhileHeld(); // a second start for player 1: the message ends the drag
+    editor->repeatWhileHeld();
     EXPECT_EQ(host.messages.size(), std::size_t(1));
     EXPECT_EQ(editor->buttonDown(), false);
 }
@@ -221,16 +221,16 @@ TEST_F(EditorTest, TheFrontViewFollowsOnlyTheTopViewsHorizontalRange)
         const ViewScale& f = editor->frontScale();
         return f.left == t.left && f.right == t.right && f.top == front.top && f.bottom == front.bottom;
     };
-    editor->Picture1_MouseWheel(3, 10000, 5000); // zoomed around a point off the centre
+    editor->zoomAround(3, QPointF(10000, 5000)); // zoomed around a point off the centre
     ASSERT_LT(editor->topScale().width(), 60000.0);
     EXPECT_TRUE(lined());
     editor->panTopView(-4000, 1000);
     EXPECT_TRUE(lined());
-    editor->cmdZoomIn_Click();
+    editor->armZoom();
     clickTop(-20000, 20000);
     EXPECT_TRUE(lined());
     EXPECT_LT(editor->frontScale().width(), 15000.0);
-    editor->cmdZoomOut_Click();
+    editor->zoomOutFully();
     EXPECT_TRUE(lined());
     EXPECT_EQ(editor->frontScale(), front);
 }

@@ -36,16 +36,22 @@ protected:
     // A 600 x 600 top view of the default world: 100 world units a pixel, the centre at (300, 300).
     void showTopView() { editor->setTopViewSize(QSize(600, 600)); }
     QPointF pixelOf(double x, double y) const { return editor->topScale().toPixel(x, y, QSizeF(600, 600)); }
-    void press(double x, double y, int shift = 0) { editor->Picture1_MouseDown(1, shift, x, y); }
-    void dragTo(double x, double y) { editor->Picture1_MouseMove(1, 0, x, y); }
-    void hover(double x, double y) { editor->Picture1_MouseMove(0, 0, x, y); }
-    void release(double x, double y) { editor->Picture1_MouseUp(1, 0, x, y), editor->Picture1_Click(); }
+    void press(double x, double y, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        editor->pressOnTopView(Qt::LeftButton, modifiers, QPointF(x, y));
+    }
+    void dragTo(double x, double y) { editor->moveOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(x, y)); }
+    void hover(double x, double y) { editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, y)); }
+    void release(double x, double y)
+    {
+        editor->releaseOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(x, y)), editor->clickTopView();
+    }
     // A fresh level with a start point at (4000, -9000) heading 30 and an asteroid at (1000, 2000),
     // both selected; the file it writes.
     QByteArray startAndAsteroidSelected()
     {
         makeEditor();
-        editor->selectKind(ItemKind::PlayerStart);
+        editor->chooseKind(ItemKind::PlayerStart);
         editor->setFieldText(0, QStringLiteral("30"));
         clickTop(4000, -9000);
         place(ItemKind::Asteroid, 1000, 2000);
@@ -59,7 +65,7 @@ protected:
         place(ItemKind::Asteroid, -5000, -5000);
         place(ItemKind::Asteroid, -4000, -4500);
         place(ItemKind::Asteroid, 5000, 5000);
-        editor->cmdSelect_Click();
+        editor->chooseSelectTool();
     }
 };
 
@@ -82,7 +88,7 @@ TEST_F(EditorSelection, RotateMakesTurnedCopiesWithStartPointsInTheNextSlots)
     for (int n = 2; n <= 8; ++n) {
         SCOPED_TRACE(n);
         makeEditor();
-        editor->selectKind(ItemKind::PlayerStart);
+        editor->chooseKind(ItemKind::PlayerStart);
         editor->setFieldText(0, QStringLiteral("30"));
         clickTop(0, -10000);
         place(ItemKind::Asteroid, 3000, -7000);
@@ -192,7 +198,7 @@ TEST_F(EditorSelection, ClickSelectsTheNearestMarkPreferringTheLastDrawn)
     place(ItemKind::Asteroid, 1000, 1000);
     place(ItemKind::Pebble, 1000, 1000);
     place(ItemKind::Asteroid, 1300, 1000);
-    editor->cmdSelect_Click();
+    editor->chooseSelectTool();
     const QPointF p = pixelOf(1000, 1000);
     press(editor->topScale().toWorld(p + QPointF(1, 0), QSizeF(600, 600)).x(), 1000);
     release(1100, 1000);
@@ -203,7 +209,7 @@ TEST_F(EditorSelection, ClickSelectsTheNearestMarkPreferringTheLastDrawn)
     press(1250, 1000); // half a pixel from the second asteroid
     release(1250, 1000);
     EXPECT_EQ(editor->selection(), std::vector<int>{2});
-    press(1000, 1000, 2); // Ctrl toggles
+    press(1000, 1000, Qt::ControlModifier); // Ctrl toggles
     release(1000, 1000);
     EXPECT_EQ(editor->selection(), (std::vector<int>{1, 2}));
     EXPECT_EQ(editor->selectedRow(), -1); // the panel edits no single item
@@ -262,7 +268,7 @@ TEST_F(EditorSelection, ThePointersItemFollowsChangesOfTheLevel)
 {
     showTopView();
     place(ItemKind::Asteroid, 1000, 1000);
-    editor->cmdSelect_Click();
+    editor->chooseSelectTool();
     hover(1000, 1000);
     EXPECT_EQ(editor->hoveredRow(), 0);
     editor->setSelection({0});
@@ -294,10 +300,10 @@ TEST_F(EditorSelection, AShiftRubberBandAddsToTheSelection)
     press(-6000, -6000);
     dragTo(-3000, -3000);
     release(-3000, -3000);
-    press(4000, 4000, 1);
+    press(4000, 4000, Qt::ShiftModifier);
     release(6000, 6000);
     EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1})) << "a shift click on nothing keeps the selection";
-    press(4000, 4000, 1);
+    press(4000, 4000, Qt::ShiftModifier);
     dragTo(6000, 6000);
     release(6000, 6000);
     EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1, 2}));
@@ -342,7 +348,7 @@ TEST_F(EditorSelection, EverySelectionEditIsOneStep)
     const QByteArray copied = editor->copySelection();
     editor->deleteSelection();
     EXPECT_EQ(editor->rows().size(), 2u);
-    editor->Picture1_MouseMove(0, 0, -20000, -20000);
+    editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(-20000, -20000));
     ASSERT_TRUE(editor->pasteText(copied));
     ASSERT_EQ(editor->rows().size(), 4u);
     EXPECT_EQ(at(2), (XY{-20000, -20000}));

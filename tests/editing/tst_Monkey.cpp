@@ -67,10 +67,10 @@ struct Monkey {
                          : double(pick(80001)) - 40000 + double(pick(100)) / 100;
     }
     QString fieldText() { return pick(3) == 0 ? QString::number(pick(70000) - 35000) : any(fieldTexts); }
-    void clickTop(int button = 0)
+    void clickTop(Qt::MouseButtons buttons = Qt::NoButton)
     {
-        editor->Picture1_MouseMove(button, 0, coordinate(), coordinate());
-        editor->Picture1_Click();
+        editor->moveOnTopView(buttons, Qt::NoModifier, QPointF(coordinate(), coordinate()));
+        editor->clickTopView();
     }
     int customEntry() const { return int(editor->panel().models.size()) - 1; } // "Custom" ends the lists that have it
 
@@ -102,19 +102,19 @@ struct Monkey {
             s.music = any(texts);
         e.setGridSize(any(sizeTexts));
         e.setFontSizeIndex(pick(11));
-        if (!e.Command1_Click()) { // the window stays open on a bad size; the user puts the sizes back
+        if (!e.acceptOptions()) { // the window stays open on a bad size; the user puts the sizes back
             s.sizeX = before.sizeX;
             s.sizeY = before.sizeY;
             s.sizeZ = before.sizeZ;
             e.setGridSize(gridBefore);
-            ASSERT_TRUE(e.Command1_Click());
+            ASSERT_TRUE(e.acceptOptions());
         }
     }
     void save()
     {
         const QString path = folder + QStringLiteral("/save-%1.level").arg(pick(3));
         host.saveNames = {pick(10) == 0 ? folder : path}; // now and then a folder's name
-        if (editor->mnuFileSave_Click())
+        if (editor->saveAs())
             saved.push_back(path);
         host.saveNames.clear();
     }
@@ -123,7 +123,7 @@ struct Monkey {
         // Loading appends: keep the level small enough for thousands of actions.
         const bool none = editor->rows().size() > 300 || saved.empty();
         host.openNames = {none ? folder + QStringLiteral("/none.level") : saved[std::size_t(pick(saved.size()))]};
-        editor->mnuFileLoad_Click();
+        editor->loadChosenFile();
         host.openNames.clear();
     }
 
@@ -173,25 +173,25 @@ struct Monkey {
         QFile::remove(second);
         for (int slot = 0; slot < std::min(editor->mapSettings().playerCount(), playerSlots); ++slot)
             if (editor->document().player(slot).label.isEmpty()) {
-                editor->selectKind(ItemKind::PlayerStart);
-                editor->Combo1_Click(slot);
+                editor->chooseKind(ItemKind::PlayerStart);
+                editor->chooseModel(slot);
                 clickTop();
             }
         host.saveNames = {first};
         if (!startsBeyondPlayerCount(editor->document(), editor->mapSettings().playerCount()).empty())
             host.yesNoAnswers = {true}; // saved without them
-        ASSERT_TRUE(editor->mnuFileSave_Click()) << host.lastMessage().toStdString();
+        ASSERT_TRUE(editor->saveAs()) << host.lastMessage().toStdString();
         host.yesNoAnswers.clear();
         ScriptedHost freshHost;
         MemorySettingsStore freshStore;
         Editor fresh(freshHost, freshStore, random, QString());
         freshHost.openNames = {first};
-        ASSERT_TRUE(fresh.mnuFileLoad_Click()) << freshHost.lastMessage().toStdString();
+        ASSERT_TRUE(fresh.loadChosenFile()) << freshHost.lastMessage().toStdString();
         ASSERT_TRUE(freshHost.messages.empty()) << freshHost.lastMessage().toStdString();
         for (ItemKind kind : arrayKinds)
             ASSERT_EQ(fresh.document().liveCount(kind), editor->document().liveCount(kind));
         freshHost.saveNames = {second};
-        ASSERT_TRUE(fresh.mnuFileSave_Click());
+        ASSERT_TRUE(fresh.saveAs());
         const QList<QByteArray> a = readBytes(first).split('\n'), b = readBytes(second).split('\n');
         for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
             ASSERT_EQ(b[i].toStdString(), a[i].toStdString()) << "line " << i + 1 << " differs after a save and a load";
@@ -201,15 +201,15 @@ struct Monkey {
 };
 
 const Monkey::Action actions[] = {
-    {"select kind", 1, [](Monkey& m, Editor& e) { e.selectKind(allKinds[m.pick(9)]); }},
+    {"select kind", 1, [](Monkey& m, Editor& e) { e.chooseKind(allKinds[m.pick(9)]); }},
     {"place a custom item", 1,
         [](Monkey& m, Editor& e) {
-            e.selectKind(allKinds[m.pick(9)]), e.Combo1_Click(m.customEntry()), e.setCustomName(m.any(names)),
+            e.chooseKind(allKinds[m.pick(9)]), e.chooseModel(m.customEntry()), e.setCustomName(m.any(names)),
                 m.clickTop();
         }},
     {"pick model", 1,
         [](Monkey& m, Editor& e) {
-            e.Combo1_Click(m.pick(3) == 0 ? m.customEntry() : m.pick(e.panel().models.size() + 2) - 1);
+            e.chooseModel(m.pick(3) == 0 ? m.customEntry() : m.pick(e.panel().models.size() + 2) - 1);
         }},
     {"custom name", 1, [](Monkey& m, Editor& e) { e.setCustomName(m.any(names)); }},
     {"field text", 1, [](Monkey& m, Editor& e) { e.setFieldText(m.pick(4), m.fieldText()); }},
@@ -218,35 +218,40 @@ const Monkey::Action actions[] = {
             e.setSetHeightChecked(m.pick(2)), e.setSetHeightText(m.fieldText()), e.setRandomHeightChecked(m.pick(2)),
                 e.setRandomHeightText(m.fieldText());
         }},
-    {"click top view", 3, [](Monkey& m, Editor&) { m.clickTop(m.pick(3) == 0 ? 1 : 0); }},
-    {"timer and mouse-up", 1, [](Monkey&, Editor& e) { e.Timer1_Timer(), e.Picture1_MouseUp(1, 0, 0, 0); }},
+    {"click top view", 3, [](Monkey& m, Editor&) { m.clickTop(m.pick(3) == 0 ? Qt::LeftButton : Qt::NoButton); }},
+    {"timer and mouse-up", 1,
+        [](Monkey&, Editor& e) {
+            e.repeatWhileHeld(), e.releaseOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(0, 0));
+        }},
     {"click front view", 1,
-        [](Monkey& m, Editor& e) { e.picLeft_MouseMove(0, 0, m.coordinate(), m.coordinate()), e.picLeft_Click(); }},
-    {"click row", 2, [](Monkey& m, Editor& e) { e.selectRow(m.pick(e.rows().size() + 1) - 1), e.lstObjects_Click(); }},
-    {"click label", 1, [](Monkey& m, Editor& e) { e.lblObjects_Click(m.pick(std::size_t(e.labelCount()) + 1)); }},
+        [](Monkey& m, Editor& e) {
+            e.moveOnFrontView(QPointF(m.coordinate(), m.coordinate())), e.setHeightAtFrontPointer();
+        }},
+    {"click row", 2, [](Monkey& m, Editor& e) { e.selectRow(m.pick(e.rows().size() + 1) - 1), e.editSelectedRow(); }},
+    {"click label", 1, [](Monkey& m, Editor& e) { e.clickLabel(m.pick(std::size_t(e.labelCount()) + 1)); }},
     {"apply", 1,
         [](Monkey& m, Editor& e) {
             for (int i = 0; i < 4; ++i)
                 e.setFieldText(i, m.fieldText());
-            e.cmdApply_Click();
+            e.applyPanel();
         }},
-    {"delete", 1, [](Monkey&, Editor& e) { e.mnuObjectsDelete_Click(); }},
+    {"delete", 1, [](Monkey&, Editor& e) { e.deleteObject(); }},
     {"set player", 1,
         [](Monkey& m, Editor& e) {
             m.host.textAnswers.push_back(m.pick(5) == 0 ? std::nullopt : std::optional<QString>(m.fieldText())),
-                e.mnuObjectsSetPlayer_Click();
+                e.setStartPlayer();
         }},
     {"zoom", 1,
         [](Monkey& m, Editor& e) {
             switch (m.pick(5)) {
             case 0:
-                e.cmdZoomIn_Click();
+                e.armZoom();
                 break;
             case 1:
-                e.cmdZoomOut_Click();
+                e.zoomOutFully();
                 break;
             case 2:
-                e.Picture1_MouseWheel(m.pick(7) - 3, m.coordinate(), m.coordinate());
+                e.zoomAround(m.pick(7) - 3, QPointF(m.coordinate(), m.coordinate()));
                 break;
             case 3:
                 e.panTopView(m.coordinate(), m.coordinate());
@@ -255,16 +260,15 @@ const Monkey::Action actions[] = {
                 e.disarmZoom();
             }
         }},
-    {"labels menu", 1,
-        [](Monkey& m, Editor& e) { m.pick(2) ? e.mnuLabelsHide_Click(m.pick(11)) : e.mnuLabelsHideAll_Click(); }},
+    {"labels menu", 1, [](Monkey& m, Editor& e) { m.pick(2) ? e.toggleLabels(m.pick(11)) : e.toggleAllLabels(); }},
     {"options", 1, [](Monkey& m, Editor&) { m.options(); }},
     {"colour", 1,
         [](Monkey& m, Editor& e) {
             m.host.colourAnswers.push_back(m.pick(3) == 0 ? std::nullopt : std::optional<std::int32_t>(int(m.rng()))),
-                e.cmdColourSelect_Click();
+                e.pickColour();
         }},
     {"undo or redo", 1, [](Monkey& m, Editor& e) { m.pick(2) ? e.undo() : e.redo(); }},
-    {"save or new level", 1, [](Monkey& m, Editor& e) { m.pick(8) == 0 ? e.mnuFileNew_Click() : m.save(); }},
+    {"save or new level", 1, [](Monkey& m, Editor& e) { m.pick(8) == 0 ? e.newLevel() : m.save(); }},
     {"load", 1, [](Monkey& m, Editor&) { m.load(); }},
 };
 

@@ -28,7 +28,7 @@ TEST_F(EditorTest, TheRowChangeLogTellsWhichRowsCameOrWentInOrder)
     place(ItemKind::Asteroid, 0, 0);
     place(ItemKind::Cloud, 1000, 1000);
     edit(0);
-    editor->mnuObjectsDelete_Click();
+    editor->deleteObject();
     editor->undoStack().undo();
     EXPECT_THAT(editor->rowChanges().since(start), ElementsAre(inserted(0), inserted(1), removed(0), inserted(0)));
 }

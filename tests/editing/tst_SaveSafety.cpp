@@ -58,7 +58,7 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptWithTheUserToldWhy)
         place(ItemKind::Asteroid, i * 100, i * 50);
     host.messages.clear();
     host.saveNames = {path};
-    EXPECT_FALSE(editor->mnuFileSave_Click());
+    EXPECT_FALSE(editor->saveAs());
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path))
         << host.lastMessage().toStdString();
@@ -89,7 +89,7 @@ TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesStayingReadOnly)
     for (const bool agree : {false, true}) {
         host.yesNoAnswers = {agree};
         host.saveNames = {path};
-        EXPECT_EQ(editor->mnuFileSave_Click(), agree);
+        EXPECT_EQ(editor->saveAs(), agree);
         EXPECT_NE((readBytes(path) == "earlier"), agree);
     }
     // Save to the file in use (Ctrl+S) asks the same question.
@@ -97,7 +97,7 @@ TEST_F(EditorTest, AReadOnlyLevelIsReplacedOnlyWhenTheUserAgreesStayingReadOnly)
     const QByteArray saved = readBytes(path);
     for (const bool agree : {false, true}) {
         host.yesNoAnswers = {agree};
-        EXPECT_EQ(editor->mnuFileSaveCurrent_Click(), agree);
+        EXPECT_EQ(editor->save(), agree);
         EXPECT_NE(readBytes(path) == saved, agree);
     }
     struct stat st {};

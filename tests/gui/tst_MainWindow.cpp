@@ -240,8 +240,8 @@ TEST_F(TextFitsTest, NoTextIsCutOffInTheSmallestWindowWithEveryFieldFilled)
     writeBytes(path, body);
     ASSERT_TRUE(window->loadFile(path));
     editor().setGridSize(QStringLiteral("10"));
-    ASSERT_TRUE(editor().Command1_Click());
-    editor().Picture1_MouseMove(0, 0, -999999, -999999);
+    ASSERT_TRUE(editor().acceptOptions());
+    editor().moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(-999999, -999999));
     editor().setSelection({0, 1});
     find("dockChecks")->show();
     window->refresh();

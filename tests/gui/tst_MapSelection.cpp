@@ -108,11 +108,11 @@ TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatSelectsThemAll)
     auto* checks = find<QTreeWidget>("lstChecks");
     click("cmdChecks");
     for (const char* name : {"Rock_A", "Rock_B", "Rock_A"}) {
-        editor().selectKind(ItemKind::Asteroid);
-        editor().Combo1_Click(static_cast<int>(editor().panel().models.size()) - 1);
+        editor().chooseKind(ItemKind::Asteroid);
+        editor().chooseModel(static_cast<int>(editor().panel().models.size()) - 1);
         editor().setCustomName(QString::fromLatin1(name));
-        editor().Picture1_MouseMove(0, 0, 1000.0 * double(editor().rows().size()), 0);
-        editor().Picture1_Click();
+        editor().moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(1000.0 * double(editor().rows().size()), 0));
+        editor().clickTopView();
     }
     window->refresh();
     QTreeWidgetItem* unknown = nullptr;

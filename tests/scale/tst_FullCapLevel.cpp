@@ -70,7 +70,7 @@ TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)
     EXPECT_EQ(editor->rows().size(), live);
 
     host.saveNames.push_back(out);
-    ASSERT_TRUE(editor->mnuFileSave_Click());
+    ASSERT_TRUE(editor->saveAs());
     EXPECT_EQ(readBytes(out), original);
 }
 

@@ -38,18 +38,18 @@ Editor::Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource rand
     : m_host(host),
       m_store(settingsStore),
       m_random(random ? std::move(random) : defaultRandomSource()),
-      m_catalogue(std::move(catalogue))
+      m_catalogue(std::move(catalogue)),
+      m_recent(settingsStore)
 {
-    Form_Load();
+    startUp();
     setScales();
-    readRecentLevels();
     markClean();
     m_doneSettings = m_level.settings;
 }
 
 Editor::~Editor() = default;
 
-void Editor::Form_Load()
+void Editor::startUp()
 {
     m_caption = programTitle();
     m_level.document.resetDocument();
@@ -68,7 +68,7 @@ void Editor::Form_Load()
     m_level.document.setPlayerColours();
     m_level.settings.playerIndex = 0;
     pickRandomBackgroundAndMusic(m_level.settings);
-    setVisible();
+    showPanelFields();
 }
 
 void Editor::pickRandomBackgroundAndMusic(MapSettings& settings)
@@ -171,7 +171,7 @@ void Editor::afterUndoStep(int selection, bool reloadPanel)
             loadRecordIntoPanel(m_level.rows[static_cast<std::size_t>(m_selectedRow)]);
         } else {
             m_panel.mode = EditorMode::Placement;
-            setVisible();
+            showPanelFields();
         }
     }
     redraw();

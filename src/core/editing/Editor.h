@@ -4,8 +4,11 @@
 #include "EditCommands.h"
 #include "EditorHost.h"
 #include "Panel.h"
+#include "RecentLevels.h"
+#include "RecoveryCopies.h"
 #include "RowChangeLog.h"
 #include "Selection.h"
+#include "Tools.h"
 
 #include "document/Catalogue.h"
 #include "document/ItemKind.h"
@@ -28,8 +31,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-class QLockFile;
 
 namespace starloom {
 
@@ -54,14 +55,17 @@ struct MapLabel {
     bool visible = false; // the row kind's "Show" check
 };
 
-// Everything the main window and the options window show, as plain data, and every handler of
-// theirs under its own name. Each handler that changes the level builds the changed value and
-// pushes it as one undoable command.
+// Everything the main window and the options window show, as plain data, and every command of
+// theirs as a function named after what it does. Each command that changes the level builds the
+// changed value and pushes it as one undoable command. The handler names of the original form
+// (Option1_Click, Picture1_MouseDown, Command1_Click ...) remain as one-line entries to those
+// functions.
 //
-// The handlers are defined by concern: EditorFiles.cpp (new, open, load, save, recent levels,
-// recovery), EditorPanel.cpp (kind, model, fields), EditorEdits.cpp (place, move, apply, delete,
-// set player, the level's settings), EditorViews.cpp (scales, zoom, pointer, labels) and
-// Editor.cpp (start-up, undo and redo).
+// The parts: the level with its undo stack and files (EditorFiles.cpp, Editor.cpp), the recent
+// levels (RecentLevels) and recovery copies (RecoveryCopies), the panel (EditorPanel.cpp), the
+// edits (EditorEdits.cpp), the selection and the work on it (EditorSelection.cpp), the views and
+// the pointer (EditorViews.cpp), and the tools of the top view (Tools.h: Place, Select, Measure,
+// Zoom), to which the pointer's presses, drags, releases, clicks and keys go.
 class Editor {
 public:
     // The model lists come from the game in `gameDir` (its Data folder and archives).
@@ -70,17 +74,23 @@ public:
     Editor(EditorHost& host, SettingsStore& settingsStore, RandomSource random, Catalogue catalogue);
 
     // --- start-up and level commands (EditorFiles.cpp)
-    void Form_Load();
-    void mnuFileNew_Click();
-    // Returns true when the file was written.
-    bool mnuFileSave_Click();
-    // Returns true when a file was read.
-    bool mnuFileLoad_Click();
+    // The first state of the window: a new level's settings, the stored preferences.
+    void startUp();
+    void Form_Load() { startUp(); }
+    void newLevel();
+    void mnuFileNew_Click() { newLevel(); }
+    // "Save &As": asks for a name; true when the file was written.
+    bool saveAs();
+    bool mnuFileSave_Click() { return saveAs(); }
+    // "Load Level": asks for a file and loads it (loadFile); true when a file was read.
+    bool loadChosenFile();
+    bool mnuFileLoad_Click() { return loadChosenFile(); }
     // Loads a level file into the level with the line reader (Load Level, a recovery copy).
     bool loadFile(const QString& path);
     // "Open Level": after the unsaved-changes question, replaces the level with what the file's
     // script builds when it runs in the sandbox. True when the level was replaced.
-    bool mnuFileOpen_Click();
+    bool openChosenFile();
+    bool mnuFileOpen_Click() { return openChosenFile(); }
     bool openFile(const QString& path);
     // Appends what the file's script builds to the level (further files dropped or named with
     // the first one).
@@ -94,8 +104,9 @@ public:
     }
     // "Exit" and closing the window: true when the program may end (nothing unsaved, or the user
     // saved or discarded it). Removes the recovery copy then.
-    bool mnuFileExit_Click();
-    bool Form_QueryUnload() { return mnuFileExit_Click(); }
+    bool prepareToExit();
+    bool mnuFileExit_Click() { return prepareToExit(); }
+    bool Form_QueryUnload() { return prepareToExit(); }
     // Asks whether to save unsaved changes: true when the level may be dropped.
     bool confirmDiscard();
 
@@ -107,14 +118,14 @@ public:
     bool isModified() const;
 
     // --- recent levels (the last 8, newest first) and recovery of unsaved work (EditorFiles.cpp)
-    const QStringList& recentLevels() const { return m_recent; }
+    const QStringList& recentLevels() const { return m_recent.paths(); }
     bool openRecent(int index);
-    const QString& lastFolder() const { return m_lastFolder; }
+    const QString& lastFolder() const { return m_recent.lastFolder(); }
     // Keeps this editor's recovery copy in `folder`, as a file of its own ("recovery-*.level")
     // that a lock file ("<copy>.lock", QLockFile) marks as in use while the editor runs. False
     // when no copy of its own could be claimed there.
     bool setRecoveryFolder(const QString& folder);
-    const QString& recoveryPath() const { return m_recoveryPath; }
+    const QString& recoveryPath() const { return m_recovery.path(); }
     // Writes the recovery copy when the level has unsaved changes; true when one was written.
     bool writeRecoveryCopy();
     void removeRecoveryCopy();
@@ -126,21 +137,29 @@ public:
     bool offerRecovery();
 
     // --- kind and model selection, panel (EditorPanel.cpp)
-    void Option1_Click() { selectKind(ItemKind::PlayerStart); }
-    void Option2_Click() { selectKind(ItemKind::Asteroid); }
-    void Option3_Click() { selectKind(ItemKind::Cloud); }
-    void Option4_Click() { selectKind(ItemKind::DustCloud); }
-    void Option5_Click() { selectKind(ItemKind::Megalith); }
-    void Option6_Click() { selectKind(ItemKind::Nebula); }
-    void Option7_Click() { selectKind(ItemKind::Pebble); }
-    void Option8_Click() { selectKind(ItemKind::Salvage); }
-    void Option9_Click() { selectKind(ItemKind::Ship); }
-    void selectKind(ItemKind kind);
+    // A kind button: the panel shows the kind's models and fields, and the Place tool places it.
+    void chooseKind(ItemKind kind);
+    void Option1_Click() { chooseKind(ItemKind::PlayerStart); }
+    void Option2_Click() { chooseKind(ItemKind::Asteroid); }
+    void Option3_Click() { chooseKind(ItemKind::Cloud); }
+    void Option4_Click() { chooseKind(ItemKind::DustCloud); }
+    void Option5_Click() { chooseKind(ItemKind::Megalith); }
+    void Option6_Click() { chooseKind(ItemKind::Nebula); }
+    void Option7_Click() { chooseKind(ItemKind::Pebble); }
+    void Option8_Click() { chooseKind(ItemKind::Salvage); }
+    void Option9_Click() { chooseKind(ItemKind::Ship); }
     // The user picks entry `index` of the model list (-1: none).
-    void Combo1_Click(int index);
-    void setVisible();
-    void cmdColourSelect_Click();
-    void lstObjects_Click();
+    void chooseModel(int index);
+    void Combo1_Click(int index) { chooseModel(index); }
+    // Shows the fields of the panel's kind (and disarms an armed zoom).
+    void showPanelFields();
+    void setVisible() { showPanelFields(); }
+    // The colour picker: its colour goes into the panel's three colour fields.
+    void pickColour();
+    void cmdColourSelect_Click() { pickColour(); }
+    // Loads the selected row's item into the panel for editing.
+    void editSelectedRow();
+    void lstObjects_Click() { editSelectedRow(); }
     void setFieldText(int field, const QString& text);
     void setCustomName(const QString& text) { m_panel.customName = text; }
     void setSetHeightChecked(bool checked) { m_panel.setHeightChecked = checked; }
@@ -149,23 +168,31 @@ public:
     void setRandomHeightText(const QString& text) { m_panel.randomHeightText = text; }
 
     // --- edits of the level (EditorEdits.cpp)
-    void cmdApply_Click();
-    void Picture1_Click();
-    void picLeft_Click();
-    void Timer1_Timer();
+    // "Apply": stores the panel's fields in the item it edits.
+    void applyPanel();
+    void cmdApply_Click() { applyPanel(); }
+    // A click on the front view: the item being edited takes the pointer's height.
+    void setHeightAtFrontPointer();
+    void picLeft_Click() { setHeightAtFrontPointer(); }
     std::int32_t calcRandomHeight();
-    void mnuObjectsDelete_Click();
+    // "Delete Object": deletes the item the panel edits (several selected: the selection).
+    void deleteObject();
+    void mnuObjectsDelete_Click() { deleteObject(); }
     void deleteItem(ItemKind objType, int arrayId);
-    void mnuObjectsSetPlayer_Click();
+    // "Set Player": gives the start point being edited the player chosen in the panel.
+    void setStartPlayer();
+    void mnuObjectsSetPlayer_Click() { setStartPlayer(); }
     // "Done!" of the options window: false (and a message naming the field) when a world size, a
     // camera distance or the grid size breaks its rule (SettingsRules.h); the window then stays
     // open. An accepted "Done!" that changed level settings is one undo step ("Options"); the grid
     // and font sizes are the user's preferences, stored at once and not undone.
-    bool Command1_Click();
+    bool acceptOptions();
+    bool Command1_Click() { return acceptOptions(); }
     // Closing the options window by its close button or Escape: a value "Done!" would refuse gets
     // back the one it held when "Done!" last accepted it (the grid size: the stored one), said in
     // the status bar; then it is "Done!". True when the window may close.
-    bool frmGlobals_QueryUnload();
+    bool closeOptions();
+    bool frmGlobals_QueryUnload() { return closeOptions(); }
     MapSettings& mapSettings() { return m_level.settings; } // the options window's map fields
     // The player count (an index of its list). Lowering it below placed start points asks first
     // and, when the user agrees, drops those start points as one step of the undo history. False
@@ -185,28 +212,69 @@ public:
 
     // --- views, pointer and labels (EditorViews.cpp)
     void setScales();
-    void cmdZoomIn_Click();
-    void cmdZoomOut_Click();
-    // buttons: 1 = left button alone, 2 = right button.
-    void Picture1_MouseMove(int buttons, int shift, double x, double y);
-    void Picture1_MouseUp(int buttons, int shift, double x, double y);
-    void picLeft_MouseMove(int buttons, int shift, double x, double y);
-    // The mouse wheel over the top view: zooms in (steps > 0) or out around the pointer, within
-    // the world; zooming out stops at the whole world.
-    void Picture1_MouseWheel(int steps, double x, double y);
+    // "Zoom In" arms the Zoom tool: the next click on the top view zooms in around it.
+    void armZoom() { chooseTool(ToolKind::Zoom); }
+    void cmdZoomIn_Click() { armZoom(); }
+    // "Zoom Out": the whole world in view.
+    void zoomOutFully();
+    void cmdZoomOut_Click() { zoomOutFully(); }
+    // The mouse wheel over the top view: zooms in (steps > 0) or out around `at`, within the
+    // world; zooming out stops at the whole world.
+    void zoomAround(int steps, QPointF at);
+    void Picture1_MouseWheel(int steps, double x, double y) { zoomAround(steps, QPointF(x, y)); }
     // A middle-button drag: moves a zoomed top view by (dx, dy) world units, within the world.
     void panTopView(double dx, double dy);
-    // Escape: an armed zoom is disarmed.
-    void disarmZoom() { m_zoomArmed = false; }
+    // An armed zoom is disarmed: the tool before it is back.
+    void disarmZoom();
     void selectRow(int row); // -1 clears the selection
-    void lblObjects_Click(int labelIndex);
-    void mnuLabelsHide_Click(int typeId);
-    void mnuLabelsHideAll_Click();
+    // A click on an item's label on the top view selects the item (with Zoom armed: zooms).
+    void clickLabel(int labelIndex);
+    void lblObjects_Click(int labelIndex) { clickLabel(labelIndex); }
+    // The Labels menu: one kind's labels, all of them.
+    void toggleLabels(int typeId);
+    void mnuLabelsHide_Click(int typeId) { toggleLabels(typeId); }
+    void toggleAllLabels();
+    void mnuLabelsHideAll_Click() { toggleAllLabels(); }
     // "Draw Clouds as &Discs": clouds, dust clouds and nebulae as translucent discs of their size.
-    void mnuLabelsCloudDiscs_Click() { m_views.cloudDiscs = !m_views.cloudDiscs, redraw(); }
+    void toggleCloudDiscs() { m_views.cloudDiscs = !m_views.cloudDiscs, redraw(); }
     // "&Thin Out Labels": a label that would overlap an earlier one waits until the view is
     // zoomed in far enough or the pointer rests on its item.
-    void mnuLabelsDeclutter_Click() { m_views.declutterLabels = !m_views.declutterLabels, redraw(); }
+    void toggleDeclutter() { m_views.declutterLabels = !m_views.declutterLabels, redraw(); }
+
+    // --- the tools of the top view and the pointer (EditorViews.cpp, Tools.cpp)
+    // The active tool (Zoom while it is armed) and the tool chosen under an armed zoom.
+    ToolKind activeTool() const { return m_tool; }
+    ToolKind chosenTool() const;
+    // Makes `kind` the active tool; Measure and Zoom remember the tool they replace.
+    void chooseTool(ToolKind kind);
+    // The left button pressed over the top view at `at` (world units): the active tool's press.
+    void pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at);
+    void Picture1_MouseDown(int buttons, int shift, double x, double y)
+    {
+        pressOnTopView(vbButton(buttons), vbModifiers(shift), QPointF(x, y));
+    }
+    // The pointer over the top view with `buttons` held: the pointer, the hover, a tool's drag.
+    void moveOnTopView(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF at);
+    void Picture1_MouseMove(int buttons, int shift, double x, double y)
+    {
+        moveOnTopView(vbButton(buttons), vbModifiers(shift), QPointF(x, y));
+    }
+    void releaseOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at);
+    void Picture1_MouseUp(int buttons, int shift, double x, double y)
+    {
+        releaseOnTopView(vbButton(buttons), vbModifiers(shift), QPointF(x, y));
+    }
+    // The click that follows a release on the map (not on a label): the active tool's click.
+    void clickTopView();
+    void Picture1_Click() { clickTopView(); }
+    // The timer while the button is held on the map: the Place tool places again.
+    void repeatWhileHeld();
+    void Timer1_Timer() { repeatWhileHeld(); }
+    // A key over the top view: the active tool's, else the arrows nudge the selection. True
+    // when the key was used.
+    bool keyOnMap(Qt::Key key, Qt::KeyboardModifiers modifiers);
+    void moveOnFrontView(QPointF at);
+    void picLeft_MouseMove(int, int, double x, double y) { moveOnFrontView(QPointF(x, y)); }
     void setLabelFont();
 
     // --- selection on the map and the work on it, each change one undo step (EditorSelection.cpp)
@@ -220,19 +288,16 @@ public:
     void toggleSelected(int row);
     void selectAll();
     void clearSelection() { setSelection({}); }
-    // The "Select" button and Escape: no kind is armed for placement, so that a click on the map
-    // selects (and a drag moves the selection or draws a rubber band); an armed zoom is disarmed.
-    // Choosing a kind (selectKind) arms placement again.
-    void cmdSelect_Click();
-    bool placementArmed() const { return m_placementArmed; }
+    // The "Select" button and Escape: the Select tool, so that a click on the map selects (and a
+    // drag moves the selection or draws a rubber band); an armed zoom is disarmed. Choosing a
+    // kind (chooseKind) makes the Place tool active again.
+    void chooseSelectTool();
+    void cmdSelect_Click() { chooseSelectTool(); }
+    bool placementArmed() const { return chosenTool() == ToolKind::Place; }
     // The top view's size in pixels, for hit-testing the items' marks.
     void setTopViewSize(QSize pixels) { m_topPixels = pixels; }
-    // A button pressed over the top view. shift: 1 = Shift (adds), 2 = Ctrl (toggles). With no
-    // kind armed a press on an item selects it, one on a selected item starts moving the
-    // selection, one elsewhere starts a rubber band; with the measure tool it starts a measure.
-    void Picture1_MouseDown(int buttons, int shift, double x, double y);
     // The rubber band being drawn, in world units.
-    std::optional<QRectF> rubberBand() const { return m_band; }
+    std::optional<QRectF> rubberBand() const { return m_selectTool.band(); }
     // "Snap to grid": placing and moving land on the grid's points.
     void setSnapToGrid(bool on) { m_snapToGrid = on; }
     bool snapToGrid() const { return m_snapToGrid; }
@@ -256,10 +321,11 @@ public:
     // Make symmetric: keeps the sector of the first start point (180 / n degrees either side of
     // it) and replaces everything else with its n - 1 turned copies; the player count becomes n.
     void makeSymmetric(int n);
-    // "Measure": while on, a drag on the top view measures from where it started to the pointer.
+    // "Measure": while on, a drag on the top view measures from where it started to the pointer;
+    // off, the tool before it is back.
     void setMeasuring(bool on);
-    bool measuring() const { return m_measuring; }
-    std::optional<QLineF> measureLine() const { return m_measure; }
+    bool measuring() const { return chosenTool() == ToolKind::Measure; }
+    std::optional<QLineF> measureLine() const { return m_measureTool.line(); }
     // The 3-D distance the measure shows: the dragged line or, with two items selected, between
     // them. An end of the line dragged from or to an item's mark stands at that item, height
     // included; other ends lie at height 0. Empty when there is nothing to measure.
@@ -280,7 +346,8 @@ public:
     const QString& currentFile() const { return m_currentFile; }
     // "&Save": writes to currentFile() without a dialog and notes it in the status bar; asks for
     // a name (mnuFileSave_Click) only when there is none.
-    bool mnuFileSaveCurrent_Click();
+    bool save();
+    bool mnuFileSaveCurrent_Click() { return save(); }
 
     // --- state
     const QString& caption() const { return m_caption; }
@@ -296,13 +363,13 @@ public:
     EditorMode mode() const { return m_panel.mode; }
     // What Label7 shows, which always tells what the next click on the map does: "Placement mode"
     // (it places the checked kind), "Editing mode" (it moves the item being edited), "Select mode"
-    // (no kind is armed, as at the start: it selects).
+    // (no kind is armed, as at the start: it selects), "Measure mode" (a drag measures).
     QString modeText() const;
     // The kind button shown checked: the kind a click places (or whose item it moves); none while
     // the select tool is on.
-    std::optional<ItemKind> checkedKind() const { return m_placementArmed ? m_panel.kind : std::nullopt; }
+    std::optional<ItemKind> checkedKind() const { return placementArmed() ? m_panel.kind : std::nullopt; }
 
-    bool zoomArmed() const { return m_zoomArmed; } // also: the top view shows the crosshair
+    bool zoomArmed() const { return m_tool == ToolKind::Zoom; } // also: the top view shows the crosshair
     bool buttonDown() const { return m_buttonDown; }
     bool timerEnabled() const { return m_timerEnabled; }
     // The world point last under the pointer over the top and the front view; nullopt until the
@@ -344,6 +411,10 @@ private:
     // and, when start points lie beyond the player count, the user's consent to leave them out.
     bool readyToSave();
     friend class EditCommand;
+    friend class PlaceTool;
+    friend class SelectTool;
+    friend class MeasureTool;
+    friend class ZoomTool;
     friend class LevelSwapCommand;
     friend class SettingsCommand;
 
@@ -367,15 +438,11 @@ private:
     // Runs the file's script and builds what it records into the level, replacing it or adding
     // to it. True when the level changed.
     bool runScriptFile(const QString& path, bool replace);
-    void rememberFile(const QString& path);
     void setCurrentFile(const QString& path)
     {
         m_currentFile = path;
         m_confirmReplace = false;
     }
-    void readRecentLevels();
-    void storeRecent();
-    bool isRecoveryCopy(const QString& path) const;
     // After a new level or a load: no row is selected and the panel places the chosen kind, so
     // that the next click on the map never moves an item that is already there.
     void leaveEditing();
@@ -388,17 +455,30 @@ private:
     void message(const QString& text, const QString& title);
     void redraw() { ++m_revision; }
     void pickRandomBackgroundAndMusic(MapSettings& settings);
+    // The Place tool's click: a new item of the panel's kind at the pointer.
     void placeItem();
+    // The Place tool's click while the panel edits an item: the item moves to the pointer.
     void moveSelected();
-    void dragSelectionTo(double x, double y);
     void updateHover();
+    Tool& toolFor(ToolKind kind);
+    // The kind's models and fields in the panel, for placing; the active tool stays.
+    void showKind(ItemKind kind);
+    static Qt::MouseButton vbButton(int buttons)
+    {
+        return buttons == 1 ? Qt::LeftButton
+            : buttons == 2  ? Qt::RightButton
+            : buttons == 4  ? Qt::MiddleButton
+                            : Qt::NoButton;
+    }
+    static Qt::KeyboardModifiers vbModifiers(int shift)
+    {
+        return Qt::KeyboardModifiers((shift & 1 ? Qt::ShiftModifier : Qt::NoModifier)
+            | (shift & 2 ? Qt::ControlModifier : Qt::NoModifier) | (shift & 4 ? Qt::AltModifier : Qt::NoModifier));
+    }
     // Keeps what a load found and notes it in the status bar.
     void setLoadProblems(std::vector<ReadProblem> problems, const QString& fileName);
     // The row whose mark in the top view is under the world point (x, y); -1 when none.
     int itemUnder(double x, double y) const;
-    // Sets one end of the measured line: at the item under (x, y) when there is one.
-    void setMeasureEnd(int end, double x, double y);
-    void finishBand(int shift);
     // Pushes an edit of the selection: `steps` with `rowsAfter` selected afterwards; a player
     // count (2 to 8) is set with it in the same undo step.
     void pushSelectionEdit(const QString& text, std::vector<EditStep> steps, std::vector<int> rowsAfter,
@@ -430,7 +510,6 @@ private:
 
     Panel m_panel;
 
-    bool m_zoomArmed = false;
     bool m_buttonDown = false;
     bool m_timerEnabled = true;
     std::optional<QPointF> m_topPointer;
@@ -451,28 +530,23 @@ private:
     int m_dragId = 0;
     bool m_clickEndsDrag = false;
     bool m_firstRedo = false;
-    QStringList m_recent;
-    QString m_lastFolder;
-    QString m_recoveryPath;
+    RecentLevels m_recent;
+    RecoveryCopies m_recovery;
     std::function<std::optional<QByteArray>(const QString& path, qint64 maxBytes, QString* error)> m_includeReader;
-    QString m_openedScript; // the file whose script built the level, until its first save
-    QString m_recoveryFolder;
-    std::unique_ptr<QLockFile> m_recoveryLock;
+    QString m_openedScript;     // the file whose script built the level, until its first save
     MapSettings m_doneSettings; // the level settings as of the last accepted "Done!", load or new level
 
     std::vector<int> m_selection; // sorted
-    bool m_placementArmed = false;
     bool m_snapToGrid = false;
-    bool m_measuring = false;
     QSize m_topPixels;
-    enum class Drag { None, Move, Band, Measure } m_drag = Drag::None;
-    QPointF m_dragStart;
-    ItemPosition m_grabbed; // the grabbed item's position when the drag began
-    QPoint m_dragApplied;   // the move the drag has made so far
-    std::optional<QRectF> m_band;
-    int m_bandShift = 0;
-    std::optional<QLineF> m_measure;
-    std::array<int, 2> m_measureRows{-1, -1}; // the items at the measured line's ends, or -1
+    PlaceTool m_placeTool{*this};
+    SelectTool m_selectTool{*this};
+    MeasureTool m_measureTool{*this};
+    ZoomTool m_zoomTool{*this};
+    ToolKind m_tool = ToolKind::Select;
+    ToolKind m_beforeZoom = ToolKind::Select;    // the tool an armed zoom gives back
+    ToolKind m_beforeMeasure = ToolKind::Select; // the tool Measure gives back
+    Tool* m_dragTool = nullptr;                  // the tool whose drag the held button makes
     int m_hoveredRow = -1;
     // The top view's marks by where they lie, for the item under the pointer, and what they were
     // sorted for: the level's changes (m_levelChanges), the view and its size.

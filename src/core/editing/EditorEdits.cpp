@@ -24,26 +24,6 @@ template <class Rec> constexpr bool hasModel = !std::is_same_v<Rec, PlayerStartR
 
 // ------------------------------------------------------------------ clicks on the map
 
-void Editor::Timer1_Timer()
-{
-    if (m_timerEnabled && m_buttonDown && m_placementArmed)
-        Picture1_Click();
-}
-
-void Editor::Picture1_Click()
-{
-    if (m_zoomArmed)
-        zoomIn();
-    else if (!m_placementArmed || m_measuring)
-        ; // the select tool works on the press, the drag and the release
-    else if (m_panel.mode == EditorMode::Editing)
-        moveSelected();
-    else if (m_panel.mode == EditorMode::Placement)
-        placeItem();
-    if (!m_buttonDown)
-        m_clickEndsDrag = false;
-}
-
 std::int32_t Editor::calcRandomHeight()
 {
     double h = 0;
@@ -141,7 +121,7 @@ void Editor::moveSelected()
     pushRecord(QStringLiteral("Move"), m_selectedRow, before, movedTo(before, pointerX(), pointerY()), true);
 }
 
-void Editor::picLeft_Click()
+void Editor::setHeightAtFrontPointer()
 {
     // Before the pointer has moved over the front view there is no height to take.
     if (m_panel.mode != EditorMode::Editing || m_selectedRow < 0 || !m_frontPointer)
@@ -156,7 +136,7 @@ void Editor::picLeft_Click()
 
 // ------------------------------------------------------------------ the panel and the object list
 
-void Editor::cmdApply_Click()
+void Editor::applyPanel()
 {
     if (m_panel.mode != EditorMode::Editing || m_selectedRow < 0 || m_selection.size() > 1)
         return;
@@ -186,7 +166,7 @@ void Editor::cmdApply_Click()
     pushRecord(QStringLiteral("Apply"), m_selectedRow, before, after);
 }
 
-void Editor::mnuObjectsDelete_Click()
+void Editor::deleteObject()
 {
     if (m_selection.size() > 1) {
         deleteSelection();
@@ -214,7 +194,7 @@ void Editor::deleteItem(ItemKind objType, int arrayId)
     pushEdit(QStringLiteral("Delete ") + row.text, std::move(steps), -1, false);
 }
 
-void Editor::mnuObjectsSetPlayer_Click()
+void Editor::setStartPlayer()
 {
     if (m_selectedRow < 0)
         return;
@@ -238,7 +218,7 @@ void Editor::mnuObjectsSetPlayer_Click()
 
 // ------------------------------------------------------------------ the level's settings
 
-bool Editor::Command1_Click()
+bool Editor::acceptOptions()
 {
     QString error = levelSettingsError(m_level.settings);
     if (error.isEmpty())
@@ -259,7 +239,7 @@ bool Editor::Command1_Click()
     return true;
 }
 
-bool Editor::frmGlobals_QueryUnload()
+bool Editor::closeOptions()
 {
     // What "Done!" would refuse gets back the value "Done!" last accepted; the rest is accepted.
     QStringList restored;
@@ -279,7 +259,7 @@ bool Editor::frmGlobals_QueryUnload()
         m_host.showStatus(QStringLiteral("The options window was closed with values the game cannot read; these "
                                          "keep their earlier values: %1")
                               .arg(restored.join(QStringLiteral(", "))));
-    return Command1_Click();
+    return acceptOptions();
 }
 
 bool Editor::setPlayerIndex(int index)
@@ -301,7 +281,7 @@ bool Editor::setPlayerIndex(int index)
     }
     settings.playerIndex = index;
     if (m_panel.kind == ItemKind::PlayerStart && m_panel.mode == EditorMode::Placement)
-        selectKind(ItemKind::PlayerStart); // the list of players follows the count
+        showKind(ItemKind::PlayerStart); // the list of players follows the count
     return true;
 }
 

@@ -3,7 +3,6 @@
 #include "Editor.h"
 
 #include "document/SettingsRules.h"
-#include "gamedata/SettingsStore.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
@@ -11,74 +10,13 @@
 
 #include "LevelEdits.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QStringTokenizer>
-#include <QUrl>
-
-#include <string_view>
 
 namespace starloom {
 
 namespace {
-
-const QString recentLevelsKey = QStringLiteral("RecentLevels");
-constexpr int maxRecentLevels = 8;
-const QString recoveryCopyPattern = QStringLiteral("recovery*.level");
-
-// The recent levels the settings hold, at most as many as the menu shows however many are stored.
-QStringList firstRecentLevels(const QString& stored)
-{
-    QStringList levels;
-    for (const QStringView level : QStringTokenizer(stored, u'\n', Qt::SkipEmptyParts)) {
-        if (levels.size() == maxRecentLevels)
-            break;
-        levels << level.toString();
-    }
-    return levels;
-}
-
-// The lock of a recovery copy, or nullptr while the editor that holds it is running. A lock whose
-// process has ended is taken over, however old it is.
-std::unique_ptr<QLockFile> takeRecoveryLock(const QString& copy)
-{
-    auto lock = std::make_unique<QLockFile>(copy + QStringLiteral(".lock"));
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return nullptr;
-    return lock;
-}
-
-// The last line of a recovery copy names the file the work belongs to, as a file: URL (ASCII,
-// whatever the file's name), in a comment the game and the reader pass over.
-constexpr std::string_view recoveryFileMark = "-- Recovery copy of unsaved work on ";
-
-QByteArray recoveryFileLine(const QString& file)
-{
-    return QByteArray(recoveryFileMark.data(), qsizetype(recoveryFileMark.size()))
-        + QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toEncoded() + "\r\n";
-}
-
-// The file a recovery copy's work belongs to, empty when it names none.
-QString recoveredFile(const QString& copy)
-{
-    QFile file;
-    if (!openForReading(copy, file).isEmpty())
-        return {};
-    const QByteArray bytes = file.readAll();
-    const qsizetype at = bytes.lastIndexOf(QByteArray(recoveryFileMark.data(), qsizetype(recoveryFileMark.size())));
-    if (at < 0)
-        return {};
-    const qsizetype start = at + qsizetype(recoveryFileMark.size());
-    qsizetype end = bytes.indexOf('\n', start);
-    if (end < 0)
-        end = bytes.size();
-    const QUrl url = QUrl::fromEncoded(bytes.mid(start, end - start).trimmed());
-    return url.isLocalFile() ? url.toLocalFile() : QString();
-}
 
 bool sameLevel(const Level& a, const Level& b)
 {
@@ -89,7 +27,7 @@ bool sameLevel(const Level& a, const Level& b)
 
 // ------------------------------------------------------------------ new and save
 
-void Editor::mnuFileNew_Click()
+void Editor::newLevel()
 {
     if (!confirmDiscard())
         return;
@@ -104,7 +42,7 @@ void Editor::mnuFileNew_Click()
     setCurrentFile({});
     m_openedScript.clear();
     m_loadProblems.clear();
-    setVisible();
+    showPanelFields();
     leaveEditing();
     markClean();
     removeRecoveryCopy();
@@ -123,7 +61,7 @@ bool Editor::readyToSave()
         || m_host.askYesNo(blockers.leftOutMessage + QStringLiteral(". Save the level without them?"), programTitle());
 }
 
-bool Editor::mnuFileSave_Click()
+bool Editor::saveAs()
 {
     if (!readyToSave())
         return false;
@@ -144,8 +82,8 @@ bool Editor::mnuFileSave_Click()
             return false;
         initialName = script.dir().filePath(choice == 0 ? plain : script.fileName());
     }
-    const QString path = m_host.askSaveFileName(
-        levelFileFilter, m_lastFolder.isEmpty() ? initialName : QDir(m_lastFolder).filePath(initialName));
+    const QString path = m_host.askSaveFileName(levelFileFilter,
+        m_recent.lastFolder().isEmpty() ? initialName : QDir(m_recent.lastFolder()).filePath(initialName));
     if (path.isEmpty())
         return false;
     if (isReadOnlyFile(path)
@@ -159,7 +97,7 @@ bool Editor::mnuFileSave_Click()
         return false;
     }
     markClean();
-    rememberFile(path);
+    m_recent.remember(path);
     setCurrentFile(path);
     m_openedScript.clear();
     removeRecoveryCopy();
@@ -169,9 +107,9 @@ bool Editor::mnuFileSave_Click()
 
 // ------------------------------------------------------------------ open by script
 
-bool Editor::mnuFileOpen_Click()
+bool Editor::openChosenFile()
 {
-    const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder, QStringLiteral("Open Level"));
+    const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_recent.lastFolder(), QStringLiteral("Open Level"));
     return !path.isEmpty() && openFile(path);
 }
 
@@ -263,7 +201,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     pushLevel(QStringLiteral("%1 %2").arg(verb, fileName), std::move(after),
         replace ? 0 : static_cast<int>(m_level.rows.size()));
     if (read.read.lastKind)
-        selectKind(*read.read.lastKind);
+        chooseKind(*read.read.lastKind);
     leaveEditing();
     setLoadProblems(read.read.problems, fileName);
     if (replace) {
@@ -272,7 +210,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         ++m_levelGeneration;
         setCurrentFile(path);
     }
-    rememberFile(path);
+    m_recent.remember(path);
     redraw();
     if (run.randomCalls > 0)
         message(randomLayoutMessage(run.randomCalls));
@@ -294,9 +232,9 @@ void Editor::setLoadProblems(std::vector<ReadProblem> problems, const QString& f
                   .arg(fileName));
 }
 
-bool Editor::mnuFileLoad_Click()
+bool Editor::loadChosenFile()
 {
-    return loadFile(m_host.askOpenFileNameIn(levelFileFilter, m_lastFolder, QStringLiteral("Load Level")));
+    return loadFile(m_host.askOpenFileNameIn(levelFileFilter, m_recent.lastFolder(), QStringLiteral("Load Level")));
 }
 
 bool Editor::loadFile(const QString& path)
@@ -331,29 +269,29 @@ bool Editor::loadFile(const QString& path)
     // The list of the last kind read is left in the panel under its own kind's button, so that
     // the next placement takes a model of that kind.
     if (result->lastKind)
-        selectKind(*result->lastKind);
+        chooseKind(*result->lastKind);
     leaveEditing();
     // A level loaded into an empty, unchanged one is just the file.
     setLoadProblems(result->problems, QFileInfo(path).fileName());
     if (replacesNothing) {
         markClean();
-        if (!isRecoveryCopy(path))
+        if (!m_recovery.isCopy(path))
             setCurrentFile(path);
         m_openedScript.clear();
     }
-    if (!isRecoveryCopy(path))
-        rememberFile(path);
+    if (!m_recovery.isCopy(path))
+        m_recent.remember(path);
     redraw();
     return true;
 }
 
 // ------------------------------------------------------------------ unsaved changes
 
-bool Editor::mnuFileSaveCurrent_Click()
+bool Editor::save()
 {
     // A level a script built asks once, in the dialog's path, whether to keep the script.
     if (m_currentFile.isEmpty() || !m_openedScript.isEmpty())
-        return mnuFileSave_Click();
+        return saveAs();
     if (!readyToSave())
         return false;
     if (m_confirmReplace
@@ -374,7 +312,7 @@ bool Editor::mnuFileSaveCurrent_Click()
     }
     markClean();
     m_confirmReplace = false;
-    rememberFile(m_currentFile);
+    m_recent.remember(m_currentFile);
     removeRecoveryCopy();
     m_host.showStatus(QStringLiteral("Saved %1").arg(QFileInfo(m_currentFile).fileName()));
     return true;
@@ -387,7 +325,7 @@ bool Editor::confirmDiscard()
     m_buttonDown = false;
     switch (m_host.askSaveChanges(plainDescription(m_level.settings.levelDesc))) {
     case SaveChoice::Save:
-        return mnuFileSave_Click();
+        return saveAs();
     case SaveChoice::Discard:
         return true;
     case SaveChoice::Cancel:
@@ -396,7 +334,7 @@ bool Editor::confirmDiscard()
     return false;
 }
 
-bool Editor::mnuFileExit_Click()
+bool Editor::prepareToExit()
 {
     if (!confirmDiscard())
         return false;
@@ -412,43 +350,20 @@ void Editor::leaveEditing()
         return;
     m_panel.mode = EditorMode::Placement;
     if (m_panel.kind)
-        selectKind(*m_panel.kind);
+        chooseKind(*m_panel.kind);
     else
-        setVisible();
+        showPanelFields();
 }
 
 // ------------------------------------------------------------------ recent levels
 
-void Editor::readRecentLevels()
-{
-    m_recent = firstRecentLevels(m_store.read(recentLevelsKey, QString()));
-}
-
-void Editor::rememberFile(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString absolute = info.absoluteFilePath();
-    m_lastFolder = info.absolutePath();
-    m_recent.removeAll(absolute);
-    m_recent.prepend(absolute);
-    while (m_recent.size() > maxRecentLevels)
-        m_recent.removeLast();
-    storeRecent();
-}
-
-void Editor::storeRecent()
-{
-    m_store.write(recentLevelsKey, m_recent.join(QLatin1Char('\n')));
-}
-
 bool Editor::openRecent(int index)
 {
-    if (index < 0 || index >= m_recent.size())
+    if (index < 0 || index >= m_recent.paths().size())
         return false;
-    const QString path = m_recent.at(index);
+    const QString path = m_recent.paths().at(index);
     if (!QFileInfo(path).isFile()) {
-        m_recent.removeAt(index);
-        storeRecent();
+        m_recent.remove(index);
         message(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));
         return false;
     }
@@ -459,74 +374,32 @@ bool Editor::openRecent(int index)
 
 bool Editor::writeRecoveryCopy()
 {
-    if (m_recoveryPath.isEmpty() || !isModified())
+    if (m_recovery.path().isEmpty() || !isModified())
         return false;
-    QDir().mkpath(QFileInfo(m_recoveryPath).absolutePath());
     ModelLists models(m_catalogue);
-    QByteArray bytes = writeLevel(m_level, models, true);
-    if (!m_currentFile.isEmpty())
-        bytes += recoveryFileLine(m_currentFile);
-    return saveFileAtomically(m_recoveryPath, bytes).isEmpty();
+    return m_recovery.write(writeLevel(m_level, models, true), m_currentFile);
 }
 
 void Editor::removeRecoveryCopy()
 {
-    if (!m_recoveryPath.isEmpty())
-        QFile::remove(m_recoveryPath);
+    m_recovery.remove();
 }
 
 bool Editor::setRecoveryFolder(const QString& folder)
 {
-    m_recoveryLock.reset();
-    m_recoveryPath.clear();
-    m_recoveryFolder = QDir(folder).absolutePath();
-    if (!QDir().mkpath(m_recoveryFolder))
-        return false;
-    // A name no copy has yet: a copy of an earlier editor that ran under the same process number
-    // may still wait to be offered.
-    const QString pid = QString::number(QCoreApplication::applicationPid());
-    for (int n = 1; n <= 1000; ++n) {
-        const QString copy = QDir(m_recoveryFolder).filePath(QStringLiteral("recovery-%1-%2.level").arg(pid).arg(n));
-        if (QFileInfo::exists(copy))
-            continue;
-        if (auto lock = takeRecoveryLock(copy); lock && !QFileInfo::exists(copy)) {
-            m_recoveryLock = std::move(lock);
-            m_recoveryPath = copy;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool Editor::isRecoveryCopy(const QString& path) const
-{
-    const QFileInfo info(path);
-    return !m_recoveryFolder.isEmpty() && info.absolutePath() == m_recoveryFolder
-        && QDir::match(recoveryCopyPattern, info.fileName());
+    return m_recovery.claim(folder);
 }
 
 bool Editor::offerRecovery()
 {
-    if (m_recoveryFolder.isEmpty())
-        return false;
-    std::vector<RecoveryCopy> copies;
-    // Held while the user decides, so that an editor starting meanwhile does not offer them too.
-    std::vector<std::unique_ptr<QLockFile>> locks;
-    const QFileInfoList files = QDir(m_recoveryFolder).entryInfoList({recoveryCopyPattern}, QDir::Files, QDir::Time);
-    for (const QFileInfo& file : files) {
-        const QString path = file.absoluteFilePath();
-        if (path == m_recoveryPath)
-            continue;
-        auto lock = takeRecoveryLock(path);
-        if (!lock)
-            continue; // its editor is running
-        Level copy;
+    RecoveryCopies::Left left = m_recovery.leftBehind([this](RecoveryCopy& copy) {
+        Level level;
         ModelLists models(m_catalogue);
-        const std::optional<ReadResult> read = loadLevel(path, copy, models, nullptr);
-        copies.push_back(RecoveryCopy{path, file.lastModified(), read ? read->itemsRead : 0,
-            plainDescription(copy.settings.levelDesc), recoveredFile(path)});
-        locks.push_back(std::move(lock));
-    }
+        const std::optional<ReadResult> read = loadLevel(copy.path, level, models, nullptr);
+        copy.items = read ? read->itemsRead : 0;
+        copy.levelDesc = plainDescription(level.settings.levelDesc);
+    });
+    const std::vector<RecoveryCopy>& copies = left.copies;
     if (copies.empty())
         return false;
     const RecoveryAnswer answer = m_host.askRecovery(copies);

@@ -7,16 +7,21 @@
 
 namespace starloom {
 
-void Editor::selectKind(ItemKind kind)
+void Editor::chooseKind(ItemKind kind)
+{
+    showKind(kind);
+    chooseTool(ToolKind::Place);
+}
+
+void Editor::showKind(ItemKind kind)
 {
     m_panel.kind = kind;
-    m_placementArmed = true;
     m_panel.models = m_catalogue.modelList(kind, m_level.settings.playerIndex);
     m_panel.modelIndex = -1;
     m_panel.mode = EditorMode::Placement;
-    setVisible();
+    showPanelFields();
     if (!m_panel.models.isEmpty())
-        Combo1_Click(kind == ItemKind::PlayerStart ? freePlayerEntry(0) : 0);
+        chooseModel(kind == ItemKind::PlayerStart ? freePlayerEntry(0) : 0);
     else
         m_panel.customVisible = false;
 }
@@ -34,25 +39,26 @@ int Editor::freePlayerEntry(int from) const
 
 QString Editor::modeText() const
 {
-    if (!m_placementArmed)
+    if (measuring())
+        return QStringLiteral("Measure mode");
+    if (!placementArmed())
         return QStringLiteral("Select mode");
     return modeCaption(m_panel.mode);
 }
 
-void Editor::Combo1_Click(int index)
+void Editor::chooseModel(int index)
 {
     m_panel.modelIndex = index >= 0 && index < m_panel.models.size() ? index : -1;
     m_panel.mode = EditorMode::Placement;
-    setVisible();
-    m_zoomArmed = false;
+    showPanelFields();
     m_panel.customVisible = m_panel.modelIsCustom();
     if (m_panel.customVisible)
         m_panel.customName.clear();
 }
 
-void Editor::setVisible()
+void Editor::showPanelFields()
 {
-    m_zoomArmed = false;
+    disarmZoom();
     showKindControls(m_panel);
 }
 
@@ -71,7 +77,7 @@ bool Editor::checkCustomName()
     return true;
 }
 
-void Editor::cmdColourSelect_Click()
+void Editor::pickColour()
 {
     // The picker reports Cancel as the colour it started on.
     const std::int32_t c = m_host.askColour(m_lastColour).value_or(m_lastColour) & 0xFFFFFF;
@@ -81,7 +87,7 @@ void Editor::cmdColourSelect_Click()
     m_panel.fields[2].text = intText((c / 65536) % 256);
 }
 
-void Editor::lstObjects_Click()
+void Editor::editSelectedRow()
 {
     if (m_selectedRow < 0)
         return;
@@ -93,9 +99,7 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
     const LevelDocument& document = m_level.document;
     if (!document.exists(row.kind, row.arrayId))
         return;
-    const bool armed = m_placementArmed;
-    selectKind(row.kind);
-    m_placementArmed = armed;
+    showKind(row.kind);
 
     const AnyRecord record = document.record(row.kind, row.arrayId);
     int entry = -1;
@@ -111,7 +115,7 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
                    },
                },
         record);
-    Combo1_Click(entry);
+    chooseModel(entry);
 
     // Every field with a record member, clouds' colours too: otherwise Apply would store the
     // panel's defaults over them.
@@ -124,7 +128,7 @@ void Editor::loadRecordIntoPanel(const ObjectRow& row)
             record);
     }
     m_panel.mode = EditorMode::Editing;
-    setVisible();
+    showPanelFields();
     if (custom)
         m_panel.customVisible = true;
 }

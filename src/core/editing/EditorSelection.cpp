@@ -46,13 +46,13 @@ void Editor::setSelection(std::vector<int> rows)
     rows = normalisedRows(m_level, std::move(rows));
     if (rows.size() == 1) {
         selectRow(rows.front());
-        lstObjects_Click();
+        editSelectedRow();
     } else {
         m_selectedRow = -1;
         m_selection = std::move(rows);
         if (m_panel.mode == EditorMode::Editing) {
             m_panel.mode = EditorMode::Placement;
-            setVisible();
+            showPanelFields();
         }
     }
     redraw();
@@ -80,23 +80,6 @@ void Editor::selectAll()
     setSelection(rowRange(0, static_cast<int>(m_level.rows.size())));
 }
 
-void Editor::cmdSelect_Click()
-{
-    m_placementArmed = false;
-    m_zoomArmed = false;
-    m_measuring = false;
-    m_measure.reset();
-    m_buttonDown = false;
-    redraw();
-}
-
-void Editor::setMeasuring(bool on)
-{
-    m_measuring = on;
-    m_measure.reset();
-    redraw();
-}
-
 // ------------------------------------------------------------------ the pointer on the map
 
 int Editor::itemUnder(double x, double y) const
@@ -114,117 +97,12 @@ int Editor::itemUnder(double x, double y) const
     return itemAt(m_level, m_views.top, m_topPixels, pixel, hitTolerancePixels);
 }
 
-void Editor::setMeasureEnd(int end, double x, double y)
-{
-    const int row = itemUnder(x, y);
-    const std::optional<ItemPosition> at = row >= 0 ? rowPosition(m_level, row) : std::nullopt;
-    const QPointF point = at ? QPointF(at->x, at->y) : QPointF(x, y);
-    m_measureRows[std::size_t(end)] = at ? row : -1;
-    if (!m_measure)
-        m_measure = QLineF(point, point);
-    if (end == 0)
-        m_measure->setP1(point);
-    m_measure->setP2(point);
-}
-
 void Editor::updateHover()
 {
     const int row = m_topPointer ? itemUnder(m_topPointer->x(), m_topPointer->y()) : -1;
     if (row != m_hoveredRow) {
         m_hoveredRow = row;
         redraw();
-    }
-}
-
-void Editor::Picture1_MouseDown(int buttons, int shift, double x, double y)
-{
-    m_topPointer = QPointF(x, y);
-    if (buttons != 1 || m_zoomArmed)
-        return;
-    m_dragStart = QPointF(x, y);
-    if (m_measuring) {
-        m_drag = Drag::Measure;
-        m_measure.reset();
-        setMeasureEnd(0, x, y);
-        m_measureRows[1] = m_measureRows[0];
-        redraw();
-        return;
-    }
-    if (m_placementArmed)
-        return;
-    const int hit = itemUnder(x, y);
-    if (hit < 0) {
-        m_drag = Drag::Band;
-        m_bandShift = shift;
-        m_band = QRectF(m_dragStart, m_dragStart);
-        redraw();
-        return;
-    }
-    if (shift & 2)
-        toggleSelected(hit);
-    else if (shift & 1)
-        addToSelection(hit);
-    else if (!isSelected(hit))
-        setSelection({hit});
-    if (!isSelected(hit))
-        return;
-    m_drag = Drag::Move;
-    m_grabbed = rowPosition(m_level, hit).value_or(ItemPosition{});
-    m_dragApplied = QPoint();
-    ++m_dragId; // the moves of this drag become one undo step
-    m_buttonDown = true;
-}
-
-void Editor::dragSelectionTo(double x, double y)
-{
-    switch (m_drag) {
-    case Drag::None:
-        return;
-    case Drag::Measure:
-        setMeasureEnd(1, x, y);
-        break;
-    case Drag::Band:
-        m_band = QRectF(m_dragStart, QPointF(x, y)).normalized();
-        break;
-    case Drag::Move: {
-        // The grabbed item follows the pointer (onto the grid's points when snapping).
-        const double tx = double(m_grabbed.x) + (x - m_dragStart.x());
-        const double ty = double(m_grabbed.y) + (y - m_dragStart.y());
-        const qint64 dx =
-            qint64(m_snapToGrid ? snapped(tx, false) : floorToInt32(tx)) - m_grabbed.x - m_dragApplied.x();
-        const qint64 dy = qint64(m_snapToGrid ? snapped(ty, true) : floorToInt32(ty)) - m_grabbed.y - m_dragApplied.y();
-        if (dx == 0 && dy == 0)
-            return;
-        m_dragApplied += QPoint(int(dx), int(dy));
-        pushSelectionEdit(QStringLiteral("Move %1 Items").arg(m_selection.size()),
-            changeSteps(m_level, m_selection, [=](AnyRecord r) { return shiftedRecord(std::move(r), dx, dy); }),
-            m_selection, -1, true);
-        return;
-    }
-    }
-    redraw();
-}
-
-void Editor::finishBand(int shift)
-{
-    if (!m_band)
-        return;
-    std::vector<int> inside = rowsInRect(m_level, *m_band);
-    m_band.reset();
-    if (shift & 2) {
-        std::vector<int> rows = m_selection;
-        for (const int row : inside) {
-            if (const auto it = std::find(rows.begin(), rows.end(), row); it != rows.end())
-                rows.erase(it);
-            else
-                rows.push_back(row);
-        }
-        setSelection(std::move(rows));
-    } else if (shift & 1) {
-        inside.insert(inside.end(), m_selection.begin(), m_selection.end());
-        setSelection(std::move(inside));
-    } else {
-        setSelection(std::move(inside));
     }
 }
 
@@ -284,7 +162,7 @@ void Editor::deleteSelection()
     m_selectedRow = -1;
     m_selection.clear();
     m_panel.mode = EditorMode::Placement;
-    setVisible();
+    showPanelFields();
 }
 
 ModelLists& Editor::modelLists() const
@@ -418,14 +296,14 @@ void Editor::makeSymmetric(int n)
 QString Editor::measureText() const
 {
     std::optional<double> d;
-    if (m_measure) {
+    if (const std::optional<QLineF> line = m_measureTool.line()) {
         auto end = [this](int i, QPointF point) {
-            const int row = m_measureRows[std::size_t(i)];
+            const int row = m_measureTool.endRow(i);
             const std::optional<ItemPosition> at = row >= 0 ? rowPosition(m_level, row) : std::nullopt;
             return std::array<double, 3>{point.x(), point.y(), at ? double(at->z) : 0.0};
         };
-        const auto a = end(0, m_measure->p1());
-        const auto b = end(1, m_measure->p2());
+        const auto a = end(0, line->p1());
+        const auto b = end(1, line->p2());
         d = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
     } else if (m_selection.size() == 2) {
         const auto a = rowPosition(m_level, m_selection[0]);

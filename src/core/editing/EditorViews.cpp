@@ -5,6 +5,7 @@
 #include "document/Numbers.h"
 
 #include <cmath>
+#include <utility>
 
 namespace starloom {
 
@@ -29,12 +30,7 @@ void Editor::setScales()
     redraw();
 }
 
-void Editor::cmdZoomIn_Click()
-{
-    m_zoomArmed = true;
-}
-
-void Editor::cmdZoomOut_Click()
+void Editor::zoomOutFully()
 {
     setTopView(zoomedOut(m_level.settings));
 }
@@ -48,19 +44,19 @@ void Editor::setTopView(const ViewScale& top)
 
 void Editor::zoomIn()
 {
-    m_zoomArmed = false;
+    disarmZoom();
     const QPointF at = m_topPointer.value_or(QPointF());
     // A view narrower than one world unit is refused: the view stays as it is.
     if (const auto zoomed = zoomedIn(m_views.top, at.x(), at.y(), m_level.settings))
         setTopView(*zoomed);
 }
 
-void Editor::Picture1_MouseWheel(int steps, double x, double y)
+void Editor::zoomAround(int steps, QPointF at)
 {
     if (steps == 0)
         return;
     const double factor = std::pow(1.25, steps);
-    if (const auto zoomed = zoomedAround(m_views.top, x, y, factor, m_level.settings))
+    if (const auto zoomed = zoomedAround(m_views.top, at.x(), at.y(), factor, m_level.settings))
         setTopView(*zoomed);
 }
 
@@ -73,30 +69,107 @@ void Editor::panTopView(double dx, double dy)
 
 // ------------------------------------------------------------------ the pointer
 
-void Editor::Picture1_MouseMove(int buttons, int, double x, double y)
+// ------------------------------------------------------------------ tools
+
+Tool& Editor::toolFor(ToolKind kind)
 {
-    m_topPointer = QPointF(x, y);
-    if (!(buttons == 1 && m_drag == Drag::Move))
-        updateHover(); // the item a drag moves stays the pointer's
-    if (buttons == 1 && m_drag != Drag::None) {
-        dragSelectionTo(x, y);
+    switch (kind) {
+    case ToolKind::Place:
+        return m_placeTool;
+    case ToolKind::Measure:
+        return m_measureTool;
+    case ToolKind::Zoom:
+        return m_zoomTool;
+    case ToolKind::Select:
+        break;
+    }
+    return m_selectTool;
+}
+
+void Editor::chooseTool(ToolKind kind)
+{
+    if (kind == m_tool)
+        return;
+    if (kind == ToolKind::Zoom) {
+        // Zoom is one click long: the tool it replaces keeps what it shows and comes back.
+        m_beforeZoom = m_tool;
+        m_tool = kind;
         return;
     }
-    if (buttons == 1) {
+    if (m_tool == ToolKind::Zoom)
+        m_tool = m_beforeZoom;
+    if (kind == m_tool)
+        return;
+    if (kind == ToolKind::Measure)
+        m_beforeMeasure = m_tool;
+    Tool& left = toolFor(m_tool);
+    left.leave();
+    if (m_dragTool == &left)
+        m_dragTool = nullptr;
+    m_tool = kind;
+    redraw();
+}
+
+ToolKind Editor::chosenTool() const
+{
+    return m_tool == ToolKind::Zoom ? m_beforeZoom : m_tool;
+}
+
+void Editor::disarmZoom()
+{
+    if (m_tool == ToolKind::Zoom)
+        m_tool = m_beforeZoom;
+}
+
+void Editor::chooseSelectTool()
+{
+    chooseTool(ToolKind::Select);
+    m_buttonDown = false;
+    redraw();
+}
+
+void Editor::setMeasuring(bool on)
+{
+    if (on)
+        chooseTool(ToolKind::Measure);
+    else if (measuring())
+        chooseTool(m_beforeMeasure);
+    redraw();
+}
+
+void Editor::pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at)
+{
+    m_topPointer = at;
+    if (button != Qt::LeftButton)
+        return;
+    Tool& tool = toolFor(m_tool);
+    if (tool.press(PointerEvent{button, modifiers, at}))
+        m_dragTool = &tool;
+}
+
+void Editor::moveOnTopView(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF at)
+{
+    m_topPointer = at;
+    const bool left = buttons == Qt::LeftButton;
+    if (!(left && m_dragTool && m_dragTool->holdsHover()))
+        updateHover(); // the item a drag moves stays the pointer's
+    if (left && m_dragTool) {
+        m_dragTool->drag(PointerEvent{buttons, modifiers, at});
+        return;
+    }
+    if (left) {
         if (!m_buttonDown)
             ++m_dragId; // a new drag: its placements or moves become one undo step
         m_buttonDown = true;
-    } else if (buttons == 0) {
+    } else if (buttons == Qt::NoButton) {
         m_clickEndsDrag = false;
     }
 }
 
-void Editor::Picture1_MouseUp(int, int, double, double)
+void Editor::releaseOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at)
 {
-    if (m_drag == Drag::Band)
-        finishBand(m_bandShift);
-    if (m_drag != Drag::None) {
-        m_drag = Drag::None;
+    if (Tool* tool = std::exchange(m_dragTool, nullptr)) {
+        tool->release(PointerEvent{button, modifiers, at});
         m_buttonDown = false;
         m_clickEndsDrag = false;
         redraw();
@@ -107,9 +180,34 @@ void Editor::Picture1_MouseUp(int, int, double, double)
     m_buttonDown = false;
 }
 
-void Editor::picLeft_MouseMove(int, int, double x, double y)
+void Editor::clickTopView()
 {
-    m_frontPointer = QPointF(x, y);
+    toolFor(m_tool).click();
+    if (!m_buttonDown)
+        m_clickEndsDrag = false;
+}
+
+void Editor::repeatWhileHeld()
+{
+    if (m_timerEnabled && m_buttonDown && !m_dragTool)
+        toolFor(m_tool).repeat();
+}
+
+bool Editor::keyOnMap(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    if (toolFor(m_tool).key(key, modifiers))
+        return true;
+    const int dx = key == Qt::Key_Left ? -1 : key == Qt::Key_Right ? 1 : 0;
+    const int dy = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : 0;
+    if (dx == 0 && dy == 0)
+        return false;
+    nudgeSelection(dx, dy);
+    return true;
+}
+
+void Editor::moveOnFrontView(QPointF at)
+{
+    m_frontPointer = at;
 }
 
 std::int32_t Editor::pointerX() const
@@ -156,17 +254,17 @@ void Editor::selectRow(int row)
         m_selection.push_back(m_selectedRow);
 }
 
-void Editor::lblObjects_Click(int labelIndex)
+void Editor::clickLabel(int labelIndex)
 {
-    if (m_zoomArmed) {
-        Picture1_Click();
+    if (zoomArmed()) {
+        clickTopView();
         return;
     }
     const int row = rowForKey(labelFor(labelIndex).key);
     if (row < 0)
         return;
     selectRow(row);
-    lstObjects_Click();
+    editSelectedRow();
 }
 
 MapLabel Editor::labelFor(int row) const
@@ -192,7 +290,7 @@ int Editor::rowForKey(QStringView key) const
     return row >= 0 && row < static_cast<qsizetype>(m_level.rows.size()) ? static_cast<int>(row) : -1;
 }
 
-void Editor::mnuLabelsHide_Click(int typeId)
+void Editor::toggleLabels(int typeId)
 {
     if (!isTypeId(typeId))
         return;
@@ -201,7 +299,7 @@ void Editor::mnuLabelsHide_Click(int typeId)
     redraw();
 }
 
-void Editor::mnuLabelsHideAll_Click()
+void Editor::toggleAllLabels()
 {
     // The labels a new level hides (pebbles) follow their own entry alone.
     for (const KindInfo& info : kindTable) {

@@ -137,7 +137,10 @@ protected:
         editor = std::make_unique<Editor>(host, store, random.source(), gameDir);
     }
 
-    void clickTop(double x, double y) { editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, y)), editor->clickTopView(); }
+    void clickTop(double x, double y)
+    {
+        editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, y)), editor->clickTopView();
+    }
     void place(ItemKind kind, double x, double y, int entry = 0)
     {
         editor->chooseKind(kind);

@@ -82,8 +82,8 @@ const char* usageText =
     "  --version           show the program's version\n"
     "\n"
     "Exit codes: 0 done; 1 refused (a level without all start points, a world size or camera\n"
-    "distance the game cannot read, a script that stopped with an error, for where, no game\n"
-    "found, or, for check, an error found);\n"
+    "distance the game cannot read, a script that stopped with an error, for rewrite, items\n"
+    "the level cannot hold, for where, no game found, or, for check, an error found);\n"
     "2 bad usage or a file that cannot be read or written (an output file that is read-only is\n"
     "not replaced).\n";
 
@@ -101,9 +101,10 @@ struct LoadOptions {
 };
 
 // A level loaded into a plain level (plainLevel), so that the output is reproducible. Problems go
-// to standard error; nullopt when the file cannot be read. `script`: how the run went.
+// to standard error; nullopt when the file cannot be read. `script`: how the run went;
+// `itemsLeftOut`: the items of the file the level could not hold.
 std::optional<Level> load(const QString& path, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output,
-    ScriptResult* script = nullptr)
+    ScriptResult* script = nullptr, int* itemsLeftOut = nullptr)
 {
     Level level = plainLevel();
     ModelLists models(catalogue);
@@ -126,6 +127,8 @@ std::optional<Level> load(const QString& path, const Catalogue& catalogue, const
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(error));
         return std::nullopt;
     }
+    if (itemsLeftOut)
+        *itemsLeftOut = result->itemsLeftOut;
     for (const ReadProblem& p : result->problems) {
         const QString where =
             p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line) : path + QStringLiteral(": ");
@@ -179,11 +182,20 @@ int rewrite(
     const QString& in, const QString& outPath, const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
     ScriptResult script;
-    const auto loaded = load(in, catalogue, how, output, &script);
+    int leftOut = 0;
+    const auto loaded = load(in, catalogue, how, output, &script, &leftOut);
     if (!loaded)
         return 2;
     if (refusePartial(in, script, how, output))
         return 1;
+    // A rewrite keeps everything the file places, or writes nothing.
+    if (leftOut > 0) {
+        print(output.err,
+            QStringLiteral("starloom-level: %1: %2 of its items cannot be kept (named above); nothing is written\n")
+                .arg(in)
+                .arg(leftOut));
+        return 1;
+    }
     const SaveBlockers blockers = saveBlockers(*loaded);
     if (!blockers.refusal.isEmpty()) {
         print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(in, blockers.refusal));

@@ -201,12 +201,17 @@ TEST_F(LevelTool, RefusesWhatItCannotDoSayingWhyWithoutTouchingAnotherFile)
         "maxPlayers = 2\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
         "  addPoint(\"StartPos1\", {4, 5, 6}, {0, 0, 0})\n  addPoint(\"StartPos2\", {7, 8, 9}, {0, 0, 0})\n"
         "  addPoint(\"StartPos7\", {7, 8, 9}, {0, 0, 0})\nend\n");
+    test::writeBytes(path("ninth.level"),
+        "maxPlayers = 8\nfunction DetermChunk()\n  addPoint(\"StartPos0\", {1, 2, 3}, {0, 0, 0})\n"
+        "  addPoint(\"StartPos8\", {4, 5, 6}, {0, 0, 0})\nend\n");
     const std::tuple<const char*, QStringList, bool, int, const char*> cases[] = {
         {"readOnlyOutput", {"rewrite", in, locked}, false, 2, "the file is read-only"},
         {"cameraTheGameCannotRead", {"rewrite", path("camera.level"), path("camera-out.level")}, false, 1,
             "CameraMin must be a number of 0 or more"},
         {"startsBeyondThePlayerCount", {"rewrite", path("beyond.level"), path("beyond-out.level")}, false, 1,
             "The start points of Player 3 and Player 8 lie beyond the level's 2 players"},
+        {"startPointForNoSlot", {"rewrite", path("ninth.level"), path("ninth-out.level")}, false, 1,
+            "1 of its items cannot be kept (named above); nothing is written"},
         {"pipeWithoutWriter", {"stats", pipe}, false, 2, "it is a pipe (FIFO), not a file"},
         {"nameNotValidUtf8", {"rewrite", in, dir.path() + QStringLiteral("/caf\\0351.level")}, true, 2,
             "caf\\xE9.level\" is not valid UTF-8"},
@@ -218,7 +223,7 @@ TEST_F(LevelTool, RefusesWhatItCannotDoSayingWhyWithoutTouchingAnotherFile)
     }
     EXPECT_EQ(test::readBytes(locked), "earlier");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).join(u' '),
-        QStringLiteral("beyond.level camera.level in.level locked.level pipe.level"))
+        QStringLiteral("beyond.level camera.level in.level locked.level ninth.level pipe.level"))
         << "nothing else written";
 }
 

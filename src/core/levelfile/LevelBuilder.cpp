@@ -375,6 +375,7 @@ template <class Rec> bool LevelBuilder::fill(ItemKind kind, const LevelCall& cal
                     QStringLiteral("the start point %1 names no player slot from 0 to %2; skipped")
                         .arg(v ? QString::fromStdString(luaText(*v)) : QStringLiteral("nil"))
                         .arg(playerSlots - 1));
+                ++m_result.itemsLeftOut;
                 return false;
             }
             m_slot = *slot;
@@ -464,6 +465,7 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
             QStringLiteral("the level already holds %1 records of the kind %2; the item was skipped")
                 .arg(maxRecordsPerKind)
                 .arg(QLatin1String(kindInfo(kind).name)));
+        ++m_result.itemsLeftOut;
         return;
     }
     ++m_result.itemsRead;

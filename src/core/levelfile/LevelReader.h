@@ -25,6 +25,9 @@ struct ReadResult {
     std::optional<ItemKind> lastKind; // last kind whose model list the load used (an array kind)
     bool worldBoundsRead = false;     // a setWorldBoundsInner call set the world size
     int itemsRead = 0;
+    // Items the file places that the level cannot hold (a start point that names no player slot,
+    // items of a kind beyond the most a level holds); each is also a problem.
+    int itemsLeftOut = 0;
     int callsKept = 0;      // calls of the chunks kept as they are
     int callsSkipped = 0;   // calls of game functions whose arguments the script computes
     int scriptInChunks = 0; // loops, locals, helper calls, ... inside the chunk functions

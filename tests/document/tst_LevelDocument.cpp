@@ -18,7 +18,7 @@ TEST(LevelDocument, StartsEmptyWithOneSparePerArray)
         EXPECT_FALSE(doc.isLive(ItemKind::PlayerStart, slot));
 }
 
-TEST(LevelDocument, DeletionMarksAndKeepsIndicesAndStartFields)
+TEST(LevelDocument, DeletionMarksAnItemKeepingTheIndices)
 {
     LevelDocument doc;
     for (int i = 0; i < 3; ++i)
@@ -31,7 +31,11 @@ TEST(LevelDocument, DeletionMarksAndKeepsIndicesAndStartFields)
     EXPECT_EQ(doc.resources(ItemKind::Asteroid)[1].deleted, recordDeleted);
     EXPECT_EQ(doc.appendItem(ItemKind::Asteroid, ResourceRecord{}), 3);
     EXPECT_EQ(doc.liveCount(ItemKind::Asteroid), 3);
+}
 
+TEST(LevelDocument, ADeletedStartKeepsItsFields)
+{
+    LevelDocument doc;
     doc.setPlayerColours();
     doc.player(1) = test::filled<PlayerStartRecord>([](auto& r) {
         r.label = QStringLiteral("Player 2"), r.posX = 10, r.posY = 20, r.posZ = 30, r.orientation = 45.0f;
@@ -44,7 +48,7 @@ TEST(LevelDocument, DeletionMarksAndKeepsIndicesAndStartFields)
     EXPECT_EQ(doc.player(1).orientation, 45.0f);
 }
 
-TEST(LevelDocument, AFullKindRefusesTheNextRecordAndStaysIntact)
+TEST(LevelDocument, AFullKindRefusesTheNextRecordLeavingItIntact)
 {
     LevelDocument doc;
     for (int i = 0; i < maxRecordsPerKind; ++i)
@@ -61,12 +65,17 @@ TEST(LevelDocument, WrongLayoutIsALogicError)
     EXPECT_THROW(doc.appendItem(ItemKind::Cloud, ResourceRecord{}), std::logic_error);
 }
 
-TEST(LevelDocument, RemoveLastItemUndoesAnAppendAndResetEmptiesEverything)
+TEST(LevelDocument, RemoveLastItemUndoesAnAppend)
 {
     LevelDocument doc;
     doc.appendItem(ItemKind::Nebula, test::filled<CloudRecord>([](auto& r) { r.size = 5; }));
     doc.removeLastItem(ItemKind::Nebula);
     EXPECT_EQ(doc, LevelDocument());
+}
+
+TEST(LevelDocument, ResetEmptiesEverything)
+{
+    LevelDocument doc;
     doc.appendItem(ItemKind::Ship, ShipRecord{});
     doc.player(0).label = QStringLiteral("Player 1");
     doc.resetDocument();

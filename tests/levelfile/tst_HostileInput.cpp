@@ -146,16 +146,29 @@ TEST(HostileInput, ManyDifferentUnknownNamesAgainstALongListAreReadInStepWithThe
     EXPECT_EQ(models.namesNotSearched(), 0);
 }
 
-TEST(HostileInput, AFolderAMissingFileAndAnUnreadableFileAreReportedNotRead)
+TEST(HostileInput, AFolderIsReportedNotRead)
 {
     QTemporaryDir dir;
     LevelIO l;
     QString error;
     EXPECT_FALSE(readFile(l, dir.path(), &error)) << error.toStdString();
     EXPECT_TRUE(error.contains(QLatin1String("folder"))) << error.toStdString();
+}
+
+TEST(HostileInput, AMissingFileIsReportedByName)
+{
+    QTemporaryDir dir;
+    LevelIO l;
+    QString error;
     EXPECT_FALSE(readFile(l, dir.filePath(QStringLiteral("none.level")), &error)) << error.toStdString();
     EXPECT_TRUE(error.contains(QLatin1String("none.level"))) << error.toStdString();
+}
 
+TEST(HostileInput, AnUnreadableFileIsReportedNotRead)
+{
+    QTemporaryDir dir;
+    LevelIO l;
+    QString error;
     const QString path = dir.filePath(QStringLiteral("secret.level"));
     writeBytes(path, body("addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)"));
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);

@@ -111,7 +111,7 @@ TEST_P(EveryKind, WrittenItemReadsBackAsItsKind)
     }
 }
 
-TEST(KindTable, CallsAndTypePrefixesTellEveryKindApart)
+TEST(KindTable, CallWithTypePrefixTellsEveryKindApart)
 {
     // Of kinds sharing one call, at most one goes without a type prefix, and no two share one.
     std::set<std::pair<std::string, std::string>> seen;

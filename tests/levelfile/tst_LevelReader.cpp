@@ -111,7 +111,7 @@ struct ProblemCase {
 
 class ProblemTest : public ::testing::TestWithParam<ProblemCase> {};
 
-TEST_P(ProblemTest, BadInputIsSkippedOrClampedAndReported)
+TEST_P(ProblemTest, ReportsTheProblem)
 {
     const ProblemCase& c = GetParam();
     LevelIO l;
@@ -121,6 +121,13 @@ TEST_P(ProblemTest, BadInputIsSkippedOrClampedAndReported)
     } else {
         EXPECT_TRUE(l.result.problems.empty()) << l.problems();
     }
+}
+
+TEST_P(ProblemTest, KeepsTheItemsLeftAfterSkippingOrClamping)
+{
+    const ProblemCase& c = GetParam();
+    LevelIO l;
+    l.read(c.file);
     int inDocument = 0;
     for (ItemKind kind : arrayKinds)
         inDocument += l.document.itemCount(kind);
@@ -213,22 +220,34 @@ struct FaultCase {
 
 class FaultTest : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(FaultTest, ReadsWhatTheGameReadsAndKeepsItOnSave)
+LevelIO readCase(const FaultCase& c, const QByteArray& file)
 {
-    const FaultCase& c = GetParam();
     LevelIO l;
     if (c.prepare)
         c.prepare(l);
-    l.read(c.file);
-    c.expect(l);
-    const QByteArray saved = l.write(true);
-    LevelIO again;
-    if (c.prepare)
-        c.prepare(again);
-    again.read(saved);
-    EXPECT_EQ(again.write(true), saved) << "a second load and save changes nothing";
+    l.read(file);
+    return l;
+}
+
+TEST_P(FaultTest, ReadsWhatTheGameReads)
+{
+    const FaultCase& c = GetParam();
+    c.expect(readCase(c, c.file));
+}
+
+TEST_P(FaultTest, ASecondLoadChangesNothingOnSave)
+{
+    const FaultCase& c = GetParam();
+    const QByteArray saved = readCase(c, c.file).write(true);
+    EXPECT_EQ(readCase(c, saved).write(true), saved);
+}
+
+TEST_P(FaultTest, TheSavedFileShowsTheGameWhatItSawBefore)
+{
+    const FaultCase& c = GetParam();
     if (!haveLua())
-        return;
+        GTEST_SKIP() << "lua5.4 is missing";
+    const QByteArray saved = readCase(c, c.file).write(true);
     QString error;
     const QStringList before = c.gameSees.isEmpty() ? gameView(c.file, &error) : c.gameSees;
     ASSERT_FALSE(before.isEmpty()) << error.toStdString();
@@ -428,11 +447,17 @@ struct RoundTripCase {
 
 class RoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
 
-TEST_P(RoundTripTest, ReadsAsDefinedAndSurvivesASaveAndLoad)
+TEST_P(RoundTripTest, ReadsAsDefined)
 {
     LevelIO first;
     first.read(GetParam().file);
     GetParam().expect(first);
+}
+
+TEST_P(RoundTripTest, SurvivesASaveWithTheSameBytes)
+{
+    LevelIO first;
+    first.read(GetParam().file);
     const QByteArray saved = first.write();
     LevelIO second;
     second.read(saved);
@@ -700,11 +725,15 @@ TEST(LevelReader, CallsReadFromTheirBytesEqualCallsReadByToken)
     }
 }
 
-TEST(GameFunctions, KnownNamesAreRecognisedOfEveryLengthAndNearMissesAreNot)
+TEST(GameFunctions, KnownNamesOfEveryLengthAreRecognised)
 {
     for (const char* name : {"addPath", "addPoint", "addCloud", "fogSetEnd", "addPebble", "setMaxCameraDistance",
              "addReactiveFleetSlot", "setSensorsManagerCameraDistances"})
         EXPECT_TRUE(isKnownGameFunction(name)) << name;
+}
+
+TEST(GameFunctions, NearMissesOfKnownNamesAreNotRecognised)
+{
     for (const char* name : {"", "add", "addpoint", "addPoin", "addPointX", "AddPoint",
              "setSensorsManagerCameraDistancesX", "setSensorsManagerCameraDistanceX"})
         EXPECT_FALSE(isKnownGameFunction(name)) << name;

@@ -80,7 +80,7 @@ TEST(LevelWriter, LeavesOutTheStartPointsBeyondThePlayerCount)
     EXPECT_FALSE(l.write().contains("StartPos5"));
 }
 
-TEST(LevelWriter, ItemLinesAndNumberFormats)
+TEST(LevelWriter, ItemLinesCarryEveryFieldInTheGamesNumberFormat)
 {
     LevelIO l = workedLevel();
     l.document.player(0).orientation = 22.5f;
@@ -108,10 +108,19 @@ TEST(LevelWriter, ItemLinesAndNumberFormats)
              "  addSquadron(\"hgn_scout\", \"hgn_scout\", {1, 3, 2}, 2, {10, -30, 20}, 0, 0)\r\n",
              "  addPebble(\"pebble_2\", {0, 0, 0}, 0, 0, 0) \r\n"})
         EXPECT_TRUE(out.contains(line)) << line;
+    EXPECT_FALSE(out.contains('\t'));
+}
+
+TEST(LevelWriter, OnlyPebbleLinesEndInASpace)
+{
+    LevelIO l = workedLevel();
+    l.document.appendItem(ItemKind::Asteroid, filled<ResourceRecord>([](auto& r) { r.modelIndex = 4; }));
+    l.document.appendItem(ItemKind::Pebble, filled<PropRecord>([](auto& r) { r.modelIndex = 2; }));
+    const QByteArray out = l.write();
+    EXPECT_TRUE(out.contains("  addPebble(\"pebble_2\", {0, 0, 0}, 0, 0, 0) \r\n"));
     for (const QByteArray& line : out.split('\n'))
         EXPECT_TRUE(line.startsWith("  addPebble") || !line.endsWith(" \r"))
             << "only pebble lines end in a space: " << line.constData();
-    EXPECT_FALSE(out.contains('\t'));
 }
 
 TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
@@ -128,14 +137,19 @@ TEST(LevelWriter, DeletedRecordsLeaveNoTrace)
     EXPECT_LT(out.indexOf("{11, 0, 0}"), out.indexOf("{33, 0, 0}"));
 }
 
-TEST(LevelWriter, QuotedTextsAreEscapedAndTypedNamesKept)
+TEST(LevelWriter, QuotedTextsAreEscaped)
 {
     LevelIO l = workedLevel();
     l.settings.levelDesc = QStringLiteral("My \"big\" map \\ 2");
+    EXPECT_TRUE(l.write().contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n"));
+}
+
+TEST(LevelWriter, TypedNamesOfBackgroundOrMusicAreKept)
+{
+    LevelIO l = workedLevel();
     l.settings.background = QStringLiteral("my_background");
     l.settings.music = QStringLiteral("Custom/track");
     const QByteArray out = l.write();
-    EXPECT_TRUE(out.contains("levelDesc = \"My \\\"big\\\" map \\\\ 2\"\r\n"));
     EXPECT_TRUE(out.contains("loadBackground(\"my_background\")"));
     EXPECT_TRUE(out.contains("setDefaultMusic(\"Data:sound/music/Custom/track\")"));
 }

@@ -103,7 +103,7 @@ TEST(SafeFile, ANameThatIsNotValidUtf8IsRefusedAndNeverReachesAnotherFile)
 using Replaced = std::tuple<mode_t, bool, bool, const char*>;
 class SafeSave : public ::testing::TestWithParam<Replaced> {};
 
-TEST_P(SafeSave, ReplacesAtomicallyAndKeepsPermissionsAndOwner)
+TEST_P(SafeSave, ReplacesTheFileWithItsAttributesKept)
 {
     const auto [mode, otherOwner, replaceReadOnly, error] = GetParam();
     if (otherOwner && ::geteuid() != 0)
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SafeSave,
         Replaced{0444, false, true, nullptr}, Replaced{0604, true, false, nullptr},
         Replaced{02775, true, false, nullptr}));
 
-TEST(SafeFile, ALinkStaysALinkAndLongNamesAndNewFilesAreSaved)
+TEST(SafeFile, ASaveThroughALinkKeepsTheLink)
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("real.level")),
@@ -146,23 +146,38 @@ TEST(SafeFile, ALinkStaysALinkAndLongNamesAndNewFilesAreSaved)
     EXPECT_TRUE(saveFileAtomically(link, "through the link").isEmpty());
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(readBytes(target), "through the link");
+}
+
+TEST(SafeFile, NamesTooLongForATemporarySuffixAreSaved)
+{
+    QTemporaryDir dir;
     for (const int length : {249, 255}) { // a temporary name made by appending to these would not fit
         const QString name = dir.filePath(QString(length - 6, u'a') + QStringLiteral(".level"));
         writeBytes(name, "earlier");
         EXPECT_TRUE(saveFileAtomically(name, "new").isEmpty()) << length;
         EXPECT_EQ(readBytes(name), "new") << length;
     }
+}
+
+TEST(SafeFile, ANewFileTakesTheModeOfTheUmask)
+{
+    QTemporaryDir dir;
     const mode_t mask = ::umask(022);
     EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("fresh.level")), "new").isEmpty());
     EXPECT_EQ((statOf(dir.filePath(QStringLiteral("fresh.level"))).st_mode & 07777), 0644);
     ::umask(mask);
+}
+
+TEST(SafeFile, AMissingFolderIsReportedWithTheSystemsReason)
+{
+    QTemporaryDir dir;
     EXPECT_TRUE(saveFileAtomically(dir.filePath(QStringLiteral("missing/a.level")), "x")
                     .contains(QLatin1String("No such file or directory")));
 }
 
 // A link that names a file not there yet (through other links, relative to their own folders):
-// the links stay and the file is made where they lead; links in a loop are refused.
-TEST(SafeFile, ALinkToNoFileYetStaysALinkAndTheFileIsMade)
+// the links stay and the file is made where they lead.
+TEST(SafeFile, ALinkToNoFileYetLeadsToTheFileMade)
 {
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("sub"));
@@ -173,7 +188,11 @@ TEST(SafeFile, ALinkToNoFileYetStaysALinkAndTheFileIsMade)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("sub/middle.level"))).isSymLink());
     EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("sub/made.level"))), "made");
+}
 
+TEST(SafeFile, LinksInALoopAreRefused)
+{
+    QTemporaryDir dir;
     const QString loop = dir.filePath(QStringLiteral("loop.level"));
     ASSERT_EQ(::symlink("loop.level", native(loop).constData()), 0);
     EXPECT_FALSE(saveFileAtomically(loop, "x").isEmpty());

@@ -40,7 +40,7 @@ QByteArray fullCapLevel()
     return writeLevel(level, models);
 }
 
-TEST_F(EditorTest, AFullCapLevelLoadsAndSavesToTheSameFile)
+TEST_F(EditorTest, AFullCapLevelRoundTripsThroughTheEditor)
 {
     QTemporaryDir dir;
     const QString in = dir.filePath(QStringLiteral("full.level")), out = dir.filePath(QStringLiteral("again.level"));

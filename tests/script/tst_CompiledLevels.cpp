@@ -41,7 +41,7 @@ TEST(CompiledLevel, RecordsItsCallsWithTheirLines)
     EXPECT_EQ(run.sink.calls[0].chunk, Chunk::Other);
 }
 
-TEST(CompiledLevel, EveryByteOrderAndSizeTReadsAlike)
+TEST(CompiledLevel, ChunksOfEveryFormatReadAlike)
 {
     for (const ChunkFormat format :
         {ChunkFormat{false, 4}, ChunkFormat{true, 4}, ChunkFormat{false, 8}, ChunkFormat{true, 8}}) {

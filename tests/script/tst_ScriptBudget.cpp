@@ -188,7 +188,7 @@ TEST(Budget, TheTranslationOfTheLevelIsCancelledToo)
     EXPECT_TRUE(run.sink.problems.empty()) << run.sink.problemsText();
 }
 
-TEST(Budget, IncludesCountInStepsAndMemory)
+TEST(Budget, IncludesAreChargedToTheBudget)
 {
     const QByteArray include = QByteArray(" ").repeated(4 << 20) + "addX(1)";
     ScriptOptions options;
@@ -238,7 +238,7 @@ TEST(Budget, AnIncludeThatIsAFifoIsRefusedWithoutWaiting)
         EXPECT_TRUE(reason.contains(QLatin1String("pipe (FIFO)"))) << reason.toStdString();
 }
 
-TEST(Budget, PrintsAreCappedInNumberAndLength)
+TEST(Budget, PrintedTextIsCapped)
 {
     const ScriptRun run = runScript("s = strrep(\"x\", 100000) for i = 1, 500 do print(s, 1) end");
     EXPECT_TRUE(run.result.ok);
@@ -247,7 +247,7 @@ TEST(Budget, PrintsAreCappedInNumberAndLength)
     EXPECT_EQ(run.sink.problems[100].second, "print: (the script prints more; the rest is left out)");
 }
 
-TEST(Budget, ProblemsAreCappedAndTheRestCounted)
+TEST(Budget, ProblemsBeyondTheCapAreCounted)
 {
     QByteArray script;
     for (int i = 0; i < 1200; ++i)

@@ -153,7 +153,7 @@ ViewSink runnerView(const QByteArray& source)
     return view;
 }
 
-TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
+TEST(ScriptLevels, ASaveOfARealMapKeepsWhatTheGameSees)
 {
     const QStringList files = corpusFiles();
     if (files.isEmpty())
@@ -216,7 +216,7 @@ TEST(ScriptLevels, RealMapsOpenWholeAndKeepWhatTheGameSeesOnSave)
 
 // An independent check of the runner: on the maps made of plain calls, running the script and
 // reading its lines build the same level.
-TEST(ScriptLevels, OnPlainMapsTheRunnerAndTheLineReaderBuildTheSameLevel)
+TEST(ScriptLevels, OnPlainMapsRunningTheScriptBuildsWhatTheLineReaderBuilds)
 {
     const QStringList files = corpusFiles();
     if (files.isEmpty())

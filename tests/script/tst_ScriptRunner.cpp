@@ -40,7 +40,7 @@ std::string placesOf(const Recorded& sink)
     return text;
 }
 
-TEST(Runner, CallsCarryTheirPartAndLine)
+TEST(Runner, CallsCarryWhereTheyWereMade)
 {
     const ScriptRun run = runScript("function helper(x)\n  addHelped(x)\nend\n"
                                     "function DetermChunk()\n  addA(1)\n  helper(2)\nend\n"
@@ -230,7 +230,7 @@ TEST_F(Includes, TheFirstFolderThatHasTheFileWins)
     EXPECT_EQ(game.sink.callsText(), "addWhich(\"game\")");
 }
 
-TEST_F(Includes, AMissingFileIsNamedAndTheRunGoesOn)
+TEST_F(Includes, AMissingFileIsAProblemNotAnError)
 {
     const ScriptRun r = run("addA(1)\ndofilepath(\"data:scripts/missing.lua\")\nringAdd(3)\naddA(2)", {m_game});
     EXPECT_TRUE(r.result.ok);
@@ -263,7 +263,7 @@ TEST_F(Includes, AnErrorAfterMissingIncludesNamesThem)
     EXPECT_FALSE(found.result.error.contains(QLatin1String("include"))) << found.result.error.toStdString();
 }
 
-TEST_F(Includes, ErrorsInAnIncludedFileNameItAndTheLevelsLine)
+TEST_F(Includes, ErrorsInAnIncludedFileSayWhereTheyHappened)
 {
     const ScriptRun r = run("addA(1)\n\ndofilepath(\"data:scripts/broken.lua\")\naddA(2)", {m_game});
     EXPECT_FALSE(r.result.ok);

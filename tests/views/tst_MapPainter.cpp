@@ -92,7 +92,7 @@ bool near(const QImage& image, int x, int y, QRgb colour, int radius = 1)
     return count(image, colour, {x - radius, y - radius, 2 * radius + 1, 2 * radius + 1}) > 0;
 }
 
-TEST(MapPainter, GridAnchoredAtTheNegativeEdgeAndCrossArmsHalfTheGridSize)
+TEST(MapPainter, TheGridIsDrawnToItsSizeFromTheNegativeEdge)
 {
     struct Case {
         const char* grid;
@@ -167,7 +167,7 @@ TEST(MapPainter, HeadingRunsClockwiseFromUpToAWholeUnit)
     }
 }
 
-TEST(MapPainter, PointsAreTwoPixelsAcrossOnlyInsideTheViewAndLaterRowsPaintOver)
+TEST(MapPainter, PointsAreTwoPixelsAcrossOnlyInsideTheView)
 {
     Map map("0");
     map.add(20000, 0, 0);
@@ -180,7 +180,10 @@ TEST(MapPainter, PointsAreTwoPixelsAcrossOnlyInsideTheViewAndLaterRowsPaintOver)
     image = map.top();
     EXPECT_EQ(count(image, asteroidRgb) + count(image, red), 0);
     EXPECT_TRUE(near(image, 400, 400, green));
+}
 
+TEST(MapPainter, LaterRowsPaintOverEarlierOnes)
+{
     for (const bool shipFirst : {true, false}) {
         Map both;
         both.add(5000, 5000, -3000, shipFirst ? rgb(255, 0, 0) : asteroidColour);
@@ -260,7 +263,7 @@ TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
     }
 }
 
-TEST(MapPainter, LaterLabelsCoverEarlierOnesAndWinTheHitTest)
+TEST(MapPainter, LaterLabelsCoverEarlierOnes)
 {
     // Items in black draw nothing visible, so the images differ only by their labels.
     Map one, two, longer;
@@ -271,9 +274,17 @@ TEST(MapPainter, LaterLabelsCoverEarlierOnesAndWinTheHitTest)
         m->scene.labelShown.fill(true);
     }
     EXPECT_EQ(two.top(), one.top());
-    EXPECT_EQ(two.labelAt({303, 304}), 1);
     // A longer caption underneath still shows where the later box does not reach.
     EXPECT_GT(count(longer.top(), std::nullopt, {380, 300, 219, 30}), 0);
+}
+
+TEST(MapPainter, TheLaterOfOverlappingLabelsWinsTheHitTest)
+{
+    Map map;
+    map.add(0, 0, 0, 0, QStringLiteral("Asteroid #1"));
+    map.add(0, 0, 0, 0, QStringLiteral("Asteroid #2"));
+    map.scene.labelShown.fill(true);
+    EXPECT_EQ(map.labelAt({303, 304}), 1);
 }
 
 // The hit-test answers from the labels the last paint of the same view showed: what is on the
@@ -304,7 +315,7 @@ TEST(MapPainter, HitTestAnswersFromTheLastPaintOfTheSameView)
     EXPECT_EQ(map.labelAt({303, 304}, &repainted), 1) << "a row more";
 }
 
-TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMarked)
+TEST(MapPainter, CloudsAreDiscsOfTheirSizeWhenAskedFor)
 {
     Map map;
     const auto id = map.document.appendItem(ItemKind::Nebula, test::filled<CloudRecord>([](auto& r) {
@@ -325,7 +336,10 @@ TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMark
         map.rows.push_back({QStringLiteral("Nebula"), ItemKind::Nebula, *more});
     }
     EXPECT_EQ(qBlue(map.top().pixel(140, 100)), 0);
+}
 
+TEST(MapPainter, CrowdedLabelsAreThinnedOut)
+{
     // Two labels over one another: thinned out, only the first shows, unless the pointer rests on
     // the second item; a label further off always shows.
     Map labels;
@@ -342,7 +356,10 @@ TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMark
     EXPECT_TRUE(thinned == first.top());
     labels.scene.hoveredRow = 1;
     EXPECT_FALSE(labels.top() == thinned);
+}
 
+TEST(MapPainter, ASelectedItemIsFramedInBothViews)
+{
     // A selected item is framed in white in both views.
     Map selected;
     selected.add(0, 0, 0);
@@ -352,7 +369,7 @@ TEST(MapPainter, CloudsAsDiscsOfTheirSizeCrowdedLabelsThinnedOutAndSelectionMark
     EXPECT_TRUE(near(selected.top({600, 600}, true), 295, 300, white, 1));
 }
 
-TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
+TEST(MapPainter, DegenerateScenesPaintWithoutFault)
 {
     Map map;
     map.scene.labelShown.fill(true);
@@ -367,7 +384,10 @@ TEST(MapPainter, EmptyDegenerateAndDeepZoomedScenes)
     map.scene.document = nullptr;
     map.scene.rows = nullptr;
     EXPECT_EQ(count(map.top(), magenta), 0);
+}
 
+TEST(MapPainter, ADeepZoomShowsOnlyWhatReachesTheView)
+{
     Map deep("1", "2147483647", "2147483647");
     deep.scene.labelShown.fill(true);
     deep.addPlayer(0, 2147483000, -2147483000, 0, 45);
@@ -480,7 +500,7 @@ TEST(MapPainter, CrowdedLabelsShowAsTheirBoxesSay)
     }
 }
 
-TEST(MapPainter, ItemsJustOutsideAndLabelsFromFarLeftStillReachIntoTheView)
+TEST(MapPainter, DrawingsFromJustOutsideStillReachIntoTheView)
 {
     for (const bool labels : {false, true}) {
         Map map("0");

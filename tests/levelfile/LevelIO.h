@@ -50,4 +50,18 @@ inline QByteArray body(const char* lines)
     return QByteArray("function DetermChunk()\n") + lines + "\nend\n";
 }
 
+// The captions of the level's rows, in order.
+inline QStringList itemTexts(const LevelIO& l)
+{
+    QStringList texts;
+    for (const ObjectRow& row : l.rows)
+        texts << row.text;
+    return texts;
+}
+
+inline const PlayerTable& players(const LevelIO& l)
+{
+    return l.settings.players;
+}
+
 } // namespace starloom::test

@@ -1,9 +1,9 @@
 #pragma once
 
 // Compiled levels: Lua 4.0 chunks in the game's own format (what luac 4.0 writes, and what the
-// game's archives hold), loaded and checked whole (Lua4ChunkLoader.cpp), then run in the script
-// sandbox by a small interpreter of Lua 4.0's instructions (Lua4ChunkRunner.cpp). Internal to
-// script/.
+// game's archives hold), loaded and checked whole (Lua4ChunkLoader.cpp, with the checks of the
+// code in Lua4ChunkChecks.h), then run in the script sandbox by a small interpreter of Lua 4.0's
+// instructions (Lua4ChunkRunner.cpp). Internal to script/.
 
 #include "levelfile/ReadSink.h"
 

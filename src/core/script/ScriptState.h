@@ -116,6 +116,11 @@ lua_Integer lua4OrderedKeys(lua_State* L, int table);
 
 // The recorder of a game function (its name is upvalue 1): reports the call to the sink.
 int lua4RecordCall(lua_State* L);
+// __L4K(i): the literal call i of the chunk whose ChunkText is upvalue 1, reported to the sink
+// (or made to the script's own function of that name).
+int lua4LiteralCall(lua_State* L);
+// Reports the globals the level is made of (levelDesc, maxPlayers, player) to the sink.
+int lua4ReportGlobals(lua_State* L);
 
 // Installs the Lua 4 library (tinsert, strsub, sin in degrees, random, print, dofilepath, ...) in
 // the globals of `L`, and Lua 4's arithmetic on strings.

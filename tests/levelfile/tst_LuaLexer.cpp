@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <utility>
 
 using namespace starloom;
 
@@ -19,15 +21,8 @@ struct Lexed {
     qint64 loneCr = 0;
 };
 
-Lexed lex(const QByteArray& text)
+void readAll(LuaLexer& lexer, Lexed& out)
 {
-    QByteArray bytes = text;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    Lexed out;
-    LuaLexer lexer(buffer, [&out](qint64 line, const QString& notice) {
-        out.notices += std::to_string(line) + ":" + notice.left(12).toStdString() + ";";
-    });
     LuaToken t;
     for (lexer.next(t); t.type != LuaToken::Type::End; lexer.next(t)) {
         static const char kinds[] = "ENK#S.!";
@@ -41,6 +36,27 @@ Lexed lex(const QByteArray& text)
         out.lastLine = t.line;
     }
     out.loneCr = lexer.loneCarriageReturns();
+}
+
+Lexed lex(const QByteArray& text)
+{
+    QByteArray bytes = text;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    Lexed out;
+    LuaLexer lexer(buffer, [&out](qint64 line, const QString& notice) {
+        out.notices += std::to_string(line) + ":" + notice.left(12).toStdString() + ";";
+    });
+    readAll(lexer, out);
+    return out;
+}
+
+// A whole text by the translator's rules.
+Lexed lexForTranslator(std::string_view text, qsizetype from = 0, qint64 line = 1)
+{
+    LuaLexer lexer(text, LuaLexer::Rules::Translator, from, line);
+    Lexed out;
+    readAll(lexer, out);
     return out;
 }
 
@@ -89,6 +105,70 @@ INSTANTIATE_TEST_SUITE_P(Texts, LexerTest,
         LexCase{"tokensAcrossBlocks", QByteArray(70000, ' ') + "name_after_a_block 12345678901234567890",
             "N:name_after_a_block #:12345678901234567890", 1, ""}),
     [](const ::testing::TestParamInfo<LexCase>& instance) { return std::string(instance.param.name); });
+
+// Where the translator's rules differ from the reader's.
+struct TranslatorCase {
+    const char* name;
+    std::string_view text;
+    const char* tokens;
+    qint64 lastLine;
+};
+
+class TranslatorRules : public ::testing::TestWithParam<TranslatorCase> {};
+
+TEST_P(TranslatorRules, ReadTokensAsTheTranslatorTakesThem)
+{
+    const TranslatorCase& c = GetParam();
+    const Lexed got = lexForTranslator(c.text);
+    EXPECT_EQ(got.tokens, c.tokens);
+    EXPECT_EQ(got.lastLine, c.lastLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TranslatorRules,
+    ::testing::Values(TranslatorCase{"loneCarriageReturnsEndNoLine", "a\rb -- c\rd\ne", "N:a N:b N:e", 2},
+        TranslatorCase{"formFeedsAndVerticalTabsAreBlanks", "a\fb\vc", "N:a N:b N:c", 1},
+        TranslatorCase{"crLfInALongStringIsOneLineEnd", "[[x\r\ny\rz]] w", "S:x\ny\rz N:w", 2},
+        TranslatorCase{"backslashBeforeCrLf", "\"a\\\r\nb\" c", "S:a\nb N:c", 2},
+        TranslatorCase{"strayCharactersAreSymbols", "a ~ @ $", "N:a .:~ .:@ .:$", 1},
+        TranslatorCase{"byteOrderMarkIsNotSkipped", "\xEF\xBB\xBFx", ".:\xEF .:\xBB .:\xBF N:x", 1},
+        TranslatorCase{"invalidTokensStay", "\"abc\n1e", "!:? !:?", 2}),
+    [](const ::testing::TestParamInfo<TranslatorCase>& instance) { return std::string(instance.param.name); });
+
+TEST(LuaLexer, InvalidTokensSayWhatIsWrong)
+{
+    const std::pair<std::string_view, LuaToken::Problem> cases[] = {
+        {"@", LuaToken::Problem::Character},
+        {"\"ab\ncd\"", LuaToken::Problem::UnclosedString},
+        {"'ab", LuaToken::Problem::UnclosedString},
+        {"[[ab", LuaToken::Problem::UnclosedLongString},
+        {"1e+", LuaToken::Problem::MalformedNumber},
+        {"1..2", LuaToken::Problem::AmbiguousNumber},
+        {"'\\300'", LuaToken::Problem::EscapeTooLarge},
+    };
+    for (const auto& [text, problem] : cases) {
+        LuaLexer lexer(text, LuaLexer::Rules::Reader);
+        LuaToken t;
+        lexer.next(t);
+        EXPECT_EQ(t.type, LuaToken::Type::Invalid) << text;
+        EXPECT_EQ(t.problem, problem) << text;
+    }
+}
+
+// A lexer of a whole text may start where another stopped: no "#" line is skipped there, and each
+// token knows where it starts.
+TEST(LuaLexer, ReadsAWholeTextFromAPositionOnItsLine)
+{
+    const std::string_view text = "x = 1\n#y";
+    LuaLexer lexer(text, LuaLexer::Rules::Translator, 6, 2);
+    LuaToken t;
+    lexer.next(t);
+    EXPECT_TRUE(t.isSymbol("#"));
+    EXPECT_EQ(t.line, 2);
+    lexer.next(t);
+    EXPECT_EQ(t.spelling(), "y");
+    EXPECT_EQ(t.offset, 7);
+    EXPECT_EQ(lexer.position(), 8);
+}
 
 TEST(LuaLexer, CountsLoneCarriageReturns)
 {

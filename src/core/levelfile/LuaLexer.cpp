@@ -91,9 +91,9 @@ std::string_view LuaLexer::pending(qsizetype wanted)
 {
     if (!m_started)
         start();
-    if (m_buffer.size() - m_pos < wanted && !m_eof)
+    if (m_size - m_pos < wanted && !m_eof)
         refill(wanted);
-    return std::string_view(m_buffer.constData() + m_pos, std::size_t(m_buffer.size() - m_pos));
+    return std::string_view(m_data + m_pos, std::size_t(m_size - m_pos));
 }
 
 std::string LuaToken::spelling() const
@@ -106,8 +106,25 @@ std::string LuaToken::spelling() const
     return s;
 }
 
-LuaLexer::LuaLexer(QIODevice& input, Notice notice) : m_input(input), m_notice(std::move(notice))
+LuaLexer::LuaLexer(QIODevice& input, Notice notice) : m_input(&input), m_notice(std::move(notice))
 {
+}
+
+LuaLexer::LuaLexer(std::string_view text, Rules rules, qsizetype from, qint64 line)
+    : m_rules(rules),
+      m_data(text.data()),
+      m_size(qsizetype(text.size())),
+      m_pos(from),
+      m_eof(true),
+      m_line(line),
+      m_started(from != 0)
+{
+}
+
+void LuaLexer::notice(const QString& text)
+{
+    if (m_notice)
+        m_notice(m_line, text);
 }
 
 bool LuaLexer::refill(qsizetype needed)
@@ -119,19 +136,21 @@ bool LuaLexer::refill(qsizetype needed)
     while (m_buffer.size() < needed && !m_eof) {
         const qsizetype old = m_buffer.size();
         m_buffer.resize(old + blockSize);
-        const qint64 got = m_input.read(m_buffer.data() + old, blockSize);
+        const qint64 got = m_input->read(m_buffer.data() + old, blockSize);
         m_buffer.resize(old + std::max<qint64>(got, 0));
         if (got <= 0)
             m_eof = true;
     }
-    return m_buffer.size() >= needed;
+    m_data = m_buffer.constData();
+    m_size = m_buffer.size();
+    return m_size >= needed;
 }
 
 inline int LuaLexer::peek(qsizetype ahead)
 {
-    if (m_pos + ahead >= m_buffer.size() && !refill(ahead + 1))
+    if (m_pos + ahead >= m_size && !refill(ahead + 1))
         return -1;
-    return static_cast<unsigned char>(m_buffer[m_pos + ahead]);
+    return static_cast<unsigned char>(m_data[m_pos + ahead]);
 }
 
 inline void LuaLexer::advance()
@@ -144,18 +163,20 @@ void LuaLexer::newLine()
     ++m_line;
 }
 
-void LuaLexer::invalid(LuaToken& t, const QString& why)
+void LuaLexer::invalid(LuaToken& t, LuaToken::Problem problem, const QString& why)
 {
     t.type = LuaToken::Type::Invalid;
-    t.text = why.toStdString();
+    t.problem = problem;
+    if (reader())
+        t.text = why.toStdString();
 }
 
 void LuaLexer::skipComment()
 {
     // To the line feed: a lone CR does not end a Lua 4.0 comment.
     for (;;) {
-        const char* data = m_buffer.constData();
-        const qsizetype size = m_buffer.size();
+        const char* data = m_data;
+        const qsizetype size = m_size;
         qsizetype i = m_pos;
         while (i < size && data[i] != '\n' && data[i] != '\r')
             ++i;
@@ -164,7 +185,7 @@ void LuaLexer::skipComment()
         if (c == -1 || c == '\n')
             return;
         if (c == '\r') {
-            if (peek(1) != '\n') {
+            if (peek(1) != '\n' && reader()) {
                 ++m_loneCr;
                 newLine();
             }
@@ -176,10 +197,10 @@ void LuaLexer::skipComment()
 void LuaLexer::readNumber(LuaToken& t)
 {
     // Digits, an optional "." and digits, an optional exponent: as Lua 4.0 reads a numeral.
-    if (m_buffer.size() - m_pos < 64)
+    if (m_size - m_pos < 64)
         refill(64);
-    const char* data = m_buffer.constData();
-    const qsizetype size = m_buffer.size();
+    const char* data = m_data;
+    const qsizetype size = m_size;
     qsizetype i = m_pos;
     auto digits = [&] {
         while (i < size && isDigit(data[i]))
@@ -202,20 +223,22 @@ void LuaLexer::readNumber(LuaToken& t)
     m_pos = i;
     if (ambiguous) {
         ++m_pos;
-        invalid(t, QStringLiteral("ambiguous syntax: a decimal point followed by \"..\""));
+        invalid(t, LuaToken::Problem::AmbiguousNumber,
+            QStringLiteral("ambiguous syntax: a decimal point followed by \"..\""));
         return;
     }
     t.type = LuaToken::Type::Number;
     if (!toDouble(t.text, t.number))
-        invalid(t, QStringLiteral("the number \"%1\" is malformed").arg(QString::fromStdString(t.text)));
+        invalid(t, LuaToken::Problem::MalformedNumber,
+            QStringLiteral("the number \"%1\" is malformed").arg(QString::fromStdString(t.text)));
 }
 
 void LuaLexer::readName(LuaToken& t)
 {
     t.text.clear();
     for (;;) {
-        const char* data = m_buffer.constData();
-        const qsizetype size = m_buffer.size();
+        const char* data = m_data;
+        const qsizetype size = m_size;
         qsizetype i = m_pos;
         while (i < size && isNameChar(static_cast<unsigned char>(data[i])))
             ++i;
@@ -238,8 +261,8 @@ void LuaLexer::readString(LuaToken& t, char quote)
     advance();
     for (;;) {
         // Plain characters in one run.
-        const char* data = m_buffer.constData();
-        const qsizetype size = m_buffer.size();
+        const char* data = m_data;
+        const qsizetype size = m_size;
         qsizetype i = m_pos;
         while (i < size && data[i] != quote && data[i] != '\\' && data[i] != '\n' && data[i] != '\r')
             ++i;
@@ -247,7 +270,7 @@ void LuaLexer::readString(LuaToken& t, char quote)
         m_pos = i;
         const int c = peek();
         if (c == -1 || c == '\n') {
-            invalid(t, QStringLiteral("a quoted text is not closed on its line"));
+            invalid(t, LuaToken::Problem::UnclosedString, QStringLiteral("a quoted text is not closed on its line"));
             return;
         }
         if (c == quote) {
@@ -256,7 +279,7 @@ void LuaLexer::readString(LuaToken& t, char quote)
             return;
         }
         if (c == '\r') {
-            if (peek(1) != '\n') {
+            if (peek(1) != '\n' && reader()) {
                 ++m_loneCr;
                 newLine();
             }
@@ -265,7 +288,11 @@ void LuaLexer::readString(LuaToken& t, char quote)
             continue;
         }
         advance(); // the backslash
-        const int e = peek();
+        int e = peek();
+        if (e == '\r' && !reader() && peek(1) == '\n') {
+            advance(); // a backslash before CR LF: a line end in the text, as before LF
+            e = '\n';
+        }
         switch (e) {
         case 'a':
             t.text.push_back('\a');
@@ -293,7 +320,7 @@ void LuaLexer::readString(LuaToken& t, char quote)
             newLine();
             break;
         case -1:
-            invalid(t, QStringLiteral("a quoted text is not closed"));
+            invalid(t, LuaToken::Problem::UnclosedString, QStringLiteral("a quoted text is not closed"));
             return;
         default:
             if (isDigit(e)) {
@@ -308,7 +335,8 @@ void LuaLexer::readString(LuaToken& t, char quote)
                         advance();
                     if (peek() == quote)
                         advance();
-                    invalid(t, QStringLiteral("the escape \\%1 is larger than 255").arg(value));
+                    invalid(t, LuaToken::Problem::EscapeTooLarge,
+                        QStringLiteral("the escape \\%1 is larger than 255").arg(value));
                     return;
                 }
                 t.text.push_back(char(value));
@@ -354,6 +382,11 @@ bool LuaLexer::readLongString(std::string* into)
         }
         if (c == '\n') {
             newLine();
+        } else if (c == '\r' && !reader()) {
+            if (peek(1) == '\n') {
+                advance(); // CR LF: one line end
+                continue;
+            }
         } else if (c == '\r' && peek(1) != '\n') {
             ++m_loneCr;
             newLine();
@@ -366,14 +399,25 @@ bool LuaLexer::readLongString(std::string* into)
 void LuaLexer::start()
 {
     m_started = true;
-    if (peek() == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
+    if (reader() && peek() == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
         m_pos += 3;
-        m_notice(1,
-            QStringLiteral("the file starts with a UTF-8 byte-order mark, which the game's Lua cannot "
-                           "read; it is not written back"));
+        notice(QStringLiteral("the file starts with a UTF-8 byte-order mark, which the game's Lua cannot "
+                              "read; it is not written back"));
     }
     if (peek() == '#')
         skipComment();
+}
+
+void LuaLexer::strayCharacter(LuaToken& t, int c)
+{
+    if (!reader()) {
+        t.type = LuaToken::Type::Symbol;
+        t.code = std::uint64_t(c);
+        return;
+    }
+    invalid(t, LuaToken::Problem::Character,
+        QStringLiteral("the character %1 cannot appear in Lua code")
+            .arg(c >= 0x20 && c < 0x7f ? QStringLiteral("\"%1\"").arg(QChar(c)) : QStringLiteral("of code %1").arg(c)));
 }
 
 void LuaLexer::nextSlow(LuaToken& t)
@@ -389,6 +433,7 @@ void LuaLexer::nextSlow(LuaToken& t)
     for (;;) {
         const int c = peek();
         t.line = m_line;
+        t.offset = m_pos;
         switch (c) {
         case -1:
             t.type = LuaToken::Type::End;
@@ -399,15 +444,15 @@ void LuaLexer::nextSlow(LuaToken& t)
             continue;
         case '\r':
             advance();
-            if (peek() != '\n') {
+            if (peek() != '\n' && reader()) {
                 ++m_loneCr;
                 newLine();
             }
             continue;
         case ' ':
         case '\t': {
-            const char* data = m_buffer.constData();
-            const qsizetype size = m_buffer.size();
+            const char* data = m_data;
+            const qsizetype size = m_size;
             qsizetype i = m_pos + 1;
             while (i < size && (data[i] == ' ' || data[i] == '\t'))
                 ++i;
@@ -416,18 +461,17 @@ void LuaLexer::nextSlow(LuaToken& t)
         }
         case '\f':
         case '\v':
-            m_notice(m_line,
-                QStringLiteral("a form feed or vertical tab, which the game's Lua 4.0 does not take "
-                               "as a blank"));
+            if (reader())
+                notice(QStringLiteral("a form feed or vertical tab, which the game's Lua 4.0 does not take "
+                                      "as a blank"));
             advance();
             continue;
         case '-':
             if (peek(1) == '-') {
-                if (peek(2) == '[' && peek(3) == '[')
-                    m_notice(m_line,
-                        QStringLiteral("\"--[[\" starts a block comment in Lua 5, but the game's "
-                                       "Lua 4.0 reads only this line as a comment: the lines after "
-                                       "it are code"));
+                if (reader() && peek(2) == '[' && peek(3) == '[')
+                    notice(QStringLiteral("\"--[[\" starts a block comment in Lua 5, but the game's "
+                                          "Lua 4.0 reads only this line as a comment: the lines after "
+                                          "it are code"));
                 m_pos += 2;
                 skipComment();
                 continue;
@@ -441,7 +485,8 @@ void LuaLexer::nextSlow(LuaToken& t)
                 if (readLongString(&t.text))
                     t.type = LuaToken::Type::String;
                 else
-                    invalid(t, QStringLiteral("a long string \"[[\" is not closed"));
+                    invalid(
+                        t, LuaToken::Problem::UnclosedLongString, QStringLiteral("a long string \"[[\" is not closed"));
                 return;
             }
             advance();
@@ -480,8 +525,8 @@ void LuaLexer::nextSlow(LuaToken& t)
                 return;
             }
             advance();
-            if (c == '~') {
-                invalid(t, QStringLiteral("\"~\" without \"=\""));
+            if (c == '~' && reader()) {
+                invalid(t, LuaToken::Problem::Character, QStringLiteral("\"~\" without \"=\""));
                 return;
             }
             {
@@ -517,10 +562,7 @@ void LuaLexer::nextSlow(LuaToken& t)
                 return;
             }
             advance();
-            invalid(t,
-                QStringLiteral("the character %1 cannot appear in Lua code")
-                    .arg(c >= 0x20 && c < 0x7f ? QStringLiteral("\"%1\"").arg(QChar(c))
-                                               : QStringLiteral("of code %1").arg(c)));
+            strayCharacter(t, c);
             return;
         }
     }

@@ -22,11 +22,23 @@ struct LuaToken {
                  // 15 digits written plainly, which is the number's own shortest form)
         String,  // the decoded bytes in `text`
         Symbol,  // `text`: one of + - * / ^ % .. ... == ~= <= >= < > = ( ) { } [ ] ; , . :
-        Invalid, // a character or token Lua cannot read; `text` says why
+        Invalid, // a character or token Lua cannot read: `problem` says what, `text` why (reader)
+    };
+    // What makes a token invalid.
+    enum class Problem : std::uint8_t {
+        None,
+        Character,          // a character that cannot appear in Lua code (or "~" without "=")
+        UnclosedString,     // a quoted text without its closing quote (a line end or the end first)
+        UnclosedLongString, // "[[" without "]]"
+        MalformedNumber,    // "1e", "1e+"
+        AmbiguousNumber,    // a decimal point followed by ".." ("1..2"); `text` holds "1."
+        EscapeTooLarge,     // \ddd above 255
     };
 
     Type type = Type::End;
-    qint64 line = 1; // where the token starts
+    Problem problem = Problem::None;
+    qint64 line = 1;      // where the token starts
+    qsizetype offset = 0; // where it starts in the text of a lexer made on a whole text
     double number = 0;
     std::string text;       // names, numerals, strings and the reasons of invalid tokens
     std::uint64_t code = 0; // symbols and keywords: their characters, packed by packChars
@@ -45,8 +57,9 @@ struct LuaToken {
     std::string spelling() const;
 };
 
-// Reads a level file token by token, as Lua 4.0's lexer does, from a device that it reads in
-// blocks (memory stays flat whatever the file's size):
+// The one lexer of Lua 4.0 text in the program. It reads a level file token by token, as Lua
+// 4.0's lexer does, from a device that it reads in blocks (memory stays flat whatever the file's
+// size), or a whole text held in memory (the script translator's source):
 // - `--` starts a comment that runs to the end of the line; there are no block comments, so a
 //   `--[[` line is a comment like any other and the lines after it are code;
 // - long strings `[[ ... ]]` may nest; a line end right after the opening brackets is dropped;
@@ -58,15 +71,31 @@ struct LuaToken {
 //   the line numbers of messages;
 // - a first line that begins with "#" is skipped, as the game's loader does.
 // Oddities that Lua 4.0 reads differently from Lua 5 are reported through `notice`.
+// The translator reads by its own rules (`Rules::Translator`), where they differ from the line
+// reader's: no notices and no byte-order mark; a lone CR, a form feed and a vertical tab are
+// blanks that end no line; CR LF in a string stands for one line end ("\n"); and a "~" without
+// "=" or a character Lua cannot read is a one-character symbol, which its parser reports.
 class LuaLexer {
 public:
     using Notice = std::function<void(qint64 line, const QString& text)>;
+    enum class Rules : std::uint8_t { Reader, Translator };
 
     LuaLexer(QIODevice& input, Notice notice);
+    // Reads `text`, which must outlive the lexer, from `from` (on `line`) on. Only a lexer that
+    // starts at 0 skips a first "#" line.
+    LuaLexer(std::string_view text, Rules rules, qsizetype from = 0, qint64 line = 1);
 
     // Reads the next token into `token`.
     inline void next(LuaToken& token);
     qint64 line() const { return m_line; }
+    // Where the reading is: in a whole text, just after the last token read.
+    qsizetype position() const { return m_pos; }
+    // Goes back (or on) to `position` on `line` of a whole text.
+    void restore(qsizetype position, qint64 line)
+    {
+        m_pos = position;
+        m_line = line;
+    }
 
     // The bytes from the reading position on, at least `wanted` of them where the input has that
     // many (fewer at its end). For a parser that reads a common shape straight from the bytes.
@@ -95,11 +124,18 @@ private:
     void readName(LuaToken& t);
     void readString(LuaToken& t, char quote);
     bool readLongString(std::string* into);
-    void invalid(LuaToken& t, const QString& why);
+    void invalid(LuaToken& t, LuaToken::Problem problem, const QString& why);
+    void notice(const QString& text);
+    bool reader() const { return m_rules == Rules::Reader; }
+    // A character that Lua cannot read at the token's start (already passed).
+    void strayCharacter(LuaToken& t, int c);
 
-    QIODevice& m_input;
+    QIODevice* m_input = nullptr; // none: a whole text
     Notice m_notice;
-    QByteArray m_buffer;
+    Rules m_rules = Rules::Reader;
+    QByteArray m_buffer;          // of a device: the bytes read and not yet passed
+    const char* m_data = nullptr; // the bytes being read: the buffer's or the whole text's
+    qsizetype m_size = 0;
     qsizetype m_pos = 0;
     bool m_eof = false;
     qint64 m_line = 1;
@@ -115,11 +151,11 @@ inline void LuaLexer::next(LuaToken& t)
     constexpr qsizetype window = 256;
     if (!m_started)
         start();
-    if (m_buffer.size() - m_pos < window && !m_eof)
+    if (m_size - m_pos < window && !m_eof)
         refill(window);
-    const char* data = m_buffer.constData();
+    const char* data = m_data;
     const char* p = data + m_pos;
-    const char* const e = data + m_buffer.size();
+    const char* const e = data + m_size;
     for (;;) {
         while (p < e && *p == ' ')
             ++p;
@@ -143,6 +179,7 @@ inline void LuaLexer::next(LuaToken& t)
         return;
     }
     t.line = m_line;
+    t.offset = m_pos;
     t.number = 0;
     t.code = 0;
     const char c = *p;

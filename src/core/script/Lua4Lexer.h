@@ -1,7 +1,10 @@
 #pragma once
 
-// Lua 4.0's lexer as the source rewriter reads a level script with it: its tokens, its errors and
-// the names that are renamed in the translation. Internal to script/.
+// The tokens of a level script as the source rewriter reads them (from the program's one Lua 4.0
+// lexer, levelfile/LuaLexer.h), its errors and the names that are renamed in the translation.
+// Internal to script/.
+
+#include "levelfile/LuaLexer.h"
 
 #include <QString>
 
@@ -32,23 +35,6 @@ constexpr bool isWord(char c)
 {
     return isAlpha(c) || isDigit(c);
 }
-
-enum CharClass : std::uint8_t { Other, Blank, LineEnd, Digit, Letter };
-inline constexpr std::array<std::uint8_t, 256> charClass = [] {
-    std::array<std::uint8_t, 256> classes{};
-    for (int c = 0; c < 256; ++c) {
-        const char ch = static_cast<char>(c);
-        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v')
-            classes[static_cast<std::size_t>(c)] = Blank;
-        else if (ch == '\n')
-            classes[static_cast<std::size_t>(c)] = LineEnd;
-        else if (isDigit(ch))
-            classes[static_cast<std::size_t>(c)] = Digit;
-        else if (isAlpha(ch))
-            classes[static_cast<std::size_t>(c)] = Letter;
-    }
-    return classes;
-}();
 
 inline bool needsRename(std::string_view name)
 {
@@ -133,95 +119,42 @@ struct SyntaxError {
     qint64 line;
 };
 
-// The file as Lua 4.0's lexer reads it.
+// The tokens of a script as the translator takes them from the program's Lua 4.0 lexer (by its
+// rules for the translator), and its errors as Lua 4.0 words them.
 class Lexer {
 public:
-    explicit Lexer(std::string_view source) : m_src(source)
-    {
-        if (!m_src.empty() && m_src[0] == '#') {
-            while (m_pos < m_src.size() && m_src[m_pos] != '\n')
-                ++m_pos;
-        }
-    }
+    explicit Lexer(std::string_view source) : m_src(source), m_lex(source, LuaLexer::Rules::Translator) {}
 
     void next(Token& tok)
     {
-        for (;;) {
-            // blanks and line ends
-            const std::size_t size = m_src.size();
-            while (m_pos < size) {
-                const std::uint8_t cls = charClass[static_cast<unsigned char>(m_src[m_pos])];
-                if (cls == Blank) {
-                    ++m_pos;
-                } else if (cls == LineEnd) {
-                    ++m_pos;
-                    ++m_line;
-                } else {
-                    break;
-                }
-            }
-            tok.line = m_line;
-            if (m_pos >= size) {
-                tok.type = T::Eof;
-                return;
-            }
-            const char c = m_src[m_pos];
-            switch (charClass[static_cast<unsigned char>(c)]) {
-            case Letter: {
-                const std::size_t start = m_pos;
-                ++m_pos;
-                while (m_pos < size && charClass[static_cast<unsigned char>(m_src[m_pos])] >= Digit)
-                    ++m_pos;
-                tok.raw = m_src.substr(start, m_pos - start);
-                tok.type = keyword(tok.raw);
-                return;
-            }
-            case Digit:
-                return number(tok);
-            default:
-                break;
-            }
-            switch (c) {
-            case '-':
-                if (at(1) == '-') {
-                    const auto end = m_src.find('\n', m_pos);
-                    m_pos = end == std::string_view::npos ? size : end;
-                    continue;
-                }
-                return single(tok, c);
-            case '[':
-                if (at(1) == '[')
-                    return longString(tok);
-                return single(tok, c);
-            case '=':
-                return pair(tok, '=', T::Eq, c);
-            case '<':
-                return pair(tok, '=', T::Le, c);
-            case '>':
-                return pair(tok, '=', T::Ge, c);
-            case '~':
-                return pair(tok, '=', T::Ne, c);
-            case '"':
-            case '\'':
-                return shortString(tok, c);
-            case '.':
-                if (at(1) == '.') {
-                    if (at(2) == '.') {
-                        m_pos += 3;
-                        tok.type = T::Dots;
-                        return;
-                    }
-                    m_pos += 2;
-                    tok.type = T::Concat;
-                    return;
-                }
-                if (isDigit(at(1)))
-                    return number(tok);
-                return single(tok, c);
-            default:
-                return single(tok, c);
-            }
+        m_lex.next(m_t);
+        tok.line = m_t.line;
+        switch (m_t.type) {
+        case LuaToken::Type::End:
+            tok.type = T::Eof;
+            return;
+        case LuaToken::Type::Name:
+            tok.type = T::Name;
+            tok.raw = written();
+            return;
+        case LuaToken::Type::Keyword:
+            tok.type = keyword(m_t.text);
+            return;
+        case LuaToken::Type::Number:
+            tok.type = T::Number;
+            tok.raw = written();
+            return;
+        case LuaToken::Type::String:
+            tok.type = T::String;
+            tok.str.swap(m_t.text);
+            return;
+        case LuaToken::Type::Symbol:
+            symbol(tok);
+            return;
+        case LuaToken::Type::Invalid:
+            break;
         }
+        fail();
     }
 
     struct State {
@@ -229,191 +162,82 @@ public:
         qint64 line;
     };
     // The source read from `state` on.
-    Lexer(std::string_view source, State state) : m_src(source), m_pos(state.pos), m_line(state.line) {}
-    State state() const { return {m_pos, m_line}; }
-    void restore(State state)
+    Lexer(std::string_view source, State state)
+        : m_src(source),
+          m_lex(source, LuaLexer::Rules::Translator, qsizetype(state.pos), state.line)
     {
-        m_pos = state.pos;
-        m_line = state.line;
     }
+    State state() const { return {std::size_t(m_lex.position()), m_lex.line()}; }
+    void restore(State state) { m_lex.restore(qsizetype(state.pos), state.line); }
 
 private:
-    char at(std::size_t ahead) const { return m_pos + ahead < m_src.size() ? m_src[m_pos + ahead] : '\0'; }
-    // A line end at the current position (LF, or CR LF): its length, else 0.
-    std::size_t lineEnd() const
+    // The token just read as the source writes it.
+    std::string_view written() const
     {
-        if (at(0) == '\n')
-            return 1;
-        if (at(0) == '\r' && at(1) == '\n')
-            return 2;
-        return 0;
+        return m_src.substr(std::size_t(m_t.offset), std::size_t(m_lex.position() - m_t.offset));
     }
-    void single(Token& tok, char c)
+
+    void symbol(Token& tok) const
     {
-        ++m_pos;
-        tok.type = T::Char;
-        tok.ch = c;
-    }
-    void pair(Token& tok, char second, T type, char c)
-    {
-        if (at(1) == second) {
-            m_pos += 2;
-            tok.type = type;
+        if (m_t.code <= 0xff) {
+            tok.type = T::Char;
+            tok.ch = static_cast<char>(m_t.code);
             return;
         }
-        single(tok, c);
+        switch (m_t.code) {
+        case LuaToken::packChars(".."):
+            tok.type = T::Concat;
+            break;
+        case LuaToken::packChars("..."):
+            tok.type = T::Dots;
+            break;
+        case LuaToken::packChars("=="):
+            tok.type = T::Eq;
+            break;
+        case LuaToken::packChars(">="):
+            tok.type = T::Ge;
+            break;
+        case LuaToken::packChars("<="):
+            tok.type = T::Le;
+            break;
+        default: // "~="
+            tok.type = T::Ne;
+            break;
+        }
     }
-    [[noreturn]] void fail(const char* what, std::string_view near = {}) const
+
+    [[noreturn]] void fail() const
     {
-        QString message = QString::fromLatin1(what);
+        QString message;
+        std::string_view near;
+        switch (m_t.problem) {
+        case LuaToken::Problem::AmbiguousNumber:
+            message = QStringLiteral("ambiguous syntax (decimal point x string concatenation)");
+            near = written(); // up to the second "."
+            break;
+        case LuaToken::Problem::MalformedNumber:
+            message = QStringLiteral("malformed number");
+            near = written();
+            break;
+        case LuaToken::Problem::EscapeTooLarge:
+            message = QStringLiteral("escape sequence too large");
+            break;
+        case LuaToken::Problem::UnclosedLongString:
+            message = QStringLiteral("unfinished long string");
+            break;
+        default:
+            message = QStringLiteral("unfinished string");
+            break;
+        }
         if (!near.empty())
             message += QStringLiteral(" near '%1'")
                            .arg(QString::fromLatin1(near.data(), qsizetype(std::min<std::size_t>(near.size(), 40))));
-        throw SyntaxError{message, m_line};
-    }
-
-    void number(Token& tok)
-    {
-        const std::size_t start = m_pos;
-        while (isDigit(at(0)))
-            ++m_pos;
-        if (at(0) == '.') {
-            ++m_pos;
-            if (at(0) == '.')
-                fail("ambiguous syntax (decimal point x string concatenation)", m_src.substr(start, m_pos + 1 - start));
-        }
-        while (isDigit(at(0)))
-            ++m_pos;
-        if (at(0) == 'e' || at(0) == 'E') {
-            ++m_pos;
-            if (at(0) == '+' || at(0) == '-')
-                ++m_pos;
-            const std::size_t digits = m_pos;
-            while (isDigit(at(0)))
-                ++m_pos;
-            if (m_pos == digits)
-                fail("malformed number", m_src.substr(start, m_pos - start));
-        }
-        tok.type = T::Number;
-        tok.raw = m_src.substr(start, m_pos - start);
-    }
-
-    void shortString(Token& tok, char quote)
-    {
-        tok.type = T::String;
-        tok.str.clear();
-        ++m_pos;
-        for (;;) {
-            if (m_pos >= m_src.size() || lineEnd() != 0)
-                fail("unfinished string");
-            const char c = m_src[m_pos];
-            if (c == quote) {
-                ++m_pos;
-                return;
-            }
-            if (c != '\\') {
-                std::size_t run = m_pos + 1;
-                while (run < m_src.size() && m_src[run] != quote && m_src[run] != '\\' && m_src[run] != '\n'
-                    && m_src[run] != '\r')
-                    ++run;
-                tok.str.append(m_src.data() + m_pos, run - m_pos);
-                m_pos = run;
-                continue;
-            }
-            ++m_pos; // the backslash
-            if (m_pos >= m_src.size())
-                fail("unfinished string");
-            if (const std::size_t end = lineEnd()) {
-                tok.str += '\n';
-                m_pos += end;
-                ++m_line;
-                continue;
-            }
-            const char e = m_src[m_pos];
-            switch (e) {
-            case 'a':
-                tok.str += '\a';
-                ++m_pos;
-                break;
-            case 'b':
-                tok.str += '\b';
-                ++m_pos;
-                break;
-            case 'f':
-                tok.str += '\f';
-                ++m_pos;
-                break;
-            case 'n':
-                tok.str += '\n';
-                ++m_pos;
-                break;
-            case 'r':
-                tok.str += '\r';
-                ++m_pos;
-                break;
-            case 't':
-                tok.str += '\t';
-                ++m_pos;
-                break;
-            case 'v':
-                tok.str += '\v';
-                ++m_pos;
-                break;
-            default:
-                if (isDigit(e)) {
-                    int value = 0;
-                    for (int i = 0; i < 3 && isDigit(at(0)); ++i, ++m_pos)
-                        value = value * 10 + (at(0) - '0');
-                    if (value > 255)
-                        fail("escape sequence too large");
-                    tok.str += static_cast<char>(value);
-                } else {
-                    tok.str += e; // \\, \", \' and any other character stand for themselves
-                    ++m_pos;
-                }
-            }
-        }
-    }
-
-    // [[ ... ]], nesting; a line end right after the opening brackets is skipped.
-    void longString(Token& tok)
-    {
-        tok.type = T::String;
-        tok.str.clear();
-        m_pos += 2;
-        if (const std::size_t end = lineEnd()) {
-            m_pos += end;
-            ++m_line;
-        }
-        int depth = 0;
-        for (;;) {
-            if (m_pos >= m_src.size())
-                fail("unfinished long string");
-            const char c = m_src[m_pos];
-            if (c == '[' && at(1) == '[') {
-                ++depth;
-                tok.str += "[[";
-                m_pos += 2;
-            } else if (c == ']' && at(1) == ']') {
-                m_pos += 2;
-                if (depth == 0)
-                    return;
-                --depth;
-                tok.str += "]]";
-            } else if (const std::size_t end = lineEnd()) {
-                tok.str += '\n';
-                m_pos += end;
-                ++m_line;
-            } else {
-                tok.str += c;
-                ++m_pos;
-            }
-        }
+        throw SyntaxError{message, m_lex.line()};
     }
 
     std::string_view m_src;
-    std::size_t m_pos = 0;
-    qint64 m_line = 1;
+    LuaLexer m_lex;
+    LuaToken m_t;
 };
 
 // What a translation costs: the operations it does (tokens read, names looked up, bytes written)

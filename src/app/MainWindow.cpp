@@ -8,7 +8,6 @@
 #include "ObjectListModel.h"
 #include "OptionsWindow.h"
 #include "SplashWindow.h"
-#include "Twips.h"
 #include "View3DDock.h"
 #include "WidgetText.h"
 
@@ -67,6 +66,22 @@ QStringList levelFilesOf(const QMimeData* mime)
     return files;
 }
 
+// The pointer over the top view shows the active tool.
+Qt::CursorShape toolCursor(ToolKind tool)
+{
+    switch (tool) {
+    case ToolKind::Select:
+        break;
+    case ToolKind::Place:
+    case ToolKind::Measure:
+    case ToolKind::Zoom:
+        return Qt::CrossCursor;
+    case ToolKind::Pan:
+        return Qt::OpenHandCursor;
+    }
+    return Qt::ArrowCursor;
+}
+
 } // namespace
 
 MainWindow::MainWindow(SettingsStore& settings, const QString& gameDir, EditorHost* host, QWidget* parent)
@@ -78,25 +93,24 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     : QMainWindow(parent),
       m_dialogs(this),
       m_editor(
-          host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), std::move(catalogue))
+          host ? *host : static_cast<EditorHost&>(m_dialogs), settings, defaultRandomSource(), std::move(catalogue)),
+      m_settings(settings)
 {
     setObjectName(QStringLiteral("frmMain"));
     m_dialogs.setBeforeMessage([this] { refresh(); });
     // A note takes the place of the counts for a few seconds, shortened as they are to the room.
     m_dialogs.setStatusShower([this](const QString& text) { showNote(text); });
-    // The layout is designed for an 8-point interface font.
-    QFont interfaceFont = font();
-    interfaceFont.setPointSizeF(8);
-    setFont(interfaceFont);
     m_central = new QWidget(this);
     m_central->setObjectName(QStringLiteral("frmMainClient"));
     setCentralWidget(m_central);
-    m_central->installEventFilter(this);
+    setDockNestingEnabled(true);
 
     buildMenus();
     buildViews();
     buildPanel();
+    buildToolBar();
     build3DView();
+    buildDocks();
     buildEditingUi();
 
     QStatusBar* status = statusBar();
@@ -115,6 +129,8 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     m_pointer = new QLabel(status);
     m_pointer->setObjectName(QStringLiteral("lblPointer"));
     status->addPermanentWidget(m_pointer);
+    m_mode->setParent(status);
+    status->addPermanentWidget(m_mode);
     m_gridSpacing = new FittingLabel(status);
     m_gridSpacing->setObjectName(QStringLiteral("lblGridSpacing"));
     status->addPermanentWidget(m_gridSpacing);
@@ -148,13 +164,12 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
             m_editor.writeRecoveryCopy();
     });
 
-    QSize size(twipsToPixels(defaultWidthTwips - nonClientWidthTwips, logicalDpiX()),
-        twipsToPixels(defaultHeightTwips - nonClientHeightTwips, logicalDpiY()));
+    QSize size(1280, 860);
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableSize() * 0.95);
-    fitDocks();
     resize(size);
-    placeWidgets();
+    m_defaultLayout = saveState();
+    restoreLayout();
     refresh();
 }
 
@@ -171,14 +186,20 @@ void MainWindow::showGameStatus(const QString& text)
 
 MainWindow::~MainWindow()
 {
+    saveLayout();
+    // The undo stack, cleared as the editor goes, may not call back into a window that is going.
+    disconnect(&m_editor.undoStack(), nullptr, this, nullptr);
     // The widgets read the editor, which is destroyed before the QWidget base deletes children.
     m_timer->stop();
     // Nor may a dock hidden as the window closes fit the window that is going.
     disconnect(m_checksDock, nullptr, this, nullptr);
+    // Nothing is painted while the window is taken apart: the widgets read the editor.
+    setUpdatesEnabled(false);
     // No event of a widget being destroyed may reach the filter below.
-    m_central->removeEventFilter(this);
-    if (m_list)
+    if (m_list) {
         m_list->viewport()->removeEventFilter(this);
+        m_list->setModel(nullptr);
+    }
     m_list = nullptr;
     delete m_options;
     delete m_splash;
@@ -190,10 +211,7 @@ MainWindow::~MainWindow()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_central && event->type() == QEvent::Resize) {
-        if (m_timer) // built
-            layoutWindow();
-    } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) && m_list
+    if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) && m_list
         && watched == m_list->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         return true; // the pop-up acts on the row already selected, so a right-click selects none
     } else if (event->type() == QEvent::MouseButtonRelease && m_list && watched == m_list->viewport()) {
@@ -223,6 +241,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    saveLayout();
     QCoreApplication::quit();
 }
 
@@ -426,13 +445,15 @@ void MainWindow::refresh()
     m_randomHeight->setChecked(panel.randomHeightChecked);
     setTextIfChanged(m_randomHeightText, panel.randomHeightText);
     m_mode->setText(e.modeText());
+    m_frame->setTitle(e.mode() == EditorMode::Editing ? QStringLiteral("Edit Item") : QStringLiteral("Add Item"));
+    refreshTools();
 
     // --- views and readouts
     m_lblX->setText(e.lblX());
     m_lblY->setText(e.lblY());
     m_lblLeftX->setText(e.lblLeftX());
     m_lblLeftY->setText(e.lblLeftY());
-    const Qt::CursorShape cursor = e.zoomArmed() ? Qt::CrossCursor : Qt::ArrowCursor;
+    const Qt::CursorShape cursor = toolCursor(e.activeTool());
     if (m_top->cursor().shape() != cursor)
         m_top->setCursor(cursor);
     if (e.revision() != m_paintedRevision) {
@@ -506,90 +527,12 @@ void MainWindow::build3DView()
     addDockWidget(Qt::RightDockWidgetArea, m_dock3D);
     m_dock3D->hide();
     menuBar()->insertMenu(findChild<QMenu*>(QStringLiteral("mnuHelp"))->menuAction(), m_dock3D->menu());
-    connect(m_dock3D, &QDockWidget::visibilityChanged, this, [this](bool shown) { fitDock3D(shown); });
-    connect(m_dock3D, &QDockWidget::topLevelChanged, this, [this] { fitDock3D(m_dock3D->isVisible()); });
     connect(m_dock3D->view(), &MapView3D::rowClicked, this, [this](int row) {
         handle([this, row] {
             m_editor.selectRow(row);
             m_editor.editSelectedRow();
         });
     });
-}
-
-void MainWindow::fitDocks()
-{
-    const bool docked3D = !m_dock3D->isHidden() && !m_dock3D->isFloating();
-    QSize least = minimumWindowSize();
-    if (docked3D)
-        least.rwidth() +=
-            m_dock3D->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
-    // No dock may squeeze the controls: the central widget keeps the height they need, and beside
-    // the 3-D view their width; the window's least size grows by what the docks shown need.
-    m_central->setMinimumWidth(docked3D ? minimumWindowSize().width() : 0);
-    m_central->setMinimumHeight(minimumClientHeight());
-    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
-    if (m_checksDock && !m_checksDock->isHidden() && !m_checksDock->isFloating()) {
-        const Qt::DockWidgetArea area = dockWidgetArea(m_checksDock);
-        const QSize dock = m_checksDock->minimumSizeHint().expandedTo(m_checksDock->minimumSize());
-        if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea)
-            least.rheight() += dock.height() + separator;
-        else
-            least.rwidth() += dock.width() + separator;
-    }
-    if (QLayout* l = layout()) {
-        l->invalidate();
-        least = least.expandedTo(l->minimumSize());
-    }
-    setMinimumSize(least);
-}
-
-void MainWindow::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    shrinkDocksToFit();
-}
-
-void MainWindow::shrinkDocksToFit()
-{
-    // The window's least size leaves the controls their room beside the docks at their least
-    // sizes; a dock bigger than that gives way when the window shrinks, rather than overlap them.
-    if (!m_central)
-        return;
-    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
-    for (const Qt::Orientation along : {Qt::Vertical, Qt::Horizontal}) {
-        const bool vertical = along == Qt::Vertical;
-        int docks = 0;
-        QDockWidget* biggest = nullptr;
-        for (QDockWidget* dock : {m_checksDock, static_cast<QDockWidget*>(m_dock3D)}) {
-            if (!dock || dock->isHidden() || dock->isFloating())
-                continue;
-            const Qt::DockWidgetArea area = dockWidgetArea(dock);
-            if (vertical != (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea))
-                continue;
-            docks += (vertical ? dock->height() : dock->width()) + separator;
-            if (!biggest || (vertical ? dock->height() > biggest->height() : dock->width() > biggest->width()))
-                biggest = dock;
-        }
-        if (!biggest)
-            continue;
-        const int room = vertical ? height() - menuBar()->height() - statusBar()->height() : width();
-        const int needed = vertical ? minimumClientHeight() : m_central->minimumWidth();
-        if (const int deficit = needed - (room - docks); deficit > 0)
-            resizeDocks({biggest}, {(vertical ? biggest->height() : biggest->width()) - deficit}, along);
-    }
-}
-
-void MainWindow::fitDock3D(bool shown)
-{
-    fitDocks();
-    const bool docked = shown && !m_dock3D->isFloating();
-    if (!docked || isMaximized() || isFullScreen())
-        return;
-    int wanted = minimumWindowSize().width() + m_dock3D->sizeHint().width();
-    if (const QScreen* screen = this->screen())
-        wanted = std::min(wanted, int(screen->availableSize().width() * 0.95));
-    if (width() < wanted)
-        resize(std::max(wanted, minimumWidth()), height());
 }
 
 } // namespace starloom

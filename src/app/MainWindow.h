@@ -14,16 +14,22 @@ class QCheckBox;
 class QComboBox;
 class QDockWidget;
 class QListWidget;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
+class QSplitter;
+class QToolBar;
+class QToolButton;
 class QTimer;
 class QTreeView;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace starloom {
 
@@ -34,9 +40,10 @@ class SettingsStore;
 class SplashWindow;
 class View3DDock;
 
-// frmMain: the widgets show the editor's state and forward what the user does to its handlers.
-// After every handler refresh() copies the state back into the widgets; nothing is kept twice.
-// The layout follows the window's size by the design's twip rules.
+// frmMain: the widgets show the editor's state and forward what the user does to its commands.
+// After every command refresh() copies the state back into the widgets; nothing is kept twice.
+// The two views fill the centre (top above front); the object list, the item panel, the checks,
+// the undo history and the 3-D view are docks the user arranges, and the arrangement is kept.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -65,13 +72,12 @@ public:
 
     // Copies the editor's state into the widgets.
     void refresh();
-    // Form_Resize: lays the window out for its current size, resets the view scales and redraws.
-    void layoutWindow();
+    // View > Reset Layout: the docks, the tool bar and the views' splitter as at the first start.
+    void resetLayout();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     // Dropped .level files are loaded, one after the other.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -85,21 +91,16 @@ private:
     void buildPanel();
     void buildViews();
     void build3DView();
+    // The tool bar of the map's tools and the docks of the object list, the panel and the undo
+    // history, with their entries in the View menu (MainWindowDocks.cpp).
+    void buildToolBar();
+    void buildDocks();
+    // The window's place and size, the docks' arrangement and the splitter, kept in the settings.
+    void saveLayout();
+    void restoreLayout();
+    void refreshTools();
     void showOptions();
     void showAbout();
-    // False when the window is minimised or too narrow to lay out; then nothing moves.
-    bool placeWidgets();
-    // The smallest window in which every control is usable and none covers another.
-    QSize minimumWindowSize() const;
-    // Keeps the controls usable beside the docked 3-D view: widens the window's minimum by the
-    // view's, and the window itself when the view is shown docked, as far as the screen allows.
-    void fitDock3D(bool shown);
-    // The window's least size for the docks shown (fitDock3D widens the window for the 3-D view too).
-    void fitDocks();
-    // Shrinks a docked dock that leaves the controls less than their least room.
-    void shrinkDocksToFit();
-    // The least height of the client area: every control of the panel inside it.
-    int minimumClientHeight() const;
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
     void exitProgram();
@@ -143,12 +144,23 @@ private:
     QLabel* m_lblLeftX = nullptr;
     QLabel* m_lblLeftY = nullptr;
     QLabel* m_mode = nullptr;
-    QPushButton* m_zoomIn = nullptr;
-    QPushButton* m_zoomOut = nullptr;
+    QToolButton* m_zoomIn = nullptr;
+    QToolButton* m_zoomOut = nullptr;
+    QSplitter* m_viewSplit = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    std::array<QAction*, 5> m_toolActions{}; // by ToolKind
+    QDockWidget* m_objectsDock = nullptr;
+    QDockWidget* m_propertiesDock = nullptr;
+    QDockWidget* m_historyDock = nullptr;
+    SettingsStore& m_settings;
+    QByteArray m_defaultLayout; // saveState() as built, for Reset Layout
     QTimer* m_timer = nullptr;
     QTimer* m_recoveryTimer = nullptr;
 
     QGroupBox* m_frame = nullptr;
+    QVBoxLayout* m_panelLayout = nullptr;
+    QScrollArea* m_panelScroll = nullptr;
+    QGridLayout* m_kindGrid = nullptr;
     QLabel* m_itemType = nullptr;
     std::array<QRadioButton*, kindCount> m_kinds{};
     QComboBox* m_models = nullptr;
@@ -171,7 +183,7 @@ private:
     QLabel* m_pointer = nullptr;
     FittingLabel* m_gridSpacing = nullptr;
     FittingLabel* m_gameStatus = nullptr;
-    QPushButton* m_select = nullptr;
+    QToolButton* m_select = nullptr;
     QLabel* m_selectionCount = nullptr;
     QLabel* m_measure = nullptr;
     QAction* m_snap = nullptr;
@@ -184,7 +196,6 @@ private:
     QTreeWidget* m_checks = nullptr;
     FittingButton* m_checksButton = nullptr;
     QStringList m_shownChecks;
-    bool m_checksDockSized = false;
     int m_shownLoadProblems = 0; // the editor's loadProblemsRevision when the panel was last opened for it
     std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list (its UserRole)
     bool m_listSelecting = false;

@@ -7,7 +7,6 @@
 
 #include "MapView.h"
 #include "ObjectListModel.h"
-#include "Twips.h"
 
 #include "editing/Transforms.h"
 
@@ -27,6 +26,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -173,22 +173,10 @@ void MainWindow::buildEditingUi()
         m_declutter->setCheckable(true);
     }
 
-    // --- "Select" beside the kind buttons
-    m_select = new QPushButton(QStringLiteral("Select"), m_frame);
-    m_select->setObjectName(QStringLiteral("cmdSelect"));
-    m_select->setCheckable(true);
-    m_select->setToolTip(QStringLiteral("Click, drag or draw a box on the map to select (Escape)"));
-    if (QWidget* last = m_kinds[8]) // below "Ships", in the second column of the kind buttons
-        m_select->setGeometry(last->x(), last->y() + last->height() + 2, last->width(), last->height() + 2);
-    connect(m_select, &QPushButton::clicked, this, [this] { handle([this] { m_editor.chooseSelectTool(); }); });
-    // Below "Apply", as wide as the panel's other controls (the panel's own width is set later,
-    // by the layout) and as high as its text.
+    // --- below "Apply": the count of a selection of several items
     m_selectionCount = new QLabel(m_frame);
     m_selectionCount->setObjectName(QStringLiteral("lblSelectionCount"));
-    if (m_apply)
-        m_selectionCount->setGeometry(twipsToPixels(120, logicalDpiX()),
-            m_apply->y() + m_apply->height() + twipsToPixels(120, logicalDpiY()), twipsToPixels(2535, logicalDpiX()),
-            m_selectionCount->fontMetrics().height() + 4);
+    m_panelLayout->insertWidget(m_panelLayout->indexOf(m_customCaption), m_selectionCount);
     m_selectionCount->hide();
 
     // --- the map: a press selects or starts a drag
@@ -259,20 +247,11 @@ void MainWindow::buildEditingUi()
     };
     connect(m_minStartDistance, &QSpinBox::valueChanged, this, changeLimits);
     connect(m_fairShare, &QSpinBox::valueChanged, this, changeLimits);
+    if (m_historyDock)
+        tabifyDockWidget(m_checksDock, m_historyDock);
     // Hidden at first, so that the map keeps the window's room; the status bar's count opens it,
     // and so does a load that found problems.
     m_checksDock->hide();
-    // The first time it opens it takes a strip of the window, so the views keep most of it.
-    // Docked, it makes the window's least size taller rather than squeeze the controls.
-    connect(m_checksDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (visible && !m_checksDockSized && !m_checksDock->isFloating()) {
-            m_checksDockSized = true;
-            resizeDocks({m_checksDock}, {std::max(120, height() / 5)}, Qt::Vertical);
-        }
-        fitDocks();
-        shrinkDocksToFit();
-    });
-    connect(m_checksDock, &QDockWidget::topLevelChanged, this, [this] { fitDocks(); });
     m_checksButton = new FittingButton(statusBar());
     m_checksButton->setObjectName(QStringLiteral("cmdChecks"));
     m_checksButton->setFlat(true);
@@ -286,14 +265,8 @@ void MainWindow::buildEditingUi()
             return;
         handle([this, rows = m_checkRows[std::size_t(line)]] { m_editor.setSelection(rows); });
     });
-    // Beside the 3-D view's entries when the View menu is there already.
-    QMenu* view = menuNamed(menuBar(), QStringLiteral("mnuView"));
-    if (view) {
-        view->addSeparator();
-    } else {
-        view = menuBar()->addMenu(QStringLiteral("&View"));
-        view->setObjectName(QStringLiteral("mnuView"));
-    }
+    // With the other panels in the View menu.
+    QMenu* view = findChild<QMenu*>(QStringLiteral("mnuViewPanels"));
     // The dock's title counts the findings; the menu names the panel.
     auto* showChecks = new QAction(QStringLiteral("&Checks"), view);
     showChecks->setObjectName(QStringLiteral("mnuViewChecks"));
@@ -301,7 +274,7 @@ void MainWindow::buildEditingUi()
     connect(showChecks, &QAction::triggered, m_checksDock, &QDockWidget::setVisible);
     connect(m_checksDock, &QDockWidget::visibilityChanged, showChecks,
         [showChecks, dock = m_checksDock] { showChecks->setChecked(dock->isVisible()); });
-    view->addAction(showChecks);
+    view->insertAction(m_toolBar->toggleViewAction(), showChecks);
     // The Help menu stays last.
     if (QMenu* help = menuNamed(menuBar(), QStringLiteral("mnuHelp"))) {
         menuBar()->removeAction(help->menuAction());
@@ -312,7 +285,6 @@ void MainWindow::buildEditingUi()
 void MainWindow::refreshEditing()
 {
     const Editor& e = m_editor;
-    m_select->setChecked(e.activeTool() == ToolKind::Select);
     m_snap->setChecked(e.snapToGrid());
     m_measureAction->setChecked(e.measuring());
     m_cloudDiscs->setChecked(e.views().cloudDiscs);

@@ -1,5 +1,4 @@
-// The main window's menus, views and "Add Item" panel, and where they stand as the window is
-// resized.
+// The main window's menus, its two views (top above front) and the item panel.
 
 #include "MainWindow.h"
 #include "MainWindowParts.h"
@@ -9,7 +8,6 @@
 #include "ObjectListModel.h"
 #include "OptionsWindow.h"
 #include "SplashWindow.h"
-#include "Twips.h"
 #include "WidgetText.h"
 
 #include "document/Numbers.h"
@@ -25,8 +23,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,11 +37,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QUndoStack>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -154,7 +156,8 @@ void MainWindow::buildViews()
         return l;
     };
 
-    m_list = new QTreeView(m_central);
+    // The object list, in its dock at the left.
+    m_list = new QTreeView(this);
     m_list->setObjectName(QStringLiteral("lstObjects"));
     m_listModel = new ObjectListModel(m_editor, m_list);
     m_list->setModel(m_listModel);
@@ -168,7 +171,7 @@ void MainWindow::buildViews()
     QHeaderView* header = m_list->header();
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(0);
-    header->resizeSection(0, twipsToPixels(objectColumnTwips, logicalDpiX()));
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->resizeSection(1, 0);
     header->resizeSection(2, 0);
     m_list->viewport()->installEventFilter(this);
@@ -229,161 +232,158 @@ void MainWindow::buildViews()
     m_lblLeftY = label("lblLeftY", QString());
     m_mode = label("Label7", QString());
 
-    m_zoomIn = new QPushButton(QStringLiteral("Zoom In"), m_central);
-    m_zoomIn->setObjectName(QStringLiteral("cmdZoomIn"));
-    connect(m_zoomIn, &QPushButton::clicked, this, [this] { handle([this] { m_editor.armZoom(); }); });
-    m_zoomOut = new QPushButton(QStringLiteral("Zoom Out"), m_central);
-    m_zoomOut->setObjectName(QStringLiteral("cmdZoomOut"));
-    connect(m_zoomOut, &QPushButton::clicked, this, [this] { handle([this] { m_editor.zoomOutFully(); }); });
+    // The top view above the front view, a splitter between them; each view's readouts with it.
+    auto* split = new QSplitter(Qt::Vertical, m_central);
+    split->setObjectName(QStringLiteral("splitViews"));
+    split->setChildrenCollapsible(false);
+    auto* topPane = new QWidget(split);
+    auto* topLayout = new QVBoxLayout(topPane);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->setSpacing(2);
+    auto* readouts = new QHBoxLayout;
+    m_lblX->setMinimumWidth(m_lblX->fontMetrics().horizontalAdvance(QStringLiteral("-99999999")));
+    m_lblLeftX->setMinimumWidth(m_lblX->minimumWidth());
+    readouts->addWidget(m_lblX);
+    readouts->addWidget(m_lblY, 1);
+    topLayout->addLayout(readouts);
+    m_top->setParent(topPane);
+    m_top->setMinimumSize(200, 120);
+    topLayout->addWidget(m_top, 1);
+    auto* frontPane = new QWidget(split);
+    auto* frontLayout = new QVBoxLayout(frontPane);
+    frontLayout->setContentsMargins(0, 0, 0, 0);
+    frontLayout->setSpacing(2);
+    m_frontCaption->setParent(frontPane);
+    frontLayout->addWidget(m_frontCaption);
+    m_front->setParent(frontPane);
+    m_front->setMinimumSize(200, 60);
+    frontLayout->addWidget(m_front, 1);
+    auto* frontReadouts = new QHBoxLayout;
+    m_lblLeftX->setParent(frontPane);
+    m_lblLeftY->setParent(frontPane);
+    frontReadouts->addWidget(m_lblLeftX);
+    frontReadouts->addWidget(m_lblLeftY, 1);
+    frontLayout->addLayout(frontReadouts);
+    split->addWidget(topPane);
+    split->addWidget(frontPane);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    m_viewSplit = split;
+    auto* central = new QVBoxLayout(m_central);
+    central->setContentsMargins(2, 2, 2, 2);
+    central->addWidget(split);
 }
 
 void MainWindow::buildPanel()
 {
-    const double dx = logicalDpiX();
-    const double dy = logicalDpiY();
-    m_frame = new QGroupBox(QStringLiteral("Add Item"), m_central);
+    m_frame = new QGroupBox(QStringLiteral("Add Item"), this);
     m_frame->setObjectName(QStringLiteral("Frame1"));
-    // Everything inside the frame sits below its caption.
-    auto at = [dx, dy](QWidget* w, double left, double top, double width, double height) {
-        w->setGeometry(
-            twipsToPixels(left, dx), twipsToPixels(top + 60, dy), twipsToPixels(width, dx), twipsToPixels(height, dy));
-    };
+    auto* panel = new QVBoxLayout(m_frame);
 
     m_itemType = new QLabel(QStringLiteral("Item Type"), m_frame);
     m_itemType->setObjectName(QStringLiteral("Label4"));
-    at(m_itemType, 120, 240, 2535, 225);
+    panel->addWidget(m_itemType);
 
+    // Two columns: Player Start to Megalith, then Nebulae to Ships (and "Select" below them).
+    m_kindGrid = new QGridLayout;
     auto* kinds = new QButtonGroup(this);
     kinds->setExclusive(true);
+    constexpr std::size_t firstColumn = (allKinds.size() + 1) / 2;
     for (std::size_t i = 0; i < m_kinds.size(); ++i) {
         const ItemKind kind = allKinds[i];
         auto* button = new QRadioButton(QString::fromLatin1(kindInfo(kind).caption), m_frame);
         button->setObjectName(QStringLiteral("Option%1").arg(typeIdOf(kind)));
-        // Two columns: Player Start to Megalith, then Nebulae to Ships.
-        constexpr std::size_t firstColumn = (allKinds.size() + 1) / 2;
         const bool second = i >= firstColumn;
-        at(button, second ? 1560 : 120, 480 + 270.0 * double(second ? i - firstColumn : i), second ? 1155 : 1425, 255);
+        m_kindGrid->addWidget(button, int(second ? i - firstColumn : i), second ? 1 : 0, Qt::AlignLeft);
         kinds->addButton(button);
         connect(button, &QRadioButton::clicked, this,
             [this, kind] { handle([this, kind] { m_editor.chooseKind(kind); }); });
         m_kinds[i] = button;
     }
+    panel->addLayout(m_kindGrid);
 
     m_models = new QComboBox(m_frame);
     m_models->setObjectName(QStringLiteral("Combo1"));
     m_models->setEditable(false);
-    at(m_models, 120, 1890, 2535, 315);
+    m_models->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_models->setMinimumContentsLength(12);
+    panel->addWidget(m_models);
     connect(m_models, &QComboBox::activated, this,
         [this](int index) { handle([this, index] { m_editor.chooseModel(index); }); });
 
+    // A caption and its text box a row each; a caption without a box takes the whole row. The
+    // captions are as wide as the widest any kind shows, so the panel never changes its width.
+    int widestCaption = 0;
+    for (const ItemKind kind : allKinds) {
+        Panel shown;
+        shown.kind = kind;
+        showKindControls(shown);
+        for (const PanelField& f : shown.fields)
+            widestCaption = std::max(widestCaption, m_frame->fontMetrics().horizontalAdvance(f.caption));
+    }
     for (int i = 0; i < 4; ++i) {
-        const double top = 2310 + 360.0 * i;
+        auto* row = new QHBoxLayout;
         auto* caption = new QLabel(m_frame);
         caption->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        at(caption, 120, top + 30, 2535, 225);
+        caption->setMinimumWidth(widestCaption + 2);
         auto* field = new QLineEdit(m_frame);
         field->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        at(field, 1500, top, 1155, 285);
+        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) + 12);
+        field->setMaximumWidth(field->minimumWidth() * 3 / 2);
+        row->addWidget(caption, 1);
+        row->addWidget(field);
+        panel->addLayout(row);
         connect(field, &QLineEdit::textEdited, this,
             [this, i](const QString& text) { handle([this, i, text] { m_editor.setFieldText(i, text); }); });
         m_fieldCaptions[static_cast<std::size_t>(i)] = caption;
         m_fields[static_cast<std::size_t>(i)] = field;
     }
 
+    auto* buttons = new QHBoxLayout;
     m_colour = new QPushButton(QStringLiteral("Colour"), m_frame);
     m_colour->setObjectName(QStringLiteral("cmdColourSelect"));
-    at(m_colour, 120, 3780, 1215, 375);
     connect(m_colour, &QPushButton::clicked, this, [this] { handle([this] { m_editor.pickColour(); }); });
     m_apply = new QPushButton(QStringLiteral("Apply"), m_frame);
     m_apply->setObjectName(QStringLiteral("cmdApply"));
-    at(m_apply, 1440, 3780, 1215, 375);
     connect(m_apply, &QPushButton::clicked, this, [this] { handle([this] { m_editor.applyPanel(); }); });
+    buttons->addWidget(m_colour);
+    buttons->addWidget(m_apply);
+    panel->addLayout(buttons);
+    m_panelLayout = panel;
 
     m_customCaption = new QLabel(QStringLiteral("Custom Ship"), m_frame);
     m_customCaption->setObjectName(QStringLiteral("Label5"));
-    at(m_customCaption, 120, 4260, 2535, 225);
+    panel->addWidget(m_customCaption);
     m_customName = new QLineEdit(m_frame);
     m_customName->setObjectName(QStringLiteral("txtCustomShip"));
-    at(m_customName, 120, 4500, 2535, 285);
+    panel->addWidget(m_customName);
     connect(m_customName, &QLineEdit::textEdited, this,
         [this](const QString& text) { handle([this, text] { m_editor.setCustomName(text); }); });
 
+    auto* heights = new QGridLayout;
+    heights->setColumnStretch(0, 1);
     m_setHeight = new QCheckBox(QStringLiteral("Set Height To:"), m_frame);
     m_setHeight->setObjectName(QStringLiteral("chkSetHeight"));
-    at(m_setHeight, 120, 4935, 1500, 285);
     connect(m_setHeight, &QCheckBox::clicked, this,
         [this](bool checked) { handle([this, checked] { m_editor.setSetHeightChecked(checked); }); });
     m_setHeightText = new QLineEdit(m_frame);
     m_setHeightText->setObjectName(QStringLiteral("txtSetHeight"));
-    at(m_setHeightText, 1680, 4935, 975, 285);
     connect(m_setHeightText, &QLineEdit::textEdited, this,
         [this](const QString& text) { handle([this, text] { m_editor.setSetHeightText(text); }); });
     m_randomHeight = new QCheckBox(QStringLiteral("Random Height Variance:"), m_frame);
     m_randomHeight->setObjectName(QStringLiteral("chkRandomHeight"));
-    at(m_randomHeight, 120, 5295, 2535, 285);
     connect(m_randomHeight, &QCheckBox::clicked, this,
         [this](bool checked) { handle([this, checked] { m_editor.setRandomHeightChecked(checked); }); });
     m_randomHeightText = new QLineEdit(m_frame);
     m_randomHeightText->setObjectName(QStringLiteral("txtRandomHeight"));
-    at(m_randomHeightText, 1680, 5610, 975, 285);
     connect(m_randomHeightText, &QLineEdit::textEdited, this,
         [this](const QString& text) { handle([this, text] { m_editor.setRandomHeightText(text); }); });
-}
-
-QSize MainWindow::minimumWindowSize() const
-{
-    // The panel, which keeps to the right edge, clear of the zoom buttons, which keep to the left.
-    const int width = twipsToPixels(zoomOutRightTwips + panelGapTwips + 2950 - nonClientWidthTwips, logicalDpiX());
-    // Every control of the panel inside the client area, and the status bar below it.
-    return {width, minimumClientHeight() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height()};
-}
-
-int MainWindow::minimumClientHeight() const
-{
-    return twipsToPixels(60 + panelContentBottomTwips, logicalDpiY());
-}
-
-bool MainWindow::placeWidgets()
-{
-    if (isMinimized())
-        return false;
-    const double dx = logicalDpiX();
-    const double dy = logicalDpiY();
-    const double W = pixelsToTwips(m_central->width(), dx) + nonClientWidthTwips;
-    const double H = pixelsToTwips(m_central->height() + menuBar()->height(), dy) + nonClientHeightTwips;
-    if (W <= 3000)
-        return false;
-    auto at = [dx, dy](QWidget* w, double left, double top, double width, double height) {
-        w->setGeometry(twipsToPixels(left, dx), twipsToPixels(top, dy), twipsToPixels(std::max(width, 0.0), dx),
-            twipsToPixels(std::max(height, 0.0), dy));
-    };
-    const double a = std::nearbyint(H / 4 * 3);
-    const double b = std::nearbyint(H / 4);
-    const double listHeight = H - 800;
-    const double topWidth = W - listWidthTwips - frameWidthTwips - 400;
-    // A window too short for the top view keeps a view of no height rather than a negative one.
-    const double topHeight = std::max(a - 1500, 0.0);
-    const double frontTop = topHeight + 500;
-
-    at(m_list, 60, 60, listWidthTwips, listHeight);
-    at(m_frame, W - 2950, 60, frameWidthTwips, listHeight);
-    at(m_top, 2100, 300, topWidth, topHeight);
-    at(m_frontCaption, 2100, topHeight + 300, 2000, 195);
-    at(m_front, 2100, frontTop, topWidth, b);
-    at(m_lblX, 2100, 60, 780, 225);
-    at(m_lblY, 2880, 60, 780, 225);
-    at(m_mode, 3720, 60, 2400, 225);
-    at(m_zoomIn, 6180, 0, 795, 315);
-    at(m_zoomOut, 7080, 0, 915, 315);
-    at(m_lblLeftX, 2100, frontTop + b + 70, 780, 225);
-    at(m_lblLeftY, 2880, frontTop + b + 70, 780, 225);
-    return true;
-}
-
-void MainWindow::layoutWindow()
-{
-    if (placeWidgets())
-        handle([this] { m_editor.setScales(); });
+    heights->addWidget(m_setHeight, 0, 0);
+    heights->addWidget(m_setHeightText, 0, 1);
+    heights->addWidget(m_randomHeight, 1, 0, 1, 2);
+    heights->addWidget(m_randomHeightText, 2, 1);
+    panel->addLayout(heights);
+    panel->addStretch(1);
 }
 
 } // namespace starloom

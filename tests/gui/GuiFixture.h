@@ -26,7 +26,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         store = std::make_unique<QSettingsStore>(settingsPath());
         window = std::make_unique<MainWindow>(*store, QString(), &host);
-        window->resize(1000, 700);
+        window->resize(1400, 900); // a top view of about 800 x 600 pixels
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         timer()->stop(); // ticks are sent by the tests themselves

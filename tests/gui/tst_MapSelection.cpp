@@ -18,7 +18,7 @@ TEST_F(MapSelectionTest, ClickOnAMarkSelectsIt)
     clickTop({100, 100}, "Option2");
     clickTop({300, 150});
     click("cmdSelect");
-    EXPECT_TRUE(find<QPushButton>("cmdSelect")->isChecked());
+    EXPECT_TRUE(find<QAbstractButton>("cmdSelect")->isChecked());
     QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(101, 100));
     EXPECT_EQ(editor().selection(), std::vector<int>{0});
     EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 1);

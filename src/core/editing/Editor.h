@@ -245,7 +245,8 @@ public:
     // The active tool (Zoom while it is armed) and the tool chosen under an armed zoom.
     ToolKind activeTool() const { return m_tool; }
     ToolKind chosenTool() const;
-    // Makes `kind` the active tool; Measure and Zoom remember the tool they replace.
+    // Makes `kind` the active tool; Measure and Zoom remember the tool they replace. Zoom and
+    // Pan leave the panel's kind and the selection as they are.
     void chooseTool(ToolKind kind);
     // The left button pressed over the top view at `at` (world units): the active tool's press.
     void pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at);
@@ -443,8 +444,9 @@ private:
         m_currentFile = path;
         m_confirmReplace = false;
     }
-    // After a new level or a load: no row is selected and the panel places the chosen kind, so
-    // that the next click on the map never moves an item that is already there.
+    // After a new level or a load: no row is selected, the panel shows the chosen kind for
+    // placing and the Select tool is active, so that the first click on the map neither places
+    // nor moves anything.
     void leaveEditing();
     // Sets the settings that differ between `from` and `to` to their values in `to` (the other
     // settings keep what was typed since) and shows the world size.
@@ -543,6 +545,7 @@ private:
     SelectTool m_selectTool{*this};
     MeasureTool m_measureTool{*this};
     ZoomTool m_zoomTool{*this};
+    PanTool m_panTool{*this};
     ToolKind m_tool = ToolKind::Select;
     ToolKind m_beforeZoom = ToolKind::Select;    // the tool an armed zoom gives back
     ToolKind m_beforeMeasure = ToolKind::Select; // the tool Measure gives back

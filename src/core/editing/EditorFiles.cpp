@@ -201,7 +201,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     pushLevel(QStringLiteral("%1 %2").arg(verb, fileName), std::move(after),
         replace ? 0 : static_cast<int>(m_level.rows.size()));
     if (read.read.lastKind)
-        chooseKind(*read.read.lastKind);
+        showKind(*read.read.lastKind);
     leaveEditing();
     setLoadProblems(read.read.problems, fileName);
     if (replace) {
@@ -269,7 +269,7 @@ bool Editor::loadFile(const QString& path)
     // The list of the last kind read is left in the panel under its own kind's button, so that
     // the next placement takes a model of that kind.
     if (result->lastKind)
-        chooseKind(*result->lastKind);
+        showKind(*result->lastKind);
     leaveEditing();
     // A level loaded into an empty, unchanged one is just the file.
     setLoadProblems(result->problems, QFileInfo(path).fileName());
@@ -346,11 +346,12 @@ void Editor::leaveEditing()
 {
     m_selectedRow = -1;
     m_selection.clear();
+    chooseTool(ToolKind::Select);
     if (m_panel.mode != EditorMode::Editing)
         return;
     m_panel.mode = EditorMode::Placement;
     if (m_panel.kind)
-        chooseKind(*m_panel.kind);
+        showKind(*m_panel.kind);
     else
         showPanelFields();
 }

@@ -39,10 +39,18 @@ int Editor::freePlayerEntry(int from) const
 
 QString Editor::modeText() const
 {
-    if (measuring())
-        return QStringLiteral("Measure mode");
-    if (!placementArmed())
+    switch (m_tool) {
+    case ToolKind::Place:
+        break;
+    case ToolKind::Select:
         return QStringLiteral("Select mode");
+    case ToolKind::Measure:
+        return QStringLiteral("Measure mode");
+    case ToolKind::Zoom:
+        return QStringLiteral("Zoom mode");
+    case ToolKind::Pan:
+        return QStringLiteral("Pan mode");
+    }
     return modeCaption(m_panel.mode);
 }
 

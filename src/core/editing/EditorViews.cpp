@@ -80,6 +80,8 @@ Tool& Editor::toolFor(ToolKind kind)
         return m_measureTool;
     case ToolKind::Zoom:
         return m_zoomTool;
+    case ToolKind::Pan:
+        return m_panTool;
     case ToolKind::Select:
         break;
     }

@@ -175,4 +175,18 @@ bool ZoomTool::key(Qt::Key key, Qt::KeyboardModifiers)
     return true;
 }
 
+// ------------------------------------------------------------------ pan
+
+bool PanTool::press(const PointerEvent& event)
+{
+    m_grabbed = event.world;
+    return true;
+}
+
+void PanTool::drag(const PointerEvent& event)
+{
+    // The view moves so that the grabbed point comes back under the pointer.
+    m_editor.panTopView(m_grabbed.x() - event.world.x(), m_grabbed.y() - event.world.y());
+}
+
 } // namespace starloom

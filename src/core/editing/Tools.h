@@ -21,6 +21,7 @@ enum class ToolKind : std::uint8_t {
     Select,  // selects by click or rubber band; a drag on a selected item moves the selection
     Measure, // a drag measures the distance from where it started to the pointer
     Zoom,    // the next click zooms in around the pointer, then the tool before it is back
+    Pan,     // a drag moves the view with the pointer
 };
 
 // A press, move or release of the pointer over the top view.
@@ -127,6 +128,17 @@ public:
     ToolKind kind() const override { return ToolKind::Zoom; }
     void click() override;
     bool key(Qt::Key key, Qt::KeyboardModifiers modifiers) override;
+};
+
+class PanTool final : public Tool {
+public:
+    using Tool::Tool;
+    ToolKind kind() const override { return ToolKind::Pan; }
+    bool press(const PointerEvent& event) override;
+    void drag(const PointerEvent& event) override;
+
+private:
+    QPointF m_grabbed; // the world point that stays under the pointer
 };
 
 } // namespace starloom

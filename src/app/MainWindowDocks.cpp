@@ -1,0 +1,210 @@
+// The main window's tool bar of the map's tools, its docks (objects, item panel, undo history)
+// with their View menu entries, and the arrangement the user leaves them in, kept between runs.
+
+#include "MainWindow.h"
+#include "MainWindowParts.h"
+#include "View3DDock.h"
+
+#include "gamedata/SettingsStore.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDockWidget>
+#include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUndoStack>
+#include <QUndoView>
+
+namespace starloom {
+
+using namespace mainwindow;
+
+namespace {
+
+const QString geometryKey = QStringLiteral("WindowGeometry");
+const QString stateKey = QStringLiteral("WindowState");
+const QString splitKey = QStringLiteral("ViewSplitter");
+// The version of the arrangement saveState writes; a stored one of another version is ignored.
+constexpr int layoutVersion = 1;
+
+QMenu* viewMenu(QMenuBar* bar)
+{
+    for (QAction* a : bar->actions())
+        if (a->menu() && a->menu()->objectName() == QStringLiteral("mnuView"))
+            return a->menu();
+    return nullptr;
+}
+
+} // namespace
+
+void MainWindow::buildToolBar()
+{
+    m_toolBar = addToolBar(QStringLiteral("Tools"));
+    m_toolBar->setObjectName(QStringLiteral("tbTools"));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* group = new QActionGroup(this);
+    group->setExclusive(true);
+    struct ToolEntry {
+        ToolKind kind;
+        const char* objectName;
+        const char* caption;
+        Qt::Key key;
+        const char* tip;
+    };
+    const ToolEntry entries[] = {
+        {ToolKind::Select, "cmdSelect", "Select", Qt::Key_V,
+            "Click, drag or draw a box on the map to select; drag a selected item to move the selection"},
+        {ToolKind::Place, "cmdPlace", "Place", Qt::Key_P, "Click on the map to place the kind chosen in the panel"},
+        {ToolKind::Measure, "cmdMeasure", "Measure", Qt::Key_M, "Drag on the map to measure a distance"},
+        {ToolKind::Zoom, "cmdZoomIn", "Zoom In", Qt::Key_Z, "Click on the map to zoom in around the point"},
+        {ToolKind::Pan, "cmdPan", "Pan", Qt::Key_H, "Drag the map to move the view (the middle button pans too)"},
+    };
+    for (const ToolEntry& entry : entries) {
+        auto* action = new QAction(name(entry.caption), this);
+        action->setCheckable(true);
+        action->setShortcut(QKeySequence(entry.key));
+        action->setToolTip(
+            QStringLiteral("%1 (%2)\n%3")
+                .arg(name(entry.caption), QKeySequence(entry.key).toString(QKeySequence::NativeText), name(entry.tip)));
+        group->addAction(action);
+        auto* button = new QToolButton(m_toolBar);
+        button->setObjectName(name(entry.objectName));
+        button->setDefaultAction(action);
+        m_toolBar->addWidget(button);
+        action->setObjectName(QStringLiteral("act") + name(entry.objectName).mid(3));
+        const ToolKind kind = entry.kind;
+        connect(action, &QAction::triggered, this, [this, kind] {
+            handle([this, kind] {
+                if (kind == ToolKind::Select)
+                    m_editor.chooseSelectTool();
+                else if (kind == ToolKind::Place)
+                    m_editor.chooseKind(m_editor.panel().kind.value_or(ItemKind::PlayerStart));
+                else
+                    m_editor.chooseTool(kind);
+            });
+        });
+        m_toolActions[static_cast<std::size_t>(kind)] = action;
+        if (kind == ToolKind::Select)
+            m_select = button;
+        if (kind == ToolKind::Zoom)
+            m_zoomIn = button;
+    }
+    m_toolBar->addSeparator();
+    auto* zoomOut = new QAction(QStringLiteral("Zoom Out"), this);
+    zoomOut->setObjectName(QStringLiteral("actZoomOut"));
+    zoomOut->setToolTip(QStringLiteral("Show the whole world"));
+    connect(zoomOut, &QAction::triggered, this, [this] { handle([this] { m_editor.zoomOutFully(); }); });
+    m_zoomOut = new QToolButton(m_toolBar);
+    m_zoomOut->setObjectName(QStringLiteral("cmdZoomOut"));
+    m_zoomOut->setDefaultAction(zoomOut);
+    m_toolBar->addWidget(m_zoomOut);
+}
+
+void MainWindow::refreshTools()
+{
+
+    const ToolKind active = m_editor.activeTool();
+    for (std::size_t i = 0; i < m_toolActions.size(); ++i)
+        if (m_toolActions[i])
+            m_toolActions[i]->setChecked(static_cast<std::size_t>(active) == i);
+}
+
+void MainWindow::buildDocks()
+{
+    auto dock = [this](const char* objectName, const char* title, QWidget* content, Qt::DockWidgetArea area) {
+        auto* d = new QDockWidget(name(title), this);
+        d->setObjectName(name(objectName));
+        d->setWidget(content);
+        addDockWidget(area, d);
+        return d;
+    };
+    m_objectsDock = dock("dockObjects", "Objects on Map", m_list, Qt::LeftDockWidgetArea);
+    // The panel scrolls rather than cut off its fields when the dock is short.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("scrPanel"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(m_frame);
+    m_panelScroll = scroll;
+    // As wide as the panel's widest row (long captions wrap); taller, it scrolls.
+    scroll->setMinimumWidth(m_frame->minimumSizeHint().width() + scroll->verticalScrollBar()->sizeHint().width());
+    m_propertiesDock = dock("dockProperties", "Properties", scroll, Qt::RightDockWidgetArea);
+    // The 3-D view shares the panel's column, a tab beside it.
+    if (m_dock3D)
+        tabifyDockWidget(m_propertiesDock, static_cast<QDockWidget*>(m_dock3D));
+    // The docks at the bottom stand below the views only: the list and the panel keep the
+    // window's full height.
+    setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+
+    // The undo history: a click on a step goes back or forward to it.
+    auto* history = new QUndoView(&m_editor.undoStack(), this);
+    history->setObjectName(QStringLiteral("lstHistory"));
+    history->setEmptyLabel(QStringLiteral("<level as opened>"));
+    m_historyDock = dock("dockHistory", "History", history, Qt::BottomDockWidgetArea);
+    m_historyDock->hide();
+    connect(&m_editor.undoStack(), &QUndoStack::indexChanged, this, [this] {
+        if (m_handlerDepth == 0)
+            refresh();
+    });
+
+    QMenu* view = viewMenu(menuBar());
+    if (!view) {
+        view = menuBar()->addMenu(QStringLiteral("&View"));
+        view->setObjectName(QStringLiteral("mnuView"));
+    }
+    view->addSeparator();
+    QMenu* panels = view->addMenu(QStringLiteral("&Panels"));
+    panels->setObjectName(QStringLiteral("mnuViewPanels"));
+    const std::pair<QDockWidget*, const char*> toggles[] = {
+        {m_objectsDock, "&Objects"}, {m_propertiesDock, "P&roperties"}, {m_historyDock, "&History"}};
+    for (const auto& [d, caption] : toggles) {
+        QAction* toggle = d->toggleViewAction();
+        toggle->setObjectName(QStringLiteral("mnuView") + d->objectName().mid(4));
+        toggle->setText(name(caption));
+        panels->addAction(toggle);
+    }
+    QAction* toolBar = m_toolBar->toggleViewAction();
+    toolBar->setObjectName(QStringLiteral("mnuViewToolBar"));
+    toolBar->setText(QStringLiteral("&Tool Bar"));
+    panels->addAction(toolBar);
+    QAction* reset = view->addAction(QStringLiteral("&Reset Layout"));
+    reset->setObjectName(QStringLiteral("mnuViewResetLayout"));
+    connect(reset, &QAction::triggered, this, &MainWindow::resetLayout);
+}
+
+void MainWindow::saveLayout()
+{
+    m_settings.write(geometryKey, QString::fromLatin1(saveGeometry().toBase64()));
+    m_settings.write(stateKey, QString::fromLatin1(saveState(layoutVersion).toBase64()));
+    m_settings.write(splitKey, QString::fromLatin1(m_viewSplit->saveState().toBase64()));
+}
+
+void MainWindow::restoreLayout()
+{
+    auto stored = [this](const QString& key) {
+        return QByteArray::fromBase64(m_settings.read(key, QString()).toLatin1());
+    };
+    if (const QByteArray geometry = stored(geometryKey); !geometry.isEmpty())
+        restoreGeometry(geometry);
+    if (const QByteArray state = stored(stateKey); !state.isEmpty())
+        restoreState(state, layoutVersion);
+    if (const QByteArray split = stored(splitKey); !split.isEmpty())
+        m_viewSplit->restoreState(split);
+}
+
+void MainWindow::resetLayout()
+{
+    restoreState(m_defaultLayout);
+    m_viewSplit->setSizes({3 * m_viewSplit->height() / 4, m_viewSplit->height() / 4});
+}
+
+} // namespace starloom

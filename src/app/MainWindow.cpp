@@ -447,6 +447,7 @@ void MainWindow::refresh()
     m_mode->setText(e.modeText());
     m_frame->setTitle(e.mode() == EditorMode::Editing ? QStringLiteral("Edit Item") : QStringLiteral("Add Item"));
     refreshTools();
+    showPosition();
 
     // --- views and readouts
     m_lblX->setText(e.lblX());

@@ -99,6 +99,9 @@ private:
     void saveLayout();
     void restoreLayout();
     void refreshTools();
+    // Marks `field` as refused with `reason` (its tooltip), or clears the mark when `reason` is empty.
+    void markField(QLineEdit* field, const QString& reason);
+    void showPosition();
     void showOptions();
     void showAbout();
     void showGridSpacing();
@@ -170,6 +173,9 @@ private:
     QPushButton* m_apply = nullptr;
     QLabel* m_customCaption = nullptr;
     QLineEdit* m_customName = nullptr;
+    std::array<QLabel*, 3> m_positionCaptions{};
+    std::array<QLineEdit*, 3> m_position{};   // X, Y, height of the selection
+    quint64 m_positionMarkedAt = ~quint64(0); // the revision when a refused position was marked
     QCheckBox* m_setHeight = nullptr;
     QLineEdit* m_setHeightText = nullptr;
     QCheckBox* m_randomHeight = nullptr;

@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 #include "MainWindowParts.h"
 #include "View3DDock.h"
+#include "WidgetText.h"
 
 #include "gamedata/SettingsStore.h"
 
@@ -11,6 +12,8 @@
 #include <QActionGroup>
 #include <QDockWidget>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
@@ -114,6 +117,41 @@ void MainWindow::refreshTools()
     for (std::size_t i = 0; i < m_toolActions.size(); ++i)
         if (m_toolActions[i])
             m_toolActions[i]->setChecked(static_cast<std::size_t>(active) == i);
+}
+
+void MainWindow::markField(QLineEdit* field, const QString& reason)
+{
+    if (field->property("plainTip").isNull())
+        field->setProperty("plainTip", field->toolTip());
+    field->setProperty("refusal", reason);
+    field->setStyleSheet(reason.isEmpty() ? QString() : QStringLiteral("QLineEdit { border: 2px solid #d03030; }"));
+    field->setToolTip(reason.isEmpty() ? field->property("plainTip").toString() : reason);
+    if (!reason.isEmpty()) {
+        m_positionMarkedAt = m_editor.revision();
+        showNote(reason);
+    }
+}
+
+void MainWindow::showPosition()
+{
+    const Editor& e = m_editor;
+    const bool any = !e.selection().empty();
+    const bool keepMarks = e.revision() == m_positionMarkedAt;
+    for (std::size_t i = 0; i < m_position.size(); ++i) {
+        QLineEdit* field = m_position[i];
+        setShown(m_positionCaptions[i], any);
+        setShown(field, any);
+        // A refused text stays, marked, until the selection or its items change.
+        if (keepMarks && !field->property("refusal").toString().isEmpty())
+            continue;
+        if (!field->property("refusal").toString().isEmpty()) {
+            markField(field, QString());
+            field->setToolTip(
+                QStringLiteral("%1 of the selected items, in world units").arg(m_positionCaptions[i]->text()));
+        }
+        if (any && !(field->hasFocus() && field->isModified()))
+            setTextIfChanged(field, e.selectionCoordinate(static_cast<Editor::Axis>(i)));
+    }
 }
 
 void MainWindow::buildDocks()

@@ -311,6 +311,36 @@ void MainWindow::buildPanel()
     connect(m_models, &QComboBox::activated, this,
         [this](int index) { handle([this, index] { m_editor.chooseModel(index); }); });
 
+    // The selected items' position in world units: what they share, blank where they differ;
+    // Enter or leaving the field moves them all, as one step.
+    const std::pair<const char*, const char*> axes[] = {{"txtPosX", "X"}, {"txtPosY", "Y"}, {"txtPosHeight", "Height"}};
+    for (std::size_t i = 0; i < std::size(axes); ++i) {
+        auto* row = new QHBoxLayout;
+        auto* caption = new QLabel(name(axes[i].second), m_frame);
+        caption->setObjectName(QStringLiteral("lblPos%1").arg(i));
+        auto* field = new QLineEdit(m_frame);
+        field->setObjectName(name(axes[i].first));
+        field->setPlaceholderText(QStringLiteral("(differ)"));
+        field->setToolTip(QStringLiteral("%1 of the selected items, in world units").arg(name(axes[i].second)));
+        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) + 12);
+        field->setMaximumWidth(field->minimumWidth() * 3 / 2);
+        row->addWidget(caption, 1);
+        row->addWidget(field);
+        panel->addLayout(row);
+        const auto axis = static_cast<Editor::Axis>(i);
+        connect(field, &QLineEdit::editingFinished, this, [this, field, axis] {
+            if (!field->isModified())
+                return;
+            field->setModified(false);
+            handle([this, field, axis] {
+                const QString reason = m_editor.setSelectionCoordinate(axis, field->text());
+                markField(field, reason);
+            });
+        });
+        m_positionCaptions[i] = caption;
+        m_position[i] = field;
+    }
+
     // A caption and its text box a row each; a caption without a box takes the whole row. The
     // captions are as wide as the widest any kind shows, so the panel never changes its width.
     int widestCaption = 0;

@@ -388,5 +388,41 @@ TEST_F(EditorSelection, MeasureGivesTheDistanceOfADragOrOfTwoItemsIn3D)
     EXPECT_EQ(editor->rows().size(), 2u);
 }
 
+TEST_F(EditorSelection, APositionTypedAsANumberMovesEverySelectedItemAsOneStep)
+{
+    place(ItemKind::Asteroid, 1000, 2000);
+    place(ItemKind::Pebble, 3000, 2000);
+    editor->setSelection({0, 1});
+    using Axis = Editor::Axis;
+    EXPECT_EQ(editor->selectionCoordinate(Axis::X), QString()) << "the items differ";
+    EXPECT_EQ(editor->selectionCoordinate(Axis::Y), QStringLiteral("2000")) << "the items share it";
+    const int steps = editor->undoStack().count();
+    EXPECT_EQ(editor->setSelectionCoordinate(Axis::X, QStringLiteral(" -7500 ")), QString());
+    EXPECT_EQ(editor->setSelectionCoordinate(Axis::Height, QStringLiteral("300")), QString());
+    EXPECT_EQ(at(0), (XY{-7500, 2000}));
+    EXPECT_EQ(at(1), (XY{-7500, 2000}));
+    EXPECT_EQ(editor->selectionCoordinate(Axis::Height), QStringLiteral("300"));
+    EXPECT_EQ(editor->undoStack().count(), steps + 2) << "one step each";
+    editor->undo();
+    EXPECT_EQ(editor->selectionCoordinate(Axis::Height), QStringLiteral("0"));
+    EXPECT_EQ(editor->selection(), (std::vector<int>{0, 1}));
+}
+
+TEST_F(EditorSelection, APositionThatIsNoWholeNumberIsRefusedWithItsReason)
+{
+    place(ItemKind::Asteroid, 1000, 2000);
+    editor->setSelection({0});
+    const int steps = editor->undoStack().count();
+    for (const char* text : {"", "12.5", "1e3", "x", "2147483648", "-2147483649"}) {
+        EXPECT_EQ(editor->setSelectionCoordinate(Editor::Axis::Y, QString::fromLatin1(text)),
+            QStringLiteral("Y must be a whole number from -2147483648 to 2147483647 (world units)"))
+            << text;
+    }
+    EXPECT_EQ(at(0), (XY{1000, 2000}));
+    EXPECT_EQ(editor->undoStack().count(), steps);
+    EXPECT_EQ(editor->setSelectionCoordinate(Editor::Axis::Y, QStringLiteral("2147483647")), QString());
+    EXPECT_EQ(at(0), (XY{1000, 2147483647}));
+}
+
 } // namespace
 } // namespace starloom::test

@@ -2,7 +2,9 @@
 // work (tests/editing), these tests only prove that the widgets reach it.
 
 #include "GuiFixture.h"
+
 #include "TestSupport.h"
+#include <QLineEdit>
 
 #include <QPushButton>
 #include <QSpinBox>
@@ -181,6 +183,45 @@ TEST_F(MapSelectionTest, SaveWritesToTheFileInUseWithoutADialog)
     EXPECT_TRUE(file.readAll().contains("addAsteroid"));
     EXPECT_EQ(find<QAction>("mnuFileSaveCurrent")->shortcut(), QKeySequence(QKeySequence::Save));
     EXPECT_EQ(find<QAction>("mnuFileSave")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+}
+
+TEST_F(MapSelectionTest, ThePanelEditsThePositionOfEverySelectedItem)
+{
+    for (const int x : {1000, 3000}) {
+        editor().chooseKind(ItemKind::Asteroid);
+        editor().moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(x, 2000));
+        editor().clickTopView();
+    }
+    editor().setSelection({0, 1});
+    window->refresh();
+    auto* x = find<QLineEdit>("txtPosX");
+    auto* height = find<QLineEdit>("txtPosHeight");
+    ASSERT_TRUE(x->isVisible());
+    EXPECT_EQ(x->text(), QString()) << "the items differ";
+    EXPECT_EQ(find<QLineEdit>("txtPosY")->text(), QStringLiteral("2000"));
+    const int steps = editor().undoStack().count();
+    height->setFocus();
+    height->selectAll();
+    QTest::keyClicks(height, QStringLiteral("500"));
+    QTest::keyClick(height, Qt::Key_Return);
+    EXPECT_EQ(editor().document().position(ItemKind::Asteroid, 0).z, 500);
+    EXPECT_EQ(editor().document().position(ItemKind::Asteroid, 1).z, 500);
+    EXPECT_EQ(editor().undoStack().count(), steps + 1);
+    // A text that is no number is refused, kept and marked with the reason.
+    x->setFocus();
+    QTest::keyClicks(x, QStringLiteral("east"));
+    QTest::keyClick(x, Qt::Key_Return);
+    EXPECT_EQ(editor().undoStack().count(), steps + 1);
+    EXPECT_EQ(x->text(), QStringLiteral("east"));
+    EXPECT_TRUE(x->toolTip().contains(QLatin1String("must be a whole number"))) << x->toolTip().toStdString();
+    x->selectAll();
+    QTest::keyClicks(x, QStringLiteral("-4000"));
+    QTest::keyClick(x, Qt::Key_Return);
+    EXPECT_EQ(editor().document().position(ItemKind::Asteroid, 1).x, -4000);
+    EXPECT_FALSE(x->toolTip().contains(QLatin1String("must be a whole number")));
+    editor().setSelection({});
+    window->refresh();
+    EXPECT_FALSE(x->isVisible()) << "nothing selected: no position";
 }
 
 } // namespace

@@ -304,6 +304,14 @@ public:
     bool snapToGrid() const { return m_snapToGrid; }
     // Arrow keys: moves the selection by (dx, dy) grid steps.
     void nudgeSelection(int dx, int dy);
+    // The selection's position as numbers: on `axis`, the value every selected item shares, as
+    // text; empty when they differ or nothing is selected.
+    enum class Axis : std::uint8_t { X, Y, Height };
+    QString selectionCoordinate(Axis axis) const;
+    // Puts every selected item at the number `text` on `axis`, as one undo step. The reason
+    // when `text` is no whole number a position can hold (nothing changes then); empty when it
+    // was stored or nothing needed to change.
+    QString setSelectionCoordinate(Axis axis, const QString& text);
     void deleteSelection();
     // The selection as the text of a level file, for the clipboard.
     QByteArray copySelection() const;

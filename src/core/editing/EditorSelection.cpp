@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace starloom {
 
@@ -151,6 +152,47 @@ void Editor::nudgeSelection(int dx, int dy)
     pushSelectionEdit(QStringLiteral("Nudge %1 Items").arg(m_selection.size()),
         changeSteps(m_level, m_selection, [=](AnyRecord r) { return shiftedRecord(std::move(r), dx * g, dy * g); }),
         m_selection);
+}
+
+QString Editor::selectionCoordinate(Axis axis) const
+{
+    std::optional<std::int32_t> shared;
+    for (const int row : m_selection) {
+        const std::optional<ItemPosition> at = rowPosition(m_level, row);
+        if (!at)
+            continue;
+        const std::int32_t v = axis == Axis::X ? at->x : axis == Axis::Y ? at->y : at->z;
+        if (shared && *shared != v)
+            return {};
+        shared = v;
+    }
+    return shared ? intText(*shared) : QString();
+}
+
+QString Editor::setSelectionCoordinate(Axis axis, const QString& text)
+{
+    const char* name = axis == Axis::X ? "X" : axis == Axis::Y ? "Y" : "Height";
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok);
+    if (!ok || v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+        return QStringLiteral("%1 must be a whole number from -2147483648 to 2147483647 (world units)")
+            .arg(QLatin1String(name));
+    const auto to = static_cast<std::int32_t>(v);
+    std::vector<EditStep> steps = changeSteps(m_level, m_selection, [=](AnyRecord r) {
+        std::visit(
+            [=](auto& record) {
+                (axis == Axis::X ? record.posX : axis == Axis::Y ? record.posY : record.posZ) = to;
+            },
+            r);
+        return r;
+    });
+    const QString what = m_selection.size() == 1
+        ? QStringLiteral("Set %1").arg(QLatin1String(name))
+        : QStringLiteral("Set %1 of %2 Items").arg(QLatin1String(name)).arg(m_selection.size());
+    pushSelectionEdit(what, std::move(steps), m_selection);
+    if (m_selectedRow >= 0 && m_panel.mode == EditorMode::Editing)
+        editSelectedRow(); // the panel shows the record as it now is
+    return {};
 }
 
 void Editor::deleteSelection()

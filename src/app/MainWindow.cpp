@@ -112,6 +112,7 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     build3DView();
     buildDocks();
     buildEditingUi();
+    buildStartHint();
 
     QStatusBar* status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
@@ -196,6 +197,7 @@ MainWindow::~MainWindow()
     // Nothing is painted while the window is taken apart: the widgets read the editor.
     setUpdatesEnabled(false);
     // No event of a widget being destroyed may reach the filter below.
+    m_top->removeEventFilter(this);
     if (m_list) {
         m_list->viewport()->removeEventFilter(this);
         m_list->setModel(nullptr);
@@ -211,6 +213,8 @@ MainWindow::~MainWindow()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_top && event->type() == QEvent::Resize && m_hint)
+        refreshStartHint();
     if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) && m_list
         && watched == m_list->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         return true; // the pop-up acts on the row already selected, so a right-click selects none
@@ -448,6 +452,7 @@ void MainWindow::refresh()
     m_frame->setTitle(e.mode() == EditorMode::Editing ? QStringLiteral("Edit Item") : QStringLiteral("Add Item"));
     refreshTools();
     showPosition();
+    refreshStartHint();
 
     // --- views and readouts
     m_lblX->setText(e.lblX());

@@ -8,12 +8,14 @@
 #include <QMainWindow>
 
 #include <array>
+#include <vector>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QDockWidget;
 class QListWidget;
+class QFrame;
 class QGridLayout;
 class QGroupBox;
 class QLabel;
@@ -102,6 +104,10 @@ private:
     // Marks `field` as refused with `reason` (its tooltip), or clears the mark when `reason` is empty.
     void markField(QLineEdit* field, const QString& reason);
     void showPosition();
+    // The hint over the top view of an empty level (MainWindowHint.cpp).
+    void buildStartHint();
+    void refreshStartHint();
+    void placeStartHint();
     void showOptions();
     void showAbout();
     void showGridSpacing();
@@ -150,6 +156,9 @@ private:
     QToolButton* m_zoomIn = nullptr;
     QToolButton* m_zoomOut = nullptr;
     QSplitter* m_viewSplit = nullptr;
+    QFrame* m_hint = nullptr;
+    QLabel* m_hintRecentCaption = nullptr;
+    std::vector<QPushButton*> m_hintRecent;
     QToolBar* m_toolBar = nullptr;
     std::array<QAction*, 5> m_toolActions{}; // by ToolKind
     QDockWidget* m_objectsDock = nullptr;

@@ -1,5 +1,7 @@
 #include "EditorFixture.h"
 
+#include <cmath>
+
 #include "TestSupport.h"
 #include "levelfile/LevelWriter.h"
 
@@ -527,6 +529,33 @@ TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightExistingFiles)
     store.values[QStringLiteral("RecentLevels")] = many.join(u'\n');
     makeEditor();
     EXPECT_EQ(editor->recentLevels(), many.mid(0, 8));
+}
+
+TEST_F(EditorFilesTest, ANewLevelFromALayoutHasItsStartPointsEvenlyRoundTheCentre)
+{
+    for (int players = 2; players <= 8; ++players) {
+        makeEditor();
+        ASSERT_TRUE(editor->newLevelWithStarts(players));
+        ASSERT_EQ(editor->rows().size(), std::size_t(players)) << players;
+        EXPECT_EQ(editor->mapSettings().playerCount(), players);
+        std::vector<double> radii, gaps;
+        for (int slot = 0; slot < players; ++slot) {
+            const PlayerStartRecord& a = doc().player(slot);
+            const PlayerStartRecord& b = doc().player((slot + 1) % players);
+            EXPECT_EQ(editor->rows()[std::size_t(slot)].text, QStringLiteral("Player %1 start").arg(slot + 1));
+            radii.push_back(std::hypot(a.posX, a.posY));
+            gaps.push_back(std::hypot(a.posX - b.posX, a.posY - b.posY));
+        }
+        EXPECT_LT(doc().player(0).posY, 0) << "the first one straight up";
+        EXPECT_EQ(doc().player(0).posX, 0);
+        for (const double r : radii)
+            EXPECT_NEAR(r, radii.front(), 1.5) << players;
+        for (const double g : gaps)
+            EXPECT_NEAR(g, gaps.front(), 2.5) << players;
+        for (const Finding& f : editor->findings())
+            EXPECT_NE(f.severity, Severity::Error) << players << " " << f.message.toStdString();
+        EXPECT_FALSE(editor->isModified());
+    }
 }
 
 } // namespace

@@ -95,6 +95,14 @@ TEST_F(MainWindowTest, ThePanelFieldsFollowTheKindBesideAOneColumnObjectList)
     EXPECT_TRUE(find("txtCustomShip")->isVisible());
 }
 
+// What a view paints, without the widgets over it (the hint of an empty level).
+QImage viewImage(QWidget* view)
+{
+    QImage image(view->size(), QImage::Format_ARGB32);
+    view->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    return image;
+}
+
 // Where a widget lies in the window.
 QRect inWindow(const QWidget* w, const QWidget* window)
 {
@@ -192,6 +200,21 @@ TEST_F(MainWindowTest, AClickInTheHistoryGoesBackToThatStep)
     QTest::mouseClick(
         history->viewport(), Qt::LeftButton, {}, history->visualRect(history->model()->index(3, 0)).center());
     EXPECT_EQ(editor().rows().size(), 3u);
+}
+
+TEST_F(MainWindowTest, AnEmptyLevelShowsHowToBeginUntilTheFirstEdit)
+{
+    QWidget* hint = find("frmStartHint");
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(top()->rect().contains(hint->geometry())) << "inside the top view";
+    click("cmdHintLayout_4");
+    EXPECT_FALSE(hint->isVisible());
+    EXPECT_EQ(editor().rows().size(), 4u);
+    EXPECT_EQ(editor().mapSettings().playerCount(), 4);
+    trigger("mnuFileNew");
+    EXPECT_TRUE(hint->isVisible()) << "a new empty level shows it again";
+    clickTop({100, 100}, "Option2");
+    EXPECT_FALSE(hint->isVisible()) << "gone at the first edit";
 }
 
 TEST_F(MainWindowTest, EveryToolHasAButtonAndAKey)
@@ -384,7 +407,7 @@ protected:
     // rows.
     bool gridColumnAt(double x)
     {
-        const QImage image = top()->grab().toImage();
+        const QImage image = viewImage(top());
         const int px = pixelOf(top(), editor().topScale(), x, 0).x();
         int grey[3] = {};
         for (int y = 0; y < image.height(); ++y)
@@ -543,7 +566,7 @@ TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
 
 TEST_F(PaintingTest, TheViewsShowEveryMarkAtAnyZoom)
 {
-    const QImage empty = top()->grab().toImage(); // black, with the origin cross of 1250 units
+    const QImage empty = viewImage(top()); // black, with the origin cross of 1250 units
     EXPECT_EQ(empty.pixelColor(2, 2), QColor(Qt::black));
     EXPECT_TRUE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 0, 0), white, 0));
     EXPECT_TRUE(hasColourNear(empty, pixelOf(top(), editor().topScale(), 1000, 0), white));
@@ -559,7 +582,7 @@ TEST_F(PaintingTest, TheViewsShowEveryMarkAtAnyZoom)
         const QPointF at = zoomed ? QPointF(2000, -3000) : QPointF(-10000, 8000);
         clickTop(pixelOf(top(), editor().topScale(), at.x(), at.y()), "Option1");
         const ItemPosition p = editor().document().position(ItemKind::PlayerStart, 0);
-        const QImage image = top()->grab().toImage();
+        const QImage image = viewImage(top());
         const ViewScale& scale = editor().topScale();
         const QPoint centre = pixelOf(top(), scale, p.x, p.y);
         const int radius = static_cast<int>(1000.0 / scale.width() * top()->width());

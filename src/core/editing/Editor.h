@@ -79,6 +79,9 @@ public:
     void Form_Load() { startUp(); }
     void newLevel();
     void mnuFileNew_Click() { newLevel(); }
+    // A new level with start points for `players` (2 to 8) placed evenly round the world's
+    // centre and the player count set to them; false when the user kept the level.
+    bool newLevelWithStarts(int players);
     // "Save &As": asks for a name; true when the file was written.
     bool saveAs();
     bool mnuFileSave_Click() { return saveAs(); }
@@ -447,6 +450,8 @@ private:
     // Runs the file's script and builds what it records into the level, replacing it or adding
     // to it. True when the level changed.
     bool runScriptFile(const QString& path, bool replace);
+    // New Level, with `players` start points when it is over 0; false when the user kept the level.
+    bool startNewLevel(int players);
     void setCurrentFile(const QString& path)
     {
         m_currentFile = path;

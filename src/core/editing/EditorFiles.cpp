@@ -2,6 +2,7 @@
 
 #include "Editor.h"
 
+#include "document/Numbers.h"
 #include "document/SettingsRules.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
@@ -13,6 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace starloom {
 
@@ -29,8 +34,18 @@ bool sameLevel(const Level& a, const Level& b)
 
 void Editor::newLevel()
 {
+    startNewLevel(0);
+}
+
+bool Editor::newLevelWithStarts(int players)
+{
+    return startNewLevel(std::clamp(players, 2, playerSlots));
+}
+
+bool Editor::startNewLevel(int players)
+{
     if (!confirmDiscard())
-        return;
+        return false;
     // A level of its own, as the first start makes it: the standard settings and player table,
     // the whole world in view; nothing of the level it replaces.
     LevelState after;
@@ -38,7 +53,26 @@ void Editor::newLevel()
     after.level.document.setPlayerColours();
     after.top = topScaleFor(after.level.settings);
     after.front = frontScaleFor(after.level.settings);
-    pushLevel(QStringLiteral("New Level"), std::move(after), 0);
+    if (players > 0) {
+        // The start points evenly round the world's centre, the first one straight up, at 70 %
+        // of the distance to the nearer edge.
+        after.level.settings.playerIndex = players - 2;
+        const WorldSize world = worldSize(after.level.settings);
+        const double radius = 0.7 * std::min(world.x, world.y);
+        const QStringList entries = m_catalogue.modelList(ItemKind::PlayerStart, after.level.settings.playerIndex);
+        for (int slot = 0; slot < players; ++slot) {
+            const double angle = 2 * std::numbers::pi * slot / players;
+            PlayerStartRecord& start = after.level.document.player(slot);
+            start.label = QStringLiteral("Player %1").arg(slot + 1);
+            start.posX = toInt32Clamped(std::round(radius * std::sin(angle)));
+            start.posY = toInt32Clamped(std::round(-radius * std::cos(angle)));
+            const QString entry = slot < entries.size() ? entries[slot] : start.label;
+            after.level.rows.push_back(ObjectRow{placedItemText(ItemKind::PlayerStart, entry, {}, slot),
+                ItemKind::PlayerStart, static_cast<std::int16_t>(slot)});
+        }
+    }
+    pushLevel(players > 0 ? QStringLiteral("New Level for %1 Players").arg(players) : QStringLiteral("New Level"),
+        std::move(after), 0);
     setCurrentFile({});
     m_openedScript.clear();
     m_loadProblems.clear();
@@ -48,6 +82,7 @@ void Editor::newLevel()
     removeRecoveryCopy();
     ++m_levelGeneration;
     redraw();
+    return true;
 }
 
 bool Editor::readyToSave()

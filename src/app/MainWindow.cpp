@@ -472,6 +472,8 @@ void MainWindow::refresh()
 
     // --- object list
     m_listModel->sync();
+    if (!m_objectFilter->text().trimmed().isEmpty() && m_filteredSerial != e.rowChanges().serial())
+        filterObjects();
     const int selected = e.selectedRow();
     QItemSelectionModel* selection = m_list->selectionModel();
     if (e.selection().size() <= 1)

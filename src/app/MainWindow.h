@@ -104,6 +104,8 @@ private:
     // Marks `field` as refused with `reason` (its tooltip), or clears the mark when `reason` is empty.
     void markField(QLineEdit* field, const QString& reason);
     void showPosition();
+    // Hides the object list's rows that the filter box's text does not match.
+    void filterObjects();
     // The hint over the top view of an empty level (MainWindowHint.cpp).
     void buildStartHint();
     void refreshStartHint();
@@ -162,6 +164,9 @@ private:
     QToolBar* m_toolBar = nullptr;
     std::array<QAction*, 5> m_toolActions{}; // by ToolKind
     QDockWidget* m_objectsDock = nullptr;
+    QLineEdit* m_objectFilter = nullptr;
+    QString m_filteredText;                 // the filter the rows were last hidden by
+    quint64 m_filteredSerial = ~quint64(0); // and the rows' change serial then
     QDockWidget* m_propertiesDock = nullptr;
     QDockWidget* m_historyDock = nullptr;
     SettingsStore& m_settings;

@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 #include "MainWindowParts.h"
+#include "ObjectListModel.h"
 #include "View3DDock.h"
 #include "WidgetText.h"
 
@@ -24,6 +25,7 @@
 #include <QTreeView>
 #include <QUndoStack>
 #include <QUndoView>
+#include <QVBoxLayout>
 
 namespace starloom {
 
@@ -154,6 +156,22 @@ void MainWindow::showPosition()
     }
 }
 
+void MainWindow::filterObjects()
+{
+    const QString filter = m_objectFilter->text().trimmed();
+    const std::vector<ObjectRow>& rows = m_editor.rows();
+    m_filteredSerial = m_editor.rowChanges().serial();
+    m_filteredText = filter;
+    const int shown = m_listModel->rowCount();
+    for (int i = 0; i < shown && i < static_cast<int>(rows.size()); ++i) {
+        const ObjectRow& row = rows[static_cast<std::size_t>(i)];
+        const bool match = filter.isEmpty() || row.text.contains(filter, Qt::CaseInsensitive)
+            || QLatin1String(kindInfo(row.kind).caption).contains(filter, Qt::CaseInsensitive);
+        if (m_list->isRowHidden(i, {}) == match)
+            m_list->setRowHidden(i, {}, !match);
+    }
+}
+
 void MainWindow::buildDocks()
 {
     auto dock = [this](const char* objectName, const char* title, QWidget* content, Qt::DockWidgetArea area) {
@@ -163,7 +181,20 @@ void MainWindow::buildDocks()
         addDockWidget(area, d);
         return d;
     };
-    m_objectsDock = dock("dockObjects", "Objects on Map", m_list, Qt::LeftDockWidgetArea);
+    // The object list under a filter box: rows whose text or kind does not hold the filter's
+    // text are hidden (the rows stay the level's rows, so the selection stays in step).
+    auto* objects = new QWidget(this);
+    auto* objectsLayout = new QVBoxLayout(objects);
+    objectsLayout->setContentsMargins(0, 0, 0, 0);
+    objectsLayout->setSpacing(2);
+    m_objectFilter = new QLineEdit(objects);
+    m_objectFilter->setObjectName(QStringLiteral("txtObjectFilter"));
+    m_objectFilter->setPlaceholderText(QStringLiteral("Filter by name or kind"));
+    m_objectFilter->setClearButtonEnabled(true);
+    objectsLayout->addWidget(m_objectFilter);
+    objectsLayout->addWidget(m_list, 1);
+    connect(m_objectFilter, &QLineEdit::textChanged, this, [this] { filterObjects(); });
+    m_objectsDock = dock("dockObjects", "Objects on Map", objects, Qt::LeftDockWidgetArea);
     // The panel scrolls rather than cut off its fields when the dock is short.
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("scrPanel"));

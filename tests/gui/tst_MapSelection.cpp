@@ -224,5 +224,21 @@ TEST_F(MapSelectionTest, ThePanelEditsThePositionOfEverySelectedItem)
     EXPECT_FALSE(x->isVisible()) << "nothing selected: no position";
 }
 
+TEST_F(MapSelectionTest, TheFilterBoxHidesTheRowsThatDoNotMatch)
+{
+    clickTop({100, 100}, "Option2");
+    clickTop({140, 100}, "Option3");
+    clickTop({180, 100});
+    auto* filter = find<QLineEdit>("txtObjectFilter");
+    QTest::keyClicks(filter, QStringLiteral("cloud"));
+    EXPECT_TRUE(list()->isRowHidden(0, {})) << "Asteroid #1";
+    EXPECT_FALSE(list()->isRowHidden(1, {}));
+    EXPECT_FALSE(list()->isRowHidden(2, {}));
+    clickTop({220, 100}); // a new cloud matches too
+    EXPECT_FALSE(list()->isRowHidden(3, {}));
+    filter->clear();
+    EXPECT_FALSE(list()->isRowHidden(0, {}));
+}
+
 } // namespace
 } // namespace starloom::test

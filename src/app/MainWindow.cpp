@@ -7,6 +7,7 @@
 #include "MapView3D.h"
 #include "ObjectListModel.h"
 #include "OptionsWindow.h"
+#include "PreferencesDialog.h"
 #include "SplashWindow.h"
 #include "Twips.h"
 #include "View3DDock.h"
@@ -128,6 +129,9 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     m_options = new OptionsWindow(m_editor, this);
     m_options->hide();
     connect(m_options, &OptionsWindow::handlerRan, this, [this] { refresh(); });
+    m_preferences = new PreferencesDialog(m_editor, this);
+    m_preferences->hide();
+    connect(m_preferences, &PreferencesDialog::handlerRan, this, [this] { refresh(); });
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -181,6 +185,7 @@ MainWindow::~MainWindow()
         m_list->viewport()->removeEventFilter(this);
     m_list = nullptr;
     delete m_options;
+    delete m_preferences;
     delete m_splash;
     delete m_dock3D;
     m_dock3D = nullptr;
@@ -357,10 +362,12 @@ void MainWindow::rebuildRecentMenu()
 
 void MainWindow::showOptions()
 {
-    m_options->refresh();
-    m_options->show();
-    m_options->raise();
-    m_options->activateWindow();
+    m_options->showForLevel();
+}
+
+void MainWindow::showPreferences()
+{
+    m_preferences->showPreferences();
 }
 
 void MainWindow::showAbout()

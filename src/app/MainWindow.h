@@ -30,6 +30,7 @@ namespace starloom {
 class MapView;
 class ObjectListModel;
 class OptionsWindow;
+class PreferencesDialog;
 class SettingsStore;
 class SplashWindow;
 class View3DDock;
@@ -49,6 +50,7 @@ public:
     Editor& editor() { return m_editor; }
     const Editor& editor() const { return m_editor; }
     OptionsWindow* optionsWindow() const { return m_options; }
+    PreferencesDialog* preferencesDialog() const { return m_preferences; }
     // Created by the first "About".
 
     // Loads a level as "Load Level" does, without asking for the file. True when it was read.
@@ -86,6 +88,7 @@ private:
     void buildViews();
     void build3DView();
     void showOptions();
+    void showPreferences();
     void showAbout();
     // False when the window is minimised or too narrow to lay out; then nothing moves.
     bool placeWidgets();
@@ -194,6 +197,7 @@ private:
     std::array<QAction*, kindCount> m_showKinds{};
 
     OptionsWindow* m_options = nullptr;
+    PreferencesDialog* m_preferences = nullptr;
     SplashWindow* m_splash = nullptr;
     View3DDock* m_dock3D = nullptr;
 };

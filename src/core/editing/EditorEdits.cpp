@@ -227,16 +227,39 @@ bool Editor::acceptOptions()
         message(error);
         return false;
     }
-    m_store.write(gridSizeKey, m_gridSize);
-    m_store.write(fontSizeKey, intText(m_fontSizeIndex));
     if (m_level.settings != m_doneSettings) {
         m_undo.push(new SettingsCommand(*this, m_doneSettings, m_level.settings));
         m_doneSettings = m_level.settings;
     }
+    return acceptPreferences();
+}
+
+bool Editor::acceptPreferences()
+{
+    if (const QString error = gridSizeError(m_gridSize); !error.isEmpty()) {
+        message(error);
+        return false;
+    }
+    m_store.write(gridSizeKey, m_gridSize);
+    m_store.write(fontSizeKey, intText(m_fontSizeIndex));
     setScales();
     setLabelFont();
     redraw();
     return true;
+}
+
+void Editor::beginOptions()
+{
+    m_optionsBefore = m_level.settings;
+    m_optionsUndoIndex = m_undo.index();
+}
+
+void Editor::cancelOptions()
+{
+    if (m_undo.index() > m_optionsUndoIndex)
+        m_undo.setIndex(m_optionsUndoIndex);
+    m_level.settings = m_optionsBefore;
+    redraw();
 }
 
 bool Editor::closeOptions()

@@ -302,18 +302,22 @@ void MainWindow::useRecoveryFolder(const QString& folder)
 void MainWindow::showNote(const QString& text)
 {
     m_note = text;
+    // The whole note, its reasons on their lines, stays readable in the tooltip.
+    m_counts->setToolTip(text.contains(QLatin1Char('\n')) ? text : QString());
     if (text.isEmpty()) {
         m_counts->setForms(m_countForms);
         return;
     }
-    // Shortened in its middle, where a long file name usually is, as far as the room asks.
+    // On one line, shortened in its middle, where a long file name usually is, as far as the room asks.
+    const QString line = QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QFontMetrics metrics = m_counts->fontMetrics();
-    QStringList forms = {text};
+    QStringList forms = {line};
     for (const int room : {640, 480, 360, 240, 160})
-        if (const QString shorter = metrics.elidedText(text, Qt::ElideMiddle, room); shorter != forms.last())
+        if (const QString shorter = metrics.elidedText(line, Qt::ElideMiddle, room); shorter != forms.last())
             forms << shorter;
     m_counts->setForms(forms);
-    m_noteTimer->start();
+    // A longer note stays longer.
+    m_noteTimer->start(line.size() > 80 ? 15000 : 5000);
 }
 
 void MainWindow::showPointer(double x, double y)

@@ -461,6 +461,13 @@ private:
 
     void message(const QString& text);
     void message(const QString& text, const QString& title);
+    // Says `text` without a message box: refusals and results the user need not answer. Like a
+    // message, it ends a drag, so that a refused placement is not tried again at every tick.
+    void note(const QString& text)
+    {
+        m_buttonDown = false;
+        m_host.showNote(text);
+    }
     void redraw() { ++m_revision; }
     void pickRandomBackgroundAndMusic(MapSettings& settings);
     // The Place tool's click: a new item of the panel's kind at the pointer.

@@ -7,6 +7,7 @@
 #include "MapView3D.h"
 #include "ObjectListModel.h"
 #include "OptionsWindow.h"
+#include "PreferencesDialog.h"
 #include "SplashWindow.h"
 #include "View3DDock.h"
 #include "WidgetText.h"
@@ -145,6 +146,9 @@ MainWindow::MainWindow(SettingsStore& settings, Catalogue catalogue, EditorHost*
     m_options = new OptionsWindow(m_editor, this);
     m_options->hide();
     connect(m_options, &OptionsWindow::handlerRan, this, [this] { refresh(); });
+    m_preferences = new PreferencesDialog(m_editor, this);
+    m_preferences->hide();
+    connect(m_preferences, &PreferencesDialog::handlerRan, this, [this] { refresh(); });
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -204,6 +208,7 @@ MainWindow::~MainWindow()
     }
     m_list = nullptr;
     delete m_options;
+    delete m_preferences;
     delete m_splash;
     delete m_dock3D;
     m_dock3D = nullptr;
@@ -320,18 +325,22 @@ void MainWindow::useRecoveryFolder(const QString& folder)
 void MainWindow::showNote(const QString& text)
 {
     m_note = text;
+    // The whole note, its reasons on their lines, stays readable in the tooltip.
+    m_counts->setToolTip(text.contains(QLatin1Char('\n')) ? text : QString());
     if (text.isEmpty()) {
         m_counts->setForms(m_countForms);
         return;
     }
-    // Shortened in its middle, where a long file name usually is, as far as the room asks.
+    // On one line, shortened in its middle, where a long file name usually is, as far as the room asks.
+    const QString line = QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QFontMetrics metrics = m_counts->fontMetrics();
-    QStringList forms = {text};
+    QStringList forms = {line};
     for (const int room : {640, 480, 360, 240, 160})
-        if (const QString shorter = metrics.elidedText(text, Qt::ElideMiddle, room); shorter != forms.last())
+        if (const QString shorter = metrics.elidedText(line, Qt::ElideMiddle, room); shorter != forms.last())
             forms << shorter;
     m_counts->setForms(forms);
-    m_noteTimer->start();
+    // A longer note stays longer.
+    m_noteTimer->start(line.size() > 80 ? 15000 : 5000);
 }
 
 void MainWindow::showPointer(double x, double y)
@@ -380,10 +389,12 @@ void MainWindow::rebuildRecentMenu()
 
 void MainWindow::showOptions()
 {
-    m_options->refresh();
-    m_options->show();
-    m_options->raise();
-    m_options->activateWindow();
+    m_options->showForLevel();
+}
+
+void MainWindow::showPreferences()
+{
+    m_preferences->showPreferences();
 }
 
 void MainWindow::showAbout()

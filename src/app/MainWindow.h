@@ -38,6 +38,7 @@ namespace starloom {
 class MapView;
 class ObjectListModel;
 class OptionsWindow;
+class PreferencesDialog;
 class SettingsStore;
 class SplashWindow;
 class View3DDock;
@@ -58,6 +59,7 @@ public:
     Editor& editor() { return m_editor; }
     const Editor& editor() const { return m_editor; }
     OptionsWindow* optionsWindow() const { return m_options; }
+    PreferencesDialog* preferencesDialog() const { return m_preferences; }
     // Created by the first "About".
 
     // Loads a level as "Load Level" does, without asking for the file. True when it was read.
@@ -111,6 +113,7 @@ private:
     void refreshStartHint();
     void placeStartHint();
     void showOptions();
+    void showPreferences();
     void showAbout();
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.
@@ -225,6 +228,7 @@ private:
     std::array<QAction*, kindCount> m_showKinds{};
 
     OptionsWindow* m_options = nullptr;
+    PreferencesDialog* m_preferences = nullptr;
     SplashWindow* m_splash = nullptr;
     View3DDock* m_dock3D = nullptr;
 };

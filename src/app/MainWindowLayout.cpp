@@ -62,7 +62,13 @@ void MainWindow::buildMenus()
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    connect(action(file, "mnuFileGlobals", "&Options"), &QAction::triggered, this, &MainWindow::showOptions);
+    connect(action(file, "mnuFileGlobals", "&Level Settings..."), &QAction::triggered, this, &MainWindow::showOptions);
+    QAction* preferences = action(file, "mnuFilePreferences", "&Preferences...");
+    preferences->setShortcuts(QKeySequence::keyBindings(QKeySequence::Preferences).isEmpty()
+            ? QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+,"))}
+            : QKeySequence::keyBindings(QKeySequence::Preferences));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    connect(preferences, &QAction::triggered, this, &MainWindow::showPreferences);
     file->addSeparator();
     QAction* newLevel = action(file, "mnuFileNew", "&New Level");
     newLevel->setShortcut(QKeySequence::New);

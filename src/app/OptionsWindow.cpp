@@ -1,26 +1,27 @@
 #include "OptionsWindow.h"
 
-#include "Twips.h"
 #include "WidgetText.h"
 
 #include "document/MapSettings.h"
+#include "document/SettingsRules.h"
 #include "editing/Editor.h"
-#include "gamedata/SettingsStore.h"
 
-#include <QCloseEvent>
+#include <QAction>
 #include <QComboBox>
-#include <QFileDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
-
-#include <algorithm>
+#include <QVBoxLayout>
 
 namespace starloom {
 
@@ -55,13 +56,7 @@ public:
     }
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
     {
-        auto* combo = static_cast<QComboBox*>(editor);
-        const QString text = index.data().toString();
-        const int at = combo->findText(text, Qt::MatchExactly);
-        if (at >= 0)
-            combo->setCurrentIndex(at);
-        else
-            combo->setEditText(text);
+        setComboText(static_cast<QComboBox*>(editor), index.data().toString());
     }
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
     {
@@ -72,127 +67,111 @@ private:
     const Editor& m_editor;
 };
 
+QComboBox* comboBox(bool editable)
+{
+    auto* combo = new QComboBox;
+    combo->setEditable(editable);
+    if (editable)
+        combo->setInsertPolicy(QComboBox::NoInsert);
+    return combo;
+}
+
 } // namespace
 
-OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QWidget(parent, Qt::Dialog), m_editor(editor)
+OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QDialog(parent), m_editor(editor)
 {
     setObjectName(QStringLiteral("frmGlobals"));
-    setWindowTitle(QStringLiteral("Globals"));
+    setWindowTitle(QStringLiteral("Level Settings"));
+    setWindowModality(Qt::WindowModal);
     QFont interfaceFont = font();
     interfaceFont.setPointSizeF(8);
     setFont(interfaceFont);
-    const double dpi = logicalDpiY();
-    // Where the interface font is wider than the one the layout was designed with, the fields
-    // move right (and the window grows) so that no caption is covered.
-    double extra = 0;
-    for (const char* caption : {"FileName", "Players", "SizeX", "SizeY", "SizeZ", "Background", "CameraMin",
-             "CameraMax", "Music", "Grid Size", "Font Size", "Game folder", "Mod folders"}) {
-        const double needed = pixelsToTwips(fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) + 4, dpi);
-        extra = std::max(extra, needed - 945);
-    }
-    auto at = [dpi](QWidget* w, double left, double top, double width, double height) {
-        w->setGeometry(twipsRect(left, top, width, height, dpi));
-    };
 
-    auto* mapFrame = new QGroupBox(QStringLiteral("Map Options"), this);
+    auto* mapFrame = new QGroupBox(QStringLiteral("Map Options"));
     mapFrame->setObjectName(QStringLiteral("fraMapOptions"));
-    at(mapFrame, 60, 60, 4035 + extra, 3615);
-    auto* displayFrame = new QGroupBox(QStringLiteral("Starloom DX Options"), this);
-    displayFrame->setObjectName(QStringLiteral("fraDisplayOptions"));
-    at(displayFrame, 60, 3720, 4035 + extra, 1095);
-    auto* gameFrame = new QGroupBox(QStringLiteral("Game Data"), this);
-    gameFrame->setObjectName(QStringLiteral("fraGameData"));
-    at(gameFrame, 60, 4920, 4035 + extra, 1455);
-
-    auto row = [&](QWidget* frame, const char* caption, QWidget* field, const char* name, double captionTop,
-                   double fieldTop) {
-        auto* label = new QLabel(QString::fromLatin1(caption), frame);
-        at(label, 120, captionTop, 945 + extra, 255);
-        field->setParent(frame);
+    auto* form = new QFormLayout(mapFrame);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    auto row = [form](const char* caption, QWidget* field, const char* name) {
         field->setObjectName(QString::fromLatin1(name));
-        at(field, 1080 + extra, fieldTop, 2775, 315);
-        label->setBuddy(field);
+        form->addRow(QString::fromLatin1(caption), field);
     };
-    auto lineEdit = [] { return new QLineEdit; };
-    auto comboBox = [](bool editable) {
-        auto* combo = new QComboBox;
-        combo->setEditable(editable);
-        if (editable)
-            combo->setInsertPolicy(QComboBox::NoInsert);
-        return combo;
-    };
-
-    const double tops[] = {300, 660, 1020, 1380, 1740, 2100, 2460, 2820, 3180};
-    row(mapFrame, "FileName", m_levelDesc = lineEdit(), "Text1", tops[0], tops[0] - 30);
-    row(mapFrame, "Players", m_players = comboBox(false), "cmbNoPlayers", tops[1], tops[1] - 30);
-    row(mapFrame, "SizeX", m_sizeX = lineEdit(), "txtSizeX", tops[2], tops[2] - 30);
-    row(mapFrame, "SizeY", m_sizeY = lineEdit(), "txtSizeY", tops[3], tops[3] - 30);
-    row(mapFrame, "SizeZ", m_sizeZ = lineEdit(), "txtSizeZ", tops[4], tops[4] - 30);
-    row(mapFrame, "Background", m_background = comboBox(true), "cmbBackground", tops[5], tops[5] - 30);
-    row(mapFrame, "CameraMin", m_cameraMin = lineEdit(), "Text7", tops[6], tops[6] - 30);
-    row(mapFrame, "CameraMax", m_cameraMax = lineEdit(), "Text8", tops[7], tops[7] - 30);
-    row(mapFrame, "Music", m_music = comboBox(true), "cmbMusic", tops[8], tops[8] - 30);
-    row(displayFrame, "Grid Size", m_gridSize = lineEdit(), "txtGridSize", 300, 240);
-    row(displayFrame, "Font Size", m_fontSize = comboBox(false), "cmbFontSize", 660, 600);
-
-    row(gameFrame, "Game folder", m_gameFolder = comboBox(false), "cmbGameFolder", 300, 240);
-    at(m_gameFolder, 1080 + extra, 240, 1935, 315);
-    m_browseGame = new QPushButton(QStringLiteral("Browse..."), gameFrame);
-    m_browseGame->setObjectName(QStringLiteral("cmdBrowseGame"));
-    at(m_browseGame, 3060 + extra, 240, 795, 315);
-    m_gameNote = new QLabel(gameFrame);
-    m_gameNote->setObjectName(QStringLiteral("lblGameFolder"));
-    m_gameNote->setWordWrap(true);
-    m_gameNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    at(m_gameNote, 120, 600, 3735 + extra, 390);
-    row(gameFrame, "Mod folders", m_modFolders = lineEdit(), "txtModFolders", 1050, 1020);
-    m_modFolders->setToolTip(
-        QStringLiteral("Data folders of mods, read after the game's Data folder; separate them with ;"));
+    row("FileName", m_levelDesc = new QLineEdit, "Text1");
+    row("Players", m_players = comboBox(false), "cmbNoPlayers");
+    row("SizeX", m_sizeX = new QLineEdit, "txtSizeX");
+    row("SizeY", m_sizeY = new QLineEdit, "txtSizeY");
+    row("SizeZ", m_sizeZ = new QLineEdit, "txtSizeZ");
+    row("Background", m_background = comboBox(true), "cmbBackground");
+    row("CameraMin", m_cameraMin = new QLineEdit, "Text7");
+    row("CameraMax", m_cameraMax = new QLineEdit, "Text8");
+    row("Music", m_music = comboBox(true), "cmbMusic");
+    // The reasons of the fields marked, under them.
+    m_problems = new QLabel;
+    m_problems->setObjectName(QStringLiteral("lblProblems"));
+    m_problems->setWordWrap(true);
+    m_problems->hide();
+    form->addRow(m_problems);
 
     // What a level holds beyond the fields on the left: each player's entry of the player table,
     // and the calls the editor keeps as the file gave them.
-    const double right = 4155 + extra;
-    auto* levelFrame = new QGroupBox(QStringLiteral("Players and Kept Calls"), this);
+    auto* levelFrame = new QGroupBox(QStringLiteral("Players and Kept Calls"));
     levelFrame->setObjectName(QStringLiteral("fraPlayers"));
-    at(levelFrame, right, 60, 5115, 6315);
-    m_playerTable = new QTableWidget(0, 4, levelFrame);
+    auto* levelLayout = new QVBoxLayout(levelFrame);
+    m_playerTable = new QTableWidget(0, 4);
     m_playerTable->setObjectName(QStringLiteral("tblPlayers"));
     m_playerTable->setHorizontalHeaderLabels(
         {QStringLiteral("Player"), QStringLiteral("Name"), QStringLiteral("Race"), QStringLiteral("Resources")});
     m_playerTable->verticalHeader()->hide();
     m_playerTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    m_playerTable->horizontalHeader()->setStretchLastSection(true);
-    const int columnWidths[] = {1080, 1350, 1200};
-    for (int column = 0; column < 3; ++column)
-        m_playerTable->setColumnWidth(column, twipsToPixels(columnWidths[column], logicalDpiX()));
+    QHeaderView* header = m_playerTable->horizontalHeader();
+    // The names take the room the other columns leave them; the table is as wide as its columns
+    // need, so it never scrolls sideways.
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_playerTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_playerTable->setItemDelegateForColumn(2, new RaceDelegate(m_editor, m_playerTable));
     m_playerTable->setToolTip(QStringLiteral("Race: raceID 1 or 2, or raceName Hiigaran or Vaygr (a number is written "
                                              "as raceID, a name as raceName); a mod's own race can be typed"));
-    at(m_playerTable, 120, 300, 4875, 2955);
-    m_keptCaption = new QLabel(levelFrame);
+    levelLayout->addWidget(m_playerTable, 3);
+    m_keptCaption = new QLabel;
     m_keptCaption->setObjectName(QStringLiteral("lblKeptCalls"));
-    at(m_keptCaption, 120, 3360, 4875, 255);
-    m_keptCalls = new QListWidget(levelFrame);
+    levelLayout->addWidget(m_keptCaption);
+    m_keptCalls = new QListWidget;
     m_keptCalls->setObjectName(QStringLiteral("lstKeptCalls"));
     m_keptCalls->setSelectionMode(QAbstractItemView::NoSelection);
-    at(m_keptCalls, 120, 3660, 4875, 2535);
+    levelLayout->addWidget(m_keptCalls, 2);
 
-    m_done = new QPushButton(QStringLiteral("Done!"), this);
-    m_done->setObjectName(QStringLiteral("Command1"));
-    at(m_done, right + 5115 - 1095, 6480, 1095, 375);
-    setFixedSize(twipsToPixels(right + 5235, logicalDpiX()), twipsToPixels(6975, dpi));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    m_ok->setObjectName(QStringLiteral("Command1")); // "Done!"
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsWindow::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &OptionsWindow::reject);
+
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(mapFrame, 0, Qt::AlignTop);
+    columns->addWidget(levelFrame, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns, 1);
+    layout->addWidget(buttons);
 
     m_players->addItems(playerCountEntries());
     m_background->addItems(backgroundEntries());
     m_music->addItems(musicEntries());
-    m_fontSize->addItems(fontSizeEntries());
 
-    auto edits = [this](QLineEdit* edit, QString MapSettings::*field) {
-        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-            if (!m_refreshing)
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    m_ruled = {m_sizeX, m_sizeY, m_sizeZ, m_cameraMin, m_cameraMax};
+    for (std::size_t i = 0; i < m_ruled.size(); ++i) {
+        m_marks[i] = m_ruled[i]->addAction(warning, QLineEdit::TrailingPosition);
+        m_marks[i]->setObjectName(m_ruled[i]->objectName() + QStringLiteral("Problem"));
+        m_marks[i]->setVisible(false);
+        connect(
+            m_ruled[i], &QLineEdit::textEdited, this, [this, field = ruledSettings()[i].field](const QString& text) {
+                if (m_refreshing)
+                    return;
                 m_editor.mapSettings().*field = text;
-        });
-    };
+                validate();
+            });
+    }
     auto texts = [this](auto* edit, auto changed, Editor::MapText which) {
         connect(edit, changed, this, [this, which](const QString& text) {
             if (!m_refreshing && !m_editor.setMapText(which, text)) {
@@ -204,11 +183,6 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QWidget(parent, 
     texts(m_levelDesc, &QLineEdit::textEdited, Editor::MapText::Description);
     texts(m_background, &QComboBox::editTextChanged, Editor::MapText::Background);
     texts(m_music, &QComboBox::editTextChanged, Editor::MapText::Music);
-    edits(m_sizeX, &MapSettings::sizeX);
-    edits(m_sizeY, &MapSettings::sizeY);
-    edits(m_sizeZ, &MapSettings::sizeZ);
-    edits(m_cameraMin, &MapSettings::cameraMin);
-    edits(m_cameraMax, &MapSettings::cameraMax);
     connect(m_players, &QComboBox::activated, this, [this](int index) {
         if (m_refreshing)
             return;
@@ -226,29 +200,17 @@ OptionsWindow::OptionsWindow(Editor& editor, QWidget* parent) : QWidget(parent, 
         Q_EMIT handlerRan();
         refresh();
     });
-    connect(m_gridSize, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (!m_refreshing)
-            m_editor.setGridSize(text);
-    });
-    connect(m_fontSize, &QComboBox::activated, this, [this](int index) {
-        if (!m_refreshing)
-            m_editor.setFontSizeIndex(index);
-    });
-    connect(m_done, &QPushButton::clicked, this, &OptionsWindow::done);
-    connect(m_gameFolder, &QComboBox::activated, this, [this] {
-        m_gameChanged = true;
-        m_problem.clear();
-        describeGame();
-    });
-    connect(m_browseGame, &QPushButton::clicked, this, [this] {
-        const QString folder = QFileDialog::getExistingDirectory(
-            this, QStringLiteral("Game folder"), m_gameFolder->currentData().toString());
-        if (!folder.isEmpty())
-            chooseGameFolder(folder);
-    });
-    describeGame();
 
     refresh();
+}
+
+void OptionsWindow::showForLevel()
+{
+    m_editor.beginOptions();
+    refresh();
+    open();
+    raise();
+    activateWindow();
 }
 
 void OptionsWindow::refresh()
@@ -265,9 +227,6 @@ void OptionsWindow::refresh()
     setTextIfChanged(m_cameraMin, s.cameraMin);
     setTextIfChanged(m_cameraMax, s.cameraMax);
     setComboText(m_music, s.music);
-    setTextIfChanged(m_gridSize, m_editor.gridSize());
-    if (m_fontSize->currentIndex() != m_editor.fontSizeIndex())
-        m_fontSize->setCurrentIndex(m_editor.fontSizeIndex());
     const int players = s.playerCount();
     m_playerTable->setRowCount(players);
     for (int slot = 0; slot < players; ++slot) {
@@ -286,6 +245,18 @@ void OptionsWindow::refresh()
                 item->setText(texts[column]);
         }
     }
+    // As wide as the columns need with the vertical scroll bar shown.
+    QHeaderView* header = m_playerTable->horizontalHeader();
+    int width = 2 * m_playerTable->frameWidth() + m_playerTable->verticalScrollBar()->sizeHint().width();
+    const int padding = 2 * m_playerTable->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    for (int column = 0; column < 4; ++column) {
+        int columnWidth = header->sectionSizeHint(column);
+        for (int slot = 0; slot < players; ++slot)
+            columnWidth = std::max(columnWidth,
+                m_playerTable->fontMetrics().horizontalAdvance(m_playerTable->item(slot, column)->text()) + padding);
+        width += columnWidth;
+    }
+    m_playerTable->setMinimumWidth(width);
     const QStringList kept = m_editor.keptCallTexts();
     m_keptCaption->setText(QStringLiteral("Calls kept as the file gave them: %1").arg(kept.size()));
     if (m_keptCalls->count() != kept.size()
@@ -296,108 +267,44 @@ void OptionsWindow::refresh()
             m_keptCalls->item(i)->setToolTip(kept[i]);
     }
     m_refreshing = false;
+    validate();
 }
 
-void OptionsWindow::showGames(const std::vector<GameInstall>& found, const GameSetup& setup, SettingsStore& store)
+void OptionsWindow::validate()
 {
-    m_store = &store;
-    m_games.clear();
-    m_gameFolder->clear();
-    if (setup.game)
-        addGame(*setup.game);
-    for (const GameInstall& game : found)
-        addGame(game);
-    m_gameFolder->setCurrentIndex(m_games.empty() ? -1 : 0);
-    m_modFolders->setText(setup.modFolders.join(QStringLiteral("; ")));
-    m_gameChanged = false;
-    m_problem.clear();
-    describeGame();
-}
-
-void OptionsWindow::chooseGameFolder(const QString& folder)
-{
-    const std::vector<GameInstall> games = gamesInFolder(folder, QStringLiteral("Browse"));
-    m_problem = games.empty() ? gameFolderProblem(folder) : QString();
-    if (!games.empty()) {
-        for (const GameInstall& game : games)
-            addGame(game);
-        const auto it = std::find_if(
-            m_games.begin(), m_games.end(), [&](const GameInstall& g) { return g.folder == games.front().folder; });
-        m_gameFolder->setCurrentIndex(static_cast<int>(it - m_games.begin()));
-        m_gameChanged = true;
+    QStringList problems;
+    for (std::size_t i = 0; i < m_ruled.size(); ++i) {
+        const QString error = settingError(ruledSettings()[i], m_ruled[i]->text());
+        m_marks[i]->setVisible(!error.isEmpty());
+        m_marks[i]->setToolTip(error);
+        m_ruled[i]->setToolTip(error);
+        if (!error.isEmpty())
+            problems << error;
     }
-    describeGame();
+    m_problems->setText(problems.join(QLatin1Char('\n')));
+    m_problems->setVisible(!problems.isEmpty());
+    m_ok->setEnabled(problems.isEmpty());
 }
 
-void OptionsWindow::addGame(const GameInstall& game)
+void OptionsWindow::accept()
 {
-    for (const GameInstall& g : m_games) {
-        if (g.folder == game.folder)
-            return;
-    }
-    m_games.push_back(game);
-    m_gameFolder->addItem(QStringLiteral("%1: %2").arg(editionName(game.edition), game.folder), game.folder);
-    m_gameFolder->setItemData(m_gameFolder->count() - 1, game.foundBy, Qt::ToolTipRole);
-}
-
-void OptionsWindow::describeGame()
-{
-    const int index = m_gameFolder->currentIndex();
-    QString text;
-    if (!m_problem.isEmpty())
-        text = m_problem + QLatin1Char('.');
-    else if (index < 0 || static_cast<std::size_t>(index) >= m_games.size())
-        text = QStringLiteral("No game found: the built-in model names are used. Browse names the game's folder.");
-    else
-        text = QStringLiteral("Found by %1.").arg(m_games[static_cast<std::size_t>(index)].foundBy);
-    if (m_gameChanged)
-        text += QStringLiteral(" Used from the next start.");
-    m_gameNote->setText(text);
-    m_gameNote->setToolTip(text);
-    m_gameFolder->setToolTip(m_gameFolder->currentText());
-}
-
-void OptionsWindow::closeEvent(QCloseEvent* event)
-{
-    // As "Done!": what the game can read is kept, what it cannot gets its earlier value back.
-    if (!accept(true))
-        event->ignore();
-}
-
-void OptionsWindow::keyPressEvent(QKeyEvent* event)
-{
-    // Escape, in whichever field has the focus, closes the window.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
+    validate();
+    if (!m_ok->isEnabled())
         return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void OptionsWindow::done()
-{
-    if (accept(false))
-        hide();
-}
-
-bool OptionsWindow::accept(bool closing)
-{
-    if (m_store) {
-        const int index = m_gameFolder->currentIndex();
-        if (m_gameChanged && index >= 0 && static_cast<std::size_t>(index) < m_games.size())
-            m_store->write(gameFolderKey, m_games[static_cast<std::size_t>(index)].folder);
-        QStringList mods;
-        for (const QString& mod : m_modFolders->text().split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            if (!mod.trimmed().isEmpty())
-                mods << mod.trimmed();
-        }
-        storeModFolders(*m_store, mods);
-    }
-    // A refused value keeps the window open; the editor has said why.
-    const bool stored = closing ? m_editor.closeOptions() : m_editor.acceptOptions();
+    // A refused value keeps the dialog open; the editor has said why.
+    const bool stored = m_editor.acceptOptions();
     Q_EMIT handlerRan();
     refresh();
-    return stored;
+    if (stored)
+        QDialog::accept();
+}
+
+void OptionsWindow::reject()
+{
+    m_editor.cancelOptions();
+    Q_EMIT handlerRan();
+    refresh();
+    QDialog::reject();
 }
 
 } // namespace starloom

@@ -1,59 +1,46 @@
 #pragma once
 
-#include "gamedata/GameSetup.h"
+#include <QDialog>
 
-#include <QWidget>
+#include <array>
 
-#include <vector>
-
+class QAction;
 class QComboBox;
 class QLabel;
-class QListWidget;
-class QTableWidget;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
+class QTableWidget;
 
 namespace starloom {
 
 class Editor;
-class SettingsStore;
 
-// frmGlobals, "Globals": the level-wide settings and the two display settings. Its fields write
-// into the editor as they are typed; "Done!" stores and applies the display settings and hides
-// the window, and so does closing it, which first gives a value "Done!" would refuse its earlier
-// value back.
-class OptionsWindow final : public QWidget {
+// frmGlobals, "Level Settings": the level-wide settings, the player table and the calls the level
+// keeps. Its fields write into the editor as they are typed; a size or camera distance the game
+// cannot read is marked on its field with the reason, and OK is refused until it is put right.
+// OK ("Done!") stores the settings as one undo step; Cancel, Escape and the close button give the
+// level its settings back as they were when the dialog opened.
+class OptionsWindow final : public QDialog {
     Q_OBJECT
 public:
     explicit OptionsWindow(Editor& editor, QWidget* parent = nullptr);
 
     // Shows the editor's values in the fields (after New Level or a load changed them).
     void refresh();
+    // Opens the dialog (window-modal) on the level's present settings.
+    void showForLevel();
 
-    // The "Game folder" row: the games `found`, the one `setup` uses selected, and the mod
-    // folders. "Done!" stores a changed choice in `store`; it is used from the next start.
-    void showGames(const std::vector<GameInstall>& found, const GameSetup& setup, SettingsStore& store);
-    // What "Browse..." does with the folder picked: adds and selects the games it holds, or says
-    // why it holds none.
-    void chooseGameFolder(const QString& folder);
+    void accept() override;
+    void reject() override;
 
 Q_SIGNALS:
     // A handler of the editor ran; the main window shows its result.
     void handlerRan();
 
-protected:
-    // Closing the window (its close button, Escape) is "Done!" for every value the game can read
-    // and gives the others their earlier values back.
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
-    void done();
-    // "Done!" (or, `closing`, the window's close): stores the game choice and the settings; false
-    // when a value was refused and the window stays open.
-    bool accept(bool closing);
-    void addGame(const GameInstall& game);
-    void describeGame();
+    // Marks the fields whose text breaks its rule and allows OK when none does.
+    void validate();
 
     Editor& m_editor;
     bool m_refreshing = false;
@@ -66,20 +53,13 @@ private:
     QLineEdit* m_cameraMin;
     QLineEdit* m_cameraMax;
     QComboBox* m_music;
-    QLineEdit* m_gridSize;
-    QComboBox* m_fontSize;
-    QPushButton* m_done;
+    std::array<QLineEdit*, 5> m_ruled{}; // the fields with a rule, as ruledSettings() lists them
+    std::array<QAction*, 5> m_marks{};   // the mark of each on its field
+    QLabel* m_problems;
+    QPushButton* m_ok;
     QTableWidget* m_playerTable;
     QLabel* m_keptCaption;
     QListWidget* m_keptCalls;
-    QComboBox* m_gameFolder;
-    QPushButton* m_browseGame;
-    QLabel* m_gameNote;
-    QLineEdit* m_modFolders;
-    std::vector<GameInstall> m_games; // the entries of m_gameFolder
-    SettingsStore* m_store = nullptr;
-    bool m_gameChanged = false;
-    QString m_problem; // why the folder last picked holds no game
 };
 
 } // namespace starloom

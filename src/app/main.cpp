@@ -1,7 +1,7 @@
 #include "AppIcon.h"
 #include "AppInfo.h"
 #include "MainWindow.h"
-#include "OptionsWindow.h"
+#include "PreferencesDialog.h"
 
 #include "document/MapSettings.h"
 
@@ -61,14 +61,14 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(starloom::makeAppIcon(128))));
     // The settings are kept under the executable's name, so the application name stays unset.
     starloom::QSettingsStore settings;
-    // The game: the folder picked in the Options window, else the first found.
+    // The game: the folder picked in the Preferences dialog, else the first found.
     const starloom::GameRun game =
-        starloom::setUpGame(starloom::storedGameRequest(settings, QStringLiteral("the Options window")),
+        starloom::setUpGame(starloom::storedGameRequest(settings, QStringLiteral("the Preferences dialog")),
             starloom::SystemEnvironment(), starloom::SystemRegistry());
     starloom::MainWindow window(settings, game.catalogue);
     window.editor().setIncludeReader(starloom::dataFileReader(game.setup));
     window.showGameStatus(game.setup.statusText());
-    window.optionsWindow()->showGames(game.found, game.setup, settings);
+    window.preferencesDialog()->showGames(game.found, game.setup, settings);
     window.show();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!dataDir.isEmpty() && QDir().mkpath(dataDir))

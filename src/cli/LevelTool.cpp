@@ -305,7 +305,7 @@ int models(const QString& kindName, const Catalogue& catalogue, ToolOutput outpu
     return 2;
 }
 
-// The editor's own choice of game folder (its Options window), stored for this user.
+// The editor's own choice of game folder (its Preferences dialog), stored for this user.
 QString storedGameFolder()
 {
     return QSettingsStore::ofProgram(QStringLiteral("starloom"))->read(gameFolderKey, QString());
@@ -317,7 +317,7 @@ int where(const QString& gameDir, ToolOutput output)
     if (!gameDir.isEmpty())
         games = gamesInFolder(gameDir, QStringLiteral("--game-dir"));
     const QString stored = storedGameFolder();
-    const std::vector<GameInstall> chosen = gamesInFolder(stored, QStringLiteral("the editor's Options window"));
+    const std::vector<GameInstall> chosen = gamesInFolder(stored, QStringLiteral("the editor's Preferences dialog"));
     games.insert(games.end(), chosen.begin(), chosen.end());
     QStringList problems;
     const std::vector<GameInstall> found = findGames(SystemEnvironment(), SystemRegistry(), &problems);
@@ -325,7 +325,7 @@ int where(const QString& gameDir, ToolOutput output)
     for (const GameInstall& g : games)
         print(output.out, QStringLiteral("%1\t%2\t%3\n").arg(editionName(g.edition), g.folder, g.foundBy));
     problems += chooseGame(gameDir.isEmpty() ? stored : gameDir,
-        gameDir.isEmpty() ? QStringLiteral("the editor's Options window") : QStringLiteral("--game-dir"), found)
+        gameDir.isEmpty() ? QStringLiteral("the editor's Preferences dialog") : QStringLiteral("--game-dir"), found)
                     .problems;
     for (const QString& problem : problems)
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
@@ -506,7 +506,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         request.how = QStringLiteral("--game-dir");
     } else if (edition) {
         request.folder = storedGameFolder();
-        request.how = QStringLiteral("the editor's Options window");
+        request.how = QStringLiteral("the editor's Preferences dialog");
         request.lookUp = true;
     }
     const GameRun game = setUpGame(request, SystemEnvironment(), SystemRegistry());

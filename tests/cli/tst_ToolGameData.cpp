@@ -113,8 +113,8 @@ TEST_F(ToolGameData, WhereNamesEveryGameItFinds)
     const QString how = "Steam (" + steam + "), Steam library " + QFileInfo(steam).canonicalFilePath();
     const ToolRun r = run({"where"});
     EXPECT_EQ(r.out.toStdString(),
-        ("classic\t" + path("cd") + "\tthe editor's Options window\nclassic\t" + common + "/Homeworld2Classic\t" + how
-            + "\nremastered\t" + common + "/HomeworldRM\t" + how + "\n")
+        ("classic\t" + path("cd") + "\tthe editor's Preferences dialog\nclassic\t" + common + "/Homeworld2Classic\t"
+            + how + "\nremastered\t" + common + "/HomeworldRM\t" + how + "\n")
             .toStdString());
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(run({"--game", "remastered", "models", "Ship"}).out.toStdString(), "hgn_rm\nCustom\n");

@@ -24,6 +24,7 @@ public:
     };
     std::vector<Message> messages;
     QStringList statuses; // the status-bar notes
+    QStringList notes;    // the longer notes that need no answer (refusals, what an open left out)
     std::deque<QString> saveNames, openNames;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<std::int32_t>> colourAnswers;
@@ -40,6 +41,7 @@ public:
 
     void showMessage(const QString& text, const QString& title) override { messages.push_back({text, title}); }
     void showStatus(const QString& text) override { statuses.push_back(text); }
+    void showNote(const QString& text) override { notes.push_back(text); }
     QString askSaveFileName(const QString& filter, const QString& initialName) override
     {
         ++saveDialogs;
@@ -84,6 +86,7 @@ public:
         return take(recoveryAnswers, RecoveryAnswer{});
     }
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
+    QString lastNote() const { return notes.empty() ? QString() : notes.back(); }
 
 private:
     template <class T> static T take(std::deque<T>& queue, T value)

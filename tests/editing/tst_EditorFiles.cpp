@@ -68,29 +68,38 @@ TEST_F(EditorFilesTest, SaveIsRefusedWhileAPlayerHasNoStart)
 {
     place(ItemKind::PlayerStart, 0, 0, 0);
     EXPECT_FALSE(editor->saveAs());
-    EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs),
-        missingStartsMessage() + QStringLiteral("Error0"));
+    EXPECT_EQ(host.lastNote() + QString::number(host.saveDialogs), missingStartsMessage() + QStringLiteral("0"));
+    EXPECT_TRUE(host.messages.empty()) << "a refusal needs no answer";
+}
+
+TEST_F(EditorFilesTest, AFirstSaveReportsInTheStatusBarWithoutAMessageBox)
+{
+    editor->newLevel();
+    saveLevel();
+    EXPECT_TRUE(host.messages.empty());
+    ASSERT_FALSE(host.statuses.empty());
+    EXPECT_EQ(host.statuses.back(), QStringLiteral("Duel saved"));
 }
 
 TEST_F(EditorFilesTest, AFailedOrCancelledSaveKeepsThePreviousFile)
 {
     editor->newLevel();
     saveLevel();
-    EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName + host.lastMessage() + host.messages.back().title,
-        QStringLiteral("LEVEL Files (*.level)Duel.levelDuel saved") + programTitle());
+    EXPECT_EQ(host.lastSaveFilter + host.lastSaveInitialName, QStringLiteral("LEVEL Files (*.level)Duel.level"));
     EXPECT_EQ(readBytes(path("duel.level")), levelText());
     EXPECT_EQ(editor->panel().kind, ItemKind::Nebula); // the panel stays
-    host.messages.clear();
+    host.statuses.clear();
     EXPECT_FALSE(editor->saveAs());
-    EXPECT_TRUE(host.messages.empty()); // cancelled: nothing written, nothing said
+    EXPECT_TRUE(host.messages.empty() && host.notes.empty() && host.statuses.empty())
+        << "cancelled: nothing written, nothing said";
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("duel.level")});
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.level")));
     const QByteArray before = readBytes(path("duel.level"));
     host.saveNames = {path("taken.level"), path("missing-folder/duel.level")};
     EXPECT_FALSE(editor->saveAs());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ")))
+    EXPECT_TRUE(host.lastNote().startsWith(QStringLiteral("The level could not be saved as ")))
         << "with the reason on a line of its own";
-    EXPECT_GT(host.lastMessage().indexOf(u'\n'), 0) << "with the reason on a line of its own";
+    EXPECT_GT(host.lastNote().indexOf(u'\n'), 0) << "with the reason on a line of its own";
     EXPECT_FALSE(editor->saveAs());
     EXPECT_EQ(readBytes(path("duel.level")), before);
 }
@@ -147,8 +156,8 @@ TEST_F(EditorFilesTest, LoadKeepsTheProblemsOfTheFileWithTheirLines)
     EXPECT_EQ(editor->rows().size(),
         static_cast<std::size_t>(doc().liveCount(ItemKind::Asteroid) + doc().liveCount(ItemKind::Cloud)));
     EXPECT_FALSE(editor->loadChosenFile());
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level ")));
-    EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("nothing-here.level")));
+    EXPECT_TRUE(host.lastNote().startsWith(QStringLiteral("The level ")));
+    EXPECT_TRUE(host.lastNote().contains(QStringLiteral("nothing-here.level")));
     EXPECT_FALSE(editor->loadChosenFile()); // cancelled
 }
 
@@ -179,8 +188,8 @@ TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
             place(ItemKind::PlayerStart, 2, 2, 1);
             const int dialogs = host.saveDialogs;
             EXPECT_FALSE(editor->saveAs());
-            EXPECT_EQ(host.lastMessage() + host.messages.back().title + QString::number(host.saveDialogs - dialogs),
-                QStringLiteral("%1 must be %2.Error0").arg(QLatin1String(field), QLatin1String(rule)));
+            EXPECT_EQ(host.lastNote() + QString::number(host.saveDialogs - dialogs),
+                QStringLiteral("%1 must be %2.0").arg(QLatin1String(field), QLatin1String(rule)));
             makeEditor();
         }
     }
@@ -265,10 +274,10 @@ TEST_F(EditorFilesTest, ALoadThatReadsNothingLeavesNoTrace)
     place(ItemKind::Asteroid, 1, 2);
     for (const auto& [name, bytes] : files) {
         writeBytes(path(name), bytes);
-        host.messages.clear();
+        host.notes.clear();
         EXPECT_FALSE(editor->loadFile(path(name))) << name;
-        EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("Nothing was read from ") + path(name)))
-            << host.lastMessage().toStdString();
+        EXPECT_TRUE(host.lastNote().startsWith(QStringLiteral("Nothing was read from ") + path(name)))
+            << host.lastNote().toStdString();
         EXPECT_EQ(editor->undoStack().count(), 1);
         EXPECT_EQ(editor->recentLevels().size(), 0);
         EXPECT_EQ(editor->rows().size(), std::size_t(1));
@@ -521,7 +530,7 @@ TEST_F(EditorUndoTest, RecentLevelsKeepTheLastEightExistingFiles)
     ASSERT_EQ(editor->recentLevels().first(), paths[9]);
     QFile::remove(paths[9]);
     EXPECT_FALSE(editor->openRecent(0));
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("no longer exists")));
+    EXPECT_TRUE(host.lastNote().contains(QLatin1String("no longer exists")));
     EXPECT_EQ(editor->recentLevels().first(), paths[8]);
     QStringList many; // however many the settings hold, only what the menu shows is read
     for (int i = 0; i < 200000; ++i)

@@ -73,7 +73,7 @@ TEST_F(EditorTest, ApplyRefusesBadValuesOrCustomNamesWithoutStoringAny)
         editor->setFieldText(field, QString::fromLatin1(text));
         editor->applyPanel();
         EXPECT_EQ(doc(), before) << text;
-        EXPECT_TRUE(host.lastMessage().contains(QString::fromLatin1(named))) << text;
+        EXPECT_TRUE(host.lastNote().contains(QString::fromLatin1(named))) << text;
     }
     placeCustom(ItemKind::Asteroid, QStringLiteral("rock_1"));
     edit(1);

@@ -86,7 +86,7 @@ TEST_F(EditorOpenTest, RandomLayoutsOrMissingHelpersAreTold)
         "  makeFancyField(3)\nend\n")};
     ASSERT_TRUE(editor->openChosenFile());
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 5);
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("random 5 times"));
+    EXPECT_THAT(host.lastNote().toStdString(), HasSubstr("random 5 times"));
     EXPECT_THAT(loadProblemText(*editor), HasSubstr("makeFancyField"));
 }
 
@@ -97,7 +97,7 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     host.cancelRuns = true;
     host.openNames = {file("again.level", ringOfAsteroids)};
     EXPECT_FALSE(editor->openChosenFile());
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("cancelled"));
+    EXPECT_THAT(host.statuses.back().toStdString(), HasSubstr("cancelled"));
     host.cancelRuns = false;
     const QString failing = file("failing.level",
         "function DetermChunk()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\n"
@@ -113,13 +113,13 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
     host.openNames = {file("compiled.level", QByteArray("\x1bLua\x40\x01", 6) + QByteArray(50, '\0'))};
     EXPECT_FALSE(editor->openChosenFile());
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("compiled level"));
+    EXPECT_THAT(host.lastNote().toStdString(), HasSubstr("compiled level"));
     const int steps = editor->undoStack().count();
     const QStringList recent = editor->recentLevels();
     host.openNames = {file("empty.level", "-- nothing here\nprint(\"hello\")\n")};
     EXPECT_FALSE(editor->openChosenFile());
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("Nothing was read"));
-    EXPECT_THAT(host.lastMessage().toStdString(), HasSubstr("hello"));
+    EXPECT_THAT(host.lastNote().toStdString(), HasSubstr("Nothing was read"));
+    EXPECT_THAT(host.lastNote().toStdString(), HasSubstr("hello"));
     EXPECT_EQ(editor->undoStack().count(), steps) << "a file that builds nothing is no step";
     EXPECT_EQ(editor->recentLevels(), recent);
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);

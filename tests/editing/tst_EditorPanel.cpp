@@ -108,7 +108,7 @@ TEST_F(EditorTest, AKindWhoseFolderIsEmptyStaysChosenButRefusesPlacement)
     EXPECT_TRUE(editor->panel().models.isEmpty());
     EXPECT_EQ(editor->panel().modelIndex, -1);
     clickTop(10, 10);
-    EXPECT_EQ(host.lastMessage(), QStringLiteral("Select Type"));
+    EXPECT_EQ(host.lastNote(), QStringLiteral("Select Type"));
     EXPECT_EQ(doc().itemCount(ItemKind::Cloud), 0);
 }
 

@@ -80,7 +80,7 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameUnlessUnreadable)
         editor->setFieldText(field, QString::fromLatin1(text));
         clickTop(1, 1);
         EXPECT_EQ(editor->rows().size(), std::size_t(4)) << text;
-        EXPECT_TRUE(host.lastMessage().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
+        EXPECT_TRUE(host.lastNote().contains(QStringLiteral("\"%1\"").arg(QString::fromLatin1(named)))) << text;
     }
 
     editor->chooseKind(ItemKind::Cloud); // colour and size fields read their leading number instead
@@ -100,7 +100,7 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     clickTop(5, 5); // no mode yet
     place(ItemKind::PlayerStart, 100, 100, 1);
     place(ItemKind::PlayerStart, 900, 900, 1);
-    EXPECT_EQ(host.lastMessage(), QStringLiteral("You already have a Player 2 start point!"));
+    EXPECT_EQ(host.lastNote(), QStringLiteral("You already have a Player 2 start point!"));
 
     place(ItemKind::Asteroid, 5, 5);
     editor->armZoom();
@@ -114,7 +114,7 @@ TEST_F(EditorTest, ClicksThatMustDoNothing)
     EXPECT_EQ(doc().player(1).posX, 100);
     EXPECT_EQ(doc().position(ItemKind::Asteroid, 0).x, 5);
     EXPECT_EQ(editor->rows().size(), std::size_t(2));
-    EXPECT_EQ(host.messages.size(), std::size_t(1));
+    EXPECT_EQ(host.notes.size(), std::size_t(1));
 
     editor->mapSettings().sizeY =
         QStringLiteral("2"); // a zoom to less than one unit is refused and disarms, changing nothing
@@ -168,7 +168,7 @@ TEST_F(EditorTest, ThePointerReadoutsRoundDown)
     EXPECT_FALSE(editor->buttonDown()); // front-view moves never start a drag
 }
 
-TEST_F(EditorTest, ADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
+TEST_F(EditorTest, ADragPlacesOneItemPerTimerTickUntilReleasedOrRefused)
 {
     editor->chooseKind(ItemKind::Pebble);
     for (int i = 0; i <= 3; ++i) { // no button at first: no drag
@@ -182,9 +182,9 @@ TEST_F(EditorTest, ADragPlacesOneItemPerTimerTickUntilReleasedOrAMessageShows)
 
     place(ItemKind::PlayerStart, 0, 0);
     editor->moveOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(50, 50));
-    editor->repeatWhileHeld(); // a second start for player 1: the message ends the drag
+    editor->repeatWhileHeld(); // a second start for player 1: the refusal ends the drag
     editor->repeatWhileHeld();
-    EXPECT_EQ(host.messages.size(), std::size_t(1));
+    EXPECT_EQ(host.notes.size(), std::size_t(1));
     EXPECT_EQ(editor->buttonDown(), false);
 }
 

@@ -180,14 +180,14 @@ struct Monkey {
         host.saveNames = {first};
         if (!startsBeyondPlayerCount(editor->document(), editor->mapSettings().playerCount()).empty())
             host.yesNoAnswers = {true}; // saved without them
-        ASSERT_TRUE(editor->saveAs()) << host.lastMessage().toStdString();
+        ASSERT_TRUE(editor->saveAs()) << host.lastNote().toStdString();
         host.yesNoAnswers.clear();
         ScriptedHost freshHost;
         MemorySettingsStore freshStore;
         Editor fresh(freshHost, freshStore, random, QString());
         freshHost.openNames = {first};
-        ASSERT_TRUE(fresh.loadChosenFile()) << freshHost.lastMessage().toStdString();
-        ASSERT_TRUE(freshHost.messages.empty()) << freshHost.lastMessage().toStdString();
+        ASSERT_TRUE(fresh.loadChosenFile()) << freshHost.lastNote().toStdString();
+        ASSERT_TRUE(freshHost.messages.empty() && freshHost.notes.empty()) << freshHost.lastNote().toStdString();
         for (ItemKind kind : arrayKinds)
             ASSERT_EQ(fresh.document().liveCount(kind), editor->document().liveCount(kind));
         freshHost.saveNames = {second};

@@ -56,13 +56,13 @@ TEST_P(SaveSafetyTest, TheEarlierFileIsKeptWithTheUserToldWhy)
     // Some 130 kB of level for the 64 kB file system, or a small one.
     for (int i = 0, n = c.failure == Failure::BiggerThanFreeSpace ? 2000 : 20; i < n; ++i)
         place(ItemKind::Asteroid, i * 100, i * 50);
-    host.messages.clear();
+    host.notes.clear();
     host.saveNames = {path};
     EXPECT_FALSE(editor->saveAs());
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.lastMessage().startsWith(QStringLiteral("The level could not be saved as ") + path))
-        << host.lastMessage().toStdString();
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String(c.reason))) << host.lastMessage().toStdString();
+    ASSERT_EQ(host.notes.size(), 1u);
+    EXPECT_TRUE(host.lastNote().startsWith(QStringLiteral("The level could not be saved as ") + path))
+        << host.lastNote().toStdString();
+    EXPECT_TRUE(host.lastNote().contains(QLatin1String(c.reason))) << host.lastNote().toStdString();
     if (c.failure == Failure::PathIsAFolder) {
         EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("/inside")));
     } else {

@@ -302,7 +302,7 @@ struct StoredChoice {
         env.home = root + "/home";
         env.variables["STARLOOM_GAME_DIR"] = root + "/nothing";
     }
-    GameRun run() const { return setUpGame(storedGameRequest(store, "the Options window"), env, FakeRegistry()); }
+    GameRun run() const { return setUpGame(storedGameRequest(store, "the Preferences dialog"), env, FakeRegistry()); }
 };
 
 TEST(GameDiscovery, AGameRunUsesTheStoredChoice)

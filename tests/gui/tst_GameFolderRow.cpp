@@ -1,6 +1,6 @@
 #include "GuiFixture.h"
 
-#include "OptionsWindow.h"
+#include "PreferencesDialog.h"
 #include "TestSupport.h"
 
 #include <QPushButton>
@@ -11,7 +11,7 @@ namespace {
 
 using GameFolderRowTest = GuiTest;
 
-TEST_F(GameFolderRowTest, TheGameFolderChosenAmongThoseFoundIsStoredAtDone)
+TEST_F(GameFolderRowTest, TheGameFolderChosenAmongThoseFoundIsStoredAtOk)
 {
     makeEntry(dir.path(), "coll/Homeworld2Classic/Data/", true);
     makeEntry(dir.path(), "coll/HomeworldRM/Data/", true);
@@ -24,7 +24,7 @@ TEST_F(GameFolderRowTest, TheGameFolderChosenAmongThoseFoundIsStoredAtDone)
                     ->toolTip()
                     .startsWith("Model names from the remastered game at " + dir.filePath("steam/HomeworldRM")));
 
-    OptionsWindow* options = window->optionsWindow();
+    PreferencesDialog* options = window->preferencesDialog();
     options->showGames(found, setup, *store);
     auto* combo = options->findChild<QComboBox*>("cmbGameFolder");
     auto* note = options->findChild<QLabel*>("lblGameFolder");
@@ -41,17 +41,19 @@ TEST_F(GameFolderRowTest, TheGameFolderChosenAmongThoseFoundIsStoredAtDone)
     EXPECT_EQ(combo->count(), 3);
     EXPECT_EQ(combo->currentText() + u'|' + note->text(),
         "classic: " + dir.filePath("coll/Homeworld2Classic") + "|Found by Browse. Used from the next start.");
+    trigger("mnuFilePreferences");
     mods->setText(" /a ; /b;");
-    QTest::mouseClick(options->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(options->findChild<QPushButton*>("cmdPreferencesOk"), Qt::LeftButton);
     const QSettings stored(settingsPath(), QSettings::IniFormat);
     EXPECT_EQ(stored.value("Settings/GameFolder").toString() + u'|' + stored.value("Settings/ModFolders").toString(),
         dir.filePath("coll/Homeworld2Classic") + "|/a\n/b");
 }
 
-TEST_F(GameFolderRowTest, DoneStoresNoGameFolderTheUserDidNotChoose)
+TEST_F(GameFolderRowTest, OkStoresNoGameFolderTheUserDidNotChoose)
 {
-    window->optionsWindow()->showGames({{dir.filePath("found"), GameEdition::Classic, "Steam"}}, {}, *store);
-    QTest::mouseClick(window->optionsWindow()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    window->preferencesDialog()->showGames({{dir.filePath("found"), GameEdition::Classic, "Steam"}}, {}, *store);
+    trigger("mnuFilePreferences");
+    QTest::mouseClick(window->preferencesDialog()->findChild<QPushButton*>("cmdPreferencesOk"), Qt::LeftButton);
     EXPECT_FALSE(QSettings(settingsPath(), QSettings::IniFormat).contains("Settings/GameFolder"));
 }
 

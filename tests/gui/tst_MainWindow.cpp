@@ -9,6 +9,7 @@
 #include <QDockWidget>
 
 #include "OptionsWindow.h"
+#include "PreferencesDialog.h"
 #include "SplashWindow.h"
 #include "TestSupport.h"
 
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -45,7 +47,9 @@ TEST_F(MainWindowTest, TheCaptionStandsAboveTheMenusInOrder)
         QStringLiteral("Star Loom Deluxe Edition v") + QLatin1String(versionText)); // [*]: unsaved mark
     EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&View|&Help"));
     const std::pair<const char*, const char*> menus[] = {
-        {"mnuFile", "&Options|-|&New Level|&Open Level...|&Load Level|&Save|&Save Level|&Recent Levels|-|E&xit"},
+        {"mnuFile",
+            "&Level Settings...|&Preferences...|-|&New Level|&Open Level...|&Load Level|&Save|&Save Level|&Recent "
+            "Levels|-|E&xit"},
         {"mnuEdit",
             "Undo|Redo|-|Cu&t|&Copy|&Paste|&Duplicate|De&lete|-|Select &All|Select &None|-|&Mirror|&Flip|"
             "&Rotate Copies|Make S&ymmetric|-|S&nap to Grid|M&easure"},
@@ -358,12 +362,26 @@ TEST_F(TextFitsTest, NoTextIsCutOffInTheSmallestWindowWithEveryFieldFilled)
     EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n")).toStdString();
 }
 
-TEST_F(TextFitsTest, NoTextIsCutOffInTheOptionsWindow)
+TEST_F(TextFitsTest, NoTextIsCutOffInTheLevelSettingsDialog)
 {
     trigger("mnuFileGlobals");
     auto* options = window->findChild<QWidget*>(QStringLiteral("frmGlobals"));
     ASSERT_TRUE(options && options->isVisible());
+    // With every field marked, the reasons shown under them.
+    for (const char* name : {"txtSizeX", "txtSizeY", "txtSizeZ", "Text7", "Text8"})
+        retype(options->findChild<QLineEdit*>(QLatin1String(name)), QStringLiteral("x"));
+    QCoreApplication::processEvents();
     const QStringList faults = cutOffTexts(options);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n")).toStdString();
+}
+
+TEST_F(TextFitsTest, NoTextIsCutOffInThePreferencesDialog)
+{
+    trigger("mnuFilePreferences");
+    auto* preferences = window->findChild<QWidget*>(QStringLiteral("frmPreferences"));
+    ASSERT_TRUE(preferences && preferences->isVisible());
+    QCoreApplication::processEvents();
+    const QStringList faults = cutOffTexts(preferences);
     EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n")).toStdString();
 }
 
@@ -390,6 +408,24 @@ protected:
     template <class T = QLineEdit> T* in(const char* name) const
     {
         return window->findChild<OptionsWindow*>(QStringLiteral("frmGlobals"))
+            ->findChild<T*>(QString::fromLatin1(name));
+    }
+    // A level of `players` players, each with its start point.
+    static QByteArray levelOfPlayers(int players)
+    {
+        QByteArray text = "maxPlayers = " + QByteArray::number(players) + "\nfunction DetermChunk()\n";
+        for (int i = 0; i < players; ++i)
+            text += "  addPoint(\"StartPos" + QByteArray::number(i) + "\", {" + QByteArray::number(i * 1000)
+                + ", 0, 0}, {0, 0, 0})\n";
+        return text + "end\n";
+    }
+    PreferencesDialog* openPreferences()
+    {
+        return trigger("mnuFilePreferences"), window->findChild<PreferencesDialog*>(QStringLiteral("frmPreferences"));
+    }
+    template <class T = QLineEdit> T* pref(const char* name) const
+    {
+        return window->findChild<PreferencesDialog*>(QStringLiteral("frmPreferences"))
             ->findChild<T*>(QString::fromLatin1(name));
     }
     // Writes a level file into the test's folder and loads it.
@@ -477,10 +513,9 @@ TEST_F(OptionsTest, TheSettingsReachTheEditorAsTyped)
     OptionsWindow* options = openOptions();
     ASSERT_TRUE(options);
     ASSERT_TRUE(options->isVisible());
-    ASSERT_FALSE(options->isModal());
-    EXPECT_EQ(in("Text1")->text() + u'|' + in("txtSizeX")->text() + u'|' + in("txtSizeZ")->text() + u'|'
-            + in("txtGridSize")->text(),
-        QStringLiteral("NewMap|30000|20000|2500"));
+    EXPECT_EQ(options->windowTitle(), QStringLiteral("Level Settings"));
+    EXPECT_EQ(in("Text1")->text() + u'|' + in("txtSizeX")->text() + u'|' + in("txtSizeZ")->text(),
+        QStringLiteral("NewMap|30000|20000"));
     EXPECT_EQ(in<QComboBox>("cmbNoPlayers")->currentText() + u'|' + in<QComboBox>("cmbMusic")->currentText(),
         QStringLiteral("2 Players|") + editor().mapSettings().music);
     retype(in("Text1"), QStringLiteral("Twin Rings"));
@@ -495,60 +530,136 @@ TEST_F(OptionsTest, TheSettingsReachTheEditorAsTyped)
         << "a new level resets the count";
 }
 
-TEST_F(OptionsTest, DoneStoresTheSettingsThenHidesTheWindowRedrawingTheGrid)
+TEST_F(OptionsTest, PreferencesOkStoresTheGridAndFontThenHidesRedrawingTheGrid)
 {
     ASSERT_FALSE(gridColumnAt(-29000));
     ASSERT_TRUE(gridColumnAt(-27500));
-    OptionsWindow* options = openOptions();
-    retype(in("txtGridSize"), QStringLiteral("abc"));
-    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
-    EXPECT_TRUE(options->isVisible()) << "a refused value keeps the window open";
-    EXPECT_EQ(host.messages.size(), 1) << "a refused value keeps the window open";
-    retype(in("txtGridSize"), QStringLiteral("1000"));
+    PreferencesDialog* preferences = openPreferences();
+    ASSERT_TRUE(preferences && preferences->isVisible());
+    EXPECT_EQ(pref("txtGridSize")->text(), QStringLiteral("2500"));
+    retype(pref("txtGridSize"), QStringLiteral("1000"));
+    QTest::keyClick(pref<QComboBox>("cmbFontSize"), Qt::Key_Down);
     EXPECT_TRUE(stored("Settings/GridSize").isEmpty());
-    QTest::keyClick(in<QComboBox>("cmbFontSize"), Qt::Key_Down);
     EXPECT_FALSE(gridColumnAt(-29000)) << "typing alone does not reach the view";
-    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
-    EXPECT_EQ(
-        stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|' + QString::number(options->isVisible()),
+    QTest::mouseClick(pref<QPushButton>("cmdPreferencesOk"), Qt::LeftButton);
+    EXPECT_EQ(stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|'
+            + QString::number(preferences->isVisible()),
         QStringLiteral("1000|5|0"));
     EXPECT_TRUE(gridColumnAt(-29000));
     EXPECT_TRUE(gridColumnAt(-27000));
+    EXPECT_EQ(editor().undoStack().count(), 0) << "preferences are not a step of the level";
 }
 
-TEST_F(OptionsTest, ClosingKeepsOnlyWhatTheGameCanRead)
+TEST_F(OptionsTest, PreferencesCancelStoresNothing)
+{
+    PreferencesDialog* preferences = openPreferences();
+    retype(pref("txtGridSize"), QStringLiteral("1000"));
+    QTest::keyClick(pref<QComboBox>("cmbFontSize"), Qt::Key_Down);
+    QTest::mouseClick(pref<QPushButton>("cmdPreferencesCancel"), Qt::LeftButton);
+    EXPECT_FALSE(preferences->isVisible());
+    EXPECT_EQ(stored("Settings/GridSize") + u'|' + stored("Settings/FontSize") + u'|' + editor().gridSize(),
+        QStringLiteral("||2500"));
+    openPreferences();
+    EXPECT_EQ(pref("txtGridSize")->text(), QStringLiteral("2500")) << "the dialog shows the stored values again";
+}
+
+TEST_F(OptionsTest, PreferencesRefuseOkWhileTheGridSizeIsInvalid)
+{
+    PreferencesDialog* preferences = openPreferences();
+    retype(pref("txtGridSize"), QStringLiteral("abc"));
+    auto* mark = preferences->findChild<QAction*>(QStringLiteral("txtGridSizeProblem"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_EQ(pref("txtGridSize")->toolTip(), QStringLiteral("Grid Size must be a positive number."));
+    EXPECT_FALSE(pref<QPushButton>("cmdPreferencesOk")->isEnabled());
+    preferences->accept(); // as Enter in the field would
+    EXPECT_TRUE(preferences->isVisible());
+    EXPECT_TRUE(stored("Settings/GridSize").isEmpty());
+}
+
+TEST_F(OptionsTest, LevelSettingsOkIsOneUndoStepAndHidesTheDialog)
 {
     OptionsWindow* options = openOptions();
-    retype(in("txtSizeX"), QStringLiteral("abc"));
     retype(in("txtSizeY"), QStringLiteral("45000"));
-    retype(in("txtGridSize"), QStringLiteral("-1"));
-    options->close(); // the title bar's close button
+    retype(in("Text7"), QStringLiteral("6000"));
+    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
     EXPECT_FALSE(options->isVisible());
-    EXPECT_EQ(editor().mapSettings().sizeX + u'|' + editor().mapSettings().sizeY + u'|' + editor().gridSize(),
-        QStringLiteral("30000|45000|2500"));
-    EXPECT_EQ(in("txtSizeX")->text(), QStringLiteral("30000"));
-    EXPECT_EQ(editor().topScale().height(), 90000.0) << "what was kept is applied, as Done! applies it";
+    EXPECT_EQ(editor().topScale().height(), 90000.0) << "OK applies the world size to the views";
+    EXPECT_EQ(editor().undoStack().count(), 1);
     EXPECT_EQ(editor().undoStack().undoText(), QStringLiteral("Options"));
-    ASSERT_FALSE(host.statuses.empty());
-    EXPECT_TRUE(host.statuses.back().contains(QStringLiteral("SizeX (30000), Grid Size (2500)")))
-        << host.statuses.back().toStdString();
-    EXPECT_TRUE(host.messages.empty());
-    // Escape closes it as well.
     openOptions();
-    ASSERT_TRUE(options->isVisible());
+    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(editor().undoStack().count(), 1) << "OK without a change adds no step";
+}
+
+TEST_F(OptionsTest, AnInvalidFieldIsMarkedWithItsReasonAndOkRefused)
+{
+    OptionsWindow* options = openOptions();
+    auto* mark = options->findChild<QAction*>(QStringLiteral("txtSizeXProblem"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_FALSE(mark->isVisible());
+    retype(in("txtSizeX"), QStringLiteral("45000x"));
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_EQ(in("txtSizeX")->toolTip(), QStringLiteral("SizeX must be a positive number."));
+    EXPECT_TRUE(in<QLabel>("lblProblems")->text().contains(QStringLiteral("SizeX must be a positive number.")));
+    EXPECT_FALSE(in<QPushButton>("Command1")->isEnabled());
+    options->accept(); // as Enter in a field would
+    EXPECT_TRUE(options->isVisible());
+    EXPECT_EQ(editor().undoStack().count(), 0);
+    EXPECT_TRUE(host.messages.empty()) << "the field says why; no message box";
+    retype(in("txtSizeX"), QStringLiteral("45000"));
+    EXPECT_FALSE(mark->isVisible());
+    EXPECT_TRUE(in<QPushButton>("Command1")->isEnabled());
+}
+
+TEST_F(OptionsTest, CancelGivesTheSettingsBackAsTheyWere)
+{
+    loadLevel("four.level", levelOfPlayers(4));
+    const MapSettings before = editor().mapSettings();
+    const int steps = editor().undoStack().count();
+    OptionsWindow* options = openOptions();
+    retype(in("txtSizeX"), QStringLiteral("abc"));
+    retype(in("Text1"), QStringLiteral("Other"));
+    host.yesNoAnswers.push_back(true);
+    in<QComboBox>("cmbNoPlayers")->setCurrentIndex(0);
+    Q_EMIT in<QComboBox>("cmbNoPlayers")->activated(0);
+    ASSERT_EQ(editor().mapSettings().playerCount(), 2);
+    QTest::mouseClick(in<QPushButton>("cmdCancel"), Qt::LeftButton);
+    EXPECT_FALSE(options->isVisible());
+    EXPECT_TRUE(editor().mapSettings() == before);
+    EXPECT_EQ(editor().undoStack().index(), steps) << "the lowered player count is taken back";
+    EXPECT_EQ(editor().liveCount(ItemKind::PlayerStart), 4);
+    EXPECT_EQ(in("txtSizeX")->text(), before.sizeX);
+}
+
+TEST_F(OptionsTest, EscapeCancelsTheLevelSettingsDialog)
+{
+    OptionsWindow* options = openOptions();
     QApplication::setActiveWindow(options); // as showing it makes it for the user
     retype(in("Text7"), QStringLiteral("-5"));
     QTest::keyClick(in("Text7"), Qt::Key_Escape);
     EXPECT_FALSE(options->isVisible());
     EXPECT_EQ(editor().mapSettings().cameraMin, QStringLiteral("5000"));
+    EXPECT_EQ(editor().undoStack().count(), 0);
+}
+
+TEST_F(OptionsTest, ThePlayerTableFitsWithoutScrollingSideways)
+{
+    loadLevel("eight.level", levelOfPlayers(8));
+    openOptions();
+    auto* table = in<QTableWidget>("tblPlayers");
+    table->item(0, 1)->setText(QStringLiteral("A rather long name for the first player"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+    EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(PaintingTest, AGridTooFineToShowWholeTellsTheSpacingItShows)
 {
     EXPECT_EQ(label("lblGridSpacing"), QString()) << "every line of the default grid shows";
-    openOptions();
-    retype(in("txtGridSize"), QStringLiteral("200"));
-    QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton);
+    openPreferences();
+    retype(pref("txtGridSize"), QStringLiteral("200"));
+    QTest::mouseClick(pref<QPushButton>("cmdPreferencesOk"), Qt::LeftButton);
     QCoreApplication::processEvents(); // the status bar makes room for the longer text
     const QString shown = label("lblGridSpacing");
     const double spacing = shown.section(u' ', 3, 3).toDouble();

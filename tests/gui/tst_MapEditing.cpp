@@ -196,11 +196,11 @@ TEST_F(MapEditingTest, StartPointsTakeTheNextFreePlayerUntilTheListIsFull)
     EXPECT_EQ(players->currentText(), QStringLiteral("Player 2")) << "the next click places the next player";
     clickTop({300, 200});
     EXPECT_EQ(listRows(), 2);
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(host.notes.empty());
     clickTop({200, 300}); // every player of the two has a start point
     EXPECT_EQ(listRows(), 2);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages.back().text, QStringLiteral("You already have a Player 2 start point!"));
+    ASSERT_EQ(host.notes.size(), 1u);
+    EXPECT_EQ(host.notes.back(), QStringLiteral("You already have a Player 2 start point!"));
     // Choosing the kind again starts at the first player without a start point.
     trigger("mnuFileNew");
     clickTop({100, 100}, "Option1");

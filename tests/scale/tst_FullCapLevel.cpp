@@ -47,7 +47,7 @@ TEST_F(EditorTest, AFullCapLevelRoundTripsThroughTheEditor)
     const QByteArray original = fullCapLevel();
     writeBytes(in, original);
     ASSERT_TRUE(editor->loadFile(in));
-    EXPECT_TRUE(host.messages.empty()) << host.lastMessage().toStdString();
+    EXPECT_TRUE(host.messages.empty() && host.notes.empty()) << host.lastNote().toStdString();
 
     // One row and one label for every live item, in step, with unique keys.
     std::size_t live = 0;
@@ -64,9 +64,9 @@ TEST_F(EditorTest, AFullCapLevelRoundTripsThroughTheEditor)
         EXPECT_EQ(editor->labelFor(row).caption, editor->rows()[static_cast<std::size_t>(row)].text);
     }
 
-    // Every kind is full: one more placement is refused with a message and changes nothing.
+    // Every kind is full: one more placement is refused with a note and changes nothing.
     place(ItemKind::Asteroid, 0, 0);
-    EXPECT_TRUE(host.lastMessage().contains(QLatin1String("32767")));
+    EXPECT_TRUE(host.lastNote().contains(QLatin1String("32767")));
     EXPECT_EQ(editor->rows().size(), live);
 
     host.saveNames.push_back(out);

@@ -196,6 +196,14 @@ public:
     // the status bar; then it is "Done!". True when the window may close.
     bool closeOptions();
     bool frmGlobals_QueryUnload() { return closeOptions(); }
+    // The level settings dialog opens: what Cancel gives back is taken now.
+    void beginOptions();
+    // Cancel (or Escape) of the level settings dialog: the level's settings, and any step taken
+    // while it was open (a lowered player count), come back as they were when it opened.
+    void cancelOptions();
+    // OK of the Preferences dialog: false (and a message) when the grid size breaks its rule;
+    // else the grid and label font sizes are stored and applied (not an undo step).
+    bool acceptPreferences();
     MapSettings& mapSettings() { return m_level.settings; } // the options window's map fields
     // The player count (an index of its list). Lowering it below placed start points asks first
     // and, when the user agrees, drops those start points as one step of the undo history. False
@@ -468,6 +476,13 @@ private:
 
     void message(const QString& text);
     void message(const QString& text, const QString& title);
+    // Says `text` without a message box: refusals and results the user need not answer. Like a
+    // message, it ends a drag, so that a refused placement is not tried again at every tick.
+    void note(const QString& text)
+    {
+        m_buttonDown = false;
+        m_host.showNote(text);
+    }
     void redraw() { ++m_revision; }
     void pickRandomBackgroundAndMusic(MapSettings& settings);
     // The Place tool's click: a new item of the panel's kind at the pointer.
@@ -548,8 +563,10 @@ private:
     RecentLevels m_recent;
     RecoveryCopies m_recovery;
     std::function<std::optional<QByteArray>(const QString& path, qint64 maxBytes, QString* error)> m_includeReader;
-    QString m_openedScript;     // the file whose script built the level, until its first save
-    MapSettings m_doneSettings; // the level settings as of the last accepted "Done!", load or new level
+    QString m_openedScript;      // the file whose script built the level, until its first save
+    MapSettings m_optionsBefore; // the level settings as the level settings dialog opened
+    int m_optionsUndoIndex = 0;  // the undo step then
+    MapSettings m_doneSettings;  // the level settings as of the last accepted "Done!", load or new level
 
     std::vector<int> m_selection; // sorted
     bool m_snapToGrid = false;

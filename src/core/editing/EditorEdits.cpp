@@ -44,7 +44,7 @@ void Editor::placeItem()
 {
     const QString modelText = m_panel.modelText();
     if (modelText.isEmpty()) {
-        message(selectTypeMessage);
+        note(selectTypeMessage);
         return;
     }
     if (!m_panel.kind)
@@ -58,22 +58,22 @@ void Editor::placeItem()
         if (slot < 0 || slot >= playerSlots)
             return;
         if (!document.player(slot).label.isEmpty()) {
-            message(QStringLiteral("You already have a Player %1 start point!").arg(slot + 1));
+            note(QStringLiteral("You already have a Player %1 start point!").arg(slot + 1));
             return;
         }
     } else {
         if (custom && !checkCustomName())
             return;
         if (document.isFull(kind)) {
-            message(QStringLiteral("No more %1 items can be placed: a level holds at most %2 of each kind.")
-                        .arg(QString::fromLatin1(info.caption))
-                        .arg(maxRecordsPerKind));
+            note(QStringLiteral("No more %1 items can be placed: a level holds at most %2 of each kind.")
+                     .arg(QString::fromLatin1(info.caption))
+                     .arg(maxRecordsPerKind));
             return;
         }
     }
     AnyRecord placed = kind == ItemKind::PlayerStart ? AnyRecord(document.player(slot)) : blankRecord(kind);
     if (const QString error = storePanelFields(m_panel, kind, placed, true); !error.isEmpty()) {
-        message(error);
+        note(error);
         return;
     }
     const auto model = static_cast<std::int16_t>(custom ? -1 : slot);
@@ -151,7 +151,7 @@ void Editor::applyPanel()
     AnyRecord after = before;
     // Everything is converted before anything is stored, so a refused field changes nothing.
     if (const QString error = storePanelFields(m_panel, row.kind, after, false); !error.isEmpty()) {
-        message(error);
+        note(error);
         return;
     }
     std::visit(
@@ -227,16 +227,39 @@ bool Editor::acceptOptions()
         message(error);
         return false;
     }
-    m_store.write(gridSizeKey, m_gridSize);
-    m_store.write(fontSizeKey, intText(m_fontSizeIndex));
     if (m_level.settings != m_doneSettings) {
         m_undo.push(new SettingsCommand(*this, m_doneSettings, m_level.settings));
         m_doneSettings = m_level.settings;
     }
+    return acceptPreferences();
+}
+
+bool Editor::acceptPreferences()
+{
+    if (const QString error = gridSizeError(m_gridSize); !error.isEmpty()) {
+        message(error);
+        return false;
+    }
+    m_store.write(gridSizeKey, m_gridSize);
+    m_store.write(fontSizeKey, intText(m_fontSizeIndex));
     setScales();
     setLabelFont();
     redraw();
     return true;
+}
+
+void Editor::beginOptions()
+{
+    m_optionsBefore = m_level.settings;
+    m_optionsUndoIndex = m_undo.index();
+}
+
+void Editor::cancelOptions()
+{
+    if (m_undo.index() > m_optionsUndoIndex)
+        m_undo.setIndex(m_optionsUndoIndex);
+    m_level.settings = m_optionsBefore;
+    redraw();
 }
 
 bool Editor::closeOptions()

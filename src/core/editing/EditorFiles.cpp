@@ -89,7 +89,7 @@ bool Editor::readyToSave()
 {
     const SaveBlockers blockers = saveBlockers(m_level);
     if (!blockers.refusal.isEmpty()) {
-        message(blockers.refusal, QStringLiteral("Error"));
+        note(blockers.refusal);
         return false;
     }
     return blockers.startsLeftOut.empty()
@@ -128,7 +128,7 @@ bool Editor::saveAs()
     SaveOptions options;
     options.replaceReadOnly = true;
     if (const QString error = saveLevel(path, m_level, models, options); !error.isEmpty()) {
-        message(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
+        note(QStringLiteral("The level could not be saved as %1.\n%2").arg(path, error));
         return false;
     }
     markClean();
@@ -136,7 +136,7 @@ bool Editor::saveAs()
     setCurrentFile(path);
     m_openedScript.clear();
     removeRecoveryCopy();
-    message(plainDescription(settings.levelDesc) + QStringLiteral(" saved"));
+    m_host.showStatus(plainDescription(settings.levelDesc) + QStringLiteral(" saved"));
     return true;
 }
 
@@ -165,15 +165,15 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     const QString fileName = QFileInfo(path).fileName();
     QFile file;
     if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
-        message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, reason));
+        note(QStringLiteral("The level %1 could not be read.\n%2").arg(path, reason));
         return false;
     }
     const QByteArray source = file.readAll();
     file.close();
     if (source.startsWith("\x1bLua")) {
-        message(QStringLiteral("%1 is a compiled level (Lua bytecode), not a script: it cannot be opened. The "
-                               "game's own maps ship compiled; open a map's script instead.")
-                    .arg(fileName));
+        note(QStringLiteral("%1 is a compiled level (Lua bytecode), not a script: it cannot be opened. The "
+                            "game's own maps ship compiled; open a map's script instead.")
+                 .arg(fileName));
         return false;
     }
     m_buttonDown = false;
@@ -188,7 +188,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         });
     const ScriptResult& run = recorded.result;
     if (run.cancelled) {
-        message(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
+        m_host.showStatus(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
         return false;
     }
     if (!recorded.builtAnything()) {
@@ -197,8 +197,8 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         const ScriptRead read = buildRecordedScript(recorded, scratch, models); // its problems only
         const QString said =
             read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
-        message(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2")
-                    .arg(path, said));
+        note(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2")
+                 .arg(path, said));
         return false;
     }
     if (!run.ok && !run.error.isEmpty()) {
@@ -224,8 +224,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     const ScriptRead read = buildRecordedScript(recorded, after.level, models);
     m_timerEnabled = true;
     if (!replace && sameLevel(after.level, m_level)) {
-        message(
-            QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
+        note(QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
         return false;
     }
     if (replace || read.read.worldBoundsRead) {
@@ -248,7 +247,7 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     m_recent.remember(path);
     redraw();
     if (run.randomCalls > 0)
-        message(randomLayoutMessage(run.randomCalls));
+        note(randomLayoutMessage(run.randomCalls));
     return true;
 }
 
@@ -285,14 +284,13 @@ bool Editor::loadFile(const QString& path)
     const std::optional<ReadResult> result = loadLevel(path, after.level, models, &error);
     m_timerEnabled = true;
     if (!result) {
-        message(QStringLiteral("The level %1 could not be read.\n%2").arg(path, error));
+        note(QStringLiteral("The level %1 could not be read.\n%2").arg(path, error));
         return false;
     }
     if (sameLevel(after.level, m_level)) {
         const QString problems =
             result->problems.empty() ? QString() : QLatin1Char('\n') + problemsText(result->problems);
-        message(
-            QStringLiteral("Nothing was read from %1: it holds no item or setting of a level.%2").arg(path, problems));
+        note(QStringLiteral("Nothing was read from %1: it holds no item or setting of a level.%2").arg(path, problems));
         return false;
     }
     if (result->worldBoundsRead) {
@@ -342,7 +340,7 @@ bool Editor::save()
     SaveOptions options;
     options.replaceReadOnly = true;
     if (const QString error = saveLevel(m_currentFile, m_level, models, options); !error.isEmpty()) {
-        message(QStringLiteral("The level could not be saved as %1.\n%2").arg(m_currentFile, error));
+        note(QStringLiteral("The level could not be saved as %1.\n%2").arg(m_currentFile, error));
         return false;
     }
     markClean();
@@ -400,7 +398,7 @@ bool Editor::openRecent(int index)
     const QString path = m_recent.paths().at(index);
     if (!QFileInfo(path).isFile()) {
         m_recent.remove(index);
-        message(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));
+        note(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));
         return false;
     }
     return openFile(path);

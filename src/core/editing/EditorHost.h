@@ -42,6 +42,9 @@ public:
     virtual void showMessage(const QString& text, const QString& title) = 0;
     // A short note that needs no answer (the window's status bar).
     virtual void showStatus(const QString& text) { (void)text; }
+    // A note that needs no answer but may be longer than a status line: a save, load or edit
+    // refused and why, or what an open left out. It never blocks; by default it is a status note.
+    virtual void showNote(const QString& text) { showStatus(text); }
     // The save dialog (asking before an existing file is replaced); empty when cancelled.
     virtual QString askSaveFileName(const QString& filter, const QString& initialName) = 0;
     // The open dialog; empty when cancelled.

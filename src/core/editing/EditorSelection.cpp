@@ -295,8 +295,8 @@ void Editor::rotateCopies(int n)
     after.insert(after.end(), added.rows.begin(), added.rows.end());
     pushSelectionEdit(QStringLiteral("Rotate %1 Copies").arg(n - 1), std::move(added.steps), after, players);
     if (added.leftOut > 0)
-        message(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
-                    .arg(added.leftOut));
+        note(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
+                 .arg(added.leftOut));
 }
 
 void Editor::makeSymmetric(int n)
@@ -305,7 +305,7 @@ void Editor::makeSymmetric(int n)
         return;
     const SectorSplit split = sectorOfFirstStart(m_level, n);
     if (split.firstStartRow < 0) {
-        message(QStringLiteral("Make symmetric needs a start point: its sector is what is copied."));
+        note(QStringLiteral("Make symmetric needs a start point: its sector is what is copied."));
         return;
     }
     std::vector<EditStep> steps = deletionSteps(m_level, split.removed);
@@ -331,8 +331,8 @@ void Editor::makeSymmetric(int n)
         players = std::max(players, slot + 1);
     pushSelectionEdit(QStringLiteral("Make Symmetric for %1 Players").arg(n), std::move(steps), kept, players);
     if (added.leftOut > 0)
-        message(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
-                    .arg(added.leftOut));
+        note(QStringLiteral("%1 copies were left out: no player slot or room of their kind was left for them.")
+                 .arg(added.leftOut));
 }
 
 QString Editor::measureText() const

@@ -14,11 +14,11 @@
 namespace starloom {
 
 // Per-user settings (section "Settings") of the game the editor reads: the folder picked in the
-// Options window (empty: the first game found), and the mod data folders, one per line.
+// Preferences dialog (empty: the first game found), and the mod data folders, one per line.
 inline const QString gameFolderKey = QStringLiteral("GameFolder");
 inline const QString modFoldersKey = QStringLiteral("ModFolders");
 
-// The mod folders the Options window stored, in their order.
+// The mod folders the Preferences dialog stored, in their order.
 QStringList storedModFolders(const SettingsStore& store);
 // Stores the mod folders (written only when they differ from the stored ones).
 void storeModFolders(SettingsStore& store, const QStringList& folders);
@@ -39,7 +39,7 @@ struct GameSetup {
 };
 
 // Picks the game for one run. The folder the user named (`userFolder`, named by `userHow`: "the
-// Options window", "--game-dir") comes first; when it holds no game, the problem is told and the
+// Preferences dialog", "--game-dir") comes first; when it holds no game, the problem is told and the
 // first found game is used. Of a folder or list that holds both editions the classic game is
 // taken unless `edition` asks for the other; when no game of that edition is found, none is used
 // and the problem is told. (A mod folder that does not exist is a problem of the catalogue.)
@@ -59,7 +59,7 @@ struct GameRequest {
     QStringList modFolders;
 };
 
-// What the Options window stored (the game folder, else the first game found, and the mods), as
+// What the Preferences dialog stored (the game folder, else the first game found, and the mods), as
 // `how` names it.
 GameRequest storedGameRequest(const SettingsStore& store, const QString& how);
 

@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
+#include <QResizeEvent>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -45,6 +47,7 @@ MapScene MapView::scene() const
     scene.hoveredRow = m_editor.hoveredRow();
     scene.rubberBand = m_editor.rubberBand();
     scene.measure = m_editor.measureLine();
+    scene.colours = mapColoursFor(palette().color(QPalette::Window), palette().color(QPalette::WindowText));
     return scene;
 }
 
@@ -61,8 +64,16 @@ int MapView::labelAt(QPointF pixel) const
     return m_painter.labelAt(scene(), size(), pixel, this);
 }
 
+void MapView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Q_EMIT resized(size());
+}
+
 bool MapView::event(QEvent* event)
 {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        update(); // the map follows the desktop's colour scheme
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int row = labelAt(help->pos());

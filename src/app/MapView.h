@@ -43,10 +43,13 @@ Q_SIGNALS:
     // A drag with the middle button: the map follows the pointer, so the view moves by (dx, dy)
     // world units.
     void panned(double dx, double dy);
+    // The view's new size in pixels (the editor's views take their shape from the top view's).
+    void resized(QSize pixels);
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -237,11 +237,9 @@ QImage renderImage(const Level& level, const RenderOptions& options)
             scene.camera.distance = options.camera->distance;
         return MapPainter3D().render(scene, options.size);
     }
-    ViewSettings views;
-    views.top = topScaleFor(level.settings);
-    views.front = frontScaleFor(level.settings);
-    const MapScene scene = sceneOf(level, views, QStringLiteral("2500"), worldSize(level.settings));
     const auto [topSize, frontSize] = viewSizesFor(options.size);
+    const ViewSettings views = wholeLevelViews(level.settings, topSize);
+    const MapScene scene = sceneOf(level, views, QStringLiteral("2500"), worldSize(level.settings));
     return MapPainter().renderViews(scene, topSize, frontSize);
 }
 

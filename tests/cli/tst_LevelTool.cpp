@@ -253,10 +253,12 @@ TEST_F(LevelTool, RenderDrawsBothViewsIntoAPng)
     ASSERT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "600x563"}).exitCode, 0);
     const QImage image(path("out.png"));
     ASSERT_EQ(image.size(), QSize(600, 563));
-    // The heading line runs 1200 units (12 pixels) to the right of the centre of the top view.
+    // To scale, the world fills the top view's height (about 150 units a pixel) and is centred
+    // across: the heading line runs 1200 units (8 pixels) to the right of the view's centre.
     const int topHeight = 563 - 13 - (563 - 13) * 1635 / (3855 + 1635);
-    EXPECT_EQ(image.pixelColor(306, topHeight / 2), QColor(255, 0, 0));
-    EXPECT_EQ(image.pixelColor(5, 5), QColor(0, 0, 0));
+    EXPECT_EQ(image.pixelColor(305, topHeight / 2), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(150, 5), QColor(0, 0, 0));
+    EXPECT_NE(image.pixelColor(5, 5), QColor(0, 0, 0)) << "left of the world: the margin";
     EXPECT_EQ(runTool({"render", path("in.level"), path("out.png"), "--size", "big"}).exitCode, 2);
 }
 

@@ -199,7 +199,7 @@ TEST_F(EditorFilesTest, DoneStoresOnlySettingsTheGameCanRead)
     editor->setFontSizeIndex(6);
     ASSERT_TRUE(editor->acceptOptions());
     EXPECT_EQ(editor->topScale(), (ViewScale{-50000, -30000, 50000, 30000}));
-    EXPECT_EQ(editor->frontScale(), (ViewScale{-50000, 1000, 50000, -1000}));
+    EXPECT_EQ(editor->frontScale(), (ViewScale{-50000, 1000, 50000, -1000, true}));
     EXPECT_EQ(editor->undoStack().undoText(), QStringLiteral("Options")); // the level's settings, not the preferences
     editor->mapSettings().levelDesc = QStringLiteral("Typed since");
     editor->undo();

@@ -27,6 +27,13 @@ protected:
         store = std::make_unique<QSettingsStore>(settingsPath());
         window = std::make_unique<MainWindow>(*store, QString(), &host);
         window->resize(1400, 900); // a top view of about 800 x 600 pixels
+        // The map's dark colours, which the checks of painted pixels expect: a black map, a grey
+        // grid, white marks.
+        QPalette dark = top()->palette();
+        dark.setColor(QPalette::Window, Qt::black);
+        dark.setColor(QPalette::WindowText, Qt::white);
+        top()->setPalette(dark);
+        front()->setPalette(dark);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         timer()->stop(); // ticks are sent by the tests themselves

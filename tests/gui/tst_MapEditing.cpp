@@ -16,10 +16,12 @@ namespace {
 
 using MapEditingTest = GuiTest;
 
-// The world x or y under a pixel of the default top view: -30000 to 30000 on both axes, y downwards.
-int worldAt(int pixel, int extent)
+// The world point under a pixel of the default top view: -30000 to 30000 on both axes, y
+// downwards, to scale and centred in the view.
+QPoint worldAt(const MapView* view, QPoint pixel)
 {
-    return static_cast<int>(std::floor(-30000.0 + 60000.0 * pixel / extent));
+    const QPointF w = ViewScale{-30000, -30000, 30000, 30000}.toWorld(QPointF(pixel), QSizeF(view->size()));
+    return {static_cast<int>(std::floor(w.x())), static_cast<int>(std::floor(w.y()))};
 }
 
 TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
@@ -36,8 +38,8 @@ TEST_F(MapEditingTest, ClickPlacesTheChosenKindAtTheWorldPointUnderThePointer)
         const ObjectRow& r = editor().rows().back();
         const ItemPosition p = editor().document().position(r.kind, r.arrayId);
         EXPECT_EQ(r.kind, kind);
-        EXPECT_EQ(p.x, worldAt(pixel.x(), top()->width()));
-        EXPECT_EQ(p.y, worldAt(pixel.y(), top()->height()));
+        EXPECT_EQ(p.x, worldAt(top(), pixel).x());
+        EXPECT_EQ(p.y, worldAt(top(), pixel).y());
         EXPECT_EQ(label("lblX") + u' ' + label("lblY") + u' ' + listText(row) + u' ' + listText(row, 1),
             QStringLiteral("%1 %2 %3 %4").arg(p.x).arg(p.y).arg(r.text).arg(typeIdOf(kind)));
     }
@@ -52,8 +54,8 @@ TEST_F(MapEditingTest, DragPlacesOneItemPerTimerTickUntilRelease)
     for (const QPoint p : {QPoint(60, 50), QPoint(80, 60), QPoint(100, 70)}) {
         dragTo(top(), p);
         tick(timer());
-        EXPECT_EQ(editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId).x,
-            worldAt(p.x(), top()->width()));
+        EXPECT_EQ(
+            editor().document().position(ItemKind::Asteroid, editor().rows().back().arrayId).x, worldAt(top(), p).x());
     }
     // An ordinary click too.
     QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(100, 70));
@@ -81,23 +83,28 @@ TEST_F(MapEditingTest, ZoomInShowsTheCrosshairUntilTheNextClickOrEscape)
 
 TEST_F(MapEditingTest, WheelZoomsAroundThePointer)
 {
-    const QPoint pointer(top()->width() / 4, top()->height() / 4);
-    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton,
+    // Off the centre, where a notch leaves the world in view across (the view is wider than high).
+    const QPoint pointer = top()->rect().center() - QPoint(40, 30);
+    dragTo(top(), pointer, Qt::NoButton); // the pointer comes onto the view
+    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 120), Qt::NoButton,
         Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(top(), &wheel);
     const ViewScale zoomed = editor().topScale();
-    EXPECT_LT(zoomed.width(), 60000.0);
-    EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(pointer.x(), top()->width()),
+    EXPECT_LT(zoomed.height(), 60000.0);
+    EXPECT_NEAR(zoomed.toWorld(QPointF(pointer), QSizeF(top()->size())).x(), worldAt(top(), pointer).x(),
         zoomed.width() / top()->width() + 1)
         << "stays under the pointer";
 }
 
 TEST_F(MapEditingTest, MiddleDragPans)
 {
-    const QPoint pointer(top()->width() / 4, top()->height() / 4);
-    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 240), Qt::NoButton,
+    const QPoint pointer = top()->rect().center();
+    // Zoomed in until the view is narrower than the world, so that there is room to pan across.
+    dragTo(top(), pointer, Qt::NoButton);
+    QWheelEvent wheel(QPointF(pointer), QPointF(top()->mapToGlobal(pointer)), QPoint(), QPoint(0, 600), Qt::NoButton,
         Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(top(), &wheel); // zoomed in, so that there is room to pan
+    QApplication::sendEvent(top(), &wheel);
+    ASSERT_LT(editor().shownTop().width(), 60000.0);
     const ViewScale zoomed = editor().topScale();
     QTest::mousePress(top(), Qt::MiddleButton, {}, pointer);
     dragTo(top(), pointer + QPoint(30, 0), Qt::MiddleButton);

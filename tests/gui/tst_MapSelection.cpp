@@ -29,15 +29,17 @@ TEST_F(MapSelectionTest, ClickOnAMarkSelectsIt)
 
 TEST_F(MapSelectionTest, ADragMovesTheSelectedMark)
 {
-    clickTop({100, 100}, "Option2");
-    clickTop({300, 150});
+    const QPoint at = pixelOf(top(), editor().topScale(), -20000, -15000); // inside the world
+    clickTop(at, "Option2");
+    clickTop(pixelOf(top(), editor().topScale(), 0, 0));
     click("cmdSelect");
-    QTest::mouseClick(top(), Qt::LeftButton, {}, QPoint(101, 100));
+    QTest::mouseClick(top(), Qt::LeftButton, {}, at + QPoint(1, 0));
     const ItemPosition before = editor().document().position(ItemKind::Asteroid, 0);
-    QTest::mousePress(top(), Qt::LeftButton, {}, QPoint(100, 100));
-    dragTo(top(), QPoint(120, 100));
-    dragTo(top(), QPoint(140, 110));
-    QTest::mouseRelease(top(), Qt::LeftButton, {}, QPoint(140, 110));
+    const QPoint grab = at - QPoint(1, 1); // on the mark, left of and above its label
+    QTest::mousePress(top(), Qt::LeftButton, {}, grab);
+    dragTo(top(), grab + QPoint(20, 0));
+    dragTo(top(), grab + QPoint(40, 10));
+    QTest::mouseRelease(top(), Qt::LeftButton, {}, grab + QPoint(40, 10));
     const ItemPosition after = editor().document().position(ItemKind::Asteroid, 0);
     EXPECT_GT(after.x, before.x);
     EXPECT_GT(after.y, before.y);
@@ -87,9 +89,10 @@ TEST_F(MapSelectionTest, AFindingInTheChecksDockSelectsItsItemsOnClick)
     ASSERT_EQ(checks->topLevelItem(0)->childCount(), 2);
     EXPECT_TRUE(
         checks->topLevelItem(0)->child(1)->text(0).startsWith(QStringLiteral("error: missing-start: Player 2")));
-    clickTop({100, 100}, "Option1");
+    const QPoint at = pixelOf(top(), editor().topScale(), -20000, -15000); // inside the world
+    clickTop(at, "Option1");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_Down);
-    clickTop({100, 96});                       // above the first: its label lies to the right and below
+    clickTop(at - QPoint(0, 4));               // above the first: its label lies to the right and below
     ASSERT_EQ(checks->topLevelItemCount(), 1); // the two start points are too close
     QTreeWidgetItem* close = checks->topLevelItem(0);
     EXPECT_TRUE(close->text(0).startsWith(QStringLiteral("warning: starts-too-close"))) << close->text(0).toStdString();

@@ -34,6 +34,11 @@ struct Map {
         scene.rows = &rows;
         scene.gridSizeText = QString::fromLatin1(grid);
         scene.labelShown = {};
+        // The first versions' colours, in which labels are yellow on black boxes; no scale bar.
+        scene.colours.margin = scene.colours.background;
+        scene.colours.labelText = QColor(255, 255, 0);
+        scene.colours.labelPlate = QColor(0, 0, 0);
+        scene.scaleBar = false;
         MapSettings settings;
         settings.sizeX = QString::fromLatin1(x);
         settings.sizeY = QString::fromLatin1(y);
@@ -143,6 +148,7 @@ TEST(MapPainter, UnusableSpacingDrawsNoGrid)
 TEST(MapPainter, PlayerStartCircleStaysRoundWhenTheAxesScaleDifferently)
 {
     Map flat("0"); // 100 units per pixel across, 300 down: still 10 pixels on both axes
+    flat.scene.top.fill = true;
     flat.addPlayer(0, 0, 0, 0, 0);
     const QImage image = flat.top({600, 200});
     EXPECT_TRUE(near(image, 310, 100, red));
@@ -545,6 +551,176 @@ TEST(MapPainter, ASelectionOfThousandsIsFramedAsThePainterFramesIt)
         EXPECT_TRUE(direct == painted.convertToFormat(QImage::Format_RGB32)) << front;
         EXPECT_GT(count(direct, white), 10000) << front;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A column of labelled asteroids 300 units apart: three pixels apart in the whole world.
+Map crowdedColumn(int count)
+{
+    Map map;
+    map.scene.labelShown[static_cast<std::size_t>(typeIdOf(ItemKind::Asteroid))] = true;
+    map.scene.declutterLabels = true;
+    for (int i = 0; i < count; ++i)
+        map.add(0, i * 300, 0, asteroidColour, QStringLiteral("Asteroid %1").arg(i));
+    return map;
+}
+
+std::vector<int> labelledRows(const MapPainter& painter)
+{
+    std::vector<int> rows;
+    for (const auto& [row, box] : painter.shownLabels())
+        rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+TEST(MapPainter, CrowdedLabelsAreThinnedFarOutAndAllShowZoomedIn)
+{
+    Map map = crowdedColumn(20);
+    map.top();
+    EXPECT_LT(map.painter.shownLabels().size(), 10u);
+    map.scene.top = ViewScale{-1000, -500, 6500, 7000}; // 8 pixels a hundred units
+    map.top();
+    EXPECT_EQ(map.painter.shownLabels().size(), 20u);
+}
+
+TEST(MapPainter, HoveredAndSelectedLabelsAlwaysShow)
+{
+    Map map = crowdedColumn(20);
+    const std::vector<int> selection{5, 6, 13};
+    map.scene.selection = &selection;
+    map.scene.hoveredRow = 9;
+    map.top();
+    const std::vector<int> shown = labelledRows(map.painter);
+    for (const int row : {5, 6, 9, 13})
+        EXPECT_TRUE(std::binary_search(shown.begin(), shown.end(), row)) << row;
+    // The hovered label is topmost; no other label is kept over one that always shows.
+    EXPECT_EQ(map.painter.shownLabels().front().first, 9);
+    for (const auto& [row, box] : map.painter.shownLabels()) {
+        const bool pinned = row == 9 || std::binary_search(selection.begin(), selection.end(), row);
+        for (const auto& [other, otherBox] : map.painter.shownLabels()) {
+            if (!pinned && row != other) {
+                EXPECT_FALSE(box.intersects(otherBox)) << row << " over " << other;
+            }
+        }
+    }
+}
+
+TEST(MapPainter, LabelsInTheTextColourOnATranslucentPlate)
+{
+    Map map("0");
+    map.scene.colours = MapColours::light();
+    map.scene.labelShown.fill(true);
+    map.scene.labelPointSize = 12;
+    map.add(0, 0, 0, 0, QStringLiteral("WWWW"));
+    const QImage image = map.top();
+    const auto shown = map.painter.shownLabels();
+    ASSERT_EQ(shown.size(), 1u);
+    const QRect box = shown.front().second;
+    const MapColours& c = map.scene.colours;
+    int text = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            text += image.pixel(x, y) == c.labelText.rgb();
+    EXPECT_GT(text, 10);
+    // The plate's corner: the background seen through the plate.
+    const QRgb corner = image.pixel(box.topLeft());
+    EXPECT_NE(corner, c.background.rgb());
+    EXPECT_NE(corner, QColor(c.labelPlate.rgb()).rgb()) << "blended, not painted opaque";
+}
+
+TEST(MapPainter, MapColoursFollowTheWindowColour)
+{
+    const MapColours dark = mapColoursFor(QColor(40, 40, 40), QColor(230, 230, 230));
+    EXPECT_LT(dark.background.lightness(), 64);
+    EXPECT_EQ(dark.labelText, QColor(230, 230, 230));
+    const MapColours light = mapColoursFor(QColor(239, 239, 239), QColor(10, 10, 10));
+    EXPECT_GT(light.background.lightness(), 192);
+    EXPECT_EQ(light.labelText, QColor(10, 10, 10));
+    EXPECT_LT(light.marks.lightness(), 128) << "marks show on the light map";
+    EXPECT_LT(light.labelPlate.alpha(), 255);
+    EXPECT_LT(dark.labelPlate.alpha(), 255);
+}
+
+// The level drawn whole, as `starloom-level render` draws it: no label plate over another.
+TEST(MapPainter, AWholeCrowdedLevelShowsNoLabelOverAnother)
+{
+    Map map;
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> at(-8000, 8000);
+    for (int i = 0; i < 400; ++i)
+        map.add(at(rng), at(rng), 0, asteroidColour, QStringLiteral("BigProduction %1").arg(i));
+    MapSettings settings;
+    settings.sizeX = QStringLiteral("30000");
+    settings.sizeY = QStringLiteral("30000");
+    const auto [topSize, frontSize] = viewSizesFor(QSize(900, 800));
+    const Level empty;
+    map.scene = sceneOf(empty, wholeLevelViews(settings, topSize), QStringLiteral("2500"), worldSize(settings));
+    map.scene.document = &map.document;
+    map.scene.rows = &map.rows;
+    map.scene.labelShown[static_cast<std::size_t>(typeIdOf(ItemKind::Asteroid))] = true;
+    map.painter.renderViews(map.scene, topSize, frontSize);
+    const auto shown = map.painter.shownLabels();
+    ASSERT_GT(shown.size(), 10u);
+    EXPECT_LT(shown.size(), 400u);
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        for (std::size_t j = i + 1; j < shown.size(); ++j)
+            ASSERT_FALSE(shown[i].second.intersects(shown[j].second)) << shown[i].first << " and " << shown[j].first;
+}
+
+TEST(MapPainter, ACloudIsDrawnRoundAtEveryViewShape)
+{
+    // The blue disc of a nebula 1000 units in radius at the origin, measured along the view's
+    // middle row and column.
+    auto extents = [](const QImage& image) {
+        const QPoint centre(image.width() / 2, image.height() / 2);
+        int across = 0, down = 0;
+        for (int x = 0; x < image.width(); ++x)
+            across += qBlue(image.pixel(x, centre.y())) > 0;
+        for (int y = 0; y < image.height(); ++y)
+            down += qBlue(image.pixel(centre.x(), y)) > 0;
+        return std::pair(across, down);
+    };
+    for (const QSize size : {QSize(800, 400), QSize(400, 800), QSize(600, 600)}) {
+        for (const bool stretch : {false, true}) {
+            Map map("0");
+            map.scene.cloudDiscs = true;
+            map.scene.top = ViewScale{-3000, -3000, 3000, 3000, stretch};
+            const auto id = map.document.appendItem(ItemKind::Nebula, test::filled<CloudRecord>([](auto& r) {
+                r.size = 1000, r.red = r.green = 0, r.blue = 255, r.posX = r.posY = 0;
+            }));
+            map.rows.push_back({QStringLiteral("Nebula #1"), ItemKind::Nebula, *id});
+            const auto [across, down] = extents(map.top(size));
+            const QString shape = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+            // To scale: a third of the shorter side both ways; stretched: a third of each side.
+            if (stretch) {
+                EXPECT_NEAR(across, size.width() / 3, 4) << shape.toStdString();
+                EXPECT_NEAR(down, size.height() / 3, 4) << shape.toStdString();
+            } else {
+                EXPECT_NEAR(across, std::min(size.width(), size.height()) / 3, 4) << shape.toStdString();
+                EXPECT_NEAR(down, across, 1) << shape.toStdString();
+            }
+        }
+    }
+}
+
+TEST(MapPainter, ScaleBarShowsARoundLengthInTheBottomLeftCorner)
+{
+    EXPECT_EQ(scaleBarText(5000), QStringLiteral("5000 units"));
+    EXPECT_EQ(scaleBarText(0.5), QStringLiteral("0.5 units"));
+    Map map("0");
+    map.scene.colours = MapColours::dark();
+    map.scene.scaleBar = true;
+    const QImage image = map.top();
+    // 100 units a pixel, at most 150 pixels: 10000 units, 100 pixels from column 10.
+    const QRgb text = map.scene.colours.labelText.rgb();
+    EXPECT_EQ(image.pixel(10, 590), text);
+    EXPECT_EQ(image.pixel(110, 590), text);
+    EXPECT_NE(image.pixel(112, 590), text);
+    EXPECT_NE(image.pixel(300, 590), text);
 }
 
 } // namespace

@@ -64,6 +64,7 @@ void Editor::startUp()
     m_views.labelShown = ViewSettings{}.labelShown;
     m_views.cloudDiscs = true;
     m_views.declutterLabels = true;
+    m_stretchToFill = m_store.read(stretchToFillKey, QStringLiteral("0")) == QStringLiteral("1");
     m_hideAll = false;
     m_level.document.setPlayerColours();
     m_level.settings.playerIndex = 0;
@@ -192,6 +193,7 @@ void Editor::swapLevelState(LevelState& other, int sharedRows)
     std::swap(m_selectedRow, other.selectedRow);
     std::swap(m_views.top, other.top);
     std::swap(m_views.front, other.front);
+    fitViewsToShape();
     const int newRows = static_cast<int>(m_level.rows.size());
     if (sharedRows <= 0)
         m_rowChanges.reset();

@@ -235,6 +235,21 @@ public:
     void Picture1_MouseWheel(int steps, double x, double y) { zoomAround(steps, QPointF(x, y)); }
     // A middle-button drag: moves a zoomed top view by (dx, dy) world units, within the world.
     void panTopView(double dx, double dy);
+    // "Zoom to Fit": the whole world in view (as "Zoom Out").
+    void zoomToFit() { zoomOutFully(); }
+    // "Zoom to Selection": the selected items with a margin round them; nothing selected: nothing
+    // happens.
+    void zoomToSelection();
+    // The top view showing the world rectangle `world` (corners in any order), at least one unit
+    // across and down, within the world; what the Zoom tool's drag does.
+    void zoomToRect(const QRectF& world);
+    // "Stretch to Fill": each axis of the top view fills it on its own, as the first versions
+    // drew it; off, one world unit is as many pixels across as down. Kept in the settings.
+    void setStretchToFill(bool on);
+    bool stretchToFill() const { return m_stretchToFill; }
+    // The rectangle of the world the top view shows at its size (ViewScale::shownAt), with the
+    // view's own `fill`.
+    ViewScale shownTop() const;
     // An armed zoom is disarmed: the tool before it is back.
     void disarmZoom();
     void selectRow(int row); // -1 clears the selection
@@ -306,10 +321,12 @@ public:
     void chooseSelectTool();
     void cmdSelect_Click() { chooseSelectTool(); }
     bool placementArmed() const { return chosenTool() == ToolKind::Place; }
-    // The top view's size in pixels, for hit-testing the items' marks.
-    void setTopViewSize(QSize pixels) { m_topPixels = pixels; }
-    // The rubber band being drawn, in world units.
-    std::optional<QRectF> rubberBand() const { return m_selectTool.band(); }
+    // The top view's size in pixels, for hit-testing the items' marks and the views' shape: the
+    // front view takes the horizontal range the top view shows at this size.
+    void setTopViewSize(QSize pixels);
+    QSize topViewSize() const { return m_topPixels; }
+    // The rubber band being drawn (by the Select or the Zoom tool), in world units.
+    std::optional<QRectF> rubberBand() const { return m_zoomTool.band() ? m_zoomTool.band() : m_selectTool.band(); }
     // "Snap to grid": placing and moving land on the grid's points.
     void setSnapToGrid(bool on) { m_snapToGrid = on; }
     bool snapToGrid() const { return m_snapToGrid; }
@@ -519,6 +536,9 @@ private:
     void zoomIn();
     // Shows `top` in the top view; the front view follows its horizontal range and keeps its height.
     void setTopView(const ViewScale& top);
+    // The top view takes the Stretch to Fill setting and the front view the top view's horizontal
+    // range at its size.
+    void fitViewsToShape();
     bool checkCustomName();
     void loadRecordIntoPanel(const ObjectRow& row);
     // The first entry of the start points' list, from `from` on and round, whose player has no
@@ -571,6 +591,8 @@ private:
     std::vector<int> m_selection; // sorted
     bool m_snapToGrid = false;
     QSize m_topPixels;
+    bool m_stretchToFill = false;
+    bool m_clickEndsZoom = false; // a Zoom drag ended: the click of its release does nothing
     PlaceTool m_placeTool{*this};
     SelectTool m_selectTool{*this};
     MeasureTool m_measureTool{*this};

@@ -3,7 +3,9 @@
 #include "Editor.h"
 
 #include "document/Numbers.h"
+#include "gamedata/SettingsStore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -27,6 +29,39 @@ void Editor::setScales()
 {
     m_views.top = topScaleFor(m_level.settings);
     m_views.front = frontScaleFor(m_level.settings);
+    fitViewsToShape();
+    redraw();
+}
+
+void Editor::fitViewsToShape()
+{
+    m_views.top.fill = m_stretchToFill;
+    m_views.front = frontFollowing(m_views.front, m_views.top.shownAt(QSizeF(m_topPixels)));
+}
+
+ViewScale Editor::shownTop() const
+{
+    ViewScale shown = m_views.top.shownAt(QSizeF(m_topPixels));
+    shown.fill = m_views.top.fill;
+    return shown;
+}
+
+void Editor::setTopViewSize(QSize pixels)
+{
+    if (pixels == m_topPixels)
+        return;
+    m_topPixels = pixels;
+    fitViewsToShape();
+    redraw();
+}
+
+void Editor::setStretchToFill(bool on)
+{
+    m_store.write(stretchToFillKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+    if (on == m_stretchToFill)
+        return;
+    m_stretchToFill = on;
+    fitViewsToShape();
     redraw();
 }
 
@@ -38,7 +73,7 @@ void Editor::zoomOutFully()
 void Editor::setTopView(const ViewScale& top)
 {
     m_views.top = top;
-    m_views.front = frontFollowing(m_views.front, top);
+    fitViewsToShape();
     redraw();
 }
 
@@ -47,7 +82,7 @@ void Editor::zoomIn()
     disarmZoom();
     const QPointF at = m_topPointer.value_or(QPointF());
     // A view narrower than one world unit is refused: the view stays as it is.
-    if (const auto zoomed = zoomedIn(m_views.top, at.x(), at.y(), m_level.settings))
+    if (const auto zoomed = zoomedIn(shownTop(), at.x(), at.y(), m_level.settings))
         setTopView(*zoomed);
 }
 
@@ -56,14 +91,41 @@ void Editor::zoomAround(int steps, QPointF at)
     if (steps == 0)
         return;
     const double factor = std::pow(1.25, steps);
-    if (const auto zoomed = zoomedAround(m_views.top, at.x(), at.y(), factor, m_level.settings))
+    if (const auto zoomed = zoomedAround(shownTop(), at.x(), at.y(), factor, m_level.settings))
         setTopView(*zoomed);
+}
+
+void Editor::zoomToRect(const QRectF& world)
+{
+    setTopView(settledTop(world, QSizeF(m_topPixels), m_stretchToFill, m_level.settings));
+}
+
+void Editor::zoomToSelection()
+{
+    double left = 0, top = 0, right = 0, bottom = 0;
+    bool any = false;
+    for (const int row : m_selection) {
+        const ObjectRow& r = m_level.rows[static_cast<std::size_t>(row)];
+        if (!m_level.document.exists(r.kind, r.arrayId))
+            continue;
+        const ItemPosition p = m_level.document.position(r.kind, r.arrayId);
+        left = any ? std::min(left, double(p.x)) : double(p.x);
+        right = any ? std::max(right, double(p.x)) : double(p.x);
+        top = any ? std::min(top, double(p.y)) : double(p.y);
+        bottom = any ? std::max(bottom, double(p.y)) : double(p.y);
+        any = true;
+    }
+    if (!any)
+        return;
+    const double margin = std::max({(right - left) * 0.1, (bottom - top) * 0.1, gridStep()});
+    zoomToRect(QRectF(QPointF(left - margin, top - margin), QPointF(right + margin, bottom + margin)));
 }
 
 void Editor::panTopView(double dx, double dy)
 {
-    const ViewScale moved = panned(m_views.top, dx, dy, m_level.settings);
-    if (moved != m_views.top)
+    const ViewScale shown = shownTop();
+    const ViewScale moved = panned(shown, dx, dy, m_level.settings);
+    if (moved != shown)
         setTopView(moved);
 }
 
@@ -144,6 +206,7 @@ void Editor::pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifi
     m_topPointer = at;
     if (button != Qt::LeftButton)
         return;
+    m_clickEndsZoom = false;
     Tool& tool = toolFor(m_tool);
     if (tool.press(PointerEvent{button, modifiers, at}))
         m_dragTool = &tool;
@@ -184,6 +247,8 @@ void Editor::releaseOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modi
 
 void Editor::clickTopView()
 {
+    if (std::exchange(m_clickEndsZoom, false))
+        return;
     toolFor(m_tool).click();
     if (!m_buttonDown)
         m_clickEndsDrag = false;

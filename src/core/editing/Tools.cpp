@@ -162,6 +162,35 @@ void MeasureTool::setEnd(int end, QPointF world)
 
 // ------------------------------------------------------------------ zoom
 
+bool ZoomTool::press(const PointerEvent& event)
+{
+    m_start = event.world;
+    m_band.reset();
+    return true;
+}
+
+void ZoomTool::drag(const PointerEvent& event)
+{
+    m_band = QRectF(m_start, event.world).normalized();
+    m_editor.redraw();
+}
+
+void ZoomTool::release(const PointerEvent& event)
+{
+    const QRectF band = QRectF(m_start, event.world).normalized();
+    m_band.reset();
+    const QSizeF pixels(m_editor.topViewSize());
+    const ViewScale shown = m_editor.shownTop();
+    const bool dragged = pixels.isEmpty() ? band.width() > 0 && band.height() > 0
+                                          : band.width() * shown.pixelsPerUnitX(pixels) >= minDragPixels
+            && band.height() * shown.pixelsPerUnitY(pixels) >= minDragPixels;
+    if (!dragged)
+        return; // the click that follows zooms in
+    m_editor.m_clickEndsZoom = true;
+    m_editor.disarmZoom();
+    m_editor.zoomToRect(band);
+}
+
 void ZoomTool::click()
 {
     m_editor.zoomIn();

@@ -20,7 +20,8 @@ enum class ToolKind : std::uint8_t {
     Place,   // places the chosen kind, or moves the item the panel edits
     Select,  // selects by click or rubber band; a drag on a selected item moves the selection
     Measure, // a drag measures the distance from where it started to the pointer
-    Zoom,    // the next click zooms in around the pointer, then the tool before it is back
+    Zoom,    // the next click zooms in around the pointer (a drag: to the dragged rectangle), then
+             // the tool before it is back
     Pan,     // a drag moves the view with the pointer
 };
 
@@ -122,12 +123,25 @@ private:
     std::array<int, 2> m_rows{-1, -1};
 };
 
+// A click zooms in around the pointer; a drag zooms to the dragged rectangle.
 class ZoomTool final : public Tool {
 public:
     using Tool::Tool;
     ToolKind kind() const override { return ToolKind::Zoom; }
+    bool press(const PointerEvent& event) override;
+    void drag(const PointerEvent& event) override;
+    void release(const PointerEvent& event) override;
     void click() override;
     bool key(Qt::Key key, Qt::KeyboardModifiers modifiers) override;
+    void leave() override { m_band.reset(); }
+    // The rectangle being dragged, in world units.
+    std::optional<QRectF> band() const { return m_band; }
+
+private:
+    // A drag shorter than this many pixels across or down is a click.
+    static constexpr double minDragPixels = 4;
+    QPointF m_start;
+    std::optional<QRectF> m_band;
 };
 
 class PanTool final : public Tool {

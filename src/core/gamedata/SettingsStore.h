@@ -24,6 +24,8 @@ inline const QString defaultFontSize = QStringLiteral("4");
 // richest and the poorest player's resources may differ by, in per cent.
 inline const QString minStartDistanceKey = QStringLiteral("MinStartDistance");
 inline const QString fairSharePercentKey = QStringLiteral("FairSharePercent");
+// "Stretch to Fill": "1" when each axis of the top view fills the view on its own.
+inline const QString stretchToFillKey = QStringLiteral("StretchToFill");
 
 // QSettings with the executable's base name as organisation and application name (on Linux
 // ~/.config/starloom/starloom.conf), or a

@@ -21,9 +21,6 @@
 
 namespace starloom::mapdraw {
 
-inline const QColor background(0, 0, 0);
-inline const QColor labelTextColour(255, 255, 0);
-
 constexpr double playerRadius = 1000; // world units along the horizontal axis
 constexpr int labelPadding = 1;       // pixels left and right of the caption
 constexpr double labelOffset = 100;   // world units right of and below the item

@@ -327,30 +327,49 @@ void MapPainter::paintLabels(
         return true;
     };
     if (scene.declutterLabels) {
-        // From the first label on, one that would touch a label already kept is left out; the
-        // label of the item under the pointer always shows, on top.
-        std::optional<Accepted> hovered;
-        for (const LabelCandidate& c : candidates) {
+        // The labels of the item under the pointer and of the selected items always show, on
+        // top; from the first label on, any other that would touch a label already kept is left
+        // out.
+        auto pinned = [&](std::uint32_t row) {
+            return static_cast<int>(row) == scene.hoveredRow
+                || (scene.selection
+                    && std::binary_search(scene.selection->begin(), scene.selection->end(), static_cast<int>(row)));
+        };
+        auto boxOf = [&](const LabelCandidate& c) {
             const QString& text = rows[c.row].text;
             double width = 0;
             if (!simpleWidth(c.row, text, width))
                 width = textWidth(m, text);
-            const QRect box(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(width), m.boxHeight);
-            const QRect visible = box & view;
-            if (visible.isEmpty())
-                continue;
-            if (static_cast<int>(c.row) == scene.hoveredRow) {
-                hovered = Accepted{c.row, box};
-                continue;
+            return QRect(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(width), m.boxHeight);
+        };
+        std::vector<Accepted> onTop;
+        if (scene.hoveredRow >= 0 || (scene.selection && !scene.selection->empty())) {
+            for (const LabelCandidate& c : candidates) {
+                if (!pinned(c.row))
+                    continue;
+                const QRect box = boxOf(c);
+                const QRect visible = box & view;
+                if (visible.isEmpty())
+                    continue;
+                coverage.cover(visible);
+                onTop.push_back({c.row, box});
             }
-            if (coverage.touched(visible))
+        }
+        for (const LabelCandidate& c : candidates) {
+            if (!onTop.empty() && pinned(c.row))
+                continue;
+            const QRect box = boxOf(c);
+            const QRect visible = box & view;
+            if (visible.isEmpty() || coverage.touched(visible))
                 continue;
             coverage.cover(visible);
             accepted.push_back({c.row, box});
         }
+        // The hovered label topmost, then the selected ones.
+        std::stable_partition(
+            onTop.begin(), onTop.end(), [&](const Accepted& a) { return static_cast<int>(a.row) != scene.hoveredRow; });
+        accepted.insert(accepted.end(), onTop.begin(), onTop.end());
         std::reverse(accepted.begin(), accepted.end());
-        if (hovered)
-            accepted.insert(accepted.begin(), *hovered);
         for (Accepted& a : accepted) {
             a.firstGlyph = glyphs.size();
             addGlyphs(rows[a.row].text, a.box, false);
@@ -386,7 +405,7 @@ void MapPainter::paintLabels(
     }
 
     painter.setFont(m.font);
-    painter.setPen(labelTextColour);
+    painter.setPen(scene.colours.labelText);
     // Glyphs of consecutive labels are drawn in one run, until a box would cover one of them.
     QGlyphRun run;
     if (m.glyphs)
@@ -407,7 +426,7 @@ void MapPainter::paintLabels(
     for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
         if (pendingInk.intersects(it->box))
             flush();
-        painter.fillRect(it->box, background);
+        painter.fillRect(it->box, scene.colours.labelPlate);
         const QString& text = rows[it->row].text;
         if (it->glyphCount == 0 && !m.simple(text)) {
             flush();
@@ -425,8 +444,18 @@ void MapPainter::paintLabels(
 
 MapPainter::LabelView MapPainter::labelViewOf(const MapScene& scene, QSize pixels, const QPaintDevice* device)
 {
-    return {scene.document, scene.rows, scene.rows ? scene.rows->size() : 0, pixels, scene.top, scene.labelShown,
-        labelFontFamilyFor(scene.labelPointSize), scene.labelPointSize, device ? device->logicalDpiY() : 0};
+    return {scene.document, scene.rows, scene.rows ? scene.rows->size() : 0, pixels, scene.top.shownAt(QSizeF(pixels)),
+        scene.labelShown, labelFontFamilyFor(scene.labelPointSize), scene.labelPointSize,
+        device ? device->logicalDpiY() : 0};
+}
+
+std::vector<std::pair<int, QRect>> MapPainter::shownLabels() const
+{
+    std::vector<std::pair<int, QRect>> shown;
+    shown.reserve(m_shown.size());
+    for (const ShownLabel& label : m_shown)
+        shown.emplace_back(static_cast<int>(label.row), label.box);
+    return shown;
 }
 
 int MapPainter::labelAt(const MapScene& scene, QSize pixels, QPointF pixel, const QPaintDevice* device) const

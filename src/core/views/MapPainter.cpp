@@ -3,7 +3,9 @@
 #include "document/Numbers.h"
 #include "views/ItemDrawing.h"
 
+#include <QFontMetrics>
 #include <QImage>
+#include <QLocale>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
@@ -21,9 +23,6 @@ namespace starloom {
 using namespace mapdraw;
 
 namespace {
-
-const QColor gridColour(100, 100, 100);
-const QColor crossColour(255, 255, 255);
 
 constexpr double minGridStepPixels = 4; // a finer grid is thinned to every m-th line
 constexpr double headingLength = 1200;
@@ -43,7 +42,7 @@ double clampPixel(double v, double extent)
 }
 
 // ViewScale::toPixel for one view size, made inline for the loops over every row; the same
-// arithmetic, so the same pixels.
+// arithmetic, so the same pixels. `s` is the rectangle the view shows (ViewScale::shownAt).
 class PixelMap {
 public:
     PixelMap(const ViewScale& s, QSize pixels)
@@ -248,7 +247,7 @@ void drawTopGrid(QPainter& painter, QSize pixels, const MapScene& scene)
     const double g = val(scene.gridSizeText);
     const double spacing = gridSpacingOf(scene);
     if (spacing > 0) {
-        QPen pen(gridColour, 1, Qt::DotLine);
+        QPen pen(scene.colours.grid, 1, Qt::DotLine);
         pen.setCosmetic(true);
         painter.setPen(pen);
         std::vector<QLine> lines;
@@ -272,7 +271,7 @@ void drawTopGrid(QPainter& painter, QSize pixels, const MapScene& scene)
     }
 
     if (std::isfinite(g) && g != 0) {
-        QPen pen(crossColour, 1, Qt::SolidLine);
+        QPen pen(scene.colours.cross, 1, Qt::SolidLine);
         pen.setCosmetic(true);
         painter.setPen(pen);
         const QPointF origin = s.toPixel(0, 0, pixels);
@@ -296,9 +295,8 @@ GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels)
     const double spacing = gridSpacingOf(scene);
     if (!(spacing > 0) || pixels.isEmpty())
         return {};
-    const ViewScale& s = scene.top;
-    return {spacing * gridThinning(spacing, pixels.width() / std::abs(s.width())),
-        spacing * gridThinning(spacing, pixels.height() / std::abs(s.height()))};
+    return {spacing * gridThinning(spacing, scene.top.pixelsPerUnitX(QSizeF(pixels))),
+        spacing * gridThinning(spacing, scene.top.pixelsPerUnitY(QSizeF(pixels)))};
 }
 
 QPointF playerHeadingEnd(double posX, double posY, float orientation)
@@ -312,13 +310,30 @@ QPointF playerHeadingEnd(double posX, double posY, float orientation)
 
 namespace {
 
-// Saves the painter, clips it to the view and clears the view to the background.
-void beginView(QPainter& painter, QSize pixels)
+// Saves the painter, clips it to the view and clears the view to the background, and the parts of
+// it outside the world's box (from (x0, y0) to (x1, y1) in pixels) to the margin colour.
+void beginView(QPainter& painter, QSize pixels, const MapColours& colours, QPointF corner0, QPointF corner1)
 {
     painter.save();
     painter.setClipRect(QRect(QPoint(0, 0), pixels), Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRect(QPoint(0, 0), pixels), background);
+    const QRect view(QPoint(0, 0), pixels);
+    painter.fillRect(view, colours.background);
+    if (colours.margin == colours.background || !std::isfinite(corner0.x()) || !std::isfinite(corner0.y())
+        || !std::isfinite(corner1.x()) || !std::isfinite(corner1.y()))
+        return;
+    const QRectF box = QRectF(corner0, corner1).normalized();
+    const int left = snap(std::clamp(box.left(), -1.0, double(pixels.width()) + 1));
+    const int right = snap(std::clamp(box.right(), -1.0, double(pixels.width()) + 1));
+    const int top = snap(std::clamp(box.top(), -1.0, double(pixels.height()) + 1));
+    const int bottom = snap(std::clamp(box.bottom(), -1.0, double(pixels.height()) + 1));
+    for (const QRect& r : {QRect(QPoint(0, 0), QPoint(left - 1, pixels.height() - 1)),
+             QRect(QPoint(right + 1, 0), QPoint(pixels.width() - 1, pixels.height() - 1)),
+             QRect(QPoint(left, 0), QPoint(right, top - 1)),
+             QRect(QPoint(left, bottom + 1), QPoint(right, pixels.height() - 1))}) {
+        if (const QRect inside = r & view; !inside.isEmpty())
+            painter.fillRect(inside, colours.margin);
+    }
 }
 
 // Clouds, dust clouds and nebulae as translucent discs of their size, in their own colour. Discs
@@ -409,9 +424,8 @@ void drawSelectionMarks(
         // left + width and from top to top + height, edges included. A square the view cuts
         // is left to the painter, which cuts it its own way.
         const QRect& c = d.clip;
-        auto put = [&](int px, int py) {
-            d.bits[qsizetype(py + d.shift.y()) * d.stride + px + d.shift.x()] = 0xffffffffu;
-        };
+        const QRgb colour = scene.colours.marks.rgb();
+        auto put = [&](int px, int py) { d.bits[qsizetype(py + d.shift.y()) * d.stride + px + d.shift.x()] = colour; };
         std::vector<QRect> cut;
         for (const QRect& r : squares) {
             const int right = r.left() + r.width();
@@ -433,7 +447,7 @@ void drawSelectionMarks(
         if (squares.empty())
             return;
     }
-    painter.setPen(QPen(QColor(255, 255, 255), 1));
+    painter.setPen(QPen(scene.colours.marks, 1));
     painter.drawRects(squares.data(), static_cast<int>(squares.size()));
 }
 
@@ -459,18 +473,57 @@ void drawEditorMarks(QPainter& painter, QSize pixels, const MapScene& scene, boo
     if (!front) {
         mark(scene.hoveredRow, QColor(0, 200, 255), 7);
         if (scene.rubberBand) {
-            QPen pen(QColor(255, 255, 255), 1, Qt::DashLine);
+            QPen pen(scene.colours.marks, 1, Qt::DashLine);
             painter.setPen(pen);
             const QPointF a = s.toPixel(scene.rubberBand->left(), scene.rubberBand->top(), pixels);
             const QPointF b = s.toPixel(scene.rubberBand->right(), scene.rubberBand->bottom(), pixels);
             painter.drawRect(QRectF(a, b).normalized());
         }
         if (scene.measure) {
-            painter.setPen(QPen(QColor(255, 255, 255), 1));
+            painter.setPen(QPen(scene.colours.marks, 1));
             const QLineF& l = *scene.measure;
             painter.drawLine(s.toPixel(l.x1(), l.y1(), pixels), s.toPixel(l.x2(), l.y2(), pixels));
         }
     }
+    painter.restore();
+}
+
+} // namespace
+
+QString scaleBarText(double length)
+{
+    return QStringLiteral("%1 units").arg(QLocale::c().toString(length, 'g', 12));
+}
+
+namespace {
+
+// The scale bar in the bottom-left corner of the top view: a round length at most a quarter of
+// the view wide, with its text above it, on a plate.
+void drawScaleBar(QPainter& painter, QSize pixels, const MapScene& scene)
+{
+    if (pixels.width() < 120 || pixels.height() < 48)
+        return;
+    const double perUnit = pixels.width() / std::abs(scene.top.width());
+    const double length = scaleBarLength(perUnit, pixels.width() / 4.0);
+    if (!(length > 0))
+        return;
+    const int bar = std::max(1, static_cast<int>(std::lround(length * perUnit)));
+    const QString text = scaleBarText(length);
+    QFont font;
+    font.setPointSize(8);
+    const QFontMetrics metrics(font, painter.device());
+    const int left = 10;
+    const int baseline = pixels.height() - 10;
+    const QRect plate(left - 4, baseline - 6 - metrics.height() - 4, std::max(bar, metrics.horizontalAdvance(text)) + 9,
+        metrics.height() + 4 + 6 + 5);
+    painter.save();
+    painter.fillRect(plate, scene.colours.labelPlate);
+    painter.setPen(QPen(scene.colours.labelText, 1));
+    painter.drawLine(left, baseline, left + bar, baseline);
+    painter.drawLine(left, baseline - 4, left, baseline);
+    painter.drawLine(left + bar, baseline - 4, left + bar, baseline);
+    painter.setFont(font);
+    painter.drawText(QPoint(left, baseline - 6 - metrics.descent()), text);
     painter.restore();
 }
 
@@ -505,12 +558,16 @@ const std::vector<MapPainter::FlatItem>& MapPainter::flatItems(const MapScene& s
     return m_flat;
 }
 
-void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const
+void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scale) const
 {
     if (pixels.isEmpty())
         return;
-    beginView(painter, pixels);
+    // Everything below maps through the rectangle the view shows at this size.
+    MapScene scene = scale;
+    scene.top = scale.top.shownAt(QSizeF(pixels));
     const ViewScale& s = scene.top;
+    beginView(painter, pixels, scene.colours, s.toPixel(-scene.world.x, -scene.world.y, pixels),
+        s.toPixel(scene.world.x, scene.world.y, pixels));
     std::vector<LabelCandidate>& candidates = m_candidates;
     candidates.clear();
     m_shownView.reset();
@@ -571,6 +628,8 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
         paintLabels(painter, pixels, scene, candidates);
         if (scene.document && scene.rows)
             drawEditorMarks(painter, pixels, scene, false);
+        if (scene.scaleBar)
+            drawScaleBar(painter, pixels, scene);
     }
     painter.restore();
 }
@@ -579,11 +638,12 @@ void MapPainter::paintFrontView(QPainter& painter, QSize pixels, const MapScene&
 {
     if (pixels.isEmpty())
         return;
-    beginView(painter, pixels);
     const ViewScale& s = scene.front;
+    beginView(painter, pixels, scene.colours, s.toPixel(-scene.world.x, scene.world.z, pixels),
+        s.toPixel(scene.world.x, -scene.world.z, pixels));
     if (usable(s, pixels)) {
         const double X = scene.world.x;
-        QPen pen(gridColour, 1, Qt::DotLine);
+        QPen pen(scene.colours.grid, 1, Qt::DotLine);
         pen.setCosmetic(true);
         painter.setPen(pen);
         const int row = snap(s.toPixel(0, 0, pixels).y());

@@ -40,6 +40,9 @@ GridSpacing drawnGridSpacing(const MapScene& scene, QSize pixels);
 // is not installed.
 QFont labelFont(const MapScene& scene);
 
+// The text of the top view's scale bar for a bar of `length` world units: "5000 units".
+QString scaleBarText(double length);
+
 inline constexpr int viewGapPixels = 13; // between the top and the front view in renderViews
 
 // The sizes of the top and the front view when both share `total` as in the main window: the
@@ -67,6 +70,9 @@ public:
     // The box the row's label takes in the top view, whether it shows there or not; a null
     // rectangle for rows of hidden kinds or without an item.
     QRect labelBox(const MapScene& scene, QSize pixels, std::size_t row, const QPaintDevice* device = nullptr) const;
+
+    // The labels the last paintTopView showed, topmost first: each row with its label's box.
+    std::vector<std::pair<int, QRect>> shownLabels() const;
 
     // The top view above the front view, viewGapPixels apart, as in the main window.
     QImage renderViews(const MapScene& scene, QSize topSize, QSize frontSize) const;

@@ -166,6 +166,7 @@ private:
     std::vector<QPushButton*> m_hintRecent;
     QToolBar* m_toolBar = nullptr;
     std::array<QAction*, 5> m_toolActions{}; // by ToolKind
+    QAction* m_stretch = nullptr;
     QDockWidget* m_objectsDock = nullptr;
     QLineEdit* m_objectFilter = nullptr;
     QString m_filteredText;                 // the filter the rows were last hidden by

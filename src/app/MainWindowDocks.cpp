@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 #include "MainWindowParts.h"
+#include "MapView.h"
 #include "ObjectListModel.h"
 #include "View3DDock.h"
 #include "WidgetText.h"
@@ -115,6 +116,7 @@ void MainWindow::buildToolBar()
 void MainWindow::refreshTools()
 {
 
+    m_stretch->setChecked(m_editor.stretchToFill());
     const ToolKind active = m_editor.activeTool();
     for (std::size_t i = 0; i < m_toolActions.size(); ++i)
         if (m_toolActions[i])
@@ -230,6 +232,26 @@ void MainWindow::buildDocks()
         view = menuBar()->addMenu(QStringLiteral("&View"));
         view->setObjectName(QStringLiteral("mnuView"));
     }
+    // The top view's zoom and scale.
+    view->addSeparator();
+    auto viewEntry = [this, view](const char* objectName, const char* caption, const QKeySequence& key) {
+        QAction* a = view->addAction(name(caption));
+        a->setObjectName(name(objectName));
+        a->setShortcut(key);
+        return a;
+    };
+    connect(viewEntry("mnuViewZoomFit", "Zoom to &Fit", QKeySequence(Qt::CTRL | Qt::Key_0)), &QAction::triggered, this,
+        [this] { handle([this] { m_editor.zoomToFit(); }); });
+    connect(viewEntry("mnuViewZoomSelection", "&Zoom to Selection", QKeySequence(Qt::SHIFT | Qt::Key_F)),
+        &QAction::triggered, this, [this] { handle([this] { m_editor.zoomToSelection(); }); });
+    m_stretch = viewEntry("mnuViewStretch", "Stretch to F&ill", QKeySequence());
+    m_stretch->setCheckable(true);
+    m_stretch->setToolTip(QStringLiteral("Stretch the top view's axes to fill it (the map is then not to scale)"));
+    connect(m_stretch, &QAction::triggered, this,
+        [this](bool on) { handle([this, on] { m_editor.setStretchToFill(on); }); });
+    // The front view follows the top view's shape as soon as it changes.
+    connect(m_top, &MapView::resized, this,
+        [this](QSize pixels) { handle([this, pixels] { m_editor.setTopViewSize(pixels); }); });
     view->addSeparator();
     QMenu* panels = view->addMenu(QStringLiteral("&Panels"));
     panels->setObjectName(QStringLiteral("mnuViewPanels"));

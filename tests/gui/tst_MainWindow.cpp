@@ -53,7 +53,9 @@ TEST_F(MainWindowTest, TheCaptionStandsAboveTheMenusInOrder)
         {"mnuEdit",
             "Undo|Redo|-|Cu&t|&Copy|&Paste|&Duplicate|De&lete|-|Select &All|Select &None|-|&Mirror|&Flip|"
             "&Rotate Copies|Make S&ymmetric|-|S&nap to Grid|M&easure"},
-        {"mnuView", "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de|-|&Panels|&Reset Layout"},
+        {"mnuView",
+            "&3-D View|-|Frame &All|Frame &Selection|-|&Top|&Front|Si&de|-|Zoom to &Fit|&Zoom to Selection|"
+            "Stretch to F&ill|-|&Panels|&Reset Layout"},
         {"mnuViewPanels", "&Objects|P&roperties|&History|&Checks|&Tool Bar"}, {"mnuHelp", "&About|-|Goto Website"},
         {"mnuObjects", "Delete Object|Set Player"},
         {"mnuLabels",
@@ -219,6 +221,21 @@ TEST_F(MainWindowTest, AnEmptyLevelShowsHowToBeginUntilTheFirstEdit)
     EXPECT_TRUE(hint->isVisible()) << "a new empty level shows it again";
     clickTop({100, 100}, "Option2");
     EXPECT_FALSE(hint->isVisible()) << "gone at the first edit";
+}
+
+TEST_F(MainWindowTest, TheViewMenuZoomsToTheSelectionOrTheWorldAndStretches)
+{
+    clickTop(top()->rect().center(), "Option2");
+    editor().setSelection({0});
+    const ViewScale whole = editor().topScale();
+    trigger("mnuViewZoomSelection");
+    EXPECT_LT(editor().topScale().width(), whole.width());
+    trigger("mnuViewZoomFit");
+    EXPECT_EQ(editor().topScale().width(), whole.width());
+    EXPECT_FALSE(find<QAction>("mnuViewStretch")->isChecked());
+    trigger("mnuViewStretch");
+    EXPECT_TRUE(editor().stretchToFill());
+    EXPECT_TRUE(find<QAction>("mnuViewStretch")->isChecked());
 }
 
 TEST_F(MainWindowTest, EveryToolHasAButtonAndAKey)

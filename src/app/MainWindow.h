@@ -194,6 +194,7 @@ private:
     std::array<QLabel*, 3> m_positionCaptions{};
     std::array<QLineEdit*, 3> m_position{};   // X, Y, height of the selection
     quint64 m_positionMarkedAt = ~quint64(0); // the revision when a refused position was marked
+    quint64 m_positionShownAt = ~quint64(0);  // the revision the position fields show
     QCheckBox* m_setHeight = nullptr;
     QLineEdit* m_setHeightText = nullptr;
     QCheckBox* m_randomHeight = nullptr;

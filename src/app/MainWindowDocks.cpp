@@ -139,6 +139,11 @@ void MainWindow::markField(QLineEdit* field, const QString& reason)
 void MainWindow::showPosition()
 {
     const Editor& e = m_editor;
+    // Every change of the selection or of its items redraws: between two, the numbers stand (a
+    // selection of every item of a big level is not walked again at each move of the pointer).
+    if (e.revision() == m_positionShownAt)
+        return;
+    m_positionShownAt = e.revision();
     const bool any = !e.selection().empty();
     const bool keepMarks = e.revision() == m_positionMarkedAt;
     for (std::size_t i = 0; i < m_position.size(); ++i) {

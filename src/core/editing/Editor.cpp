@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <utility>
 
 namespace starloom {
 
@@ -61,11 +62,7 @@ void Editor::startUp()
     m_checkOptions.fairShare =
         validStoredNumber(m_store.read(fairSharePercentKey, QString()), 1000, defaults.fairShare * 100) / 100;
     setLabelFont();
-    m_views.labelShown = ViewSettings{}.labelShown;
-    m_views.cloudDiscs = true;
-    m_views.declutterLabels = true;
-    m_stretchToFill = m_store.read(stretchToFillKey, QStringLiteral("0")) == QStringLiteral("1");
-    m_hideAll = false;
+    m_view.resetDrawing(m_store.read(stretchToFillKey, QStringLiteral("0")) == QStringLiteral("1"));
     m_level.document.setPlayerColours();
     m_level.settings.playerIndex = 0;
     pickRandomBackgroundAndMusic(m_level.settings);
@@ -97,10 +94,10 @@ void Editor::message(const QString& text, const QString& title)
 void Editor::pushEdit(const QString& text, std::vector<EditStep> steps, int selectionAfter, bool partOfDrag)
 {
     m_firstRedo = true;
-    auto* command =
-        new EditCommand(*this, text, std::move(steps), m_selectedRow, selectionAfter, partOfDrag ? mergeKey() : 0);
+    auto* command = new EditCommand(
+        *this, text, std::move(steps), m_selection.editedRow(), selectionAfter, partOfDrag ? mergeKey() : 0);
     if (m_selection.size() > 1)
-        command->setSelections(m_selection, {});
+        command->setSelections(m_selection.rows(), {});
     m_undo.push(command);
     m_firstRedo = false;
 }
@@ -110,8 +107,8 @@ void Editor::pushRecord(const QString& verb, int row, const AnyRecord& before, c
     if (after == before)
         return;
     const ObjectRow& r = m_level.rows.at(static_cast<std::size_t>(row));
-    pushEdit(
-        verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selectedRow, partOfDrag);
+    pushEdit(verb + QLatin1Char(' ') + r.text, {RecordStep{r.kind, r.arrayId, before, after}}, m_selection.editedRow(),
+        partOfDrag);
 }
 
 void Editor::pushLevel(const QString& text, LevelState after, int sharedRows)
@@ -162,14 +159,11 @@ void Editor::applyStep(const EditStep& step, bool forward)
 
 void Editor::afterUndoStep(int selection, bool reloadPanel)
 {
-    m_selectedRow = selection >= 0 && selection < static_cast<int>(m_level.rows.size()) ? selection : -1;
-    m_selection.clear();
-    if (m_selectedRow >= 0)
-        m_selection.push_back(m_selectedRow);
+    m_selection.selectOnly(selection, static_cast<int>(m_level.rows.size()));
     // The first run of a new command keeps the panel as the user left it.
     if (reloadPanel && !m_firstRedo && m_panel.mode == EditorMode::Editing) {
-        if (m_selectedRow >= 0) {
-            loadRecordIntoPanel(m_level.rows[static_cast<std::size_t>(m_selectedRow)]);
+        if (m_selection.editedRow() >= 0) {
+            loadRecordIntoPanel(m_level.rows[static_cast<std::size_t>(m_selection.editedRow())]);
         } else {
             m_panel.mode = EditorMode::Placement;
             showPanelFields();
@@ -180,9 +174,7 @@ void Editor::afterUndoStep(int selection, bool reloadPanel)
 
 void Editor::restoreSelection(const std::vector<int>& rows)
 {
-    m_selection = normalisedRows(m_level, rows);
-    if (m_selection.size() > 1)
-        m_selectedRow = -1;
+    m_selection.setRows(normalisedRows(m_level, rows));
 }
 
 void Editor::swapLevelState(LevelState& other, int sharedRows)
@@ -190,10 +182,8 @@ void Editor::swapLevelState(LevelState& other, int sharedRows)
     ++m_levelChanges;
     const int oldRows = static_cast<int>(m_level.rows.size());
     std::swap(m_level, other.level);
-    std::swap(m_selectedRow, other.selectedRow);
-    std::swap(m_views.top, other.top);
-    std::swap(m_views.front, other.front);
-    fitViewsToShape();
+    const int edited = std::exchange(other.selectedRow, m_selection.editedRow());
+    m_view.swapScales(other.top, other.front);
     const int newRows = static_cast<int>(m_level.rows.size());
     if (sharedRows <= 0)
         m_rowChanges.reset();
@@ -203,12 +193,12 @@ void Editor::swapLevelState(LevelState& other, int sharedRows)
         m_rowChanges.removed(newRows, oldRows - newRows);
     countRows();
     m_doneSettings = m_level.settings;
-    afterUndoStep(m_selectedRow);
+    afterUndoStep(edited);
 }
 
 LevelState Editor::currentLevelState() const
 {
-    return LevelState{m_level, m_selectedRow, m_views.top, m_views.front};
+    return LevelState{m_level, m_selection.editedRow(), m_view.top(), m_view.front()};
 }
 
 void Editor::countRows()

@@ -3,12 +3,14 @@
 #include "Checks.h"
 #include "EditCommands.h"
 #include "EditorHost.h"
+#include "MapSelection.h"
 #include "Panel.h"
 #include "RecentLevels.h"
 #include "RecoveryCopies.h"
 #include "RowChangeLog.h"
 #include "Selection.h"
 #include "Tools.h"
+#include "ViewState.h"
 
 #include "document/Catalogue.h"
 #include "document/ItemKind.h"
@@ -63,9 +65,10 @@ struct MapLabel {
 //
 // The parts: the level with its undo stack and files (EditorFiles.cpp, Editor.cpp), the recent
 // levels (RecentLevels) and recovery copies (RecoveryCopies), the panel (EditorPanel.cpp), the
-// edits (EditorEdits.cpp), the selection and the work on it (EditorSelection.cpp), the views and
-// the pointer (EditorViews.cpp), and the tools of the top view (Tools.h: Place, Select, Measure,
-// Zoom), to which the pointer's presses, drags, releases, clicks and keys go.
+// edits (EditorEdits.cpp), the selection (MapSelection) and the work on it (EditorSelection.cpp),
+// the views' state and the pointer (ViewState; EditorViews.cpp), and the tools of the top view
+// (Tools.h: Place, Select, Measure, Zoom, Pan), to which the pointer's presses, drags, releases,
+// clicks and keys go.
 class Editor {
 public:
     // The model lists come from the game in `gameDir` (its Data folder and archives).
@@ -246,7 +249,7 @@ public:
     // "Stretch to Fill": each axis of the top view fills it on its own, as the first versions
     // drew it; off, one world unit is as many pixels across as down. Kept in the settings.
     void setStretchToFill(bool on);
-    bool stretchToFill() const { return m_stretchToFill; }
+    bool stretchToFill() const { return m_view.stretchToFill(); }
     // The rectangle of the world the top view shows at its size (ViewScale::shownAt), with the
     // view's own `fill`.
     ViewScale shownTop() const;
@@ -262,10 +265,10 @@ public:
     void toggleAllLabels();
     void mnuLabelsHideAll_Click() { toggleAllLabels(); }
     // "Draw Clouds as &Discs": clouds, dust clouds and nebulae as translucent discs of their size.
-    void toggleCloudDiscs() { m_views.cloudDiscs = !m_views.cloudDiscs, redraw(); }
+    void toggleCloudDiscs() { m_view.toggleCloudDiscs(), redraw(); }
     // "&Thin Out Labels": a label that would overlap an earlier one waits until the view is
     // zoomed in far enough or the pointer rests on its item.
-    void toggleDeclutter() { m_views.declutterLabels = !m_views.declutterLabels, redraw(); }
+    void toggleDeclutter() { m_view.toggleDeclutter(), redraw(); }
 
     // --- the tools of the top view and the pointer (EditorViews.cpp, Tools.cpp)
     // The active tool (Zoom while it is armed) and the tool chosen under an armed zoom.
@@ -307,7 +310,7 @@ public:
     // --- selection on the map and the work on it, each change one undo step (EditorSelection.cpp)
     // The rows selected, sorted. One selected row is also the row the panel edits (selectedRow());
     // with several the panel edits none and Apply does nothing.
-    const std::vector<int>& selection() const { return m_selection; }
+    const std::vector<int>& selection() const { return m_selection.rows(); }
     bool isSelected(int row) const;
     // Selects `rows`; a single row is loaded into the panel as a click on its row does.
     void setSelection(std::vector<int> rows);
@@ -324,7 +327,7 @@ public:
     // The top view's size in pixels, for hit-testing the items' marks and the views' shape: the
     // front view takes the horizontal range the top view shows at this size.
     void setTopViewSize(QSize pixels);
-    QSize topViewSize() const { return m_topPixels; }
+    QSize topViewSize() const { return m_view.topSize(); }
     // The rubber band being drawn (by the Select or the Zoom tool), in world units.
     std::optional<QRectF> rubberBand() const { return m_zoomTool.band() ? m_zoomTool.band() : m_selectTool.band(); }
     // "Snap to grid": placing and moving land on the grid's points.
@@ -368,7 +371,7 @@ public:
     // included; other ends lie at height 0. Empty when there is nothing to measure.
     QString measureText() const;
     // The row whose mark is under the pointer in the top view, -1 when none.
-    int hoveredRow() const { return m_hoveredRow; }
+    int hoveredRow() const { return m_selection.hoveredRow(); }
 
     // --- checks (EditorSelection.cpp)
     const std::vector<Finding>& findings();
@@ -411,31 +414,31 @@ public:
     bool timerEnabled() const { return m_timerEnabled; }
     // The world point last under the pointer over the top and the front view; nullopt until the
     // pointer has moved over that view.
-    std::optional<QPointF> topPointer() const { return m_topPointer; }
-    std::optional<QPointF> frontPointer() const { return m_frontPointer; }
+    std::optional<QPointF> topPointer() const { return m_view.topPointer(); }
+    std::optional<QPointF> frontPointer() const { return m_view.frontPointer(); }
     // The readouts above and below the views: the pointer's world coordinates rounded down, "X"
     // and "Y" until the pointer has moved over the view.
     QString lblX() const;
     QString lblY() const;
     QString lblLeftX() const;
     QString lblLeftY() const;
-    const ViewSettings& views() const { return m_views; }
-    const ViewScale& topScale() const { return m_views.top; }
-    const ViewScale& frontScale() const { return m_views.front; }
+    const ViewSettings& views() const { return m_view.settings(); }
+    const ViewScale& topScale() const { return m_view.top(); }
+    const ViewScale& frontScale() const { return m_view.front(); }
 
     const std::vector<ObjectRow>& rows() const { return m_level.rows; }
     // How the rows changed, for the object list's view.
     const RowChangeLog& rowChanges() const { return m_rowChanges; }
     // Live items of a kind: the rows of that kind.
     int liveCount(ItemKind kind) const { return m_rowCounts.at(static_cast<std::size_t>(typeIdOf(kind))); }
-    int selectedRow() const { return m_selectedRow; }
+    int selectedRow() const { return m_selection.editedRow(); }
     int labelCount() const { return static_cast<int>(m_level.rows.size()); }
     MapLabel labelFor(int row) const;
     // The row a label key names, -1 when none.
     int rowForKey(QStringView key) const;
-    bool labelShown(int typeId) const { return m_views.labelShown.at(static_cast<std::size_t>(typeId)); }
-    bool hideAllChecked() const { return m_hideAll; }
-    int labelFontPointSize() const { return m_views.labelPointSize; }
+    bool labelShown(int typeId) const { return m_view.labelShown(typeId); }
+    bool hideAllChecked() const { return m_view.hideAllChecked(); }
+    int labelFontPointSize() const { return m_view.settings().labelPointSize; }
 
     std::int32_t lastColour() const { return m_lastColour; }
     // Increases whenever the views must be painted again.
@@ -534,11 +537,6 @@ private:
     std::int32_t snapped(double v, bool yAxis) const;
     ModelLists& modelLists() const;
     void zoomIn();
-    // Shows `top` in the top view; the front view follows its horizontal range and keeps its height.
-    void setTopView(const ViewScale& top);
-    // The top view takes the Stretch to Fill setting and the front view the top view's horizontal
-    // range at its size.
-    void fitViewsToShape();
     bool checkCustomName();
     void loadRecordIntoPanel(const ObjectRow& row);
     // The first entry of the start points' list, from `from` on and round, whose player has no
@@ -562,12 +560,7 @@ private:
 
     bool m_buttonDown = false;
     bool m_timerEnabled = true;
-    std::optional<QPointF> m_topPointer;
-    std::optional<QPointF> m_frontPointer;
-    ViewSettings m_views;
-
-    int m_selectedRow = -1;
-    bool m_hideAll = false;
+    ViewState m_view;
 
     std::int32_t m_lastColour = 0;
     quint64 m_revision = 0;
@@ -588,10 +581,8 @@ private:
     int m_optionsUndoIndex = 0;  // the undo step then
     MapSettings m_doneSettings;  // the level settings as of the last accepted "Done!", load or new level
 
-    std::vector<int> m_selection; // sorted
+    MapSelection m_selection;
     bool m_snapToGrid = false;
-    QSize m_topPixels;
-    bool m_stretchToFill = false;
     bool m_clickEndsZoom = false; // a Zoom drag ended: the click of its release does nothing
     PlaceTool m_placeTool{*this};
     SelectTool m_selectTool{*this};
@@ -602,17 +593,6 @@ private:
     ToolKind m_beforeZoom = ToolKind::Select;    // the tool an armed zoom gives back
     ToolKind m_beforeMeasure = ToolKind::Select; // the tool Measure gives back
     Tool* m_dragTool = nullptr;                  // the tool whose drag the held button makes
-    int m_hoveredRow = -1;
-    // The top view's marks by where they lie, for the item under the pointer, and what they were
-    // sorted for: the level's changes (m_levelChanges), the view and its size.
-    struct MarkIndexKey {
-        quint64 levelChanges = 0;
-        ViewScale top;
-        QSize pixels;
-        bool operator==(const MarkIndexKey&) const = default;
-    };
-    mutable MarkIndex m_marks;
-    mutable std::optional<MarkIndexKey> m_marksKey;
     CheckOptions m_checkOptions;
     std::vector<Finding> m_findings;
     quint64 m_levelChanges = 0; // every step applied, every level swapped

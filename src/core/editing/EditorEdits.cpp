@@ -102,45 +102,45 @@ void Editor::placeItem()
     const RowInsertStep listed{static_cast<int>(m_level.rows.size()), ObjectRow{text, kind, index}};
     if (kind == ItemKind::PlayerStart) {
         pushEdit(QStringLiteral("Place ") + text, {RecordStep{kind, index, document.player(index), placed}, listed},
-            m_selectedRow, true);
+            m_selection.editedRow(), true);
         // The next click places the next player's start (a drag places one, as before).
         if (!m_buttonDown && m_panel.mode == EditorMode::Placement)
             m_panel.modelIndex = freePlayerEntry(slot);
     } else
-        pushEdit(QStringLiteral("Place ") + text, {AppendStep{kind, placed}, listed}, m_selectedRow, true);
+        pushEdit(QStringLiteral("Place ") + text, {AppendStep{kind, placed}, listed}, m_selection.editedRow(), true);
 }
 
 void Editor::moveSelected()
 {
-    if (m_selectedRow < 0)
+    if (m_selection.editedRow() < 0)
         return;
-    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
+    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow()));
     if (!m_level.document.exists(row.kind, row.arrayId))
         return;
     const AnyRecord before = m_level.document.record(row.kind, row.arrayId);
-    pushRecord(QStringLiteral("Move"), m_selectedRow, before, movedTo(before, pointerX(), pointerY()), true);
+    pushRecord(QStringLiteral("Move"), m_selection.editedRow(), before, movedTo(before, pointerX(), pointerY()), true);
 }
 
 void Editor::setHeightAtFrontPointer()
 {
     // Before the pointer has moved over the front view there is no height to take.
-    if (m_panel.mode != EditorMode::Editing || m_selectedRow < 0 || !m_frontPointer)
+    if (m_panel.mode != EditorMode::Editing || m_selection.editedRow() < 0 || !m_view.frontPointer())
         return;
-    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
+    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow()));
     if (!m_level.document.exists(row.kind, row.arrayId))
         return;
     const AnyRecord before = m_level.document.record(row.kind, row.arrayId);
-    pushRecord(
-        QStringLiteral("Set Height of"), m_selectedRow, before, atHeight(before, floorToInt32(m_frontPointer->y())));
+    pushRecord(QStringLiteral("Set Height of"), m_selection.editedRow(), before,
+        atHeight(before, floorToInt32(m_view.frontPointer()->y())));
 }
 
 // ------------------------------------------------------------------ the panel and the object list
 
 void Editor::applyPanel()
 {
-    if (m_panel.mode != EditorMode::Editing || m_selectedRow < 0 || m_selection.size() > 1)
+    if (m_panel.mode != EditorMode::Editing || m_selection.editedRow() < 0 || m_selection.size() > 1)
         return;
-    const ObjectRow row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
+    const ObjectRow row = m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow()));
     if (m_panel.kind != row.kind || !m_level.document.exists(row.kind, row.arrayId))
         return;
     const bool custom = kindInfo(row.kind).hasCustom && m_panel.modelIsCustom();
@@ -163,7 +163,7 @@ void Editor::applyPanel()
             }
         },
         after);
-    pushRecord(QStringLiteral("Apply"), m_selectedRow, before, after);
+    pushRecord(QStringLiteral("Apply"), m_selection.editedRow(), before, after);
 }
 
 void Editor::deleteObject()
@@ -172,16 +172,16 @@ void Editor::deleteObject()
         deleteSelection();
         return;
     }
-    if (m_selectedRow < 0)
+    if (m_selection.editedRow() < 0)
         return;
-    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
+    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow()));
     deleteItem(row.kind, row.arrayId);
     m_panel.mode = EditorMode::Placement;
 }
 
 void Editor::deleteItem(ItemKind objType, int arrayId)
 {
-    if (m_selectedRow < 0)
+    if (m_selection.editedRow() < 0)
         return;
     std::vector<EditStep> steps;
     if (m_level.document.exists(objType, arrayId)) {
@@ -189,20 +189,20 @@ void Editor::deleteItem(ItemKind objType, int arrayId)
         steps.push_back(RecordStep{objType, static_cast<std::int16_t>(arrayId), before, deletedRecord(before)});
     }
     // Keys are row positions, so the rows after this one and their labels are renumbered with it.
-    const ObjectRow row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
-    steps.push_back(RowRemoveStep{m_selectedRow, row});
+    const ObjectRow row = m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow()));
+    steps.push_back(RowRemoveStep{m_selection.editedRow(), row});
     pushEdit(QStringLiteral("Delete ") + row.text, std::move(steps), -1, false);
 }
 
 void Editor::setStartPlayer()
 {
-    if (m_selectedRow < 0)
+    if (m_selection.editedRow() < 0)
         return;
     const QString answer =
         m_host.askText(QStringLiteral("Set Player to:"), QStringLiteral("Set Player"), QStringLiteral("0"))
             .value_or(QString());
     const QString s = doubleText(val(answer));
-    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selectedRow));
+    const ObjectRow& row = m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow()));
     const std::optional<std::int16_t> player = toInt16(val(s));
     if (row.kind == ItemKind::Ship && !player) {
         message(QStringLiteral("\"Player\" must lie between -32768 and 32767."));
@@ -211,7 +211,7 @@ void Editor::setStartPlayer()
     message(s);
     if (row.kind == ItemKind::Ship && m_level.document.exists(row.kind, row.arrayId)) {
         const AnyRecord before = m_level.document.record(row.kind, row.arrayId);
-        pushRecord(QStringLiteral("Set Player of"), m_selectedRow, before, ofPlayer(before, *player));
+        pushRecord(QStringLiteral("Set Player of"), m_selection.editedRow(), before, ofPlayer(before, *player));
     }
     m_panel.mode = EditorMode::Placement;
 }

@@ -214,8 +214,8 @@ bool Editor::runScriptFile(const QString& path, bool replace)
         // A level of its own: what the script builds, on a fresh level as New Level makes it.
         after.level.document.setPlayerColours();
         pickRandomBackgroundAndMusic(after.level.settings);
-        after.top = m_views.top;
-        after.front = m_views.front;
+        after.top = m_view.top();
+        after.front = m_view.front();
     } else {
         after = currentLevelState();
     }
@@ -377,7 +377,6 @@ bool Editor::prepareToExit()
 
 void Editor::leaveEditing()
 {
-    m_selectedRow = -1;
     m_selection.clear();
     chooseTool(ToolKind::Select);
     if (m_panel.mode != EditorMode::Editing)

@@ -97,9 +97,9 @@ void Editor::pickColour()
 
 void Editor::editSelectedRow()
 {
-    if (m_selectedRow < 0)
+    if (m_selection.editedRow() < 0)
         return;
-    loadRecordIntoPanel(m_level.rows.at(static_cast<std::size_t>(m_selectedRow)));
+    loadRecordIntoPanel(m_level.rows.at(static_cast<std::size_t>(m_selection.editedRow())));
 }
 
 void Editor::loadRecordIntoPanel(const ObjectRow& row)

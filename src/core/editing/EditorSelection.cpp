@@ -16,8 +16,6 @@ namespace starloom {
 
 namespace {
 
-constexpr double hitTolerancePixels = 5;
-
 std::vector<int> rowRange(int first, int count)
 {
     std::vector<int> rows(static_cast<std::size_t>(std::max(0, count)));
@@ -39,7 +37,7 @@ QString axisText(MirrorAxis axis)
 
 bool Editor::isSelected(int row) const
 {
-    return std::binary_search(m_selection.begin(), m_selection.end(), row);
+    return m_selection.contains(row);
 }
 
 void Editor::setSelection(std::vector<int> rows)
@@ -49,8 +47,7 @@ void Editor::setSelection(std::vector<int> rows)
         selectRow(rows.front());
         editSelectedRow();
     } else {
-        m_selectedRow = -1;
-        m_selection = std::move(rows);
+        m_selection.setRows(std::move(rows));
         if (m_panel.mode == EditorMode::Editing) {
             m_panel.mode = EditorMode::Placement;
             showPanelFields();
@@ -61,14 +58,14 @@ void Editor::setSelection(std::vector<int> rows)
 
 void Editor::addToSelection(int row)
 {
-    std::vector<int> rows = m_selection;
+    std::vector<int> rows = m_selection.rows();
     rows.push_back(row);
     setSelection(std::move(rows));
 }
 
 void Editor::toggleSelected(int row)
 {
-    std::vector<int> rows = m_selection;
+    std::vector<int> rows = m_selection.rows();
     if (const auto it = std::find(rows.begin(), rows.end(), row); it != rows.end())
         rows.erase(it);
     else
@@ -85,26 +82,14 @@ void Editor::selectAll()
 
 int Editor::itemUnder(double x, double y) const
 {
-    if (m_topPixels.isEmpty())
-        return -1;
-    const QPointF pixel = m_views.top.toPixel(x, y, m_topPixels);
-    const MarkIndexKey key{m_levelChanges, m_views.top, m_topPixels};
-    if (m_marksKey != key) {
-        m_marks.build(m_level, m_views.top, m_topPixels, hitTolerancePixels);
-        m_marksKey = key;
-    }
-    if (const std::optional<int> row = m_marks.at(pixel, hitTolerancePixels))
-        return *row;
-    return itemAt(m_level, m_views.top, m_topPixels, pixel, hitTolerancePixels);
+    return m_view.itemUnder(m_level, m_levelChanges, QPointF(x, y));
 }
 
 void Editor::updateHover()
 {
-    const int row = m_topPointer ? itemUnder(m_topPointer->x(), m_topPointer->y()) : -1;
-    if (row != m_hoveredRow) {
-        m_hoveredRow = row;
+    const int row = m_view.topPointer() ? itemUnder(m_view.topPointer()->x(), m_view.topPointer()->y()) : -1;
+    if (m_selection.hover(row))
         redraw();
-    }
 }
 
 double Editor::gridStep() const
@@ -133,8 +118,9 @@ void Editor::pushSelectionEdit(
     if (players)
         m_undo.beginMacro(text);
     const int single = rowsAfter.size() == 1 ? rowsAfter.front() : -1;
-    auto* command = new EditCommand(*this, text, std::move(steps), m_selectedRow, single, partOfDrag ? mergeKey() : 0);
-    command->setSelections(m_selection, rowsAfter);
+    auto* command =
+        new EditCommand(*this, text, std::move(steps), m_selection.editedRow(), single, partOfDrag ? mergeKey() : 0);
+    command->setSelections(m_selection.rows(), rowsAfter);
     m_firstRedo = true;
     m_undo.push(command);
     m_firstRedo = false;
@@ -150,14 +136,15 @@ void Editor::nudgeSelection(int dx, int dy)
 {
     const auto g = static_cast<std::int64_t>(gridStep());
     pushSelectionEdit(QStringLiteral("Nudge %1 Items").arg(m_selection.size()),
-        changeSteps(m_level, m_selection, [=](AnyRecord r) { return shiftedRecord(std::move(r), dx * g, dy * g); }),
-        m_selection);
+        changeSteps(
+            m_level, m_selection.rows(), [=](AnyRecord r) { return shiftedRecord(std::move(r), dx * g, dy * g); }),
+        m_selection.rows());
 }
 
 QString Editor::selectionCoordinate(Axis axis) const
 {
     std::optional<std::int32_t> shared;
-    for (const int row : m_selection) {
+    for (const int row : m_selection.rows()) {
         const std::optional<ItemPosition> at = rowPosition(m_level, row);
         if (!at)
             continue;
@@ -178,7 +165,7 @@ QString Editor::setSelectionCoordinate(Axis axis, const QString& text)
         return QStringLiteral("%1 must be a whole number from -2147483648 to 2147483647 (world units)")
             .arg(QLatin1String(name));
     const auto to = static_cast<std::int32_t>(v);
-    std::vector<EditStep> steps = changeSteps(m_level, m_selection, [=](AnyRecord r) {
+    std::vector<EditStep> steps = changeSteps(m_level, m_selection.rows(), [=](AnyRecord r) {
         std::visit(
             [=](auto& record) {
                 (axis == Axis::X ? record.posX : axis == Axis::Y ? record.posY : record.posZ) = to;
@@ -189,8 +176,8 @@ QString Editor::setSelectionCoordinate(Axis axis, const QString& text)
     const QString what = m_selection.size() == 1
         ? QStringLiteral("Set %1").arg(QLatin1String(name))
         : QStringLiteral("Set %1 of %2 Items").arg(QLatin1String(name)).arg(m_selection.size());
-    pushSelectionEdit(what, std::move(steps), m_selection);
-    if (m_selectedRow >= 0 && m_panel.mode == EditorMode::Editing)
+    pushSelectionEdit(what, std::move(steps), m_selection.rows());
+    if (m_selection.editedRow() >= 0 && m_panel.mode == EditorMode::Editing)
         editSelectedRow(); // the panel shows the record as it now is
     return {};
 }
@@ -200,8 +187,7 @@ void Editor::deleteSelection()
     if (m_selection.empty())
         return;
     pushSelectionEdit(
-        QStringLiteral("Delete %1 Items").arg(m_selection.size()), deletionSteps(m_level, m_selection), {});
-    m_selectedRow = -1;
+        QStringLiteral("Delete %1 Items").arg(m_selection.size()), deletionSteps(m_level, m_selection.rows()), {});
     m_selection.clear();
     m_panel.mode = EditorMode::Placement;
     showPanelFields();
@@ -219,7 +205,7 @@ QByteArray Editor::copySelection() const
     if (m_selection.empty())
         return {};
     ModelLists models(m_catalogue);
-    return levelTextOf(m_level, m_selection, models);
+    return levelTextOf(m_level, m_selection.rows(), models);
 }
 
 QByteArray Editor::cutSelection()
@@ -255,7 +241,7 @@ void Editor::duplicateSelection()
 {
     const auto g = static_cast<std::int64_t>(gridStep());
     const std::vector<NewItem> items =
-        itemsOf(m_level, m_selection, [g](AnyRecord r) { return shiftedRecord(std::move(r), g, g); });
+        itemsOf(m_level, m_selection.rows(), [g](AnyRecord r) { return shiftedRecord(std::move(r), g, g); });
     Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
     pushSelectionEdit(QStringLiteral("Duplicate %1 Items").arg(items.size()), std::move(added.steps), added.rows);
@@ -264,7 +250,7 @@ void Editor::duplicateSelection()
 void Editor::mirrorSelection(MirrorAxis axis)
 {
     const std::vector<NewItem> items =
-        itemsOf(m_level, m_selection, [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); });
+        itemsOf(m_level, m_selection.rows(), [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); });
     Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), items);
     int players = m_level.settings.playerCount();
@@ -277,21 +263,22 @@ void Editor::mirrorSelection(MirrorAxis axis)
 void Editor::flipSelection(MirrorAxis axis)
 {
     pushSelectionEdit(QStringLiteral("Flip across the %1").arg(axisText(axis)),
-        changeSteps(m_level, m_selection, [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); }),
-        m_selection);
+        changeSteps(m_level, m_selection.rows(), [axis](AnyRecord r) { return mirroredRecord(std::move(r), axis); }),
+        m_selection.rows());
 }
 
 void Editor::rotateCopies(int n)
 {
     if (n < 2 || n > 8 || m_selection.empty())
         return;
-    const std::vector<NewItem> copies = rotatedCopies(itemsOf(m_level, m_selection, [](AnyRecord r) { return r; }), n);
+    const std::vector<NewItem> copies =
+        rotatedCopies(itemsOf(m_level, m_selection.rows(), [](AnyRecord r) { return r; }), n);
     Additions added =
         additionSteps(m_level.document, takenSlots(m_level.document), static_cast<int>(m_level.rows.size()), copies);
     int players = m_level.settings.playerCount();
     for (const int slot : added.slots)
         players = std::max(players, slot + 1);
-    std::vector<int> after = m_selection;
+    std::vector<int> after = m_selection.rows();
     after.insert(after.end(), added.rows.begin(), added.rows.end());
     pushSelectionEdit(QStringLiteral("Rotate %1 Copies").arg(n - 1), std::move(added.steps), after, players);
     if (added.leftOut > 0)
@@ -348,8 +335,8 @@ QString Editor::measureText() const
         const auto b = end(1, line->p2());
         d = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
     } else if (m_selection.size() == 2) {
-        const auto a = rowPosition(m_level, m_selection[0]);
-        const auto b = rowPosition(m_level, m_selection[1]);
+        const auto a = rowPosition(m_level, m_selection.rows()[0]);
+        const auto b = rowPosition(m_level, m_selection.rows()[1]);
         if (a && b)
             d = distance3D(*a, *b);
     }

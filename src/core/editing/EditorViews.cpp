@@ -11,100 +11,63 @@
 
 namespace starloom {
 
-namespace {
-
-// A readout: the coordinate rounded down, or the axis' name before the pointer has moved.
-QString readoutText(const std::optional<QPointF>& pointer, bool yAxis)
-{
-    if (!pointer)
-        return yAxis ? QStringLiteral("Y") : QStringLiteral("X");
-    return intText(floorToInt32(yAxis ? pointer->y() : pointer->x()));
-}
-
-} // namespace
-
 // ------------------------------------------------------------------ scales and zoom
 
 void Editor::setScales()
 {
-    m_views.top = topScaleFor(m_level.settings);
-    m_views.front = frontScaleFor(m_level.settings);
-    fitViewsToShape();
+    m_view.showWorld(m_level.settings);
     redraw();
-}
-
-void Editor::fitViewsToShape()
-{
-    m_views.top.fill = m_stretchToFill;
-    m_views.front = frontFollowing(m_views.front, m_views.top.shownAt(QSizeF(m_topPixels)));
 }
 
 ViewScale Editor::shownTop() const
 {
-    ViewScale shown = m_views.top.shownAt(QSizeF(m_topPixels));
-    shown.fill = m_views.top.fill;
-    return shown;
+    return m_view.shownTop();
 }
 
 void Editor::setTopViewSize(QSize pixels)
 {
-    if (pixels == m_topPixels)
-        return;
-    m_topPixels = pixels;
-    fitViewsToShape();
-    redraw();
+    if (m_view.setTopSize(pixels))
+        redraw();
 }
 
 void Editor::setStretchToFill(bool on)
 {
     m_store.write(stretchToFillKey, on ? QStringLiteral("1") : QStringLiteral("0"));
-    if (on == m_stretchToFill)
-        return;
-    m_stretchToFill = on;
-    fitViewsToShape();
-    redraw();
+    if (m_view.setStretchToFill(on))
+        redraw();
 }
 
 void Editor::zoomOutFully()
 {
-    setTopView(zoomedOut(m_level.settings));
-}
-
-void Editor::setTopView(const ViewScale& top)
-{
-    m_views.top = top;
-    fitViewsToShape();
+    m_view.showTop(zoomedOut(m_level.settings));
     redraw();
 }
 
 void Editor::zoomIn()
 {
     disarmZoom();
-    const QPointF at = m_topPointer.value_or(QPointF());
     // A view narrower than one world unit is refused: the view stays as it is.
-    if (const auto zoomed = zoomedIn(shownTop(), at.x(), at.y(), m_level.settings))
-        setTopView(*zoomed);
+    if (m_view.zoomIn(m_view.topPointer().value_or(QPointF()), m_level.settings))
+        redraw();
 }
 
 void Editor::zoomAround(int steps, QPointF at)
 {
-    if (steps == 0)
-        return;
-    const double factor = std::pow(1.25, steps);
-    if (const auto zoomed = zoomedAround(shownTop(), at.x(), at.y(), factor, m_level.settings))
-        setTopView(*zoomed);
+    if (m_view.zoomAround(steps, at, m_level.settings))
+        redraw();
 }
 
 void Editor::zoomToRect(const QRectF& world)
 {
-    setTopView(settledTop(world, QSizeF(m_topPixels), m_stretchToFill, m_level.settings));
+    m_view.zoomToRect(world, m_level.settings);
+    redraw();
 }
 
 void Editor::zoomToSelection()
 {
     double left = 0, top = 0, right = 0, bottom = 0;
     bool any = false;
-    for (const int row : m_selection) {
+    for (const int row : m_selection.rows()) {
         const ObjectRow& r = m_level.rows[static_cast<std::size_t>(row)];
         if (!m_level.document.exists(r.kind, r.arrayId))
             continue;
@@ -123,13 +86,9 @@ void Editor::zoomToSelection()
 
 void Editor::panTopView(double dx, double dy)
 {
-    const ViewScale shown = shownTop();
-    const ViewScale moved = panned(shown, dx, dy, m_level.settings);
-    if (moved != shown)
-        setTopView(moved);
+    if (m_view.pan(dx, dy, m_level.settings))
+        redraw();
 }
-
-// ------------------------------------------------------------------ the pointer
 
 // ------------------------------------------------------------------ tools
 
@@ -203,7 +162,7 @@ void Editor::setMeasuring(bool on)
 
 void Editor::pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at)
 {
-    m_topPointer = at;
+    m_view.setTopPointer(at);
     if (button != Qt::LeftButton)
         return;
     m_clickEndsZoom = false;
@@ -214,7 +173,7 @@ void Editor::pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifi
 
 void Editor::moveOnTopView(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF at)
 {
-    m_topPointer = at;
+    m_view.setTopPointer(at);
     const bool left = buttons == Qt::LeftButton;
     if (!(left && m_dragTool && m_dragTool->holdsHover()))
         updateHover(); // the item a drag moves stays the pointer's
@@ -274,51 +233,50 @@ bool Editor::keyOnMap(Qt::Key key, Qt::KeyboardModifiers modifiers)
 
 void Editor::moveOnFrontView(QPointF at)
 {
-    m_frontPointer = at;
+    m_view.setFrontPointer(at);
 }
 
 std::int32_t Editor::pointerX() const
 {
-    if (m_snapToGrid && m_topPointer)
-        return snapped(m_topPointer->x(), false);
-    return m_topPointer ? floorToInt32(m_topPointer->x()) : 0;
+    const std::optional<QPointF> at = m_view.topPointer();
+    if (m_snapToGrid && at)
+        return snapped(at->x(), false);
+    return at ? floorToInt32(at->x()) : 0;
 }
 
 std::int32_t Editor::pointerY() const
 {
-    if (m_snapToGrid && m_topPointer)
-        return snapped(m_topPointer->y(), true);
-    return m_topPointer ? floorToInt32(m_topPointer->y()) : 0;
+    const std::optional<QPointF> at = m_view.topPointer();
+    if (m_snapToGrid && at)
+        return snapped(at->y(), true);
+    return at ? floorToInt32(at->y()) : 0;
 }
 
 QString Editor::lblX() const
 {
-    return readoutText(m_topPointer, false);
+    return m_view.topReadout(false);
 }
 
 QString Editor::lblY() const
 {
-    return readoutText(m_topPointer, true);
+    return m_view.topReadout(true);
 }
 
 QString Editor::lblLeftX() const
 {
-    return readoutText(m_frontPointer, false);
+    return m_view.frontReadout(false);
 }
 
 QString Editor::lblLeftY() const
 {
-    return readoutText(m_frontPointer, true);
+    return m_view.frontReadout(true);
 }
 
 // ------------------------------------------------------------------ rows and labels
 
 void Editor::selectRow(int row)
 {
-    m_selectedRow = row >= 0 && row < static_cast<int>(m_level.rows.size()) ? row : -1;
-    m_selection.clear();
-    if (m_selectedRow >= 0)
-        m_selection.push_back(m_selectedRow);
+    m_selection.selectOnly(row, static_cast<int>(m_level.rows.size()));
 }
 
 void Editor::clickLabel(int labelIndex)
@@ -359,21 +317,13 @@ int Editor::rowForKey(QStringView key) const
 
 void Editor::toggleLabels(int typeId)
 {
-    if (!isTypeId(typeId))
-        return;
-    auto& shown = m_views.labelShown[static_cast<std::size_t>(typeId)];
-    shown = !shown;
+    m_view.toggleLabels(typeId);
     redraw();
 }
 
 void Editor::toggleAllLabels()
 {
-    // The labels a new level hides (pebbles) follow their own entry alone.
-    for (const KindInfo& info : kindTable) {
-        if (info.labelShown)
-            m_views.labelShown[static_cast<std::size_t>(typeIdOf(info.kind))] = m_hideAll;
-    }
-    m_hideAll = !m_hideAll;
+    m_view.toggleAllLabels();
     redraw();
 }
 
@@ -381,7 +331,7 @@ void Editor::setLabelFont()
 {
     const QStringList& sizes = fontSizeEntries();
     const double s = m_fontSizeIndex >= 0 && m_fontSizeIndex < sizes.size() ? val(sizes[m_fontSizeIndex]) : 6;
-    m_views.labelPointSize = static_cast<int>(s);
+    m_view.setLabelPointSize(static_cast<int>(s));
     redraw();
 }
 

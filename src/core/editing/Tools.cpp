@@ -84,8 +84,8 @@ void SelectTool::moveSelectionTo(QPointF world)
         return;
     m_applied += QPoint(int(dx), int(dy));
     e.pushSelectionEdit(QStringLiteral("Move %1 Items").arg(e.m_selection.size()),
-        changeSteps(e.m_level, e.m_selection, [=](AnyRecord r) { return shiftedRecord(std::move(r), dx, dy); }),
-        e.m_selection, -1, true);
+        changeSteps(e.m_level, e.m_selection.rows(), [=](AnyRecord r) { return shiftedRecord(std::move(r), dx, dy); }),
+        e.m_selection.rows(), -1, true);
 }
 
 void SelectTool::release(const PointerEvent&)
@@ -109,7 +109,7 @@ void SelectTool::finishBand(Qt::KeyboardModifiers modifiers)
     std::vector<int> inside = rowsInRect(e.m_level, *m_band);
     m_band.reset();
     if (modifiers.testFlag(Qt::ControlModifier)) {
-        std::vector<int> rows = e.m_selection;
+        std::vector<int> rows = e.m_selection.rows();
         for (const int row : inside) {
             if (const auto it = std::find(rows.begin(), rows.end(), row); it != rows.end())
                 rows.erase(it);
@@ -118,7 +118,7 @@ void SelectTool::finishBand(Qt::KeyboardModifiers modifiers)
         }
         e.setSelection(std::move(rows));
     } else if (modifiers.testFlag(Qt::ShiftModifier)) {
-        inside.insert(inside.end(), e.m_selection.begin(), e.m_selection.end());
+        inside.insert(inside.end(), e.m_selection.rows().begin(), e.m_selection.rows().end());
         e.setSelection(std::move(inside));
     } else {
         e.setSelection(std::move(inside));

@@ -111,9 +111,6 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     host.openNames = {failing};
     EXPECT_TRUE(editor->openChosenFile()) << "what it built until the error";
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
-    host.openNames = {file("compiled.level", QByteArray("\x1bLua\x40\x01", 6) + QByteArray(50, '\0'))};
-    EXPECT_FALSE(editor->openChosenFile());
-    EXPECT_THAT(host.lastNote().toStdString(), HasSubstr("compiled level"));
     const int steps = editor->undoStack().count();
     const QStringList recent = editor->recentLevels();
     host.openNames = {file("empty.level", "-- nothing here\nprint(\"hello\")\n")};
@@ -123,6 +120,61 @@ TEST_F(EditorOpenTest, ACancelOrAnErrorLeavesTheLevelAsItWas)
     EXPECT_EQ(editor->undoStack().count(), steps) << "a file that builds nothing is no step";
     EXPECT_EQ(editor->recentLevels(), recent);
     EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 1);
+}
+
+TEST_F(EditorOpenTest, ACompiledLevelOpensAsItsScriptWould)
+{
+    const QString compiled = corpusDir() + QStringLiteral("/frozensnowy__Simplex__2p_jadeth_bytecode.level");
+    if (!QFileInfo::exists(compiled))
+        GTEST_SKIP() << "the corpus is not beside the checkout";
+    ASSERT_TRUE(editor->openFile(compiled)) << host.lastNote().toStdString();
+    EXPECT_EQ(doc().liveCount(ItemKind::PlayerStart), 2);
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 27);
+    EXPECT_EQ(doc().liveCount(ItemKind::Pebble), 299);
+    EXPECT_FALSE(editor->isModified()) << "the level is what the file builds";
+    EXPECT_EQ(editor->recentLevels().value(0), compiled);
+    // Its first save asks, as for a script, before it writes plain calls.
+    host.choiceAnswers = {0};
+    const std::size_t asked = host.questions.size();
+    EXPECT_FALSE(editor->save());
+    EXPECT_EQ(host.questions.size(), asked + 1);
+}
+
+TEST_F(EditorOpenTest, LoadLevelRunsACompiledLevelAndAddsWhatItBuilds)
+{
+    const QString compiled = corpusDir() + QStringLiteral("/frozensnowy__Simplex__2p_jadeth_bytecode.level");
+    if (!QFileInfo::exists(compiled))
+        GTEST_SKIP() << "the corpus is not beside the checkout";
+    ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));
+    host.openNames = {compiled};
+    ASSERT_TRUE(editor->loadChosenFile()) << host.lastNote().toStdString();
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12 + 27);
+    EXPECT_EQ(doc().liveCount(ItemKind::Pebble), 299);
+    editor->undo();
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12) << "one step";
+}
+
+TEST_F(EditorOpenTest, AHostileCompiledLevelIsRefusedNamingTheFile)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"truncated.level", QByteArray("\x1bLua\x40\x01", 6)},
+        {"zeros.level", QByteArray("\x1bLua\x40\x01", 6) + QByteArray(50, '\0')},
+        {"wrongversion.level", QByteArray("\x1bLua\x51\x01\x04\x04\x04", 9) + QByteArray(40, '\x7f')},
+    };
+    for (const auto& c : cases) {
+        const QString path = file(c.name, c.bytes);
+        host.openNames = {path};
+        EXPECT_FALSE(editor->openChosenFile()) << c.name;
+        EXPECT_THAT(host.lastNote().toStdString(), HasSubstr(c.name));
+        EXPECT_THAT(host.lastNote().toStdString(), HasSubstr("cannot be run")) << "and why";
+        host.openNames = {path};
+        EXPECT_FALSE(editor->loadChosenFile()) << c.name;
+        EXPECT_TRUE(editor->rows().empty()) << c.name;
+        EXPECT_EQ(editor->undoStack().count(), 0) << c.name;
+    }
 }
 
 TEST_F(EditorOpenTest, AddedFilesAppendWithTheFirstSaveTellingWhatIsNotKept)

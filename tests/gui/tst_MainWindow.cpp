@@ -223,7 +223,7 @@ TEST_F(MainWindowTest, AnEmptyLevelShowsHowToBeginUntilTheFirstEdit)
     EXPECT_FALSE(hint->isVisible()) << "gone at the first edit";
 }
 
-TEST_F(MainWindowTest, TheViewMenuZoomsToTheSelectionOrTheWorldAndStretches)
+TEST_F(MainWindowTest, TheViewMenuZoomsToTheSelectionOrTheWorld)
 {
     clickTop(top()->rect().center(), "Option2");
     editor().setSelection({0});
@@ -232,13 +232,17 @@ TEST_F(MainWindowTest, TheViewMenuZoomsToTheSelectionOrTheWorldAndStretches)
     EXPECT_LT(editor().topScale().width(), whole.width());
     trigger("mnuViewZoomFit");
     EXPECT_EQ(editor().topScale().width(), whole.width());
+}
+
+TEST_F(MainWindowTest, StretchToFillIsACheckedEntryOfTheViewMenu)
+{
     EXPECT_FALSE(find<QAction>("mnuViewStretch")->isChecked());
     trigger("mnuViewStretch");
     EXPECT_TRUE(editor().stretchToFill());
     EXPECT_TRUE(find<QAction>("mnuViewStretch")->isChecked());
 }
 
-TEST_F(MainWindowTest, EveryToolHasAButtonAndAKey)
+TEST_F(MainWindowTest, EveryToolIsChosenByItsButtonOrItsKey)
 {
     const std::tuple<const char*, Qt::Key, ToolKind, Qt::CursorShape> tools[] = {
         {"cmdPlace", Qt::Key_P, ToolKind::Place, Qt::CrossCursor},
@@ -257,6 +261,10 @@ TEST_F(MainWindowTest, EveryToolHasAButtonAndAKey)
         QTest::keyClick(top(), key);
         EXPECT_EQ(editor().activeTool(), tool) << button << " by its key";
     }
+}
+
+TEST_F(MainWindowTest, EscapeReturnsToTheSelectTool)
+{
     QTest::keyClick(top(), Qt::Key_M);
     QTest::keyClick(top(), Qt::Key_Escape);
     EXPECT_EQ(editor().activeTool(), ToolKind::Select) << "Escape returns to Select";
@@ -547,7 +555,7 @@ TEST_F(OptionsTest, TheSettingsReachTheEditorAsTyped)
         << "a new level resets the count";
 }
 
-TEST_F(OptionsTest, PreferencesOkStoresTheGridAndFontThenHidesRedrawingTheGrid)
+TEST_F(OptionsTest, PreferencesOkAppliesTheGridAndFontSizes)
 {
     ASSERT_FALSE(gridColumnAt(-29000));
     ASSERT_TRUE(gridColumnAt(-27500));
@@ -594,7 +602,7 @@ TEST_F(OptionsTest, PreferencesRefuseOkWhileTheGridSizeIsInvalid)
     EXPECT_TRUE(stored("Settings/GridSize").isEmpty());
 }
 
-TEST_F(OptionsTest, LevelSettingsOkIsOneUndoStepAndHidesTheDialog)
+TEST_F(OptionsTest, LevelSettingsOkIsOneUndoStep)
 {
     OptionsWindow* options = openOptions();
     retype(in("txtSizeY"), QStringLiteral("45000"));
@@ -609,7 +617,7 @@ TEST_F(OptionsTest, LevelSettingsOkIsOneUndoStepAndHidesTheDialog)
     EXPECT_EQ(editor().undoStack().count(), 1) << "OK without a change adds no step";
 }
 
-TEST_F(OptionsTest, AnInvalidFieldIsMarkedWithItsReasonAndOkRefused)
+TEST_F(OptionsTest, OkWaitsWhileAFieldIsInvalidSayingWhy)
 {
     OptionsWindow* options = openOptions();
     auto* mark = options->findChild<QAction*>(QStringLiteral("txtSizeXProblem"));

@@ -67,7 +67,7 @@ TEST(SafeFile, ReadingRefusesWhatIsNotARegularFileOrTooLongWithoutWaiting)
     }
 }
 
-TEST(SafeFile, ANameThatIsNotValidUtf8IsRefusedAndNeverReachesAnotherFile)
+TEST(SafeFile, ANameThatIsNotValidUtf8IsRefusedWithoutTouchingAnotherFile)
 {
     QTemporaryDir dir;
     const QByteArray raw = native(dir.path()) + "/caf\xe9.level";

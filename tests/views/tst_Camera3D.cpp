@@ -142,7 +142,7 @@ TEST(Camera3D, OrbitZoomAndPanStayWithinTheirLimits)
     }
 }
 
-TEST(Camera3D, FramingShowsEverySphereAndFillsTheView)
+TEST(Camera3D, FramingFitsEverySphereSnugly)
 {
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> coord(-30000, 30000), size(0, 3000);

@@ -577,7 +577,7 @@ std::vector<int> labelledRows(const MapPainter& painter)
     return rows;
 }
 
-TEST(MapPainter, CrowdedLabelsAreThinnedFarOutAndAllShowZoomedIn)
+TEST(MapPainter, CrowdedLabelsAreThinnedOnlyFarOut)
 {
     Map map = crowdedColumn(20);
     map.top();

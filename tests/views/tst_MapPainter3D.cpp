@@ -141,7 +141,7 @@ TEST(MapPainter3D, EveryKindShowsInItsColourWhereItLies)
     }
 }
 
-TEST(MapPainter3D, FurtherMarksAreSmallerAndDarkerAndNearerOnesCoverThem)
+TEST(MapPainter3D, DepthShowsInTheMarksSizeShadeAndOverlap)
 {
     Level level;
     level.scene.camera = Camera3D{.target = {}, .yaw = 0, .pitch = 0, .distance = 20000};
@@ -294,7 +294,7 @@ TEST(MapPainter3D, APainterReadsTheItemsAgainWhenTheLevelChanges)
     }
 }
 
-TEST(MapPainter3D, PicksTheNearestMarkAndOfEqualsTheNearestToTheCamera)
+TEST(MapPainter3D, PicksTheNearestMarkThenTheNearestToTheCamera)
 {
     Level level;
     level.add(ItemKind::Asteroid, {0, 0, 0});        // row 0 at (400, 300)

@@ -106,7 +106,7 @@ TEST(ViewScale, StretchToFillScalesEachAxisToTheView)
     }
 }
 
-TEST(ViewScale, ToScaleTheRectangleIsCentredAndWholeInTheView)
+TEST(ViewScale, ToScaleTheRectangleIsCentredWholeInTheView)
 {
     for (const QSizeF pixels : viewShapes) {
         const ViewScale s{-40000, -10000, 40000, 10000};
@@ -145,7 +145,7 @@ TEST(ViewScale, LetterboxMarginsLieOutsideTheWorld)
     EXPECT_GT(defaultTop.toWorld(QPointF(150, 890), tall).y(), 30000);
 }
 
-TEST(ViewScale, ZoomToRectangleWidensToTheViewAndStaysInsideTheWorld)
+TEST(ViewScale, ZoomToRectangleWidensToTheViewWithinTheWorld)
 {
     struct Case {
         const char* name;

@@ -91,7 +91,8 @@ public:
     // "Load Level": asks for a file and loads it (loadFile); true when a file was read.
     bool loadChosenFile();
     bool mnuFileLoad_Click() { return loadChosenFile(); }
-    // Loads a level file into the level with the line reader (Load Level, a recovery copy).
+    // Loads a level file into the level with the line reader (Load Level, a recovery copy); a
+    // compiled level runs in the sandbox instead and adds what it builds.
     bool loadFile(const QString& path);
     // "Open Level": after the unsaved-changes question, replaces the level with what the file's
     // script builds when it runs in the sandbox. True when the level was replaced.

@@ -142,6 +142,17 @@ bool Editor::saveAs()
 
 // ------------------------------------------------------------------ open by script
 
+namespace {
+
+// True when the file begins as a Lua 4.0 compiled chunk does.
+bool isCompiledLevel(const QString& path)
+{
+    QFile file;
+    return openForReading(path, file).isEmpty() && file.peek(4) == QByteArrayLiteral("\x1bLua");
+}
+
+} // namespace
+
 bool Editor::openChosenFile()
 {
     const QString path = m_host.askOpenFileNameIn(levelFileFilter, m_recent.lastFolder(), QStringLiteral("Open Level"));
@@ -170,12 +181,6 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     }
     const QByteArray source = file.readAll();
     file.close();
-    if (source.startsWith("\x1bLua")) {
-        note(QStringLiteral("%1 is a compiled level (Lua bytecode), not a script: it cannot be opened. The "
-                            "game's own maps ship compiled; open a map's script instead.")
-                 .arg(fileName));
-        return false;
-    }
     m_buttonDown = false;
     RecordedScript recorded;
     m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
@@ -189,6 +194,10 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     const ScriptResult& run = recorded.result;
     if (run.cancelled) {
         m_host.showStatus(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
+        return false;
+    }
+    if (!recorded.builtAnything() && !run.ok && source.startsWith("\x1bLua")) {
+        note(QStringLiteral("The level %1 could not be opened.\n%2").arg(path, run.error));
         return false;
     }
     if (!recorded.builtAnything()) {
@@ -276,6 +285,10 @@ bool Editor::loadFile(const QString& path)
     if (path.isEmpty())
         return false;
     const bool replacesNothing = !isModified() && m_level.rows.empty();
+    // A compiled level has no lines to read: its instructions run in the sandbox instead, adding
+    // what they build (or, into an empty level, making the level as Open does).
+    if (isCompiledLevel(path))
+        return runScriptFile(path, replacesNothing);
     LevelState after = currentLevelState();
     m_timerEnabled = false;
     m_buttonDown = false;

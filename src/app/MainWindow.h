@@ -5,6 +5,7 @@
 
 #include "editing/Editor.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 #include <array>
@@ -131,7 +132,11 @@ private:
     void refreshEditing();
     // Puts the editor's selection into the object list.
     void showListSelection();
+    // The Checks dock: the findings and the load problems grouped by code under a filter box; a
+    // click on a line selects its items and frames them (MainWindowChecks.cpp).
+    void buildChecksDock();
     void showChecks();
+    void fillChecks();
 
     DialogHost m_dialogs;
     Editor m_editor;
@@ -219,10 +224,19 @@ private:
     QSpinBox* m_minStartDistance = nullptr;
     QSpinBox* m_fairShare = nullptr;
     QTreeWidget* m_checks = nullptr;
+    QLineEdit* m_checksFilter = nullptr;
     FittingButton* m_checksButton = nullptr;
-    QStringList m_shownChecks;
     int m_shownLoadProblems = 0; // the editor's loadProblemsRevision when the panel was last opened for it
+    // What the Checks list shows now, to fill it again only when that changes.
+    struct ShownChecks {
+        std::vector<Finding> findings;
+        int loadProblems = -1; // the editor's loadProblemsRevision, and how many there are
+        std::size_t problemCount = 0;
+        quint64 rowSerial = ~quint64(0);
+        QString filter;
+    } m_shownChecks;
     std::vector<std::vector<int>> m_checkRows; // the rows of each line of the Checks list (its UserRole)
+    QHash<QString, bool> m_checkGroupsOpen;    // by code: groups the user opened or closed
     bool m_listSelecting = false;
     std::vector<int> m_listedSelection;   // the several rows the list last showed selected
     quint64 m_listedSerial = ~quint64(0); // the rows' change serial then

@@ -1,6 +1,6 @@
 // The main window's part of selecting and working on the map: the "Select" button, the Edit menu's
-// operations on the selection, the object list's multi-selection, the Checks dock, "&Save" and the
-// drawing toggles of the Labels menu.
+// operations on the selection, the object list's multi-selection, "&Save" and the drawing toggles of
+// the Labels menu.
 
 #include "MainWindow.h"
 #include "MainWindowParts.h"
@@ -204,77 +204,7 @@ void MainWindow::buildEditingUi()
     m_measure->setObjectName(QStringLiteral("lblMeasure"));
     statusBar()->addPermanentWidget(m_measure);
 
-    // --- the Checks dock
-    m_checksDock = new QDockWidget(QStringLiteral("Checks"), this);
-    m_checksDock->setObjectName(QStringLiteral("dockChecks"));
-    auto* checksPanel = new QWidget(m_checksDock);
-    auto* checksLayout = new QVBoxLayout(checksPanel);
-    checksLayout->setContentsMargins(4, 2, 4, 2);
-    // The two numbers the checks judge by, kept between sessions.
-    auto* limits = new QHBoxLayout;
-    const CheckOptions& options = m_editor.checkOptions();
-    m_minStartDistance = new QSpinBox(checksPanel);
-    m_minStartDistance->setObjectName(QStringLiteral("spnMinStartDistance"));
-    m_minStartDistance->setRange(0, 1000000);
-    m_minStartDistance->setSingleStep(500);
-    m_minStartDistance->setSuffix(QStringLiteral(" units"));
-    m_minStartDistance->setValue(static_cast<int>(std::lround(options.minStartDistance)));
-    m_fairShare = new QSpinBox(checksPanel);
-    m_fairShare->setObjectName(QStringLiteral("spnFairShare"));
-    m_fairShare->setRange(0, 100);
-    m_fairShare->setSuffix(QStringLiteral(" %"));
-    m_fairShare->setValue(static_cast<int>(std::lround(options.fairShare * 100)));
-    limits->addWidget(new QLabel(QStringLiteral("Start points at least"), checksPanel));
-    limits->addWidget(m_minStartDistance);
-    limits->addWidget(new QLabel(QStringLiteral("apart; resources may differ by"), checksPanel));
-    limits->addWidget(m_fairShare);
-    limits->addStretch(1);
-    checksLayout->addLayout(limits);
-    // Findings of one kind are one line that opens to list them.
-    m_checks = new QTreeWidget(checksPanel);
-    m_checks->setObjectName(QStringLiteral("lstChecks"));
-    m_checks->setHeaderHidden(true);
-    m_checks->setColumnCount(1);
-    m_checks->setUniformRowHeights(true);
-    checksLayout->addWidget(m_checks);
-    m_checksDock->setWidget(checksPanel);
-    addDockWidget(Qt::BottomDockWidgetArea, m_checksDock);
-    auto changeLimits = [this] {
-        CheckOptions changed = m_editor.checkOptions();
-        changed.minStartDistance = m_minStartDistance->value();
-        changed.fairShare = m_fairShare->value() / 100.0;
-        handle([this, changed] { m_editor.setCheckOptions(changed); });
-    };
-    connect(m_minStartDistance, &QSpinBox::valueChanged, this, changeLimits);
-    connect(m_fairShare, &QSpinBox::valueChanged, this, changeLimits);
-    if (m_historyDock)
-        tabifyDockWidget(m_checksDock, m_historyDock);
-    // Hidden at first, so that the map keeps the window's room; the status bar's count opens it,
-    // and so does a load that found problems.
-    m_checksDock->hide();
-    m_checksButton = new FittingButton(statusBar());
-    m_checksButton->setObjectName(QStringLiteral("cmdChecks"));
-    m_checksButton->setFlat(true);
-    m_checksButton->setStatusTip(QStringLiteral("Show or hide the Checks panel"));
-    statusBar()->addPermanentWidget(m_checksButton);
-    connect(
-        m_checksButton, &QPushButton::clicked, this, [this] { m_checksDock->setVisible(!m_checksDock->isVisible()); });
-    connect(m_checks, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        const int line = item->data(0, Qt::UserRole).toInt();
-        if (line < 0 || line >= static_cast<int>(m_checkRows.size()) || m_checkRows[std::size_t(line)].empty())
-            return;
-        handle([this, rows = m_checkRows[std::size_t(line)]] { m_editor.setSelection(rows); });
-    });
-    // With the other panels in the View menu.
-    QMenu* view = findChild<QMenu*>(QStringLiteral("mnuViewPanels"));
-    // The dock's title counts the findings; the menu names the panel.
-    auto* showChecks = new QAction(QStringLiteral("&Checks"), view);
-    showChecks->setObjectName(QStringLiteral("mnuViewChecks"));
-    showChecks->setCheckable(true);
-    connect(showChecks, &QAction::triggered, m_checksDock, &QDockWidget::setVisible);
-    connect(m_checksDock, &QDockWidget::visibilityChanged, showChecks,
-        [showChecks, dock = m_checksDock] { showChecks->setChecked(dock->isVisible()); });
-    view->insertAction(m_toolBar->toggleViewAction(), showChecks);
+    buildChecksDock();
     // The Help menu stays last.
     if (QMenu* help = menuNamed(menuBar(), QStringLiteral("mnuHelp"))) {
         menuBar()->removeAction(help->menuAction());
@@ -325,67 +255,6 @@ void MainWindow::showListSelection()
     m_listSelecting = true;
     model->select(wanted, QItemSelectionModel::ClearAndSelect);
     m_listSelecting = false;
-}
-
-void MainWindow::showChecks()
-{
-    // The problems of the last load first, then the findings, one line per kind of finding; a
-    // line that stands for several opens to list them.
-    struct Line {
-        QString text;
-        std::vector<int> rows;
-        std::vector<Line> members;
-    };
-    std::vector<Line> lines;
-    QStringList texts; // every line's text, to see whether anything changed
-    for (const ReadProblem& p : m_editor.loadProblems()) {
-        lines.push_back({p.line > 0 ? QStringLiteral("load: line %1: %2").arg(p.line).arg(p.reason)
-                                    : QStringLiteral("load: %1").arg(p.reason),
-            {}, {}});
-        texts << lines.back().text;
-    }
-    const std::vector<Finding>& findings = m_editor.findings();
-    for (const FindingGroup& group : groupFindings(findings)) {
-        Line line{groupLine(group, findings), group.rows, {}};
-        texts << line.text;
-        if (group.members.size() > 1) {
-            for (const std::size_t i : group.members) {
-                line.members.push_back({findingLine(findings[i]), findings[i].rows, {}});
-                texts << QStringLiteral("  ") + line.members.back().text;
-            }
-        }
-        lines.push_back(std::move(line));
-    }
-    // A load that found problems opens the panel that lists them.
-    if (m_editor.loadProblemsRevision() != m_shownLoadProblems) {
-        m_shownLoadProblems = m_editor.loadProblemsRevision();
-        m_checksDock->show();
-    }
-    // One count in both places, in words; a narrow window shows the number alone.
-    const QString count = checksCountText(findings, m_editor.loadProblems().size());
-    m_checksButton->setForms({QStringLiteral("Checks: %1").arg(count),
-        QStringLiteral("Checks (%1)").arg(findings.size() + m_editor.loadProblems().size())});
-    m_checksDock->setWindowTitle(QStringLiteral("Checks: %1").arg(count));
-    if (texts == m_shownChecks)
-        return;
-    m_shownChecks = texts;
-    m_checkRows.clear();
-    m_checks->clear();
-    auto item = [this](const Line& line) {
-        auto* it = new QTreeWidgetItem(QStringList{line.text});
-        it->setToolTip(0, line.text);
-        it->setData(0, Qt::UserRole, static_cast<int>(m_checkRows.size()));
-        m_checkRows.push_back(line.rows);
-        return it;
-    };
-    QList<QTreeWidgetItem*> top;
-    for (const Line& line : lines) {
-        QTreeWidgetItem* it = item(line);
-        for (const Line& member : line.members)
-            it->addChild(item(member));
-        top << it;
-    }
-    m_checks->addTopLevelItems(top);
 }
 
 } // namespace starloom

@@ -348,7 +348,7 @@ int check(const QString& path, const CheckOptions& options, bool all, const Cata
     if (stopped) {
         const QString where = script.errorLine > 0 ? QStringLiteral("line %1: ").arg(script.errorLine) : QString();
         print(output.out,
-            findingLine({Severity::Error, QStringLiteral("script-stopped"), where + script.error, {}, {}})
+            findingLine({Severity::Error, QStringLiteral("script-stopped"), where + script.error, {}, {}, {}})
                 + QLatin1Char('\n'));
     }
     const std::vector<Finding> findings = checkLevel(*level, options, &models);

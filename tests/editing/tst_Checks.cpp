@@ -1,4 +1,5 @@
-// The checks of a level: one small level per finding, and the tool's output for the real maps.
+// The checks of a level: one small level per finding, the tool's output for the real maps, and the
+// groups the Checks panel lists.
 
 #include "editing/Checks.h"
 
@@ -278,6 +279,176 @@ TEST(Checks, ResourcesAreShownAsPeopleWriteThem)
     ASSERT_FALSE(findings.empty());
     EXPECT_TRUE(findings.front().message.contains(QStringLiteral("(Player 1: 0.82, Player 2: 0.01)")))
         << findings.front().message.toStdString();
+}
+
+} // namespace
+} // namespace starloom::test
+
+#include "editing/CheckGroups.h"
+
+namespace starloom::test {
+namespace {
+
+// Each finding with a number, as the Checks panel shows it: every number with its unit, and the
+// items named by their rows' texts where the message does not name them.
+TEST(CheckGroups, FindingsShowTheirNumbersWithUnitsAndNameTheirItems)
+{
+    struct UnitCase {
+        const char* name;
+        std::function<Level()> make;
+        std::vector<QString> texts;
+    };
+    const std::vector<UnitCase> cases = {
+        {"start points too close",
+            [] {
+                return LevelMaker().starts({{0, 0, -3000}, {0, 0, 3000}}).level;
+            },
+            {"The start points of Player 1 and Player 2 are 6000 u apart (less than 8000 u) \u2014 Player 1 start, "
+             "Player 2 start"}},
+        {"outside the world",
+            [] {
+                return LevelMaker().starts({{0, -10000, 0}, {0, 10000, 0}}).add(ItemKind::Pebble, {0, 0, 20001}).level;
+            },
+            {"Item 2 at (0, 0, 20001) u lies outside the world"}},
+        {"two of a kind at one place",
+            [] {
+                return LevelMaker()
+                    .starts({{0, -10000, 0}, {0, 10000, 0}})
+                    .add(ItemKind::Pebble, {5, 5, 5})
+                    .add(ItemKind::Pebble, {5, 5, 5})
+                    .level;
+            },
+            {"Item 2 and Item 3 are at the same place (5, 5, 5) u"}},
+        {"unfair resources",
+            [] {
+                return LevelMaker()
+                    .starts({{0, -10000, 0}, {0, 10000, 0}})
+                    .add(ItemKind::Asteroid, {0, -8000, 0}, [](AnyRecord& r) { percent(r, 100); })
+                    .add(ItemKind::Asteroid, {0, 8000, 0}, [](AnyRecord& r) { percent(r, 150); })
+                    .level;
+            },
+            {"The resources nearest to each start point differ by more than 10% (Player 1: 100% RU, Player 2: "
+             "150% RU) \u2014 Player 1 start, Player 2 start"}},
+        {"unequal distances from the centre",
+            [] {
+                return LevelMaker().starts({{0, -10000, 0}, {0, 12000, 0}}).level;
+            },
+            {"The start points' distances from the world centre differ by more than 10% (Player 1: 10000 u, Player "
+             "2: 12000 u) \u2014 Player 1 start, Player 2 start"}},
+        {"no number, no item",
+            [] {
+                Level l = twoPlayerLevel();
+                l.settings.playerIndex = 1;
+                return l;
+            },
+            {"Player 3 has no start point"}},
+    };
+    for (const UnitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Level level = c.make();
+        std::vector<QString> texts;
+        for (const Finding& f : checkLevel(level, {}, nullptr))
+            texts.push_back(findingText(f, level.rows));
+        EXPECT_EQ(texts, c.texts);
+    }
+}
+
+TEST(CheckGroups, ANameIsGivenOnceAndRowsThatDoNotExistAreLeftOut)
+{
+    const std::vector<ObjectRow> rows = {{QStringLiteral("Rock"), ItemKind::Asteroid, 0}};
+    const Finding f{Severity::Warning, QStringLiteral("x"), QStringLiteral("Something"), {0, 0, 7, -1}, {}, {}};
+    EXPECT_EQ(findingText(f, rows), QStringLiteral("Something \u2014 Rock"));
+}
+
+// A level with two load problems, two players without a start point and two unknown models.
+struct GroupedLevel {
+    Level level;
+    std::vector<Finding> findings;
+    std::vector<ReadProblem> problems{{5, QStringLiteral("the position is not a table of three numbers; read as 0")},
+        {0, QStringLiteral("3 more problems not listed")}};
+
+    GroupedLevel()
+    {
+        LevelMaker maker;
+        maker.starts({{0, -10000, 0}, {0, 10000, 0}});
+        for (const char* name : {"Rock_A", "Rock_B"})
+            maker.add(ItemKind::Asteroid, {0, 1000 * qint32(maker.level.rows.size()), 0}, [name](AnyRecord& r) {
+                auto& a = std::get<ResourceRecord>(r);
+                a.modelIndex = -1, a.customName = QString::fromLatin1(name), a.resourcePercent = 0;
+            });
+        maker.level.settings.playerIndex = 2; // four players: Player 3 and Player 4 have no start
+        level = maker.level;
+        Catalogue catalogue;
+        ModelLists models(catalogue);
+        findings = checkLevel(level, {}, &models);
+    }
+    std::vector<CheckGroup> groups(const char* filter = "") const
+    {
+        return checkGroups(problems, findings, level.rows, QString::fromLatin1(filter));
+    }
+};
+
+std::vector<QString> titlesOf(const std::vector<CheckGroup>& groups)
+{
+    std::vector<QString> titles;
+    for (const CheckGroup& g : groups)
+        titles.push_back(g.title);
+    return titles;
+}
+
+TEST(CheckGroups, LoadProblemsComeFirstThenOneGroupPerCodeWithItsCount)
+{
+    const GroupedLevel grouped;
+    const std::vector<CheckGroup> groups = grouped.groups();
+    EXPECT_EQ(titlesOf(groups),
+        (std::vector<QString>{QStringLiteral("load problems (2)"), QStringLiteral("missing-start (2)"),
+            QStringLiteral("unknown-model (2)")}));
+    ASSERT_EQ(groups.size(), std::size_t(3));
+    EXPECT_EQ(groups[0].severity, CheckSeverity::Warning);
+    EXPECT_EQ(groups[0].lines.front().text,
+        QStringLiteral("line 5: the position is not a table of three numbers; read as 0"));
+    EXPECT_EQ(groups[0].lines.back().text, QStringLiteral("3 more problems not listed"));
+    EXPECT_EQ(groups[1].severity, CheckSeverity::Error);
+    EXPECT_EQ(groups[1].summary, QStringLiteral("2 players have no start point: Player 3, Player 4"));
+    EXPECT_EQ(groups[2].severity, CheckSeverity::Warning);
+    EXPECT_EQ(groups[2].rows, (std::vector<int>{2, 3}));
+    EXPECT_EQ(groups[2].lines[1].rows, std::vector<int>{3});
+    EXPECT_EQ(groups[2].lines[1].text, QStringLiteral("Item 3: the model \"Rock_B\" is not in the catalogue"));
+}
+
+TEST(CheckGroups, WithoutLoadProblemsTheFindingsComeFirst)
+{
+    GroupedLevel grouped;
+    grouped.problems.clear();
+    EXPECT_EQ(titlesOf(grouped.groups()),
+        (std::vector<QString>{QStringLiteral("missing-start (2)"), QStringLiteral("unknown-model (2)")}));
+}
+
+TEST(CheckGroups, TheFilterKeepsLinesByTextCodeOrItemName)
+{
+    const GroupedLevel grouped;
+    const std::vector<std::pair<const char*, std::vector<QString>>> cases = {
+        {"rock_b", {QStringLiteral("unknown-model (1 of 2)")}},   // the message, ignoring case
+        {"MISSING-START", {QStringLiteral("missing-start (2)")}}, // the code
+        {"Player 4", {QStringLiteral("missing-start (1 of 2)")}},
+        {"line 5", {QStringLiteral("load problems (1 of 2)")}},
+        {"load problems", {QStringLiteral("load problems (2)")}},
+        {"nothing like this", {}},
+    };
+    for (const auto& [filter, titles] : cases) {
+        SCOPED_TRACE(filter);
+        EXPECT_EQ(titlesOf(grouped.groups(filter)), titles);
+    }
+}
+
+TEST(CheckGroups, TheFilterFindsAFindingByTheRowTextOfItsItem)
+{
+    const Level level = LevelMaker().starts({{0, 0, -3000}, {0, 0, 3000}}).level;
+    const std::vector<Finding> findings = checkLevel(level, {}, nullptr);
+    const std::vector<CheckGroup> groups = checkGroups({}, findings, level.rows, QStringLiteral("2 START"));
+    EXPECT_EQ(titlesOf(groups), std::vector<QString>{QStringLiteral("starts-too-close (1)")});
+    // The tool's own line keeps its words, without the panel's units.
+    EXPECT_TRUE(findingLine(findings.front()).contains(QStringLiteral("6000 units apart (less than 8000)")));
 }
 
 } // namespace

@@ -8,7 +8,10 @@
 
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace starloom::test {
 namespace {
@@ -77,38 +80,85 @@ TEST_F(MapSelectionTest, AnUndoneDeleteAllSelectsTheRowsAgainAsOneRange)
     EXPECT_EQ(list()->selectionModel()->selection().size(), 1);
 }
 
-TEST_F(MapSelectionTest, AFindingInTheChecksDockSelectsItsItemsOnClick)
+// The Checks list's line (group or finding) whose text starts with `text`, nullptr when none.
+QTreeWidgetItem* checkLine(QTreeWidget* checks, const QString& text)
+{
+    const QList<QTreeWidgetItem*> found = checks->findItems(text, Qt::MatchStartsWith | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+void clickLine(QTreeWidget* checks, QTreeWidgetItem* line)
+{
+    checks->scrollToItem(line);
+    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(line).center());
+}
+
+// Whether the top view shows the world point (x, y).
+bool shows(const ViewScale& view, double x, double y)
+{
+    return x >= std::min(view.left, view.right) && x <= std::max(view.left, view.right)
+        && y >= std::min(view.top, view.bottom) && y <= std::max(view.top, view.bottom);
+}
+
+TEST_F(MapSelectionTest, TheChecksDockGroupsFindingsByCodeWithTheirCounts)
 {
     auto* checks = find<QTreeWidget>("lstChecks");
     click("cmdChecks");
     EXPECT_TRUE(find("dockChecks")->isVisible());
-    // A new level has no start points: two errors, one line that opens to list them.
+    // A new level has no start points: two errors in one group.
     ASSERT_EQ(checks->topLevelItemCount(), 1);
-    EXPECT_EQ(checks->topLevelItem(0)->text(0),
-        QStringLiteral("error: missing-start: 2 players have no start point: Player 1, Player 2"));
-    ASSERT_EQ(checks->topLevelItem(0)->childCount(), 2);
-    EXPECT_TRUE(
-        checks->topLevelItem(0)->child(1)->text(0).startsWith(QStringLiteral("error: missing-start: Player 2")));
+    QTreeWidgetItem* missing = checks->topLevelItem(0);
+    EXPECT_EQ(missing->text(0), QStringLiteral("missing-start (2)"));
+    ASSERT_EQ(missing->childCount(), 2);
+    EXPECT_EQ(missing->child(1)->text(0), QStringLiteral("Player 2 has no start point"));
+    EXPECT_TRUE(missing->isExpanded()) << "a short group starts open";
+    const QImage critical = checks->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(16).toImage();
+    ASSERT_FALSE(critical.isNull());
+    ASSERT_NE(critical, checks->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16).toImage());
+    EXPECT_EQ(missing->icon(0).pixmap(16).toImage(), critical);
+    EXPECT_EQ(missing->child(0)->icon(0).pixmap(16).toImage(), critical);
+    // The share the resources may differ by is the panel's to set.
+    find<QSpinBox>("spnFairShare")->setValue(25);
+    EXPECT_EQ(editor().checkOptions().fairShare, 0.25);
+}
+
+TEST_F(MapSelectionTest, AClickOnAFindingSelectsItsItemsAndFramesThem)
+{
+    auto* checks = find<QTreeWidget>("lstChecks");
+    click("cmdChecks");
     const QPoint at = pixelOf(top(), editor().topScale(), -20000, -15000); // inside the world
     clickTop(at, "Option1");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_Down);
     clickTop(at - QPoint(0, 4));               // above the first: its label lies to the right and below
     ASSERT_EQ(checks->topLevelItemCount(), 1); // the two start points are too close
-    QTreeWidgetItem* close = checks->topLevelItem(0);
-    EXPECT_TRUE(close->text(0).startsWith(QStringLiteral("warning: starts-too-close"))) << close->text(0).toStdString();
-    EXPECT_EQ(close->childCount(), 0);
+    QTreeWidgetItem* group = checks->topLevelItem(0);
+    EXPECT_EQ(group->text(0), QStringLiteral("starts-too-close (1)"));
+    ASSERT_EQ(group->childCount(), 1);
+    QTreeWidgetItem* close = group->child(0);
+    EXPECT_TRUE(close->text(0).endsWith(QStringLiteral(" u) \u2014 Player 1 start, Player 2 start")))
+        << close->text(0).toStdString();
+    EXPECT_EQ(close->icon(0).pixmap(16).toImage(),
+        checks->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16).toImage());
     editor().clearSelection();
-    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(close).center());
+    window->refresh();
+    const double wholeWidth = editor().topScale().width();
+    clickLine(checks, close);
     EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1}));
-    // The least distance the checks allow is the panel's to set.
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2) << "the list follows the selection";
+    const ViewScale framed = editor().topScale();
+    EXPECT_LT(framed.width(), wholeWidth / 2);
+    for (const std::int16_t slot : {std::int16_t(0), std::int16_t(1)}) {
+        const ItemPosition p = editor().document().position(ItemKind::PlayerStart, slot);
+        EXPECT_TRUE(shows(framed, p.x, p.y)) << "start point " << slot;
+    }
+    // A greater least distance leaves nothing to find.
     find<QSpinBox>("spnMinStartDistance")->setValue(100);
     EXPECT_EQ(editor().checkOptions().minStartDistance, 100);
-    EXPECT_EQ(checks->topLevelItemCount(), 0);
-    find<QSpinBox>("spnFairShare")->setValue(25);
-    EXPECT_EQ(editor().checkOptions().fairShare, 0.25);
+    ASSERT_EQ(checks->topLevelItemCount(), 1);
+    EXPECT_EQ(checks->topLevelItem(0)->text(0), QStringLiteral("No problems found"));
 }
 
-TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatSelectsThemAll)
+TEST_F(MapSelectionTest, AGroupSelectsTheItemsOfAllItsFindings)
 {
     auto* checks = find<QTreeWidget>("lstChecks");
     click("cmdChecks");
@@ -120,22 +170,38 @@ TEST_F(MapSelectionTest, FindingsOfOneKindAreOneLineThatSelectsThemAll)
         editor().clickTopView();
     }
     window->refresh();
-    QTreeWidgetItem* unknown = nullptr;
-    for (int i = 0; i < checks->topLevelItemCount(); ++i)
-        if (checks->topLevelItem(i)->text(0).contains(QStringLiteral("unknown-model")))
-            unknown = checks->topLevelItem(i);
+    QTreeWidgetItem* unknown = checkLine(checks, QStringLiteral("unknown-model"));
     ASSERT_TRUE(unknown);
-    EXPECT_EQ(unknown->text(0),
-        QStringLiteral("warning: unknown-model: 3 items use models the catalogue does not know: Rock_A, Rock_B"));
-    EXPECT_EQ(unknown->childCount(), 3);
+    EXPECT_EQ(unknown->text(0), QStringLiteral("unknown-model (3)"));
+    EXPECT_EQ(unknown->toolTip(0), QStringLiteral("3 items use models the catalogue does not know: Rock_A, Rock_B"));
+    ASSERT_EQ(unknown->childCount(), 3);
     checks->expandItem(unknown);
-    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(unknown->child(1)).center());
+    clickLine(checks, unknown->child(1));
     EXPECT_EQ(editor().selection(), std::vector<int>{1});
-    QTest::mouseClick(checks->viewport(), Qt::LeftButton, {}, checks->visualItemRect(unknown).center());
+    clickLine(checks, unknown);
     EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1, 2}));
 }
 
-TEST_F(MapSelectionTest, TheStatusBarCountsAsTheDockDoes)
+TEST_F(MapSelectionTest, TheChecksFilterKeepsTheFindingsThatHoldItsText)
+{
+    auto* checks = find<QTreeWidget>("lstChecks");
+    auto* filter = find<QLineEdit>("txtChecksFilter");
+    click("cmdChecks");
+    QTest::keyClicks(filter, QStringLiteral("player 2"));
+    ASSERT_EQ(checks->topLevelItemCount(), 1);
+    EXPECT_EQ(checks->topLevelItem(0)->text(0), QStringLiteral("missing-start (1 of 2)"));
+    ASSERT_EQ(checks->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(checks->topLevelItem(0)->child(0)->text(0), QStringLiteral("Player 2 has no start point"));
+    retype(filter, QStringLiteral("no such finding"));
+    ASSERT_EQ(checks->topLevelItemCount(), 1);
+    EXPECT_EQ(checks->topLevelItem(0)->text(0), QStringLiteral("Nothing matches the filter"));
+    EXPECT_EQ(checks->topLevelItem(0)->icon(0).pixmap(16).toImage(),
+        checks->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16).toImage());
+    filter->clear();
+    EXPECT_EQ(checks->topLevelItem(0)->text(0), QStringLiteral("missing-start (2)"));
+}
+
+TEST_F(MapSelectionTest, TheStatusBarCountsAsTheDockDoesAndLoadProblemsComeFirst)
 {
     const QString path = dir.filePath(QStringLiteral("one.level"));
     writeBytes(path,
@@ -150,7 +216,9 @@ TEST_F(MapSelectionTest, TheStatusBarCountsAsTheDockDoes)
     EXPECT_EQ(find("dockChecks")->windowTitle(), QStringLiteral("Checks: 1 warning, 1 load problem"));
     auto* checks = find<QTreeWidget>("lstChecks");
     ASSERT_EQ(checks->topLevelItemCount(), 2);
-    EXPECT_TRUE(checks->topLevelItem(0)->text(0).startsWith(QStringLiteral("load: line 5:"))) << "load problems first";
+    EXPECT_EQ(checks->topLevelItem(0)->text(0), QStringLiteral("load problems (1)")) << "load problems first";
+    EXPECT_TRUE(checks->topLevelItem(0)->child(0)->text(0).startsWith(QStringLiteral("line 5:")));
+    EXPECT_EQ(checks->topLevelItem(1)->text(0), QStringLiteral("starts-too-close (1)"));
 }
 
 TEST_F(MapSelectionTest, ALoadThatFoundProblemsOpensTheChecksDockWithTheirLines)
@@ -164,9 +232,7 @@ TEST_F(MapSelectionTest, ALoadThatFoundProblemsOpensTheChecksDockWithTheirLines)
     trigger("mnuFileLoad");
     EXPECT_TRUE(find("dockChecks")->isVisible());
     EXPECT_TRUE(host.messages.empty());
-    const QList<QTreeWidgetItem*> told =
-        find<QTreeWidget>("lstChecks")->findItems(QStringLiteral("load: line 2:"), Qt::MatchStartsWith);
-    EXPECT_EQ(told.size(), 1);
+    EXPECT_TRUE(checkLine(find<QTreeWidget>("lstChecks"), QStringLiteral("line 2:")));
 }
 
 TEST_F(MapSelectionTest, SaveWritesToTheFileInUseWithoutADialog)

@@ -46,6 +46,19 @@ QString unitsText(double v)
     return QString::number(std::llround(v));
 }
 
+// World units as the panel shows them: "6000 u".
+QString worldText(double v)
+{
+    return unitsText(v) + QStringLiteral(" u");
+}
+
+// A resource amount (one asteroid at its full resources is 1) as the percentage a level file
+// gives an asteroid's resources: "150% RU".
+QString resourceText(double amount)
+{
+    return decimalText(amount * 100) + QStringLiteral("% RU");
+}
+
 QString percentText(double share)
 {
     return QString::number(std::llround(share * 100)) + QLatin1Char('%');
@@ -247,13 +260,13 @@ std::vector<Finding> errorFindings(const Level& level)
     const QString settingsError = levelSettingsError(level.settings);
     if (!settingsError.isEmpty())
         findings.push_back({Severity::Error, QStringLiteral("invalid-setting"), settingsError, {},
-            settingsError.section(QLatin1Char(' '), 0, 0)});
+            settingsError.section(QLatin1Char(' '), 0, 0), {}});
     const int players = std::clamp(level.settings.playerCount(), 0, playerSlots);
     for (int slot = 0; slot < players; ++slot) {
         if (level.document.player(slot).label.isEmpty())
             findings.push_back({Severity::Error, QStringLiteral("missing-start"),
                 QStringLiteral("Player %1 has no start point").arg(slot + 1), {},
-                QStringLiteral("Player %1").arg(slot + 1)});
+                QStringLiteral("Player %1").arg(slot + 1), {}});
     }
     return findings;
 }
@@ -309,20 +322,23 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
                 .arg(race)
                 .arg(slot + 1)
                 .arg(known),
-            {}, QStringLiteral("Player %1 (%2)").arg(slot + 1).arg(race)});
+            {}, QStringLiteral("Player %1 (%2)").arg(slot + 1).arg(race), {}});
     }
 
     for (std::size_t i = 0; i < starts.size(); ++i) {
         for (std::size_t j = i + 1; j < starts.size(); ++j) {
             const double d = distance3D(starts[i].at, starts[j].at);
-            if (d < options.minStartDistance)
-                findings.push_back({Severity::Warning, QStringLiteral("starts-too-close"),
-                    QStringLiteral("The start points of Player %1 and Player %2 are %3 units apart (less than %4)")
-                        .arg(starts[i].slot + 1)
-                        .arg(starts[j].slot + 1)
-                        .arg(unitsText(d), unitsText(options.minStartDistance)),
-                    {starts[i].row, starts[j].row},
-                    QStringLiteral("Player %1 and Player %2").arg(starts[i].slot + 1).arg(starts[j].slot + 1)});
+            if (d >= options.minStartDistance)
+                continue;
+            const QString pair =
+                QStringLiteral("The start points of Player %1 and Player %2 are %3 apart (less than %4)")
+                    .arg(starts[i].slot + 1)
+                    .arg(starts[j].slot + 1);
+            findings.push_back({Severity::Warning, QStringLiteral("starts-too-close"),
+                pair.arg(unitsText(d) + QStringLiteral(" units"), unitsText(options.minStartDistance)),
+                {starts[i].row, starts[j].row},
+                QStringLiteral("Player %1 and Player %2").arg(starts[i].slot + 1).arg(starts[j].slot + 1),
+                pair.arg(worldText(d), worldText(options.minStartDistance))});
         }
     }
 
@@ -334,17 +350,20 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
             break;
         const ItemPosition& p = item.at;
         const QString& text = level.rows[std::size_t(item.row)].text;
-        if (std::abs(double(p.x)) > worldX || std::abs(double(p.y)) > worldY || std::abs(double(p.z)) > worldZ)
-            findings.push_back({Severity::Warning, QStringLiteral("outside-world"),
-                QStringLiteral("%1 at %2 lies outside the world").arg(text, positionText(p)), {item.row}, text});
+        if (std::abs(double(p.x)) > worldX || std::abs(double(p.y)) > worldY || std::abs(double(p.z)) > worldZ) {
+            const QString outside = QStringLiteral("%1 at %2 lies outside the world");
+            findings.push_back({Severity::Warning, QStringLiteral("outside-world"), outside.arg(text, positionText(p)),
+                {item.row}, text, outside.arg(text, positionText(p) + QStringLiteral(" u"))});
+        }
     }
     for (const auto& [first, second] : samePlaces(items)) {
         const ObjectRow& a = level.rows[std::size_t(first)];
         const ObjectRow& b = level.rows[std::size_t(second)];
-        findings.push_back({Severity::Warning, QStringLiteral("same-place"),
-            QStringLiteral("%1 and %2 are at the same place %3")
-                .arg(a.text, b.text, positionText(document.position(b.kind, b.arrayId))),
-            {first, second}, QStringLiteral("%1 and %2").arg(a.text, b.text)});
+        const QString at = positionText(document.position(b.kind, b.arrayId));
+        const QString same = QStringLiteral("%1 and %2 are at the same place %3");
+        findings.push_back(
+            {Severity::Warning, QStringLiteral("same-place"), same.arg(a.text, b.text, at), {first, second},
+                QStringLiteral("%1 and %2").arg(a.text, b.text), same.arg(a.text, b.text, at + QStringLiteral(" u"))});
     }
     for (const Item& item : items) {
         if (item.known)
@@ -357,40 +376,46 @@ std::vector<Finding> checkLevel(const Level& level, const CheckOptions& options,
                 return facts.name(r.kind, rec.modelIndex, rec.customName);
         });
         findings.push_back({Severity::Warning, QStringLiteral("unknown-model"),
-            QStringLiteral("%1: the model \"%2\" is not in the catalogue").arg(r.text, name), {item.row}, name});
+            QStringLiteral("%1: the model \"%2\" is not in the catalogue").arg(r.text, name), {item.row}, name, {}});
     }
 
     if (starts.size() >= 2) {
         const std::vector<double> amounts = resourcesOf(items, starts);
         double most = -1, least = -1;
-        QStringList parts;
+        QStringList parts, partsWithUnits;
         std::vector<int> rows;
         for (const Start& s : starts) {
             const double a = amounts[static_cast<std::size_t>(s.slot)];
             most = most < 0 ? a : std::max(most, a);
             least = least < 0 ? a : std::min(least, a);
             parts << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(decimalText(a));
+            partsWithUnits << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(resourceText(a));
             rows.push_back(s.row);
         }
+        const QString unfair = QStringLiteral("The resources nearest to each start point differ by more than %1 (%2)")
+                                   .arg(percentText(options.fairShare));
         if (spread(most, least) > options.fairShare)
-            findings.push_back({Severity::Warning, QStringLiteral("unfair-resources"),
-                QStringLiteral("The resources nearest to each start point differ by more than %1 (%2)")
-                    .arg(percentText(options.fairShare), parts.join(QStringLiteral(", "))),
-                rows, {}});
+            findings.push_back(
+                {Severity::Warning, QStringLiteral("unfair-resources"), unfair.arg(parts.join(QStringLiteral(", "))),
+                    rows, {}, unfair.arg(partsWithUnits.join(QStringLiteral(", ")))});
 
         double far = -1, near = -1;
         parts.clear();
+        partsWithUnits.clear();
         for (const Start& s : starts) {
             const double d = distance3D(s.at, ItemPosition{});
             far = far < 0 ? d : std::max(far, d);
             near = near < 0 ? d : std::min(near, d);
             parts << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(unitsText(d));
+            partsWithUnits << QStringLiteral("Player %1: %2").arg(s.slot + 1).arg(worldText(d));
         }
+        const QString unequal =
+            QStringLiteral("The start points' distances from the world centre differ by more than %1 (%2)")
+                .arg(percentText(options.centreShare));
         if (spread(far, near) > options.centreShare)
             findings.push_back({Severity::Warning, QStringLiteral("unequal-start-distance"),
-                QStringLiteral("The start points' distances from the world centre differ by more than %1 (%2)")
-                    .arg(percentText(options.centreShare), parts.join(QStringLiteral(", "))),
-                rows, {}});
+                unequal.arg(parts.join(QStringLiteral(", "))), rows, {},
+                unequal.arg(partsWithUnits.join(QStringLiteral(", ")))});
     }
     return findings;
 }

@@ -23,12 +23,15 @@ enum class Severity { Error, Warning };
 // One finding of the checks: a stable code ("missing-start", ...), a message, the rows of the
 // items it is about (their keys are the rows' keys), and what it is about in a few words (a
 // player, an item's row text, a model's name), by which a group of findings sums them up.
+// `withUnits` is the message as the Checks panel shows it, every number with its unit ("6000 u
+// apart", "(5, 5, 5) u", "100% RU"); empty when the message holds no number that has a unit.
 struct Finding {
     Severity severity = Severity::Warning;
     QString code;
     QString message;
     std::vector<int> rows;
     QString subject;
+    QString withUnits;
 
     bool operator==(const Finding&) const = default;
 };

@@ -179,7 +179,7 @@ void Editor::pickColour()
         std::vector<FieldChange> changes;
         for (const SharedField& shared : fields) {
             const ItemField& f = kindLayout(*kind).fields.at(static_cast<std::size_t>(shared.index));
-            if (f.colour && shared.index < 3)
+            if (shared.colour && shared.index < 3)
                 changes.push_back({&f, double((c >> (8 * shared.index)) & 0xFF)});
         }
         if (changes.size() == 3) {

@@ -86,8 +86,9 @@ std::vector<SharedField> sharedFields(const Level& level, const std::vector<int>
                 const ItemField& f = layout.fields[i];
                 if (!f.get)
                     continue;
-                shared.push_back({int(i), QString::fromLatin1(f.caption),
-                    QString::fromLatin1(f.label ? f.label : f.caption), QString::fromLatin1(f.tip), std::nullopt});
+                shared.push_back(
+                    {int(i), QString::fromLatin1(f.caption), QString::fromLatin1(f.label ? f.label : f.caption),
+                        QString::fromLatin1(f.tip), std::nullopt, f.colour});
                 members.push_back(&f);
             }
         } else if (!seenKind[static_cast<std::size_t>(typeIdOf(r.kind))]) {

@@ -86,6 +86,7 @@ struct SharedField {
     QString label;
     QString tip;
     std::optional<QString> text; // the value every item holds; nullopt when they differ
+    bool colour = false;         // a part of the items' colour (the Colour button sets it)
 
     bool operator==(const SharedField&) const = default;
 };

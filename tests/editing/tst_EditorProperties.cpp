@@ -20,9 +20,10 @@ protected:
             parts << f.label + u'=' + f.text.value_or(QStringLiteral("(several)"));
         return parts.join(u' ');
     }
-    // Places one item of each kind given, each at its own place, and selects them all.
-    void placeAndSelect(std::initializer_list<ItemKind> kinds)
+    // A new level with one item of each kind given, each at its own place, all selected.
+    void placeAndSelect(const std::vector<ItemKind>& kinds)
     {
+        editor->newLevel();
         double x = 0;
         for (const ItemKind kind : kinds)
             place(kind, x += 1000, 0);
@@ -97,11 +98,7 @@ TEST_F(EditorProperties, SeveralItemsShowTheFieldsTheyAllHaveWithTheValuesTheySh
         {{}, ""},
     };
     for (const Case& c : cases) {
-        editor->newLevel();
-        double x = 0;
-        for (const ItemKind kind : c.kinds)
-            place(kind, x += 1000, 0);
-        editor->selectAll();
+        placeAndSelect(c.kinds);
         EXPECT_EQ(shown(), QLatin1String(c.expected)) << c.expected;
     }
 }
@@ -174,11 +171,7 @@ TEST_F(EditorProperties, ATextTheFieldCannotHoldIsRefusedWithItsReasonAndChanges
         {{K::PlayerStart}, 1, "30", "Not every selected item has \"Pitch (always 0)\"."},
     };
     for (const Case& c : cases) {
-        editor->newLevel();
-        double x = 0;
-        for (const ItemKind kind : c.kinds)
-            place(kind, x += 1000, 0);
-        editor->selectAll();
+        placeAndSelect(c.kinds);
         const LevelDocument before = doc();
         const int steps = editor->undoStack().count();
         EXPECT_EQ(editor->setSelectionField(c.field, QString::fromLatin1(c.text)), QLatin1String(c.reason)) << c.text;

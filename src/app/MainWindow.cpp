@@ -440,14 +440,6 @@ void MainWindow::refresh()
     if (m_models->currentIndex() != panel.modelIndex)
         m_models->setCurrentIndex(panel.modelIndex);
 
-    for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        const PanelField& f = panel.fields[i];
-        m_fieldCaptions[i]->setText(f.caption);
-        setShown(m_fieldCaptions[i], f.captionVisible);
-        setTextIfChanged(m_fields[i], f.text);
-        setShown(m_fields[i], f.textVisible);
-    }
-    setShown(m_colour, panel.colourVisible);
     setShown(m_apply, panel.applyVisible);
     setShown(m_customCaption, panel.customVisible);
     setShown(m_customName, panel.customVisible);
@@ -460,7 +452,10 @@ void MainWindow::refresh()
     m_randomHeight->setChecked(panel.randomHeightChecked);
     setTextIfChanged(m_randomHeightText, panel.randomHeightText);
     m_mode->setText(e.modeText());
-    m_frame->setTitle(e.mode() == EditorMode::Editing ? QStringLiteral("Edit Item") : QStringLiteral("Add Item"));
+    m_frame->setTitle(e.selection().size() > 1 ? QStringLiteral("Edit %1 Items").arg(e.selection().size())
+            : e.mode() == EditorMode::Editing  ? QStringLiteral("Edit Item")
+                                               : QStringLiteral("Add Item"));
+    showFields();
     refreshTools();
     showPosition();
     refreshStartHint();

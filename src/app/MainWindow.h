@@ -107,6 +107,9 @@ private:
     // Marks `field` as refused with `reason` (its tooltip), or clears the mark when `reason` is empty.
     void markField(QLineEdit* field, const QString& reason);
     void showPosition();
+    // The panel's value fields: the panel's own for one item or none, the fields the selected
+    // items share for several (MainWindowEditing.cpp).
+    void showFields();
     // Hides the object list's rows that the filter box's text does not match.
     void filterObjects();
     // The hint over the top view of an empty level (MainWindowHint.cpp).
@@ -200,6 +203,8 @@ private:
     std::array<QLineEdit*, 3> m_position{};   // X, Y, height of the selection
     quint64 m_positionMarkedAt = ~quint64(0); // the revision when a refused position was marked
     quint64 m_positionShownAt = ~quint64(0);  // the revision the position fields show
+    std::vector<SharedField> m_sharedFields;  // of the selection at m_sharedFieldsAt
+    quint64 m_sharedFieldsAt = ~quint64(0);
     QCheckBox* m_setHeight = nullptr;
     QLineEdit* m_setHeightText = nullptr;
     QCheckBox* m_randomHeight = nullptr;

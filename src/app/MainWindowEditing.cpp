@@ -7,6 +7,7 @@
 
 #include "MapView.h"
 #include "ObjectListModel.h"
+#include "WidgetText.h"
 
 #include "editing/Transforms.h"
 
@@ -19,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -227,6 +229,65 @@ void MainWindow::refreshEditing()
     m_measure->setText(e.measureText());
     m_editor.setTopViewSize(m_top->size());
     showChecks();
+}
+
+void MainWindow::showFields()
+{
+    const Editor& e = m_editor;
+    const Panel& panel = e.panel();
+    const bool several = e.selection().size() > 1;
+    std::array<const SharedField*, 4> shared{};
+    if (several) {
+        // Worked out again only when the selection or its items change.
+        if (m_sharedFieldsAt != e.revision()) {
+            m_sharedFields = e.selectionFields();
+            m_sharedFieldsAt = e.revision();
+        }
+        for (const SharedField& f : m_sharedFields)
+            if (f.index >= 0 && f.index < static_cast<int>(shared.size()))
+                shared[static_cast<std::size_t>(f.index)] = &f;
+    }
+    mainwindow::setShown(m_colour, several ? shared[0] && shared[0]->colour : panel.colourVisible);
+    // A refused text stays, marked, until the selection or its items change.
+    const bool keepMarks = e.revision() == m_positionMarkedAt;
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        QLabel* caption = m_fieldCaptions[i];
+        QLineEdit* field = m_fields[i];
+        const PanelField& own = panel.fields[i];
+        const SharedField* all = shared[i];
+        const QString label = several ? (all ? all->label : QString()) : own.label.isEmpty() ? own.caption : own.label;
+        const QString tip = several ? (all ? all->tip : QString()) : own.tip;
+        const QString text = several ? (all ? all->text.value_or(QString()) : QString()) : own.text;
+        const bool sameField = caption->text() == label;
+        if (!sameField) {
+            caption->setText(label);
+            field->setAccessibleName(label);
+        }
+        if (caption->toolTip() != tip)
+            caption->setToolTip(tip);
+        // The panel's first caption for the field stays at hand for assistive tools.
+        const QString first = several ? (all ? all->caption : QString()) : own.caption;
+        if (caption->accessibleDescription() != first)
+            caption->setAccessibleDescription(first);
+        mainwindow::setShown(caption, several ? all != nullptr : own.captionVisible);
+        mainwindow::setShown(field, several ? all != nullptr : own.textVisible);
+        const bool readOnly = !several && !own.stored;
+        if (field->isReadOnly() != readOnly)
+            field->setReadOnly(readOnly);
+        const QString placeholder = several ? QStringLiteral("(several)") : QString();
+        if (field->placeholderText() != placeholder)
+            field->setPlaceholderText(placeholder);
+        if (!field->property("refusal").toString().isEmpty()) {
+            if (keepMarks && sameField)
+                continue;
+            markField(field, QString());
+        }
+        field->setProperty("plainTip", tip);
+        if (field->toolTip() != tip)
+            field->setToolTip(tip);
+        if (!(field->hasFocus() && field->isModified()))
+            setTextIfChanged(field, text);
+    }
 }
 
 void MainWindow::showListSelection()

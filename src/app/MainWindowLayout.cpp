@@ -326,7 +326,7 @@ void MainWindow::buildPanel()
         caption->setObjectName(QStringLiteral("lblPos%1").arg(i));
         auto* field = new QLineEdit(m_frame);
         field->setObjectName(name(axes[i].first));
-        field->setPlaceholderText(QStringLiteral("(differ)"));
+        field->setPlaceholderText(QStringLiteral("(several)"));
         field->setToolTip(QStringLiteral("%1 of the selected items, in world units").arg(name(axes[i].second)));
         field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) + 12);
         field->setMaximumWidth(field->minimumWidth() * 3 / 2);
@@ -355,7 +355,7 @@ void MainWindow::buildPanel()
         shown.kind = kind;
         showKindControls(shown);
         for (const PanelField& f : shown.fields)
-            widestCaption = std::max(widestCaption, m_frame->fontMetrics().horizontalAdvance(f.caption));
+            widestCaption = std::max(widestCaption, m_frame->fontMetrics().horizontalAdvance(f.label));
     }
     for (int i = 0; i < 4; ++i) {
         auto* row = new QHBoxLayout;
@@ -369,8 +369,25 @@ void MainWindow::buildPanel()
         row->addWidget(caption, 1);
         row->addWidget(field);
         panel->addLayout(row);
-        connect(field, &QLineEdit::textEdited, this,
-            [this, i](const QString& text) { handle([this, i, text] { m_editor.setFieldText(i, text); }); });
+        // Typing fills the panel (what Apply and the next placement take); with several items
+        // selected the field stands for them and only Enter or leaving it stores its text.
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (m_editor.selection().size() <= 1)
+                handle([this, i, text] { m_editor.setFieldText(i, text); });
+        });
+        // Enter or leaving the field: the items it stands for take its value at once (a text they
+        // cannot take is refused and marked); while placing, it is checked as placing will take it.
+        connect(field, &QLineEdit::editingFinished, this, [this, field, i] {
+            if (!field->isModified() || field->isReadOnly())
+                return;
+            field->setModified(false);
+            handle([this, field, i] {
+                const bool items = m_editor.selection().size() > 1
+                    || (m_editor.mode() == EditorMode::Editing && m_editor.selectedRow() >= 0);
+                markField(
+                    field, items ? m_editor.setSelectionField(i, field->text()) : m_editor.placementFieldError(i));
+            });
+        });
         m_fieldCaptions[static_cast<std::size_t>(i)] = caption;
         m_fields[static_cast<std::size_t>(i)] = field;
     }

@@ -62,8 +62,8 @@ TEST_F(EditorTest, ApplyWritesBackOnlyTheEditedFields)
 TEST_F(EditorTest, ApplyRefusesBadValuesOrCustomNamesWithoutStoringAny)
 {
     const std::tuple<ItemKind, int, const char*, const char*> cases[] = {{ItemKind::Cloud, 2, "40000", "Blue [0-255]"},
-        {ItemKind::Ship, 3, "-32769", "Player"}, {ItemKind::Ship, 1, "2147483648", "Rotation?"},
-        {ItemKind::PlayerStart, 0, "1e39", "Orientation"}};
+        {ItemKind::Ship, 3, "-32769", "Owner (player)"}, {ItemKind::Ship, 2, "2147483648", "Yaw (degrees)"},
+        {ItemKind::PlayerStart, 0, "1e39", "Yaw (degrees)"}};
     for (const auto& [kind, field, text, named] : cases) {
         editor->newLevel();
         place(kind, 0, 0);

@@ -71,10 +71,11 @@ TEST_F(EditorTest, CustomModelsAreNamedByTheirNameUnlessUnreadable)
     EXPECT_EQ(editor->rows().size(), std::size_t(4));
     host.messages.clear();
     // So are number fields that cannot be stored, naming the field.
-    const std::tuple<ItemKind, int, const char*, const char*> cases[] = {{ItemKind::Asteroid, 0, "12x", "% RUs"},
-        {ItemKind::Salvage, 0, "9e99", "% RUs"}, {ItemKind::Ship, 0, "", "Orientation"},
-        {ItemKind::Ship, 1, "north", "Rotation?"}, {ItemKind::Ship, 3, "40000", "Player"},
-        {ItemKind::Cloud, 0, "70000", "Red [0-255]"}, {ItemKind::Nebula, 3, "-1e12", "Size"}};
+    const std::tuple<ItemKind, int, const char*, const char*> cases[] = {
+        {ItemKind::Asteroid, 0, "12x", "Resources (%)"}, {ItemKind::Salvage, 0, "9e99", "Resources (%)"},
+        {ItemKind::Ship, 0, "", "Pitch (degrees)"}, {ItemKind::Ship, 1, "north", "Roll (degrees)"},
+        {ItemKind::Ship, 3, "40000", "Owner (player)"}, {ItemKind::Cloud, 0, "70000", "Red [0-255]"},
+        {ItemKind::Nebula, 3, "-1e12", "Size (world units)"}};
     for (const auto& [kind, field, text, named] : cases) {
         editor->chooseKind(kind);
         editor->setFieldText(field, QString::fromLatin1(text));

@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, ThePanelFieldsFollowTheKindBesideAOneColumnObjectList)
     EXPECT_TRUE(find("cmdColourSelect")->isVisible());
     EXPECT_FALSE(find("txtCustomShip")->isVisible());
     EXPECT_EQ(label("Label1_3") + find<QLineEdit>("Text1_3")->text() + label("Label7"),
-        QStringLiteral("Size100Placement mode"));
+        QStringLiteral("Size (world units)100Placement mode"));
     click("Option9");
     QTest::keyClick(find<QComboBox>("Combo1"), Qt::Key_End); // "Custom"
     EXPECT_TRUE(find("txtCustomShip")->isVisible());

@@ -41,6 +41,13 @@ ItemField unstored(const char* caption)
     return {caption, "0", "", FieldType::Int32, false, false, nullptr, nullptr};
 }
 
+ItemField named(ItemField f, const char* label, const char* tip)
+{
+    f.label = label;
+    f.tip = tip;
+    return f;
+}
+
 ArgShape arg(ArgRole role)
 {
     return {role, -1, nullptr, {}};
@@ -63,9 +70,14 @@ ArgShape table(std::vector<ArgShape> elements)
 
 template <class Rec> std::vector<ItemField> colourFields()
 {
-    return {field<&Rec::red>("Red [0-255]", "128", "red", false, true),
-        field<&Rec::green>("Green [0-255]", "128", "green", false, true),
-        field<&Rec::blue>("Blue [0-255]", "128", "blue", false, true), field<&Rec::size>("Size", "100", "size")};
+    return {named(field<&Rec::red>("Red [0-255]", "128", "red", false, true), nullptr,
+                "The red part of its colour, 0 to 255"),
+        named(field<&Rec::green>("Green [0-255]", "128", "green", false, true), nullptr,
+            "The green part of its colour, 0 to 255"),
+        named(field<&Rec::blue>("Blue [0-255]", "128", "blue", false, true), nullptr,
+            "The blue part of its colour, 0 to 255"),
+        named(field<&Rec::size>("Size", "100", "size"), "Size (world units)",
+            "How far it reaches, in world units (the last argument of its call)")};
 }
 
 std::vector<ArgShape> cloudArgs(ArgRole first, const char* firstText = nullptr)
@@ -80,12 +92,22 @@ const std::array<KindLayout, kindCount>& layouts()
     static const std::array<KindLayout, kindCount> all = {{
         {ItemKind::PlayerStart,
             {arg(ArgRole::SlotName), arg(ArgRole::Position), table({kept("0"), fieldArg(0), kept("0")})},
-            {field<&PlayerStartRecord::orientation>("Orientation", "0", "orientation"), unstored("Rotation 1?"),
-                unstored("Rotation 2?")},
+            // The file's rotation is {0, orientation, 0}: the turn about the vertical axis alone.
+            {named(field<&PlayerStartRecord::orientation>("Orientation", "0", "orientation"), "Yaw (degrees)",
+                 "The way the start point faces: its turn about the vertical axis, in degrees (the middle angle "
+                 "of its rotation). The top view draws it as the heading line: 0 points up the map, 90 right."),
+                named(unstored("Rotation 1?"), "Pitch (always 0)",
+                    "A start point's turn about the X axis (the first angle of its rotation): the level file "
+                    "always gives it 0."),
+                named(unstored("Rotation 2?"), "Roll (always 0)",
+                    "A start point's turn about the Z axis (the last angle of its rotation): the level file "
+                    "always gives it 0.")},
             nullptr, true},
         {ItemKind::Asteroid,
             {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
-            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage", true)}, nullptr, false},
+            {named(field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage", true),
+                "Resources (%)", "The resource units it holds, in percent of its model's own amount")},
+            nullptr, false},
         {ItemKind::Cloud, cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr, false},
         {ItemKind::DustCloud, cloudArgs(ArgRole::Kept, "\"polySurface1\""), colourFields<CloudRecord>(), nullptr,
             false},
@@ -98,15 +120,25 @@ const std::array<KindLayout, kindCount>& layouts()
             "No Defined Properties", false},
         {ItemKind::Salvage,
             {arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(0), kept("0"), kept("0"), kept("0"), kept("0")},
-            {field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage")}, nullptr, false},
+            {named(field<&ResourceRecord::resourcePercent>("% RUs", "100", "resource percentage"), "Resources (%)",
+                "The resource units it holds, in percent of its model's own amount")},
+            nullptr, false},
         // The rotation table holds orientation, rotation2, rotation1: the axis order of positions.
         {ItemKind::Ship,
             {arg(ArgRole::Name), arg(ArgRole::Model), arg(ArgRole::Position), fieldArg(3),
                 table({fieldArg(0), fieldArg(2), fieldArg(1)}), kept("0"), kept("0")},
-            {field<&ShipRecord::orientation>("Orientation", "0", "orientation", true),
-                field<&ShipRecord::rotation1>("Rotation?", "0", "rotation", true),
-                field<&ShipRecord::rotation2>("Rotation?", "0", "rotation", true),
-                field<&ShipRecord::player>("Player", "0", "owner", true)},
+            // The angles turn about the axes of positions, {x, height, y}; a ship's nose points along
+            // its z axis.
+            {named(field<&ShipRecord::orientation>("Orientation", "0", "orientation", true), "Pitch (degrees)",
+                 "The squadron's turn about the X axis, nose up or down, in degrees (the first angle of its "
+                 "rotation)"),
+                named(field<&ShipRecord::rotation1>("Rotation?", "0", "rotation", true), "Roll (degrees)",
+                    "The squadron's turn about its nose (the Z axis), in degrees (the last angle of its rotation)"),
+                named(field<&ShipRecord::rotation2>("Rotation?", "0", "rotation", true), "Yaw (degrees)",
+                    "The way the squadron faces: its turn about the vertical axis, in degrees (the middle angle "
+                    "of its rotation)"),
+                named(field<&ShipRecord::player>("Player", "0", "owner", true), "Owner (player)",
+                    "The player who owns the squadron, counted from 0; -1 for none")},
             nullptr, false},
     }};
     return all;

@@ -24,6 +24,10 @@ struct ItemField {
     // The record member, or nullptr for a field that is shown but stored nowhere.
     double (*get)(const AnyRecord& record);
     void (*set)(AnyRecord& record, double value); // `value` is already rounded to the member's type
+    // What the properties panel calls the value (its name and unit) and says of it on hovering;
+    // nullptr: the caption says it all.
+    const char* label = nullptr;
+    const char* tip = nullptr;
 };
 
 // What one argument of a kind's call holds.

@@ -168,6 +168,14 @@ public:
     void editSelectedRow();
     void lstObjects_Click() { editSelectedRow(); }
     void setFieldText(int field, const QString& text);
+    // The value fields the selected items all have, with the values they share (sharedFields).
+    std::vector<SharedField> selectionFields() const;
+    // Field `field` (Text1(field)) of every selected item set to the number `text`, as one undo
+    // step. The reason when the text is no number the field can hold, or when not every selected
+    // item has the field (nothing changes then); empty when it was stored or nothing had to change.
+    QString setSelectionField(int field, const QString& text);
+    // Why placing would refuse field `field` as it stands, or empty.
+    QString placementFieldError(int field) const;
     void setCustomName(const QString& text) { m_panel.customName = text; }
     void setSetHeightChecked(bool checked) { m_panel.setHeightChecked = checked; }
     void setSetHeightText(const QString& text) { m_panel.setHeightText = text; }

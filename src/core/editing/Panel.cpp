@@ -11,54 +11,123 @@ namespace starloom {
 
 namespace {
 
-// Converts one field text to its member's type; remembers the first field that cannot be stored.
+// Converts the field texts to their members' types; remembers the first field that cannot be stored.
 class FieldReader {
 public:
     explicit FieldReader(const std::array<PanelField, 4>& fields) : m_fields(fields) {}
 
     double value(int i, const ItemField& f, bool strict)
     {
-        const QString& text = m_fields.at(static_cast<std::size_t>(i)).text;
-        if (strict && !isStrictNumber(text)) {
-            fail(i, QStringLiteral("must be a number"));
-            return 0;
-        }
-        const double v = val(text);
-        switch (f.type) {
-        case FieldType::Float32:
-            if (!std::isfinite(v) || std::abs(v) > double(std::numeric_limits<float>::max())) {
-                fail(i, QStringLiteral("is too large"));
-                return 0;
-            }
-            return double(static_cast<float>(v));
-        case FieldType::Int16:
-            if (const auto n = toInt16(v))
-                return *n;
-            fail(i, QStringLiteral("must lie between -32768 and 32767"));
-            return 0;
-        case FieldType::Int32:
-            break;
-        }
-        if (const auto n = toInt32(v))
-            return *n;
-        fail(i, QStringLiteral("must lie between -2147483648 and 2147483647"));
+        const PanelField& shown = m_fields.at(static_cast<std::size_t>(i));
+        QString why;
+        if (const std::optional<double> v = fieldValue(f, shown.text, strict, &why))
+            return *v;
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("\"%1\" %2.").arg(shown.label.isEmpty() ? shown.caption : shown.label, why);
         return 0;
     }
 
     const QString& error() const { return m_error; }
 
 private:
-    void fail(int i, const QString& what)
-    {
-        if (m_error.isEmpty())
-            m_error = QStringLiteral("\"%1\" %2.").arg(m_fields.at(static_cast<std::size_t>(i)).caption, what);
-    }
-
     const std::array<PanelField, 4>& m_fields;
     QString m_error;
 };
 
 } // namespace
+
+std::optional<double> fieldValue(const ItemField& f, const QString& text, bool strict, QString* why)
+{
+    auto fail = [why](const char* what) -> std::optional<double> {
+        if (why)
+            *why = QString::fromLatin1(what);
+        return std::nullopt;
+    };
+    if (strict && !isStrictNumber(text))
+        return fail("must be a number");
+    const double v = val(text);
+    switch (f.type) {
+    case FieldType::Float32:
+        if (!std::isfinite(v) || std::abs(v) > double(std::numeric_limits<float>::max()))
+            return fail("is too large");
+        return double(static_cast<float>(v));
+    case FieldType::Int16:
+        if (const auto n = toInt16(v))
+            return *n;
+        return fail("must lie between -32768 and 32767");
+    case FieldType::Int32:
+        break;
+    }
+    if (const auto n = toInt32(v))
+        return *n;
+    return fail("must lie between -2147483648 and 2147483647");
+}
+
+QString fieldText(const ItemField& f, double value)
+{
+    return f.type == FieldType::Float32 ? floatText(static_cast<float>(value)) : intText(static_cast<long long>(value));
+}
+
+std::vector<SharedField> sharedFields(const Level& level, const std::vector<int>& rows)
+{
+    // The fields of the first item's kind, narrowed down by each further kind met.
+    std::optional<ItemKind> firstKind;
+    std::vector<SharedField> shared;
+    std::vector<const ItemField*> members; // beside `shared`
+    std::vector<bool> seenKind(kindCount + 1, false);
+    for (const int row : rows) {
+        const ObjectRow& r = level.rows.at(static_cast<std::size_t>(row));
+        if (!level.document.exists(r.kind, r.arrayId))
+            continue;
+        const KindLayout& layout = kindLayout(r.kind);
+        if (!firstKind) {
+            firstKind = r.kind;
+            for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+                const ItemField& f = layout.fields[i];
+                if (!f.get)
+                    continue;
+                shared.push_back(
+                    {int(i), QString::fromLatin1(f.caption), QString::fromLatin1(f.label ? f.label : f.caption),
+                        QString::fromLatin1(f.tip), std::nullopt, f.colour});
+                members.push_back(&f);
+            }
+        } else if (!seenKind[static_cast<std::size_t>(typeIdOf(r.kind))]) {
+            for (std::size_t k = shared.size(); k-- > 0;) {
+                const auto i = static_cast<std::size_t>(shared[k].index);
+                const bool same = i < layout.fields.size() && layout.fields[i].get == members[k]->get
+                    && shared[k].caption == QLatin1String(layout.fields[i].caption);
+                if (!same) {
+                    shared.erase(shared.begin() + std::ptrdiff_t(k));
+                    members.erase(members.begin() + std::ptrdiff_t(k));
+                }
+            }
+        }
+        seenKind[static_cast<std::size_t>(typeIdOf(r.kind))] = true;
+    }
+    // Then the values: the first item's, kept while every other item holds it.
+    std::vector<std::optional<double>> values(shared.size());
+    std::vector<bool> differ(shared.size(), false);
+    for (const int row : rows) {
+        const ObjectRow& r = level.rows.at(static_cast<std::size_t>(row));
+        if (!level.document.exists(r.kind, r.arrayId))
+            continue;
+        const AnyRecord record = level.document.record(r.kind, r.arrayId);
+        for (std::size_t k = 0; k < shared.size(); ++k) {
+            if (differ[k])
+                continue;
+            const double v = members[k]->get(record);
+            if (!values[k])
+                values[k] = v;
+            else if (*values[k] != v)
+                differ[k] = true;
+        }
+    }
+    for (std::size_t k = 0; k < shared.size(); ++k) {
+        if (values[k] && !differ[k])
+            shared[k].text = fieldText(*members[k], *values[k]);
+    }
+    return shared;
+}
 
 QString modeCaption(EditorMode mode)
 {
@@ -84,6 +153,7 @@ void showKindControls(Panel& panel)
     for (PanelField& f : panel.fields) {
         f.captionVisible = false;
         f.textVisible = false;
+        f.stored = true;
         if (placing)
             f.text.clear();
     }
@@ -100,6 +170,9 @@ void showKindControls(Panel& panel)
         const ItemField& itemField = layout.fields[i];
         PanelField& f = panel.fields[i];
         f.caption = QString::fromLatin1(itemField.caption);
+        f.label = QString::fromLatin1(itemField.label ? itemField.label : itemField.caption);
+        f.tip = QString::fromLatin1(itemField.tip);
+        f.stored = itemField.set != nullptr;
         f.captionVisible = fieldsShown;
         f.textVisible = fieldsShown;
         if (placing)
@@ -108,6 +181,8 @@ void showKindControls(Panel& panel)
     }
     if (layout.noFieldsCaption) {
         panel.fields[0].caption = QString::fromLatin1(layout.noFieldsCaption);
+        panel.fields[0].label = panel.fields[0].caption;
+        panel.fields[0].tip.clear();
         panel.fields[0].captionVisible = true;
     }
     panel.applyVisible = fieldsShown;
@@ -140,9 +215,7 @@ void showRecordFields(Panel& panel, ItemKind kind, const AnyRecord& record)
         const ItemField& f = layout.fields[i];
         if (!f.get)
             continue;
-        const double v = f.get(record);
-        panel.fields[i].text =
-            f.type == FieldType::Float32 ? floatText(static_cast<float>(v)) : intText(static_cast<long long>(v));
+        panel.fields[i].text = fieldText(f, f.get(record));
     }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "document/Catalogue.h"
+#include "document/ItemFields.h"
 #include "document/ItemKind.h"
+#include "document/Level.h"
 #include "document/LevelDocument.h"
 
 #include <QString>
@@ -9,6 +11,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace starloom {
 
@@ -22,9 +25,12 @@ QString modeCaption(EditorMode mode);
 // One of the four labelled value fields of the property panel (Label1(i) and Text1(i)).
 struct PanelField {
     QString caption;
+    QString label; // the value's name and unit as the properties dock shows it
+    QString tip;   // what the value does in the game
     QString text;
     bool captionVisible = false;
     bool textVisible = false;
+    bool stored = true; // false: shown, but no record member takes it
 
     bool operator==(const PanelField&) const = default;
 };
@@ -64,6 +70,31 @@ QString storePanelFields(const Panel& panel, ItemKind kind, AnyRecord& record, b
 
 // Fills the panel's fields with the record's values, every field with a record member.
 void showRecordFields(Panel& panel, ItemKind kind, const AnyRecord& record);
+
+// A field's text as a value of its record member: the whole text a number (`strict`) or its
+// leading number, within the member's range. nullopt, and the reason ("must be a number") in
+// `why`, when it cannot be stored.
+std::optional<double> fieldValue(const ItemField& field, const QString& text, bool strict, QString* why = nullptr);
+
+// The text a record member's value is shown as.
+QString fieldText(const ItemField& field, double value);
+
+// A value field as it stands for several items at once.
+struct SharedField {
+    int index = 0; // the panel field, Text1(index)
+    QString caption;
+    QString label;
+    QString tip;
+    std::optional<QString> text; // the value every item holds; nullopt when they differ
+    bool colour = false;         // a part of the items' colour (the Colour button sets it)
+
+    bool operator==(const SharedField&) const = default;
+};
+
+// The value fields that every item of `rows` has (the same caption stored in the same record
+// member, as clouds and nebulae share their colour), with the values the items share. Rows whose
+// record is gone are left out; none left: no fields.
+std::vector<SharedField> sharedFields(const Level& level, const std::vector<int>& rows);
 
 // The message when the custom model name cannot be used for the panel's kind, or empty.
 QString customNameError(const Panel& panel);

@@ -195,7 +195,7 @@ Expr Translator::simple(bool asCondition)
         e.mark = begin('f', line);
         put("function", line);
         advance();
-        body(false, false, line);
+        body(false, false, line, e.mark);
         return e;
     case T::Char:
         if (m_tok.ch == '{') {
@@ -237,7 +237,12 @@ void Translator::constructor()
             advance();
             expression(false);
         } else {
-            expression(false);
+            // A call in a list gives one value in Lua 4.0, the last one too.
+            Expr item = expression(false);
+            if (item.call) {
+                wrap(item, "(");
+                append(")");
+            }
         }
         if (isChar(',') || isChar(';')) {
             put(isChar(',') ? "," : ";", m_tok.line);
@@ -263,7 +268,7 @@ Expr Translator::primary(bool statementStart, bool asCondition)
         const qint64 nameLine = m_tok.line;
         const int level = resolve(name);
         if (upvalue) {
-            if (m_funcs.size() == 1)
+            if (level < 0 && m_funcs.size() == 1)
                 fail("cannot access upvalue in main");
             if (level == 0 || level > 1)
                 fail("upvalue must be global or local to immediately outer scope");
@@ -272,7 +277,10 @@ Expr Translator::primary(bool statementStart, bool asCondition)
         }
         advance();
         const bool global = level < 0;
-        if (global && callFollows() && !isGameFunction(name)) {
+        if (upvalue) {
+            e.mark = begin('_', nameLine);
+            putUpvalue(name, nameLine);
+        } else if (global && callFollows() && !isGameFunction(name)) {
             if (statementStart)
                 put(";", line);
             e.mark = begin('(', line);

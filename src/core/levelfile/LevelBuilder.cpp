@@ -415,6 +415,25 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         any);
     if (!read)
         return;
+    if (kindInfo(kind).layout == RecordLayout::PlayerSlots) {
+        if (const std::optional<qint64> firstLine = m_startLines[static_cast<std::size_t>(m_slot)]) {
+            const bool kept = call.chunk != Chunk::Other;
+            problem(m_line,
+                QStringLiteral("StartPos%1 is placed again (first at line %2): the game takes the first as Player %3's "
+                               "start; %4")
+                    .arg(m_slot)
+                    .arg(*firstLine)
+                    .arg(m_slot + 1)
+                    .arg(kept ? QStringLiteral("this one is kept as a call") : QStringLiteral("this one was skipped")));
+            if (kept) {
+                m_settings.keptCalls.push_back({call.name, call.args, call.chunk});
+                ++m_result.callsKept;
+            } else {
+                ++m_result.itemsLeftOut;
+            }
+            return;
+        }
+    }
     const LuaValue* first = argAt(call.args, 0);
     const bool named = rowShowsName(kind) && first && first->isString();
     const QString firstText = named ? latin1(first->text) : QString();
@@ -445,6 +464,7 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
                 r.source = SharedValue<ItemSource>(std::move(source));
             }
             if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
+                m_startLines[static_cast<std::size_t>(m_slot)] = m_line;
                 m_doc.player(m_slot) = r;
                 index = static_cast<std::int16_t>(m_slot);
                 text = QStringLiteral("Player %1 start").arg(m_slot + 1);

@@ -263,7 +263,8 @@ std::int32_t LevelBuilder::int32(const LuaValue* value, const char* what, bool& 
     asWritten = false;
     const std::int32_t clamped = toInt32Clamped(v);
     problem(m_line,
-        QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
+        QStringLiteral("the %1 %2 is outside the 32-bit range; the map uses %3, and the call is saved as it was read "
+                       "unless the item is changed")
             .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QString(), intText(clamped)));
     return clamped;
 }
@@ -331,13 +332,20 @@ void LevelBuilder::fillArg(
         const std::optional<long long> exact =
             sixteen ? std::optional<long long>(toInt16(v)) : std::optional<long long>(toInt32(v));
         const long long stored = exact ? *exact : (sixteen ? toInt16Clamped(v) : toInt32Clamped(v));
-        if (!exact) {
-            const QString range = f.colour ? QStringLiteral("out of range")
-                : sixteen                  ? QStringLiteral("outside -32768 to 32767")
-                                           : QStringLiteral("outside the 32-bit range");
+        const QString asRead = value ? QString::fromStdString(luaText(*value)) : QString();
+        if (f.colour && (v < 0 || v > 255)) {
+            // The game reads a colour's components from 0 to 1.
             problem(m_line,
-                QStringLiteral("the %1 %2 is %3; clamped to %4")
-                    .arg(what(), value ? QString::fromStdString(luaText(*value)) : QString(), range, intText(stored)));
+                QStringLiteral("the %1 %2 is outside 0 to 1; the call is saved as it was read unless the item is "
+                               "changed")
+                    .arg(what(), asRead));
+        } else if (!exact) {
+            const QString range =
+                sixteen ? QStringLiteral("outside -32768 to 32767") : QStringLiteral("outside the 32-bit range");
+            problem(m_line,
+                QStringLiteral("the %1 %2 is %3; the map uses %4, and the call is saved as it was read unless the "
+                               "item is changed")
+                    .arg(what(), asRead, range, intText(stored)));
         }
         f.set(any, double(stored));
         if (f.colour)

@@ -180,6 +180,10 @@ INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
         ProblemCase{"colourWithinTheShortRange",
             body("addCloud(\"p\", \"cloud_0\", {0, 0, 0}, {98, 133, 0, 50}, 0.0, 1)"),
             "the red component 98 is outside 0 to 1", 1},
+        ProblemCase{"positionNotATable", body("addAsteroid(\"a\", nil, 100, 0, 0, 0, 0)"),
+            "the position nil is not a table of three numbers; the map uses 0, 0, 0, and the call is saved as it was "
+            "read",
+            1},
         ProblemCase{"positionBeyond32Bits", body("addAsteroid(\"a\", {4294967296, 0, 0}, 100, 0, 0, 0, 0)"),
             "the x position 4294967296 is outside the 32-bit range; the map uses 2147483647, and the call is saved as "
             "it was read",

@@ -300,7 +300,10 @@ void LevelBuilder::fillArg(
         const LuaValue* z = table ? argAt(value->items, 1) : nullptr;
         const LuaValue* y = table ? argAt(value->items, 2) : nullptr;
         if (!table)
-            problem(m_line, QStringLiteral("the position is not a table of three numbers; read as 0"));
+            problem(m_line,
+                QStringLiteral("the position %1 is not a table of three numbers; the map uses 0, 0, 0, and the call "
+                               "is saved as it was read unless the item is changed")
+                    .arg(value ? QString::fromStdString(luaText(*value)) : QStringLiteral("nil")));
         if (!table)
             break;
         // Positions are written top-view x, height, top-view y.

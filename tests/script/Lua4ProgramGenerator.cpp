@@ -135,8 +135,8 @@ private:
 
     std::string numeral()
     {
-        static const std::array<const char*, 20> numerals = {"0", "1", "2", "3", "7", "10", "0.5", "0.1", "0.2",
-            "100", "1000", "123456.789", "1e15", "1e16", "2.5", "12345678901234567", "0.3", "99", "4", "6"};
+        static const std::array<const char*, 20> numerals = {"0", "1", "2", "3", "7", "10", "0.5", "0.1", "0.2", "100",
+            "1000", "123456.789", "1e15", "1e16", "2.5", "12345678901234567", "0.3", "99", "4", "6"};
         return pick(numerals);
     }
 
@@ -157,8 +157,8 @@ private:
         case 4: {
             static const std::array<const char*, 4> ops = {" + ", " - ", " * ", " / "};
             const std::string op = pick(ops);
-            const std::string right = op == " / " ? pick(std::array<const char*, 4>{"3", "7", "0.1", "1000"})
-                                                 : num(depth - 1);
+            const std::string right =
+                op == " / " ? pick(std::array<const char*, 4>{"3", "7", "0.1", "1000"}) : num(depth - 1);
             return "(" + num(depth - 1) + op + right + ")";
         }
         case 5:
@@ -223,8 +223,8 @@ private:
         case 7:
             return "strrep(" + literalString() + ", " + pick(std::array<const char*, 3>{"0", "2", "3"}) + ")";
         case 8:
-            return "format(" + pick(std::array<const char*, 4>{"\"%.3f\"", "\"%5.1f|\"", "\"%g\"", "\"%.14g\""})
-                + ", " + num(depth - 1) + ")";
+            return "format(" + pick(std::array<const char*, 4>{"\"%.3f\"", "\"%5.1f|\"", "\"%g\"", "\"%.14g\""}) + ", "
+                + num(depth - 1) + ")";
         case 9:
             return "tostring(" + num(depth - 1) + ")";
         default:
@@ -433,8 +433,8 @@ private:
             return;
         case 14:
             line("addOut(strfind(" + str(1) + ", " + pick(std::array<const char*, 3>{"\"l\"", "\"%d\"", "\"a\", 1, 1"})
-                + "), gsub(" + str(1) + ", " + pick(std::array<const char*, 3>{"\"l\", \"L\"", "\"(%w+)\", \"<%1>\"", "\"%s\", \"_\""})
-                + "))");
+                + "), gsub(" + str(1) + ", "
+                + pick(std::array<const char*, 3>{"\"l\", \"L\"", "\"(%w+)\", \"<%1>\"", "\"%s\", \"_\""}) + "))");
             return;
         default:
             line("do");

@@ -46,8 +46,8 @@ TEST(Lua4Differential, RandomProgramsRecordWhatLua4Records)
         if (difference.isEmpty())
             continue;
         if (++differing <= 3)
-            report += "seed " + std::to_string(seed) + ":\n" + text.toStdString() + "\n" + difference.toStdString()
-                + "\n";
+            report +=
+                "seed " + std::to_string(seed) + ":\n" + text.toStdString() + "\n" + difference.toStdString() + "\n";
     }
     // The programs are made to run to their end.
     EXPECT_EQ(stopped, 0u) << report;

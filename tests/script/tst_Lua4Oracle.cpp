@@ -140,8 +140,7 @@ const Program programs[] = {
         "X = 2\n"
         "function DetermChunk() addOut(f(), make()()) end\n",
         nullptr},
-    {"long_string_keeps_its_first_line_end", "function DetermChunk() addOut([[\nx]], strlen([[\n\n]])) end\n",
-        nullptr},
+    {"long_string_keeps_its_first_line_end", "function DetermChunk() addOut([[\nx]], strlen([[\n\n]])) end\n", nullptr},
     {"numbers_joined_with_16_digits",
         "function DetermChunk() addOut(\"\" .. 1 / 3, 0.1 + 0.2 .. \"\", 2 ^ 60 .. \"\", tostring(1e15), 1e300 * 1e10 "
         ".. \"\") end\n",

@@ -21,9 +21,9 @@ namespace {
 TEST(Sandbox, OffersNothingButLua4sLibrary)
 {
     const char* absent[] = {"io", "os", "package", "require", "debug", "load", "loadstring", "loadfile", "dofile",
-        "string", "math", "table", "coroutine", "utf8", "collectgarbage", "setmetatable", "getmetatable",
-        "rawlen", "rawequal", "pcall", "xpcall", "select", "ipairs", "pairs", "unpack", "newproxy", "_G", "_ENV", "arg",
-        "gcinfo", "settagmethod"};
+        "string", "math", "table", "coroutine", "utf8", "collectgarbage", "setmetatable", "getmetatable", "rawlen",
+        "rawequal", "pcall", "xpcall", "select", "ipairs", "pairs", "unpack", "newproxy", "_G", "_ENV", "arg", "gcinfo",
+        "settagmethod"};
     QByteArray script;
     for (const char* name : absent)
         script += QByteArray("addOut(\"") + name + "\", type(" + name + "))\n";

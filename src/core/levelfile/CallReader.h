@@ -72,8 +72,8 @@ public:
 private:
     struct Context {
         Chunk chunk = Chunk::Other;
-        bool top = true; // the main chunk, outside every function
-        int loops = 0;   // loops around the statement within its function
+        bool top = true;    // the main chunk, outside every function
+        int loops = 0;      // loops around the statement within its function
         bool never = false; // inside "if nil then" or "while nil do": the game never runs it
         std::string function;
     };

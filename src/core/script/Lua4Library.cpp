@@ -417,8 +417,8 @@ int lua4Dostring(lua_State* L)
     HeldBytes translationBytes(s.budget, L);
     DostringRun run{translateForRun(L, text, translationBytes), "=(dostring)", &translationBytes};
     if (!run.translation.ok()) {
-        return dostringFailed(L, "syntax error",
-            QStringLiteral("line %1: %2").arg(run.translation.errorLine).arg(run.translation.error));
+        return dostringFailed(
+            L, "syntax error", QStringLiteral("line %1: %2").arg(run.translation.errorLine).arg(run.translation.error));
     }
     const int base = lua_gettop(L);
     lua_pushcfunction(L, runDostringChunk);

@@ -14,9 +14,8 @@
 namespace starloom {
 
 // The helpers translated text calls, as locals of every translated chunk: the chunk's first line
-// starts with "local __L4cat,__L4pairs,__L4pack,__L4bool,__L4U,__L4forprep,__L4fornext,__L4K=...;" (the script follows as
-// a function of its own) and whoever runs it passes the eight values, in this order, as the
-// chunk's arguments:
+// starts with "local __L4cat,__L4pairs,__L4pack,__L4bool,__L4U,__L4forprep,__L4fornext,__L4K=...;" (the script follows
+// as a function of its own) and whoever runs it passes the eight values, in this order, as the chunk's arguments:
 //   __L4cat(...)   joins strings and numbers as Lua 4 does (numbers as "%.16g")
 //   __L4pairs(t)   the iterator of "for k, v in t do": numbers ascending, then strings, then the rest
 //   __L4pack(...)  the implicit "arg" table of a function with "...": {n = count, ...}

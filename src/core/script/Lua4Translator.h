@@ -460,7 +460,7 @@ private:
     };
     std::vector<Insertion> m_insertions;
     std::deque<std::string> m_insertedTexts; // the texts of insertions made here
-    std::size_t m_lexedTo = 0; // the source read when the room in the output was last made
+    std::size_t m_lexedTo = 0;               // the source read when the room in the output was last made
 };
 
 } // namespace starloom::lua4src

@@ -120,13 +120,14 @@ private:
 
     // --- expressions
 
+    // A value to store: strings are cut to 40 bytes, so that one doubled in nested loops stays small.
     std::string value(Type type, int depth)
     {
         switch (type) {
         case Type::Num:
             return num(depth);
         case Type::Str:
-            return str(depth);
+            return "strsub(" + str(depth) + ", 1, 40)";
         case Type::List:
             return list(depth);
         }

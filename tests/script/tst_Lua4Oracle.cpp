@@ -166,6 +166,10 @@ const Program programs[] = {
         "  return 1\n" // record-level.lua takes a chunk that returns nothing after a caught error as stopped
         "end\n",
         nullptr},
+    {"subtracting_zero_from_minus_zero",
+        "function DetermChunk() local z = -abs(0) addOut(z - 0, z + 0, z - 0.0, z * 1, (z - 0) .. \"\", z - 0 * 2) "
+        "end\n",
+        nullptr},
     {"table_traversal_of_a_list",
         "function DetermChunk()\n"
         "  local t = {10, 20, 30, 40}\n"

@@ -85,6 +85,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
     }
     for (;;) {
         const Binary op = binary();
+        std::size_t minusAt = 0;
         if (op == Binary::None || priority(op).left <= limit)
             break;
         const qint64 line = m_tok.line;
@@ -123,6 +124,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
                 put("+", line);
                 break;
             case Binary::Sub:
+                minusAt = begin('-', line);
                 put("-", line);
                 break;
             case Binary::Mul:
@@ -157,6 +159,10 @@ Expr Translator::subexpression(int limit, bool asCondition)
             }
             advance();
             subexpression(priority(op).right, false);
+            // Lua 4.0 subtracts a whole-number constant by adding its negation: "a - 0" is a + 0,
+            // which is 0 where a is -0.
+            if (op == Binary::Sub && subtractsZero(minusAt + 1))
+                m_out[minusAt] = '+';
             const bool comparison = op >= Binary::Eq && op <= Binary::Ge;
             e.kind = comparison ? Kind::Bool : Kind::Plain;
             e.logic = false;

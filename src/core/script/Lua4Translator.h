@@ -422,6 +422,20 @@ private:
 
     void toValue(Expr& e);
 
+    // Whether the output from `from` on is a numeral whose value is 0 (blanks around it allowed).
+    bool subtractsZero(std::size_t from) const
+    {
+        bool digit = false;
+        for (std::size_t i = from; i < m_out.size(); ++i) {
+            const char c = m_out[i];
+            if (c == '0')
+                digit = true;
+            else if (c != '.' && c != ' ' && c != '\n')
+                return false; // another digit, an exponent, a name, an operator
+        }
+        return digit;
+    }
+
     Binary binary() const;
 
     Expr subexpression(int limit, bool asCondition);

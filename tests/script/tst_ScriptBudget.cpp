@@ -110,7 +110,7 @@ QByteArray number(int n)
 
 const WorkCase workCases[] = {
     {"callbacks of C functions", [](int n) { return "t = {n = " + number(n) + "} foreachi(t, assert)"; }},
-    {"calls from gsub", [](int n) { return "s = strrep(\"x\", " + number(n) + ") t = gsub(s, \"x\", strlen)"; }},
+    {"calls from gsub", [](int n) { return "s = strrep(\"x\", " + number(n) + ") t = gsub(s, \"(x)\", strlen)"; }},
     {"bytes formatted", [](int n) { return "s = strrep(\"x\", " + number(n) + ") t = format(\"%s%s%s\", s, s, s)"; }},
     {"bytes searched", [](int n) { return "s = strrep(\"a\", " + number(n) + ") x = strfind(s, \"ab\", 1, 1)"; }},
     {"bytes read as a number", [](int n) { return "s = strrep(\" \", " + number(n) + ") .. \"1\" x = s + 1"; }},

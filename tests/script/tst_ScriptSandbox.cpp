@@ -21,9 +21,9 @@ namespace {
 TEST(Sandbox, OffersNothingButLua4sLibrary)
 {
     const char* absent[] = {"io", "os", "package", "require", "debug", "load", "loadstring", "loadfile", "dofile",
-        "dostring", "string", "math", "table", "coroutine", "utf8", "collectgarbage", "setmetatable", "getmetatable",
-        "rawlen", "rawequal", "pcall", "xpcall", "select", "ipairs", "pairs", "unpack", "newproxy", "_G", "_ENV", "arg",
-        "gcinfo", "settagmethod"};
+        "string", "math", "table", "coroutine", "utf8", "collectgarbage", "setmetatable", "getmetatable", "rawlen",
+        "rawequal", "pcall", "xpcall", "select", "ipairs", "pairs", "unpack", "newproxy", "_G", "_ENV", "arg", "gcinfo",
+        "settagmethod"};
     QByteArray script;
     for (const char* name : absent)
         script += QByteArray("addOut(\"") + name + "\", type(" + name + "))\n";
@@ -43,6 +43,8 @@ struct HostileCase {
 // Each ends within a fraction of a second under smallLimits() (32 MB, 5 million steps).
 const HostileCase hostileCases[] = {
     {"endless loop", "while 1 do end", "ran for more than 5 million steps"},
+    {"endless loop run by dostring", "dostring(\"while 1 do end\")", "ran for more than 5 million steps"},
+    {"memory used up by dostring", "dostring(\"s = 'x' while 1 do s = s .. s end\")", "memory|ran for more than"},
     {"endless recursion in a tail call", "function f() return f() end f()", "ran for more than"},
     {"recursion a million deep", "function f(n) if n == 0 then return 0 end return 1 + f(n - 1) end x = f(1000000)",
         "stack overflow|memory|ran for more than"},

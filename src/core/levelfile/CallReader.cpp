@@ -94,9 +94,11 @@ void CallReader::statement(const Context& c, int depth)
         } else if (k == "if") {
             count(m_code.conditions, c);
             advance();
+            Context first = c;
+            first.never = c.never || conditionIsNil();
             skipExpression(depth);
             expectKeyword("then", line);
-            block(c, depth + 1);
+            block(first, depth + 1);
             while (m_token.isKeyword("elseif")) {
                 advance();
                 skipExpression(depth);
@@ -121,6 +123,7 @@ void CallReader::statement(const Context& c, int depth)
                     advance();
                 skipExpressionList(depth);
             } else {
+                inner.never = c.never || conditionIsNil();
                 skipExpression(depth);
             }
             expectKeyword("do", line);
@@ -187,7 +190,15 @@ void CallReader::functionDefinition(const Context& c, int depth, bool isLocal)
         if (m_token.type == Type::Name)
             advance();
     }
-    const bool isChunk = plain && !isLocal && c.top && (name == "DetermChunk" || name == "NonDetermChunk");
+    if (isLocal)
+        plain = false;
+    definedFunction(c, depth, name, plain, line, false);
+}
+
+void CallReader::definedFunction(
+    const Context& c, int depth, const std::string& name, bool plain, qint64 line, bool assigned)
+{
+    const bool isChunk = plain && c.top && (name == "DetermChunk" || name == "NonDetermChunk");
     if (isChunk && m_defined.count(name))
         problem(line,
             QStringLiteral("%1 is defined again: the game runs only its last definition, but Load Level reads the "
@@ -197,13 +208,24 @@ void CallReader::functionDefinition(const Context& c, int depth, bool isLocal)
         m_defined.insert(name);
     if (!isChunk)
         count(m_code.functions, c);
+    if (assigned)
+        advance(); // "function"
     skipParameters();
     Context inner;
     inner.top = false;
     inner.chunk = isChunk ? (name == "DetermChunk" ? Chunk::Determ : Chunk::NonDeterm) : Chunk::Other;
+    inner.never = c.never;
     inner.function = name;
     block(inner, depth + 1);
     expectKeyword("end", line);
+}
+
+bool CallReader::conditionIsNil()
+{
+    if (!m_token.isKeyword("nil"))
+        return false;
+    const LuaToken& next = lookahead();
+    return next.isKeyword("then") || next.isKeyword("do");
 }
 
 void CallReader::functionBody(int depth)
@@ -214,6 +236,7 @@ void CallReader::functionBody(int depth)
     skipParameters();
     Context inner;
     inner.top = false;
+    inner.function = "(made by the script)";
     block(inner, depth + 1);
     expectKeyword("end", line);
 }
@@ -237,6 +260,14 @@ void CallReader::expressionStatement(const Context& c, int depth)
         }
         if (m_token.isSymbol("=")) {
             advance();
+            // DetermChunk = function() ... end: the chunk as the function statement defines it
+            if (m_token.isKeyword("function") && (lookahead().isSymbol("("))) {
+                definedFunction(c, depth, name, true, line, true);
+                if (!m_token.isSymbol(","))
+                    return;
+                skipExpressionList(depth);
+                return;
+            }
             if (c.top && (name == "levelDesc" || name == "maxPlayers" || name == "player")) {
                 assignGlobal(name, line);
                 return;
@@ -279,22 +310,20 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
             count(m_code.helperCalls, c);
         else
             count(m_code.otherStatements, c);
-        if (m_token.isSymbol("(")) {
-            advance();
+        // f(...), f{...} or f"..."
+        const bool string = m_token.type == Type::String;
+        advance();
+        if (!string)
             skipBalanced(1);
-        } else {
-            advance();
-            if (m_token.type != Type::String)
-                skipBalanced(1);
-        }
         return;
     }
     m_call.name = name;
     m_call.line = line;
     m_call.chunk = c.chunk;
+    const bool chunkOwn = !c.top && c.chunk != Chunk::Other && !c.never;
     // A call written plainly on one line is first offered to the sink as its bytes.
     bool offered = false;
-    if (!c.top && !m_hasNext && m_token.isSymbol("(")) {
+    if (chunkOwn && !m_hasNext && m_token.isSymbol("(")) {
         if (const std::size_t used = m_sink.offerCall(name, m_lexer.pending(4096), c.chunk, line)) {
             m_lexer.skip(qsizetype(used));
             advance();
@@ -313,6 +342,25 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
         problem(line,
             QStringLiteral("%1 is called outside the functions DetermChunk and NonDetermChunk; skipped")
                 .arg(latin1(name)));
+        return;
+    }
+    if (c.never) {
+        count(m_code.helperCalls, c);
+        problem(line,
+            QStringLiteral("%1 is called in a block under \"if nil\" or \"while nil\", which the game never runs; "
+                           "it was not read")
+                .arg(latin1(name)));
+        return;
+    }
+    if (!chunkOwn) {
+        count(m_code.helperCalls, c);
+        const QString where = c.function.empty() || c.function[0] == '('
+            ? QStringLiteral("a function the script makes")
+            : QStringLiteral("the function %1").arg(latin1(c.function));
+        problem(line,
+            QStringLiteral("%1 is called in %2, not in DetermChunk or NonDetermChunk themselves: it was not read "
+                           "(File > Open Level runs the script)")
+                .arg(latin1(name), where));
         return;
     }
     if (c.loops > 0) {

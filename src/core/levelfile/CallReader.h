@@ -72,8 +72,9 @@ public:
 private:
     struct Context {
         Chunk chunk = Chunk::Other;
-        bool top = true; // the main chunk, outside every function
-        int loops = 0;   // loops around the statement within its function
+        bool top = true;    // the main chunk, outside every function
+        int loops = 0;      // loops around the statement within its function
+        bool never = false; // inside "if nil then" or "while nil do": the game never runs it
         std::string function;
     };
 
@@ -94,6 +95,11 @@ private:
     void block(const Context& c, int depth);
     void statement(const Context& c, int depth);
     void functionDefinition(const Context& c, int depth, bool isLocal);
+    // The parameters, body and "end" of the function `name` defined at `line` (by a function
+    // statement, or by an assignment when `assigned`).
+    void definedFunction(const Context& c, int depth, const std::string& name, bool plain, qint64 line, bool assigned);
+    // Whether a condition is the constant nil (the block it guards never runs); reads nothing.
+    bool conditionIsNil();
     // An anonymous function: its parameters, body and "end".
     void functionBody(int depth);
     void expressionStatement(const Context& c, int depth);

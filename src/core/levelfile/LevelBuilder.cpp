@@ -263,7 +263,8 @@ std::int32_t LevelBuilder::int32(const LuaValue* value, const char* what, bool& 
     asWritten = false;
     const std::int32_t clamped = toInt32Clamped(v);
     problem(m_line,
-        QStringLiteral("the %1 %2 is outside the 32-bit range; clamped to %3")
+        QStringLiteral("the %1 %2 is outside the 32-bit range; the map uses %3, and the call is saved as it was read "
+                       "unless the item is changed")
             .arg(QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QString(), intText(clamped)));
     return clamped;
 }
@@ -299,7 +300,10 @@ void LevelBuilder::fillArg(
         const LuaValue* z = table ? argAt(value->items, 1) : nullptr;
         const LuaValue* y = table ? argAt(value->items, 2) : nullptr;
         if (!table)
-            problem(m_line, QStringLiteral("the position is not a table of three numbers; read as 0"));
+            problem(m_line,
+                QStringLiteral("the position %1 is not a table of three numbers; the map uses 0, 0, 0, and the call "
+                               "is saved as it was read unless the item is changed")
+                    .arg(value ? QString::fromStdString(luaText(*value)) : QStringLiteral("nil")));
         if (!table)
             break;
         // Positions are written top-view x, height, top-view y.
@@ -331,13 +335,20 @@ void LevelBuilder::fillArg(
         const std::optional<long long> exact =
             sixteen ? std::optional<long long>(toInt16(v)) : std::optional<long long>(toInt32(v));
         const long long stored = exact ? *exact : (sixteen ? toInt16Clamped(v) : toInt32Clamped(v));
-        if (!exact) {
-            const QString range = f.colour ? QStringLiteral("out of range")
-                : sixteen                  ? QStringLiteral("outside -32768 to 32767")
-                                           : QStringLiteral("outside the 32-bit range");
+        const QString asRead = value ? QString::fromStdString(luaText(*value)) : QString();
+        if (f.colour && (v < 0 || v > 255)) {
+            // The game reads a colour's components from 0 to 1.
             problem(m_line,
-                QStringLiteral("the %1 %2 is %3; clamped to %4")
-                    .arg(what(), value ? QString::fromStdString(luaText(*value)) : QString(), range, intText(stored)));
+                QStringLiteral("the %1 %2 is outside 0 to 1; the call is saved as it was read unless the item is "
+                               "changed")
+                    .arg(what(), asRead));
+        } else if (!exact) {
+            const QString range =
+                sixteen ? QStringLiteral("outside -32768 to 32767") : QStringLiteral("outside the 32-bit range");
+            problem(m_line,
+                QStringLiteral("the %1 %2 is %3; the map uses %4, and the call is saved as it was read unless the "
+                               "item is changed")
+                    .arg(what(), asRead, range, intText(stored)));
         }
         f.set(any, double(stored));
         if (f.colour)
@@ -415,6 +426,25 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
         any);
     if (!read)
         return;
+    if (kindInfo(kind).layout == RecordLayout::PlayerSlots) {
+        if (const std::optional<qint64> firstLine = m_startLines[static_cast<std::size_t>(m_slot)]) {
+            const bool kept = call.chunk != Chunk::Other;
+            problem(m_line,
+                QStringLiteral("StartPos%1 is placed again (first at line %2): the game takes the first as Player %3's "
+                               "start; %4")
+                    .arg(m_slot)
+                    .arg(*firstLine)
+                    .arg(m_slot + 1)
+                    .arg(kept ? QStringLiteral("this one is kept as a call") : QStringLiteral("this one was skipped")));
+            if (kept) {
+                m_settings.keptCalls.push_back({call.name, call.args, call.chunk});
+                ++m_result.callsKept;
+            } else {
+                ++m_result.itemsLeftOut;
+            }
+            return;
+        }
+    }
     const LuaValue* first = argAt(call.args, 0);
     const bool named = rowShowsName(kind) && first && first->isString();
     const QString firstText = named ? latin1(first->text) : QString();
@@ -445,6 +475,7 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
                 r.source = SharedValue<ItemSource>(std::move(source));
             }
             if constexpr (std::is_same_v<Rec, PlayerStartRecord>) {
+                m_startLines[static_cast<std::size_t>(m_slot)] = m_line;
                 m_doc.player(m_slot) = r;
                 index = static_cast<std::int16_t>(m_slot);
                 text = QStringLiteral("Player %1 start").arg(m_slot + 1);

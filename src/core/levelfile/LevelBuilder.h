@@ -111,6 +111,9 @@ private:
     };
     ByTypeId<std::unordered_map<std::string, ModelSeen, NameHash, std::equal_to<>>> m_modelCache;
     int m_slot = -1; // the player slot of the addPoint call being read
+    // The line of each player slot's start point, none while it has none: the game takes a slot's
+    // first start point, so a later one is kept as a call.
+    std::array<std::optional<qint64>, playerSlots> m_startLines{};
     // The call offered last, read from its bytes, until it is kept or dropped.
     struct Offered {
         bool held = false;

@@ -162,7 +162,7 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
         case ArgStep::Op::SlotName: {
             std::string_view text;
             if (!in.quoted(text) || text.size() != 9 || text.compare(0, 8, "StartPos") != 0 || text[8] < '0'
-                || text[8] >= '0' + playerSlots)
+                || text[8] >= '0' + playerSlots || m_startLines[static_cast<std::size_t>(text[8] - '0')])
                 return false;
             m_offered.slot = text[8] - '0';
             break;

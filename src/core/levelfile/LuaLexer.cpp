@@ -351,15 +351,10 @@ void LuaLexer::readString(LuaToken& t, char quote)
 
 bool LuaLexer::readLongString(std::string* into)
 {
-    // At "[[": nested pairs count, and a line end right after the opening is dropped.
+    // At "[[": nested pairs count; a line end right after the opening is part of the string (the
+    // game's Lua keeps it, unlike Lua 5).
     advance();
     advance();
-    if (peek() == '\r' && peek(1) == '\n')
-        advance();
-    if (peek() == '\n') {
-        advance();
-        newLine();
-    }
     int depth = 1;
     for (;;) {
         const int c = peek();

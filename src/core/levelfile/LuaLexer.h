@@ -62,7 +62,7 @@ struct LuaToken {
 // size), or a whole text held in memory (the script translator's source):
 // - `--` starts a comment that runs to the end of the line; there are no block comments, so a
 //   `--[[` line is a comment like any other and the lines after it are code;
-// - long strings `[[ ... ]]` may nest; a line end right after the opening brackets is dropped;
+// - long strings `[[ ... ]]` may nest; a line end right after the opening brackets is kept (Lua 5 drops it);
 // - short strings in double or single quotes, with the escapes \n \t \r \a \b \f \v, \ddd
 //   (decimal, at most 255) and a backslash before a line end; any other escaped character stands
 //   for itself; a line end inside is an error;

@@ -87,23 +87,6 @@ bool recordConstantCall(lua_State* L, ScriptState& s, Lua4ConstantCall& c, const
     return true;
 }
 
-// A number of a numeric for loop: Lua 4.0 turns a string that reads as one into the number.
-void forNumber(lua_State* L, int index, const char* what)
-{
-    index = lua_absindex(L, index);
-    if (lua_type(L, index) == LUA_TSTRING) {
-        std::size_t len = 0;
-        const char* text = lua_tolstring(L, index, &len);
-        double value = 0;
-        if (lua4StringToNumber(std::string_view(text, len), value)) {
-            lua_pushnumber(L, value);
-            lua_replace(L, index);
-        }
-    }
-    if (lua_type(L, index) != LUA_TNUMBER)
-        luaL_error(L, "'for' %s must be a number", what);
-}
-
 bool lessThan(lua_State* L, int a, int b)
 {
     return lua_compare(L, a, b, LUA_OPLT) != 0;
@@ -435,9 +418,9 @@ private:
     bool forPrep()
     {
         lua_State* L = m_L;
-        forNumber(L, -1, "step");
-        forNumber(L, -2, "limit");
-        forNumber(L, -3, "initial value");
+        lua4ForNumber(L, -1, "step");
+        lua4ForNumber(L, -2, "limit");
+        lua4ForNumber(L, -3, "initial value");
         const double i = lua_tonumber(L, -3);
         const double limit = lua_tonumber(L, -2);
         const bool none = lua_tonumber(L, -1) > 0 ? i > limit : i < limit;

@@ -85,6 +85,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
     }
     for (;;) {
         const Binary op = binary();
+        std::size_t minusAt = 0;
         if (op == Binary::None || priority(op).left <= limit)
             break;
         const qint64 line = m_tok.line;
@@ -123,6 +124,7 @@ Expr Translator::subexpression(int limit, bool asCondition)
                 put("+", line);
                 break;
             case Binary::Sub:
+                minusAt = begin('-', line);
                 put("-", line);
                 break;
             case Binary::Mul:
@@ -157,6 +159,10 @@ Expr Translator::subexpression(int limit, bool asCondition)
             }
             advance();
             subexpression(priority(op).right, false);
+            // Lua 4.0 subtracts a whole-number constant by adding its negation: "a - 0" is a + 0,
+            // which is 0 where a is -0.
+            if (op == Binary::Sub && subtractsZero(minusAt + 1))
+                m_out[minusAt] = '+';
             const bool comparison = op >= Binary::Eq && op <= Binary::Ge;
             e.kind = comparison ? Kind::Bool : Kind::Plain;
             e.logic = false;
@@ -195,7 +201,7 @@ Expr Translator::simple(bool asCondition)
         e.mark = begin('f', line);
         put("function", line);
         advance();
-        body(false, false, line);
+        body(false, false, line, e.mark);
         return e;
     case T::Char:
         if (m_tok.ch == '{') {
@@ -237,7 +243,12 @@ void Translator::constructor()
             advance();
             expression(false);
         } else {
-            expression(false);
+            // A call in a list gives one value in Lua 4.0, the last one too.
+            Expr item = expression(false);
+            if (item.call) {
+                wrap(item, "(");
+                append(")");
+            }
         }
         if (isChar(',') || isChar(';')) {
             put(isChar(',') ? "," : ";", m_tok.line);
@@ -263,7 +274,7 @@ Expr Translator::primary(bool statementStart, bool asCondition)
         const qint64 nameLine = m_tok.line;
         const int level = resolve(name);
         if (upvalue) {
-            if (m_funcs.size() == 1)
+            if (level < 0 && m_funcs.size() == 1)
                 fail("cannot access upvalue in main");
             if (level == 0 || level > 1)
                 fail("upvalue must be global or local to immediately outer scope");
@@ -272,7 +283,10 @@ Expr Translator::primary(bool statementStart, bool asCondition)
         }
         advance();
         const bool global = level < 0;
-        if (global && callFollows() && !isGameFunction(name)) {
+        if (upvalue) {
+            e.mark = begin('_', nameLine);
+            putUpvalue(name, nameLine);
+        } else if (global && callFollows() && !isGameFunction(name)) {
             if (statementStart)
                 put(";", line);
             e.mark = begin('(', line);

@@ -1,5 +1,5 @@
 // The library a level script sees: Lua 4.0's base, string and math functions as globals, with
-// Lua 4's behaviour where Lua 5.4's differs (numbers as "%.14g", trigonometry in degrees,
+// Lua 4's behaviour where Lua 5.4's differs (numbers as "%.16g", trigonometry in degrees,
 // format("%d", 2.5), getn and tinsert with the "n" field, the C runtime's rand()), and nothing
 // that reaches files, processes or the interpreter itself.
 
@@ -380,6 +380,64 @@ int lua4Dofilepath(lua_State* L)
     return runLua4Chunk(L, std::move(translation), chunkName, LUA_MULTRET, translationBytes);
 }
 
+// dostring(text [, name]): runs `text` as a chunk of Lua 4 in the same sandbox, with the same
+// limits; it reads no file. As in Lua 4.0 its results are the chunk's (a userdata when it has
+// none), and an error gives nil and "syntax error" or "run-time error" instead of stopping the
+// script, the message being reported.
+struct DostringRun {
+    Lua4Translation translation;
+    std::string chunkName;
+    HeldBytes* held;
+};
+
+int runDostringChunk(lua_State* L)
+{
+    auto* run = static_cast<DostringRun*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    return runLua4Chunk(L, std::move(run->translation), run->chunkName, LUA_MULTRET, *run->held);
+}
+
+int dostringFailed(lua_State* L, const char* kind, const QString& message)
+{
+    ScriptState& s = ScriptState::of(L);
+    s.problem(s.levelLine(L), QStringLiteral("An error in the text run by dostring: %1").arg(message));
+    lua_pushnil(L);
+    lua_pushstring(L, kind);
+    return 2;
+}
+
+int lua4Dostring(lua_State* L)
+{
+    ScriptState& s = ScriptState::of(L);
+    const std::string_view text = lua4CheckString(L, 1);
+    if (!text.empty() && text[0] == '\x1b')
+        return luaL_error(L, "'dostring' cannot run pre-compiled code");
+    s.chargeSteps(L, includeCallSteps);
+    lua_settop(L, 1);
+    HeldBytes translationBytes(s.budget, L);
+    DostringRun run{translateForRun(L, text, translationBytes), "=(dostring)", &translationBytes};
+    if (!run.translation.ok()) {
+        return dostringFailed(
+            L, "syntax error", QStringLiteral("line %1: %2").arg(run.translation.errorLine).arg(run.translation.error));
+    }
+    const int base = lua_gettop(L);
+    lua_pushcfunction(L, runDostringChunk);
+    lua_pushlightuserdata(L, &run);
+    const int status = lua_pcall(L, 1, LUA_MULTRET, 0);
+    if (status != LUA_OK) {
+        // The limits and a cancel are not the script's to catch.
+        if (s.budget.stop() != ScriptStop::None || status == LUA_ERRMEM || s.budget.memoryRefused())
+            return lua_error(L);
+        const std::string message = lua4ToString(L, -1, static_cast<std::size_t>(ScriptState::maxProblemLength));
+        lua_pop(L, 1);
+        return dostringFailed(L, "run-time error",
+            lua4MessageFromTranslation(QString::fromLatin1(message.data(), qsizetype(message.size()))));
+    }
+    if (lua_gettop(L) == base)
+        lua_pushlightuserdata(L, nullptr);
+    return lua_gettop(L) - base;
+}
+
 // --- string arithmetic: "10" + 1 is 11 in Lua 4
 
 double arithmeticOperand(lua_State* L, int index)
@@ -518,6 +576,45 @@ int helperBool(lua_State* L)
     return 1;
 }
 
+// Whether a numeric for whose variable is at `index` is over (Lua 4.0's test: a step that is not
+// above 0 counts down, a NaN anywhere runs on).
+bool forEnded(double index, double limit, double step)
+{
+    return step > 0 ? index > limit : index < limit;
+}
+
+// The start of a numeric for: the step, the limit and the first value are checked in that order.
+int helperForPrep(lua_State* L)
+{
+    if (lua_gettop(L) < 3) {
+        lua_settop(L, 2);
+        lua_pushnumber(L, 1);
+    }
+    lua_settop(L, 3);
+    lua4ForNumber(L, 3, "step");
+    lua4ForNumber(L, 2, "limit");
+    lua4ForNumber(L, 1, "initial value");
+    if (forEnded(lua_tonumber(L, 1), lua_tonumber(L, 2), lua_tonumber(L, 3)))
+        lua_pushnil(L);
+    else
+        lua_pushvalue(L, 1);
+    lua_replace(L, 1);
+    return 3;
+}
+
+int helperForNext(lua_State* L)
+{
+    if (lua_type(L, 1) != LUA_TNUMBER)
+        return luaL_error(L, "'for' index must be a number");
+    const double step = lua_tonumber(L, 3);
+    const double index = lua_tonumber(L, 1) + step;
+    if (forEnded(index, lua_tonumber(L, 2), step))
+        lua_pushnil(L);
+    else
+        lua_pushnumber(L, index);
+    return 1;
+}
+
 int undefinedCall(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
@@ -586,6 +683,7 @@ void openLua4Library(lua_State* L)
         {"rawset", charged<lua4Rawset>},
         {"next", charged<lua4Next>},
         {"dofilepath", charged<lua4Dofilepath>},
+        {"dostring", charged<lua4Dostring>},
         {nullptr, nullptr},
     };
     lua_pushglobaltable(L);
@@ -645,6 +743,10 @@ void openLua4Library(lua_State* L)
     lua_setfield(L, -2, "__index");
     lua_setmetatable(L, -2);
     lua_rawseti(L, -2, 5);
+    lua_pushcfunction(L, charged<helperForPrep>);
+    lua_rawseti(L, -2, 6);
+    lua_pushcfunction(L, charged<helperForNext>);
+    lua_rawseti(L, -2, 7);
     ScriptState::of(L).helpersRef = luaL_ref(L, LUA_REGISTRYINDEX);
 }
 

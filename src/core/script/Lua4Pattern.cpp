@@ -375,9 +375,9 @@ void pushCapture(MatchState& ms, int i, const char* s, const char* e)
         lua_pushlstring(ms.L, ms.capture[i].init, static_cast<std::size_t>(len));
 }
 
-int pushCaptures(MatchState& ms, const char* s, const char* e, bool wholeIfNone)
+int pushCaptures(MatchState& ms, const char* s, const char* e)
 {
-    const int n = ms.level == 0 && wholeIfNone ? 1 : ms.level;
+    const int n = ms.level;
     luaL_checkstack(ms.L, n, "too many captures");
     for (int i = 0; i < n; ++i)
         pushCapture(ms, i, s, e);
@@ -462,7 +462,7 @@ int lua4Strfind(lua_State* L)
         if (const char* e = match(ms, s1, pattern)) {
             lua_pushnumber(L, static_cast<double>(s1 - s.data() + 1));
             lua_pushnumber(L, static_cast<double>(e - s.data()));
-            return pushCaptures(ms, nullptr, nullptr, false) + 2;
+            return pushCaptures(ms, nullptr, nullptr) + 2;
         }
     } while (s1++ < ms.srcEnd && !anchor);
     lua_pushnil(L);
@@ -526,7 +526,7 @@ int lua4Gsub(lua_State* L)
             } else {
                 script.chargeSteps(L, ScriptBudget::callSteps); // a callback, maybe a function of C's
                 lua_pushvalue(L, 3);
-                const int args = pushCaptures(ms, s, e, true);
+                const int args = pushCaptures(ms, s, e);
                 lua_call(L, args, 1);
                 if (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER) {
                     lua4CheckString(L, lua_gettop(L));

@@ -121,14 +121,20 @@ bool Translator::statement()
 
 void Translator::forStatement(qint64 line)
 {
-    put("for", line);
     advance();
     const std::string_view first = expectName();
-    putName(first, m_tok.line);
+    const qint64 nameLine = m_tok.line;
     advance();
     const std::size_t scope = function().locals.size();
     if (isChar('=')) {
-        put("=", m_tok.line);
+        // Lua 4.0's numeric loop: the limit and the step are read once, the variable is the loop's
+        // own counter (the body may change it) and is checked and stepped after each round:
+        // do local i,(limit),(step)=__L4forprep(a,b[,c]) while i~=nil do do BODY end
+        //   i=__L4fornext(i,(limit),(step)) end end
+        put("do", line);
+        append("local");
+        putName(first, nameLine);
+        append(",__L4lim,__L4step=__L4forprep(");
         advance();
         expression(false);
         expectChar(',');
@@ -138,8 +144,31 @@ void Translator::forStatement(qint64 line)
             advance();
             expression(false);
         }
+        append(")");
         addLocal(first);
-    } else if (isChar(',')) {
+        addLocal("(limit)");
+        addLocal("(step)");
+        if (m_tok.type != T::Do)
+            fail("'do' expected");
+        put("while", m_tok.line);
+        putName(first, m_tok.line);
+        append("~=nil do do");
+        advance();
+        block();
+        dropLocals(scope);
+        if (m_tok.type != T::End)
+            expectMatch(T::End, "end", "for", line);
+        put("end", m_tok.line);
+        putName(first, m_tok.line);
+        append("=__L4fornext(");
+        putName(first, m_tok.line);
+        append(",__L4lim,__L4step)end end");
+        advance();
+        return;
+    }
+    put("for", line);
+    putName(first, nameLine);
+    if (isChar(',')) {
         put(",", m_tok.line);
         advance();
         const std::string_view second = expectName();
@@ -174,34 +203,23 @@ void Translator::functionStatement(qint64 line)
     parts.push_back({first, m_tok.line});
     advance();
     bool method = false;
-    bool renamedField = false;
     while (isChar('.') || isChar(':')) {
         method = isChar(':');
         advance();
         const std::string_view name = expectName();
-        renamedField = renamedField || needsRename(name);
         parts.push_back({name, m_tok.line});
         advance();
         if (method)
             break;
     }
-    if (!renamedField) {
-        put("function", line);
-        putName(parts[0].first, parts[0].second);
-        for (std::size_t i = 1; i < parts.size(); ++i) {
-            put(method && i + 1 == parts.size() ? ":" : ".", parts[i].second);
-            put(parts[i].first, parts[i].second);
-        }
-        body(method, false, line);
-        return;
-    }
-    // A field Lua 5.4 cannot name after "function": a.b["true"] = function(self, ...) ... end
+    // name.field:method = function(self, ...) ... end, as Lua defines the statement
     putName(parts[0].first, parts[0].second);
     for (std::size_t i = 1; i < parts.size(); ++i)
         putField(parts[i].first, parts[i].second);
     put("=", line);
+    const std::size_t start = begin('f', line);
     put("function", line);
-    body(method, method, line);
+    body(method, method, line, start);
 }
 
 void Translator::localStatement(qint64 line)
@@ -291,7 +309,7 @@ bool Translator::literalCall()
     return true;
 }
 
-void Translator::body(bool method, bool explicitSelf, qint64 line)
+void Translator::body(bool method, bool explicitSelf, qint64 line, std::size_t start)
 {
     enterLevel();
     m_funcs.push_back({});
@@ -327,8 +345,43 @@ void Translator::body(bool method, bool explicitSelf, qint64 line)
     block();
     expectMatch(T::End, "end", "function", line);
     dropLocals(0);
+    const std::vector<std::string_view> upvalues = std::move(function().upvalues);
     m_funcs.pop_back();
+    if (!upvalues.empty()) {
+        std::string& open = m_insertedTexts.emplace_back("(function(");
+        for (std::size_t i = 0; i < upvalues.size(); ++i) {
+            if (i > 0)
+                open += ',';
+            open += "__L4V_";
+            open += upvalues[i];
+        }
+        open += ") return ";
+        m_cost.grow(open.size());
+        insertAt(start, open);
+        append("end)(");
+        for (std::size_t i = 0; i < upvalues.size(); ++i) {
+            if (i > 0)
+                append(",");
+            putName(upvalues[i], m_outLine);
+        }
+        append(")");
+    }
     leaveLevel();
+}
+
+void Translator::putUpvalue(std::string_view name, qint64 line)
+{
+    std::vector<std::string_view>& upvalues = function().upvalues;
+    if (std::find(upvalues.begin(), upvalues.end(), name) == upvalues.end()) {
+        if (upvalues.size() >= maxUpvalues)
+            fail(QStringLiteral("too many upvalues (limit=%1)").arg(maxUpvalues));
+        upvalues.push_back(name);
+    }
+    m_cost.count(upvalues.size());
+    begin('_', line);
+    m_out += "__L4V_";
+    m_out += name;
+    m_lastNumber = false;
 }
 
 void Translator::expressionList()

@@ -7,6 +7,7 @@
 #include "Lua4Lexer.h"
 #include "Lua4Source.h"
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,8 @@ struct Expr {
 
 // Lua 4's limit of active local variables in one function (Lua 5.4 has the same).
 inline constexpr std::size_t maxLocals = 200;
+// Lua 4's limit of upvalues in one function.
+inline constexpr std::size_t maxUpvalues = 32;
 
 enum class Binary : std::uint8_t { None, Add, Sub, Mul, Div, Pow, Concat, Eq, Ne, Lt, Le, Gt, Ge, And, Or };
 
@@ -106,7 +109,8 @@ public:
 
 private:
     struct Function {
-        std::vector<std::string_view> locals; // active locals, innermost last
+        std::vector<std::string_view> locals;   // active locals, innermost last
+        std::vector<std::string_view> upvalues; // the names read with "%", in the order first read
     };
 
     // --- tokens
@@ -399,9 +403,15 @@ private:
     // __L4K(i); anything else leaves the tokens as they were and returns false.
     bool literalCall();
 
-    // (params) block end, after "function" was written. `explicitSelf`: a method written as an
-    // assignment, whose "self" is written as its first parameter.
-    void body(bool method, bool explicitSelf, qint64 line);
+    // (params) block end, after "function" was written from `start` on. `explicitSelf`: a method
+    // written as an assignment, whose "self" is written as its first parameter. A function that
+    // reads upvalues is made by a function that takes their values when it runs (Lua 4.0's
+    // upvalues are copies taken when the closure is made):
+    // (function(__L4V_x) return function(...) ... __L4V_x ... end end)(x)
+    void body(bool method, bool explicitSelf, qint64 line, std::size_t start);
+
+    // "%name" in the current function: the name of the parameter that holds its value.
+    void putUpvalue(std::string_view name, qint64 line);
 
     void expressionList();
 
@@ -411,6 +421,20 @@ private:
     Expr expression(bool asCondition) { return subexpression(0, asCondition); }
 
     void toValue(Expr& e);
+
+    // Whether the output from `from` on is a numeral whose value is 0 (blanks around it allowed).
+    bool subtractsZero(std::size_t from) const
+    {
+        bool digit = false;
+        for (std::size_t i = from; i < m_out.size(); ++i) {
+            const char c = m_out[i];
+            if (c == '0')
+                digit = true;
+            else if (c != '.' && c != ' ' && c != '\n')
+                return false; // another digit, an exponent, a name, an operator
+        }
+        return digit;
+    }
 
     Binary binary() const;
 
@@ -449,7 +473,8 @@ private:
         bool space; // a blank goes before it
     };
     std::vector<Insertion> m_insertions;
-    std::size_t m_lexedTo = 0; // the source read when the room in the output was last made
+    std::deque<std::string> m_insertedTexts; // the texts of insertions made here
+    std::size_t m_lexedTo = 0;               // the source read when the room in the output was last made
 };
 
 } // namespace starloom::lua4src

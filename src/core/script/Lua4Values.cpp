@@ -1,4 +1,4 @@
-// Lua 4's conversions for level scripts: the text of a number ("%.14g"), the number a text stands
+// Lua 4's conversions for level scripts: the text of a number ("%.16g"), the number a text stands
 // for, and the conversions of arguments with Lua's "bad argument" errors.
 
 #include "Lua4LibraryFunctions.h"
@@ -15,10 +15,26 @@ using namespace lua4lib;
 
 std::string_view lua4NumberText(double value, char* buffer)
 {
-    const auto [end, ec] = std::to_chars(buffer, buffer + 32, value, std::chars_format::general, 14);
+    const auto [end, ec] = std::to_chars(buffer, buffer + 32, value, std::chars_format::general, 16);
     if (ec != std::errc())
         return "nan";
     return std::string_view(buffer, static_cast<std::size_t>(end - buffer));
+}
+
+void lua4ForNumber(lua_State* L, int index, const char* what)
+{
+    index = lua_absindex(L, index);
+    if (lua_type(L, index) == LUA_TSTRING) {
+        std::size_t len = 0;
+        const char* text = lua_tolstring(L, index, &len);
+        double value = 0;
+        if (lua4StringToNumber(std::string_view(text, len), value)) {
+            lua_pushnumber(L, value);
+            lua_replace(L, index);
+        }
+    }
+    if (lua_type(L, index) != LUA_TNUMBER)
+        luaL_error(L, "'for' %s must be a number", what);
 }
 
 bool lua4StringToNumber(std::string_view text, double& value)

@@ -91,7 +91,7 @@ struct ScriptState {
     void reportProblemsLeftOut();
 };
 
-// The text Lua 4 gives a number: "%.14g" ("5", "0.5", "1e+20"). `buffer` holds at least 32 chars.
+// The text Lua 4 gives a number: "%.16g" ("5", "0.5", "1e+20"). `buffer` holds at least 32 chars.
 std::string_view lua4NumberText(double value, char* buffer);
 
 // The number a string stands for in Lua 4 (decimal, blanks around it allowed), or false.
@@ -102,6 +102,9 @@ bool lua4StringToNumber(std::string_view text, double& value);
 double lua4CheckNumber(lua_State* L, int arg);
 double lua4OptNumber(lua_State* L, int arg, double fallback);
 int lua4CheckInt(lua_State* L, int arg);
+// A number of a numeric for loop (`what`: "initial value", "limit", "step"): a string that reads
+// as a number becomes the number, anything else raises "'for' limit must be a number".
+void lua4ForNumber(lua_State* L, int index, const char* what);
 std::string_view lua4CheckString(lua_State* L, int arg);
 // The value's text for print and tostring (a string's first `maxLength` bytes).
 std::string lua4ToString(lua_State* L, int index, std::size_t maxLength = std::string::npos);

@@ -112,7 +112,7 @@ void Editor::setFieldText(int field, const QString& text)
 
 std::vector<SharedField> Editor::selectionFields() const
 {
-    return sharedFields(m_level, m_selection);
+    return sharedFields(m_level, m_selection.rows());
 }
 
 QString Editor::setSelectionField(int field, const QString& text)
@@ -122,7 +122,7 @@ QString Editor::setSelectionField(int field, const QString& text)
     const std::vector<SharedField> fields = selectionFields();
     const auto shared =
         std::find_if(fields.begin(), fields.end(), [field](const SharedField& f) { return f.index == field; });
-    const std::optional<ItemKind> kind = firstKind(m_level, m_selection);
+    const std::optional<ItemKind> kind = firstKind(m_level, m_selection.rows());
     if (shared == fields.end() || !kind) {
         const QString name = field >= 0 && field < static_cast<int>(m_panel.fields.size()) ? m_panel.field(field).label
                                                                                            : QString::number(field);
@@ -136,9 +136,9 @@ QString Editor::setSelectionField(int field, const QString& text)
     const QString what = m_selection.size() == 1
         ? QStringLiteral("Set %1").arg(shared->label)
         : QStringLiteral("Set %1 of %2 Items").arg(shared->label).arg(m_selection.size());
-    pushSelectionEdit(what, fieldSteps(m_level, m_selection, {{&f, *value}}), m_selection);
+    pushSelectionEdit(what, fieldSteps(m_level, m_selection.rows(), {{&f, *value}}), m_selection.rows());
     // The panel of the item being edited shows the value as stored; its other fields stay as typed.
-    if (m_selectedRow >= 0 && m_panel.mode == EditorMode::Editing && m_panel.kind == *kind)
+    if (m_selection.editedRow() >= 0 && m_panel.mode == EditorMode::Editing && m_panel.kind == *kind)
         m_panel.fields.at(static_cast<std::size_t>(field)).text = fieldText(f, *value);
     return {};
 }
@@ -175,7 +175,7 @@ void Editor::pickColour()
     if (m_selection.size() > 1) {
         // Several clouds: the colour of them all, as one step.
         const std::vector<SharedField> fields = selectionFields();
-        const std::optional<ItemKind> kind = firstKind(m_level, m_selection);
+        const std::optional<ItemKind> kind = firstKind(m_level, m_selection.rows());
         std::vector<FieldChange> changes;
         for (const SharedField& shared : fields) {
             const ItemField& f = kindLayout(*kind).fields.at(static_cast<std::size_t>(shared.index));
@@ -184,7 +184,7 @@ void Editor::pickColour()
         }
         if (changes.size() == 3) {
             pushSelectionEdit(QStringLiteral("Set Colour of %1 Items").arg(m_selection.size()),
-                fieldSteps(m_level, m_selection, changes), m_selection);
+                fieldSteps(m_level, m_selection.rows(), changes), m_selection.rows());
             return;
         }
     }

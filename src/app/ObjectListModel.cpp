@@ -4,6 +4,8 @@
 
 #include <QColor>
 
+#include <utility>
+
 namespace starloom {
 
 namespace {
@@ -60,7 +62,7 @@ QModelIndex ObjectListModel::parent(const QModelIndex& child) const
 {
     if (!child.isValid() || isGroup(child))
         return {};
-    return createIndex(m_groups.groupPosition(kindOfTypeId(child.internalId())), 0, quintptr(0));
+    return createIndex(m_groupRow.at(static_cast<std::size_t>(child.internalId())), 0, quintptr(0));
 }
 
 int ObjectListModel::rowCount(const QModelIndex& parent) const
@@ -245,7 +247,14 @@ void ObjectListModel::rebuild()
     m_groups.rebuild(
         static_cast<int>(rows.size()), [&rows](int r) { return rows[static_cast<std::size_t>(r)].kind; },
         [this](int r) { return m_editor.rowMatches(r, m_filter); });
-    m_shown = m_groups.shownKinds();
+    setShown(m_groups.shownKinds());
+}
+
+void ObjectListModel::setShown(std::vector<ItemKind> shown)
+{
+    m_shown = std::move(shown);
+    for (std::size_t i = 0; i < m_shown.size(); ++i)
+        m_groupRow.at(static_cast<std::size_t>(typeIdOf(m_shown[i]))) = static_cast<int>(i);
 }
 
 void ObjectListModel::insertRows(int first, int count, const std::vector<int>& finalRows)
@@ -267,7 +276,7 @@ void ObjectListModel::insertRows(int first, int count, const std::vector<int>& f
             const int group = m_groups.groupPosition(kind);
             beginInsertRows({}, group, group);
             m_groups.insert(kind, at, these);
-            m_shown.insert(m_shown.begin() + group, kind);
+            setShown(m_groups.shownKinds());
             endInsertRows();
         } else {
             beginInsertRows(indexOfKind(kind), at, at + static_cast<int>(these.size()) - 1);
@@ -287,7 +296,7 @@ void ObjectListModel::removeRows(int first, int count)
             const int group = m_groups.groupPosition(kind);
             beginRemoveRows({}, group, group);
             m_groups.erase(kind, from, to - from);
-            m_shown.erase(m_shown.begin() + group);
+            setShown(m_groups.shownKinds());
             endRemoveRows();
         } else {
             beginRemoveRows(indexOfKind(kind), from, to - 1);

@@ -54,6 +54,7 @@ private:
     bool isGroup(const QModelIndex& index) const { return index.isValid() && index.internalId() == 0; }
     ItemKind kindOf(const QModelIndex& index) const;
     void rebuild();
+    void setShown(std::vector<ItemKind> shown);
     void insertRows(int first, int count, const std::vector<int>& finalRows);
     void removeRows(int first, int count);
     QString groupText(ItemKind kind) const;
@@ -62,6 +63,7 @@ private:
     std::function<void(const std::function<void()>&)> m_apply;
     ObjectGroups m_groups;
     std::vector<ItemKind> m_shown; // the groups shown, in order
+    ByTypeId<int> m_groupRow{};    // each shown kind's row among them, asked for by every parent()
     QString m_filter;
     quint64 m_serial = 0; // the editor's row changes followed so far
     quint64 m_marks = 0;  // and its mark changes

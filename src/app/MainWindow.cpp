@@ -478,21 +478,20 @@ void MainWindow::refresh()
 
     // --- object list
     m_listModel->sync();
-    if (!m_objectFilter->text().trimmed().isEmpty() && m_filteredSerial != e.rowChanges().serial())
-        filterObjects();
     const int selected = e.selectedRow();
     QItemSelectionModel* selection = m_list->selectionModel();
     if (e.selection().size() <= 1)
         m_listedSelection.clear(); // shown as the current row
+    const QModelIndex selectedIndex = m_listModel->indexOfRow(selected);
     if (e.selection().size() > 1) {
         showListSelection();
-    } else if (selected < 0) {
+    } else if (!selectedIndex.isValid()) { // none, or a row the filter leaves out
         if (selection->hasSelection() || selection->currentIndex().isValid())
             selection->clear();
-    } else if (selection->currentIndex().row() != selected || !selection->isRowSelected(selected)) {
-        const QModelIndex index = m_listModel->index(selected, 0);
-        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        m_list->scrollTo(index);
+    } else if (selection->currentIndex() != selectedIndex
+        || !selection->isRowSelected(selectedIndex.row(), selectedIndex.parent())) {
+        selection->setCurrentIndex(selectedIndex, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_list->scrollTo(selectedIndex);
     }
 
     // --- menus and the options window

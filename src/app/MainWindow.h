@@ -100,6 +100,7 @@ private:
     // history, with their entries in the View menu (MainWindowDocks.cpp).
     void buildToolBar();
     void buildDocks();
+    void buildObjectList();
     // The window's place and size, the docks' arrangement and the splitter, kept in the settings.
     void saveLayout();
     void restoreLayout();

@@ -14,6 +14,8 @@
 #include <QActionGroup>
 #include <QDockWidget>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -102,6 +104,12 @@ void MainWindow::buildToolBar()
         if (kind == ToolKind::Zoom)
             m_zoomIn = button;
     }
+    // Space held over the map: the Pan tool until it is released.
+    QAction* pan = m_toolActions[static_cast<std::size_t>(ToolKind::Pan)];
+    pan->setToolTip(QStringLiteral("Pan (%1, or hold Space)\nDrag the map to move the view; with any tool, hold Space "
+                                   "and drag (the middle button pans too)")
+                        .arg(pan->shortcut().toString(QKeySequence::NativeText)));
+    connect(m_top, &MapView::panHeld, this, [this](bool held) { handle([this, held] { m_editor.holdPan(held); }); });
     m_toolBar->addSeparator();
     auto* zoomOut = new QAction(QStringLiteral("Zoom Out"), this);
     zoomOut->setObjectName(QStringLiteral("actZoomOut"));
@@ -165,18 +173,73 @@ void MainWindow::showPosition()
 
 void MainWindow::filterObjects()
 {
-    const QString filter = m_objectFilter->text().trimmed();
-    const std::vector<ObjectRow>& rows = m_editor.rows();
+    m_filteredText = m_objectFilter->text().trimmed();
     m_filteredSerial = m_editor.rowChanges().serial();
-    m_filteredText = filter;
-    const int shown = m_listModel->rowCount();
-    for (int i = 0; i < shown && i < static_cast<int>(rows.size()); ++i) {
-        const ObjectRow& row = rows[static_cast<std::size_t>(i)];
-        const bool match = filter.isEmpty() || row.text.contains(filter, Qt::CaseInsensitive)
-            || QLatin1String(kindInfo(row.kind).caption).contains(filter, Qt::CaseInsensitive);
-        if (m_list->isRowHidden(i, {}) == match)
-            m_list->setRowHidden(i, {}, !match);
-    }
+    m_listModel->setFilter(m_filteredText);
+}
+
+void MainWindow::buildObjectList()
+{
+    m_list = new ObjectListView(this);
+    m_list->setObjectName(QStringLiteral("lstObjects"));
+    m_listModel = new ObjectListModel(
+        m_editor, [this](const std::function<void()>& change) { handle(change); }, m_list);
+    m_list->setModel(m_listModel);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QHeaderView* header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(0);
+    header->setSectionResizeMode(ObjectListModel::NameColumn, QHeaderView::Stretch);
+    header->resizeSection(ObjectListModel::TypeColumn, 0);
+    header->resizeSection(ObjectListModel::IndexColumn, 0);
+    header->setSectionResizeMode(ObjectListModel::ShownColumn, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(ObjectListModel::LockedColumn, QHeaderView::ResizeToContents);
+    // Every group open, and each group that appears.
+    m_list->expandAll();
+    connect(m_listModel, &QAbstractItemModel::modelReset, m_list, &QTreeView::expandAll);
+    connect(
+        m_listModel, &QAbstractItemModel::rowsInserted, m_list, [this](const QModelIndex& parent, int first, int last) {
+            if (!parent.isValid())
+                for (int group = first; group <= last; ++group)
+                    m_list->expand(m_listModel->index(group, 0));
+        });
+    m_list->viewport()->installEventFilter(this);
+    connect(
+        m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+            // A current row that is not selected (the list taking the focus) is no choice of the user's.
+            const int row = m_listModel->rowOf(current);
+            if (row >= 0 && m_list->selectionModel()->isRowSelected(current.row(), current.parent()))
+                handle([this, row] {
+                    m_editor.selectRow(row);
+                    m_editor.editSelectedRow();
+                });
+        });
+    connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        // Shift and Ctrl extend the selection (MainWindowEditing.cpp); the boxes select nothing.
+        const int row = m_listModel->rowOf(index);
+        if (row < 0 || index.column() >= ObjectListModel::ShownColumn
+            || (QGuiApplication::keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
+            return;
+        handle([this, row] {
+            m_editor.selectRow(row);
+            m_editor.editSelectedRow();
+        });
+    });
+    // A double-click on an item frames it.
+    connect(m_list, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        const int row = m_listModel->rowOf(index);
+        if (row < 0 || index.column() >= ObjectListModel::ShownColumn)
+            return;
+        handle([this, row] {
+            m_editor.selectRow(row);
+            m_editor.editSelectedRow();
+            m_editor.zoomToSelection();
+        });
+    });
 }
 
 void MainWindow::buildDocks()
@@ -188,15 +251,15 @@ void MainWindow::buildDocks()
         addDockWidget(area, d);
         return d;
     };
-    // The object list under a filter box: rows whose text or kind does not hold the filter's
-    // text are hidden (the rows stay the level's rows, so the selection stays in step).
+    // The object list under a filter box: the tree keeps the rows whose text, model or kind holds
+    // the filter's text, and the groups that hold any.
     auto* objects = new QWidget(this);
     auto* objectsLayout = new QVBoxLayout(objects);
     objectsLayout->setContentsMargins(0, 0, 0, 0);
     objectsLayout->setSpacing(2);
     m_objectFilter = new QLineEdit(objects);
     m_objectFilter->setObjectName(QStringLiteral("txtObjectFilter"));
-    m_objectFilter->setPlaceholderText(QStringLiteral("Filter by name or kind"));
+    m_objectFilter->setPlaceholderText(QStringLiteral("Filter by name, model or kind"));
     m_objectFilter->setClearButtonEnabled(true);
     objectsLayout->addWidget(m_objectFilter);
     objectsLayout->addWidget(m_list, 1);

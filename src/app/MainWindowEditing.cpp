@@ -197,7 +197,8 @@ void MainWindow::buildEditingUi()
             return;
         std::vector<int> rows;
         for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
-            rows.push_back(index.row());
+            if (const int row = m_listModel->rowOf(index); row >= 0)
+                rows.push_back(row);
         if (rows.size() > 1 || (rows.empty() && !m_editor.selection().empty()))
             handle([this, rows] { m_editor.setSelection(rows); });
     });
@@ -301,16 +302,24 @@ void MainWindow::showListSelection()
         return;
     m_listedSelection = rows;
     m_listedSerial = m_editor.rowChanges().serial();
-    // One range per run of rows, so that selecting every row of a big level is one range, not
-    // thousands that the selection model would compare with each other.
+    // One range per run of rows in a group, so that selecting every row of a big level is a range
+    // a group, not thousands that the selection model would compare with each other.
     QItemSelection wanted;
-    const int lastColumn = m_listModel->columnCount() - 1;
-    for (std::size_t i = 0; i < rows.size();) {
+    const int lastColumn = ObjectListModel::IndexColumn;
+    std::vector<QModelIndex> shown;
+    shown.reserve(rows.size());
+    for (const int row : rows)
+        if (const QModelIndex index = m_listModel->indexOfRow(row); index.isValid())
+            shown.push_back(index);
+    std::sort(shown.begin(), shown.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        return a.internalId() != b.internalId() ? a.internalId() < b.internalId() : a.row() < b.row();
+    });
+    for (std::size_t i = 0; i < shown.size();) {
         std::size_t end = i + 1;
-        while (end < rows.size() && rows[end] == rows[end - 1] + 1)
+        while (end < shown.size() && shown[end].internalId() == shown[i].internalId()
+            && shown[end].row() == shown[end - 1].row() + 1)
             ++end;
-        wanted.append(
-            QItemSelectionRange(m_listModel->index(rows[i], 0), m_listModel->index(rows[end - 1], lastColumn)));
+        wanted.append(QItemSelectionRange(shown[i], shown[end - 1].siblingAtColumn(lastColumn)));
         i = end;
     }
     m_listSelecting = true;

@@ -162,43 +162,8 @@ void MainWindow::buildViews()
         return l;
     };
 
-    // The object list, in its dock at the left.
-    m_list = new QTreeView(this);
-    m_list->setObjectName(QStringLiteral("lstObjects"));
-    m_listModel = new ObjectListModel(m_editor, m_list);
-    m_list->setModel(m_listModel);
-    m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QHeaderView* header = m_list->header();
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(0);
-    header->setSectionResizeMode(0, QHeaderView::Stretch);
-    header->resizeSection(1, 0);
-    header->resizeSection(2, 0);
-    m_list->viewport()->installEventFilter(this);
-    connect(
-        m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
-            // A current row that is not selected (the list taking the focus) is no choice of the user's.
-            if (current.isValid() && m_list->selectionModel()->isRowSelected(current.row()))
-                handle([this, row = current.row()] {
-                    m_editor.selectRow(row);
-                    m_editor.editSelectedRow();
-                });
-        });
-    connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        // Shift and Ctrl extend the selection (MainWindowEditing.cpp).
-        if (QGuiApplication::keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier))
-            return;
-        handle([this, row = index.row()] {
-            m_editor.selectRow(row);
-            m_editor.editSelectedRow();
-        });
-    });
+    // The object list, in its dock at the left (MainWindowDocks.cpp).
+    buildObjectList();
 
     m_top = new MapView(MapView::Which::Top, m_editor, m_central);
     m_top->setObjectName(QStringLiteral("Picture1"));

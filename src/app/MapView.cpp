@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <utility>
 
 namespace starloom {
 
@@ -169,6 +170,14 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
 
 void MapView::keyPressEvent(QKeyEvent* event)
 {
+    if (m_which == Which::Top && event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat() && !m_spaceHeld) {
+            m_spaceHeld = true;
+            Q_EMIT panHeld(true);
+        }
+        event->accept();
+        return;
+    }
     bool used = false;
     if (m_which == Which::Top)
         Q_EMIT keyPressed(Qt::Key(event->key()), event->modifiers(), &used);
@@ -176,6 +185,26 @@ void MapView::keyPressEvent(QKeyEvent* event)
         event->accept();
     else
         QWidget::keyPressEvent(event);
+}
+
+void MapView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (m_which == Which::Top && event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat() && m_spaceHeld) {
+            m_spaceHeld = false;
+            Q_EMIT panHeld(false);
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void MapView::focusOutEvent(QFocusEvent* event)
+{
+    if (std::exchange(m_spaceHeld, false))
+        Q_EMIT panHeld(false); // the release will not reach this view
+    QWidget::focusOutEvent(event);
 }
 
 void MapView::wheelEvent(QWheelEvent* event)

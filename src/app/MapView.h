@@ -43,6 +43,9 @@ Q_SIGNALS:
     // A drag with the middle button: the map follows the pointer, so the view moves by (dx, dy)
     // world units.
     void panned(double dx, double dy);
+    // Space pressed (true) or released (false) over the top view, or the view losing the focus
+    // while it was held: while it is held a drag pans, whatever the tool.
+    void panHeld(bool held);
     // The view's new size in pixels (the editor's views take their shape from the top view's).
     void resized(QSize pixels);
 
@@ -55,6 +58,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     const Which m_which;
@@ -67,6 +72,7 @@ private:
     int m_pressedLabel = -1;
     QPointF m_panFrom;
     int m_wheelRemainder = 0;
+    bool m_spaceHeld = false;
 };
 
 } // namespace starloom

@@ -74,6 +74,7 @@ Scene3D MapView3D::scene() const
     scene.gridSizeText = m_editor.gridSize();
     scene.camera = camera();
     scene.highlighted = highlightedRows();
+    scene.colours = mapColoursFor(palette().color(QPalette::Window), palette().color(QPalette::WindowText));
     scene.revision = m_editor.revision();
     return scene;
 }
@@ -119,6 +120,8 @@ void MapView3D::viewAlong(AxisView axis)
 
 bool MapView3D::event(QEvent* event)
 {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        update(); // the view follows the desktop's colour scheme, as the map views do
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int row = rowAt(help->pos());

@@ -127,3 +127,62 @@ TEST_F(EditorTest, ArrowKeysOnTheMapNudgeTheSelectionByAGridStep)
 
 } // namespace
 } // namespace starloom::test
+
+namespace starloom::test {
+namespace {
+
+TEST_F(EditorTest, SpaceHeldStandsInForAnyToolUntilItIsReleased)
+{
+    struct Case {
+        const char* what;
+        std::function<void(Editor&)> choose;
+    };
+    const Case cases[] = {
+        {"select", selectTool},
+        {"place", chooseAsteroid},
+        {"measure", measureOn},
+        {"an armed zoom", armZoom},
+    };
+    for (const Case& c : cases) {
+        makeEditor();
+        c.choose(*editor);
+        const ToolKind active = editor->activeTool();
+        const ToolKind chosen = editor->chosenTool();
+        editor->holdPan(true);
+        EXPECT_EQ(editor->activeTool(), ToolKind::Pan) << c.what;
+        editor->holdPan(true); // the key's repeats change nothing
+        editor->holdPan(false);
+        EXPECT_EQ(editor->activeTool(), active) << c.what;
+        EXPECT_EQ(editor->chosenTool(), chosen) << c.what;
+    }
+}
+
+TEST_F(EditorTest, AToolChosenWhileSpaceIsHeldStaysAfterItsRelease)
+{
+    chooseAsteroid(*editor);
+    editor->holdPan(true);
+    editor->chooseSelectTool();
+    editor->holdPan(false);
+    EXPECT_EQ(editor->activeTool(), ToolKind::Select);
+}
+
+TEST_F(EditorTest, ASpaceReleasedDuringItsPanEndsThePanNotAPlacement)
+{
+    editor->setTopViewSize(QSize(600, 600));
+    editor->zoomToRect(QRectF(-10000, -10000, 20000, 20000));
+    const ViewScale zoomed = editor->topScale();
+    chooseAsteroid(*editor);
+    editor->holdPan(true);
+    editor->pressOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(0, 0));
+    editor->moveOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(3000, 0));
+    editor->holdPan(false);
+    EXPECT_EQ(editor->activeTool(), ToolKind::Place);
+    editor->moveOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(3000, 0));
+    editor->releaseOnTopView(Qt::LeftButton, Qt::NoModifier, QPointF(3000, 0));
+    editor->clickTopView();
+    EXPECT_TRUE(editor->rows().empty()) << "the release's click places nothing";
+    EXPECT_LT(editor->topScale().left, zoomed.left) << "dragging right shows what lies left";
+}
+
+} // namespace
+} // namespace starloom::test

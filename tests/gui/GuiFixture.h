@@ -4,6 +4,7 @@
 
 #include "MainWindow.h"
 #include "MapView.h"
+#include "ObjectListModel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -51,8 +52,19 @@ protected:
     MapView* front() const { return find<MapView>("picLeft"); }
     QTimer* timer() const { return find<QTimer>("Timer1"); }
     QTreeView* list() const { return find<QTreeView>("lstObjects"); }
-    int listRows() const { return list()->model()->rowCount(); }
-    QString listText(int row, int column = 0) const { return list()->model()->index(row, column).data().toString(); }
+    ObjectListModel* listModel() const { return static_cast<ObjectListModel*>(list()->model()); }
+    // The items listed, in every group.
+    int listRows() const
+    {
+        int rows = 0;
+        for (int group = 0; group < listModel()->rowCount(); ++group)
+            rows += listModel()->rowCount(listModel()->index(group, 0));
+        return rows;
+    }
+    // The list's cell of the editor's row `row`.
+    QString listText(int row, int column = 0) const { return listModel()->indexOfRow(row, column).data().toString(); }
+    // The editor's row of the list's current item, -1 for none or a group.
+    int listCurrentRow() const { return listModel()->rowOf(list()->currentIndex()); }
     QString label(const char* name) const { return find<QLabel>(name)->text(); }
     void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
     void trigger(const char* action) { find<QAction>(action)->trigger(); }
@@ -64,7 +76,7 @@ protected:
     }
     void clickListRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
-        QTest::mouseClick(list()->viewport(), button, {}, list()->visualRect(list()->model()->index(row, 0)).center());
+        QTest::mouseClick(list()->viewport(), button, {}, list()->visualRect(listModel()->indexOfRow(row)).center());
     }
     static void retype(QLineEdit* edit, const QString& text)
     {

@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, TheLabelsMenuFollowsTheEditorWithPebbleLabelsHiddenAtFirs
 
 TEST_F(MainWindowTest, ThePanelFieldsFollowTheKindBesideAOneColumnObjectList)
 {
-    EXPECT_EQ(list()->model()->columnCount(), 3);
+    EXPECT_EQ(list()->model()->columnCount(), 5);
     EXPECT_EQ(list()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Objects on Map"));
     EXPECT_GT(list()->header()->sectionSize(0), 0);
     EXPECT_EQ(list()->header()->sectionSize(1), 0);
@@ -202,7 +202,7 @@ TEST_F(MainWindowTest, AClickInTheHistoryGoesBackToThatStep)
     QTest::mouseClick(
         history->viewport(), Qt::LeftButton, {}, history->visualRect(history->model()->index(1, 0)).center());
     EXPECT_EQ(editor().rows().size(), 1u);
-    EXPECT_EQ(list()->model()->rowCount(), 1) << "the window follows the jump";
+    EXPECT_EQ(listRows(), 1) << "the window follows the jump";
     QTest::mouseClick(
         history->viewport(), Qt::LeftButton, {}, history->visualRect(history->model()->index(3, 0)).center());
     EXPECT_EQ(editor().rows().size(), 3u);

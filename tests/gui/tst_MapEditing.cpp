@@ -228,7 +228,7 @@ TEST_F(MapEditingTest, RightClickOnTheListOffersDeleteForTheRowAlreadySelected)
     ASSERT_TRUE(popup->isVisible());
     popup->hide();
     EXPECT_EQ(editor().selectedRow(), 1);
-    EXPECT_EQ(list()->currentIndex().row(), 1);
+    EXPECT_EQ(listCurrentRow(), 1);
     EXPECT_EQ(label("Label7"), QStringLiteral("Editing mode"));
     trigger("mnuObjectsDelete"); // as choosing it from the menu does
     EXPECT_EQ(QStringList({QString::number(listRows()), listText(0), listText(1), listText(1, 2)}).join(u'|'),
@@ -277,7 +277,7 @@ TEST_F(MapEditingTest, AMapLabelSelectsItsRowOnClickWithItsKeyAsTooltip)
     QTest::mouseClick(top(), Qt::LeftButton, {}, onLabel); // places nothing
     EXPECT_EQ(editor().rows().size(), std::size_t(3));
     EXPECT_EQ(editor().selectedRow(), 2);
-    EXPECT_EQ(list()->currentIndex().row(), 2);
+    EXPECT_EQ(listCurrentRow(), 2);
 }
 
 using WindowActionsTest = GuiTest;

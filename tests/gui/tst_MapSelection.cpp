@@ -293,20 +293,23 @@ TEST_F(MapSelectionTest, ThePanelEditsThePositionOfEverySelectedItem)
     EXPECT_FALSE(x->isVisible()) << "nothing selected: no position";
 }
 
-TEST_F(MapSelectionTest, TheFilterBoxHidesTheRowsThatDoNotMatch)
+TEST_F(MapSelectionTest, TheFilterBoxKeepsTheMatchingRowsAndTheirGroups)
 {
     clickTop({100, 100}, "Option2");
     clickTop({140, 100}, "Option3");
     clickTop({180, 100});
     auto* filter = find<QLineEdit>("txtObjectFilter");
     QTest::keyClicks(filter, QStringLiteral("cloud"));
-    EXPECT_TRUE(list()->isRowHidden(0, {})) << "Asteroid #1";
-    EXPECT_FALSE(list()->isRowHidden(1, {}));
-    EXPECT_FALSE(list()->isRowHidden(2, {}));
+    EXPECT_EQ(listRows(), 2);
+    EXPECT_EQ(listText(0), QString()) << "Asteroid #1 is left out";
+    EXPECT_EQ(listText(1), editor().rows()[1].text);
+    ASSERT_EQ(listModel()->rowCount(), 1) << "only the clouds' group";
+    EXPECT_EQ(listModel()->index(0, 0).data().toString(), QStringLiteral("Clouds (2)"));
     clickTop({220, 100}); // a new cloud matches too
-    EXPECT_FALSE(list()->isRowHidden(3, {}));
+    EXPECT_EQ(listText(3), editor().rows()[3].text);
     filter->clear();
-    EXPECT_FALSE(list()->isRowHidden(0, {}));
+    EXPECT_EQ(listRows(), 4);
+    EXPECT_EQ(listText(0), editor().rows()[0].text);
 }
 
 } // namespace

@@ -91,7 +91,7 @@ TEST_F(View3DTest, TheMouseInThe3DViewSelectsTurnsOrFrames)
     trigger("mnuViewFrameAll");
     QTest::mouseClick(view(), Qt::LeftButton, {}, pixelOf(1));
     EXPECT_EQ(editor().selectedRow(), 1);
-    EXPECT_EQ(list()->currentIndex().row(), 1);
+    EXPECT_EQ(listCurrentRow(), 1);
     EXPECT_EQ(editor().mode(), EditorMode::Editing);
     EXPECT_EQ(view()->highlightedRows(), std::vector<int>{1});
     QTest::mouseClick(view(), Qt::LeftButton, {}, {2, 2});

@@ -724,3 +724,24 @@ TEST(MapPainter, ScaleBarShowsARoundLengthInTheBottomLeftCorner)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MapPainter, AHiddenRowIsDrawnInNeitherViewNorHighlighted)
+{
+    Map map("0");
+    map.add(20000, 0, 0);
+    map.add(4000, 4000, 0, rgb(0, 192, 0));
+    map.rows[0].hidden = true;
+    const QImage plain = map.top();
+    const std::vector<int> selected{0};
+    map.scene.selection = &selected;
+    map.scene.hoveredRow = 0;
+    const QImage top = map.top();
+    EXPECT_EQ(count(top, asteroidRgb), 0);
+    EXPECT_TRUE(top == plain) << "no selection square, no highlight";
+    EXPECT_TRUE(near(top, 340, 340, green));
+    EXPECT_EQ(count(map.top({600, 400}, true), asteroidRgb), 0);
+}
+
+} // namespace

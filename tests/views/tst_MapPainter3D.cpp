@@ -342,3 +342,41 @@ TEST(MapPainter3D, FrameAllShowsEveryItemOrTheWorldBox)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MapPainter3D, AHiddenRowIsNeitherDrawnNorPicked)
+{
+    Level level;
+    const int row = level.add(ItemKind::Asteroid, {3000, 3000, 0});
+    const QPoint at = level.pixelOf({3000, 3000, 0});
+    level.rows[static_cast<std::size_t>(row)].hidden = true;
+    level.scene.highlighted = {row};
+    const QImage image = level.render();
+    EXPECT_EQ(brightPixels(image, QRect(at - QPoint(12, 12), QSize(25, 25))), 0);
+    EXPECT_EQ(level.pick(at), -1);
+}
+
+TEST(MapPainter3D, TheBackgroundGridAndHighlightFollowTheScheme)
+{
+    Level level;
+    const int row = level.add(ItemKind::Asteroid, {3000, 3000, 0});
+    level.scene.colours = MapColours::light();
+    level.scene.highlighted = {row};
+    level.scene.camera.distance = 100000;
+    level.scene.gridSizeText = QStringLiteral("2500");
+    const QImage image = level.render();
+    EXPECT_EQ(image.pixelColor(700, 300), MapColours::light().background);
+    EXPECT_EQ(image.pixelColor(407, 200), MapColours::light().background) << "between grid lines";
+    int gridPixels = 0, ringPixels = 0;
+    for (int x = 410; x <= 420; ++x)
+        gridPixels += image.pixelColor(x, 200) == MapColours::light().grid;
+    const QPoint at = level.pixelOf({3000, 3000, 0});
+    for (int y = at.y() - 12; y <= at.y() + 12; ++y)
+        for (int x = at.x() - 12; x <= at.x() + 12; ++x)
+            ringPixels += image.pixelColor(x, y) == MapColours::light().marks;
+    EXPECT_GT(gridPixels, 0) << "the grid line at x = 2500";
+    EXPECT_GT(ringPixels, 20) << "the highlight ring";
+}
+
+} // namespace

@@ -124,12 +124,12 @@ void Editor::applyStep(const EditStep& step, bool forward)
     std::vector<ObjectRow>& rows = m_level.rows;
     auto insertRow = [&](int position, const ObjectRow& row) {
         rows.insert(rows.begin() + position, row);
-        ++m_rowCounts.at(static_cast<std::size_t>(typeIdOf(row.kind)));
+        countRow(row, 1);
         m_rowChanges.inserted(position, 1);
     };
-    auto removeRow = [&](int position, const ObjectRow& row) {
+    auto removeRow = [&](int position) {
+        countRow(rows[static_cast<std::size_t>(position)], -1);
         rows.erase(rows.begin() + position);
-        --m_rowCounts.at(static_cast<std::size_t>(typeIdOf(row.kind)));
         m_rowChanges.removed(position, 1);
     };
     std::visit(
@@ -145,11 +145,11 @@ void Editor::applyStep(const EditStep& step, bool forward)
                 if (forward)
                     insertRow(s.position, s.row);
                 else
-                    removeRow(s.position, s.row);
+                    removeRow(s.position);
             },
             [&](const RowRemoveStep& s) {
                 if (forward)
-                    removeRow(s.position, s.row);
+                    removeRow(s.position);
                 else
                     insertRow(s.position, s.row);
             },
@@ -204,8 +204,20 @@ LevelState Editor::currentLevelState() const
 void Editor::countRows()
 {
     m_rowCounts.fill(0);
+    m_hiddenCounts.fill(0);
+    m_lockedCounts.fill(0);
     for (const ObjectRow& row : m_level.rows)
-        ++m_rowCounts.at(static_cast<std::size_t>(typeIdOf(row.kind)));
+        countRow(row, 1);
+}
+
+void Editor::countRow(const ObjectRow& row, int by)
+{
+    const auto kind = static_cast<std::size_t>(typeIdOf(row.kind));
+    m_rowCounts.at(kind) += by;
+    if (row.hidden)
+        m_hiddenCounts.at(kind) += by;
+    if (row.locked)
+        m_lockedCounts.at(kind) += by;
 }
 
 void Editor::undo()

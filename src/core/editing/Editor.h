@@ -286,6 +286,10 @@ public:
     // Makes `kind` the active tool; Measure and Zoom remember the tool they replace. Zoom and
     // Pan leave the panel's kind and the selection as they are.
     void chooseTool(ToolKind kind);
+    // Space held over the top view: the Pan tool is active while it is held, whatever the tool;
+    // its release gives the tool back as it was (after the drag, when a pan is under way).
+    void holdPan(bool held);
+    bool panHeld() const { return m_heldPan; }
     // The left button pressed over the top view at `at` (world units): the active tool's press.
     void pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at);
     void Picture1_MouseDown(int buttons, int shift, double x, double y)
@@ -381,6 +385,26 @@ public:
     QString measureText() const;
     // The row whose mark is under the pointer in the top view, -1 when none.
     int hoveredRow() const { return m_selection.hoveredRow(); }
+
+    // --- hidden and locked items (EditorVisibility.cpp): the user's view of the map, neither
+    // part of the level nor an undo step. A hidden item is not drawn; neither a hidden nor a
+    // locked one is hit, selected by a click, a rubber band or Select All on the map, though both
+    // stay in the object list. Hiding an item takes it out of the selection.
+    bool rowHidden(int row) const;
+    bool rowLocked(int row) const;
+    void setRowHidden(int row, bool hidden);
+    void setRowLocked(int row, bool locked);
+    // Every row of `kind` at once.
+    void setKindHidden(ItemKind kind, bool hidden);
+    void setKindLocked(ItemKind kind, bool locked);
+    // How many rows of `kind` are hidden, locked.
+    int hiddenCount(ItemKind kind) const { return m_hiddenCounts.at(static_cast<std::size_t>(typeIdOf(kind))); }
+    int lockedCount(ItemKind kind) const { return m_lockedCounts.at(static_cast<std::size_t>(typeIdOf(kind))); }
+    // Grows whenever a row is hidden, shown, locked or unlocked.
+    quint64 markChanges() const { return m_markChanges; }
+    // The object list's filter: true when `filter` is empty or found, in any case, in the row's
+    // text, its item's model (or custom name) or its kind.
+    bool rowMatches(int row, const QString& filter) const;
 
     // --- checks (EditorSelection.cpp)
     const std::vector<Finding>& findings();
@@ -483,6 +507,11 @@ private:
     void pushLevel(const QString& text, LevelState after, int sharedRows);
     LevelState currentLevelState() const;
     void countRows();
+    // Counts `row` in (`by` 1) or out (-1) of the per-kind counts.
+    void countRow(const ObjectRow& row, int by);
+    // Sets the `mark` (hidden or locked) of row `onlyRow`, or of every row of `kind` when
+    // `onlyRow` is -1, to `on`.
+    void markRows(bool ObjectRow::*mark, std::optional<ItemKind> kind, int onlyRow, bool on);
     void markClean();
     // Runs the file's script and builds what it records into the level, replacing it or adding
     // to it. True when the level changed.
@@ -578,6 +607,9 @@ private:
     QUndoStack m_undo;
     MapSettings m_cleanSettings;
     ByTypeId<int> m_rowCounts{};
+    ByTypeId<int> m_hiddenCounts{};
+    ByTypeId<int> m_lockedCounts{};
+    quint64 m_markChanges = 0; // rows hidden, shown, locked or unlocked
     RowChangeLog m_rowChanges;
     int m_dragId = 0;
     bool m_clickEndsDrag = false;
@@ -592,7 +624,7 @@ private:
 
     MapSelection m_selection;
     bool m_snapToGrid = false;
-    bool m_clickEndsZoom = false; // a Zoom drag ended: the click of its release does nothing
+    bool m_clickEndsZoom = false; // a Zoom drag or a pan Space held ended: the click of its release does nothing
     PlaceTool m_placeTool{*this};
     SelectTool m_selectTool{*this};
     MeasureTool m_measureTool{*this};
@@ -601,6 +633,8 @@ private:
     ToolKind m_tool = ToolKind::Select;
     ToolKind m_beforeZoom = ToolKind::Select;    // the tool an armed zoom gives back
     ToolKind m_beforeMeasure = ToolKind::Select; // the tool Measure gives back
+    bool m_heldPan = false;                      // Space is held: the Pan tool stands in
+    ToolKind m_beforeHeldPan = ToolKind::Select; // the tool the release of Space gives back
     Tool* m_dragTool = nullptr;                  // the tool whose drag the held button makes
     CheckOptions m_checkOptions;
     std::vector<Finding> m_findings;

@@ -75,14 +75,20 @@ void Editor::toggleSelected(int row)
 
 void Editor::selectAll()
 {
-    setSelection(rowRange(0, static_cast<int>(m_level.rows.size())));
+    std::vector<int> rows = rowRange(0, static_cast<int>(m_level.rows.size()));
+    const bool anyMarked = std::any_of(m_hiddenCounts.begin(), m_hiddenCounts.end(), [](int n) { return n > 0; })
+        || std::any_of(m_lockedCounts.begin(), m_lockedCounts.end(), [](int n) { return n > 0; });
+    if (anyMarked)
+        std::erase_if(rows, [this](int r) { return !pickable(m_level.rows[static_cast<std::size_t>(r)]); });
+    setSelection(std::move(rows));
 }
 
 // ------------------------------------------------------------------ the pointer on the map
 
 int Editor::itemUnder(double x, double y) const
 {
-    return m_view.itemUnder(m_level, m_levelChanges, QPointF(x, y));
+    // Both counters only grow: their sum changes whenever either does.
+    return m_view.itemUnder(m_level, m_levelChanges + m_markChanges, QPointF(x, y));
 }
 
 void Editor::updateHover()

@@ -111,6 +111,9 @@ Tool& Editor::toolFor(ToolKind kind)
 
 void Editor::chooseTool(ToolKind kind)
 {
+    // A tool chosen while Space is held replaces the tool Space stood in for.
+    if (std::exchange(m_heldPan, false) && m_tool == ToolKind::Pan)
+        m_tool = m_beforeHeldPan;
     if (kind == m_tool)
         return;
     if (kind == ToolKind::Zoom) {
@@ -158,6 +161,28 @@ void Editor::setMeasuring(bool on)
     else if (measuring())
         chooseTool(m_beforeMeasure);
     redraw();
+}
+
+void Editor::holdPan(bool held)
+{
+    if (held == m_heldPan)
+        return;
+    if (held) {
+        if (m_dragTool)
+            return; // a drag under way keeps its tool
+        m_heldPan = true;
+        m_beforeHeldPan = m_tool;
+        m_tool = ToolKind::Pan;
+        return;
+    }
+    m_heldPan = false;
+    if (m_tool != ToolKind::Pan)
+        return; // another tool was chosen meanwhile
+    m_tool = m_beforeHeldPan;
+    // A pan still being dragged ends with the button: its release, and the click that comes with
+    // it, stay the pan's.
+    if (m_dragTool == &m_panTool)
+        m_clickEndsZoom = true;
 }
 
 void Editor::pressOnTopView(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at)

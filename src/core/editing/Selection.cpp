@@ -24,6 +24,8 @@ int itemAt(const Level& level, const ViewScale& top, QSize pixels, QPointF pixel
     double bestDistance = std::numeric_limits<double>::infinity();
     const double limit = tolerance * tolerance;
     for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
+        if (!pickable(level.rows[static_cast<std::size_t>(row)]))
+            continue;
         const std::optional<ItemPosition> p = rowPosition(level, row);
         if (!p)
             continue;
@@ -64,6 +66,8 @@ void MarkIndex::build(const Level& level, const ViewScale& top, QSize pixels, do
     cells.reserve(level.rows.size());
     std::vector<std::uint32_t> counts(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_lines) + 1, 0);
     for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
+        if (!pickable(level.rows[static_cast<std::size_t>(row)]))
+            continue;
         const std::optional<ItemPosition> p = rowPosition(level, row);
         if (!p)
             continue;
@@ -122,6 +126,8 @@ std::vector<int> rowsInRect(const Level& level, const QRectF& world)
     const QRectF r = world.normalized();
     std::vector<int> rows;
     for (int row = 0; row < static_cast<int>(level.rows.size()); ++row) {
+        if (!pickable(level.rows[static_cast<std::size_t>(row)]))
+            continue;
         const std::optional<ItemPosition> p = rowPosition(level, row);
         if (p && p->x >= r.left() && p->x <= r.right() && p->y >= r.top() && p->y <= r.bottom())
             rows.push_back(row);

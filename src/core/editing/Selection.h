@@ -14,7 +14,7 @@
 namespace starloom {
 
 // Finding and measuring the items of a level by where they are. A row stands for its item; rows
-// whose record does not exist are never found.
+// whose record does not exist, and hidden or locked rows, are never found.
 
 // The position of the item of `row`, nullopt when the row names no record.
 std::optional<ItemPosition> rowPosition(const Level& level, int row);

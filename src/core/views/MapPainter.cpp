@@ -356,7 +356,7 @@ void drawCloudDiscs(QPainter& painter, QSize pixels, const MapScene& scene)
     ItemView item;
     const ItemReader items(*scene.document);
     for (const ObjectRow& row : *scene.rows) {
-        if (!isCloudKind(row.kind) || !items.read(row, item) || !(item.size > 0))
+        if (!isCloudKind(row.kind) || row.hidden || !items.read(row, item) || !(item.size > 0))
             continue;
         const double rx = item.size * sx;
         const double ry = item.size * sy;
@@ -403,6 +403,7 @@ void drawSelectionMarks(
     ItemView item;
     for (const int row : *scene.selection) {
         if (row < 0 || row >= static_cast<int>(scene.rows->size())
+            || (*scene.rows)[static_cast<std::size_t>(row)].hidden
             || !items.read((*scene.rows)[static_cast<std::size_t>(row)], item))
             continue;
         const QPointF at = s.toPixel(item.x, front ? item.z : item.y, pixels);
@@ -460,6 +461,7 @@ void drawEditorMarks(QPainter& painter, QSize pixels, const MapScene& scene, boo
     auto mark = [&](int row, const QColor& colour, int half) {
         ItemView item;
         if (row < 0 || row >= static_cast<int>(scene.rows->size())
+            || (*scene.rows)[static_cast<std::size_t>(row)].hidden
             || !items.read((*scene.rows)[static_cast<std::size_t>(row)], item))
             return;
         const QPointF at = s.toPixel(item.x, front ? item.z : item.y, pixels);
@@ -540,7 +542,8 @@ const std::vector<MapPainter::FlatItem>& MapPainter::flatItems(const MapScene& s
     ItemView item;
     for (std::size_t r = 0; r < scene.rows->size(); ++r) {
         FlatItem& f = m_flat[r];
-        f.exists = items.read((*scene.rows)[r], item);
+        // A hidden row is drawn as a row whose item is gone: no mark, no label.
+        f.exists = !(*scene.rows)[r].hidden && items.read((*scene.rows)[r], item);
         if (!f.exists)
             continue;
         // Positions are whole numbers: the doubles of the reader hold them exactly.

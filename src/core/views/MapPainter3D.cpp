@@ -21,10 +21,7 @@ using namespace mapdraw;
 
 namespace {
 
-const QColor gridColour(64, 64, 64);
 const QColor boxColour(80, 110, 160);
-const QColor crossColour(255, 255, 255);
-constexpr std::uint32_t highlightColour = 0xffffffff;
 
 constexpr double minRingPixels = 6; // a start point's ring never shrinks below this
 constexpr int maxGridLines = 120;   // per direction; a finer grid is thinned to every m-th line
@@ -72,7 +69,7 @@ void drawGridAndBox(QPainter& painter, const Projection3D& projection, const Sce
     const double g = val(scene.gridSizeText);
     const double spacing = std::isfinite(g) ? double(toInt32Clamped(g)) : 0.0;
     if (spacing > 0) {
-        QPen pen(gridColour, 1);
+        QPen pen(scene.colours.grid, 1);
         pen.setCosmetic(true);
         painter.setPen(pen);
         // Anchored at the negative world edge, as the top view's grid.
@@ -100,7 +97,7 @@ void drawGridAndBox(QPainter& painter, const Projection3D& projection, const Sce
             drawSegment(painter, projection, {x, y, -Z}, {x, y, Z});
 
     if (std::isfinite(g) && g != 0) {
-        QPen cross(crossColour, 1);
+        QPen cross(scene.colours.cross, 1);
         cross.setCosmetic(true);
         painter.setPen(cross);
         drawSegment(painter, projection, {-g / 2, 0, 0}, {g / 2, 0, 0});
@@ -223,7 +220,7 @@ const std::vector<MapPainter3D::Item>& MapPainter3D::itemsOf(const Scene3D& scen
     Record record;
     const ItemReader items(*scene.document);
     for (std::size_t r = 0; r < scene.rows->size(); ++r) {
-        if (!fetch(items, (*scene.rows)[r], record))
+        if ((*scene.rows)[r].hidden || !fetch(items, (*scene.rows)[r], record))
             continue;
         m_items.push_back({std::int32_t(record.position.x), std::int32_t(record.position.y),
             std::int32_t(record.position.z), record.colour, float(record.size), std::uint32_t(r), record.kind});
@@ -249,7 +246,7 @@ int MapPainter3D::markSize(double depth, double targetDepth)
 
 void MapPainter3D::draw(const Scene3D& scene) const
 {
-    m_frame.fill(QColor(0, 0, 0));
+    m_frame.fill(scene.colours.background);
     const QSize pixels = m_frame.size();
     const Projection3D projection(scene.camera, QSizeF(pixels));
     {
@@ -349,8 +346,8 @@ void MapPainter3D::draw(const Scene3D& scene) const
     // Highlighted rows over everything, at full brightness and ringed.
     Record item;
     for (const int r : scene.highlighted) {
-        if (r < 0 || std::size_t(r) >= rows.size() || !fetch(items, rows[std::size_t(r)], item)
-            || !fast.place(item, placed))
+        if (r < 0 || std::size_t(r) >= rows.size() || rows[std::size_t(r)].hidden
+            || !fetch(items, rows[std::size_t(r)], item) || !fast.place(item, placed))
             continue;
         const Mark m{float(placed.pixel.x()), float(placed.pixel.y()), float(placed.depth), float(placed.extent),
             std::uint32_t(r), item.colour, item.kind};
@@ -358,7 +355,7 @@ void MapPainter3D::draw(const Scene3D& scene) const
             raster.ring(m.x, m.y, m.extent, 1, Ink(argbOf(m.colour), 0));
         drawMark(m, 256, 2);
         const double around = m.kind == ItemKind::PlayerStart ? m.extent + 5 : markSize(m.depth, targetDepth) / 2.0 + 6;
-        raster.ring(m.x, m.y, around, 2, Ink(highlightColour, 0));
+        raster.ring(m.x, m.y, around, 2, Ink(scene.colours.marks.rgba(), 0));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "document/LevelDocument.h"
 #include "document/ObjectRow.h"
 #include "views/Camera3D.h"
+#include "views/MapScene.h"
 #include "views/ViewScale.h"
 
 #include <QImage>
@@ -30,6 +31,9 @@ struct Scene3D {
     QString gridSizeText = QStringLiteral("2500");
     Camera3D camera;
     std::vector<int> highlighted; // rows drawn highlighted, in any order
+    // The background, the grid, the origin's cross and the highlight rings, as the 2-D views
+    // paint them.
+    MapColours colours;
     // A number that changes whenever the document or the rows change (Editor::revision()). While
     // it stays the same, and is not 0, a painter reuses what it read of the items before.
     quint64 revision = 0;
@@ -53,11 +57,12 @@ Camera3D framedAll(const Camera3D& camera, const LevelDocument& document, const 
     const WorldSize& world, QSizeF viewSize);
 
 // Paints the level in perspective onto any QPainter, inside QRect(QPoint(0, 0), pixels), and
-// finds the item under a pixel. Black background; the grid of the top view as a plane at height
-// 0 with the white origin cross; the world box; then every row's item from the farthest to the
-// nearest: a square mark in the record's colour (smaller and darker further away), a cloud, dust
-// cloud or nebula also as a translucent disc of its size, a start point as a ring of radius 1000
-// with its heading line and a line down to height 0; highlighted rows last, ringed in white.
+// finds the item under a pixel. The scene's background; the grid of the top view as a plane at
+// height 0 with the origin's cross; the world box; then every row's item that is not hidden, from
+// the farthest to the nearest: a square mark in the record's colour (smaller and darker further
+// away), a cloud, dust cloud or nebula also as a translucent disc of its size, a start point as a
+// ring of radius 1000 with its heading line and a line down to height 0; highlighted rows last,
+// ringed in the colour of the scene's marks.
 // The painter keeps its buffers, so one instance should live as long as its view.
 class MapPainter3D {
 public:

@@ -114,9 +114,11 @@ void MapView::paintEvent(QPaintEvent*)
     {
         QPainter frame(&m_frame);
         const MapScene s = scene();
-        if (m_which == Which::Top)
+        if (m_which == Which::Top) {
             m_painter.paintTopView(frame, size(), s);
-        else
+            if (s.measure)
+                drawMeasureLength(frame, size(), s.top, *s.measure, m_editor.measureText(), s.colours);
+        } else
             m_painter.paintFrontView(frame, size(), s);
     }
     QPainter painter(this);

@@ -723,6 +723,37 @@ TEST(MapPainter, ScaleBarShowsARoundLengthInTheBottomLeftCorner)
     EXPECT_NE(image.pixel(300, 590), text);
 }
 
+TEST(MapPainter, TheMeasuredLengthStandsOnAPlateBesideTheLinesMiddleInsideTheView)
+{
+    const MapColours colours = MapColours::light(); // a light plate on the black image
+    const QSize pixels(600, 600);                   // 100 world units a pixel
+    auto plateAt = [&](const QLineF& line, const QString& text) {
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        {
+            QPainter painter(&image);
+            drawMeasureLength(painter, pixels, fullTop, line, text, colours);
+        }
+        QRect found;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != qRgb(0, 0, 0))
+                    found |= QRect(x, y, 1, 1);
+        return found;
+    };
+    // The middle at world (0, 0) is pixel (300, 300): the plate stands above and right of it.
+    const QRect beside = plateAt(QLineF(-10000, 0, 10000, 0), QStringLiteral("Distance: 20000"));
+    ASSERT_FALSE(beside.isEmpty());
+    EXPECT_GT(beside.left(), 300);
+    EXPECT_LT(beside.bottom(), 300);
+    EXPECT_LT(beside.left(), 320);
+    // A middle at the view's right edge moves the plate back inside.
+    const QRect edge = plateAt(QLineF(29000, 0, 30000, 0), QStringLiteral("Distance: 1000"));
+    ASSERT_FALSE(edge.isEmpty());
+    EXPECT_EQ(edge.right(), pixels.width() - 1);
+    EXPECT_TRUE(plateAt(QLineF(0, 0, 1000, 0), QString()).isEmpty()) << "nothing measured, nothing drawn";
+}
+
 } // namespace
 
 namespace {

@@ -497,6 +497,28 @@ QString scaleBarText(double length)
     return QStringLiteral("%1 units").arg(QLocale::c().toString(length, 'g', 12));
 }
 
+void drawMeasureLength(QPainter& painter, QSize pixels, const ViewScale& top, const QLineF& line, const QString& text,
+    const MapColours& colours)
+{
+    if (text.isEmpty())
+        return;
+    const QPointF middle = (top.toPixel(line.x1(), line.y1(), pixels) + top.toPixel(line.x2(), line.y2(), pixels)) / 2;
+    QFont font;
+    font.setPointSize(8);
+    const QFontMetrics metrics(font, painter.device());
+    QRect plate(0, 0, metrics.horizontalAdvance(text) + 8, metrics.height() + 4);
+    // Beside the middle, moved back into the view when the middle lies near its edge.
+    plate.moveTopLeft(QPoint(static_cast<int>(middle.x()) + 8, static_cast<int>(middle.y()) - plate.height() - 4));
+    plate.moveLeft(std::clamp(plate.left(), 0, std::max(0, pixels.width() - plate.width())));
+    plate.moveTop(std::clamp(plate.top(), 0, std::max(0, pixels.height() - plate.height())));
+    painter.save();
+    painter.fillRect(plate, colours.labelPlate);
+    painter.setPen(QPen(colours.labelText, 1));
+    painter.setFont(font);
+    painter.drawText(plate, Qt::AlignCenter, text);
+    painter.restore();
+}
+
 namespace {
 
 // The scale bar in the bottom-left corner of the top view: a round length at most a quarter of

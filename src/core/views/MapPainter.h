@@ -43,6 +43,12 @@ QFont labelFont(const MapScene& scene);
 // The text of the top view's scale bar for a bar of `length` world units: "5000 units".
 QString scaleBarText(double length);
 
+// The measured line's length written beside the middle of `line` (world units, in the top view
+// `top` at `pixels`), on a plate in the colours of the labels: "Distance: 12345". Nothing when
+// `text` is empty.
+void drawMeasureLength(QPainter& painter, QSize pixels, const ViewScale& top, const QLineF& line, const QString& text,
+    const MapColours& colours);
+
 inline constexpr int viewGapPixels = 13; // between the top and the front view in renderViews
 
 // The sizes of the top and the front view when both share `total` as in the main window: the

@@ -99,6 +99,11 @@ public:
     bool openChosenFile();
     bool mnuFileOpen_Click() { return openChosenFile(); }
     bool openFile(const QString& path);
+    // "Open from Game...": after the unsaved-changes question, replaces the level with what the
+    // script of the game's map `dataPath` ("data:LevelData/Multiplayer/...", read through the
+    // include reader) builds, as openFile does. The game's data is not written to: the level has
+    // no current file, so Save asks for a new one; Recent Levels remembers the data: name.
+    bool openGameMap(const QString& dataPath);
     // Appends what the file's script builds to the level (further files dropped or named with
     // the first one).
     bool appendFile(const QString& path);
@@ -516,6 +521,8 @@ private:
     // Runs the file's script and builds what it records into the level, replacing it or adding
     // to it. True when the level changed.
     bool runScriptFile(const QString& path, bool replace);
+    // The same with the file's bytes; `fromGame`: `path` is a map of the game's data (openGameMap).
+    bool runScript(const QByteArray& source, const QString& path, bool replace, bool fromGame);
     // New Level, with `players` start points when it is over 0; false when the user kept the level.
     bool startNewLevel(int players);
     void setCurrentFile(const QString& path)

@@ -254,8 +254,6 @@ TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
     EXPECT_THAT(loadProblemText(*editor), HasSubstr("field2"));
 }
 
-} // namespace
-
 // File > Open from Game: a map of the game's data opens as Open Level opens a file, but its
 // source is not written to.
 class EditorGameMapTest : public EditorOpenTest {
@@ -314,3 +312,19 @@ TEST_F(EditorGameMapTest, AMapTheDataDoesNotHoldIsToldAndTheLevelStays)
         host.lastNote(), QStringLiteral("The level data:LevelData/Multiplayer/none.level is not in the game's data."));
     EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12);
 }
+
+TEST_F(EditorGameMapTest, TheGamesMapsAreListedThroughTheListerGiven)
+{
+    const GameMapList none = editor->gameMaps();
+    EXPECT_TRUE(none.maps.empty());
+    EXPECT_EQ(
+        none.problems, QStringList{QStringLiteral("No game is in use: choose its folder in the Preferences dialog.")});
+    const QString game = dir.filePath(QStringLiteral("game"));
+    editor->setGameMapLister(
+        [game](const GameMapLimits& limits) { return listGameMaps({game + QStringLiteral("/Data")}, {}, limits); });
+    EXPECT_EQ(editor->gameMaps().maps.size(), 2u);
+    host.cancelRuns = true;
+    EXPECT_TRUE(editor->gameMaps().cancelled) << "Cancel stops the listing";
+}
+
+} // namespace

@@ -15,6 +15,7 @@
 #include "document/Catalogue.h"
 #include "document/ItemKind.h"
 #include "document/Level.h"
+#include "gamedata/GameMaps.h"
 #include "levelfile/LevelReader.h"
 #include "views/MapScene.h"
 #include "views/ViewScale.h"
@@ -104,6 +105,12 @@ public:
     // include reader) builds, as openFile does. The game's data is not written to: the level has
     // no current file, so Save asks for a new one; Recent Levels remembers the data: name.
     bool openGameMap(const QString& dataPath);
+    // Lists the game's multiplayer maps for "Open from Game..." (listGameMaps over the game's data).
+    using GameMapLister = std::function<GameMapList(const GameMapLimits& limits)>;
+    void setGameMapLister(GameMapLister lister) { m_gameMapLister = std::move(lister); }
+    // The game's maps, listed in the background (a Cancel stops the listing: what was listed is
+    // returned, marked cancelled); with no lister, none, with a problem that says so.
+    GameMapList gameMaps();
     // Appends what the file's script builds to the level (further files dropped or named with
     // the first one).
     bool appendFile(const QString& path);
@@ -624,6 +631,7 @@ private:
     RecentLevels m_recent;
     RecoveryCopies m_recovery;
     std::function<std::optional<QByteArray>(const QString& path, qint64 maxBytes, QString* error)> m_includeReader;
+    GameMapLister m_gameMapLister;
     QString m_openedScript;      // the file whose script built the level, until its first save
     MapSettings m_optionsBefore; // the level settings as the level settings dialog opened
     int m_optionsUndoIndex = 0;  // the undo step then

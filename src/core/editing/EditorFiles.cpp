@@ -187,6 +187,22 @@ bool Editor::openGameMap(const QString& dataPath)
     return runScript(*source, dataPath, true, true);
 }
 
+GameMapList Editor::gameMaps()
+{
+    GameMapList list;
+    if (!m_gameMapLister) {
+        list.problems << QStringLiteral("No game is in use: choose its folder in the Preferences dialog.");
+        return list;
+    }
+    m_host.runInBackground(
+        QStringLiteral("Reading the game's maps"), [&](const std::atomic<bool>& cancel, const auto&) {
+            GameMapLimits limits;
+            limits.cancel = &cancel;
+            list = m_gameMapLister(limits);
+        });
+    return list;
+}
+
 bool Editor::runScriptFile(const QString& path, bool replace)
 {
     QFile file;

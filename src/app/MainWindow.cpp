@@ -6,6 +6,7 @@
 #include "MapView.h"
 #include "MapView3D.h"
 #include "ObjectListModel.h"
+#include "OpenFromGameDialog.h"
 #include "OptionsWindow.h"
 #include "PreferencesDialog.h"
 #include "SplashWindow.h"
@@ -385,6 +386,14 @@ void MainWindow::rebuildRecentMenu()
         connect(entry, &QAction::triggered, this, [this, i] { handle([this, i] { m_editor.openRecent(i); }); });
     }
     m_recentMenu->setEnabled(!recent.isEmpty());
+}
+
+void MainWindow::openFromGame()
+{
+    const GameMapList maps = m_editor.gameMaps();
+    OpenFromGameDialog dialog(maps, this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosenPath().isEmpty())
+        m_editor.openGameMap(dialog.chosenPath());
 }
 
 void MainWindow::showOptions()

@@ -119,6 +119,8 @@ private:
     void placeStartHint();
     void showOptions();
     void showPreferences();
+    // "Open from Game...": lists the game's maps and opens the one chosen.
+    void openFromGame();
     void showAbout();
     void showGridSpacing();
     // "Exit": asks about unsaved work once, then closes the window.

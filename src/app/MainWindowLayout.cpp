@@ -76,6 +76,8 @@ void MainWindow::buildMenus()
     QAction* open = action(file, "mnuFileOpen", "&Open Level...");
     open->setShortcut(QKeySequence::Open);
     connect(open, &QAction::triggered, this, [this] { handle([this] { m_editor.openChosenFile(); }); });
+    QAction* fromGame = action(file, "mnuFileOpenFromGame", "Open from &Game...");
+    connect(fromGame, &QAction::triggered, this, [this] { handle([this] { openFromGame(); }); });
     QAction* load = action(file, "mnuFileLoad", "&Load Level");
     connect(load, &QAction::triggered, this, [this] { handle([this] { m_editor.loadChosenFile(); }); });
     QAction* save = action(file, "mnuFileSave", "&Save Level");

@@ -67,6 +67,8 @@ int main(int argc, char** argv)
             starloom::SystemEnvironment(), starloom::SystemRegistry());
     starloom::MainWindow window(settings, game.catalogue);
     window.editor().setIncludeReader(starloom::dataFileReader(game.setup));
+    window.editor().setGameMapLister(
+        [setup = game.setup](const starloom::GameMapLimits& limits) { return starloom::listGameMaps(setup, limits); });
     window.showGameStatus(game.setup.statusText());
     window.preferencesDialog()->showGames(game.found, game.setup, settings);
     window.show();

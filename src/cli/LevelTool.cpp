@@ -7,6 +7,7 @@
 #include "editing/LevelEdits.h"
 #include "gamedata/DataFileReader.h"
 #include "gamedata/Environment.h"
+#include "gamedata/GameMaps.h"
 #include "gamedata/GameSetup.h"
 #include "gamedata/Registry.h"
 #include "gamedata/SettingsStore.h"
@@ -54,6 +55,12 @@ const char* usageText =
     "  models KIND         print the model list of KIND (Asteroid, Cloud, ..., Ship) one name a\n"
     "                      line; where the names came from goes to standard error\n"
     "  where               print the games found on this machine (edition, folder, how found)\n"
+    "  maps                print the game's multiplayer maps, one a line, four fields separated\n"
+    "                      by tabs: the map's data: name, its player count (maxPlayers, \"-\"\n"
+    "                      when it sets none), its description (levelDesc) and the folder or\n"
+    "                      archive it comes from; loose files first, then the archives, as the\n"
+    "                      game finds them; a map whose script stops is listed with what it\n"
+    "                      set, and the reason goes to standard error\n"
     "  check FILE [--all] [--min-start-distance UNITS] [--fair-share PERCENT]\n"
     "                      print the checks' findings for FILE: \"error:\" or \"warning:\", a\n"
     "                      code, the message and the items' keys; findings of one code are\n"
@@ -62,6 +69,12 @@ const char* usageText =
     "                      error; start points closer than UNITS (default 8000), and players\n"
     "                      whose resources differ by more than PERCENT (default 10), are\n"
     "                      reported\n"
+    "\n"
+    "A FILE (or IN) may be a map of the game's data, named as the game names it\n"
+    "(data:LevelData/Multiplayer/...): it is read from the game's loose Data folder, the mods'\n"
+    "folders and the archives, in the order the game looks. maps, and a data: name, use the\n"
+    "game of --game-dir or --game, else the one the editor's Preferences dialog names, else the\n"
+    "first one found on this machine.\n"
     "\n"
     "Options:\n"
     "  Options go anywhere among the arguments, each once (--data-dir as often as needed); a\n"
@@ -83,7 +96,8 @@ const char* usageText =
     "\n"
     "Exit codes: 0 done; 1 refused (a level without all start points, a world size or camera\n"
     "distance the game cannot read, a script that stopped with an error, for rewrite, items\n"
-    "the level cannot hold, for where, no game found, or, for check, an error found);\n"
+    "the level cannot hold, for where, no game found, for maps, no game in use, or, for check,\n"
+    "an error found);\n"
     "2 bad usage or a file that cannot be read or written (an output file that is read-only is\n"
     "not replaced).\n";
 
@@ -98,7 +112,26 @@ struct LoadOptions {
     bool runScript = false;
     bool partial = false; // --partial: what a script that stopped built is written
     DataFileReader includes;
+    DataFileReader data;    // reads a level named "data:..." from the game's data
+    bool gameInUse = false; // a game's data folder or archives, or a mod, is read
 };
+
+// The bytes of the level `path` names in the game's data; nullopt with the reason in `error`.
+std::optional<QByteArray> readDataLevel(const QString& path, const LoadOptions& how, QString* error)
+{
+    QString why;
+    std::optional<QByteArray> bytes = how.data ? how.data(path, maxReadableFileBytes, &why) : std::nullopt;
+    if (bytes)
+        return bytes;
+    if (!why.isEmpty())
+        *error = QStringLiteral("Cannot open %1: %2").arg(path, why);
+    else if (!how.gameInUse)
+        *error =
+            QStringLiteral("Cannot open %1: no game is in use to read it from (give --game-dir or --game)").arg(path);
+    else
+        *error = QStringLiteral("Cannot open %1: there is no such file in the game's data").arg(path);
+    return std::nullopt;
+}
 
 // A level loaded into a plain level (plainLevel), so that the output is reproducible. Problems go
 // to standard error; nullopt when the file cannot be read. `script`: how the run went;
@@ -110,16 +143,33 @@ std::optional<Level> load(const QString& path, const Catalogue& catalogue, const
     ModelLists models(catalogue);
     QString error;
     std::optional<ReadResult> result;
+    std::optional<QByteArray> dataBytes;
+    if (isDataPath(path)) {
+        dataBytes = readDataLevel(path, how, &error);
+        if (!dataBytes) {
+            print(output.err, QStringLiteral("starloom-level: %1\n").arg(error));
+            return std::nullopt;
+        }
+    }
     if (how.runScript) {
         ScriptOptions options;
         options.readInclude = how.includes;
-        if (auto read = runLevelFile(path, level, models, options, &error)) {
+        std::optional<ScriptRead> run;
+        if (dataBytes)
+            run = buildRecordedScript(recordLevelScript(*dataBytes, path, options), level, models);
+        else
+            run = runLevelFile(path, level, models, options, &error);
+        if (auto& read = run) {
             if (read->script.randomCalls > 0)
                 read->read.problems.push_back({0, randomLayoutMessage(read->script.randomCalls)});
             result = std::move(read->read);
             if (script)
                 *script = read->script;
         }
+    } else if (dataBytes) {
+        QBuffer buffer(&*dataBytes);
+        buffer.open(QIODevice::ReadOnly);
+        result = readLevel(buffer, level, models);
     } else {
         result = loadLevel(path, level, models, &error);
     }
@@ -309,6 +359,38 @@ QString storedGameFolder()
     return QSettingsStore::ofProgram(QStringLiteral("starloom"))->read(gameFolderKey, QString());
 }
 
+QString orDash(int players)
+{
+    return players > 0 ? QString::number(players) : QStringLiteral("-");
+}
+
+// One line a map: path, players, description, source, separated by tabs (a tab or line break in
+// the description becomes a space).
+int maps(const GameSetup& setup, ToolOutput output)
+{
+    if (setup.dataFolders().isEmpty() && setup.archives().isEmpty()) {
+        print(output.err,
+            QStringLiteral("starloom-level: no game is in use to list the maps of (give --game-dir or "
+                           "--game)\n"));
+        return 1;
+    }
+    const GameMapList list = listGameMaps(setup);
+    for (const GameMap& m : list.maps) {
+        QString description = m.description;
+        description.replace(QLatin1Char('\t'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '))
+            .replace(QLatin1Char('\r'), QLatin1Char(' '));
+        print(output.out, QStringLiteral("%1\t%2\t%3\t%4\n").arg(m.path, orDash(m.players), description, m.source));
+    }
+    for (const GameMap& m : list.maps) {
+        if (!m.problem.isEmpty())
+            print(output.err, QStringLiteral("starloom-level: %1: %2\n").arg(m.path, m.problem));
+    }
+    for (const QString& problem : list.problems)
+        print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
+    return 0;
+}
+
 int where(const QString& gameDir, ToolOutput output)
 {
     std::vector<GameInstall> games;
@@ -476,7 +558,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
         return usageError(QStringLiteral("--partial goes with --run-script"), output);
     const QString command = rest.takeFirst();
     static const QStringList commands = {QStringLiteral("stats"), QStringLiteral("rewrite"), QStringLiteral("render"),
-        QStringLiteral("models"), QStringLiteral("check"), QStringLiteral("where")};
+        QStringLiteral("models"), QStringLiteral("check"), QStringLiteral("where"), QStringLiteral("maps")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command '%1'").arg(command), output);
     for (const auto& [name, owner] : commandOptions) {
@@ -489,6 +571,14 @@ int runLevelTool(const QStringList& args, ToolOutput output)
             return usageError(QStringLiteral("where takes no argument"), output);
         return where(gameDir, output);
     }
+    if (command == QLatin1String("maps") && !rest.isEmpty())
+        return usageError(QStringLiteral("maps takes no argument"), output);
+    if (command == QLatin1String("rewrite") && rest.size() == 2 && isDataPath(rest[1]))
+        return usageError(QStringLiteral("rewrite writes to a file, not into the game's data"), output);
+    if (command == QLatin1String("render") && rest.size() == 2 && isDataPath(rest[1]))
+        return usageError(QStringLiteral("render writes to a file, not into the game's data"), output);
+    const bool readsGameData = command == QLatin1String("maps")
+        || (command != QLatin1String("models") && !rest.isEmpty() && isDataPath(rest[0]));
     if (command == QLatin1String("models") && rest.size() != 1)
         return usageError(QStringLiteral("models takes one kind (Asteroid, Cloud, DustCloud, Megalith, Nebula, Pebble, "
                                          "Salvage, Ship or PlayerStart)"),
@@ -502,7 +592,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     if (!gameDir.isEmpty()) {
         request.folder = gameDir;
         request.how = QStringLiteral("--game-dir");
-    } else if (edition) {
+    } else if (edition || readsGameData) {
         request.folder = storedGameFolder();
         request.how = QStringLiteral("the editor's Preferences dialog");
         request.lookUp = true;
@@ -511,11 +601,17 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     const Catalogue& catalogue = game.catalogue;
     if (how.runScript)
         how.includes = dataFileReader(game.setup);
+    if (readsGameData && command != QLatin1String("maps")) {
+        how.data = how.includes ? how.includes : dataFileReader(game.setup);
+        how.gameInUse = !game.setup.dataFolders().isEmpty() || !game.setup.archives().isEmpty();
+    }
     for (const QString& problem : game.setup.problems)
         print(output.err, QStringLiteral("starloom-level: %1\n").arg(problem));
 
     if (command == QLatin1String("models"))
         return models(rest[0], catalogue, output);
+    if (command == QLatin1String("maps"))
+        return maps(game.setup, output);
     if (command == QLatin1String("stats")) {
         if (rest.size() != 1)
             return usageError(QStringLiteral("stats takes one file"), output);

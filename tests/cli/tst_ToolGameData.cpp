@@ -1,6 +1,7 @@
 // The tool's game data: model lists from a game, mods and archives, and the games found.
 
 #include "BigArchiveWriter.h"
+#include "MadeUpGame.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -120,6 +121,73 @@ TEST_F(ToolGameData, WhereNamesEveryGameItFinds)
     EXPECT_EQ(run({"--game", "remastered", "models", "Ship"}).out.toStdString(), "hgn_rm\nCustom\n");
     EXPECT_EQ(run({"--game", "classic", "models", "Ship"}).out.count(u'\n'), 78)
         << "the editor's choice, with no ship folder";
+}
+
+} // namespace
+
+namespace {
+
+class ToolGameMaps : public ToolGameData {
+protected:
+    void SetUp() override
+    {
+        ToolGameData::SetUp();
+        const QString why = writeMadeUpGame(path("game"));
+        if (!why.isEmpty())
+            std::printf("The archive's maps are text: %s\n", qPrintable(why));
+    }
+};
+
+TEST_F(ToolGameMaps, MapsPrintsPathPlayersDescriptionAndSourceOneALine)
+{
+    const ToolRun r = run({"maps", "--game-dir", path("game")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString data = path("game/Data");
+    const QString big = path("game/Data/Homeworld2.big");
+    EXPECT_EQ(r.out,
+        "data:LevelData/Multiplayer/Deathmatch/2P_Loose.level\t2\tLoose pair\t" + data + "\n"
+            + "data:LevelData/Multiplayer/Deathmatch/Shadow.level\t3\tLoose shadow\t" + data + "\n"
+            + "data:leveldata/multiplayer/broken.level\t5\tBroken\t" + big + "\n"
+            + "data:leveldata/multiplayer/deathmatch/4p_compiled.level\t4\tCompiled four\t" + big + "\n");
+    EXPECT_TRUE(r.err.startsWith("starloom-level: data:leveldata/multiplayer/broken.level: line 4: "))
+        << r.err.toStdString();
+}
+
+TEST_F(ToolGameMaps, MapsWithoutAGameSaysSoAndExits1)
+{
+    const ToolRun r = run({"maps"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, QString());
+    EXPECT_TRUE(r.err.contains("no game is in use")) << r.err.toStdString();
+    EXPECT_EQ(run({"maps", "extra", "--game-dir", path("game")}).exitCode, 2);
+}
+
+TEST_F(ToolGameMaps, StatsReadsAMapOfTheGamesDataByItsDataName)
+{
+    const ToolRun loose =
+        run({"stats", "--game-dir", path("game"), "data:levelDATA/multiplayer/deathmatch/2p_loose.level"});
+    EXPECT_EQ(loose.exitCode, 0) << loose.err.toStdString();
+    EXPECT_TRUE(loose.out.contains("PlayerStart 2\n")) << loose.out.toStdString();
+    const ToolRun compiled = run({"--run-script", "stats", "--game-dir", path("game"),
+        "data:LevelData/Multiplayer/Deathmatch/4p_compiled.level"});
+    EXPECT_EQ(compiled.exitCode, 0) << compiled.err.toStdString();
+    EXPECT_TRUE(compiled.out.contains(QStringLiteral("PlayerStart %1\n").arg(madeUpCompiledStartPoints)))
+        << compiled.out.toStdString();
+}
+
+TEST_F(ToolGameMaps, AnUnknownDataNameIsAnErrorAsForAMissingFile)
+{
+    const QString missing = "data:LevelData/Multiplayer/none.level";
+    const ToolRun r = run({"stats", "--game-dir", path("game"), missing});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "starloom-level: Cannot open " + missing + ": there is no such file in the game's data\n");
+    const ToolRun noGame = run({"check", missing});
+    EXPECT_EQ(noGame.exitCode, 2);
+    EXPECT_TRUE(noGame.err.contains("no game is in use")) << noGame.err.toStdString();
+    EXPECT_EQ(run({"rewrite", "--game-dir", path("game"), "data:LevelData/Multiplayer/Deathmatch/Shadow.level",
+                      "data:LevelData/out.level"})
+                  .exitCode,
+        2);
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 // an error leaves.
 
 #include "EditorFixture.h"
+#include "MadeUpGame.h"
 #include "TestSupport.h"
+
+#include "gamedata/DataFileReader.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -249,6 +252,79 @@ TEST_F(EditorOpenTest, IncludesAreReadThroughTheReaderGiven)
         "plain.level", "function NonDetermChunk()\n  field2()\n  addPebble(\"pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\n")));
     EXPECT_THAT(loadProblemText(*editor), Not(HasSubstr("gone.lua")));
     EXPECT_THAT(loadProblemText(*editor), HasSubstr("field2"));
+}
+
+// File > Open from Game: a map of the game's data opens as Open Level opens a file, but its
+// source is not written to.
+class EditorGameMapTest : public EditorOpenTest {
+protected:
+    void SetUp() override
+    {
+        EditorOpenTest::SetUp();
+        const QString game = dir.filePath(QStringLiteral("game"));
+        if (const QString why = writeMadeUpGame(game); !why.isEmpty())
+            std::printf("The archive's maps are text: %s\n", qPrintable(why));
+        editor->setIncludeReader(dataFileReader({game + QStringLiteral("/Data")}, {game + "/Data/Homeworld2.big"}));
+    }
+    const QString compiled = QStringLiteral("data:LevelData/Multiplayer/Deathmatch/4p_compiled.level");
+};
+
+TEST_F(EditorGameMapTest, AMapOfTheGameOpensWithNoFileSoSaveAsksForOne)
+{
+    editor->chooseKind(ItemKind::Pebble);
+    editor->moveOnTopView(Qt::NoButton, Qt::NoModifier, QPointF(10, 10));
+    editor->clickTopView();
+    host.saveChoices = {SaveChoice::Discard};
+    ASSERT_TRUE(editor->openGameMap(compiled));
+    EXPECT_EQ(doc().liveCount(ItemKind::PlayerStart), madeUpCompiledStartPoints);
+    EXPECT_EQ(doc().itemCount(ItemKind::Pebble), 0);
+    EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Compiled four"));
+    EXPECT_EQ(host.saveQuestions, 1) << "the unsaved-changes question comes first";
+    EXPECT_EQ(editor->currentFile(), QString());
+    EXPECT_FALSE(editor->isModified());
+    EXPECT_EQ(editor->recentLevels().first(), compiled);
+
+    const int dialogs = host.saveDialogs;
+    const std::size_t asked = host.questions.size();
+    host.saveNames = {dir.filePath(QStringLiteral("mine.level"))};
+    ASSERT_TRUE(editor->save());
+    EXPECT_EQ(host.saveDialogs, dialogs + 1) << "Save asks for a new file";
+    EXPECT_EQ(host.questions.size(), asked) << "no question about replacing the script";
+    EXPECT_EQ(editor->currentFile(), dir.filePath(QStringLiteral("mine.level")));
+}
+
+TEST_F(EditorGameMapTest, RecentLevelsOpensTheMapAgainByItsDataName)
+{
+    ASSERT_TRUE(editor->openGameMap(QStringLiteral("data:LevelData/Multiplayer/Deathmatch/2P_Loose.level")));
+    ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));
+    ASSERT_EQ(editor->recentLevels().size(), 2);
+    ASSERT_TRUE(editor->openRecent(1));
+    EXPECT_EQ(editor->mapSettings().levelDesc, QStringLiteral("Loose pair"));
+    EXPECT_EQ(editor->recentLevels().first(), QStringLiteral("data:LevelData/Multiplayer/Deathmatch/2P_Loose.level"));
+    EXPECT_EQ(editor->currentFile(), QString());
+}
+
+TEST_F(EditorGameMapTest, AMapTheDataDoesNotHoldIsToldAndTheLevelStays)
+{
+    ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));
+    EXPECT_FALSE(editor->openGameMap(QStringLiteral("data:LevelData/Multiplayer/none.level")));
+    EXPECT_EQ(
+        host.lastNote(), QStringLiteral("The level data:LevelData/Multiplayer/none.level is not in the game's data."));
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 12);
+}
+
+TEST_F(EditorGameMapTest, TheGamesMapsAreListedThroughTheListerGiven)
+{
+    const GameMapList none = editor->gameMaps();
+    EXPECT_TRUE(none.maps.empty());
+    EXPECT_EQ(
+        none.problems, QStringList{QStringLiteral("No game is in use: choose its folder in the Preferences dialog.")});
+    const QString game = dir.filePath(QStringLiteral("game"));
+    editor->setGameMapLister(
+        [game](const GameMapLimits& limits) { return listGameMaps({game + QStringLiteral("/Data")}, {}, limits); });
+    EXPECT_EQ(editor->gameMaps().maps.size(), 2u);
+    host.cancelRuns = true;
+    EXPECT_TRUE(editor->gameMaps().cancelled) << "Cancel stops the listing";
 }
 
 } // namespace

@@ -48,7 +48,8 @@ TEST_F(MainWindowTest, TheCaptionStandsAboveTheMenusInOrder)
     EXPECT_EQ(captionsOf(window->menuBar()->actions()), QStringLiteral("&File|&Edit|&Labels|&View|&Help"));
     const std::pair<const char*, const char*> menus[] = {
         {"mnuFile",
-            "&Level Settings...|&Preferences...|-|&New Level|&Open Level...|&Load Level|&Save|&Save Level|&Recent "
+            "&Level Settings...|&Preferences...|-|&New Level|&Open Level...|Open from &Game...|&Load Level|&Save|&Save "
+            "Level|&Recent "
             "Levels|-|E&xit"},
         {"mnuEdit",
             "Undo|Redo|-|Cu&t|&Copy|&Paste|&Duplicate|De&lete|-|Select &All|Select &None|-|&Mirror|&Flip|"

@@ -25,11 +25,6 @@ QString lua40()
     return oracleBuild + QStringLiteral("/lua40");
 }
 
-QString luac40()
-{
-    return oracleBuild + QStringLiteral("/luac40");
-}
-
 // record-level.lua's forms: whole numbers (below 2^53) without a fraction, others with %.6g;
 // strings quoted with \" \\ \n and other control bytes as \ddd; tables as their list part.
 std::string numberText(double v)
@@ -114,8 +109,10 @@ QString oracleMissing()
 {
     if (oracleBuild.isEmpty())
         return QStringLiteral("no Lua 4.0 oracle (../shared/oracle) beside the checkout when it was configured");
-    if (!QFileInfo::exists(lua40()) || !QFileInfo::exists(luac40()) || !QFileInfo::exists(oracleScript))
+    if (!QFileInfo::exists(lua40()) || !QFileInfo::exists(oracleScript))
         return QStringLiteral("the Lua 4.0 oracle was not built in %1").arg(oracleBuild);
+    if (const QString compiler = compilerMissing(); !compiler.isEmpty())
+        return compiler;
     return {};
 }
 
@@ -233,29 +230,6 @@ QString recordDifference(const LevelRecord& lua4, const LevelRecord& sandbox, co
     if (lua4.stoppedIn.isEmpty() && !sandbox.error.isEmpty())
         difference += QStringLiteral("the sandbox stopped: %1\n").arg(sandbox.error);
     return difference;
-}
-
-QByteArray compileWithOracle(const QString& level, QString* error)
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("compiled.level"));
-    QProcess luac;
-    luac.start(luac40(), {QStringLiteral("-o"), out, level});
-    luac.waitForFinished(120000);
-    if (luac.exitStatus() != QProcess::NormalExit || luac.exitCode() != 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(luac.readAllStandardError());
-        return {};
-    }
-    return readBytes(out);
-}
-
-QByteArray compileTextWithOracle(const QByteArray& text, QString* error)
-{
-    QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("source.level"));
-    writeBytes(in, text);
-    return compileWithOracle(in, error);
 }
 
 } // namespace starloom::test

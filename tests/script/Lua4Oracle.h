@@ -5,6 +5,7 @@
 // globals, the player table and every call of DetermChunk and NonDetermChunk. The same record is
 // made of what the sandbox reports, so that the two can be compared line by line.
 
+#include "OracleCompiler.h"
 #include "ScriptTest.h"
 
 #include <QString>
@@ -43,9 +44,5 @@ ScriptRun runWithOracleRandom(const QByteArray& level, const QString& fileName, 
 // chunk with an error (a function of a missing include called), the sandbox, which goes on, must
 // have reported that function, and only what came before is compared.
 QString recordDifference(const LevelRecord& lua4, const LevelRecord& sandbox, const ScriptRun& run);
-
-// The file compiled by Lua 4.0's luac (the game's own format); empty with `error` set when it fails.
-QByteArray compileWithOracle(const QString& level, QString* error = nullptr);
-QByteArray compileTextWithOracle(const QByteArray& text, QString* error = nullptr);
 
 } // namespace starloom::test

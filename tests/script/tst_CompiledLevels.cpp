@@ -106,6 +106,76 @@ TEST(CompiledLevel, AnUndefinedFunctionIsReportedWithItsLine)
         "7: \"newseed\" is not defined (a function of a missing include?); its calls do nothing\n");
 }
 
+// Included compiled files run as included text does: their calls take the line of the level's
+// dofilepath, and what they define is the level's.
+ScriptOptions includingPointChunk()
+{
+    ScriptOptions options;
+    ChunkFunction lib = pointChunk();
+    // addPoint("StartPos0", {1, 2, -3}), then: helper = function() addPebble("helper") end
+    ChunkFunction helper;
+    helper.lineInfo = {-19, 0};
+    helper.strings = {std::string("addPebble"), std::string("helper")};
+    helper.code = {opU(O::GetGlobal, 0), opU(O::PushString, 1), opAB(O::Call, 0, 0), op(O::End)};
+    lib.functions = {helper};
+    lib.strings.push_back(std::string("helper"));
+    lib.code.pop_back();
+    lib.code.insert(lib.code.end(), {opAB(O::Closure, 0, 0), opU(O::SetGlobal, 2), op(O::End)});
+    const QByteArray bytes = writeChunk(lib);
+    options.readInclude = [bytes](const QString& path, qint64, QString*) -> std::optional<QByteArray> {
+        if (path == QLatin1String("data:lib/points.lua"))
+            return bytes;
+        return std::nullopt;
+    };
+    return options;
+}
+
+TEST(CompiledInclude, RunsFromATextLevelAtTheLineOfItsInclude)
+{
+    for (const bool literal : {true, false}) {
+        ScriptOptions options = includingPointChunk();
+        options.readLiteralCalls = literal;
+        const ScriptRun run = runScript("\n\ndofilepath(\"data:lib/points.lua\")\n\nhelper()\n", options);
+        EXPECT_TRUE(run.result.ok) << run.result.error.toStdString();
+        EXPECT_EQ(run.sink.callsText(), "addPoint(\"StartPos0\", {1, 2, -3}); addPebble(\"helper\")");
+        ASSERT_EQ(run.sink.calls.size(), 2u);
+        EXPECT_EQ(run.sink.calls[0].line, 3) << literal;
+        EXPECT_EQ(run.sink.calls[1].line, 5) << literal;
+        EXPECT_EQ(run.sink.problemsText(), "");
+    }
+}
+
+TEST(CompiledInclude, RunsFromACompiledLevelAtTheLineOfItsInclude)
+{
+    // Line 4: dofilepath("data:lib/points.lua"); line 6: helper()
+    ChunkFunction level;
+    level.lineInfo = {-3, 0, -1, 3};
+    level.strings = {std::string("dofilepath"), std::string("data:lib/points.lua"), std::string("helper")};
+    level.code = {opU(O::GetGlobal, 0), opU(O::PushString, 1), opAB(O::Call, 0, 0), opU(O::GetGlobal, 2),
+        opAB(O::Call, 0, 0), op(O::End)};
+    for (const bool literal : {true, false}) {
+        ScriptOptions options = includingPointChunk();
+        options.readLiteralCalls = literal;
+        const ScriptRun run = runChunk(writeChunk(level), options);
+        EXPECT_TRUE(run.result.ok) << run.result.error.toStdString();
+        EXPECT_EQ(run.sink.callsText(), "addPoint(\"StartPos0\", {1, 2, -3}); addPebble(\"helper\")");
+        ASSERT_EQ(run.sink.calls.size(), 2u);
+        EXPECT_EQ(run.sink.calls[0].line, 4) << literal;
+        EXPECT_EQ(run.sink.calls[1].line, 6) << literal;
+    }
+}
+
+TEST(CompiledInclude, ItsMemoryCountsAgainstTheLimit)
+{
+    ScriptOptions options = includingPointChunk();
+    const ScriptRun once = runScript("dofilepath(\"data:lib/points.lua\")\n", options);
+    const ScriptRun many = runScript("for i = 1, 200 do dofilepath(\"data:lib/points.lua\") end\n", options);
+    EXPECT_TRUE(many.result.ok) << many.result.error.toStdString();
+    EXPECT_EQ(many.sink.calls.size(), 200u);
+    // Each run of the file keeps its loaded functions for the rest of the run.
+    EXPECT_GT(many.result.peakMemory, once.result.peakMemory + 100 * 200);
+}
+
 // addPoint("a", {x = 1, x = 2}, {nil}, nil): of two equal keys Lua 4.0 keeps the first, a nil
 // entry is no entry, a nil argument is passed.
 ChunkFunction constantTablesChunk()
@@ -348,6 +418,23 @@ TEST_P(HostileChunkFile, IsRefusedWithAMessageNamingTheFile)
 
 INSTANTIATE_TEST_SUITE_P(CompiledLevel, HostileChunkFile, testing::ValuesIn(hostileChunks),
     [](const testing::TestParamInfo<HostileChunk>& instance) { return std::string(instance.param.name); });
+
+// The same file included by a level: a problem that names it, and the level goes on.
+TEST_P(HostileChunkFile, IsRefusedAsAnIncludeWithAProblemNamingIt)
+{
+    const QByteArray include = GetParam().bytes();
+    ScriptOptions options;
+    options.readInclude = [include](const QString&, qint64, QString*) -> std::optional<QByteArray> { return include; };
+    const ScriptRun run = runScript("dofilepath(\"data:lib/bad.lua\")\naddPebble(\"after\")\n", options);
+    EXPECT_TRUE(run.result.ok) << run.result.error.toStdString();
+    EXPECT_EQ(run.sink.callsText(), "addPebble(\"after\")");
+    const std::string problems = run.sink.problemsText();
+    EXPECT_NE(problems.find("1: The included file \"data:lib/bad.lua\" is compiled Lua that cannot be run: "),
+        std::string::npos)
+        << problems;
+    EXPECT_NE(problems.find(GetParam().says), std::string::npos) << problems;
+    EXPECT_NE(problems.find("the script goes on without it"), std::string::npos) << problems;
+}
 
 TEST(CompiledLevel, NestingOf100FunctionsIsAccepted)
 {

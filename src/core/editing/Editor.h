@@ -15,6 +15,7 @@
 #include "document/Catalogue.h"
 #include "document/ItemKind.h"
 #include "document/Level.h"
+#include "gamedata/GameMaps.h"
 #include "levelfile/LevelReader.h"
 #include "views/MapScene.h"
 #include "views/ViewScale.h"
@@ -99,6 +100,17 @@ public:
     bool openChosenFile();
     bool mnuFileOpen_Click() { return openChosenFile(); }
     bool openFile(const QString& path);
+    // "Open from Game...": after the unsaved-changes question, replaces the level with what the
+    // script of the game's map `dataPath` ("data:LevelData/Multiplayer/...", read through the
+    // include reader) builds, as openFile does. The game's data is not written to: the level has
+    // no current file, so Save asks for a new one; Recent Levels remembers the data: name.
+    bool openGameMap(const QString& dataPath);
+    // Lists the game's multiplayer maps for "Open from Game..." (listGameMaps over the game's data).
+    using GameMapLister = std::function<GameMapList(const GameMapLimits& limits)>;
+    void setGameMapLister(GameMapLister lister) { m_gameMapLister = std::move(lister); }
+    // The game's maps, listed in the background (a Cancel stops the listing: what was listed is
+    // returned, marked cancelled); with no lister, none, with a problem that says so.
+    GameMapList gameMaps();
     // Appends what the file's script builds to the level (further files dropped or named with
     // the first one).
     bool appendFile(const QString& path);
@@ -516,6 +528,8 @@ private:
     // Runs the file's script and builds what it records into the level, replacing it or adding
     // to it. True when the level changed.
     bool runScriptFile(const QString& path, bool replace);
+    // The same with the file's bytes; `fromGame`: `path` is a map of the game's data (openGameMap).
+    bool runScript(const QByteArray& source, const QString& path, bool replace, bool fromGame);
     // New Level, with `players` start points when it is over 0; false when the user kept the level.
     bool startNewLevel(int players);
     void setCurrentFile(const QString& path)
@@ -617,6 +631,7 @@ private:
     RecentLevels m_recent;
     RecoveryCopies m_recovery;
     std::function<std::optional<QByteArray>(const QString& path, qint64 maxBytes, QString* error)> m_includeReader;
+    GameMapLister m_gameMapLister;
     QString m_openedScript;      // the file whose script built the level, until its first save
     MapSettings m_optionsBefore; // the level settings as the level settings dialog opened
     int m_optionsUndoIndex = 0;  // the undo step then

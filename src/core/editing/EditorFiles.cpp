@@ -4,6 +4,7 @@
 
 #include "document/Numbers.h"
 #include "document/SettingsRules.h"
+#include "gamedata/GameMaps.h"
 #include "levelfile/LevelReader.h"
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
@@ -171,9 +172,39 @@ bool Editor::appendFile(const QString& path)
     return !path.isEmpty() && runScriptFile(path, false);
 }
 
+bool Editor::openGameMap(const QString& dataPath)
+{
+    if (dataPath.isEmpty() || !confirmDiscard())
+        return false;
+    QString reason;
+    std::optional<QByteArray> source =
+        m_includeReader ? m_includeReader(dataPath, maxReadableFileBytes, &reason) : std::nullopt;
+    if (!source) {
+        note(reason.isEmpty() ? QStringLiteral("The level %1 is not in the game's data.").arg(dataPath)
+                              : QStringLiteral("The level %1 could not be read.\n%2").arg(dataPath, reason));
+        return false;
+    }
+    return runScript(*source, dataPath, true, true);
+}
+
+GameMapList Editor::gameMaps()
+{
+    GameMapList list;
+    if (!m_gameMapLister) {
+        list.problems << QStringLiteral("No game is in use: choose its folder in the Preferences dialog.");
+        return list;
+    }
+    m_host.runInBackground(
+        QStringLiteral("Reading the game's maps"), [&](const std::atomic<bool>& cancel, const auto&) {
+            GameMapLimits limits;
+            limits.cancel = &cancel;
+            list = m_gameMapLister(limits);
+        });
+    return list;
+}
+
 bool Editor::runScriptFile(const QString& path, bool replace)
 {
-    const QString fileName = QFileInfo(path).fileName();
     QFile file;
     if (const QString reason = openForReading(path, file); !reason.isEmpty()) {
         note(QStringLiteral("The level %1 could not be read.\n%2").arg(path, reason));
@@ -181,6 +212,12 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     }
     const QByteArray source = file.readAll();
     file.close();
+    return runScript(source, path, replace, false);
+}
+
+bool Editor::runScript(const QByteArray& source, const QString& path, bool replace, bool fromGame)
+{
+    const QString fileName = fromGame ? path.section(QLatin1Char('/'), -1) : QFileInfo(path).fileName();
     m_buttonDown = false;
     RecordedScript recorded;
     m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
@@ -249,9 +286,10 @@ bool Editor::runScriptFile(const QString& path, bool replace)
     setLoadProblems(read.read.problems, fileName);
     if (replace) {
         markClean(); // the level is what the file builds
-        m_openedScript = path;
         ++m_levelGeneration;
-        setCurrentFile(path);
+        // The game's data is not written to: the level has no file until Save As names one.
+        m_openedScript = fromGame ? QString() : path;
+        setCurrentFile(fromGame ? QString() : path);
     }
     m_recent.remember(path);
     redraw();
@@ -408,6 +446,8 @@ bool Editor::openRecent(int index)
     if (index < 0 || index >= m_recent.paths().size())
         return false;
     const QString path = m_recent.paths().at(index);
+    if (isDataPath(path))
+        return openGameMap(path);
     if (!QFileInfo(path).isFile()) {
         m_recent.remove(index);
         note(QStringLiteral("The level %1 no longer exists; it was removed from the recent levels.").arg(path));

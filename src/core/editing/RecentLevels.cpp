@@ -1,5 +1,6 @@
 #include "RecentLevels.h"
 
+#include "gamedata/GameMaps.h"
 #include "gamedata/SettingsStore.h"
 
 #include <QFileInfo>
@@ -25,11 +26,14 @@ RecentLevels::RecentLevels(SettingsStore& store) : m_store(store)
 
 void RecentLevels::remember(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString absolute = info.absoluteFilePath();
-    m_lastFolder = info.absolutePath();
-    m_paths.removeAll(absolute);
-    m_paths.prepend(absolute);
+    QString entry = path; // a map of the game's data is remembered by its name there
+    if (!isDataPath(path)) {
+        const QFileInfo info(path);
+        entry = info.absoluteFilePath();
+        m_lastFolder = info.absolutePath();
+    }
+    m_paths.removeAll(entry);
+    m_paths.prepend(entry);
     while (m_paths.size() > maxCount)
         m_paths.removeLast();
     store();

@@ -19,7 +19,8 @@ public:
     const QStringList& paths() const { return m_paths; }
     // The folder of the file last remembered; empty until one is.
     const QString& lastFolder() const { return m_lastFolder; }
-    // Puts `path` (made absolute) first, once, and stores the list.
+    // Puts `path` (made absolute; a "data:" name of the game's data as it is) first, once, and
+    // stores the list.
     void remember(const QString& path);
     // Drops entry `index` (a level that no longer exists) and stores the list.
     void remove(int index);

@@ -137,11 +137,15 @@ struct Lua4Function {
 struct Lua4Chunk {
     std::vector<Lua4Function> functions; // the main function first
     std::size_t bytes = 0;               // about what the loaded chunk holds
+    // The level's own code; false for a file it includes, whose calls take the line of the
+    // level's call that led to it.
+    bool level = true;
 };
 
 struct Lua4ChunkLoad {
     std::unique_ptr<Lua4Chunk> chunk; // null when the file cannot be run
     QString error;                    // why, naming the file
+    QString reason;                   // why, in a phrase ("the file ends inside a string constant")
 };
 
 // A compiled chunk starts with ESC "Lua".
@@ -159,15 +163,26 @@ struct Lua4Frame {
     const Lua4Function* function = nullptr;
     std::uint32_t pc = 0;
     const Lua4Frame* outer = nullptr;
+    bool level = true; // a function of the level's own chunk, not of an included one
 };
 
-inline qint64 lua4FrameLine(const Lua4Frame& frame)
+// The line in the level of the innermost frame of the level's own chunk at or outside `frame`
+// (0 when there is none or it has no line information).
+inline qint64 lua4FrameLine(const Lua4Frame* frame)
 {
-    return frame.function->lines[frame.pc];
+    for (; frame != nullptr; frame = frame->outer) {
+        if (frame->level)
+            return frame->function->lines[frame->pc];
+    }
+    return 0;
 }
 
 // The main part of a compiled level for the runner: a C function that takes `chunk` (a light
 // userdata, a Lua4Chunk that outlives the state) and runs its main function in the sandbox.
 int lua4RunCompiledMain(lua_State* L);
+
+// Runs the main function of `chunk` (which must outlive the run) with no arguments, leaving its
+// results on the stack; returns their number (`results`, or all of them for LUA_MULTRET).
+int lua4RunCompiledChunk(lua_State* L, Lua4Chunk& chunk, int results);
 
 } // namespace starloom

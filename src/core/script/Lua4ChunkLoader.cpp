@@ -292,8 +292,10 @@ Lua4ChunkLoad loadLua4Chunk(std::string_view bytes, const QString& fileName)
         QString name = QFileInfo(fileName).fileName();
         if (name.isEmpty())
             name = fileName;
+        result.reason = e.what;
         result.error = QStringLiteral("The compiled level \"%1\" cannot be run: %2").arg(name, e.what);
     } catch (const std::bad_alloc&) {
+        result.reason = QStringLiteral("not enough memory");
         result.error = QStringLiteral("The compiled level \"%1\" cannot be run: not enough memory").arg(fileName);
     }
     return result;

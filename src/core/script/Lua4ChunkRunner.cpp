@@ -41,9 +41,10 @@ int runFunction(lua_State* L);
 // Keeps the running function where levelLine finds it, until it returns or an error unwinds it.
 class FrameScope {
 public:
-    FrameScope(ScriptState& s, const Lua4Function& f) : m_s(s)
+    FrameScope(ScriptState& s, const Lua4Function& f, bool level) : m_s(s)
     {
         m_frame.function = &f;
+        m_frame.level = level;
         m_frame.outer = s.compiledFrame;
         s.compiledFrame = &m_frame;
     }
@@ -65,7 +66,7 @@ void pushConstant(lua_State* L, const std::string& s)
 
 // Records a call of constant arguments when the global still holds the game function's recorder
 // (not a function of the script's own under that name).
-bool recordConstantCall(lua_State* L, ScriptState& s, Lua4ConstantCall& c, const std::string& global)
+bool recordConstantCall(lua_State* L, ScriptState& s, Lua4ConstantCall& c, const std::string& global, bool level)
 {
     pushConstant(L, global);
     lua_pushvalue(L, -1);
@@ -80,6 +81,14 @@ bool recordConstantCall(lua_State* L, ScriptState& s, Lua4ConstantCall& c, const
         return false;
     s.budget.hold(L, c.bytes); // the sink keeps the call
     c.call.chunk = s.chunk;
+    if (!level) {
+        // An included file's call: at the line in the level that led to it.
+        LevelCall call = c.call;
+        call.line = s.levelLine(L);
+        s.sink.call(call);
+        ++s.budget.callsRecorded;
+        return true;
+    }
     if (c.call.line > 0)
         s.lastLine = c.call.line;
     s.sink.call(c.call);
@@ -94,7 +103,14 @@ bool lessThan(lua_State* L, int a, int b)
 
 class Interpreter {
 public:
-    Interpreter(lua_State* L, Lua4Function& f) : m_L(L), m_s(ScriptState::of(L)), m_f(f), m_frame(m_s, f) {}
+    Interpreter(lua_State* L, Lua4Function& f, bool level)
+        : m_L(L),
+          m_s(ScriptState::of(L)),
+          m_f(f),
+          m_level(level),
+          m_frame(m_s, f, level)
+    {
+    }
 
     // Runs the function with its arguments on the stack; returns the number of its results,
     // which are on top of the stack.
@@ -151,7 +167,7 @@ public:
                 const std::int32_t constant = m_f.aux[pc - 1];
                 if (constant >= 0 && m_s.options.readLiteralCalls) {
                     Lua4ConstantCall& c = m_f.constantCalls[static_cast<std::size_t>(constant)];
-                    if (recordConstantCall(L, m_s, c, m_f.globals[lua4U(i)])) {
+                    if (recordConstantCall(L, m_s, c, m_f.globals[lua4U(i)], m_level)) {
                         m_steps += c.steps - 1;
                         pc = c.next;
                         break;
@@ -482,6 +498,7 @@ private:
     lua_State* m_L;
     ScriptState& m_s;
     Lua4Function& m_f;
+    bool m_level;
     FrameScope m_frame;
     int m_budget = stepPeriod;
     std::uint64_t m_steps = 0; // steps of constant calls not charged yet
@@ -492,7 +509,8 @@ private:
 int runFunction(lua_State* L)
 {
     auto* f = static_cast<Lua4Function*>(lua_touserdata(L, lua_upvalueindex(1)));
-    return Interpreter(L, *f).run();
+    const auto* chunk = static_cast<const Lua4Chunk*>(lua_touserdata(L, lua_upvalueindex(2)));
+    return Interpreter(L, *f, chunk->level).run();
 }
 
 } // namespace
@@ -501,13 +519,19 @@ int lua4RunCompiledMain(lua_State* L)
 {
     auto* chunk = static_cast<Lua4Chunk*>(lua_touserdata(L, 1));
     lua_settop(L, 0);
-    ScriptState& s = ScriptState::of(L);
-    s.budget.hold(L, chunk->bytes); // the loaded chunk lives as long as the run
-    lua_pushlightuserdata(L, &chunk->functions.front());
-    lua_pushlightuserdata(L, chunk);
-    lua_pushcclosure(L, runFunction, 2);
-    lua_call(L, 0, 0);
+    ScriptState::of(L).budget.hold(L, chunk->bytes); // the loaded chunk lives as long as the run
+    lua4RunCompiledChunk(L, *chunk, 0);
     return 0;
+}
+
+int lua4RunCompiledChunk(lua_State* L, Lua4Chunk& chunk, int results)
+{
+    const int base = lua_gettop(L);
+    lua_pushlightuserdata(L, &chunk.functions.front());
+    lua_pushlightuserdata(L, &chunk);
+    lua_pushcclosure(L, runFunction, 2);
+    lua_call(L, 0, results);
+    return lua_gettop(L) - base;
 }
 
 } // namespace starloom

@@ -3,6 +3,7 @@
 // format("%d", 2.5), getn and tinsert with the "n" field, the C runtime's rand()), and nothing
 // that reaches files, processes or the interpreter itself.
 
+#include "Lua4Chunk.h"
 #include "Lua4Lexer.h"
 #include "Lua4LibraryFunctions.h"
 #include "Lua4Source.h"
@@ -305,6 +306,33 @@ constexpr std::uint64_t includeLookups = 500;
 // Any call of dofilepath costs this many steps and one for each byte of its name looked at.
 constexpr std::uint64_t includeCallSteps = 64;
 
+// Runs an included file that is a compiled chunk (its bytes held by `held`): loading it is work of
+// the script's, and what it keeps is held for the rest of the run. One that cannot be loaded is
+// told, and the script goes on without it.
+int runCompiledInclude(lua_State* L, const QString& name, QByteArray bytes, HeldBytes& held)
+{
+    ScriptState& s = ScriptState::of(L);
+    s.chargeSteps(L, static_cast<std::uint64_t>(bytes.size()) / 4);
+    s.checkRoom(L, static_cast<std::size_t>(bytes.size())); // the loaded chunk takes at least as much
+    Lua4ChunkLoad load =
+        loadLua4Chunk(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), name);
+    bytes = QByteArray();
+    held.resize(0);
+    if (!load.chunk) {
+        s.problem(s.levelLine(L),
+            QStringLiteral("The included file \"%1\" is compiled Lua that cannot be run: %2; the script goes on "
+                           "without it")
+                .arg(name, load.reason));
+        return 0;
+    }
+    load.chunk->level = false;
+    s.budget.hold(L, load.chunk->bytes + sizeof(Lua4Chunk)); // for the rest of the run
+    s.compiledIncludes.push_back(std::shared_ptr<Lua4Chunk>(std::move(load.chunk)));
+    Lua4Chunk& chunk = *s.compiledIncludes.back();
+    lua_settop(L, 0);
+    return lua4RunCompiledChunk(L, chunk, LUA_MULTRET);
+}
+
 int lua4Dofilepath(lua_State* L)
 {
     ScriptState& s = ScriptState::of(L);
@@ -348,13 +376,6 @@ int lua4Dofilepath(lua_State* L)
                 .arg(name, error));
         return 0;
     }
-    if (bytes->startsWith("\x1bLua")) {
-        s.problem(line,
-            QStringLiteral("The included file \"%1\" is compiled Lua, which cannot be run; "
-                           "the script goes on without it")
-                .arg(name));
-        return 0;
-    }
     const std::string pathText(path);
     if (s.includeDepth >= 16)
         return luaL_error(L, "dofilepath: includes nested too deeply (\"%s\")", pathText.c_str());
@@ -363,6 +384,8 @@ int lua4Dofilepath(lua_State* L)
         explicit Depth(int& d) : depth(d) { ++depth; }
         ~Depth() { --depth; }
     } depth(s.includeDepth);
+    if (isLua4Chunk(std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size()))))
+        return runCompiledInclude(L, name, std::move(*bytes), held);
     std::string chunkName = "=" + pathText;
     if (chunkName == s.mainSource)
         chunkName = "=./" + pathText;

@@ -313,8 +313,10 @@ qint64 ScriptState::levelLine(lua_State* L, int level)
     // noticed at the next charge.
     budget.tryChargeSteps(static_cast<std::uint64_t>(l - level) * 4);
     // A compiled level runs as C functions: its own frames know their lines.
-    if (line == 0 && compiledFrame != nullptr && lua4FrameLine(*compiledFrame) > 0)
-        line = lastLine = lua4FrameLine(*compiledFrame);
+    if (line == 0) {
+        if (const qint64 compiledLine = lua4FrameLine(compiledFrame); compiledLine > 0)
+            line = lastLine = compiledLine;
+    }
     return line;
 }
 

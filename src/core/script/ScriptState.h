@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <list>
+#include <memory>
 #include <vector>
 
 #include <cstdint>
@@ -22,6 +23,7 @@
 namespace starloom {
 
 struct Lua4Frame; // Lua4Chunk.h
+struct Lua4Chunk;
 
 struct ScriptState {
     ScriptState(ReadSink& sinkIn, const ScriptOptions& optionsIn) : sink(sinkIn), options(optionsIn), budget(optionsIn)
@@ -69,6 +71,8 @@ struct ScriptState {
         bool level; // the level's own text, not an included file
     };
     std::list<ChunkText> chunks;
+    // The compiled files included so far: their functions live as long as the run.
+    std::vector<std::shared_ptr<Lua4Chunk>> compiledIncludes;
 
     static ScriptState& of(lua_State* L) { return **static_cast<ScriptState**>(lua_getextraspace(L)); }
 

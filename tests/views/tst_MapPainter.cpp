@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 #include <random>
@@ -606,6 +607,29 @@ TEST(MapPainter, HoveredAndSelectedLabelsAlwaysShow)
                 EXPECT_FALSE(box.intersects(otherBox)) << row << " over " << other;
             }
         }
+    }
+}
+
+// Every label of a selection of thousands shows where it can be seen; those wholly under others
+// are not drawn (a whole-level selection would otherwise draw every label on top of the others).
+TEST(MapPainter, ASelectionOfThousandsDrawsOnlyTheLabelsThatCanBeSeen)
+{
+    Map map = crowdedColumn(3000);
+    std::vector<int> selection(3000);
+    for (int i = 0; i < 3000; ++i)
+        selection[static_cast<std::size_t>(i)] = i;
+    map.scene.selection = &selection;
+    map.scene.hoveredRow = 1000;
+    const QImage image = map.top();
+    const auto shown = map.painter.shownLabels();
+    EXPECT_EQ(shown.front().first, 1000) << "the hovered label is topmost";
+    EXPECT_LT(shown.size(), 1000u);
+    // Each label kept shows a part that no label above it covers.
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        QRegion visible(shown[i].second & image.rect());
+        for (std::size_t above = 0; above < i; ++above)
+            visible -= shown[above].second;
+        EXPECT_FALSE(visible.isEmpty()) << shown[i].first;
     }
 }
 

@@ -342,19 +342,29 @@ void MapPainter::paintLabels(
                 width = textWidth(m, text);
             return QRect(snap(c.anchor.x()), snap(c.anchor.y()), boxWidth(width), m.boxHeight);
         };
+        // The labels that always show may cover each other: walked from the topmost (the
+        // hovered, then the last selected) down, a label wholly under those above it is not drawn,
+        // nor the glyphs of one that are, as when labels are not thinned. A selection of thousands
+        // draws what can be seen of it, not every label.
         std::vector<Accepted> onTop;
-        if (scene.hoveredRow >= 0 || (scene.selection && !scene.selection->empty())) {
-            for (const LabelCandidate& c : candidates) {
-                if (!pinned(c.row))
-                    continue;
-                const QRect box = boxOf(c);
-                const QRect visible = box & view;
-                if (visible.isEmpty())
-                    continue;
-                coverage.cover(visible);
-                onTop.push_back({c.row, box});
-            }
-        }
+        auto pin = [&](const LabelCandidate& c) {
+            const QRect box = boxOf(c);
+            const QRect visible = box & view;
+            if (visible.isEmpty() || coverage.covered(visible))
+                return;
+            const std::size_t first = glyphs.size();
+            addGlyphs(rows[c.row].text, box, true);
+            coverage.cover(visible);
+            onTop.push_back({c.row, box, first, glyphs.size() - first});
+        };
+        if (scene.hoveredRow >= 0)
+            for (const LabelCandidate& c : candidates)
+                if (static_cast<int>(c.row) == scene.hoveredRow)
+                    pin(c);
+        if (scene.selection && !scene.selection->empty())
+            for (auto c = candidates.rbegin(); c != candidates.rend(); ++c)
+                if (static_cast<int>(c->row) != scene.hoveredRow && pinned(c->row))
+                    pin(*c);
         for (const LabelCandidate& c : candidates) {
             if (!onTop.empty() && pinned(c.row))
                 continue;
@@ -365,16 +375,14 @@ void MapPainter::paintLabels(
             coverage.cover(visible);
             accepted.push_back({c.row, box});
         }
-        // The hovered label topmost, then the selected ones.
-        std::stable_partition(
-            onTop.begin(), onTop.end(), [&](const Accepted& a) { return static_cast<int>(a.row) != scene.hoveredRow; });
-        accepted.insert(accepted.end(), onTop.begin(), onTop.end());
+        // Those that do not touch any other are drawn whole; the topmost first.
         std::reverse(accepted.begin(), accepted.end());
         for (Accepted& a : accepted) {
             a.firstGlyph = glyphs.size();
             addGlyphs(rows[a.row].text, a.box, false);
             a.glyphCount = glyphs.size() - a.firstGlyph;
         }
+        accepted.insert(accepted.begin(), onTop.begin(), onTop.end());
         // What the hit-test answers from: the topmost first.
         for (const Accepted& a : accepted)
             m_shown.push_back({static_cast<std::uint32_t>(a.row), a.box, rows[a.row].text});

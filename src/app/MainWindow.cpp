@@ -486,9 +486,13 @@ void MainWindow::refresh()
     m_dock3D->view()->sync();
 
     // --- object list
+    QItemSelectionModel* selection = m_list->selectionModel();
+    // The current row goes before rows are taken out: left to the list, it would move to a row
+    // that stays and lay out the whole list for it while the rows are still there.
+    if (selection->currentIndex().isValid() && m_listModel->removesRows())
+        selection->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     m_listModel->sync();
     const int selected = e.selectedRow();
-    QItemSelectionModel* selection = m_list->selectionModel();
     if (e.selection().size() <= 1)
         m_listedSelection.clear(); // shown as the current row
     const QModelIndex selectedIndex = m_listModel->indexOfRow(selected);

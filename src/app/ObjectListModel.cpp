@@ -4,6 +4,8 @@
 
 #include <QColor>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace starloom {
@@ -305,6 +307,13 @@ void ObjectListModel::removeRows(int first, int count)
         }
     }
     m_groups.shift(first + count, -count);
+}
+
+bool ObjectListModel::removesRows() const
+{
+    const std::vector<RowChange> changes = m_editor.rowChanges().since(m_serial);
+    return std::any_of(
+        changes.begin(), changes.end(), [](const RowChange& c) { return c.type != RowChange::Type::Inserted; });
 }
 
 void ObjectListModel::sync()

@@ -46,6 +46,8 @@ public:
     // Shows only the rows `filter` finds (all when it is empty).
     void setFilter(const QString& filter);
 
+    // True when the changes sync() would tell take rows out (or make the tree again).
+    bool removesRows() const;
     // Brings the model in line with the editor's rows and marks: tells the views the changes
     // logged since the last call.
     void sync();

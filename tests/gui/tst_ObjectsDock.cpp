@@ -2,6 +2,7 @@
 // map: the editor does the work (tests/editing), these tests prove that the widgets reach it.
 
 #include "GuiFixture.h"
+#include "TestSupport.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -129,6 +130,41 @@ TEST_F(ObjectsDockTest, SeveralItemsSelectedOnTheMapAreSelectedInTheirGroups)
     QTest::mouseClick(
         list()->viewport(), Qt::LeftButton, Qt::ControlModifier, list()->visualRect(rowIndex(1)).center());
     EXPECT_EQ(editor().selection(), (std::vector<int>{0, 1, 2}));
+}
+
+// A big step is told to the tree as rows coming and going in blocks, not as a tree made again
+// (which would close and reopen every group and lay out every row), and the list ends in step.
+TEST_F(ObjectsDockTest, ABigStepIsToldToTheTreeWithoutMakingItAgain)
+{
+    const QString path = dir.filePath(QStringLiteral("many.level"));
+    QByteArray body = "maxPlayers = 2\nfunction DetermChunk()\n";
+    for (int i = 0; i < 150; ++i)
+        body += "  addAsteroid(\"Asteroid_3\", {" + QByteArray::number(i * 100) + ", 0, 0}, 100, 0, 0, 0, 0)\n"
+            + (i % 3 ? QByteArray()
+                     : "  addPebble(\"pebble_0\", {0, " + QByteArray::number(i * 50) + ", 0}, 0, 0, 0)\n");
+    body += "end\n";
+    writeBytes(path, body);
+    ASSERT_TRUE(window->loadFile(path));
+    int resets = 0;
+    int removals = 0;
+    int insertions = 0;
+    QObject::connect(listModel(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+    QObject::connect(listModel(), &QAbstractItemModel::rowsRemoved, [&] { ++removals; });
+    QObject::connect(listModel(), &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
+    const int all = static_cast<int>(editor().rows().size());
+    trigger("mnuEditSelectAll");
+    trigger("mnuEditDelete");
+    EXPECT_EQ(listRows(), 0);
+    trigger("mnuEditUndo");
+    EXPECT_EQ(listRows(), all);
+    EXPECT_EQ(static_cast<int>(list()->selectionModel()->selectedRows().size()), all);
+    trigger("mnuEditRotate2");
+    EXPECT_EQ(listRows(), 2 * all);
+    EXPECT_EQ(resets, 0);
+    EXPECT_LE(removals, 2) << "a group at a time";
+    EXPECT_LE(insertions, 4);
+    for (int row = 0; row < 2 * all; row += 37)
+        EXPECT_EQ(listText(row), editor().rows()[static_cast<std::size_t>(row)].text) << row;
 }
 
 TEST_F(ObjectsDockTest, SpaceHeldPansWithAnyToolAndItsReleaseGivesTheToolBack)

@@ -23,12 +23,15 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUndoStack>
 #include <QUndoView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace starloom {
 
@@ -196,8 +199,15 @@ void MainWindow::buildObjectList()
     header->setSectionResizeMode(ObjectListModel::NameColumn, QHeaderView::Stretch);
     header->resizeSection(ObjectListModel::TypeColumn, 0);
     header->resizeSection(ObjectListModel::IndexColumn, 0);
-    header->setSectionResizeMode(ObjectListModel::ShownColumn, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(ObjectListModel::LockedColumn, QHeaderView::ResizeToContents);
+    // The box columns as wide as their captions or a check box: measured once, not over every
+    // row at each change of a list of thousands.
+    const QStyle* style = m_list->style();
+    const int boxWidth =
+        style->pixelMetric(QStyle::PM_IndicatorWidth) + 4 * style->pixelMetric(QStyle::PM_FocusFrameHMargin) + 4;
+    for (const int column : {ObjectListModel::ShownColumn, ObjectListModel::LockedColumn}) {
+        header->setSectionResizeMode(column, QHeaderView::Fixed);
+        header->resizeSection(column, std::max(header->sectionSizeHint(column), boxWidth));
+    }
     // Every group open, and each group that appears.
     m_list->expandAll();
     connect(m_listModel, &QAbstractItemModel::modelReset, m_list, &QTreeView::expandAll);

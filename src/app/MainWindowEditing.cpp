@@ -303,24 +303,22 @@ void MainWindow::showListSelection()
     m_listedSelection = rows;
     m_listedSerial = m_editor.rowChanges().serial();
     // One range per run of rows in a group, so that selecting every row of a big level is a range
-    // a group, not thousands that the selection model would compare with each other.
+    // a group, not thousands that the selection model would compare with each other. The rows are
+    // in order, and so are their positions in each group.
     QItemSelection wanted;
     const int lastColumn = ObjectListModel::IndexColumn;
-    std::vector<QModelIndex> shown;
-    shown.reserve(rows.size());
+    ByTypeId<std::vector<QModelIndex>> shown;
     for (const int row : rows)
         if (const QModelIndex index = m_listModel->indexOfRow(row); index.isValid())
-            shown.push_back(index);
-    std::sort(shown.begin(), shown.end(), [](const QModelIndex& a, const QModelIndex& b) {
-        return a.internalId() != b.internalId() ? a.internalId() < b.internalId() : a.row() < b.row();
-    });
-    for (std::size_t i = 0; i < shown.size();) {
-        std::size_t end = i + 1;
-        while (end < shown.size() && shown[end].internalId() == shown[i].internalId()
-            && shown[end].row() == shown[end - 1].row() + 1)
-            ++end;
-        wanted.append(QItemSelectionRange(shown[i], shown[end - 1].siblingAtColumn(lastColumn)));
-        i = end;
+            shown.at(static_cast<std::size_t>(index.internalId())).push_back(index);
+    for (const std::vector<QModelIndex>& group : shown) {
+        for (std::size_t i = 0; i < group.size();) {
+            std::size_t end = i + 1;
+            while (end < group.size() && group[end].row() == group[end - 1].row() + 1)
+                ++end;
+            wanted.append(QItemSelectionRange(group[i], group[end - 1].siblingAtColumn(lastColumn)));
+            i = end;
+        }
     }
     m_listSelecting = true;
     model->select(wanted, QItemSelectionModel::ClearAndSelect);

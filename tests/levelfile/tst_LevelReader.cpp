@@ -206,9 +206,74 @@ INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
             "worldBoundsExpression", body("setWorldBoundsInner({0, 0, 0}, {size, 1, 2})"), "computed by the script", 0},
         ProblemCase{"chunkDefinedTwice",
             QByteArray("function NonDetermChunk()\n") + pebble + "\nend\nfunction NonDetermChunk()\nend\n",
-            "NonDetermChunk is defined again", 1},
+            "NonDetermChunk is defined again on line 4, and the game runs only its last definition: the calls of "
+            "this one were not read",
+            0},
         ProblemCase{"callInALoop", body("for i = 1, 3 do\n  " + QByteArray(pebble) + "\nend"), "read once", 1}),
     [](const ::testing::TestParamInfo<ProblemCase>& instance) { return std::string(instance.param.name); });
+
+namespace {
+
+QByteArray asteroidAt(int x)
+{
+    return "  addAsteroid(\"Asteroid_1\", {" + QByteArray::number(x) + ", 0, 0}, 100, 0, 0, 0, 0)\n";
+}
+
+std::vector<int> asteroidXs(const LevelIO& l)
+{
+    std::vector<int> xs;
+    for (int i = 0; i < l.document.itemCount(ItemKind::Asteroid); ++i)
+        xs.push_back(l.document.resources(ItemKind::Asteroid)[static_cast<std::size_t>(i)].posX);
+    return xs;
+}
+
+} // namespace
+
+// The game runs only the last definition of a chunk: its calls alone are read, however the chunk
+// is defined, and each definition left out is named with the line of the one that replaces it.
+TEST(LevelReader, OnlyTheLastDefinitionOfAChunkIsRead)
+{
+    struct Case {
+        const char* name;
+        QByteArray file;
+        std::vector<int> xs;
+        std::vector<const char*> problems;
+    };
+    const QByteArray determ = "function DetermChunk()\n";
+    const std::vector<Case> cases{
+        {"two statements", determ + asteroidAt(1) + "end\n" + determ + asteroidAt(2) + asteroidAt(3) + "end\n", {2, 3},
+            {"DetermChunk is defined again on line 4"}},
+        {"assigned, then a statement",
+            "DetermChunk = function()\n" + asteroidAt(1) + "end\n" + determ + asteroidAt(2) + "end\n", {2},
+            {"DetermChunk is defined again on line 4"}},
+        {"a statement, then assigned",
+            determ + asteroidAt(1) + "end\nDetermChunk = function()\n" + asteroidAt(2) + "end\n", {2},
+            {"DetermChunk is defined again on line 4"}},
+        {"three times",
+            determ + asteroidAt(1) + "end\n" + determ + asteroidAt(2) + "end\n" + determ + asteroidAt(3) + "end\n", {3},
+            {"DetermChunk is defined again on line 7"}},
+        {"each chunk once, the other twice",
+            "function NonDetermChunk()\n" + asteroidAt(1) + "end\n" + determ + asteroidAt(2) + "end\n"
+                + "function NonDetermChunk()\n" + asteroidAt(3) + "end\n",
+            {2, 3}, {"NonDetermChunk is defined again on line 7"}},
+        {"a local function of the same name is no chunk",
+            "local function DetermChunk()\nend\n" + determ + asteroidAt(2) + "end\n", {2}, {}},
+    };
+    for (const Case& c : cases) {
+        LevelIO l;
+        l.read(c.file);
+        EXPECT_EQ(asteroidXs(l), c.xs) << c.name;
+        for (const char* problem : c.problems)
+            EXPECT_TRUE(l.hasProblem(problem)) << c.name << ": " << problem << "\n" << l.problems();
+        EXPECT_EQ(l.hasProblem("defined again"), !c.problems.empty()) << c.name;
+    }
+    // Load Level into a level with items: they stay, once.
+    LevelIO l;
+    l.read(determ + asteroidAt(7) + "end\n");
+    l.read(determ + asteroidAt(1) + "end\n" + determ + asteroidAt(2) + "end\n");
+    EXPECT_EQ(asteroidXs(l), (std::vector<int>{7, 2}));
+    EXPECT_EQ(l.rows.size(), 2u);
+}
 
 // What the user changes is written into the call as the file gave it; the rest stays as written.
 TEST(LevelReader, EditedValuesGoIntoTheCallsAsRead)

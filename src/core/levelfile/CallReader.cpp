@@ -48,6 +48,15 @@ const ScriptCode& CallReader::run()
     return m_code;
 }
 
+std::map<qint64, qint64> CallReader::replacedDefinitions() const
+{
+    std::map<qint64, qint64> replaced;
+    for (const auto& [name, lines] : m_chunkDefinitions)
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+            replaced[lines[i]] = lines.back();
+    return replaced;
+}
+
 bool CallReader::atBlockEnd() const
 {
     if (m_token.type == Type::End)
@@ -199,11 +208,21 @@ void CallReader::definedFunction(
     const Context& c, int depth, const std::string& name, bool plain, qint64 line, bool assigned)
 {
     const bool isChunk = plain && c.top && (name == "DetermChunk" || name == "NonDetermChunk");
-    if (isChunk && m_defined.count(name))
-        problem(line,
-            QStringLiteral("%1 is defined again: the game runs only its last definition, but Load Level reads the "
-                           "calls of each; File > Open Level runs the script")
-                .arg(latin1(name)));
+    const auto replacedBy = isChunk ? m_replaced.find(line) : m_replaced.end();
+    if (isChunk) {
+        m_chunkDefinitions[name].push_back(line);
+        if (replacedBy != m_replaced.end())
+            problem(line,
+                QStringLiteral("%1 is defined again on line %2, and the game runs only its last definition: the "
+                               "calls of this one were not read")
+                    .arg(latin1(name))
+                    .arg(replacedBy->second));
+        else if (m_defined.count(name) && m_replaced.empty())
+            problem(line,
+                QStringLiteral("%1 is defined again: the game runs only its last definition, but Load Level read "
+                               "the calls of each; File > Open Level runs the script")
+                    .arg(latin1(name)));
+    }
     if (plain && !name.empty())
         m_defined.insert(name);
     if (!isChunk)
@@ -215,6 +234,7 @@ void CallReader::definedFunction(
     inner.top = false;
     inner.chunk = isChunk ? (name == "DetermChunk" ? Chunk::Determ : Chunk::NonDeterm) : Chunk::Other;
     inner.never = c.never;
+    inner.replaced = replacedBy != m_replaced.end();
     inner.function = name;
     block(inner, depth + 1);
     expectKeyword("end", line);
@@ -295,6 +315,13 @@ void CallReader::expressionStatement(const Context& c, int depth)
 
 void CallReader::call(const Context& c, const std::string& name, qint64 line)
 {
+    if (c.replaced) { // told once, at the definition
+        const bool string = m_token.type == Type::String;
+        advance();
+        if (!string)
+            skipBalanced(1);
+        return;
+    }
     if (!isGameFunction(name)) {
         if (name == "dofilepath" || name == "dofile") {
             std::vector<LuaValue> args;
@@ -320,7 +347,7 @@ void CallReader::call(const Context& c, const std::string& name, qint64 line)
     m_call.name = name;
     m_call.line = line;
     m_call.chunk = c.chunk;
-    const bool chunkOwn = !c.top && c.chunk != Chunk::Other && !c.never;
+    const bool chunkOwn = !c.top && c.chunk != Chunk::Other && !c.never && !c.replaced;
     // A call written plainly on one line is first offered to the sink as its bytes.
     bool offered = false;
     if (chunkOwn && !m_hasNext && m_token.isSymbol("(")) {

@@ -9,6 +9,7 @@
 #include "LuaLexer.h"
 #include "ReadSink.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,22 +60,30 @@ struct ScriptCode {
 
 class CallReader {
 public:
-    CallReader(QIODevice& input, ReadSink& sink)
+    // `replaced`: the lines of chunk definitions that a later definition of the same chunk
+    // replaces, each with the line of the last one (from an earlier reading of the same text);
+    // their calls are not read.
+    CallReader(QIODevice& input, ReadSink& sink, std::map<qint64, qint64> replaced = {})
         : m_lexer(input, [&sink](qint64 line, const QString& text) { sink.problem(line, text); }),
-          m_sink(sink)
+          m_sink(sink),
+          m_replaced(std::move(replaced))
     {
     }
 
     const ScriptCode& run();
+    // The chunk definitions that a later one replaces (the game runs only the last definition of
+    // DetermChunk and of NonDetermChunk), each with the line of the last: known once run.
+    std::map<qint64, qint64> replacedDefinitions() const;
     const ScriptCode& code() const { return m_code; }
     qint64 loneCarriageReturns() const { return m_lexer.loneCarriageReturns(); }
 
 private:
     struct Context {
         Chunk chunk = Chunk::Other;
-        bool top = true;    // the main chunk, outside every function
-        int loops = 0;      // loops around the statement within its function
-        bool never = false; // inside "if nil then" or "while nil do": the game never runs it
+        bool top = true;       // the main chunk, outside every function
+        int loops = 0;         // loops around the statement within its function
+        bool never = false;    // inside "if nil then" or "while nil do": the game never runs it
+        bool replaced = false; // in a chunk definition that a later one replaces
         std::string function;
     };
 
@@ -127,7 +136,9 @@ private:
     bool m_hasNext = false;
     ScriptCode m_code;
     LevelCall m_call;
-    std::set<std::string> m_defined;  // functions the script defines itself
+    std::set<std::string> m_defined; // functions the script defines itself
+    std::map<qint64, qint64> m_replaced;
+    std::map<std::string, std::vector<qint64>> m_chunkDefinitions; // the lines each chunk is defined on
     std::vector<LevelCall> m_pending; // calls of names shaped like game functions, until the end
     LuaValue m_player;                // the global player, while it is a literal table
     bool m_playerSet = false;

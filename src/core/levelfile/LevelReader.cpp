@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <memory>
+
 namespace starloom {
 
 namespace {
@@ -62,7 +64,7 @@ QString scriptSummary(const ScriptCode& code)
 
 } // namespace
 
-LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
+LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink, const std::map<qint64, qint64>& replaced)
 {
     const QByteArray head = input.peek(4096);
     if (head.startsWith("\x1bLua")) {
@@ -73,7 +75,7 @@ LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
         sink.problem(0, QStringLiteral("the file is not a text file; nothing was read"));
         return {};
     }
-    CallReader reader(input, sink);
+    CallReader reader(input, sink, replaced);
     const ScriptCode& code = reader.run();
     if (const qint64 cr = reader.loneCarriageReturns(); cr > 0)
         sink.problem(0,
@@ -83,14 +85,26 @@ LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink)
                 .arg(cr));
     if (code.any())
         sink.problem(0, scriptSummary(code));
-    return {code.computedCalls, code.inChunks};
+    return {code.computedCalls, code.inChunks, reader.replacedDefinitions()};
 }
 
 ReadResult readLevel(QIODevice& input, Level& level, ModelLists& models)
 {
-    LevelBuilder builder(level, models);
-    const LineReadSummary summary = readLevelCalls(input, builder);
-    ReadResult result = builder.finish();
+    const qint64 start = input.pos();
+    // What the level held, for a second reading: most often nothing (Load Level into a level with
+    // items copies them).
+    const Level before = level;
+    auto builder = std::make_unique<LevelBuilder>(level, models);
+    LineReadSummary summary = readLevelCalls(input, *builder);
+    // A chunk defined more than once: the game runs only the last definition, so the text is read
+    // again (when it can be) leaving out the calls of the others.
+    if (!summary.replaced.empty() && !input.isSequential() && input.seek(start)) {
+        builder.reset();
+        level = before;
+        builder = std::make_unique<LevelBuilder>(level, models);
+        summary = readLevelCalls(input, *builder, summary.replaced);
+    }
+    ReadResult result = builder->finish();
     result.callsSkipped = summary.callsSkipped;
     result.scriptInChunks = summary.scriptInChunks;
     return result;

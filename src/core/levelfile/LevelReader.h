@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct ReadResult {
 struct LineReadSummary {
     int callsSkipped = 0;   // calls of game functions whose arguments the script computes
     int scriptInChunks = 0; // script code other than literal calls inside DetermChunk and NonDetermChunk
+    // Chunk definitions that a later definition of the same chunk replaces (line -> the last
+    // definition's line). Read with `replaced` from a first reading, their calls are not read.
+    std::map<qint64, qint64> replaced;
 };
 
 // The line reader proper: reads the level script token by token as the game's Lua 4.0 does, and
@@ -44,7 +48,7 @@ struct LineReadSummary {
 // values of the globals levelDesc, maxPlayers and player. It never runs the script: loops, local
 // variables, helper functions and computed arguments are counted and reported as problems, with
 // a closing summary of what was skipped.
-LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink);
+LineReadSummary readLevelCalls(QIODevice& input, ReadSink& sink, const std::map<qint64, qint64>& replaced = {});
 
 // Reads a .level script into `level`: its items are appended to the document and listed as rows
 // in file order, its globals, player table and the editor's level-wide lines replace the level's,

@@ -188,6 +188,16 @@ INSTANTIATE_TEST_SUITE_P(Files, ProblemTest,
             "the x position 4294967296 is outside the 32-bit range; the map uses 2147483647, and the call is saved as "
             "it was read",
             1},
+        ProblemCase{"positionWithAHole", body("addAsteroid(\"a\", {nil, 0, 0}, 100, 0, 0, 0, 0)"),
+            "the x position is missing; the map uses 0, and the call is saved as it was read unless the item is "
+            "changed",
+            1},
+        ProblemCase{"cameraDistanceMissing", body("setSensorsManagerCameraDistances(7000)"),
+            "the maximum camera distance is missing; the Level Settings show 230000, and the call is saved as it "
+            "was read until they are changed",
+            0},
+        ProblemCase{
+            "maxPlayersNotANumber", "maxPlayers = \"many\"\n", "maxPlayers \"many\" is not a player count; kept", 0},
         ProblemCase{"bytecode", QByteArray("\x1bLua\x40\x01\x04\x04", 8) + QByteArray(100, '\0'), "bytecode", 0},
         ProblemCase{"binary", QByteArray("abc\0\x01\x02", 6), "not a text file", 0},
         ProblemCase{"invalidCharacter", body("addAsteroid(\"a\", {1, 2, 3}, 100, 0, 0, 0, 0) @\n" + QByteArray(pebble)),

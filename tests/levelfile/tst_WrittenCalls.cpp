@@ -226,4 +226,32 @@ TEST(WrittenCalls, RealMapsBuildTheSameLevelBothWays)
 }
 
 } // namespace
+// A position whose list has a hole ({x, 5, 7} with x nil, as a script makes it) still holds its
+// height and y: only the missing number is said, and the call is kept as it came.
+TEST(LevelBuilder, APositionWithAHoleKeepsItsOtherNumbers)
+{
+    const Catalogue catalogue;
+    ModelLists models(catalogue);
+    Level level;
+    LevelBuilder builder(level, models);
+    LuaValue position = LuaValue::makeTable();
+    position.fields.push_back({LuaValue::makeNumber(2), LuaValue::makeNumber(5)});
+    position.fields.push_back({LuaValue::makeNumber(3), LuaValue::makeNumber(7)});
+    LevelCall call;
+    call.name = "addAsteroid";
+    call.args = {LuaValue::makeString("Asteroid_1"), position, LuaValue::makeNumber(100), LuaValue::makeNumber(0),
+        LuaValue::makeNumber(0), LuaValue::makeNumber(0), LuaValue::makeNumber(0)};
+    call.line = 3;
+    builder.call(call);
+    const ReadResult result = builder.finish();
+    const ResourceRecord& r = level.document.resources(ItemKind::Asteroid)[0];
+    EXPECT_EQ(r.posX, 0);
+    EXPECT_EQ(r.posZ, 5);
+    EXPECT_EQ(r.posY, 7);
+    ASSERT_EQ(result.problems.size(), 1u) << problemsText(result.problems).toStdString();
+    EXPECT_TRUE(result.problems[0].reason.startsWith(QStringLiteral("the x position is missing; the map uses 0")));
+    ASSERT_TRUE(r.source);
+    EXPECT_EQ(r.source->args.at(1), position) << "saved as it came";
+}
+
 } // namespace starloom::test

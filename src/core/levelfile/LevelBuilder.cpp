@@ -219,7 +219,17 @@ LevelBuilder::ModelSeen& LevelBuilder::lookUpModel(ItemKind kind, std::string_vi
     return cache.emplace(name, ModelSeen{index, -1, std::move(text)}).first->second;
 }
 
-bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, bool component)
+namespace {
+
+// What becomes of an item's argument that is not a number the map can use.
+QString usesZero()
+{
+    return QStringLiteral("the map uses 0, and the call is saved as it was read unless the item is changed");
+}
+
+} // namespace
+
+bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, bool component, bool tell)
 {
     if (value && value->isNumber()) [[likely]] {
         out = value->number;
@@ -234,12 +244,15 @@ bool LevelBuilder::number(const LuaValue* value, const char* what, double& out, 
             return true;
         }
     }
+    if (!tell)
+        return false;
     const QString name = QLatin1String(what) + (component ? QStringLiteral(" component") : QString());
     if (!value || value->isNil())
-        problem(m_line, QStringLiteral("the %1 is missing; read as 0").arg(name));
+        problem(m_line, QStringLiteral("the %1 is missing; %2").arg(name, usesZero()));
     else
         problem(m_line,
-            QStringLiteral("the %1 %2 is not a number; read as 0").arg(name, QString::fromStdString(luaText(*value))));
+            QStringLiteral("the %1 %2 is not a number; %3")
+                .arg(name, QString::fromStdString(luaText(*value)), usesZero()));
     return false;
 }
 
@@ -296,9 +309,9 @@ void LevelBuilder::fillArg(
     case ArgRole::Position: {
         const bool table = value && value->isTable();
         asWritten = asWritten && table && value->items.size() == 3 && value->fields.empty();
-        const LuaValue* x = table ? argAt(value->items, 0) : nullptr;
-        const LuaValue* z = table ? argAt(value->items, 1) : nullptr;
-        const LuaValue* y = table ? argAt(value->items, 2) : nullptr;
+        const LuaValue* x = table ? value->at(1) : nullptr;
+        const LuaValue* z = table ? value->at(2) : nullptr;
+        const LuaValue* y = table ? value->at(3) : nullptr;
         if (!table)
             problem(m_line,
                 QStringLiteral("the position %1 is not a table of three numbers; the map uses 0, 0, 0, and the call "
@@ -321,7 +334,7 @@ void LevelBuilder::fillArg(
         auto what = [&f] { return QLatin1String(f.what) + (f.colour ? QStringLiteral(" component") : QString()); };
         if (f.type == FieldType::Float32) {
             if (std::fabs(v) > double(std::numeric_limits<float>::max())) {
-                problem(m_line, QStringLiteral("the %1 %2 is out of range; read as 0").arg(what(), doubleText(v)));
+                problem(m_line, QStringLiteral("the %1 %2 is out of range; %3").arg(what(), doubleText(v), usesZero()));
                 v = 0;
             }
             const auto single = static_cast<float>(v);
@@ -361,7 +374,7 @@ void LevelBuilder::fillArg(
         const bool table = value && value->isTable();
         asWritten = asWritten && table && value->items.size() == shape.elements.size() && value->fields.empty();
         for (std::size_t j = 0; j < shape.elements.size(); ++j)
-            fillArg<Rec>(layout, shape.elements[j], table ? argAt(value->items, j) : nullptr, any, asWritten);
+            fillArg<Rec>(layout, shape.elements[j], table ? value->at(double(j + 1)) : nullptr, any, asWritten);
         break;
     }
     case ArgRole::Kept:
@@ -512,6 +525,17 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
     m_rows.push_back(ObjectRow{std::move(text), kind, *index});
 }
 
+namespace {
+
+// What becomes of a level-wide setting the file gives in a form the editor cannot show.
+QString settingKept(const QString& shown)
+{
+    return QStringLiteral("the Level Settings show %1, and the call is saved as it was read until they are changed")
+        .arg(shown);
+}
+
+} // namespace
+
 QString LevelBuilder::settingNumber(const LuaValue* value, const QString& current, const char* what)
 {
     if (value && value->isNumber() && std::isfinite(value->number))
@@ -519,9 +543,11 @@ QString LevelBuilder::settingNumber(const LuaValue* value, const QString& curren
     if (value && value->isString() && isLuaNumber(latin1(value->text)))
         return latin1(value->text).trimmed();
     problem(m_line,
-        QStringLiteral("the %1 %2 is not a number; kept %3")
-            .arg(
-                QLatin1String(what), value ? QString::fromStdString(luaText(*value)) : QStringLiteral("nil"), current));
+        QStringLiteral("the %1 %2; %3")
+            .arg(QLatin1String(what),
+                value && !value->isNil() ? QString::fromStdString(luaText(*value)) + QStringLiteral(" is not a number")
+                                         : QStringLiteral("is missing"),
+                settingKept(current)));
     return current;
 }
 
@@ -546,7 +572,8 @@ void LevelBuilder::readSettings(
                     setting.remove(QLatin1String(shape.text));
             } else {
                 problem(m_line,
-                    QStringLiteral("the %1 is not a quoted text; kept %2").arg(QLatin1String(shape.what), setting));
+                    QStringLiteral("the %1 is not a quoted text; %2")
+                        .arg(QLatin1String(shape.what), settingKept(QLatin1Char('"') + setting + QLatin1Char('"'))));
             }
             asRead << setting;
             break;
@@ -648,14 +675,13 @@ void LevelBuilder::global(std::string_view name, const LuaValue& value, qint64 l
                     .arg(QString::fromStdString(luaText(value)), m_settings.levelDesc));
     } else if (name == "maxPlayers") {
         double players = 0;
-        const bool isNumber = number(&value, "maxPlayers", players);
+        const bool isNumber = number(&value, "maxPlayers", players, false, false);
         const auto count = isNumber && std::isfinite(players) ? toInt32(players) : std::nullopt;
         if (!count) {
-            if (isNumber)
-                problem(line,
-                    QStringLiteral("maxPlayers %1 is not a player count; kept %2 players")
-                        .arg(QString::fromStdString(luaText(value)))
-                        .arg(m_settings.playerCount()));
+            problem(line,
+                QStringLiteral("maxPlayers %1 is not a player count; kept %2 players")
+                    .arg(QString::fromStdString(luaText(value)))
+                    .arg(m_settings.playerCount()));
             return;
         }
         const int clamped = std::clamp(*count, 2, maxPlayerCount);

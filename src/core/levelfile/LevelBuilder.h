@@ -62,9 +62,9 @@ private:
     // Reads the settings of a level-wide line's arguments `shapes` from `values` (nullptr: none
     // given), appending their texts as read to `asRead`.
     void readSettings(const std::vector<SettingArg>& shapes, const std::vector<LuaValue>* values, QStringList& asRead);
-    // The value as a number (a text that is a number counts); false, with a problem naming the
-    // value `what` (and " component" after it), when it is none.
-    bool number(const LuaValue* value, const char* what, double& out, bool component = false);
+    // The value as a number (a text that is a number counts); false (out 0) when it is none, with
+    // a problem naming the value `what` (and " component" after it) when `tell`.
+    bool number(const LuaValue* value, const char* what, double& out, bool component = false, bool tell = true);
     QString settingNumber(const LuaValue* value, const QString& current, const char* what);
 
     LevelDocument& m_doc;

@@ -44,11 +44,12 @@ bool CallReader::literal(LuaValue& v, int depth)
         if (m_token.isSymbol("-") && lookahead().type == Type::Number) {
             advance();
             v.type = LuaValue::Type::Number;
-            v.number = -m_token.number;
+            // Lua 4.0 negates a whole-number constant as an integer: "-0" is 0, not minus zero.
+            v.number = m_token.number == 0 ? 0.0 : -m_token.number;
             v.text.clear();
-            if (!m_token.text.empty()) {
+            if (!m_token.text.empty() || m_token.number == 0) {
                 v.text.push_back('-');
-                v.text.append(m_token.text);
+                v.text.append(m_token.text.empty() ? std::string("0") : m_token.text);
             }
             advance();
             // "-2 ^ 2" is -(2 ^ 2), "-2 .. x" a text: only a plain negative number is a literal.

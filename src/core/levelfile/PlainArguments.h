@@ -191,8 +191,11 @@ private:
         }
         v.type = LuaValue::Type::Number;
         clearTable(v);
-        v.number = negative ? -number : number;
+        // Lua 4.0 negates a whole-number constant as an integer: "-0" is 0, not minus zero.
+        v.number = negative && number != 0 ? -number : number;
         v.text.clear();
+        if (negative && number == 0 && numeral.empty())
+            numeral = std::string_view(start, std::size_t(j - start));
         if (!numeral.empty()) {
             if (negative)
                 v.text.push_back('-');

@@ -79,6 +79,9 @@ Expr Translator::subexpression(int limit, bool asCondition)
         m_lastNumber = false;
         advance();
         subexpression(unaryPriority, isNot);
+        // Lua 4.0 negates a whole-number constant as an integer: "-0" is 0, not minus zero.
+        if (!isNot && subtractsZero(e.mark + 1))
+            m_out[e.mark] = ' ';
         e.kind = isNot ? Kind::Bool : Kind::Plain;
     } else {
         e = simple(asCondition);

@@ -149,7 +149,8 @@ private:
             double number = 0;
             if (!numeralValue(m_tok.raw, number))
                 return false;
-            if (negative)
+            // Lua 4.0 negates a whole-number constant as an integer: "-0" is 0, not minus zero.
+            if (negative && number != 0)
                 number = -number;
             m_out += 'n';
             m_out.append(reinterpret_cast<const char*>(&number), sizeof number);

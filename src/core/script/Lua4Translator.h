@@ -422,18 +422,26 @@ private:
 
     void toValue(Expr& e);
 
-    // Whether the output from `from` on is a numeral whose value is 0 (blanks around it allowed).
+    // Whether the output from `from` on is a numeral whose value is 0 (blanks around it allowed):
+    // "0", "0.000", "1e-400".
     bool subtractsZero(std::size_t from) const
     {
-        bool digit = false;
-        for (std::size_t i = from; i < m_out.size(); ++i) {
+        std::size_t first = from;
+        while (first < m_out.size() && (m_out[first] == ' ' || m_out[first] == '\n'))
+            ++first;
+        std::size_t end = m_out.size();
+        while (end > first && (m_out[end - 1] == ' ' || m_out[end - 1] == '\n'))
+            --end;
+        if (first == end || !(isDigit(m_out[first]) || m_out[first] == '.'))
+            return false;
+        for (std::size_t i = first; i < end; ++i) {
             const char c = m_out[i];
-            if (c == '0')
-                digit = true;
-            else if (c != '.' && c != ' ' && c != '\n')
-                return false; // another digit, an exponent, a name, an operator
+            const bool sign = (c == '+' || c == '-') && (m_out[i - 1] == 'e' || m_out[i - 1] == 'E');
+            if (!isDigit(c) && c != '.' && c != 'e' && c != 'E' && !sign)
+                return false; // a name, an operator, another value
         }
-        return digit;
+        double value = 1;
+        return LuaLexer::numeralValue(std::string_view(m_out).substr(first, end - first), value) && value == 0;
     }
 
     Binary binary() const;

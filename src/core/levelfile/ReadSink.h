@@ -28,6 +28,9 @@ public:
     virtual ~ReadSink() = default;
     // A call of a game function (see isGameFunction).
     virtual void call(const LevelCall& call) = 0;
+    // The same, from a caller that no longer needs the call: a sink that keeps calls takes it
+    // without a copy.
+    virtual void takeCall(LevelCall&& call) { this->call(call); }
     // A call offered as the bytes of its arguments (after its "(") before they are read as
     // values, for a sink that can take calls written the way the editor writes them straight
     // from their bytes. The sink returns the count of bytes through the call's ")" and holds the

@@ -14,6 +14,12 @@ void RecordedScript::call(const LevelCall& call)
     m_events.push_back({Event::Kind::Call, call, {}, {}, call.line});
 }
 
+void RecordedScript::takeCall(LevelCall&& call)
+{
+    const qint64 line = call.line;
+    m_events.push_back({Event::Kind::Call, std::move(call), {}, {}, line});
+}
+
 void RecordedScript::global(std::string_view name, const LuaValue& value, qint64 line)
 {
     Event e{Event::Kind::Global, {}, value, {}, line};

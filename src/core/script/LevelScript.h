@@ -21,6 +21,7 @@ namespace starloom {
 class RecordedScript final : public ReadSink {
 public:
     void call(const LevelCall& call) override;
+    void takeCall(LevelCall&& call) override;
     void global(std::string_view name, const LuaValue& value, qint64 line) override;
     void problem(qint64 line, const QString& reason) override;
     void stopped(qint64 line, const QString& reason) override;

@@ -112,6 +112,9 @@ struct Lua4ConstantCall {
     std::size_t bytes = 0;   // what the recorded call holds, counted against the memory limit
     std::uint32_t next = 0;  // the instruction after the Call
     std::uint32_t steps = 0; // the instructions it stands for
+    // Handed to the sink by its first run (the call is then gone): a second run of it, in a loop
+    // or a function called again, makes the call the general way.
+    bool taken = false;
 };
 
 struct Lua4Function {

@@ -264,7 +264,7 @@ int lua4LiteralCall(lua_State* L)
     } else {
         call.line = s.levelLine(L); // the line in the level that led to the included file
     }
-    s.sink.call(call);
+    s.sink.takeCall(std::move(call));
     held.keep();
     ++s.budget.callsRecorded;
     return 0;

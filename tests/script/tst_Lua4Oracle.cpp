@@ -347,6 +347,12 @@ const Program programs[] = {
         "function DetermChunk() local z = -0 addOut(-0, -0.000000, - 0, (-0), -1e-400, -5, 1 / z, 1 / (-0.0), -0 ^ 2) "
         "addAsteroid(\"a\", {-0, -0.000000, 0}, 100, 0, -0, 0, 0) end\n",
         nullptr},
+    // pow() of 1692 / 97.3 and 2 differs in the last bit from the product of the two, which is
+    // how Lua 5.4 squares; both ways of running a level, and a string operand.
+    {"powers_as_lua_4_computes_them",
+        "function DetermChunk() for i = 1690, 1694 do local x = i / 97.3 addOut(x ^ 2 .. \"\", x ^ 2 == x * x) end "
+        "addOut(\"3\" ^ 2, 2 ^ 0.5, -2 ^ 2, 2 ^ 3 ^ 2) end\n",
+        nullptr},
     {"names_lua_5_keeps_for_itself",
         "true = 5 goto = 6 _ENV = 7\n"
         "function DetermChunk() addOut(true, goto, _ENV, getglobal(\"true\")) setglobal(\"goto\", 8) addOut(goto) "

@@ -79,6 +79,21 @@ std::string luaView(const LuaValue& v)
     return out + "}";
 }
 
+// `v` with every minus zero made 0: a zero's sign is nothing the game uses (positions, angles,
+// sizes), and a level file cannot write minus zero as a constant (Lua 4.0 reads "-0" as 0).
+LuaValue signlessZeros(LuaValue v)
+{
+    if (v.isNumber() && v.number == 0) {
+        v.number = 0;
+        v.text.clear();
+    }
+    for (LuaValue& item : v.items)
+        item = signlessZeros(std::move(item));
+    for (LuaField& field : v.fields)
+        field.value = signlessZeros(std::move(field.value));
+    return v;
+}
+
 // What the game sees when it runs a level, as the runner records it: one line per call and per
 // global, sorted, in the form of tests/support/level_calls.lua ("C <chunk> name(args)").
 class ViewSink final : public ReadSink {
@@ -102,8 +117,9 @@ public:
                 text += ", ";
                 lua += ", ";
             }
-            text += luaText(c.args[i]);
-            lua += luaView(c.args[i]);
+            const LuaValue arg = signlessZeros(c.args[i]);
+            text += luaText(arg);
+            lua += luaView(arg);
         }
         lines << QString::fromStdString(text + ")");
         luaLines += lua + ")\n";

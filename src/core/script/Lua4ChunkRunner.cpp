@@ -16,6 +16,7 @@
 #include <lua.hpp>
 
 #include <algorithm>
+#include <cmath>
 
 namespace starloom {
 
@@ -68,6 +69,8 @@ void pushConstant(lua_State* L, const std::string& s)
 // (not a function of the script's own under that name).
 bool recordConstantCall(lua_State* L, ScriptState& s, Lua4ConstantCall& c, const std::string& global, bool level)
 {
+    if (c.taken)
+        return false;
     pushConstant(L, global);
     lua_pushvalue(L, -1);
     bool recorder = lua_rawget(L, globalsIndex) == LUA_TNIL;
@@ -91,7 +94,8 @@ bool recordConstantCall(lua_State* L, ScriptState& s, Lua4ConstantCall& c, const
     }
     if (c.call.line > 0)
         s.lastLine = c.call.line;
-    s.sink.call(c.call);
+    c.taken = true;
+    s.sink.takeCall(std::move(c.call));
     ++s.budget.callsRecorded;
     return true;
 }
@@ -238,7 +242,15 @@ public:
                 lua_arith(L, LUA_OPDIV);
                 break;
             case Lua4Op::Pow:
-                lua_arith(L, LUA_OPPOW);
+                // pow() as Lua 4.0 computes it (Lua 5.4 squares by a * a, which may differ in the
+                // last bit); strings go by their metatable, which uses pow() too.
+                if (lua_type(L, -2) == LUA_TNUMBER && lua_type(L, -1) == LUA_TNUMBER) {
+                    const double power = std::pow(lua_tonumber(L, -2), lua_tonumber(L, -1));
+                    lua_pop(L, 2);
+                    lua_pushnumber(L, power);
+                } else {
+                    lua_arith(L, LUA_OPPOW);
+                }
                 break;
             case Lua4Op::Concat: {
                 const int n = static_cast<int>(lua4U(i));

@@ -92,7 +92,18 @@ Expr Translator::subexpression(int limit, bool asCondition)
         if (op == Binary::None || priority(op).left <= limit)
             break;
         const qint64 line = m_tok.line;
-        if (op == Binary::Concat) {
+        if (op == Binary::Pow) {
+            // pow() as Lua 4.0 computes it: Lua 5.4's "^" squares by a * a.
+            toValue(e);
+            wrap(e, "__L4pow(");
+            append(",");
+            advance();
+            subexpression(priority(op).right, false);
+            append(")");
+            e.kind = Kind::Plain;
+            e.logic = false;
+            e.hasOr = false;
+        } else if (op == Binary::Concat) {
             toValue(e);
             wrap(e, "__L4cat(");
             while (m_tok.type == T::Concat) {
@@ -135,9 +146,6 @@ Expr Translator::subexpression(int limit, bool asCondition)
                 break;
             case Binary::Div:
                 put("/", line);
-                break;
-            case Binary::Pow:
-                put("^", line);
                 break;
             case Binary::Eq:
                 put("==", line);

@@ -770,6 +770,8 @@ void openLua4Library(lua_State* L)
     lua_rawseti(L, -2, 6);
     lua_pushcfunction(L, charged<helperForNext>);
     lua_rawseti(L, -2, 7);
+    lua_pushcfunction(L, charged<stringArithmetic<LUA_OPPOW>>); // __L4pow: pow() of both operands
+    lua_rawseti(L, -2, 8);
     ScriptState::of(L).helpersRef = luaL_ref(L, LUA_REGISTRYINDEX);
 }
 

@@ -156,20 +156,24 @@ Expr Translator::subexpression(int limit, bool asCondition)
             case Binary::Lt:
                 put("<", line);
                 break;
-            case Binary::Le:
-                put("<=", line);
+            case Binary::Le: // Lua 4.0: not (b < a), true where either is nan
+                wrap(e, "not (");
+                put(">", line);
                 break;
             case Binary::Gt:
                 put(">", line);
                 break;
-            case Binary::Ge:
-                put(">=", line);
+            case Binary::Ge: // Lua 4.0: not (a < b)
+                wrap(e, "not (");
+                put("<", line);
                 break;
             default:
                 break;
             }
             advance();
             subexpression(priority(op).right, false);
+            if (op == Binary::Le || op == Binary::Ge)
+                append(")");
             // Lua 4.0 subtracts a whole-number constant by adding its negation: "a - 0" is a + 0,
             // which is 0 where a is -0.
             if (op == Binary::Sub && subtractsZero(minusAt + 1))

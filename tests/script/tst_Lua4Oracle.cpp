@@ -279,7 +279,22 @@ const Program programs[] = {
         "  addOut({1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,35,36,"
         "37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,58,59,60,61,62,63,64,65,66,67,68,69,70})\n"
         "end\n",
-        "of two equal keys in a constructor Lua 4.0 keeps the first"},
+        nullptr},
+    // Lua 4.0 stores a constructor's record fields 31 at a time, each batch from its last pair to
+    // its first: the first of two equal keys in a batch stays, a later batch stores over it. Every
+    // value is evaluated, in order.
+    {"equal_keys_in_a_constructor",
+        "function f(x) addOut(x) return x end\n"
+        "function DetermChunk()\n"
+        "  local t = {a = f(1), [\"a\"] = f(2), [1] = f(3), [1.0] = f(4), b = 5, [\"1\"] = 6}\n"
+        "  addOut(t.a, t[1], t[\"1\"], t.b)\n"
+        "  local u = {a = 1, x1 = 0, x2 = 0, x3 = 0, x4 = 0, x5 = 0, x6 = 0, x7 = 0, x8 = 0, x9 = 0, x10 = 0, "
+        "x11 = 0, x12 = 0, x13 = 0, x14 = 0, x15 = 0, x16 = 0, x17 = 0, x18 = 0, x19 = 0, x20 = 0, x21 = 0, "
+        "x22 = 0, x23 = 0, x24 = 0, x25 = 0, x26 = 0, x27 = 0, x28 = 0, x29 = 0, a = 2, a = 3, x30 = 0}\n"
+        "  addOut(u.a, u.x30)\n"
+        "  local n = 0 for k, v in {a = 1, a = 2} do n = n + 1 end addOut(n)\n"
+        "end\n",
+        nullptr},
     {"closures_made_in_a_loop",
         "fs = {}\n"
         "function DetermChunk()\n"

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <set>
 #include <string>
 
 namespace starloom::lua4src {
@@ -236,27 +238,74 @@ void Translator::constructor()
     const qint64 line = m_tok.line;
     put("{", line);
     advance();
+    // Lua 4.0 stores the record fields of a constructor in batches of 31, each from its last pair
+    // to its first: of two equal constant keys in a batch the first stays. A later one is given a
+    // key of its own that keeps nothing (its value is still evaluated, in its place).
+    constexpr int fieldsPerStore = 31;
+    int recordFields = 0;
+    std::set<std::string> batchKeys;
+    auto startField = [&] {
+        if (recordFields++ % fieldsPerStore == 0)
+            batchKeys.clear();
+    };
+    auto repeated = [&](std::string key) { return !batchKeys.insert(std::move(key)).second; };
+    auto dropped = [&](qint64 at) {
+        put("[__L4drop(", at);
+        expression(false);
+        append(")]=nil");
+    };
     while (!isChar('}')) {
         if (isChar('[')) {
-            put("[", m_tok.line);
+            const qint64 bracketLine = m_tok.line;
             advance();
-            expression(false);
-            expectChar(']');
-            expectChar('=');
-            expression(false);
+            startField();
+            std::string key;
+            const bool constant =
+                (m_tok.type == T::String || m_tok.type == T::Number) && peek().type == T::Char && peek().ch == ']';
+            if (constant && m_tok.type == T::String) {
+                key = "s" + m_tok.str;
+            } else if (constant) {
+                double value = 0;
+                LuaLexer::numeralValue(m_tok.raw, value);
+                char exact[40];
+                std::snprintf(exact, sizeof exact, "n%a", value == 0 ? 0.0 : value);
+                key = exact;
+            }
+            if (constant && repeated(std::move(key))) {
+                advance(); // the key
+                advance(); // "]"
+                if (!isChar('='))
+                    fail("'=' expected");
+                advance();
+                dropped(bracketLine);
+            } else {
+                put("[", bracketLine);
+                expression(false);
+                expectChar(']');
+                expectChar('=');
+                expression(false);
+            }
         } else if (m_tok.type == T::Name && peek().type == T::Char && peek().ch == '=') {
             const std::string_view name = m_tok.raw;
-            if (needsRename(name)) {
-                put("[", m_tok.line);
-                putQuoted(name, m_tok.line);
-                append("]");
+            const qint64 nameLine = m_tok.line;
+            startField();
+            if (repeated("s" + std::string(name))) {
+                advance(); // the name
+                advance(); // "="
+                dropped(nameLine);
             } else {
-                put(name, m_tok.line);
+                if (needsRename(name)) {
+                    put("[", nameLine);
+                    putQuoted(name, nameLine);
+                    append("]");
+                } else {
+                    put(name, nameLine);
+                }
+                advance();
+                put("=", m_tok.line);
+                advance();
+                expression(false);
             }
-            advance();
-            put("=", m_tok.line);
-            advance();
-            expression(false);
         } else {
             // A call in a list gives one value in Lua 4.0, the last one too.
             Expr item = expression(false);

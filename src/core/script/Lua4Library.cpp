@@ -587,6 +587,14 @@ int helperPack(lua_State* L)
     return 1;
 }
 
+// A key no script can make or reach (a light userdata of the program's own).
+int helperDrop(lua_State* L)
+{
+    static const char dropped = 0;
+    lua_pushlightuserdata(L, const_cast<char*>(&dropped));
+    return 1;
+}
+
 int helperBool(lua_State* L)
 {
     lua_settop(L, 1);
@@ -772,6 +780,8 @@ void openLua4Library(lua_State* L)
     lua_rawseti(L, -2, 7);
     lua_pushcfunction(L, charged<stringArithmetic<LUA_OPPOW>>); // __L4pow: pow() of both operands
     lua_rawseti(L, -2, 8);
+    lua_pushcfunction(L, helperDrop);
+    lua_rawseti(L, -2, 9);
     ScriptState::of(L).helpersRef = luaL_ref(L, LUA_REGISTRYINDEX);
 }
 

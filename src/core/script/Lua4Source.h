@@ -14,9 +14,9 @@
 namespace starloom {
 
 // The helpers translated text calls, as locals of every translated chunk: the chunk's first line
-// starts with "local __L4cat,__L4pairs,__L4pack,__L4bool,__L4U,__L4forprep,__L4fornext,__L4pow,__L4K=...;" (the
-// script follows as a function of its own) and whoever runs it passes the nine values, in this order, as the chunk's
-// arguments:
+// starts with "local __L4cat,__L4pairs,__L4pack,__L4bool,__L4U,__L4forprep,__L4fornext,__L4pow,__L4drop,__L4K=...;"
+// (the script follows as a function of its own) and whoever runs it passes the ten values, in this order, as the
+// chunk's arguments:
 //   __L4cat(...)   joins strings and numbers as Lua 4 does (numbers as "%.16g")
 //   __L4pairs(t)   the iterator of "for k, v in t do": numbers ascending, then strings, then the rest
 //   __L4pack(...)  the implicit "arg" table of a function with "...": {n = count, ...}
@@ -27,9 +27,11 @@ namespace starloom {
 //   __L4fornext(i, b, c)    the next value of a numeric for's variable, or nil when it is done
 //   __L4pow(a, b)  a ^ b as Lua 4.0 computes it: pow() of the numbers (Lua 5.4 squares by a * a,
 //                  which may differ in the last bit), strings that read as numbers taken as numbers
+//   __L4drop(v)    a key that no script can make: "[__L4drop(v)] = nil" in a constructor evaluates v
+//                  and keeps nothing (the later of two equal keys, which Lua 4.0 does not store)
 //   __L4K(i)       the call literalCalls[i] of this chunk's translation (see below)
-inline constexpr std::array<const char*, 9> lua4Helpers = {
-    "__L4cat", "__L4pairs", "__L4pack", "__L4bool", "__L4U", "__L4forprep", "__L4fornext", "__L4pow", "__L4K"};
+inline constexpr std::array<const char*, 10> lua4Helpers = {"__L4cat", "__L4pairs", "__L4pack", "__L4bool", "__L4U",
+    "__L4forprep", "__L4fornext", "__L4pow", "__L4drop", "__L4K"};
 
 // A call statement of a game function whose arguments are all constants: numbers, strings, nil,
 // and tables of those (without nil) with names as keys.

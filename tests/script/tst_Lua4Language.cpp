@@ -144,6 +144,10 @@ const SyntaxCase syntaxCases[] = {
     {"unfinished string", "x = 1\nx = \"abc\ny = 2", 2, "unfinished string"},
     {"unfinished long string", "x = [[abc\n\n", 3, "unfinished long string"},
     {"escape too large", "x = \"\\300\"", 1, "escape sequence too large"},
+    // Lua 4.0 takes neither a form feed nor a vertical tab as a blank (Lua 5 does).
+    {"form feed", "x = 1\n\f y = 2", 2, "invalid control char near '<\\12>'"},
+    {"vertical tab", "x = {1,\v 2}", 1, "invalid control char near '<\\11>'"},
+    {"another control character", "x = 1\x01", 1, "invalid control char"},
     {"outer local without %", "function f()\n local x = 1\n return function() return x end\nend", 3,
         "cannot access a variable in outer scope"},
     {"% in the main chunk", "x = %y", 1, "cannot access upvalue in main"},

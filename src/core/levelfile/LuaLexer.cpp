@@ -456,10 +456,12 @@ void LuaLexer::nextSlow(LuaToken& t)
         }
         case '\f':
         case '\v':
-            if (reader())
-                notice(QStringLiteral("a form feed or vertical tab, which the game's Lua 4.0 does not take "
-                                      "as a blank"));
             advance();
+            if (!reader()) { // Lua 4.0 refuses a script with one: "invalid control char"
+                strayCharacter(t, c);
+                return;
+            }
+            notice(QStringLiteral("a form feed or vertical tab, which the game's Lua 4.0 does not take as a blank"));
             continue;
         case '-':
             if (peek(1) == '-') {

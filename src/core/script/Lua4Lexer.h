@@ -179,6 +179,9 @@ private:
 
     void symbol(Token& tok) const
     {
+        // A control character outside a string: Lua 4.0 refuses the script as it reads it.
+        if (m_t.code < 0x20 || m_t.code == 0x7f)
+            throw SyntaxError{QStringLiteral("invalid control char near '<\\%1>'").arg(m_t.code), m_t.line};
         if (m_t.code <= 0xff) {
             tok.type = T::Char;
             tok.ch = static_cast<char>(m_t.code);

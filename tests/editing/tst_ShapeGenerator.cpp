@@ -1,6 +1,8 @@
 // The shapes the generator makes: where their points fall, how many there are, how they spread,
 // and that a seed gives the same points everywhere.
 
+#include "EditorFixture.h"
+
 #include "editing/ShapeGenerator.h"
 
 #include <gtest/gtest.h>
@@ -243,3 +245,55 @@ TEST(ShapeGenerator, ASeedGivesTheSamePointsEverywhere)
     p.seed = 43;
     EXPECT_NE(shapePoints(p).front().x, once.front().x);
 }
+
+namespace starloom::test {
+
+// A shape placed from the panel: its items of the panel's kind and model, at the shape's points,
+// selected, as one undo step; for several players with their turned copies; the kind's cap kept.
+TEST_F(EditorTest, AGeneratedShapeIsOneUndoStepOfThePanelsItems)
+{
+    editor->chooseKind(ItemKind::Asteroid);
+    editor->chooseModel(1);
+    ShapeParams ring;
+    ring.kind = ShapeKind::Ring;
+    ring.count = 40;
+    ring.radius = 10000;
+    ring.width = 0;
+    ring.thickness = 0;
+    ring.centreHeight = 300;
+    const std::vector<ShapePoint> points = shapePoints(ring);
+    const int steps = editor->undoStack().count();
+    EXPECT_EQ(editor->generateShape(ring), 40);
+    EXPECT_EQ(editor->undoStack().count(), steps + 1);
+    ASSERT_EQ(editor->document().itemCount(ItemKind::Asteroid), 40);
+    const ResourceRecord& first = editor->document().resources(ItemKind::Asteroid)[0];
+    EXPECT_EQ(first.posX, static_cast<std::int32_t>(std::nearbyint(points[0].x)));
+    EXPECT_EQ(first.posY, static_cast<std::int32_t>(std::nearbyint(points[0].y)));
+    EXPECT_EQ(first.posZ, 300);
+    EXPECT_EQ(first.modelIndex, 1);
+    EXPECT_EQ(editor->selection().size(), 40u);
+    EXPECT_EQ(editor->rows().back().text, QStringLiteral("Asteroid #40")) << "numbered where they land";
+    editor->undoStack().undo();
+    EXPECT_EQ(editor->document().itemCount(ItemKind::Asteroid), 0);
+
+    // For four players: the shape and three copies turned a quarter each, one undo step.
+    EXPECT_EQ(editor->generateShape(ring, 4), 160);
+    EXPECT_EQ(editor->undoStack().count(), steps + 1);
+    const auto& rocks = editor->document().resources(ItemKind::Asteroid);
+    const double turnedX = -points[0].y; // a quarter turn clockwise in the top view: (x, y) -> (-y, x)
+    EXPECT_NEAR(rocks[40].posX, turnedX, 1.0);
+    EXPECT_NEAR(rocks[40].posY, points[0].x, 1.0);
+
+    // The kind's cap: what does not fit is left out and said.
+    ShapeParams many = ring;
+    many.count = maxShapePoints;
+    EXPECT_EQ(editor->generateShape(many), maxShapePoints - 160);
+    EXPECT_NE(host.lastNote().indexOf(QStringLiteral("160 of the 32767 items were left out")), -1)
+        << host.lastNote().toStdString();
+
+    // Start points are not made in shapes.
+    editor->chooseKind(ItemKind::PlayerStart);
+    EXPECT_EQ(editor->generateShape(ring), 0);
+}
+
+} // namespace starloom::test

@@ -9,6 +9,7 @@
 #include "RecoveryCopies.h"
 #include "RowChangeLog.h"
 #include "Selection.h"
+#include "ShapeGenerator.h"
 #include "Tools.h"
 #include "ViewState.h"
 
@@ -386,6 +387,11 @@ public:
     // Make symmetric: keeps the sector of the first start point (180 / n degrees either side of
     // it) and replaces everything else with its n - 1 turned copies; the player count becomes n.
     void makeSymmetric(int n);
+    // Generate: the points of `shape` placed as items of the panel's kind and model (as the Place
+    // tool places one), selected, as one undo step; with `players` of 2 to 8, the shape and its
+    // copies turned round the world centre for each player (as Rotate Copies makes them). What a
+    // kind cannot hold is left out, with a note. Returns the number of items placed.
+    int generateShape(const ShapeParams& shape, int players = 1);
     // "Measure": while on, a drag on the top view measures from where it started to the pointer;
     // off, the tool before it is back.
     void setMeasuring(bool on);

@@ -63,6 +63,8 @@ BigBytes writeBigArchive(const std::vector<BigEntry>& entries, const BigLayout& 
         QString path;
         for (const QString& part : parts) {
             const QString child = path.isEmpty() ? part : path + QLatin1Char('\\') + part;
+            if (child == path)
+                continue; // an empty first part: no folder is its own child
             tree[path].children.insert(child);
             tree[child].path = child;
             path = child;

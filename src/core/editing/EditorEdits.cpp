@@ -79,15 +79,11 @@ void Editor::placeItem()
     const auto model = static_cast<std::int16_t>(custom ? -1 : slot);
     const auto index = static_cast<std::int16_t>(kind == ItemKind::PlayerStart ? slot : document.itemCount(kind));
     const QString customName = custom ? m_panel.customName : QString();
-    placed = movedTo(placed, pointerX(), pointerY());
+    placed = asModel(movedTo(placed, pointerX(), pointerY()), model, customName, info.drawColour);
     std::visit(
         [&](auto& r) {
             r.posZ = calcRandomHeight();
-            if constexpr (hasModel<std::decay_t<decltype(r)>>) {
-                r.modelIndex = model;
-                r.customName = customName;
-                r.drawColour = info.drawColour;
-            } else {
+            if constexpr (!hasModel<std::decay_t<decltype(r)>>) {
                 // A new start point: nothing of the one the slot held before.
                 r.source = {};
                 r.chunk = Chunk::Other;

@@ -60,17 +60,9 @@ int Editor::generateShape(const ShapeParams& shape, int players)
         note(error);
         return 0;
     }
-    const auto model = static_cast<std::int16_t>(custom ? -1 : m_panel.modelIndex);
     const QString customName = custom ? m_panel.customName : QString();
-    std::visit(
-        [&](auto& r) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(r)>, PlayerStartRecord>) {
-                r.modelIndex = model;
-                r.customName = customName;
-                r.drawColour = info.drawColour;
-            }
-        },
-        base);
+    base = asModel(
+        std::move(base), static_cast<std::int16_t>(custom ? -1 : m_panel.modelIndex), customName, info.drawColour);
     // Each item's text as the Place tool names it, numbered where it lands.
     const QString text = placedItemText(kind, modelText, customName, 0);
     std::vector<NewItem> items;

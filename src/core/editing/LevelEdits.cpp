@@ -24,6 +24,20 @@ AnyRecord atHeight(AnyRecord record, std::int32_t z)
     return record;
 }
 
+AnyRecord asModel(AnyRecord record, std::int16_t model, const QString& customName, std::int32_t drawColour)
+{
+    std::visit(
+        [&](auto& r) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(r)>, PlayerStartRecord>) {
+                r.modelIndex = model;
+                r.customName = customName;
+                r.drawColour = drawColour;
+            }
+        },
+        record);
+    return record;
+}
+
 AnyRecord deletedRecord(AnyRecord record)
 {
     std::visit(

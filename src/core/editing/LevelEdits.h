@@ -20,6 +20,9 @@ AnyRecord movedTo(AnyRecord record, std::int32_t x, std::int32_t y);
 AnyRecord atHeight(AnyRecord record, std::int32_t z);
 // The record deleted: kinds 2 to 9 marked deleted, a start point's slot emptied.
 AnyRecord deletedRecord(AnyRecord record);
+// The record of a new item of entry `model` of its kind's list (-1: the custom name
+// `customName`), drawn in `drawColour`; a start point is returned as it is.
+AnyRecord asModel(AnyRecord record, std::int16_t model, const QString& customName, std::int32_t drawColour);
 // A ship of `player`; other records are returned as they are.
 AnyRecord ofPlayer(AnyRecord record, std::int16_t player);
 

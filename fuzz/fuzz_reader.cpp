@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "FuzzCheck.h"
@@ -52,10 +53,20 @@ struct Read {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         ModelLists models(catalogue);
-        LevelBuilder builder(level, models);
-        AsValues sink(builder);
-        readLevelCalls(buffer, sink);
-        result = builder.finish();
+        // As readLevel does: a chunk defined twice is read again, without the replaced definition.
+        const Level before = level;
+        auto builder = std::make_unique<LevelBuilder>(level, models);
+        auto sink = std::make_unique<AsValues>(*builder);
+        const LineReadSummary summary = readLevelCalls(buffer, *sink);
+        if (!summary.replaced.empty() && buffer.seek(0)) {
+            sink.reset();
+            builder.reset();
+            level = before;
+            builder = std::make_unique<LevelBuilder>(level, models);
+            sink = std::make_unique<AsValues>(*builder);
+            readLevelCalls(buffer, *sink, summary.replaced);
+        }
+        result = builder->finish();
     }
     QByteArray write(const Catalogue& catalogue) const
     {

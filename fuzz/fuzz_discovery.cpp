@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,24 @@ void makeParent(const QString& path)
     QDir().mkpath(QFileInfo(path).path());
 }
 
+// Writes a new file at `path`, first removing what stands there (a FIFO opened for writing would
+// wait for a reader; a link would be followed). A folder stays and the file is not written.
+void writeNewFile(const QByteArray& path, const QByteArray& bytes)
+{
+    unlink(path.constData());
+    const int fd = open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0)
+        return;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (wrote <= 0)
+            break;
+        done += wrote;
+    }
+    close(fd);
+}
+
 void build(const QString& home, const QByteArray& input)
 {
     const QString fifo = home + QStringLiteral("/.fifo");
@@ -111,12 +130,9 @@ void build(const QString& home, const QByteArray& input)
         case 'd':
             QDir().mkpath(path);
             break;
-        case 'f': {
-            QFile file(path);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(text);
+        case 'f':
+            writeNewFile(native, text);
             break;
-        }
         case 'p':
             mkfifo(native.constData(), 0600);
             break;
@@ -138,12 +154,9 @@ void build(const QString& home, const QByteArray& input)
         case 'q':
             symlink(QFile::encodeName(fifo).constData(), native.constData());
             break;
-        case 'b': {
-            QFile file(path);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(test::writeBigArchive({{QString::fromLatin1(text.left(200)), "x = 1"}}).bytes);
+        case 'b':
+            writeNewFile(native, test::writeBigArchive({{QString::fromLatin1(text.left(200)), "x = 1"}}).bytes);
             break;
-        }
         default:
             break;
         }

@@ -15,9 +15,6 @@
 #include "levelfile/LevelWriter.h"
 #include "levelfile/SafeFile.h"
 #include "script/LevelScript.h"
-#include "views/MapPainter.h"
-#include "views/MapPainter3D.h"
-#include "views/ViewScale.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -266,35 +263,8 @@ int rewrite(
     return 0;
 }
 
-// How `render` draws: the two views, or (--3d) the level in perspective.
-struct RenderOptions {
-    QSize size{900, 800};
-    bool threeD = false;
-    std::optional<Camera3D> camera; // yaw, pitch and distance; the target is found
-};
-
-QImage renderImage(const Level& level, const RenderOptions& options)
-{
-    if (options.threeD) {
-        Scene3D scene;
-        scene.document = &level.document;
-        scene.rows = &level.rows;
-        scene.world = worldSize(level.settings);
-        const Camera3D framed = framedAll(
-            options.camera.value_or(Camera3D{}), level.document, level.rows, scene.world, QSizeF(options.size));
-        scene.camera = framed;
-        if (options.camera)
-            scene.camera.distance = options.camera->distance;
-        return MapPainter3D().render(scene, options.size);
-    }
-    const auto [topSize, frontSize] = viewSizesFor(options.size);
-    const ViewSettings views = wholeLevelViews(level.settings, topSize);
-    const MapScene scene = sceneOf(level, views, QStringLiteral("2500"), worldSize(level.settings));
-    return MapPainter().renderViews(scene, topSize, frontSize);
-}
-
-int render(const QString& in, const QString& outPath, const RenderOptions& options, const Catalogue& catalogue,
-    const LoadOptions& how, ToolOutput output)
+int render(const QString& in, const QString& outPath, const RenderOptions& options, LevelRenderer renderer,
+    const Catalogue& catalogue, const LoadOptions& how, ToolOutput output)
 {
     const QFileInfo input(in);
     const QFileInfo target(outPath);
@@ -309,11 +279,8 @@ int render(const QString& in, const QString& outPath, const RenderOptions& optio
         return 2;
     if (refusePartial(in, script, how, output))
         return 1;
-    const QImage image = renderImage(*loaded, options);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
+    const QByteArray png = renderer ? renderer(*loaded, options) : QByteArray();
+    if (png.isEmpty()) {
         print(output.err, QStringLiteral("starloom-level: cannot make the image for %1\n").arg(outPath));
         return 2;
     }
@@ -517,7 +484,7 @@ QString optionsError(const QCommandLineParser& parser, bool parsed, const QStrin
 
 } // namespace
 
-int runLevelTool(const QStringList& args, ToolOutput output)
+int runLevelTool(const QStringList& args, ToolOutput output, LevelRenderer renderer)
 {
     QCommandLineParser parser;
     addToolOptions(parser);
@@ -684,7 +651,7 @@ int runLevelTool(const QStringList& args, ToolOutput output)
     }
     if (rest.size() != 2)
         return usageError(QStringLiteral("render takes an input file and an output image"), output);
-    return render(rest[0], rest[1], options, catalogue, how, output);
+    return render(rest[0], rest[1], options, renderer, catalogue, how, output);
 }
 
 } // namespace starloom

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 
@@ -62,6 +63,7 @@ QString deb()
 const QStringList installedFiles = {
     QStringLiteral("bin/starloom"),
     QStringLiteral("bin/starloom-level"),
+    QStringLiteral("libexec/starloom-dx/starloom-level-render"),
     QStringLiteral("share/applications/%1.desktop").arg(appId),
     QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId),
     QStringLiteral("share/man/man1/starloom.1.gz"),
@@ -80,8 +82,32 @@ TEST(Install, PutsEveryFileInItsPlace)
 {
     for (const QString& file : installedFiles)
         EXPECT_TRUE(QFileInfo(prefix + file).isFile()) << file.toStdString();
-    for (const QString& program : {QStringLiteral("bin/starloom"), QStringLiteral("bin/starloom-level")})
+    for (const QString& program : {QStringLiteral("bin/starloom"), QStringLiteral("bin/starloom-level"),
+             QStringLiteral("libexec/starloom-dx/starloom-level-render")}) {
         EXPECT_TRUE(QFileInfo(prefix + program).isExecutable()) << program.toStdString();
+    }
+}
+
+// The installed tool draws through its helper in libexec, and counts without Qt's GUI libraries.
+TEST(Install, TheInstalledToolDrawsThroughItsHelper)
+{
+    QTemporaryDir dir;
+    const QString level = dir.filePath(QStringLiteral("a.level"));
+    QFile file(level);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("function DetermChunk()\n  addAsteroid(\"Asteroid_1\", {1, 2, 3}, 100, 0, 0, 0, 0)\nend\n"
+               "function NonDetermChunk()\nend\n");
+    file.close();
+    const QString image = dir.filePath(QStringLiteral("a.png"));
+    const Ran drawn = run(prefix + QStringLiteral("bin/starloom-level"),
+        {QStringLiteral("render"), level, image, QStringLiteral("--size"), QStringLiteral("64x64")});
+    EXPECT_EQ(drawn.code, 0) << drawn.err.toStdString();
+    EXPECT_EQ(QImage(image).size(), QSize(64, 64));
+    const Ran counted = run(prefix + QStringLiteral("bin/starloom-level"), {QStringLiteral("stats"), level});
+    EXPECT_TRUE(counted.out.contains(QStringLiteral("Asteroid 1"))) << counted.out.toStdString();
+    const QString dump =
+        run(QStringLiteral("objdump"), {QStringLiteral("-p"), prefix + QStringLiteral("bin/starloom-level")}).out;
+    EXPECT_FALSE(dump.contains(QStringLiteral("libQt6Gui"))) << dump.toStdString();
 }
 
 TEST(Install, ThePackageHoldsEveryInstalledFile)
@@ -216,10 +242,11 @@ TEST(DebianPackage, DependsOnThePackageOfEveryLinkedLibrary)
     for (const char* known : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "liblua5.4-0", "zlib1g"})
         EXPECT_TRUE(dependsOn.contains(QString::fromLatin1(known)))
             << known << " missing from: " << depends.toStdString();
-    for (const QString& program : {QStringLiteral("starloom"), QStringLiteral("starloom-level")}) {
-        const QString dump = run(
-            QStringLiteral("objdump"), {QStringLiteral("-p"), stage + QStringLiteral("/deb/root/usr/bin/") + program})
-                                 .out;
+    for (const QString& program : {QStringLiteral("bin/starloom"), QStringLiteral("bin/starloom-level"),
+             QStringLiteral("libexec/starloom-dx/starloom-level-render")}) {
+        const QString dump =
+            run(QStringLiteral("objdump"), {QStringLiteral("-p"), stage + QStringLiteral("/deb/root/usr/") + program})
+                .out;
         for (const auto& m : QRegularExpression(QStringLiteral("NEEDED\\s+(\\S+)")).globalMatch(dump)) {
             // "libc6:amd64, libc6-i386: /lib32/libc.so.6" lines: one of the owners will do.
             const Ran owners =

@@ -126,6 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (ItemKind kind : arrayKinds)
         check(second.level.document.liveCount(kind) == first.level.document.liveCount(kind),
             "a saved level loads the same items");
-    check(second.write(catalogue) == saved, "save, load and save again gives the same bytes");
+    // Start points beyond the player count are left out of the file, as the save warns; a second
+    // start point of the same player, kept as its line, then becomes that player's start point on
+    // the second load and is left out in turn.
+    if (startsBeyondPlayerCount(first.level.document, first.level.settings.playerCount()).empty())
+        check(second.write(catalogue) == saved, "save, load and save again gives the same bytes");
     return 0;
 }

@@ -397,3 +397,31 @@ TEST(Translation, ItsMemoryIsToldBeforeItIsTaken)
 }
 
 } // namespace
+
+// A recorded run keeps a call written with constant arguments as its place in the file's calls and
+// reads its arguments when it is replayed: a level at the cap (262,142 calls) fits in the limit.
+// Replayed, the calls are those a sink that is not a recording receives, in their order.
+TEST(Budget, ARecordedRunKeepsWrittenCallsInAFewBytesEach)
+{
+    constexpr int calls = 20000;
+    QByteArray script = "function DetermChunk()\n";
+    for (int i = 0; i < calls; ++i)
+        script += QByteArray("  addAsteroid(\"Asteroid_") + QByteArray::number(i % 5 + 1) + "\", {"
+            + QByteArray::number(i) + ", -" + QByteArray::number(i) + ".5, 3}, 100, 0, 0, 0, 0)\n";
+    script += "  addPebble(\"Pebble_0\", {1, 2, 3}, 0, 0, 0)\nend\nfunction NonDetermChunk()\nend\n";
+    ScriptOptions options;
+    options.memoryLimit = std::size_t{12} << 20; // about 600 bytes a call, the text included
+    const RecordedScript recorded = recordLevelScript(script, QStringLiteral("test.level"), options);
+    ASSERT_TRUE(recorded.result.ok) << recorded.result.error.toStdString();
+    EXPECT_LE(recorded.result.peakMemory, options.memoryLimit);
+
+    Recorded replayed;
+    recorded.replay(replayed);
+    const ScriptRun direct = runScript(script);
+    ASSERT_EQ(replayed.calls.size(), std::size_t(calls + 1));
+    EXPECT_EQ(replayed.callsText(), direct.sink.callsText());
+    const LevelCall& last = replayed.calls[calls - 1];
+    EXPECT_EQ(last.line, calls + 1);
+    ASSERT_EQ(last.args.size(), 7u);
+    EXPECT_EQ(last.args[1].items.at(1).number, -(calls - 1) - 0.5);
+}

@@ -9,49 +9,78 @@
 
 namespace starloom {
 
+void RecordedScript::add(Kind kind, std::size_t index)
+{
+    m_events.push_back({kind, static_cast<std::uint32_t>(index)});
+}
+
 void RecordedScript::call(const LevelCall& call)
 {
-    m_events.push_back({Event::Kind::Call, call, {}, {}, call.line});
+    add(Kind::Call, m_calls.size());
+    m_calls.push_back(call);
 }
 
 void RecordedScript::takeCall(LevelCall&& call)
 {
-    const qint64 line = call.line;
-    m_events.push_back({Event::Kind::Call, std::move(call), {}, {}, line});
+    add(Kind::Call, m_calls.size());
+    m_calls.push_back(std::move(call));
+}
+
+void RecordedScript::keepLiteralCall(
+    std::shared_ptr<const Lua4LiteralCalls> literals, std::uint32_t index, Chunk chunk, qint64 line)
+{
+    if (m_literals.empty() || m_literals.back() != literals)
+        m_literals.push_back(std::move(literals));
+    add(Kind::LiteralCall, m_literalCalls.size());
+    m_literalCalls.push_back({m_literals.back().get(), index, chunk, line});
 }
 
 void RecordedScript::global(std::string_view name, const LuaValue& value, qint64 line)
 {
-    Event e{Event::Kind::Global, {}, value, {}, line};
-    e.call.name = std::string(name);
-    m_events.push_back(std::move(e));
+    add(Kind::Global, m_notes.size());
+    m_notes.push_back({std::string(name), value, {}, line});
 }
 
 void RecordedScript::problem(qint64 line, const QString& reason)
 {
-    m_events.push_back({Event::Kind::Problem, {}, {}, reason, line});
+    add(Kind::Problem, m_notes.size());
+    m_notes.push_back({{}, {}, reason, line});
 }
 
 void RecordedScript::stopped(qint64 line, const QString& reason)
 {
-    m_events.push_back({Event::Kind::Stopped, {}, {}, reason, line});
+    add(Kind::Stopped, m_notes.size());
+    m_notes.push_back({{}, {}, reason, line});
 }
 
 void RecordedScript::replay(ReadSink& sink) const
 {
     for (const Event& e : m_events) {
         switch (e.kind) {
-        case Event::Kind::Call:
-            sink.call(e.call);
+        case Kind::Call:
+            sink.call(m_calls[e.index]);
             break;
-        case Event::Kind::Global:
-            sink.global(e.call.name, e.value, e.line);
+        case Kind::LiteralCall: {
+            const LiteralCall& kept = m_literalCalls[e.index];
+            const Lua4LiteralCall& literal = kept.literals->calls[kept.index];
+            LevelCall call;
+            call.name = literal.name;
+            call.args = lua4LiteralArguments(kept.literals->data, literal);
+            call.chunk = kept.chunk;
+            call.line = kept.line;
+            sink.takeCall(std::move(call));
             break;
-        case Event::Kind::Problem:
-            sink.problem(e.line, e.reason);
+        }
+        case Kind::Global: {
+            const Note& note = m_notes[e.index];
+            sink.global(note.name, note.value, note.line);
             break;
-        case Event::Kind::Stopped:
-            sink.stopped(e.line, e.reason);
+        }
+        case Kind::Problem:
+            sink.problem(m_notes[e.index].line, m_notes[e.index].reason);
+            break;
+        case Kind::Stopped:
+            sink.stopped(m_notes[e.index].line, m_notes[e.index].reason);
             break;
         }
     }
@@ -60,7 +89,7 @@ void RecordedScript::replay(ReadSink& sink) const
 bool RecordedScript::builtAnything() const
 {
     return std::any_of(m_events.begin(), m_events.end(),
-        [](const Event& e) { return e.kind == Event::Kind::Call || e.kind == Event::Kind::Global; });
+        [](const Event& e) { return e.kind == Kind::Call || e.kind == Kind::LiteralCall || e.kind == Kind::Global; });
 }
 
 RecordedScript recordLevelScript(const QByteArray& source, const QString& fileName, const ScriptOptions& options)

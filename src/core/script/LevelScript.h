@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Lua4Source.h"
 #include "ScriptRunner.h"
 
 #include "document/Catalogue.h"
@@ -10,6 +11,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +29,13 @@ public:
     void problem(qint64 line, const QString& reason) override;
     void stopped(qint64 line, const QString& reason) override;
 
+    // A call written with constant arguments, kept as its place in its chunk's literal calls:
+    // its arguments are read when it is replayed (a level at the cap then fits in the script's
+    // memory, its calls kept in a few bytes each).
+    void keepLiteralCall(std::shared_ptr<const Lua4LiteralCalls> literals, std::uint32_t index, Chunk chunk, qint64 line);
+    // What keepLiteralCall keeps of a call, about.
+    static constexpr std::size_t literalCallBytes = 48;
+
     // Reports everything again to `sink`, in the same order.
     void replay(ReadSink& sink) const;
     std::size_t size() const { return m_events.size(); }
@@ -35,14 +45,30 @@ public:
     ScriptResult result;
 
 private:
+    enum class Kind : std::uint8_t { Call, LiteralCall, Global, Problem, Stopped };
     struct Event {
-        enum class Kind { Call, Global, Problem, Stopped } kind;
-        LevelCall call;  // Call; for Global, call.name is the global's name
-        LuaValue value;  // Global
-        QString reason;  // Problem, Stopped
-        qint64 line = 0; // Global, Problem and Stopped
+        Kind kind;
+        std::uint32_t index; // in m_calls, m_literalCalls or m_notes
     };
+    struct LiteralCall {
+        const Lua4LiteralCalls* literals; // kept by m_literals
+        std::uint32_t index;
+        Chunk chunk;
+        qint64 line;
+    };
+    struct Note {
+        std::string name; // Global
+        LuaValue value;   // Global
+        QString reason;   // Problem, Stopped
+        qint64 line = 0;
+    };
+    void add(Kind kind, std::size_t index);
+
     std::vector<Event> m_events;
+    std::vector<LevelCall> m_calls;
+    std::vector<LiteralCall> m_literalCalls;
+    std::vector<Note> m_notes;
+    std::vector<std::shared_ptr<const Lua4LiteralCalls>> m_literals;
 };
 
 // Runs the level script in `source` (a file's bytes) in the sandbox and records what it reports.

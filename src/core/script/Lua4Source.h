@@ -41,6 +41,13 @@ struct Lua4LiteralCall {
     std::size_t arguments = 0; // where its arguments are in Lua4Translation::literalData
 };
 
+// The literal calls of one translated chunk with their arguments' data, shared by the run and by a
+// recording of its calls, which reads a call's arguments only when it replays the call.
+struct Lua4LiteralCalls {
+    std::vector<Lua4LiteralCall> calls;
+    std::string data;
+};
+
 struct Lua4Translation {
     std::string text; // Lua 5.4 source, empty when the source is not valid Lua 4.0
     QString error;    // the syntax error, empty when the source is valid

@@ -2,6 +2,7 @@
 // read by the translation when their arguments are all constants) and the globals the level is
 // made of, their Lua values copied and charged to the run's budget.
 
+#include "LevelScript.h"
 #include "Lua4Chunk.h"
 #include "ScriptState.h"
 
@@ -229,15 +230,11 @@ int lua4LiteralCall(lua_State* L)
 {
     const auto* chunk = static_cast<const ScriptState::ChunkText*>(lua_touserdata(L, lua_upvalueindex(1)));
     const lua_Integer i = lua_tointeger(L, 1);
-    if (chunk == nullptr || i < 0 || static_cast<std::size_t>(i) >= chunk->literalCalls.size())
+    if (chunk == nullptr || i < 0 || static_cast<std::size_t>(i) >= chunk->literals->calls.size())
         return luaL_error(L, "no such call");
-    const Lua4LiteralCall& literal = chunk->literalCalls[static_cast<std::size_t>(i)];
+    const Lua4LiteralCalls& literals = *chunk->literals;
+    const Lua4LiteralCall& literal = literals.calls[static_cast<std::size_t>(i)];
     ScriptState& s = ScriptState::of(L);
-    // The copy of the arguments is charged before it is made; the sink keeps it.
-    HeldBytes held(s.budget, L);
-    held.add(keptCallBytes + literal.name.size() + lua4LiteralBytes(chunk->literalData, literal));
-    LevelCall call;
-    call.args = lua4LiteralArguments(chunk->literalData, literal);
     lua_pushglobaltable(L);
     lua_pushlstring(L, literal.name.data(), literal.name.size());
     lua_pushvalue(L, -1);
@@ -247,24 +244,39 @@ int lua4LiteralCall(lua_State* L)
         own = !lua_rawequal(L, -1, -3); // a recorder, but of another name
         lua_pop(L, 1);
     }
+    HeldBytes held(s.budget, L);
     if (own) {
         // The script defined this function itself: call it with the arguments.
-        luaL_checkstack(L, static_cast<int>(call.args.size()) + 2, "too many arguments");
-        for (const LuaValue& arg : call.args)
+        held.add(lua4LiteralBytes(literals.data, literal));
+        const std::vector<LuaValue> args = lua4LiteralArguments(literals.data, literal);
+        luaL_checkstack(L, static_cast<int>(args.size()) + 2, "too many arguments");
+        for (const LuaValue& arg : args)
             pushLuaValue(L, arg);
-        lua_call(L, static_cast<int>(call.args.size()), 0);
+        lua_call(L, static_cast<int>(args.size()), 0);
         return 0;
     }
     s.chargeSteps(L, ScriptBudget::callSteps);
-    call.name = literal.name;
-    call.chunk = s.chunk;
+    qint64 line = 0;
     if (chunk->level) {
-        call.line = literal.line;
+        line = literal.line;
         s.lastLine = literal.line;
     } else {
-        call.line = s.levelLine(L); // the line in the level that led to the included file
+        line = s.levelLine(L); // the line in the level that led to the included file
     }
-    s.sink.takeCall(std::move(call));
+    if (s.recorder) {
+        // Kept unread: the recording reads the arguments from the chunk's data when it replays the call.
+        held.add(RecordedScript::literalCallBytes);
+        s.recorder->keepLiteralCall(chunk->literals, static_cast<std::uint32_t>(i), s.chunk, line);
+    } else {
+        // The copy of the arguments is charged before it is made; the sink keeps it.
+        held.add(keptCallBytes + literal.name.size() + lua4LiteralBytes(literals.data, literal));
+        LevelCall call;
+        call.args = lua4LiteralArguments(literals.data, literal);
+        call.name = literal.name;
+        call.chunk = s.chunk;
+        call.line = line;
+        s.sink.takeCall(std::move(call));
+    }
     held.keep();
     ++s.budget.callsRecorded;
     return 0;

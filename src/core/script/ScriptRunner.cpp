@@ -2,6 +2,7 @@
 
 #include "Lua4Chunk.h"
 #include "Lua4Source.h"
+#include "LevelScript.h"
 #include "ScriptState.h"
 
 #include <QFileInfo>
@@ -379,14 +380,17 @@ int runLua4Chunk(
     const int base = lua_gettop(L);
     ScriptState& s = ScriptState::of(L);
     std::size_t kept = translation.literalData.capacity()
-        + translation.literalCalls.capacity() * sizeof(Lua4LiteralCall) + sizeof(ScriptState::ChunkText);
+        + translation.literalCalls.capacity() * sizeof(Lua4LiteralCall) + sizeof(ScriptState::ChunkText)
+        + sizeof(Lua4LiteralCalls);
     for (const Lua4LiteralCall& call : translation.literalCalls)
         kept += call.name.capacity();
     {
         const std::string text = std::move(translation.text);
         held.resize(std::max(held.bytes(), kept + text.capacity()));
-        s.chunks.push_back(
-            {std::move(translation.literalCalls), std::move(translation.literalData), chunkName == s.mainSource});
+        auto literals = std::make_shared<Lua4LiteralCalls>();
+        literals->calls = std::move(translation.literalCalls);
+        literals->data = std::move(translation.literalData);
+        s.chunks.push_back({std::move(literals), chunkName == s.mainSource});
         held.keep(kept); // for the rest of the run
         if (luaL_loadbufferx(L, text.data(), text.size(), chunkName.c_str(), "t") != LUA_OK)
             return lua_error(L);
@@ -408,6 +412,7 @@ ScriptResult runLevelScript(
 {
     ScriptResult result;
     ScriptState s(sink, options);
+    s.recorder = dynamic_cast<RecordedScript*>(&sink);
     Run run(s, result);
     auto finish = [&] {
         result.cancelled = s.budget.stop() == ScriptStop::Cancelled;

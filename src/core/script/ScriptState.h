@@ -24,6 +24,7 @@ namespace starloom {
 
 struct Lua4Frame; // Lua4Chunk.h
 struct Lua4Chunk;
+class RecordedScript; // LevelScript.h
 
 struct ScriptState {
     ScriptState(ReadSink& sinkIn, const ScriptOptions& optionsIn) : sink(sinkIn), options(optionsIn), budget(optionsIn)
@@ -37,6 +38,8 @@ struct ScriptState {
     static constexpr qsizetype maxProblemLength = 2000;
 
     ReadSink& sink;
+    // The sink when it records the run: literal calls are then kept unread, with their chunk's data.
+    RecordedScript* recorder = nullptr;
     const ScriptOptions& options;
     ScriptBudget budget; // the run's memory and steps, whoever uses them
 
@@ -66,8 +69,7 @@ struct ScriptState {
     // The literal calls of every chunk run so far (a list, so that they stay where they are
     // while __L4K refers to them).
     struct ChunkText {
-        std::vector<Lua4LiteralCall> literalCalls;
-        std::string literalData;
+        std::shared_ptr<const Lua4LiteralCalls> literals;
         bool level; // the level's own text, not an included file
     };
     std::list<ChunkText> chunks;

@@ -73,7 +73,8 @@ int main(int argc, char** argv)
     starloom::QSettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
     starloom::MainWindow window(settings, QString());
     // A level named is loaded while the window shows; its first frame is the one measured.
-    FirstPaint firstPaint(clock, [&window, argc] { return argc < 2 || window.editor().liveCount(starloom::ItemKind::Asteroid) > 0; });
+    FirstPaint firstPaint(
+        clock, [&window, argc] { return argc < 2 || window.editor().liveCount(starloom::ItemKind::Asteroid) > 0; });
     QWidget* top = window.findChild<QWidget*>(QStringLiteral("Picture1"));
     if (!top)
         return 1;

@@ -32,7 +32,8 @@ public:
     // A call written with constant arguments, kept as its place in its chunk's literal calls:
     // its arguments are read when it is replayed (a level at the cap then fits in the script's
     // memory, its calls kept in a few bytes each).
-    void keepLiteralCall(std::shared_ptr<const Lua4LiteralCalls> literals, std::uint32_t index, Chunk chunk, qint64 line);
+    void keepLiteralCall(
+        std::shared_ptr<const Lua4LiteralCalls> literals, std::uint32_t index, Chunk chunk, qint64 line);
     // What keepLiteralCall keeps of a call, about.
     static constexpr std::size_t literalCallBytes = 48;
 

@@ -1,8 +1,8 @@
 #include "ScriptRunner.h"
 
+#include "LevelScript.h"
 #include "Lua4Chunk.h"
 #include "Lua4Source.h"
-#include "LevelScript.h"
 #include "ScriptState.h"
 
 #include <QFileInfo>

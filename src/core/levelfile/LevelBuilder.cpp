@@ -77,11 +77,19 @@ std::optional<long long> plainInteger(std::string_view text)
     return n;
 }
 
-bool keptAsWritten(const LuaValue& v, std::string_view text)
+// Whether `v` is the value the writer writes as `text`. A number read from a file is so when its
+// numeral is the text; one a script computed (`computed`, no numeral) when it has the text's value.
+bool keptAsWritten(const LuaValue& v, std::string_view text, bool computed)
 {
     if (v.isNumber()) {
         if (!v.text.empty())
             return v.text == text;
+        if (computed) {
+            double n = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+            return error == std::errc() && end == text.data() + text.size() && n == v.number
+                && std::signbit(n) == std::signbit(v.number);
+        }
         const auto n = plainInteger(text);
         return n && v.number == double(*n) && !(v.number == 0 && std::signbit(v.number));
     }
@@ -92,7 +100,7 @@ bool keptAsWritten(const LuaValue& v, std::string_view text)
         std::string_view rest = text.substr(1, text.size() - 2);
         for (const LuaValue& item : v.items) {
             const std::size_t comma = rest.find(", ");
-            if (rest.empty() || !keptAsWritten(item, rest.substr(0, comma)))
+            if (rest.empty() || !keptAsWritten(item, rest.substr(0, comma), computed))
                 return false;
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 2);
         }
@@ -378,7 +386,7 @@ void LevelBuilder::fillArg(
         break;
     }
     case ArgRole::Kept:
-        asWritten = asWritten && value && keptAsWritten(*value, shape.keptText);
+        asWritten = asWritten && value && keptAsWritten(*value, shape.keptText, m_computedNumbers);
         break;
     }
 }

@@ -26,6 +26,10 @@ namespace starloom {
 class LevelBuilder final : public ReadSink {
 public:
     LevelBuilder(Level& level, ModelLists& models);
+    // The calls come from a script's run: their numbers carry no numerals, so a number is as the
+    // editor writes it when it has the written value (0 where the editor writes "0.0"), and the
+    // record need not keep the call.
+    void setComputedNumbers(bool computed) { m_computedNumbers = computed; }
 
     void call(const LevelCall& call) override;
     // Item calls written as the editor writes them are read from their bytes: the same records,
@@ -130,6 +134,7 @@ private:
     // The last whole-number size checked, and whether the writer writes it back alike.
     long long m_sizeChecked = std::numeric_limits<long long>::min(); // none yet: no size is this
     bool m_sizeAlike = false;
+    bool m_computedNumbers = false;
     std::string_view m_modelAsRead; // the model name of the call being read
 };
 

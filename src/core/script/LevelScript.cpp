@@ -102,6 +102,7 @@ RecordedScript recordLevelScript(const QByteArray& source, const QString& fileNa
 ScriptRead buildRecordedScript(const RecordedScript& recorded, Level& level, ModelLists& models)
 {
     LevelBuilder builder(level, models);
+    builder.setComputedNumbers(true);
     recorded.replay(builder); // the error that stopped a part of the script is among its problems
     return {builder.finish(), recorded.result};
 }

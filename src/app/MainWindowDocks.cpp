@@ -208,9 +208,14 @@ void MainWindow::buildObjectList()
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         header->resizeSection(column, std::max(header->sectionSizeHint(column), boxWidth));
     }
-    // Every group open, and each group that appears.
-    m_list->expandAll();
-    connect(m_listModel, &QAbstractItemModel::modelReset, m_list, &QTreeView::expandAll);
+    // Every group open, and each group that appears. The groups are opened one by one: expandAll
+    // would also mark every item row open, a persistent index each (tens of bytes an item).
+    const auto expandGroups = [this] {
+        for (int group = 0; group < m_listModel->rowCount(); ++group)
+            m_list->expand(m_listModel->index(group, 0));
+    };
+    expandGroups();
+    connect(m_listModel, &QAbstractItemModel::modelReset, m_list, expandGroups);
     connect(
         m_listModel, &QAbstractItemModel::rowsInserted, m_list, [this](const QModelIndex& parent, int first, int last) {
             if (!parent.isValid())

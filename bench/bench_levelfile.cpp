@@ -89,6 +89,11 @@ int main(int argc, char** argv)
                    .isEmpty()
             ? 0
             : 1;
+    if (argc == 4 && QByteArray(argv[1]) == "--generate-varied")
+        return saveFileAtomically(QString::fromLocal8Bit(argv[3]), bench::variedLevelText(QByteArray(argv[2]).toInt()))
+                   .isEmpty()
+            ? 0
+            : 1;
     if (argc == 3 && QByteArray(argv[1]) == "--load")
         return bench::loadOnly(QString::fromLocal8Bit(argv[2]));
     benchmark::Initialize(&argc, argv);

@@ -180,6 +180,40 @@ TEST_F(EditorOpenTest, AHostileCompiledLevelIsRefusedNamingTheFile)
     }
 }
 
+// A file of plain calls builds, run or read, the same level: it is read, kept as the file writes it
+// (a numeral such as 1.50 stays), and its first save replaces it without the question a script
+// asks, since no code is lost. Script code, or anything the reader reports, still runs.
+TEST_F(EditorOpenTest, AFileOfPlainCallsIsReadAsWrittenAndSavedWithoutTheScriptsQuestion)
+{
+    const QByteArray plainLevel = "maxPlayers = 2\n"
+                                  "function DetermChunk()\n"
+                                  "  addPoint(\"StartPos0\", {-1000, 0, 0}, {0, 0, 0})\n"
+                                  "  addPoint(\"StartPos1\", {1000, 0, 0}, {0, 0, 0})\n"
+                                  "  addAsteroid(\"Asteroid_2\", {1.50, 0, 2000}, 100, 0, 0, 0, 0)\n"
+                                  "end\n"
+                                  "function NonDetermChunk()\n"
+                                  "end\n";
+    const QString path = file("plain.level", plainLevel);
+    ASSERT_TRUE(editor->openFile(path)) << host.lastNote().toStdString();
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 1);
+    EXPECT_EQ(doc().liveCount(ItemKind::PlayerStart), 2);
+    EXPECT_FALSE(editor->isModified());
+    EXPECT_EQ(editor->currentFile(), path);
+    const std::size_t asked = host.questions.size();
+    ASSERT_TRUE(editor->save());
+    EXPECT_EQ(host.questions.size(), asked) << "nothing of a script to lose";
+    EXPECT_THAT(readBytes(path).toStdString(), HasSubstr("addAsteroid(\"Asteroid_2\", {1.50, 0, 2000}"));
+
+    // The same calls with one computed argument: the script runs, and its first save asks.
+    QByteArray scripted = plainLevel;
+    scripted.replace("{1.50, 0, 2000}", "{1.50, 0, 1000 * 2}");
+    ASSERT_TRUE(editor->openFile(file("scripted.level", scripted))) << host.lastNote().toStdString();
+    EXPECT_EQ(doc().liveCount(ItemKind::Asteroid), 1);
+    host.choiceAnswers = {-1};
+    EXPECT_FALSE(editor->save());
+    EXPECT_EQ(host.questions.size(), asked + 1) << "the script's code is not saved";
+}
+
 TEST_F(EditorOpenTest, AddedFilesAppendWithTheFirstSaveTellingWhatIsNotKept)
 {
     ASSERT_TRUE(editor->openFile(file("ring.level", ringOfAsteroids)));

@@ -536,6 +536,9 @@ private:
     bool runScriptFile(const QString& path, bool replace);
     // The same with the file's bytes; `fromGame`: `path` is a map of the game's data (openGameMap).
     bool runScript(const QByteArray& source, const QString& path, bool replace, bool fromGame);
+    // Reads `source` into `level` when it is a file of plain calls, with no script code and
+    // nothing to report (what running it would build); false, the level untouched, otherwise.
+    bool readPlainLevel(const QByteArray& source, Level& level, ModelLists& models, ReadResult& read) const;
     // New Level, with `players` start points when it is over 0; false when the user kept the level.
     bool startNewLevel(int players);
     void setCurrentFile(const QString& path)

@@ -12,6 +12,7 @@
 
 #include "LevelEdits.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -219,82 +220,111 @@ bool Editor::runScript(const QByteArray& source, const QString& path, bool repla
 {
     const QString fileName = fromGame ? path.section(QLatin1Char('/'), -1) : QFileInfo(path).fileName();
     m_buttonDown = false;
-    RecordedScript recorded;
-    m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
-        [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
-            ScriptOptions options;
-            options.readInclude = m_includeReader;
-            options.cancel = &cancel;
-            options.progress = progress;
-            recorded = recordLevelScript(source, path, options);
-        });
-    const ScriptResult& run = recorded.result;
-    if (run.cancelled) {
-        m_host.showStatus(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
-        return false;
-    }
-    if (!recorded.builtAnything() && !run.ok && source.startsWith("\x1bLua")) {
-        note(QStringLiteral("The level %1 could not be opened.\n%2").arg(path, run.error));
-        return false;
-    }
-    if (!recorded.builtAnything()) {
-        Level scratch;
-        ModelLists models(m_catalogue);
-        const ScriptRead read = buildRecordedScript(recorded, scratch, models); // its problems only
-        const QString said =
-            read.read.problems.empty() ? QString() : QLatin1Char('\n') + problemsText(read.read.problems);
-        note(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2")
-                 .arg(path, said));
-        return false;
-    }
-    if (!run.ok && !run.error.isEmpty()) {
-        const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
-        if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")
-                                 .arg(fileName, where, run.error),
-                programTitle()))
-            return false;
-    }
-
-    LevelState after;
+    LevelState start;
     if (replace) {
         // A level of its own: what the script builds, on a fresh level as New Level makes it.
-        after.level.document.setPlayerColours();
-        pickRandomBackgroundAndMusic(after.level.settings);
-        after.top = m_view.top();
-        after.front = m_view.front();
+        start.level.document.setPlayerColours();
+        pickRandomBackgroundAndMusic(start.level.settings);
+        start.top = m_view.top();
+        start.front = m_view.front();
     } else {
-        after = currentLevelState();
+        start = currentLevelState();
     }
-    m_timerEnabled = false;
     ModelLists models(m_catalogue);
-    const ScriptRead read = buildRecordedScript(recorded, after.level, models);
+    LevelState after = start;
+    ReadResult read;
+    qint64 randomCalls = 0;
+    m_timerEnabled = false;
+    const bool plain = readPlainLevel(source, after.level, models, read);
     m_timerEnabled = true;
+    if (!plain) {
+        RecordedScript recorded;
+        m_host.runInBackground(QStringLiteral("Running the script of %1").arg(fileName),
+            [&](const std::atomic<bool>& cancel, const std::function<void(qint64)>& progress) {
+                ScriptOptions options;
+                options.readInclude = m_includeReader;
+                options.cancel = &cancel;
+                options.progress = progress;
+                recorded = recordLevelScript(source, path, options);
+            });
+        const ScriptResult& run = recorded.result;
+        if (run.cancelled) {
+            m_host.showStatus(QStringLiteral("Opening %1 was cancelled; the level is as it was.").arg(fileName));
+            return false;
+        }
+        if (!recorded.builtAnything() && !run.ok && source.startsWith("\x1bLua")) {
+            note(QStringLiteral("The level %1 could not be opened.\n%2").arg(path, run.error));
+            return false;
+        }
+        if (!recorded.builtAnything()) {
+            Level scratch;
+            const ScriptRead scratchRead = buildRecordedScript(recorded, scratch, models); // its problems only
+            const QString said = scratchRead.read.problems.empty()
+                ? QString()
+                : QLatin1Char('\n') + problemsText(scratchRead.read.problems);
+            note(QStringLiteral("Nothing was read from %1: its script builds no item or setting of a level.%2")
+                     .arg(path, said));
+            return false;
+        }
+        if (!run.ok && !run.error.isEmpty()) {
+            const QString where = run.errorLine > 0 ? QStringLiteral(" at line %1").arg(run.errorLine) : QString();
+            if (!m_host.askYesNo(QStringLiteral("The script of %1 stopped%2: %3\n\nOpen what it built until then?")
+                                     .arg(fileName, where, run.error),
+                    programTitle()))
+                return false;
+        }
+        after = std::move(start);
+        m_timerEnabled = false;
+        read = buildRecordedScript(recorded, after.level, models).read;
+        m_timerEnabled = true;
+        randomCalls = run.randomCalls;
+    }
     if (!replace && sameLevel(after.level, m_level)) {
         note(QStringLiteral("Nothing was added from %1: its script builds no item or setting of a level.").arg(path));
         return false;
     }
-    if (replace || read.read.worldBoundsRead) {
+    if (replace || read.worldBoundsRead) {
         after.top = topScaleFor(after.level.settings);
         after.front = frontScaleFor(after.level.settings);
     }
     const QString verb = replace ? QStringLiteral("Open") : QStringLiteral("Add");
     pushLevel(QStringLiteral("%1 %2").arg(verb, fileName), std::move(after),
         replace ? 0 : static_cast<int>(m_level.rows.size()));
-    if (read.read.lastKind)
-        showKind(*read.read.lastKind);
+    if (read.lastKind)
+        showKind(*read.lastKind);
     leaveEditing();
-    setLoadProblems(read.read.problems, fileName);
+    setLoadProblems(read.problems, fileName);
     if (replace) {
         markClean(); // the level is what the file builds
         ++m_levelGeneration;
-        // The game's data is not written to: the level has no file until Save As names one.
-        m_openedScript = fromGame ? QString() : path;
+        // The game's data is not written to: the level has no file until Save As names one. A
+        // script's code is lost by a save, which its first save says; plain calls lose nothing.
+        m_openedScript = fromGame || plain ? QString() : path;
         setCurrentFile(fromGame ? QString() : path);
     }
     m_recent.remember(path);
     redraw();
-    if (run.randomCalls > 0)
-        note(randomLayoutMessage(run.randomCalls));
+    if (randomCalls > 0)
+        note(randomLayoutMessage(randomCalls));
+    return true;
+}
+
+bool Editor::readPlainLevel(const QByteArray& source, Level& level, ModelLists& models, ReadResult& read) const
+{
+    // Running a file of plain calls builds what reading its lines builds; the reader also keeps
+    // the calls as the file writes them, in a fraction of the time and memory. A file with any
+    // script code, or anything the reader reports, is run.
+    if (source.startsWith("\x1bLua"))
+        return false;
+    QBuffer buffer;
+    buffer.setData(source);
+    buffer.open(QIODevice::ReadOnly);
+    Level attempt = level;
+    ReadResult result = readLevel(buffer, attempt, models);
+    if (!result.problems.empty() || result.callsSkipped > 0 || result.scriptInChunks > 0)
+        return false;
+    level = std::move(attempt);
+    read = std::move(result);
     return true;
 }
 

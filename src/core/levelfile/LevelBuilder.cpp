@@ -302,7 +302,7 @@ void LevelBuilder::fillArg(
         if constexpr (hasName<Rec>) {
             if (value && value->isString()) {
                 if (value->text != m_modelAsRead)
-                    r.name = latin1(value->text);
+                    r.name = sharedName(value->text);
             } else {
                 problem(m_line, QStringLiteral("the name is not a quoted text; the model's name is written instead"));
                 r.name.clear();
@@ -468,8 +468,15 @@ void LevelBuilder::item(ItemKind kind, const LevelCall& call)
     }
     const LuaValue* first = argAt(call.args, 0);
     const bool named = rowShowsName(kind) && first && first->isString();
-    const QString firstText = named ? latin1(first->text) : QString();
+    const QString firstText = named ? sharedName(first->text) : QString();
     store(kind, any, call.chunk, asWritten, &call.args, named ? &firstText : nullptr);
+}
+
+QString LevelBuilder::sharedName(std::string_view name)
+{
+    if (m_lastName != QLatin1StringView(name.data(), qsizetype(name.size())))
+        m_lastName = QString::fromLatin1(name.data(), qsizetype(name.size()));
+    return m_lastName;
 }
 
 void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool asWritten,

@@ -136,6 +136,10 @@ private:
     bool m_sizeAlike = false;
     bool m_computedNumbers = false;
     std::string_view m_modelAsRead; // the model name of the call being read
+    // The text of `name`: the last one made when it is the same, so that items named alike (a
+    // run of clouds all called "polySurface1") hold one text between them.
+    QString sharedName(std::string_view name);
+    QString m_lastName;
 };
 
 } // namespace starloom

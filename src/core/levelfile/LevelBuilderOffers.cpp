@@ -242,8 +242,7 @@ bool LevelBuilder::readOffered(std::string_view bytes, std::size_t& used)
                 if constexpr (hasName<Rec>) {
                     if (alike && named) {
                         // A name equal to the model shares its text.
-                        const QString text =
-                            name == model ? seen.text : QString::fromLatin1(name.data(), qsizetype(name.size()));
+                        const QString text = name == model ? seen.text : sharedName(name);
                         if (name != model)
                             r.name = text;
                         m_offered.firstIsText = rowShowsName(kind) && steps.front().op == ArgStep::Op::Name;

@@ -193,6 +193,7 @@ void MainWindow::buildViews()
 
     m_front = new MapView(MapView::Which::Front, m_editor, m_central);
     m_front->setObjectName(QStringLiteral("picLeft"));
+    m_front->shareItemsWith(*m_top);
     connect(m_front, &MapView::mouseMoved, this, [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPointF world) {
         handle([=, this] { m_editor.moveOnFrontView(world); });
     });

@@ -19,6 +19,8 @@ public:
     MapView(Which which, const Editor& editor, QWidget* parent = nullptr);
 
     Which which() const { return m_which; }
+    // Draws from `other`'s cache of the level's items (the two views of one level share one).
+    void shareItemsWith(const MapView& other) { m_painter.shareItemsWith(other.m_painter); }
 
     // Takes the grid size and world size the views paint with from the editor, and repaints:
     // typing into the options window does not reach the views until something redraws them.

@@ -224,6 +224,39 @@ TEST(MapPainter, RenderViewsStacksTopAboveAFrontViewOfHeights)
     EXPECT_EQ(count(image, white, {0, front, 600, 400}), 0) << "no origin cross in the front view";
 }
 
+// The front view draws from the top view's cache of the items. Whichever paints first after a
+// change makes it again for both, and the top view's labels then measure their new captions.
+TEST(MapPainter, TwoViewsSharingTheirItemsDrawEachChangeWhicheverPaintsFirst)
+{
+    Map map;
+    map.scene.revision = 1;
+    map.scene.labelShown.fill(true);
+    map.add(0, 0, 0, asteroidColour, QStringLiteral("A"));
+    MapPainter front;
+    front.shareItemsWith(map.painter);
+    const auto frontImage = [&] {
+        QImage image(600, 600, QImage::Format_RGB32);
+        QPainter p(&image);
+        front.paintFrontView(p, image.size(), map.scene);
+        return image;
+    };
+    QImage top = map.top();
+    const int shortHits = map.labelAt({330.5, 305.5}, &top);
+    EXPECT_EQ(shortHits, -1) << "a one-letter caption ends before x 330";
+    EXPECT_TRUE(near(frontImage(), 300, 300, asteroidRgb)) << "front: (0, height 0) at column 300";
+
+    // The item moves and its caption grows: a new revision, which the front view paints first.
+    map.document.resources(ItemKind::Asteroid)[0].posX = 10000;
+    map.document.resources(ItemKind::Asteroid)[0].posZ = 5000;
+    map.rows[0].text = QStringLiteral("A much longer caption");
+    map.scene.revision = 2;
+    const QImage moved = frontImage();
+    EXPECT_FALSE(near(moved, 300, 300, asteroidRgb));
+    top = map.top();
+    EXPECT_TRUE(near(top, 400, 300, asteroidRgb)) << "top: x 10000 at column 400";
+    EXPECT_EQ(map.labelAt({430.5, 305.5}, &top), 0) << "the longer caption is measured anew";
+}
+
 // Labels: the asteroid at (0, 0) has its label's top-left corner at world (100, 100), pixel (301, 301).
 TEST(MapPainter, LabelHitAreaIsThePaintedBoxOfShownKindsOnly)
 {

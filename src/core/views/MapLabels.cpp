@@ -270,6 +270,7 @@ void MapPainter::paintLabels(
     m_shownView = labelViewOf(scene, pixels, painter.device());
     if (candidates.empty())
         return;
+    syncRowWidths();
     const LabelMetrics& m = metricsFor(scene, painter.device());
     const QRect view(QPoint(0, 0), pixels);
     const std::vector<ObjectRow>& rows = *scene.rows;

@@ -555,15 +555,16 @@ void drawScaleBar(QPainter& painter, QSize pixels, const MapScene& scene)
 
 const std::vector<MapPainter::FlatItem>& MapPainter::flatItems(const MapScene& scene) const
 {
-    if (scene.revision != 0 && scene.revision == m_flatRevision && scene.document == m_flatDocument
-        && scene.rows == m_flatRows && scene.rows->size() == m_flatRowCount)
-        return m_flat;
-    m_flat.resize(scene.rows->size());
-    m_rowWidths.assign(scene.rows->size(), -1.0);
+    ItemCache& cache = *m_items;
+    if (scene.revision != 0 && scene.revision == cache.revision && scene.document == cache.document
+        && scene.rows == cache.rows && scene.rows->size() == cache.rowCount)
+        return cache.items;
+    std::vector<FlatItem>& flat = cache.items;
+    flat.resize(scene.rows->size());
     const ItemReader items(*scene.document);
     ItemView item;
     for (std::size_t r = 0; r < scene.rows->size(); ++r) {
-        FlatItem& f = m_flat[r];
+        FlatItem& f = flat[r];
         // A hidden row is drawn as a row whose item is gone: no mark, no label.
         f.exists = !(*scene.rows)[r].hidden && items.read((*scene.rows)[r], item);
         if (!f.exists)
@@ -576,11 +577,20 @@ const std::vector<MapPainter::FlatItem>& MapPainter::flatItems(const MapScene& s
         f.orientation = item.orientation;
         f.kind = item.kind;
     }
-    m_flatRevision = scene.revision;
-    m_flatDocument = scene.document;
-    m_flatRows = scene.rows;
-    m_flatRowCount = scene.rows->size();
-    return m_flat;
+    cache.revision = scene.revision;
+    cache.document = scene.document;
+    cache.rows = scene.rows;
+    cache.rowCount = scene.rows->size();
+    ++cache.made;
+    return flat;
+}
+
+void MapPainter::syncRowWidths() const
+{
+    if (m_widthsMade != m_items->made || m_rowWidths.size() != m_items->items.size()) {
+        m_rowWidths.assign(m_items->items.size(), -1.0);
+        m_widthsMade = m_items->made;
+    }
 }
 
 void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& scale) const
@@ -651,6 +661,9 @@ void MapPainter::paintTopView(QPainter& painter, QSize pixels, const MapScene& s
             }
         }
         paintLabels(painter, pixels, scene, candidates);
+        // A level of thousands of labels keeps no list of them between paints.
+        if (candidates.capacity() > 4096)
+            std::vector<LabelCandidate>().swap(candidates);
         if (scene.document && scene.rows)
             drawEditorMarks(painter, pixels, scene, false);
         if (scene.scaleBar)

@@ -60,6 +60,10 @@ std::pair<QSize, QSize> viewSizesFor(QSize total);
 // The painter keeps a cache of label widths, so one instance should live as long as its view.
 class MapPainter {
 public:
+    // Makes this painter draw from `other`'s cache of the rows' items (the top and front views of
+    // one level: one cache of an item's position and colour, not one a view).
+    void shareItemsWith(const MapPainter& other) { m_items = other.m_items; }
+
     // Black background, dotted grid anchored at the negative world edge, white origin cross,
     // every row's item in row order, then the labels of the shown kinds.
     void paintTopView(QPainter& painter, QSize pixels, const MapScene& scene) const;
@@ -140,15 +144,23 @@ private:
         ItemKind kind = ItemKind::PlayerStart;
         bool exists = false; // the row names a record
     };
+    // The rows' items as the views draw them, made again when the scene's revision, document or
+    // rows change; painters that show the same level can share one (shareItemsWith).
+    struct ItemCache {
+        std::vector<FlatItem> items;
+        quint64 revision = 0;
+        const LevelDocument* document = nullptr;
+        const std::vector<ObjectRow>* rows = nullptr;
+        std::size_t rowCount = 0;
+        quint64 made = 0; // how many times the items were made
+    };
     const std::vector<FlatItem>& flatItems(const MapScene& scene) const;
-    mutable std::vector<FlatItem> m_flat;
-    mutable quint64 m_flatRevision = 0;
-    mutable const LevelDocument* m_flatDocument = nullptr;
-    mutable const std::vector<ObjectRow>* m_flatRows = nullptr;
-    mutable std::size_t m_flatRowCount = 0;
+    std::shared_ptr<ItemCache> m_items = std::make_shared<ItemCache>();
     // The width of each row's caption when it is simple, found once while the item cache and the
-    // label metrics hold; below 0 while not yet found.
+    // label metrics hold; below 0 while not yet found. Sized by the labels' first paint.
     mutable std::vector<double> m_rowWidths;
+    mutable quint64 m_widthsMade = 0; // the item cache's `made` they were sized for
+    void syncRowWidths() const;
 };
 
 } // namespace starloom

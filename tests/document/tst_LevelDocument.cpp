@@ -83,3 +83,42 @@ TEST(LevelDocument, ResetEmptiesEverything)
 }
 
 } // namespace
+
+namespace {
+
+LuaValue number(double v, std::string numeral = {})
+{
+    return LuaValue::makeNumber(v, std::move(numeral));
+}
+
+// What an item keeps of the call it was read from is one block of bytes that gives back the very
+// values: numerals as written, strings with any byte, nil, tables' lists and fields in their order.
+TEST(ItemSourceArguments, GiveBackTheValuesTheyWereMadeFrom)
+{
+    LuaValue table = LuaValue::makeTable();
+    table.items = {number(1.5, "1.50"), number(-0.0), LuaValue::makeString(std::string("a\0\xff\"b", 5))};
+    table.fields = {{LuaValue::makeString("name"), number(3)}, {number(7), LuaValue::makeTable()}};
+    LuaValue nested = LuaValue::makeTable();
+    nested.items = {table, LuaValue{}, table};
+    const std::vector<std::vector<LuaValue>> cases = {
+        {},
+        {LuaValue{}},
+        {LuaValue::makeString(""), number(0, "0.0"), number(1e300), number(-2147483648.0, "-2147483648")},
+        {LuaValue::makeString(std::string(300, 'x')), table},
+        {nested, number(0.1, "0.1000000000000000055511151231257827")},
+    };
+    for (const std::vector<LuaValue>& values : cases) {
+        ItemSource source;
+        source.args = encodeLuaValues(values);
+        const std::vector<LuaValue> back = source.arguments();
+        EXPECT_EQ(back, values) << values.size();
+        for (std::size_t i = 0; i < std::min(back.size(), values.size()); ++i)
+            EXPECT_EQ(luaText(back[i]), luaText(values[i])) << i;
+    }
+    // Cut short, the bytes give what they hold and no more (never a read past their end).
+    const std::string bytes = encodeLuaValues({nested, table});
+    for (std::size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_LE(decodeLuaValues(std::string_view(bytes).substr(0, n)).size(), 2u);
+}
+
+} // namespace

@@ -251,7 +251,7 @@ TEST(LevelBuilder, APositionWithAHoleKeepsItsOtherNumbers)
     ASSERT_EQ(result.problems.size(), 1u) << problemsText(result.problems).toStdString();
     EXPECT_TRUE(result.problems[0].reason.startsWith(QStringLiteral("the x position is missing; the map uses 0")));
     ASSERT_TRUE(r.source);
-    EXPECT_EQ(r.source->args.at(1), position) << "saved as it came";
+    EXPECT_EQ(r.source->arguments().at(1), position) << "saved as it came";
 }
 
 } // namespace starloom::test

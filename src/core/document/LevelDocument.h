@@ -132,8 +132,10 @@ using AnyRecord = std::variant<PlayerStartRecord, ResourceRecord, CloudRecord, P
 // reader made it from them. A field of the record that still equals its value in `asRead` is
 // written back as the file had it.
 struct ItemSource {
-    std::vector<LuaValue> args;
+    std::string args; // the call's arguments as read, encodeLuaValues's form (one block an item)
     AnyRecord asRead;
+
+    std::vector<LuaValue> arguments() const { return decodeLuaValues(args); }
 
     bool operator==(const ItemSource&) const = default;
 };

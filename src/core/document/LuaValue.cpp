@@ -1,5 +1,7 @@
 #include "LuaValue.h"
 
+#include <cstring>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -193,6 +195,140 @@ void appendText(std::string& out, const LuaValue& v)
 }
 
 } // namespace
+
+namespace {
+
+enum class Tag : char { Nil, Number, String, Table };
+
+void putCount(std::string& out, std::size_t n)
+{
+    while (n >= 0x80) {
+        out += static_cast<char>((n & 0x7f) | 0x80);
+        n >>= 7;
+    }
+    out += static_cast<char>(n);
+}
+
+void putText(std::string& out, const std::string& text)
+{
+    putCount(out, text.size());
+    out += text;
+}
+
+void encodeValue(std::string& out, const LuaValue& v)
+{
+    switch (v.type) {
+    case LuaValue::Type::Nil:
+        out += static_cast<char>(Tag::Nil);
+        return;
+    case LuaValue::Type::Number: {
+        out += static_cast<char>(Tag::Number);
+        char bytes[sizeof(double)];
+        std::memcpy(bytes, &v.number, sizeof bytes);
+        out.append(bytes, sizeof bytes);
+        putText(out, v.text);
+        return;
+    }
+    case LuaValue::Type::String:
+        out += static_cast<char>(Tag::String);
+        putText(out, v.text);
+        return;
+    case LuaValue::Type::Table:
+        out += static_cast<char>(Tag::Table);
+        putCount(out, v.items.size());
+        for (const LuaValue& item : v.items)
+            encodeValue(out, item);
+        putCount(out, v.fields.size());
+        for (const LuaField& field : v.fields) {
+            encodeValue(out, field.key);
+            encodeValue(out, field.value);
+        }
+        return;
+    }
+}
+
+class Decoder {
+public:
+    explicit Decoder(std::string_view bytes) : m_bytes(bytes) {}
+
+    std::size_t count()
+    {
+        std::size_t n = 0;
+        for (int shift = 0; m_at < m_bytes.size() && shift < 64; shift += 7) {
+            const auto byte = static_cast<unsigned char>(m_bytes[m_at++]);
+            n |= std::size_t(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return n;
+        }
+        m_at = m_bytes.size();
+        return 0;
+    }
+    std::string text()
+    {
+        const std::size_t n = std::min(count(), m_bytes.size() - m_at);
+        std::string t(m_bytes.substr(m_at, n));
+        m_at += n;
+        return t;
+    }
+    LuaValue value()
+    {
+        if (m_at >= m_bytes.size())
+            return {};
+        LuaValue v;
+        switch (static_cast<Tag>(m_bytes[m_at++])) {
+        case Tag::Nil:
+            break;
+        case Tag::Number:
+            v.type = LuaValue::Type::Number;
+            if (m_bytes.size() - m_at >= sizeof(double)) {
+                std::memcpy(&v.number, m_bytes.data() + m_at, sizeof(double));
+                m_at += sizeof(double);
+            }
+            v.text = text();
+            break;
+        case Tag::String:
+            v.type = LuaValue::Type::String;
+            v.text = text();
+            break;
+        case Tag::Table: {
+            v.type = LuaValue::Type::Table;
+            for (std::size_t n = count(); n > 0 && m_at < m_bytes.size(); --n)
+                v.items.push_back(value());
+            for (std::size_t n = count(); n > 0 && m_at < m_bytes.size(); --n) {
+                LuaValue key = value();
+                v.fields.push_back({std::move(key), value()});
+            }
+            break;
+        }
+        }
+        return v;
+    }
+    bool done() const { return m_at >= m_bytes.size(); }
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_at = 0;
+};
+
+} // namespace
+
+std::string encodeLuaValues(const std::vector<LuaValue>& values)
+{
+    std::string out;
+    putCount(out, values.size());
+    for (const LuaValue& v : values)
+        encodeValue(out, v);
+    return out;
+}
+
+std::vector<LuaValue> decodeLuaValues(std::string_view bytes)
+{
+    Decoder in(bytes);
+    std::vector<LuaValue> values;
+    for (std::size_t n = in.count(); n > 0 && !in.done(); --n)
+        values.push_back(in.value());
+    return values;
+}
 
 std::string luaText(const LuaValue& value)
 {

@@ -49,6 +49,12 @@ struct LuaField {
     bool operator==(const LuaField& other) const = default;
 };
 
+// The values in one string, exactly (types, numbers with their numerals, strings, tables' lists
+// and fields in order): what a document keeps of a call it read, in one block instead of a tree of
+// them. decodeLuaValues gives the values back; it reads only what encodeLuaValues writes.
+std::string encodeLuaValues(const std::vector<LuaValue>& values);
+std::vector<LuaValue> decodeLuaValues(std::string_view bytes);
+
 // The value as Lua source text: numbers as their numeral (the one written in the file, or the
 // shortest text that reads back as the same double), strings quoted with the escapes the game's
 // Lua 4.0 reads, tables as "{a, b, name = c, [3] = d}".

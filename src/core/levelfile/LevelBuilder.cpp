@@ -498,7 +498,7 @@ void LevelBuilder::store(ItemKind kind, AnyRecord& any, Chunk callChunk, bool as
             }
             if (!asWritten && args) {
                 auto source = std::make_shared<ItemSource>();
-                source->args = *args;
+                source->args = encodeLuaValues(*args);
                 source->asRead = r;
                 r.source = SharedValue<ItemSource>(std::move(source));
             }

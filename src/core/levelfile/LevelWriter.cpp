@@ -104,6 +104,8 @@ public:
     {
         if (!m_asRead)
             m_source = nullptr;
+        if (m_source)
+            m_args = m_source->arguments();
     }
 
     void write()
@@ -111,7 +113,7 @@ public:
         const std::vector<ArgShape>& shapes = m_layout.args;
         std::size_t n = shapes.size();
         if (m_source) {
-            n = m_source->args.size();
+            n = m_args.size();
             for (std::size_t i = n; i < shapes.size(); ++i) {
                 if (changed(shapes[i]))
                     n = i + 1;
@@ -121,7 +123,7 @@ public:
         for (std::size_t i = 0; i < n; ++i) {
             if (i > 0)
                 m_out << ", ";
-            const LuaValue* given = m_source && i < m_source->args.size() ? &m_source->args[i] : nullptr;
+            const LuaValue* given = m_source && i < m_args.size() ? &m_args[i] : nullptr;
             if (i < shapes.size())
                 arg(shapes[i], given);
             else if (given)
@@ -199,9 +201,9 @@ private:
     {
         if (!m_source)
             return nullptr;
-        for (std::size_t i = 0; i < m_layout.args.size() && i < m_source->args.size(); ++i) {
+        for (std::size_t i = 0; i < m_layout.args.size() && i < m_args.size(); ++i) {
             if (m_layout.args[i].role == ArgRole::Model)
-                return &m_source->args[i];
+                return &m_args[i];
         }
         return nullptr;
     }
@@ -298,6 +300,7 @@ private:
     int m_slot;
     const ItemSource* m_source;
     const Rec* m_asRead;
+    std::vector<LuaValue> m_args; // the source's arguments, read back for this call
     const LuaValue* m_modelSource = nullptr;
     bool m_modelSearched = false;
 };

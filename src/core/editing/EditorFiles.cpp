@@ -220,22 +220,21 @@ bool Editor::runScript(const QByteArray& source, const QString& path, bool repla
 {
     const QString fileName = fromGame ? path.section(QLatin1Char('/'), -1) : QFileInfo(path).fileName();
     m_buttonDown = false;
-    LevelState start;
+    LevelState after;
     if (replace) {
         // A level of its own: what the script builds, on a fresh level as New Level makes it.
-        start.level.document.setPlayerColours();
-        pickRandomBackgroundAndMusic(start.level.settings);
-        start.top = m_view.top();
-        start.front = m_view.front();
+        after.level.document.setPlayerColours();
+        pickRandomBackgroundAndMusic(after.level.settings);
+        after.top = m_view.top();
+        after.front = m_view.front();
     } else {
-        start = currentLevelState();
+        after = currentLevelState();
     }
     ModelLists models(m_catalogue);
-    LevelState after = start;
     ReadResult read;
     qint64 randomCalls = 0;
     m_timerEnabled = false;
-    const bool plain = readPlainLevel(source, after.level, models, read);
+    const bool plain = readPlainLevel(source, after.level, models, read); // untouched when not plain
     m_timerEnabled = true;
     if (!plain) {
         RecordedScript recorded;
@@ -273,7 +272,6 @@ bool Editor::runScript(const QByteArray& source, const QString& path, bool repla
                     programTitle()))
                 return false;
         }
-        after = std::move(start);
         m_timerEnabled = false;
         read = buildRecordedScript(recorded, after.level, models).read;
         m_timerEnabled = true;
